@@ -1,0 +1,33 @@
+// The record of one timed site. The records live in the timer's table of profile slots, each
+// timed site using one fixed slot number.
+#pragma once
+
+#include <cstdint>
+
+struct WeProfileBlock
+{
+    // Back to a fresh record: no label, not started, counts and accumulated ticks zero, stopped.
+    // The start and stop ticks keep their values.
+    void Reset();
+
+    const char* label = "";
+    bool started = false;
+    int32_t totalStops = 0;
+    int32_t averageStops = 0; // stops in the current average
+    int32_t startsSinceStop = 0;
+    bool stopped = false;
+    int64_t startTick = 0; // performance-counter values
+    int64_t stopTick = 0;
+    int64_t accumulatedTicks = 0; // folded to an average every 64 stops
+};
+
+inline void WeProfileBlock::Reset()
+{
+    label = "";
+    started = false;
+    totalStops = 0;
+    averageStops = 0;
+    startsSinceStop = 0;
+    stopped = true;
+    accumulatedTicks = 0;
+}
