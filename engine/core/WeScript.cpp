@@ -1,0 +1,446 @@
+#include "WeScript.h"
+
+#include <cmath>
+#include <cstring>
+
+// Everything here may run inside a call from Lua, where an error unwinds by longjmp: no
+// object that needs destruction lives in these frames, and names are built as Lua strings.
+
+namespace
+{
+const char* const kHandleKey = "____handle____";
+const char* const kClassKey = "____class____";
+const char* const kParentKey = "____class____parent____";
+const char* const kMetatableName = "____class____metatable____";
+
+// A parent chain longer than this is a loop made by a script: lookups stop there with an
+// error instead of walking for ever.
+const int kMaxClassDepth = 64;
+
+const char* MemberPrefix(WeScriptMember kind)
+{
+    switch (kind)
+    {
+    case WeScriptMember::Getter:
+        return "__get";
+    case WeScriptMember::Setter:
+        return "__set";
+    case WeScriptMember::Method:
+        break;
+    }
+    return "";
+}
+
+int AbsoluteIndex(lua_State* L, int index)
+{
+    return (index < 0 && index > LUA_REGISTRYINDEX) ? lua_gettop(L) + index + 1 : index;
+}
+
+// Pushes table[key] of the table at `index`, raw.
+void RawGetField(lua_State* L, int index, const char* key)
+{
+    index = AbsoluteIndex(L, index);
+    lua_pushstring(L, key);
+    lua_rawget(L, index);
+}
+
+// table[key] = the value on top (popped), raw.
+void RawSetField(lua_State* L, int index, const char* key)
+{
+    index = AbsoluteIndex(L, index);
+    lua_pushstring(L, key);
+    lua_insert(L, -2);
+    lua_rawset(L, index);
+}
+
+// Pushes the global class-table name of the class named by the string at `nameIndex`.
+void PushClassGlobalName(lua_State* L, int nameIndex)
+{
+    nameIndex = AbsoluteIndex(L, nameIndex);
+    lua_pushliteral(L, "____class__");
+    lua_pushvalue(L, nameIndex);
+    lua_pushliteral(L, "____");
+    lua_concat(L, 3);
+}
+
+// Replaces the class table on top by its parent's table; false (and nil on top) when the
+// class names no parent or the parent is unknown.
+bool StepToParent(lua_State* L)
+{
+    RawGetField(L, -1, kParentKey);
+    if (lua_type(L, -1) != LUA_TSTRING)
+    {
+        lua_pop(L, 2);
+        lua_pushnil(L);
+        return false;
+    }
+    WeScriptPushClassTable(L, -1);
+    lua_replace(L, -3);
+    lua_pop(L, 1);
+    return lua_istable(L, -1);
+}
+
+// Pushes the class table of the script object at `objectIndex`, or nil.
+void PushObjectClass(lua_State* L, int objectIndex)
+{
+    if (!lua_istable(L, objectIndex))
+    {
+        lua_pushnil(L);
+        return;
+    }
+    RawGetField(L, objectIndex, kClassKey);
+}
+
+// Looks for prefix + key + "__" along the class chain that starts with the class table on
+// top; on success the class table is replaced by the function found and true returned,
+// otherwise the class table is replaced by nil. The key at `keyIndex` must be a string or
+// a number.
+bool FindInChain(lua_State* L, const char* prefix, int keyIndex)
+{
+    keyIndex = AbsoluteIndex(L, keyIndex);
+    for (int depth = 0; lua_istable(L, -1); ++depth)
+    {
+        if (depth == kMaxClassDepth)
+        {
+            luaL_error(L, "class chain deeper than %d levels (a parent loop?)", kMaxClassDepth);
+        }
+        lua_pushstring(L, prefix);
+        lua_pushvalue(L, keyIndex);
+        lua_pushliteral(L, "__");
+        lua_concat(L, 3);
+        lua_rawget(L, -2);
+        if (lua_isfunction(L, -1))
+        {
+            lua_replace(L, -2);
+            return true;
+        }
+        lua_pop(L, 1);
+        StepToParent(L);
+    }
+    return false;
+}
+
+bool IsNameKey(lua_State* L, int index)
+{
+    const int type = lua_type(L, index);
+    return type == LUA_TSTRING || type == LUA_TNUMBER;
+}
+
+// Whether the class table on top is `className` or derives from it; pops the table.
+bool ClassDerivesFrom(lua_State* L, const char* className)
+{
+    lua_pushstring(L, className);
+    WeScriptPushClassTable(L, -1);
+    lua_replace(L, -2);
+    const int wanted = lua_gettop(L);
+    lua_pushvalue(L, wanted - 1);
+    bool found = false;
+    for (int depth = 0; !found && depth < kMaxClassDepth && lua_istable(L, -1); ++depth)
+    {
+        found = lua_rawequal(L, -1, wanted) != 0;
+        if (!found)
+        {
+            StepToParent(L);
+        }
+    }
+    lua_pop(L, 3);
+    return found;
+}
+
+// Removes every entry of the table at `index`; nothing for another value.
+void ClearTable(lua_State* L, int index)
+{
+    index = AbsoluteIndex(L, index);
+    if (!lua_istable(L, index))
+    {
+        return;
+    }
+    lua_pushnil(L);
+    while (lua_next(L, index) != 0)
+    {
+        lua_pop(L, 1);
+        lua_pushvalue(L, -1);
+        lua_pushnil(L);
+        lua_rawset(L, index);
+    }
+}
+
+void InitObjectTable(lua_State* L, const char* className)
+{
+    // The handle is on top; the object table goes beneath it.
+    lua_newtable(L);
+    lua_insert(L, -2);
+    RawSetField(L, -2, kHandleKey);
+    lua_pushstring(L, className);
+    WeScriptPushClassTable(L, -1);
+    if (!lua_istable(L, -1))
+    {
+        lua_pop(L, 1);
+        lua_newtable(L);
+        PushClassGlobalName(L, -2);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, LUA_GLOBALSINDEX);
+    }
+    lua_replace(L, -2);
+    RawSetField(L, -2, kClassKey);
+    lua_pushstring(L, kMetatableName);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (lua_istable(L, -1))
+    {
+        lua_setmetatable(L, -2);
+    }
+    else
+    {
+        lua_pop(L, 1);
+    }
+}
+} // namespace
+
+void WeScriptPushClassTable(lua_State* L, int nameIndex)
+{
+    PushClassGlobalName(L, nameIndex);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+}
+
+int WeScriptIndex(lua_State* L)
+{
+    if (!IsNameKey(L, 2))
+    {
+        return 0;
+    }
+    PushObjectClass(L, 1);
+    if (FindInChain(L, "__", 2))
+    {
+        return 1;
+    }
+    lua_pop(L, 1);
+    PushObjectClass(L, 1);
+    if (FindInChain(L, "__get__", 2))
+    {
+        lua_pushvalue(L, 1);
+        lua_pushvalue(L, 2);
+        lua_call(L, 2, 1);
+        return 1;
+    }
+    return 0;
+}
+
+int WeScriptNewIndex(lua_State* L)
+{
+    lua_settop(L, 3);
+    if (IsNameKey(L, 2))
+    {
+        PushObjectClass(L, 1);
+        if (FindInChain(L, "__set__", 2))
+        {
+            lua_pushvalue(L, 1);
+            lua_pushvalue(L, 2);
+            lua_pushvalue(L, 3);
+            lua_call(L, 3, 0);
+            return 0;
+        }
+        lua_pop(L, 1);
+    }
+    luaL_checktype(L, 1, LUA_TTABLE);
+    lua_rawset(L, 1);
+    return 0;
+}
+
+int WeScriptPushObject(lua_State* L, const char* className, void* pointer)
+{
+    lua_pushlightuserdata(L, pointer);
+    InitObjectTable(L, className);
+    return 1;
+}
+
+int WeScriptPushNewValue(lua_State* L, const char* className, std::size_t size, void** address)
+{
+    void* block = lua_newuserdata(L, size);
+    std::memset(block, 0, size);
+    if (address)
+    {
+        *address = block;
+    }
+    InitObjectTable(L, className);
+    return 1;
+}
+
+void* WeScriptCheckObject(lua_State* L, const char* className)
+{
+    if (!lua_istable(L, 1))
+    {
+        luaL_argerror(L, 1, lua_pushfstring(L, "%s object expected, got %s", className, luaL_typename(L, 1)));
+    }
+    PushObjectClass(L, 1);
+    if (!ClassDerivesFrom(L, className))
+    {
+        luaL_argerror(L, 1, lua_pushfstring(L, "%s object expected", className));
+    }
+    RawGetField(L, 1, kHandleKey);
+    void* handle = lua_touserdata(L, -1);
+    lua_pop(L, 1);
+    if (!handle)
+    {
+        luaL_argerror(L, 1, lua_pushfstring(L, "%s object without a native object", className));
+    }
+    return handle;
+}
+
+int WeScriptCheckIndex(lua_State* L, int arg, int count)
+{
+    const lua_Number number = luaL_checknumber(L, arg);
+    if (!(number >= 0 && number < count) || std::floor(number) != number)
+    {
+        luaL_argerror(L, arg, lua_pushfstring(L, "index %f outside 0 to %d", number, count - 1));
+    }
+    return static_cast<int>(number);
+}
+
+WeScriptRegistry::~WeScriptRegistry()
+{
+    if (state)
+    {
+        lua_close(state);
+    }
+}
+
+bool WeScriptRegistry::Init()
+{
+    if (initialised)
+    {
+        return true;
+    }
+    state = luaL_newstate();
+    if (!state)
+    {
+        return false;
+    }
+    luaL_openlibs(state);
+    lua_newtable(state);
+    lua_pushcfunction(state, WeScriptIndex);
+    RawSetField(state, -2, "__index");
+    lua_pushcfunction(state, WeScriptNewIndex);
+    RawSetField(state, -2, "__newindex");
+    RawSetField(state, LUA_GLOBALSINDEX, kMetatableName);
+    initialised = true;
+    return true;
+}
+
+lua_State* WeScriptRegistry::State()
+{
+    Init();
+    return state;
+}
+
+void WeScriptRegistry::RegisterConstant(const char* name, double number)
+{
+    if (!Init())
+    {
+        return;
+    }
+    lua_pushnumber(state, number);
+    RawSetField(state, LUA_GLOBALSINDEX, name);
+}
+
+void WeScriptRegistry::RegisterFunction(const char* name, lua_CFunction function)
+{
+    if (!Init())
+    {
+        return;
+    }
+    lua_pushcfunction(state, function);
+    RawSetField(state, LUA_GLOBALSINDEX, name);
+}
+
+int WeScriptRegistry::GetClassTable(const char* className, WeClassTableMode mode)
+{
+    if (!Init())
+    {
+        return 0;
+    }
+    lua_pushstring(state, className);
+    PushClassGlobalName(state, -1);
+    if (mode == WeClassTableMode::Delete)
+    {
+        // Objects hold the class table itself, not its name: it is emptied as well, so that
+        // their lookups find nothing from now on.
+        lua_pushvalue(state, -1);
+        lua_rawget(state, LUA_GLOBALSINDEX);
+        ClearTable(state, -1);
+        lua_pop(state, 1);
+        lua_pushnil(state);
+        lua_rawset(state, LUA_GLOBALSINDEX);
+        lua_pop(state, 1);
+        return 0;
+    }
+    lua_pushvalue(state, -1);
+    lua_rawget(state, LUA_GLOBALSINDEX);
+    if (!lua_istable(state, -1) && mode == WeClassTableMode::Create)
+    {
+        lua_pop(state, 1);
+        lua_newtable(state);
+        lua_pushvalue(state, -2);
+        lua_pushvalue(state, -2);
+        lua_rawset(state, LUA_GLOBALSINDEX);
+    }
+    lua_replace(state, -3);
+    lua_pop(state, 1);
+    return 1;
+}
+
+void WeScriptRegistry::RegisterParent(const char* className, const char* parentName)
+{
+    if (GetClassTable(className, WeClassTableMode::Create) == 0)
+    {
+        return;
+    }
+    lua_pushstring(state, parentName);
+    RawSetField(state, -2, kParentKey);
+    lua_pop(state, 1);
+}
+
+void WeScriptRegistry::RegisterMember(const char* className, const char* member, WeScriptMember kind,
+                                      lua_CFunction function)
+{
+    if (GetClassTable(className, WeClassTableMode::Create) == 0)
+    {
+        return;
+    }
+    lua_pushfstring(state, "%s__%s__", MemberPrefix(kind), member);
+    lua_pushcfunction(state, function);
+    lua_rawset(state, -3);
+    lua_pop(state, 1);
+}
+
+int WeScriptRegistry::PushObject(const char* className, void* pointer)
+{
+    if (!Init())
+    {
+        return 0;
+    }
+    return WeScriptPushObject(state, className, pointer);
+}
+
+int WeScriptRegistry::PushNewValue(const char* className, std::size_t size, void** address)
+{
+    if (!Init())
+    {
+        return 0;
+    }
+    return WeScriptPushNewValue(state, className, size, address);
+}
+
+void WeScriptRegistry::RegisterInstance(const char* name, const char* className, void* pointer)
+{
+    if (PushObject(className, pointer) == 0)
+    {
+        return;
+    }
+    RawSetField(state, LUA_GLOBALSINDEX, name);
+}
+
+WeScriptRegistry& scriptRegistry()
+{
+    static WeScriptRegistry registry;
+    return registry;
+}
