@@ -147,6 +147,23 @@ bool ClassDerivesFrom(lua_State* L, const char* className)
     return found;
 }
 
+// Pushes the class table of the class named by the string at `nameIndex`; when the class is
+// unknown, a new empty table stored as its global (create) or nil.
+void PushClassTableOf(lua_State* L, int nameIndex, bool create)
+{
+    nameIndex = AbsoluteIndex(L, nameIndex);
+    WeScriptPushClassTable(L, nameIndex);
+    if (lua_istable(L, -1) || !create)
+    {
+        return;
+    }
+    lua_pop(L, 1);
+    lua_newtable(L);
+    PushClassGlobalName(L, nameIndex);
+    lua_pushvalue(L, -2);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+}
+
 // Removes every entry of the table at `index`; nothing for another value.
 void ClearTable(lua_State* L, int index)
 {
@@ -172,15 +189,7 @@ void InitObjectTable(lua_State* L, const char* className)
     lua_insert(L, -2);
     RawSetField(L, -2, kHandleKey);
     lua_pushstring(L, className);
-    WeScriptPushClassTable(L, -1);
-    if (!lua_istable(L, -1))
-    {
-        lua_pop(L, 1);
-        lua_newtable(L);
-        PushClassGlobalName(L, -2);
-        lua_pushvalue(L, -2);
-        lua_rawset(L, LUA_GLOBALSINDEX);
-    }
+    PushClassTableOf(L, -1, true);
     lua_replace(L, -2);
     RawSetField(L, -2, kClassKey);
     lua_pushstring(L, kMetatableName);
@@ -359,32 +368,21 @@ int WeScriptRegistry::GetClassTable(const char* className, WeClassTableMode mode
         return 0;
     }
     lua_pushstring(state, className);
-    PushClassGlobalName(state, -1);
     if (mode == WeClassTableMode::Delete)
     {
         // Objects hold the class table itself, not its name: it is emptied as well, so that
         // their lookups find nothing from now on.
-        lua_pushvalue(state, -1);
-        lua_rawget(state, LUA_GLOBALSINDEX);
+        WeScriptPushClassTable(state, -1);
         ClearTable(state, -1);
         lua_pop(state, 1);
+        PushClassGlobalName(state, -1);
         lua_pushnil(state);
         lua_rawset(state, LUA_GLOBALSINDEX);
         lua_pop(state, 1);
         return 0;
     }
-    lua_pushvalue(state, -1);
-    lua_rawget(state, LUA_GLOBALSINDEX);
-    if (!lua_istable(state, -1) && mode == WeClassTableMode::Create)
-    {
-        lua_pop(state, 1);
-        lua_newtable(state);
-        lua_pushvalue(state, -2);
-        lua_pushvalue(state, -2);
-        lua_rawset(state, LUA_GLOBALSINDEX);
-    }
-    lua_replace(state, -3);
-    lua_pop(state, 1);
+    PushClassTableOf(state, -1, mode == WeClassTableMode::Create);
+    lua_replace(state, -2);
     return 1;
 }
 

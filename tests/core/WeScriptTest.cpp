@@ -1,5 +1,7 @@
 #include "WeScript.h"
 
+#include "ScriptChunk.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -133,35 +135,8 @@ protected:
         registry.RegisterInstance("other", "TestCounter", &other);
     }
 
-    // Runs a chunk; returns "" when it ran, else Lua's error message. The stack is left as
-    // it was found either way.
-    std::string Run(const std::string& chunk)
-    {
-        lua_State* L = registry.State();
-        const int top = lua_gettop(L);
-        std::string error;
-        if (luaL_loadstring(L, chunk.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0)
-        {
-            error = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(no message)";
-        }
-        lua_settop(L, top);
-        return error;
-    }
-
-    // The value of a Lua expression as a string ("nil" for nil, numbers as Lua prints them).
-    std::string Eval(const std::string& expression)
-    {
-        const std::string error = Run("result = tostring(" + expression + ")");
-        if (!error.empty())
-        {
-            return "error: " + error;
-        }
-        lua_State* L = registry.State();
-        lua_getglobal(L, "result");
-        std::string text = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return text;
-    }
+    std::string Run(const std::string& chunk) { return RunChunk(registry.State(), chunk); }
+    std::string Eval(const std::string& expression) { return EvalChunk(registry.State(), expression); }
 
     // Runs a chunk that must fail; returns its message.
     std::string ErrorOf(const std::string& chunk)
