@@ -1,0 +1,374 @@
+#include "WeOggDecoder.h"
+
+#include "WeFileStream.h"
+#include "WeString.h"
+#include "WeVirtualFileSystem.h"
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+
+constexpr int64_t kMaxPcmBytes = int64_t(1) << 30; // larger sounds are refused
+constexpr int64_t kMinScratchBytes = 65536;
+
+// The bytes vorbisfile reads through its callbacks. Positions are relative to the data's start
+// and never leave [0, size].
+class ByteSource
+{
+public:
+    virtual ~ByteSource() = default;
+    virtual size_t Read(void* destination, size_t bytes) = 0;
+    // Moves to a position relative to the start, the current position or the end (as fseek).
+    virtual int Seek(int64_t offset, int whence) = 0;
+    virtual int64_t Tell() const = 0;
+
+protected:
+    // The position a seek aims at, clamped to [0, size]; -1 for an unknown origin.
+    static int64_t Target(int64_t offset, int whence, int64_t position, int64_t size)
+    {
+        int64_t base = 0;
+        if (whence == SEEK_CUR)
+            base = position;
+        else if (whence == SEEK_END)
+            base = size;
+        else if (whence != SEEK_SET)
+            return -1;
+        return std::clamp(base + offset, int64_t(0), size);
+    }
+};
+
+// The compressed asset held in memory (music).
+class MemorySource : public ByteSource
+{
+public:
+    explicit MemorySource(const std::vector<uint8_t>& bytes) : data(bytes) {}
+
+    size_t Read(void* destination, size_t bytes) override
+    {
+        const size_t n = std::min(bytes, size_t(int64_t(data.size()) - position));
+        if (n > 0)
+            std::memcpy(destination, data.data() + position, n);
+        position += int64_t(n);
+        return n;
+    }
+
+    int Seek(int64_t offset, int whence) override
+    {
+        const int64_t target = Target(offset, whence, position, int64_t(data.size()));
+        if (target < 0)
+            return -1;
+        position = target;
+        return 0;
+    }
+
+    int64_t Tell() const override { return position; }
+
+private:
+    const std::vector<uint8_t>& data;
+    int64_t position = 0;
+};
+
+// A window of a file stream: an entry of the package, read in place (sound effects).
+class StreamSource : public ByteSource
+{
+public:
+    StreamSource(WeFileStream& s, int64_t bytes) : stream(s), start(s.Tell()), size(std::max<int64_t>(0, bytes))
+    {
+    }
+
+    size_t Read(void* destination, size_t bytes) override
+    {
+        const int64_t before = stream.Tell();
+        const int64_t n = std::min(int64_t(bytes), start + size - before);
+        if (n < 1)
+            return 0;
+        stream.Read(destination, int32_t(n));
+        return size_t(std::clamp(stream.Tell() - before, int64_t(0), n));
+    }
+
+    int Seek(int64_t offset, int whence) override
+    {
+        const int64_t target = Target(offset, whence, Tell(), size);
+        if (target < 0)
+            return -1;
+        stream.Seek(start + target, SEEK_SET);
+        return 0;
+    }
+
+    int64_t Tell() const override { return stream.Tell() - start; }
+
+private:
+    WeFileStream& stream;
+    const int64_t start;
+    const int64_t size;
+};
+
+size_t ReadCallback(void* destination, size_t itemSize, size_t count, void* source)
+{
+    // vorbisfile takes a zero result with errno set for a read error, so errno must be clear.
+    errno = 0;
+    if (itemSize == 0)
+        return 0;
+    const size_t bytes = static_cast<ByteSource*>(source)->Read(destination, itemSize * count);
+    return bytes / itemSize;
+}
+
+int SeekCallback(void* source, ogg_int64_t offset, int whence)
+{
+    return static_cast<ByteSource*>(source)->Seek(offset, whence);
+}
+
+int CloseCallback(void*)
+{
+    return 0;
+}
+
+long TellCallback(void* source)
+{
+    return long(static_cast<ByteSource*>(source)->Tell());
+}
+
+const ov_callbacks kCallbacks = {ReadCallback, SeekCallback, CloseCallback, TellCallback};
+
+ALenum FormatOf(int channels)
+{
+    return channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
+}
+
+// The whole-sound decoder's scratch: it lives for the run and only grows.
+std::vector<uint8_t>& WholeSoundScratch()
+{
+    static std::vector<uint8_t> scratch;
+    return scratch;
+}
+
+// The streamed chunks' scratch.
+uint8_t* ChunkScratch()
+{
+    static uint8_t chunk[WeOggDecoder::kChunkBytes];
+    return chunk;
+}
+
+// A new OpenAL buffer holding the PCM; 0 when OpenAL cannot make one.
+ALuint NewBuffer(ALenum format, const uint8_t* pcm, int64_t bytes, int32_t rate)
+{
+    alGetError();
+    ALuint buffer = 0;
+    alGenBuffers(1, &buffer);
+    if (alGetError() != AL_NO_ERROR)
+        return 0;
+    alBufferData(buffer, format, pcm, ALsizei(bytes), rate);
+    if (alGetError() != AL_NO_ERROR)
+    {
+        alDeleteBuffers(1, &buffer);
+        return 0;
+    }
+    return buffer;
+}
+
+} // namespace
+
+// vorbisfile's state over a byte source, with the layout of the stream it was opened on.
+struct WeOggDecoder::Vorbis
+{
+    ~Vorbis()
+    {
+        if (open)
+            ov_clear(&file);
+    }
+
+    // Opens the library's decoder on the source; false when the data is not a mono or stereo
+    // Ogg Vorbis stream.
+    bool Open(std::unique_ptr<ByteSource> bytes)
+    {
+        source = std::move(bytes);
+        open = ov_open_callbacks(source.get(), &file, nullptr, 0, kCallbacks) == 0;
+        if (!open)
+            return false;
+        const vorbis_info* info = ov_info(&file, -1);
+        if (info == nullptr || (info->channels != 1 && info->channels != 2) || info->rate < 1 ||
+            info->rate > 0x7FFFFFFF)
+            return false;
+        channels = info->channels;
+        rate = int32_t(info->rate);
+        return true;
+    }
+
+    // Bytes of PCM of the whole stream; 0 when unknown, empty, or beyond the supported size.
+    int64_t TotalBytes()
+    {
+        const ogg_int64_t frames = ov_pcm_total(&file, -1);
+        if (frames <= 0 || frames > kMaxPcmBytes / (2 * channels))
+            return 0;
+        return frames * channels * 2;
+    }
+
+    // Reads PCM until `bytes` are read or the stream ends (or fails); returns the bytes read.
+    // Gaps in the data are skipped; a chained link of another layout ends the stream.
+    int64_t Read(uint8_t* destination, int64_t bytes)
+    {
+        int64_t filled = 0;
+        while (filled < bytes && !ended)
+        {
+            const int want = int(std::min<int64_t>(bytes - filled, 1 << 30));
+            int link = 0;
+            const long got = ov_read(&file, reinterpret_cast<char*>(destination + filled), want, 0, 2, 1, &link);
+            if (got == OV_HOLE)
+                continue;
+            if (got < 1 || !SameLayout(link))
+                ended = true;
+            else
+                filled += got;
+        }
+        return filled;
+    }
+
+    // Back to the first sample; false when the stream cannot seek.
+    bool Rewind()
+    {
+        ended = ov_pcm_seek(&file, 0) != 0;
+        return !ended;
+    }
+
+    bool SameLayout(int link)
+    {
+        const vorbis_info* info = ov_info(&file, link);
+        return info != nullptr && info->channels == channels && info->rate == rate;
+    }
+
+    std::unique_ptr<ByteSource> source;
+    OggVorbis_File file{};
+    bool open = false;
+    bool ended = false;
+    int channels = 0;
+    int32_t rate = 0;
+};
+
+WeOggDecoder::WeOggDecoder(const WeString& name, bool isWhole) : whole(isWhole)
+{
+    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    if (!files->Open(name, WeAssetType(16)))
+        return;
+    const int32_t size = files->GetFileSize();
+    if (size > 0)
+    {
+        data.resize(size_t(size));
+        files->GetStream()->Read(data.data(), size);
+    }
+    files->Close();
+    Open();
+}
+
+WeOggDecoder::WeOggDecoder(std::vector<uint8_t> bytes, bool isWhole) : data(std::move(bytes)), whole(isWhole)
+{
+    Open();
+}
+
+WeOggDecoder::~WeOggDecoder()
+{
+    Close();
+}
+
+ALuint WeOggDecoder::GetBuffer(int32_t i) const
+{
+    return i >= 0 && i < GetBufferCount() ? bufferNames[size_t(i)] : 0;
+}
+
+void WeOggDecoder::Open()
+{
+    vorbis = std::make_unique<Vorbis>();
+    if (!vorbis->Open(std::make_unique<MemorySource>(data)))
+        return Close();
+    if (whole)
+    {
+        const int64_t bytes = vorbis->TotalBytes();
+        if (bytes <= 0)
+            return Close();
+        wholeBuffer.resize(size_t(bytes));
+    }
+    bufferNames.assign(whole ? 1 : kQueueBuffers, 0);
+    alGetError();
+    alGenBuffers(ALsizei(bufferNames.size()), bufferNames.data());
+    if (alGetError() != AL_NO_ERROR)
+    {
+        bufferNames.clear();
+        return Close();
+    }
+    format = FormatOf(vorbis->channels);
+    rate = vorbis->rate;
+    open = true;
+}
+
+void WeOggDecoder::Close()
+{
+    if (!bufferNames.empty())
+        alDeleteBuffers(ALsizei(bufferNames.size()), bufferNames.data());
+    bufferNames.clear();
+    vorbis.reset();
+    wholeBuffer.clear();
+    open = false;
+    format = 0;
+    rate = 0;
+}
+
+bool WeOggDecoder::FillBuffer(ALuint buffer)
+{
+    if (!open)
+        return false;
+    uint8_t* destination = whole ? wholeBuffer.data() : ChunkScratch();
+    const int64_t chunk = whole ? int64_t(wholeBuffer.size()) : kChunkBytes;
+    int64_t filled = vorbis->Read(destination, chunk);
+    // A rewind that yields nothing again ends the track, so a looping stream with no audio
+    // cannot spin here.
+    if (filled == 0 && loop && vorbis->Rewind())
+        filled = vorbis->Read(destination, chunk);
+    if (filled == 0)
+        return false;
+    alBufferData(buffer, format, destination, ALsizei(filled), rate);
+    return true;
+}
+
+ALuint WeDecodeWholeSound(const WeString& name)
+{
+    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    if (name.GetLength() == 0 || !files->Open(name, WeAssetType(16)))
+        return 0;
+    const ALuint buffer = WeDecodeWholeSound(*files->GetStream(), files->GetFileSize());
+    files->Close();
+    return buffer;
+}
+
+ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size)
+{
+    WeOggDecoder::Vorbis vorbis;
+    if (!vorbis.Open(std::make_unique<StreamSource>(stream, size)))
+        return 0;
+    const int64_t bytes = vorbis.TotalBytes();
+    if (bytes <= 0)
+        return 0;
+    std::vector<uint8_t>& scratch = WholeSoundScratch();
+    if (bytes > int64_t(scratch.size()))
+    {
+        int64_t capacity = kMinScratchBytes;
+        while (capacity < bytes)
+            capacity *= 2;
+        scratch = std::vector<uint8_t>(size_t(capacity));
+    }
+    // Only the bytes decoded now go to the buffer: the scratch's tail holds earlier sounds.
+    const int64_t decoded = vorbis.Read(scratch.data(), bytes);
+    if (decoded == 0)
+        return 0;
+    return NewBuffer(FormatOf(vorbis.channels), scratch.data(), decoded, vorbis.rate);
+}
+
+int64_t WeWholeSoundScratchCapacity()
+{
+    return int64_t(WholeSoundScratch().size());
+}
