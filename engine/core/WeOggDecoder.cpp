@@ -1,9 +1,5 @@
 #include "WeOggDecoder.h"
 
-#include "WeFileStream.h"
-#include "WeString.h"
-#include "WeVirtualFileSystem.h"
-
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
@@ -75,41 +71,6 @@ private:
     int64_t position = 0;
 };
 
-// A window of a file stream: an entry of the package, read in place (sound effects).
-class StreamSource : public ByteSource
-{
-public:
-    StreamSource(WeFileStream& s, int64_t bytes) : stream(s), start(s.Tell()), size(std::max<int64_t>(0, bytes))
-    {
-    }
-
-    size_t Read(void* destination, size_t bytes) override
-    {
-        const int64_t before = stream.Tell();
-        const int64_t n = std::min(int64_t(bytes), start + size - before);
-        if (n < 1)
-            return 0;
-        stream.Read(destination, int32_t(n));
-        return size_t(std::clamp(stream.Tell() - before, int64_t(0), n));
-    }
-
-    int Seek(int64_t offset, int whence) override
-    {
-        const int64_t target = Target(offset, whence, Tell(), size);
-        if (target < 0)
-            return -1;
-        stream.Seek(start + target, SEEK_SET);
-        return 0;
-    }
-
-    int64_t Tell() const override { return stream.Tell() - start; }
-
-private:
-    WeFileStream& stream;
-    const int64_t start;
-    const int64_t size;
-};
-
 size_t ReadCallback(void* destination, size_t itemSize, size_t count, void* source)
 {
     // vorbisfile takes a zero result with errno set for a read error, so errno must be clear.
@@ -142,35 +103,11 @@ ALenum FormatOf(int channels)
     return channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
 }
 
-// The whole-sound decoder's scratch: it lives for the run and only grows.
-std::vector<uint8_t>& WholeSoundScratch()
-{
-    static std::vector<uint8_t> scratch;
-    return scratch;
-}
-
 // The streamed chunks' scratch.
 uint8_t* ChunkScratch()
 {
     static uint8_t chunk[WeOggDecoder::kChunkBytes];
     return chunk;
-}
-
-// A new OpenAL buffer holding the PCM; 0 when OpenAL cannot make one.
-ALuint NewBuffer(ALenum format, const uint8_t* pcm, int64_t bytes, int32_t rate)
-{
-    alGetError();
-    ALuint buffer = 0;
-    alGenBuffers(1, &buffer);
-    if (alGetError() != AL_NO_ERROR)
-        return 0;
-    alBufferData(buffer, format, pcm, ALsizei(bytes), rate);
-    if (alGetError() != AL_NO_ERROR)
-    {
-        alDeleteBuffers(1, &buffer);
-        return 0;
-    }
-    return buffer;
 }
 
 } // namespace
@@ -219,7 +156,8 @@ struct WeOggDecoder::Vorbis
         {
             const int want = int(std::min<int64_t>(bytes - filled, 1 << 30));
             int link = 0;
-            const long got = ov_read(&file, reinterpret_cast<char*>(destination + filled), want, 0, 2, 1, &link);
+            const long got =
+                ov_read(&file, reinterpret_cast<char*>(destination + filled), want, 0, 2, 1, &link);
             if (got == OV_HOLE)
                 continue;
             if (got < 1 || !SameLayout(link))
@@ -250,21 +188,6 @@ struct WeOggDecoder::Vorbis
     int channels = 0;
     int32_t rate = 0;
 };
-
-WeOggDecoder::WeOggDecoder(const WeString& name, bool isWhole) : whole(isWhole)
-{
-    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
-    if (!files->Open(name, WeAssetType(16)))
-        return;
-    const int32_t size = files->GetFileSize();
-    if (size > 0)
-    {
-        data.resize(size_t(size));
-        files->GetStream()->Read(data.data(), size);
-    }
-    files->Close();
-    Open();
-}
 
 WeOggDecoder::WeOggDecoder(std::vector<uint8_t> bytes, bool isWhole) : data(std::move(bytes)), whole(isWhole)
 {
@@ -333,42 +256,4 @@ bool WeOggDecoder::FillBuffer(ALuint buffer)
         return false;
     alBufferData(buffer, format, destination, ALsizei(filled), rate);
     return true;
-}
-
-ALuint WeDecodeWholeSound(const WeString& name)
-{
-    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
-    if (name.GetLength() == 0 || !files->Open(name, WeAssetType(16)))
-        return 0;
-    const ALuint buffer = WeDecodeWholeSound(*files->GetStream(), files->GetFileSize());
-    files->Close();
-    return buffer;
-}
-
-ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size)
-{
-    WeOggDecoder::Vorbis vorbis;
-    if (!vorbis.Open(std::make_unique<StreamSource>(stream, size)))
-        return 0;
-    const int64_t bytes = vorbis.TotalBytes();
-    if (bytes <= 0)
-        return 0;
-    std::vector<uint8_t>& scratch = WholeSoundScratch();
-    if (bytes > int64_t(scratch.size()))
-    {
-        int64_t capacity = kMinScratchBytes;
-        while (capacity < bytes)
-            capacity *= 2;
-        scratch = std::vector<uint8_t>(size_t(capacity));
-    }
-    // Only the bytes decoded now go to the buffer: the scratch's tail holds earlier sounds.
-    const int64_t decoded = vorbis.Read(scratch.data(), bytes);
-    if (decoded == 0)
-        return 0;
-    return NewBuffer(FormatOf(vorbis.channels), scratch.data(), decoded, vorbis.rate);
-}
-
-int64_t WeWholeSoundScratchCapacity()
-{
-    return int64_t(WholeSoundScratch().size());
 }

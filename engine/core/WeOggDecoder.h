@@ -21,9 +21,6 @@ public:
     static constexpr int32_t kChunkBytes = 16384;
     static constexpr int32_t kQueueBuffers = 16;
 
-    // Opens the asset (type "ogg") through the file system; a missing or unreadable asset gives
-    // a decoder that is not open and has no buffers.
-    WeOggDecoder(const WeString& name, bool whole);
     // Opens compressed Ogg Vorbis bytes.
     WeOggDecoder(std::vector<uint8_t> data, bool whole);
     ~WeOggDecoder();
@@ -65,12 +62,3 @@ private:
     ALenum format = 0;
     int32_t rate = 0;
 };
-
-// Decodes a sound effect asset (type "ogg") whole into a new OpenAL buffer, straight from the
-// file system's stream; 0 on any failure (missing asset, not Ogg Vorbis, no audio, more than
-// 1 GB of PCM, more than two channels).
-ALuint WeDecodeWholeSound(const WeString& name);
-// The same over `size` bytes of a stream from its current position; reads never leave them.
-ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size);
-// Bytes of the PCM scratch shared by whole-sound decoding; it grows in powers of two from 64 KB.
-int64_t WeWholeSoundScratchCapacity();

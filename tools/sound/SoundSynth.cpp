@@ -17,7 +17,7 @@ constexpr double kRamp = 0.005; // seconds of attack and release of every genera
 class Encoder
 {
 public:
-    Encoder(int channels, int rate, float quality)
+    Encoder(int channels, int rate, float quality, uint32_t serial)
     {
         vorbis_info_init(&info);
         vorbis_comment_init(&comment);
@@ -26,7 +26,7 @@ public:
         {
             vorbis_analysis_init(&dsp, &info);
             vorbis_block_init(&dsp, &block);
-            ogg_stream_init(&stream, 0x4d69766f);
+            ogg_stream_init(&stream, int(serial));
         }
     }
 
@@ -129,12 +129,12 @@ void SetFrame(Pcm& pcm, int64_t f, double value)
 
 } // namespace
 
-std::vector<uint8_t> EncodeOggVorbis(const Pcm& pcm, float quality)
+std::vector<uint8_t> EncodeOggVorbis(const Pcm& pcm, float quality, uint32_t serial)
 {
     std::vector<uint8_t> out;
     if (pcm.channels < 1 || pcm.rate < 1)
         return out;
-    Encoder encoder(pcm.channels, pcm.rate, quality);
+    Encoder encoder(pcm.channels, pcm.rate, quality, serial);
     if (!encoder.Ready())
         return out;
     encoder.WriteHeaders(out);

@@ -19,8 +19,9 @@ struct Pcm
     int64_t Frames() const { return channels > 0 ? int64_t(samples.size()) / channels : 0; }
 };
 
-// Encodes PCM as Ogg Vorbis (VBR at the given quality, -0.1 to 1.0); empty on failure.
-std::vector<uint8_t> EncodeOggVorbis(const Pcm& pcm, float quality = 0.3f);
+// Encodes PCM as one Ogg Vorbis stream (VBR at the given quality, -0.1 to 1.0) with the given
+// serial number; empty on failure.
+std::vector<uint8_t> EncodeOggVorbis(const Pcm& pcm, float quality = 0.3f, uint32_t serial = 0x4d69766f);
 
 // A sine tone of the given frequency, with a short attack and release so that it does not click.
 Pcm Tone(int channels, int rate, double seconds, double frequency, double amplitude = 0.5);

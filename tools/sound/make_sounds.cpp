@@ -36,10 +36,22 @@ std::vector<Effect> Effects()
     return {
         {"mm_izbor", [=] { return Tone(1, r, 0.08, 880.0, 0.5); }},
         {"mi_izbor", [=] { return Tone(1, r, 0.06, 1175.0, 0.5); }},
-        {"mi_TestSound", [=] { return Melody(1, r, {660.0, 880.0}, 0.12); }},
-        {"mi_bonus", [=] { return Melody(1, r, {523.3, 659.3, 784.0, 1046.5}, 0.08); }},
-        {"mi_Win", [=] { return Melody(2, r, {523.3, 659.3, 784.0, 1046.5, 0.0, 1046.5}, 0.15); }},
-        {"mi_Lose", [=] { return Melody(2, r, {392.0, 370.0, 349.2, 261.6}, 0.22); }},
+        {"mi_TestSound",
+         [=] {
+             return Melody(1, r, {660.0, 880.0}, 0.12);
+         }},
+        {"mi_bonus",
+         [=] {
+             return Melody(1, r, {523.3, 659.3, 784.0, 1046.5}, 0.08);
+         }},
+        {"mi_Win",
+         [=] {
+             return Melody(2, r, {523.3, 659.3, 784.0, 1046.5, 0.0, 1046.5}, 0.15);
+         }},
+        {"mi_Lose",
+         [=] {
+             return Melody(2, r, {392.0, 370.0, 349.2, 261.6}, 0.22);
+         }},
         {"mi_brojspa", [=] { return Sweep(1, r, 0.25, 300.0, 900.0); }},
         {"mi_nestled", [=] { return Sweep(1, r, 0.35, 900.0, 200.0, 0.4); }},
         {"mi_UT", [=] { return WithNoise(Tone(1, r, 0.3, 110.0), 7, 0.5); }},
