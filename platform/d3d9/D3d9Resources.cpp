@@ -1,0 +1,268 @@
+#include "d3d9/D3d9Resources.h"
+
+#include "d3d9/D3d9Backend.h"
+#include "d3d9/D3d9Device.h"
+
+#include <algorithm>
+
+namespace d3d9
+{
+
+uint32_t BytesPerPixel(Format format)
+{
+    switch (format)
+    {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_D24S8:
+    case D3DFMT_G16R16F:
+    case D3DFMT_R32F:
+        return 4;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_D16:
+    case D3DFMT_R16F:
+        return 2;
+    case D3DFMT_A8:
+    case D3DFMT_L8:
+        return 1;
+    case D3DFMT_A16B16G16R16F:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+bool IsDepthFormat(Format format) { return format == D3DFMT_D24S8 || format == D3DFMT_D16; }
+
+// Resource
+
+Resource::Resource(Device& device, Pool pool) : device(device), pool(pool), id(device.Register(*this)) {}
+
+Resource::~Resource() { device.Unregister(*this); }
+
+uint32_t Resource::AddRef() { return ++refs; }
+
+uint32_t Resource::Release()
+{
+    const uint32_t left = --refs;
+    if (left == 0)
+    {
+        delete this;
+    }
+    return left;
+}
+
+// Surface
+
+Surface::Surface(Device& device, SurfaceKind kind, const SurfaceDesc& desc, BaseTexture* container,
+                 uint32_t level, CubeFace face)
+    : Resource(device, desc.pool), kind(kind), desc(desc), container(container), level(level), face(face)
+{
+}
+
+Surface::~Surface()
+{
+    if (kind != SurfaceKind::textureLevel)
+    {
+        GetDevice().GetBackend().DestroyStorage(*this);
+    }
+}
+
+uint32_t Surface::AddRef() { return container ? container->AddRef() : Resource::AddRef(); }
+
+uint32_t Surface::Release() { return container ? container->Release() : Resource::Release(); }
+
+uint32_t Surface::Pitch() const { return desc.width * BytesPerPixel(desc.format); }
+
+std::vector<uint8_t>& Surface::Memory()
+{
+    if (memory.empty())
+    {
+        memory.resize(size_t(Pitch()) * desc.height);
+    }
+    return memory;
+}
+
+HRESULT Surface::LockRect(LockedRect* out, const Rect* rect, uint32_t flags)
+{
+    if (locked || !out || BytesPerPixel(desc.format) == 0 || IsDepthFormat(desc.format))
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    const bool renderable = kind != SurfaceKind::textureLevel || (desc.usage & D3DUSAGE_RENDERTARGET);
+    if (kind != SurfaceKind::textureLevel && !(flags & D3DLOCK_READONLY))
+    {
+        return D3DERR_INVALIDCALL; // render targets and the back buffer can only be read
+    }
+    Rect whole{0, 0, int32_t(desc.width), int32_t(desc.height)};
+    const Rect& r = rect ? *rect : whole;
+    if (r.left < 0 || r.top < 0 || r.right > whole.right || r.bottom > whole.bottom || r.left >= r.right ||
+        r.top >= r.bottom)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    std::vector<uint8_t>& bytes = Memory();
+    if (renderable && !(flags & D3DLOCK_DISCARD))
+    {
+        GetDevice().GetBackend().Download(*this);
+    }
+    out->pitch = int32_t(Pitch());
+    out->bits = bytes.data() + size_t(r.top) * Pitch() + size_t(r.left) * BytesPerPixel(desc.format);
+    locked = true;
+    lockFlags = flags;
+    return D3D_OK;
+}
+
+HRESULT Surface::UnlockRect()
+{
+    if (!locked)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    locked = false;
+    if (!(lockFlags & D3DLOCK_READONLY))
+    {
+        GetDevice().GetBackend().Upload(*this);
+    }
+    return D3D_OK;
+}
+
+// Textures
+
+BaseTexture::BaseTexture(Device& device, bool cube, uint32_t width, uint32_t height, uint32_t levels,
+                         uint32_t usage, Format format, Pool pool)
+    : Resource(device, pool), cube(cube), width(width), height(height), levels(levels), usage(usage),
+      format(format)
+{
+    const uint32_t faces = cube ? 6 : 1;
+    for (uint32_t face = 0; face < faces; ++face)
+    {
+        for (uint32_t level = 0; level < levels; ++level)
+        {
+            SurfaceDesc desc;
+            desc.format = format;
+            desc.usage = usage;
+            desc.pool = pool;
+            desc.width = std::max(1u, width >> level);
+            desc.height = std::max(1u, height >> level);
+            surfaces.push_back(std::make_unique<Surface>(device, SurfaceKind::textureLevel, desc, this, level,
+                                                         CubeFace(face)));
+        }
+    }
+}
+
+BaseTexture::~BaseTexture()
+{
+    surfaces.clear();
+    GetDevice().GetBackend().DestroyStorage(*this);
+}
+
+Surface* BaseTexture::Level(uint32_t face, uint32_t level) const
+{
+    if (level >= levels || face >= (cube ? 6u : 1u))
+    {
+        return nullptr;
+    }
+    return surfaces[face * levels + level].get();
+}
+
+HRESULT BaseTexture::GetLevel(uint32_t face, uint32_t level, Surface** surface)
+{
+    Surface* found = Level(face, level);
+    if (!found || !surface)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    AddRef();
+    *surface = found;
+    return D3D_OK;
+}
+
+Texture::Texture(Device& device, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
+                 Pool pool)
+    : BaseTexture(device, false, width, height, levels, usage, format, pool)
+{
+}
+
+HRESULT Texture::LockRect(uint32_t level, LockedRect* locked, const Rect* rect, uint32_t flags)
+{
+    Surface* surface = Level(0, level);
+    return surface ? surface->LockRect(locked, rect, flags) : D3DERR_INVALIDCALL;
+}
+
+HRESULT Texture::UnlockRect(uint32_t level)
+{
+    Surface* surface = Level(0, level);
+    return surface ? surface->UnlockRect() : D3DERR_INVALIDCALL;
+}
+
+CubeTexture::CubeTexture(Device& device, uint32_t edge, uint32_t levels, uint32_t usage, Format format,
+                         Pool pool)
+    : BaseTexture(device, true, edge, edge, levels, usage, format, pool)
+{
+}
+
+HRESULT CubeTexture::LockRect(CubeFace face, uint32_t level, LockedRect* locked, const Rect* rect,
+                              uint32_t flags)
+{
+    Surface* surface = Level(face, level);
+    return surface ? surface->LockRect(locked, rect, flags) : D3DERR_INVALIDCALL;
+}
+
+HRESULT CubeTexture::UnlockRect(CubeFace face, uint32_t level)
+{
+    Surface* surface = Level(face, level);
+    return surface ? surface->UnlockRect() : D3DERR_INVALIDCALL;
+}
+
+// Buffers
+
+Buffer::Buffer(Device& device, uint32_t length, uint32_t usage, Pool pool)
+    : Resource(device, pool), usage(usage), memory(length)
+{
+}
+
+Buffer::~Buffer() { GetDevice().GetBackend().DestroyStorage(*this); }
+
+HRESULT Buffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_t /*flags*/)
+{
+    if (size == 0 && offset == 0)
+    {
+        size = Length();
+    }
+    if (locked || !data || offset > Length() || size > Length() - offset)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    locked = true;
+    lockOffset = offset;
+    lockSize = size;
+    *data = memory.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT Buffer::Unlock()
+{
+    if (!locked)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    locked = false;
+    GetDevice().GetBackend().Upload(*this, lockOffset, lockSize);
+    return D3D_OK;
+}
+
+VertexBuffer::VertexBuffer(Device& device, uint32_t length, uint32_t usage, uint32_t fvf, Pool pool)
+    : Buffer(device, length, usage, pool), fvf(fvf)
+{
+}
+
+IndexBuffer::IndexBuffer(Device& device, uint32_t length, uint32_t usage, Format format, Pool pool)
+    : Buffer(device, length, usage, pool), format(format)
+{
+}
+
+} // namespace d3d9

@@ -1,0 +1,199 @@
+// Device resources: surfaces, textures (2D and cube) and vertex and index buffers. Each is
+// reference counted like its Direct3D counterpart: it is born with one reference and dies when
+// the last Release drops it. A resource never outlives the device that made it.
+#pragma once
+
+#include "d3d9/D3d9Types.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace d3d9
+{
+
+class Device;
+class BaseTexture;
+
+class Resource
+{
+public:
+    virtual uint32_t AddRef();
+    // Drops one reference; the resource is destroyed when none is left. Returns the count left.
+    virtual uint32_t Release();
+    Pool GetPool() const { return pool; }
+    // A number unique within the device, used to name the resource in the call log.
+    uint32_t Id() const { return id; }
+    uint32_t RefCount() const { return refs; }
+    Device& GetDevice() const { return device; }
+
+    Resource(const Resource&) = delete;
+    Resource& operator=(const Resource&) = delete;
+
+    // The back end's object for this resource (a GL name), 0 when it has none.
+    uint32_t backendName = 0;
+
+protected:
+    Resource(Device& device, Pool pool);
+    virtual ~Resource();
+
+private:
+    Device& device;
+    Pool pool;
+    uint32_t id;
+    uint32_t refs = 1;
+};
+
+enum class SurfaceKind
+{
+    backBuffer,
+    renderTarget,
+    depthStencil,
+    textureLevel,
+};
+
+struct SurfaceDesc
+{
+    Format format = D3DFMT_UNKNOWN;
+    uint32_t usage = 0;
+    Pool pool = D3DPOOL_DEFAULT;
+    MultisampleType multiSampleType = D3DMULTISAMPLE_NONE;
+    uint32_t multiSampleQuality = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// A two-dimensional image: the back buffer, a render-target or depth-stencil surface, or one
+// level (and face) of a texture. Surfaces of a texture share the texture's reference count.
+class Surface : public Resource
+{
+public:
+    uint32_t AddRef() override;
+    uint32_t Release() override;
+    SurfaceDesc GetDesc() const { return desc; }
+    // Maps the surface's pixels, top row first. Render targets and the back buffer may be read
+    // (D3DLOCK_READONLY); what they show is what was drawn so far, multisampling resolved.
+    HRESULT LockRect(LockedRect* locked, const Rect* rect, uint32_t flags);
+    HRESULT UnlockRect();
+
+    SurfaceKind Kind() const { return kind; }
+    BaseTexture* Container() const { return container; }
+    uint32_t Level() const { return level; }
+    CubeFace Face() const { return face; }
+    uint32_t Pitch() const;
+    // The lockable copy of the pixels (allocated on first use), top row first.
+    std::vector<uint8_t>& Memory();
+    bool Locked() const { return locked; }
+
+    Surface(Device& device, SurfaceKind kind, const SurfaceDesc& desc, BaseTexture* container, uint32_t level,
+            CubeFace face);
+    ~Surface() override;
+
+private:
+    SurfaceKind kind;
+    SurfaceDesc desc;
+    BaseTexture* container;
+    uint32_t level;
+    CubeFace face;
+    bool locked = false;
+    uint32_t lockFlags = 0;
+    std::vector<uint8_t> memory;
+};
+
+class BaseTexture : public Resource
+{
+public:
+    uint32_t GetLevelCount() const { return levels; }
+    Format GetFormat() const { return format; }
+    uint32_t GetUsage() const { return usage; }
+    bool IsCube() const { return cube; }
+    // Width (and height) of level 0.
+    uint32_t Width() const { return width; }
+    uint32_t Height() const { return height; }
+    // The surface of a level of a face (face 0 for 2D textures), without a new reference.
+    Surface* Level(uint32_t face, uint32_t level) const;
+
+protected:
+    BaseTexture(Device& device, bool cube, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                Format format, Pool pool);
+    ~BaseTexture() override;
+    HRESULT GetLevel(uint32_t face, uint32_t level, Surface** surface);
+
+private:
+    bool cube;
+    uint32_t width;
+    uint32_t height;
+    uint32_t levels;
+    uint32_t usage;
+    Format format;
+    std::vector<std::unique_ptr<Surface>> surfaces; // face-major
+};
+
+class Texture : public BaseTexture
+{
+public:
+    HRESULT GetSurfaceLevel(uint32_t level, Surface** surface) { return GetLevel(0, level, surface); }
+    HRESULT LockRect(uint32_t level, LockedRect* locked, const Rect* rect, uint32_t flags);
+    HRESULT UnlockRect(uint32_t level);
+
+    Texture(Device& device, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
+            Pool pool);
+};
+
+class CubeTexture : public BaseTexture
+{
+public:
+    HRESULT GetCubeMapSurface(CubeFace face, uint32_t level, Surface** surface)
+    {
+        return GetLevel(face, level, surface);
+    }
+    HRESULT LockRect(CubeFace face, uint32_t level, LockedRect* locked, const Rect* rect, uint32_t flags);
+    HRESULT UnlockRect(CubeFace face, uint32_t level);
+
+    CubeTexture(Device& device, uint32_t edge, uint32_t levels, uint32_t usage, Format format, Pool pool);
+};
+
+// Vertex or index data; the bytes live in system memory and are handed to the back end on
+// every Unlock.
+class Buffer : public Resource
+{
+public:
+    HRESULT Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags);
+    HRESULT Unlock();
+    uint32_t Length() const { return uint32_t(memory.size()); }
+    uint32_t Usage() const { return usage; }
+    const uint8_t* Data() const { return memory.data(); }
+
+protected:
+    Buffer(Device& device, uint32_t length, uint32_t usage, Pool pool);
+    ~Buffer() override;
+
+private:
+    uint32_t usage;
+    std::vector<uint8_t> memory;
+    bool locked = false;
+    uint32_t lockOffset = 0;
+    uint32_t lockSize = 0;
+};
+
+class VertexBuffer : public Buffer
+{
+public:
+    uint32_t Fvf() const { return fvf; }
+    VertexBuffer(Device& device, uint32_t length, uint32_t usage, uint32_t fvf, Pool pool);
+
+private:
+    uint32_t fvf;
+};
+
+class IndexBuffer : public Buffer
+{
+public:
+    Format GetFormat() const { return format; }
+    IndexBuffer(Device& device, uint32_t length, uint32_t usage, Format format, Pool pool);
+
+private:
+    Format format;
+};
+
+} // namespace d3d9

@@ -1,0 +1,870 @@
+#include "d3d9/GlBackend.h"
+
+#include "d3d9/D3d9Device.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <cstring>
+
+namespace d3d9
+{
+
+namespace
+{
+
+struct GlFormat
+{
+    GLenum internal;
+    GLenum format;
+    GLenum type;
+    GLint swizzle[4];
+};
+
+GlFormat FormatOf(Format format)
+{
+    constexpr GLint r = GL_RED, g = GL_GREEN, b = GL_BLUE, a = GL_ALPHA, one = GL_ONE, zero = GL_ZERO;
+    switch (format)
+    {
+    case D3DFMT_A8R8G8B8:
+        return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, {r, g, b, a}};
+    case D3DFMT_X8R8G8B8:
+        return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, {r, g, b, one}};
+    case D3DFMT_X1R5G5B5:
+        return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, {r, g, b, one}};
+    case D3DFMT_A1R5G5B5:
+        return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, {r, g, b, a}};
+    case D3DFMT_R5G6B5:
+        return {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, {r, g, b, one}};
+    case D3DFMT_A4R4G4B4:
+        return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, {r, g, b, a}};
+    case D3DFMT_A8:
+        return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, {zero, zero, zero, r}};
+    case D3DFMT_L8:
+        return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, {r, r, r, one}};
+    case D3DFMT_R16F:
+        return {GL_R16F, GL_RED, GL_HALF_FLOAT, {r, one, one, one}};
+    case D3DFMT_G16R16F:
+        return {GL_RG16F, GL_RG, GL_HALF_FLOAT, {r, g, one, one}};
+    case D3DFMT_A16B16G16R16F:
+        return {GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, {r, g, b, a}};
+    case D3DFMT_R32F:
+        return {GL_R32F, GL_RED, GL_FLOAT, {r, one, one, one}};
+    case D3DFMT_D24S8:
+        return {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, {r, g, b, a}};
+    case D3DFMT_D16:
+        return {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, {r, g, b, a}};
+    default:
+        return {0, 0, 0, {r, g, b, a}};
+    }
+}
+
+GLenum Comparison(uint32_t func)
+{
+    static const GLenum table[] = {GL_ALWAYS, GL_NEVER,   GL_LESS,     GL_EQUAL, GL_LEQUAL,
+                                   GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
+    return func < 9 ? table[func] : GL_ALWAYS;
+}
+
+GLenum BlendFactor(uint32_t blend)
+{
+    static const GLenum table[] = {GL_ONE,
+                                   GL_ZERO,
+                                   GL_ONE,
+                                   GL_SRC_COLOR,
+                                   GL_ONE_MINUS_SRC_COLOR,
+                                   GL_SRC_ALPHA,
+                                   GL_ONE_MINUS_SRC_ALPHA,
+                                   GL_DST_ALPHA,
+                                   GL_ONE_MINUS_DST_ALPHA,
+                                   GL_DST_COLOR,
+                                   GL_ONE_MINUS_DST_COLOR,
+                                   GL_SRC_ALPHA_SATURATE};
+    return blend < 12 ? table[blend] : GL_ONE;
+}
+
+GLenum BlendEquation(uint32_t op)
+{
+    static const GLenum table[] = {GL_FUNC_ADD, GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT, GL_MIN,
+                                   GL_MAX};
+    return op < 6 ? table[op] : GL_FUNC_ADD;
+}
+
+GLenum StencilOperation(uint32_t op)
+{
+    static const GLenum table[] = {GL_KEEP, GL_KEEP,      GL_ZERO,      GL_REPLACE, GL_INCR,
+                                   GL_DECR, GL_INVERT,    GL_INCR_WRAP, GL_DECR_WRAP};
+    return op < 9 ? table[op] : GL_KEEP;
+}
+
+GLenum Primitive(PrimitiveType type)
+{
+    switch (type)
+    {
+    case D3DPT_POINTLIST:
+        return GL_POINTS;
+    case D3DPT_LINELIST:
+        return GL_LINES;
+    case D3DPT_LINESTRIP:
+        return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP:
+        return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN:
+        return GL_TRIANGLE_FAN;
+    case D3DPT_TRIANGLELIST:
+        break;
+    }
+    return GL_TRIANGLES;
+}
+
+GLenum Address(uint32_t mode)
+{
+    switch (mode)
+    {
+    case D3DTADDRESS_MIRROR:
+        return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+        return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+        return GL_CLAMP_TO_BORDER;
+    default:
+        return GL_REPEAT;
+    }
+}
+
+GLenum Minification(uint32_t min, uint32_t mip)
+{
+    const bool linear = min != D3DTEXF_POINT && min != D3DTEXF_NONE;
+    switch (mip)
+    {
+    case D3DTEXF_NONE:
+        return linear ? GL_LINEAR : GL_NEAREST;
+    case D3DTEXF_POINT:
+        return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    default:
+        return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    }
+}
+
+void ColorOf(D3DCOLOR color, float out[4])
+{
+    out[0] = float((color >> 16) & 0xFF) / 255.0f;
+    out[1] = float((color >> 8) & 0xFF) / 255.0f;
+    out[2] = float(color & 0xFF) / 255.0f;
+    out[3] = float(color >> 24) / 255.0f;
+}
+
+float FloatOf(uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+Matrix Multiply(const Matrix& a, const Matrix& b)
+{
+    Matrix product;
+    for (int row = 0; row < 4; ++row)
+    {
+        for (int column = 0; column < 4; ++column)
+        {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k)
+            {
+                sum += a.m[row][k] * b.m[k][column];
+            }
+            product.m[row][column] = sum;
+        }
+    }
+    return product;
+}
+
+// Texture stage operation as the built-in program takes it: 0 vertex colour only, 1 texture
+// only, 2 texture times vertex colour.
+int StageOperation(uint32_t op)
+{
+    switch (op)
+    {
+    case D3DTOP_DISABLE:
+        return 0;
+    case D3DTOP_SELECTARG1:
+        return 1;
+    default:
+        return 2;
+    }
+}
+
+const char* vertexSource = R"(#version 330 core
+layout(location = 0) in vec4 a_position;
+layout(location = 1) in vec4 a_color;
+layout(location = 2) in vec2 a_tex0;
+uniform mat4 u_worldView;
+uniform mat4 u_projection;
+uniform bool u_pretransformed;
+uniform vec4 u_viewport;
+uniform bool u_hasColor;
+out vec4 v_color;
+out vec2 v_tex;
+out float v_depth;
+void main()
+{
+    vec4 p;
+    if (u_pretransformed)
+    {
+        float w = a_position.w != 0.0 ? 1.0 / a_position.w : 1.0;
+        vec2 ndc = vec2((a_position.x - u_viewport.x) / u_viewport.z * 2.0 - 1.0,
+                        1.0 - (a_position.y - u_viewport.y) / u_viewport.w * 2.0);
+        p = vec4(ndc * w, a_position.z * w, w);
+        v_depth = a_position.z;
+    }
+    else
+    {
+        vec4 eye = u_worldView * vec4(a_position.xyz, 1.0);
+        v_depth = eye.z;
+        p = u_projection * eye;
+    }
+    p.x += p.w / u_viewport.z;
+    p.y -= p.w / u_viewport.w;
+    gl_Position = vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w);
+    v_color = u_hasColor ? a_color : vec4(1.0);
+    v_tex = a_tex0;
+}
+)";
+
+const char* fragmentSource = R"(#version 330 core
+in vec4 v_color;
+in vec2 v_tex;
+in float v_depth;
+uniform sampler2D u_texture;
+uniform int u_colorOp;
+uniform int u_alphaOp;
+uniform int u_alphaFunc;
+uniform float u_alphaRef;
+uniform bool u_fog;
+uniform vec4 u_fogColor;
+uniform vec2 u_fogRange;
+out vec4 o_color;
+bool Passes(float alpha)
+{
+    float a = floor(alpha * 255.0 + 0.5);
+    switch (u_alphaFunc)
+    {
+    case 1: return false;
+    case 2: return a < u_alphaRef;
+    case 3: return a == u_alphaRef;
+    case 4: return a <= u_alphaRef;
+    case 5: return a > u_alphaRef;
+    case 6: return a != u_alphaRef;
+    case 7: return a >= u_alphaRef;
+    default: return true;
+    }
+}
+void main()
+{
+    vec4 texel = texture(u_texture, v_tex);
+    vec4 c = v_color;
+    if (u_colorOp == 1) c.rgb = texel.rgb; else if (u_colorOp == 2) c.rgb *= texel.rgb;
+    if (u_alphaOp == 1) c.a = texel.a; else if (u_alphaOp == 2) c.a *= texel.a;
+    if (!Passes(c.a)) discard;
+    if (u_fog)
+    {
+        float f = clamp((u_fogRange.y - v_depth) / max(u_fogRange.y - u_fogRange.x, 1e-6), 0.0, 1.0);
+        c.rgb = mix(u_fogColor.rgb, c.rgb, f);
+    }
+    o_color = c;
+}
+)";
+
+GLuint Compile(GLenum kind, const char* source, std::string& problem)
+{
+    GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok)
+    {
+        char text[1024] = {};
+        glGetShaderInfoLog(shader, sizeof text, nullptr, text);
+        problem = text;
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+} // namespace
+
+GlBackend::GlBackend(WindowHandle window) : window(window) {}
+
+GlBackend::~GlBackend()
+{
+    if (!context)
+    {
+        return;
+    }
+    SDL_GL_MakeCurrent(window, context);
+    glDeleteProgram(program.name);
+    glDeleteVertexArrays(1, &vertexArray);
+    glDeleteBuffers(1, &userBuffer);
+    glDeleteFramebuffers(1, &drawFramebuffer);
+    glDeleteFramebuffers(1, &readFramebuffer);
+    glDeleteFramebuffers(1, &resolveFramebuffer);
+    glDeleteRenderbuffers(1, &resolveRenderbuffer);
+    glDeleteSamplers(16, samplers);
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(context);
+}
+
+HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer)
+{
+    if (!window)
+    {
+        problem = "no device window";
+        return D3DERR_INVALIDCALL;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    context = SDL_GL_CreateContext(window);
+    if (!context)
+    {
+        problem = SDL_GetError();
+        return D3DERR_NOTAVAILABLE;
+    }
+    SDL_GL_MakeCurrent(window, context);
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    anisotropic = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46;
+    glGenVertexArrays(1, &vertexArray);
+    glGenBuffers(1, &userBuffer);
+    glGenFramebuffers(1, &drawFramebuffer);
+    glGenFramebuffers(1, &readFramebuffer);
+    glGenFramebuffers(1, &resolveFramebuffer);
+    glGenSamplers(16, samplers);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (!MakeProgram())
+    {
+        return D3DERR_NOTAVAILABLE;
+    }
+    return Reset(parameters, backBuffer);
+}
+
+bool GlBackend::MakeProgram()
+{
+    GLuint vertex = Compile(GL_VERTEX_SHADER, vertexSource, problem);
+    GLuint fragment = Compile(GL_FRAGMENT_SHADER, fragmentSource, problem);
+    if (!vertex || !fragment)
+    {
+        return false;
+    }
+    program.name = glCreateProgram();
+    glAttachShader(program.name, vertex);
+    glAttachShader(program.name, fragment);
+    glLinkProgram(program.name);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint linked = 0;
+    glGetProgramiv(program.name, GL_LINK_STATUS, &linked);
+    if (!linked)
+    {
+        problem = "the built-in program does not link";
+        return false;
+    }
+    const GLuint p = program.name;
+    program.worldView = glGetUniformLocation(p, "u_worldView");
+    program.projection = glGetUniformLocation(p, "u_projection");
+    program.pretransformed = glGetUniformLocation(p, "u_pretransformed");
+    program.viewport = glGetUniformLocation(p, "u_viewport");
+    program.hasColor = glGetUniformLocation(p, "u_hasColor");
+    program.colorOp = glGetUniformLocation(p, "u_colorOp");
+    program.alphaOp = glGetUniformLocation(p, "u_alphaOp");
+    program.alphaFunc = glGetUniformLocation(p, "u_alphaFunc");
+    program.alphaRef = glGetUniformLocation(p, "u_alphaRef");
+    program.fog = glGetUniformLocation(p, "u_fog");
+    program.fogColor = glGetUniformLocation(p, "u_fogColor");
+    program.fogRange = glGetUniformLocation(p, "u_fogRange");
+    glUseProgram(p);
+    glUniform1i(glGetUniformLocation(p, "u_texture"), 0);
+    return true;
+}
+
+void GlBackend::ApplyPresentation(const PresentParameters& parameters)
+{
+    SDL_GL_SetSwapInterval(parameters.presentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    const bool fullScreen = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (fullScreen == parameters.windowed)
+    {
+        SDL_SetWindowFullscreen(window, parameters.windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+}
+
+HRESULT GlBackend::Reset(const PresentParameters& parameters, Surface& backBuffer)
+{
+    ApplyPresentation(parameters);
+    std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
+    return CreateStorage(backBuffer) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
+}
+
+GLsizei GlBackend::Samples(MultisampleType type) const
+{
+    if (type == D3DMULTISAMPLE_NONE)
+    {
+        return 0;
+    }
+    const GLint wanted = type == D3DMULTISAMPLE_NONMASKABLE ? 4 : GLint(type);
+    return std::min(wanted, maxSamples);
+}
+
+bool GlBackend::CreateStorage(Surface& surface)
+{
+    if (surface.Kind() == SurfaceKind::textureLevel)
+    {
+        return true;
+    }
+    const SurfaceDesc desc = surface.GetDesc();
+    const GlFormat format = FormatOf(desc.format);
+    if (format.internal == 0)
+    {
+        return false;
+    }
+    while (glGetError() != GL_NO_ERROR)
+    {
+    }
+    GLuint name = 0;
+    glGenRenderbuffers(1, &name);
+    glBindRenderbuffer(GL_RENDERBUFFER, name);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, Samples(desc.multiSampleType), format.internal,
+                                     GLsizei(desc.width), GLsizei(desc.height));
+    if (glGetError() != GL_NO_ERROR)
+    {
+        glDeleteRenderbuffers(1, &name);
+        return false;
+    }
+    surface.backendName = name;
+    return true;
+}
+
+bool GlBackend::CreateStorage(BaseTexture& texture)
+{
+    const GlFormat format = FormatOf(texture.GetFormat());
+    if (format.internal == 0 || IsDepthFormat(texture.GetFormat()))
+    {
+        return false;
+    }
+    while (glGetError() != GL_NO_ERROR)
+    {
+    }
+    const GLenum target = texture.IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(target, name);
+    glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, GLint(texture.GetLevelCount()) - 1);
+    glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
+    const uint32_t faces = texture.IsCube() ? 6 : 1;
+    for (uint32_t face = 0; face < faces; ++face)
+    {
+        const GLenum imageTarget = texture.IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : GL_TEXTURE_2D;
+        for (uint32_t level = 0; level < texture.GetLevelCount(); ++level)
+        {
+            const SurfaceDesc desc = texture.Level(face, level)->GetDesc();
+            glTexImage2D(imageTarget, GLint(level), GLint(format.internal), GLsizei(desc.width),
+                         GLsizei(desc.height), 0, format.format, format.type, nullptr);
+        }
+    }
+    if (glGetError() != GL_NO_ERROR)
+    {
+        glDeleteTextures(1, &name);
+        return false;
+    }
+    texture.backendName = name;
+    return true;
+}
+
+bool GlBackend::CreateStorage(Buffer& buffer)
+{
+    GLuint name = 0;
+    glGenBuffers(1, &name);
+    glBindBuffer(GL_ARRAY_BUFFER, name);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(buffer.Length()), nullptr,
+                 (buffer.Usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    buffer.backendName = name;
+    return true;
+}
+
+void GlBackend::DestroyStorage(Resource& resource)
+{
+    if (!resource.backendName)
+    {
+        return;
+    }
+    GLuint name = resource.backendName;
+    if (dynamic_cast<Buffer*>(&resource))
+    {
+        glDeleteBuffers(1, &name);
+    }
+    else if (dynamic_cast<BaseTexture*>(&resource))
+    {
+        glDeleteTextures(1, &name);
+    }
+    else
+    {
+        glDeleteRenderbuffers(1, &name);
+    }
+    resource.backendName = 0;
+    std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
+}
+
+void GlBackend::Upload(Surface& surface)
+{
+    const BaseTexture* texture = surface.Container();
+    if (!texture)
+    {
+        return;
+    }
+    const SurfaceDesc desc = surface.GetDesc();
+    const GlFormat format = FormatOf(desc.format);
+    const GLenum target = texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+    const GLenum imageTarget = texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face() : GL_TEXTURE_2D;
+    glBindTexture(target, texture->backendName);
+    glTexSubImage2D(imageTarget, GLint(surface.Level()), 0, 0, GLsizei(desc.width), GLsizei(desc.height),
+                    format.format, format.type, surface.Memory().data());
+}
+
+void GlBackend::Attach(GLenum target, GLenum attachment, const Surface* surface)
+{
+    if (!surface)
+    {
+        glFramebufferRenderbuffer(target, attachment, GL_RENDERBUFFER, 0);
+        return;
+    }
+    if (const BaseTexture* texture = surface->Container())
+    {
+        const GLenum imageTarget =
+            texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface->Face() : GL_TEXTURE_2D;
+        glFramebufferTexture2D(target, attachment, imageTarget, texture->backendName, GLint(surface->Level()));
+        return;
+    }
+    glFramebufferRenderbuffer(target, attachment, GL_RENDERBUFFER, surface->backendName);
+}
+
+GLuint GlBackend::ReadableFramebuffer(const Surface& surface)
+{
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+    Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &surface);
+    const SurfaceDesc desc = surface.GetDesc();
+    if (surface.Container() || Samples(desc.multiSampleType) == 0)
+    {
+        return readFramebuffer;
+    }
+    if (resolveWidth != desc.width || resolveHeight != desc.height)
+    {
+        glDeleteRenderbuffers(1, &resolveRenderbuffer);
+        glGenRenderbuffers(1, &resolveRenderbuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, resolveRenderbuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(desc.width), GLsizei(desc.height));
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveRenderbuffer);
+        resolveWidth = desc.width;
+        resolveHeight = desc.height;
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
+    glDisable(GL_SCISSOR_TEST);
+    const GLint w = GLint(desc.width), h = GLint(desc.height);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer);
+    return resolveFramebuffer;
+}
+
+void GlBackend::Download(Surface& surface)
+{
+    const SurfaceDesc desc = surface.GetDesc();
+    const GlFormat format = FormatOf(desc.format);
+    ReadableFramebuffer(surface);
+    glReadPixels(0, 0, GLsizei(desc.width), GLsizei(desc.height), format.format, format.type,
+                 surface.Memory().data());
+    if (desc.format == D3DFMT_X8R8G8B8)
+    {
+        for (size_t i = 3; i < surface.Memory().size(); i += 4)
+        {
+            surface.Memory()[i] = 0xFF;
+        }
+    }
+}
+
+void GlBackend::Upload(Buffer& buffer, uint32_t offset, uint32_t size)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, buffer.backendName);
+    glBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(size), buffer.Data() + offset);
+}
+
+bool GlBackend::BindTargets(const DeviceState& state)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
+    uint32_t wanted[5];
+    for (uint32_t i = 0; i < maxRenderTargets; ++i)
+    {
+        wanted[i] = state.renderTargets[i] ? state.renderTargets[i]->Id() : 0;
+    }
+    wanted[4] = state.depthStencil ? state.depthStencil->Id() : 0;
+    if (!std::equal(std::begin(wanted), std::end(wanted), std::begin(boundTargets)))
+    {
+        GLenum buffers[maxRenderTargets];
+        for (uint32_t i = 0; i < maxRenderTargets; ++i)
+        {
+            Attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, state.renderTargets[i]);
+            buffers[i] = state.renderTargets[i] ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
+        }
+        const Surface* depth = state.depthStencil;
+        const bool packed = depth && depth->GetDesc().format == D3DFMT_D24S8;
+        Attach(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, packed ? depth : nullptr);
+        if (!packed)
+        {
+            Attach(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, depth);
+        }
+        glDrawBuffers(maxRenderTargets, buffers);
+        std::copy(std::begin(wanted), std::end(wanted), std::begin(boundTargets));
+    }
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    {
+        problem = "the bound render targets and depth-stencil surface do not fit together";
+        return false;
+    }
+    return true;
+}
+
+void GlBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil)
+{
+    if (!BindTargets(state))
+    {
+        return;
+    }
+    const Rect rect = ClearRect(state);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    GLbitfield bits = 0;
+    if (flags & D3DCLEAR_TARGET)
+    {
+        float rgba[4];
+        ColorOf(color, rgba);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+        bits |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_ZBUFFER)
+    {
+        glDepthMask(GL_TRUE);
+        glClearDepth(z);
+        bits |= GL_DEPTH_BUFFER_BIT;
+    }
+    if ((flags & D3DCLEAR_STENCIL) && state.depthStencil->GetDesc().format == D3DFMT_D24S8)
+    {
+        glStencilMask(0xFF);
+        glClearStencil(GLint(stencil));
+        bits |= GL_STENCIL_BUFFER_BIT;
+    }
+    glClear(bits);
+}
+
+void GlBackend::ApplyRenderStates(const DeviceState& state)
+{
+    const uint32_t* rs = state.renderStates;
+    const Viewport& v = state.viewport;
+    glViewport(GLint(v.x), GLint(v.y), GLsizei(v.width), GLsizei(v.height));
+    glDepthRange(v.minZ, v.maxZ);
+    const bool depth = state.depthStencil && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+    depth ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+    glDepthFunc(Comparison(rs[D3DRS_ZFUNC]));
+    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    rs[D3DRS_ALPHABLENDENABLE] ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
+    glBlendFunc(BlendFactor(rs[D3DRS_SRCBLEND]), BlendFactor(rs[D3DRS_DESTBLEND]));
+    glBlendEquation(BlendEquation(rs[D3DRS_BLENDOP]));
+    // Rows are stored top first, which turns Direct3D's clockwise front faces into GL's
+    // counter-clockwise ones.
+    glFrontFace(GL_CCW);
+    switch (rs[D3DRS_CULLMODE])
+    {
+    case D3DCULL_CW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+        break;
+    case D3DCULL_CCW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        break;
+    default:
+        glDisable(GL_CULL_FACE);
+        break;
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
+                                     : rs[D3DRS_FILLMODE] == 1                ? GL_POINT
+                                                                              : GL_FILL);
+    const bool stencil = rs[D3DRS_STENCILENABLE] && state.depthStencil;
+    stencil ? glEnable(GL_STENCIL_TEST) : glDisable(GL_STENCIL_TEST);
+    glStencilFunc(Comparison(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
+    glStencilOp(StencilOperation(rs[D3DRS_STENCILFAIL]), StencilOperation(rs[D3DRS_STENCILZFAIL]),
+                StencilOperation(rs[D3DRS_STENCILPASS]));
+    glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
+    const uint32_t mask = rs[D3DRS_COLORWRITEENABLE];
+    glColorMask(mask & 1, (mask >> 1) & 1, (mask >> 2) & 1, (mask >> 3) & 1);
+    if (rs[D3DRS_SCISSORTESTENABLE])
+    {
+        const Rect& s = state.scissor;
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(s.left, s.top, std::max(0, s.right - s.left), std::max(0, s.bottom - s.top));
+    }
+    else
+    {
+        glDisable(GL_SCISSOR_TEST);
+    }
+    rs[D3DRS_MULTISAMPLEANTIALIAS] ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);
+}
+
+void GlBackend::ApplySamplers(const DeviceState& state)
+{
+    for (uint32_t stage = 0; stage < maxSamplers; ++stage)
+    {
+        const uint32_t* ss = state.samplerStates[stage];
+        const GLuint sampler = samplers[stage];
+        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
+                            ss[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
+        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
+                            GLint(Minification(ss[D3DSAMP_MINFILTER], ss[D3DSAMP_MIPFILTER])));
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(Address(ss[D3DSAMP_ADDRESSU])));
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(Address(ss[D3DSAMP_ADDRESSV])));
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GLint(Address(ss[D3DSAMP_ADDRESSW])));
+        float border[4];
+        ColorOf(ss[D3DSAMP_BORDERCOLOR], border);
+        glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+        if (anisotropic)
+        {
+            const bool on = ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
+            glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                                on ? float(std::max(1u, ss[D3DSAMP_MAXANISOTROPY])) : 1.0f);
+        }
+        const BaseTexture* texture = state.textures[stage];
+        glActiveTexture(GL_TEXTURE0 + stage);
+        glBindTexture(GL_TEXTURE_2D, texture && !texture->IsCube() ? texture->backendName : 0);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, texture && texture->IsCube() ? texture->backendName : 0);
+        glBindSampler(stage, sampler);
+    }
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void GlBackend::ApplyProgram(const DeviceState& state)
+{
+    const uint32_t* rs = state.renderStates;
+    glUseProgram(program.name);
+    const Matrix worldView = Multiply(state.world, state.view);
+    glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+    glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
+    glUniform1i(program.pretransformed, (state.fvf & D3DFVF_XYZRHW) != 0);
+    const Viewport& v = state.viewport;
+    glUniform4f(program.viewport, float(v.x), float(v.y), float(v.width), float(v.height));
+    glUniform1i(program.hasColor, (state.fvf & D3DFVF_DIFFUSE) != 0);
+    const bool textured = state.textures[0] && !state.textures[0]->IsCube() && (state.fvf & D3DFVF_TEXCOUNT_MASK);
+    glUniform1i(program.colorOp, textured ? StageOperation(state.stageStates[0][D3DTSS_COLOROP]) : 0);
+    glUniform1i(program.alphaOp, textured ? StageOperation(state.stageStates[0][D3DTSS_ALPHAOP]) : 0);
+    glUniform1i(program.alphaFunc, rs[D3DRS_ALPHATESTENABLE] ? GLint(rs[D3DRS_ALPHAFUNC]) : GLint(D3DCMP_ALWAYS));
+    glUniform1f(program.alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
+    const bool fog = rs[D3DRS_FOGENABLE] && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
+    glUniform1i(program.fog, fog);
+    float fogColor[4];
+    ColorOf(rs[D3DRS_FOGCOLOR], fogColor);
+    glUniform4fv(program.fogColor, 1, fogColor);
+    glUniform2f(program.fogRange, FloatOf(rs[D3DRS_FOGSTART]), FloatOf(rs[D3DRS_FOGEND]));
+}
+
+void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
+{
+    glBindVertexArray(vertexArray);
+    uintptr_t base = 0;
+    GLsizei stride = GLsizei(state.streamStride);
+    if (call.userVertices)
+    {
+        stride = GLsizei(call.userStride);
+        glBindBuffer(GL_ARRAY_BUFFER, userBuffer);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(call.vertexCount) * call.userStride), call.userVertices,
+                     GL_STREAM_DRAW);
+    }
+    else
+    {
+        glBindBuffer(GL_ARRAY_BUFFER, state.stream->backendName);
+        base = state.streamOffset;
+    }
+    const uint32_t fvf = state.fvf;
+    uintptr_t offset = base;
+    const bool rhw = fvf & D3DFVF_XYZRHW;
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, rhw ? 4 : 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+    offset += rhw ? 16 : 12;
+    offset += (fvf & 0x010) ? 12 : 0; // normal
+    offset += (fvf & 0x020) ? 4 : 0;  // point size
+    if (fvf & D3DFVF_DIFFUSE)
+    {
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offset));
+        offset += 4;
+    }
+    else
+    {
+        glDisableVertexAttribArray(1);
+    }
+    offset += (fvf & 0x080) ? 4 : 0; // specular
+    if (fvf & D3DFVF_TEXCOUNT_MASK)
+    {
+        glEnableVertexAttribArray(2);
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+    }
+    else
+    {
+        glDisableVertexAttribArray(2);
+    }
+    if (call.indexCount)
+    {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, state.indices->backendName);
+    }
+}
+
+void GlBackend::Draw(const DeviceState& state, const DrawCall& call)
+{
+    if (!BindTargets(state))
+    {
+        return;
+    }
+    ApplyRenderStates(state);
+    ApplySamplers(state);
+    ApplyProgram(state);
+    BindVertices(state, call);
+    const GLenum mode = Primitive(call.type);
+    if (call.indexCount)
+    {
+        const bool wide = state.indices->GetFormat() == D3DFMT_INDEX32;
+        const uintptr_t first = uintptr_t(call.startIndex) * (wide ? 4 : 2);
+        glDrawElementsBaseVertex(mode, GLsizei(call.indexCount), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                 reinterpret_cast<const void*>(first), call.baseVertex);
+    }
+    else
+    {
+        glDrawArrays(mode, GLint(call.startVertex), GLsizei(call.vertexCount));
+    }
+}
+
+HRESULT GlBackend::Present(Surface& backBuffer)
+{
+    const SurfaceDesc desc = backBuffer.GetDesc();
+    ReadableFramebuffer(backBuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    const bool sameSize = uint32_t(width) == desc.width && uint32_t(height) == desc.height;
+    glBlitFramebuffer(0, 0, GLint(desc.width), GLint(desc.height), 0, height, width, 0, GL_COLOR_BUFFER_BIT,
+                      sameSize ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window);
+    std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
+    return D3D_OK;
+}
+
+} // namespace d3d9

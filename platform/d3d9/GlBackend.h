@@ -1,0 +1,85 @@
+// The OpenGL 3.3 core back end on an SDL window. Everything is drawn into framebuffer objects
+// whose row 0 is the top row, so Direct3D's top-left coordinates (viewport, scissor, texture
+// rows, read-back) hold unchanged; the built-in program flips clip-space y, maps depth 0..1 to
+// GL's -1..1 and moves vertices by half a pixel to put pixel centres where Direct3D has them.
+#pragma once
+
+#include "d3d9/D3d9Backend.h"
+
+#include <epoxy/gl.h>
+#include <string>
+
+namespace d3d9
+{
+
+class GlBackend : public Backend
+{
+public:
+    explicit GlBackend(WindowHandle window);
+    ~GlBackend() override;
+
+    HRESULT Open(const PresentParameters& parameters, Surface& backBuffer) override;
+    HRESULT Reset(const PresentParameters& parameters, Surface& backBuffer) override;
+    bool CreateStorage(Surface& surface) override;
+    bool CreateStorage(BaseTexture& texture) override;
+    bool CreateStorage(Buffer& buffer) override;
+    void DestroyStorage(Resource& resource) override;
+    void Upload(Surface& surface) override;
+    void Download(Surface& surface) override;
+    void Upload(Buffer& buffer, uint32_t offset, uint32_t size) override;
+    void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) override;
+    void Draw(const DeviceState& state, const DrawCall& call) override;
+    HRESULT Present(Surface& backBuffer) override;
+    std::string LastProblem() const override { return problem; }
+
+    GlBackend(const GlBackend&) = delete;
+    GlBackend& operator=(const GlBackend&) = delete;
+
+private:
+    struct Program
+    {
+        GLuint name = 0;
+        GLint worldView = -1;
+        GLint projection = -1;
+        GLint pretransformed = -1;
+        GLint viewport = -1;
+        GLint hasColor = -1;
+        GLint colorOp = -1;
+        GLint alphaOp = -1;
+        GLint alphaFunc = -1;
+        GLint alphaRef = -1;
+        GLint fog = -1;
+        GLint fogColor = -1;
+        GLint fogRange = -1;
+    };
+    void ApplyPresentation(const PresentParameters& parameters);
+    GLsizei Samples(MultisampleType type) const;
+    bool BindTargets(const DeviceState& state);
+    void Attach(GLenum target, GLenum attachment, const Surface* surface);
+    // A framebuffer to read the surface from, multisampling resolved.
+    GLuint ReadableFramebuffer(const Surface& surface);
+    void ApplyRenderStates(const DeviceState& state);
+    void ApplySamplers(const DeviceState& state);
+    void ApplyProgram(const DeviceState& state);
+    void BindVertices(const DeviceState& state, const DrawCall& call);
+    bool MakeProgram();
+
+    WindowHandle window;
+    void* context = nullptr;
+    std::string problem;
+    GLint maxSamples = 0;
+    bool anisotropic = false;
+    Program program;
+    GLuint vertexArray = 0;
+    GLuint userBuffer = 0;
+    GLuint drawFramebuffer = 0;
+    GLuint readFramebuffer = 0;
+    GLuint resolveFramebuffer = 0;
+    GLuint resolveRenderbuffer = 0;
+    uint32_t resolveWidth = 0;
+    uint32_t resolveHeight = 0;
+    GLuint samplers[16] = {};
+    uint32_t boundTargets[5] = {};
+};
+
+} // namespace d3d9

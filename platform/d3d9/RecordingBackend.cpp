@@ -1,0 +1,76 @@
+#include "d3d9/RecordingBackend.h"
+
+#include "d3d9/D3d9Device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace d3d9
+{
+
+Rect ClearRect(const DeviceState& state)
+{
+    const Viewport& v = state.viewport;
+    Rect rect{int32_t(v.x), int32_t(v.y), int32_t(v.x + v.width), int32_t(v.y + v.height)};
+    if (state.renderStates[D3DRS_SCISSORTESTENABLE])
+    {
+        rect.left = std::max(rect.left, state.scissor.left);
+        rect.top = std::max(rect.top, state.scissor.top);
+        rect.right = std::max(rect.left, std::min(rect.right, state.scissor.right));
+        rect.bottom = std::max(rect.top, std::min(rect.bottom, state.scissor.bottom));
+    }
+    return rect;
+}
+
+HRESULT RecordingBackend::Open(const PresentParameters&, Surface&) { return D3D_OK; }
+
+HRESULT RecordingBackend::Reset(const PresentParameters&, Surface&) { return D3D_OK; }
+
+bool RecordingBackend::CreateStorage(Surface&) { return true; }
+
+bool RecordingBackend::CreateStorage(BaseTexture&) { return true; }
+
+bool RecordingBackend::CreateStorage(Buffer&) { return true; }
+
+void RecordingBackend::DestroyStorage(Resource&) {}
+
+void RecordingBackend::Upload(Surface&) {}
+
+void RecordingBackend::Download(Surface&) {}
+
+void RecordingBackend::Upload(Buffer&, uint32_t, uint32_t) {}
+
+void RecordingBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float, uint32_t)
+{
+    if (!(flags & D3DCLEAR_TARGET))
+    {
+        return;
+    }
+    const Rect rect = ClearRect(state);
+    for (Surface* target : state.renderTargets)
+    {
+        if (!target || BytesPerPixel(target->GetDesc().format) != 4)
+        {
+            continue;
+        }
+        const SurfaceDesc desc = target->GetDesc();
+        std::vector<uint8_t>& memory = target->Memory();
+        for (int32_t y = rect.top; y < std::min(rect.bottom, int32_t(desc.height)); ++y)
+        {
+            for (int32_t x = rect.left; x < std::min(rect.right, int32_t(desc.width)); ++x)
+            {
+                std::memcpy(memory.data() + size_t(y) * target->Pitch() + size_t(x) * 4, &color, 4);
+            }
+        }
+    }
+}
+
+void RecordingBackend::Draw(const DeviceState&, const DrawCall&) { ++draws; }
+
+HRESULT RecordingBackend::Present(Surface&)
+{
+    ++presents;
+    return D3D_OK;
+}
+
+} // namespace d3d9

@@ -1,0 +1,30 @@
+// The back end for tests: no window and no drawing. Resources live in their lockable memory,
+// Clear fills the memory of the bound colour targets, and Present only counts.
+#pragma once
+
+#include "d3d9/D3d9Backend.h"
+
+namespace d3d9
+{
+
+class RecordingBackend : public Backend
+{
+public:
+    HRESULT Open(const PresentParameters& parameters, Surface& backBuffer) override;
+    HRESULT Reset(const PresentParameters& parameters, Surface& backBuffer) override;
+    bool CreateStorage(Surface& surface) override;
+    bool CreateStorage(BaseTexture& texture) override;
+    bool CreateStorage(Buffer& buffer) override;
+    void DestroyStorage(Resource& resource) override;
+    void Upload(Surface& surface) override;
+    void Download(Surface& surface) override;
+    void Upload(Buffer& buffer, uint32_t offset, uint32_t size) override;
+    void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) override;
+    void Draw(const DeviceState& state, const DrawCall& call) override;
+    HRESULT Present(Surface& backBuffer) override;
+
+    uint32_t presents = 0;
+    uint32_t draws = 0;
+};
+
+} // namespace d3d9
