@@ -312,7 +312,11 @@ void WeString::ReplaceRange(int32_t index, int32_t removed, const char* bytes, i
         FreeBuffer();
         return;
     }
-    if (data != emptyBuffer && WeStringSizeClass(length) == WeStringSizeClass(resultLength))
+    if (data == emptyBuffer)
+    {
+        data = WeStringPoolAllocate(resultLength);
+    }
+    else if (WeStringSizeClass(length) == WeStringSizeClass(resultLength))
     {
         std::memmove(data + index + count, data + index + removed, static_cast<size_t>(tail));
     }

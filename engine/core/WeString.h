@@ -19,7 +19,11 @@ public:
     WeString(const char* bytes, int32_t length);
     WeString(const WeString& other);
     WeString(WeString&& other) noexcept;
-    ~WeString() { FreeBuffer(); }
+    ~WeString()
+    {
+        if (data != emptyBuffer)
+            FreeBuffer();
+    }
 
     WeString& operator=(const WeString& other);
     WeString& operator=(WeString&& other) noexcept;
