@@ -1,5 +1,7 @@
 #include "WeOggDecoder.h"
 
+#include "WeFileStream.h"
+
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
@@ -71,6 +73,35 @@ private:
     int64_t position = 0;
 };
 
+// A window of a file stream, read in place: an entry of the package (sound effects).
+class StreamSource : public ByteSource
+{
+public:
+    StreamSource(WeFileStream& s, int64_t bytes)
+        : stream(s), start(s.Tell()), size(std::max<int64_t>(0, bytes))
+    {
+    }
+
+    size_t Read(void* destination, size_t bytes) override
+    {
+        const int64_t n = std::min(int64_t(bytes), start + size - stream.Tell());
+        return n < 1 ? 0 : size_t(std::max<int64_t>(0, stream.Read(destination, n)));
+    }
+
+    int Seek(int64_t offset, int whence) override
+    {
+        const int64_t target = Target(offset, whence, Tell(), size);
+        return target >= 0 && stream.Seek(start + target, SEEK_SET) ? 0 : -1;
+    }
+
+    int64_t Tell() const override { return stream.Tell() - start; }
+
+private:
+    WeFileStream& stream;
+    const int64_t start;
+    const int64_t size;
+};
+
 size_t ReadCallback(void* destination, size_t itemSize, size_t count, void* source)
 {
     // vorbisfile takes a zero result with errno set for a read error, so errno must be clear.
@@ -103,11 +134,35 @@ ALenum FormatOf(int channels)
     return channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
 }
 
+// The whole-sound decoder's scratch: it lives for the run and only grows.
+std::vector<uint8_t>& WholeSoundScratch()
+{
+    static std::vector<uint8_t> scratch;
+    return scratch;
+}
+
 // The streamed chunks' scratch.
 uint8_t* ChunkScratch()
 {
     static uint8_t chunk[WeOggDecoder::kChunkBytes];
     return chunk;
+}
+
+// A new OpenAL buffer holding the PCM; 0 when OpenAL cannot make one.
+ALuint NewBuffer(ALenum format, const uint8_t* pcm, int64_t bytes, int32_t rate)
+{
+    alGetError();
+    ALuint buffer = 0;
+    alGenBuffers(1, &buffer);
+    if (alGetError() != AL_NO_ERROR)
+        return 0;
+    alBufferData(buffer, format, pcm, ALsizei(bytes), rate);
+    if (alGetError() != AL_NO_ERROR)
+    {
+        alDeleteBuffers(1, &buffer);
+        return 0;
+    }
+    return buffer;
 }
 
 } // namespace
@@ -256,4 +311,32 @@ bool WeOggDecoder::FillBuffer(ALuint buffer)
         return false;
     alBufferData(buffer, format, destination, ALsizei(filled), rate);
     return true;
+}
+
+ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size)
+{
+    WeOggDecoder::Vorbis vorbis;
+    if (!vorbis.Open(std::make_unique<StreamSource>(stream, size)))
+        return 0;
+    const int64_t bytes = vorbis.TotalBytes();
+    if (bytes <= 0)
+        return 0;
+    std::vector<uint8_t>& scratch = WholeSoundScratch();
+    if (bytes > int64_t(scratch.size()))
+    {
+        int64_t capacity = kMinScratchBytes;
+        while (capacity < bytes)
+            capacity *= 2;
+        scratch = std::vector<uint8_t>(size_t(capacity));
+    }
+    // Only what was decoded now goes to the buffer: the scratch's tail holds earlier sounds.
+    const int64_t decoded = vorbis.Read(scratch.data(), bytes);
+    if (decoded == 0)
+        return 0;
+    return NewBuffer(FormatOf(vorbis.channels), scratch.data(), decoded, vorbis.rate);
+}
+
+int64_t WeWholeSoundScratchCapacity()
+{
+    return int64_t(WholeSoundScratch().size());
 }

@@ -62,3 +62,10 @@ private:
     ALenum format = 0;
     int32_t rate = 0;
 };
+
+// Decodes `size` bytes of Ogg Vorbis data, from the stream's position, whole into a new OpenAL
+// buffer; reads never leave those bytes. 0 on any failure: not Ogg Vorbis, no audio, more than
+// two channels, more than 1 GB of PCM.
+ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size);
+// Bytes of the PCM scratch shared by whole-sound decoding; it grows in powers of two from 64 KB.
+int64_t WeWholeSoundScratchCapacity();

@@ -1,5 +1,7 @@
 #include "WeOggDecoder.h"
 #include "AudioTestSupport.h"
+#include "TempFolder.h"
+#include "WeFileStream.h"
 
 #include <gtest/gtest.h>
 
@@ -169,4 +171,100 @@ TEST_F(OggDecoderTest, AChainedLinkOfAnotherLayoutEndsTheSound)
     ASSERT_TRUE(decoder.IsOpen());
     EXPECT_EQ(decoder.GetFormat(), AL_FORMAT_MONO16);
     EXPECT_EQ(Sum(FillAll(decoder, 1000)), frames * 2);
+}
+
+namespace
+{
+
+// Two Ogg files back to back behind some leading bytes, in a file of the test's own.
+class WholeSoundTest : public OggDecoderTest
+{
+protected:
+    struct Layout
+    {
+        int64_t firstAt, firstSize, secondAt, secondSize;
+    };
+
+    Layout WriteFile(const std::vector<uint8_t>& first, const std::vector<uint8_t>& second)
+    {
+        std::vector<uint8_t> bytes(37, 0x5A);
+        Layout layout{int64_t(bytes.size()), int64_t(first.size()), 0, int64_t(second.size())};
+        bytes.insert(bytes.end(), first.begin(), first.end());
+        layout.secondAt = int64_t(bytes.size());
+        bytes.insert(bytes.end(), second.begin(), second.end());
+        TempFolder::WriteBytes(folder / "sounds.bin", bytes);
+        EXPECT_TRUE(stream.Open((folder / "sounds.bin").c_str()));
+        return layout;
+    }
+
+    ALuint DecodeAt(int64_t offset, int64_t size)
+    {
+        stream.Seek(offset, SEEK_SET);
+        const ALuint buffer = WeDecodeWholeSound(stream, size);
+        if (buffer != 0)
+            buffers.push_back(buffer);
+        return buffer;
+    }
+
+    void TearDown() override
+    {
+        stream.Close();
+        if (!buffers.empty())
+            alDeleteBuffers(ALsizei(buffers.size()), buffers.data());
+    }
+
+    TempFolder folder;
+    WeFileStream stream;
+    std::vector<ALuint> buffers;
+};
+
+} // namespace
+
+TEST_F(WholeSoundTest, EachSoundOfAStreamDecodesToItsExactSizeWithoutReadingItsNeighbour)
+{
+    const int64_t monoFrames = 22050 / 3, stereoFrames = 3 * 44100;
+    const Layout at = WriteFile(OggTone(1, 22050, monoFrames), OggTone(2, 44100, stereoFrames));
+    const ALuint mono = DecodeAt(at.firstAt, at.firstSize);
+    ASSERT_NE(mono, 0u);
+    EXPECT_EQ(BufferValue(mono, AL_SIZE), monoFrames * 2);
+    EXPECT_EQ(BufferValue(mono, AL_CHANNELS), 1);
+    EXPECT_EQ(BufferValue(mono, AL_FREQUENCY), 22050);
+    EXPECT_LE(stream.Tell(), at.firstAt + at.firstSize) << "reads stay inside the first sound";
+
+    const int64_t before = WeWholeSoundScratchCapacity();
+    const ALuint stereo = DecodeAt(at.secondAt, at.secondSize);
+    ASSERT_NE(stereo, 0u);
+    EXPECT_EQ(BufferValue(stereo, AL_SIZE), 529200);
+    EXPECT_EQ(BufferValue(stereo, AL_CHANNELS), 2);
+    EXPECT_EQ(WeWholeSoundScratchCapacity(), std::max<int64_t>(before, 1048576))
+        << "powers of two from 64 KB";
+}
+
+TEST_F(WholeSoundTest, DataThatIsNotASoundGivesNoBuffer)
+{
+    const std::vector<uint8_t> tone = OggTone(1, 22050, 5000);
+    const Layout at = WriteFile(tone, OggTone(1, 22050, 0));
+    EXPECT_EQ(DecodeAt(0, at.firstAt), 0u) << "leading bytes only";
+    EXPECT_EQ(DecodeAt(at.firstAt, 300), 0u) << "a sound cut inside its headers";
+    EXPECT_EQ(DecodeAt(at.secondAt, at.secondSize), 0u) << "a stream without samples";
+    EXPECT_EQ(DecodeAt(at.firstAt, 0), 0u);
+    EXPECT_EQ(DecodeAt(at.firstAt, -5), 0u);
+}
+
+TEST_F(WholeSoundTest, ADamagedSoundGivesOnlyTheAudioDecodedNowNeverAnEarlierSoundsTail)
+{
+    // A long loud sound first leaves its PCM in the shared scratch.
+    const std::vector<uint8_t> loud = soundsynth::EncodeOggVorbis(soundsynth::NoiseBurst(2, 44100, 2.0, 21));
+    std::vector<uint8_t> damaged = soundsynth::EncodeOggVorbis(soundsynth::NoiseBurst(2, 44100, 2.0, 23));
+    for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i)
+        damaged[i] ^= 0xFF;
+    const Layout at = WriteFile(loud, damaged);
+    ASSERT_NE(DecodeAt(at.firstAt, at.firstSize), 0u);
+    const ALuint buffer = DecodeAt(at.secondAt, at.secondSize);
+    ASSERT_NE(buffer, 0u);
+    // The streaming decoder over the same bytes tells how much audio they really hold.
+    WeOggDecoder reference(damaged, false);
+    const int64_t held = Sum(FillAll(reference, 10000));
+    EXPECT_LT(held, 2 * 44100 * 4) << "the damage cost some audio";
+    EXPECT_EQ(BufferValue(buffer, AL_SIZE), held);
 }
