@@ -16,10 +16,10 @@ struct DrawCall
 {
     PrimitiveType type = D3DPT_TRIANGLELIST;
     uint32_t vertexCount = 0;
-    uint32_t startVertex = 0;   // first vertex of a non-indexed draw
-    int32_t baseVertex = 0;     // added to every index of an indexed draw
-    uint32_t startIndex = 0;    // first index of an indexed draw
-    uint32_t indexCount = 0;    // 0 for a non-indexed draw
+    uint32_t startVertex = 0;              // first vertex of a non-indexed draw
+    int32_t baseVertex = 0;                // added to every index of an indexed draw
+    uint32_t startIndex = 0;               // first index of an indexed draw
+    uint32_t indexCount = 0;               // 0 for a non-indexed draw
     const uint8_t* userVertices = nullptr; // vertex data passed with the call instead of stream 0
     uint32_t userStride = 0;
 };
@@ -43,7 +43,8 @@ public:
     virtual void Upload(Surface& surface) = 0;
     virtual void Download(Surface& surface) = 0;
     virtual void Upload(Buffer& buffer, uint32_t offset, uint32_t size) = 0;
-    virtual void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) = 0;
+    virtual void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z,
+                       uint32_t stencil) = 0;
     virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;
     virtual HRESULT Present(Surface& backBuffer) = 0;
     // The back end's last complaint, empty when it has none.

@@ -18,9 +18,10 @@ namespace
 
 std::vector<DisplayMode> SortedModes(std::vector<DisplayMode> modes)
 {
-    std::sort(modes.begin(), modes.end(), [](const DisplayMode& a, const DisplayMode& b) {
-        return std::tie(a.width, a.height, a.refreshRate) < std::tie(b.width, b.height, b.refreshRate);
-    });
+    std::sort(
+        modes.begin(), modes.end(),
+        [](const DisplayMode& a, const DisplayMode& b)
+        { return std::tie(a.width, a.height, a.refreshRate) < std::tie(b.width, b.height, b.refreshRate); });
     modes.erase(std::unique(modes.begin(), modes.end(),
                             [](const DisplayMode& a, const DisplayMode& b) {
                                 return a.width == b.width && a.height == b.height &&
@@ -39,7 +40,8 @@ std::vector<DisplayMode> SdlModes()
         SDL_DisplayMode mode;
         if (SDL_GetDisplayMode(0, i, &mode) == 0)
         {
-            modes.push_back({uint32_t(mode.w), uint32_t(mode.h), uint32_t(mode.refresh_rate), D3DFMT_X8R8G8B8});
+            modes.push_back(
+                {uint32_t(mode.w), uint32_t(mode.h), uint32_t(mode.refresh_rate), D3DFMT_X8R8G8B8});
         }
     }
     return modes;
@@ -139,7 +141,10 @@ Direct3D* Direct3DCreate9(uint32_t sdkVersion)
     return new Direct3D(false, setup);
 }
 
-Direct3D* CreateRecordingDirect3D(const AdapterSetup& setup) { return new Direct3D(true, setup); }
+Direct3D* CreateRecordingDirect3D(const AdapterSetup& setup)
+{
+    return new Direct3D(true, setup);
+}
 
 uint32_t Direct3D::Release()
 {
@@ -151,7 +156,10 @@ uint32_t Direct3D::Release()
     return left;
 }
 
-uint32_t Direct3D::GetAdapterCount() const { return uint32_t(setup.descriptions.size()); }
+uint32_t Direct3D::GetAdapterCount() const
+{
+    return uint32_t(setup.descriptions.size());
+}
 
 HRESULT Direct3D::GetAdapterIdentifier(uint32_t adapter, uint32_t, AdapterIdentifier* identifier) const
 {
@@ -171,7 +179,8 @@ uint32_t Direct3D::GetAdapterModeCount(uint32_t adapter, Format format) const
     return adapter < GetAdapterCount() && format == D3DFMT_X8R8G8B8 ? uint32_t(setup.modes.size()) : 0;
 }
 
-HRESULT Direct3D::EnumAdapterModes(uint32_t adapter, Format format, uint32_t mode, DisplayMode* displayMode) const
+HRESULT Direct3D::EnumAdapterModes(uint32_t adapter, Format format, uint32_t mode,
+                                   DisplayMode* displayMode) const
 {
     if (mode >= GetAdapterModeCount(adapter, format) || !displayMode)
     {
@@ -328,7 +337,8 @@ HRESULT Device::Open(const PresentParameters& given)
     desc.multiSampleQuality = given.multiSampleQuality;
     desc.width = given.backBufferWidth;
     desc.height = given.backBufferHeight;
-    backBuffer = std::make_unique<Surface>(*this, SurfaceKind::backBuffer, desc, nullptr, 0, D3DCUBEMAP_FACE_POSITIVE_X);
+    backBuffer = std::make_unique<Surface>(*this, SurfaceKind::backBuffer, desc, nullptr, 0,
+                                           D3DCUBEMAP_FACE_POSITIVE_X);
     const HRESULT opened = backend->Open(parameters, *backBuffer);
     if (Failed(opened))
     {
@@ -523,8 +533,8 @@ HRESULT Device::Reset(PresentParameters* given)
         desc.multiSampleQuality = given->multiSampleQuality;
         desc.width = given->backBufferWidth;
         desc.height = given->backBufferHeight;
-        backBuffer =
-            std::make_unique<Surface>(*this, SurfaceKind::backBuffer, desc, nullptr, 0, D3DCUBEMAP_FACE_POSITIVE_X);
+        backBuffer = std::make_unique<Surface>(*this, SurfaceKind::backBuffer, desc, nullptr, 0,
+                                               D3DCUBEMAP_FACE_POSITIVE_X);
         result = backend->Reset(parameters, *backBuffer);
         ResetState();
     }
@@ -632,8 +642,9 @@ HRESULT Device::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage
     return Created(new CubeTexture(*this, edge, levels, usage, format, pool), texture, "CreateCubeTexture");
 }
 
-HRESULT Device::CreateRenderTarget(uint32_t width, uint32_t height, Format format, MultisampleType multiSample,
-                                   uint32_t quality, bool, Surface** surface, void*)
+HRESULT Device::CreateRenderTarget(uint32_t width, uint32_t height, Format format,
+                                   MultisampleType multiSample, uint32_t quality, bool, Surface** surface,
+                                   void*)
 {
     Record("CreateRenderTarget", width, height, uint32_t(format), uint32_t(multiSample), quality);
     if (!surface || width == 0 || height == 0 || !RenderTargetFormat(format))
@@ -641,13 +652,14 @@ HRESULT Device::CreateRenderTarget(uint32_t width, uint32_t height, Format forma
         return D3DERR_INVALIDCALL;
     }
     SurfaceDesc desc{format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, multiSample, quality, width, height};
-    return Created(new Surface(*this, SurfaceKind::renderTarget, desc, nullptr, 0, D3DCUBEMAP_FACE_POSITIVE_X),
-                   surface, "CreateRenderTarget");
+    return Created(
+        new Surface(*this, SurfaceKind::renderTarget, desc, nullptr, 0, D3DCUBEMAP_FACE_POSITIVE_X), surface,
+        "CreateRenderTarget");
 }
 
 HRESULT Device::CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format,
-                                          MultisampleType multiSample, uint32_t quality, bool, Surface** surface,
-                                          void*)
+                                          MultisampleType multiSample, uint32_t quality, bool,
+                                          Surface** surface, void*)
 {
     Record("CreateDepthStencilSurface", width, height, uint32_t(format), uint32_t(multiSample), quality);
     if (!surface || width == 0 || height == 0 || !IsDepthFormat(format))
@@ -655,12 +667,13 @@ HRESULT Device::CreateDepthStencilSurface(uint32_t width, uint32_t height, Forma
         return D3DERR_INVALIDCALL;
     }
     SurfaceDesc desc{format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, multiSample, quality, width, height};
-    return Created(new Surface(*this, SurfaceKind::depthStencil, desc, nullptr, 0, D3DCUBEMAP_FACE_POSITIVE_X),
-                   surface, "CreateDepthStencilSurface");
+    return Created(
+        new Surface(*this, SurfaceKind::depthStencil, desc, nullptr, 0, D3DCUBEMAP_FACE_POSITIVE_X), surface,
+        "CreateDepthStencilSurface");
 }
 
-HRESULT Device::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool, VertexBuffer** buffer,
-                                   void*)
+HRESULT Device::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
+                                   VertexBuffer** buffer, void*)
 {
     Record("CreateVertexBuffer", length, usage, fvf, uint32_t(pool));
     if (!buffer || length == 0)
@@ -670,8 +683,8 @@ HRESULT Device::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf
     return Created(new VertexBuffer(*this, length, usage, fvf, pool), buffer, "CreateVertexBuffer");
 }
 
-HRESULT Device::CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool, IndexBuffer** buffer,
-                                  void*)
+HRESULT Device::CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool,
+                                  IndexBuffer** buffer, void*)
 {
     Record("CreateIndexBuffer", length, usage, uint32_t(format), uint32_t(pool));
     if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
@@ -858,8 +871,8 @@ HRESULT Device::GetTransform(TransformState which, Matrix* matrix) const
 
 HRESULT Device::SetViewport(const Viewport* viewport)
 {
-    Record("SetViewport", viewport ? viewport->x : 0, viewport ? viewport->y : 0, viewport ? viewport->width : 0,
-           viewport ? viewport->height : 0);
+    Record("SetViewport", viewport ? viewport->x : 0, viewport ? viewport->y : 0,
+           viewport ? viewport->width : 0, viewport ? viewport->height : 0);
     if (!viewport)
     {
         return D3DERR_INVALIDCALL;
@@ -906,7 +919,8 @@ HRESULT Device::GetScissorRect(Rect* rect) const
     return D3D_OK;
 }
 
-HRESULT Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil)
+HRESULT Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLOR color, float z,
+                      uint32_t stencil)
 {
     Record("Clear", flags, color, double(z), stencil);
     const bool depthParts = flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
@@ -963,7 +977,7 @@ HRESULT Device::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t
     call.startVertex = startVertex;
     call.vertexCount = VertexCount(type, primitiveCount);
     if (!state.stream || state.streamStride == 0 ||
-        uint64_t(state.streamOffset) + uint64_t(startVertex + call.vertexCount) * state.streamStride >
+        uint64_t(state.streamOffset) + (uint64_t(startVertex) + call.vertexCount) * state.streamStride >
             state.stream->Length())
     {
         return D3DERR_INVALIDCALL;
@@ -983,14 +997,15 @@ HRESULT Device::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uin
     call.vertexCount = numVertices;
     const uint32_t indexSize = state.indices && state.indices->GetFormat() == D3DFMT_INDEX32 ? 4 : 2;
     if (!state.stream || !state.indices || state.streamStride == 0 ||
-        uint64_t(startIndex + call.indexCount) * indexSize > state.indices->Length())
+        (uint64_t(startIndex) + call.indexCount) * indexSize > state.indices->Length())
     {
         return D3DERR_INVALIDCALL;
     }
     return Draw(call);
 }
 
-HRESULT Device::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices, uint32_t stride)
+HRESULT Device::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                                uint32_t stride)
 {
     Record("DrawPrimitiveUP", uint32_t(type), primitiveCount, stride);
     if (!vertices || stride == 0)

@@ -131,10 +131,11 @@ public:
                               CubeTexture** texture, void* shared);
     HRESULT CreateRenderTarget(uint32_t width, uint32_t height, Format format, MultisampleType multiSample,
                                uint32_t quality, bool lockable, Surface** surface, void* shared);
-    HRESULT CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, MultisampleType multiSample,
-                                      uint32_t quality, bool discard, Surface** surface, void* shared);
-    HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool, VertexBuffer** buffer,
-                               void* shared);
+    HRESULT CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format,
+                                      MultisampleType multiSample, uint32_t quality, bool discard,
+                                      Surface** surface, void* shared);
+    HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
+                               VertexBuffer** buffer, void* shared);
     HRESULT CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool, IndexBuffer** buffer,
                               void* shared);
     HRESULT GetBackBuffer(uint32_t swapChain, uint32_t index, uint32_t type, Surface** surface);
@@ -159,7 +160,8 @@ public:
     HRESULT GetScissorRect(Rect* rect) const;
     // Clears the viewport (within the scissor rectangle when the test is on) of every bound
     // target; write masks do not apply. Rectangles are not supported (count must be 0).
-    HRESULT Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil);
+    HRESULT Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLOR color, float z,
+                  uint32_t stencil);
 
     HRESULT SetFVF(uint32_t fvf);
     HRESULT SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
@@ -168,10 +170,11 @@ public:
     // positions through world x view x projection (or pre-transformed), vertex colour, texture
     // stage 0, alpha test and linear fog as the render states set them.
     HRESULT DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount);
-    HRESULT DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
-                                 uint32_t startIndex, uint32_t primitiveCount);
+    HRESULT DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minIndex,
+                                 uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount);
     // Draws vertices passed with the call; afterwards stream 0 is unset, as in Direct3D.
-    HRESULT DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices, uint32_t stride);
+    HRESULT DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                            uint32_t stride);
 
     // Test hook: the device reports D3DERR_DEVICELOST once, then D3DERR_DEVICENOTRESET until a
     // successful Reset.

@@ -35,15 +35,24 @@ uint32_t BytesPerPixel(Format format)
     }
 }
 
-bool IsDepthFormat(Format format) { return format == D3DFMT_D24S8 || format == D3DFMT_D16; }
+bool IsDepthFormat(Format format)
+{
+    return format == D3DFMT_D24S8 || format == D3DFMT_D16;
+}
 
 // Resource
 
 Resource::Resource(Device& device, Pool pool) : device(device), pool(pool), id(device.Register(*this)) {}
 
-Resource::~Resource() { device.Unregister(*this); }
+Resource::~Resource()
+{
+    device.Unregister(*this);
+}
 
-uint32_t Resource::AddRef() { return ++refs; }
+uint32_t Resource::AddRef()
+{
+    return ++refs;
+}
 
 uint32_t Resource::Release()
 {
@@ -71,11 +80,20 @@ Surface::~Surface()
     }
 }
 
-uint32_t Surface::AddRef() { return container ? container->AddRef() : Resource::AddRef(); }
+uint32_t Surface::AddRef()
+{
+    return container ? container->AddRef() : Resource::AddRef();
+}
 
-uint32_t Surface::Release() { return container ? container->Release() : Resource::Release(); }
+uint32_t Surface::Release()
+{
+    return container ? container->Release() : Resource::Release();
+}
 
-uint32_t Surface::Pitch() const { return desc.width * BytesPerPixel(desc.format); }
+uint32_t Surface::Pitch() const
+{
+    return desc.width * BytesPerPixel(desc.format);
+}
 
 std::vector<uint8_t>& Surface::Memory()
 {
@@ -181,8 +199,8 @@ HRESULT BaseTexture::GetLevel(uint32_t face, uint32_t level, Surface** surface)
     return D3D_OK;
 }
 
-Texture::Texture(Device& device, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
-                 Pool pool)
+Texture::Texture(Device& device, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                 Format format, Pool pool)
     : BaseTexture(device, false, width, height, levels, usage, format, pool)
 {
 }
@@ -225,7 +243,10 @@ Buffer::Buffer(Device& device, uint32_t length, uint32_t usage, Pool pool)
 {
 }
 
-Buffer::~Buffer() { GetDevice().GetBackend().DestroyStorage(*this); }
+Buffer::~Buffer()
+{
+    GetDevice().GetBackend().DestroyStorage(*this);
+}
 
 HRESULT Buffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_t /*flags*/)
 {

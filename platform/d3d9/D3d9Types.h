@@ -25,7 +25,10 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 
 constexpr uint32_t D3D_SDK_VERSION = 32;
 
-inline bool Failed(HRESULT result) { return result < 0; }
+inline bool Failed(HRESULT result)
+{
+    return result < 0;
+}
 
 constexpr uint32_t MakeFourCC(char a, char b, char c, char d)
 {
@@ -299,7 +302,10 @@ constexpr uint32_t D3DFVF_TEXCOUNT_SHIFT = 8;
 constexpr uint32_t D3DCOLORWRITEENABLE_ALL = 0xF;
 
 // Pixel shader version 3.0 and 2.0 as the capabilities report them.
-constexpr uint32_t PixelShaderVersion(uint32_t major, uint32_t minor) { return 0xFFFF0000u | major << 8 | minor; }
+constexpr uint32_t PixelShaderVersion(uint32_t major, uint32_t minor)
+{
+    return 0xFFFF0000u | major << 8 | minor;
+}
 
 using D3DCOLOR = uint32_t;
 

@@ -60,7 +60,7 @@ GlFormat FormatOf(Format format)
 
 GLenum Comparison(uint32_t func)
 {
-    static const GLenum table[] = {GL_ALWAYS, GL_NEVER,   GL_LESS,     GL_EQUAL, GL_LEQUAL,
+    static const GLenum table[] = {GL_ALWAYS,  GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
                                    GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
     return func < 9 ? table[func] : GL_ALWAYS;
 }
@@ -84,15 +84,15 @@ GLenum BlendFactor(uint32_t blend)
 
 GLenum BlendEquation(uint32_t op)
 {
-    static const GLenum table[] = {GL_FUNC_ADD, GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT, GL_MIN,
-                                   GL_MAX};
+    static const GLenum table[] = {GL_FUNC_ADD, GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT,
+                                   GL_MIN,      GL_MAX};
     return op < 6 ? table[op] : GL_FUNC_ADD;
 }
 
 GLenum StencilOperation(uint32_t op)
 {
-    static const GLenum table[] = {GL_KEEP, GL_KEEP,      GL_ZERO,      GL_REPLACE, GL_INCR,
-                                   GL_DECR, GL_INVERT,    GL_INCR_WRAP, GL_DECR_WRAP};
+    static const GLenum table[] = {GL_KEEP, GL_KEEP,   GL_ZERO,      GL_REPLACE,  GL_INCR,
+                                   GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
     return op < 9 ? table[op] : GL_KEEP;
 }
 
@@ -525,7 +525,8 @@ void GlBackend::Upload(Surface& surface)
     const SurfaceDesc desc = surface.GetDesc();
     const GlFormat format = FormatOf(desc.format);
     const GLenum target = texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
-    const GLenum imageTarget = texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face() : GL_TEXTURE_2D;
+    const GLenum imageTarget =
+        texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face() : GL_TEXTURE_2D;
     glBindTexture(target, texture->backendName);
     glTexSubImage2D(imageTarget, GLint(surface.Level()), 0, 0, GLsizei(desc.width), GLsizei(desc.height),
                     format.format, format.type, surface.Memory().data());
@@ -542,7 +543,8 @@ void GlBackend::Attach(GLenum target, GLenum attachment, const Surface* surface)
     {
         const GLenum imageTarget =
             texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface->Face() : GL_TEXTURE_2D;
-        glFramebufferTexture2D(target, attachment, imageTarget, texture->backendName, GLint(surface->Level()));
+        glFramebufferTexture2D(target, attachment, imageTarget, texture->backendName,
+                               GLint(surface->Level()));
         return;
     }
     glFramebufferRenderbuffer(target, attachment, GL_RENDERBUFFER, surface->backendName);
@@ -564,7 +566,8 @@ GLuint GlBackend::ReadableFramebuffer(const Surface& surface)
         glBindRenderbuffer(GL_RENDERBUFFER, resolveRenderbuffer);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(desc.width), GLsizei(desc.height));
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
-        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveRenderbuffer);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  resolveRenderbuffer);
         resolveWidth = desc.width;
         resolveHeight = desc.height;
     }
@@ -697,8 +700,8 @@ void GlBackend::ApplyRenderStates(const DeviceState& state)
         break;
     }
     glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
-                                     : rs[D3DRS_FILLMODE] == 1                ? GL_POINT
-                                                                              : GL_FILL);
+                                     : rs[D3DRS_FILLMODE] == 1               ? GL_POINT
+                                                                             : GL_FILL);
     const bool stencil = rs[D3DRS_STENCILENABLE] && state.depthStencil;
     stencil ? glEnable(GL_STENCIL_TEST) : glDisable(GL_STENCIL_TEST);
     glStencilFunc(Comparison(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
@@ -738,7 +741,8 @@ void GlBackend::ApplySamplers(const DeviceState& state)
         glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
         if (anisotropic)
         {
-            const bool on = ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
+            const bool on =
+                ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
             glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
                                 on ? float(std::max(1u, ss[D3DSAMP_MAXANISOTROPY])) : 1.0f);
         }
@@ -762,10 +766,12 @@ void GlBackend::ApplyProgram(const DeviceState& state)
     const Viewport& v = state.viewport;
     glUniform4f(program.viewport, float(v.x), float(v.y), float(v.width), float(v.height));
     glUniform1i(program.hasColor, (state.fvf & D3DFVF_DIFFUSE) != 0);
-    const bool textured = state.textures[0] && !state.textures[0]->IsCube() && (state.fvf & D3DFVF_TEXCOUNT_MASK);
+    const bool textured =
+        state.textures[0] && !state.textures[0]->IsCube() && (state.fvf & D3DFVF_TEXCOUNT_MASK);
     glUniform1i(program.colorOp, textured ? StageOperation(state.stageStates[0][D3DTSS_COLOROP]) : 0);
     glUniform1i(program.alphaOp, textured ? StageOperation(state.stageStates[0][D3DTSS_ALPHAOP]) : 0);
-    glUniform1i(program.alphaFunc, rs[D3DRS_ALPHATESTENABLE] ? GLint(rs[D3DRS_ALPHAFUNC]) : GLint(D3DCMP_ALWAYS));
+    glUniform1i(program.alphaFunc,
+                rs[D3DRS_ALPHATESTENABLE] ? GLint(rs[D3DRS_ALPHAFUNC]) : GLint(D3DCMP_ALWAYS));
     glUniform1f(program.alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
     const bool fog = rs[D3DRS_FOGENABLE] && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
     glUniform1i(program.fog, fog);
@@ -784,8 +790,8 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
     {
         stride = GLsizei(call.userStride);
         glBindBuffer(GL_ARRAY_BUFFER, userBuffer);
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(call.vertexCount) * call.userStride), call.userVertices,
-                     GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(call.vertexCount) * call.userStride),
+                     call.userVertices, GL_STREAM_DRAW);
     }
     else
     {
@@ -803,7 +809,8 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
     if (fvf & D3DFVF_DIFFUSE)
     {
         glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offset));
+        glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                              reinterpret_cast<const void*>(offset));
         offset += 4;
     }
     else

@@ -22,15 +22,30 @@ Rect ClearRect(const DeviceState& state)
     return rect;
 }
 
-HRESULT RecordingBackend::Open(const PresentParameters&, Surface&) { return D3D_OK; }
+HRESULT RecordingBackend::Open(const PresentParameters&, Surface&)
+{
+    return D3D_OK;
+}
 
-HRESULT RecordingBackend::Reset(const PresentParameters&, Surface&) { return D3D_OK; }
+HRESULT RecordingBackend::Reset(const PresentParameters&, Surface&)
+{
+    return D3D_OK;
+}
 
-bool RecordingBackend::CreateStorage(Surface&) { return true; }
+bool RecordingBackend::CreateStorage(Surface&)
+{
+    return true;
+}
 
-bool RecordingBackend::CreateStorage(BaseTexture&) { return true; }
+bool RecordingBackend::CreateStorage(BaseTexture&)
+{
+    return true;
+}
 
-bool RecordingBackend::CreateStorage(Buffer&) { return true; }
+bool RecordingBackend::CreateStorage(Buffer&)
+{
+    return true;
+}
 
 void RecordingBackend::DestroyStorage(Resource&) {}
 
@@ -65,7 +80,10 @@ void RecordingBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR 
     }
 }
 
-void RecordingBackend::Draw(const DeviceState&, const DrawCall&) { ++draws; }
+void RecordingBackend::Draw(const DeviceState&, const DrawCall&)
+{
+    ++draws;
+}
 
 HRESULT RecordingBackend::Present(Surface&)
 {

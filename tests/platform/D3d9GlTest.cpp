@@ -47,8 +47,8 @@ protected:
         parameters.deviceWindow = window;
         parameters.windowed = true;
         parameters.presentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        return direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                                      &device);
+        return direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                      &parameters, &device);
     }
     // The colour of a pixel of a surface, as the locked memory holds it (0xAARRGGBB).
     static uint32_t Pixel(Surface* surface, int x, int y)
@@ -69,6 +69,29 @@ protected:
         return value;
     }
 
+    // A rectangle of pre-transformed vertices in pixels, drawn as a strip, corners in
+    // clockwise order as Direct3D sees them when `clockwise`.
+    void DrawRectangle(float left, float top, float right, float bottom, D3DCOLOR color, float z = 0.5f,
+                       bool clockwise = true)
+    {
+        struct Vertex
+        {
+            float x, y, z, rhw;
+            D3DCOLOR color;
+            float u, v;
+        };
+        Vertex strip[4] = {{left, top, z, 1, color, 0, 0},
+                           {right, top, z, 1, color, 1, 0},
+                           {left, bottom, z, 1, color, 0, 1},
+                           {right, bottom, z, 1, color, 1, 1}};
+        if (!clockwise)
+        {
+            std::swap(strip[1], strip[2]);
+        }
+        ASSERT_EQ(device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(Vertex)), D3D_OK);
+    }
+
     Direct3D* direct3D = nullptr;
     SDL_Window* window = nullptr;
     Device* device = nullptr;
@@ -82,6 +105,158 @@ TEST_F(GlDevice, ClearedFrameHasTheClearColour)
     EXPECT_EQ(BackBufferPixel(63, 47), 0xFF336699u);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(BackBufferPixel(10, 10), 0xFF336699u) << "the back buffer keeps its frame after Present";
+}
+
+TEST_F(GlDevice, PreTransformedRectangleCoversExactlyItsPixels)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawRectangle(0, 0, 32, 24, 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(31, 23), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(32, 10), 0xFF000000u);
+    EXPECT_EQ(BackBufferPixel(10, 24), 0xFF000000u);
+}
+
+TEST_F(GlDevice, ClockwiseTrianglesAreFrontFaces)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawRectangle(0, 0, 16, 16, 0xFF00FF00u, 0.5f, true);
+    DrawRectangle(32, 0, 48, 16, 0xFF00FF00u, 0.5f, false);
+    EXPECT_EQ(BackBufferPixel(8, 8), 0xFF00FF00u) << "clockwise survives the default culling";
+    EXPECT_EQ(BackBufferPixel(40, 8), 0xFF000000u) << "counter-clockwise is culled";
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    DrawRectangle(0, 24, 16, 40, 0xFF0000FFu, 0.5f, true);
+    EXPECT_EQ(BackBufferPixel(8, 30), 0xFF000000u) << "CULL_CW removes clockwise faces";
+}
+
+TEST_F(GlDevice, DepthRunsFromZeroToOne)
+{
+    Surface* depth = nullptr;
+    ASSERT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, false, &depth,
+                                                nullptr),
+              D3D_OK);
+    device->SetDepthStencilSurface(depth);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 0.3f, 0);
+    DrawRectangle(0, 0, 16, 16, 0xFFFF0000u, 0.2f);
+    DrawRectangle(20, 0, 36, 16, 0xFFFF0000u, 0.4f);
+    EXPECT_EQ(BackBufferPixel(8, 8), 0xFFFF0000u) << "0.2 lies in front of a buffer cleared to 0.3";
+    EXPECT_EQ(BackBufferPixel(28, 8), 0xFF000000u) << "0.4 lies behind it";
+    device->SetDepthStencilSurface(nullptr);
+    depth->Release();
+}
+
+TEST_F(GlDevice, ScissoredClearTouchesOnlyItsRectangle)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    const Rect rect{8, 4, 24, 12};
+    device->SetScissorRect(&rect);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0);
+    EXPECT_EQ(BackBufferPixel(8, 4), 0xFFFFFFFFu) << "Clear ignores the colour write mask";
+    EXPECT_EQ(BackBufferPixel(23, 11), 0xFFFFFFFFu);
+    EXPECT_EQ(BackBufferPixel(7, 4), 0xFF000000u);
+    EXPECT_EQ(BackBufferPixel(8, 3), 0xFF000000u);
+    EXPECT_EQ(BackBufferPixel(24, 11), 0xFF000000u);
+    EXPECT_EQ(BackBufferPixel(23, 12), 0xFF000000u);
+}
+
+TEST_F(GlDevice, UploadedTextureRowsRunTopFirst)
+{
+    Texture* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    LockedRect locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    const uint32_t top = 0xFFFF0000u, bottom = 0xFF0000FFu;
+    auto* bytes = static_cast<uint8_t*>(locked.bits);
+    for (int x = 0; x < 2; ++x)
+    {
+        std::memcpy(bytes + x * 4, &top, 4);
+        std::memcpy(bytes + locked.pitch + x * 4, &bottom, 4);
+    }
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    DrawRectangle(0, 0, 64, 48, 0xFFFFFFFFu);
+    EXPECT_EQ(BackBufferPixel(30, 2), top);
+    EXPECT_EQ(BackBufferPixel(30, 45), bottom);
+    texture->Release();
+}
+
+TEST_F(GlDevice, RenderTargetContentsSurviveBeingSampled)
+{
+    Texture* target = nullptr;
+    ASSERT_EQ(device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                    &target, nullptr),
+              D3D_OK);
+    Surface* surface = nullptr;
+    Surface* back = nullptr;
+    ASSERT_EQ(target->GetSurfaceLevel(0, &surface), D3D_OK);
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, surface), D3D_OK);
+    Viewport viewport;
+    device->GetViewport(&viewport);
+    EXPECT_EQ(viewport.width, 16u) << "setting target 0 resets the viewport";
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    const Rect topHalf{0, 0, 16, 8};
+    device->SetScissorRect(&topHalf);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    ASSERT_EQ(device->SetRenderTarget(0, back), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    device->SetTexture(0, target);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    DrawRectangle(0, 0, 64, 48, 0xFFFFFFFFu);
+    EXPECT_EQ(BackBufferPixel(32, 4), 0xFF0000FFu) << "the top rows rendered stay on top when sampled";
+    EXPECT_EQ(BackBufferPixel(32, 44), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(surface, 3, 3), 0xFF0000FFu);
+    surface->Release();
+    back->Release();
+    target->Release();
+}
+
+TEST_F(GlDevice, MultisampledBackBufferReadsResolved)
+{
+    device->Release();
+    device = nullptr;
+    ASSERT_EQ(Create(64, 48, MultisampleType(4)), D3D_OK);
+    Surface* depth = nullptr;
+    ASSERT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_D24S8, MultisampleType(4), 0, false, &depth,
+                                                nullptr),
+              D3D_OK);
+    device->SetDepthStencilSurface(depth);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
+    DrawRectangle(0, 0, 16, 16, 0xFFFFFFFFu);
+    EXPECT_EQ(BackBufferPixel(40, 40), 0xFF203040u);
+    EXPECT_EQ(BackBufferPixel(8, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    device->SetDepthStencilSurface(nullptr);
+    depth->Release();
+}
+
+TEST_F(GlDevice, SimulatedLossAndResetLeaveAWorkingDevice)
+{
+    Surface* target = nullptr;
+    ASSERT_EQ(
+        device->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, false, &target, nullptr),
+        D3D_OK);
+    device->SimulateDeviceLoss();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    PresentParameters larger = parameters;
+    larger.backBufferWidth = 80;
+    larger.backBufferHeight = 60;
+    EXPECT_EQ(device->Reset(&larger), D3DERR_INVALIDCALL) << "a live render target blocks the reset";
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    target->Release();
+    ASSERT_EQ(device->Reset(&larger), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233u, 1.0f, 0);
+    EXPECT_EQ(BackBufferPixel(79, 59), 0xFF112233u);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
 } // namespace

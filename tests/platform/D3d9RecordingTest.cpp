@@ -1,0 +1,204 @@
+// The device's own rules, on the recording back end: state, logging, lockable memory, loss.
+#include "d3d9/D3d9Device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace d3d9;
+
+namespace
+{
+
+class RecordingDevice : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        AdapterSetup setup;
+        setup.modes = {{1024, 768, 75, D3DFMT_X8R8G8B8},
+                       {800, 600, 60, D3DFMT_X8R8G8B8},
+                       {1024, 768, 60, D3DFMT_X8R8G8B8},
+                       {640, 480, 60, D3DFMT_X8R8G8B8}};
+        direct3D = CreateRecordingDirect3D(setup);
+        parameters.backBufferWidth = 32;
+        parameters.backBufferHeight = 16;
+        parameters.backBufferFormat = D3DFMT_X8R8G8B8;
+        ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &parameters, &device), D3D_OK);
+    }
+    void TearDown() override
+    {
+        if (device)
+        {
+            device->Release();
+        }
+        direct3D->Release();
+    }
+    uint32_t BackBufferPixel(int x, int y)
+    {
+        Surface* back = nullptr;
+        EXPECT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+        LockedRect locked;
+        EXPECT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        uint32_t value = 0;
+        std::memcpy(&value, static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, 4);
+        back->UnlockRect();
+        back->Release();
+        return value;
+    }
+
+    Direct3D* direct3D = nullptr;
+    Device* device = nullptr;
+    PresentParameters parameters;
+};
+
+TEST_F(RecordingDevice, DisplayModesComeInAscendingOrder)
+{
+    ASSERT_EQ(direct3D->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 4u);
+    DisplayMode modes[4];
+    for (uint32_t i = 0; i < 4; ++i)
+    {
+        ASSERT_EQ(direct3D->EnumAdapterModes(0, D3DFMT_X8R8G8B8, i, &modes[i]), D3D_OK);
+    }
+    EXPECT_EQ(modes[0].width, 640u);
+    EXPECT_EQ(modes[1].width, 800u);
+    EXPECT_EQ(modes[2].refreshRate, 60u);
+    EXPECT_EQ(modes[3].refreshRate, 75u);
+    EXPECT_EQ(direct3D->GetAdapterModeCount(0, D3DFMT_A8R8G8B8), 0u);
+}
+
+TEST_F(RecordingDevice, CallsAreLoggedWithTheirArguments)
+{
+    device->ClearCallLog();
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetTexture(3, nullptr);
+    const std::vector<std::string> expected{"SetRenderState 27 1", "SetTexture 3 null"};
+    EXPECT_EQ(device->CallLog(), expected);
+}
+
+TEST_F(RecordingDevice, StatesStartAtTheirDefaultsAndReadBack)
+{
+    uint32_t value = 0;
+    device->GetRenderState(D3DRS_CULLMODE, &value);
+    EXPECT_EQ(value, uint32_t(D3DCULL_CCW));
+    device->GetSamplerState(15, D3DSAMP_MIPFILTER, &value);
+    EXPECT_EQ(value, uint32_t(D3DTEXF_NONE));
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    device->GetRenderState(D3DRS_SCISSORTESTENABLE, &value);
+    EXPECT_EQ(value, 1u);
+    EXPECT_EQ(device->SetRenderState(RenderState(D3DRS_COUNT), 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetSamplerState(16, D3DSAMP_MAGFILTER, 1), D3DERR_INVALIDCALL);
+}
+
+TEST_F(RecordingDevice, ClearFillsTheLockableMemoryOfTheViewport)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    const Viewport corner{4, 2, 8, 4, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&corner), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
+    EXPECT_EQ(BackBufferPixel(4, 2), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(11, 5), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(12, 5), 0xFF0000FFu);
+    EXPECT_EQ(BackBufferPixel(3, 2), 0xFF0000FFu);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL)
+        << "no depth-stencil surface is bound";
+}
+
+TEST_F(RecordingDevice, RenderTargetZeroCannotBeUnsetAndResetsTheViewport)
+{
+    Surface* target = nullptr;
+    ASSERT_EQ(
+        device->CreateRenderTarget(8, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, false, &target, nullptr),
+        D3D_OK);
+    EXPECT_EQ(device->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+    Viewport viewport;
+    Rect scissor;
+    device->GetViewport(&viewport);
+    device->GetScissorRect(&scissor);
+    EXPECT_EQ(viewport.width, 8u);
+    EXPECT_EQ(scissor.bottom, 4);
+    target->Release();
+    Surface* current = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &current), D3D_OK);
+    EXPECT_EQ(current->Kind(), SurfaceKind::backBuffer) << "a released target falls back to the back buffer";
+    current->Release();
+}
+
+TEST_F(RecordingDevice, TextureSurfacesShareTheTexturesReferences)
+{
+    Texture* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    EXPECT_EQ(texture->GetLevelCount(), 4u);
+    Surface* level = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(3, &level), D3D_OK);
+    EXPECT_EQ(level->GetDesc().width, 1u);
+    EXPECT_EQ(texture->Release(), 1u);
+    EXPECT_EQ(level->Release(), 0u);
+    EXPECT_EQ(device->LiveDefaultResources(), 0u);
+}
+
+TEST_F(RecordingDevice, LossReportsLostThenNotResetUntilAResetSucceeds)
+{
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    device->SimulateDeviceLoss();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    direct3D->InjectFailure("Reset", D3DERR_DEVICELOST, 1);
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    ASSERT_EQ(device->Reset(&parameters), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    uint32_t lighting = 0;
+    device->GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 1u) << "a reset returns every state to its default";
+}
+
+TEST_F(RecordingDevice, DefaultPoolResourcesBlockAResetButManagedOnesDoNot)
+{
+    VertexBuffer* dynamic = nullptr;
+    Texture* managed = nullptr;
+    ASSERT_EQ(
+        device->CreateVertexBuffer(80, D3DUSAGE_DYNAMIC, D3DFVF_XYZ, D3DPOOL_DEFAULT, &dynamic, nullptr),
+        D3D_OK);
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
+    Surface* back = nullptr;
+    device->GetBackBuffer(0, 0, 0, &back);
+    EXPECT_EQ(device->LiveDefaultResources(), 2u) << "the buffer and the held back buffer";
+    back->Release();
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_INVALIDCALL);
+    dynamic->Release();
+    EXPECT_EQ(device->Reset(&parameters), D3D_OK);
+    managed->Release();
+}
+
+TEST_F(RecordingDevice, BufferLocksAreBoundedByTheLength)
+{
+    VertexBuffer* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(80, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+    void* data = nullptr;
+    EXPECT_EQ(buffer->Lock(40, 41, &data, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(buffer->Lock(0xFFFFFFF0u, 0x20, &data, 0), D3DERR_INVALIDCALL);
+    ASSERT_EQ(buffer->Lock(40, 40, &data, 0), D3D_OK);
+    EXPECT_EQ(buffer->Lock(0, 0, &data, 0), D3DERR_INVALIDCALL) << "already locked";
+    EXPECT_EQ(buffer->Unlock(), D3D_OK);
+    device->SetFVF(D3DFVF_XYZ);
+    device->SetStreamSource(0, buffer, 0, 12);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 3), D3DERR_INVALIDCALL) << "reads past the buffer";
+    buffer->Release();
+}
+
+TEST_F(RecordingDevice, InjectedFailuresRunOutAfterTheirCount)
+{
+    direct3D->InjectFailure("CreateDevice", D3DERR_NOTAVAILABLE, 1);
+    Device* second = nullptr;
+    EXPECT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &parameters, &second),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(second, nullptr);
+    ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &parameters, &second), D3D_OK);
+    second->Release();
+}
+
+} // namespace
