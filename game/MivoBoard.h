@@ -1,0 +1,111 @@
+// The running state of one level: the bound table, the selection, the blocks in motion, the
+// queue of board events, and the rules that move blocks tick by tick.
+#pragma once
+
+#include "MivoBoardEvent.h"
+#include "MivoMapDatabase.h"
+
+#include <memory>
+#include <vector>
+
+struct MivoMoveRecord
+{
+    MivoBlock* block = nullptr;
+    int32_t direction = 0;
+    uint8_t stopAtNextCell = 0;
+    // The step under way, when the block has reserved its next cell: the cell it leaves, the cell
+    // it enters and the direction between them. A change of direction takes effect at the next step.
+    MivoMapCell* stepFrom = nullptr;
+    MivoMapCell* stepTo = nullptr;
+    int32_t stepDirection = 0;
+};
+
+class MivoBoard
+{
+public:
+    // A board bound to an empty table of its own.
+    static std::unique_ptr<MivoBoard> Create();
+    MivoBoard();
+    MivoBoard(const MivoBoard&) = delete;
+    MivoBoard& operator=(const MivoBoard&) = delete;
+    ~MivoBoard();
+
+    // Binds the table (owned elsewhere), drops the selection and every motion; events stay.
+    void SetTable(MivoMapTable* table);
+    // Drops every motion and queued event; the presentation frees what it attached to them.
+    void Clear();
+    // At rest: nothing moves and no blocking event waits.
+    bool IsAtRest() const { return moving.empty() && pendingBlocking <= 0; }
+
+    // The first cell in grid order whose floor or top (floor first) is the block.
+    MivoMapCell* FindCellOfBlock(const MivoBlock* block) const;
+    // The cell next to the block's in an axis direction (its own cell for other values); none
+    // outside the table or for a block on no cell.
+    MivoMapCell* NeighbourCell(const MivoBlock* block, int32_t direction) const;
+    // A player's pick: D blocks vanish (blocking event), movable blocks become the selection.
+    void Select(MivoBlock* block);
+    // The direction adjacent magnets push or pull a numbered block in, or 0.
+    int32_t MagnetDirection(const MivoBlock* block) const;
+    bool CanMove(const MivoBlock* block, int32_t direction, bool combine) const;
+    void StartMoving(MivoBlock* block, int32_t direction, bool stopAtNextCell);
+    // Ends the block's motion, releases the step it had begun and puts it back on its cell.
+    void StopMoving(MivoBlock* block);
+    MivoMoveRecord* FindMoveRecord(const MivoBlock* block);
+    bool IsMoving(const MivoBlock* block) const;
+
+    // One step request: the block starts or goes on moving in the direction, or comes to rest.
+    void TryMove(MivoBlock* block, int32_t direction, bool stopAtNextCell);
+    // The block begins a step into its neighbour cell target: it moves on, combines, or stops.
+    void StepInto(MivoMapCell& target, MivoBlock& block);
+    // A U block that comes to rest hardens into a wall.
+    void OnBlockAtRest(MivoBlock* block);
+    // The three passes, in their fixed order, with act set.
+    void RunPasses();
+    void ResolveTracks();
+    void ResolveTeleports();
+    void ResolveMagnets(bool act);
+    // Whether the far end of the track can take a load carried in the direction.
+    bool TrackCanRun(const MivoTrack& track, int32_t direction) const;
+    // Hands the events to the presentation, then moves the blocks by speed x dt.
+    void Tick(float dt);
+
+    void QueueEvent(MivoEventKind kind, bool blocking, MivoBlock* a, MivoBlock* b, int32_t valueA,
+                    int32_t valueB, MivoTrack* track = nullptr);
+    // Tells the presentation what the event changes; done once per event.
+    void AnnounceEvent(MivoBoardEvent& event);
+    // Announces the event if that has not happened, then changes the grid.
+    void ApplyEvent(MivoBoardEvent& event);
+    // Tells the presentation every track cell's floor may have a new look.
+    void RefreshTrackCells(const MivoTrack& track);
+
+    MivoMapTable* table = nullptr;
+    MivoBlock* selected = nullptr;
+    float speed = 1.0f;
+    float moveClock = 0.0f;
+    std::vector<MivoMoveRecord> moving;
+    std::vector<MivoBoardEvent> events;
+    MivoCallbacks* callbacks = nullptr;
+    int32_t pendingBlocking = 0;
+
+private:
+    // Returns true when a blocking event was held back.
+    bool DispatchEvents();
+    void SendDirect(MivoEventKind kind, MivoBlock* block);
+    void BeginStep(MivoMoveRecord& record, MivoMapCell& from, MivoMapCell& to, int32_t direction);
+    static void EndStep(MivoMoveRecord& record);
+    bool StepIntoTrack(MivoMapCell& src, MivoBlock& block, MivoBlock* t);
+    bool StepIntoCombination(MivoBlock& block, MivoBlock* t);
+    // Moves record i one tick.
+    void AdvanceRecord(size_t i, float s);
+    void Arrive(MivoBlock& block, MivoMapCell& from, MivoMapCell& to);
+    bool TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock& block);
+    MivoMapCell* ChooseExit(MivoTeleportGroup& group, const MivoBlock& entrance);
+    // Applies a magnet's result to the block next to it; away is the direction from the magnet.
+    void SteerByMagnet(MivoBlock& magnet, MivoBlock& block, int32_t away, int32_t result);
+    int32_t MagnetResult(const MivoBlock& magnet, int32_t d, const MivoBlock& block) const;
+    // Frees the top block of the cell, forgetting every reference the board holds to it.
+    void FreeTop(MivoMapCell& cell);
+
+    std::unique_ptr<MivoMapTable> ownTable_;
+    std::vector<MivoBoardEvent> held_; // events a dispatch keeps for the next tick
+};
