@@ -179,6 +179,16 @@ bool WePackageWriter::Write(const std::string& path)
     stream.SetScrambled(true);
     if (!stream.Create(WeString(path.c_str())))
         return Fail("cannot create " + path);
+    if (WriteContents(stream))
+        return true;
+    stream.Close();
+    win32::DeleteFile(path.c_str());
+    return lastError.empty() ? Fail("cannot write " + path) : false;
+}
+
+bool WePackageWriter::WriteContents(WeFileStream& stream)
+{
+    lastError.clear();
     bool ok = stream.WriteInt(PackageVersion) && WriteInt64(stream, 0);
     for (Group& group : groups)
         for (Subgroup& subgroup : group.subgroups)
@@ -212,6 +222,5 @@ bool WePackageWriter::Write(const std::string& path)
         }
     }
     ok = ok && stream.Seek(4, SEEK_SET) && WriteInt64(stream, directoryOffset);
-    stream.Close();
-    return ok || Fail("cannot write " + path);
+    return stream.Close() && ok;
 }

@@ -6,6 +6,7 @@
 #include "WeAssetType.h"
 
 #include <cstdint>
+class WeFileStream;
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ private:
 
     Entry* NewEntry(const std::string& group, const std::string& subgroup, const std::string& name,
                     WeAssetType type);
+    bool WriteContents(WeFileStream& stream);
     bool Fail(const std::string& message);
 
     std::vector<Group> groups;

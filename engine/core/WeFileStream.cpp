@@ -70,14 +70,14 @@ bool WeFileStream::OpenAppend(const WeString& path)
     return OpenMode(path, "ab+", false);
 }
 
-void WeFileStream::Close()
+bool WeFileStream::Close()
 {
     DropBuffer();
-    if (file)
-        std::fclose(file);
+    const bool flushed = !file || std::fclose(file) == 0;
     file = nullptr;
     open = false;
     lastAccess = LastAccess::None;
+    return flushed;
 }
 
 void WeFileStream::DropBuffer()

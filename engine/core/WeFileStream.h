@@ -42,7 +42,8 @@ public:
     bool Create(const WeString& path);
     // Opens for appending (writes go to the file's end); the stream's end is 0.
     bool OpenAppend(const WeString& path);
-    void Close();
+    // False when written bytes could not be flushed to the file.
+    bool Close();
 
     bool IsOpen() const { return open; }
     const WeString& GetName() const { return name; }
