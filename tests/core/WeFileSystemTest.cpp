@@ -1,5 +1,6 @@
 #include "WeFileSystem.h"
 
+#include "AssetReading.h"
 #include "TempFolder.h"
 #include "win32/Win32Files.h"
 
@@ -10,21 +11,6 @@ namespace
 {
 
 using Bytes = std::vector<unsigned char>;
-
-std::set<std::string> Names(const WeList<WeString>& list)
-{
-    std::set<std::string> names;
-    for (const WeString& name : list)
-        names.insert(name.GetData());
-    return names;
-}
-
-Bytes ReadOpenAsset(WeVirtualFileSystem& files)
-{
-    Bytes bytes(static_cast<size_t>(files.GetFileSize()));
-    files.GetStream().Read(bytes.data(), static_cast<int64_t>(bytes.size()));
-    return bytes;
-}
 
 TEST(WeAssetTypeTest, ExtensionsMapBothWaysAndCaseCounts)
 {

@@ -2,6 +2,7 @@
 #include "WeFileSystem.h"
 #include "WePackageWriter.h"
 
+#include "core/AssetReading.h"
 #include "core/TempFolder.h"
 #include "win32/Win32Files.h"
 
@@ -26,22 +27,6 @@ Bytes Pattern()
     Bytes bytes(200000);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>(i * 7 + i / 251);
-    return bytes;
-}
-
-std::set<std::string> Names(const WeList<WeString>& list)
-{
-    std::set<std::string> names;
-    for (const WeString& name : list)
-        names.insert(name.GetData());
-    return names;
-}
-
-Bytes ReadOpenAsset(WeVirtualFileSystem& files)
-{
-    Bytes bytes(static_cast<size_t>(files.GetFileSize()));
-    EXPECT_EQ(files.GetStream().Read(bytes.data(), static_cast<int64_t>(bytes.size())),
-              static_cast<int64_t>(bytes.size()));
     return bytes;
 }
 
