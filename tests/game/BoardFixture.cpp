@@ -1,6 +1,8 @@
 #include "BoardFixture.h"
 
+#include <algorithm>
 #include <sstream>
+#include <tuple>
 
 namespace
 {
@@ -64,6 +66,8 @@ int RecordingCallbacks::Find(const std::string& start) const
 
 void PlaceMapText(MivoMapTable& table, const std::string& mapText)
 {
+    // Placed in grid order, x outer and y inner, as the loader reads the cells.
+    std::vector<std::tuple<int, int, std::string>> cells;
     std::istringstream lines(mapText);
     std::string line;
     while (std::getline(lines, line))
@@ -77,8 +81,14 @@ void PlaceMapText(MivoMapTable& table, const std::string& mapText)
         const int y = ParseInt(line, pos);
         const size_t equals = line.find('=', pos);
         if (equals != std::string::npos)
-            table.PlaceFromText(x, y, WeString(line.c_str() + equals + 1));
+            cells.emplace_back(x, y, line.substr(equals + 1));
     }
+    std::stable_sort(
+        cells.begin(), cells.end(),
+        [](const auto& a, const auto& b)
+        { return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b)); });
+    for (const auto& [x, y, text] : cells)
+        table.PlaceFromText(x, y, WeString(text.c_str()));
 }
 
 void BoardFixture::Build(const std::string& mapText)
