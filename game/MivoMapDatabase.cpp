@@ -399,7 +399,8 @@ std::unique_ptr<MivoMapDatabase> MivoMapDatabase::Load(const WeString& name)
 {
     auto database = std::make_unique<MivoMapDatabase>();
     database->key = name;
-    if (!WeVirtualFileSystem::Exists("Config.Main." + name, WeAssetType::Config))
+    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    if (!files || !files->Exists("Config.Main." + name, WeAssetType::Config))
     {
         database->name = name;
         database->tables.push_back(std::make_unique<MivoMapTable>());
