@@ -195,7 +195,16 @@ bool WeFileStream::ReadExactly(void* destination, int64_t count)
 template <typename T> T WeFileStream::ReadLittle()
 {
     uint8_t bytes[sizeof(T)];
-    ReadExactly(bytes, sizeof(T));
+    if (fill - position >= static_cast<int32_t>(sizeof(T)))
+    {
+        // Most record fields come from the buffer: skip the general road.
+        const uint8_t key = scrambled ? WeScrambleKey : 0;
+        for (size_t i = 0; i < sizeof(T); ++i)
+            bytes[i] = buffer[static_cast<size_t>(position) + i] ^ key;
+        position += static_cast<int32_t>(sizeof(T));
+    }
+    else
+        ReadExactly(bytes, sizeof(T));
     std::make_unsigned_t<T> value = 0;
     for (size_t i = 0; i < sizeof(T); ++i)
         value |= static_cast<std::make_unsigned_t<T>>(bytes[i]) << (8 * i);
