@@ -1,6 +1,9 @@
 #include "WeOggDecoder.h"
 
+#include "WeAssetType.h"
 #include "WeFileStream.h"
+#include "WeHashTable.h"
+#include "WeVirtualFileSystem.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
@@ -141,6 +144,14 @@ std::vector<uint8_t>& WholeSoundScratch()
     return scratch;
 }
 
+// Lower-cased names of music assets that are missing or cannot be decoded: the game asks for
+// its music every frame while a channel is idle, and such an asset is not opened again.
+WeHashTable<bool>& UnplayableMusic()
+{
+    static WeHashTable<bool> names;
+    return names;
+}
+
 // The streamed chunks' scratch.
 uint8_t* ChunkScratch()
 {
@@ -244,6 +255,24 @@ struct WeOggDecoder::Vorbis
     int32_t rate = 0;
 };
 
+WeOggDecoder::WeOggDecoder(const WeString& name, bool isWhole) : whole(isWhole)
+{
+    const WeString key = name.ToLower();
+    bool known = false;
+    if (UnplayableMusic().Find(key, known))
+        return;
+    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    if (files->Open(name, WeAssetType::Ogg))
+    {
+        data.resize(size_t(std::max(0, files->GetFileSize())));
+        data.resize(size_t(std::max<int64_t>(0, files->GetStream().Read(data.data(), int64_t(data.size())))));
+        files->Close();
+        Open();
+    }
+    if (!open)
+        UnplayableMusic().Insert(key, true);
+}
+
 WeOggDecoder::WeOggDecoder(std::vector<uint8_t> bytes, bool isWhole) : data(std::move(bytes)), whole(isWhole)
 {
     Open();
@@ -313,6 +342,16 @@ bool WeOggDecoder::FillBuffer(ALuint buffer)
     return true;
 }
 
+ALuint WeDecodeWholeSound(const WeString& name)
+{
+    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    if (name.IsEmpty() || !files->Open(name, WeAssetType::Ogg))
+        return 0;
+    const ALuint buffer = WeDecodeWholeSound(files->GetStream(), files->GetFileSize());
+    files->Close();
+    return buffer;
+}
+
 ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size)
 {
     WeOggDecoder::Vorbis vorbis;
@@ -339,4 +378,9 @@ ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size)
 int64_t WeWholeSoundScratchCapacity()
 {
     return int64_t(WholeSoundScratch().size());
+}
+
+void WeForgetUnplayableMusic()
+{
+    UnplayableMusic().Clear();
 }

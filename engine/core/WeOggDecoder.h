@@ -23,6 +23,9 @@ public:
 
     // Opens compressed Ogg Vorbis bytes.
     WeOggDecoder(std::vector<uint8_t> data, bool whole);
+    // Opens the asset (type "ogg") through the file system. A missing or undecodable asset
+    // gives a decoder that is not open, and is remembered so that it is not opened again.
+    WeOggDecoder(const WeString& name, bool whole);
     ~WeOggDecoder();
 
     WeOggDecoder(const WeOggDecoder&) = delete;
@@ -63,9 +66,14 @@ private:
     int32_t rate = 0;
 };
 
+// Decodes a sound effect asset (type "ogg") whole into a new OpenAL buffer, straight from the
+// file system's stream; 0 on any failure, as below, or a missing asset or an empty name.
+ALuint WeDecodeWholeSound(const WeString& name);
 // Decodes `size` bytes of Ogg Vorbis data, from the stream's position, whole into a new OpenAL
 // buffer; reads never leave those bytes. 0 on any failure: not Ogg Vorbis, no audio, more than
 // two channels, more than 1 GB of PCM.
 ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size);
 // Bytes of the PCM scratch shared by whole-sound decoding; it grows in powers of two from 64 KB.
 int64_t WeWholeSoundScratchCapacity();
+// Forgets which music assets were found missing or undecodable (audio device shut-down).
+void WeForgetUnplayableMusic();
