@@ -1,0 +1,228 @@
+#include "MivoPlayerFile.h"
+
+#include "win32/Win32Files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+std::string TemporaryPath(const std::string& path)
+{
+    return path + ".tmp";
+}
+
+// Flushes the stream to the disk itself and closes it; false when any step fails.
+bool FlushAndClose(FILE* file)
+{
+    bool ok = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    ok = std::fclose(file) == 0 && ok;
+    return ok;
+}
+
+// Makes a rename in the folder of `path` durable. Best effort: not every file system lets a
+// folder be synced.
+void SyncFolderOf(const std::string& path)
+{
+    const std::string normal = win32::NormalizePath(path.c_str());
+    const std::size_t slash = normal.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : normal.substr(0, slash + 1);
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (descriptor >= 0)
+    {
+        fsync(descriptor);
+        close(descriptor);
+    }
+}
+} // namespace
+
+std::string MivoPlayerFolder()
+{
+    const std::string myGames = win32::GetMyGamesFolder();
+    const std::string folder = myGames + "/Mivo";
+    if (!win32::CreateDirectory(win32::GetDocumentsFolder().c_str()) ||
+        !win32::CreateDirectory(myGames.c_str()) || !win32::CreateDirectory(folder.c_str()))
+    {
+        return std::string();
+    }
+    return folder;
+}
+
+MivoFileStatus MivoReadPlayerFile(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    FILE* file = win32::OpenFile(path.c_str(), "rb");
+    if (!file)
+    {
+        return errno == ENOENT ? MivoFileStatus::Missing : MivoFileStatus::Failed;
+    }
+    uint8_t block[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof(block), file)) > 0)
+    {
+        bytes.insert(bytes.end(), block, block + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+    {
+        bytes.clear();
+        return MivoFileStatus::Failed;
+    }
+    return MivoFileStatus::Read;
+}
+
+bool MivoWriteTemporaryFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* file = win32::OpenFile(TemporaryPath(path).c_str(), "wb");
+    if (!file)
+    {
+        return false;
+    }
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = FlushAndClose(file);
+    return written && closed;
+}
+
+bool MivoCommitTemporaryFile(const std::string& path)
+{
+    const std::string from = win32::NormalizePath(TemporaryPath(path).c_str());
+    const std::string to = win32::NormalizePath(path.c_str());
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+    {
+        return false;
+    }
+    SyncFolderOf(path);
+    return true;
+}
+
+bool MivoWritePlayerFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    if (MivoWriteTemporaryFile(path, bytes) && MivoCommitTemporaryFile(path))
+    {
+        return true;
+    }
+    win32::DeleteFile(TemporaryPath(path).c_str());
+    return false;
+}
+
+bool MivoKeepDamagedFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    return MivoWritePlayerFile(path + ".bad", bytes);
+}
+
+bool MivoFileReader::Take(void* out, std::size_t count)
+{
+    if (failed || count > Remaining())
+    {
+        failed = true;
+        std::memset(out, 0, count);
+        return false;
+    }
+    std::memcpy(out, bytes.data() + position, count);
+    position += count;
+    return true;
+}
+
+int32_t MivoFileReader::ReadInt()
+{
+    uint8_t raw[4];
+    Take(raw, sizeof(raw));
+    return static_cast<int32_t>(static_cast<uint32_t>(raw[0]) | static_cast<uint32_t>(raw[1]) << 8 |
+                                static_cast<uint32_t>(raw[2]) << 16 | static_cast<uint32_t>(raw[3]) << 24);
+}
+
+float MivoFileReader::ReadFloat()
+{
+    const uint32_t bits = static_cast<uint32_t>(ReadInt());
+    float value;
+    std::memcpy(&value, &bits, sizeof(value));
+    return value;
+}
+
+uint8_t MivoFileReader::ReadByte()
+{
+    uint8_t value;
+    Take(&value, 1);
+    return value;
+}
+
+void MivoFileReader::ReadBytes(void* out, std::size_t count)
+{
+    Take(out, count);
+}
+
+WeString MivoFileReader::ReadString()
+{
+    const uint32_t length = static_cast<uint32_t>(ReadByte()) | static_cast<uint32_t>(ReadByte()) << 8;
+    if (failed || length == 0)
+    {
+        return WeString();
+    }
+    if (length + 1 > Remaining())
+    {
+        failed = true;
+        return WeString();
+    }
+    WeString text(reinterpret_cast<const char*>(bytes.data() + position), static_cast<int32_t>(length));
+    position += length;
+    // A terminator that is not zero means the length does not belong to this string.
+    if (ReadByte() != 0)
+    {
+        failed = true;
+        return WeString();
+    }
+    return text;
+}
+
+int32_t MivoFileReader::ReadCount(std::size_t recordSize)
+{
+    const int32_t count = ReadInt();
+    if (count < 0 || static_cast<std::size_t>(count) > Remaining() / (recordSize ? recordSize : 1))
+    {
+        failed = true;
+        return 0;
+    }
+    return failed ? 0 : count;
+}
+
+void MivoFileWriter::WriteInt(int32_t value)
+{
+    const uint32_t bits = static_cast<uint32_t>(value);
+    const uint8_t raw[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                            static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+    WriteBytes(raw, sizeof(raw));
+}
+
+void MivoFileWriter::WriteFloat(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    WriteInt(static_cast<int32_t>(bits));
+}
+
+void MivoFileWriter::WriteByte(uint8_t value)
+{
+    bytes.push_back(value);
+}
+
+void MivoFileWriter::WriteBytes(const void* data, std::size_t count)
+{
+    const auto* raw = static_cast<const uint8_t*>(data);
+    bytes.insert(bytes.end(), raw, raw + count);
+}
+
+void MivoFileWriter::WriteString(const WeString& text)
+{
+    const uint32_t length = text.GetLength() > 0xFFFF ? 0xFFFFu : static_cast<uint32_t>(text.GetLength());
+    WriteByte(static_cast<uint8_t>(length));
+    WriteByte(static_cast<uint8_t>(length >> 8));
+    if (length > 0)
+    {
+        WriteBytes(text.GetData(), length);
+        WriteByte(0);
+    }
+}

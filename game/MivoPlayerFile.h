@@ -1,0 +1,95 @@
+// The player's files: the folder they live in, whole-file reads and atomic saves, and the
+// little-endian record layout they share (int32 words, floats, bytes, and strings as a uint16
+// byte length followed, when not 0, by the bytes and one zero byte).
+#pragma once
+
+#include "WeString.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The player folder: the "My Games" folder + "/Mivo", both created when missing. Empty when a
+// folder cannot be made.
+std::string MivoPlayerFolder();
+
+// What reading a player file found.
+enum class MivoFileStatus
+{
+    Read,    // the whole file is in the buffer
+    Missing, // there is no such file
+    Failed   // it exists but cannot be read
+};
+
+MivoFileStatus MivoReadPlayerFile(const std::string& path, std::vector<uint8_t>& bytes);
+// Writes the bytes beside the file, flushes them to disk and renames them over it, so that a
+// failed or interrupted save leaves the old file as it was. False when anything fails.
+bool MivoWritePlayerFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// The two halves of MivoWritePlayerFile: the bytes into path + ".tmp", on disk; then that file
+// renamed over the path. Until the second half runs the old file stays whole.
+bool MivoWriteTemporaryFile(const std::string& path, const std::vector<uint8_t>& bytes);
+bool MivoCommitTemporaryFile(const std::string& path);
+// Keeps the bytes of a file that could not be understood as path + ".bad", so that the next
+// save does not destroy what a player may still want back. False when it cannot be written.
+bool MivoKeepDamagedFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Reads records from a file's bytes. Every read is checked against the end: a read that does
+// not fit fails, leaves its target zero and marks the reader failed, and every later read
+// fails too, so a caller tests Ok() once after a group of reads.
+class MivoFileReader
+{
+public:
+    explicit MivoFileReader(const std::vector<uint8_t>& bytes) : bytes(bytes) {}
+
+    int32_t ReadInt();
+    float ReadFloat();
+    uint8_t ReadByte();
+    void ReadBytes(void* out, std::size_t count);
+    WeString ReadString();
+    // A count of records of at least `recordSize` bytes each, failing when it is negative or
+    // more records than the rest of the file can hold (a damaged count never allocates).
+    int32_t ReadCount(std::size_t recordSize);
+
+    // One record field, under the same name as the writer's, so that a single template
+    // describes a record's layout for both directions.
+    void Field(int32_t& value) { value = ReadInt(); }
+    void Field(float& value) { value = ReadFloat(); }
+    void Field(uint8_t& value) { value = ReadByte(); }
+    void Field(WeString& value) { value = ReadString(); }
+    void Fields(uint8_t* values, std::size_t count) { ReadBytes(values, count); }
+
+    bool Ok() const { return !failed; }
+    bool AtEnd() const { return position == bytes.size(); }
+    std::size_t Remaining() const { return bytes.size() - position; }
+    std::size_t Position() const { return position; }
+
+private:
+    bool Take(void* out, std::size_t count);
+
+    const std::vector<uint8_t>& bytes;
+    std::size_t position = 0;
+    bool failed = false;
+};
+
+// Builds a file's bytes in the same layout.
+class MivoFileWriter
+{
+public:
+    void WriteInt(int32_t value);
+    void WriteFloat(float value);
+    void WriteByte(uint8_t value);
+    void WriteBytes(const void* data, std::size_t count);
+    // Strings longer than a uint16 length can say are cut at 65535 bytes.
+    void WriteString(const WeString& text);
+
+    void Field(int32_t value) { WriteInt(value); }
+    void Field(float value) { WriteFloat(value); }
+    void Field(uint8_t value) { WriteByte(value); }
+    void Field(const WeString& value) { WriteString(value); }
+    void Fields(const uint8_t* values, std::size_t count) { WriteBytes(values, count); }
+
+    const std::vector<uint8_t>& Bytes() const { return bytes; }
+
+private:
+    std::vector<uint8_t> bytes;
+};

@@ -1,0 +1,311 @@
+#include "MivoScores.h"
+
+#include "MivoPlayerFile.h"
+
+#include <algorithm>
+
+namespace
+{
+constexpr char kRecordEnd = 0x01;
+constexpr char kFieldSeparator = 0x02;
+constexpr char kBlockEnd = 0x03;
+constexpr int32_t kRegionCount = 15;
+constexpr int32_t kMapsPerRegion = 20;
+constexpr int32_t kMaxRecordsPerLevelBlock = 20;
+// The smallest entry in the file: an empty name (2 bytes) and four 4-byte fields.
+constexpr std::size_t kSmallestEntry = 2 + 4 * 4;
+
+// The layouts of the entries in hiscores.dat, for reading and for writing alike.
+template <typename File, typename Score> void TransferScore(File& file, Score& score)
+{
+    file.Field(score.name);
+    file.Field(score.score);
+    file.Field(score.level);
+    file.Field(score.difficulty);
+    file.Field(score.mode);
+}
+
+template <typename File, typename Score> void TransferLevelScore(File& file, Score& score)
+{
+    file.Field(score.name);
+    file.Field(score.bonus);
+    file.Field(score.moves);
+    file.Field(score.mapId);
+    file.Field(score.time);
+}
+
+template <typename Entry, typename ReadEntry>
+bool ReadTable(MivoFileReader& reader, std::vector<Entry>& table, ReadEntry readEntry)
+{
+    const int32_t count = reader.ReadCount(kSmallestEntry);
+    table.resize(static_cast<std::size_t>(count));
+    for (Entry& entry : table)
+    {
+        readEntry(reader, entry);
+    }
+    return reader.Ok();
+}
+
+template <typename Entry, typename WriteEntry>
+void WriteTable(MivoFileWriter& writer, const std::vector<Entry>& table, WriteEntry writeEntry)
+{
+    writer.WriteInt(static_cast<int32_t>(table.size()));
+    for (const Entry& entry : table)
+    {
+        writeEntry(writer, entry);
+    }
+}
+
+void RaiseBest(MivoScore& best, const MivoScore& candidate)
+{
+    if (candidate.score > best.score)
+    {
+        best = candidate;
+    }
+}
+
+// Inserts before the first entry ranked lower (a tie goes last) and keeps ten entries.
+template <typename Entry, typename Rank>
+void InsertRanked(std::vector<Entry>& table, const Entry& entry, Rank rank)
+{
+    const auto place = std::find_if(table.begin(), table.end(),
+                                    [&](const Entry& other) { return rank(other) < rank(entry); });
+    table.insert(place, entry);
+    if (table.size() > static_cast<std::size_t>(MivoScoreTables::kLocalTableSize))
+    {
+        table.pop_back();
+    }
+}
+
+// Calls `record` with each record of `text` at `separator`, from field 1 on, up to the first
+// empty one or `limit` records.
+template <typename Record>
+void ForEachRecord(const WeString& text, char separator, int32_t limit, Record record)
+{
+    for (int32_t k = 1; k <= limit; ++k)
+    {
+        const WeString field = text.GetToken(separator, k);
+        if (field.IsEmpty())
+        {
+            return;
+        }
+        record(field);
+    }
+}
+
+int32_t Field(const WeString& record, int32_t n)
+{
+    return record.GetToken(kFieldSeparator, n).ToInt(10);
+}
+} // namespace
+
+int32_t MivoScoreTables::LevelTableIndex(int32_t mapId)
+{
+    const int32_t region = mapId / 1000;
+    const int32_t number = mapId % 1000;
+    if (mapId < 0 || region < 1 || region > kRegionCount || number < 1 || number > kMapsPerRegion)
+    {
+        return -1;
+    }
+    return kMapsPerRegion * (region - 1) + (number - 1);
+}
+
+void MivoScoreTables::Clear()
+{
+    for (auto& table : questTables)
+    {
+        table.clear();
+    }
+    skillTable.clear();
+    for (auto& table : levelTables)
+    {
+        table.clear();
+    }
+}
+
+bool MivoScoreTables::Load(const std::string& path)
+{
+    Clear();
+    lastError = "";
+    std::vector<uint8_t> bytes;
+    const MivoFileStatus status = MivoReadPlayerFile(path, bytes);
+    if (status == MivoFileStatus::Missing)
+    {
+        return true;
+    }
+    if (status == MivoFileStatus::Failed)
+    {
+        lastError = WeString("Cannot read the score file ") + path.c_str();
+        return false;
+    }
+    MivoFileReader reader(bytes);
+    const int32_t version = reader.ReadInt();
+    if (reader.Ok() && version < kFileVersion)
+    {
+        return true;
+    }
+    // Everything is read into a copy first, so that a damaged file changes nothing.
+    MivoScoreTables read;
+    read.bestQuest = bestQuest;
+    read.bestSkill = bestSkill;
+    bool ok = reader.Ok();
+    for (int32_t i = 0; ok && i <= kQuestTableCount; ++i)
+    {
+        std::vector<MivoScore>& table = i < kQuestTableCount ? read.questTables[i] : read.skillTable;
+        ok = ReadTable(reader, table, TransferScore<MivoFileReader, MivoScore>);
+        for (const MivoScore& entry : table)
+        {
+            RaiseBest(i < kQuestTableCount ? read.bestQuest : read.bestSkill, entry);
+        }
+    }
+    for (int32_t i = 0; ok && i < kLevelTableCount; ++i)
+    {
+        ok = ReadTable(reader, read.levelTables[i], TransferLevelScore<MivoFileReader, MivoLevelScore>);
+    }
+    MivoScore storedQuest;
+    MivoScore storedSkill;
+    TransferScore(reader, storedQuest);
+    TransferScore(reader, storedSkill);
+    if (!ok || !reader.Ok())
+    {
+        MivoKeepDamagedFile(path, bytes);
+        lastError = WeString("The score file ") + path.c_str() + " is damaged; a copy was kept as " +
+                    path.c_str() + ".bad and the scores start empty";
+        return false;
+    }
+    RaiseBest(read.bestQuest, storedQuest);
+    RaiseBest(read.bestSkill, storedSkill);
+    read.lastError = "";
+    *this = read;
+    return true;
+}
+
+bool MivoScoreTables::Save(const std::string& path)
+{
+    MivoFileWriter writer;
+    writer.WriteInt(kFileVersion);
+    for (const auto& table : questTables)
+    {
+        WriteTable(writer, table, TransferScore<MivoFileWriter, const MivoScore>);
+    }
+    WriteTable(writer, skillTable, TransferScore<MivoFileWriter, const MivoScore>);
+    for (const auto& table : levelTables)
+    {
+        WriteTable(writer, table, TransferLevelScore<MivoFileWriter, const MivoLevelScore>);
+    }
+    TransferScore(writer, bestQuest);
+    TransferScore(writer, bestSkill);
+    if (!MivoWritePlayerFile(path, writer.Bytes()))
+    {
+        lastError = WeString("Cannot write the score file ") + path.c_str();
+        return false;
+    }
+    return true;
+}
+
+bool MivoScoreTables::InsertGameScore(const MivoScore& score)
+{
+    const bool quest = score.mode == 1;
+    if (quest && (score.difficulty < 1 || score.difficulty > kQuestTableCount))
+    {
+        return false;
+    }
+    InsertRanked(quest ? questTables[score.difficulty - 1] : skillTable, score,
+                 [](const MivoScore& entry) { return entry.score; });
+    RaiseBest(quest ? bestQuest : bestSkill, score);
+    return true;
+}
+
+bool MivoScoreTables::InsertLevelScore(const MivoLevelScore& levelScore)
+{
+    const int32_t index = LevelTableIndex(levelScore.mapId);
+    if (index < 0)
+    {
+        return false;
+    }
+    InsertRanked(levelTables[index], levelScore, [](const MivoLevelScore& entry) { return entry.bonus; });
+    return true;
+}
+
+int32_t MivoScoreTables::TopScore(int32_t mode, int32_t difficulty) const
+{
+    const std::vector<MivoScore>* table = nullptr;
+    if (mode == 1 && difficulty >= 1 && difficulty <= kQuestTableCount)
+    {
+        table = &questTables[difficulty - 1];
+    }
+    else if (mode == 2)
+    {
+        table = &skillTable;
+    }
+    return table && !table->empty() ? table->front().score : 0;
+}
+
+void MivoScoreTables::FillQuestScores(const WeString& reply)
+{
+    for (auto& table : questTables)
+    {
+        table.clear();
+    }
+    ForEachRecord(reply, kRecordEnd, INT32_MAX,
+                  [this](const WeString& record)
+                  {
+                      MivoScore entry;
+                      entry.name = record.GetToken(kFieldSeparator, 0);
+                      entry.score = Field(record, 1);
+                      entry.difficulty = Field(record, 2);
+                      entry.level = Field(record, 3);
+                      entry.mode = 1;
+                      if (entry.difficulty >= 1 && entry.difficulty <= kQuestTableCount)
+                      {
+                          questTables[entry.difficulty - 1].push_back(entry);
+                          RaiseBest(bestQuest, entry);
+                      }
+                  });
+}
+
+void MivoScoreTables::FillSkillScores(const WeString& reply)
+{
+    skillTable.clear();
+    ForEachRecord(reply, kRecordEnd, INT32_MAX,
+                  [this](const WeString& record)
+                  {
+                      MivoScore entry;
+                      entry.name = record.GetToken(kFieldSeparator, 0);
+                      entry.score = Field(record, 1);
+                      entry.level = Field(record, 2);
+                      entry.mode = 2;
+                      skillTable.push_back(entry);
+                      RaiseBest(bestSkill, entry);
+                  });
+}
+
+void MivoScoreTables::FillLevelScores(const WeString& reply, int32_t region)
+{
+    if (region < 0 || region >= kRegionCount)
+    {
+        return;
+    }
+    ForEachRecord(reply, kBlockEnd, INT32_MAX,
+                  [this, region](const WeString& block)
+                  {
+                      const int32_t n = block.GetToken(kRecordEnd, 0).ToInt(10);
+                      if (n < 0 || n >= kMapsPerRegion)
+                      {
+                          return;
+                      }
+                      std::vector<MivoLevelScore>& table = levelTables[kMapsPerRegion * region + n];
+                      table.clear();
+                      ForEachRecord(block, kRecordEnd, kMaxRecordsPerLevelBlock,
+                                    [&](const WeString& record)
+                                    {
+                                        MivoLevelScore entry;
+                                        entry.name = record.GetToken(kFieldSeparator, 0);
+                                        entry.bonus = Field(record, 1);
+                                        entry.moves = Field(record, 2);
+                                        entry.time = static_cast<float>(Field(record, 3));
+                                        entry.mapId = 1000 * (region + 1) + (n + 1);
+                                        table.push_back(entry);
+                                    });
+                  });
+}

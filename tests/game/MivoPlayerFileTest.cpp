@@ -1,0 +1,156 @@
+#include "MivoPlayerFile.h"
+
+#include "PlayerFileBytes.h"
+#include "core/TempFolder.h"
+#include "win32/Win32Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace
+{
+std::vector<uint8_t> Read(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(MivoReadPlayerFile(path, bytes), MivoFileStatus::Read) << path;
+    return bytes;
+}
+
+TEST(MivoFileReader, ReadsTheLittleEndianLayout)
+{
+    const std::vector<uint8_t> bytes =
+        PlayerFileBytes().Int(-2).Float(1.5f).Byte(7).Str("Ana").Str("").Int(0x01020304).bytes;
+    MivoFileReader reader(bytes);
+    EXPECT_EQ(reader.ReadInt(), -2);
+    EXPECT_EQ(reader.ReadFloat(), 1.5f);
+    EXPECT_EQ(reader.ReadByte(), 7);
+    EXPECT_TRUE(reader.ReadString() == "Ana");
+    EXPECT_TRUE(reader.ReadString().IsEmpty());
+    EXPECT_EQ(reader.ReadInt(), 0x01020304);
+    EXPECT_TRUE(reader.Ok());
+    EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(MivoFileReader, ShortReadsFailAndStayFailed)
+{
+    const std::vector<uint8_t> bytes = {1, 2, 3, 4, 5, 6};
+    MivoFileReader reader(bytes);
+    EXPECT_EQ(reader.ReadInt(), 0x04030201);
+    EXPECT_EQ(reader.ReadInt(), 0); // two bytes left: nothing is taken
+    EXPECT_FALSE(reader.Ok());
+    EXPECT_EQ(reader.ReadByte(), 0); // the reader stays failed
+    EXPECT_EQ(reader.Position(), 4u);
+}
+
+TEST(MivoFileReader, StringsLongerThanTheFileOrWithoutTheirZeroFail)
+{
+    const std::vector<uint8_t> longer = PlayerFileBytes().Byte(200).Byte(0).Str("abc").bytes;
+    MivoFileReader first(longer);
+    EXPECT_TRUE(first.ReadString().IsEmpty());
+    EXPECT_FALSE(first.Ok());
+
+    std::vector<uint8_t> unterminated = PlayerFileBytes().Str("abc").Int(0).bytes;
+    unterminated[5] = 'x';
+    MivoFileReader second(unterminated);
+    second.ReadString();
+    EXPECT_FALSE(second.Ok());
+}
+
+TEST(MivoFileReader, CountsBeyondTheFileFailWithoutAllocating)
+{
+    for (const int32_t count : {-1, 3, 0x7FFFFFFF, INT32_MIN})
+    {
+        const std::vector<uint8_t> bytes = PlayerFileBytes().Int(count).Zeros(20).bytes;
+        MivoFileReader reader(bytes);
+        EXPECT_EQ(reader.ReadCount(10), 0) << count;
+        EXPECT_FALSE(reader.Ok()) << count;
+    }
+    const std::vector<uint8_t> fits = PlayerFileBytes().Int(2).Zeros(20).bytes;
+    MivoFileReader reader(fits);
+    EXPECT_EQ(reader.ReadCount(10), 2);
+    EXPECT_TRUE(reader.Ok());
+}
+
+TEST(MivoFileWriter, WritesWhatTheReaderReads)
+{
+    MivoFileWriter writer;
+    writer.WriteInt(INT32_MIN);
+    writer.WriteFloat(-0.25f);
+    writer.WriteString("Mivo");
+    writer.WriteString("");
+    EXPECT_EQ(writer.Bytes(), PlayerFileBytes().Int(INT32_MIN).Float(-0.25f).Str("Mivo").Str("").bytes);
+}
+
+TEST(MivoFileWriter, OverlongStringsKeepLengthAndBytesInAgreement)
+{
+    MivoFileWriter writer;
+    writer.WriteString(WeString(std::string(70000, 'x').c_str()));
+    MivoFileReader reader(writer.Bytes());
+    EXPECT_EQ(reader.ReadString().GetLength(), 0xFFFF);
+    EXPECT_TRUE(reader.Ok());
+    EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(MivoPlayerFiles, MissingFilesAreToldApartFromUnreadableOnes)
+{
+    TempFolder folder;
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(MivoReadPlayerFile(folder / "none.dat", bytes), MivoFileStatus::Missing);
+    ::mkdir((folder / "folder.dat").c_str(), 0700);
+    EXPECT_EQ(MivoReadPlayerFile(folder / "folder.dat", bytes), MivoFileStatus::Failed);
+}
+
+TEST(MivoPlayerFiles, SavesReplaceTheWholeFile)
+{
+    TempFolder folder;
+    const std::string path = folder / "users.dat";
+    ASSERT_TRUE(MivoWritePlayerFile(path, std::vector<uint8_t>(100, 1)));
+    ASSERT_TRUE(MivoWritePlayerFile(path, {9, 8}));
+    EXPECT_EQ(Read(path), std::vector<uint8_t>({9, 8}));
+    EXPECT_FALSE(win32::FileExists((path + ".tmp").c_str()));
+}
+
+TEST(MivoPlayerFiles, ACrashBeforeTheRenameLeavesTheOldFileWhole)
+{
+    TempFolder folder;
+    const std::string path = folder / "hiscores.dat";
+    const std::vector<uint8_t> old = PlayerFileBytes().Int(2).Str("kept").bytes;
+    ASSERT_TRUE(MivoWritePlayerFile(path, old));
+    ASSERT_TRUE(MivoWriteTemporaryFile(path, {1, 2, 3})); // the program dies here
+    EXPECT_EQ(Read(path), old);
+    ASSERT_TRUE(MivoWritePlayerFile(path, {4, 5})); // the next save is not hindered by the leftover
+    EXPECT_EQ(Read(path), std::vector<uint8_t>({4, 5}));
+}
+
+TEST(MivoPlayerFiles, AFailedSaveLeavesTheOldFile)
+{
+    TempFolder folder;
+    const std::string path = folder / "upload.dat";
+    ASSERT_TRUE(MivoWritePlayerFile(path, {1}));
+    ::mkdir((path + ".tmp").c_str(), 0700); // the temporary file cannot be made
+    EXPECT_FALSE(MivoWritePlayerFile(path, {2}));
+    EXPECT_EQ(Read(path), std::vector<uint8_t>({1}));
+}
+
+TEST(MivoPlayerFiles, DamagedFilesAreKeptBesideThemselves)
+{
+    TempFolder folder;
+    const std::string path = folder / "users.dat";
+    ASSERT_TRUE(MivoKeepDamagedFile(path, {7, 7, 7}));
+    EXPECT_EQ(Read(path + ".bad"), std::vector<uint8_t>({7, 7, 7}));
+}
+
+TEST(MivoPlayerFiles, PlayerFolderIsMadeUnderMyGames)
+{
+    TempFolder home;
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    setenv("HOME", home.path.c_str(), 1);
+    const std::string folder = MivoPlayerFolder();
+    setenv("HOME", saved.c_str(), 1);
+    EXPECT_EQ(folder, win32::NormalizePath((home.path + "/Documents/My Games/Mivo").c_str()));
+    EXPECT_TRUE(win32::DirectoryExists(folder.c_str()));
+}
+} // namespace

@@ -1,0 +1,552 @@
+#include "MivoUserData.h"
+
+#include "PlayerFileBytes.h"
+#include "WeRandom.h"
+#include "core/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+namespace
+{
+class UserDataTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WeSRand(7);
+        store.SetFolder(folder.path);
+    }
+
+    // A store with one current profile in the given mode.
+    MivoUser& Player(int32_t mode, const char* name = "Ana")
+    {
+        store.CreateUser(name);
+        store.gameMode = mode;
+        return *store.CurrentUser();
+    }
+
+    TempFolder folder;
+    MivoUserData store;
+};
+
+TEST_F(UserDataTest, ProfilesAreCreatedFoundAndDeleted)
+{
+    EXPECT_TRUE(store.CreateUser("Ana"));
+    EXPECT_TRUE(store.CreateUser("Bo"));
+    EXPECT_FALSE(store.CreateUser("Ana"));
+    EXPECT_EQ(store.UserCount(), 2);
+    EXPECT_TRUE(store.CurrentUser()->name == "Bo");
+    EXPECT_EQ(store.CurrentUserIndex(), 1);
+    EXPECT_EQ(store.FindUser("An"), nullptr);
+    store.DeleteUser("Bo");
+    EXPECT_TRUE(store.CurrentUser()->name == "Ana");
+    store.DeleteUser("nobody");
+    EXPECT_EQ(store.UserCount(), 1);
+    store.DeleteUser("Ana");
+    EXPECT_EQ(store.UserCount(), 0);
+    EXPECT_EQ(store.CurrentUser(), nullptr);
+    EXPECT_EQ(store.CurrentUserIndex(), 0);
+}
+
+TEST_F(UserDataTest, DeletingAnotherProfileKeepsTheCurrentOne)
+{
+    store.CreateUser("Ana");
+    store.CreateUser("Bo");
+    store.DeleteUser("Ana");
+    EXPECT_TRUE(store.CurrentUser()->name == "Bo");
+    EXPECT_EQ(store.CurrentUserIndex(), 0);
+}
+
+TEST_F(UserDataTest, ANewProfileIsFresh)
+{
+    const MivoUser& user = Player(MivoModeQuest);
+    EXPECT_EQ(user.skill.lives, 3);
+    EXPECT_EQ(user.skill.level, 0);
+    EXPECT_EQ(user.quest.difficulty, 0);
+    EXPECT_TRUE(
+        std::all_of(std::begin(user.mapsPlayed), std::end(user.mapsPlayed), [](uint8_t f) { return !f; }));
+    for (int32_t t = 0; t < kMivoTeleportCount; ++t)
+    {
+        EXPECT_EQ(user.quest.teleports[t].mapId, 20001 + t);
+        EXPECT_EQ(user.quest.teleports[t].targetRegion, -1);
+        EXPECT_EQ(user.skill.bonusLevels[t].mapId, 20001 + t);
+    }
+}
+
+TEST_F(UserDataTest, EveryQuestSlotDealsEachMapOfItsRegionAtMostOnce)
+{
+    const MivoUser& user = Player(MivoModeQuest);
+    for (int32_t slot = 1; slot < kMivoRegionCount; ++slot)
+    {
+        std::set<int32_t> maps;
+        for (const MivoQuestCity& city : user.quest.regions[slot])
+        {
+            EXPECT_EQ(city.key, -1);
+            for (const MivoLevelResult& map : city.maps)
+            {
+                EXPECT_EQ(map.mapId / 1000, slot + 1);
+                EXPECT_GE(map.mapId % 1000, 1);
+                EXPECT_LE(map.mapId % 1000, 20);
+                maps.insert(map.mapId);
+            }
+        }
+        EXPECT_EQ(maps.size(), 20u) << slot;
+    }
+    EXPECT_EQ(user.quest.regions[2][3].orderNumber, 3);
+}
+
+TEST_F(UserDataTest, TheSkillLadderHoldsEveryMapOfEveryLaterRegionOnce)
+{
+    const MivoUser& user = Player(MivoModeSkill);
+    std::set<int32_t> maps;
+    for (int32_t i = 20; i < kMivoLadderLength; ++i)
+    {
+        EXPECT_EQ(user.skill.ladder[i].mapId / 1000, i / 20 + 1) << i;
+        maps.insert(user.skill.ladder[i].mapId);
+    }
+    EXPECT_EQ(maps.size(), 280u);
+}
+
+// The users file of one profile named "Ana" whose every field is 0 but the skill score, the
+// lives and the skill level, followed by the current name.
+PlayerFileBytes UsersFile(const std::string& current)
+{
+    PlayerFileBytes file;
+    file.Int(24)
+        .Int(1)
+        .Str("Ana")
+        .Zeros(11 + 300 + 5877)
+        .Int(1234)
+        .Int(2)
+        .Int(17)
+        .Zeros(5092 - 12)
+        .Str(current);
+    return file;
+}
+
+TEST_F(UserDataTest, UsersFileHasTheRecordLayout)
+{
+    TempFolder::WriteBytes(folder / "users.dat", UsersFile("Ana").bytes);
+    ASSERT_TRUE(store.LoadUsers()) << store.lastError.GetData();
+    ASSERT_EQ(store.UserCount(), 1);
+    const MivoUser& user = *store.CurrentUser();
+    EXPECT_EQ(user.skill.score, 1234);
+    EXPECT_EQ(user.skill.lives, 2);
+    EXPECT_EQ(user.skill.level, 17);
+    ASSERT_TRUE(store.SaveUsers());
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat"), UsersFile("Ana").bytes);
+}
+
+TEST_F(UserDataTest, ProfilesSurviveARoundTrip)
+{
+    MivoUser& ana = Player(MivoModeQuest);
+    ana.tutorialsSeen[10] = 1;
+    ana.mapsPlayed[56] = 1;
+    ana.quest.regions[3][2].key = 7002;
+    ana.quest.regions[3][2].maps[1].time = 12.5f;
+    ana.quest.teleports[4].targetRegion = 9;
+    ana.quest.teleports[4].done = 1;
+    ana.skill.cubes[8] = 5;
+    ana.skill.bonusLevels[14].moves = 99;
+    store.CreateUser("");
+    store.CreateUser("Bo");
+    store.DeleteUser("Bo");
+    store.SaveUsers();
+
+    MivoUserData loaded;
+    loaded.SetFolder(folder.path);
+    ASSERT_TRUE(loaded.LoadUsers());
+    ASSERT_EQ(loaded.UserCount(), 2);
+    EXPECT_TRUE(loaded.CurrentUser()->name == "Ana"); // the current one went, the first is current
+    const MivoUser& back = *loaded.FindUser("Ana");
+    EXPECT_EQ(back.tutorialsSeen[10], 1);
+    EXPECT_EQ(back.mapsPlayed[56], 1);
+    EXPECT_EQ(back.quest.regions[3][2].key, 7002);
+    EXPECT_EQ(back.quest.regions[3][2].maps[1].time, 12.5f);
+    EXPECT_EQ(back.quest.regions[3][2].maps[1].mapId, ana.quest.regions[3][2].maps[1].mapId);
+    EXPECT_EQ(back.quest.teleports[4].targetRegion, 9);
+    EXPECT_EQ(back.quest.teleports[4].done, 1);
+    EXPECT_EQ(back.skill.cubes[8], 5);
+    EXPECT_EQ(back.skill.bonusLevels[14].moves, 99);
+    EXPECT_EQ(back.skill.ladder[123].mapId, ana.skill.ladder[123].mapId);
+    ASSERT_NE(loaded.FindUser(""), nullptr);
+    loaded.SaveUsers();
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat").size(), 4u + 4 + (11280 + 6) + (11280 + 2) + 6);
+}
+
+TEST_F(UserDataTest, TheStoredCurrentNameChoosesTheCurrentProfile)
+{
+    PlayerFileBytes file = UsersFile("Nobody");
+    TempFolder::WriteBytes(folder / "users.dat", file.bytes);
+    ASSERT_TRUE(store.LoadUsers());
+    EXPECT_TRUE(store.CurrentUser()->name == "Ana"); // no such profile: the first
+    store.CreateUser("Bo");
+    store.SaveUsers();
+    MivoUserData loaded;
+    loaded.SetFolder(folder.path);
+    loaded.LoadUsers();
+    EXPECT_TRUE(loaded.CurrentUser()->name == "Bo");
+}
+
+TEST_F(UserDataTest, MissingOrOlderUsersFilesGiveNoProfiles)
+{
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(store.UserCount(), 0);
+    PlayerFileBytes old = UsersFile("Ana");
+    old.bytes[0] = 23;
+    TempFolder::WriteBytes(folder / "users.dat", old.bytes);
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(store.UserCount(), 0);
+    EXPECT_EQ(store.CurrentUser(), nullptr);
+}
+
+TEST_F(UserDataTest, UsersFilesCutAnywhereAreRejectedAndKept)
+{
+    const std::vector<uint8_t> whole = UsersFile("Ana").bytes;
+    for (std::size_t length = 0; length < whole.size(); length += 1 + length / 256)
+    {
+        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        TempFolder::WriteBytes(folder / "users.dat", cut);
+        store.CreateUser("stale");
+        ASSERT_FALSE(store.LoadUsers()) << length;
+        EXPECT_EQ(store.UserCount(), 0) << length;
+        EXPECT_EQ(store.CurrentUser(), nullptr);
+        EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), cut) << length;
+    }
+    EXPECT_NE(std::string(store.lastError.GetData()).find("damaged"), std::string::npos);
+}
+
+TEST_F(UserDataTest, HugeProfileCountsAreRejected)
+{
+    for (const int32_t count : {2, 0x7FFFFFFF, -5})
+    {
+        PlayerFileBytes file = UsersFile("Ana");
+        for (int i = 0; i < 4; ++i)
+        {
+            file.bytes[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(count) >> (8 * i));
+        }
+        TempFolder::WriteBytes(folder / "users.dat", file.bytes);
+        EXPECT_FALSE(store.LoadUsers()) << count;
+        EXPECT_EQ(store.UserCount(), 0);
+    }
+}
+
+TEST_F(UserDataTest, FinishingALadderMapMarksItPlayed)
+{
+    const MivoUser& user = Player(MivoModePractice);
+    store.FinishLevel(3017, 100, 10);
+    EXPECT_EQ(user.mapsPlayed[56], 1);
+    store.FinishLevel(20003, 100, 10);
+    EXPECT_EQ(std::count(std::begin(user.mapsPlayed), std::end(user.mapsPlayed), 1), 1);
+}
+
+TEST_F(UserDataTest, WithoutAProfileBookingsChangeNothing)
+{
+    store.gameMode = MivoModeSkill;
+    store.FinishLevel(3017, 100, 10);
+    store.BeginLevel(false);
+    store.EndGame();
+    store.CheckSkillBonusLevel();
+    EXPECT_EQ(store.SkillMapId(), 0);
+    EXPECT_EQ(store.QuestMapId(), 0);
+    EXPECT_EQ(store.CityState(0), 0);
+}
+
+TEST_F(UserDataTest, SkillLevelBonusesAndTheAwardedCube)
+{
+    MivoUser& user = Player(MivoModeSkill);
+    store.levelScore = 500;
+    store.moves = 4;
+    const int32_t mapId = user.skill.ladder[0].mapId;
+    store.FinishLevel(mapId, 60.0f, 20.5f);
+    EXPECT_EQ(store.timeBonus, 390);
+    EXPECT_EQ(store.movesBonus, 2500);
+    EXPECT_EQ(store.totalBonus, 2890);
+    EXPECT_EQ(user.skill.score, 3390);
+    ASSERT_GE(store.awardedCube, 1);
+    ASSERT_LE(store.awardedCube, 9);
+    EXPECT_EQ(user.skill.cubes[store.awardedCube - 1], 1);
+    EXPECT_EQ(user.skill.level, 1);
+    EXPECT_EQ(user.skill.ladder[0].bonus, 2890);
+    EXPECT_EQ(user.skill.ladder[0].moves, 4);
+    EXPECT_EQ(user.skill.ladder[0].time, 20.5f);
+    EXPECT_EQ(user.skill.ladder[0].mapId, mapId);
+    EXPECT_EQ(store.lastLevelResult.bonus, 2890);
+}
+
+TEST_F(UserDataTest, UsedCubesCutTheBonuses)
+{
+    // Cube kind, then the expected time and moves bonus for 390 and 2500, and the block points.
+    const int32_t expected[10][3] = {{390, 2500, 500}, {312, 2500, 500}, {234, 2500, 500}, {117, 2500, 500},
+                                     {195, 1250, 500}, {117, 1250, 500}, {390, 2500, 500}, {0, 0, 500},
+                                     {0, 2500, 500},   {0, 0, 0}};
+    for (int32_t cube = 0; cube <= 9; ++cube)
+    {
+        MivoUserData fresh;
+        fresh.SetFolder(folder.path);
+        fresh.CreateUser("x");
+        fresh.gameMode = MivoModeSkill;
+        fresh.levelScore = 500;
+        fresh.moves = 4;
+        fresh.usedCube = cube;
+        fresh.FinishLevel(1001, 60.0f, 20.5f);
+        EXPECT_EQ(fresh.timeBonus, expected[cube][0]) << cube;
+        EXPECT_EQ(fresh.movesBonus, expected[cube][1]) << cube;
+        EXPECT_EQ(fresh.CurrentUser()->skill.score,
+                  expected[cube][0] + expected[cube][1] + expected[cube][2]);
+        EXPECT_EQ(fresh.usedCube, 0);
+    }
+}
+
+TEST_F(UserDataTest, TheLastLadderLevelEndsTheGameWithCubeAndLifeBonuses)
+{
+    MivoUser& user = Player(MivoModeSkill);
+    user.skill.level = 299;
+    user.skill.lives = 2;
+    user.skill.cubes[0] = 3; // the level awards the fourth
+    user.skill.score = 10;
+    store.moves = 0;
+    store.FinishLevel(user.skill.ladder[299].mapId, 10.0f, 10.0f);
+    EXPECT_TRUE(store.gameComplete);
+    EXPECT_EQ(store.cubeSum, 4);
+    EXPECT_EQ(store.cubeBonus + store.livesBonus, 2400000);
+    EXPECT_EQ(store.finalScore, 10 + 2400000);
+    EXPECT_EQ(store.finalLevel, 300);
+    EXPECT_EQ(user.skill.level, 0);
+    EXPECT_EQ(user.skill.lives, 3);
+    EXPECT_EQ(user.skill.score, 0);
+}
+
+TEST_F(UserDataTest, LosingTheLastLifeEndsTheSkillGame)
+{
+    MivoUser& user = Player(MivoModeSkill);
+    user.skill.level = 40;
+    user.skill.score = 77;
+    store.BeginLevel(false);
+    store.BeginLevel(true);
+    EXPECT_EQ(user.skill.lives, 2);
+    store.BeginLevel(false);
+    EXPECT_FALSE(store.outOfLives);
+    store.BeginLevel(false);
+    EXPECT_TRUE(store.outOfLives);
+    EXPECT_EQ(store.finalScore, 77);
+    EXPECT_EQ(store.finalLevel, 40);
+    EXPECT_EQ(user.skill.lives, 3);
+}
+
+TEST_F(UserDataTest, BonusLevelsAreDueEvery15LevelsFrom50WhileBonusMapsLast)
+{
+    MivoUser& user = Player(MivoModeSkill);
+    user.skill.level = 49;
+    store.CheckSkillBonusLevel();
+    EXPECT_EQ(store.bonusIndex, -1);
+    user.skill.level = 65;
+    user.skill.bonusLevelsDone = 1;
+    store.CheckSkillBonusLevel();
+    EXPECT_EQ(store.bonusIndex, 1);
+    EXPECT_EQ(store.SkillMapId(), 20002);
+    store.FinishLevel(20002, 60, 10);
+    EXPECT_EQ(store.bonusIndex, -1);
+    EXPECT_EQ(user.skill.bonusLevelsDone, 2);
+    EXPECT_EQ(user.skill.lives, 4);
+    user.skill.level = 50 + 15 * 15;
+    user.skill.bonusLevelsDone = 15;
+    store.CheckSkillBonusLevel();
+    EXPECT_EQ(store.bonusIndex, -1); // no sixteenth bonus map
+}
+
+// Quest: a region chosen for slot 0 and city 1 selected.
+class QuestTest : public UserDataTest
+{
+protected:
+    void SetUp() override
+    {
+        UserDataTest::SetUp();
+        user = &Player(MivoModeQuest);
+        user->quest.difficulty = 3;
+        store.regionSlot = 0;
+        store.ChooseRegion(6);
+        store.SelectCity(6000);
+    }
+
+    void PlayCity()
+    {
+        for (int32_t m = 0; m < kMivoMapsPerCity; ++m)
+        {
+            store.levelScore = 10;
+            store.moves = 5;
+            store.FinishLevel(store.QuestMapId(), 0, 50.0f);
+        }
+    }
+
+    MivoUser* user = nullptr;
+};
+
+TEST_F(QuestTest, ChoosingARegionKeysItsCitiesAndOpensOne)
+{
+    int32_t open = 0;
+    for (int32_t c = 0; c < kMivoCitiesPerRegion; ++c)
+    {
+        EXPECT_EQ(user->quest.regions[0][c].key, 6000 + c);
+        open += user->quest.regions[0][c].open;
+    }
+    EXPECT_EQ(open, 1);
+    EXPECT_EQ(store.CityKey(6003), 3);
+    EXPECT_EQ(store.CityState(6000) == 1 || store.CityState(6000) == 3, true);
+    EXPECT_EQ(store.CityState(12345), 0);
+    store.ChooseRegion(2); // slot 0 is taken: slot 1
+    EXPECT_EQ(user->quest.regions[1][0].key, 2000);
+    store.ChooseRegion(3); // slots 0 and 1 taken: nothing
+    EXPECT_EQ(user->quest.regions[2][0].key, -1);
+    store.ChooseRegion(15);
+    store.ChooseRegion(-1);
+    EXPECT_FALSE(TempFolder::ReadBytes(folder / "users.dat").empty()); // saved in every case
+}
+
+TEST_F(QuestTest, QuestBonusesScaleWithLevelAndDifficulty)
+{
+    store.moves = 5;
+    store.FinishLevel(store.QuestMapId(), 0, 50.9f);
+    EXPECT_EQ(store.timeBonus, 2000);
+    EXPECT_EQ(store.movesBonus, 2000);
+    EXPECT_EQ(store.levelBonus, 300);
+    EXPECT_EQ(store.mapInCity, 1);
+    store.FinishLevel(store.QuestMapId(), 0, 0.5f); // under a second: no time bonus
+    EXPECT_EQ(store.timeBonus, 0);
+    EXPECT_EQ(store.levelBonus, 600);
+    user->quest.difficulty = 2;
+    store.FinishLevel(store.QuestMapId(), 0, 3.0f);
+    EXPECT_EQ(store.timeBonus, 16666);
+    EXPECT_EQ(store.levelBonus, 600);
+    user->quest.difficulty = 1;
+    store.FinishLevel(store.QuestMapId(), 0, 3.0f);
+    EXPECT_EQ(store.timeBonus + store.movesBonus, 0);
+    EXPECT_EQ(store.levelBonus, 400);
+}
+
+TEST_F(QuestTest, TheFourthMapCompletesTheCityAndOpensBothNeighbours)
+{
+    PlayCity();
+    EXPECT_EQ(store.mapInCity, 4);
+    EXPECT_EQ(store.CityState(6000), 2);
+    EXPECT_EQ(store.CityState(6004), user->quest.regions[0][4].completed ? 2 : 1);
+    EXPECT_EQ(user->quest.regions[0][4].open, 1);
+    EXPECT_EQ(user->quest.regions[0][1].open, 1);
+    EXPECT_EQ(store.CompletedQuestMaps(), 4);
+    EXPECT_EQ(user->quest.score, store.cityRunPoints);
+    EXPECT_GT(user->quest.score, 0);
+    EXPECT_EQ(user->quest.teleports[0].targetRegion, -1);
+}
+
+TEST_F(QuestTest, ACompletedSlotOpensTeleportsTowardThePreviousAndItsOwnRegion)
+{
+    for (int32_t c = 0; c < kMivoCitiesPerRegion; ++c)
+    {
+        store.SelectCity(6000 + c);
+        PlayCity();
+    }
+    EXPECT_EQ(user->quest.teleports[0].targetRegion, 5);
+    EXPECT_EQ(user->quest.teleports[1].targetRegion, 6);
+    EXPECT_EQ(user->quest.teleports[2].targetRegion, -1);
+    EXPECT_EQ(store.TeleportState(6), 1);
+    EXPECT_EQ(store.TeleportState(7), 0);
+
+    store.SelectTeleport(5);
+    EXPECT_EQ(store.bonusIndex, 0);
+    EXPECT_EQ(store.QuestMapId(), 20001);
+    EXPECT_EQ(store.CurrentLevelNumber(MivoModeQuest), 1);
+    store.moves = 1;
+    store.FinishLevel(20001, 0, 10.0f);
+    EXPECT_EQ(store.levelBonus, 2 * 100 * 10 * 3);
+    EXPECT_EQ(user->quest.teleportsDone, 1);
+    EXPECT_EQ(store.TeleportState(5), 2);
+    EXPECT_EQ(user->quest.regions[1][0].key, 5000); // the teleport chose region 5 for slot 1
+    EXPECT_EQ(store.bonusIndex, -1);
+}
+
+TEST_F(QuestTest, AHeldRegionIsSkippedByTheTeleport)
+{
+    user->quest.teleports[0].targetRegion = 6; // region 6 is held by slot 0
+    store.SelectTeleport(6);
+    store.FinishLevel(20001, 0, 10.0f);
+    EXPECT_EQ(user->quest.regions[1][0].key, 7000);
+}
+
+TEST_F(QuestTest, ExchangedCitiesSwapOrderAndResultsOnly)
+{
+    user->quest.regions[0][1].maps[2].bonus = 42;
+    store.ExchangeCities(0, 1, 3);
+    EXPECT_EQ(user->quest.regions[0][3].maps[2].bonus, 42);
+    EXPECT_EQ(user->quest.regions[0][3].orderNumber, 1);
+    EXPECT_EQ(user->quest.regions[0][3].key, 6003);
+    store.ExchangeCities(0, 1, 5);
+    store.ExchangeCities(-1, 1, 2);
+    EXPECT_EQ(user->quest.regions[0][1].orderNumber, 3);
+}
+
+TEST_F(QuestTest, QuestPositionsOutsideTheTablesBookNothing)
+{
+    store.regionSlot = 15;
+    store.FinishLevel(1001, 0, 10.0f);
+    store.regionSlot = 0;
+    store.mapInCity = 7;
+    store.FinishLevel(1001, 0, 10.0f);
+    EXPECT_EQ(store.QuestMapId(), 0);
+    EXPECT_EQ(user->quest.score, 0);
+    EXPECT_EQ(store.cityRunPoints, 0);
+}
+
+TEST_F(QuestTest, EndingTheQuestLeavesTheScoreAndDealsANewOne)
+{
+    user->quest.score = 999;
+    store.EndGame();
+    EXPECT_EQ(store.finalScore, 999);
+    EXPECT_EQ(user->quest.score, 0);
+    EXPECT_EQ(user->quest.difficulty, 0);
+    EXPECT_EQ(user->quest.regions[0][0].key, -1);
+}
+
+TEST_F(UserDataTest, RecordedScoresAreSavedAndQueued)
+{
+    MivoScore score;
+    score.name = "Ana";
+    score.score = 5000;
+    score.difficulty = 2;
+    score.mode = 1;
+    ASSERT_TRUE(store.AddGameScore(score));
+    MivoLevelScore level;
+    level.name = "Ana";
+    level.bonus = 10;
+    level.mapId = 3017;
+    ASSERT_TRUE(store.AddLevelScore(level));
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "upload.dat").size(), 4u + 2 * 1033u);
+    MivoUserData loaded;
+    loaded.SetFolder(folder.path);
+    ASSERT_TRUE(loaded.LoadScores());
+    EXPECT_EQ(loaded.TopScore(1, 2), 5000);
+    EXPECT_EQ(loaded.scores.levelTables[56].size(), 1u);
+    score.difficulty = 4;
+    EXPECT_FALSE(store.AddGameScore(score));
+    level.mapId = 16001;
+    EXPECT_FALSE(store.AddLevelScore(level));
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "upload.dat").size(), 4u + 2 * 1033u);
+}
+
+TEST_F(UserDataTest, ADamagedScoreFileIsKeptWhenANewScoreIsRecorded)
+{
+    const std::vector<uint8_t> damaged = PlayerFileBytes().Int(2).Int(0x7FFFFFFF).bytes;
+    TempFolder::WriteBytes(folder / "hiscores.dat", damaged);
+    MivoScore score;
+    score.name = "Ana";
+    score.score = 1;
+    score.mode = 2;
+    EXPECT_TRUE(store.AddGameScore(score));
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "hiscores.dat.bad"), damaged);
+    ASSERT_TRUE(store.LoadScores());
+    EXPECT_EQ(store.TopScore(2, 0), 1);
+}
+} // namespace
