@@ -1,0 +1,397 @@
+#include "WeConfig.h"
+
+#include "WeFileStream.h"
+#include "win32/Win32Files.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+WeConfig* config = nullptr;
+
+namespace
+{
+
+bool StartsWith(const WeString& text, const WeString& prefix)
+{
+    return text.GetLength() >= prefix.GetLength() &&
+           std::memcmp(text.GetData(), prefix.GetData(), static_cast<size_t>(prefix.GetLength())) == 0;
+}
+
+bool EqualsIgnoringCase(const WeString& a, const char* b)
+{
+    return a.ToLower() == WeString(b).ToLower();
+}
+
+// The bytes an escape stands for.
+char Unescape(char c)
+{
+    switch (c)
+    {
+    case 'n':
+    case 'r':
+        return '\n';
+    case 't':
+        return '\b';
+    default:
+        return c;
+    }
+}
+
+void DeleteStoreAtExit()
+{
+    WeConfig::Shutdown();
+}
+
+} // namespace
+
+void WeConfigEntry::Reparse()
+{
+    intValue = value.ToInt(10);
+    boolValue = intValue != 0;
+    floatValue = value.ToFloat(0.0f);
+}
+
+WeList<WeConfigListener>& WeGetConfigListeners()
+{
+    static WeList<WeConfigListener> listeners;
+    return listeners;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The ".ini" grammar
+
+WeConfigParser::WeConfigParser(const WeString& fileName) : name(fileName) {}
+
+void WeConfigParser::Feed(const char* bytes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+    {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n')
+            LineBreak(c);
+        else
+            Character(c);
+        previous = c;
+    }
+}
+
+void WeConfigParser::Finish()
+{
+    escape = false;
+    EndLine();
+    comment = false;
+    previous = '\0';
+}
+
+void WeConfigParser::Character(char c)
+{
+    if (escape)
+    {
+        escape = false;
+        Append(Unescape(c));
+        return;
+    }
+    if (comment)
+        return;
+    switch (c)
+    {
+    case ';':
+        comment = true;
+        return;
+    case '\\':
+        escape = true;
+        return;
+    case '[':
+        if (state != State::LineStart)
+            break;
+        section.clear();
+        state = State::Section;
+        return;
+    case ']':
+        if (state != State::Section)
+            break;
+        state = State::Key;
+        return;
+    case '=':
+        if (state != State::Key)
+            break;
+        value.clear();
+        state = State::Value;
+        return;
+    default:
+        break;
+    }
+    Append(c);
+}
+
+// A line break ends the line, but for the LF of a CR LF pair and a break right after a
+// backslash, which joins the next line to the same field.
+void WeConfigParser::LineBreak(char c)
+{
+    if (escape)
+        escape = false;
+    else if (!(previous == '\r' && c == '\n'))
+        EndLine();
+    comment = false;
+}
+
+void WeConfigParser::Append(char c)
+{
+    switch (state)
+    {
+    case State::LineStart:
+        state = State::Key;
+        key += c;
+        break;
+    case State::Section:
+        section += c;
+        break;
+    case State::Key:
+        key += c;
+        break;
+    case State::Value:
+        value += c;
+        break;
+    }
+}
+
+void WeConfigParser::EndLine()
+{
+    const size_t keyLength = static_cast<size_t>(name.GetLength()) + section.size() + key.size() + 2;
+    const size_t limit = static_cast<size_t>(WeString::MaxLength);
+    if (state == State::Value && !section.empty() && !key.empty() && keyLength <= limit &&
+        value.size() <= limit)
+    {
+        WeString fullKey = name;
+        fullKey += '.';
+        fullKey.Append(section.data(), static_cast<int32_t>(section.size()));
+        fullKey += '.';
+        fullKey.Append(key.data(), static_cast<int32_t>(key.size()));
+        WeConfig::StoreFileValue(fullKey, WeString(value.data(), static_cast<int32_t>(value.size())));
+    }
+    key.clear();
+    state = State::LineStart;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The store
+
+WeConfig& WeConfig::Store()
+{
+    if (!config)
+    {
+        static const bool deleteAtExit = std::atexit(DeleteStoreAtExit) == 0;
+        static_cast<void>(deleteAtExit);
+        // The pointer is set first: loading the main files stores through it.
+        config = new WeConfig();
+        Load(WeString());
+    }
+    return *config;
+}
+
+void WeConfig::Shutdown()
+{
+    delete config;
+    config = nullptr;
+}
+
+WeConfigEntry* WeConfig::Find(const WeString& key, bool create)
+{
+    WeHashTable<WeConfigEntry>& entries = Store().entries;
+    WeConfigEntry* entry = nullptr;
+    if (entries.Lookup(key, entry))
+        return entry;
+    return create ? entries.Insert(key, WeConfigEntry()) : nullptr;
+}
+
+WeConfigEntry* WeConfig::Lookup(const WeString& key)
+{
+    if (WeConfigEntry* overridden = Find(key + WeGetConfigOverrideSuffix(), false))
+        return overridden;
+    return Find(key, true);
+}
+
+int32_t* WeConfig::GetInt(const WeString& key, int32_t defaultValue)
+{
+    WeConfigEntry* entry = Lookup(key);
+    if (!entry->set)
+    {
+        // Printed unsigned: a negative default reads back as the same 32-bit value.
+        entry->defaultValue = WeString();
+        entry->defaultValue.AppendInt(defaultValue, 0, 10, false);
+        entry->intValue = defaultValue;
+        entry->set = true;
+    }
+    return &entry->intValue;
+}
+
+bool* WeConfig::GetBool(const WeString& key, bool defaultValue)
+{
+    WeConfigEntry* entry = Lookup(key);
+    if (!entry->set)
+    {
+        entry->defaultValue = defaultValue ? "1" : "0";
+        entry->boolValue = defaultValue;
+        entry->set = true;
+    }
+    return &entry->boolValue;
+}
+
+float* WeConfig::GetFloat(const WeString& key, float defaultValue)
+{
+    WeConfigEntry* entry = Lookup(key);
+    if (!entry->set)
+    {
+        entry->defaultValue = WeString();
+        entry->defaultValue.AppendFloat(defaultValue, 6);
+        entry->floatValue = defaultValue;
+        entry->set = true;
+    }
+    return &entry->floatValue;
+}
+
+WeString* WeConfig::GetString(const WeString& key, const WeString& defaultValue)
+{
+    WeConfigEntry* entry = Lookup(key);
+    if (!entry->set)
+    {
+        entry->defaultValue = defaultValue;
+        entry->value = defaultValue;
+        // The typed values follow the text, so a key read later as a number agrees with it.
+        entry->Reparse();
+        entry->set = true;
+    }
+    return &entry->value;
+}
+
+void WeConfig::StoreFileValue(const WeString& key, const WeString& value)
+{
+    WeConfigEntry* entry = Find(key, true);
+    const bool changed = !(entry->value == value);
+    entry->fromFile = true;
+    entry->set = true;
+    entry->value = value;
+    entry->Reparse();
+    if (changed)
+        NotifyListeners(key);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+void WeConfig::Load(const WeString& name)
+{
+    if (name.IsEmpty())
+        return; // the main files are listed by the package file system, which hands them to LoadMainFiles
+    const WeString rest = name.Substring(1, name.GetLength());
+    if (name[0] == '*')
+        LoadDiskFile(name, rest + ".ini");
+    else if (name[0] == '$')
+        LoadPackageEntry(name, rest);
+    else
+        LoadPackageEntry(name, "Config.Main." + name);
+}
+
+void WeConfig::LoadText(const WeString& name, const char* bytes, size_t count)
+{
+    Store();
+    WeConfigParser parser(name);
+    parser.Feed(bytes, count);
+    parser.Finish();
+}
+
+void WeConfig::LoadMainFiles(const WeList<WeString>& assetNames)
+{
+    for (const WeString& assetName : assetNames)
+    {
+        const WeString fileName = assetName.GetRemainder('.', 2);
+        if (fileName.IsEmpty() || EqualsIgnoringCase(fileName, "debug") ||
+            EqualsIgnoringCase(fileName, "Editor"))
+            continue;
+        Load(fileName);
+    }
+}
+
+void WeConfig::LoadDiskFile(const WeString& name, const WeString& path)
+{
+    WeFileStream stream;
+    if (!stream.Open(path))
+        return;
+    Store();
+    WeConfigParser parser(name);
+    char chunk[16384];
+    for (int64_t read; (read = stream.Read(chunk, sizeof chunk)) > 0;)
+        parser.Feed(chunk, static_cast<size_t>(read));
+    parser.Finish();
+    stream.Close();
+}
+
+// Package entries are read through the virtual file system, which is not part of this store.
+void WeConfig::LoadPackageEntry(const WeString& /*name*/, const WeString& /*assetName*/) {}
+
+// ---------------------------------------------------------------------------------------------
+// Keys
+
+void WeConfig::ResetValues(const WeString& prefix)
+{
+    WeHashTable<WeConfigEntry>& entries = Store().entries;
+    std::vector<WeString> changed;
+    for (entries.Reset(); !entries.IsEnd(); entries.Next())
+    {
+        if (!StartsWith(entries.GetKey(), prefix))
+            continue;
+        WeConfigEntry& entry = entries.GetValue();
+        if (!(entry.value == entry.defaultValue))
+            changed.push_back(entries.GetKey());
+        entry.value = entry.defaultValue;
+        entry.Reparse();
+    }
+    // Listeners hear of the changes once the walk is over, so they may read and create keys.
+    for (const WeString& key : changed)
+        NotifyListeners(key);
+}
+
+void WeConfig::GetKeys(const WeString& prefix, WeList<WeString>& list, bool sorted)
+{
+    std::vector<const WeString*> keys;
+    Store().entries.ForEach(
+        [&](const WeString& key, const WeConfigEntry&)
+        {
+            if (StartsWith(key, prefix))
+                keys.push_back(&key);
+        });
+    if (sorted)
+        std::sort(keys.begin(), keys.end(), [](const WeString* a, const WeString* b) { return *a < *b; });
+    list.Clear();
+    for (const WeString* key : keys)
+        list.PushBack() = *key;
+}
+
+void WeConfig::NotifyListeners(const WeString& key)
+{
+    for (const WeConfigListener& listener : WeGetConfigListeners())
+        if (listener.callback && StartsWith(key, listener.prefix))
+            listener.callback(key, listener.argument);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+const WeString& WeGetConfigOverrideSuffix()
+{
+    static const WeString suffix("|tarno");
+    return suffix;
+}
+
+const WeString& WeGetExecutableFolder()
+{
+    static const WeString folder = []
+    {
+        const std::string& path = win32::GetModuleFileName();
+        const size_t cut = path.find_last_of("\\/");
+        const size_t length = cut == std::string::npos ? 0 : cut;
+        return WeString(path.data(), static_cast<int32_t>(length));
+    }();
+    return folder;
+}

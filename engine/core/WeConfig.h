@@ -1,0 +1,144 @@
+// The configuration store: every configuration value of the program as text under a dotted key
+// (file name, section and key joined by points), loaded from ".ini" files and handed to the code
+// as typed values through getters that take a default.
+#pragma once
+
+#include "WeHashTable.h"
+#include "WeList.h"
+#include "WeString.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The record of one key.
+struct WeConfigEntry
+{
+    // Caches the int, bool and float values from the value text (unparsable text gives 0).
+    void Reparse();
+
+    bool fromFile = false; // the value came from a configuration file
+    WeString value;
+    WeString defaultValue; // written when a getter first supplies a default
+    bool set = false;      // the cached values below are valid
+    int32_t intValue = 0;
+    bool boolValue = false;
+    float floatValue = 0.0f;
+};
+
+// A component's interest in changed values of the keys under a prefix.
+struct WeConfigListener
+{
+    WeString prefix;
+    void (*callback)(const WeString& key, void* argument) = nullptr;
+    void* argument = nullptr;
+};
+
+// The listeners, in the order they were added; built on first use, so that adding and notifying
+// work at any time, static construction included.
+WeList<WeConfigListener>& WeGetConfigListeners();
+
+// Reads the ".ini" grammar of one file byte by byte and stores every complete "key=value" line
+// of a named section under name.section.key. The bytes may come in pieces of any size.
+//   [Section]        starts a section (at the very start of a line only)
+//   key=value        nothing is trimmed: blanks around '=' belong to the key and the value
+//   ; comment        to the end of the line; affects nothing else
+//   \n \r \t \x      escapes (LF, LF, byte 8, the byte itself); a backslash before a line
+//                    break continues the field on the next line
+// Lines without '=' or before the first section store nothing; a later line wins.
+class WeConfigParser
+{
+public:
+    explicit WeConfigParser(const WeString& fileName);
+
+    void Feed(const char* bytes, size_t count);
+    // Ends the last line, even one that ends in a backslash.
+    void Finish();
+
+private:
+    enum class State : uint8_t
+    {
+        LineStart,
+        Section,
+        Key,
+        Value
+    };
+
+    void Character(char c);
+    void LineBreak(char c);
+    void Append(char c);
+    void EndLine();
+
+    WeString name;
+    std::string section;
+    std::string key;
+    std::string value;
+    State state = State::LineStart;
+    bool escape = false;
+    bool comment = false;
+    char previous = '\0';
+};
+
+// The store. Every operation creates it on first use and then loads all main configuration
+// files of the package. Getters return pointers into the stored record: they stay valid until
+// exit and always show the current value.
+class WeConfig
+{
+public:
+    // The entry of a key, or null when it is missing and create is false (else a fresh entry).
+    static WeConfigEntry* Find(const WeString& key, bool create);
+    // The entry of the key with the override suffix when a file defined that, else of the key
+    // itself (created when missing).
+    static WeConfigEntry* Lookup(const WeString& key);
+
+    // Typed values. On an entry not yet set the default is stored as default text and as the
+    // value; a value from a file wins over the default.
+    static int32_t* GetInt(const WeString& key, int32_t defaultValue);
+    static bool* GetBool(const WeString& key, bool defaultValue);
+    static float* GetFloat(const WeString& key, float defaultValue);
+    static WeString* GetString(const WeString& key, const WeString& defaultValue);
+
+    // Loads one configuration file, keys prefixed with the name exactly as given:
+    //   ""          every main file of the package (but "debug" and "Editor")
+    //   "*path"     the disk file path + ".ini"
+    //   "$A.B.c"    that package entry
+    //   "name"      the package entry "Config.Main." + name
+    // A source that cannot be opened is skipped silently.
+    static void Load(const WeString& name);
+    // Loads configuration text given directly, as if it were the file of that name.
+    static void LoadText(const WeString& name, const char* bytes, size_t count);
+    // Loads every listed "Config.Main.<file>" asset by its file name, but "debug" and "Editor".
+    static void LoadMainFiles(const WeList<WeString>& assetNames);
+
+    // Every entry whose key begins with prefix gets its default text back (empty for keys that
+    // only a file defined), and its cached values re-parsed.
+    static void ResetValues(const WeString& prefix);
+    // Empties list and fills it with every key that begins with prefix: ascending byte order
+    // when sorted, else table order.
+    static void GetKeys(const WeString& prefix, WeList<WeString>& list, bool sorted);
+
+    // Calls every listener whose prefix begins the key. The store calls it when a load or a reset
+    // changes a value text.
+    static void NotifyListeners(const WeString& key);
+    // Deletes the store with every entry; the next operation creates it again. Runs at exit.
+    static void Shutdown();
+
+private:
+    static WeConfig& Store();
+    // Stores a value read from a file and tells the listeners when it changed.
+    static void StoreFileValue(const WeString& key, const WeString& value);
+    static void LoadDiskFile(const WeString& name, const WeString& path);
+    static void LoadPackageEntry(const WeString& name, const WeString& assetName);
+
+    WeHashTable<WeConfigEntry> entries;
+
+    friend class WeConfigParser;
+};
+
+// The store; null until the first configuration read.
+extern WeConfig* config;
+
+// "|tarno": a key with this appended, defined in a file, overrides the key itself.
+const WeString& WeGetConfigOverrideSuffix();
+// The executable's folder (its path cut at the last separator); computed on the first call.
+const WeString& WeGetExecutableFolder();
