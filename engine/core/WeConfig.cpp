@@ -1,7 +1,6 @@
 #include "WeConfig.h"
 
 #include "WeFileStream.h"
-#include "win32/Win32Files.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -213,7 +212,7 @@ WeConfigEntry* WeConfig::Lookup(const WeString& key)
     return Find(key, true);
 }
 
-int32_t* WeConfig::GetInt(const WeString& key, int32_t defaultValue)
+int32_t& WeConfig::GetInt(const WeString& key, int32_t defaultValue)
 {
     WeConfigEntry* entry = Lookup(key);
     if (!entry->set)
@@ -224,10 +223,10 @@ int32_t* WeConfig::GetInt(const WeString& key, int32_t defaultValue)
         entry->intValue = defaultValue;
         entry->set = true;
     }
-    return &entry->intValue;
+    return entry->intValue;
 }
 
-bool* WeConfig::GetBool(const WeString& key, bool defaultValue)
+bool& WeConfig::GetBool(const WeString& key, bool defaultValue)
 {
     WeConfigEntry* entry = Lookup(key);
     if (!entry->set)
@@ -236,10 +235,10 @@ bool* WeConfig::GetBool(const WeString& key, bool defaultValue)
         entry->boolValue = defaultValue;
         entry->set = true;
     }
-    return &entry->boolValue;
+    return entry->boolValue;
 }
 
-float* WeConfig::GetFloat(const WeString& key, float defaultValue)
+float& WeConfig::GetFloat(const WeString& key, float defaultValue)
 {
     WeConfigEntry* entry = Lookup(key);
     if (!entry->set)
@@ -249,10 +248,10 @@ float* WeConfig::GetFloat(const WeString& key, float defaultValue)
         entry->floatValue = defaultValue;
         entry->set = true;
     }
-    return &entry->floatValue;
+    return entry->floatValue;
 }
 
-WeString* WeConfig::GetString(const WeString& key, const WeString& defaultValue)
+WeString& WeConfig::GetString(const WeString& key, const WeString& defaultValue)
 {
     WeConfigEntry* entry = Lookup(key);
     if (!entry->set)
@@ -263,7 +262,7 @@ WeString* WeConfig::GetString(const WeString& key, const WeString& defaultValue)
         entry->Reparse();
         entry->set = true;
     }
-    return &entry->value;
+    return entry->value;
 }
 
 void WeConfig::StoreFileValue(const WeString& key, const WeString& value)
@@ -382,16 +381,4 @@ const WeString& WeGetConfigOverrideSuffix()
 {
     static const WeString suffix("|tarno");
     return suffix;
-}
-
-const WeString& WeGetExecutableFolder()
-{
-    static const WeString folder = []
-    {
-        const std::string& path = win32::GetModuleFileName();
-        const size_t cut = path.find_last_of("\\/");
-        const size_t length = cut == std::string::npos ? 0 : cut;
-        return WeString(path.data(), static_cast<int32_t>(length));
-    }();
-    return folder;
 }

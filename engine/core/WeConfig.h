@@ -80,8 +80,8 @@ private:
 };
 
 // The store. Every operation creates it on first use and then loads all main configuration
-// files of the package. Getters return pointers into the stored record: they stay valid until
-// exit and always show the current value.
+// files of the package. Getters return references into the stored record: they stay valid until
+// exit and always show the current value, so callers may keep their address.
 class WeConfig
 {
 public:
@@ -93,10 +93,10 @@ public:
 
     // Typed values. On an entry not yet set the default is stored as default text and as the
     // value; a value from a file wins over the default.
-    static int32_t* GetInt(const WeString& key, int32_t defaultValue);
-    static bool* GetBool(const WeString& key, bool defaultValue);
-    static float* GetFloat(const WeString& key, float defaultValue);
-    static WeString* GetString(const WeString& key, const WeString& defaultValue);
+    static int32_t& GetInt(const WeString& key, int32_t defaultValue);
+    static bool& GetBool(const WeString& key, bool defaultValue);
+    static float& GetFloat(const WeString& key, float defaultValue);
+    static WeString& GetString(const WeString& key, const WeString& defaultValue);
 
     // Loads one configuration file, keys prefixed with the name exactly as given:
     //   ""          every main file of the package (but "debug" and "Editor")
@@ -107,8 +107,9 @@ public:
     static void Load(const WeString& name);
     // Loads configuration text given directly, as if it were the file of that name.
     static void LoadText(const WeString& name, const char* bytes, size_t count);
-    // Loads every listed "Config.Main.<file>" asset by its file name, but "debug" and "Editor".
-    static void LoadMainFiles(const WeList<WeString>& assetNames);
+    // Loads every listed main file (the names of the "Config.Main" assets) but "debug" and
+    // "Editor", in the order listed.
+    static void LoadMainFiles(const WeList<WeString>& fileNames);
 
     // Every entry whose key begins with prefix gets its default text back (empty for keys that
     // only a file defined), and its cached values re-parsed.
@@ -140,5 +141,3 @@ extern WeConfig* config;
 
 // "|tarno": a key with this appended, defined in a file, overrides the key itself.
 const WeString& WeGetConfigOverrideSuffix();
-// The executable's folder (its path cut at the last separator); computed on the first call.
-const WeString& WeGetExecutableFolder();

@@ -1,4 +1,5 @@
 #include "WeConfig.h"
+#include "WeVirtualFileSystem.h"
 
 #include "core/TempFolder.h"
 
@@ -109,7 +110,7 @@ TEST_F(ConfigTest, EmptyValueIsStoredAndSet)
     EXPECT_TRUE(entry->fromFile);
     EXPECT_TRUE(entry->set);
     EXPECT_TRUE(entry->value.IsEmpty());
-    EXPECT_EQ(*WeConfig::GetInt("F.S.K", 9), 0);
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 9), 0);
 }
 
 TEST_F(ConfigTest, SectionHeaderOnlyAtTheVeryStartOfALine)
@@ -136,7 +137,7 @@ TEST_F(ConfigTest, LaterLineWins)
 {
     Load("F", "[S]\nK=1\nK=2\n");
     EXPECT_EQ(Value("F.S.K"), "2");
-    EXPECT_EQ(*WeConfig::GetInt("F.S.K", 0), 2);
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 0), 2);
 }
 
 TEST_F(ConfigTest, SectionDoesNotCarryOverToTheNextFile)
@@ -225,8 +226,8 @@ TEST_F(ConfigTest, LongLinesAreKeptWhole)
 
 TEST_F(ConfigTest, DefaultIsStoredOnlyForANewKey)
 {
-    EXPECT_EQ(*WeConfig::GetInt("T.S.I", 5), 5);
-    EXPECT_EQ(*WeConfig::GetInt("T.S.I", 7), 5);
+    EXPECT_EQ(WeConfig::GetInt("T.S.I", 5), 5);
+    EXPECT_EQ(WeConfig::GetInt("T.S.I", 7), 5);
     const WeConfigEntry* entry = WeConfig::Find("T.S.I", false);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->defaultValue, "5");
@@ -237,24 +238,24 @@ TEST_F(ConfigTest, DefaultIsStoredOnlyForANewKey)
 TEST_F(ConfigTest, FileValueWinsOverTheDefault)
 {
     Load("F", "[S]\nI=42\nB=0\nR=2.5\nT=text\n");
-    EXPECT_EQ(*WeConfig::GetInt("F.S.I", 1), 42);
-    EXPECT_FALSE(*WeConfig::GetBool("F.S.B", true));
-    EXPECT_FLOAT_EQ(*WeConfig::GetFloat("F.S.R", 1.0f), 2.5f);
-    EXPECT_EQ(*WeConfig::GetString("F.S.T", "default"), "text");
+    EXPECT_EQ(WeConfig::GetInt("F.S.I", 1), 42);
+    EXPECT_FALSE(WeConfig::GetBool("F.S.B", true));
+    EXPECT_FLOAT_EQ(WeConfig::GetFloat("F.S.R", 1.0f), 2.5f);
+    EXPECT_EQ(WeConfig::GetString("F.S.T", "default"), "text");
 }
 
 TEST_F(ConfigTest, NegativeIntDefaultPrintsUnsignedAndReadsBack)
 {
-    EXPECT_EQ(*WeConfig::GetInt("T.S.Neg", -1), -1);
+    EXPECT_EQ(WeConfig::GetInt("T.S.Neg", -1), -1);
     EXPECT_EQ(WeConfig::Find("T.S.Neg", false)->defaultValue, "4294967295");
     WeConfig::ResetValues("T.S.Neg");
-    EXPECT_EQ(*WeConfig::GetInt("T.S.Neg", 0), -1);
+    EXPECT_EQ(WeConfig::GetInt("T.S.Neg", 0), -1);
 }
 
 TEST_F(ConfigTest, BoolDefaultsSurviveAReset)
 {
-    bool* off = WeConfig::GetBool("T.S.Off", false);
-    bool* on = WeConfig::GetBool("T.S.On", true);
+    bool* off = &WeConfig::GetBool("T.S.Off", false);
+    bool* on = &WeConfig::GetBool("T.S.On", true);
     EXPECT_EQ(WeConfig::Find("T.S.Off", false)->defaultValue, "0");
     EXPECT_EQ(WeConfig::Find("T.S.On", false)->defaultValue, "1");
     WeConfig::ResetValues("T.");
@@ -264,7 +265,7 @@ TEST_F(ConfigTest, BoolDefaultsSurviveAReset)
 
 TEST_F(ConfigTest, FloatDefaultIsWrittenWithSixDecimals)
 {
-    float* value = WeConfig::GetFloat("T.S.F", 0.25f);
+    float* value = &WeConfig::GetFloat("T.S.F", 0.25f);
     EXPECT_EQ(WeConfig::Find("T.S.F", false)->defaultValue, "0.25");
     WeConfig::GetFloat("T.S.Two", 2.0f);
     EXPECT_EQ(WeConfig::Find("T.S.Two", false)->defaultValue, "2.0");
@@ -274,36 +275,36 @@ TEST_F(ConfigTest, FloatDefaultIsWrittenWithSixDecimals)
 
 TEST_F(ConfigTest, StringDefaultBecomesTheValue)
 {
-    WeString* text = WeConfig::GetString("T.S.Name", "Arial:20");
+    WeString* text = &WeConfig::GetString("T.S.Name", "Arial:20");
     EXPECT_EQ(*text, "Arial:20");
     EXPECT_EQ(WeConfig::Find("T.S.Name", false)->defaultValue, "Arial:20");
-    EXPECT_EQ(*WeConfig::GetString("T.S.Name", "other"), "Arial:20");
+    EXPECT_EQ(WeConfig::GetString("T.S.Name", "other"), "Arial:20");
 }
 
 TEST_F(ConfigTest, KeyReadAsTextAndThenAsNumberAgrees)
 {
     WeConfig::GetString("T.S.Width", "640");
-    EXPECT_EQ(*WeConfig::GetInt("T.S.Width", 0), 640);
-    EXPECT_TRUE(*WeConfig::GetBool("T.S.Width", false));
+    EXPECT_EQ(WeConfig::GetInt("T.S.Width", 0), 640);
+    EXPECT_TRUE(WeConfig::GetBool("T.S.Width", false));
 }
 
 TEST_F(ConfigTest, TextThatIsNotANumber)
 {
     Load("F", "[S]\nLetters=abc\nWord=false\nFloat=x1\n");
-    EXPECT_EQ(*WeConfig::GetInt("F.S.Letters", 0), 1122); // letters count as digits
-    EXPECT_TRUE(*WeConfig::GetBool("F.S.Word", false));
-    EXPECT_EQ(*WeConfig::GetFloat("F.S.Float", 3.0f), 0.0f);
+    EXPECT_EQ(WeConfig::GetInt("F.S.Letters", 0), 1122); // letters count as digits
+    EXPECT_TRUE(WeConfig::GetBool("F.S.Word", false));
+    EXPECT_EQ(WeConfig::GetFloat("F.S.Float", 3.0f), 0.0f);
 }
 
 TEST_F(ConfigTest, GetterPointersStayValidAndFollowLaterLoads)
 {
-    int32_t* value = WeConfig::GetInt("F.S.I", 1);
+    int32_t* value = &WeConfig::GetInt("F.S.I", 1);
     std::string many = "[Many]\n";
     for (int i = 0; i < 5000; ++i)
         many += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
     Load("F", many);
     Load("F", "[S]\nI=9\n");
-    EXPECT_EQ(value, WeConfig::GetInt("F.S.I", 1));
+    EXPECT_EQ(value, &WeConfig::GetInt("F.S.I", 1));
     EXPECT_EQ(*value, 9);
 }
 
@@ -329,16 +330,16 @@ TEST_F(ConfigTest, KeysAreCaseSensitive)
 TEST_F(ConfigTest, OverrideKeyFromAFileWinsForEveryGetter)
 {
     Load("F", "[S]\nK|tarno=7\n");
-    EXPECT_EQ(*WeConfig::GetInt("F.S.K", 1), 7);
-    EXPECT_EQ(*WeConfig::GetString("F.S.K", "1"), "7");
-    EXPECT_TRUE(*WeConfig::GetBool("F.S.K", false));
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 1), 7);
+    EXPECT_EQ(WeConfig::GetString("F.S.K", "1"), "7");
+    EXPECT_TRUE(WeConfig::GetBool("F.S.K", false));
     EXPECT_EQ(WeConfig::Find("F.S.K", false), nullptr);
 }
 
 TEST_F(ConfigTest, OverrideKeyWinsOverThePlainKey)
 {
     Load("F", "[S]\nK=3\nK|tarno=7\n");
-    EXPECT_EQ(*WeConfig::GetInt("F.S.K", 0), 7);
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 0), 7);
     EXPECT_EQ(WeConfig::Find("F.S.K", false)->value, "3");
     EXPECT_EQ(WeGetConfigOverrideSuffix(), "|tarno");
 }
@@ -348,14 +349,14 @@ TEST_F(ConfigTest, OverrideKeyWinsOverThePlainKey)
 
 TEST_F(ConfigTest, ResetBringsBackDefaultsAndEmptiesFileOnlyKeys)
 {
-    int32_t* withDefault = WeConfig::GetInt("F.S.A", 5);
+    int32_t* withDefault = &WeConfig::GetInt("F.S.A", 5);
     Load("F", "[S]\nA=50\nB=60\n");
     EXPECT_EQ(*withDefault, 50);
     WeConfig::ResetValues("F.S.");
     EXPECT_EQ(*withDefault, 5);
     EXPECT_EQ(Value("F.S.A"), "5");
     EXPECT_EQ(Value("F.S.B"), "");
-    EXPECT_EQ(*WeConfig::GetInt("F.S.B", 1), 0);
+    EXPECT_EQ(WeConfig::GetInt("F.S.B", 1), 0);
 }
 
 TEST_F(ConfigTest, ResetTouchesOnlyKeysThatBeginWithThePrefix)
@@ -419,7 +420,7 @@ void Remember(const WeString& key, void* argument)
 {
     Heard* heard = static_cast<Heard*>(argument);
     heard->keys.emplace_back(key.GetData());
-    heard->valuesSeen.emplace_back(WeConfig::GetString(key, "")->GetData());
+    heard->valuesSeen.emplace_back(WeConfig::GetString(key, "").GetData());
 }
 
 TEST_F(ConfigTest, ListenersHearChangedValuesUnderTheirPrefix)
