@@ -258,8 +258,8 @@ HRESULT Direct3D::GetDeviceCaps(uint32_t adapter, DeviceType, Caps* caps) const
     return D3D_OK;
 }
 
-HRESULT Direct3D::CreateDevice(uint32_t adapter, DeviceType, WindowHandle focusWindow, uint32_t,
-                               PresentParameters* parameters, Device** device)
+HRESULT Direct3D::CreateDevice(uint32_t adapter, DeviceType type, WindowHandle focusWindow,
+                               uint32_t behaviorFlags, PresentParameters* parameters, Device** device)
 {
     if (adapter >= GetAdapterCount() || !parameters || !device)
     {
@@ -283,7 +283,7 @@ HRESULT Direct3D::CreateDevice(uint32_t adapter, DeviceType, WindowHandle focusW
     {
         backend = std::make_unique<GlBackend>(parameters->deviceWindow);
     }
-    auto made = std::make_unique<Device>(*this, std::move(backend));
+    auto made = std::make_unique<Device>(*this, std::move(backend), adapter, type, behaviorFlags);
     if (HRESULT opened = made->Open(*parameters); Failed(opened))
     {
         return opened;
@@ -314,7 +314,9 @@ HRESULT Direct3D::TakeFailure(const std::string& call)
 
 // Device
 
-Device::Device(Direct3D& owner, std::unique_ptr<Backend> made) : direct3D(owner), backend(std::move(made))
+Device::Device(Direct3D& owner, std::unique_ptr<Backend> made, uint32_t adapter, DeviceType type,
+               uint32_t behaviorFlags)
+    : direct3D(owner), backend(std::move(made)), adapter(adapter), type(type), behaviorFlags(behaviorFlags)
 {
     direct3D.AddRef();
     logging = direct3D.Recording();

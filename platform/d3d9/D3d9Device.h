@@ -187,6 +187,10 @@ public:
     const DeviceState& State() const { return state; }
     const PresentParameters& Parameters() const { return parameters; }
     Direct3D& Owner() const { return direct3D; }
+    // The adapter, device type and behaviour flags the device was created with.
+    uint32_t Adapter() const { return adapter; }
+    DeviceType Type() const { return type; }
+    uint32_t BehaviorFlags() const { return behaviorFlags; }
     Backend& GetBackend() const { return *backend; }
     // Live default-pool resources other than the back buffer.
     uint32_t LiveDefaultResources() const;
@@ -195,7 +199,8 @@ public:
     uint32_t Register(const Resource& resource);
     void Unregister(const Resource& resource);
 
-    Device(Direct3D& direct3D, std::unique_ptr<Backend> backend);
+    Device(Direct3D& direct3D, std::unique_ptr<Backend> backend, uint32_t adapter, DeviceType type,
+           uint32_t behaviorFlags);
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
@@ -217,6 +222,9 @@ private:
 
     Direct3D& direct3D;
     std::unique_ptr<Backend> backend;
+    uint32_t adapter;
+    DeviceType type;
+    uint32_t behaviorFlags;
     PresentParameters parameters;
     std::unique_ptr<Surface> backBuffer;
     DeviceState state;

@@ -1,0 +1,3 @@
+#include "WeApplication.h"
+
+WeApplication* application = nullptr;

@@ -1,0 +1,3 @@
+#include "WeEngine.h"
+
+WeEngine engine;

@@ -1,0 +1,26 @@
+// Screen-filling quads: four vertices drawn as a two-triangle strip, with one texture
+// coordinate set (XYZ | TEX1) or two (XYZ | TEX2).
+#pragma once
+
+#include "d3d9/D3d9Resources.h"
+
+struct WeScreenQuadVertex
+{
+    float x, y, z;
+    float u, v;
+};
+
+struct WeScaledScreenQuadVertex
+{
+    float x, y, z;
+    float u0, v0;
+    float u1, v1;
+};
+
+// The one-texture quad for a target of the size, shifted to meet texel centres; null on failure.
+d3d9::VertexBuffer* CreateScreenQuad(uint32_t width, uint32_t height);
+// The two-texture quad over the back buffer; the second set addresses an image reduced by the
+// divisors. Null on failure.
+d3d9::VertexBuffer* CreateScaledScreenQuad(float divisorA, float divisorB);
+void DrawScreenQuad(d3d9::VertexBuffer* quad);
+void DrawScaledScreenQuad(d3d9::VertexBuffer* quad);
