@@ -75,6 +75,8 @@ protected:
         engine.settings.displayMode = 3;
         engine.lastError = "";
         application = &app;
+        renderDevice.maxAnisotropy = 1;
+        renderDevice.shaderLevel = 1;
     }
     void TearDown() override
     {

@@ -249,6 +249,7 @@ TEST_F(RecordingRenderDevice, SamplerModesMapToTheirStates)
 TEST_F(RecordingRenderDevice, AfterAResetEverySamplerCacheMatchesTheDevice)
 {
     ASSERT_TRUE(Start());
+    renderDevice.maxAnisotropy = 0;
     for (uint32_t stage = 0; stage < maxSamplers; ++stage)
     {
         renderDevice.SetSamplerState(stage, 3, 1);
