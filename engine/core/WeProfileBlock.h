@@ -6,6 +6,11 @@
 
 struct WeProfileBlock
 {
+    // Starts timing the site under the label; nothing while already started.
+    void Start(const char* newLabel);
+    // Adds the time since Start to the accumulated ticks, folding them to their average every 64
+    // stops; nothing when not started.
+    void Stop();
     // Back to a fresh record: no label, not started, counts and accumulated ticks zero, stopped.
     // The start and stop ticks keep their values.
     void Reset();

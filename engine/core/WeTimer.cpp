@@ -34,7 +34,6 @@ WeTimerClock WeGetSystemClock()
     return {SystemCounter, frequency, win32::Sleep};
 }
 
-WeTimer timer;
 int32_t fixedLoadingCount = 0;
 
 WeTimer::WeTimer() : WeTimer(WeGetSystemClock()) {}

@@ -3,14 +3,13 @@
 #include "WeApplication.h"
 #include "WeEngine.h"
 #include "WeRenderTarget.h"
+#include "WeUIMain.h"
 #include "d3dx/D3dxImage.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-
-WeRenderDevice renderDevice;
 
 namespace
 {
@@ -252,6 +251,7 @@ void WeRenderDevice::RenderFrame()
     {
         application->Render();
     }
+    uiMain.Render();
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
 }

@@ -1,5 +1,6 @@
 #include "win32/Win32Time.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <sched.h>
@@ -51,6 +52,22 @@ void Sleep(uint32_t milliseconds)
 uint32_t GetTickCount()
 {
     return static_cast<uint32_t>(MonotonicNanoseconds() / 1'000'000);
+}
+
+void GetLocalTime(SYSTEMTIME* time)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    time->wYear = static_cast<uint16_t>(local.tm_year + 1900);
+    time->wMonth = static_cast<uint16_t>(local.tm_mon + 1);
+    time->wDayOfWeek = static_cast<uint16_t>(local.tm_wday);
+    time->wDay = static_cast<uint16_t>(local.tm_mday);
+    time->wHour = static_cast<uint16_t>(local.tm_hour);
+    time->wMinute = static_cast<uint16_t>(local.tm_min);
+    time->wSecond = static_cast<uint16_t>(std::min(local.tm_sec, 59)); // a leap second reads as 59
+    time->wMilliseconds = static_cast<uint16_t>(now.tv_nsec / 1'000'000);
 }
 
 } // namespace win32

@@ -1,5 +1,6 @@
-// Time calls of the Win32 layer: the performance counter, Sleep and the tick count, with the
-// semantics the engine relies on, over the POSIX monotonic clock.
+// Time calls of the Win32 layer: the performance counter, Sleep, the tick count and the local
+// time, with the
+// semantics the engine relies on, over the POSIX clocks.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +16,21 @@ bool QueryPerformanceFrequency(int64_t* frequency);
 void Sleep(uint32_t milliseconds);
 // Milliseconds since an arbitrary fixed point (the system start), wrapping at 2^32.
 uint32_t GetTickCount();
+
+// A calendar time: year (e.g. 2009), month 1-12, day of the week 0-6 from Sunday, day 1-31.
+struct SYSTEMTIME
+{
+    uint16_t wYear;
+    uint16_t wMonth;
+    uint16_t wDayOfWeek;
+    uint16_t wDay;
+    uint16_t wHour;
+    uint16_t wMinute;
+    uint16_t wSecond;
+    uint16_t wMilliseconds;
+};
+
+// The local time now, in the time zone of the environment.
+void GetLocalTime(SYSTEMTIME* time);
 
 } // namespace win32

@@ -494,6 +494,7 @@ uint32_t GetWindowThreadProcessId(HWND window, uint32_t* processId)
 }
 
 uint32_t GetCurrentThreadId() { return static_cast<uint32_t>(gettid()); }
+uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
 bool GetClientRect(HWND window, RECT* rect)
 {

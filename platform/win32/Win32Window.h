@@ -173,6 +173,7 @@ HWND SetFocus(HWND window);
 HWND GetForegroundWindow();
 uint32_t GetWindowThreadProcessId(HWND window, uint32_t* processId);
 uint32_t GetCurrentThreadId();
+uint32_t GetCurrentProcessId();
 bool GetWindowRect(HWND window, RECT* rect);
 bool GetClientRect(HWND window, RECT* rect);
 bool ClientToScreen(HWND window, POINT* point);

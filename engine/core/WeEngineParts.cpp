@@ -1,0 +1,92 @@
+#include "WeEngineParts.h"
+
+#include "WeAppWindow.h"
+#include "WeAudioDevice.h"
+#include "WeEngine.h"
+#include "WeInput.h"
+#include "WeLocalization.h"
+#include "physics/WePhysics.h"
+#include "WeRandom.h"
+#include "WeRenderDevice.h"
+#include "WeTimer.h"
+#include "WeUIMain.h"
+#include "com/Com.h"
+
+namespace
+{
+
+// The real subsystems. Parts whose subsystem is not built yet (the debug renderer's lines, the
+// font, mesh, material and texture managers, the render-target and shader managers, the phase
+// stack) have no step here yet.
+class WeSubsystemParts final : public WeEngineParts
+{
+public:
+    void FillRandomTable() override { WeFillRandomTable(); }
+    void InitializeCom() override { com::CoInitialize(nullptr); }
+    bool CreateDirect3D() override
+    {
+        renderDevice.direct3D = d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
+        return renderDevice.direct3D != nullptr;
+    }
+    void LoadLanguages() override { localization.LoadAll(); }
+    void ReleaseDirect3D() override
+    {
+        if (renderDevice.direct3D)
+            renderDevice.direct3D->Release();
+        renderDevice.direct3D = nullptr;
+    }
+    void UninitializeCom() override { com::CoUninitialize(); }
+
+    void StartTimer() override { timer.Start(); }
+    bool InitRenderDevice(const WeAppWindow& window, const WeString& deviceText,
+                          const WeEngineSettings& settings) override
+    {
+        return renderDevice.Init(window.instance, win32::GetSdlWindow(window.handle), deviceText, settings.width,
+                                 settings.height, settings.multisampleType, settings.multisampleQuality,
+                                 settings.verticalSync, settings.displayMode, settings.deviceParameterA,
+                                 settings.deviceParameterB);
+    }
+    bool InitAudio() override { return audioDevice.Init(); }
+    bool InitInput() override { return input.Init(win32::GetModuleHandleA(nullptr), true); }
+    bool InitPhysics(const WeEngineSettings& settings) override
+    {
+        return physics.Init(settings.gravity, settings.physicsFlag);
+    }
+    void InitUI() override { uiMain.Init(); }
+    void LoadScreenshotFont() override {}
+
+    int32_t CheckDevice() override { return renderDevice.CheckDevice(); }
+    void BeginInputFrame() override { input.BeginFrame(); }
+    void PollInput() override { input.Poll(); }
+    void UpdateAudio() override { audioDevice.Update(); }
+    void ClearDebugLines() override {}
+    void FetchPhysics() override { physics.FetchResults(); }
+    void AddPhysicsLines() override {}
+    void ProcessUIEvents() override { uiMain.ProcessEvents(); }
+    void UpdateUI() override { uiMain.Update(); }
+    void UpdateTimer() override { timer.Update(); }
+    void StartPhysicsStep() override { physics.Simulate(); }
+    void LimitFrameRate() override { timer.LimitFrameRate(); }
+    void RenderFrame() override { renderDevice.RenderFrame(); }
+
+    void LeavePhases() override {}
+    void DeleteRenderTargetsAndShaders() override {}
+    void FreeResources(bool) override {}
+    void ShutdownPhysics() override { physics.Shutdown(); }
+    void ShutdownAudio() override { audioDevice.Shutdown(); }
+    void ShutdownRenderDevice() override { renderDevice.Shutdown(); }
+    void ShutdownInput() override { input.Shutdown(); }
+    void StopTimer() override { timer.Stop(); }
+    void ShutdownUI() override { uiMain.Shutdown(); }
+
+    bool ChangeDisplayMode() override { return renderDevice.ChangeDisplayMode(); }
+    bool SaveScreenshot(const WeString& fileName) override { return renderDevice.SaveScreenshot(fileName.GetData()); }
+};
+
+} // namespace
+
+WeEngineParts& WeGetSubsystemParts()
+{
+    static WeSubsystemParts parts;
+    return parts;
+}

@@ -1,0 +1,23 @@
+// The engine's managers and devices: one static object per class, built before the entry
+// function in this order and destroyed in the reverse order at exit. They are defined here, in one
+// translation unit, because only within one unit does C++ fix the order of construction; no
+// other file defines any of them. The configuration store and the file systems are not here: they
+// are made on their first use.
+#include "WeAudioDevice.h"
+#include "WeEngine.h"
+#include "WeInput.h"
+#include "WeLocalization.h"
+#include "physics/WePhysics.h"
+#include "WeRenderDevice.h"
+#include "WeTimer.h"
+#include "WeUIMain.h"
+
+WeAudioDevice audioDevice;
+WeInput input;
+WeUIMain uiMain;
+WeLocalization localization;
+WeTimer timer;
+WeRenderDevice renderDevice;
+WeEngine engine;
+WeFrameStats frameStats;
+WePhysics physics;

@@ -1,0 +1,8 @@
+#include "WeLocalization.h"
+
+void WeLocalization::LoadAll()
+{
+    languages.Clear();
+    languages.PushBack() = WeString();
+    current = 0;
+}
