@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace win32
@@ -46,6 +47,10 @@ struct WindowSystem
     int32_t quitCode = 0;
     HWND foreground = nullptr;
     uint32_t foregroundLosses = 0;
+    // SDL windows of destroyed windows, hidden: a graphics context made on one stays current and
+    // usable until its owner releases it (a device outlives its window when the window is closed).
+    // They are destroyed when the next window is created.
+    std::vector<SDL_Window*> retired;
 };
 
 WindowSystem& System()
@@ -370,6 +375,9 @@ HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title,
         SetLastError(ERROR_VIDEO_UNAVAILABLE);
         return nullptr;
     }
+    for (SDL_Window* retired : System().retired)
+        SDL_DestroyWindow(retired);
+    System().retired.clear();
     const RECT frame = FrameOf(style);
     const int32_t clientWidth = std::max(1, width - frame.left - frame.right);
     const int32_t clientHeight = std::max(1, height - frame.top - frame.bottom);
@@ -413,7 +421,8 @@ bool DestroyWindow(HWND window)
     if (!record)
         return true; // destroyed while handling its own WM_DESTROY
     WindowSystem& system = System();
-    SDL_DestroyWindow(record->sdl);
+    SDL_HideWindow(record->sdl);
+    system.retired.push_back(record->sdl);
     auto found = system.classes.find(record->className);
     if (found != system.classes.end())
         --found->second.windowCount;

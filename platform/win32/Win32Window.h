@@ -160,7 +160,9 @@ bool UnregisterClassA(const char* className, HINSTANCE instance);
 HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title, uint32_t style, int32_t x,
                      int32_t y, int32_t width, int32_t height, HWND parent, HMENU menu, HINSTANCE instance,
                      void* param);
-// Sends WM_DESTROY, then destroys the window and drops its queued messages.
+// Sends WM_DESTROY, then destroys the window and drops its queued messages. The SDL window behind
+// it is only hidden until the next window is created, so that a graphics context made on it stays
+// usable until its device is released.
 bool DestroyWindow(HWND window);
 bool IsWindow(HWND window);
 // Returns whether the window was visible before.

@@ -35,6 +35,9 @@ class LoggingApplication : public WeApplication
 {
 public:
     explicit LoggingApplication(EventLog& log) : log(log) {}
+    const char* GetName() override { return "LoggingApplication"; }
+    bool Init() override { return true; }
+    bool Exit() override { return true; }
     void Render() override { log.Add("app Render"); }
     void OnDeactivate() override { log.Add("app OnDeactivate"); }
     void OnActivate() override { log.Add("app OnActivate"); }
