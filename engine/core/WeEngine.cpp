@@ -2,6 +2,7 @@
 
 #include "WeAppWindow.h"
 #include "WeApplication.h"
+#include "WeConfig.h"
 #include "WeEngineParts.h"
 #include "WeTimer.h"
 #include "win32/Win32Cursor.h"
@@ -22,7 +23,10 @@ enum StartStep : int32_t
 
 } // namespace
 
-WeEngineSettings::WeEngineSettings() : uiSourceWidth(800), uiSourceHeight(600) {}
+WeEngineSettings::WeEngineSettings()
+    : uiSourceWidth(WeConfig::GetInt("UI.Size.SrcW", 800)), uiSourceHeight(WeConfig::GetInt("UI.Size.SrcH", 600))
+{
+}
 
 void WeFrameStats::Reset()
 {
@@ -30,7 +34,10 @@ void WeFrameStats::Reset()
     effectNames.Clear();
 }
 
-WeEngine::WeEngine() : parts(&WeGetSubsystemParts()) {}
+WeEngine::WeEngine()
+    : fixedTick(WeConfig::GetInt("debug.Debugging.FixedTick", 0) == 1), parts(&WeGetSubsystemParts())
+{
+}
 
 void WeEngine::SetParts(WeEngineParts* newParts) { parts = newParts ? newParts : &WeGetSubsystemParts(); }
 

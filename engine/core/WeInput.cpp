@@ -1,6 +1,7 @@
 #include "WeInput.h"
 
 #include "WeAppWindow.h"
+#include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeUIMain.h"
 #include "win32/Win32Cursor.h"
@@ -36,6 +37,12 @@ struct DeviceRead
 };
 
 } // namespace
+
+WeInput::WeInput()
+    : keyRepeatDelay(&WeConfig::GetFloat("engine.Input.KeyRepeatDelay", 1.0f)),
+      keyRepeatSpeed(&WeConfig::GetFloat("engine.Input.KeyRepeatSpeed", 0.25f))
+{
+}
 
 bool WeInput::Init(void* instance, bool withController)
 {

@@ -20,6 +20,8 @@ public:
     static constexpr int32_t kJoyButtonCount = 128;
     static constexpr int32_t kScreenshotKey = dinput::DIK_SYSRQ;
 
+    // Takes the key-repeat settings from the configuration.
+    WeInput();
     virtual ~WeInput() = default;
 
     // Creates the DirectInput object, the keyboard, the mouse and, with withController, the
@@ -65,8 +67,8 @@ public:
     std::unique_ptr<dinput::IDirectInputDevice8A> mouse;
     std::unique_ptr<dinput::IDirectInputDevice8A> controller; // may be absent
     bool initialised = false;
-    float keyRepeatDelay = 1.0f;  // "engine.Input.KeyRepeatDelay"
-    float keyRepeatSpeed = 0.25f; // "engine.Input.KeyRepeatSpeed"
+    const float* keyRepeatDelay; // "engine.Input.KeyRepeatDelay"
+    const float* keyRepeatSpeed; // "engine.Input.KeyRepeatSpeed"
     dinput::DIMOUSESTATE2 mouseState{};
     dinput::DIJOYSTATE2 controllerState{};
     bool keyboardLost = false;
