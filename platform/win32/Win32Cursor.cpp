@@ -13,6 +13,7 @@ struct CursorState
     int32_t displayCount = 0;
     HWND clipWindow = nullptr;
     RECT clip{};
+    HWND warpWindow = nullptr; // the window the cursor was last placed over
 };
 
 CursorState& Cursor()
@@ -66,8 +67,12 @@ bool GetCursorPos(POINT* point)
     if (!EnsureVideo())
         return false;
     // Over one of the program's windows the window-relative position holds on every video driver;
-    // elsewhere the global one is all there is.
-    if (SDL_Window* focus = SDL_GetMouseFocus())
+    // elsewhere the global one is all there is. A driver that tracks no mouse focus (offscreen)
+    // keeps the position relative to the window the cursor was placed over.
+    SDL_Window* focus = SDL_GetMouseFocus();
+    if (!focus)
+        focus = GetSdlWindow(Cursor().warpWindow);
+    if (focus)
     {
         int32_t windowX = 0, windowY = 0, x = 0, y = 0;
         SDL_GetWindowPosition(focus, &windowX, &windowY);
@@ -88,8 +93,10 @@ bool SetCursorPos(int32_t x, int32_t y)
         POINT client{x, y};
         ScreenToClient(window, &client);
         SDL_WarpMouseInWindow(GetSdlWindow(window), client.x, client.y);
+        Cursor().warpWindow = window;
         return true;
     }
+    Cursor().warpWindow = nullptr;
     return SDL_WarpMouseGlobal(x, y) == 0;
 }
 
