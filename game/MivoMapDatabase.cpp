@@ -1,10 +1,7 @@
 #include "MivoMapDatabase.h"
 
-#if __has_include("WeConfig.h") && __has_include("WeVirtualFileSystem.h")
 #include "WeConfig.h"
 #include "WeVirtualFileSystem.h"
-#define MIVO_MAP_LOADER 1
-#endif
 
 #include <algorithm>
 #include <utility>
@@ -378,21 +375,43 @@ MivoMapTable* MivoMapDatabase::Table(int32_t number) const
     return tables[static_cast<size_t>(number - 1)].get();
 }
 
-#ifdef MIVO_MAP_LOADER
 std::unique_ptr<MivoMapTable> MivoMapTable::Load(const WeString& key)
 {
     auto table = std::make_unique<MivoMapTable>();
     table->name = WeConfig::GetString(key + ".Name", key);
+    const WeString cellPrefix = key + ".";
     for (int32_t x = 0; x < table->width; ++x)
     {
         for (int32_t y = 0; y < table->height; ++y)
         {
-            const WeString text = WeConfig::GetString(key + "." + CellKey(x, y), "");
+            const WeString text = WeConfig::GetString(cellPrefix + CellKey(x, y), "");
             if (!text.IsEmpty())
                 table->PlaceFromText(x, y, text);
         }
     }
+    table->ReportStrayCells(key);
     return table;
+}
+
+void MivoMapTable::ReportStrayCells(const WeString& key)
+{
+    // Cell keys the grid walk never reads: outside the table, or not written as the walk writes them.
+    WeList<WeString> keys;
+    const WeString prefix = key + ".B,";
+    WeConfig::GetKeys(prefix, keys, true);
+    for (const WeString& found : keys)
+    {
+        const WeString cell = found.Substring(prefix.GetLength(), found.GetLength());
+        const int32_t x = cell.GetToken(',', 0).ToInt(10);
+        const int32_t y = cell.GetToken(',', 1).ToInt(10);
+        const bool inside = x >= 0 && y >= 0 && x < width && y < height;
+        if (inside && key + "." + CellKey(x, y) == found)
+            continue;
+        const WeString text = WeConfig::GetString(found, "");
+        if (!text.IsEmpty())
+            problems.push_back(found.Substring(key.GetLength() + 1, found.GetLength()) + "=" + text +
+                               ": not a cell of the table; ignored");
+    }
 }
 
 std::unique_ptr<MivoMapDatabase> MivoMapDatabase::Load(const WeString& name)
@@ -409,15 +428,21 @@ std::unique_ptr<MivoMapDatabase> MivoMapDatabase::Load(const WeString& name)
     // Nothing of an earlier load of the same database may survive into this one.
     WeConfig::ResetValues(name + ".");
     WeConfig::Load(name);
-    database->name = WeConfig::GetString(name + ".Database.Name", "");
-    const int32_t count = WeConfig::GetInt(name + ".Database.Tables", 0);
-    const size_t kept = std::min(static_cast<size_t>(std::max(count, 0)), kMaxTables);
-    for (size_t i = 1; i <= kept; ++i)
-    {
-        WeString key = name + ".Table";
-        key.AppendInt(static_cast<int32_t>(i));
-        database->tables.push_back(MivoMapTable::Load(key));
-    }
+    database->Read();
     return database;
 }
-#endif
+
+void MivoMapDatabase::Read()
+{
+    name = WeConfig::GetString(key + ".Database.Name", "");
+    const int32_t count = std::max(WeConfig::GetInt(key + ".Database.Tables", 0), 0);
+    if (static_cast<size_t>(count) > kMaxTables)
+        problems.push_back(key + ": more than 999 tables; the rest are not loaded");
+    const int32_t kept = std::min(count, static_cast<int32_t>(kMaxTables));
+    for (int32_t i = 1; i <= kept; ++i)
+    {
+        WeString tableKey = key + ".Table";
+        tableKey.AppendInt(i);
+        tables.push_back(MivoMapTable::Load(tableKey));
+    }
+}

@@ -172,6 +172,7 @@ public:
 
 private:
     void Problem(int32_t x, int32_t y, const WeString& text, const char* why);
+    void ReportStrayCells(const WeString& key);
     void PlaceTeleport(int32_t x, int32_t y, const WeString& text, std::unique_ptr<MivoBlock> block);
     void PlaceTrack(int32_t x, int32_t y, const WeString& text, std::unique_ptr<MivoBlock> block);
 
@@ -186,6 +187,8 @@ public:
     // Loads the database of configuration file name ("db001"); a missing file gives one empty
     // table under that name.
     static std::unique_ptr<MivoMapDatabase> Load(const WeString& name);
+    // Builds the tables from the configuration keys under key, which the store already holds.
+    void Read();
     // The configuration name of database number n: "db" and the number in at least three digits.
     static WeString FileName(int32_t number);
     // The table of a 1-based number, or none.
@@ -194,4 +197,5 @@ public:
     WeString name;
     WeString key;
     std::vector<std::unique_ptr<MivoMapTable>> tables;
+    std::vector<WeString> problems; // what was wrong with the database itself
 };
