@@ -77,14 +77,13 @@ TEST(MapDatabase, MissingFileGivesOneEmptyTableUnderTheName)
     EXPECT_EQ(database->tables[0]->Cell(3, 3)->top, nullptr);
 }
 
-TEST(MapDatabase, ShippedRegionOneLoadsFromThePackage)
+TEST(MapDatabase, ResetBeforeAReloadDropsWhatTheFileNoLongerHolds)
 {
-    const auto database = MivoMapDatabase::Load(MivoMapDatabase::FileName(1));
-    EXPECT_EQ(database->name, "Region 1");
-    ASSERT_EQ(database->tables.size(), 20u);
-    EXPECT_EQ(database->Table(1)->name, "First Steps");
-    // A reload builds the same tables again, nothing doubled from the first load.
-    const auto again = MivoMapDatabase::Load("db001");
-    ASSERT_EQ(again->tables.size(), 20u);
-    EXPECT_EQ(again->Table(20)->tracks.size(), database->Table(20)->tracks.size());
+    LoadText("dbtest6", "[Database]\nTables=1\n[Table1]\nB,1,1=N,1\nB,2,2=W\n");
+    ASSERT_NE(ReadDatabase("dbtest6")->tables[0]->Cell(1, 1)->top, nullptr);
+    WeConfig::ResetValues("dbtest6.");
+    LoadText("dbtest6", "[Database]\nTables=1\n[Table1]\nB,2,2=W\n");
+    const auto reloaded = ReadDatabase("dbtest6");
+    EXPECT_EQ(reloaded->tables[0]->Cell(1, 1)->top, nullptr);
+    EXPECT_NE(reloaded->tables[0]->Cell(2, 2)->top, nullptr);
 }

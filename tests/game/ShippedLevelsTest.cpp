@@ -1,136 +1,113 @@
-// Every level database shipped in data/: each table is well formed and its listed solution
-// plays to a won board through the rules and the event protocol.
+// Every level database shipped in data/: read through the configuration store, each table is
+// well formed and its listed solution plays to a won board through the rules and the events.
 #include "BoardFixture.h"
+
+#include "WeConfig.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <sstream>
 
 namespace
 {
-struct ShippedTable
-{
-    std::string file, section, name, solution, cells;
-};
-
 std::filesystem::path ConfigFolder()
 {
     const char* data = std::getenv("WE_TEST_DATA");
     return std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
 }
 
-// The tables of every "db*.ini", read as plain sections of "key=value" lines.
-std::vector<ShippedTable> ReadShippedTables(std::map<std::string, int>& declared)
+// The shipped databases by configuration name ("db001"), read from their files.
+std::map<std::string, std::unique_ptr<MivoMapDatabase>> ReadShippedDatabases()
 {
-    std::vector<ShippedTable> tables;
+    std::map<std::string, std::unique_ptr<MivoMapDatabase>> databases;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(ConfigFolder(), error))
     {
-        const std::string file = entry.path().filename().string();
-        if (file.rfind("db", 0) != 0 || entry.path().extension() != ".ini")
+        const std::string name = entry.path().stem().string();
+        if (name.rfind("db", 0) != 0 || entry.path().extension() != ".ini")
             continue;
-        std::ifstream in(entry.path());
-        std::string line;
-        ShippedTable* current = nullptr;
-        bool inDatabase = false;
-        while (std::getline(in, line))
-        {
-            if (line.empty() || line[0] == ';')
-                continue;
-            if (line[0] == '[')
-            {
-                const std::string section = line.substr(1, line.find(']') - 1);
-                inDatabase = section == "Database";
-                current = nullptr;
-                if (section.rfind("Table", 0) == 0)
-                {
-                    tables.push_back({file, section, "", "", ""});
-                    current = &tables.back();
-                }
-                continue;
-            }
-            const size_t equals = line.find('=');
-            const std::string key = line.substr(0, equals);
-            const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-            if (inDatabase && key == "Tables")
-                declared[file] = std::atoi(value.c_str());
-            else if (current && key == "Name")
-                current->name = value;
-            else if (current && key == "Solution")
-                current->solution = value;
-            else if (current)
-                current->cells += line + "\n";
-        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        WeConfig::ResetValues(WeString(name.c_str()) + ".");
+        WeConfig::LoadText(name.c_str(), text.data(), text.size());
+        auto database = std::make_unique<MivoMapDatabase>();
+        database->key = name.c_str();
+        database->Read();
+        databases[name] = std::move(database);
     }
-    return tables;
+    return databases;
 }
 
-int CountOfKind(const MivoMapTable& table, MivoBlockKind kind)
+int CountOfKind(MivoMapTable& table, MivoBlockKind kind)
 {
     int count = 0;
-    for (int x = 0; x < table.width; ++x)
-        for (int y = 0; y < table.height; ++y)
-        {
-            const MivoMapCell* cell = table.Cell(x, y);
-            count += (cell->top && cell->top->Is(kind)) || (cell->floor && cell->floor->Is(kind)) ? 1 : 0;
-        }
+    table.ForEachCell(
+        [&](const MivoMapCell& cell)
+        { count += (cell.top && cell.top->Is(kind)) || (cell.floor && cell.floor->Is(kind)) ? 1 : 0; });
     return count;
+}
+
+WeString SolutionKey(const MivoMapDatabase& database, size_t index)
+{
+    WeString key = database.key + ".Table";
+    key.AppendInt(static_cast<int32_t>(index + 1));
+    return key + ".Solution";
 }
 } // namespace
 
-TEST(ShippedLevels, RegionOneHoldsTwentyTablesAndEveryDeclaredTableExists)
+TEST(ShippedLevels, RegionOneHoldsTwentyTables)
 {
-    std::map<std::string, int> declared;
-    const std::vector<ShippedTable> tables = ReadShippedTables(declared);
-    ASSERT_EQ(declared.count("db001.ini"), 1u);
-    EXPECT_GE(declared["db001.ini"], 20);
-    for (const auto& [file, count] : declared)
-    {
-        int found = 0;
-        for (const ShippedTable& t : tables)
-            found += t.file == file ? 1 : 0;
-        EXPECT_EQ(found, count) << file;
-    }
+    const auto databases = ReadShippedDatabases();
+    ASSERT_EQ(databases.count("db001"), 1u);
+    EXPECT_EQ(databases.at("db001")->name, "Region 1");
+    EXPECT_EQ(databases.at("db001")->tables.size(), 20u);
+    EXPECT_EQ(databases.at("db001")->Table(1)->name, "First Steps");
 }
 
 TEST(ShippedLevels, EveryTableIsWellFormedAndItsSolutionWins)
 {
-    std::map<std::string, int> declared;
-    const std::vector<ShippedTable> tables = ReadShippedTables(declared);
-    ASSERT_FALSE(tables.empty());
+    const auto databases = ReadShippedDatabases();
+    ASSERT_FALSE(databases.empty());
     std::map<MivoBlockKind, int> kindsUsed;
-    for (const ShippedTable& shipped : tables)
+    for (const auto& [name, database] : databases)
     {
-        SCOPED_TRACE(shipped.file + " " + shipped.section + " " + shipped.name);
-        MivoMapTable table;
-        PlaceMapText(table, shipped.cells);
-        EXPECT_TRUE(table.problems.empty()) << (table.problems.empty() ? "" : table.problems[0].GetData());
-        EXPECT_FALSE(shipped.name.empty());
-        EXPECT_FALSE(IsWon(table));
-        for (const MivoTeleportGroup& group : table.groups)
+        EXPECT_TRUE(database->problems.empty()) << name;
+        EXPECT_FALSE(database->tables.empty()) << name;
+        for (size_t i = 0; i < database->tables.size(); ++i)
         {
-            int entrances = 0;
-            for (const MivoBlock* member : group.members)
-                entrances += member->teleport.entrance;
-            EXPECT_GT(entrances, 0) << "group " << group.id;
-            EXPECT_NE(group.currentExit, nullptr) << "group " << group.id;
-        }
-        for (int k = 1; k <= 11; ++k)
-            kindsUsed[static_cast<MivoBlockKind>(k)] += CountOfKind(table, static_cast<MivoBlockKind>(k));
+            MivoMapTable& table = *database->tables[i];
+            SCOPED_TRACE(name + " table " + std::to_string(i + 1) + " " + table.name.GetData());
+            EXPECT_TRUE(table.problems.empty())
+                << (table.problems.empty() ? "" : table.problems[0].GetData());
+            EXPECT_NE(table.name, database->key + ".Table" + std::to_string(i + 1).c_str());
+            EXPECT_FALSE(IsWon(table));
+            for (const MivoTeleportGroup& group : table.groups)
+            {
+                int entrances = 0;
+                for (const MivoBlock* member : group.members)
+                    entrances += member->teleport.entrance;
+                EXPECT_GT(entrances, 0) << "group " << group.id;
+                EXPECT_NE(group.currentExit, nullptr) << "group " << group.id;
+            }
+            for (int k = 1; k <= 11; ++k)
+                kindsUsed[static_cast<MivoBlockKind>(k)] += CountOfKind(table, static_cast<MivoBlockKind>(k));
 
-        table.LayOut(1.01f, 7.575f, 7.575f);
-        MivoBoard board;
-        board.SetTable(&table);
-        board.speed = 5.0f;
-        RecordingCallbacks recorder(board);
-        board.callbacks = &recorder;
-        board.RunPasses();
-        ASSERT_FALSE(shipped.solution.empty());
-        EXPECT_EQ(PlaySolution(board, shipped.solution), -1);
-        EXPECT_TRUE(IsWon(table));
-        EXPECT_TRUE(board.IsAtRest());
+            // Played the way the play phase does: laid out, bound, one pass with act, then moves.
+            table.LayOut(1.01f, 7.575f, 7.575f);
+            MivoBoard board;
+            board.SetTable(&table);
+            board.speed = 5.0f;
+            RecordingCallbacks recorder(board);
+            board.callbacks = &recorder;
+            board.RunPasses();
+            const WeString solution = WeConfig::GetString(SolutionKey(*database, i), "");
+            ASSERT_FALSE(solution.IsEmpty());
+            EXPECT_EQ(PlaySolution(board, solution.GetData()), -1);
+            EXPECT_TRUE(IsWon(table));
+            EXPECT_TRUE(board.IsAtRest());
+        }
     }
     for (int k = 1; k <= 11; ++k)
         EXPECT_GT(kindsUsed[static_cast<MivoBlockKind>(k)], 0) << "kind " << k << " appears in no level";
