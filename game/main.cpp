@@ -34,8 +34,7 @@ public:
         settings.keyboardFlag = true;
         if (engine.Init(win32::GetModuleHandleA(nullptr), nullptr, GetName(), ""))
             return true;
-        win32::MessageBoxA(nullptr, engine.lastError.GetData(), "Fatal Error",
-                           win32::MB_OK | win32::MB_ICONERROR);
+        win32::MessageBoxA(nullptr, engine.lastError.GetData(), "Fatal Error", win32::MB_OK | win32::MB_ICONERROR);
         return false;
     }
 
