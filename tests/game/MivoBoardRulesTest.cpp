@@ -351,18 +351,23 @@ TEST_F(Teleports, GroupWithoutACurrentExitIsSkipped)
 
 TEST_F(Teleports, SendFromAnEntranceReleasesTheStepItHadReserved)
 {
-    // The exit is taken when the block arrives; it goes on across the entrance (reserving the
-    // next cell), and the exit frees up right then, so the send happens mid-step.
+    // The exit is taken when the block arrives, so it goes on across the entrance and reserves
+    // the next cell. The exit frees up right then: the next passes send the block mid-step, and
+    // its exit direction turns it down.
     Build("B,5,2=T,1,1,0,0,0,1,123456789\nB,10,8=T,1,0,1,5,1,1,0\nB,10,8=N,1\nB,3,2=N,4\nB,10,10=W");
     ASSERT_TRUE(Move(3, 2, Right));
-    for (int i = 0; i < 200 && !board->FindCellOfBlock(Top(5, 2)); ++i)
+    for (int i = 0; i < 200 && !Top(5, 2); ++i)
         board->Tick(1.0f / 60.0f);
     ASSERT_NE(Top(5, 2), nullptr);
-    // Take the occupant off the exit while the N 4 is stepping off the entrance.
-    board->TryMove(Top(10, 8), Up, false);
+    ASSERT_TRUE(table->Cell(6, 2)->reserved);
+    table->Cell(10, 8)->top.reset();
+    board->RunPasses();
+    EXPECT_EQ(Top(5, 2), nullptr);
+    EXPECT_FALSE(table->Cell(6, 2)->reserved);
+    EXPECT_FALSE(table->Cell(5, 2)->vacating);
     ASSERT_GT(RunToRest(), 0);
+    EXPECT_EQ(Tops(), "N4@10,9 W@10,10 ");
     EXPECT_TRUE(FlagsClear());
-    EXPECT_EQ(Top(6, 2), nullptr);
 }
 
 TEST_F(Teleports, BadExitDirectionCannotKeepABlockMovingForever)
