@@ -313,6 +313,12 @@ TEST_F(Teleports, OccupiedExitKeepsTheBlockOnTheEntrance)
     EXPECT_EQ(Tops(), "W@10,8 N4@15,2 ");
     EXPECT_EQ(recorder->Count(MivoEventKind::Teleported), 0);
     EXPECT_TRUE(FlagsClear());
+    // Every later pass tries again: once the exit is free the resting block is sent.
+    table->Cell(10, 8)->top.reset();
+    board->RunPasses();
+    ASSERT_GT(RunToRest(), 0);
+    EXPECT_EQ(Tops(), "N4@10,8 ");
+    EXPECT_EQ(recorder->Count(MivoEventKind::Teleported), 2);
 }
 
 TEST_F(Teleports, RotationTakesTheExitsInTurn)
