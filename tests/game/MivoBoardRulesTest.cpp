@@ -536,3 +536,17 @@ TEST_F(TickTiming, MoveClockAdvancesByAThirtySecondOfTheStepAndRunsThePassesPast
     board->Tick(1.0f / 60.0f);
     EXPECT_FLOAT_EQ(board->moveClock, 0.0f);
 }
+
+TEST_F(TickTiming, PassesRunTracksThenTeleportsThenMagnets)
+{
+    // Cells in grid order would give magnet, teleport, track; the passes give track, teleport, magnet.
+    Build("B,1,1=M,1\nB,3,3=T,1,1,0,0,0,1,0\nB,3,3=P\nB,9,9=T,1,0,1,0,1,1,0\nB,12,5=R,3,3\nB,12,5=P");
+    board->StartMoving(Top(12, 5), Right, false);
+    board->events.clear();
+    board->RunPasses();
+    std::vector<int> kinds;
+    for (const MivoBoardEvent& event : board->events)
+        kinds.push_back(static_cast<int>(event.kind));
+    EXPECT_EQ(kinds, (std::vector<int>{5, 7, 7, 10}));
+    EXPECT_NE(Top(9, 9), nullptr);
+}
