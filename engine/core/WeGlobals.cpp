@@ -9,10 +9,14 @@
 #include "WeLocalization.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
+#include "WeSound.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
 WeAudioDevice audioDevice;
+WeSoundBufferCache soundBufferCache;
+WeSoundSourcePool soundSourcePool;
+WeSoundAttenuator soundAttenuator;
 WeInput input;
 WeUIMain uiMain;
 WeLocalization localization;

@@ -8,8 +8,11 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace audiotest
@@ -21,6 +24,21 @@ inline std::vector<uint8_t> OggTone(int channels, int rate, int64_t frames, doub
     soundsynth::Pcm pcm = soundsynth::Tone(channels, rate, double(frames) / rate, frequency);
     pcm.samples.resize(size_t(frames * channels));
     return soundsynth::EncodeOggVorbis(pcm);
+}
+
+// Calls step every 10 ms until the condition holds; false when it still does not after `seconds`.
+inline bool StepUntil(const std::function<bool()>& condition, const std::function<void()>& step,
+                      double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        step();
+    }
+    return true;
 }
 
 inline ALint BufferValue(ALuint buffer, ALenum what)

@@ -31,15 +31,8 @@ protected:
     // Updates the stream every 10 ms until the condition holds; false after `seconds`.
     static bool UpdateUntil(WeSoundStream& stream, const std::function<bool()>& condition, double seconds)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!condition())
-        {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            stream.Update();
-        }
-        return true;
+        return StepUntil(
+            condition, [&] { stream.Update(); }, seconds);
     }
 
     static ALint Queued(const WeSoundStream& s) { return SourceValue(s.GetSource(), AL_BUFFERS_QUEUED); }
