@@ -1,6 +1,7 @@
 #include "MivoUserData.h"
 
 #include "MivoPlayerFile.h"
+#include "WeConfig.h"
 #include "WeRandom.h"
 
 #include <algorithm>
@@ -16,17 +17,12 @@ constexpr int32_t kRemappedMaps = 20;
 // users.dat: a profile without its name takes this many bytes, its name at least two more.
 constexpr std::size_t kProfileBytes = 11280 + 2;
 
-int32_t ConfigInt(const char*, int32_t fallback)
-{
-    return fallback;
-}
-
 // The map id configured for the n-th (1-based) remapped first map.
 int32_t RemapMapId(int32_t n)
 {
     char key[32];
     std::snprintf(key, sizeof(key), "Mivo.Remap.Map1%03d", static_cast<int>(n));
-    return ConfigInt(key, 0);
+    return WeConfig::GetInt(key, 0);
 }
 
 // The numbers 1..20 of one region, drawn without repeats: in order for the first region, at
@@ -293,6 +289,11 @@ bool MivoUserData::LoadUsers()
 
 bool MivoUserData::SaveUsers()
 {
+    // Screens left while the engine shuts down write nothing.
+    if (MivoEngineHasShutDown())
+    {
+        return true;
+    }
     MivoFileWriter writer;
     writer.WriteInt(kUsersFileVersion);
     writer.WriteInt(static_cast<int32_t>(users.size()));

@@ -103,6 +103,7 @@ public:
     // Profiles. A damaged users.dat gives no profiles, a copy of it beside it and false with
     // the reason in lastError; a missing or older file gives no profiles and is no error.
     bool LoadUsers();
+    // Nothing once the engine has shut down.
     bool SaveUsers();
     MivoUser* FindUser(const WeString& name);
     // False when the name exists; else a new profile is appended and becomes current (not saved).
@@ -208,3 +209,6 @@ private:
 };
 
 extern MivoUserData userData;
+
+// Whether the engine has shut down; screens left during the shut-down then save no profiles.
+bool MivoEngineHasShutDown();

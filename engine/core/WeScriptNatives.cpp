@@ -1,5 +1,7 @@
 #include "WeScriptNatives.h"
 
+#include "WeEngine.h"
+#include "WeInput.h"
 #include "WeTimer.h"
 
 namespace
@@ -31,6 +33,99 @@ int Log(lua_State*)
 {
     return 0;
 }
+
+WeEngine* CheckEngine(lua_State* L)
+{
+    return static_cast<WeEngine*>(WeScriptCheckObject(L, "WeEngine"));
+}
+
+int EngineFreeAll(lua_State* L)
+{
+    CheckEngine(L)->FreeAll();
+    return 0;
+}
+
+int EngineBeginFixedLoading(lua_State* L)
+{
+    CheckEngine(L);
+    WeBeginFixedLoading();
+    return 0;
+}
+
+int EngineEndFixedLoading(lua_State* L)
+{
+    CheckEngine(L);
+    WeEndFixedLoading();
+    return 0;
+}
+
+WeInput* CheckInput(lua_State* L)
+{
+    return static_cast<WeInput*>(WeScriptCheckObject(L, "WeInput"));
+}
+
+template <int32_t WeInput::*Field> int InputNumber(lua_State* L)
+{
+    lua_pushnumber(L, CheckInput(L)->*Field);
+    return 1;
+}
+
+template <bool WeInput::*Field> int InputModifier(lua_State* L)
+{
+    lua_pushboolean(L, CheckInput(L)->*Field);
+    return 1;
+}
+
+int InputSomethingClicked(lua_State* L)
+{
+    lua_pushboolean(L, CheckInput(L)->SomethingClicked());
+    return 1;
+}
+
+// A query or consumption of one key or button; the index is checked before the input sees it.
+template <auto Operation, int32_t Count> int InputButton(lua_State* L)
+{
+    WeInput* in = CheckInput(L);
+    const int32_t index = WeScriptCheckIndex(L, 2, Count);
+    lua_pushboolean(L, (in->*Operation)(index));
+    return 1;
+}
+
+struct InputMember
+{
+    const char* name;
+    WeScriptMember kind;
+    lua_CFunction function;
+};
+
+const InputMember kInputMembers[] = {
+    {"MouseX", WeScriptMember::Getter, InputNumber<&WeInput::cursorX>},
+    {"MouseY", WeScriptMember::Getter, InputNumber<&WeInput::cursorY>},
+    {"MouseMovedX", WeScriptMember::Getter, InputNumber<&WeInput::mouseMovedX>},
+    {"MouseMovedY", WeScriptMember::Getter, InputNumber<&WeInput::mouseMovedY>},
+    {"MouseMovedZ", WeScriptMember::Getter, InputNumber<&WeInput::mouseMovedZ>},
+    {"JoyMovedX", WeScriptMember::Getter, InputNumber<&WeInput::joyX>},
+    {"JoyMovedY", WeScriptMember::Getter, InputNumber<&WeInput::joyY>},
+    {"JoyMovedZ", WeScriptMember::Getter, InputNumber<&WeInput::joyZ>},
+    {"AltPressed", WeScriptMember::Getter, InputModifier<&WeInput::alt>},
+    {"CtrlPressed", WeScriptMember::Getter, InputModifier<&WeInput::ctrl>},
+    {"ShiftPressed", WeScriptMember::Getter, InputModifier<&WeInput::shift>},
+    {"SomethingClicked", WeScriptMember::Getter, InputSomethingClicked},
+    {"KeyPressed", WeScriptMember::Method, InputButton<&WeInput::KeyPressed, WeInput::kKeyCount>},
+    {"KeyClicked", WeScriptMember::Method, InputButton<&WeInput::KeyClicked, WeInput::kKeyCount>},
+    {"UseKeyClicked", WeScriptMember::Method, InputButton<&WeInput::UseKeyClicked, WeInput::kKeyCount>},
+    {"UseKeyPressed", WeScriptMember::Method, InputButton<&WeInput::UseKeyPressed, WeInput::kKeyCount>},
+    {"MousePressed", WeScriptMember::Method, InputButton<&WeInput::MousePressed, WeInput::kMouseButtonCount>},
+    {"MouseClicked", WeScriptMember::Method, InputButton<&WeInput::MouseClicked, WeInput::kMouseButtonCount>},
+    {"UseMouseClicked", WeScriptMember::Method,
+     InputButton<&WeInput::UseMouseClicked, WeInput::kMouseButtonCount>},
+    {"UseMousePressed", WeScriptMember::Method,
+     InputButton<&WeInput::UseMousePressed, WeInput::kMouseButtonCount>},
+    {"JoyPressed", WeScriptMember::Method, InputButton<&WeInput::JoyPressed, WeInput::kJoyButtonCount>},
+    {"JoyClicked", WeScriptMember::Method, InputButton<&WeInput::JoyClicked, WeInput::kJoyButtonCount>},
+    {"UseJoyClicked", WeScriptMember::Method, InputButton<&WeInput::UseJoyClicked, WeInput::kJoyButtonCount>},
+    {"UseJoyPressed", WeScriptMember::Method, InputButton<&WeInput::UseJoyPressed, WeInput::kJoyButtonCount>},
+};
 } // namespace
 
 void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance)
@@ -40,4 +135,21 @@ void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance)
     registry.RegisterMember("WeTimer", "AbsoluteTime", WeScriptMember::Getter, TimerAbsoluteTime);
     registry.RegisterFunction("log", Log);
     registry.RegisterInstance("timer", "WeTimer", instance);
+}
+
+void WeRegisterEngineScript(WeScriptRegistry& registry, WeEngine* instance)
+{
+    registry.RegisterMember("WeEngine", "FreeAll", WeScriptMember::Method, EngineFreeAll);
+    registry.RegisterMember("WeEngine", "BeginFixedLoading", WeScriptMember::Method, EngineBeginFixedLoading);
+    registry.RegisterMember("WeEngine", "EndFixedLoading", WeScriptMember::Method, EngineEndFixedLoading);
+    registry.RegisterInstance("engine", "WeEngine", instance);
+}
+
+void WeRegisterInputScript(WeScriptRegistry& registry, WeInput* instance)
+{
+    for (const InputMember& member : kInputMembers)
+    {
+        registry.RegisterMember("WeInput", member.name, member.kind, member.function);
+    }
+    registry.RegisterInstance("input", "WeInput", instance);
 }

@@ -2,6 +2,8 @@
 
 #include "WeScript.h"
 
+class WeEngine;
+class WeInput;
 class WeTimer;
 
 // The script classes of the engine's core objects, with the natives behind their members.
@@ -10,3 +12,12 @@ class WeTimer;
 // Class "WeTimer" (getters "DeltaTime", "ElapsedTime", "AbsoluteTime"), the global "timer"
 // and the function "log", which accepts anything and does nothing.
 void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance);
+
+// Class "WeEngine" (methods "FreeAll", "BeginFixedLoading", "EndFixedLoading") and the
+// global "engine".
+void WeRegisterEngineScript(WeScriptRegistry& registry, WeEngine* instance);
+
+// Class "WeInput" and the global "input": getters of the cursor, the movements, the modifiers
+// and "SomethingClicked"; methods taking a key (0-255), mouse button (0-7) or controller
+// button (0-127), each returning a bool. A number outside its range is a script error.
+void WeRegisterInputScript(WeScriptRegistry& registry, WeInput* instance);

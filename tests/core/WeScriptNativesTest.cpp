@@ -1,6 +1,9 @@
 #include "WeScriptNatives.h"
 
 #include "ScriptChunk.h"
+#include "WeEngine.h"
+#include "WeEngineParts.h"
+#include "WeInput.h"
 #include "WeTimer.h"
 
 #include <gtest/gtest.h>
@@ -70,5 +73,165 @@ TEST_F(TimerScriptTest, LogAcceptsAnythingAndReturnsNothing)
 {
     EXPECT_EQ(Eval("select('#', log())"), "0");
     EXPECT_EQ(Eval("select('#', log(1, 'two', {}, nil, timer))"), "0");
+}
+
+// Stands in for every subsystem; only the resource frees are recorded.
+class FreeRecordingParts : public WeEngineParts
+{
+public:
+    void FillRandomTable() override {}
+    void InitializeCom() override {}
+    bool CreateDirect3D() override { return true; }
+    void LoadLanguages() override {}
+    void ReleaseDirect3D() override {}
+    void UninitializeCom() override {}
+    void StartTimer() override {}
+    bool InitRenderDevice(const WeAppWindow&, const WeString&, const WeEngineSettings&) override
+    {
+        return true;
+    }
+    bool InitAudio() override { return true; }
+    bool InitInput() override { return true; }
+    bool InitPhysics(const WeEngineSettings&) override { return true; }
+    void InitUI() override {}
+    void LoadScreenshotFont() override {}
+    int32_t CheckDevice() override { return 0; }
+    void BeginInputFrame() override {}
+    void PollInput() override {}
+    void UpdateAudio() override {}
+    void ClearDebugLines() override {}
+    void FetchPhysics() override {}
+    void AddPhysicsLines() override {}
+    void ProcessUIEvents() override {}
+    void UpdateUI() override {}
+    void UpdateTimer() override {}
+    void StartPhysicsStep() override {}
+    void LimitFrameRate() override {}
+    void RenderFrame() override {}
+    void LeavePhases() override {}
+    void DeleteRenderTargetsAndShaders() override {}
+    void FreeResources(bool forced) override { frees.push_back(forced); }
+    void ShutdownPhysics() override {}
+    void ShutdownAudio() override {}
+    void ShutdownRenderDevice() override {}
+    void ShutdownInput() override {}
+    void StopTimer() override {}
+    void ShutdownUI() override {}
+    bool ChangeDisplayMode() override { return true; }
+    bool SaveScreenshot(const WeString&) override { return true; }
+
+    std::vector<bool> frees;
+};
+
+class EngineScriptTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        scriptEngine.SetParts(&parts);
+        WeRegisterEngineScript(registry, &scriptEngine);
+        fixedBefore = fixedLoadingCount;
+    }
+    void TearDown() override { fixedLoadingCount = fixedBefore; }
+
+    std::string Run(const std::string& chunk) { return RunChunk(registry.State(), chunk); }
+
+    WeScriptRegistry registry;
+    FreeRecordingParts parts;
+    WeEngine scriptEngine;
+    int32_t fixedBefore = 0;
+};
+
+TEST_F(EngineScriptTest, FreeAllFreesTheResourcesThatAreNotFixed)
+{
+    EXPECT_EQ(Run("engine:FreeAll()"), "");
+    EXPECT_EQ(parts.frees, std::vector<bool>({false}));
+}
+
+TEST_F(EngineScriptTest, FixedLoadingNestsAndMayGoNegative)
+{
+    EXPECT_EQ(Run("engine:BeginFixedLoading() engine:BeginFixedLoading() engine:EndFixedLoading()"), "");
+    EXPECT_EQ(fixedLoadingCount, fixedBefore + 1);
+    EXPECT_EQ(Run("engine:EndFixedLoading() engine:EndFixedLoading()"), "");
+    EXPECT_EQ(fixedLoadingCount, fixedBefore - 1);
+    EXPECT_FALSE(WeIsFixedLoading());
+}
+
+TEST_F(EngineScriptTest, EngineMethodsRejectOtherObjects)
+{
+    EXPECT_NE(Run("engine.FreeAll({})").find("WeEngine object expected"), std::string::npos);
+    EXPECT_NE(Run("engine.BeginFixedLoading()").find("WeEngine object expected"), std::string::npos);
+    EXPECT_EQ(fixedLoadingCount, fixedBefore);
+    EXPECT_TRUE(parts.frees.empty());
+}
+
+class InputScriptTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { WeRegisterInputScript(registry, &scriptInput); }
+
+    std::string Eval(const std::string& expression) { return EvalChunk(registry.State(), expression); }
+    std::string Run(const std::string& chunk) { return RunChunk(registry.State(), chunk); }
+
+    WeScriptRegistry registry;
+    WeInput scriptInput;
+};
+
+TEST_F(InputScriptTest, GettersReadTheCursorMovementsAndModifiers)
+{
+    scriptInput.cursorX = 320;
+    scriptInput.cursorY = 200;
+    scriptInput.mouseMovedZ = -120;
+    scriptInput.joyY = 32767;
+    scriptInput.shift = true;
+    EXPECT_EQ(
+        Eval("input.MouseX .. ',' .. input.MouseY .. ',' .. input.MouseMovedZ .. ',' .. input.JoyMovedY"),
+        "320,200,-120,32767");
+    EXPECT_EQ(Eval("input.ShiftPressed"), "true");
+    EXPECT_EQ(Eval("input.AltPressed"), "false");
+    EXPECT_EQ(Eval("input.SomethingClicked"), "false");
+}
+
+TEST_F(InputScriptTest, WritingAReadOnlyPropertyChangesNothingInTheEngine)
+{
+    scriptInput.cursorX = 5;
+    EXPECT_EQ(Run("input.MouseX = 99"), "");
+    EXPECT_EQ(scriptInput.cursorX, 5);
+    EXPECT_EQ(Eval("input.MouseX"), "99");
+}
+
+TEST_F(InputScriptTest, ClicksAreQueriedAndConsumed)
+{
+    scriptInput.keysDown[30] = scriptInput.keysClicked[30] = 1;
+    scriptInput.mouseClicked[7] = 1;
+    scriptInput.clickedCount = 2;
+    EXPECT_EQ(Eval("input:KeyPressed(30) and input:KeyClicked(30) and input.SomethingClicked"), "true");
+    EXPECT_EQ(Eval("input:KeyClicked(31)"), "false");
+    EXPECT_EQ(Eval("input:UseKeyClicked(30)"), "true");
+    EXPECT_EQ(Eval("input:UseKeyClicked(30)"), "false");
+    EXPECT_EQ(scriptInput.clickedCount, 1);
+    EXPECT_EQ(Eval("input:UseKeyPressed(30)"), "true");
+    EXPECT_EQ(scriptInput.keysDown[30], 0);
+    EXPECT_EQ(Eval("input:MouseClicked(7)"), "true");
+    EXPECT_EQ(Eval("input:UseMouseClicked(7)"), "true");
+    EXPECT_EQ(Eval("input.SomethingClicked"), "false");
+}
+
+TEST_F(InputScriptTest, IndicesOutsideTheirTablesAreScriptErrors)
+{
+    scriptInput.keysClicked[255] = 1;
+    scriptInput.clickedCount = 1;
+    EXPECT_EQ(Eval("input:KeyClicked(255)"), "true");
+    for (const char* call :
+         {"KeyPressed(256)", "KeyClicked(-1)", "UseKeyClicked(1e9)", "UseKeyPressed(0.5)", "MousePressed(8)",
+          "UseMousePressed(-1)", "MouseClicked(8)", "JoyPressed(128)", "UseJoyClicked(200)",
+          "JoyClicked('x')", "UseJoyPressed()", "UseMouseClicked(0/0)"})
+    {
+        const std::string error = Run(std::string("input:") + call);
+        EXPECT_NE(error.find("bad argument"), std::string::npos) << call << ": " << error;
+    }
+    EXPECT_EQ(scriptInput.clickedCount, 1);
+    EXPECT_EQ(Eval("input:JoyPressed(127)"), "false");
+    EXPECT_NE(Run("input.KeyPressed(timer, 1)").find("WeInput object expected"), std::string::npos);
 }
 } // namespace

@@ -3,6 +3,7 @@
 // input. Whatever the bytes, reading ends in loaded data or a clean rejection, and what
 // loads saves and loads again to the same data.
 #include "MivoUserData.h"
+#include "WeTimer.h"
 
 #include <cstdio>
 #include <string>
@@ -27,11 +28,21 @@ void WriteInput(const std::string& path, const uint8_t* data, size_t size)
 }
 } // namespace
 
+// The engine's globals are not part of this target: the random generator's timer stands alone
+// and the engine never shuts down here.
+WeTimer timer;
+
+bool MivoEngineHasShutDown()
+{
+    return false;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    static const std::string folder = [] {
+    static const std::string folder = []
+    {
         char pattern[] = "/tmp/we_fuzz_player_XXXXXX";
         return std::string(mkdtemp(pattern) ? pattern : "/tmp");
     }();

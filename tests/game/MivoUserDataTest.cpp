@@ -1,6 +1,8 @@
 #include "MivoUserData.h"
 
 #include "PlayerFileBytes.h"
+#include "WeConfig.h"
+#include "WeEngine.h"
 #include "WeRandom.h"
 #include "core/TempFolder.h"
 
@@ -97,6 +99,64 @@ TEST_F(UserDataTest, EveryQuestSlotDealsEachMapOfItsRegionAtMostOnce)
         EXPECT_EQ(maps.size(), 20u) << slot;
     }
     EXPECT_EQ(user.quest.regions[2][3].orderNumber, 3);
+}
+
+// The first 20 maps of the quest and the ladder come from the configuration.
+class RemapTest : public UserDataTest
+{
+protected:
+    void SetUp() override
+    {
+        UserDataTest::SetUp();
+        for (int32_t n = 1; n <= 20; ++n)
+        {
+            WeString key = "Mivo.Remap.Map1";
+            key.AppendInt(n, 3);
+            int32_t& value = WeConfig::GetInt(key, 0);
+            saved[n - 1] = value;
+            value = 5000 + n;
+        }
+    }
+    void TearDown() override
+    {
+        for (int32_t n = 1; n <= 20; ++n)
+        {
+            WeString key = "Mivo.Remap.Map1";
+            key.AppendInt(n, 3);
+            WeConfig::GetInt(key, 0) = saved[n - 1];
+        }
+    }
+
+    int32_t saved[20] = {};
+};
+
+TEST_F(RemapTest, TheFirstQuestSlotAndLadderLevelsHoldTheRemappedMaps)
+{
+    const MivoUser& user = Player(MivoModeQuest);
+    for (int32_t c = 0; c < kMivoCitiesPerRegion; ++c)
+    {
+        for (int32_t m = 0; m < kMivoMapsPerCity; ++m)
+        {
+            EXPECT_EQ(user.quest.regions[0][c].maps[m].mapId, 5001 + 4 * c + m);
+        }
+    }
+    for (int32_t i = 0; i < 20; ++i)
+    {
+        EXPECT_EQ(user.skill.ladder[i].mapId, 5001 + i);
+    }
+    EXPECT_EQ(user.skill.ladder[20].mapId / 1000, 2);
+}
+
+TEST_F(UserDataTest, NothingIsSavedOnceTheEngineHasShutDown)
+{
+    store.CreateUser("Ana");
+    const bool wasShutDown = engine.shutDown;
+    engine.shutDown = true;
+    store.SaveUsers();
+    engine.shutDown = wasShutDown;
+    EXPECT_TRUE(TempFolder::ReadBytes(folder / "users.dat").empty());
+    ASSERT_TRUE(store.SaveUsers());
+    EXPECT_FALSE(TempFolder::ReadBytes(folder / "users.dat").empty());
 }
 
 TEST_F(UserDataTest, TheSkillLadderHoldsEveryMapOfEveryLaterRegionOnce)

@@ -1,0 +1,8 @@
+#include "MivoUserData.h"
+
+#include "WeEngine.h"
+
+bool MivoEngineHasShutDown()
+{
+    return engine.shutDown;
+}
