@@ -1,6 +1,7 @@
 #include "WeConfig.h"
 
 #include "WeFileStream.h"
+#include "WeVirtualFileSystem.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -283,7 +284,12 @@ void WeConfig::StoreFileValue(const WeString& key, const WeString& value)
 void WeConfig::Load(const WeString& name)
 {
     if (name.IsEmpty())
-        return; // the main files are listed by the package file system, which hands them to LoadMainFiles
+    {
+        WeList<WeString> fileNames;
+        WeVirtualFileSystem::GetFileSystem()->GetFiles(fileNames, "Config", "Main", WeAssetType::Config);
+        LoadMainFiles(fileNames);
+        return;
+    }
     const WeString rest = name.Substring(1, name.GetLength());
     if (name[0] == '*')
         LoadDiskFile(name, rest + ".ini");
@@ -301,11 +307,10 @@ void WeConfig::LoadText(const WeString& name, const char* bytes, size_t count)
     parser.Finish();
 }
 
-void WeConfig::LoadMainFiles(const WeList<WeString>& assetNames)
+void WeConfig::LoadMainFiles(const WeList<WeString>& fileNames)
 {
-    for (const WeString& assetName : assetNames)
+    for (const WeString& fileName : fileNames)
     {
-        const WeString fileName = assetName.GetRemainder('.', 2);
         if (fileName.IsEmpty() || EqualsIgnoringCase(fileName, "debug") ||
             EqualsIgnoringCase(fileName, "Editor"))
             continue;
@@ -313,22 +318,34 @@ void WeConfig::LoadMainFiles(const WeList<WeString>& assetNames)
     }
 }
 
-void WeConfig::LoadDiskFile(const WeString& name, const WeString& path)
+void WeConfig::LoadStream(const WeString& name, WeFileStream& stream)
 {
-    WeFileStream stream;
-    if (!stream.Open(path))
-        return;
     Store();
     WeConfigParser parser(name);
     char chunk[16384];
     for (int64_t read; (read = stream.Read(chunk, sizeof chunk)) > 0;)
         parser.Feed(chunk, static_cast<size_t>(read));
     parser.Finish();
-    stream.Close();
 }
 
-// Package entries are read through the virtual file system, which is not part of this store.
-void WeConfig::LoadPackageEntry(const WeString& /*name*/, const WeString& /*assetName*/) {}
+void WeConfig::LoadDiskFile(const WeString& name, const WeString& path)
+{
+    WeFileStream stream;
+    if (stream.Open(path))
+        LoadStream(name, stream);
+}
+
+// The package stream is shared: the whole entry is read before anything else opens an asset, and
+// the store (whose creation reads the main files) exists before the entry is opened.
+void WeConfig::LoadPackageEntry(const WeString& name, const WeString& assetName)
+{
+    Store();
+    WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    if (!files->Open(assetName, WeAssetType::Config))
+        return;
+    LoadStream(name, files->GetStream());
+    files->Close();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Keys

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+class WeFileStream;
+
 // The record of one key.
 struct WeConfigEntry
 {
@@ -128,6 +130,7 @@ private:
     static WeConfig& Store();
     // Stores a value read from a file and tells the listeners when it changed.
     static void StoreFileValue(const WeString& key, const WeString& value);
+    static void LoadStream(const WeString& name, WeFileStream& stream);
     static void LoadDiskFile(const WeString& name, const WeString& path);
     static void LoadPackageEntry(const WeString& name, const WeString& assetName);
 
