@@ -87,3 +87,17 @@ TEST(MapDatabase, ResetBeforeAReloadDropsWhatTheFileNoLongerHolds)
     EXPECT_EQ(reloaded->tables[0]->Cell(1, 1)->top, nullptr);
     EXPECT_NE(reloaded->tables[0]->Cell(2, 2)->top, nullptr);
 }
+
+TEST(MapDatabase, ShippedRegionOneLoadsFromThePackage)
+{
+    const auto database = MivoMapDatabase::Load(MivoMapDatabase::FileName(1));
+    EXPECT_EQ(database->name, "Region 1");
+    ASSERT_EQ(database->tables.size(), 20u);
+    EXPECT_EQ(database->Table(1)->name, "First Steps");
+    EXPECT_TRUE(database->problems.empty());
+    // A reload builds the same tables again, nothing doubled from the first load.
+    const auto again = MivoMapDatabase::Load("db001");
+    ASSERT_EQ(again->tables.size(), 20u);
+    EXPECT_EQ(again->Table(20)->tracks.size(), database->Table(20)->tracks.size());
+    EXPECT_EQ(again->Table(20)->groups.size(), database->Table(20)->groups.size());
+}

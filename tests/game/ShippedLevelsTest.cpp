@@ -1,4 +1,4 @@
-// Every level database shipped in data/: read through the configuration store, each table is
+// Every level database shipped in data/: loaded from the package, each table is
 // well formed and its listed solution plays to a won board through the rules and the events.
 #include "BoardFixture.h"
 
@@ -6,8 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace
@@ -18,7 +16,8 @@ std::filesystem::path ConfigFolder()
     return std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
 }
 
-// The shipped databases by configuration name ("db001"), read from their files.
+// The shipped databases by configuration name ("db001"): every "db*.ini" of data/, loaded the
+// way a level load does, from the package built out of data/.
 std::map<std::string, std::unique_ptr<MivoMapDatabase>> ReadShippedDatabases()
 {
     std::map<std::string, std::unique_ptr<MivoMapDatabase>> databases;
@@ -26,16 +25,8 @@ std::map<std::string, std::unique_ptr<MivoMapDatabase>> ReadShippedDatabases()
     for (const auto& entry : std::filesystem::directory_iterator(ConfigFolder(), error))
     {
         const std::string name = entry.path().stem().string();
-        if (name.rfind("db", 0) != 0 || entry.path().extension() != ".ini")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        WeConfig::ResetValues(WeString(name.c_str()) + ".");
-        WeConfig::LoadText(name.c_str(), text.data(), text.size());
-        auto database = std::make_unique<MivoMapDatabase>();
-        database->key = name.c_str();
-        database->Read();
-        databases[name] = std::move(database);
+        if (name.rfind("db", 0) == 0 && entry.path().extension() == ".ini")
+            databases[name] = MivoMapDatabase::Load(name.c_str());
     }
     return databases;
 }
