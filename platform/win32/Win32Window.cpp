@@ -681,6 +681,8 @@ LRESULT DefWindowProcA(HWND window, uint32_t message, WPARAM wParam, LPARAM)
         SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     else if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
         SendMessageA(window, WM_CLOSE, 0, 0);
+    else if (message == WM_SYSCOMMAND && ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER))
+        SDL_EnableScreenSaver(); // the request is granted: the screen saver may start
     return 0;
 }
 

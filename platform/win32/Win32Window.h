@@ -201,7 +201,8 @@ LRESULT DispatchMessageA(const MSG* message);
 LRESULT SendMessageA(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 bool PostMessageA(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int32_t exitCode);
-// The default handling: Alt+F4 asks to close, a close destroys the window, the rest does nothing.
+// The default handling: Alt+F4 asks to close, a close destroys the window, a screen-saver or
+// monitor-power request lets the screen saver run again (windows keep it off), the rest does nothing.
 LRESULT DefWindowProcA(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 
 uint32_t GetLastError();
