@@ -1,0 +1,391 @@
+#include "RecordingEngineParts.h"
+
+#include "WeAppWindow.h"
+#include "WeInput.h"
+#include "WeUIMain.h"
+#include "win32/Win32Cursor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace dinput;
+
+namespace
+{
+
+// What a scripted device reports: its state now, the result of its next reads, and a record
+// of the calls it got.
+struct DeviceScript
+{
+    uint8_t state[sizeof(DIJOYSTATE2) > 256 ? sizeof(DIJOYSTATE2) : 256] = {};
+    std::vector<HRESULT> nextResults; // consumed first to last; DI_OK once empty
+    std::vector<std::string> calls;
+    uint32_t cooperativeFlags = 0;
+    bool failCreation = false;
+};
+
+class ScriptedDevice : public IDirectInputDevice8A
+{
+public:
+    explicit ScriptedDevice(DeviceScript& script) : script(script) {}
+    HRESULT SetDataFormat(DataFormat) override { return Call("SetDataFormat"); }
+    HRESULT SetCooperativeLevel(win32::HWND, uint32_t flags) override
+    {
+        script.cooperativeFlags = flags;
+        return Call("SetCooperativeLevel");
+    }
+    HRESULT SetBufferSize(uint32_t) override { return Call("SetBufferSize"); }
+    HRESULT Acquire() override { return Call("Acquire"); }
+    HRESULT Unacquire() override { return Call("Unacquire"); }
+    HRESULT GetDeviceState(uint32_t size, void* data) override
+    {
+        script.calls.push_back("GetDeviceState");
+        HRESULT result = DI_OK;
+        if (!script.nextResults.empty())
+        {
+            result = script.nextResults.front();
+            script.nextResults.erase(script.nextResults.begin());
+        }
+        if (!Failed(result))
+            std::memcpy(data, script.state, size);
+        return result;
+    }
+
+private:
+    HRESULT Call(const char* name)
+    {
+        script.calls.push_back(name);
+        return DI_OK;
+    }
+    DeviceScript& script;
+};
+
+struct InputScript
+{
+    bool failCreation = false;
+    bool controllerAttached = false;
+    DeviceScript keyboard, mouse, controller;
+};
+
+class ScriptedDirectInput : public IDirectInput8A
+{
+public:
+    explicit ScriptedDirectInput(InputScript& script) : script(script) {}
+    HRESULT CreateDevice(const GUID& guid, std::unique_ptr<IDirectInputDevice8A>* created) override
+    {
+        DeviceScript& device = guid == GUID_SysKeyboard ? script.keyboard
+                               : guid == GUID_SysMouse  ? script.mouse
+                                                        : script.controller;
+        if (device.failCreation)
+            return DIERR_DEVICENOTREG;
+        *created = std::make_unique<ScriptedDevice>(device);
+        return DI_OK;
+    }
+    HRESULT EnumDevices(uint32_t, LPDIENUMDEVICESCALLBACKA callback, void* reference, uint32_t) override
+    {
+        if (script.controllerAttached)
+        {
+            const DIDEVICEINSTANCEA instance{{kGameControllerDevice, 0}, "Pad"};
+            callback(&instance, reference);
+        }
+        return DI_OK;
+    }
+
+private:
+    InputScript& script;
+};
+
+class Input : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        InstallBackEnd([this](std::unique_ptr<IDirectInput8A>* created) {
+            if (script.failCreation)
+                return DIERR_DEVICENOTREG;
+            *created = std::make_unique<ScriptedDirectInput>(script);
+            return DI_OK;
+        });
+        uiMain.Init();
+        // The global input keeps its arrays between tests: two empty frames clear them.
+        input.BeginFrame();
+        input.BeginFrame();
+    }
+
+    void TearDown() override
+    {
+        input.Shutdown();
+        InstallBackEnd(nullptr);
+        uiMain.Shutdown();
+    }
+
+    void Frame()
+    {
+        input.BeginFrame();
+        input.Poll();
+    }
+
+    void Key(uint8_t code, bool down) { script.keyboard.state[code] = down ? 0x80 : 0; }
+    void Button(int32_t button, bool down)
+    {
+        reinterpret_cast<DIMOUSESTATE2*>(script.mouse.state)->rgbButtons[button] = down ? 0x80 : 0;
+    }
+
+    std::vector<WeUIInputEvent> Drain()
+    {
+        std::vector<WeUIInputEvent> events;
+        for (const WeUIInputEvent& event : uiMain.GetInputQueue())
+            events.push_back(event);
+        uiMain.ProcessEvents();
+        return events;
+    }
+
+    RecordingEngineScope scope;
+    InputScript script;
+};
+
+TEST_F(Input, EachFailingStartStepLeavesItsOwnText)
+{
+    script.failCreation = true;
+    EXPECT_FALSE(input.Init(nullptr, true));
+    EXPECT_EQ(engine.lastError, "Error: Cannot initialize DirectInput");
+    script.failCreation = false;
+    script.keyboard.failCreation = true;
+    EXPECT_FALSE(input.Init(nullptr, true));
+    EXPECT_EQ(engine.lastError, "Error: Cannot create keyboard device");
+    EXPECT_EQ(input.directInput, nullptr);
+    script.keyboard.failCreation = false;
+    script.mouse.failCreation = true;
+    EXPECT_FALSE(input.Init(nullptr, true));
+    EXPECT_EQ(engine.lastError, "Error: Cannot create mouse device");
+    EXPECT_EQ(input.keyboard, nullptr);
+    EXPECT_FALSE(input.initialised);
+}
+
+TEST_F(Input, TheDevicesGetTheirFormatsLevelsAndAcquisition)
+{
+    ASSERT_TRUE(input.Init(nullptr, true));
+    EXPECT_EQ(input.controller, nullptr); // none attached, no error
+    const std::vector<std::string> expected{"SetDataFormat", "SetCooperativeLevel", "SetBufferSize", "Acquire"};
+    EXPECT_EQ(script.keyboard.calls, expected);
+    EXPECT_EQ(script.keyboard.cooperativeFlags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY);
+    EXPECT_EQ(script.mouse.cooperativeFlags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    EXPECT_TRUE(input.Init(nullptr, true)); // already: nothing more
+    EXPECT_EQ(script.keyboard.calls.size(), expected.size());
+    input.Shutdown();
+    EXPECT_EQ(script.keyboard.calls.back(), "Unacquire");
+    engine.settings.keyboardFlag = true;
+    ASSERT_TRUE(input.Init(nullptr, false));
+    EXPECT_EQ(script.keyboard.cooperativeFlags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+}
+
+TEST_F(Input, AHeldKeyIsClickedInItsFirstFrameOnlyAndPostedOnItsChanges)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Key(DIK_A, true);
+    Frame();
+    EXPECT_TRUE(input.KeyPressed(DIK_A));
+    EXPECT_TRUE(input.KeyClicked(DIK_A));
+    EXPECT_TRUE(input.SomethingClicked());
+    std::vector<WeUIInputEvent> posted = Drain();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[0].kind, WeUIInputKind::KeyDown);
+    EXPECT_EQ(posted[0].a, DIK_A);
+    EXPECT_EQ(posted[1].kind, WeUIInputKind::MouseMove); // every frame, after the keys
+    Frame();
+    EXPECT_TRUE(input.KeyPressed(DIK_A));
+    EXPECT_FALSE(input.KeyClicked(DIK_A));
+    EXPECT_FALSE(input.SomethingClicked());
+    EXPECT_EQ(Drain().size(), 1u); // the move alone
+    Key(DIK_A, false);
+    Frame();
+    posted = Drain();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[0].kind, WeUIInputKind::KeyUp);
+    EXPECT_FALSE(input.KeyClicked(DIK_A));
+}
+
+TEST_F(Input, KeysArePostedInCodeOrderAndModifiersTakeEitherSide)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Key(DIK_RMENU, true);
+    Key(DIK_RSHIFT, true);
+    Key(DIK_Q, true);
+    Frame();
+    EXPECT_TRUE(input.alt);
+    EXPECT_TRUE(input.shift);
+    EXPECT_FALSE(input.ctrl);
+    const std::vector<WeUIInputEvent> posted = Drain();
+    ASSERT_EQ(posted.size(), 4u);
+    EXPECT_EQ(posted[0].a, DIK_Q);
+    EXPECT_EQ(posted[1].a, DIK_RSHIFT);
+    EXPECT_EQ(posted[2].a, DIK_RMENU);
+    EXPECT_EQ(input.clickedCount, 3);
+}
+
+TEST_F(Input, AButtonIsClickedWhenItIsReleased)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Button(0, true);
+    Button(1, true);
+    Frame();
+    EXPECT_TRUE(input.MousePressed(0));
+    EXPECT_FALSE(input.MouseClicked(0));
+    std::vector<WeUIInputEvent> posted = Drain();
+    ASSERT_EQ(posted.size(), 2u); // the move, then the left button; the right one is masked
+    EXPECT_EQ(posted[1].kind, WeUIInputKind::MouseDown);
+    EXPECT_EQ(posted[1].a, 0);
+    Button(0, false);
+    Button(1, false);
+    Frame();
+    EXPECT_TRUE(input.MouseClicked(0));
+    EXPECT_TRUE(input.MouseClicked(1));
+    posted = Drain();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[1].kind, WeUIInputKind::MouseUp);
+}
+
+TEST_F(Input, MovementAndTheWheelAreThisFramesOnly)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    auto* mouse = reinterpret_cast<DIMOUSESTATE2*>(script.mouse.state);
+    mouse->lX = 4;
+    mouse->lY = -2;
+    mouse->lZ = 240;
+    Frame();
+    EXPECT_EQ(input.mouseMovedX, 4);
+    EXPECT_EQ(input.mouseMovedY, -2);
+    EXPECT_EQ(input.mouseMovedZ, 240);
+    EXPECT_EQ(Drain()[0].c, 240);
+    input.BeginFrame();
+    EXPECT_EQ(input.mouseMovedX, 0);
+    EXPECT_EQ(input.mouseMovedZ, 0);
+}
+
+TEST_F(Input, AClickIsConsumedOnceAndIndicesOutsideTheArraysChangeNothing)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Key(DIK_SPACE, true);
+    Frame();
+    EXPECT_EQ(input.clickedCount, 1);
+    EXPECT_TRUE(input.UseKeyClicked(DIK_SPACE));
+    EXPECT_FALSE(input.UseKeyClicked(DIK_SPACE));
+    EXPECT_EQ(input.clickedCount, 0);
+    EXPECT_FALSE(input.SomethingClicked());
+    for (const int32_t index : {-1, 256, 1000})
+    {
+        EXPECT_FALSE(input.UseKeyClicked(index));
+        EXPECT_FALSE(input.KeyPressed(index));
+        EXPECT_FALSE(input.UseKeyPressed(index));
+    }
+    EXPECT_FALSE(input.UseMouseClicked(8));
+    EXPECT_FALSE(input.MouseClicked(-1));
+    EXPECT_FALSE(input.UseJoyClicked(128));
+    EXPECT_FALSE(input.JoyPressed(128));
+    EXPECT_EQ(input.clickedCount, 0);
+    EXPECT_TRUE(input.UseKeyPressed(DIK_SPACE));
+    EXPECT_FALSE(input.KeyPressed(DIK_SPACE));
+}
+
+TEST_F(Input, PrintScreenTakesAScreenshotAndIsNotLeftClicked)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Key(DIK_SYSRQ, true);
+    Frame();
+    EXPECT_FALSE(input.KeyClicked(DIK_SYSRQ));
+    EXPECT_FALSE(input.SomethingClicked());
+    ASSERT_EQ(scope.parts.log.size(), 1u);
+    EXPECT_EQ(scope.parts.log[0].rfind("SaveScreenshot Screenshot-", 0), 0u);
+}
+
+TEST_F(Input, ALostKeyboardIsReacquiredAndReadAfreshSoHeldKeysOfThePastAreNotClicked)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Key(DIK_LMENU, true);
+    Key(DIK_TAB, true);
+    Frame(); // Alt+Tab, then the focus goes
+    input.BeginFrame();
+    Key(DIK_LMENU, false);
+    Key(DIK_TAB, false);
+    script.keyboard.calls.clear();
+    script.keyboard.nextResults = {DIERR_INPUTLOST};
+    Frame();
+    EXPECT_EQ(script.keyboard.calls, (std::vector<std::string>{"GetDeviceState", "Unacquire"}));
+    EXPECT_FALSE(input.KeyPressed(DIK_LMENU));
+    EXPECT_TRUE(input.keyboardLost);
+    script.keyboard.calls.clear();
+    script.keyboard.nextResults = {DIERR_NOTACQUIRED};
+    Frame();
+    EXPECT_EQ(script.keyboard.calls, (std::vector<std::string>{"GetDeviceState", "Acquire", "GetDeviceState"}));
+    EXPECT_FALSE(input.keyboardLost);
+    EXPECT_FALSE(input.KeyClicked(DIK_LMENU));
+    EXPECT_FALSE(input.KeyClicked(DIK_TAB));
+    EXPECT_FALSE(input.SomethingClicked());
+}
+
+TEST_F(Input, ReacquireReportsWhetherEveryReadNowCounts)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    HRESULT keyboardResult = DIERR_NOTACQUIRED, mouseResult = DI_OK, controllerResult = -1;
+    EXPECT_FALSE(input.ReacquireDevices(&keyboardResult, &mouseResult, &controllerResult)); // no controller
+    EXPECT_EQ(keyboardResult, DI_OK);
+}
+
+TEST_F(Input, UnfocusedFramesClearTheKeysSoAHeldKeyIsClickedAgainOnReturn)
+{
+    ASSERT_TRUE(input.Init(nullptr, false));
+    Key(DIK_W, true);
+    Frame();
+    input.BeginFrame(); // a frame without the focus
+    EXPECT_FALSE(input.KeyPressed(DIK_W));
+    EXPECT_FALSE(input.SomethingClicked()); // the cleared click is not counted any more
+    Frame();
+    EXPECT_TRUE(input.KeyClicked(DIK_W));
+}
+
+TEST_F(Input, TheControllerGivesAxesAndButtonsAndItsAxesRestCentred)
+{
+    script.controllerAttached = true;
+    ASSERT_TRUE(input.Init(nullptr, true));
+    ASSERT_NE(input.controller, nullptr);
+    auto* pad = reinterpret_cast<DIJOYSTATE2*>(script.controller.state);
+    pad->lX = 100;
+    pad->lY = 65535;
+    pad->lZ = 7;
+    pad->rgbButtons[127] = 0x80;
+    Frame();
+    EXPECT_EQ(input.joyX, 100);
+    EXPECT_EQ(input.joyY, 65535);
+    EXPECT_TRUE(input.JoyPressed(127));
+    pad->rgbButtons[127] = 0;
+    Frame();
+    EXPECT_TRUE(input.JoyClicked(127));
+    input.BeginFrame();
+    EXPECT_EQ(input.joyX, 32767);
+    EXPECT_EQ(input.joyZ, 32767);
+}
+
+TEST_F(Input, TheCursorIsScaledFromTheClientAreaToTheBackBuffer)
+{
+    int32_t x = -1, y = -1;
+    input.GetCursorPosition(&x, &y); // no window
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    WeAppWindow window;
+    ASSERT_TRUE(window.Create("InputTest", "", nullptr, 0, 0, 400, 300, true, 3, 0, false, false, true, nullptr));
+    engine.window = &window;
+    engine.settings.width = 800;
+    engine.settings.height = 600;
+    win32::POINT origin{0, 0};
+    win32::ClientToScreen(window.handle, &origin);
+    win32::SetCursorPos(origin.x + 100, origin.y + 50);
+    input.GetCursorPosition(&x, &y);
+    EXPECT_EQ(x, 200);
+    EXPECT_EQ(y, 100);
+    engine.window = nullptr;
+}
+
+} // namespace
