@@ -291,7 +291,7 @@ TEST(RealRunLoop, RunsFramesOnTheRealSubsystemsAndShutsDownCleanly)
     EXPECT_FALSE(renderDevice.created);
     EXPECT_EQ(renderDevice.direct3D, nullptr);
     EXPECT_FALSE(input.initialised);
-    EXPECT_FALSE(audioDevice.initialised);
+    EXPECT_FALSE(audioDevice.IsInitialised());
     EXPECT_FALSE(uiMain.enabled);
     engine.settings = WeEngineSettings();
     application = nullptr;
