@@ -58,6 +58,23 @@ public:
         const Link* link;
     };
 
+    // Walks from the last element to the first.
+    class ReverseIterator
+    {
+    public:
+        explicit ReverseIterator(Link* link) : link(link) {}
+        T& operator*() const { return static_cast<Node*>(link)->value; }
+        ReverseIterator& operator++()
+        {
+            link = link->prev;
+            return *this;
+        }
+        bool operator==(const ReverseIterator& other) const { return link == other.link; }
+
+    private:
+        Link* link;
+    };
+
     WeList() { ResetHead(); }
     WeList(const WeList& other) : WeList() { *this = other; }
     WeList& operator=(const WeList& other);
@@ -88,6 +105,8 @@ public:
     Iterator end() { return Iterator(&head); }
     ConstIterator begin() const { return ConstIterator(head.next); }
     ConstIterator end() const { return ConstIterator(&head); }
+    ReverseIterator rbegin() { return ReverseIterator(head.prev); }
+    ReverseIterator rend() { return ReverseIterator(&head); }
 
     // Node-level access for containers built on this list (the hash table's entries).
     Node* PushBackNode();
