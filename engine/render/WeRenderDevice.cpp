@@ -1,10 +1,12 @@
 #include "WeRenderDevice.h"
 
+#include "WeAppWindow.h"
 #include "WeApplication.h"
 #include "WeEngine.h"
 #include "WeRenderTarget.h"
 #include "WeUIMain.h"
 #include "d3dx/D3dxImage.h"
+#include "win32/Win32Window.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -327,6 +329,32 @@ void WeRenderDevice::OnResetDevice()
     }
 }
 
+void WeRenderDevice::MoveWindowForMode() const
+{
+    const WeEngineSettings& settings = engine.settings;
+    if (settings.displayMode == 0 || !engine.window || !engine.window->handle)
+    {
+        return;
+    }
+    using win32::GetSystemMetrics;
+    const int32_t frame = GetSystemMetrics(win32::SM_CXFIXEDFRAME);
+    const int32_t caption = GetSystemMetrics(win32::SM_CYCAPTION);
+    int32_t width = settings.width;
+    int32_t height = settings.height;
+    if (settings.windowStyle == 1 || settings.windowStyle == 3)
+    {
+        width += 2 * frame;
+        height += caption + 2 * frame;
+    }
+    else if (settings.windowStyle == 2)
+    {
+        width += 2 * (frame + GetSystemMetrics(win32::SM_CXBORDER));
+        height += caption + 2 * (frame + GetSystemMetrics(win32::SM_CYBORDER));
+    }
+    win32::MoveWindow(engine.window->handle, (GetSystemMetrics(win32::SM_CXSCREEN) - width) / 2,
+                      (GetSystemMetrics(win32::SM_CYSCREEN) - height) / 2, width, height, true);
+}
+
 bool WeRenderDevice::ChangeDisplayMode()
 {
     if (!created)
@@ -335,6 +363,7 @@ bool WeRenderDevice::ChangeDisplayMode()
     }
     OnLostDevice();
     aspect = float(engine.settings.width) / float(engine.settings.height);
+    MoveWindowForMode();
     BuildPresentParameters(engine.settings.displayMode != 0);
     if (d3d9::Failed(device->Reset(&presentParameters)))
     {
@@ -365,6 +394,9 @@ void WeRenderDevice::Shutdown()
         }
         renderersShutDown = true;
     }
+    // Render targets never outlive the device they were made on: those still listed keep their
+    // parameters and are made again by the next device's reset road.
+    renderTargetManager.OnLostDevice();
     device->SetDepthStencilSurface(nullptr);
     ReleaseDepthStencils();
     device->Release();

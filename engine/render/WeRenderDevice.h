@@ -165,6 +165,8 @@ private:
     void ReleaseDepthStencils();
     void ClearCaches();
     void SetSamplerValue(uint32_t stage, d3d9::SamplerState state, int32_t value, int32_t& cache);
+    // Windowed: the outer size for the back buffer in the window style, centred on the screen.
+    void MoveWindowForMode() const;
 };
 
 extern WeRenderDevice renderDevice;
