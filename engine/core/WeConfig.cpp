@@ -199,11 +199,15 @@ void WeConfig::Shutdown()
 
 WeConfigEntry* WeConfig::Find(const WeString& key, bool create)
 {
-    WeHashTable<WeConfigEntry>& entries = Store().entries;
-    WeConfigEntry* entry = nullptr;
-    if (entries.Lookup(key, entry))
-        return entry;
-    return create ? entries.Insert(key, WeConfigEntry()) : nullptr;
+    WeConfig& store = Store();
+    const std::string_view bytes(key.GetData(), static_cast<size_t>(key.GetLength()));
+    if (const auto found = store.index.find(bytes); found != store.index.end())
+        return found->second;
+    if (!create)
+        return nullptr;
+    WeConfigEntry* entry = store.entries.Insert(key, WeConfigEntry());
+    store.index.emplace(bytes, entry);
+    return entry;
 }
 
 WeConfigEntry* WeConfig::Lookup(const WeString& key)
@@ -275,13 +279,19 @@ void WeConfig::StoreFileValue(const WeString& key, const WeString& value)
     entry->value = value;
     entry->Reparse();
     if (changed)
-        NotifyListeners(key);
+        Store().changedKeys.push_back(key);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Loading
 
 void WeConfig::Load(const WeString& name)
+{
+    LoadSource(name);
+    NotifyChanges();
+}
+
+void WeConfig::LoadSource(const WeString& name)
 {
     if (name.IsEmpty())
     {
@@ -305,6 +315,7 @@ void WeConfig::LoadText(const WeString& name, const char* bytes, size_t count)
     WeConfigParser parser(name);
     parser.Feed(bytes, count);
     parser.Finish();
+    NotifyChanges();
 }
 
 void WeConfig::LoadMainFiles(const WeList<WeString>& fileNames)
@@ -353,20 +364,17 @@ void WeConfig::LoadPackageEntry(const WeString& name, const WeString& assetName)
 void WeConfig::ResetValues(const WeString& prefix)
 {
     WeHashTable<WeConfigEntry>& entries = Store().entries;
-    std::vector<WeString> changed;
     for (entries.Reset(); !entries.IsEnd(); entries.Next())
     {
         if (!StartsWith(entries.GetKey(), prefix))
             continue;
         WeConfigEntry& entry = entries.GetValue();
         if (!(entry.value == entry.defaultValue))
-            changed.push_back(entries.GetKey());
+            config->changedKeys.push_back(entries.GetKey());
         entry.value = entry.defaultValue;
         entry.Reparse();
     }
-    // Listeners hear of the changes once the walk is over, so they may read and create keys.
-    for (const WeString& key : changed)
-        NotifyListeners(key);
+    NotifyChanges();
 }
 
 void WeConfig::GetKeys(const WeString& prefix, WeList<WeString>& list, bool sorted)
@@ -383,6 +391,16 @@ void WeConfig::GetKeys(const WeString& prefix, WeList<WeString>& list, bool sort
     list.Clear();
     for (const WeString* key : keys)
         list.PushBack() = *key;
+}
+
+// Listeners hear of changes only once a walk or a load is over, so they may read and create keys
+// and open assets of their own.
+void WeConfig::NotifyChanges()
+{
+    std::vector<WeString> changed;
+    changed.swap(Store().changedKeys);
+    for (const WeString& key : changed)
+        NotifyListeners(key);
 }
 
 void WeConfig::NotifyListeners(const WeString& key)

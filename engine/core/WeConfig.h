@@ -9,7 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 class WeFileStream;
 
@@ -120,21 +124,34 @@ public:
     // when sorted, else table order.
     static void GetKeys(const WeString& prefix, WeList<WeString>& list, bool sorted);
 
-    // Calls every listener whose prefix begins the key. The store calls it when a load or a reset
-    // changes a value text.
+    // Calls every listener whose prefix begins the key. The store calls it for every value text
+    // that a load or a reset changed, once that load (its file closed) or reset is over.
     static void NotifyListeners(const WeString& key);
     // Deletes the store with every entry; the next operation creates it again. Runs at exit.
     static void Shutdown();
 
 private:
     static WeConfig& Store();
-    // Stores a value read from a file and tells the listeners when it changed.
+    // Stores a value read from a file; a change is kept for the listeners.
     static void StoreFileValue(const WeString& key, const WeString& value);
+    static void LoadSource(const WeString& name);
+    // Tells the listeners of the changes kept so far.
+    static void NotifyChanges();
     static void LoadStream(const WeString& name, WeFileStream& stream);
     static void LoadDiskFile(const WeString& name, const WeString& path);
     static void LoadPackageEntry(const WeString& name, const WeString& assetName);
 
+    struct KeyHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+    };
+
+    // The entries in the table whose order the key listing shows, and an index over the same
+    // entries that keeps lookups fast however many keys the store holds.
     WeHashTable<WeConfigEntry> entries;
+    std::unordered_map<std::string, WeConfigEntry*, KeyHash, std::equal_to<>> index;
+    std::vector<WeString> changedKeys;
 
     friend class WeConfigParser;
 };

@@ -436,6 +436,22 @@ TEST_F(ConfigTest, ListenersHearChangedValuesUnderTheirPrefix)
     EXPECT_EQ(heard.valuesSeen.back(), "b");
 }
 
+TEST_F(ConfigTest, ListenersHearOfALoadOnceItIsOver)
+{
+    Heard heard;
+    WeGetConfigListeners().PushBack(WeConfigListener{"UI.Components.A", Remember, &heard});
+    WeGetConfigListeners().PushBack(
+        WeConfigListener{"UI.Components.A",
+                         [](const WeString&, void* argument)
+                         {
+                             static_cast<Heard*>(argument)->valuesSeen.emplace_back(
+                                 WeConfig::GetString("UI.Components.B", "").GetData());
+                         },
+                         &heard});
+    Load("UI", "[Components]\nA=1\nB=2\n");
+    EXPECT_EQ(heard.valuesSeen, (std::vector<std::string>{"1", "2"}));
+}
+
 TEST_F(ConfigTest, ListenersHearResetsAfterTheWalk)
 {
     Heard heard;
