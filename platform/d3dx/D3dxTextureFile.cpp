@@ -1,0 +1,194 @@
+#include "d3dx/D3dxTextureFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace d3dx
+{
+
+namespace
+{
+
+constexpr uint32_t magic = d3d9::MakeFourCC('D', 'D', 'S', ' ');
+constexpr uint32_t headerSize = 124;
+constexpr uint32_t fileHeaderSize = 4 + headerSize;
+constexpr uint32_t flagCaps = 0x1, flagHeight = 0x2, flagWidth = 0x4, flagPixelFormat = 0x1000;
+constexpr uint32_t flagMipCount = 0x20000, flagLinearSize = 0x80000, flagPitch = 0x8;
+constexpr uint32_t pixelFourCC = 0x4, pixelRgb = 0x40, pixelAlpha = 0x1;
+constexpr uint32_t capsTexture = 0x1000, capsMipMap = 0x400000, capsComplex = 0x8;
+constexpr uint32_t caps2Cube = 0x200, caps2Volume = 0x200000;
+
+uint32_t Word(const uint8_t* bytes, uint32_t index)
+{
+    uint32_t value = 0;
+    std::memcpy(&value, bytes + 4 + index * 4, 4);
+    return value;
+}
+
+bool IsBlockFormat(d3d9::Format format)
+{
+    return format == d3d9::D3DFMT_DXT1 || format == d3d9::D3DFMT_DXT3 || format == d3d9::D3DFMT_DXT5;
+}
+
+// Header words (after the magic): 0 size, 1 flags, 2 height, 3 width, 4 pitch, 5 depth, 6 mips,
+// 18 pixel format size, 19 flags, 20 FourCC, 21 bit count, 22-25 masks, 26 caps, 27 caps2.
+d3d9::Format FormatOf(const uint8_t* bytes)
+{
+    const uint32_t flags = Word(bytes, 19);
+    if (flags & pixelFourCC)
+    {
+        const auto code = d3d9::Format(Word(bytes, 20));
+        return IsBlockFormat(code) ? code : d3d9::D3DFMT_UNKNOWN;
+    }
+    if ((flags & pixelRgb) && Word(bytes, 21) == 32 && Word(bytes, 22) == 0xFF0000u &&
+        Word(bytes, 23) == 0xFF00u && Word(bytes, 24) == 0xFFu)
+        return (flags & pixelAlpha) && Word(bytes, 25) == 0xFF000000u ? d3d9::D3DFMT_A8R8G8B8
+                                                                      : d3d9::D3DFMT_X8R8G8B8;
+    return d3d9::D3DFMT_UNKNOWN;
+}
+
+void PutWord(std::vector<uint8_t>& out, uint32_t index, uint32_t value)
+{
+    std::memcpy(out.data() + 4 + index * 4, &value, 4);
+}
+
+} // namespace
+
+uint32_t LevelSize(d3d9::Format format, uint32_t width, uint32_t height)
+{
+    if (IsBlockFormat(format))
+        return std::max(1u, (width + 3) / 4) * std::max(1u, (height + 3) / 4) *
+               (format == d3d9::D3DFMT_DXT1 ? 8u : 16u);
+    return width * height * d3d9::BytesPerPixel(format);
+}
+
+d3d9::HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, uint32_t size, ImageInfo* info)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (!bytes || size < fileHeaderSize || std::memcmp(bytes, &magic, 4) != 0 ||
+        Word(bytes, 0) != headerSize || Word(bytes, 18) != 32)
+        return d3d9::D3DERR_INVALIDCALL;
+    ImageInfo read;
+    read.height = Word(bytes, 2);
+    read.width = Word(bytes, 3);
+    read.mipLevels = (Word(bytes, 1) & flagMipCount) ? std::max(1u, Word(bytes, 6)) : 1u;
+    read.format = FormatOf(bytes);
+    const uint32_t caps2 = Word(bytes, 27);
+    read.resourceType = (caps2 & caps2Cube)     ? D3DRTYPE_CUBETEXTURE
+                        : (caps2 & caps2Volume) ? D3DRTYPE_VOLUMETEXTURE
+                                                : D3DRTYPE_TEXTURE;
+    if (read.format == d3d9::D3DFMT_UNKNOWN || read.width == 0 || read.height == 0 || read.width > 16384 ||
+        read.height > 16384 || read.mipLevels > 15)
+        return d3d9::D3DERR_INVALIDCALL;
+    // Every level must be there in full.
+    uint64_t needed = fileHeaderSize;
+    for (uint32_t level = 0; level < read.mipLevels; ++level)
+        needed +=
+            LevelSize(read.format, std::max(1u, read.width >> level), std::max(1u, read.height >> level));
+    if (read.resourceType == D3DRTYPE_TEXTURE && needed > size)
+        return d3d9::D3DERR_INVALIDCALL;
+    if (info)
+        *info = read;
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT D3DXCreateTextureFromFileInMemory(d3d9::Device* device, const void* data, uint32_t size,
+                                                d3d9::Texture** texture)
+{
+    ImageInfo info;
+    d3d9::HRESULT result = D3DXGetImageInfoFromFileInMemory(data, size, &info);
+    if (d3d9::Failed(result) || info.resourceType != D3DRTYPE_TEXTURE || !device || !texture)
+        return d3d9::Failed(result) ? result : d3d9::D3DERR_INVALIDCALL;
+    d3d9::Texture* made = nullptr;
+    result = device->CreateTexture(info.width, info.height, info.mipLevels, 0, info.format,
+                                   d3d9::D3DPOOL_MANAGED, &made, nullptr);
+    if (d3d9::Failed(result))
+        return result;
+    const uint8_t* source = static_cast<const uint8_t*>(data) + fileHeaderSize;
+    for (uint32_t level = 0; level < info.mipLevels; ++level)
+    {
+        const uint32_t w = std::max(1u, info.width >> level), h = std::max(1u, info.height >> level);
+        const uint32_t bytes = LevelSize(info.format, w, h);
+        const uint32_t rows = IsBlockFormat(info.format) ? std::max(1u, (h + 3) / 4) : h;
+        const uint32_t rowBytes = bytes / rows;
+        d3d9::LockedRect locked;
+        if (d3d9::Failed(made->LockRect(level, &locked, nullptr, 0)))
+        {
+            made->Release();
+            return d3d9::D3DERR_INVALIDCALL;
+        }
+        for (uint32_t row = 0; row < rows; ++row)
+            std::memcpy(static_cast<uint8_t*>(locked.bits) + size_t(row) * size_t(locked.pitch),
+                        source + size_t(row) * rowBytes, rowBytes);
+        made->UnlockRect(level);
+        source += bytes;
+    }
+    *texture = made;
+    return d3d9::D3D_OK;
+}
+
+std::vector<uint8_t> WriteDds(d3d9::Format format, uint32_t width, uint32_t height,
+                              const std::vector<std::vector<uint8_t>>& levels)
+{
+    std::vector<uint8_t> out(fileHeaderSize, 0);
+    std::memcpy(out.data(), &magic, 4);
+    const bool block = IsBlockFormat(format);
+    const auto mips = uint32_t(levels.size());
+    PutWord(out, 0, headerSize);
+    PutWord(out, 1,
+            flagCaps | flagHeight | flagWidth | flagPixelFormat | (mips > 1 ? flagMipCount : 0) |
+                (block ? flagLinearSize : flagPitch));
+    PutWord(out, 2, height);
+    PutWord(out, 3, width);
+    PutWord(out, 4, block ? LevelSize(format, width, height) : width * 4);
+    PutWord(out, 6, mips);
+    PutWord(out, 18, 32);
+    if (block)
+    {
+        PutWord(out, 19, pixelFourCC);
+        PutWord(out, 20, format);
+    }
+    else
+    {
+        PutWord(out, 19, pixelRgb | (format == d3d9::D3DFMT_A8R8G8B8 ? pixelAlpha : 0));
+        PutWord(out, 21, 32);
+        PutWord(out, 22, 0xFF0000u);
+        PutWord(out, 23, 0xFF00u);
+        PutWord(out, 24, 0xFFu);
+        PutWord(out, 25, format == d3d9::D3DFMT_A8R8G8B8 ? 0xFF000000u : 0u);
+    }
+    PutWord(out, 26, capsTexture | (mips > 1 ? capsMipMap | capsComplex : 0));
+    for (const auto& level : levels)
+        out.insert(out.end(), level.begin(), level.end());
+    return out;
+}
+
+d3d9::HRESULT D3DXSaveTextureToFileInMemory(std::vector<uint8_t>& out, d3d9::Texture* texture)
+{
+    if (!texture || (texture->GetFormat() != d3d9::D3DFMT_A8R8G8B8 &&
+                     texture->GetFormat() != d3d9::D3DFMT_X8R8G8B8 && !IsBlockFormat(texture->GetFormat())))
+        return d3d9::D3DERR_INVALIDCALL;
+    const d3d9::Format format = texture->GetFormat();
+    std::vector<std::vector<uint8_t>> levels;
+    for (uint32_t level = 0; level < texture->GetLevelCount(); ++level)
+    {
+        const uint32_t w = std::max(1u, texture->Width() >> level),
+                       h = std::max(1u, texture->Height() >> level);
+        const uint32_t bytes = LevelSize(format, w, h);
+        const uint32_t rows = IsBlockFormat(format) ? std::max(1u, (h + 3) / 4) : h;
+        d3d9::LockedRect locked;
+        if (d3d9::Failed(texture->LockRect(level, &locked, nullptr, 0)))
+            return d3d9::D3DERR_INVALIDCALL;
+        std::vector<uint8_t> data(bytes);
+        for (uint32_t row = 0; row < rows; ++row)
+            std::memcpy(data.data() + size_t(row) * (bytes / rows),
+                        static_cast<const uint8_t*>(locked.bits) + size_t(row) * size_t(locked.pitch),
+                        bytes / rows);
+        texture->UnlockRect(level);
+        levels.push_back(std::move(data));
+    }
+    out = WriteDds(format, texture->Width(), texture->Height(), levels);
+    return d3d9::D3D_OK;
+}
+
+} // namespace d3dx
