@@ -1,0 +1,43 @@
+// A recording render device with the texture, font and canvas managers emptied around each test.
+#pragma once
+
+#include "RenderDeviceFixture.h"
+#include "WeCanvas.h"
+#include "WeFont.h"
+#include "WeTexture.h"
+
+#include <string>
+#include <vector>
+
+class TwoDTest : public RecordingRenderDevice
+{
+protected:
+    void SetUp() override
+    {
+        RecordingRenderDevice::SetUp();
+        engine.settings.width = 800;
+        engine.settings.height = 600;
+        ASSERT_TRUE(Start());
+        canvas.BeginFrame();
+    }
+    void TearDown() override
+    {
+        canvas.texts.Clear();
+        fonts.FreeAll();
+        textures.FreeAll(true);
+        RecordingRenderDevice::TearDown();
+    }
+    // The draw calls and texture bindings of the canvas, in order, since the log was cleared.
+    std::vector<std::string> Draws() const
+    {
+        std::vector<std::string> draws;
+        for (const std::string& call : Calls())
+            if (call.rfind("DrawPrimitiveUP", 0) == 0 || call.rfind("SetTexture 0 ", 0) == 0)
+                draws.push_back(call);
+        return draws;
+    }
+    std::string Bind(const WeTexture* texture) const
+    {
+        return "SetTexture 0 #" + std::to_string(texture->texture->Id());
+    }
+};

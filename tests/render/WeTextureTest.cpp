@@ -1,0 +1,153 @@
+// Texture records, run-time textures and freeing with fixed textures.
+#include "TwoDFixture.h"
+
+#include "WeFileStream.h"
+#include "WeTimer.h"
+#include "core/TempFolder.h"
+#include "d3dx/D3dxTextureFile.h"
+
+#include <cstring>
+
+namespace
+{
+
+std::vector<uint8_t> SolidDds(uint32_t size, uint32_t argb)
+{
+    std::vector<uint8_t> level(size_t(size) * size * 4);
+    for (size_t i = 0; i < level.size(); i += 4)
+        std::memcpy(&level[i], &argb, 4);
+    return d3dx::WriteDds(d3d9::D3DFMT_A8R8G8B8, size, size, {level});
+}
+
+} // namespace
+
+using TextureTest = TwoDTest;
+
+TEST_F(TextureTest, FixedTexturesSurviveFreeAllUnlessForced)
+{
+    WeBeginFixedLoading();
+    WeTexture* kept = textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    WeEndFixedLoading();
+    WeTexture* dropped =
+        textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    ASSERT_TRUE(kept && dropped);
+    EXPECT_TRUE(kept->fixed);
+    EXPECT_FALSE(dropped->fixed);
+    EXPECT_EQ(textures.GetCount(), 2);
+    textures.Release(kept, false);
+    EXPECT_EQ(textures.GetCount(), 2) << "a fixed texture is not released without force";
+    textures.FreeAll(false);
+    EXPECT_EQ(textures.GetCount(), 1);
+    kept->SetFixed(false);
+    EXPECT_TRUE(kept->fixed) << "the flag only turns on";
+    textures.FreeAll(true);
+    EXPECT_EQ(textures.GetCount(), 0);
+}
+
+TEST_F(TextureTest, UnregisteredTexturesStayTheCallers)
+{
+    WeTexture* own = textures.CreateTexture(8, 2, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, false);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(textures.GetCount(), 0);
+    EXPECT_FLOAT_EQ(own->invWidth, 0.125f);
+    EXPECT_FLOAT_EQ(own->invHeight, 0.5f);
+    textures.Release(own, true); // not in the table: left alone
+    EXPECT_EQ(own->width, 8);
+    delete own;
+    EXPECT_EQ(textures.CreateTexture(0, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true),
+              nullptr);
+    EXPECT_EQ(textures.GetCount(), 0);
+}
+
+TEST_F(TextureTest, LockGivesThePitchAndSize)
+{
+    WeTexture* texture =
+        textures.CreateTexture(16, 8, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    void* bits = nullptr;
+    int32_t size = 0, pitch = 0;
+    ASSERT_TRUE(texture->Lock(&bits, &size, &pitch));
+    EXPECT_GE(pitch, 64);
+    EXPECT_EQ(size, 8 * pitch);
+    texture->Unlock();
+    WeTexture empty;
+    EXPECT_FALSE(empty.Lock(&bits, &size, &pitch));
+}
+
+TEST_F(TextureTest, RecordFormsReadTheSameImage)
+{
+    TempFolder folder;
+    const std::vector<uint8_t> dds = SolidDds(4, 0xFF102030u);
+    const WeString plain = WeString((folder / "plain.dds").c_str());
+    const WeString tagged = WeString((folder / "tagged.dds").c_str());
+    {
+        WeFileStream out;
+        ASSERT_TRUE(out.Create(plain));
+        out.Write(dds.data(), int64_t(dds.size()));
+    }
+    {
+        WeFileStream out;
+        ASSERT_TRUE(out.Create(tagged));
+        out.WriteInt(WeTexture::recordMagic);
+        out.WriteInt(int32_t(dds.size()));
+        out.Write(dds.data(), int64_t(dds.size()));
+    }
+    for (const WeString& path : {plain, tagged})
+    {
+        WeTexture texture;
+        ASSERT_TRUE(texture.LoadFromFileSystem(nullptr, path, false)) << path.GetData();
+        EXPECT_EQ(texture.kind, 3);
+        EXPECT_EQ(texture.width, 4);
+        EXPECT_EQ(texture.format, d3d9::D3DFMT_A8R8G8B8);
+        void* bits = nullptr;
+        int32_t size = 0, pitch = 0;
+        ASSERT_TRUE(texture.Lock(&bits, &size, &pitch));
+        uint32_t first = 0;
+        std::memcpy(&first, bits, 4);
+        EXPECT_EQ(first, 0xFF102030u);
+        texture.Unlock();
+    }
+}
+
+TEST_F(TextureTest, TruncatedOrOversizedRecordsFail)
+{
+    TempFolder folder;
+    std::vector<uint8_t> dds = SolidDds(4, 0xFFFFFFFFu);
+    const WeString path = WeString((folder / "bad.dds").c_str());
+    {
+        WeFileStream out;
+        ASSERT_TRUE(out.Create(path));
+        out.WriteInt(WeTexture::recordMagic);
+        out.WriteInt(1 << 30); // more bytes than the record holds
+        out.Write(dds.data(), int64_t(dds.size()));
+    }
+    WeTexture texture;
+    EXPECT_FALSE(texture.LoadFromFileSystem(nullptr, path, false));
+    EXPECT_EQ(texture.texture, nullptr);
+    dds.resize(dds.size() - 1); // the last pixel cut off
+    d3dx::ImageInfo info;
+    EXPECT_TRUE(
+        d3d9::Failed(d3dx::D3DXGetImageInfoFromFileInMemory(dds.data(), uint32_t(dds.size()), &info)));
+}
+
+TEST_F(TextureTest, SavedTextureReadsBack)
+{
+    WeTexture* texture =
+        textures.CreateTexture(2, 2, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    void* bits = nullptr;
+    int32_t size = 0, pitch = 0;
+    ASSERT_TRUE(texture->Lock(&bits, &size, &pitch));
+    static_cast<uint32_t*>(bits)[1] = 0x80FF0000u;
+    texture->Unlock();
+    TempFolder folder;
+    const WeString path = WeString((folder / "saved.dds").c_str());
+    {
+        WeFileStream out;
+        ASSERT_TRUE(out.Create(path));
+        ASSERT_TRUE(texture->Save(out, true));
+    }
+    WeTexture back;
+    ASSERT_TRUE(back.LoadFromFileSystem(nullptr, path, false));
+    ASSERT_TRUE(back.Lock(&bits, &size, &pitch));
+    EXPECT_EQ(static_cast<uint32_t*>(bits)[1], 0x80FF0000u);
+    back.Unlock();
+}
