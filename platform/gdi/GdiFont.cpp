@@ -29,14 +29,6 @@ FT_Library Library()
     return library;
 }
 
-bool IsGeneric(const char* family)
-{
-    for (const char* generic : {"sans-serif", "serif", "monospace", "sans", "cursive", "fantasy"})
-        if (strcasecmp(family, generic) == 0)
-            return true;
-    return false;
-}
-
 FcPattern* Pattern(const std::string& face, int32_t weight, bool italic)
 {
     FcPattern* pattern = FcPatternCreate();
@@ -48,8 +40,8 @@ FcPattern* Pattern(const std::string& face, int32_t weight, bool italic)
     return pattern;
 }
 
-// The family fontconfig matched, when the request named it or a substitute that the
-// configuration lists before any generic family (a metric alias); null otherwise.
+// The font fontconfig matched, when the request named its family or a substitute bound to the
+// name (a metric alias); null otherwise.
 FcPattern* MatchByName(const std::string& face, int32_t weight, bool italic)
 {
     if (face.empty() || !FcInit())
@@ -59,19 +51,22 @@ FcPattern* MatchByName(const std::string& face, int32_t weight, bool italic)
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
     FcChar8* matched = nullptr;
     bool named = false;
-    if (match && FcPatternGetString(match, FC_FAMILY, 0, &matched) == FcResultMatch)
+    FcPatternIter iter;
+    if (match && FcPatternGetString(match, FC_FAMILY, 0, &matched) == FcResultMatch &&
+        FcPatternFindIter(pattern, &iter, FC_FAMILY))
     {
-        FcChar8* family = nullptr;
-        for (int i = 0; FcPatternGetString(pattern, FC_FAMILY, i, &family) == FcResultMatch; ++i)
+        // The requested family and the strong aliases the configuration gives it (metric
+        // substitutes) count; weakly bound defaults appended for every request do not.
+        const int count = FcPatternIterValueCount(pattern, &iter);
+        for (int i = 0; i < count && !named; ++i)
         {
-            if (IsGeneric(reinterpret_cast<const char*>(family)))
-                break;
-            if (strcasecmp(reinterpret_cast<const char*>(family), reinterpret_cast<const char*>(matched)) ==
-                0)
-            {
-                named = true;
-                break;
-            }
+            FcValue value;
+            FcValueBinding binding = FcValueBindingWeak;
+            if (FcPatternIterGetValue(pattern, &iter, i, &value, &binding) != FcResultMatch ||
+                value.type != FcTypeString || binding != FcValueBindingStrong)
+                continue;
+            named = strcasecmp(reinterpret_cast<const char*>(value.u.s),
+                               reinterpret_cast<const char*>(matched)) == 0;
         }
     }
     FcPatternDestroy(pattern);
