@@ -1,0 +1,150 @@
+// A frame of the canvas on the OpenGL back end: a textured quad and a line of text, compared
+// pixel by pixel with a stored reference image.
+//
+// The reference is tests/render/reference/canvas_frame.bmp. To make it again (after a deliberate
+// change to what the canvas draws), run the test once with WE_UPDATE_REFERENCE=1 in the
+// environment, look at the new image, and commit it.
+#include "RenderDeviceFixture.h"
+#include "WeCanvas.h"
+#include "WeFont.h"
+#include "WeTexture.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace
+{
+
+constexpr int32_t frameWidth = 160;
+constexpr int32_t frameHeight = 48;
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+class CanvasFrameApplication : public WeApplication
+{
+public:
+    explicit CanvasFrameApplication(WeTexture* texture) : texture(texture) {}
+    const char* GetName() override { return "CanvasFrameApplication"; }
+    bool Init() override { return true; }
+    bool Exit() override { return true; }
+    void Render() override
+    {
+        canvas.BeginFrame();
+        canvas.DrawRectangle(4, 4, 40, 40, 0xFFFFFFFFu, texture, BLENDMODE_NORMAL);
+        canvas.DrawRectangle(30, 30, 20, 10, 0x800000FFu, nullptr, BLENDMODE_NORMAL);
+        canvas.Draw2DText(fonts.GetFont("Arial:16"), "Mivo 2D", 56, 4, 100, 40, 0xFFFFFF00u, TEXT_VCENTER,
+                          1.0f);
+        canvas.Flush();
+    }
+
+private:
+    WeTexture* texture;
+};
+
+class CanvasFrame : public RecordingRenderDevice
+{
+protected:
+    void SetUp() override
+    {
+        RecordingRenderDevice::SetUp();
+        engine.settings.width = frameWidth;
+        engine.settings.height = frameHeight;
+        engine.settings.uiSourceWidth = frameWidth; // design pixels are screen pixels
+        engine.settings.uiSourceHeight = frameHeight;
+        char pattern[] = "/tmp/we_canvas_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        direct3D = d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
+        ASSERT_NE(direct3D, nullptr);
+        renderDevice.direct3D = direct3D;
+        window =
+            SDL_CreateWindow("canvas", 0, 0, frameWidth, frameHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        ASSERT_NE(window, nullptr) << SDL_GetError();
+        ASSERT_TRUE(renderDevice.Init(nullptr, window, "", 0, 0, 0, 0, false, 3, 2, false))
+            << engine.lastError.GetData();
+    }
+    void TearDown() override
+    {
+        fonts.FreeAll();
+        textures.FreeAll(true);
+        RecordingRenderDevice::TearDown();
+        if (window)
+            SDL_DestroyWindow(window);
+        std::filesystem::remove_all(folder);
+    }
+    // A 4 x 4 checkerboard of red and green with a transparent corner texel.
+    WeTexture* Checkerboard()
+    {
+        WeTexture* texture =
+            textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+        void* bits = nullptr;
+        int32_t size = 0, pitch = 0;
+        if (!texture || !texture->Lock(&bits, &size, &pitch))
+            return nullptr;
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 4; ++x)
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch)[x] =
+                    (x + y) % 2 ? 0xFF00C000u : 0xFFE00000u;
+        reinterpret_cast<uint32_t*>(bits)[0] = 0x00000000u;
+        texture->Unlock();
+        return texture;
+    }
+
+    SDL_Window* window = nullptr;
+    std::filesystem::path folder;
+};
+
+} // namespace
+
+TEST_F(CanvasFrame, QuadAndTextMatchTheReferenceImage)
+{
+    CanvasFrameApplication frame(Checkerboard());
+    application = &frame;
+    renderDevice.RenderFrame();
+    application = &app;
+    const std::filesystem::path shot = folder / "frame.bmp";
+    ASSERT_TRUE(renderDevice.SaveScreenshot(shot.c_str()));
+    const std::vector<uint8_t> actual = ReadFile(shot);
+    const std::filesystem::path reference =
+        std::filesystem::path(__FILE__).parent_path() / "reference" / "canvas_frame.bmp";
+    if (std::getenv("WE_UPDATE_REFERENCE"))
+        std::filesystem::copy_file(shot, reference, std::filesystem::copy_options::overwrite_existing);
+    const std::vector<uint8_t> expected = ReadFile(reference);
+    ASSERT_EQ(actual.size(), expected.size()) << "reference " << reference;
+    ASSERT_GT(actual.size(), 54u);
+    // Anti-aliased glyph edges may move a little between rasteriser versions: a channel may
+    // differ by a small amount, and a few pixels by more.
+    int32_t farOff = 0;
+    for (size_t i = 54; i < actual.size(); ++i)
+        farOff += std::abs(int(actual[i]) - int(expected[i])) > 24 ? 1 : 0;
+    EXPECT_LE(farOff, 20);
+    // The scene itself, independent of the reference: the texel-exact quad and the text colour.
+    const auto pixel = [&actual](int32_t x, int32_t y)
+    {
+        const size_t rowBytes = (size_t(frameWidth) * 3 + 3) & ~size_t(3);
+        const size_t at = 54 + size_t(frameHeight - 1 - y) * rowBytes + size_t(x) * 3;
+        return uint32_t(actual[at + 2]) << 16 | uint32_t(actual[at + 1]) << 8 | actual[at];
+    };
+    // The quad is filtered linearly: near texel centres their colour dominates. Texel (1, 1) is
+    // red around pixel (18, 18), texel (2, 1) green around (28, 18), and the transparent texel
+    // (0, 0) shows the cleared frame at (4, 4).
+    EXPECT_GT(pixel(18, 18) >> 16, 0xC0u);
+    EXPECT_LT((pixel(18, 18) >> 8) & 0xFFu, 0x30u);
+    EXPECT_GT((pixel(28, 18) >> 8) & 0xFFu, 0xA0u);
+    EXPECT_LT(pixel(28, 18) >> 16, 0x30u);
+    EXPECT_EQ(pixel(4, 4), 0x000000u);
+    EXPECT_EQ(pixel(100, 2), 0x000000u); // above the text
+    bool yellow = false;
+    for (int32_t x = 56; x < 156 && !yellow; ++x)
+        for (int32_t y = 10; y < 40 && !yellow; ++y)
+            yellow = pixel(x, y) == 0xFFFF00u;
+    EXPECT_TRUE(yellow) << "the text is drawn in its colour";
+}
