@@ -1,11 +1,22 @@
-// The UI manager (global uiMain): as far as the engine drives it so far, its input queue. The
-// window and the input poll post key, mouse, double-click and wheel events into it, and each
-// engine update drains it. Components, styles, fonts and layouts come with the user interface.
+// The UI manager (global uiMain): the component tree under "Root", the named components, the
+// styles, the overlay table, the hiding list, the cursor and the UI area fitted to the screen.
+// The window and the input poll post raw input into its queue; ProcessEvents hands it to the
+// components and their event records to callbacks or the phases; Update and Render drive the
+// tree once per frame. Layouts come from "UI.Components." descriptors (WeUILayout.cpp).
 #pragma once
 
+#include "WeHashTable.h"
 #include "WeList.h"
+#include "WeString.h"
+#include "WeUIComponent.h"
+#include "WeUIPainter.h"
 
 #include <cstdint>
+#include <memory>
+
+class WeUIStyle;
+class WeFont;
+class WeTexture;
 
 // Kinds of queued input events.
 enum class WeUIInputKind : int32_t
@@ -28,13 +39,22 @@ struct WeUIInputEvent
 class WeUIMain
 {
 public:
-    // Enables the manager; the enabled-buttons mask becomes 1 (left button only).
+    WeUIMain();
+    ~WeUIMain();
+    WeUIMain(const WeUIMain&) = delete;
+    WeUIMain& operator=(const WeUIMain&) = delete;
+
+    // Cursor texture, UI area, the root, fonts, default styles and the layout listener; enables
+    // the manager. Cannot fail.
     void Init();
-    // Drains the input queue, consecutive mouse moves folded into the last of them.
+    // Drops last frame's component events, drains the input queue, then hands each component
+    // event to its callback, else to the phases from the top down.
     void ProcessEvents();
+    // Hiding components, the tree, style metrics, UI area and layout.
     void Update();
+    // The tree, the overlays and the cursor; always ends with a flush.
     void Render();
-    // Disables the manager and empties the input queue.
+    // Deletes the tree and the styles, removes the user fonts, disables the manager.
     void Shutdown();
 
     // Posting never fails; a button event is queued only when its bit is set in the mask.
@@ -45,21 +65,108 @@ public:
     void PostMouseUp(int32_t button);
     void PostDoubleClick();
     void PostMouseWheel(int32_t delta);
+    // Lets go of every held button (a release the poll never saw, as when the window lost the
+    // foreground) and re-tests the hover.
+    void ReleaseButtons();
 
     // The events posted and not yet drained, oldest first.
     const WeList<WeUIInputEvent>& GetInputQueue() const { return inputQueue; }
-    // The events the last ProcessEvents drained, after folding.
-    const WeList<WeUIInputEvent>& GetDrainedEvents() const { return drained; }
 
+    void UpdateArea();
+    int32_t ToScreenX(float f) const { return static_cast<int32_t>(static_cast<float>(areaW) * f); }
+    int32_t ToScreenY(float f) const { return static_cast<int32_t>(static_cast<float>(areaH) * f); }
+    // The design size, at least 1 x 1.
+    int32_t DesignWidth() const;
+    int32_t DesignHeight() const;
+    // "P%R%T": P design pixels over the design width (height), R and T floats keeping defaults.
+    void ParseXPlacement(const WeString& text, float* p, float* r, float defaultR, float* third,
+                         float defaultThird) const;
+    void ParseYPlacement(const WeString& text, float* p, float* r, float defaultR, float* third,
+                         float defaultThird) const;
+
+    WeUIComponent* GetComponent(const WeString& componentName) const;
+    WeUIStyle* GetStyle(const WeString& styleName) const;
+    // Adds the style under its own name; 1 (and nothing added) when the name is taken.
+    int32_t RegisterStyle(WeUIStyle* style);
+    void CreateDefaultStyles();
+    // The type's default style under styleName, with its sub-styles; an existing name is kept.
+    void CreateDefaultStyle(const WeString& type, const WeString& styleName);
+
+    void ShowComponent(const WeString& componentName);
+    void HideComponent(const WeString& componentName);
+    // Hides the component and deletes it once hidden.
+    void CloseComponent(const WeString& componentName);
+    // Unlinks and deletes; the root is never destroyed this way.
+    void DestroyComponent(WeUIComponent* c);
+    // Deferred while a handler runs.
+    void DeleteComponent(const WeString& componentName);
+    void DeleteComponentsByPrefix(const WeString& prefix);
+    void FlushDeferredDeletes();
+    void SetFocus(const WeString& componentName);
+    bool HasFocus(const WeUIComponent* c) const { return c == focused; }
+    void SetModalComponent(const WeString& componentName);
+    void ClearModalComponent() { modal = nullptr; }
+    bool IsRenderable(const WeUIComponent* c) const { return c->visible && (overlayPass || !c->overlay); }
+    // Font "face:size" with the size times "UI.Fonts.UIFontScale", halves away from zero.
+    WeFont* GetScaledFont(float size, const WeString& face);
+    void LoadUserFonts(bool add);
+
+    // Creates every component of a screen ("UI.Components." + screen...), parents first.
+    void LoadComponents(const WeString& screen);
+    // A component from a layout descriptor; null for an unknown type or parent.
+    WeUIComponent* CreateComponent(const WeString& componentName, const WeString& descriptor);
+    void ApplyDescriptor(WeUIComponent* component, const WeString& descriptor);
+    static void OnComponentConfigChanged(const WeString& key, void* argument);
+
+    // Clears every reference the manager holds to a component being destroyed.
+    void ForgetComponent(WeUIComponent* c);
+    // Replaces the painter (tests record through their own); null restores the device painter.
+    void SetPainter(WeUIPainter* replacement);
+
+    bool initialised = false;
     bool enabled = false;
+    WeHashTable<WeUIComponent*> components;
+    WeHashTable<WeUIStyle*> styles;
+    int32_t areaW = 0, areaH = 0;
+    WeUIComponent* root = nullptr;
+    WeHashTable<WeUIComponent*> overlays;
+    WeList<WeUIComponent*> hiding;
+    WeList<WeString> pendingDeletes;
+    WeUIComponent* modal = nullptr;
+    WeUIComponent* hovered = nullptr;
+    WeUIComponent* focused = nullptr;
+    WeFont* defaultFont = nullptr;
+    bool dispatching = false;
+    uint16_t pressedMask = 0;
+    int32_t lastMouseX = 0, lastMouseY = 0;
+    WeTexture* cursorTexture = nullptr;
+    bool cursorVisible = false;
+    bool pendingRetest = false;
+    int32_t showingCount = 0;
+    WeList<WeUIEvent> events;
+    bool overlayPass = false;
     uint16_t enabledButtons = 1; // bit n lets button n through
+    WeUIPainter* painter;
 
 private:
     void Post(WeUIInputKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0);
     bool ButtonEnabled(int32_t button) const;
+    void ProcessInputEvent();
+    void DeliverEvents();
+    // Runs a handler call with deletions deferred until it returns.
+    template <typename F> void Dispatch(F&& call);
+    void DispatchMouseDown(int32_t button);
+    void DispatchMouseUp(int32_t button);
+    void DispatchMouseMove(int32_t x, int32_t y, int32_t z);
+    WeUIComponent* HitUnderMouse(int32_t x, int32_t y);
+    void UpdateHiding();
+    void RenderCursor();
+    void ReleaseStyles();
+    bool IsHiding(const WeUIComponent* c) const;
 
     WeList<WeUIInputEvent> inputQueue; // spare records stay on the list's free chain
-    WeList<WeUIInputEvent> drained;
+    std::unique_ptr<WeUIPainter> devicePainter;
+    bool listenerAdded = false;
 };
 
 extern WeUIMain uiMain;

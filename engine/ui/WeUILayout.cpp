@@ -1,0 +1,228 @@
+// Screens as data: layout descriptors under "UI.Components." become components, parents first,
+// through the factory of widget types; the default styles of each type are made here too.
+#include "WeConfig.h"
+#include "WeLocalization.h"
+#include "WeUIButton.h"
+#include "WeUILabel.h"
+#include "WeUIMain.h"
+
+namespace
+{
+
+WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
+{
+    if (type == "Button")
+        return new WeUIDefaultButtonStyle(styleName);
+    if (type == "Window")
+        return new WeUIDefaultWindowStyle(styleName);
+    if (type == "Label")
+        return new WeUIDefaultLabelStyle(styleName);
+    if (type == "ScrollFrame")
+        return new WeUIStyle(styleName);
+    return nullptr;
+}
+
+WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, const WeString& componentName)
+{
+    if (type == "Window")
+        return new WeUIWindow(parent, componentName);
+    if (type == "Button")
+        return new WeUIButton(parent, componentName);
+    if (type == "Label")
+        return new WeUILabel(parent, componentName);
+    return nullptr;
+}
+
+int32_t TransitionLetters(const WeString& letters)
+{
+    int32_t flags = 0;
+    for (int32_t i = 0; i < letters.GetLength(); ++i)
+    {
+        switch (letters[i])
+        {
+        case 'L':
+            flags |= UI_SLIDE_LEFT;
+            break;
+        case 'R':
+            flags |= UI_SLIDE_RIGHT;
+            break;
+        case 'T':
+            flags |= UI_SLIDE_TOP;
+            break;
+        case 'B':
+            flags |= UI_SLIDE_BOTTOM;
+            break;
+        case 'F':
+            flags |= UI_FADE;
+            break;
+        default:
+            break;
+        }
+    }
+    return flags;
+}
+
+WeColor DescriptorColour(const WeString& value)
+{
+    return WeUIArgbToColour(static_cast<uint32_t>(value.ToInt()));
+}
+
+struct WeUIDescriptorEntry
+{
+    WeString name;
+    WeString descriptor;
+    WeString parentName;
+};
+
+} // namespace
+
+void WeUIMain::CreateDefaultStyles()
+{
+    ReleaseStyles();
+    for (const char* type : {"Button", "Window", "Label", "CheckBox", "EditBox", "HScrollBar", "VScrollBar",
+                             "ComboBox", "MultiList", "ScrollFrame", "Scene"})
+    {
+        const WeString list = WeConfig::GetString(WeString("UI.Styles.Default") + type, "");
+        const int32_t count = list.CountTokens(',');
+        for (int32_t i = 0; i < count; ++i)
+        {
+            const WeString styleName = list.GetToken(',', i);
+            if (styleName.IsEmpty())
+                break;
+            CreateDefaultStyle(type, styleName);
+        }
+    }
+}
+
+void WeUIMain::CreateDefaultStyle(const WeString& type, const WeString& styleName)
+{
+    // A taken name keeps its style; nothing is built only to be thrown away.
+    if (GetStyle(styleName))
+        return;
+    if (WeUIStyle* style = NewStyleOfType(type, styleName))
+        RegisterStyle(style);
+}
+
+void WeUIMain::LoadComponents(const WeString& screen)
+{
+    WeList<WeString> keys;
+    WeConfig::GetKeys("UI.Components." + screen, keys, true);
+    const WeString& suffix = WeGetConfigOverrideSuffix();
+    WeList<WeUIDescriptorEntry> entries;
+    for (const WeString& key : keys)
+    {
+        const WeString componentName = key.GetRemainder('.', 2);
+        const int32_t bar = componentName.Find("|");
+        if (bar >= 0)
+        {
+            const WeString tail = componentName.Substring(bar, componentName.GetLength());
+            // The plain key already reads the overriding value; a second widget would cover it.
+            const WeString plainKey = "UI.Components." + componentName.Substring(0, bar);
+            if (tail == "|" || !(tail == suffix) || WeConfig::Find(plainKey, false))
+                continue;
+        }
+        const WeString descriptor = WeConfig::GetString(key, "");
+        entries.PushBack({componentName, descriptor, descriptor.GetToken(',', 0).GetToken(':', 1)});
+    }
+    WeList<WeString> queue;
+    queue.PushBack("Root");
+    while (!queue.IsEmpty())
+    {
+        const WeString parentName = queue.First();
+        queue.Reset();
+        queue.RemoveCurrent();
+        entries.Reset();
+        while (!entries.IsEnd())
+        {
+            const WeUIDescriptorEntry& entry = entries.GetItem();
+            if (!(entry.parentName == parentName))
+            {
+                entries.Next();
+                continue;
+            }
+            CreateComponent(entry.name, entry.descriptor);
+            queue.PushBack(entry.name);
+            entries.RemoveCurrent();
+        }
+    }
+}
+
+WeUIComponent* WeUIMain::CreateComponent(const WeString& componentName, const WeString& descriptor)
+{
+    const WeString head = descriptor.GetToken(',', 0);
+    const WeString type = head.GetToken(':', 0);
+    if (type.IsEmpty())
+        return nullptr;
+    WeUIComponent* parent = GetComponent(head.GetToken(':', 1));
+    if (!parent)
+        return nullptr;
+    // A component cannot replace its own ancestor (or the root) under its name.
+    WeUIComponent* older = GetComponent(componentName);
+    if (older && (older == root || parent->IsDescendantOf(older)))
+        return nullptr;
+    WeUIComponent* component = NewComponentOfType(type, parent, componentName);
+    if (component)
+        ApplyDescriptor(component, descriptor);
+    return component;
+}
+
+void WeUIMain::ApplyDescriptor(WeUIComponent* component, const WeString& descriptor)
+{
+    const WeString head = descriptor.GetToken(',', 0);
+    const WeString type = head.GetToken(':', 0);
+    const WeString parentName = head.GetToken(':', 1);
+    const WeString styleName = head.GetToken(':', 2);
+    const WeString text = head.GetToken(':', 3);
+    const WeString colourText = head.GetToken(':', 4);
+    const WeString colour2Text = head.GetToken(':', 5);
+
+    if (!GetStyle(styleName))
+        CreateDefaultStyle(type, styleName);
+    component->SetStyle(styleName, "");
+
+    const float under = parentName == "Root" ? 0.5f : 0.0f;
+    float xP, xR, xA, yP, yR, yA;
+    ParseXPlacement(descriptor.GetToken(',', 1), &xP, &xR, under, &xA, under);
+    ParseYPlacement(descriptor.GetToken(',', 2), &yP, &yR, under, &yA, under);
+    float wP, wR, wT, hP, hR, hT;
+    ParseXPlacement(descriptor.GetToken(',', 3), &wP, &wR, 0.0f, &wT, 0.0f);
+    if (wP == 0.0f && wR == 0.0f && wT == 0.0f)
+        ParseXPlacement(WeConfig::GetString("UI." + styleName + ".Width", ""), &wP, &wR, 0.0f, &wT, 0.0f);
+    ParseYPlacement(descriptor.GetToken(',', 4), &hP, &hR, 0.0f, &hT, 0.0f);
+    if (hP == 0.0f && hR == 0.0f && hT == 0.0f)
+        ParseYPlacement(WeConfig::GetString("UI." + styleName + ".Height", ""), &hP, &hR, 0.0f, &hT, 0.0f);
+    component->SetPlacement(xP, xR, yP, yR, wP, wR, hP, hR, xA, yA, wT, hT);
+    component->SetZOrder(descriptor.GetToken(',', 5).ToInt());
+
+    if (!text.IsEmpty())
+    {
+        const WeString key = "UI: " + text;
+        if (text[0] == '%')
+            component->text = text.Substring(1, text.GetLength());
+        else
+            component->text = localization.HasKey(key) ? localization.Translate(key) : text;
+    }
+    if (!colourText.IsEmpty())
+        component->colour = DescriptorColour(colourText);
+    if (!colour2Text.IsEmpty())
+        component->colour2 = DescriptorColour(colour2Text);
+
+    const WeString letters = descriptor.GetToken(',', 6);
+    if (!letters.IsEmpty())
+        component->aspect = letters[0];
+    static float& defaultFade = WeConfig::GetFloat("UI.Defaults.FadeSpeed", 2.0f);
+    component->fadeSpeed = WeConfig::GetFloat("UI." + styleName + ".FadeSpeed", defaultFade);
+    const WeString showLetters = letters.GetToken(':', 0);
+    const WeString hideLetters = letters.GetToken(':', 1);
+    if (!showLetters.IsEmpty())
+        component->SetShowFlags(TransitionLetters(showLetters));
+    if (!hideLetters.IsEmpty())
+        component->SetHideFlags(TransitionLetters(hideLetters));
+    component->clipChildren = WeConfig::GetBool("UI.Components." + component->name + "$ClipChildren", false);
+}
+
+void WeUIMain::OnComponentConfigChanged(const WeString& key, void*)
+{
+    if (WeUIComponent* component = uiMain.GetComponent(key.GetRemainder('.', 2)))
+        uiMain.ApplyDescriptor(component, WeConfig::GetString(key, ""));
+}
