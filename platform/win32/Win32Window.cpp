@@ -5,6 +5,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -300,6 +301,14 @@ void EventTranslator::WindowEvent(const SDL_WindowEvent& event)
     }
 }
 
+void DestroyRetiredWindows()
+{
+    for (SDL_Window* retired : System().retired)
+        SDL_DestroyWindow(retired);
+    System().retired.clear();
+}
+
+
 void TranslatePendingEvents()
 {
     if (!SDL_WasInit(SDL_INIT_VIDEO))
@@ -375,9 +384,7 @@ HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title,
         SetLastError(ERROR_VIDEO_UNAVAILABLE);
         return nullptr;
     }
-    for (SDL_Window* retired : System().retired)
-        SDL_DestroyWindow(retired);
-    System().retired.clear();
+    DestroyRetiredWindows();
     const RECT frame = FrameOf(style);
     const int32_t clientWidth = std::max(1, width - frame.left - frame.right);
     const int32_t clientHeight = std::max(1, height - frame.top - frame.bottom);

@@ -1,4 +1,5 @@
 #include "RecordingEngineParts.h"
+#include "StampedName.h"
 
 #include "WeAppWindow.h"
 #include "WeApplication.h"
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <regex>
 #include <fstream>
 #include <sstream>
 #include <sys/mman.h>
@@ -239,7 +239,7 @@ TEST(CrashHandler, ACrashBeforeTheEngineHasAWindowWritesTheDumpAndShowsTheCrashT
         if (entry.path().extension() == ".dmp")
             dumps.push_back(entry.path());
     ASSERT_EQ(dumps.size(), 1u);
-    EXPECT_TRUE(std::regex_match(dumps[0].filename().string(), std::regex(R"(crash-\d{4}(-\d\d){5}\.dmp)")));
+    EXPECT_TRUE(IsStampedName(dumps[0].filename().string(), "crash-", ".dmp"));
     EXPECT_NE(ReadFile(dumps[0]).find("SIGSEGV"), std::string::npos);
     const std::string shown = ReadFile(folder / "stderr.txt");
     const std::string message = "RunLoopTest: Abnormal program termination!\nPlease, send generated "
