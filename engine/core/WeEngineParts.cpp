@@ -3,11 +3,15 @@
 #include "WeAppWindow.h"
 #include "WeAudioDevice.h"
 #include "WeEngine.h"
+#include "WeFont.h"
 #include "WeInput.h"
 #include "WeLocalization.h"
+#include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
+#include "WeRenderTarget.h"
+#include "WeTexture.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
 #include "com/Com.h"
@@ -16,8 +20,7 @@ namespace
 {
 
 // The real subsystems. Parts whose subsystem is not built yet (the debug renderer's lines, the
-// font, mesh, material and texture managers, the render-target and shader managers, the phase
-// stack) have no step here yet.
+// mesh, material and shader managers) have no step here yet.
 class WeSubsystemParts final : public WeEngineParts
 {
 public:
@@ -53,7 +56,7 @@ public:
         return physics.Init(settings.gravity, settings.physicsFlag);
     }
     void InitUI() override { uiMain.Init(); }
-    void LoadScreenshotFont() override {}
+    void LoadScreenshotFont() override { fonts.GetFont("Arial:14"); }
 
     int32_t CheckDevice() override { return renderDevice.CheckDevice(); }
     void BeginInputFrame() override { input.BeginFrame(); }
@@ -69,9 +72,9 @@ public:
     void LimitFrameRate() override { timer.LimitFrameRate(); }
     void RenderFrame() override { renderDevice.RenderFrame(); }
 
-    void LeavePhases() override {}
-    void DeleteRenderTargetsAndShaders() override {}
-    void FreeResources(bool) override {}
+    void LeavePhases() override { phaseStack.LeaveAll(); }
+    void DeleteRenderTargetsAndShaders() override { renderTargetManager.FreeAll(); }
+    void FreeResources(bool forced) override { textures.FreeAll(forced); }
     void ShutdownPhysics() override { physics.Shutdown(); }
     void ShutdownAudio() override { audioDevice.Shutdown(); }
     void ShutdownRenderDevice() override { renderDevice.Shutdown(); }

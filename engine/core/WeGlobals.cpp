@@ -4,12 +4,17 @@
 // other file defines any of them. The configuration store and the file systems are not here: they
 // are made on their first use.
 #include "WeAudioDevice.h"
+#include "WeCanvas.h"
 #include "WeEngine.h"
+#include "WeFont.h"
 #include "WeInput.h"
 #include "WeLocalization.h"
+#include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
+#include "WeRenderTarget.h"
 #include "WeSound.h"
+#include "WeTexture.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
@@ -18,10 +23,15 @@ WeSoundBufferCache soundBufferCache;
 WeSoundSourcePool soundSourcePool;
 WeSoundAttenuator soundAttenuator;
 WeInput input;
+WePhaseStack phaseStack;
 WeUIMain uiMain;
 WeLocalization localization;
 WeTimer timer;
 WeRenderDevice renderDevice;
+WeRenderTargetManager renderTargetManager;
 WeEngine engine;
 WeFrameStats frameStats;
+WeCanvas canvas;
+WeTextureManager textures;
+WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
 WePhysics physics;

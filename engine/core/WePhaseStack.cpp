@@ -1,7 +1,5 @@
 #include "WePhaseStack.h"
 
-WePhaseStack phaseStack;
-
 void WePhaseStack::Request(WeAbstractPhase* phase, WePhaseCommand command)
 {
     queue.PushBack() = QueuedCommand{command, phase};

@@ -7,8 +7,6 @@
 
 #include <cmath>
 
-WeCanvas canvas;
-
 namespace
 {
 

@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-WeFontManager fonts;
-
 int32_t WeNear(double value)
 {
     return int32_t(std::lround(value));

@@ -110,8 +110,6 @@ void WeRenderTarget::Bind(uint32_t index, uint32_t face) const
     }
 }
 
-WeRenderTargetManager renderTargetManager;
-
 WeRenderTargetManager::~WeRenderTargetManager()
 {
     FreeAll();

@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <vector>
 
-WeTextureManager textures;
-
 namespace
 {
 

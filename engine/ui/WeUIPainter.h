@@ -3,6 +3,8 @@
 // painter forwards to the render device; tests put a recording one in its place.
 #pragma once
 
+#include "WeCanvas.h"
+#include "WeFont.h"
 #include "WeString.h"
 
 #include <cstdint>
@@ -10,21 +12,7 @@
 class WeTexture;
 class WeFont;
 
-// Text alignment flags of queued texts.
-enum : int32_t
-{
-    TEXT_CENTER = 1,
-    TEXT_RIGHT = 2,
-    TEXT_VCENTER = 4,
-    TEXT_BOTTOM = 8,
-    TEXT_WORDBREAK = 16,
-};
-
-enum : int32_t
-{
-    BLENDMODE_NORMAL = 1,
-    BLENDMODE_ADDITIVE = 2,
-};
+// The text alignment flags (TEXT_...) and blend modes (BLENDMODE_...) are the font's and the canvas's.
 
 struct WeUIRect
 {
