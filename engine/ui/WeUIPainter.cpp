@@ -1,42 +1,66 @@
 #include "WeUIPainter.h"
 
+#include "WeCanvas.h"
+#include "WeFont.h"
 #include "WeRenderDevice.h"
+#include "WeTexture.h"
+#include "WeVirtualFileSystem.h"
 
-WeFont* WeUIDevicePainter::GetFont(const WeString&)
+WeFont* WeUIDevicePainter::GetFont(const WeString& key)
 {
-    return nullptr;
+    return fonts.GetFont(key);
 }
 
-void WeUIDevicePainter::MeasureText(WeFont*, const WeString&, int32_t* width, int32_t* height)
-{
-    *width = 0;
-    *height = 0;
-}
-
-WeTexture* WeUIDevicePainter::LoadTexture(const WeString&)
-{
-    return nullptr;
-}
-
-void WeUIDevicePainter::GetTextureSize(WeTexture*, int32_t* width, int32_t* height)
+void WeUIDevicePainter::MeasureText(WeFont* font, const WeString& text, int32_t* width, int32_t* height)
 {
     *width = 0;
     *height = 0;
+    if (font)
+        font->MeasureText(text, *width, *height, 0);
 }
 
-void WeUIDevicePainter::DrawRectangle(int32_t, int32_t, int32_t, int32_t, uint32_t, WeTexture*, int32_t) {}
-
-void WeUIDevicePainter::DrawRectanglePart(int32_t, int32_t, int32_t, int32_t, float, float, float, float,
-                                          uint32_t, WeTexture*, int32_t)
+WeTexture* WeUIDevicePainter::LoadTexture(const WeString& name)
 {
+    WeVirtualFileSystem* fileSystem = WeVirtualFileSystem::GetFileSystem();
+    if (!fileSystem || !fileSystem->Exists(name, WeAssetType::Texture))
+        return nullptr;
+    return textures.Load(name);
 }
 
-void WeUIDevicePainter::DrawText(WeFont*, const WeString&, int32_t, int32_t, int32_t, int32_t, uint32_t,
-                                 uint32_t, int32_t, int32_t)
+void WeUIDevicePainter::GetTextureSize(WeTexture* texture, int32_t* width, int32_t* height)
 {
+    *width = texture ? texture->width : 0;
+    *height = texture ? texture->height : 0;
 }
 
-void WeUIDevicePainter::Flush() {}
+void WeUIDevicePainter::DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb,
+                                      WeTexture* texture, int32_t blend)
+{
+    canvas.DrawRectangle(x, y, w, h, argb, texture, blend);
+}
+
+void WeUIDevicePainter::DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top,
+                                          float right, float bottom, uint32_t argb, WeTexture* texture,
+                                          int32_t blend)
+{
+    canvas.DrawRectanglePart(x, y, w, h, left, top, right, bottom, argb, texture, blend);
+}
+
+void WeUIDevicePainter::DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w,
+                                 int32_t h, uint32_t argb, uint32_t argb2, int32_t flags, int32_t effect)
+{
+    if (effect == 1)
+        canvas.Draw2DTextShadowed(font, text, x, y, w, h, argb, argb2, flags, 1.0f);
+    else if (effect == 2)
+        canvas.Draw2DTextOutlined(font, text, x, y, w, h, argb, argb2, flags, 1.0f);
+    else
+        canvas.Draw2DText(font, text, x, y, w, h, argb, flags, 1.0f);
+}
+
+void WeUIDevicePainter::Flush()
+{
+    canvas.Flush();
+}
 
 void WeUIDevicePainter::GetScissor(bool* enabled, WeUIRect* rect)
 {

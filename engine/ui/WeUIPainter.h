@@ -1,6 +1,6 @@
 // What the user interface needs of the 2D canvas, the fonts and the textures, in one narrow
 // interface: the UI draws, measures and loads through the painter in uiMain. The program's
-// painter forwards to the render device; tests put a recording one in its place.
+// painter forwards to them; tests put a recording one in its place.
 #pragma once
 
 #include "WeCanvas.h"
@@ -9,8 +9,6 @@
 
 #include <cstdint>
 
-class WeTexture;
-class WeFont;
 
 // The text alignment flags (TEXT_...) and blend modes (BLENDMODE_...) are the font's and the canvas's.
 
@@ -48,8 +46,7 @@ public:
     virtual void SetScissor(bool enabled, const WeUIRect& rect) = 0;
 };
 
-// The program's painter: scissor through the render device; drawing, fonts and textures are
-// inert until the 2D canvas is there.
+// The program's painter: the global canvas, fonts and textures, the render device's scissor.
 class WeUIDevicePainter : public WeUIPainter
 {
 public:
