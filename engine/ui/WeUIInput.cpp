@@ -65,6 +65,9 @@ void WeUIMain::ReleaseButtons()
 void WeUIMain::ProcessEvents()
 {
     events.Clear();
+    // A tree changed under a still mouse gets its hover re-test even without new input.
+    if (inputQueue.IsEmpty() && pendingRetest)
+        ProcessInputEvent();
     while (!inputQueue.IsEmpty())
         ProcessInputEvent();
     DeliverEvents();

@@ -1,0 +1,138 @@
+// A UI manager over a painter that records what it is asked to draw, on an 800 x 600 back
+// buffer with an 800 x 600 design, and a frame time of 0.1 s.
+#pragma once
+
+#include "WeConfig.h"
+#include "WeEngine.h"
+#include "WeTimer.h"
+#include "WeUIMain.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct RecordedDraw
+{
+    std::string kind; // "rect", "part", "text", "flush"
+    int32_t x = 0, y = 0, w = 0, h = 0;
+    float top = 0, bottom = 0;
+    uint32_t argb = 0;
+    WeTexture* texture = nullptr;
+    std::string text;
+    WeFont* font = nullptr;
+};
+
+class RecordingPainter : public WeUIPainter
+{
+public:
+    WeFont* GetFont(const WeString& key) override
+    {
+        fontKeys.emplace_back(key.GetData(), static_cast<size_t>(key.GetLength()));
+        return fakeFont;
+    }
+    // Every byte is 10 pixels wide; the height is 20.
+    void MeasureText(WeFont* font, const WeString& text, int32_t* width, int32_t* height) override
+    {
+        *width = font ? text.GetLength() * 10 : 0;
+        *height = font ? 20 : 0;
+    }
+    WeTexture* LoadTexture(const WeString& name) override
+    {
+        for (const std::string& known : textureNames)
+            if (WeString(known.c_str()) == name)
+                return fakeTexture;
+        return nullptr;
+    }
+    void GetTextureSize(WeTexture* texture, int32_t* width, int32_t* height) override
+    {
+        *width = texture ? 64 : 0;
+        *height = texture ? 128 : 0;
+    }
+    void DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb, WeTexture* texture,
+                       int32_t) override
+    {
+        RecordedDraw d;
+        d.kind = "rect";
+        d.x = x, d.y = y, d.w = w, d.h = h, d.argb = argb, d.texture = texture;
+        draws.push_back(d);
+    }
+    void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float, float top, float, float bottom,
+                           uint32_t argb, WeTexture* texture, int32_t) override
+    {
+        RecordedDraw d;
+        d.kind = "part";
+        d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb,
+        d.texture = texture;
+        draws.push_back(d);
+    }
+    void DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,
+                  uint32_t argb, uint32_t, int32_t, int32_t) override
+    {
+        RecordedDraw d;
+        d.kind = "text";
+        d.x = x, d.y = y, d.w = w, d.h = h, d.argb = argb, d.font = font;
+        d.text.assign(text.GetData(), static_cast<size_t>(text.GetLength()));
+        draws.push_back(d);
+    }
+    void Flush() override
+    {
+        RecordedDraw d;
+        d.kind = "flush";
+        draws.push_back(d);
+    }
+    void GetScissor(bool* enabled, WeUIRect* rect) override
+    {
+        *enabled = scissorOn;
+        *rect = scissor;
+    }
+    void SetScissor(bool enabled, const WeUIRect& rect) override
+    {
+        scissorOn = enabled;
+        scissor = rect;
+    }
+
+    std::vector<RecordedDraw> Kinds(const std::string& kind) const
+    {
+        std::vector<RecordedDraw> out;
+        for (const RecordedDraw& d : draws)
+            if (d.kind == kind)
+                out.push_back(d);
+        return out;
+    }
+
+    WeFont* fakeFont = reinterpret_cast<WeFont*>(0x1000);
+    WeTexture* fakeTexture = reinterpret_cast<WeTexture*>(0x2000);
+    std::vector<std::string> textureNames;
+    std::vector<std::string> fontKeys;
+    std::vector<RecordedDraw> draws;
+    bool scissorOn = false;
+    WeUIRect scissor;
+};
+
+class UIFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        engine.settings.width = 800;
+        engine.settings.height = 600;
+        timer.deltaTime = 0.1f;
+        uiMain.SetPainter(&painter);
+        uiMain.Init();
+    }
+    void TearDown() override
+    {
+        uiMain.Shutdown();
+        uiMain.SetPainter(nullptr);
+    }
+    static void LoadUI(const std::string& text) { WeConfig::LoadText("UI", text.data(), text.size()); }
+    // One engine frame of the UI: input, then the tree's update and layout.
+    static void Frame()
+    {
+        uiMain.ProcessEvents();
+        uiMain.Update();
+    }
+
+    RecordingPainter painter;
+};

@@ -1,0 +1,520 @@
+#include "UIFixture.h"
+
+#include "WePhaseStack.h"
+#include "WeUIButton.h"
+#include "WeUILabel.h"
+#include "WeUIStyle.h"
+
+#include <cmath>
+
+namespace
+{
+
+WeUIButton* MakeButton(const char* name, int32_t x, int32_t y, int32_t w, int32_t h,
+                       WeUIComponent* parent = nullptr)
+{
+    WeUIButton* b = new WeUIButton(parent ? parent : uiMain.root, name);
+    b->SetPlacement(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    b->SetPosition(static_cast<float>(x) / 800.0f, 0, static_cast<float>(y) / 600.0f, 0);
+    b->SetSize(static_cast<float>(w) / 800.0f, 0, static_cast<float>(h) / 600.0f, 0);
+    return b;
+}
+
+int clicks = 0;
+bool CountClick(WeUIEvent*)
+{
+    ++clicks;
+    return true;
+}
+bool PassOn(WeUIEvent*)
+{
+    return false;
+}
+bool DeleteSource(WeUIEvent* event)
+{
+    uiMain.DeleteComponent(event->source->name);
+    // Still alive until this returns.
+    EXPECT_EQ(uiMain.GetComponent(event->source->name), event->source);
+    return true;
+}
+
+class RecordingPhase : public WeAbstractPhase
+{
+public:
+    explicit RecordingPhase(bool handles) : handles(handles) {}
+    void Enter() override {}
+    void Leave() override {}
+    bool OnUIEvent(WeUIEvent* event) override
+    {
+        seen.push_back(event->id);
+        return handles;
+    }
+    bool handles;
+    std::vector<int32_t> seen;
+};
+
+void Click(int32_t x, int32_t y)
+{
+    uiMain.PostMouseMove(x, y, 0);
+    uiMain.PostMouseDown(0);
+    uiMain.PostMouseUp(0);
+}
+
+} // namespace
+
+using UIPlacement = UIFixture;
+
+TEST_F(UIPlacement, DesignPixelsFollowTheAreaAtSeveralScreenSizes)
+{
+    WeUIWindow* window = new WeUIWindow(uiMain.root, "PlaceWin");
+    window->SetPlacement(400.0f / 800, 0.5f, 0, 0.5f, 200.0f / 800, 0, 100.0f / 600, 0, 0.5f, 0.5f, 0, 0);
+    WeUILabel* child = new WeUILabel(window, "PlaceWinChild");
+    child->SetPlacement(10.0f / 800, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0);
+    struct Case
+    {
+        int32_t screenW, screenH, areaW, areaH;
+    } cases[] = {{800, 600, 800, 600}, {1280, 720, 960, 720}, {1024, 1024, 1024, 768}};
+    for (const Case& c : cases)
+    {
+        engine.settings.width = c.screenW;
+        engine.settings.height = c.screenH;
+        uiMain.Update();
+        EXPECT_EQ(uiMain.areaW, c.areaW);
+        EXPECT_EQ(uiMain.areaH, c.areaH);
+        const int32_t w = static_cast<int32_t>(c.areaW * 0.25f);
+        EXPECT_EQ(window->w, w);
+        // 400 design pixels right of the centre line, centred on its own width.
+        EXPECT_EQ(window->x,
+                  static_cast<int32_t>(static_cast<float>(c.areaW / 2) + c.screenW * 0.5f - w * 0.5f));
+        EXPECT_EQ(child->x, window->x + static_cast<int32_t>(c.areaW * (10.0f / 800)));
+        EXPECT_EQ(child->w, window->w);
+        EXPECT_EQ(uiMain.root->w, c.screenW);
+    }
+}
+
+TEST_F(UIPlacement, AspectLockOnAZeroSizeLeavesTheSizeAlone)
+{
+    WeUILabel* label = new WeUILabel(uiMain.root, "AspectZero");
+    label->SetPlacement(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    label->aspect = 'H';
+    uiMain.Update();
+    EXPECT_EQ(label->w, 0);
+    EXPECT_EQ(label->h, 0);
+    label->SetSize(100.0f / 800, 0, 50.0f / 600, 0);
+    uiMain.Update();
+    EXPECT_EQ(label->w, 800);
+    EXPECT_EQ(label->h, 400);
+}
+
+TEST_F(UIPlacement, EqualZPutsTheNewestFirstAndOnTop)
+{
+    WeUIButton* older = MakeButton("ZOlder", 0, 0, 100, 100);
+    WeUIButton* newer = MakeButton("ZNewer", 0, 0, 100, 100);
+    EXPECT_EQ(uiMain.root->children.First(), newer);
+    uiMain.Update();
+    EXPECT_EQ(uiMain.root->HitTest(50, 50, false, true), newer);
+    older->SetZOrder(5);
+    EXPECT_EQ(uiMain.root->children.First(), older);
+    // Borders are inside.
+    EXPECT_EQ(uiMain.root->HitTest(100, 100, false, true), older);
+    EXPECT_EQ(uiMain.root->HitTest(101, 100, false, true), uiMain.root);
+}
+
+using UITransitions = UIFixture;
+
+TEST_F(UITransitions, AFadeAndSlideInEndAtTheRestPlaceAndThenTheComponentCanBeClicked)
+{
+    WeUIButton* b = MakeButton("SlideIn", 0, 0, 100, 100);
+    b->SetShowFlags(UI_SLIDE_LEFT | UI_FADE);
+    b->transitionDuration = 0.5f;
+    b->onMouseUp = {7, CountClick};
+    uiMain.ShowComponent("SlideIn");
+    EXPECT_FLOAT_EQ(b->xR, -0.0f);
+    EXPECT_TRUE(b->slidingIn);
+    EXPECT_FLOAT_EQ(b->visibilityValue, 0.0f);
+    uiMain.Update();
+    EXPECT_NEAR(b->visibilityValue, 0.2f, 1e-5f);
+    EXPECT_EQ(uiMain.root->HitTest(50, 50, false, true), uiMain.root); // in transition
+    for (int i = 0; i < 6; ++i)
+        uiMain.Update();
+    EXPECT_FALSE(b->slidingIn);
+    EXPECT_FLOAT_EQ(b->xR, 0.0f);
+    EXPECT_TRUE(b->IsSettled());
+    // Transition letters stay set, yet a settled component is hit.
+    EXPECT_NE(b->showFlags, 0);
+    clicks = 0;
+    Click(50, 50);
+    Frame();
+    Frame();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(UITransitions, CloseDeletesWhenTheHideEndsAndHidingTicksTwice)
+{
+    WeUIButton* b = MakeButton("Closing", 0, 0, 100, 100);
+    b->SetHideFlags(UI_FADE);
+    uiMain.CloseComponent("Closing");
+    uiMain.Update(); // 2 x 0.1 x 2.0 off the fade
+    EXPECT_NEAR(b->visibilityValue, 0.6f, 1e-5f);
+    uiMain.Update();
+    EXPECT_EQ(uiMain.GetComponent("Closing"), b);
+    uiMain.Update();
+    uiMain.Update();
+    EXPECT_EQ(uiMain.GetComponent("Closing"), nullptr);
+    EXPECT_TRUE(uiMain.hiding.IsEmpty());
+}
+
+TEST_F(UITransitions, AZeroDurationSlidesAtOnce)
+{
+    WeUIButton* b = MakeButton("Instant", 0, 0, 100, 100);
+    b->transitionDuration = 0.0f;
+    b->SetHideFlags(UI_SLIDE_RIGHT);
+    uiMain.HideComponent("Instant");
+    EXPECT_FALSE(b->visible);
+    EXPECT_FLOAT_EQ(b->xR, 2.0f - 1.0f); // wR 0 + 1
+    uiMain.Update();
+    EXPECT_TRUE(std::isfinite(static_cast<float>(b->x)));
+}
+
+TEST_F(UITransitions, ShowWhileFadingOutLeavesTheHidingList)
+{
+    WeUIButton* b = MakeButton("Refade", 0, 0, 100, 100);
+    b->SetHideFlags(UI_FADE);
+    uiMain.HideComponent("Refade");
+    uiMain.HideComponent("Refade");
+    EXPECT_EQ(uiMain.hiding.GetCount(), 1);
+    uiMain.ShowComponent("Refade");
+    EXPECT_TRUE(uiMain.hiding.IsEmpty());
+    EXPECT_EQ(b->visibilityDir, 1);
+    EXPECT_FLOAT_EQ(b->visibilityValue, 0.0f);
+}
+
+TEST_F(UITransitions, AParentAndItsChildBothClosingAreSafe)
+{
+    WeUIWindow* w = new WeUIWindow(uiMain.root, "CloseParent");
+    WeUILabel* l = new WeUILabel(w, "CloseChild");
+    w->SetHideFlags(UI_FADE);
+    l->SetHideFlags(UI_FADE);
+    uiMain.CloseComponent("CloseParent");
+    uiMain.CloseComponent("CloseChild");
+    for (int i = 0; i < 5; ++i)
+        uiMain.Update();
+    EXPECT_EQ(uiMain.GetComponent("CloseParent"), nullptr);
+    EXPECT_EQ(uiMain.GetComponent("CloseChild"), nullptr);
+}
+
+TEST_F(UITransitions, DerivedColoursChainThroughInheritedAlpha)
+{
+    WeUIWindow* w = new WeUIWindow(uiMain.root, "AlphaWin");
+    w->colour = {1, 1, 1, 0.5f};
+    WeUILabel* l = new WeUILabel(w, "AlphaLabel");
+    l->colour = {1, 0, 0, 0.5f};
+    l->colour2 = {0, 0, 1, 0.5f};
+    l->hoverValue = 0.5f;
+    uiMain.Update();
+    EXPECT_FLOAT_EQ(l->normalColour.a, 0.25f);
+    EXPECT_FLOAT_EQ(l->hoverColour.a, 0.125f);
+    EXPECT_FLOAT_EQ(l->secondColour.a, 0.125f);
+    l->inheritAlpha = false;
+    uiMain.Update();
+    EXPECT_FLOAT_EQ(l->normalColour.a, 0.5f);
+}
+
+using UIEvents = UIFixture;
+
+TEST_F(UIEvents, MovesFoldBeforeTheNextButtonEvent)
+{
+    WeUIButton* a = MakeButton("FoldA", 0, 0, 100, 100);
+    WeUIButton* b = MakeButton("FoldB", 200, 0, 100, 100);
+    uiMain.Update();
+    uiMain.PostMouseMove(50, 50, 1);
+    uiMain.PostMouseDown(0);
+    uiMain.PostMouseMove(250, 50, 3);
+    uiMain.PostMouseUp(0);
+    uiMain.ProcessEvents();
+    EXPECT_EQ(a->pressDir, 0);
+    EXPECT_EQ(b->pressDir, -1); // pressed, then released
+    EXPECT_EQ(uiMain.hovered, b);
+    EXPECT_EQ(uiMain.focused, b);
+}
+
+TEST_F(UIEvents, AHeldButtonKeepsTheMouseUntilReleased)
+{
+    WeUIButton* a = MakeButton("HeldA", 0, 0, 100, 100);
+    WeUIButton* b = MakeButton("HeldB", 200, 0, 100, 100);
+    a->onMouseMove = {3, nullptr};
+    uiMain.Update();
+    uiMain.PostMouseMove(50, 50, 0);
+    uiMain.PostMouseDown(0);
+    uiMain.ProcessEvents();
+    uiMain.PostMouseMove(250, 50, 0);
+    uiMain.ProcessEvents();
+    EXPECT_EQ(uiMain.hovered, a);
+    ASSERT_FALSE(uiMain.events.IsEmpty());
+    EXPECT_EQ(uiMain.events.Last().arg1, 250);
+    uiMain.PostMouseUp(0);
+    uiMain.ProcessEvents();
+    EXPECT_EQ(uiMain.hovered, b); // the posted re-test after the release
+    EXPECT_TRUE(b->hovered);
+    EXPECT_FALSE(a->hovered);
+}
+
+TEST_F(UIEvents, OnlyTheLeftButtonIsQueued)
+{
+    uiMain.PostMouseDown(1);
+    uiMain.PostMouseDown(2);
+    uiMain.PostMouseUp(1);
+    EXPECT_TRUE(uiMain.GetInputQueue().IsEmpty());
+}
+
+TEST_F(UIEvents, CallbackFirstThenPhasesFromTheTopUntilHandled)
+{
+    RecordingPhase bottom(true), top(false);
+    phaseStack.Request(&bottom, WePhaseCommand::Push);
+    phaseStack.Request(&top, WePhaseCommand::Push);
+    phaseStack.Update();
+    WeUIButton* handled = MakeButton("WalkHandled", 0, 0, 100, 100);
+    WeUIButton* passed = MakeButton("WalkPassed", 200, 0, 100, 100);
+    handled->onMouseUp = {11, CountClick};
+    passed->onMouseUp = {12, PassOn};
+    uiMain.Update();
+    clicks = 0;
+    Click(50, 50);
+    Frame();
+    Click(250, 50);
+    Frame();
+    Frame();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(top.seen, std::vector<int32_t>{12});
+    EXPECT_EQ(bottom.seen, std::vector<int32_t>{12});
+    phaseStack.LeaveAll();
+}
+
+TEST_F(UIEvents, DeletingFromInsideACallbackWaitsUntilItReturns)
+{
+    WeUIButton* b = MakeButton("SelfDelete", 0, 0, 100, 100);
+    b->onMouseUp = {5, DeleteSource};
+    b->onMouseLeave = {6, nullptr}; // its queued report must not outlive it
+    uiMain.Update();
+    Click(50, 50);
+    Frame();
+    EXPECT_EQ(uiMain.GetComponent("SelfDelete"), nullptr);
+    EXPECT_EQ(uiMain.hovered, uiMain.root);
+    EXPECT_EQ(uiMain.focused, uiMain.root);
+    Frame();
+}
+
+TEST_F(UIEvents, AddingAComponentUnderAStillMouseRetestsTheHover)
+{
+    uiMain.PostMouseMove(50, 50, 0);
+    Frame();
+    EXPECT_EQ(uiMain.hovered, uiMain.root);
+    WeUIButton* b = MakeButton("Appears", 0, 0, 100, 100);
+    uiMain.Update();
+    Frame();
+    EXPECT_EQ(uiMain.hovered, b);
+}
+
+TEST_F(UIEvents, AModalWindowKeepsTheMouseInside)
+{
+    WeUIButton* outside = MakeButton("ModalOutside", 0, 0, 100, 100);
+    WeUIWindow* dialog = new WeUIWindow(uiMain.root, "ModalDialog");
+    dialog->SetPlacement(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    dialog->SetPosition(200.0f / 800, 0, 0, 0);
+    dialog->SetSize(200.0f / 800, 0, 200.0f / 600, 0);
+    WeUIButton* inside = MakeButton("ModalInside", 0, 0, 50, 50, dialog);
+    uiMain.SetModalComponent("ModalDialog");
+    uiMain.Update();
+    uiMain.PostMouseMove(50, 50, 0);
+    Frame();
+    EXPECT_NE(uiMain.hovered, outside);
+    uiMain.PostMouseMove(210, 10, 0);
+    Frame();
+    EXPECT_EQ(uiMain.hovered, inside);
+}
+
+TEST_F(UIEvents, FocusOnAnUnknownNameThenAPressDoesNotCrash)
+{
+    WeUIButton* b = MakeButton("FocusAfter", 0, 0, 100, 100);
+    uiMain.Update();
+    uiMain.SetFocus("NoSuchComponent");
+    EXPECT_EQ(uiMain.focused, nullptr);
+    uiMain.PostKeyDown(28);
+    Click(50, 50);
+    Frame();
+    EXPECT_EQ(uiMain.focused, b);
+}
+
+TEST_F(UIEvents, TheRootCannotBeDeleted)
+{
+    uiMain.DeleteComponent("Root");
+    uiMain.DeleteComponentsByPrefix("");
+    ASSERT_NE(uiMain.root, nullptr);
+    EXPECT_EQ(uiMain.GetComponent("Root"), uiMain.root);
+    uiMain.Update();
+    uiMain.Render();
+}
+
+TEST_F(UIEvents, ASameNamedComponentReplacesTheOldOneButNeverItsOwnAncestor)
+{
+    WeUIWindow* w = new WeUIWindow(uiMain.root, "Twice");
+    new WeUILabel(w, "TwiceChild");
+    WeUIWindow* again = new WeUIWindow(uiMain.root, "Twice");
+    EXPECT_EQ(uiMain.GetComponent("Twice"), again);
+    EXPECT_EQ(uiMain.GetComponent("TwiceChild"), nullptr);
+    EXPECT_EQ(uiMain.CreateComponent("Twice", "Label:Twice"), nullptr);
+    EXPECT_EQ(uiMain.GetComponent("Twice"), again);
+}
+
+TEST_F(UIEvents, ReleasingButtonsTheWindowNeverSawEndsTheCapture)
+{
+    WeUIButton* a = MakeButton("LostA", 0, 0, 100, 100);
+    WeUIButton* b = MakeButton("LostB", 200, 0, 100, 100);
+    uiMain.Update();
+    uiMain.PostMouseMove(50, 50, 0);
+    uiMain.PostMouseDown(0);
+    Frame();
+    uiMain.ReleaseButtons();
+    uiMain.PostMouseMove(250, 50, 0);
+    Frame();
+    EXPECT_EQ(uiMain.hovered, b);
+    EXPECT_EQ(a->pressedButtons, 0);
+}
+
+using UILayouts = UIFixture;
+
+TEST_F(UILayouts, DescriptorsBecomeComponentsParentsFirst)
+{
+    LoadUI("[Components]\n"
+           "LayA=Button:LayAWin:LayButton:Play,10%0%0,20%0%0,0,0,1,LF:RF\n"
+           "LayAWin=Window:Root:LayWindow::#FF0000FF,0,0,400,300,0,H\n"
+           "LayAZ=Label:LayAWin::%100%:-1,0%0.5,0,0%1,30,2\n"
+           "LayAbad=Slider:LayAWin\n"
+           "LayAorphan=Label:Nowhere\n"
+           "[LayButton]\nWidth=120\nHeight=40\n");
+    uiMain.LoadComponents("LayA");
+    WeUIComponent* win = uiMain.GetComponent("LayAWin");
+    WeUIComponent* button = uiMain.GetComponent("LayA");
+    WeUIComponent* label = uiMain.GetComponent("LayAZ");
+    ASSERT_NE(win, nullptr);
+    ASSERT_NE(button, nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(uiMain.GetComponent("LayAbad"), nullptr);
+    EXPECT_EQ(uiMain.GetComponent("LayAorphan"), nullptr);
+    EXPECT_STREQ(button->GetTypeName(), "Button");
+    EXPECT_EQ(button->parent, win);
+    EXPECT_STREQ(button->text.GetData(), "Play");
+    EXPECT_EQ(button->showFlags, UI_SLIDE_LEFT | UI_FADE);
+    EXPECT_EQ(button->hideFlags, UI_SLIDE_RIGHT | UI_FADE);
+    EXPECT_FLOAT_EQ(button->wP, 120.0f / 800);
+    EXPECT_FLOAT_EQ(button->hP, 40.0f / 600);
+    EXPECT_FLOAT_EQ(win->xR, 0.5f); // under Root
+    EXPECT_EQ(win->aspect, 'H');
+    EXPECT_FLOAT_EQ(win->colour.b, 1.0f);
+    EXPECT_FLOAT_EQ(win->colour.r, 0.0f);
+    EXPECT_STREQ(label->text.GetData(), "100%");
+    EXPECT_FLOAT_EQ(label->colour.a, 1.0f);
+    EXPECT_EQ(label->z, 2);
+    EXPECT_EQ(win->children.First(), label);
+    EXPECT_NE(uiMain.GetStyle("LayButton"), nullptr);
+    uiMain.Update();
+    EXPECT_EQ(button->x, win->x + 10);
+}
+
+TEST_F(UILayouts, ReappliedDescriptorWithoutLettersKeepsTheFlags)
+{
+    LoadUI("[Components]\nLayBLab=Label:Root:::,0,0,0,0,0,T:B\n");
+    uiMain.LoadComponents("LayB");
+    WeUIComponent* label = uiMain.GetComponent("LayBLab");
+    ASSERT_NE(label, nullptr);
+    LoadUI("[Components]\nLayBLab=Label:Root:::,0,0,0,0,0,\n");
+    EXPECT_EQ(label->showFlags, UI_SLIDE_TOP);
+    EXPECT_EQ(label->hideFlags, UI_SLIDE_BOTTOM);
+}
+
+TEST_F(UILayouts, FontsAreScaledAndParsedFromTheStyle)
+{
+    LoadUI("[Big]\nFont=Verdana,24,#FFFFFFFF,CVSO,#FF000000,2,2\nFontOver=,10,#80FFFFFF\n"
+           "Margins=8,4,6,2\n[Fonts]\nUIFontScale=1.5\n");
+    uiMain.CreateDefaultStyle("Label", "Big");
+    WeUIStyle* big = uiMain.GetStyle("Big");
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->font.flags, TEXT_CENTER | TEXT_VCENTER);
+    EXPECT_EQ(big->font.effect, 2);
+    EXPECT_TRUE(big->hasFontOver);
+    EXPECT_FALSE(big->hasFontSpecial);
+    EXPECT_EQ(big->marginTop, 4);
+    EXPECT_EQ(big->marginRight, 6);
+    bool sawVerdana = false, sawDefault = false;
+    for (const std::string& key : painter.fontKeys)
+    {
+        sawVerdana = sawVerdana || key == "Verdana:36";
+        sawDefault = sawDefault || key == "*:15";
+    }
+    EXPECT_TRUE(sawVerdana);
+    EXPECT_TRUE(sawDefault);
+    LoadUI("[Fonts]\nUIFontScale=1\n");
+}
+
+using UIDrawing = UIFixture;
+
+TEST_F(UIDrawing, AButtonAtRestDrawsOneLayerAndSelectedUsesTheBottomQuarter)
+{
+    painter.textureNames = {"Config.UI.DrawButtonStyle"};
+    uiMain.CreateDefaultStyle("Button", "DrawButtonStyle");
+    WeUIButton* b = MakeButton("DrawButton", 10, 20, 100, 40);
+    b->SetStyle("DrawButtonStyle", "");
+    b->text = "OK";
+    uiMain.Update();
+    painter.draws.clear();
+    uiMain.Render();
+    std::vector<RecordedDraw> parts = painter.Kinds("part");
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_FLOAT_EQ(parts[0].top, 0.0f);
+    EXPECT_FLOAT_EQ(parts[0].bottom, 0.25f);
+    EXPECT_EQ(parts[0].x, 10);
+    EXPECT_EQ(parts[0].w, 100);
+    ASSERT_EQ(painter.Kinds("text").size(), 1u);
+    EXPECT_EQ(painter.Kinds("text")[0].text, "OK");
+    b->selected = true;
+    b->hoverValue = 0.5f;
+    uiMain.Update();
+    painter.draws.clear();
+    uiMain.Render();
+    parts = painter.Kinds("part");
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_FLOAT_EQ(parts[0].top, 0.75f);
+    EXPECT_FLOAT_EQ(parts[1].top, 0.25f);
+}
+
+TEST_F(UIDrawing, ALabelDrawsItsBackgroundOnlyWithASecondColour)
+{
+    WeUILabel* l = new WeUILabel(uiMain.root, "DrawLabel");
+    uiMain.CreateDefaultStyle("Label", "DrawLabelStyle");
+    l->SetStyle("DrawLabelStyle", "");
+    uiMain.Update();
+    painter.draws.clear();
+    uiMain.Render();
+    EXPECT_TRUE(painter.Kinds("rect").size() == 1u); // the cursor only
+    l->colour2 = {0, 0, 0, 0.5f};
+    uiMain.Update();
+    painter.draws.clear();
+    uiMain.Render();
+    ASSERT_EQ(painter.Kinds("rect").size(), 2u);
+    EXPECT_EQ(painter.Kinds("rect")[0].argb >> 24, 128u);
+}
+
+TEST_F(UIDrawing, AWindowWithoutTextureFlushesAndAClipRectBracketsTheScissor)
+{
+    WeUIWindow* w = new WeUIWindow(uiMain.root, "DrawWindow");
+    uiMain.CreateDefaultStyle("Window", "DrawWindowStyle");
+    w->SetStyle("DrawWindowStyle", "");
+    w->clipRectEnabled = true;
+    w->clipX = 5, w->clipY = 6, w->clipW = 10, w->clipH = 20;
+    uiMain.Update();
+    painter.draws.clear();
+    uiMain.Render();
+    EXPECT_TRUE(painter.Kinds("part").empty());
+    EXPECT_GE(painter.Kinds("flush").size(), 3u);
+    EXPECT_FALSE(painter.scissorOn); // restored
+}
