@@ -1,0 +1,565 @@
+#include "d3dx/D3dxEffect.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+namespace d3dx
+{
+
+struct HandleName
+{
+    std::string name;
+};
+
+D3DXHANDLE HandleOf(const std::string& name)
+{
+    static std::mutex lock;
+    static std::map<std::string, std::unique_ptr<HandleName>> names;
+    if (name.empty())
+        return nullptr;
+    std::lock_guard<std::mutex> guard(lock);
+    auto& slot = names[name];
+    if (!slot)
+        slot = std::make_unique<HandleName>(HandleName{name});
+    return slot.get();
+}
+
+struct Effect::Parameter
+{
+    ParameterDesc desc;
+    std::vector<float> values; // own storage of a parameter that is not shared
+    std::string text;
+    std::map<std::string, std::string> annotations;
+};
+
+struct EffectPass
+{
+    std::string name;
+    std::vector<std::pair<uint32_t, uint32_t>> states;
+    std::string vertexCode;
+    std::string fragmentCode;
+};
+
+struct EffectTechnique
+{
+    std::string name;
+    std::vector<EffectPass> passes;
+};
+
+struct EffectData
+{
+    std::vector<Effect::Parameter*> order;
+    std::map<D3DXHANDLE, std::unique_ptr<Effect::Parameter>> parameters;
+    std::vector<EffectTechnique> techniques;
+};
+
+namespace
+{
+
+bool ParseType(const std::string& word, ParameterDesc& desc)
+{
+    std::string base = word;
+    desc.elements = 1;
+    const size_t open = word.find('[');
+    if (open != std::string::npos)
+    {
+        const size_t close = word.find(']', open);
+        if (close == std::string::npos)
+            return false;
+        const std::string count = word.substr(open + 1, close - open - 1);
+        if (count.empty() || count.size() > 4 || count.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        desc.elements = uint32_t(std::stoul(count));
+        base = word.substr(0, open);
+        if (desc.elements == 0)
+            return false;
+    }
+    static const std::map<std::string, std::pair<ParameterType, uint32_t>> types{
+        {"float", {ParameterType::floatValue, 1}},   {"float2", {ParameterType::floatValue, 2}},
+        {"float3", {ParameterType::floatValue, 3}},  {"float4", {ParameterType::floatValue, 4}},
+        {"int", {ParameterType::intValue, 1}},       {"bool", {ParameterType::boolValue, 1}},
+        {"string", {ParameterType::stringValue, 0}}, {"matrix", {ParameterType::matrixValue, 16}}};
+    const auto found = types.find(base);
+    if (found == types.end())
+        return false;
+    desc.type = found->second.first;
+    desc.columns = found->second.second;
+    desc.bytes = desc.columns * desc.elements * 4;
+    return true;
+}
+
+// The text between the first pair of double quotes of the rest of the line.
+bool Quoted(std::istringstream& line, std::string& text)
+{
+    std::string rest;
+    std::getline(line, rest);
+    const size_t open = rest.find('"');
+    const size_t close = open == std::string::npos ? open : rest.find('"', open + 1);
+    if (close == std::string::npos)
+        return false;
+    text = rest.substr(open + 1, close - open - 1);
+    return true;
+}
+
+bool ParseNumber(const std::string& word, float& value)
+{
+    std::istringstream in(word);
+    in.imbue(std::locale::classic());
+    in >> value;
+    return !in.fail() && in.eof();
+}
+
+class Parser
+{
+public:
+    explicit Parser(EffectData& data) : data(data) {}
+    bool Parse(const std::string& source, std::string& error)
+    {
+        std::istringstream lines(source);
+        std::string line;
+        int number = 0;
+        while (std::getline(lines, line))
+        {
+            ++number;
+            if (code)
+            {
+                if (line.find_first_not_of(" \t\r") != std::string::npos &&
+                    line.substr(line.find_first_not_of(" \t\r"), 3) == "end")
+                    code = nullptr;
+                else
+                    *code += line + "\n";
+                continue;
+            }
+            if (!Statement(line))
+            {
+                error = "line " + std::to_string(number) + ": " + line;
+                return false;
+            }
+        }
+        if (code)
+            error = "code block without end";
+        return code == nullptr;
+    }
+
+private:
+    bool Statement(const std::string& text)
+    {
+        std::istringstream line(text.substr(0, text.find('#')));
+        line.imbue(std::locale::classic());
+        std::string word;
+        if (!(line >> word))
+            return true;
+        if (word == "parameter")
+            return ParameterStatement(line);
+        if (word == "annotation")
+        {
+            std::string parameter, name, value;
+            if (!(line >> parameter >> name) || !Quoted(line, value))
+                return false;
+            const auto found = data.parameters.find(HandleOf(parameter));
+            if (found == data.parameters.end())
+                return false;
+            found->second->annotations[name] = value;
+            return true;
+        }
+        if (word == "technique")
+        {
+            data.techniques.push_back({});
+            return bool(line >> data.techniques.back().name);
+        }
+        if (data.techniques.empty())
+            return false;
+        EffectTechnique& technique = data.techniques.back();
+        if (word == "pass")
+        {
+            technique.passes.push_back({});
+            return bool(line >> technique.passes.back().name);
+        }
+        if (technique.passes.empty())
+            return false;
+        EffectPass& pass = technique.passes.back();
+        if (word == "state")
+        {
+            uint32_t state = 0, value = 0;
+            if (!(line >> state >> value) || state >= d3d9::D3DRS_COUNT)
+                return false;
+            pass.states.emplace_back(state, value);
+            return true;
+        }
+        if (word == "vertex" || word == "fragment")
+        {
+            code = word == "vertex" ? &pass.vertexCode : &pass.fragmentCode;
+            return true;
+        }
+        return false;
+    }
+
+    bool ParameterStatement(std::istringstream& line)
+    {
+        auto parameter = std::make_unique<Effect::Parameter>();
+        std::string word;
+        if (!(line >> word))
+            return false;
+        if (word == "shared")
+        {
+            parameter->desc.shared = true;
+            if (!(line >> word))
+                return false;
+        }
+        if (!ParseType(word, parameter->desc) || !(line >> parameter->desc.name))
+            return false;
+        D3DXHANDLE handle = HandleOf(parameter->desc.name);
+        if (data.parameters.count(handle))
+            return false;
+        parameter->values.assign(parameter->desc.columns * parameter->desc.elements, 0.0f);
+        if (line >> word)
+        {
+            if (word != "=")
+                return false;
+            if (parameter->desc.type == ParameterType::stringValue)
+            {
+                if (!Quoted(line, parameter->text))
+                    return false;
+            }
+            else
+            {
+                size_t i = 0;
+                while (line >> word)
+                {
+                    float value = 0.0f;
+                    if (i >= parameter->values.size() || !ParseNumber(word, value))
+                        return false;
+                    parameter->values[i++] = value;
+                }
+            }
+        }
+        data.order.push_back(parameter.get());
+        data.parameters[handle] = std::move(parameter);
+        return true;
+    }
+
+    EffectData& data;
+    std::string* code = nullptr;
+};
+
+} // namespace
+
+uint32_t EffectPool::Release()
+{
+    const uint32_t left = --refs;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+std::vector<float>& EffectPool::Shared(const std::string& name, size_t floats)
+{
+    std::vector<float>& value = values[name];
+    if (value.size() < floats)
+        value.resize(floats, 0.0f);
+    return value;
+}
+
+d3d9::HRESULT D3DXCreateEffectPool(EffectPool** pool)
+{
+    if (!pool)
+        return d3d9::D3DERR_INVALIDCALL;
+    *pool = new EffectPool;
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT D3DXCreateEffect(d3d9::Device* device, const void* bytes, uint32_t size, uint32_t,
+                               EffectPool* pool, Effect** effect, std::string* errors)
+{
+    if (!bytes || !effect)
+        return d3d9::D3DERR_INVALIDCALL;
+    auto data = std::make_unique<EffectData>();
+    std::string error;
+    Parser parser(*data);
+    if (!parser.Parse(std::string(static_cast<const char*>(bytes), size), error))
+    {
+        if (errors)
+            *errors = error;
+        return d3d9::D3DERR_INVALIDCALL;
+    }
+    *effect = new Effect(device, pool, std::move(data));
+    return d3d9::D3D_OK;
+}
+
+Effect::Effect(d3d9::Device* device, EffectPool* pool, std::unique_ptr<EffectData> effectData)
+    : device(device), pool(pool), data(std::move(effectData))
+{
+    if (pool)
+        pool->AddRef();
+    // A shared parameter's initial value seeds the pool only when the pool holds none yet.
+    for (Parameter* parameter : data->order)
+        if (parameter->desc.shared && pool)
+        {
+            const size_t floats = parameter->values.size();
+            std::vector<float>& shared = pool->Shared(parameter->desc.name, 0);
+            if (shared.empty())
+                shared = parameter->values;
+            else if (shared.size() < floats)
+                shared.resize(floats, 0.0f);
+        }
+    if (!data->techniques.empty())
+        technique = 0;
+}
+
+Effect::~Effect()
+{
+    if (pool)
+        pool->Release();
+}
+
+uint32_t Effect::Release()
+{
+    const uint32_t left = --refs;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+Effect::Parameter* Effect::Find(D3DXHANDLE parameter) const
+{
+    const auto found = data->parameters.find(parameter);
+    return found == data->parameters.end() ? nullptr : found->second.get();
+}
+
+std::vector<float>* Effect::Storage(D3DXHANDLE parameter, Parameter** found) const
+{
+    Parameter* p = Find(parameter);
+    if (found)
+        *found = p;
+    if (!p)
+        return nullptr;
+    if (p->desc.shared && pool)
+        return &pool->Shared(p->desc.name, p->values.size());
+    return &p->values;
+}
+
+D3DXHANDLE Effect::GetParameterByName(D3DXHANDLE, const char* name) const
+{
+    const D3DXHANDLE handle = name ? HandleOf(name) : nullptr;
+    return Find(handle) ? handle : nullptr;
+}
+
+D3DXHANDLE Effect::GetTechniqueByName(const char* name) const
+{
+    for (const EffectTechnique& t : data->techniques)
+        if (name && t.name == name)
+            return HandleOf(t.name);
+    return nullptr;
+}
+
+D3DXHANDLE Effect::GetParameter(D3DXHANDLE, uint32_t index) const
+{
+    return index < data->order.size() ? HandleOf(data->order[index]->desc.name) : nullptr;
+}
+
+D3DXHANDLE Effect::GetAnnotationByName(D3DXHANDLE parameter, const char* name) const
+{
+    const Parameter* p = Find(parameter);
+    if (!p || !name || !p->annotations.count(name))
+        return nullptr;
+    return HandleOf(p->desc.name + "@" + name);
+}
+
+d3d9::HRESULT Effect::GetParameterDesc(D3DXHANDLE parameter, ParameterDesc* desc) const
+{
+    const Parameter* p = Find(parameter);
+    if (!p || !desc)
+        return d3d9::D3DERR_INVALIDCALL;
+    *desc = p->desc;
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::SetFloatArray(D3DXHANDLE parameter, const float* values, uint32_t count)
+{
+    std::vector<float>* storage = Storage(parameter);
+    if (!storage || (!values && count > 0))
+        return d3d9::D3DERR_INVALIDCALL;
+    std::copy_n(values, std::min<size_t>(count, storage->size()), storage->begin());
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::SetFloat(D3DXHANDLE parameter, float value)
+{
+    return SetFloatArray(parameter, &value, 1);
+}
+
+d3d9::HRESULT Effect::SetIntArray(D3DXHANDLE parameter, const int32_t* values, uint32_t count)
+{
+    std::vector<float> floats(values, values + count);
+    return SetFloatArray(parameter, floats.data(), count);
+}
+
+d3d9::HRESULT Effect::SetInt(D3DXHANDLE parameter, int32_t value)
+{
+    return SetIntArray(parameter, &value, 1);
+}
+
+d3d9::HRESULT Effect::SetVectorArray(D3DXHANDLE parameter, const float* xyzw, uint32_t count)
+{
+    Parameter* p = nullptr;
+    std::vector<float>* storage = Storage(parameter, &p);
+    if (!storage || !xyzw)
+        return d3d9::D3DERR_INVALIDCALL;
+    // Each vector is cut to the parameter's width.
+    const uint32_t columns = std::max(1u, std::min(4u, p->desc.columns));
+    const uint32_t n = std::min(count, uint32_t(storage->size() / columns));
+    for (uint32_t i = 0; i < n; ++i)
+        std::copy_n(xyzw + 4 * i, columns, storage->begin() + i * columns);
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::SetMatrix(D3DXHANDLE parameter, const d3d9::Matrix* matrix)
+{
+    return SetMatrixArray(parameter, matrix, 1);
+}
+
+d3d9::HRESULT Effect::SetMatrixArray(D3DXHANDLE parameter, const d3d9::Matrix* matrices, uint32_t count)
+{
+    return matrices ? SetFloatArray(parameter, &matrices[0].m[0][0], 16 * count) : d3d9::D3DERR_INVALIDCALL;
+}
+
+d3d9::HRESULT Effect::GetFloatArray(D3DXHANDLE parameter, float* values, uint32_t count) const
+{
+    const std::vector<float>* storage = Storage(parameter);
+    if (!storage || !values)
+        return d3d9::D3DERR_INVALIDCALL;
+    std::fill_n(values, count, 0.0f);
+    std::copy_n(storage->begin(), std::min<size_t>(count, storage->size()), values);
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::GetVectorArray(D3DXHANDLE parameter, float* xyzw, uint32_t count) const
+{
+    Parameter* p = nullptr;
+    const std::vector<float>* storage = Storage(parameter, &p);
+    if (!storage || !xyzw)
+        return d3d9::D3DERR_INVALIDCALL;
+    const uint32_t columns = std::max(1u, std::min(4u, p->desc.columns));
+    std::fill_n(xyzw, 4 * count, 0.0f);
+    const uint32_t n = std::min(count, uint32_t(storage->size() / columns));
+    for (uint32_t i = 0; i < n; ++i)
+        std::copy_n(storage->begin() + i * columns, columns, xyzw + 4 * i);
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::GetInt(D3DXHANDLE parameter, int32_t* value) const
+{
+    float f = 0.0f;
+    if (!value || d3d9::Failed(GetFloatArray(parameter, &f, 1)))
+        return d3d9::D3DERR_INVALIDCALL;
+    *value = int32_t(f);
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::GetString(D3DXHANDLE parameter, const char** text) const
+{
+    if (!parameter || !text)
+        return d3d9::D3DERR_INVALIDCALL;
+    const std::string& name = parameter->name;
+    const size_t at = name.find('@');
+    const Parameter* p = Find(at == std::string::npos ? parameter : HandleOf(name.substr(0, at)));
+    if (!p)
+        return d3d9::D3DERR_INVALIDCALL;
+    if (at != std::string::npos)
+    {
+        const auto found = p->annotations.find(name.substr(at + 1));
+        if (found == p->annotations.end())
+            return d3d9::D3DERR_INVALIDCALL;
+        *text = found->second.c_str();
+        return d3d9::D3D_OK;
+    }
+    if (p->desc.type != ParameterType::stringValue)
+        return d3d9::D3DERR_INVALIDCALL;
+    *text = p->text.c_str();
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::SetTechnique(D3DXHANDLE handle)
+{
+    for (size_t i = 0; i < data->techniques.size(); ++i)
+        if (handle && data->techniques[i].name == handle->name)
+        {
+            technique = int32_t(i);
+            return d3d9::D3D_OK;
+        }
+    return d3d9::D3DERR_INVALIDCALL;
+}
+
+D3DXHANDLE Effect::GetCurrentTechnique() const
+{
+    return technique >= 0 ? HandleOf(data->techniques[size_t(technique)].name) : nullptr;
+}
+
+d3d9::HRESULT Effect::Begin(uint32_t* passes, uint32_t flags)
+{
+    if (technique < 0 || begun)
+        return d3d9::D3DERR_INVALIDCALL;
+    begun = true;
+    restoreStates = (flags & D3DXFX_DONOTSAVESTATE) == 0;
+    savedStates.clear();
+    if (restoreStates && device)
+    {
+        std::set<uint32_t> touched;
+        for (const EffectPass& pass : data->techniques[size_t(technique)].passes)
+            for (const auto& state : pass.states)
+                touched.insert(state.first);
+        for (uint32_t state : touched)
+        {
+            uint32_t value = 0;
+            device->GetRenderState(d3d9::RenderState(state), &value);
+            savedStates.emplace_back(state, value);
+        }
+    }
+    if (passes)
+        *passes = uint32_t(data->techniques[size_t(technique)].passes.size());
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::BeginPass(uint32_t pass)
+{
+    if (!begun || activePass >= 0 || pass >= data->techniques[size_t(technique)].passes.size())
+        return d3d9::D3DERR_INVALIDCALL;
+    activePass = int32_t(pass);
+    if (device)
+        for (const auto& state : data->techniques[size_t(technique)].passes[pass].states)
+            device->SetRenderState(d3d9::RenderState(state.first), state.second);
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::CommitChanges()
+{
+    if (activePass < 0)
+        return d3d9::D3DERR_INVALIDCALL;
+    ++commits;
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::EndPass()
+{
+    if (activePass < 0)
+        return d3d9::D3DERR_INVALIDCALL;
+    activePass = -1;
+    return d3d9::D3D_OK;
+}
+
+d3d9::HRESULT Effect::End()
+{
+    if (!begun)
+        return d3d9::D3DERR_INVALIDCALL;
+    if (device)
+        for (const auto& state : savedStates)
+            device->SetRenderState(d3d9::RenderState(state.first), state.second);
+    begun = false;
+    activePass = -1;
+    return d3d9::D3D_OK;
+}
+
+} // namespace d3dx

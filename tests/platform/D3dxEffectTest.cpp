@@ -1,0 +1,176 @@
+// Our effect format: parsing, parameters by name, shared values through a pool, annotations,
+// techniques and pass states on the recording back end.
+#include "d3dx/D3dxEffect.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using namespace d3dx;
+
+namespace
+{
+
+const char* const twoD = R"(# a small 2D effect
+parameter shared matrix ViewProj
+parameter shared float FogStart = 5
+parameter float4 MaterialColor = 1 0.5 0.25 1
+parameter float2[2] PixelOffsets = 2 4 6 8
+parameter float4[2] TexelOffsets
+annotation TexelOffsets ConvertPixelsToTexels "PixelOffsets"
+parameter string SupportedTechniques = "FL"
+parameter int SupportedTextures = 3
+technique Tech
+pass P0
+state 27 1
+state 7 0
+vertex
+void main() {}
+end
+technique TechF
+pass P0
+pass P1
+)";
+
+Effect* Make(const std::string& text, EffectPool* pool, d3d9::Device* device = nullptr)
+{
+    Effect* effect = nullptr;
+    std::string errors;
+    EXPECT_FALSE(d3d9::Failed(D3DXCreateEffect(device, text.data(), uint32_t(text.size()),
+                                               D3DXFX_NOT_CLONEABLE, pool, &effect, &errors)))
+        << errors;
+    return effect;
+}
+
+} // namespace
+
+TEST(D3dxEffect, ParametersByNameWithInitialValuesAndConversions)
+{
+    Effect* effect = Make(twoD, nullptr);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(effect->GetParameterByName(nullptr, "Missing"), nullptr);
+    D3DXHANDLE color = effect->GetParameterByName(nullptr, "MaterialColor");
+    ASSERT_NE(color, nullptr);
+    float values[4] = {};
+    ASSERT_EQ(effect->GetFloatArray(color, values, 4), d3d9::D3D_OK);
+    EXPECT_FLOAT_EQ(values[1], 0.5f);
+    int32_t textures = 0;
+    ASSERT_EQ(effect->GetInt(effect->GetParameterByName(nullptr, "SupportedTextures"), &textures),
+              d3d9::D3D_OK);
+    EXPECT_EQ(textures, 3);
+    const char* text = nullptr;
+    ASSERT_EQ(effect->GetString(effect->GetParameterByName(nullptr, "SupportedTechniques"), &text),
+              d3d9::D3D_OK);
+    EXPECT_STREQ(text, "FL");
+    // Vectors are cut to the parameter's width, arrays to its length.
+    const float vectors[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    D3DXHANDLE pixels = effect->GetParameterByName(nullptr, "PixelOffsets");
+    ASSERT_EQ(effect->SetVectorArray(pixels, vectors, 3), d3d9::D3D_OK);
+    float back[8] = {};
+    effect->GetFloatArray(pixels, back, 8);
+    EXPECT_FLOAT_EQ(back[2], 5.0f);
+    EXPECT_FLOAT_EQ(back[3], 6.0f);
+    EXPECT_FLOAT_EQ(back[4], 0.0f) << "past the array's end";
+    ParameterDesc desc;
+    ASSERT_EQ(effect->GetParameterDesc(pixels, &desc), d3d9::D3D_OK);
+    EXPECT_EQ(desc.bytes, 16u);
+    // Walking the parameters and reading an annotation.
+    uint32_t count = 0;
+    while (effect->GetParameter(nullptr, count))
+        ++count;
+    EXPECT_EQ(count, 7u);
+    D3DXHANDLE note = effect->GetAnnotationByName(effect->GetParameterByName(nullptr, "TexelOffsets"),
+                                                  "ConvertPixelsToTexels");
+    ASSERT_EQ(effect->GetString(note, &text), d3d9::D3D_OK);
+    EXPECT_STREQ(text, "PixelOffsets");
+    EXPECT_EQ(effect->GetAnnotationByName(color, "ConvertPixelsToTexels"), nullptr);
+    effect->Release();
+}
+
+TEST(D3dxEffect, SharedParametersHoldOneValueForThePool)
+{
+    EffectPool* pool = nullptr;
+    ASSERT_EQ(D3DXCreateEffectPool(&pool), d3d9::D3D_OK);
+    Effect* first = Make(twoD, pool);
+    Effect* second = Make("parameter shared float FogStart = 99\nparameter float Own\n", pool);
+    ASSERT_TRUE(first && second);
+    float fog = 0;
+    second->GetFloatArray(second->GetParameterByName(nullptr, "FogStart"), &fog, 1);
+    EXPECT_FLOAT_EQ(fog, 5.0f) << "the pool already held a value";
+    first->SetFloat(first->GetParameterByName(nullptr, "FogStart"), 12.0f);
+    second->GetFloatArray(second->GetParameterByName(nullptr, "FogStart"), &fog, 1);
+    EXPECT_FLOAT_EQ(fog, 12.0f);
+    // Handles are names: one cached from the first effect works on the second.
+    D3DXHANDLE handle = first->GetParameterByName(nullptr, "FogStart");
+    second->SetFloat(handle, 3.0f);
+    first->GetFloatArray(handle, &fog, 1);
+    EXPECT_FLOAT_EQ(fog, 3.0f);
+    EXPECT_EQ(second->SetFloat(first->GetParameterByName(nullptr, "MaterialColor"), 1.0f),
+              d3d9::D3DERR_INVALIDCALL);
+    first->Release();
+    second->Release();
+    pool->Release();
+}
+
+TEST(D3dxEffect, SyntaxErrorsNameTheirLine)
+{
+    for (const char* bad : {"parameter float4 A = 1 2 3 4 5\n", "parameter matrix[0] B\n", "pass P0\n",
+                            "technique T\npass P\nstate 9999 1\n", "parameter float A\nparameter float A\n",
+                            "parameter float A = one\n", "technique T\npass P\nvertex\nvoid main() {}\n",
+                            "annotation Nobody X \"y\"\n", "parameter float4[99999] Huge\n"})
+    {
+        Effect* effect = nullptr;
+        std::string errors;
+        EXPECT_EQ(D3DXCreateEffect(nullptr, bad, uint32_t(std::strlen(bad)), 0, nullptr, &effect, &errors),
+                  d3d9::D3DERR_INVALIDCALL)
+            << bad;
+        EXPECT_EQ(effect, nullptr);
+        EXPECT_FALSE(errors.empty());
+    }
+}
+
+TEST(D3dxEffect, PassesSetTheirStatesAndEndRestoresUnlessAskedNotTo)
+{
+    d3d9::AdapterSetup setup;
+    setup.modes = {{640, 480, 60, d3d9::D3DFMT_X8R8G8B8}};
+    d3d9::Direct3D* direct3D = d3d9::CreateRecordingDirect3D(setup);
+    d3d9::PresentParameters parameters;
+    parameters.backBufferWidth = 64;
+    parameters.backBufferHeight = 32;
+    d3d9::Device* device = nullptr;
+    ASSERT_EQ(direct3D->CreateDevice(0, d3d9::D3DDEVTYPE_HAL, nullptr, 0, &parameters, &device),
+              d3d9::D3D_OK);
+    Effect* effect = Make(twoD, nullptr, device);
+    uint32_t passes = 0;
+    ASSERT_EQ(effect->SetTechnique(effect->GetTechniqueByName("TechF")), d3d9::D3D_OK);
+    ASSERT_EQ(effect->Begin(&passes, 0), d3d9::D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    EXPECT_EQ(effect->End(), d3d9::D3D_OK);
+    EXPECT_EQ(effect->GetTechniqueByName("TechL"), nullptr);
+    ASSERT_EQ(effect->SetTechnique(effect->GetTechniqueByName("Tech")), d3d9::D3D_OK);
+    uint32_t value = 0;
+    device->SetRenderState(d3d9::D3DRS_ZENABLE, 1);
+    ASSERT_EQ(effect->Begin(&passes, 0), d3d9::D3D_OK);
+    EXPECT_EQ(effect->CommitChanges(), d3d9::D3DERR_INVALIDCALL) << "outside a pass";
+    ASSERT_EQ(effect->BeginPass(0), d3d9::D3D_OK);
+    device->GetRenderState(d3d9::D3DRS_ZENABLE, &value);
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(effect->CommitChanges(), d3d9::D3D_OK);
+    EXPECT_EQ(effect->BeginPass(1), d3d9::D3DERR_INVALIDCALL);
+    effect->EndPass();
+    effect->End();
+    device->GetRenderState(d3d9::D3DRS_ZENABLE, &value);
+    EXPECT_EQ(value, 1u) << "End restores";
+    effect->Begin(&passes,
+                  D3DXFX_DONOTSAVESTATE | D3DXFX_DONOTSAVESHADERSTATE | D3DXFX_DONOTSAVESAMPLERSTATE);
+    effect->BeginPass(0);
+    effect->EndPass();
+    effect->End();
+    device->GetRenderState(d3d9::D3DRS_ZENABLE, &value);
+    EXPECT_EQ(value, 0u) << "flags 7 leave the pass's states";
+    EXPECT_EQ(effect->Commits(), 1u);
+    effect->Release();
+    device->Release();
+    direct3D->Release();
+}
