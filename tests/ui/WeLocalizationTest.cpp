@@ -37,7 +37,7 @@ TEST(Localization, TheListStopsAtItsFirstEmptyField)
     // A new pass of the run loop loads them once again, not twice.
     loc.LoadAll();
     EXPECT_EQ(loc.GetLanguageCount(), 2);
-    Load("build", "[Options]\nLanguages=\n");
+    Load("build", "[Options]\nLanguages=EN\n");
 }
 
 TEST(Localization, AMissedKeyTranslatesToItselfWithoutBecomingPresent)
@@ -50,11 +50,12 @@ TEST(Localization, AMissedKeyTranslatesToItselfWithoutBecomingPresent)
     EXPECT_STREQ(first.GetData(), "UI: Nothing");
     EXPECT_FALSE(loc.HasKey("UI: Nothing"));
     EXPECT_EQ(&loc.Translate("UI: Nothing"), &first); // a stable reference
-    Load("build", "[Options]\nLanguages=\n");
+    Load("build", "[Options]\nLanguages=EN\n");
 }
 
 TEST(Localization, WithoutAnyLanguageListOneDefaultLanguage)
 {
+    Load("build", "[Options]\nLanguages=\nLanguage=\n");
     WeLocalization empty;
     EXPECT_TRUE(empty.Translate("x").IsEmpty());
     EXPECT_FALSE(empty.HasKey("x"));
