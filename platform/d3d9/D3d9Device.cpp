@@ -121,14 +121,10 @@ Direct3D::Direct3D(bool recording, const AdapterSetup& adapter) : recording(reco
     setup.modes = SortedModes(recording ? setup.modes : SdlModes());
 }
 
-Direct3D::~Direct3D()
-{
-    if (!recording)
-    {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-}
+Direct3D::~Direct3D() = default;
 
+// SDL's video subsystem stays up for the rest of the process once started, as the window layer
+// keeps it: stopping it would unload the GL driver under the windows that outlive this object.
 Direct3D* Direct3DCreate9(uint32_t sdkVersion)
 {
     if (sdkVersion != D3D_SDK_VERSION || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)

@@ -1,4 +1,5 @@
 // The OpenGL back end, run for real on the offscreen video driver.
+#include "GlLeakScope.h"
 #include "d3d9/D3d9Device.h"
 
 #include <SDL.h>
@@ -16,6 +17,7 @@ class GlDevice : public ::testing::Test
 protected:
     void SetUp() override
     {
+        PauseLeakChecks();
         direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(direct3D, nullptr) << SDL_GetError();
         window = SDL_CreateWindow("test", 0, 0, 64, 48, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
@@ -36,6 +38,7 @@ protected:
         {
             direct3D->Release();
         }
+        ResumeLeakChecks();
     }
     HRESULT Create(uint32_t width, uint32_t height, MultisampleType samples)
     {

@@ -1,5 +1,6 @@
 // The render device on the OpenGL back end and a real (hidden) window: frames, screenshots,
 // render targets drawn through screen quads, loss and reset, display-mode changes.
+#include "GlLeakScope.h"
 #include "RenderDeviceFixture.h"
 
 #include "WeScreenQuad.h"
@@ -59,6 +60,7 @@ class GlRenderDevice : public RecordingRenderDevice
 protected:
     void SetUp() override
     {
+        PauseLeakChecks();
         RecordingRenderDevice::SetUp();
         char pattern[] = "/tmp/we_render_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -77,6 +79,7 @@ protected:
             SDL_DestroyWindow(sdlWindow);
         }
         std::filesystem::remove_all(folder);
+        ResumeLeakChecks();
     }
     bool StartGl() { return renderDevice.Init(nullptr, sdlWindow, "", 0, 0, 0, 0, false, 3, 2, false); }
     Bitmap Screenshot()
