@@ -1,0 +1,299 @@
+#include "MivoGame.h"
+
+#include "MivoPlayerFile.h"
+#include "MivoUserData.h"
+#include "WeAppWindow.h"
+#include "WeAudioDevice.h"
+#include "WeConfig.h"
+#include "WeEngine.h"
+#include "WeLocalization.h"
+#include "WePhaseStack.h"
+#include "WeRandom.h"
+#include "WeRenderDevice.h"
+#include "win32/Win32Cursor.h"
+#include "win32/Win32Keyboard.h"
+#include "win32/Win32MessageBox.h"
+#include "win32/Win32Window.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+
+constexpr int32_t kMusicChannels = 4;
+constexpr uint32_t kActivateLayout = 0x00000001; // KLF_ACTIVATE
+constexpr const char* kNoEngineText = "Cannot initialize game engine. Please, contact software author!";
+
+} // namespace
+
+// Its construction touches nothing else, and its strings need no engine manager: it may be built
+// in any order relative to the other game objects.
+MivoGame gameApp;
+
+MivoGame::MivoGame() = default;
+
+int32_t MivoGame::ParseCommandLineNumber(const char* commandLine)
+{
+    uint32_t value = 0;
+    for (const char* c = commandLine; c && *c && *c != ' '; ++c)
+        value = value * 10u + static_cast<uint32_t>(static_cast<int32_t>(*c) - '0');
+    return static_cast<int32_t>(value);
+}
+
+int32_t MivoGame::KeyboardLayoutOf(const WeString& languageCode)
+{
+    if (languageCode == "SR")
+        return 2074;
+    if (languageCode == "SRC")
+        return 3098;
+    return 1033;
+}
+
+std::string MivoGame::KeyboardLayoutName(int32_t layout)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "%08X", static_cast<uint32_t>(layout));
+    return name;
+}
+
+int32_t MivoGame::FollowingTrack(int32_t track)
+{
+    return track <= kLastPlayTrack ? track % kLastPlayTrack + 1 : track;
+}
+
+WeString MivoGame::MusicKey(int32_t track)
+{
+    WeString key("Sound.Music.M");
+    key.AppendInt(track);
+    return key + "Master";
+}
+
+void MivoGame::DisplayTries(int32_t style, int32_t width, int32_t height, int32_t mode, bool isWindowed,
+                            MivoDisplayTry (&tries)[kTryCount])
+{
+    const int32_t fallbackMode = isWindowed ? mode : 1;
+    tries[0] = {style, width, height, mode, true};
+    tries[1] = {style, width, height, mode, false};
+    tries[2] = {style, width, height, fallbackMode, false};
+    tries[3] = {style, 1024, 768, fallbackMode, false};
+    tries[4] = {style, 640, 480, fallbackMode, false};
+    tries[5] = {style, 1024, 768, fallbackMode, false};
+    tries[6] = {style, 640, 480, fallbackMode, false};
+    tries[7] = {3, 1024, 768, 2, false};
+    tries[8] = {3, 640, 480, 2, false};
+}
+
+WeDisplayModeSize MivoGame::NearestMode(const WeList<WeDisplayModeSize>& modes, bool isWindowed,
+                                        int32_t maxWidth, int32_t maxHeight, int32_t width, int32_t height)
+{
+    WeDisplayModeSize best{width, height};
+    int64_t bestDistance = 1000000;
+    for (const WeDisplayModeSize& mode : modes)
+    {
+        if (isWindowed && (mode.width > maxWidth || mode.height > maxHeight))
+            continue;
+        const int64_t distance =
+            std::llabs(int64_t(mode.width) - width) + std::llabs(int64_t(mode.height) - height);
+        if (distance < bestDistance)
+        {
+            bestDistance = distance;
+            best = mode;
+        }
+    }
+    return best;
+}
+
+WeString MivoGame::OptionKey(const char* name) const
+{
+    return optionsKey + ".Options." + name;
+}
+
+MivoFirstScreen MivoGame::FirstScreen() const
+{
+    if (commandLineNumber <= 0)
+        return MivoFirstScreen::Intro;
+    // A fast start with no profile goes where the intro would: nobody to play as yet.
+    return userData.UserCount() == 0 ? MivoFirstScreen::Users : MivoFirstScreen::MainMenu;
+}
+
+bool MivoGame::Init()
+{
+    restartPending = false;
+    if (playerFolder.empty())
+        playerFolder = MivoPlayerFolder();
+    optionsPath = WeString((playerFolder + "/options").c_str());
+    optionsKey = "*" + optionsPath;
+    WeConfig::Load(optionsKey);
+
+    KeyboardLayoutForLanguage();
+    int32_t width = 0, height = 0;
+    ReadOptions(width, height);
+
+    userData.SetFolder(playerFolder);
+    userData.LoadUsers();
+
+    ApplyRenderSettings();
+    if (!StartEngine(width, height))
+    {
+        ReportFatalError();
+        return false;
+    }
+    for (int32_t channel = 0; channel < kMusicChannels; ++channel)
+        audioDevice.SetMusicVolume(WeConfig::GetFloat(OptionKey("MusicVolume"), 1.0f), channel);
+    audioDevice.SetSoundVolume(WeConfig::GetFloat(OptionKey("SoundVolume"), 1.0f));
+
+    menuCursor = false;
+    nextPlayTrack = 1 + WeRand() * kLastPlayTrack / 32768;
+    musicTrack = kMenuTrack;
+    audioDevice.MuteSounds(true); // the run loop's OnActivate right after Init lowers it again
+    return true;
+}
+
+void MivoGame::ReadOptions(int32_t& width, int32_t& height)
+{
+    brightness = WeConfig::GetFloat(OptionKey("Brightness"), 0.5f);
+    bloom = WeConfig::GetBool(OptionKey("Bloom"), false);
+    windowed = WeConfig::GetBool(OptionKey("Windowed"), false);
+    windowedAtStart = windowed;
+    width = WeConfig::GetInt(OptionKey("ResolutionWidth"), 0);
+    height = WeConfig::GetInt(OptionKey("ResolutionHeight"), 0);
+}
+
+void MivoGame::ApplyRenderSettings()
+{
+    renderDevice.refraction = false;
+    // The options' bloom switch gates the configured post-process mode: with the switch off the
+    // screen shows what the options screen says.
+    renderDevice.bloomMode = bloom ? WeConfig::GetInt("Mivo.Render.Bloom", 1) : 0;
+    renderDevice.SetFog(false, WeColor{}, 0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+bool MivoGame::StartEngine(int32_t width, int32_t height)
+{
+    const int32_t style = windowed ? 3 : 0;
+    const int32_t mode = windowed ? 2 : 0;
+    renderDevice.EnumerateDisplayModes();
+    const int32_t frame = 2 * win32::GetSystemMetrics(win32::SM_CXFIXEDFRAME);
+    const WeDisplayModeSize snapped = NearestMode(
+        renderDevice.displayModes, windowed, win32::GetSystemMetrics(win32::SM_CXSCREEN) - frame,
+        win32::GetSystemMetrics(win32::SM_CYSCREEN) - frame - win32::GetSystemMetrics(win32::SM_CYCAPTION),
+        width, height);
+    MivoDisplayTry tries[kTryCount];
+    DisplayTries(style, snapped.width, snapped.height, mode, windowed, tries);
+    for (int32_t i = 0; i < kTryCount; ++i)
+    {
+        if (i == 5)
+        {
+            bloom = false;
+            renderDevice.bloomMode = 0;
+        }
+        if (i == 7)
+        {
+            // Also the mode at start, so the options screen does not ask for a restart that
+            // would change nothing.
+            windowed = true;
+            windowedAtStart = true;
+        }
+        const MivoDisplayTry& t = tries[i];
+        if (CreateDisplay(t.windowStyle, t.width, t.height, t.displayMode, t.antialias))
+        {
+            windowStyle = t.windowStyle;
+            return true;
+        }
+    }
+    return false;
+}
+
+void MivoGame::ReportFatalError()
+{
+    if (engine.window)
+        engine.window->Hide();
+    win32::ShowCursor(true);
+    engine.SetErrorIfNone(kNoEngineText);
+    win32::MessageBoxA(nullptr, engine.lastError.GetData(), "Fatal Error",
+                       win32::MB_OK | win32::MB_ICONERROR);
+}
+
+bool MivoGame::CreateDisplay(int32_t style, int32_t width, int32_t height, int32_t displayMode,
+                             bool antialias)
+{
+    WeEngineSettings& settings = engine.settings;
+    settings.windowStyle = style;
+    settings.width = width;
+    settings.height = height;
+    settings.displayMode = displayMode;
+    settings.multisampleType = antialias ? 4 : 0;
+    settings.multisampleQuality = 0;
+    settings.verticalSync = false;
+    settings.gravity[0] = settings.gravity[1] = settings.gravity[2] = 0.0f;
+    settings.physicsFlag = false;
+    settings.keyboardFlag = true;
+    settings.largeIconId = settings.smallIconId = 103;
+    return engine.Init(win32::GetModuleHandleA(nullptr), nullptr, GetName(), "");
+}
+
+void MivoGame::KeyboardLayoutForLanguage() const
+{
+    WeString code;
+    int32_t index = 0;
+    for (const WeString& language : localization.languages)
+        if (index++ == localization.current)
+            code = language;
+    win32::LoadKeyboardLayoutA(KeyboardLayoutName(KeyboardLayoutOf(code)).c_str(), kActivateLayout);
+}
+
+bool MivoGame::Exit()
+{
+    userData.FreeAll();
+    return true;
+}
+
+void MivoGame::RunPlaylist()
+{
+    if (audioDevice.IsMusicPlaying(0))
+        return;
+    musicTrack = FollowingTrack(musicTrack);
+    audioDevice.PlayMusic(MusicKey(musicTrack), false, 0, 0.0f, false);
+}
+
+void MivoGame::Update()
+{
+    const bool foreground = InForeground();
+    if (foreground)
+    {
+        if (!wasInForeground)
+            OnActivate();
+        RunPlaylist();
+    }
+    else if (wasInForeground)
+        OnDeactivate();
+    wasInForeground = foreground;
+    cursorVisible = engine.UpdateCursorVisibility() && menuCursor;
+    phaseStack.Update();
+}
+
+void MivoGame::Render()
+{
+    phaseStack.Render();
+}
+
+void MivoGame::OnActivate()
+{
+    engine.ClipCursorToWindow(windowStyle == 0);
+    audioDevice.ResumeMusic(0);
+    audioDevice.MuteSounds(false);
+}
+
+void MivoGame::OnDeactivate()
+{
+    audioDevice.PauseMusic(0);
+    audioDevice.MuteSounds(true);
+    // A full-screen window holds no capture here: the system releases the mouse when the
+    // window loses the foreground.
+}
+
+bool MivoGame::InForeground() const
+{
+    return WeIsAppInForeground();
+}
