@@ -126,6 +126,8 @@ bool MivoGame::Init()
     optionsKey = "*" + optionsPath;
     WeConfig::Load(optionsKey);
 
+    // No match (an empty option too) keeps the language the localization made current.
+    localization.SelectLanguageByName(WeConfig::GetString(OptionKey("Language"), ""));
     KeyboardLayoutForLanguage();
     int32_t width = 0, height = 0;
     ReadOptions(width, height);
@@ -235,12 +237,8 @@ bool MivoGame::CreateDisplay(int32_t style, int32_t width, int32_t height, int32
 
 void MivoGame::KeyboardLayoutForLanguage() const
 {
-    WeString code;
-    int32_t index = 0;
-    for (const WeString& language : localization.languages)
-        if (index++ == localization.current)
-            code = language;
-    win32::LoadKeyboardLayoutA(KeyboardLayoutName(KeyboardLayoutOf(code)).c_str(), kActivateLayout);
+    const std::string name = KeyboardLayoutName(KeyboardLayoutOf(localization.GetLanguageCode()));
+    win32::LoadKeyboardLayoutA(name.c_str(), kActivateLayout);
 }
 
 bool MivoGame::Exit()
