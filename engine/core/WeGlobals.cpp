@@ -12,6 +12,8 @@
 #include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
+#include "WeScript.h"
+#include "WeScriptNatives.h"
 #include "WeRenderTarget.h"
 #include "WeSound.h"
 #include "WeTexture.h"
@@ -35,3 +37,10 @@ WeCanvas canvas;
 WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
 WePhysics physics;
+
+// The script classes of the objects above. Registration only records their addresses, so it may
+// run here, after them; it lives in this unit because a registrar in a unit nothing references
+// would be dropped by the linker.
+static const bool scriptClassesRegistered = (WeRegisterInputScript(scriptRegistry(), &input),
+                                             WeRegisterTimerScript(scriptRegistry(), &timer),
+                                             WeRegisterEngineScript(scriptRegistry(), &engine), true);
