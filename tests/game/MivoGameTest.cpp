@@ -351,3 +351,13 @@ TEST_F(GameInit, ExitFreesTheProfilesAndEndsTheProgram)
     EXPECT_EQ(userData.UserCount(), 0);
     EXPECT_EQ(userData.CurrentUser(), nullptr);
 }
+
+TEST(GameContent, TheLadderRemapNamesTheShippedLevels)
+{
+    for (int32_t map = 1001; map <= 1020; ++map)
+    {
+        WeString key("Mivo.Remap.Map");
+        key.AppendInt(map);
+        EXPECT_EQ(WeConfig::GetInt(key, 0), map) << map;
+    }
+}
