@@ -51,6 +51,7 @@ protected:
             audioDevice.MuteSounds(false);
         audioDevice.Shutdown();
         renderDevice.displayModes.Clear();
+        engine.shutDown = false; // as before any start: the profile store saves again
     }
     void WriteOptions(const std::string& lines) const
     {
