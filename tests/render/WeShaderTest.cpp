@@ -11,6 +11,7 @@
 #include "d3dx/D3dxMath.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -144,6 +145,15 @@ void ExpectNear(const Matrix& a, const Matrix& b, float tolerance = 1e-4f)
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << "row " << r << " column " << c;
+}
+
+// The view-projection of a default camera moved to x.
+Matrix ViewProjectionAtX(float x)
+{
+    WeCamera camera;
+    camera.position = {x, 0, 0};
+    camera.Update();
+    return camera.viewProjection;
 }
 
 } // namespace
@@ -437,11 +447,9 @@ TEST_F(ShaderTest, APreviousViewIsInterpolatedFromTheHistory)
     timer.absoluteTimeFloat = 1.2f;
     camera.Update(); // records x = 20 at 1.2
     shaders.SetCameraMatrices(camera.view, camera.projection, &camera);
-    WeCamera expected;
-    expected.position = {10.0f + 10.0f * (1.2f - blur - 1.1f) / 0.1f, 0, 0};
-    expected.Update();
-    ExpectNear(shaders.previousViewProjection, expected.viewProjection, 1e-3f);
-    ExpectNear(Shared("PrevViewProj"), expected.viewProjection, 1e-3f);
+    const Matrix expected = ViewProjectionAtX(10.0f + 10.0f * (1.2f - blur - 1.1f) / 0.1f);
+    ExpectNear(shaders.previousViewProjection, expected, 1e-3f);
+    ExpectNear(Shared("PrevViewProj"), expected, 1e-3f);
 }
 
 TEST_F(ShaderTest, APreviousViewPastTheNewestEntryUsesThePresentCamera)
@@ -458,17 +466,12 @@ TEST_F(ShaderTest, APreviousViewPastTheNewestEntryUsesThePresentCamera)
     camera.position = {20, 0, 0}; // moved since, not updated
     timer.absoluteTimeFloat = 3.0f;
     shaders.SetCameraMatrices(camera.view, camera.projection, &camera);
-    WeCamera expected;
-    expected.position = {10.0f + 10.0f * (3.0f - blur - 2.0f), 0, 0};
-    expected.Update();
-    ExpectNear(shaders.previousViewProjection, expected.viewProjection, 1e-3f);
+    ExpectNear(shaders.previousViewProjection, ViewProjectionAtX(10.0f + 10.0f * (3.0f - blur - 2.0f)),
+               1e-3f);
     // The entry and the present share their time stamp: the entry stands alone.
     timer.absoluteTimeFloat = 2.0f;
     shaders.SetCameraMatrices(camera.view, camera.projection, &camera);
-    WeCamera atStart;
-    atStart.position = {10, 0, 0};
-    atStart.Update();
-    ExpectNear(shaders.previousViewProjection, atStart.viewProjection, 1e-3f);
+    ExpectNear(shaders.previousViewProjection, ViewProjectionAtX(10.0f), 1e-3f);
 }
 
 TEST_F(ShaderTest, AnOrthogonalCameraOrAnEmptyHistoryGivesTheCurrentView)
@@ -488,4 +491,21 @@ TEST_F(ShaderTest, AnOrthogonalCameraOrAnEmptyHistoryGivesTheCurrentView)
     camera.Update();
     shaders.SetCameraMatrices(camera.view, camera.projection, &camera);
     ExpectNear(Shared("PrevViewProj"), camera.viewProjection);
+}
+
+TEST_F(ShaderTest, ThePackagedSharedEffectDeclaresEveryHandle)
+{
+    const char* data = std::getenv("WE_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    WeFileSystem packaged((std::string(data) + "/Packages").c_str());
+    shaders.fileSystem = &packaged;
+    ASSERT_TRUE(shaders.Init());
+    for (int32_t i = 0; i < WeShaderManager::sharedHandleCount; ++i)
+        EXPECT_NE(shaders.SharedHandle(i), nullptr) << shaders.SharedName(i);
+    ParameterDesc desc;
+    ASSERT_EQ(shaders.sharedShader->effect->GetParameterDesc(shaders.SharedHandle(4), &desc), d3d9::D3D_OK);
+    EXPECT_TRUE(desc.shared);
+    EXPECT_EQ(desc.columns, 16u) << desc.name;
+    shaders.FreeAll();
+    shaders.fileSystem = files.get();
 }
