@@ -13,6 +13,7 @@
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
 #include "WeScript.h"
+#include "WeShader.h"
 #include "WeScriptNatives.h"
 #include "WeRenderTarget.h"
 #include "WeSound.h"
@@ -36,6 +37,7 @@ WeFrameStats frameStats;
 WeCanvas canvas;
 WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
+WeShaderManager shaders; // its effects go before the render device
 WePhysics physics;
 
 // The script classes of the objects above. Registration only records their addresses, so it may

@@ -14,8 +14,6 @@
 
 using namespace d3dx;
 
-WeShaderManager shaders;
-
 namespace
 {
 
