@@ -3,8 +3,10 @@
 #include "WeConfig.h"
 #include "WeLocalization.h"
 #include "WeUIButton.h"
+#include "WeUICheckBox.h"
 #include "WeUILabel.h"
 #include "WeUIMain.h"
+#include "WeUIScrollBar.h"
 
 namespace
 {
@@ -17,6 +19,10 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
         return new WeUIDefaultWindowStyle(styleName);
     if (type == "Label")
         return new WeUIDefaultLabelStyle(styleName);
+    if (type == "CheckBox")
+        return new WeUIDefaultCheckBoxStyle(styleName);
+    if (type == "HScrollBar" || type == "VScrollBar")
+        return new WeUIDefaultScrollBarStyle(styleName);
     if (type == "ScrollFrame")
         return new WeUIStyle(styleName);
     return nullptr;
@@ -30,6 +36,12 @@ WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, c
         return new WeUIButton(parent, componentName);
     if (type == "Label")
         return new WeUILabel(parent, componentName);
+    if (type == "CheckBox")
+        return new WeUICheckBox(parent, componentName);
+    if (type == "HScrollBar")
+        return new WeUIHScrollBar(parent, componentName);
+    if (type == "VScrollBar")
+        return new WeUIVScrollBar(parent, componentName);
     return nullptr;
 }
 

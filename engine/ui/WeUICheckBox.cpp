@@ -1,0 +1,20 @@
+#include "WeUICheckBox.h"
+
+#include "WeUIMain.h"
+
+void WeUICheckBox::OnMouseUp(int32_t button)
+{
+    isChecked = !isChecked;
+    WeUIComponent::OnMouseUp(button);
+}
+
+void WeUIDefaultCheckBoxStyle::Draw(WeUIComponent* component)
+{
+    if (!texture)
+        return;
+    const bool checked = static_cast<WeUICheckBox*>(component)->isChecked;
+    const float top = checked ? 0.5f : 0.0f;
+    uiMain.painter->DrawRectanglePart(component->x, component->y, component->w, component->h, 0.0f, top, 1.0f,
+                                      top + 0.5f, WeUIColourToArgb(component->normalColour), texture,
+                                      BLENDMODE_NORMAL);
+}
