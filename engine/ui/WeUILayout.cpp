@@ -4,6 +4,7 @@
 #include "WeLocalization.h"
 #include "WeUIButton.h"
 #include "WeUICheckBox.h"
+#include "WeUIEditBox.h"
 #include "WeUILabel.h"
 #include "WeUIMain.h"
 #include "WeUIScrollBar.h"
@@ -21,6 +22,8 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
         return new WeUIDefaultLabelStyle(styleName);
     if (type == "CheckBox")
         return new WeUIDefaultCheckBoxStyle(styleName);
+    if (type == "EditBox")
+        return new WeUIDefaultEditBoxStyle(styleName);
     if (type == "HScrollBar" || type == "VScrollBar")
         return new WeUIDefaultScrollBarStyle(styleName);
     if (type == "ScrollFrame")
@@ -38,6 +41,8 @@ WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, c
         return new WeUILabel(parent, componentName);
     if (type == "CheckBox")
         return new WeUICheckBox(parent, componentName);
+    if (type == "EditBox")
+        return new WeUIEditBox(parent, componentName);
     if (type == "HScrollBar")
         return new WeUIHScrollBar(parent, componentName);
     if (type == "VScrollBar")
