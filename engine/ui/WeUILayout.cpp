@@ -7,7 +7,9 @@
 #include "WeUIEditBox.h"
 #include "WeUILabel.h"
 #include "WeUIMain.h"
+#include "WeUIMultiList.h"
 #include "WeUIScrollBar.h"
+#include "WeUIScrollFrame.h"
 
 namespace
 {
@@ -28,6 +30,8 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
         return new WeUIDefaultScrollBarStyle(styleName);
     if (type == "ScrollFrame")
         return new WeUIStyle(styleName);
+    if (type == "MultiList")
+        return new WeUIDefaultMultiListStyle(styleName);
     return nullptr;
 }
 
@@ -47,6 +51,10 @@ WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, c
         return new WeUIHScrollBar(parent, componentName);
     if (type == "VScrollBar")
         return new WeUIVScrollBar(parent, componentName);
+    if (type == "ScrollFrame")
+        return new WeUIScrollFrame(parent, componentName);
+    if (type == "MultiList")
+        return new WeUIMultiList(parent, componentName);
     return nullptr;
 }
 
@@ -180,6 +188,8 @@ WeUIComponent* WeUIMain::CreateComponent(const WeString& componentName, const We
     WeUIComponent* component = NewComponentOfType(type, parent, componentName);
     if (component)
         ApplyDescriptor(component, descriptor);
+    if (auto* list = dynamic_cast<WeUIMultiList*>(component))
+        list->SetColumns(WeConfig::GetString("UI.Components." + componentName + "$Columns", ""));
     return component;
 }
 

@@ -19,6 +19,11 @@ void WeUIDevicePainter::MeasureText(WeFont* font, const WeString& text, int32_t*
         font->MeasureText(text, *width, *height, 0);
 }
 
+int32_t WeUIDevicePainter::GetFontPixelSize(WeFont* font)
+{
+    return font ? font->rasterSize : 0;
+}
+
 WeTexture* WeUIDevicePainter::LoadTexture(const WeString& name)
 {
     WeVirtualFileSystem* fileSystem = WeVirtualFileSystem::GetFileSystem();

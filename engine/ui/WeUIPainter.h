@@ -9,7 +9,6 @@
 
 #include <cstdint>
 
-
 // The text alignment flags (TEXT_...) and blend modes (BLENDMODE_...) are the font's and the canvas's.
 
 struct WeUIRect
@@ -26,6 +25,8 @@ public:
     virtual WeFont* GetFont(const WeString& key) = 0;
     // Pixel size of a text in a font, without wrapping; 0 x 0 for a null font.
     virtual void MeasureText(WeFont* font, const WeString& text, int32_t* width, int32_t* height) = 0;
+    // The size the font was rasterised at, in pixels; 0 for a null font.
+    virtual int32_t GetFontPixelSize(WeFont* font) = 0;
     // A package texture by asset name, loaded once; null when it cannot be loaded.
     virtual WeTexture* LoadTexture(const WeString& name) = 0;
     virtual void GetTextureSize(WeTexture* texture, int32_t* width, int32_t* height) = 0;
@@ -52,6 +53,7 @@ class WeUIDevicePainter : public WeUIPainter
 public:
     WeFont* GetFont(const WeString& key) override;
     void MeasureText(WeFont* font, const WeString& text, int32_t* width, int32_t* height) override;
+    int32_t GetFontPixelSize(WeFont* font) override;
     WeTexture* LoadTexture(const WeString& name) override;
     void GetTextureSize(WeTexture* texture, int32_t* width, int32_t* height) override;
     void DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb, WeTexture* texture,

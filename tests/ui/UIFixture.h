@@ -2,6 +2,7 @@
 // buffer with an 800 x 600 design, and a frame time of 0.1 s.
 #pragma once
 
+#include "UIInputDriver.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeTimer.h"
@@ -37,6 +38,7 @@ public:
         *width = font ? text.GetLength() * 10 : 0;
         *height = font ? 20 : 0;
     }
+    int32_t GetFontPixelSize(WeFont* font) override { return font ? fontPixelSize : 0; }
     WeTexture* LoadTexture(const WeString& name) override
     {
         for (const std::string& known : textureNames)
@@ -103,6 +105,7 @@ public:
 
     WeFont* fakeFont = reinterpret_cast<WeFont*>(0x1000);
     WeTexture* fakeTexture = reinterpret_cast<WeTexture*>(0x2000);
+    int32_t fontPixelSize = 20;
     std::vector<std::string> textureNames;
     std::vector<std::string> fontKeys;
     std::vector<RecordedDraw> draws;
@@ -110,7 +113,7 @@ public:
     WeUIRect scissor;
 };
 
-class UIFixture : public ::testing::Test
+class UIFixture : public UIInputDriver
 {
 protected:
     void SetUp() override
@@ -127,12 +130,6 @@ protected:
         uiMain.SetPainter(nullptr);
     }
     static void LoadUI(const std::string& text) { WeConfig::LoadText("UI", text.data(), text.size()); }
-    // One engine frame of the UI: input, then the tree's update and layout.
-    static void Frame()
-    {
-        uiMain.ProcessEvents();
-        uiMain.Update();
-    }
 
     RecordingPainter painter;
 };

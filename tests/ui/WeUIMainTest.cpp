@@ -53,7 +53,7 @@ public:
     std::vector<int32_t> seen;
 };
 
-void Click(int32_t x, int32_t y)
+void PostClick(int32_t x, int32_t y)
 {
     uiMain.PostMouseMove(x, y, 0);
     uiMain.PostMouseDown(0);
@@ -143,7 +143,7 @@ TEST_F(UITransitions, AFadeAndSlideInEndAtTheRestPlaceAndThenTheComponentCanBeCl
     // Transition letters stay set, yet a settled component is hit.
     EXPECT_NE(b->showFlags, 0);
     clicks = 0;
-    Click(50, 50);
+    PostClick(50, 50);
     Frame();
     Frame();
     EXPECT_EQ(clicks, 1);
@@ -279,9 +279,9 @@ TEST_F(UIEvents, CallbackFirstThenPhasesFromTheTopUntilHandled)
     passed->onMouseUp = {12, PassOn};
     uiMain.Update();
     clicks = 0;
-    Click(50, 50);
+    PostClick(50, 50);
     Frame();
-    Click(250, 50);
+    PostClick(250, 50);
     Frame();
     Frame();
     EXPECT_EQ(clicks, 1);
@@ -296,7 +296,7 @@ TEST_F(UIEvents, DeletingFromInsideACallbackWaitsUntilItReturns)
     b->onMouseUp = {5, DeleteSource};
     b->onMouseLeave = {6, nullptr}; // its queued report must not outlive it
     uiMain.Update();
-    Click(50, 50);
+    PostClick(50, 50);
     Frame();
     EXPECT_EQ(uiMain.GetComponent("SelfDelete"), nullptr);
     EXPECT_EQ(uiMain.hovered, uiMain.root);
@@ -340,7 +340,7 @@ TEST_F(UIEvents, FocusOnAnUnknownNameThenAPressDoesNotCrash)
     uiMain.SetFocus("NoSuchComponent");
     EXPECT_EQ(uiMain.focused, nullptr);
     uiMain.PostKeyDown(28);
-    Click(50, 50);
+    PostClick(50, 50);
     Frame();
     EXPECT_EQ(uiMain.focused, b);
 }

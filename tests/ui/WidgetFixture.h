@@ -6,9 +6,9 @@
 #include "WeEngine.h"
 #include "WeUIMain.h"
 
-#include <gtest/gtest.h>
+#include "UIInputDriver.h"
 
-class WidgetFixture : public ::testing::Test
+class WidgetFixture : public UIInputDriver
 {
 protected:
     void SetUp() override
@@ -20,40 +20,4 @@ protected:
         uiMain.Init();
     }
     void TearDown() override { uiMain.Shutdown(); }
-
-    // One frame: input, events, then update and layout.
-    void Frame()
-    {
-        uiMain.ProcessEvents();
-        uiMain.Update();
-    }
-    void MoveTo(int32_t x, int32_t y, int32_t z = 0)
-    {
-        uiMain.PostMouseMove(x, y, z);
-        Frame();
-    }
-    void Press(int32_t x, int32_t y)
-    {
-        MoveTo(x, y);
-        uiMain.PostMouseDown(0);
-        Frame();
-    }
-    void Release()
-    {
-        uiMain.PostMouseUp(0);
-        Frame();
-    }
-    void Click(int32_t x, int32_t y)
-    {
-        Press(x, y);
-        Release();
-    }
-    // Reports of that id left over for the phases after the last frame.
-    static int32_t CountEvents(int32_t id)
-    {
-        int32_t count = 0;
-        for (const WeUIEvent& event : uiMain.events)
-            count += event.id == id ? 1 : 0;
-        return count;
-    }
 };
