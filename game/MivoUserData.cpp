@@ -322,9 +322,28 @@ MivoUser* MivoUserData::FindUser(const WeString& name)
     return nullptr;
 }
 
+bool MivoUserData::IsTypableName(const WeString& name)
+{
+    if (name.GetLength() > kMaxUserNameBytes)
+    {
+        return false;
+    }
+    for (int32_t i = 0; i < name.GetLength(); ++i)
+    {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 32 || byte == 127)
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool MivoUserData::CreateUser(const WeString& name)
 {
-    if (FindUser(name))
+    // The name goes into every player file and the score form: nothing a player could not have
+    // typed gets that far.
+    if (!IsTypableName(name) || FindUser(name))
     {
         return false;
     }
@@ -351,6 +370,26 @@ void MivoUserData::DeleteUser(const WeString& name)
     {
         currentUser = users.empty() ? nullptr : users.front().get();
     }
+}
+
+bool MivoUserData::SelectUser(const WeString& name)
+{
+    MivoUser* user = FindUser(name);
+    if (!user)
+    {
+        return false;
+    }
+    currentUser = user;
+    return true;
+}
+
+MivoUser* MivoUserData::GetUser(int32_t index) const
+{
+    if (index < 0 || index >= UserCount())
+    {
+        return nullptr;
+    }
+    return users[static_cast<std::size_t>(index)].get();
 }
 
 int32_t MivoUserData::CurrentUserIndex() const

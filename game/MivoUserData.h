@@ -93,6 +93,8 @@ class MivoUserData
 {
 public:
     static constexpr int32_t kUsersFileVersion = 24;
+    // A name as long as a player can type (15 characters of up to four bytes each).
+    static constexpr int32_t kMaxUserNameBytes = 60;
 
     MivoUserData();
 
@@ -106,8 +108,14 @@ public:
     // Nothing once the engine has shut down.
     bool SaveUsers();
     MivoUser* FindUser(const WeString& name);
-    // False when the name exists; else a new profile is appended and becomes current (not saved).
+    // False when the name exists or could not have been typed (longer than kMaxUserNameBytes, or
+    // holding a control byte); else a new profile is appended and becomes current (not saved).
     bool CreateUser(const WeString& name);
+    static bool IsTypableName(const WeString& name);
+    // The profile of that name becomes current; false (and no change) when there is none.
+    bool SelectUser(const WeString& name);
+    // In creation or file order; null outside 0..UserCount() - 1.
+    MivoUser* GetUser(int32_t index) const;
     // When the deleted profile was current, the first one left becomes current.
     void DeleteUser(const WeString& name);
     int32_t CurrentUserIndex() const; // 0 when there is none

@@ -63,6 +63,46 @@ TEST_F(UserDataTest, DeletingAnotherProfileKeepsTheCurrentOne)
     EXPECT_EQ(store.CurrentUserIndex(), 0);
 }
 
+TEST_F(UserDataTest, SelectingAndIndexingProfiles)
+{
+    store.CreateUser("Ana");
+    store.CreateUser("Bo");
+    EXPECT_TRUE(store.SelectUser("Ana"));
+    EXPECT_EQ(store.CurrentUserIndex(), 0);
+    EXPECT_FALSE(store.SelectUser("nobody"));
+    EXPECT_TRUE(store.CurrentUser()->name == "Ana");
+    ASSERT_NE(store.GetUser(1), nullptr);
+    EXPECT_TRUE(store.GetUser(1)->name == "Bo");
+    EXPECT_EQ(store.GetUser(2), nullptr);
+    EXPECT_EQ(store.GetUser(-1), nullptr);
+}
+
+TEST_F(UserDataTest, OnlyTypableNamesBecomeProfilesAndTheyComeBackByteForByte)
+{
+    EXPECT_FALSE(store.CreateUser("An\na"));
+    EXPECT_FALSE(store.CreateUser(WeString("A\0b", 3)));
+    EXPECT_FALSE(store.CreateUser("tab\there"));
+    EXPECT_FALSE(store.CreateUser("del\x7F"));
+    const std::string tooLong(MivoUserData::kMaxUserNameBytes + 1, 'x');
+    EXPECT_FALSE(store.CreateUser(tooLong.c_str()));
+    EXPECT_EQ(store.UserCount(), 0);
+
+    // Fifteen four-byte characters: the longest name the edit box lets through.
+    std::string longest;
+    for (int32_t i = 0; i < 15; ++i)
+        longest += "\xF0\x9F\x98\x80";
+    ASSERT_EQ(static_cast<int32_t>(longest.size()), MivoUserData::kMaxUserNameBytes);
+    ASSERT_TRUE(store.CreateUser(longest.c_str()));
+    ASSERT_TRUE(store.CreateUser("Zo\xC3\xAB"));
+    ASSERT_TRUE(store.SaveUsers());
+    MivoUserData loaded;
+    loaded.SetFolder(folder.path);
+    ASSERT_TRUE(loaded.LoadUsers());
+    ASSERT_EQ(loaded.UserCount(), 2);
+    EXPECT_TRUE(loaded.GetUser(0)->name == longest.c_str());
+    EXPECT_TRUE(loaded.CurrentUser()->name == "Zo\xC3\xAB");
+}
+
 TEST_F(UserDataTest, ANewProfileIsFresh)
 {
     const MivoUser& user = Player(MivoModeQuest);
