@@ -68,7 +68,7 @@ bool RenderTargetFormat(Format format)
 bool TextureFormat(Format format)
 {
     return RenderTargetFormat(format) || format == D3DFMT_A8 || format == D3DFMT_L8 ||
-           format == D3DFMT_A1R5G5B5 || format == D3DFMT_A4R4G4B4;
+           format == D3DFMT_A1R5G5B5 || format == D3DFMT_A4R4G4B4 || IsBlockFormat(format);
 }
 
 uint32_t VertexCount(PrimitiveType type, uint32_t primitives)

@@ -40,6 +40,38 @@ bool IsDepthFormat(Format format)
     return format == D3DFMT_D24S8 || format == D3DFMT_D16;
 }
 
+bool IsBlockFormat(Format format)
+{
+    return format == D3DFMT_DXT1 || format == D3DFMT_DXT3 || format == D3DFMT_DXT5;
+}
+
+namespace
+{
+
+uint32_t BlockBytes(Format format)
+{
+    return format == D3DFMT_DXT1 ? 8u : 16u;
+}
+
+// Rows of locked memory: pixel rows, or rows of blocks.
+uint32_t RowCount(Format format, uint32_t height)
+{
+    return IsBlockFormat(format) ? std::max(1u, (height + 3) / 4) : height;
+}
+
+uint32_t RowBytes(Format format, uint32_t width)
+{
+    return IsBlockFormat(format) ? std::max(1u, (width + 3) / 4) * BlockBytes(format)
+                                 : width * BytesPerPixel(format);
+}
+
+} // namespace
+
+uint32_t LevelBytes(Format format, uint32_t width, uint32_t height)
+{
+    return RowBytes(format, width) * RowCount(format, height);
+}
+
 // Resource
 
 Resource::Resource(Device& device, Pool pool) : device(device), pool(pool), id(device.Register(*this)) {}
@@ -92,21 +124,22 @@ uint32_t Surface::Release()
 
 uint32_t Surface::Pitch() const
 {
-    return desc.width * BytesPerPixel(desc.format);
+    return RowBytes(desc.format, desc.width);
 }
 
 std::vector<uint8_t>& Surface::Memory()
 {
     if (memory.empty())
     {
-        memory.resize(size_t(Pitch()) * desc.height);
+        memory.resize(LevelBytes(desc.format, desc.width, desc.height));
     }
     return memory;
 }
 
 HRESULT Surface::LockRect(LockedRect* out, const Rect* rect, uint32_t flags)
 {
-    if (locked || !out || BytesPerPixel(desc.format) == 0 || IsDepthFormat(desc.format))
+    const bool blocks = IsBlockFormat(desc.format);
+    if (locked || !out || (BytesPerPixel(desc.format) == 0 && !blocks) || IsDepthFormat(desc.format))
     {
         return D3DERR_INVALIDCALL;
     }
@@ -118,9 +151,9 @@ HRESULT Surface::LockRect(LockedRect* out, const Rect* rect, uint32_t flags)
     Rect whole{0, 0, int32_t(desc.width), int32_t(desc.height)};
     const Rect& r = rect ? *rect : whole;
     if (r.left < 0 || r.top < 0 || r.right > whole.right || r.bottom > whole.bottom || r.left >= r.right ||
-        r.top >= r.bottom)
+        r.top >= r.bottom || (blocks && (r.left % 4 != 0 || r.top % 4 != 0)))
     {
-        return D3DERR_INVALIDCALL;
+        return D3DERR_INVALIDCALL; // block formats lock whole blocks
     }
     std::vector<uint8_t>& bytes = Memory();
     if (renderable && !(flags & D3DLOCK_DISCARD))
@@ -128,7 +161,9 @@ HRESULT Surface::LockRect(LockedRect* out, const Rect* rect, uint32_t flags)
         GetDevice().GetBackend().Download(*this);
     }
     out->pitch = int32_t(Pitch());
-    out->bits = bytes.data() + size_t(r.top) * Pitch() + size_t(r.left) * BytesPerPixel(desc.format);
+    out->bits =
+        blocks ? bytes.data() + size_t(r.top / 4) * Pitch() + size_t(r.left / 4) * BlockBytes(desc.format)
+               : bytes.data() + size_t(r.top) * Pitch() + size_t(r.left) * BytesPerPixel(desc.format);
     locked = true;
     lockFlags = flags;
     return D3D_OK;

@@ -384,5 +384,9 @@ struct Matrix
 // Bytes a pixel takes in locked memory, or 0 for block-compressed formats.
 uint32_t BytesPerPixel(Format format);
 bool IsDepthFormat(Format format);
+// DXT1, DXT3 and DXT5: rows of 4x4 pixel blocks, 8 bytes each for DXT1, else 16.
+bool IsBlockFormat(Format format);
+// Bytes of a width x height image in the format's locked layout; a partial block counts whole.
+uint32_t LevelBytes(Format format, uint32_t width, uint32_t height);
 
 } // namespace d3d9

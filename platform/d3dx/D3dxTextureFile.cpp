@@ -25,10 +25,7 @@ uint32_t Word(const uint8_t* bytes, uint32_t index)
     return value;
 }
 
-bool IsBlockFormat(d3d9::Format format)
-{
-    return format == d3d9::D3DFMT_DXT1 || format == d3d9::D3DFMT_DXT3 || format == d3d9::D3DFMT_DXT5;
-}
+using d3d9::IsBlockFormat;
 
 // Header words (after the magic): 0 size, 1 flags, 2 height, 3 width, 4 pitch, 5 depth, 6 mips,
 // 18 pixel format size, 19 flags, 20 FourCC, 21 bit count, 22-25 masks, 26 caps, 27 caps2.
@@ -56,10 +53,7 @@ void PutWord(std::vector<uint8_t>& out, uint32_t index, uint32_t value)
 
 uint32_t LevelSize(d3d9::Format format, uint32_t width, uint32_t height)
 {
-    if (IsBlockFormat(format))
-        return std::max(1u, (width + 3) / 4) * std::max(1u, (height + 3) / 4) *
-               (format == d3d9::D3DFMT_DXT1 ? 8u : 16u);
-    return width * height * d3d9::BytesPerPixel(format);
+    return d3d9::LevelBytes(format, width, height);
 }
 
 d3d9::HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, uint32_t size, ImageInfo* info)

@@ -1,57 +1,31 @@
 // Writes the user interface's style textures and the mouse cursor as uncompressed 32-bit DDS
 // files into a package source tree: Config/UI/<name>.dds, the asset "Config.UI.<name>".
+#include "WeDdsWriter.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <vector>
 
 namespace
 {
 
 using Pixel = std::function<uint32_t(int x, int y)>; // ARGB
 
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
+// Uncompressed and without mip levels: the widgets draw texel-exact pieces of these.
 bool WriteDds(const std::filesystem::path& path, int width, int height, const Pixel& pixel)
 {
-    std::vector<uint8_t> bytes;
-    Put32(bytes, 0x20534444); // "DDS "
-    Put32(bytes, 124);
-    Put32(bytes, 0x100F); // caps, height, width, pitch, pixel format
-    Put32(bytes, static_cast<uint32_t>(height));
-    Put32(bytes, static_cast<uint32_t>(width));
-    Put32(bytes, static_cast<uint32_t>(width * 4));
-    for (int i = 0; i < 13; ++i) // depth, mip count, reserved
-        Put32(bytes, 0);
-    Put32(bytes, 32);
-    Put32(bytes, 0x41); // RGB with alpha
-    Put32(bytes, 0);
-    Put32(bytes, 32);
-    Put32(bytes, 0x00FF0000);
-    Put32(bytes, 0x0000FF00);
-    Put32(bytes, 0x000000FF);
-    Put32(bytes, 0xFF000000);
-    Put32(bytes, 0x1000); // texture
-    for (int i = 0; i < 4; ++i)
-        Put32(bytes, 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            Put32(bytes, pixel(x, y));
-    std::filesystem::create_directories(path.parent_path());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    WeDdsWriter writer;
+    const WeDdsImage image =
+        WeDdsImage::Drawn(uint32_t(width), uint32_t(height),
+                          [&pixel](uint32_t x, uint32_t y) { return pixel(int(x), int(y)); });
+    if (!writer.Write(path.string(), image, d3d9::D3DFMT_A8R8G8B8, false))
     {
-        std::fprintf(stderr, "make_ui_textures: cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "make_ui_textures: %s\n", writer.GetLastError().c_str());
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && written;
+    return true;
 }
 
 // An arrow: white inside, black edge, clear elsewhere.
