@@ -1,5 +1,8 @@
 #include "MivoGame.h"
 
+#include "MivoIntroPhase.h"
+#include "MivoMainMenuPhase.h"
+#include "MivoMenuPhase.h"
 #include "MivoPlayerFile.h"
 #include "MivoUserData.h"
 #include "WeAppWindow.h"
@@ -10,6 +13,7 @@
 #include "WePhaseStack.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
+#include "WeUIMain.h"
 #include "win32/Win32Cursor.h"
 #include "win32/Win32Keyboard.h"
 #include "win32/Win32MessageBox.h"
@@ -26,10 +30,6 @@ constexpr uint32_t kActivateLayout = 0x00000001; // KLF_ACTIVATE
 constexpr const char* kNoEngineText = "Cannot initialize game engine. Please, contact software author!";
 
 } // namespace
-
-// Its construction touches nothing else, and its strings need no engine manager: it may be built
-// in any order relative to the other game objects.
-MivoGame gameApp;
 
 MivoGame::MivoGame() = default;
 
@@ -149,7 +149,28 @@ bool MivoGame::Init()
     nextPlayTrack = 1 + WeRand() * kLastPlayTrack / 32768;
     musicTrack = kMenuTrack;
     audioDevice.MuteSounds(true); // the run loop's OnActivate right after Init lowers it again
+    PushFirstPhases();
     return true;
+}
+
+WeAbstractPhase* MivoGame::MenuScreen() const
+{
+    // With nobody to play as, this is where the users screen comes in once the program has one;
+    // until then the main menu, whose buttons that would need a player only sound.
+    return &mainMenuPhase;
+}
+
+void MivoGame::PushFirstPhases()
+{
+    if (FirstScreen() == MivoFirstScreen::Intro)
+    {
+        phaseStack.Request(&introPhase, WePhaseCommand::Push);
+        return;
+    }
+    uiMain.LoadComponents("MenuOverlay");
+    phaseStack.Request(&menuPhase, WePhaseCommand::Push);
+    phaseStack.Request(MenuScreen(), WePhaseCommand::Push);
+    menuCursor = true;
 }
 
 void MivoGame::ReadOptions(int32_t& width, int32_t& height)
@@ -267,7 +288,7 @@ void MivoGame::Update()
     else if (wasInForeground)
         OnDeactivate();
     wasInForeground = foreground;
-    cursorVisible = engine.UpdateCursorVisibility() && menuCursor;
+    uiMain.cursorVisible = engine.UpdateCursorVisibility() && menuCursor;
     phaseStack.Update();
 }
 
@@ -287,6 +308,8 @@ void MivoGame::OnDeactivate()
 {
     audioDevice.PauseMusic(0);
     audioDevice.MuteSounds(true);
+    // The poll misses releases while another program has the keyboard and mouse.
+    uiMain.ReleaseButtons();
     // A full-screen window holds no capture here: the system releases the mouse when the
     // window loses the foreground.
 }

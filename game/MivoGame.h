@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+class WeAbstractPhase;
 struct WeDisplayModeSize;
 
 // One display setting CreateDisplay is tried with.
@@ -64,6 +65,10 @@ public:
     WeString OptionKey(const char* name) const;
     // The screen the start leads to.
     MivoFirstScreen FirstScreen() const;
+    // Queues the first screens: the intro, or the menu background with the menu screen over it.
+    void PushFirstPhases();
+    // The screen over the menu background when the menus come up from the start.
+    WeAbstractPhase* MenuScreen() const;
 
     // The number the characters before the first blank spell, digit by digit with no check of
     // the characters (as the launcher writes it); wraps instead of overflowing.
@@ -96,9 +101,8 @@ public:
     bool windowed = false;
     float brightness = 0.5f;
     bool bloom = false;
-    bool menuCursor = false;
-    bool cursorVisible = false; // the UI draws its cursor while set: inside the window and menuCursor
-    int32_t windowStyle = 0;    // of the display setting that worked
+    bool menuCursor = false; // the UI draws its cursor while set and the system cursor is inside
+    int32_t windowStyle = 0; // of the display setting that worked
 
 protected:
     // Whether the program has the foreground; the engine's test.

@@ -426,6 +426,7 @@ void Remember(const WeString& key, void* argument)
 TEST_F(ConfigTest, ListenersHearChangedValuesUnderTheirPrefix)
 {
     Heard heard;
+    Value("UI.Size.SrcW"); // the store with the package's files, whose layouts are not this test's
     WeGetConfigListeners().PushBack(WeConfigListener{"UI.Components.", Remember, &heard});
     Load("UI", "[Components]\nMenu=a\n[Size]\nSrcW=800\n");
     EXPECT_EQ(heard.keys, std::vector<std::string>{"UI.Components.Menu"});
@@ -455,13 +456,15 @@ TEST_F(ConfigTest, ListenersHearOfALoadOnceItIsOver)
 TEST_F(ConfigTest, ListenersHearResetsAfterTheWalk)
 {
     Heard heard;
-    WeConfig::GetString("UI.Components.Menu", "default");
-    Load("UI", "[Components]\nMenu=file\nOnlyFile=x\n");
+    // Under a prefix of this test's own: the package's layouts hold other components.
+    WeConfig::GetString("UI.Components.ListenMenu", "default");
+    Load("UI", "[Components]\nListenMenu=file\nListenOnlyFile=x\n");
     WeGetConfigListeners().PushBack(WeConfigListener{"UI.", Remember, &heard});
-    WeConfig::ResetValues("UI.Components.");
+    WeConfig::ResetValues("UI.Components.Listen");
     std::sort(heard.keys.begin(), heard.keys.end());
-    EXPECT_EQ(heard.keys, (std::vector<std::string>{"UI.Components.Menu", "UI.Components.OnlyFile"}));
-    WeConfig::ResetValues("UI.Components.");
+    EXPECT_EQ(heard.keys,
+              (std::vector<std::string>{"UI.Components.ListenMenu", "UI.Components.ListenOnlyFile"}));
+    WeConfig::ResetValues("UI.Components.Listen");
     EXPECT_EQ(heard.keys.size(), 2u);
 }
 

@@ -4,7 +4,9 @@
 #include "MivoUserData.h"
 #include "WeAudioDevice.h"
 #include "WeConfig.h"
+#include "WePhaseStack.h"
 #include "WeRenderDevice.h"
+#include "WeUIMain.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +48,9 @@ protected:
     }
     void TearDown() override
     {
+        // The screens Init queued are entered and left: the next test finds an empty stack.
+        phaseStack.Update();
+        phaseStack.LeaveAll();
         userData.FreeAll();
         for (int32_t n = audioDevice.GetMuteCount(); audioDevice.IsInitialised() && n > 0; --n)
             audioDevice.MuteSounds(false);
@@ -337,11 +342,13 @@ TEST_F(GameInit, LosingTheForegroundPausesMusicAndMutesEffectsReturningUndoesBot
 
 TEST_F(GameInit, TheUICursorShowsOnlyWithTheMenuCursorFlag)
 {
+    uiMain.cursorVisible = true;
     game.Update();
-    EXPECT_FALSE(game.cursorVisible);
+    EXPECT_FALSE(uiMain.cursorVisible);
     game.menuCursor = true;
     game.Update();
-    EXPECT_EQ(game.cursorVisible, engine.cursorInside);
+    EXPECT_EQ(uiMain.cursorVisible, engine.cursorInside);
+    uiMain.cursorVisible = false;
 }
 
 TEST_F(GameInit, ExitFreesTheProfilesAndEndsTheProgram)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -58,6 +59,79 @@ uint32_t Window(int x, int y)
     return 0xD0101820u;
 }
 
+// ---- the intro's images and the menu backdrop ----
+
+uint32_t Argb(int a, int r, int g, int b)
+{
+    auto clamp = [](int v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
+    return clamp(a) << 24 | clamp(r) << 16 | clamp(g) << 8 | clamp(b);
+}
+
+// One of the board's block colours, by index.
+uint32_t BlockColour(int i, int shade)
+{
+    static const int colours[5][3] = {
+        {220, 80, 60}, {80, 170, 230}, {240, 200, 70}, {110, 200, 110}, {180, 110, 220}};
+    const int* c = colours[i % 5];
+    return Argb(255, c[0] + shade, c[1] + shade, c[2] + shade);
+}
+
+// A bevelled block inside a cell of `size` pixels: lighter top-left edge, darker bottom-right.
+uint32_t Block(int x, int y, int size, int colour)
+{
+    const int u = x % size, v = y % size;
+    if (u < 2 || v < 2 || u >= size - 2 || v >= size - 2)
+        return 0;
+    const int shade = (u < 6 || v < 6) ? 40 : (u >= size - 6 || v >= size - 6) ? -50 : 0;
+    return BlockColour(colour, shade);
+}
+
+// The maker's sign: three nested squares glowing on a dark field.
+uint32_t IntroSign(int x, int y)
+{
+    const int dx = std::abs(x - 128), dy = std::abs(y - 64);
+    const int ring = std::max(dx, dy);
+    const int glow = std::max(0, 90 - (dx * dx + dy * dy) / 60);
+    for (int edge : {20, 36, 52})
+        if (ring >= edge && ring < edge + 4)
+            return Argb(255, 120 + edge * 2, 180 + edge, 255);
+    return Argb(255, 8 + glow / 3, 12 + glow / 2, 30 + glow);
+}
+
+// A board seen from above: a frame of walls around rows of coloured blocks.
+uint32_t IntroBoard(int x, int y)
+{
+    const int cell = 32, cx = x / cell, cy = y / cell;
+    if (cx == 0 || cy == 0 || cx == 7 || cy == 3)
+        return Block(x, y, cell, 4) ? Argb(255, 90, 96, 110) : Argb(255, 30, 34, 44);
+    if ((cx + cy) % 3 == 0)
+        return Argb(255, 24, 40, 60);
+    const uint32_t block = Block(x, y, cell, cx * 3 + cy);
+    return block ? block : Argb(255, 24, 40, 60);
+}
+
+// The title's backdrop: a falling row of blocks over a dusk gradient, with room for the name.
+uint32_t IntroTitle(int x, int y)
+{
+    const int cell = 16;
+    if (y >= 96 && (x / cell) % 2 == 0)
+        if (const uint32_t block = Block(x, y - 96, cell, x / cell / 2))
+            return block;
+    return Argb(255, 40 + y / 3, 20 + y / 4, 70 + y / 2);
+}
+
+// Behind every menu: a deep gradient crossed by a faint grid, with a few pale blocks.
+uint32_t MenuBack(int x, int y)
+{
+    const bool grid = x % 32 == 0 || y % 32 == 0;
+    const int cx = x / 32, cy = y / 32;
+    if ((cx * 7 + cy * 5) % 11 == 0)
+        if (const uint32_t block = Block(x, y, 32, cx + cy))
+            return (block & 0x00FFFFFFu) | 0x50000000u;
+    const int base = 20 + y / 6;
+    return grid ? Argb(255, base + 14, base + 20, base + 44) : Argb(255, base / 2, base / 2 + 6, base + 24);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -70,6 +144,10 @@ int main(int argc, char** argv)
     const std::filesystem::path ui = std::filesystem::path(argv[1]) / "Config" / "UI";
     const bool ok = WriteDds(ui / "Cursor.dds", 16, 16, Cursor) &&
                     WriteDds(ui / "MenuButton.dds", 128, 128, Button) &&
-                    WriteDds(ui / "MenuWindow.dds", 32, 32, Window);
+                    WriteDds(ui / "MenuWindow.dds", 32, 32, Window) &&
+                    WriteDds(ui / "MivoIntro1.dds", 256, 128, IntroSign) &&
+                    WriteDds(ui / "MivoIntro2.dds", 256, 128, IntroBoard) &&
+                    WriteDds(ui / "MivoIntro3.dds", 256, 128, IntroTitle) &&
+                    WriteDds(ui / "MivoMenuBack.dds", 256, 256, MenuBack);
     return ok ? 0 : 1;
 }

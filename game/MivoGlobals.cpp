@@ -1,0 +1,16 @@
+// The game's static objects: the application object and one object per screen, built after the
+// engine's managers and destroyed before them. They are defined here, in one translation unit,
+// so that their order is the one written below; no other file defines any of them. Their
+// constructors touch nothing else. The screens follow the order of their class names.
+#include "MivoConfirmationPhase.h"
+#include "MivoGame.h"
+#include "MivoIntroPhase.h"
+#include "MivoMainMenuPhase.h"
+#include "MivoMenuPhase.h"
+
+MivoGame gameApp;
+
+MivoConfirmationPhase confirmationPhase;
+MivoIntroPhase introPhase;
+MivoMainMenuPhase mainMenuPhase;
+MivoMenuPhase menuPhase;

@@ -1,0 +1,62 @@
+#include "MivoMainMenuPhase.h"
+
+#include "MivoConfirmationPhase.h"
+#include "MivoScreen.h"
+#include "WeAppWindow.h"
+#include "WeEngine.h"
+#include "WeUIMain.h"
+
+namespace
+{
+
+const char* const kWindow = "MainMenuWindow";
+
+void AskExit()
+{
+    confirmationPhase.Show("1", "UI: Exit Game", MivoMainMenuPhase::OnExitAnswer, false);
+}
+
+} // namespace
+
+void MivoMainMenuPhase::Enter()
+{
+    uiMain.LoadComponents("MainMenu");
+    MivoSetClickId("MainMenuUsersButton", kUsersId);
+    MivoSetClickId("MainMenuOptionsButton", kOptionsId);
+    MivoSetClickId("MainMenuNewGameButton", kNewGameId);
+    MivoSetClickId("MainMenuExitButton", kExitId);
+    MivoSetClickId("MainMenuHighScoreButton", kHighScoreId);
+    MivoSetClickId("MainMenuCreditsButton", kCreditsId);
+    uiMain.ShowComponent(kWindow);
+}
+
+void MivoMainMenuPhase::Leave()
+{
+    uiMain.CloseComponent(kWindow);
+}
+
+bool MivoMainMenuPhase::OnUIEvent(WeUIEvent* event)
+{
+    if (event->id < kUsersId || event->id > kCreditsId)
+        return false;
+    MivoPlaySelectionSound();
+    // The users, options, new-game and high-score screens are not part of the program yet:
+    // their buttons only sound.
+    if (event->id == kExitId)
+        AskExit();
+    return true;
+}
+
+void MivoMainMenuPhase::HandleInput()
+{
+    if (!MivoEscapeClicked())
+        return;
+    MivoPlaySelectionSound();
+    AskExit();
+}
+
+void MivoMainMenuPhase::OnExitAnswer(bool yes)
+{
+    if (yes && engine.window)
+        engine.window->alive = false;
+}

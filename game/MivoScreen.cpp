@@ -1,0 +1,74 @@
+#include "MivoScreen.h"
+
+#include "WeAudioDevice.h"
+#include "WeInput.h"
+#include "WeUIMain.h"
+
+namespace
+{
+
+constexpr float kDimmedAlpha = 0.5f;
+
+void SetUsable(const WeString& name, bool enabled, float alpha)
+{
+    if (WeUIComponent* widget = MivoFindWidget(name))
+    {
+        widget->enabled = enabled;
+        widget->colour.a = alpha;
+    }
+}
+
+} // namespace
+
+WeUIComponent* MivoFindWidget(const WeString& name)
+{
+    return uiMain.GetComponent(name);
+}
+
+void MivoSetClickId(const WeString& name, int32_t id)
+{
+    if (WeUIComponent* button = MivoFindWidget(name))
+        button->onMouseUp = {id, nullptr};
+}
+
+void MivoSetWidgetShown(const WeString& name, bool shown)
+{
+    SetUsable(name, shown, shown ? 1.0f : 0.0f);
+}
+
+void MivoDimWindow(const WeString& name)
+{
+    SetUsable(name, false, kDimmedAlpha);
+}
+
+void MivoUndimWindow(const WeString& name)
+{
+    SetUsable(name, true, 1.0f);
+}
+
+WeUIEvent MivoMadeEvent(int32_t id)
+{
+    WeUIEvent event;
+    event.id = id;
+    return event;
+}
+
+void MivoPlaySelectionSound()
+{
+    WePlaySound("Sound.Effects.mm_izbor");
+}
+
+bool MivoEscapeClicked()
+{
+    return input.UseKeyClicked(kMivoEscapeKey);
+}
+
+void MivoTakeAllClicks()
+{
+    for (int32_t key = 0; key < WeInput::kKeyCount; ++key)
+        input.UseKeyClicked(key);
+    for (int32_t button = 0; button < WeInput::kMouseButtonCount; ++button)
+        input.UseMouseClicked(button);
+    for (int32_t button = 0; button < WeInput::kJoyButtonCount; ++button)
+        input.UseJoyClicked(button);
+}

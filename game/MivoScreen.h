@@ -1,0 +1,34 @@
+// What every menu screen of the game does alike: find its widgets by name, give its buttons
+// click ids, dim the window it covers, make its own events, play the selection sound and test
+// Escape.
+#pragma once
+
+#include "WeUIComponent.h"
+
+#include <cstdint>
+
+class WeString;
+
+// DirectInput key codes the menus test.
+constexpr int32_t kMivoEscapeKey = 1;
+constexpr int32_t kMivoReturnKey = 28;
+
+// The widget of that name, or null when the loaded layouts do not define it.
+WeUIComponent* MivoFindWidget(const WeString& name);
+// The button reports a click (mouse up) with this id to the phases, and to no callback.
+void MivoSetClickId(const WeString& name, int32_t id);
+// Shown and usable, or invisible and unusable (colour alpha 1 or 0).
+void MivoSetWidgetShown(const WeString& name, bool shown);
+// A covered window: unusable, half transparent; and back.
+void MivoDimWindow(const WeString& name);
+void MivoUndimWindow(const WeString& name);
+// An event a phase makes for itself: every field zero but the id.
+WeUIEvent MivoMadeEvent(int32_t id);
+// The menus' selection sound.
+void MivoPlaySelectionSound();
+// Consumes this frame's Escape click: true once per press, and no phase lower on the stack
+// sees it.
+bool MivoEscapeClicked();
+// Consumes every key, mouse and controller click of this frame, so no phase lower on the stack
+// reacts to it.
+void MivoTakeAllClicks();
