@@ -74,7 +74,14 @@ public:
 
     void LeavePhases() override { phaseStack.LeaveAll(); }
     void DeleteRenderTargetsAndShaders() override { renderTargetManager.FreeAll(); }
-    void FreeResources(bool forced) override { textures.FreeAll(forced); }
+    void FreeResources(bool forced) override
+    {
+        // Fonts hold textures of their own: at the end of a pass they go first, or the next
+        // pass would find them drawing from freed textures.
+        if (forced)
+            fonts.FreeAll();
+        textures.FreeAll(forced);
+    }
     void ShutdownPhysics() override { physics.Shutdown(); }
     void ShutdownAudio() override { audioDevice.Shutdown(); }
     void ShutdownRenderDevice() override { renderDevice.Shutdown(); }

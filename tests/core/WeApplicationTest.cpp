@@ -4,6 +4,7 @@
 #include "WeAppWindow.h"
 #include "WeApplication.h"
 #include "WeAudioDevice.h"
+#include "WeFont.h"
 #include "WeInput.h"
 #include "WeRenderDevice.h"
 #include "WeUIMain.h"
@@ -293,6 +294,7 @@ TEST(RealRunLoop, RunsFramesOnTheRealSubsystemsAndShutsDownCleanly)
     EXPECT_FALSE(input.initialised);
     EXPECT_FALSE(audioDevice.IsInitialised());
     EXPECT_FALSE(uiMain.enabled);
+    EXPECT_EQ(fonts.GetCount(), 0) << "no font is left to draw from freed textures in a later pass";
     engine.settings = WeEngineSettings();
     application = nullptr;
 }

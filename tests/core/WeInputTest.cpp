@@ -1,4 +1,5 @@
 #include "RecordingEngineParts.h"
+#include "ScriptedDirectInput.h"
 
 #include "WeAppWindow.h"
 #include "WeInput.h"
@@ -16,99 +17,11 @@ using namespace dinput;
 namespace
 {
 
-// What a scripted device reports: its state now, the result of its next reads, and a record
-// of the calls it got.
-struct DeviceScript
-{
-    uint8_t state[sizeof(DIJOYSTATE2) > 256 ? sizeof(DIJOYSTATE2) : 256] = {};
-    std::vector<HRESULT> nextResults; // consumed first to last; DI_OK once empty
-    std::vector<std::string> calls;
-    uint32_t cooperativeFlags = 0;
-    bool failCreation = false;
-};
-
-class ScriptedDevice : public IDirectInputDevice8A
-{
-public:
-    explicit ScriptedDevice(DeviceScript& script) : script(script) {}
-    HRESULT SetDataFormat(DataFormat) override { return Call("SetDataFormat"); }
-    HRESULT SetCooperativeLevel(win32::HWND, uint32_t flags) override
-    {
-        script.cooperativeFlags = flags;
-        return Call("SetCooperativeLevel");
-    }
-    HRESULT SetBufferSize(uint32_t) override { return Call("SetBufferSize"); }
-    HRESULT Acquire() override { return Call("Acquire"); }
-    HRESULT Unacquire() override { return Call("Unacquire"); }
-    HRESULT GetDeviceState(uint32_t size, void* data) override
-    {
-        script.calls.push_back("GetDeviceState");
-        HRESULT result = DI_OK;
-        if (!script.nextResults.empty())
-        {
-            result = script.nextResults.front();
-            script.nextResults.erase(script.nextResults.begin());
-        }
-        if (!Failed(result))
-            std::memcpy(data, script.state, size);
-        return result;
-    }
-
-private:
-    HRESULT Call(const char* name)
-    {
-        script.calls.push_back(name);
-        return DI_OK;
-    }
-    DeviceScript& script;
-};
-
-struct InputScript
-{
-    bool failCreation = false;
-    bool controllerAttached = false;
-    DeviceScript keyboard, mouse, controller;
-};
-
-class ScriptedDirectInput : public IDirectInput8A
-{
-public:
-    explicit ScriptedDirectInput(InputScript& script) : script(script) {}
-    HRESULT CreateDevice(const GUID& guid, std::unique_ptr<IDirectInputDevice8A>* created) override
-    {
-        DeviceScript& device = guid == GUID_SysKeyboard ? script.keyboard
-                               : guid == GUID_SysMouse  ? script.mouse
-                                                        : script.controller;
-        if (device.failCreation)
-            return DIERR_DEVICENOTREG;
-        *created = std::make_unique<ScriptedDevice>(device);
-        return DI_OK;
-    }
-    HRESULT EnumDevices(uint32_t, LPDIENUMDEVICESCALLBACKA callback, void* reference, uint32_t) override
-    {
-        if (script.controllerAttached)
-        {
-            const DIDEVICEINSTANCEA instance{{kGameControllerDevice, 0}, "Pad"};
-            callback(&instance, reference);
-        }
-        return DI_OK;
-    }
-
-private:
-    InputScript& script;
-};
-
 class Input : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        InstallBackEnd([this](std::unique_ptr<IDirectInput8A>* created) {
-            if (script.failCreation)
-                return DIERR_DEVICENOTREG;
-            *created = std::make_unique<ScriptedDirectInput>(script);
-            return DI_OK;
-        });
         uiMain.Init();
         // The global input keeps its arrays between tests: two empty frames clear them.
         input.BeginFrame();
@@ -118,7 +31,6 @@ protected:
     void TearDown() override
     {
         input.Shutdown();
-        InstallBackEnd(nullptr);
         uiMain.Shutdown();
     }
 
@@ -144,7 +56,8 @@ protected:
     }
 
     RecordingEngineScope scope;
-    InputScript script;
+    ScriptedInputScope scripted;
+    InputScript& script = scripted.script;
 };
 
 TEST_F(Input, EachFailingStartStepLeavesItsOwnText)
@@ -169,7 +82,8 @@ TEST_F(Input, TheDevicesGetTheirFormatsLevelsAndAcquisition)
 {
     ASSERT_TRUE(input.Init(nullptr, true));
     EXPECT_EQ(input.controller, nullptr); // none attached, no error
-    const std::vector<std::string> expected{"SetDataFormat", "SetCooperativeLevel", "SetBufferSize", "Acquire"};
+    const std::vector<std::string> expected{"SetDataFormat", "SetCooperativeLevel", "SetBufferSize",
+                                            "Acquire"};
     EXPECT_EQ(script.keyboard.calls, expected);
     EXPECT_EQ(script.keyboard.cooperativeFlags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY);
     EXPECT_EQ(script.mouse.cooperativeFlags, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
@@ -319,7 +233,8 @@ TEST_F(Input, ALostKeyboardIsReacquiredAndReadAfreshSoHeldKeysOfThePastAreNotCli
     script.keyboard.calls.clear();
     script.keyboard.nextResults = {DIERR_NOTACQUIRED};
     Frame();
-    EXPECT_EQ(script.keyboard.calls, (std::vector<std::string>{"GetDeviceState", "Acquire", "GetDeviceState"}));
+    EXPECT_EQ(script.keyboard.calls,
+              (std::vector<std::string>{"GetDeviceState", "Acquire", "GetDeviceState"}));
     EXPECT_FALSE(input.keyboardLost);
     EXPECT_FALSE(input.KeyClicked(DIK_LMENU));
     EXPECT_FALSE(input.KeyClicked(DIK_TAB));
@@ -375,7 +290,8 @@ TEST_F(Input, TheCursorIsScaledFromTheClientAreaToTheBackBuffer)
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
     WeAppWindow window;
-    ASSERT_TRUE(window.Create("InputTest", "", nullptr, 0, 0, 400, 300, true, 3, 0, false, false, true, nullptr));
+    ASSERT_TRUE(
+        window.Create("InputTest", "", nullptr, 0, 0, 400, 300, true, 3, 0, false, false, true, nullptr));
     engine.window = &window;
     engine.settings.width = 800;
     engine.settings.height = 600;

@@ -325,8 +325,10 @@ TEST_F(GameInit, LosingTheForegroundPausesMusicAndMutesEffectsReturningUndoesBot
     EXPECT_EQ(audioDevice.GetMuteCount(), before);
     EXPECT_TRUE(audioDevice.IsMusicPlaying(0)) << "the menu music started";
 
+    uiMain.pressedMask = 1; // the left button held as the player switches away
     game.foreground = false;
     game.Update();
+    EXPECT_EQ(uiMain.pressedMask, 0) << "its release never reaches the poll: let go of it now";
     EXPECT_EQ(audioDevice.GetMuteCount(), before + 1);
     EXPECT_FALSE(audioDevice.IsMusicPlaying(0));
     game.Update();

@@ -1,0 +1,239 @@
+// The menus as a player meets them: the whole game started through the engine's run loop on the
+// headless drivers, with a player who reads the screens each frame, presses keys on a scripted
+// keyboard and clicks through the UI's input queue.
+#include "../core/ScriptedDirectInput.h"
+#include "../core/TempFolder.h"
+#include "MivoConfirmationPhase.h"
+#include "MivoGame.h"
+#include "MivoIntroPhase.h"
+#include "MivoMainMenuPhase.h"
+#include "MivoMenuPhase.h"
+#include "MivoScreen.h"
+#include "MivoUserData.h"
+#include "WeAppWindow.h"
+#include "WeConfig.h"
+#include "WeEngine.h"
+#include "WeTimer.h"
+#include "WeUIMain.h"
+#include "win32/Win32Cursor.h"
+#include "win32/Win32Window.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr int32_t kFrameLimit = 2000;
+
+// The player sits at the bottom of the phase stack, under every screen, so it is updated first
+// each frame. It gives the game a steady 0.1 s a frame, so the walk takes the same frames on
+// any machine, and works through its steps: each one runs every frame until it says it is done.
+class Player : public WeAbstractPhase
+{
+public:
+    using Step = std::function<bool()>;
+
+    explicit Player(ScriptedInputScope& keyboard) : keyboard(keyboard) {}
+    void Enter() override {}
+    void Leave() override {}
+    void Update() override
+    {
+        timer.deltaTime = 0.1f;
+        for (int32_t key : held)
+            keyboard.Key(static_cast<uint8_t>(key), false);
+        held.clear();
+        MouseButton(false);
+        if (++frames > kFrameLimit)
+        {
+            ADD_FAILURE() << "the walk got stuck at step " << next;
+            engine.window->alive = false;
+            return;
+        }
+        if (next < steps.size() && steps[next]())
+            ++next;
+    }
+
+    // Down in the next poll, up in the one after: one click.
+    void Press(int32_t key)
+    {
+        keyboard.Key(static_cast<uint8_t>(key), true);
+        held.push_back(key);
+    }
+    static WeAbstractPhase* Top() { return phaseStack.GetTop(); }
+    // Shown, its fades and those of the windows around it over, and usable.
+    static bool Ready(const char* name)
+    {
+        const WeUIComponent* c = MivoFindWidget(name);
+        for (; c && c->parent; c = c->parent)
+            if (!c->visible || !c->IsSettled() || c->visibilityValue < 1.0f)
+                return false;
+        return c != nullptr;
+    }
+    // Once the widget is ready: the cursor to its centre and the left button down in the next
+    // poll, up in the one after. True when it clicked.
+    bool ClickWhenReady(const char* name)
+    {
+        if (!Ready(name))
+            return false;
+        const WeUIComponent* c = MivoFindWidget(name);
+        win32::POINT point{c->x + c->w / 2, c->y + c->h / 2};
+        win32::ClientToScreen(engine.window->handle, &point);
+        win32::SetCursorPos(point.x, point.y);
+        MouseButton(true);
+        return true;
+    }
+
+    std::vector<Step> steps;
+    size_t next = 0;
+    int32_t frames = 0;
+
+private:
+    void MouseButton(bool down)
+    {
+        reinterpret_cast<dinput::DIMOUSESTATE2*>(keyboard.script.mouse.state)->rgbButtons[0] =
+            down ? 0x80 : 0;
+    }
+
+    ScriptedInputScope& keyboard;
+    std::vector<int32_t> held;
+};
+
+class MenuFlow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        engine.SetParts(nullptr);
+        quitRequested = false;
+        std::ofstream(folder / "options.ini")
+            << "[Options]\nWindowed=1\nResolutionWidth=640\nResolutionHeight=480\n";
+        gameApp.playerFolder = folder / "";
+        gameApp.playerFolder.pop_back();
+        userData.SetFolder(gameApp.playerFolder);
+    }
+    void TearDown() override
+    {
+        gameApp.commandLineNumber = 0;
+        gameApp.playerFolder.clear();
+        gameApp.menuCursor = false;
+        engine.settings = WeEngineSettings();
+        engine.shutDown = false; // as before any start: the profile store saves again
+        application = nullptr;
+    }
+    // The game's run loop from start to end, with the player under the first screen.
+    void Run(int32_t commandLineNumber)
+    {
+        gameApp.commandLineNumber = commandLineNumber;
+        phaseStack.Request(&player, WePhaseCommand::Push);
+        gameApp.Run("");
+        EXPECT_EQ(player.next, player.steps.size()) << "every step was taken";
+        EXPECT_EQ(engine.window, nullptr) << "the run loop ended and shut the engine down";
+        EXPECT_TRUE(phaseStack.GetPhases().IsEmpty());
+    }
+    // Waits for `frames` frames.
+    static Player::Step Wait(int32_t frames)
+    {
+        return [count = 0, frames]() mutable { return ++count >= frames; };
+    }
+
+    TempFolder folder;
+    ScriptedInputScope keyboard;
+    Player player{keyboard};
+};
+
+} // namespace
+
+TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsTheRun)
+{
+    ASSERT_EQ(userData.UserCount(), 0);
+    int32_t escapeFrame = 0, menuFrame = 0;
+    player.steps = {
+        [&] { return Player::Top() == &introPhase && Player::Ready("IntroImage1"); },
+        [&]
+        {
+            player.Press(kMivoEscapeKey); // the intro cannot be skipped
+            player.Press(kMivoReturnKey);
+            escapeFrame = player.frames;
+            return true;
+        },
+        Wait(5),
+        [&] { return Player::Top() == &introPhase; },
+        [&]
+        {
+            menuFrame = player.frames;
+            return Player::Top() == &mainMenuPhase;
+        },
+        [&]
+        {
+            EXPECT_EQ(phaseStack.GetPhases().GetCount(), 3)
+                << "the player, the menu background, the main menu";
+            EXPECT_TRUE(gameApp.menuCursor);
+            EXPECT_NE(MivoFindWidget("MenuOverlayCurrentUserLabel"), nullptr);
+            EXPECT_NE(MivoFindWidget("MenuBackImage"), nullptr);
+            return Player::Ready("MainMenuExitButton");
+        },
+        // Escape asks the exit question; Escape in it answers No.
+        [&]
+        {
+            player.Press(kMivoEscapeKey);
+            return true;
+        },
+        [&] { return Player::Top() == &confirmationPhase && Player::Ready("Confirmation1NoButton"); },
+        [&]
+        {
+            player.Press(kMivoEscapeKey);
+            return true;
+        },
+        [&] { return Player::Top() == &mainMenuPhase && MivoFindWidget("Confirmation1Window") == nullptr; },
+        // The Exit button asks it too; No keeps the menu.
+        [&] { return player.ClickWhenReady("MainMenuExitButton"); },
+        [&] { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1NoButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoFindWidget("Confirmation1Window") == nullptr; },
+        Wait(3),
+        [&]
+        {
+            EXPECT_TRUE(engine.window->IsRunning());
+            return player.ClickWhenReady("MainMenuExitButton");
+        },
+        // Yes: the frame ends and so does the run.
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(0);
+    EXPECT_GT(menuFrame, escapeFrame + 50) << "the intro ran its course after the keys";
+    EXPECT_LT(player.frames, kFrameLimit);
+}
+
+TEST_F(MenuFlow, AFastStartWithAPlayerOpensTheMainMenuAtOnceWithTheirName)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    player.steps = {
+        [&]
+        {
+            EXPECT_EQ(Player::Top(), &mainMenuPhase) << "no intro";
+            EXPECT_EQ(phaseStack.GetPhases().GetCount(), 3);
+            EXPECT_TRUE(gameApp.menuCursor);
+            const WeUIComponent* label = MivoFindWidget("MenuOverlayCurrentUserLabel");
+            EXPECT_TRUE(label && label->text == "Ana");
+            EXPECT_EQ(gameApp.musicTrack, MivoGame::kMenuTrack);
+            return true;
+        },
+        [&] { return Player::Ready("MainMenuCreditsButton"); },
+        [&]
+        {
+            player.Press(kMivoEscapeKey);
+            return true;
+        },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
+    EXPECT_EQ(userData.UserCount(), 0) << "the game's Exit freed the profiles";
+}
