@@ -22,6 +22,9 @@ struct DrawCall
     uint32_t indexCount = 0;               // 0 for a non-indexed draw
     const uint8_t* userVertices = nullptr; // vertex data passed with the call instead of stream 0
     uint32_t userStride = 0;
+    uint32_t userVertexCount = 0;         // vertices in userVertices
+    const uint8_t* userIndices = nullptr; // index data passed with the call instead of the buffer
+    bool userIndices32 = false;
 };
 
 // The rectangle a Clear touches: the viewport, cut to the scissor rectangle when the test is on.
@@ -38,6 +41,8 @@ public:
     virtual bool CreateStorage(Surface& surface) = 0;
     virtual bool CreateStorage(BaseTexture& texture) = 0;
     virtual bool CreateStorage(Buffer& buffer) = 0;
+    // Compiles the shader's code; false with the log as the problem when it does not compile.
+    virtual bool CreateStorage(Shader& shader) = 0;
     virtual void DestroyStorage(Resource& resource) = 0;
     // Hands the surface's memory to the back end after a write, or fills it before a read.
     virtual void Upload(Surface& surface) = 0;

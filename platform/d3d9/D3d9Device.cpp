@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <tuple>
 
 namespace d3d9
@@ -96,6 +97,10 @@ void Append(std::string& line, double value)
     std::snprintf(buffer, sizeof buffer, "%g", value);
     line += buffer;
 }
+void Append(std::string& line, const std::string& text)
+{
+    line += text;
+}
 void Append(std::string& line, const Resource* resource)
 {
     line += resource ? "#" + std::to_string(resource->Id()) : std::string("null");
@@ -112,7 +117,40 @@ template <typename T> void Append(std::string& line, T value)
     }
 }
 
+struct ConstantNames
+{
+    std::mutex lock;
+    std::map<std::string, uint32_t> ids;
+    std::vector<const std::string*> names;
+};
+
+ConstantNames& Constants()
+{
+    static ConstantNames constants;
+    return constants;
+}
+
 } // namespace
+
+uint32_t ShaderConstantId(const std::string& name)
+{
+    ConstantNames& constants = Constants();
+    std::lock_guard<std::mutex> guard(constants.lock);
+    const auto [entry, added] = constants.ids.emplace(name, uint32_t(constants.names.size()));
+    if (added)
+    {
+        constants.names.push_back(&entry->first);
+    }
+    return entry->second;
+}
+
+const std::string& ShaderConstantName(uint32_t id)
+{
+    static const std::string unknown;
+    ConstantNames& constants = Constants();
+    std::lock_guard<std::mutex> guard(constants.lock);
+    return id < constants.names.size() ? *constants.names[id] : unknown;
+}
 
 // Direct3D
 
@@ -321,6 +359,11 @@ Device::Device(Direct3D& owner, std::unique_ptr<Backend> made, uint32_t adapter,
 Device::~Device()
 {
     backBuffer.reset();
+    for (const Resource* resource : resources)
+    {
+        const_cast<Resource*>(resource)->Detach();
+    }
+    resources.clear();
     backend.reset();
     direct3D.Release();
 }
@@ -394,6 +437,14 @@ void Device::Unregister(const Resource& resource)
     if (state.indices == &resource)
     {
         state.indices = nullptr;
+    }
+    if (state.vertexShader == &resource)
+    {
+        state.vertexShader = nullptr;
+    }
+    if (state.pixelShader == &resource)
+    {
+        state.pixelShader = nullptr;
     }
 }
 
@@ -690,6 +741,70 @@ HRESULT Device::CreateIndexBuffer(uint32_t length, uint32_t usage, Format format
         return D3DERR_INVALIDCALL;
     }
     return Created(new IndexBuffer(*this, length, usage, format, pool), buffer, "CreateIndexBuffer");
+}
+
+template <typename T> HRESULT Device::CreateShader(const char* code, T** shader, const char* call)
+{
+    Record(call);
+    if (!code || !shader)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    *shader = nullptr;
+    HRESULT result = direct3D.TakeFailure(call);
+    if (Failed(result))
+    {
+        return result;
+    }
+    T* made = new T(*this, code);
+    if (!backend->CreateStorage(*made))
+    {
+        made->Release();
+        return D3DERR_INVALIDCALL;
+    }
+    *shader = made;
+    return D3D_OK;
+}
+
+HRESULT Device::CreateVertexShader(const char* code, VertexShader** shader)
+{
+    return CreateShader(code, shader, "CreateVertexShader");
+}
+
+HRESULT Device::CreatePixelShader(const char* code, PixelShader** shader)
+{
+    return CreateShader(code, shader, "CreatePixelShader");
+}
+
+HRESULT Device::SetVertexShader(VertexShader* shader)
+{
+    Record("SetVertexShader", shader);
+    state.vertexShader = shader;
+    return D3D_OK;
+}
+
+HRESULT Device::SetPixelShader(PixelShader* shader)
+{
+    Record("SetPixelShader", shader);
+    state.pixelShader = shader;
+    return D3D_OK;
+}
+
+HRESULT Device::SetShaderConstantF(uint32_t constant, const float* values, uint32_t count)
+{
+    Record("SetShaderConstantF", ShaderConstantName(constant), count);
+    if (!values && count > 0)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    if (constant >= state.constants.size())
+    {
+        state.constants.resize(size_t(constant) + 1);
+    }
+    ShaderConstant& target = state.constants[constant];
+    target.values.assign(values, values + count);
+    target.stamp = ++constantStamp;
+    return D3D_OK;
 }
 
 HRESULT Device::GetBackBuffer(uint32_t swapChain, uint32_t index, uint32_t, Surface** surface)
@@ -1015,9 +1130,36 @@ HRESULT Device::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, con
     call.vertexCount = VertexCount(type, primitiveCount);
     call.userVertices = static_cast<const uint8_t*>(vertices);
     call.userStride = stride;
+    call.userVertexCount = call.vertexCount;
     const HRESULT result = Draw(call);
     state.stream = nullptr;
     state.streamOffset = state.streamStride = 0;
+    return result;
+}
+
+HRESULT Device::DrawIndexedPrimitiveUP(PrimitiveType type, uint32_t minIndex, uint32_t numVertices,
+                                       uint32_t primitiveCount, const void* indexData, Format indexFormat,
+                                       const void* vertices, uint32_t stride)
+{
+    Record("DrawIndexedPrimitiveUP", uint32_t(type), minIndex, numVertices, primitiveCount, stride);
+    if (!vertices || !indexData || stride == 0 || numVertices == 0 ||
+        (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    DrawCall call;
+    call.type = type;
+    call.indexCount = VertexCount(type, primitiveCount);
+    call.vertexCount = numVertices;
+    call.userVertices = static_cast<const uint8_t*>(vertices);
+    call.userStride = stride;
+    call.userVertexCount = minIndex + numVertices;
+    call.userIndices = static_cast<const uint8_t*>(indexData);
+    call.userIndices32 = indexFormat == D3DFMT_INDEX32;
+    const HRESULT result = Draw(call);
+    state.stream = nullptr;
+    state.streamOffset = state.streamStride = 0;
+    state.indices = nullptr;
     return result;
 }
 

@@ -83,6 +83,17 @@ Direct3D* Direct3DCreate9(uint32_t sdkVersion);
 // The recording Direct3D object, with the adapter it is to report.
 Direct3D* CreateRecordingDirect3D(const AdapterSetup& setup = {});
 
+// Shader constants are named by the uniforms of the GLSL code; a name's number is the same for
+// every device of the process.
+uint32_t ShaderConstantId(const std::string& name);
+const std::string& ShaderConstantName(uint32_t id);
+
+struct ShaderConstant
+{
+    std::vector<float> values;
+    uint64_t stamp = 0; // changes with every set, so back ends upload only what changed
+};
+
 constexpr uint32_t maxSamplers = 16;
 constexpr uint32_t maxStages = 8;
 constexpr uint32_t maxRenderTargets = 4;
@@ -106,6 +117,9 @@ struct DeviceState
     uint32_t streamOffset = 0;
     uint32_t streamStride = 0;
     IndexBuffer* indices = nullptr;
+    VertexShader* vertexShader = nullptr;  // null: the built-in vertex stage
+    PixelShader* pixelShader = nullptr;    // null: the built-in pixel stage
+    std::vector<ShaderConstant> constants; // by ShaderConstantId
 };
 
 class Device
@@ -166,15 +180,45 @@ public:
     HRESULT SetFVF(uint32_t fvf);
     HRESULT SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
     HRESULT SetIndices(IndexBuffer* buffer);
-    // Draws with the current vertex format through the built-in fixed-function program:
-    // positions through world x view x projection (or pre-transformed), vertex colour, texture
-    // stage 0, alpha test and linear fog as the render states set them.
+    // Shaders from GLSL 3.30 text, without a #version line. The layer wraps the text: it adds
+    // the version, and runs the code's main inside its own, which converts Direct3D's clip space
+    // and pixel centres (vertex) or applies the alpha test and linear fog of the render states
+    // (pixel), so every program honours those states. The text uses these names:
+    // - vertex attributes by location: 0 position, 1 diffuse colour (BGRA bytes arrive as a
+    //   vec4), 2 texture coordinates 0, 3 normal, 4 texture coordinates 1;
+    // - vertex code writes gl_Position in Direct3D clip space (depth 0..1, y up) and may write
+    //   `we_FogDepth` (otherwise the clip-space w is the fog distance); for the built-in pixel
+    //   stage it writes `v_color` and `v_tex`;
+    // - pixel code writes `o_color` (render target 0; further targets at locations 1 to 3) and,
+    //   with the built-in vertex stage, reads `v_color` and `v_tex`;
+    // - matrix constants hold the engine's row-vector matrices so that `M * v` applies them;
+    //   sampler uniforms take their stage number as a constant.
+    // Code that does not compile fails with D3DERR_INVALIDCALL and the log as the back end's
+    // problem.
+    HRESULT CreateVertexShader(const char* code, VertexShader** shader);
+    HRESULT CreatePixelShader(const char* code, PixelShader** shader);
+    HRESULT SetVertexShader(VertexShader* shader);
+    HRESULT SetPixelShader(PixelShader* shader);
+    VertexShader* GetVertexShader() const { return state.vertexShader; }
+    PixelShader* GetPixelShader() const { return state.pixelShader; }
+    // The value of a uniform of every program drawn from now on; ints and samplers take the
+    // floats rounded.
+    HRESULT SetShaderConstantF(uint32_t constant, const float* values, uint32_t count);
+
+    // Draws with the current vertex format through the current shaders, or the built-in stages
+    // in their place: positions through world x view x projection (or pre-transformed), vertex
+    // colour, texture stage 0.
     HRESULT DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount);
     HRESULT DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minIndex,
                                  uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount);
     // Draws vertices passed with the call; afterwards stream 0 is unset, as in Direct3D.
     HRESULT DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                             uint32_t stride);
+    // Vertices and indices passed with the call; the vertices hold minIndex + numVertices
+    // entries. Afterwards stream 0 and the index buffer are unset, as in Direct3D.
+    HRESULT DrawIndexedPrimitiveUP(PrimitiveType type, uint32_t minIndex, uint32_t numVertices,
+                                   uint32_t primitiveCount, const void* indexData, Format indexFormat,
+                                   const void* vertices, uint32_t stride);
 
     // Test hook: the device reports D3DERR_DEVICELOST once, then D3DERR_DEVICENOTRESET until a
     // successful Reset.
@@ -219,6 +263,7 @@ private:
     bool BlocksReset(const Resource& resource) const;
     template <typename... Values> void Record(const char* call, Values... values);
     template <typename T> HRESULT Created(T* resource, T** out, const char* call);
+    template <typename T> HRESULT CreateShader(const char* code, T** shader, const char* call);
 
     Direct3D& direct3D;
     std::unique_ptr<Backend> backend;
@@ -235,6 +280,7 @@ private:
     std::vector<std::string> log;
     std::vector<const Resource*> resources;
     uint32_t nextId = 1;
+    uint64_t constantStamp = 0;
     uint32_t refs = 1;
 };
 

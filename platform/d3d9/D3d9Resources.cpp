@@ -78,7 +78,10 @@ Resource::Resource(Device& device, Pool pool) : device(device), pool(pool), id(d
 
 Resource::~Resource()
 {
-    device.Unregister(*this);
+    if (!detached)
+    {
+        device.Unregister(*this);
+    }
 }
 
 uint32_t Resource::AddRef()
@@ -106,7 +109,7 @@ Surface::Surface(Device& device, SurfaceKind kind, const SurfaceDesc& desc, Base
 
 Surface::~Surface()
 {
-    if (kind != SurfaceKind::textureLevel)
+    if (kind != SurfaceKind::textureLevel && !Detached())
     {
         GetDevice().GetBackend().DestroyStorage(*this);
     }
@@ -210,7 +213,10 @@ BaseTexture::BaseTexture(Device& device, bool cube, uint32_t width, uint32_t hei
 BaseTexture::~BaseTexture()
 {
     surfaces.clear();
-    GetDevice().GetBackend().DestroyStorage(*this);
+    if (!Detached())
+    {
+        GetDevice().GetBackend().DestroyStorage(*this);
+    }
 }
 
 Surface* BaseTexture::Level(uint32_t face, uint32_t level) const
@@ -280,7 +286,10 @@ Buffer::Buffer(Device& device, uint32_t length, uint32_t usage, Pool pool)
 
 Buffer::~Buffer()
 {
-    GetDevice().GetBackend().DestroyStorage(*this);
+    if (!Detached())
+    {
+        GetDevice().GetBackend().DestroyStorage(*this);
+    }
 }
 
 HRESULT Buffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_t /*flags*/)
@@ -319,6 +328,21 @@ VertexBuffer::VertexBuffer(Device& device, uint32_t length, uint32_t usage, uint
 IndexBuffer::IndexBuffer(Device& device, uint32_t length, uint32_t usage, Format format, Pool pool)
     : Buffer(device, length, usage, pool), format(format)
 {
+}
+
+// Shader
+
+Shader::Shader(Device& device, bool vertex, std::string source)
+    : Resource(device, D3DPOOL_MANAGED), vertex(vertex), source(std::move(source))
+{
+}
+
+Shader::~Shader()
+{
+    if (!Detached())
+    {
+        GetDevice().GetBackend().DestroyStorage(*this);
+    }
 }
 
 } // namespace d3d9

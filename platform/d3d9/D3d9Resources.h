@@ -1,12 +1,14 @@
-// Device resources: surfaces, textures (2D and cube) and vertex and index buffers. Each is
-// reference counted like its Direct3D counterpart: it is born with one reference and dies when
-// the last Release drops it. A resource never outlives the device that made it.
+// Device resources: surfaces, textures (2D and cube), vertex and index buffers, and vertex and
+// pixel shaders. Each is reference counted like its Direct3D counterpart: it is born with one
+// reference and dies when the last Release drops it. A resource still alive when its device goes
+// is cut loose: it keeps its memory but no longer reaches the device or a back end.
 #pragma once
 
 #include "d3d9/D3d9Types.h"
 
 #include <array>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace d3d9
@@ -26,6 +28,9 @@ public:
     uint32_t Id() const { return id; }
     uint32_t RefCount() const { return refs; }
     Device& GetDevice() const { return device; }
+    // True once the device that made the resource is gone.
+    bool Detached() const { return detached; }
+    void Detach() { detached = true; }
 
     Resource(const Resource&) = delete;
     Resource& operator=(const Resource&) = delete;
@@ -42,6 +47,7 @@ private:
     Pool pool;
     uint32_t id;
     uint32_t refs = 1;
+    bool detached = false;
 };
 
 enum class SurfaceKind
@@ -194,6 +200,36 @@ public:
 
 private:
     Format format;
+};
+
+// A vertex or pixel shader. Its code is GLSL 3.30 text, in place of compiled shader tokens; the
+// device documents what that text may use (CreateVertexShader). Shaders live in no pool and do
+// not stand in the way of a Reset.
+class Shader : public Resource
+{
+public:
+    bool IsVertex() const { return vertex; }
+    const std::string& Source() const { return source; }
+
+protected:
+    Shader(Device& device, bool vertex, std::string source);
+    ~Shader() override;
+
+private:
+    bool vertex;
+    std::string source;
+};
+
+class VertexShader : public Shader
+{
+public:
+    VertexShader(Device& device, std::string source) : Shader(device, true, std::move(source)) {}
+};
+
+class PixelShader : public Shader
+{
+public:
+    PixelShader(Device& device, std::string source) : Shader(device, false, std::move(source)) {}
 };
 
 } // namespace d3d9

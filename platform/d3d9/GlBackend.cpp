@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace d3d9
@@ -200,103 +201,230 @@ int StageOperation(uint32_t op)
     }
 }
 
-const char* vertexSource = R"(#version 330 core
-layout(location = 0) in vec4 a_position;
+// What the layer wraps around every vertex stage: the code's main runs first, then the
+// Direct3D clip space (depth 0..1, pixel centres on integer coordinates) becomes GL's.
+const char* vertexPrologue = R"(#version 330 core
+uniform vec4 we_Viewport;
+out float we_FogDepth;
+#define main we_EffectMain
+#line 1
+)";
+
+const char* vertexEpilogue = R"(
+#undef main
+void main()
+{
+    we_FogDepth = -1e30;
+    we_EffectMain();
+    vec4 p = gl_Position;
+    if (we_FogDepth == -1e30)
+        we_FogDepth = p.w;
+    p.x += p.w / we_Viewport.z;
+    p.y -= p.w / we_Viewport.w;
+    gl_Position = vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w);
+}
+)";
+
+// And around every pixel stage: the alpha test and linear fog of the render states, which GL's
+// core profile does not have.
+const char* pixelPrologue = R"(#version 330 core
+uniform int we_AlphaFunc;
+uniform float we_AlphaRef;
+uniform bool we_Fog;
+uniform vec4 we_FogColor;
+uniform vec2 we_FogRange;
+in float we_FogDepth;
+layout(location = 0) out vec4 o_color;
+#define main we_EffectMain
+#line 1
+)";
+
+const char* pixelEpilogue = R"(
+#undef main
+bool we_AlphaPasses(float alpha)
+{
+    float a = floor(alpha * 255.0 + 0.5);
+    switch (we_AlphaFunc)
+    {
+    case 1: return false;
+    case 2: return a < we_AlphaRef;
+    case 3: return a == we_AlphaRef;
+    case 4: return a <= we_AlphaRef;
+    case 5: return a > we_AlphaRef;
+    case 6: return a != we_AlphaRef;
+    case 7: return a >= we_AlphaRef;
+    default: return true;
+    }
+}
+void main()
+{
+    we_EffectMain();
+    if (!we_AlphaPasses(o_color.a))
+        discard;
+    if (we_Fog)
+    {
+        float range = max(we_FogRange.y - we_FogRange.x, 1e-6);
+        float f = clamp((we_FogRange.y - we_FogDepth) / range, 0.0, 1.0);
+        o_color.rgb = mix(we_FogColor.rgb, o_color.rgb, f);
+    }
+}
+)";
+
+// The fixed-function vertex and pixel processing the device offers without shaders.
+const char* builtInVertexCode = R"(layout(location = 0) in vec4 a_position;
 layout(location = 1) in vec4 a_color;
 layout(location = 2) in vec2 a_tex0;
 uniform mat4 u_worldView;
 uniform mat4 u_projection;
 uniform bool u_pretransformed;
-uniform vec4 u_viewport;
 uniform bool u_hasColor;
 out vec4 v_color;
 out vec2 v_tex;
-out float v_depth;
 void main()
 {
-    vec4 p;
     if (u_pretransformed)
     {
         float w = a_position.w != 0.0 ? 1.0 / a_position.w : 1.0;
-        vec2 ndc = vec2((a_position.x - u_viewport.x) / u_viewport.z * 2.0 - 1.0,
-                        1.0 - (a_position.y - u_viewport.y) / u_viewport.w * 2.0);
-        p = vec4(ndc * w, a_position.z * w, w);
-        v_depth = a_position.z;
+        vec2 ndc = vec2((a_position.x - we_Viewport.x) / we_Viewport.z * 2.0 - 1.0,
+                        1.0 - (a_position.y - we_Viewport.y) / we_Viewport.w * 2.0);
+        gl_Position = vec4(ndc * w, a_position.z * w, w);
+        we_FogDepth = a_position.z;
     }
     else
     {
         vec4 eye = u_worldView * vec4(a_position.xyz, 1.0);
-        v_depth = eye.z;
-        p = u_projection * eye;
+        we_FogDepth = eye.z;
+        gl_Position = u_projection * eye;
     }
-    p.x += p.w / u_viewport.z;
-    p.y -= p.w / u_viewport.w;
-    gl_Position = vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w);
     v_color = u_hasColor ? a_color : vec4(1.0);
     v_tex = a_tex0;
 }
 )";
 
-const char* fragmentSource = R"(#version 330 core
-in vec4 v_color;
+const char* builtInPixelCode = R"(in vec4 v_color;
 in vec2 v_tex;
-in float v_depth;
 uniform sampler2D u_texture;
 uniform int u_colorOp;
 uniform int u_alphaOp;
-uniform int u_alphaFunc;
-uniform float u_alphaRef;
-uniform bool u_fog;
-uniform vec4 u_fogColor;
-uniform vec2 u_fogRange;
-out vec4 o_color;
-bool Passes(float alpha)
-{
-    float a = floor(alpha * 255.0 + 0.5);
-    switch (u_alphaFunc)
-    {
-    case 1: return false;
-    case 2: return a < u_alphaRef;
-    case 3: return a == u_alphaRef;
-    case 4: return a <= u_alphaRef;
-    case 5: return a > u_alphaRef;
-    case 6: return a != u_alphaRef;
-    case 7: return a >= u_alphaRef;
-    default: return true;
-    }
-}
 void main()
 {
     vec4 texel = texture(u_texture, v_tex);
     vec4 c = v_color;
     if (u_colorOp == 1) c.rgb = texel.rgb; else if (u_colorOp == 2) c.rgb *= texel.rgb;
     if (u_alphaOp == 1) c.a = texel.a; else if (u_alphaOp == 2) c.a *= texel.a;
-    if (!Passes(c.a)) discard;
-    if (u_fog)
-    {
-        float f = clamp((u_fogRange.y - v_depth) / max(u_fogRange.y - u_fogRange.x, 1e-6), 0.0, 1.0);
-        c.rgb = mix(u_fogColor.rgb, c.rgb, f);
-    }
     o_color = c;
 }
 )";
 
-GLuint Compile(GLenum kind, const char* source, std::string& problem)
+GLuint Compile(GLenum kind, const std::string& code, std::string& problem)
 {
+    const bool vertex = kind == GL_VERTEX_SHADER;
+    const std::string source = std::string(vertex ? vertexPrologue : pixelPrologue) + code +
+                               (vertex ? vertexEpilogue : pixelEpilogue);
+    const char* text = source.c_str();
     GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, nullptr);
+    glShaderSource(shader, 1, &text, nullptr);
     glCompileShader(shader);
     GLint ok = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (!ok)
     {
-        char text[1024] = {};
-        glGetShaderInfoLog(shader, sizeof text, nullptr, text);
-        problem = text;
+        char log[2048] = {};
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        problem = std::string(vertex ? "vertex shader: " : "pixel shader: ") + log;
         glDeleteShader(shader);
         return 0;
     }
     return shader;
+}
+
+// Floats per element of a uniform type, and whether it takes integers; 0 for types no
+// constant can fill.
+struct UniformShape
+{
+    GLint floats;
+    bool integer;
+};
+
+UniformShape ShapeOf(GLenum type)
+{
+    switch (type)
+    {
+    case GL_FLOAT:
+        return {1, false};
+    case GL_FLOAT_VEC2:
+        return {2, false};
+    case GL_FLOAT_VEC3:
+        return {3, false};
+    case GL_FLOAT_VEC4:
+        return {4, false};
+    case GL_FLOAT_MAT4:
+        return {16, false};
+    case GL_INT:
+    case GL_BOOL:
+    case GL_SAMPLER_2D:
+    case GL_SAMPLER_CUBE:
+    case GL_SAMPLER_3D:
+        return {1, true};
+    case GL_INT_VEC2:
+    case GL_BOOL_VEC2:
+        return {2, true};
+    case GL_INT_VEC3:
+    case GL_BOOL_VEC3:
+        return {3, true};
+    case GL_INT_VEC4:
+    case GL_BOOL_VEC4:
+        return {4, true};
+    default:
+        return {0, false};
+    }
+}
+
+void UploadUniform(GLint location, GLenum type, GLint size, const std::vector<float>& values)
+{
+    const UniformShape shape = ShapeOf(type);
+    const GLsizei count = std::min(GLsizei(size), GLsizei(values.size() / size_t(shape.floats)));
+    if (count <= 0)
+    {
+        return;
+    }
+    if (shape.integer)
+    {
+        std::vector<GLint> ints(size_t(count) * size_t(shape.floats));
+        for (size_t i = 0; i < ints.size(); ++i)
+        {
+            ints[i] = GLint(std::lround(values[i]));
+        }
+        switch (shape.floats)
+        {
+        case 1:
+            return glUniform1iv(location, count, ints.data());
+        case 2:
+            return glUniform2iv(location, count, ints.data());
+        case 3:
+            return glUniform3iv(location, count, ints.data());
+        default:
+            return glUniform4iv(location, count, ints.data());
+        }
+    }
+    switch (shape.floats)
+    {
+    case 1:
+        return glUniform1fv(location, count, values.data());
+    case 2:
+        return glUniform2fv(location, count, values.data());
+    case 3:
+        return glUniform3fv(location, count, values.data());
+    case 4:
+        return glUniform4fv(location, count, values.data());
+    default:
+        return glUniformMatrix4fv(location, count, GL_FALSE, values.data());
+    }
+}
+
+bool BuiltInUniform(const std::string& name)
+{
+    return name.rfind("we_", 0) == 0 || name.rfind("u_", 0) == 0;
 }
 
 } // namespace
@@ -310,9 +438,16 @@ GlBackend::~GlBackend()
         return;
     }
     SDL_GL_MakeCurrent(window, context);
-    glDeleteProgram(program.name);
+    for (const auto& entry : programs)
+    {
+        glDeleteProgram(entry.second.name);
+    }
+    glDeleteShader(builtInVertex);
+    glDeleteShader(builtInPixel);
+    glDeleteTextures(1, &whiteTexture);
     glDeleteVertexArrays(1, &vertexArray);
     glDeleteBuffers(1, &userBuffer);
+    glDeleteBuffers(1, &userIndexBuffer);
     glDeleteFramebuffers(1, &drawFramebuffer);
     glDeleteFramebuffers(1, &readFramebuffer);
     glDeleteFramebuffers(1, &resolveFramebuffer);
@@ -344,56 +479,92 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
     anisotropic = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46;
     glGenVertexArrays(1, &vertexArray);
     glGenBuffers(1, &userBuffer);
+    glGenBuffers(1, &userIndexBuffer);
     glGenFramebuffers(1, &drawFramebuffer);
     glGenFramebuffers(1, &readFramebuffer);
     glGenFramebuffers(1, &resolveFramebuffer);
     glGenSamplers(16, samplers);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    if (!MakeProgram())
+    if (!MakeBuiltIns())
     {
         return D3DERR_NOTAVAILABLE;
     }
     return Reset(parameters, backBuffer);
 }
 
-bool GlBackend::MakeProgram()
+bool GlBackend::MakeBuiltIns()
 {
-    GLuint vertex = Compile(GL_VERTEX_SHADER, vertexSource, problem);
-    GLuint fragment = Compile(GL_FRAGMENT_SHADER, fragmentSource, problem);
-    if (!vertex || !fragment)
+    builtInVertex = Compile(GL_VERTEX_SHADER, builtInVertexCode, problem);
+    builtInPixel = Compile(GL_FRAGMENT_SHADER, builtInPixelCode, problem);
+    glGenTextures(1, &whiteTexture);
+    glBindTexture(GL_TEXTURE_2D, whiteTexture);
+    const uint8_t white[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    return builtInVertex && builtInPixel;
+}
+
+GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state)
+{
+    const std::pair<uint32_t, uint32_t> key{state.vertexShader ? state.vertexShader->Id() : 0,
+                                            state.pixelShader ? state.pixelShader->Id() : 0};
+    const auto found = programs.find(key);
+    if (found != programs.end())
     {
-        return false;
+        return found->second.name ? &found->second : nullptr;
     }
-    program.name = glCreateProgram();
-    glAttachShader(program.name, vertex);
-    glAttachShader(program.name, fragment);
-    glLinkProgram(program.name);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
+    Program& made = programs[key]; // a pair that fails to link stays recorded as failed
+    made.name = glCreateProgram();
+    glAttachShader(made.name, state.vertexShader ? state.vertexShader->backendName : builtInVertex);
+    glAttachShader(made.name, state.pixelShader ? state.pixelShader->backendName : builtInPixel);
+    glLinkProgram(made.name);
     GLint linked = 0;
-    glGetProgramiv(program.name, GL_LINK_STATUS, &linked);
+    glGetProgramiv(made.name, GL_LINK_STATUS, &linked);
     if (!linked)
     {
-        problem = "the built-in program does not link";
-        return false;
+        char log[2048] = {};
+        glGetProgramInfoLog(made.name, sizeof log, nullptr, log);
+        problem = std::string("the shaders do not link: ") + log;
+        glDeleteProgram(made.name);
+        made.name = 0;
+        return nullptr;
     }
-    const GLuint p = program.name;
-    program.worldView = glGetUniformLocation(p, "u_worldView");
-    program.projection = glGetUniformLocation(p, "u_projection");
-    program.pretransformed = glGetUniformLocation(p, "u_pretransformed");
-    program.viewport = glGetUniformLocation(p, "u_viewport");
-    program.hasColor = glGetUniformLocation(p, "u_hasColor");
-    program.colorOp = glGetUniformLocation(p, "u_colorOp");
-    program.alphaOp = glGetUniformLocation(p, "u_alphaOp");
-    program.alphaFunc = glGetUniformLocation(p, "u_alphaFunc");
-    program.alphaRef = glGetUniformLocation(p, "u_alphaRef");
-    program.fog = glGetUniformLocation(p, "u_fog");
-    program.fogColor = glGetUniformLocation(p, "u_fogColor");
-    program.fogRange = glGetUniformLocation(p, "u_fogRange");
+    const GLuint p = made.name;
+    made.worldView = glGetUniformLocation(p, "u_worldView");
+    made.projection = glGetUniformLocation(p, "u_projection");
+    made.pretransformed = glGetUniformLocation(p, "u_pretransformed");
+    made.viewport = glGetUniformLocation(p, "we_Viewport");
+    made.hasColor = glGetUniformLocation(p, "u_hasColor");
+    made.colorOp = glGetUniformLocation(p, "u_colorOp");
+    made.alphaOp = glGetUniformLocation(p, "u_alphaOp");
+    made.alphaFunc = glGetUniformLocation(p, "we_AlphaFunc");
+    made.alphaRef = glGetUniformLocation(p, "we_AlphaRef");
+    made.fog = glGetUniformLocation(p, "we_Fog");
+    made.fogColor = glGetUniformLocation(p, "we_FogColor");
+    made.fogRange = glGetUniformLocation(p, "we_FogRange");
     glUseProgram(p);
     glUniform1i(glGetUniformLocation(p, "u_texture"), 0);
-    return true;
+    GLint count = 0;
+    glGetProgramiv(p, GL_ACTIVE_UNIFORMS, &count);
+    for (GLint i = 0; i < count; ++i)
+    {
+        char text[256] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(p, GLuint(i), sizeof text, nullptr, &size, &type, text);
+        std::string name = text;
+        if (name.size() > 3 && name.compare(name.size() - 3, 3, "[0]") == 0)
+        {
+            name.resize(name.size() - 3);
+        }
+        if (BuiltInUniform(name) || ShapeOf(type).floats == 0 || name.find('.') != std::string::npos)
+        {
+            continue;
+        }
+        made.uniforms.push_back({ShaderConstantId(name), glGetUniformLocation(p, text), type, size, 0});
+    }
+    return &made;
 }
 
 void GlBackend::ApplyPresentation(const PresentParameters& parameters)
@@ -508,6 +679,13 @@ bool GlBackend::CreateStorage(Buffer& buffer)
     return true;
 }
 
+bool GlBackend::CreateStorage(Shader& shader)
+{
+    shader.backendName =
+        Compile(shader.IsVertex() ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, shader.Source(), problem);
+    return shader.backendName != 0;
+}
+
 void GlBackend::DestroyStorage(Resource& resource)
 {
     if (!resource.backendName)
@@ -515,6 +693,21 @@ void GlBackend::DestroyStorage(Resource& resource)
         return;
     }
     GLuint name = resource.backendName;
+    if (const auto* shader = dynamic_cast<Shader*>(&resource))
+    {
+        for (auto entry = programs.begin(); entry != programs.end();)
+        {
+            const bool uses = (shader->IsVertex() ? entry->first.first : entry->first.second) == shader->Id();
+            if (uses)
+            {
+                glDeleteProgram(entry->second.name);
+            }
+            entry = uses ? programs.erase(entry) : std::next(entry);
+        }
+        glDeleteShader(name);
+        resource.backendName = 0;
+        return;
+    }
     if (dynamic_cast<Buffer*>(&resource))
     {
         glDeleteBuffers(1, &name);
@@ -771,15 +964,21 @@ void GlBackend::ApplySamplers(const DeviceState& state)
         }
         const BaseTexture* texture = state.textures[stage];
         glActiveTexture(GL_TEXTURE0 + stage);
-        glBindTexture(GL_TEXTURE_2D, texture && !texture->IsCube() ? texture->backendName : 0);
+        glBindTexture(GL_TEXTURE_2D, texture && !texture->IsCube() ? texture->backendName : whiteTexture);
         glBindTexture(GL_TEXTURE_CUBE_MAP, texture && texture->IsCube() ? texture->backendName : 0);
         glBindSampler(stage, sampler);
     }
     glActiveTexture(GL_TEXTURE0);
 }
 
-void GlBackend::ApplyProgram(const DeviceState& state)
+bool GlBackend::ApplyProgram(const DeviceState& state)
 {
+    Program* linked = ProgramFor(state);
+    if (!linked)
+    {
+        return false;
+    }
+    Program& program = *linked;
     const uint32_t* rs = state.renderStates;
     glUseProgram(program.name);
     const Matrix worldView = Multiply(state.world, state.view);
@@ -802,6 +1001,25 @@ void GlBackend::ApplyProgram(const DeviceState& state)
     ColorOf(rs[D3DRS_FOGCOLOR], fogColor);
     glUniform4fv(program.fogColor, 1, fogColor);
     glUniform2f(program.fogRange, FloatOf(rs[D3DRS_FOGSTART]), FloatOf(rs[D3DRS_FOGEND]));
+    UploadConstants(state, program);
+    return true;
+}
+
+void GlBackend::UploadConstants(const DeviceState& state, Program& program)
+{
+    for (Uniform& uniform : program.uniforms)
+    {
+        if (uniform.constant >= state.constants.size())
+        {
+            continue;
+        }
+        const ShaderConstant& constant = state.constants[uniform.constant];
+        if (constant.stamp != uniform.stamp)
+        {
+            UploadUniform(uniform.location, uniform.type, uniform.size, constant.values);
+            uniform.stamp = constant.stamp;
+        }
+    }
 }
 
 void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
@@ -813,7 +1031,7 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
     {
         stride = GLsizei(call.userStride);
         glBindBuffer(GL_ARRAY_BUFFER, userBuffer);
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(call.vertexCount) * call.userStride),
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(call.userVertexCount) * call.userStride),
                      call.userVertices, GL_STREAM_DRAW);
     }
     else
@@ -827,8 +1045,17 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, rhw ? 4 : 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
     offset += rhw ? 16 : 12;
-    offset += (fvf & 0x010) ? 12 : 0; // normal
-    offset += (fvf & 0x020) ? 4 : 0;  // point size
+    if (fvf & 0x010) // normal
+    {
+        glEnableVertexAttribArray(3);
+        glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+        offset += 12;
+    }
+    else
+    {
+        glDisableVertexAttribArray(3);
+    }
+    offset += (fvf & 0x020) ? 4 : 0; // point size
     if (fvf & D3DFVF_DIFFUSE)
     {
         glEnableVertexAttribArray(1);
@@ -841,16 +1068,29 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
         glDisableVertexAttribArray(1);
     }
     offset += (fvf & 0x080) ? 4 : 0; // specular
-    if (fvf & D3DFVF_TEXCOUNT_MASK)
+    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> 8;
+    for (uint32_t set = 0; set < 2; ++set)
     {
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+        const GLuint location = set == 0 ? 2 : 4;
+        if (set < sets)
+        {
+            glEnableVertexAttribArray(location);
+            glVertexAttribPointer(location, 2, GL_FLOAT, GL_FALSE, stride,
+                                  reinterpret_cast<const void*>(offset + 8 * set));
+        }
+        else
+        {
+            glDisableVertexAttribArray(location);
+        }
     }
-    else
+    if (call.userIndices)
     {
-        glDisableVertexAttribArray(2);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, userIndexBuffer);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                     GLsizeiptr(size_t(call.indexCount) * (call.userIndices32 ? 4 : 2)), call.userIndices,
+                     GL_STREAM_DRAW);
     }
-    if (call.indexCount)
+    else if (call.indexCount)
     {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, state.indices->backendName);
     }
@@ -864,13 +1104,17 @@ void GlBackend::Draw(const DeviceState& state, const DrawCall& call)
     }
     ApplyRenderStates(state);
     ApplySamplers(state);
-    ApplyProgram(state);
+    if (!ApplyProgram(state))
+    {
+        return; // shaders that do not link draw nothing
+    }
     BindVertices(state, call);
     const GLenum mode = Primitive(call.type);
     if (call.indexCount)
     {
-        const bool wide = state.indices->GetFormat() == D3DFMT_INDEX32;
-        const uintptr_t first = uintptr_t(call.startIndex) * (wide ? 4 : 2);
+        const bool wide =
+            call.userIndices ? call.userIndices32 : state.indices->GetFormat() == D3DFMT_INDEX32;
+        const uintptr_t first = call.userIndices ? 0 : uintptr_t(call.startIndex) * (wide ? 4 : 2);
         glDrawElementsBaseVertex(mode, GLsizei(call.indexCount), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(first), call.baseVertex);
     }

@@ -1,13 +1,19 @@
 // The OpenGL 3.3 core back end on an SDL window. Everything is drawn into framebuffer objects
 // whose row 0 is the top row, so Direct3D's top-left coordinates (viewport, scissor, texture
-// rows, read-back) hold unchanged; the built-in program flips clip-space y, maps depth 0..1 to
+// rows, read-back) hold unchanged; every vertex stage flips clip-space y, maps depth 0..1 to
 // GL's -1..1 and moves vertices by half a pixel to put pixel centres where Direct3D has them.
+// A program is linked for each pair of vertex and pixel shader drawn together (the built-in
+// stages standing in for missing ones) and kept until one of its shaders goes. Stages without a
+// 2D texture sample a white texel.
 #pragma once
 
 #include "d3d9/D3d9Backend.h"
 
 #include <epoxy/gl.h>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace d3d9
 {
@@ -23,6 +29,7 @@ public:
     bool CreateStorage(Surface& surface) override;
     bool CreateStorage(BaseTexture& texture) override;
     bool CreateStorage(Buffer& buffer) override;
+    bool CreateStorage(Shader& shader) override;
     void DestroyStorage(Resource& resource) override;
     void Upload(Surface& surface) override;
     void Download(Surface& surface) override;
@@ -36,9 +43,19 @@ public:
     GlBackend& operator=(const GlBackend&) = delete;
 
 private:
+    // A uniform that takes a shader constant.
+    struct Uniform
+    {
+        uint32_t constant = 0;
+        GLint location = -1;
+        GLenum type = GL_FLOAT;
+        GLint size = 1;
+        uint64_t stamp = 0; // of the constant value last uploaded
+    };
     struct Program
     {
         GLuint name = 0;
+        std::vector<Uniform> uniforms;
         GLint worldView = -1;
         GLint projection = -1;
         GLint pretransformed = -1;
@@ -60,18 +77,25 @@ private:
     GLuint ReadableFramebuffer(const Surface& surface);
     void ApplyRenderStates(const DeviceState& state);
     void ApplySamplers(const DeviceState& state);
-    void ApplyProgram(const DeviceState& state);
+    bool ApplyProgram(const DeviceState& state);
+    void UploadConstants(const DeviceState& state, Program& linked);
     void BindVertices(const DeviceState& state, const DrawCall& call);
-    bool MakeProgram();
+    bool MakeBuiltIns();
+    // The program of the state's shaders, linked on first use; null when it does not link.
+    Program* ProgramFor(const DeviceState& state);
 
     WindowHandle window;
     void* context = nullptr;
     std::string problem;
     GLint maxSamples = 0;
     bool anisotropic = false;
-    Program program;
+    GLuint builtInVertex = 0;
+    GLuint builtInPixel = 0;
+    std::map<std::pair<uint32_t, uint32_t>, Program> programs; // by shader ids, 0 built-in
+    GLuint whiteTexture = 0;
     GLuint vertexArray = 0;
     GLuint userBuffer = 0;
+    GLuint userIndexBuffer = 0;
     GLuint drawFramebuffer = 0;
     GLuint readFramebuffer = 0;
     GLuint resolveFramebuffer = 0;

@@ -47,6 +47,11 @@ bool RecordingBackend::CreateStorage(Buffer&)
     return true;
 }
 
+bool RecordingBackend::CreateStorage(Shader&)
+{
+    return true;
+}
+
 void RecordingBackend::DestroyStorage(Resource&) {}
 
 void RecordingBackend::Upload(Surface&) {}

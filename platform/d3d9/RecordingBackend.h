@@ -15,6 +15,8 @@ public:
     bool CreateStorage(Surface& surface) override;
     bool CreateStorage(BaseTexture& texture) override;
     bool CreateStorage(Buffer& buffer) override;
+    // Takes any code: the recording back end compiles nothing.
+    bool CreateStorage(Shader& shader) override;
     void DestroyStorage(Resource& resource) override;
     void Upload(Surface& surface) override;
     void Download(Surface& surface) override;

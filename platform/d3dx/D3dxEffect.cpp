@@ -1,6 +1,9 @@
 #include "d3dx/D3dxEffect.h"
 
+#include "d3d9/D3d9Backend.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -30,9 +33,19 @@ D3DXHANDLE HandleOf(const std::string& name)
 struct Effect::Parameter
 {
     ParameterDesc desc;
-    std::vector<float> values; // own storage of a parameter that is not shared
+    EffectValue own; // storage of a parameter that is not shared
     std::string text;
     std::map<std::string, std::string> annotations;
+    d3d9::BaseTexture* texture = nullptr;
+    uint32_t constant = 0;   // the device's shader constant of the name
+    uint64_t handedOver = 0; // version of the value the device got last
+};
+
+struct EffectSampler
+{
+    std::string uniform;
+    uint32_t stage = 0;
+    D3DXHANDLE texture = nullptr; // a texture parameter, or none
 };
 
 struct EffectPass
@@ -41,6 +54,10 @@ struct EffectPass
     std::vector<std::pair<uint32_t, uint32_t>> states;
     std::string vertexCode;
     std::string fragmentCode;
+    d3d9::VertexShader* vertexShader = nullptr;
+    d3d9::PixelShader* pixelShader = nullptr;
+    std::vector<Effect::Parameter*> used; // parameters the code names
+    std::vector<const EffectSampler*> samplers;
 };
 
 struct EffectTechnique
@@ -53,7 +70,23 @@ struct EffectData
 {
     std::vector<Effect::Parameter*> order;
     std::map<D3DXHANDLE, std::unique_ptr<Effect::Parameter>> parameters;
+    std::vector<EffectSampler> samplers;
     std::vector<EffectTechnique> techniques;
+
+    EffectData() = default;
+    EffectData(const EffectData&) = delete;
+    EffectData& operator=(const EffectData&) = delete;
+    ~EffectData()
+    {
+        for (EffectTechnique& technique : techniques)
+            for (EffectPass& pass : technique.passes)
+            {
+                if (pass.vertexShader)
+                    pass.vertexShader->Release();
+                if (pass.pixelShader)
+                    pass.pixelShader->Release();
+            }
+    }
 };
 
 namespace
@@ -78,10 +111,11 @@ bool ParseType(const std::string& word, ParameterDesc& desc)
             return false;
     }
     static const std::map<std::string, std::pair<ParameterType, uint32_t>> types{
-        {"float", {ParameterType::floatValue, 1}},   {"float2", {ParameterType::floatValue, 2}},
-        {"float3", {ParameterType::floatValue, 3}},  {"float4", {ParameterType::floatValue, 4}},
-        {"int", {ParameterType::intValue, 1}},       {"bool", {ParameterType::boolValue, 1}},
-        {"string", {ParameterType::stringValue, 0}}, {"matrix", {ParameterType::matrixValue, 16}}};
+        {"float", {ParameterType::floatValue, 1}},    {"float2", {ParameterType::floatValue, 2}},
+        {"float3", {ParameterType::floatValue, 3}},   {"float4", {ParameterType::floatValue, 4}},
+        {"int", {ParameterType::intValue, 1}},        {"bool", {ParameterType::boolValue, 1}},
+        {"string", {ParameterType::stringValue, 0}},  {"matrix", {ParameterType::matrixValue, 16}},
+        {"texture", {ParameterType::textureValue, 0}}};
     const auto found = types.find(base);
     if (found == types.end())
         return false;
@@ -165,6 +199,22 @@ private:
             found->second->annotations[name] = value;
             return true;
         }
+        if (word == "sampler")
+        {
+            EffectSampler sampler;
+            std::string texture;
+            if (!(line >> sampler.uniform >> sampler.stage) || sampler.stage >= d3d9::maxSamplers)
+                return false;
+            if (line >> texture)
+            {
+                const auto found = data.parameters.find(HandleOf(texture));
+                if (found == data.parameters.end() || found->second->desc.type != ParameterType::textureValue)
+                    return false;
+                sampler.texture = found->first;
+            }
+            data.samplers.push_back(sampler);
+            return true;
+        }
         if (word == "technique")
         {
             data.techniques.push_back({});
@@ -212,9 +262,11 @@ private:
         if (!ParseType(word, parameter->desc) || !(line >> parameter->desc.name))
             return false;
         D3DXHANDLE handle = HandleOf(parameter->desc.name);
-        if (data.parameters.count(handle))
+        if (data.parameters.count(handle) ||
+            (parameter->desc.shared && parameter->desc.type == ParameterType::textureValue))
             return false;
-        parameter->values.assign(parameter->desc.columns * parameter->desc.elements, 0.0f);
+        parameter->own.values.assign(parameter->desc.columns * parameter->desc.elements, 0.0f);
+        parameter->constant = d3d9::ShaderConstantId(parameter->desc.name);
         if (line >> word)
         {
             if (word != "=")
@@ -230,9 +282,9 @@ private:
                 while (line >> word)
                 {
                     float value = 0.0f;
-                    if (i >= parameter->values.size() || !ParseNumber(word, value))
+                    if (i >= parameter->own.values.size() || !ParseNumber(word, value))
                         return false;
-                    parameter->values[i++] = value;
+                    parameter->own.values[i++] = value;
                 }
             }
         }
@@ -245,6 +297,51 @@ private:
     std::string* code = nullptr;
 };
 
+// Whether the code names the identifier as a whole word.
+bool Names(const std::string& code, const std::string& name)
+{
+    const auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (size_t at = code.find(name); at != std::string::npos; at = code.find(name, at + 1))
+    {
+        const size_t end = at + name.size();
+        if ((at == 0 || !word(code[at - 1])) && (end == code.size() || !word(code[end])))
+            return true;
+    }
+    return false;
+}
+
+// Makes each pass's shaders and lists the parameters and samplers its code uses.
+bool PreparePasses(d3d9::Device* device, EffectData& data, std::string& error)
+{
+    for (EffectTechnique& technique : data.techniques)
+        for (EffectPass& pass : technique.passes)
+        {
+            const std::string code = pass.vertexCode + "\n" + pass.fragmentCode;
+            for (Effect::Parameter* parameter : data.order)
+                if (parameter->desc.type != ParameterType::stringValue && Names(code, parameter->desc.name))
+                    pass.used.push_back(parameter);
+            for (const EffectSampler& sampler : data.samplers)
+                if (Names(code, sampler.uniform))
+                    pass.samplers.push_back(&sampler);
+            if (!device)
+                continue;
+            const std::string where = "technique " + technique.name + " pass " + pass.name + ": ";
+            if (!pass.vertexCode.empty() &&
+                d3d9::Failed(device->CreateVertexShader(pass.vertexCode.c_str(), &pass.vertexShader)))
+            {
+                error = where + device->GetBackend().LastProblem();
+                return false;
+            }
+            if (!pass.fragmentCode.empty() &&
+                d3d9::Failed(device->CreatePixelShader(pass.fragmentCode.c_str(), &pass.pixelShader)))
+            {
+                error = where + device->GetBackend().LastProblem();
+                return false;
+            }
+        }
+    return true;
+}
+
 } // namespace
 
 uint32_t EffectPool::Release()
@@ -255,11 +352,11 @@ uint32_t EffectPool::Release()
     return left;
 }
 
-std::vector<float>& EffectPool::Shared(const std::string& name, size_t floats)
+EffectValue& EffectPool::Shared(const std::string& name, size_t floats)
 {
-    std::vector<float>& value = values[name];
-    if (value.size() < floats)
-        value.resize(floats, 0.0f);
+    EffectValue& value = values[name];
+    if (value.values.size() < floats)
+        value.values.resize(floats, 0.0f);
     return value;
 }
 
@@ -279,7 +376,8 @@ d3d9::HRESULT D3DXCreateEffect(d3d9::Device* device, const void* bytes, uint32_t
     auto data = std::make_unique<EffectData>();
     std::string error;
     Parser parser(*data);
-    if (!parser.Parse(std::string(static_cast<const char*>(bytes), size), error))
+    if (!parser.Parse(std::string(static_cast<const char*>(bytes), size), error) ||
+        !PreparePasses(device, *data, error))
     {
         if (errors)
             *errors = error;
@@ -298,10 +396,10 @@ Effect::Effect(d3d9::Device* device, EffectPool* pool, std::unique_ptr<EffectDat
     for (Parameter* parameter : data->order)
         if (parameter->desc.shared && pool)
         {
-            const size_t floats = parameter->values.size();
-            std::vector<float>& shared = pool->Shared(parameter->desc.name, 0);
+            const size_t floats = parameter->own.values.size();
+            std::vector<float>& shared = pool->Shared(parameter->desc.name, 0).values;
             if (shared.empty())
-                shared = parameter->values;
+                shared = parameter->own.values;
             else if (shared.size() < floats)
                 shared.resize(floats, 0.0f);
         }
@@ -329,17 +427,31 @@ Effect::Parameter* Effect::Find(D3DXHANDLE parameter) const
     return found == data->parameters.end() ? nullptr : found->second.get();
 }
 
-std::vector<float>* Effect::Storage(D3DXHANDLE parameter, Parameter** found) const
+EffectValue* Effect::Storage(D3DXHANDLE parameter, Parameter** found) const
 {
     Parameter* p = Find(parameter);
     if (found)
         *found = p;
-    if (!p)
-        return nullptr;
-    if (p->desc.shared && pool)
-        return &pool->Shared(p->desc.name, p->values.size());
-    return &p->values;
+    return p ? ValueOf(*p) : nullptr;
 }
+
+EffectValue* Effect::ValueOf(Parameter& parameter) const
+{
+    if (parameter.desc.shared && pool)
+        return &pool->Shared(parameter.desc.name, parameter.own.values.size());
+    return &parameter.own;
+}
+
+namespace
+{
+
+uint64_t NextVersion()
+{
+    static uint64_t version = 0;
+    return ++version;
+}
+
+} // namespace
 
 D3DXHANDLE Effect::GetParameterByName(D3DXHANDLE, const char* name) const
 {
@@ -379,10 +491,11 @@ d3d9::HRESULT Effect::GetParameterDesc(D3DXHANDLE parameter, ParameterDesc* desc
 
 d3d9::HRESULT Effect::SetFloatArray(D3DXHANDLE parameter, const float* values, uint32_t count)
 {
-    std::vector<float>* storage = Storage(parameter);
+    EffectValue* storage = Storage(parameter);
     if (!storage || (!values && count > 0))
         return d3d9::D3DERR_INVALIDCALL;
-    std::copy_n(values, std::min<size_t>(count, storage->size()), storage->begin());
+    std::copy_n(values, std::min<size_t>(count, storage->values.size()), storage->values.begin());
+    storage->version = NextVersion();
     return d3d9::D3D_OK;
 }
 
@@ -405,14 +518,15 @@ d3d9::HRESULT Effect::SetInt(D3DXHANDLE parameter, int32_t value)
 d3d9::HRESULT Effect::SetVectorArray(D3DXHANDLE parameter, const float* xyzw, uint32_t count)
 {
     Parameter* p = nullptr;
-    std::vector<float>* storage = Storage(parameter, &p);
+    EffectValue* storage = Storage(parameter, &p);
     if (!storage || !xyzw)
         return d3d9::D3DERR_INVALIDCALL;
     // Each vector is cut to the parameter's width.
     const uint32_t columns = std::max(1u, std::min(4u, p->desc.columns));
-    const uint32_t n = std::min(count, uint32_t(storage->size() / columns));
+    const uint32_t n = std::min(count, uint32_t(storage->values.size() / columns));
     for (uint32_t i = 0; i < n; ++i)
-        std::copy_n(xyzw + 4 * i, columns, storage->begin() + i * columns);
+        std::copy_n(xyzw + 4 * i, columns, storage->values.begin() + i * columns);
+    storage->version = NextVersion();
     return d3d9::D3D_OK;
 }
 
@@ -426,11 +540,22 @@ d3d9::HRESULT Effect::SetMatrixArray(D3DXHANDLE parameter, const d3d9::Matrix* m
     return matrices ? SetFloatArray(parameter, &matrices[0].m[0][0], 16 * count) : d3d9::D3DERR_INVALIDCALL;
 }
 
+d3d9::HRESULT Effect::SetTexture(D3DXHANDLE parameter, d3d9::BaseTexture* texture)
+{
+    Parameter* p = Find(parameter);
+    if (!p || p->desc.type != ParameterType::textureValue)
+        return d3d9::D3DERR_INVALIDCALL;
+    p->texture = texture;
+    p->own.version = NextVersion();
+    return d3d9::D3D_OK;
+}
+
 d3d9::HRESULT Effect::GetFloatArray(D3DXHANDLE parameter, float* values, uint32_t count) const
 {
-    const std::vector<float>* storage = Storage(parameter);
-    if (!storage || !values)
+    const EffectValue* valueOf = Storage(parameter);
+    if (!valueOf || !values)
         return d3d9::D3DERR_INVALIDCALL;
+    const std::vector<float>* storage = &valueOf->values;
     std::fill_n(values, count, 0.0f);
     std::copy_n(storage->begin(), std::min<size_t>(count, storage->size()), values);
     return d3d9::D3D_OK;
@@ -439,9 +564,10 @@ d3d9::HRESULT Effect::GetFloatArray(D3DXHANDLE parameter, float* values, uint32_
 d3d9::HRESULT Effect::GetVectorArray(D3DXHANDLE parameter, float* xyzw, uint32_t count) const
 {
     Parameter* p = nullptr;
-    const std::vector<float>* storage = Storage(parameter, &p);
-    if (!storage || !xyzw)
+    const EffectValue* valueOf = Storage(parameter, &p);
+    if (!valueOf || !xyzw)
         return d3d9::D3DERR_INVALIDCALL;
+    const std::vector<float>* storage = &valueOf->values;
     const uint32_t columns = std::max(1u, std::min(4u, p->desc.columns));
     std::fill_n(xyzw, 4 * count, 0.0f);
     const uint32_t n = std::min(count, uint32_t(storage->size() / columns));
@@ -518,6 +644,11 @@ d3d9::HRESULT Effect::Begin(uint32_t* passes, uint32_t flags)
             savedStates.emplace_back(state, value);
         }
     }
+    if (restoreStates && device)
+    {
+        savedVertexShader = device->GetVertexShader();
+        savedPixelShader = device->GetPixelShader();
+    }
     if (passes)
         *passes = uint32_t(data->techniques[size_t(technique)].passes.size());
     return d3d9::D3D_OK;
@@ -528,10 +659,46 @@ d3d9::HRESULT Effect::BeginPass(uint32_t pass)
     if (!begun || activePass >= 0 || pass >= data->techniques[size_t(technique)].passes.size())
         return d3d9::D3DERR_INVALIDCALL;
     activePass = int32_t(pass);
-    if (device)
-        for (const auto& state : data->techniques[size_t(technique)].passes[pass].states)
-            device->SetRenderState(d3d9::RenderState(state.first), state.second);
+    if (!device)
+        return d3d9::D3D_OK;
+    const EffectPass& active = data->techniques[size_t(technique)].passes[pass];
+    for (const auto& state : active.states)
+        device->SetRenderState(d3d9::RenderState(state.first), state.second);
+    device->SetVertexShader(active.vertexShader);
+    device->SetPixelShader(active.pixelShader);
+    for (const EffectSampler* sampler : active.samplers)
+    {
+        const float stage = float(sampler->stage);
+        device->SetShaderConstantF(d3d9::ShaderConstantId(sampler->uniform), &stage, 1);
+    }
+    Upload(true);
     return d3d9::D3D_OK;
+}
+
+void Effect::Upload(bool everything)
+{
+    if (!device || activePass < 0)
+        return;
+    const EffectPass& active = data->techniques[size_t(technique)].passes[size_t(activePass)];
+    for (Parameter* parameter : active.used)
+    {
+        if (parameter->desc.type == ParameterType::textureValue)
+            continue;
+        const EffectValue* value = ValueOf(*parameter);
+        if (!everything && value->version == parameter->handedOver)
+            continue;
+        device->SetShaderConstantF(parameter->constant, value->values.data(), uint32_t(value->values.size()));
+        parameter->handedOver = value->version;
+    }
+    for (const EffectSampler* sampler : active.samplers)
+    {
+        Parameter* texture = sampler->texture ? Find(sampler->texture) : nullptr;
+        if (texture && texture->texture && (everything || texture->own.version != texture->handedOver))
+        {
+            device->SetTexture(sampler->stage, texture->texture);
+            texture->handedOver = texture->own.version;
+        }
+    }
 }
 
 d3d9::HRESULT Effect::CommitChanges()
@@ -539,6 +706,7 @@ d3d9::HRESULT Effect::CommitChanges()
     if (activePass < 0)
         return d3d9::D3DERR_INVALIDCALL;
     ++commits;
+    Upload(false);
     return d3d9::D3D_OK;
 }
 
@@ -554,9 +722,13 @@ d3d9::HRESULT Effect::End()
 {
     if (!begun)
         return d3d9::D3DERR_INVALIDCALL;
-    if (device)
+    if (device && restoreStates)
+    {
         for (const auto& state : savedStates)
             device->SetRenderState(d3d9::RenderState(state.first), state.second);
+        device->SetVertexShader(savedVertexShader);
+        device->SetPixelShader(savedPixelShader);
+    }
     begun = false;
     activePass = -1;
     return d3d9::D3D_OK;
