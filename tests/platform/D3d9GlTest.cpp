@@ -1,11 +1,13 @@
 // The OpenGL back end, run for real on the offscreen video driver.
 #include "GlLeakScope.h"
+#include "d3d9/D3d9Backend.h"
 #include "d3d9/D3d9Device.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 
 using namespace d3d9;
 
@@ -260,6 +262,165 @@ TEST_F(GlDevice, SimulatedLossAndResetLeaveAWorkingDevice)
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233u, 1.0f, 0);
     EXPECT_EQ(BackBufferPixel(79, 59), 0xFF112233u);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+// Shaders from GLSL: an untransformed quad whose left half is faint (alpha 0.25) and right half
+// solid, coloured by a constant and fogged at a distance the vertex code passes on.
+class GlShaders : public GlDevice
+{
+protected:
+    void SetUp() override
+    {
+        GlDevice::SetUp();
+        if (HasFatalFailure())
+        {
+            return;
+        }
+        ASSERT_EQ(device->CreateVertexShader(vertexCode, &vertex), D3D_OK)
+            << device->GetBackend().LastProblem();
+        ASSERT_EQ(device->CreatePixelShader(pixelCode, &pixel), D3D_OK) << device->GetBackend().LastProblem();
+        device->SetVertexShader(vertex);
+        device->SetPixelShader(pixel);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        SetConstant("Tint", {1, 0, 0, 1});
+        SetConstant("FogDistance", {1});
+        // Clip space of the whole target: x -1..1 over 64 pixels, y 1..-1 over 48.
+        const float halve[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        device->SetShaderConstantF(ShaderConstantId("Place"), halve, 16);
+    }
+    void TearDown() override
+    {
+        device->SetVertexShader(nullptr);
+        device->SetPixelShader(nullptr);
+        if (vertex)
+        {
+            vertex->Release();
+        }
+        if (pixel)
+        {
+            pixel->Release();
+        }
+        GlDevice::TearDown();
+    }
+    void SetConstant(const char* name, std::initializer_list<float> values)
+    {
+        ASSERT_EQ(device->SetShaderConstantF(ShaderConstantId(name), values.begin(), uint32_t(values.size())),
+                  D3D_OK);
+    }
+    // The quad from clip x left to right, faint on its left half.
+    void DrawQuad(float left, float right)
+    {
+        struct Vertex
+        {
+            float x, y, z;
+            D3DCOLOR color;
+        };
+        const float middle = (left + right) * 0.5f;
+        const Vertex quads[12] = {
+            {left, 1, 0.5f, 0x40FFFFFFu},    {middle, 1, 0.5f, 0x40FFFFFFu}, {left, -1, 0.5f, 0x40FFFFFFu},
+            {left, -1, 0.5f, 0x40FFFFFFu},   {middle, 1, 0.5f, 0x40FFFFFFu}, {middle, -1, 0.5f, 0x40FFFFFFu},
+            {middle, 1, 0.5f, 0xC0FFFFFFu},  {right, 1, 0.5f, 0xC0FFFFFFu},  {middle, -1, 0.5f, 0xC0FFFFFFu},
+            {middle, -1, 0.5f, 0xC0FFFFFFu}, {right, 1, 0.5f, 0xC0FFFFFFu},  {right, -1, 0.5f, 0xC0FFFFFFu}};
+        ASSERT_EQ(device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, quads, sizeof(Vertex)), D3D_OK);
+    }
+    static constexpr const char* vertexCode = R"(layout(location = 0) in vec3 a_position;
+layout(location = 1) in vec4 a_color;
+uniform mat4 Place;
+uniform float FogDistance;
+out vec4 color;
+void main()
+{
+    gl_Position = Place * vec4(a_position, 1.0);
+    we_FogDepth = FogDistance;
+    color = a_color;
+}
+)";
+    static constexpr const char* pixelCode = R"(in vec4 color;
+uniform vec4 Tint;
+void main()
+{
+    o_color = vec4(Tint.rgb, color.a);
+}
+)";
+    VertexShader* vertex = nullptr;
+    PixelShader* pixel = nullptr;
+};
+
+// The channel of a 0xAARRGGBB colour.
+int Channel(uint32_t color, int shift)
+{
+    return int((color >> shift) & 0xFFu);
+}
+
+TEST_F(GlShaders, TheAlphaTestOfTheRenderStatesReachesTheProgram)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawQuad(-1, 1);
+    EXPECT_EQ(BackBufferPixel(4, 24), 0xFFFF0000u) << "no alpha test: the faint half is drawn too";
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    device->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    DrawQuad(-1, 1);
+    EXPECT_EQ(BackBufferPixel(4, 24), 0xFF000000u) << "alpha 0x40 fails the test";
+    EXPECT_EQ(BackBufferPixel(60, 24), 0xFFFF0000u) << "alpha 0xC0 passes it";
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_LESS);
+    DrawQuad(-1, 1);
+    EXPECT_EQ(BackBufferPixel(4, 24), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(60, 24), 0xFF000000u);
+}
+
+TEST_F(GlShaders, LinearFogOfTheRenderStatesMixesTheFogColourIn)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    device->SetRenderState(D3DRS_FOGENABLE, 1);
+    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    device->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FFu);
+    const float start = 0.0f, end = 4.0f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &start, 4);
+    device->SetRenderState(D3DRS_FOGSTART, bits);
+    std::memcpy(&bits, &end, 4);
+    device->SetRenderState(D3DRS_FOGEND, bits);
+    DrawQuad(-1, 1);
+    // A quarter of the way into the fog: three quarters of the red remain, a quarter is blue.
+    uint32_t fogged = BackBufferPixel(60, 24);
+    EXPECT_NEAR(Channel(fogged, 16), 191, 2);
+    EXPECT_NEAR(Channel(fogged, 0), 64, 2);
+    EXPECT_EQ(Channel(fogged, 8), 0);
+    SetConstant("FogDistance", {8});
+    DrawQuad(-1, 1);
+    EXPECT_EQ(BackBufferPixel(60, 24), 0xFF0000FFu) << "past the fog end only the fog colour is left";
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    DrawQuad(-1, 1);
+    EXPECT_EQ(BackBufferPixel(60, 24), 0xFFFF0000u);
+}
+
+TEST_F(GlShaders, ConstantsSetBetweenDrawsReachOnlyTheLaterDraw)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawQuad(-1, 0);
+    SetConstant("Tint", {0, 1, 0, 1});
+    DrawQuad(0, 1);
+    EXPECT_EQ(BackBufferPixel(30, 24), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(60, 24), 0xFF00FF00u);
+    // Back to the built-in stages: pre-transformed vertices in their own colour.
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    DrawRectangle(0, 0, 8, 8, 0xFF0000FFu);
+    EXPECT_EQ(BackBufferPixel(4, 4), 0xFF0000FFu);
+}
+
+TEST_F(GlShaders, CodeThatDoesNotCompileIsRefusedWithTheCompilersLog)
+{
+    PixelShader* broken = nullptr;
+    EXPECT_EQ(device->CreatePixelShader("void main() { o_color = undefinedThing; }", &broken),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(broken, nullptr);
+    EXPECT_NE(device->GetBackend().LastProblem().find("pixel shader"), std::string::npos);
 }
 
 } // namespace

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace d3dx;
 
@@ -173,4 +175,160 @@ TEST(D3dxEffect, PassesSetTheirStatesAndEndRestoresUnlessAskedNotTo)
     effect->Release();
     device->Release();
     direct3D->Release();
+}
+
+namespace
+{
+
+const char* const shaded = R"(parameter matrix WorldViewProj
+parameter float4 Tint = 1 1 1 1
+parameter float Unused
+parameter texture Diffuse
+sampler DiffuseMap 3 Diffuse
+technique Tech
+pass P0
+vertex
+layout(location = 0) in vec3 a_position;
+uniform mat4 WorldViewProj;
+void main() { gl_Position = WorldViewProj * vec4(a_position, 1.0); }
+end
+fragment
+uniform vec4 Tint;
+uniform sampler2D DiffuseMap;
+void main() { o_color = Tint * texture(DiffuseMap, vec2(0.5)); }
+end
+pass Plain
+)";
+
+class RecordedEffect : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        direct3D = d3d9::CreateRecordingDirect3D();
+        d3d9::PresentParameters parameters;
+        parameters.backBufferWidth = 64;
+        parameters.backBufferHeight = 32;
+        ASSERT_EQ(direct3D->CreateDevice(0, d3d9::D3DDEVTYPE_HAL, nullptr, 0, &parameters, &device),
+                  d3d9::D3D_OK);
+        effect = Make(shaded, nullptr, device);
+        ASSERT_NE(effect, nullptr);
+    }
+    void TearDown() override
+    {
+        if (effect)
+            effect->Release();
+        device->Release();
+        direct3D->Release();
+    }
+    // The calls logged since the last look, then a fresh log.
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> calls = device->CallLog();
+        device->ClearCallLog();
+        return calls;
+    }
+    static bool Has(const std::vector<std::string>& calls, const std::string& call)
+    {
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    }
+
+    d3d9::Direct3D* direct3D = nullptr;
+    d3d9::Device* device = nullptr;
+    Effect* effect = nullptr;
+};
+
+} // namespace
+
+TEST_F(RecordedEffect, APassSetsItsShadersParametersAndSamplers)
+{
+    d3d9::Texture* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(2, 2, 1, 0, d3d9::D3DFMT_A8R8G8B8, d3d9::D3DPOOL_MANAGED, &texture, nullptr),
+        d3d9::D3D_OK);
+    ASSERT_EQ(effect->SetTexture(effect->GetParameterByName(nullptr, "Diffuse"), texture), d3d9::D3D_OK);
+    EXPECT_EQ(effect->SetTexture(effect->GetParameterByName(nullptr, "Tint"), texture),
+              d3d9::D3DERR_INVALIDCALL);
+    device->ClearCallLog();
+    uint32_t passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), d3d9::D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), d3d9::D3D_OK);
+    std::vector<std::string> calls = Take();
+    const d3d9::VertexShader* vertex = device->GetVertexShader();
+    const d3d9::PixelShader* pixel = device->GetPixelShader();
+    ASSERT_NE(vertex, nullptr);
+    ASSERT_NE(pixel, nullptr);
+    EXPECT_TRUE(vertex->Source().find("WorldViewProj * vec4") != std::string::npos);
+    EXPECT_TRUE(Has(calls, "SetVertexShader #" + std::to_string(vertex->Id())));
+    EXPECT_TRUE(Has(calls, "SetPixelShader #" + std::to_string(pixel->Id())));
+    EXPECT_TRUE(Has(calls, "SetShaderConstantF WorldViewProj 16"));
+    EXPECT_TRUE(Has(calls, "SetShaderConstantF Tint 4"));
+    EXPECT_TRUE(Has(calls, "SetShaderConstantF DiffuseMap 1"));
+    EXPECT_TRUE(Has(calls, "SetTexture 3 #" + std::to_string(texture->Id())));
+    EXPECT_FALSE(Has(calls, "SetShaderConstantF Unused 1")) << "a parameter no code names stays home";
+    const d3d9::ShaderConstant& tint = device->State().constants[d3d9::ShaderConstantId("Tint")];
+    EXPECT_EQ(tint.values, std::vector<float>({1, 1, 1, 1}));
+
+    // Commit hands over only what changed since.
+    const float red[4] = {1, 0, 0, 1};
+    effect->SetFloatArray(effect->GetParameterByName(nullptr, "Tint"), red, 4);
+    ASSERT_EQ(effect->CommitChanges(), d3d9::D3D_OK);
+    EXPECT_EQ(Take(), std::vector<std::string>{"SetShaderConstantF Tint 4"});
+    EXPECT_EQ(device->State().constants[d3d9::ShaderConstantId("Tint")].values,
+              std::vector<float>({1, 0, 0, 1}));
+    effect->CommitChanges();
+    EXPECT_TRUE(Take().empty());
+
+    // A pass without code draws with the built-in stages; End restores the shaders of Begin.
+    effect->EndPass();
+    ASSERT_EQ(effect->BeginPass(1), d3d9::D3D_OK);
+    EXPECT_EQ(device->GetVertexShader(), nullptr);
+    EXPECT_EQ(device->GetPixelShader(), nullptr);
+    effect->EndPass();
+    effect->BeginPass(0);
+    effect->EndPass();
+    effect->End();
+    EXPECT_EQ(device->GetPixelShader(), nullptr) << "flags 0 restore";
+    effect->Begin(&passes,
+                  D3DXFX_DONOTSAVESTATE | D3DXFX_DONOTSAVESHADERSTATE | D3DXFX_DONOTSAVESAMPLERSTATE);
+    effect->BeginPass(0);
+    effect->EndPass();
+    effect->End();
+    EXPECT_EQ(device->GetPixelShader(), pixel) << "flags 7 leave the pass's shaders";
+    texture->Release();
+}
+
+TEST_F(RecordedEffect, ShadersGoWithTheirEffectAndAFailedShaderFailsTheEffect)
+{
+    effect->Begin(nullptr, 7);
+    effect->BeginPass(0);
+    const uint32_t live = device->State().pixelShader->RefCount();
+    EXPECT_EQ(live, 1u);
+    effect->EndPass();
+    effect->End();
+    effect->Release();
+    effect = nullptr;
+    EXPECT_EQ(device->GetPixelShader(), nullptr) << "a released shader is unset";
+
+    direct3D->InjectFailure("CreatePixelShader", d3d9::D3DERR_INVALIDCALL, 1);
+    Effect* failed = nullptr;
+    std::string errors;
+    EXPECT_EQ(D3DXCreateEffect(device, shaded, uint32_t(std::strlen(shaded)), 0, nullptr, &failed, &errors),
+              d3d9::D3DERR_INVALIDCALL);
+    EXPECT_EQ(failed, nullptr);
+    EXPECT_NE(errors.find("technique Tech pass P0"), std::string::npos) << errors;
+}
+
+TEST(D3dxEffect, SamplerStatementsAreChecked)
+{
+    for (const char* bad : {"sampler S 16\n", "parameter float F\nsampler S 1 F\n", "sampler S 1 Nobody\n",
+                            "parameter shared texture T\n", "sampler S\n"})
+    {
+        Effect* effect = nullptr;
+        std::string errors;
+        EXPECT_EQ(D3DXCreateEffect(nullptr, bad, uint32_t(std::strlen(bad)), 0, nullptr, &effect, &errors),
+                  d3d9::D3DERR_INVALIDCALL)
+            << bad;
+        EXPECT_EQ(effect, nullptr);
+    }
 }
