@@ -7,14 +7,15 @@
 #include "WeInput.h"
 #include "WeLocalization.h"
 #include "WePhaseStack.h"
-#include "physics/WePhysics.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
+#include "WeShader.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
 #include "com/Com.h"
+#include "physics/WePhysics.h"
 
 namespace
 {
@@ -44,10 +45,10 @@ public:
     bool InitRenderDevice(const WeAppWindow& window, const WeString& deviceText,
                           const WeEngineSettings& settings) override
     {
-        return renderDevice.Init(window.instance, win32::GetSdlWindow(window.handle), deviceText, settings.width,
-                                 settings.height, settings.multisampleType, settings.multisampleQuality,
-                                 settings.verticalSync, settings.displayMode, settings.deviceParameterA,
-                                 settings.deviceParameterB);
+        return renderDevice.Init(window.instance, win32::GetSdlWindow(window.handle), deviceText,
+                                 settings.width, settings.height, settings.multisampleType,
+                                 settings.multisampleQuality, settings.verticalSync, settings.displayMode,
+                                 settings.deviceParameterA, settings.deviceParameterB);
     }
     bool InitAudio() override { return audioDevice.Init(); }
     bool InitInput() override { return input.Init(win32::GetModuleHandleA(nullptr), true); }
@@ -73,7 +74,11 @@ public:
     void RenderFrame() override { renderDevice.RenderFrame(); }
 
     void LeavePhases() override { phaseStack.LeaveAll(); }
-    void DeleteRenderTargetsAndShaders() override { renderTargetManager.FreeAll(); }
+    void DeleteRenderTargetsAndShaders() override
+    {
+        renderTargetManager.FreeAll();
+        shaders.FreeAll();
+    }
     void FreeResources(bool forced) override
     {
         // Fonts hold textures of their own: at the end of a pass they go first, or the next
@@ -90,7 +95,10 @@ public:
     void ShutdownUI() override { uiMain.Shutdown(); }
 
     bool ChangeDisplayMode() override { return renderDevice.ChangeDisplayMode(); }
-    bool SaveScreenshot(const WeString& fileName) override { return renderDevice.SaveScreenshot(fileName.GetData()); }
+    bool SaveScreenshot(const WeString& fileName) override
+    {
+        return renderDevice.SaveScreenshot(fileName.GetData());
+    }
 };
 
 } // namespace

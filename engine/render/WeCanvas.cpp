@@ -3,6 +3,7 @@
 #include "WeEngine.h"
 #include "WeFont.h"
 #include "WeRenderDevice.h"
+#include "WeShader.h"
 #include "WeTexture.h"
 
 #include <cmath>
@@ -10,24 +11,19 @@
 namespace
 {
 
-// Stage the 2D pass samples. The built-in program of the device reads stage 0.
-constexpr uint32_t canvasStage = 0;
+// The stage the 2D effect samples.
+constexpr uint32_t canvasStage = 7;
 
 float Channel(uint32_t color, int shift)
 {
     return float((color >> shift) & 0xFFu) * (1.0f / 255.0f);
 }
 
-// Corners 0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right as two triangles.
-constexpr int triangleCorners[6] = {0, 1, 2, 2, 1, 3};
-
 } // namespace
 
 void WeCanvas::Init()
 {
-    // The 2D effect joins when the effect runtime draws on every back end; until then runs go
-    // through the device's pre-transformed vertex path.
-    effect = nullptr;
+    effect = shaders.Load("Shaders.Special.2D");
 }
 
 void WeCanvas::BeginFrame()
@@ -162,14 +158,15 @@ void WeCanvas::DrawRun()
     device->SetRenderState(d3d9::D3DRS_DESTBLEND,
                            blendMode == BLENDMODE_ADDITIVE ? d3d9::D3DBLEND_ONE : d3d9::D3DBLEND_INVSRCALPHA);
     device->SetRenderState(d3d9::D3DRS_ZENABLE, 0);
+    effect->Begin(7);
+    effect->BeginPass(0);
+    effect->CommitChanges();
     device->SetFVF(vertexFormat);
-    // The device takes vertices with the call as a triangle list: the run's indices, expanded.
-    static WeCanvasVertex expanded[quadCapacity * 6];
-    const WeCanvasVertex* first = &vertices[4 * runStart];
-    for (int32_t i = 0; i < runCount * 6; ++i)
-        expanded[i] = first[indices[i]];
-    device->DrawPrimitiveUP(d3d9::D3DPT_TRIANGLELIST, uint32_t(2 * runCount), expanded,
-                            sizeof(WeCanvasVertex));
+    device->DrawIndexedPrimitiveUP(d3d9::D3DPT_TRIANGLELIST, 0, uint32_t(4 * runCount),
+                                   uint32_t(2 * runCount), indices, d3d9::D3DFMT_INDEX16,
+                                   &vertices[4 * runStart], sizeof(WeCanvasVertex));
+    effect->EndPass();
+    effect->End();
     device->SetRenderState(d3d9::D3DRS_ZENABLE, 1);
     device->SetRenderState(d3d9::D3DRS_ALPHABLENDENABLE, 0);
     ++runsDrawn;
@@ -177,7 +174,7 @@ void WeCanvas::DrawRun()
 
 void WeCanvas::FlushQuads()
 {
-    if (runCount > 0 && renderDevice.device)
+    if (runCount > 0 && effect && effect->effect && renderDevice.device)
         DrawRun();
     runStart = next == capacity ? 0 : next;
     runCount = 0;
@@ -277,4 +274,5 @@ void WeCanvas::OnResetDevice()
 void WeCanvas::Shutdown()
 {
     fonts.FreeAll();
+    effect = nullptr; // the shader manager frees it with every other shader
 }

@@ -2,8 +2,10 @@
 
 #include "WeAppWindow.h"
 #include "WeApplication.h"
+#include "WeCanvas.h"
 #include "WeEngine.h"
 #include "WeRenderTarget.h"
+#include "WeShader.h"
 #include "WeUIMain.h"
 #include "d3dx/D3dxImage.h"
 #include "win32/Win32Window.h"
@@ -227,6 +229,16 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
     renderersShutDown = false;
     ClearCaches();
 
+    if (!shaders.Init())
+    {
+        return Fail("Not enough video memory to load shaders!");
+    }
+    canvas.Init();
+    if (!shaders.LoadDefaultShaders())
+    {
+        return Fail("Not enough video memory to load shaders!");
+    }
+
     reflectionQuality = newReflectionQuality;
     for (WeBaseRenderer* renderer : Renderers())
     {
@@ -251,7 +263,9 @@ void WeRenderDevice::RenderFrame()
     Clear(true, WeColor{0.0f, 0.0f, 0.0f, 0.0f}, true, 1.0f, true, 0);
     if (application)
     {
+        canvas.BeginFrame();
         application->Render();
+        canvas.Flush();
     }
     uiMain.Render();
     device->EndScene();
@@ -304,6 +318,8 @@ void WeRenderDevice::OnLostDevice()
     }
     device->SetDepthStencilSurface(nullptr);
     ReleaseDepthStencils();
+    canvas.OnLostDevice();
+    shaders.OnLostDevice();
     renderTargetManager.OnLostDevice();
     for (WeBaseRenderer* renderer : Renderers())
     {
@@ -322,6 +338,8 @@ void WeRenderDevice::OnResetDevice()
     BindDepthStencil();
     device->SetRenderState(d3d9::D3DRS_LIGHTING, 0);
     ClearCaches();
+    canvas.OnResetDevice();
+    shaders.OnResetDevice();
     renderTargetManager.OnResetDevice();
     for (WeBaseRenderer* renderer : Renderers())
     {
@@ -394,6 +412,7 @@ void WeRenderDevice::Shutdown()
         }
         renderersShutDown = true;
     }
+    canvas.Shutdown();
     // Render targets never outlive the device they were made on: those still listed keep their
     // parameters and are made again by the next device's reset road.
     renderTargetManager.OnLostDevice();

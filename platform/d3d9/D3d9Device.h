@@ -185,7 +185,8 @@ public:
     // and pixel centres (vertex) or applies the alpha test and linear fog of the render states
     // (pixel), so every program honours those states. The text uses these names:
     // - vertex attributes by location: 0 position, 1 diffuse colour (BGRA bytes arrive as a
-    //   vec4), 2 texture coordinates 0, 3 normal, 4 texture coordinates 1;
+    //   vec4), 2 texture coordinates 0, 3 normal, 4 texture coordinates 1, 5 texture
+    //   coordinates 2, 6 tangent;
     // - vertex code writes gl_Position in Direct3D clip space (depth 0..1, y up) and may write
     //   `we_FogDepth` (otherwise the clip-space w is the fog distance); for the built-in pixel
     //   stage it writes `v_color` and `v_tex`;

@@ -6,6 +6,7 @@
 #include "WeEngine.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
+#include "WeShader.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,7 @@ protected:
     void TearDown() override
     {
         renderTargetManager.FreeAll();
+        shaders.FreeAll();
         renderDevice.Shutdown();
         application = nullptr;
         if (direct3D)

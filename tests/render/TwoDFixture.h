@@ -32,12 +32,18 @@ protected:
     {
         std::vector<std::string> draws;
         for (const std::string& call : Calls())
-            if (call.rfind("DrawPrimitiveUP", 0) == 0 || call.rfind("SetTexture 0 ", 0) == 0)
+            if (call.rfind("DrawIndexedPrimitiveUP", 0) == 0 || call.rfind("SetTexture 7 ", 0) == 0)
                 draws.push_back(call);
         return draws;
     }
     std::string Bind(const WeTexture* texture) const
     {
-        return "SetTexture 0 #" + std::to_string(texture->texture->Id());
+        return "SetTexture 7 #" + std::to_string(texture->texture->Id());
+    }
+    // The draw of a run of quads: a triangle list of two triangles a quad.
+    static std::string Run(int32_t quads)
+    {
+        return "DrawIndexedPrimitiveUP 4 0 " + std::to_string(4 * quads) + " " + std::to_string(2 * quads) +
+               " 28";
     }
 };

@@ -31,9 +31,7 @@ TEST_F(CanvasTest, OneRunPerTextureChange)
     canvas.DrawRectangle(8, 0, 4, 4, 0xFFFFFFFFu, b, BLENDMODE_NORMAL);
     canvas.DrawRectangle(12, 0, 4, 4, 0xFFFFFFFFu, b, BLENDMODE_ADDITIVE);
     canvas.Flush();
-    const std::vector<std::string> expected{Bind(a), "DrawPrimitiveUP 4 4 28",
-                                            Bind(b), "DrawPrimitiveUP 4 2 28",
-                                            Bind(b), "DrawPrimitiveUP 4 2 28"};
+    const std::vector<std::string> expected{Bind(a), Run(2), Bind(b), Run(1), Bind(b), Run(1)};
     EXPECT_EQ(Draws(), expected);
     EXPECT_EQ(canvas.RunsDrawn(), 3);
 }
@@ -44,7 +42,7 @@ TEST_F(CanvasTest, TransparentQuadNeitherDrawsNorEndsTheRun)
     canvas.DrawRectangle(0, 0, 4, 4, 0x00FFFFFFu, b, BLENDMODE_NORMAL);
     canvas.DrawRectangle(0, 0, 4, 4, 0x01000000u, a, BLENDMODE_NORMAL);
     canvas.Flush();
-    EXPECT_EQ(Draws(), (std::vector<std::string>{Bind(a), "DrawPrimitiveUP 4 4 28"}));
+    EXPECT_EQ(Draws(), (std::vector<std::string>{Bind(a), Run(2)}));
 }
 
 TEST_F(CanvasTest, The1025thQuadFlushesAndRestartsAtZero)
@@ -58,8 +56,8 @@ TEST_F(CanvasTest, The1025thQuadFlushesAndRestartsAtZero)
     EXPECT_FLOAT_EQ(canvas.vertices[0].x, 6.5f);
     EXPECT_FLOAT_EQ(canvas.vertices[0].y, 8.5f);
     canvas.Flush();
-    EXPECT_EQ(Draws().back(), "DrawPrimitiveUP 4 2 28");
-    EXPECT_EQ(Draws()[1], "DrawPrimitiveUP 4 2048 28");
+    EXPECT_EQ(Draws().back(), Run(1));
+    EXPECT_EQ(Draws()[1], Run(1024));
 }
 
 TEST_F(CanvasTest, IndicesCountFromTheRunStart)

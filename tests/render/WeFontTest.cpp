@@ -176,8 +176,7 @@ TEST_F(FontTest, TextsAreDrawnGroupedByPageInQueueOrder)
     canvas.Draw2DText(first, "C", 0, 0, 0, 0, 0xFFFFFFFFu, 0, 1.0f);
     Device().ClearCallLog();
     canvas.Flush();
-    const std::vector<std::string> expected{Bind(first->texture), "DrawPrimitiveUP 4 4 28",
-                                            Bind(second->texture), "DrawPrimitiveUP 4 2 28"};
+    const std::vector<std::string> expected{Bind(first->texture), Run(2), Bind(second->texture), Run(1)};
     EXPECT_EQ(Draws(), expected);
     EXPECT_FLOAT_EQ(canvas.vertices[4].u, first->Glyph('C').u);
 }

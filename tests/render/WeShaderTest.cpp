@@ -79,6 +79,7 @@ protected:
         engine.settings.width = 800;
         engine.settings.height = 600;
         ASSERT_TRUE(Start());
+        shaders.FreeAll(); // the device's start loaded the shipped effects; these tests write their own
         files = std::make_unique<WeFileSystem>(folder.path.c_str());
         shaders.fileSystem = files.get();
         savedTime = timer.absoluteTimeFloat;
