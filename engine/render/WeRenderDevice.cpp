@@ -37,6 +37,13 @@ WeRenderDevice::~WeRenderDevice()
 bool WeRenderDevice::Fail(const char* message)
 {
     engine.lastError = message;
+    if (created)
+    {
+        // Effects made on the device go with it, so a later start makes them on its own device.
+        canvas.Shutdown();
+        shaders.FreeAll();
+        created = false;
+    }
     ReleaseDepthStencils();
     if (device)
     {

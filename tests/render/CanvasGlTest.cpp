@@ -6,6 +6,11 @@
 // environment, look at the new image, and commit it.
 #include "GlFrameFixture.h"
 #include "WeCanvas.h"
+#include "WeShader.h"
+#include "d3d9/D3d9Backend.h"
+
+#include <algorithm>
+#include <string>
 
 namespace
 {
@@ -90,4 +95,56 @@ TEST_F(CanvasFrame, QuadAndTextMatchTheReferenceImage)
         for (int32_t y = 10; y < 40 && !yellow; ++y)
             yellow = pixel(x, y) == 0xFFFF00u;
     EXPECT_TRUE(yellow) << "the text is drawn in its colour";
+}
+
+TEST_F(CanvasFrame, TheFrameAfterALostAndResetDeviceMatchesTheReferenceToo)
+{
+    CanvasFrameApplication frame(Checkerboard());
+    Shoot(frame);
+    const WeShader* twoD = canvas.effect;
+    renderDevice.device->SimulateDeviceLoss();
+    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    ASSERT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(canvas.effect, twoD);
+    ExpectMatchesReference(Shoot(frame), 20);
+}
+
+TEST_F(CanvasFrame, EveryShippedEffectCompilesAndLinks)
+{
+    const char* data = std::getenv("WE_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    const std::filesystem::path root = std::filesystem::path(data) / "Packages";
+    int32_t effects = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root / "Shaders"))
+    {
+        if (entry.path().extension() != ".fxo")
+            continue;
+        // Shaders/Special/2D.fxo is the asset Shaders.Special.2D.
+        std::string assetName = entry.path().lexically_relative(root).replace_extension().string();
+        std::replace(assetName.begin(), assetName.end(), '/', '.');
+        WeShader* shader = shaders.Load(assetName.c_str());
+        ASSERT_NE(shader, nullptr) << assetName << ": " << renderDevice.device->GetBackend().LastProblem();
+        ++effects;
+        if (!shader->SetTechnique(0))
+            continue; // the shared-parameter effect has nothing to draw
+        // One triangle a pass links the pass's shaders into a program.
+        const WeCanvasVertex triangle[3] = {{0, 0, 0, 1, 0xFFFFFFFFu, 0, 0},
+                                            {8, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
+                                            {0, 8, 0, 1, 0xFFFFFFFFu, 0, 1}};
+        shader->Begin(0);
+        for (uint32_t pass = 0; pass < shader->passCount; ++pass)
+        {
+            const std::string before = renderDevice.device->GetBackend().LastProblem();
+            shader->BeginPass(pass);
+            renderDevice.device->SetFVF(WeCanvas::vertexFormat);
+            renderDevice.device->DrawPrimitiveUP(d3d9::D3DPT_TRIANGLELIST, 1, triangle,
+                                                 sizeof(WeCanvasVertex));
+            shader->EndPass();
+            const std::string after = renderDevice.device->GetBackend().LastProblem();
+            EXPECT_TRUE(after == before || after.find("link") == std::string::npos)
+                << assetName << ": " << after;
+        }
+        shader->End();
+    }
+    EXPECT_GE(effects, 8);
 }
