@@ -59,7 +59,13 @@ uint32_t Window(int x, int y)
     return 0xD0101820u;
 }
 
-// ---- the intro's images and the menu backdrop ----
+// ---- the dialogs, the intro's images and the menu backdrop ----
+
+// The menu window's frame, opaque: a question stays readable over the screen beneath it.
+uint32_t DialogWindow(int x, int y)
+{
+    return Window(x, y) | 0xFF000000u;
+}
 
 uint32_t Argb(int a, int r, int g, int b)
 {
@@ -125,7 +131,7 @@ uint32_t MenuBack(int x, int y)
 {
     const bool grid = x % 32 == 0 || y % 32 == 0;
     const int cx = x / 32, cy = y / 32;
-    if ((cx * 7 + cy * 5) % 11 == 0)
+    if ((cx * 7 + cy * 5 + 4) % 11 == 0)
         if (const uint32_t block = Block(x, y, 32, cx + cy))
             return (block & 0x00FFFFFFu) | 0x50000000u;
     const int base = 20 + y / 6;
@@ -145,6 +151,7 @@ int main(int argc, char** argv)
     const bool ok = WriteDds(ui / "Cursor.dds", 16, 16, Cursor) &&
                     WriteDds(ui / "MenuButton.dds", 128, 128, Button) &&
                     WriteDds(ui / "MenuWindow.dds", 32, 32, Window) &&
+                    WriteDds(ui / "MivoDialogWindow.dds", 32, 32, DialogWindow) &&
                     WriteDds(ui / "MivoIntro1.dds", 256, 128, IntroSign) &&
                     WriteDds(ui / "MivoIntro2.dds", 256, 128, IntroBoard) &&
                     WriteDds(ui / "MivoIntro3.dds", 256, 128, IntroTitle) &&
