@@ -39,9 +39,7 @@ bool WeRenderDevice::Fail(const char* message)
     engine.lastError = message;
     if (created)
     {
-        // Effects made on the device go with it, so a later start makes them on its own device.
-        canvas.Shutdown();
-        shaders.FreeAll();
+        ReleaseEffects();
         created = false;
     }
     ReleaseDepthStencils();
@@ -51,6 +49,15 @@ bool WeRenderDevice::Fail(const char* message)
         device = nullptr;
     }
     return false;
+}
+
+void WeRenderDevice::ReleaseEffects()
+{
+    canvas.Shutdown();
+    // Normally the engine's shut-down has freed them already; a start that failed, or a device
+    // shut down on its own, would otherwise leave effects drawing on a device that is gone, and
+    // the next start would find them in the cache.
+    shaders.FreeAll();
 }
 
 void WeRenderDevice::BuildPresentParameters(bool windowed)
@@ -419,7 +426,7 @@ void WeRenderDevice::Shutdown()
         }
         renderersShutDown = true;
     }
-    canvas.Shutdown();
+    ReleaseEffects();
     // Render targets never outlive the device they were made on: those still listed keep their
     // parameters and are made again by the next device's reset road.
     renderTargetManager.OnLostDevice();

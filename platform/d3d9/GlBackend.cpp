@@ -484,6 +484,10 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
     glGenFramebuffers(1, &readFramebuffer);
     glGenFramebuffers(1, &resolveFramebuffer);
     glGenSamplers(16, samplers);
+    for (GLuint unit = 0; unit < maxSamplers; ++unit)
+    {
+        glBindSampler(unit, samplers[unit]);
+    }
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     if (!MakeBuiltIns())
@@ -498,6 +502,7 @@ bool GlBackend::MakeBuiltIns()
     builtInVertex = Compile(GL_VERTEX_SHADER, builtInVertexCode, problem);
     builtInPixel = Compile(GL_FRAGMENT_SHADER, builtInPixelCode, problem);
     glGenTextures(1, &whiteTexture);
+    texturesKnown = false;
     glBindTexture(GL_TEXTURE_2D, whiteTexture);
     const uint8_t white[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
@@ -636,6 +641,7 @@ bool GlBackend::CreateStorage(BaseTexture& texture)
     const GLenum target = texture.IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     GLuint name = 0;
     glGenTextures(1, &name);
+    texturesKnown = false;
     glBindTexture(target, name);
     glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, GLint(texture.GetLevelCount()) - 1);
     glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
@@ -715,6 +721,7 @@ void GlBackend::DestroyStorage(Resource& resource)
     else if (dynamic_cast<BaseTexture*>(&resource))
     {
         glDeleteTextures(1, &name);
+        texturesKnown = false; // its name may come back for another texture
     }
     else
     {
@@ -736,6 +743,7 @@ void GlBackend::Upload(Surface& surface)
     const GLenum target = texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     const GLenum imageTarget =
         texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face() : GL_TEXTURE_2D;
+    texturesKnown = false;
     glBindTexture(target, texture->backendName);
     if (IsBlockFormat(desc.format))
     {
@@ -944,31 +952,48 @@ void GlBackend::ApplySamplers(const DeviceState& state)
     for (uint32_t stage = 0; stage < maxSamplers; ++stage)
     {
         const uint32_t* ss = state.samplerStates[stage];
-        const GLuint sampler = samplers[stage];
-        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
-                            ss[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
-                            GLint(Minification(ss[D3DSAMP_MINFILTER], ss[D3DSAMP_MIPFILTER])));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(Address(ss[D3DSAMP_ADDRESSU])));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(Address(ss[D3DSAMP_ADDRESSV])));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GLint(Address(ss[D3DSAMP_ADDRESSW])));
-        float border[4];
-        ColorOf(ss[D3DSAMP_BORDERCOLOR], border);
-        glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-        if (anisotropic)
+        AppliedStage& applied = appliedStages[stage];
+        if (!applied.samplerKnown || !std::equal(ss, ss + D3DSAMP_COUNT, applied.samplerStates))
         {
-            const bool on =
-                ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
-            glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
-                                on ? float(std::max(1u, ss[D3DSAMP_MAXANISOTROPY])) : 1.0f);
+            ApplySampler(samplers[stage], ss);
+            std::copy(ss, ss + D3DSAMP_COUNT, applied.samplerStates);
+            applied.samplerKnown = true;
         }
         const BaseTexture* texture = state.textures[stage];
-        glActiveTexture(GL_TEXTURE0 + stage);
-        glBindTexture(GL_TEXTURE_2D, texture && !texture->IsCube() ? texture->backendName : whiteTexture);
-        glBindTexture(GL_TEXTURE_CUBE_MAP, texture && texture->IsCube() ? texture->backendName : 0);
-        glBindSampler(stage, sampler);
+        const GLuint flat = texture && !texture->IsCube() ? texture->backendName : whiteTexture;
+        const GLuint cube = texture && texture->IsCube() ? texture->backendName : 0;
+        if (!texturesKnown || applied.flat != flat || applied.cube != cube)
+        {
+            glActiveTexture(GL_TEXTURE0 + stage);
+            glBindTexture(GL_TEXTURE_2D, flat);
+            glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+            applied.flat = flat;
+            applied.cube = cube;
+        }
     }
     glActiveTexture(GL_TEXTURE0);
+    texturesKnown = true;
+}
+
+void GlBackend::ApplySampler(GLuint sampler, const uint32_t* ss)
+{
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
+                        ss[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
+                        GLint(Minification(ss[D3DSAMP_MINFILTER], ss[D3DSAMP_MIPFILTER])));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(Address(ss[D3DSAMP_ADDRESSU])));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(Address(ss[D3DSAMP_ADDRESSV])));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GLint(Address(ss[D3DSAMP_ADDRESSW])));
+    float border[4];
+    ColorOf(ss[D3DSAMP_BORDERCOLOR], border);
+    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+    if (anisotropic)
+    {
+        const bool on =
+            ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
+        glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                            on ? float(std::max(1u, ss[D3DSAMP_MAXANISOTROPY])) : 1.0f);
+    }
 }
 
 bool GlBackend::ApplyProgram(const DeviceState& state)

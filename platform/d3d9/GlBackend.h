@@ -76,7 +76,9 @@ private:
     // A framebuffer to read the surface from, multisampling resolved.
     GLuint ReadableFramebuffer(const Surface& surface);
     void ApplyRenderStates(const DeviceState& state);
+    // Sampler objects and texture bindings change only where the stage's state did.
     void ApplySamplers(const DeviceState& state);
+    void ApplySampler(GLuint sampler, const uint32_t* samplerStates);
     bool ApplyProgram(const DeviceState& state);
     void UploadConstants(const DeviceState& state, Program& linked);
     void BindVertices(const DeviceState& state, const DrawCall& call);
@@ -103,6 +105,15 @@ private:
     uint32_t resolveWidth = 0;
     uint32_t resolveHeight = 0;
     GLuint samplers[16] = {};
+    struct AppliedStage
+    {
+        bool samplerKnown = false;
+        uint32_t samplerStates[D3DSAMP_COUNT] = {};
+        GLuint flat = 0; // the 2D and cube textures bound to the unit
+        GLuint cube = 0;
+    };
+    AppliedStage appliedStages[16];
+    bool texturesKnown = false; // false after anything else bound a texture
     uint32_t boundTargets[5] = {};
 };
 

@@ -214,10 +214,25 @@ TEST_F(DeviceEffects, ShutdownTakesTheCanvasEffectAndTheFonts)
     renderDevice.Shutdown();
     EXPECT_EQ(canvas.effect, nullptr);
     EXPECT_EQ(fonts.GetCount(), 0);
+    EXPECT_FALSE(shaders.initialised) << "no effect outlives the device it was made on";
+    EXPECT_EQ(shaders.GetCount(), 0);
     canvas.BeginFrame();
     canvas.DrawRectangle(0, 0, 4, 4, 0xFFFFFFFFu, nullptr, BLENDMODE_NORMAL);
     canvas.Flush(); // nothing to draw with, and nothing breaks
     EXPECT_EQ(canvas.RunsDrawn(), 0);
+
+    // A second device starts with effects of its own.
+    direct3D->Release();
+    direct3D = nullptr;
+    ASSERT_TRUE(Start());
+    ASSERT_NE(canvas.effect, nullptr);
+    const PixelShader* pixel = PixelShaderOf(canvas.effect);
+    ASSERT_NE(pixel, nullptr);
+    EXPECT_EQ(&pixel->GetDevice(), &Device());
+    canvas.BeginFrame();
+    canvas.DrawRectangle(0, 0, 4, 4, 0xFFFFFFFFu, nullptr, BLENDMODE_NORMAL);
+    canvas.Flush();
+    EXPECT_EQ(canvas.RunsDrawn(), 1);
 }
 
 } // namespace
