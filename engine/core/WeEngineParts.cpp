@@ -81,8 +81,8 @@ public:
     }
     void FreeResources(bool forced) override
     {
-        // Fonts hold textures of their own: at the end of a pass they go first, or the next
-        // pass would find them drawing from freed textures.
+        // Fonts release their pages through the texture manager: they go before it frees every
+        // texture, or they would release freed pages (and a later pass would draw from them).
         if (forced)
             fonts.FreeAll();
         textures.FreeAll(forced);
