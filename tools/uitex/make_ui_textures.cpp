@@ -138,6 +138,96 @@ uint32_t MenuBack(int x, int y)
     return grid ? Argb(255, base + 14, base + 20, base + 44) : Argb(255, base / 2, base / 2 + 6, base + 24);
 }
 
+// ---- lists, scroll bars and edit boxes ----
+
+// The four button states of a 16-pixel square, stacked: normal, hover, pressed, selected.
+uint32_t SmallButtonFill(int state)
+{
+    static const uint32_t fills[4] = {0xE0304060u, 0xF0506890u, 0xF0203048u, 0xF0406040u};
+    return fills[state & 3];
+}
+
+bool SmallRim(int x, int y)
+{
+    const int row = y % 16;
+    return x == 0 || x == 15 || row == 0 || row == 15;
+}
+
+// A triangle pointing along (dx, dy) inside a 16-pixel cell.
+bool Arrow(int x, int y, int dx, int dy)
+{
+    const int u = x - 8, v = y % 16 - 8;
+    const int along = u * dx + v * dy;     // towards the tip
+    const int across = u * dy - v * dx;    // sideways
+    const int halfWidth = (4 - along) / 2; // 0 at the tip, 3 at the base
+    return along >= -3 && along <= 3 && std::abs(across) <= halfWidth;
+}
+
+uint32_t ArrowButton(int x, int y, int dx, int dy)
+{
+    if (SmallRim(x, y))
+        return 0xFFC0C8D8u;
+    return Arrow(x, y, dx, dy) ? 0xFFF0F4FFu : SmallButtonFill(y / 16);
+}
+
+uint32_t ScrollUp(int x, int y)
+{
+    return ArrowButton(x, y, 0, -1);
+}
+uint32_t ScrollDown(int x, int y)
+{
+    return ArrowButton(x, y, 0, 1);
+}
+uint32_t ScrollLeft(int x, int y)
+{
+    return ArrowButton(x, y, -1, 0);
+}
+uint32_t ScrollRight(int x, int y)
+{
+    return ArrowButton(x, y, 1, 0);
+}
+
+// The thumb: a filled square with a lighter rim, per state.
+uint32_t ScrollThumb(int x, int y)
+{
+    return SmallRim(x, y) ? 0xFFD8E0F0u : SmallButtonFill(y / 16);
+}
+
+// The track the thumb runs along: dark inside a thin lighter line.
+uint32_t ScrollTrack(int x, int y)
+{
+    const int edge = std::min(std::min(x, 15 - x), std::min(y, 15 - y));
+    return edge == 0 ? 0xFF404858u : 0xC0101620u;
+}
+
+// The list's panel: a one-pixel light line around a deep fill.
+uint32_t ListWindow(int x, int y)
+{
+    const int edge = std::min(std::min(x, 31 - x), std::min(y, 31 - y));
+    if (edge < 1)
+        return 0xFF8890A0u;
+    return edge < 4 ? 0xF0202838u : 0xE0080C14u;
+}
+
+// Header buttons: four stacked 16-row states with a bright lower edge.
+uint32_t ListHeader(int x, int y)
+{
+    static const uint32_t fills[4] = {0xF0283850u, 0xF0405878u, 0xF0182030u, 0xF0385038u};
+    const int row = y % 16;
+    if (row == 15)
+        return 0xFFB0C0D8u;
+    return x == 0 || x == 63 || row == 0 ? 0xFF506078u : fills[y / 16];
+}
+
+// The edit box: a sunken field, darker at the top and left edges.
+uint32_t EditBox(int x, int y)
+{
+    const int edge = std::min(std::min(x, 31 - x), std::min(y, 31 - y));
+    if (edge < 1)
+        return x < 16 && y < 16 ? 0xFF303848u : 0xFFA0A8B8u;
+    return edge < 3 ? 0xF0182028u : 0xF0060A10u;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -155,6 +245,15 @@ int main(int argc, char** argv)
                     WriteDds(ui / "MivoIntro1.dds", 256, 128, IntroSign) &&
                     WriteDds(ui / "MivoIntro2.dds", 256, 128, IntroBoard) &&
                     WriteDds(ui / "MivoIntro3.dds", 256, 128, IntroTitle) &&
-                    WriteDds(ui / "MivoMenuBack.dds", 256, 256, MenuBack);
+                    WriteDds(ui / "MivoMenuBack.dds", 256, 256, MenuBack) &&
+                    WriteDds(ui / "MivoListWindow.dds", 32, 32, ListWindow) &&
+                    WriteDds(ui / "MivoListHeader.dds", 64, 64, ListHeader) &&
+                    WriteDds(ui / "MivoScrollTrack.dds", 16, 16, ScrollTrack) &&
+                    WriteDds(ui / "MivoScrollThumb.dds", 16, 64, ScrollThumb) &&
+                    WriteDds(ui / "MivoScrollUp.dds", 16, 64, ScrollUp) &&
+                    WriteDds(ui / "MivoScrollDown.dds", 16, 64, ScrollDown) &&
+                    WriteDds(ui / "MivoScrollLeft.dds", 16, 64, ScrollLeft) &&
+                    WriteDds(ui / "MivoScrollRight.dds", 16, 64, ScrollRight) &&
+                    WriteDds(ui / "MivoEditBox.dds", 32, 32, EditBox);
     return ok ? 0 : 1;
 }
