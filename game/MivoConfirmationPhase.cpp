@@ -60,7 +60,8 @@ void MivoConfirmationPhase::Leave()
     // The screen beneath is usable again while the dialog fades out.
     if (window && uiMain.modal == window)
         uiMain.ClearModalComponent();
-    if (window && uiMain.HasFocus(window))
+    // A click on one of its buttons moved the keyboard to that button: it goes back all the same.
+    if (window && window->Contains(uiMain.focused))
         uiMain.SetFocus(MivoFindWidget(focusBefore) ? focusBefore : uiMain.root->name);
     uiMain.CloseComponent(WidgetName(shownSuffix, "Window"));
     open = 0;

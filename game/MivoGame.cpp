@@ -5,6 +5,7 @@
 #include "MivoMenuPhase.h"
 #include "MivoPlayerFile.h"
 #include "MivoUserData.h"
+#include "MivoUsersPhase.h"
 #include "WeAppWindow.h"
 #include "WeAudioDevice.h"
 #include "WeConfig.h"
@@ -155,8 +156,9 @@ bool MivoGame::Init()
 
 WeAbstractPhase* MivoGame::MenuScreen() const
 {
-    // With nobody to play as, this is where the users screen comes in once the program has one;
-    // until then the main menu, whose buttons that would need a player only sound.
+    // With nobody to play as, the users screen, which asks for a name at once.
+    if (userData.UserCount() == 0)
+        return &usersPhase;
     return &mainMenuPhase;
 }
 

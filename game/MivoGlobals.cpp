@@ -7,10 +7,13 @@
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoUsersPhase.h"
 
 MivoGame gameApp;
 
 MivoConfirmationPhase confirmationPhase;
+MivoCreateUserPhase createUserPhase;
 MivoIntroPhase introPhase;
 MivoMainMenuPhase mainMenuPhase;
 MivoMenuPhase menuPhase;
+MivoUsersPhase usersPhase;

@@ -2,6 +2,7 @@
 
 #include "MivoConfirmationPhase.h"
 #include "MivoScreen.h"
+#include "MivoUsersPhase.h"
 #include "WeAppWindow.h"
 #include "WeEngine.h"
 #include "WeUIMain.h"
@@ -40,9 +41,11 @@ bool MivoMainMenuPhase::OnUIEvent(WeUIEvent* event)
     if (event->id < kUsersId || event->id > kCreditsId)
         return false;
     MivoPlaySelectionSound();
-    // The users, options, new-game and high-score screens are not part of the program yet:
-    // their buttons only sound.
-    if (event->id == kExitId)
+    // The options, new-game and high-score screens are not part of the program yet: their
+    // buttons only sound.
+    if (event->id == kUsersId)
+        phaseStack.Request(&usersPhase, WePhaseCommand::Switch);
+    else if (event->id == kExitId)
         AskExit();
     return true;
 }

@@ -10,11 +10,14 @@
 #include "MivoMenuPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
+#include "MivoUsersPhase.h"
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeTimer.h"
+#include "WeUIEditBox.h"
 #include "WeUIMain.h"
+#include "WeUIMultiList.h"
 #include "win32/Win32Cursor.h"
 #include "win32/Win32Window.h"
 
@@ -29,6 +32,7 @@ namespace
 {
 
 constexpr int32_t kFrameLimit = 2000;
+constexpr int32_t kBackspaceKey = 14;
 
 // The player sits at the bottom of the phase stack, under every screen, so it is updated first
 // each frame. It gives the game a steady 0.1 s a frame, so the walk takes the same frames on
@@ -135,6 +139,15 @@ protected:
         EXPECT_EQ(engine.window, nullptr) << "the run loop ended and shut the engine down";
         EXPECT_TRUE(phaseStack.GetPhases().IsEmpty());
     }
+    // Presses the key once and goes on.
+    Player::Step PressOnce(int32_t key)
+    {
+        return [this, key]
+        {
+            player.Press(key);
+            return true;
+        };
+    }
     // Waits for `frames` frames.
     static Player::Step Wait(int32_t frames)
     {
@@ -150,7 +163,9 @@ protected:
 
 TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsTheRun)
 {
-    ASSERT_EQ(userData.UserCount(), 0);
+    ASSERT_TRUE(userData.CreateUser("Ana")); // someone to play as: the menus follow the intro
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
     int32_t escapeFrame = 0, menuFrame = 0;
     player.steps = {
         [&] { return Player::Top() == &introPhase && Player::Ready("IntroImage1"); },
@@ -236,4 +251,111 @@ TEST_F(MenuFlow, AFastStartWithAPlayerOpensTheMainMenuAtOnceWithTheirName)
     };
     Run(1);
     EXPECT_EQ(userData.UserCount(), 0) << "the game's Exit freed the profiles";
+}
+
+// ---- the players' road ----
+
+TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFindsThem)
+{
+    ASSERT_EQ(userData.UserCount(), 0);
+    player.steps = {
+        // Nobody to play as: after the intro, the users screen asks for a name at once.
+        [&] { return Player::Top() == &createUserPhase && Player::Ready("CreateUserOkButton"); },
+        [&]
+        {
+            EXPECT_EQ(phaseStack.GetPhases().GetCount(), 4)
+                << "the player, the menu background, the users, the name dialog";
+            const WeUIEditBox* box = MivoCreateUserNameBox();
+            EXPECT_TRUE(box && box->text == "Player");
+            EXPECT_TRUE(uiMain.HasFocus(box));
+            // Typed as the window reports characters: the default name goes, a new one comes.
+            for (int32_t i = 0; i < 6; ++i)
+                uiMain.PostKeyDown(kBackspaceKey);
+            for (char c : std::string("Mia"))
+                uiMain.PostKeyDown(-c);
+            return true;
+        },
+        [&]
+        {
+            EXPECT_TRUE(MivoCreateUserNameBox()->text == "Mia");
+            player.Press(kMivoReturnKey);
+            return true;
+        },
+        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
+        [&]
+        {
+            EXPECT_EQ(userData.UserCount(), 1) << "one Return, one player";
+            const WeUIMultiList* list = MivoUsersList();
+            EXPECT_TRUE(list && list->rowCount == 1 && list->GetSelectedRow() == 0);
+            return player.ClickWhenReady("UsersOkButton");
+        },
+        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&]
+        {
+            const WeUIComponent* label = MivoFindWidget("MenuOverlayCurrentUserLabel");
+            EXPECT_TRUE(label && label->text == "Mia");
+            return player.ClickWhenReady("MainMenuExitButton");
+        },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(0);
+
+    MivoUserData next;
+    next.SetFolder(gameApp.playerFolder);
+    ASSERT_TRUE(next.LoadUsers());
+    ASSERT_EQ(next.UserCount(), 1);
+    EXPECT_TRUE(next.CurrentUser()->name == "Mia");
+}
+
+TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStays)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    player.steps = {
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuUsersButton"); },
+        [&] { return Player::Top() == &usersPhase && player.ClickWhenReady("UsersNewButton"); },
+        // The default name as it stands.
+        [&] { return Player::Top() == &createUserPhase && player.ClickWhenReady("CreateUserOkButton"); },
+        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersDeleteButton"); },
+        [&]
+        {
+            EXPECT_EQ(userData.UserCount(), 2);
+            EXPECT_EQ(MivoUsersList()->GetSelectedRow(), 1) << "the new player is the current one";
+            return player.ClickWhenReady("UsersDeleteButton");
+        },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        [&] { return Player::Top() == &usersPhase && userData.UserCount() == 1; },
+        [&]
+        {
+            EXPECT_TRUE(userData.CurrentUser()->name == "Ana");
+            const WeUIComponent* label = MivoFindWidget("MenuOverlayCurrentUserLabel");
+            EXPECT_TRUE(label && label->text == "Ana");
+            return player.ClickWhenReady("UsersDeleteButton");
+        },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        // The last player cannot go.
+        [&] { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation2OkButton"); },
+        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
+        [&]
+        {
+            EXPECT_EQ(userData.UserCount(), 1);
+            player.Press(kMivoEscapeKey); // Escape is OK
+            return true;
+        },
+        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        PressOnce(kMivoEscapeKey),
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
+
+    MivoUserData next;
+    next.SetFolder(gameApp.playerFolder);
+    ASSERT_TRUE(next.LoadUsers());
+    ASSERT_EQ(next.UserCount(), 1);
+    EXPECT_TRUE(next.GetUser(0)->name == "Ana");
 }

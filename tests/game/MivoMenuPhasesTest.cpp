@@ -7,6 +7,7 @@
 #include "MivoMenuPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
+#include "MivoUsersPhase.h"
 #include "WeConfig.h"
 
 namespace
@@ -95,14 +96,16 @@ TEST_F(Intro, TheShippedIntroShowsEachImageInTurnThenTheMenusAfterTheWindowHasFa
     EXPECT_GE(frames, static_cast<int32_t>(seconds / 0.1f) - 2);
     EXPECT_LE(frames, static_cast<int32_t>(seconds / 0.1f) + 15) << "a frame's wait after each fade";
     Step();
-    EXPECT_EQ(Depth(), 2);
+    // Nobody to play as: the users screen, which asks for a name at once.
+    EXPECT_EQ(Depth(), 3);
     EXPECT_EQ(phaseStack.GetPhases().First(), &menuPhase) << "the intro was replaced by the menu background";
-    EXPECT_EQ(Top(), gameApp.MenuScreen());
+    EXPECT_EQ(gameApp.MenuScreen(), &usersPhase);
+    EXPECT_EQ(Top(), &createUserPhase);
     EXPECT_TRUE(gameApp.menuCursor);
     EXPECT_NE(MivoFindWidget("MenuOverlayCurrentUserLabel"), nullptr)
         << "the intro's Leave loaded the overlay";
     EXPECT_NE(MivoFindWidget("MenuBackImage"), nullptr);
-    EXPECT_NE(MivoFindWidget("MainMenuWindow"), nullptr);
+    EXPECT_NE(MivoFindWidget("UsersWindow"), nullptr);
 }
 
 TEST_F(Intro, WithoutImagesTheFirstTimeOutClosesTheWindowAndANameWithoutWidgetShowsNothing)
@@ -168,8 +171,7 @@ TEST_F(MainMenu, EveryButtonHasItsIdAndTheScreensNotYetMadeOnlySound)
         EXPECT_EQ(MivoFindWidget(name)->onMouseUp.id, id) << name;
         EXPECT_EQ(MivoFindWidget(name)->onMouseUp.callback, nullptr) << name;
     }
-    for (const char* name :
-         {"MainMenuUsersButton", "MainMenuOptionsButton", "MainMenuNewGameButton", "MainMenuHighScoreButton"})
+    for (const char* name : {"MainMenuOptionsButton", "MainMenuNewGameButton", "MainMenuHighScoreButton"})
     {
         Click(name);
         Steps(2);
@@ -178,6 +180,10 @@ TEST_F(MainMenu, EveryButtonHasItsIdAndTheScreensNotYetMadeOnlySound)
     }
     WeUIEvent other = MivoMadeEvent(20);
     EXPECT_FALSE(mainMenuPhase.OnUIEvent(&other)) << "an id of no button goes on down the stack";
+    Click("MainMenuUsersButton");
+    Steps(2);
+    EXPECT_EQ(Depth(), 3) << "the users screen replaced the main menu";
+    EXPECT_EQ(Top(), &createUserPhase) << "with nobody yet, it asks for a name";
 }
 
 TEST_F(MainMenu, ExitAndEscapeAskTheExitQuestionAndEscapeAgainAnswersNo)
