@@ -6,6 +6,7 @@
 #include "WeEngine.h"
 #include "WeRenderTarget.h"
 #include "WeShader.h"
+#include "WeTexture.h"
 #include "WeUIMain.h"
 #include "d3dx/D3dxImage.h"
 #include "win32/Win32Window.h"
@@ -39,7 +40,7 @@ bool WeRenderDevice::Fail(const char* message)
     engine.lastError = message;
     if (created)
     {
-        ReleaseEffects();
+        ReleaseDeviceObjects();
         created = false;
     }
     ReleaseDepthStencils();
@@ -51,13 +52,14 @@ bool WeRenderDevice::Fail(const char* message)
     return false;
 }
 
-void WeRenderDevice::ReleaseEffects()
+void WeRenderDevice::ReleaseDeviceObjects()
 {
     canvas.Shutdown();
-    // Normally the engine's shut-down has freed them already; a start that failed, or a device
-    // shut down on its own, would otherwise leave effects drawing on a device that is gone, and
-    // the next start would find them in the cache.
+    // Normally the engine's shut-down has freed these already; a start that failed, or a device
+    // shut down on its own, would otherwise leave textures and effects on a device that is gone,
+    // and the next start would find them in the caches.
     shaders.FreeAll();
+    textures.FreeAll(true);
 }
 
 void WeRenderDevice::BuildPresentParameters(bool windowed)
@@ -243,6 +245,10 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
     renderersShutDown = false;
     ClearCaches();
 
+    if (!textures.LoadDefaults())
+    {
+        return Fail("Not enough video memory to load textures!");
+    }
     if (!shaders.Init())
     {
         return Fail("Not enough video memory to load shaders!");
@@ -426,7 +432,7 @@ void WeRenderDevice::Shutdown()
         }
         renderersShutDown = true;
     }
-    ReleaseEffects();
+    ReleaseDeviceObjects();
     // Render targets never outlive the device they were made on: those still listed keep their
     // parameters and are made again by the next device's reset road.
     renderTargetManager.OnLostDevice();

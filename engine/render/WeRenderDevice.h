@@ -158,8 +158,8 @@ public:
 
 private:
     bool Fail(const char* message);
-    // The canvas's and every shader's effect, made on this device, go with it.
-    void ReleaseEffects();
+    // The canvas's and the shaders' effects and the textures, all made on this device, go with it.
+    void ReleaseDeviceObjects();
     void BuildPresentParameters(bool windowed);
     bool CreateDevice(uint32_t adapter, d3d9::DeviceType type, bool multithreaded);
     void CreateDepthStencils(d3d9::MultisampleType type, uint32_t quality, bool always);

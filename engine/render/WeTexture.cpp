@@ -1,6 +1,5 @@
 #include "WeTexture.h"
 
-#include "WeConfig.h"
 #include "WeFileStream.h"
 #include "WeRenderDevice.h"
 #include "WeTimer.h"
@@ -281,10 +280,10 @@ void WeTextureManager::FreeAll(bool force)
 bool WeTextureManager::LoadDefaults()
 {
     WeBeginFixedLoading();
-    black = Load(WeConfig::GetString("Config.Assets.DefaultBlack", ""));
-    white = Load(WeConfig::GetString("Config.Assets.DefaultWhite", ""));
-    normal = Load(WeConfig::GetString("Config.Assets.DefaultNormal", ""));
-    outlineRamp = Load(WeConfig::GetString("Config.Assets.DefaultOutlineRamp", ""));
+    black = Load("Config.Assets.DefaultBlack");
+    white = Load("Config.Assets.DefaultWhite");
+    normal = Load("Config.Assets.DefaultNormal");
+    outlineRamp = Load("Config.Assets.DefaultOutlineRamp");
     WeEndFixedLoading();
     return black && white && outlineRamp;
 }

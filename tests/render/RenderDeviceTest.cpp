@@ -1,6 +1,9 @@
 // The render device on the recording back end: creation, the frame, caches, fog, scissor,
 // display modes and the loss and reset road.
 #include "RenderDeviceFixture.h"
+#include "WeCanvas.h"
+#include "WeShader.h"
+#include "WeTexture.h"
 
 #include "WeScreenQuad.h"
 
@@ -88,14 +91,35 @@ TEST_P(InitFailures, LeaveTheirTextAndReleaseWhatWasMade)
     EXPECT_FALSE(renderDevice.created);
     EXPECT_EQ(renderDevice.device, nullptr);
     EXPECT_EQ(renderDevice.depthStencil, nullptr);
+    EXPECT_EQ(textures.GetCount(), 0) << "no texture of the released device stays";
+    EXPECT_FALSE(shaders.initialised);
+}
+
+TEST_F(RecordingRenderDevice, StartLoadsTheFixedDefaultTexturesBeforeTheShaders)
+{
+    ASSERT_TRUE(Start());
+    for (WeTexture* texture : {textures.black, textures.white, textures.normal, textures.outlineRamp})
+    {
+        ASSERT_NE(texture, nullptr);
+        EXPECT_TRUE(texture->fixed);
+    }
+    EXPECT_EQ(textures.Load("config.assets.defaultwhite"), textures.white);
+    EXPECT_LT(IndexOfCall("CreateTexture 4 4 1 0 " + std::to_string(D3DFMT_DXT1) + " 1"),
+              IndexOfCall("CreatePixelShader"));
+    // An untextured canvas quad samples the white texture.
+    canvas.BeginFrame();
+    canvas.DrawRectangle(0, 0, 4, 4, 0xFF336699u, nullptr, BLENDMODE_NORMAL);
+    canvas.Flush();
+    EXPECT_GE(IndexOfCall("SetTexture 7 #" + std::to_string(textures.white->texture->Id())), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, InitFailures,
     ::testing::Values(InitFailure{"CreateDevice", "Error: Cannot create DirectX device - error #8876086A"},
                       InitFailure{"CheckDeviceFormat", "Error: No support for D24S8 Stencil Format"},
-                      InitFailure{"CreateDepthStencilSurface",
-                                  "Error: Cannot create Depth-Stencil surface"}));
+                      InitFailure{"CreateDepthStencilSurface", "Error: Cannot create Depth-Stencil surface"},
+                      InitFailure{"CreateTexture", "Not enough video memory to load textures!"},
+                      InitFailure{"CreatePixelShader", "Not enough video memory to load shaders!"}));
 
 TEST_F(RecordingRenderDevice, AnAdapterWithoutPixelShader2Fails)
 {

@@ -18,6 +18,7 @@ protected:
         engine.settings.width = 800;
         engine.settings.height = 600;
         ASSERT_TRUE(Start());
+        textures.FreeAll(true); // without the defaults the device's start loaded
         canvas.BeginFrame();
     }
     void TearDown() override
