@@ -1,16 +1,17 @@
-// The main menu as the player sees it: the shipped layouts, styles and textures over the menu
+// Menu screens as the player sees them: the shipped layouts, styles and textures over the menu
 // background, drawn by the UI on the OpenGL back end at 400 x 300 (half the design size) and
-// compared with a stored reference image. The textures come from the built package
+// compared with stored reference images. The textures come from the built package
 // (bin/Packages.dat), so the whole build must have run.
 //
-// The reference is tests/game/reference/main_menu.bmp. To make it again (after a deliberate
-// change to the menu's look), run the test once with WE_UPDATE_REFERENCE=1 in the environment,
-// look at the new image, and commit it.
+// The references are tests/game/reference/<screen>.bmp. To make them again (after a deliberate
+// change to a screen's look), run the tests once with WE_UPDATE_REFERENCE=1 in the environment,
+// look at the new images, and commit them.
 #include "../core/TempFolder.h"
 #include "../render/GlFrameFixture.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoUserData.h"
+#include "MivoUsersPhase.h"
 #include "WeCanvas.h"
 #include "WeLocalization.h"
 #include "WePhaseStack.h"
@@ -41,7 +42,6 @@ protected:
     {
         RecordingRenderDevice::SetUp();
         timer.deltaTime = 0.1f;
-        reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "main_menu.bmp";
         StartGl(400, 300);
         if (HasFatalFailure())
             return;
@@ -55,9 +55,22 @@ protected:
         uiMain.Init();
         uiMain.cursorVisible = false;
         uiMain.LoadComponents("MenuOverlay");
+    }
+    // The screen over the menu background, shot once its fades and layout have settled, against
+    // the reference of that name.
+    void ExpectScreenMatches(WeAbstractPhase* screenPhase, const char* referenceName)
+    {
+        reference = std::filesystem::path(__FILE__).parent_path() / "reference" / referenceName;
         phaseStack.Request(&menuPhase, WePhaseCommand::Push);
-        phaseStack.Request(&mainMenuPhase, WePhaseCommand::Push);
-        phaseStack.Update();
+        phaseStack.Request(screenPhase, WePhaseCommand::Push);
+        for (int32_t i = 0; i < 30; ++i)
+        {
+            uiMain.ProcessEvents();
+            phaseStack.Update();
+            uiMain.Update();
+        }
+        MenuScreenApplication screen;
+        ExpectMatchesReference(Shoot(screen), 200);
     }
     void TearDown() override
     {
@@ -74,13 +87,12 @@ protected:
 
 TEST_F(MainMenuScreen, TheMainMenuOverTheBackdropWithThePlayersNameMatchesTheReferenceImage)
 {
-    // The window's fade and the layout settle.
-    for (int32_t i = 0; i < 30; ++i)
-    {
-        uiMain.ProcessEvents();
-        phaseStack.Update();
-        uiMain.Update();
-    }
-    MenuScreenApplication screen;
-    ExpectMatchesReference(Shoot(screen), 200);
+    ExpectScreenMatches(&mainMenuPhase, "main_menu.bmp");
+}
+
+TEST_F(MainMenuScreen, TheUsersListWithTheCurrentPlayerSelectedMatchesTheReferenceImage)
+{
+    ASSERT_TRUE(userData.CreateUser("Bo"));
+    ASSERT_TRUE(userData.SaveUsers()); // the screen reads the profiles from users.dat
+    ExpectScreenMatches(&usersPhase, "users.bmp");
 }
