@@ -148,3 +148,69 @@ TEST_F(CanvasFrame, EveryShippedEffectCompilesAndLinks)
     }
     EXPECT_GE(effects, 8);
 }
+
+namespace
+{
+
+// A 4 x 4 texture of four 2 x 2 blocks: red, green on top, blue, white below.
+WeTexture* Quarters()
+{
+    WeTexture* texture =
+        textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    void* bits = nullptr;
+    int32_t size = 0, pitch = 0;
+    if (!texture || !texture->Lock(&bits, &size, &pitch))
+        return nullptr;
+    const uint32_t colours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 4; ++x)
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch)[x] =
+                colours[(y / 2) * 2 + x / 2];
+    texture->Unlock();
+    return texture;
+}
+
+class PartsAndTurnsApplication : public WeApplication
+{
+public:
+    explicit PartsAndTurnsApplication(WeTexture* texture) : texture(texture) {}
+    const char* GetName() override { return "PartsAndTurnsApplication"; }
+    bool Init() override { return true; }
+    bool Exit() override { return true; }
+    void Render() override
+    {
+        canvas.DrawRectanglePart(0, 0, 16, 16, 0.5f, 0.0f, 1.0f, 0.5f, 0xFFFFFFFFu, texture,
+                                 BLENDMODE_NORMAL);
+        canvas.DrawRectanglePartF(16, 0, 16, 16, 0.0f, 0.5f, 0.5f, 1.0f, 0xFFFFFFFFu, texture,
+                                  BLENDMODE_NORMAL);
+        // A bar 20 wide and 4 high about (50, 10), turned upright.
+        canvas.DrawRectangleRotated(40, 8, 20, 4, 1.5707964f, 0xFFFFFFFFu, nullptr, BLENDMODE_NORMAL);
+        // Half-transparent red added onto the white bar's lower end.
+        canvas.DrawRectanglePartRotated(46, 14, 8, 8, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0x80FF0000u, nullptr,
+                                        BLENDMODE_ADDITIVE);
+    }
+
+private:
+    WeTexture* texture;
+};
+
+} // namespace
+
+TEST_F(CanvasFrame, SubRectanglesAndTurnedQuadsLandOnTheirPixels)
+{
+    PartsAndTurnsApplication frame(Quarters());
+    const std::vector<uint8_t> shot = Shoot(frame);
+    const auto pixel = [&shot](int32_t x, int32_t y)
+    {
+        const size_t rowBytes = (size_t(frameWidth) * 3 + 3) & ~size_t(3);
+        const size_t at = 54 + size_t(frameHeight - 1 - y) * rowBytes + size_t(x) * 3;
+        return uint32_t(shot[at + 2]) << 16 | uint32_t(shot[at + 1]) << 8 | shot[at];
+    };
+    EXPECT_EQ(pixel(8, 8), 0x00FF00u) << "the top right block";
+    EXPECT_EQ(pixel(24, 8), 0x0000FFu) << "the bottom left block";
+    EXPECT_EQ(pixel(50, 2), 0xFFFFFFu) << "the turned bar stands upright";
+    EXPECT_EQ(pixel(50, 12), 0xFFFFFFu);
+    EXPECT_EQ(pixel(42, 10), 0x000000u) << "where the bar lay before the turn";
+    EXPECT_EQ(pixel(58, 10), 0x000000u);
+    EXPECT_EQ(pixel(47, 18), 0x800000u) << "half red added onto black";
+}
