@@ -120,7 +120,9 @@ TEST(D3dxEffect, SyntaxErrorsNameTheirLine)
     for (const char* bad : {"parameter float4 A = 1 2 3 4 5\n", "parameter matrix[0] B\n", "pass P0\n",
                             "technique T\npass P\nstate 9999 1\n", "parameter float A\nparameter float A\n",
                             "parameter float A = one\n", "technique T\npass P\nvertex\nvoid main() {}\n",
-                            "annotation Nobody X \"y\"\n", "parameter float4[99999] Huge\n"})
+                            "annotation Nobody X \"y\"\n", "parameter float4[99999] Huge\n", "sampler S 16\n",
+                            "parameter float F\nsampler S 1 F\n", "sampler S 1 Nobody\n",
+                            "parameter shared texture T\n", "sampler S\n"})
     {
         Effect* effect = nullptr;
         std::string errors;
@@ -317,18 +319,4 @@ TEST_F(RecordedEffect, ShadersGoWithTheirEffectAndAFailedShaderFailsTheEffect)
               d3d9::D3DERR_INVALIDCALL);
     EXPECT_EQ(failed, nullptr);
     EXPECT_NE(errors.find("technique Tech pass P0"), std::string::npos) << errors;
-}
-
-TEST(D3dxEffect, SamplerStatementsAreChecked)
-{
-    for (const char* bad : {"sampler S 16\n", "parameter float F\nsampler S 1 F\n", "sampler S 1 Nobody\n",
-                            "parameter shared texture T\n", "sampler S\n"})
-    {
-        Effect* effect = nullptr;
-        std::string errors;
-        EXPECT_EQ(D3DXCreateEffect(nullptr, bad, uint32_t(std::strlen(bad)), 0, nullptr, &effect, &errors),
-                  d3d9::D3DERR_INVALIDCALL)
-            << bad;
-        EXPECT_EQ(effect, nullptr);
-    }
 }

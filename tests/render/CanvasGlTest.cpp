@@ -18,6 +18,30 @@ namespace
 constexpr int32_t frameWidth = 160;
 constexpr int32_t frameHeight = 48;
 
+// A 4 x 4 texture with the colour of each texel.
+WeTexture* PaintedTexture(uint32_t (*colour)(int32_t x, int32_t y))
+{
+    WeTexture* texture =
+        textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    void* bits = nullptr;
+    int32_t size = 0, pitch = 0;
+    if (!texture || !texture->Lock(&bits, &size, &pitch))
+        return nullptr;
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 4; ++x)
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch)[x] = colour(x, y);
+    texture->Unlock();
+    return texture;
+}
+
+// The RGB of a pixel of a shot frame (a 24-bit BMP, rows bottom first).
+uint32_t PixelOf(const std::vector<uint8_t>& shot, int32_t x, int32_t y)
+{
+    const size_t rowBytes = (size_t(frameWidth) * 3 + 3) & ~size_t(3);
+    const size_t at = 54 + size_t(frameHeight - 1 - y) * rowBytes + size_t(x) * 3;
+    return uint32_t(shot[at + 2]) << 16 | uint32_t(shot[at + 1]) << 8 | shot[at];
+}
+
 class CanvasFrameApplication : public WeApplication
 {
 public:
@@ -49,21 +73,12 @@ protected:
         StartGl(frameWidth, frameHeight);
     }
     // A 4 x 4 checkerboard of red and green with a transparent corner texel.
-    WeTexture* Checkerboard()
+    static WeTexture* Checkerboard()
     {
-        WeTexture* texture =
-            textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
-        void* bits = nullptr;
-        int32_t size = 0, pitch = 0;
-        if (!texture || !texture->Lock(&bits, &size, &pitch))
-            return nullptr;
-        for (int32_t y = 0; y < 4; ++y)
-            for (int32_t x = 0; x < 4; ++x)
-                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch)[x] =
-                    (x + y) % 2 ? 0xFF00C000u : 0xFFE00000u;
-        reinterpret_cast<uint32_t*>(bits)[0] = 0x00000000u;
-        texture->Unlock();
-        return texture;
+        return PaintedTexture([](int32_t x, int32_t y)
+                              { return x + y == 0    ? 0u
+                                       : (x + y) % 2 ? 0xFF00C000u
+                                                     : 0xFFE00000u; });
     }
 };
 
@@ -75,12 +90,7 @@ TEST_F(CanvasFrame, QuadAndTextMatchTheReferenceImage)
     const std::vector<uint8_t> actual = Shoot(frame);
     ExpectMatchesReference(actual, 20);
     // The scene itself, independent of the reference: the texel-exact quad and the text colour.
-    const auto pixel = [&actual](int32_t x, int32_t y)
-    {
-        const size_t rowBytes = (size_t(frameWidth) * 3 + 3) & ~size_t(3);
-        const size_t at = 54 + size_t(frameHeight - 1 - y) * rowBytes + size_t(x) * 3;
-        return uint32_t(actual[at + 2]) << 16 | uint32_t(actual[at + 1]) << 8 | actual[at];
-    };
+    const auto pixel = [&actual](int32_t x, int32_t y) { return PixelOf(actual, x, y); };
     // The quad is filtered linearly: near texel centres their colour dominates. Texel (1, 1) is
     // red around pixel (18, 18), texel (2, 1) green around (28, 18), and the transparent texel
     // (0, 0) shows the cleared frame at (4, 4).
@@ -155,19 +165,12 @@ namespace
 // A 4 x 4 texture of four 2 x 2 blocks: red, green on top, blue, white below.
 WeTexture* Quarters()
 {
-    WeTexture* texture =
-        textures.CreateTexture(4, 4, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
-    void* bits = nullptr;
-    int32_t size = 0, pitch = 0;
-    if (!texture || !texture->Lock(&bits, &size, &pitch))
-        return nullptr;
-    const uint32_t colours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
-    for (int32_t y = 0; y < 4; ++y)
-        for (int32_t x = 0; x < 4; ++x)
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch)[x] =
-                colours[(y / 2) * 2 + x / 2];
-    texture->Unlock();
-    return texture;
+    return PaintedTexture(
+        [](int32_t x, int32_t y)
+        {
+            const uint32_t colours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+            return colours[(y / 2) * 2 + x / 2];
+        });
 }
 
 class PartsAndTurnsApplication : public WeApplication
@@ -200,12 +203,7 @@ TEST_F(CanvasFrame, SubRectanglesAndTurnedQuadsLandOnTheirPixels)
 {
     PartsAndTurnsApplication frame(Quarters());
     const std::vector<uint8_t> shot = Shoot(frame);
-    const auto pixel = [&shot](int32_t x, int32_t y)
-    {
-        const size_t rowBytes = (size_t(frameWidth) * 3 + 3) & ~size_t(3);
-        const size_t at = 54 + size_t(frameHeight - 1 - y) * rowBytes + size_t(x) * 3;
-        return uint32_t(shot[at + 2]) << 16 | uint32_t(shot[at + 1]) << 8 | shot[at];
-    };
+    const auto pixel = [&shot](int32_t x, int32_t y) { return PixelOf(shot, x, y); };
     EXPECT_EQ(pixel(8, 8), 0x00FF00u) << "the top right block";
     EXPECT_EQ(pixel(24, 8), 0x0000FFu) << "the bottom left block";
     EXPECT_EQ(pixel(50, 2), 0xFFFFFFu) << "the turned bar stands upright";
