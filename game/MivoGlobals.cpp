@@ -3,9 +3,11 @@
 // so that their order is the one written below; no other file defines any of them. Their
 // constructors touch nothing else. The screens follow the order of their class names.
 #include "MivoConfirmationPhase.h"
+#include "MivoCreditsPhase.h"
 #include "MivoGame.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
+#include "MivoMenuIngamePhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoUsersPhase.h"
 
@@ -13,7 +15,9 @@ MivoGame gameApp;
 
 MivoConfirmationPhase confirmationPhase;
 MivoCreateUserPhase createUserPhase;
+MivoCreditsPhase creditsPhase;
 MivoIntroPhase introPhase;
 MivoMainMenuPhase mainMenuPhase;
+MivoMenuIngamePhase menuIngamePhase;
 MivoMenuPhase menuPhase;
 MivoUsersPhase usersPhase;

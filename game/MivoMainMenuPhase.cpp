@@ -1,6 +1,7 @@
 #include "MivoMainMenuPhase.h"
 
 #include "MivoConfirmationPhase.h"
+#include "MivoCreditsPhase.h"
 #include "MivoScreen.h"
 #include "MivoUsersPhase.h"
 #include "WeAppWindow.h"
@@ -47,6 +48,8 @@ bool MivoMainMenuPhase::OnUIEvent(WeUIEvent* event)
         phaseStack.Request(&usersPhase, WePhaseCommand::Switch);
     else if (event->id == kExitId)
         AskExit();
+    else if (event->id == kCreditsId)
+        phaseStack.Request(&creditsPhase, WePhaseCommand::Switch);
     return true;
 }
 
