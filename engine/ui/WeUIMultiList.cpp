@@ -111,8 +111,10 @@ void WeUIMultiList::SetStyle(const WeString& styleName, const WeString& fallback
     if (const WeConfigEntry* frameStyle = WeConfig::Find(prefix + ".ScrollFrame", false))
         scrollFrame->SetStyle(frameStyle->value, "ScrollFrame");
     int32_t headerPixels = kDefaultHeaderPixels;
+    // A style without a font keeps the default rather than a header row of no height.
     if (WeUIStyle* headers = uiMain.GetStyle(headerStyle))
-        headerPixels = uiMain.painter->GetFontPixelSize(headers->font.font);
+        if (const int32_t size = uiMain.painter->GetFontPixelSize(headers->font.font); size > 0)
+            headerPixels = size;
     SetHeaderHeight(static_cast<float>(headerPixels) / static_cast<float>(BackBufferHeight()), 0);
     if (const WeConfigEntry* colour = WeConfig::Find(prefix + ".ColorSelected", false))
         selectionColor = static_cast<uint32_t>(colour->value.ToInt());

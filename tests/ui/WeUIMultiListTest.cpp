@@ -108,6 +108,20 @@ TEST_F(MultiListTest, ColumnsComeFromTheLayoutKeyWithHeadersSizedByTheirFont)
     EXPECT_EQ(list->selectionColor, kSelected);
 }
 
+TEST_F(MultiListTest, StylesWithoutFontsKeepTheDefaultRowAndHeaderHeights)
+{
+    painter.fontPixelSize = 0; // a style without a font entry gets a font of no size
+    uiMain.CreateDefaultStyle("Label", "BareList_Label");
+    uiMain.CreateDefaultStyle("Button", "BareList_Header");
+    auto* bare = static_cast<WeUIMultiList*>(uiMain.CreateComponent("BareList", "MultiList:Root:BareList"));
+    ASSERT_NE(bare, nullptr);
+    bare->SetPlacement(0, 0, 0, 0, 400 / 800.0f, 0, 300 / 600.0f, 0, 0, 0, 0, 0);
+    Frame();
+    EXPECT_EQ(bare->rowHeight, 15);
+    EXPECT_EQ(bare->scrollFrame->y, 15);
+    EXPECT_EQ(bare->selectionColor, 0xFFFF0000u);
+}
+
 TEST_F(MultiListTest, RowsStackUnderTheHeadersAndShortTextListsGiveEmptyCells)
 {
     AddRow("ann", "5");
