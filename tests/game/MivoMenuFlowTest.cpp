@@ -4,6 +4,7 @@
 #include "../core/ScriptedDirectInput.h"
 #include "../core/TempFolder.h"
 #include "MivoConfirmationPhase.h"
+#include "MivoCreditsPhase.h"
 #include "MivoGame.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
@@ -358,4 +359,35 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
     ASSERT_TRUE(next.LoadUsers());
     ASSERT_EQ(next.UserCount(), 1);
     EXPECT_TRUE(next.GetUser(0)->name == "Ana");
+}
+
+TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    float startY = 0.0f;
+    player.steps = {
+        [&] { return player.ClickWhenReady("MainMenuCreditsButton"); },
+        [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
+        [&]
+        {
+            startY = MivoFindWidget("CreditsTextWindow")->yR;
+            return true;
+        },
+        Wait(20),
+        [&]
+        {
+            EXPECT_LT(MivoFindWidget("CreditsTextWindow")->yR, startY) << "the text moves up";
+            return player.ClickWhenReady("CreditsBackButton");
+        },
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuCreditsButton"); },
+        [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
+        PressOnce(kMivoEscapeKey),
+        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        PressOnce(kMivoEscapeKey),
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
 }
