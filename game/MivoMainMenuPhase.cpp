@@ -42,14 +42,20 @@ bool MivoMainMenuPhase::OnUIEvent(WeUIEvent* event)
     if (event->id < kUsersId || event->id > kCreditsId)
         return false;
     MivoPlaySelectionSound();
-    // The options, new-game and high-score screens are not part of the program yet: their
-    // buttons only sound.
-    if (event->id == kUsersId)
+    switch (event->id)
+    {
+    case kUsersId:
         phaseStack.Request(&usersPhase, WePhaseCommand::Switch);
-    else if (event->id == kExitId)
+        break;
+    case kExitId:
         AskExit();
-    else if (event->id == kCreditsId)
+        break;
+    case kCreditsId:
         phaseStack.Request(&creditsPhase, WePhaseCommand::Switch);
+        break;
+    default:
+        break; // the options, new-game and high-score screens are not part of the program yet
+    }
     return true;
 }
 
