@@ -543,11 +543,15 @@ void WeRenderDevice::RestoreFog()
 void WeRenderDevice::SetAmbientColor(const WeColor& color)
 {
     ambientColor = color;
+    const WeColor grey{0.7f, 0.7f, 0.7f, 1.0f};
+    const WeColor& shown = greyAmbient ? grey : ambientColor;
+    shaders.SetShared(WeShaderManager::ambientColor, &shown.r, 4);
 }
 
 void WeRenderDevice::SetOutlineColor(const WeColor& color)
 {
     outlineColor = color;
+    shaders.SetShared(WeShaderManager::outlineColor, &outlineColor.r, 4);
 }
 
 // State operations

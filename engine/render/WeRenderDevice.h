@@ -58,7 +58,9 @@ public:
     // Saves and restores the switches and distances (not the colour).
     void StoreFog();
     void RestoreFog();
+    // Stored and uploaded as the shared "AmbientColor"; grey (0.7) goes up while greyAmbient is set.
     void SetAmbientColor(const WeColor& color);
+    // Stored and uploaded as the shared "OutlineColor".
     void SetOutlineColor(const WeColor& color);
 
     void SetRenderState(d3d9::RenderState state, uint32_t value);

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 using namespace d3dx;
 
@@ -63,28 +64,6 @@ bool DiskFileExists(const WeString& path)
     return file.Open(path);
 }
 
-enum SharedIndex : int32_t
-{
-    elapsedTime,
-    viewMatrix,
-    projectionMatrix,
-    viewProj,
-    prevViewProj,
-    invViewMulPrevViewProj,
-    cameraPosition,
-    cameraDirection,
-    textureAnimation,
-    fogStart,
-    fogInvEnd,
-    fogMin,
-    fogMax,
-    fogColor,
-    planarProjectiveMatrix = 29,
-    nearPlane,
-    farPlane,
-    farMinusNear,
-};
-
 constexpr const char* sharedNames[WeShaderManager::sharedHandleCount] = {"ElapsedTime",
                                                                          "ViewMatrix",
                                                                          "Projection",
@@ -123,6 +102,7 @@ constexpr const char* sharedNames[WeShaderManager::sharedHandleCount] = {"Elapse
                                                                          "NormalTimesFactor",
                                                                          "DepthTimesFactor",
                                                                          "BorderDetectionFactor"};
+static_assert(WeShaderManager::borderDetectionFactor + 1 == WeShaderManager::sharedHandleCount);
 
 } // namespace
 
@@ -176,22 +156,33 @@ bool WeShader::ReadBytes(WeVirtualFileSystem* fileSystem, const WeString& assetN
     if (package)
     {
         if (!fileSystem || !fileSystem->Open(assetName, WeAssetType::Effect))
-            return false;
+            return Fail(assetName, "cannot be opened");
         const int32_t size = fileSystem->GetFileSize();
         effectData.resize(size_t(size > 0 ? size : 0));
         const int64_t got = fileSystem->GetStream().Read(effectData.data(), int64_t(effectData.size()));
         fileSystem->Close();
-        return got == int64_t(effectData.size());
+        return got == int64_t(effectData.size()) || Fail(assetName, "cannot be read");
     }
     WeString path = assetName;
     WeFileStream file;
     if (!OpenDiskFile(file, path))
-        return false;
+        return Fail(assetName, "cannot be opened");
     const int64_t size = file.GetFileSize();
     if (size < 0 || size > INT32_MAX)
-        return false;
+        return Fail(path, "cannot be read");
     effectData.resize(size_t(size));
-    return file.Read(effectData.data(), size) == size;
+    return file.Read(effectData.data(), size) == size || Fail(path, "cannot be read");
+}
+
+bool WeShader::Fail(const WeString& source, const WeString& reason)
+{
+    const WeString text = "Effect " + source + ": " + reason;
+    if (!(text == lastError))
+        std::fprintf(stderr, "%s\n", text.GetData());
+    lastError = text;
+    effectData.clear();
+    effect = nullptr;
+    return false;
 }
 
 bool WeShader::Load(WeVirtualFileSystem* fileSystem, const WeString& assetName, bool)
@@ -202,15 +193,13 @@ bool WeShader::Load(WeVirtualFileSystem* fileSystem, const WeString& assetName, 
     const WeString extension = assetName.GetTokenFromEnd('.', 0).ToLower();
     const bool package = extension != "fx" && extension != "fxo";
     const WeString chosen = ChooseVariant(fileSystem, assetName, package);
-    std::string errors;
-    if (!ReadBytes(fileSystem, chosen, package) ||
-        D3DXCreateEffect(renderDevice.device, effectData.data(), uint32_t(effectData.size()),
-                         D3DXFX_NOT_CLONEABLE, shaders.effectPool, &effect, &errors) != d3d9::D3D_OK)
-    {
-        effectData.clear();
-        effect = nullptr;
+    if (!ReadBytes(fileSystem, chosen, package))
         return false;
-    }
+    std::string errors;
+    if (D3DXCreateEffect(renderDevice.device, effectData.data(), uint32_t(effectData.size()),
+                         D3DXFX_NOT_CLONEABLE, shaders.effectPool, &effect, &errors) != d3d9::D3D_OK)
+        return Fail(chosen, errors.empty() ? WeString("is not a valid effect") : WeString(errors.c_str()));
+    lastError = "";
     name = assetName;
     LookUpHandles();
     BuildTechniques();
@@ -541,6 +530,7 @@ WeShader* WeShaderManager::Load(const WeString& assetName)
     shader = new WeShader;
     if (!shader->Load(CurrentFileSystem(), rewritten, false))
     {
+        lastError = shader->GetLastError();
         delete shader;
         return nullptr;
     }
@@ -665,7 +655,7 @@ void WeShaderManager::SetCameraMatrices(const Matrix& viewMatrix, const Matrix& 
     if (!initialised || !sharedShader || !sharedShader->effect)
         return;
     auto setMatrix = [&](int32_t index, const Matrix& m) { SetShared(index, &m.m[0][0], 16); };
-    setMatrix(SharedIndex::viewMatrix, viewMatrix);
+    setMatrix(SharedParameter::viewMatrix, viewMatrix);
     setMatrix(projectionMatrix, projection);
     view = viewMatrix;
     viewProjection = D3DXMatrixMultiply(viewMatrix, projection);

@@ -55,6 +55,10 @@ public:
     void OnLostDevice();
     void OnResetDevice();
 
+    // Why the last load failed ("Effect <name>: <reason>", the effect compiler's text where it
+    // gave one); empty after a load that worked. Each new text also goes to the error output.
+    const WeString& GetLastError() const { return lastError; }
+
     // The technique name of a mask over "0123456789" (digits) or "FLSBEHTA89" (letters).
     static const WeString& TechniqueName(int32_t mask, bool letters);
     // The shader's technique for the mask: mask AND supported, mask 0 when it has none.
@@ -90,6 +94,8 @@ public:
 
 private:
     void ReleaseEffect();
+    // Keeps and reports the reason, drops the bytes; false.
+    bool Fail(const WeString& source, const WeString& reason);
     bool ReadBytes(WeVirtualFileSystem* fileSystem, const WeString& assetName, bool package);
     WeString ChooseVariant(WeVirtualFileSystem* fileSystem, const WeString& assetName, bool package);
     d3dx::D3DXHANDLE Handle(const char* parameter) const;
@@ -97,12 +103,56 @@ private:
     void BuildTechniques();
     void ConvertPixelsToTexels();
     void SetIfPresent(d3dx::D3DXHANDLE handle, float value);
+
+    WeString lastError;
 };
 
 class WeShaderManager
 {
 public:
     static constexpr int32_t sharedHandleCount = 38;
+    // The shared parameters, in handle order.
+    enum SharedParameter : int32_t
+    {
+        elapsedTime,
+        viewMatrix,
+        projectionMatrix,
+        viewProj,
+        prevViewProj,
+        invViewMulPrevViewProj,
+        cameraPosition,
+        cameraDirection,
+        textureAnimation,
+        fogStart,
+        fogInvEnd,
+        fogMin,
+        fogMax,
+        fogColor,
+        ambientColor,
+        outlineColor,
+        pixelMotionBlurFactor,
+        radialBlurStrength,
+        bloomScale,
+        refractionSpeed,
+        refractionStrength,
+        resWidth,
+        resHeight,
+        maxCoC,
+        focalDist,
+        focalRange,
+        projectorMatrix,
+        projectorPosition,
+        projectorDirection,
+        planarProjectiveMatrix,
+        nearPlane,
+        farPlane,
+        farMinusNear,
+        edgeWidth,
+        edgeHeight,
+        normalTimesFactor,
+        depthTimesFactor,
+        borderDetectionFactor,
+    };
 
     WeShaderManager();
     virtual ~WeShaderManager();
@@ -112,8 +162,9 @@ public:
     // Creates the pool and loads the shared-parameter effect; true when that effect loaded.
     bool Init();
     // Null before Init or for an empty name; "Effects.A.B" means "Shaders.A.B"; failed loads
-    // are not cached.
+    // are not cached, and the reason stays in GetLastError.
     WeShader* Load(const WeString& assetName);
+    const WeString& GetLastError() const { return lastError; }
     // True when the colour-only shader loaded.
     bool LoadDefaultShaders();
     void FreeAll();
@@ -151,6 +202,7 @@ public:
 private:
     WeHashTable<WeShader*> table;
     float blurTime = -1.0f;
+    WeString lastError;
 };
 
 extern WeShaderManager shaders;

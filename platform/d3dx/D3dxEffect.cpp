@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -146,6 +147,12 @@ bool ParseNumber(const std::string& word, float& value)
     return !in.fail() && in.eof();
 }
 
+// Whole numbers that an int32 holds exactly as a float (GetInt turns them back without loss).
+bool IsIntegral(float value)
+{
+    return std::fabs(value) <= 16777216.0f && std::trunc(value) == value;
+}
+
 class Parser
 {
 public:
@@ -278,11 +285,14 @@ private:
             }
             else
             {
+                const bool integral = parameter->desc.type == ParameterType::intValue ||
+                                      parameter->desc.type == ParameterType::boolValue;
                 size_t i = 0;
                 while (line >> word)
                 {
                     float value = 0.0f;
-                    if (i >= parameter->own.values.size() || !ParseNumber(word, value))
+                    if (i >= parameter->own.values.size() || !ParseNumber(word, value) ||
+                        (integral && !IsIntegral(value)))
                         return false;
                     parameter->own.values[i++] = value;
                 }
@@ -579,7 +589,8 @@ d3d9::HRESULT Effect::GetVectorArray(D3DXHANDLE parameter, float* xyzw, uint32_t
 d3d9::HRESULT Effect::GetInt(D3DXHANDLE parameter, int32_t* value) const
 {
     float f = 0.0f;
-    if (!value || d3d9::Failed(GetFloatArray(parameter, &f, 1)))
+    // A float set at run time may lie outside what an int holds.
+    if (!value || d3d9::Failed(GetFloatArray(parameter, &f, 1)) || !(std::fabs(f) < 2147483648.0f))
         return d3d9::D3DERR_INVALIDCALL;
     *value = int32_t(f);
     return d3d9::D3D_OK;

@@ -117,12 +117,13 @@ TEST(D3dxEffect, SharedParametersHoldOneValueForThePool)
 
 TEST(D3dxEffect, SyntaxErrorsNameTheirLine)
 {
-    for (const char* bad : {"parameter float4 A = 1 2 3 4 5\n", "parameter matrix[0] B\n", "pass P0\n",
-                            "technique T\npass P\nstate 9999 1\n", "parameter float A\nparameter float A\n",
-                            "parameter float A = one\n", "technique T\npass P\nvertex\nvoid main() {}\n",
-                            "annotation Nobody X \"y\"\n", "parameter float4[99999] Huge\n", "sampler S 16\n",
-                            "parameter float F\nsampler S 1 F\n", "sampler S 1 Nobody\n",
-                            "parameter shared texture T\n", "sampler S\n"})
+    for (const char* bad :
+         {"parameter float4 A = 1 2 3 4 5\n", "parameter matrix[0] B\n", "pass P0\n",
+          "technique T\npass P\nstate 9999 1\n", "parameter float A\nparameter float A\n",
+          "parameter float A = one\n", "technique T\npass P\nvertex\nvoid main() {}\n",
+          "annotation Nobody X \"y\"\n", "parameter float4[99999] Huge\n", "sampler S 16\n",
+          "parameter float F\nsampler S 1 F\n", "sampler S 1 Nobody\n", "parameter shared texture T\n",
+          "sampler S\n", "parameter int N = 1e20\n", "parameter int N = 2.5\n", "parameter bool B = 0.5\n"})
     {
         Effect* effect = nullptr;
         std::string errors;
@@ -132,6 +133,24 @@ TEST(D3dxEffect, SyntaxErrorsNameTheirLine)
         EXPECT_EQ(effect, nullptr);
         EXPECT_FALSE(errors.empty());
     }
+}
+
+TEST(D3dxEffect, IntegersReadBackOnlyWhenAnIntHoldsThem)
+{
+    Effect* effect = Make("parameter int Count = -16777216\nparameter float Big\n", nullptr);
+    ASSERT_NE(effect, nullptr);
+    int32_t value = 0;
+    EXPECT_EQ(effect->GetInt(effect->GetParameterByName(nullptr, "Count"), &value), d3d9::D3D_OK);
+    EXPECT_EQ(value, -16777216);
+    const D3DXHANDLE big = effect->GetParameterByName(nullptr, "Big");
+    for (const float far : {3e9f, -3e9f, 1e30f})
+    {
+        ASSERT_EQ(effect->SetFloat(big, far), d3d9::D3D_OK);
+        value = 7;
+        EXPECT_EQ(effect->GetInt(big, &value), d3d9::D3DERR_INVALIDCALL) << far;
+        EXPECT_EQ(value, 7);
+    }
+    effect->Release();
 }
 
 TEST(D3dxEffect, PassesSetTheirStatesAndEndRestoresUnlessAskedNotTo)

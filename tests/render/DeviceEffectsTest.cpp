@@ -133,6 +133,33 @@ TEST_F(DeviceEffects, StartLoadsTheSharedEffectThenTheCanvasEffectThenTheDefault
     EXPECT_EQ(shaders.billboardShader, nullptr) << "defaults other than colour-only may be missing";
 }
 
+TEST_F(DeviceEffects, AmbientAndOutlineColoursReachTheSharedParameters)
+{
+    WriteAll();
+    Write("Shaders.Special.SharedHandles",
+          "parameter shared float4 AmbientColor\nparameter shared float4 OutlineColor\n");
+    ASSERT_TRUE(Start()) << engine.lastError.GetData();
+    auto shared = [](const char* parameterName)
+    {
+        WeColor color;
+        d3dx::Effect* effect = shaders.sharedShader->effect;
+        EXPECT_EQ(effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &color.r, 4),
+                  D3D_OK);
+        return color;
+    };
+    renderDevice.SetAmbientColor({0.1f, 0.2f, 0.3f, 0.4f});
+    EXPECT_FLOAT_EQ(shared("AmbientColor").g, 0.2f);
+    EXPECT_FLOAT_EQ(shared("AmbientColor").a, 0.4f);
+    renderDevice.greyAmbient = true;
+    renderDevice.SetAmbientColor({0.1f, 0.2f, 0.3f, 0.4f});
+    EXPECT_FLOAT_EQ(shared("AmbientColor").r, 0.7f) << "grey ambient uploads grey";
+    EXPECT_FLOAT_EQ(shared("AmbientColor").a, 1.0f);
+    EXPECT_FLOAT_EQ(renderDevice.ambientColor.r, 0.1f) << "the colour itself is kept";
+    renderDevice.greyAmbient = false;
+    renderDevice.SetOutlineColor({0.5f, 0.25f, 0.125f, 1.0f});
+    EXPECT_FLOAT_EQ(shared("OutlineColor").g, 0.25f);
+}
+
 TEST_F(DeviceEffects, StartFailsWithTheShaderMessageWithoutSharedOrColourOnlyEffect)
 {
     Write("Shaders.Default.ColorOnly", MarkedEffect("colour"));

@@ -214,6 +214,23 @@ TEST_F(ShaderTest, AFailedLoadIsNotCachedAndIsTriedAgain)
     EXPECT_EQ(shaders.billboardShader, nullptr);
 }
 
+TEST_F(ShaderTest, AFailedLoadSaysWhy)
+{
+    StartManager();
+    EXPECT_EQ(shaders.Load("Shaders.Default.Missing"), nullptr);
+    EXPECT_EQ(shaders.GetLastError(), "Effect Shaders.Default.Missing: cannot be opened");
+    Write("Shaders.Default.Broken", "technique Tech\npass P0\nstate 7\n");
+    EXPECT_EQ(shaders.Load("Effects.Default.Broken"), nullptr);
+    EXPECT_EQ(shaders.GetLastError(), "Effect Shaders.Default.Broken: line 3: state 7")
+        << "the effect's own text names the line";
+    WeShader shader;
+    EXPECT_FALSE(shader.Load(files.get(), "Shaders.Default.Broken", false));
+    EXPECT_EQ(shader.GetLastError(), shaders.GetLastError());
+    WriteMarked("Shaders.Default.Broken", "mended");
+    EXPECT_TRUE(shader.Load(files.get(), "Shaders.Default.Broken", false));
+    EXPECT_EQ(shader.GetLastError(), "");
+}
+
 TEST_F(ShaderTest, DigitTechniquesAreChosenByTheSupportedMask)
 {
     StartManager();

@@ -73,6 +73,30 @@ TEST_F(TextureTest, LockGivesThePitchAndSize)
     EXPECT_FALSE(empty.Lock(&bits, &size, &pitch));
 }
 
+TEST_F(TextureTest, BlockFormatsLockWithAQuarterOfTheBlockRowPitch)
+{
+    struct Case
+    {
+        d3d9::Format format;
+        int32_t pitch, size;
+    };
+    // 256 wide: 64 blocks a row, 8 bytes each for DXT1 and 16 for DXT3 and DXT5.
+    for (const Case& c : {Case{d3d9::D3DFMT_DXT1, 128, 32768}, Case{d3d9::D3DFMT_DXT3, 256, 65536},
+                          Case{d3d9::D3DFMT_DXT5, 256, 65536}})
+    {
+        WeTexture* texture = textures.CreateTexture(256, 256, c.format, 0, d3d9::D3DPOOL_MANAGED, 1, false);
+        ASSERT_NE(texture, nullptr);
+        void* bits = nullptr;
+        int32_t size = 0, pitch = 0;
+        ASSERT_TRUE(texture->Lock(&bits, &size, &pitch));
+        EXPECT_NE(bits, nullptr);
+        EXPECT_EQ(pitch, c.pitch) << "format " << uint32_t(c.format);
+        EXPECT_EQ(size, c.size) << "format " << uint32_t(c.format);
+        texture->Unlock();
+        delete texture;
+    }
+}
+
 TEST_F(TextureTest, RecordFormsReadTheSameImage)
 {
     TempFolder folder;
