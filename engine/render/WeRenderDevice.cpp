@@ -2,11 +2,14 @@
 
 #include "WeAppWindow.h"
 #include "WeApplication.h"
+#include "WeCamera.h"
 #include "WeCanvas.h"
+#include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeRenderTarget.h"
 #include "WeShader.h"
 #include "WeTexture.h"
+#include "WeTimer.h"
 #include "WeUIMain.h"
 #include "d3dx/D3dxImage.h"
 #include "win32/Win32Window.h"
@@ -552,6 +555,41 @@ void WeRenderDevice::SetOutlineColor(const WeColor& color)
 {
     outlineColor = color;
     shaders.SetShared(WeShaderManager::outlineColor, &outlineColor.r, 4);
+}
+
+void WeRenderDevice::SetCamera(const WeCamera* camera)
+{
+    if (!created || !camera)
+        return;
+    DisableStencil();
+    device->SetTransform(d3d9::D3DTS_PROJECTION, &camera->projection);
+    device->SetTransform(d3d9::D3DTS_VIEW, &camera->view);
+    if (!shaders.sharedShader)
+        return;
+    auto set = [](WeShaderManager::SharedParameter parameter, float value)
+    { shaders.SetShared(parameter, &value, 1); };
+    set(WeShaderManager::elapsedTime, timer.absoluteTimeFloat);
+    SetAmbientColor(ambientColor);
+    SetOutlineColor(outlineColor);
+    static const float globalBloomScale = WeConfig::GetFloat("engine.PostProcess.GlobalBloomScale", 1.0f);
+    set(WeShaderManager::bloomScale, bloomScale * globalBloomScale);
+    const auto width = float(presentParameters.backBufferWidth);
+    const auto height = float(presentParameters.backBufferHeight);
+    set(WeShaderManager::resWidth, width);
+    set(WeShaderManager::resHeight, height);
+    if (outlines)
+    {
+        set(WeShaderManager::edgeWidth, edgeSize / width);
+        set(WeShaderManager::edgeHeight, edgeSize / height);
+        set(WeShaderManager::normalTimesFactor, normalTimesFactor);
+        set(WeShaderManager::depthTimesFactor, depthTimesFactor);
+        set(WeShaderManager::borderDetectionFactor, borderDetectionFactor);
+    }
+    if (refraction)
+    {
+        set(WeShaderManager::refractionStrength, refractionStrength / height);
+        set(WeShaderManager::refractionSpeed, refractionSpeed);
+    }
 }
 
 // State operations

@@ -62,6 +62,9 @@ public:
     void SetAmbientColor(const WeColor& color);
     // Stored and uploaded as the shared "OutlineColor".
     void SetOutlineColor(const WeColor& color);
+    // Per view: stencil off, the camera's view and projection transforms, and the view's shared
+    // values (time, colours, bloom scale, back-buffer size, outline and refraction values).
+    void SetCamera(const class WeCamera* camera);
 
     void SetRenderState(d3d9::RenderState state, uint32_t value);
     // Target `index` to the first surface of the target, or none for null.

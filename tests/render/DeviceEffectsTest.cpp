@@ -2,10 +2,12 @@
 // canvas and the fonts, on the recording back end with effects written into a loose-file
 // package.
 #include "RenderDeviceFixture.h"
+#include "WeCamera.h"
 #include "WeCanvas.h"
 #include "WeFileSystem.h"
 #include "WeFont.h"
 #include "WeTexture.h"
+#include "WeTimer.h"
 #include "core/TempFolder.h"
 
 #include <memory>
@@ -158,6 +160,62 @@ TEST_F(DeviceEffects, AmbientAndOutlineColoursReachTheSharedParameters)
     renderDevice.greyAmbient = false;
     renderDevice.SetOutlineColor({0.5f, 0.25f, 0.125f, 1.0f});
     EXPECT_FLOAT_EQ(shared("OutlineColor").g, 0.25f);
+}
+
+TEST_F(DeviceEffects, TheCameraSetsTheTransformsAndTheViewsSharedValues)
+{
+    WriteAll();
+    Write("Shaders.Special.SharedHandles",
+          "parameter shared float ElapsedTime\nparameter shared float4 AmbientColor\n"
+          "parameter shared float BloomScale\nparameter shared float ResWidth\nparameter shared float "
+          "ResHeight\n"
+          "parameter shared float EdgeWidth\nparameter shared float EdgeHeight\n"
+          "parameter shared float DepthTimesFactor\nparameter shared float RefractionStrength\n"
+          "parameter shared float RefractionSpeed\n");
+    ASSERT_TRUE(Start()) << engine.lastError.GetData();
+    auto shared = [](const char* parameterName)
+    {
+        float value = -1.0f;
+        d3dx::Effect* effect = shaders.sharedShader->effect;
+        effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &value, 1);
+        return value;
+    };
+    const float savedTime = timer.absoluteTimeFloat;
+    timer.absoluteTimeFloat = 12.5f;
+    renderDevice.ambientColor = {0.25f, 0.5f, 0.75f, 1.0f};
+    renderDevice.bloomScale = 2.0f;
+    renderDevice.outlines = true;
+    renderDevice.edgeSize = 2.0f;
+    renderDevice.depthTimesFactor = 3.0f;
+    renderDevice.refraction = false;
+    renderDevice.EnableStencil();
+    WeCamera camera;
+    camera.position = {1, 2, 3};
+    camera.Update();
+    renderDevice.SetCamera(&camera);
+    timer.absoluteTimeFloat = savedTime;
+    EXPECT_FALSE(renderDevice.stencilOn);
+    Matrix view, projection;
+    ASSERT_EQ(Device().GetTransform(D3DTS_VIEW, &view), D3D_OK);
+    ASSERT_EQ(Device().GetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
+    EXPECT_FLOAT_EQ(view.m[3][0], camera.view.m[3][0]);
+    EXPECT_FLOAT_EQ(view.m[3][2], -3.0f);
+    EXPECT_FLOAT_EQ(projection.m[2][3], 1.0f);
+    EXPECT_FLOAT_EQ(shared("ElapsedTime"), 12.5f);
+    EXPECT_FLOAT_EQ(shared("AmbientColor"), 0.25f);
+    EXPECT_FLOAT_EQ(shared("BloomScale"), 2.0f);
+    EXPECT_FLOAT_EQ(shared("ResWidth"), 800.0f);
+    EXPECT_FLOAT_EQ(shared("ResHeight"), 600.0f);
+    EXPECT_FLOAT_EQ(shared("EdgeWidth"), 2.0f / 800.0f);
+    EXPECT_FLOAT_EQ(shared("EdgeHeight"), 2.0f / 600.0f);
+    EXPECT_FLOAT_EQ(shared("DepthTimesFactor"), 3.0f);
+    EXPECT_FLOAT_EQ(shared("RefractionStrength"), 0.0f) << "refraction off leaves its values";
+    renderDevice.refraction = true;
+    renderDevice.refractionStrength = 3.0f;
+    renderDevice.refractionSpeed = 0.5f;
+    renderDevice.SetCamera(&camera);
+    EXPECT_FLOAT_EQ(shared("RefractionStrength"), 3.0f / 600.0f);
+    EXPECT_FLOAT_EQ(shared("RefractionSpeed"), 0.5f);
 }
 
 TEST_F(DeviceEffects, StartFailsWithTheShaderMessageWithoutSharedOrColourOnlyEffect)
