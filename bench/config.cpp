@@ -52,6 +52,7 @@ void ParseMegabyteIntoAnEmptyStore(benchmark::State& state)
     {
         state.PauseTiming();
         WeConfig::Shutdown();
+        WeConfig::FreeRetired();
         WeConfig::Find("", false); // a new store, with the package's main files
         state.ResumeTiming();
         WeConfig::LoadText("Bench", text.data(), text.size());

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 WeConfig* config = nullptr;
@@ -39,9 +40,19 @@ char Unescape(char c)
     }
 }
 
+// Stores replaced by Shutdown before exit. Callers keep references to values for the life of
+// the process (looked up once, read every frame), so an old store's entries stay allocated
+// until exit even when a new store has taken its place.
+std::vector<std::unique_ptr<WeConfig>>& RetiredStores()
+{
+    static std::vector<std::unique_ptr<WeConfig>> retired;
+    return retired;
+}
+
 void DeleteStoreAtExit()
 {
     WeConfig::Shutdown();
+    WeConfig::FreeRetired();
 }
 
 } // namespace
@@ -182,6 +193,8 @@ WeConfig& WeConfig::Store()
 {
     if (!config)
     {
+        // The retired list is built first so that it is destroyed after the exit handler ran.
+        RetiredStores();
         static const bool deleteAtExit = std::atexit(DeleteStoreAtExit) == 0;
         static_cast<void>(deleteAtExit);
         // The pointer is set first: loading the main files stores through it.
@@ -193,8 +206,14 @@ WeConfig& WeConfig::Store()
 
 void WeConfig::Shutdown()
 {
-    delete config;
+    if (config)
+        RetiredStores().emplace_back(config);
     config = nullptr;
+}
+
+void WeConfig::FreeRetired()
+{
+    RetiredStores().clear();
 }
 
 WeConfigEntry* WeConfig::Find(const WeString& key, bool create)

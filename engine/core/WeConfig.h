@@ -127,8 +127,11 @@ public:
     // Calls every listener whose prefix begins the key. The store calls it for every value text
     // that a load or a reset changed, once that load (its file closed) or reset is over.
     static void NotifyListeners(const WeString& key);
-    // Deletes the store with every entry; the next operation creates it again. Runs at exit.
+    // Retires the store with every entry; the next operation creates a new one. References to
+    // the old store's values stay readable until exit, when every store is deleted.
     static void Shutdown();
+    // Deletes the retired stores: only for callers that kept no reference into them.
+    static void FreeRetired();
 
 private:
     static WeConfig& Store();

@@ -507,3 +507,20 @@ TEST(ExecutableFolder, IsTheFolderOfTheRunningProgram)
 }
 
 } // namespace
+
+namespace
+{
+
+// Values are looked up once and read through the kept reference for the life of the process, so
+// a store replaced by Shutdown must not take the memory of those values with it.
+TEST_F(ConfigTest, AReferenceKeptAcrossShutdownStillReadsItsLastValue)
+{
+    Load("Kept", "[A]\nB=41\n");
+    const int32_t& kept = WeConfig::GetInt("Kept.A.B", 0);
+    WeConfig::Shutdown();
+    Load("Kept", "[A]\nB=42\n");
+    EXPECT_EQ(kept, 41);
+    EXPECT_EQ(WeConfig::GetInt("Kept.A.B", 0), 42);
+}
+
+} // namespace
