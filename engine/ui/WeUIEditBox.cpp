@@ -308,7 +308,7 @@ WeUIDefaultEditBoxStyle::WeUIDefaultEditBoxStyle(const WeString& styleName)
 void WeUIDefaultEditBoxStyle::MeasureCharacterCenters(WeList<int32_t>& out, const WeString& text,
                                                       int32_t x0) const
 {
-    WeUIStyle::MeasureCharacterCenters(out, text, x0 + leftPx);
+    WeUIStyle::MeasureCharacterCenters(out, text, x0 + marginLeft);
 }
 
 void WeUIDefaultEditBoxStyle::DrawMarks(const WeUIEditBox& box) const
@@ -330,7 +330,7 @@ void WeUIDefaultEditBoxStyle::DrawMarks(const WeUIEditBox& box) const
                              (1.0f - static_cast<float>(marginBottom) / static_cast<float>(th)));
         }
     }
-    const int32_t left = box.x + leftPx;
+    const int32_t left = box.x + marginLeft;
     if (hi != lo)
         uiMain.painter->DrawRectangle(left + w1, box.y + top, w2, bottom - top, selectionColor, nullptr,
                                       BLENDMODE_NORMAL);
@@ -349,6 +349,7 @@ void WeUIDefaultEditBoxStyle::Draw(WeUIComponent* component)
     const WeUIEditBox* box = dynamic_cast<const WeUIEditBox*>(component);
     if (box && uiMain.HasFocus(box))
         DrawMarks(*box);
-    DrawText(component->text, component->x + leftPx, component->y, component->w - rightPx - leftPx,
-             component->h, component->normalColour, component->selected, component->hoverColour);
+    DrawText(component->text, component->x + marginLeft, component->y,
+             component->w - marginRight - marginLeft, component->h, component->normalColour,
+             component->selected, component->hoverColour);
 }

@@ -58,7 +58,8 @@ public:
     explicit WeUIDefaultEditBoxStyle(const WeString& styleName);
     // Frame, then when focused the selection band and the blinking caret, then the text.
     void Draw(WeUIComponent* component) override;
-    // Laid out from x0 plus the left margin.
+    // Laid out from x0 plus the left margin. The box's margins are taken as configured, unscaled,
+    // so that text and caret sit just inside the frame's corners, which keep their texture size.
     void MeasureCharacterCenters(WeList<int32_t>& out, const WeString& text, int32_t x0) const override;
 
     uint32_t selectionColor;

@@ -188,8 +188,6 @@ WeUIComponent* WeUIMain::CreateComponent(const WeString& componentName, const We
     WeUIComponent* component = NewComponentOfType(type, parent, componentName);
     if (component)
         ApplyDescriptor(component, descriptor);
-    if (auto* list = dynamic_cast<WeUIMultiList*>(component))
-        list->SetColumns(WeConfig::GetString("UI.Components." + componentName + "$Columns", ""));
     return component;
 }
 
@@ -245,6 +243,11 @@ void WeUIMain::ApplyDescriptor(WeUIComponent* component, const WeString& descrip
         component->SetShowFlags(TransitionLetters(showLetters));
     if (!hideLetters.IsEmpty())
         component->SetHideFlags(TransitionLetters(hideLetters));
+    // Also when a changed descriptor is applied again; a descriptor naming another type than the
+    // component was made as leaves it alone.
+    if (type == "MultiList")
+        if (auto* list = dynamic_cast<WeUIMultiList*>(component))
+            list->SetColumns(WeConfig::GetString("UI.Components." + component->name + "$Columns", ""));
     component->clipChildren = WeConfig::GetBool("UI.Components." + component->name + "$ClipChildren", false);
 }
 

@@ -132,6 +132,7 @@ void WeUIMultiList::SetHeaderHeight(float p, float r)
 
 void WeUIMultiList::SetColumns(const WeString& spec)
 {
+    const int32_t oldCount = ColumnCount();
     columns.clear();
     scrollFrame->DeleteChildren(false);
     const float designW = static_cast<float>(uiMain.DesignWidth());
@@ -142,7 +143,9 @@ void WeUIMultiList::SetColumns(const WeString& spec)
         const WeString field = spec.GetToken(',', c);
         Column column;
         column.title = field.GetToken(':', 0);
-        column.width = static_cast<float>(field.GetToken(':', 1).ToInt()) / designW;
+        // A column narrower than nothing would pull the next ones over it.
+        const int32_t width = field.GetToken(':', 1).ToInt();
+        column.width = width > 0 ? static_cast<float>(width) / designW : 0.0f;
         if (column.title[0] == '#')
         {
             column.numeric = true;
@@ -159,6 +162,51 @@ void WeUIMultiList::SetColumns(const WeString& spec)
         x += column.width;
         columns.push_back(column);
     }
+    FitRowsToColumns(oldCount);
+}
+
+void WeUIMultiList::FitRowsToColumns(int32_t oldCount)
+{
+    for (int32_t c = ColumnCount(); c < oldCount; ++c)
+    {
+        WeUIComponent* header = uiMain.GetComponent(HeaderName(c));
+        if (header && header->parent == this)
+            uiMain.DestroyComponent(header);
+        for (int32_t r = 0; r < rowCount; ++r)
+            if (WeUIComponent* cell = GetCell(c, r))
+            {
+                Unselect(cell);
+                uiMain.DestroyComponent(cell);
+            }
+    }
+    for (int32_t r = 0; r < rowCount; ++r)
+        for (int32_t c = 0; c < ColumnCount(); ++c)
+        {
+            if (WeUIComponent* cell = GetCell(c, r))
+                PlaceCell(cell, c, r);
+            else
+                NewCell(c, r, WeString());
+        }
+}
+
+void WeUIMultiList::Unselect(const WeUIComponent* cell)
+{
+    selectedCells.Reset();
+    selectedTexts.Reset();
+    while (!selectedCells.IsEnd())
+    {
+        const bool doomed = selectedCells.GetItem() == cell;
+        if (doomed)
+            selectedCells.RemoveCurrent();
+        else
+            selectedCells.Next();
+        if (selectedTexts.IsEnd())
+            continue;
+        if (doomed)
+            selectedTexts.RemoveCurrent();
+        else
+            selectedTexts.Next();
+    }
 }
 
 void WeUIMultiList::FitContents()
@@ -167,30 +215,38 @@ void WeUIMultiList::FitContents()
                                  0);
 }
 
-void WeUIMultiList::AddRow(const WeList<WeString>* texts)
+void WeUIMultiList::PlaceCell(WeUIComponent* cell, int32_t column, int32_t row) const
 {
     const float pitch = RowPitch();
-    const float y = static_cast<float>(rowCount) * pitch;
+    if (WeUIComponent* header = uiMain.GetComponent(HeaderName(column)))
+        cell->SetPlacement(header->xP, header->xR, static_cast<float>(row) * pitch, 0, header->wP, header->wR,
+                           pitch, 0, 0, 0, 0, 0);
+}
+
+void WeUIMultiList::NewCell(int32_t column, int32_t row, const WeString& cellText)
+{
+    auto* cell = new WeUILabel(scrollFrame->contents, CellName(column, row));
+    PlaceCell(cell, column, row);
+    cell->text = cellText;
+    cell->SetStyle(labelStyle, "Label");
+    cell->onMouseUp = {ID_CELL_UP, OnInternalEvent};
+    cell->onDoubleClick = {ID_CELL_DOUBLE_CLICK, OnInternalEvent};
+    cell->bubbleMove = true;
+    cell->bubbleUp = true;
+    cell->bubbleKeyDown = true;
+}
+
+void WeUIMultiList::AddRow(const WeList<WeString>* texts)
+{
     WeList<WeString> none;
     const WeList<WeString>& given = texts ? *texts : none;
-    auto text = given.begin();
+    auto next = given.begin();
     for (int32_t c = 0; c < ColumnCount(); ++c)
     {
-        WeUIComponent* header = uiMain.GetComponent(HeaderName(c));
-        auto* cell = new WeUILabel(scrollFrame->contents, CellName(c, rowCount));
-        if (header)
-            cell->SetPlacement(header->xP, header->xR, y, 0, header->wP, header->wR, pitch, 0, 0, 0, 0, 0);
-        if (text != given.end())
-        {
-            cell->text = *text;
-            ++text;
-        }
-        cell->SetStyle(labelStyle, "Label");
-        cell->onMouseUp = {ID_CELL_UP, OnInternalEvent};
-        cell->onDoubleClick = {ID_CELL_DOUBLE_CLICK, OnInternalEvent};
-        cell->bubbleMove = true;
-        cell->bubbleUp = true;
-        cell->bubbleKeyDown = true;
+        const bool hasText = next != given.end();
+        NewCell(c, rowCount, hasText ? *next : WeString());
+        if (hasText)
+            ++next;
     }
     ++rowCount;
     FitContents();

@@ -27,6 +27,7 @@ public:
     // the rest.
     void SetHeaderHeight(float p, float r);
     // "Title:width,#Title:width": widths in design pixels, a leading '#' makes a numeric column.
+    // Rows already there keep their texts in the columns that remain.
     void SetColumns(const WeString& spec);
     // One text per column; missing texts (or no list) give empty cells.
     void AddRow(const WeList<WeString>* texts);
@@ -77,6 +78,13 @@ private:
     WeString HeaderName(int32_t column) const;
     WeString CellName(int32_t column, int32_t row) const;
     void FitContents();
+    // Under the column's header, at the row's height.
+    void PlaceCell(WeUIComponent* cell, int32_t column, int32_t row) const;
+    void NewCell(int32_t column, int32_t row, const WeString& cellText);
+    // Rows made under earlier columns: cells of columns that are gone go with their headers (and
+    // out of the selection), new columns get empty cells, and every cell moves under its header.
+    void FitRowsToColumns(int32_t oldCount);
+    void Unselect(const WeUIComponent* cell);
 };
 
 // The row a cell's name ends in: the field after its last '$', so that a list whose own name holds

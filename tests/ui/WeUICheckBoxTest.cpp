@@ -1,4 +1,5 @@
 #include "WeUICheckBox.h"
+#include "UIFixture.h"
 #include "WidgetFixture.h"
 
 namespace
@@ -51,6 +52,33 @@ TEST_F(CheckBoxTest, WithoutTextureItDrawsNothingButStillToggles)
     EXPECT_EQ(box->style->texture, nullptr);
     Click(20, 20);
     EXPECT_TRUE(box->isChecked);
+}
+
+using CheckBoxDrawing = UIFixture;
+
+TEST_F(CheckBoxDrawing, TheBoxShowsItsHalfAndAnotherWidgetWithItsStyleShowsUnchecked)
+{
+    painter.textureNames = {"Config.UI.DrawCheck"};
+    uiMain.CreateDefaultStyle("CheckBox", "DrawCheck");
+    auto* box = static_cast<WeUICheckBox*>(uiMain.CreateComponent("Box", "CheckBox:Root:DrawCheck"));
+    WeUIComponent* caption = uiMain.CreateComponent("Caption", "Label:Root:DrawCheck");
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(caption, nullptr);
+    ASSERT_NE(box->style->texture, nullptr);
+    box->isChecked = true;
+    painter.draws.clear();
+    box->style->Draw(box);
+    std::vector<RecordedDraw> parts = painter.Kinds("part");
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_FLOAT_EQ(parts[0].top, 0.5f);
+    EXPECT_FLOAT_EQ(parts[0].bottom, 1.0f);
+    // Styles are shared by name: a label holds no check state to read.
+    painter.draws.clear();
+    caption->style->Draw(caption);
+    parts = painter.Kinds("part");
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_FLOAT_EQ(parts[0].top, 0.0f);
+    EXPECT_FLOAT_EQ(parts[0].bottom, 0.5f);
 }
 
 } // namespace

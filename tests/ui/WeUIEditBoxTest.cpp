@@ -320,4 +320,36 @@ TEST_F(EditBoxTest, OnlyTheFocusedBoxShowsCaretAndSelection)
     timer.absoluteTime = 0.0;
 }
 
+TEST_F(EditBoxTest, MarginsAreTakenAsConfiguredOnAScaledScreen)
+{
+    // On a UI area twice the design, scaled margins would be twice the frame's corners.
+    WeConfig::GetString("UI.WideEdit.Margins", "") = "8,6,8,6";
+    uiMain.CreateDefaultStyle("EditBox", "WideEdit");
+    box->SetStyle("WideEdit", "");
+    engine.settings.width = 1600;
+    engine.settings.height = 1200;
+    Frame();
+    Frame();
+    ASSERT_EQ(box->style->leftPx, 16);
+    SetText("ab");
+    WeList<int32_t> expected;
+    box->style->WeUIStyle::MeasureCharacterCenters(expected, box->text, box->x + 8);
+    ASSERT_EQ(box->charCentres.GetCount(), 2);
+    EXPECT_EQ(box->charCentres.First(), expected.First());
+    EXPECT_EQ(box->charCentres.Last(), expected.Last());
+
+    uiMain.SetFocus("Edit");
+    timer.absoluteTime = 0.6;
+    painter.draws.clear();
+    box->style->Draw(box);
+    const std::vector<RecordedDraw> caret = painter.Kinds("rect");
+    ASSERT_EQ(caret.size(), 1u);
+    EXPECT_EQ(caret[0].x, box->x + 8 + 20);
+    const std::vector<RecordedDraw> texts = painter.Kinds("text");
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].x, box->x + 8);
+    EXPECT_EQ(texts[0].w, box->w - 16);
+    timer.absoluteTime = 0.0;
+}
+
 } // namespace

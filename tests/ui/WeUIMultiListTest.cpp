@@ -291,4 +291,102 @@ TEST_F(MultiListTest, ClearStartsAgainAtRowZeroAtTheTop)
     EXPECT_EQ(list->scrollFrame->contents->children.GetCount(), 2);
 }
 
+TEST_F(MultiListTest, FewerColumnsLeaveNoCellHeaderOrSelectionBehind)
+{
+    AddRow("a", "1");
+    AddRow("b", "2");
+    AddRow("c", "3");
+    list->SelectCell(0, 1);
+    ASSERT_EQ(list->selectedCells.GetCount(), 2);
+    list->SetColumns("Name:200");
+    ASSERT_EQ(list->ColumnCount(), 1);
+    EXPECT_EQ(uiMain.GetComponent("TestList$1"), nullptr);
+    for (int32_t r = 0; r < 3; ++r)
+        EXPECT_EQ(list->GetCell(1, r), nullptr);
+    EXPECT_EQ(Column(0), (Texts{"a", "b", "c"}));
+    EXPECT_EQ(list->scrollFrame->contents->children.GetCount(), 3);
+    // The dropped cell has left the selection, its text with it; the rest of the row stays.
+    EXPECT_EQ(list->selectedCells.GetCount(), 1);
+    ASSERT_EQ(list->selectedTexts.GetCount(), 1);
+    EXPECT_EQ(list->selectedTexts.First(), WeString("b"));
+    EXPECT_EQ(list->GetSelectedRow(), 1);
+    Frame();
+    EXPECT_EQ(list->GetCell(0, 2)->w, 200);
+    list->Clear();
+    EXPECT_EQ(list->scrollFrame->contents->children.GetCount(), 0);
+}
+
+TEST_F(MultiListTest, MoreColumnsGiveTheOldRowsEmptyCellsUnderTheNewHeaders)
+{
+    AddRow("a", "1");
+    AddRow("b", "2");
+    list->SetColumns("Name:100,#Score:100,Place:50");
+    ASSERT_EQ(list->ColumnCount(), 3);
+    EXPECT_EQ(Column(1), (Texts{"1", "2"}));
+    EXPECT_EQ(Column(2), (Texts{"", ""}));
+    Frame();
+    WeUIComponent* score = list->GetCell(1, 1);
+    WeUIComponent* place = list->GetCell(2, 1);
+    ASSERT_NE(place, nullptr);
+    EXPECT_EQ(score->x, 100);
+    EXPECT_EQ(score->w, 100);
+    EXPECT_EQ(place->x, 200);
+    EXPECT_EQ(place->y, kRow + kRow);
+    // The new cells answer clicks like the others.
+    Click(place->x + 10, place->y + kRow / 2);
+    EXPECT_EQ(list->GetSelectedRow(), 1);
+    EXPECT_EQ(list->selectedCells.GetCount(), 3);
+    list->Clear();
+    EXPECT_EQ(list->scrollFrame->contents->children.GetCount(), 0);
+}
+
+TEST_F(MultiListTest, OddColumnSpecsGiveHarmlessColumns)
+{
+    list->SetColumns("");
+    EXPECT_EQ(list->ColumnCount(), 0);
+    EXPECT_EQ(uiMain.GetComponent("TestList$0"), nullptr);
+    list->AddRow(nullptr);
+    Frame();
+    EXPECT_EQ(list->scrollFrame->contents->children.GetCount(), 0);
+    list->Clear();
+
+    // Negative widths count as none; empty fields, a lone '#' and a missing width give
+    // untitled or zero-width columns.
+    list->SetColumns("Name:-300,#Score:100,,#,Plain");
+    ASSERT_EQ(list->ColumnCount(), 5);
+    EXPECT_EQ(list->columns[0].width, 0.0f);
+    EXPECT_TRUE(list->columns[3].numeric);
+    EXPECT_TRUE(list->columns[3].title.IsEmpty());
+    EXPECT_EQ(list->columns[4].width, 0.0f);
+    AddRow("a", "10");
+    AddRow("b", "9");
+    Frame();
+    EXPECT_EQ(uiMain.GetComponent("TestList$1")->x, 0);
+    EXPECT_EQ(list->GetCell(1, 0)->x, 0);
+    EXPECT_EQ(list->GetCell(0, 0)->w, 0);
+    list->SortByColumn(3, true);
+    list->SortByColumn(1, true);
+    EXPECT_EQ(Column(1), (Texts{"9", "10"}));
+}
+
+TEST_F(MultiListTest, AChangedDescriptorReadsTheColumnsAgainAndKeepsTheRows)
+{
+    AddRow("a", "1");
+    AddRow("b", "2");
+    WeConfig::GetString("UI.Components.TestList", "") = "MultiList:Root:TestListStyle,0%0,0%0,400,300";
+    WeConfig::GetString("UI.Components.TestList$Columns", "") = "Player:250";
+    WeUIMain::OnComponentConfigChanged("UI.Components.TestList", nullptr);
+    ASSERT_EQ(list->ColumnCount(), 1);
+    EXPECT_EQ(list->columns[0].title, WeString("Player"));
+    EXPECT_EQ(Column(0), (Texts{"a", "b"}));
+    EXPECT_EQ(list->GetCell(1, 0), nullptr);
+    // A descriptor that names another type does not make a plain component read columns.
+    WeUIComponent* other = uiMain.CreateComponent("NotAList", "Label:Root:");
+    ASSERT_NE(other, nullptr);
+    WeConfig::GetString("UI.Components.NotAList", "") = "MultiList:Root:TestListStyle";
+    WeConfig::GetString("UI.Components.NotAList$Columns", "") = "Name:100";
+    WeUIMain::OnComponentConfigChanged("UI.Components.NotAList", nullptr);
+    EXPECT_EQ(uiMain.GetComponent("NotAList$0"), nullptr);
+}
+
 } // namespace
