@@ -72,6 +72,13 @@ protected:
         box->OnKeyDown(key);
         input.shift = input.ctrl = false;
     }
+    // What the box's style draws of that kind.
+    std::vector<RecordedDraw> Drawn(const char* kind)
+    {
+        painter.draws.clear();
+        box->style->Draw(box);
+        return painter.Kinds(kind);
+    }
     void SetText(const char* value)
     {
         box->text = value;
@@ -291,16 +298,12 @@ TEST_F(EditBoxTest, OnlyTheFocusedBoxShowsCaretAndSelection)
 {
     SetText("abcd");
     Key(kLeft, true);
-    painter.draws.clear();
-    box->style->Draw(box);
-    EXPECT_TRUE(painter.Kinds("rect").empty());
+    EXPECT_TRUE(Drawn("rect").empty());
     ASSERT_EQ(painter.Kinds("text").size(), 1u);
 
     uiMain.SetFocus("Edit");
     timer.absoluteTime = 0.6;
-    painter.draws.clear();
-    box->style->Draw(box);
-    const std::vector<RecordedDraw> rects = painter.Kinds("rect");
+    const std::vector<RecordedDraw> rects = Drawn("rect");
     ASSERT_EQ(rects.size(), 2u);
     EXPECT_EQ(rects[0].x, box->x + 30);
     EXPECT_EQ(rects[0].w, 10);
@@ -311,9 +314,7 @@ TEST_F(EditBoxTest, OnlyTheFocusedBoxShowsCaretAndSelection)
 
     timer.absoluteTime = 0.49;
     Key(kRight);
-    painter.draws.clear();
-    box->style->Draw(box);
-    const std::vector<RecordedDraw> off = painter.Kinds("rect");
+    const std::vector<RecordedDraw> off = Drawn("rect");
     ASSERT_EQ(off.size(), 1u);
     EXPECT_EQ(off[0].x, box->x + 40);
     EXPECT_EQ(off[0].argb >> 24, 0u);
@@ -340,9 +341,7 @@ TEST_F(EditBoxTest, MarginsAreTakenAsConfiguredOnAScaledScreen)
 
     uiMain.SetFocus("Edit");
     timer.absoluteTime = 0.6;
-    painter.draws.clear();
-    box->style->Draw(box);
-    const std::vector<RecordedDraw> caret = painter.Kinds("rect");
+    const std::vector<RecordedDraw> caret = Drawn("rect");
     ASSERT_EQ(caret.size(), 1u);
     EXPECT_EQ(caret[0].x, box->x + 8 + 20);
     const std::vector<RecordedDraw> texts = painter.Kinds("text");
