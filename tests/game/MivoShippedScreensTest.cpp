@@ -1,0 +1,136 @@
+// The shipped menu layouts and English texts against what the screens ask of them: every widget a
+// screen looks up exists in the screen's own layout and lies inside its window, and every text a
+// layout or a screen shows has an English entry.
+#include "MenuFixture.h"
+#include "MivoScreen.h"
+#include "WeConfig.h"
+#include "WeUIEditBox.h"
+#include "WeUIMultiList.h"
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+struct ShippedScreen
+{
+    const char* layout;
+    const char* window; // the widget the screen shows and closes
+    std::vector<const char*> widgets;
+};
+
+const std::vector<ShippedScreen>& Screens()
+{
+    static const std::vector<ShippedScreen> screens = {
+        {"Intro", "IntroWindow", {}},
+        {"MenuOverlay", "MenuOverlayCurrentUserLabel", {}},
+        {"MenuBack", "MenuBackImage", {}},
+        {"MainMenu",
+         "MainMenuWindow",
+         {"MainMenuUsersButton", "MainMenuOptionsButton", "MainMenuNewGameButton", "MainMenuExitButton",
+          "MainMenuHighScoreButton", "MainMenuCreditsButton"}},
+        {"MenuIngame",
+         "MenuIngameWindow",
+         {"MenuIngameContinue", "MenuIngameOptions", "MenuIngameExit", "MenuIngameRestart",
+          "MenuIngameControls"}},
+        {"Credits", "CreditsWindow", {"CreditsTextWindow", "CreditsBackButton"}},
+        {"Users", "UsersWindow", {"UsersMulti", "UsersNewButton", "UsersDeleteButton", "UsersOkButton"}},
+        {"CreateUser",
+         "CreateUserWindow",
+         {"CreateUserNameEditBox", "CreateUserOkButton", "CreateUserCancelButton"}},
+        {"Confirmation1",
+         "Confirmation1Window",
+         {"Confirmation1Text", "Confirmation1OkButton", "Confirmation1YesButton", "Confirmation1NoButton"}},
+        {"Confirmation2",
+         "Confirmation2Window",
+         {"Confirmation2Text", "Confirmation2OkButton", "Confirmation2YesButton", "Confirmation2NoButton"}},
+        {"ConfirmationMedium",
+         "ConfirmationMediumWindow",
+         {"ConfirmationMediumText", "ConfirmationMediumOkButton", "ConfirmationMediumYesButton",
+          "ConfirmationMediumNoButton"}},
+        {"ConfirmationLarge",
+         "ConfirmationLargeWindow",
+         {"ConfirmationLargeText", "ConfirmationLargeOkButton", "ConfirmationLargeYesButton",
+          "ConfirmationLargeNoButton"}},
+        {"ConfirmationXLarge",
+         "ConfirmationXLargeWindow",
+         {"ConfirmationXLargeText", "ConfirmationXLargeOkButton", "ConfirmationXLargeYesButton",
+          "ConfirmationXLargeNoButton"}},
+    };
+    return screens;
+}
+
+// The text field of a layout entry: the fourth ':' field before the first ','.
+WeString LayoutText(const WeString& descriptor)
+{
+    return descriptor.GetToken(',', 0).GetToken(':', 3);
+}
+
+using ShippedScreens = MenuFixture;
+
+} // namespace
+
+TEST_F(ShippedScreens, EveryWidgetAScreenLooksUpComesWithItsLayoutInsideItsWindow)
+{
+    for (const ShippedScreen& screen : Screens())
+    {
+        uiMain.LoadComponents(screen.layout);
+        WeUIComponent* window = MivoFindWidget(screen.window);
+        ASSERT_NE(window, nullptr) << screen.layout << ": " << screen.window;
+        for (const char* name : screen.widgets)
+        {
+            const WeUIComponent* widget = MivoFindWidget(name);
+            ASSERT_NE(widget, nullptr) << screen.layout << ": " << name;
+            EXPECT_TRUE(window->Contains(widget)) << name << " must close with " << screen.window;
+        }
+    }
+    EXPECT_NE(dynamic_cast<WeUIMultiList*>(MivoFindWidget("UsersMulti")), nullptr);
+    EXPECT_NE(dynamic_cast<WeUIEditBox*>(MivoFindWidget("CreateUserNameEditBox")), nullptr);
+}
+
+TEST_F(ShippedScreens, EveryIntroImageIsAWidgetOfTheIntroWindow)
+{
+    uiMain.LoadComponents("Intro");
+    const WeString images = WeConfig::GetString("Mivo.Intro.Images", "");
+    ASSERT_FALSE(images.IsEmpty());
+    for (int32_t i = 0; !images.GetToken(',', i).IsEmpty(); ++i)
+    {
+        const WeUIComponent* image = MivoFindWidget(images.GetToken(',', i));
+        ASSERT_NE(image, nullptr) << images.GetToken(',', i).GetData();
+        EXPECT_TRUE(MivoFindWidget("IntroWindow")->Contains(image));
+    }
+}
+
+TEST_F(ShippedScreens, NoLayoutNamesAWidgetTheCreditsLinesWouldReplace)
+{
+    WeList<WeString> keys;
+    WeConfig::GetKeys("UI.Components.Label", keys, false);
+    for (const WeString& key : keys)
+    {
+        const WeString name = key.GetRemainder('.', 2);
+        EXPECT_FALSE(name.GetLength() > 5 && name[5] >= '0' && name[5] <= '9') << key.GetData();
+    }
+}
+
+TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
+{
+    ASSERT_EQ(localization.GetLanguageCode(), "EN");
+    WeList<WeString> keys;
+    WeConfig::GetKeys("UI.Components.", keys, true);
+    ASSERT_FALSE(keys.IsEmpty());
+    int32_t texts = 0;
+    for (const WeString& key : keys)
+    {
+        const WeString text = LayoutText(WeConfig::GetString(key, ""));
+        if (text.IsEmpty() || text[0] == '%' || key.Find("$") >= 0)
+            continue;
+        ++texts;
+        EXPECT_TRUE(localization.HasKey("UI: " + text))
+            << key.GetData() << ": \"UI: " << text.GetData() << "\"";
+    }
+    EXPECT_GT(texts, 20);
+    for (const char* key : {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player",
+                            "UI: Delete user", "UI: Cannot delete", "UI: User exists", "Mivo: Credits"})
+        EXPECT_TRUE(localization.HasKey(key)) << key;
+}
