@@ -7,6 +7,10 @@
 #include "WeUIEditBox.h"
 #include "WeUIMultiList.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -65,6 +69,25 @@ const std::vector<ShippedScreen>& Screens()
 WeString LayoutText(const WeString& descriptor)
 {
     return descriptor.GetToken(',', 0).GetToken(':', 3);
+}
+
+// "Section.Key" of every value line of an ini file, with the number of lines that set it.
+std::map<std::string, int> KeyLines(const std::filesystem::path& file)
+{
+    std::map<std::string, int> lines;
+    std::ifstream in(file);
+    std::string line, section;
+    while (std::getline(in, line))
+    {
+        const size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == ';')
+            continue;
+        if (line[start] == '[')
+            section = line.substr(start + 1, line.find(']') - start - 1);
+        else if (const size_t equals = line.find('='); equals != std::string::npos)
+            ++lines[section + "." + line.substr(start, equals - start)];
+    }
+    return lines;
 }
 
 using ShippedScreens = MenuFixture;
@@ -133,4 +156,35 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
     for (const char* key : {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player",
                             "UI: Delete user", "UI: Cannot delete", "UI: User exists", "Mivo: Credits"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
+}
+
+TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)
+{
+    const std::string controls = localization.Translate("UI: ControlsMenu").GetData();
+    // A block moves by a press on it, a drag onto an arrow and the release there: a click on the
+    // block drops the selection on its release.
+    EXPECT_NE(controls.find("drag"), std::string::npos) << controls;
+    EXPECT_EQ(controls.find("click an arrow"), std::string::npos) << controls;
+    for (const char* control :
+         {"Right mouse button", "wheel", "Page Up", "Page Down", "1 to 7", "F2", "Escape"})
+        EXPECT_NE(controls.find(control), std::string::npos) << control;
+}
+
+// A section may come back (each screen adds its own block of layouts), but a key set twice
+// leaves the earlier line without effect.
+TEST(ShippedConfiguration, NoFileSetsAKeyTwice)
+{
+    const char* data = std::getenv("WE_TEST_DATA");
+    const std::filesystem::path folder =
+        std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    {
+        if (entry.path().extension() != ".ini")
+            continue;
+        ++files;
+        for (const auto& [key, count] : KeyLines(entry.path()))
+            EXPECT_EQ(count, 1) << entry.path().filename().string() << ": " << key;
+    }
+    EXPECT_GE(files, 4);
 }
