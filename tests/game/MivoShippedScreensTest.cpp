@@ -65,10 +65,21 @@ const std::vector<ShippedScreen>& Screens()
     return screens;
 }
 
-// The text field of a layout entry: the fourth ':' field before the first ','.
-WeString LayoutText(const WeString& descriptor)
+// The texts a layout entry shows: its text field (the fourth ':' field before the first ','), or
+// for a list's columns ("Title:width,..." of a "$Columns" key) each column's title.
+std::vector<WeString> LayoutTexts(const WeString& key, const WeString& value)
 {
-    return descriptor.GetToken(',', 0).GetToken(':', 3);
+    std::vector<WeString> texts;
+    if (key.Find("$Columns") < 0)
+        texts.push_back(value.GetToken(',', 0).GetToken(':', 3));
+    else
+        for (int32_t c = 0; c < value.CountTokens(','); ++c)
+        {
+            const WeString title = value.GetToken(',', c).GetToken(':', 0);
+            texts.push_back(!title.IsEmpty() && title[0] == '#' ? title.Substring(1, title.GetLength())
+                                                                : title);
+        }
+    return texts;
 }
 
 // "Section.Key" of every value line of an ini file, with the number of lines that set it.
@@ -145,12 +156,14 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
     int32_t texts = 0;
     for (const WeString& key : keys)
     {
-        const WeString text = LayoutText(WeConfig::GetString(key, ""));
-        if (text.IsEmpty() || text[0] == '%' || key.Find("$") >= 0)
-            continue;
-        ++texts;
-        EXPECT_TRUE(localization.HasKey("UI: " + text))
-            << key.GetData() << ": \"UI: " << text.GetData() << "\"";
+        for (const WeString& text : LayoutTexts(key, WeConfig::GetString(key, "")))
+        {
+            if (text.IsEmpty() || text[0] == '%')
+                continue;
+            ++texts;
+            EXPECT_TRUE(localization.HasKey("UI: " + text))
+                << key.GetData() << ": \"UI: " << text.GetData() << "\"";
+        }
     }
     EXPECT_GT(texts, 20);
     for (const char* key : {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player",
