@@ -7,14 +7,27 @@
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
+#include <limits>
+
 namespace
 {
 
 const char* const kWindow = "IntroWindow";
 
+// A time of 0 or less (or not a number) must still run out, or the window, which no key can
+// close, would stay for good: such an image stays for one frame.
 float ImageTime()
 {
-    return WeConfig::GetFloat("Mivo.Intro.ImageTime", 1.0f);
+    const float time = WeConfig::GetFloat("Mivo.Intro.ImageTime", 1.0f);
+    return time > 0.0f ? time : std::numeric_limits<float>::min();
+}
+
+// A fade speed of 0 or less never ends a fade, and the intro waits for every fade to end: the
+// widgets then keep the speed their style gave them.
+void SetFade(WeUIComponent* widget, float fade)
+{
+    if (widget && fade > 0.0f)
+        widget->fadeSpeed = fade;
 }
 
 } // namespace
@@ -24,8 +37,7 @@ void MivoIntroPhase::Enter()
     const float fade = WeConfig::GetFloat("Mivo.Intro.FadeDelta", 0.5f);
     uiMain.LoadComponents("Intro");
     uiMain.ShowComponent(kWindow);
-    if (WeUIComponent* window = MivoFindWidget(kWindow))
-        window->fadeSpeed = fade;
+    SetFade(MivoFindWidget(kWindow), fade);
     remainingTime = ImageTime();
     images = WeConfig::GetString("Mivo.Intro.Images", "");
     index = 0;
@@ -35,8 +47,7 @@ void MivoIntroPhase::Enter()
         if (name.IsEmpty())
             break;
         MivoSetWidgetShown(name, i == 0);
-        if (WeUIComponent* image = MivoFindWidget(name))
-            image->fadeSpeed = fade;
+        SetFade(MivoFindWidget(name), fade);
     }
 }
 

@@ -129,6 +129,27 @@ TEST_F(Intro, WithoutImagesTheFirstTimeOutClosesTheWindowAndANameWithoutWidgetSh
     EXPECT_LE(frames, 16);
 }
 
+TEST_F(Intro, NoImageTimeOrFadeSpeedKeepsTheIntroForGood)
+{
+    imageTime = 0.0f;
+    phaseStack.Request(&introPhase, WePhaseCommand::Push);
+    Step();
+    EXPECT_FLOAT_EQ(MivoFindWidget("IntroWindow")->fadeSpeed, fade);
+    // The window's fade in and out and two cross-fades, a frame's wait after each.
+    EXPECT_LE(FramesUntilMenus(200), static_cast<int32_t>(4 / fade / 0.1f) + 10);
+    EXPECT_NE(Top(), &introPhase);
+    phaseStack.LeaveAll();
+    Steps(30);
+
+    imageTime = 0.2f;
+    fade = 0.0f;
+    phaseStack.Request(&introPhase, WePhaseCommand::Push);
+    Step();
+    EXPECT_GT(MivoFindWidget("IntroWindow")->fadeSpeed, 0.0f) << "the style's own speed";
+    EXPECT_LT(FramesUntilMenus(1000), 1000);
+    EXPECT_NE(Top(), &introPhase);
+}
+
 TEST_F(MainMenu, TheMenuBackgroundStartsTheMenuMusicOnlyWhenAnotherTrackWasPlaying)
 {
     gameApp.musicTrack = 5;
