@@ -498,9 +498,15 @@ void WeRenderDevice::SetFog(bool enabled, const WeColor& color, float start, flo
 
 void WeRenderDevice::ApplyFog()
 {
-    if (!device || (pixelShader3 && shaderLevel != 1))
+    if (pixelShader3 && shaderLevel != 1)
     {
-        return; // the shaders take the fog values themselves
+        // The effects compute the fog themselves; fixed-function fog stays as it is.
+        shaders.SetFog(&fogColor.r, fogStart, fogEnd, fogMin, fogMax);
+        return;
+    }
+    if (!device)
+    {
+        return;
     }
     device->SetRenderState(d3d9::D3DRS_FOGENABLE, fogActive);
     if (fogActive)

@@ -218,6 +218,34 @@ TEST_F(DeviceEffects, TheCameraSetsTheTransformsAndTheViewsSharedValues)
     EXPECT_FLOAT_EQ(shared("RefractionSpeed"), 0.5f);
 }
 
+TEST_F(DeviceEffects, FogGoesToTheEffectsWhenTheyComputeIt)
+{
+    WriteAll();
+    Write("Shaders.Special.SharedHandles",
+          "parameter shared float FogStart\nparameter shared float FogInvEnd\n"
+          "parameter shared float FogMax\nparameter shared float3 FogColor\n");
+    ASSERT_TRUE(Start()) << engine.lastError.GetData();
+    auto shared = [](const char* parameterName)
+    {
+        float value = -1.0f;
+        d3dx::Effect* effect = shaders.sharedShader->effect;
+        effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &value, 1);
+        return value;
+    };
+    renderDevice.pixelShader3 = true;
+    renderDevice.shaderLevel = 1;
+    renderDevice.SetFog(true, WeColor{0.5f, 0.5f, 0.5f, 1.0f}, 10.0f, 20.0f, 0.0f, 0.75f);
+    renderDevice.EnableFog();
+    EXPECT_FLOAT_EQ(shared("FogStart"), 0.0f) << "shader level 1 fogs through the fixed function";
+    renderDevice.shaderLevel = 2;
+    renderDevice.EnableFog();
+    EXPECT_FLOAT_EQ(shared("FogStart"), 10.0f);
+    EXPECT_FLOAT_EQ(shared("FogInvEnd"), 0.1f);
+    EXPECT_FLOAT_EQ(shared("FogMax"), 0.75f);
+    EXPECT_FLOAT_EQ(shared("FogColor"), 0.5f);
+    renderDevice.shaderLevel = 1;
+}
+
 TEST_F(DeviceEffects, StartFailsWithTheShaderMessageWithoutSharedOrColourOnlyEffect)
 {
     Write("Shaders.Default.ColorOnly", MarkedEffect("colour"));
