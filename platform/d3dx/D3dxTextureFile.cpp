@@ -44,6 +44,15 @@ d3d9::Format FormatOf(const uint8_t* bytes)
     return d3d9::D3DFMT_UNKNOWN;
 }
 
+// Levels from the full size down to 1 x 1.
+uint32_t ChainLength(uint32_t width, uint32_t height)
+{
+    uint32_t levels = 1;
+    while ((std::max(width, height) >> levels) != 0)
+        ++levels;
+    return levels;
+}
+
 void PutWord(std::vector<uint8_t>& out, uint32_t index, uint32_t value)
 {
     std::memcpy(out.data() + 4 + index * 4, &value, 4);
@@ -72,7 +81,7 @@ d3d9::HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, uint32_t size, 
                         : (caps2 & caps2Volume) ? D3DRTYPE_VOLUMETEXTURE
                                                 : D3DRTYPE_TEXTURE;
     if (read.format == d3d9::D3DFMT_UNKNOWN || read.width == 0 || read.height == 0 || read.width > 16384 ||
-        read.height > 16384 || read.mipLevels > 15)
+        read.height > 16384 || read.mipLevels > ChainLength(read.width, read.height))
         return d3d9::D3DERR_INVALIDCALL;
     // Every level must be there in full.
     uint64_t needed = fileHeaderSize;
