@@ -221,15 +221,20 @@ void WeUIEditBox::TypeCharacter(uint32_t code)
 {
     WeString typed;
     typed.AppendChar(code);
+    const int32_t length = text.GetLength();
+    const int32_t lo = Clamp(SelectionLow(), 0, length), hi = Clamp(SelectionHigh(), 0, length);
     if (HasSelection())
     {
-        const int32_t lo = SelectionLow();
-        text = text.Substring(0, lo) + typed + text.Substring(SelectionHigh(), text.GetLength());
-        cursor = lo + typed.GetLength();
+        // Even a replaced selection can grow the text by a few bytes.
+        if (length - (hi - lo) + typed.GetLength() <= kMaxTextBytes)
+        {
+            text = text.Substring(0, lo) + typed + text.Substring(hi, length);
+            cursor = lo + typed.GetLength();
+        }
     }
-    else if (maxLength > 0 && CountCharacters(text) < maxLength && text.GetLength() + 4 <= kMaxTextBytes)
+    else if (maxLength > 0 && CountCharacters(text) < maxLength && length + 4 <= kMaxTextBytes)
     {
-        cursor = Clamp(cursor, 0, text.GetLength());
+        cursor = Clamp(cursor, 0, length);
         text.Insert(typed, cursor);
         cursor += typed.GetLength();
     }

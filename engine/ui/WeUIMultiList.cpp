@@ -187,6 +187,7 @@ void WeUIMultiList::FitRowsToColumns(int32_t oldCount)
             else
                 NewCell(c, r, WeString());
         }
+    FitContents();
 }
 
 void WeUIMultiList::Unselect(const WeUIComponent* cell)

@@ -265,6 +265,11 @@ TEST_F(EditBoxTest, AHugePasteStaysWithinTheStringLength)
     EXPECT_EQ(box->text.GetLength(), 65535);
     Type("r");
     EXPECT_EQ(box->text.GetLength(), 65535);
+    // A three-byte character over a one-byte selection would grow it past the bound.
+    Key(kLeft, true);
+    box->OnKeyDown(-0x20AC);
+    EXPECT_EQ(box->text.GetLength(), 65535);
+    EXPECT_EQ(CountEvents(kKeyDownId), 2);
 }
 
 TEST_F(EditBoxTest, AClickPlacesTheCaretAndADragSelects)

@@ -373,13 +373,18 @@ TEST_F(MultiListTest, AChangedDescriptorReadsTheColumnsAgainAndKeepsTheRows)
 {
     AddRow("a", "1");
     AddRow("b", "2");
-    WeConfig::GetString("UI.Components.TestList", "") = "MultiList:Root:TestListStyle,0%0,0%0,400,300";
+    WeConfig::GetString("UI.Components.TestList", "") = "MultiList:Root:TestListStyle,0%0%0,0%0%0,400,300";
     WeConfig::GetString("UI.Components.TestList$Columns", "") = "Player:250";
+    painter.fontPixelSize = 30; // the styles' fonts now give 30-pixel rows and headers
     WeUIMain::OnComponentConfigChanged("UI.Components.TestList", nullptr);
     ASSERT_EQ(list->ColumnCount(), 1);
     EXPECT_EQ(list->columns[0].title, WeString("Player"));
     EXPECT_EQ(Column(0), (Texts{"a", "b"}));
     EXPECT_EQ(list->GetCell(1, 0), nullptr);
+    Frame();
+    EXPECT_EQ(list->GetCell(0, 1)->y, 30 + 30);
+    EXPECT_EQ(list->GetCell(0, 1)->w, 250);
+    EXPECT_EQ(list->scrollFrame->contents->h, 2 * 30);
     // A descriptor that names another type does not make a plain component read columns.
     WeUIComponent* other = uiMain.CreateComponent("NotAList", "Label:Root:");
     ASSERT_NE(other, nullptr);
