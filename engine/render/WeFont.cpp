@@ -259,11 +259,13 @@ void WeFont::Load(const WeString& fontKey)
     const WeString faceName = fontKey.Substring(0, colon);
     const int32_t size = fontKey.Substring(colon + 1, fontKey.GetLength()).ToInt(10);
     const WeFontSettings& settings = FontSettings();
-    const int32_t byWidth =
-        int32_t(double(size) / std::max(1, engine.settings.uiSourceWidth) * engine.settings.width);
-    const int32_t byHeight =
-        int32_t(double(size) / std::max(1, engine.settings.uiSourceHeight) * engine.settings.height);
-    const int32_t displaySize = WeNear(std::min(byWidth, byHeight) * double(settings.globalScale));
+    const double byWidth =
+        std::trunc(double(size) / std::max(1, engine.settings.uiSourceWidth) * engine.settings.width);
+    const double byHeight =
+        std::trunc(double(size) / std::max(1, engine.settings.uiSourceHeight) * engine.settings.height);
+    // A size from a layout file scaled up to a large screen may pass what an int holds.
+    const int32_t displaySize = WeNear(std::clamp(std::min(byWidth, byHeight) * double(settings.globalScale),
+                                                  -double(INT32_MAX), double(INT32_MAX)));
     for (int32_t attempt = displaySize; attempt > 0;)
     {
         if (Rasterize(faceName, WeNear(attempt * double(settings.smoothingScale)), displaySize))

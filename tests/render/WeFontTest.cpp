@@ -65,6 +65,18 @@ TEST_F(FontTest, DisplaySizeTakesTheSmallerScreenRatio)
     EXPECT_FLOAT_EQ(font->scale, 1.0f);
 }
 
+TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
+{
+    engine.settings.width = 1600;
+    engine.settings.height = 1200;
+    WeFont* font = fonts.GetFont("Arial:2000000000");
+    ASSERT_NE(font, nullptr);
+    EXPECT_TRUE(font->loaded);
+    ASSERT_NE(font->texture, nullptr) << "the attempts shrink from the largest int, not from a wrapped size";
+    EXPECT_LE(font->texture->width, WeFont::maxPageSize);
+    EXPECT_GT(font->scale, 1.0f);
+}
+
 TEST_F(FontTest, GlyphsArePackedWithGuttersIntoOnePage)
 {
     WeFont* font = fonts.GetFont("Arial:20");
