@@ -103,6 +103,17 @@ protected:
         const PixelShader* pixel = PixelShaderOf(shader);
         return pixel && pixel->Source().find("// " + mark + "\n") != std::string::npos;
     }
+    // Up to four floats of a shared parameter (zeros past its size), as the shared-parameter
+    // effect holds them.
+    static WeColor Shared(const char* parameterName)
+    {
+        WeColor values;
+        d3dx::Effect* effect = shaders.sharedShader->effect;
+        EXPECT_EQ(effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &values.r, 4),
+                  D3D_OK)
+            << parameterName;
+        return values;
+    }
     int IndexWhere(const std::string& prefix, const std::string& suffix) const
     {
         for (size_t i = 0; i < Calls().size(); ++i)
@@ -141,25 +152,17 @@ TEST_F(DeviceEffects, AmbientAndOutlineColoursReachTheSharedParameters)
     Write("Shaders.Special.SharedHandles",
           "parameter shared float4 AmbientColor\nparameter shared float4 OutlineColor\n");
     ASSERT_TRUE(Start()) << engine.lastError.GetData();
-    auto shared = [](const char* parameterName)
-    {
-        WeColor color;
-        d3dx::Effect* effect = shaders.sharedShader->effect;
-        EXPECT_EQ(effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &color.r, 4),
-                  D3D_OK);
-        return color;
-    };
     renderDevice.SetAmbientColor({0.1f, 0.2f, 0.3f, 0.4f});
-    EXPECT_FLOAT_EQ(shared("AmbientColor").g, 0.2f);
-    EXPECT_FLOAT_EQ(shared("AmbientColor").a, 0.4f);
+    EXPECT_FLOAT_EQ(Shared("AmbientColor").g, 0.2f);
+    EXPECT_FLOAT_EQ(Shared("AmbientColor").a, 0.4f);
     renderDevice.greyAmbient = true;
     renderDevice.SetAmbientColor({0.1f, 0.2f, 0.3f, 0.4f});
-    EXPECT_FLOAT_EQ(shared("AmbientColor").r, 0.7f) << "grey ambient uploads grey";
-    EXPECT_FLOAT_EQ(shared("AmbientColor").a, 1.0f);
+    EXPECT_FLOAT_EQ(Shared("AmbientColor").r, 0.7f) << "grey ambient uploads grey";
+    EXPECT_FLOAT_EQ(Shared("AmbientColor").a, 1.0f);
     EXPECT_FLOAT_EQ(renderDevice.ambientColor.r, 0.1f) << "the colour itself is kept";
     renderDevice.greyAmbient = false;
     renderDevice.SetOutlineColor({0.5f, 0.25f, 0.125f, 1.0f});
-    EXPECT_FLOAT_EQ(shared("OutlineColor").g, 0.25f);
+    EXPECT_FLOAT_EQ(Shared("OutlineColor").g, 0.25f);
 }
 
 TEST_F(DeviceEffects, TheCameraSetsTheTransformsAndTheViewsSharedValues)
@@ -173,13 +176,6 @@ TEST_F(DeviceEffects, TheCameraSetsTheTransformsAndTheViewsSharedValues)
           "parameter shared float DepthTimesFactor\nparameter shared float RefractionStrength\n"
           "parameter shared float RefractionSpeed\n");
     ASSERT_TRUE(Start()) << engine.lastError.GetData();
-    auto shared = [](const char* parameterName)
-    {
-        float value = -1.0f;
-        d3dx::Effect* effect = shaders.sharedShader->effect;
-        effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &value, 1);
-        return value;
-    };
     const float savedTime = timer.absoluteTimeFloat;
     timer.absoluteTimeFloat = 12.5f;
     renderDevice.ambientColor = {0.25f, 0.5f, 0.75f, 1.0f};
@@ -201,21 +197,21 @@ TEST_F(DeviceEffects, TheCameraSetsTheTransformsAndTheViewsSharedValues)
     EXPECT_FLOAT_EQ(view.m[3][0], camera.view.m[3][0]);
     EXPECT_FLOAT_EQ(view.m[3][2], -3.0f);
     EXPECT_FLOAT_EQ(projection.m[2][3], 1.0f);
-    EXPECT_FLOAT_EQ(shared("ElapsedTime"), 12.5f);
-    EXPECT_FLOAT_EQ(shared("AmbientColor"), 0.25f);
-    EXPECT_FLOAT_EQ(shared("BloomScale"), 2.0f);
-    EXPECT_FLOAT_EQ(shared("ResWidth"), 800.0f);
-    EXPECT_FLOAT_EQ(shared("ResHeight"), 600.0f);
-    EXPECT_FLOAT_EQ(shared("EdgeWidth"), 2.0f / 800.0f);
-    EXPECT_FLOAT_EQ(shared("EdgeHeight"), 2.0f / 600.0f);
-    EXPECT_FLOAT_EQ(shared("DepthTimesFactor"), 3.0f);
-    EXPECT_FLOAT_EQ(shared("RefractionStrength"), 0.0f) << "refraction off leaves its values";
+    EXPECT_FLOAT_EQ(Shared("ElapsedTime").r, 12.5f);
+    EXPECT_FLOAT_EQ(Shared("AmbientColor").r, 0.25f);
+    EXPECT_FLOAT_EQ(Shared("BloomScale").r, 2.0f);
+    EXPECT_FLOAT_EQ(Shared("ResWidth").r, 800.0f);
+    EXPECT_FLOAT_EQ(Shared("ResHeight").r, 600.0f);
+    EXPECT_FLOAT_EQ(Shared("EdgeWidth").r, 2.0f / 800.0f);
+    EXPECT_FLOAT_EQ(Shared("EdgeHeight").r, 2.0f / 600.0f);
+    EXPECT_FLOAT_EQ(Shared("DepthTimesFactor").r, 3.0f);
+    EXPECT_FLOAT_EQ(Shared("RefractionStrength").r, 0.0f) << "refraction off leaves its values";
     renderDevice.refraction = true;
     renderDevice.refractionStrength = 3.0f;
     renderDevice.refractionSpeed = 0.5f;
     renderDevice.SetCamera(&camera);
-    EXPECT_FLOAT_EQ(shared("RefractionStrength"), 3.0f / 600.0f);
-    EXPECT_FLOAT_EQ(shared("RefractionSpeed"), 0.5f);
+    EXPECT_FLOAT_EQ(Shared("RefractionStrength").r, 3.0f / 600.0f);
+    EXPECT_FLOAT_EQ(Shared("RefractionSpeed").r, 0.5f);
 }
 
 TEST_F(DeviceEffects, FogGoesToTheEffectsWhenTheyComputeIt)
@@ -225,24 +221,17 @@ TEST_F(DeviceEffects, FogGoesToTheEffectsWhenTheyComputeIt)
           "parameter shared float FogStart\nparameter shared float FogInvEnd\n"
           "parameter shared float FogMax\nparameter shared float3 FogColor\n");
     ASSERT_TRUE(Start()) << engine.lastError.GetData();
-    auto shared = [](const char* parameterName)
-    {
-        float value = -1.0f;
-        d3dx::Effect* effect = shaders.sharedShader->effect;
-        effect->GetFloatArray(effect->GetParameterByName(nullptr, parameterName), &value, 1);
-        return value;
-    };
     renderDevice.pixelShader3 = true;
     renderDevice.shaderLevel = 1;
     renderDevice.SetFog(true, WeColor{0.5f, 0.5f, 0.5f, 1.0f}, 10.0f, 20.0f, 0.0f, 0.75f);
     renderDevice.EnableFog();
-    EXPECT_FLOAT_EQ(shared("FogStart"), 0.0f) << "shader level 1 fogs through the fixed function";
+    EXPECT_FLOAT_EQ(Shared("FogStart").r, 0.0f) << "shader level 1 fogs through the fixed function";
     renderDevice.shaderLevel = 2;
     renderDevice.EnableFog();
-    EXPECT_FLOAT_EQ(shared("FogStart"), 10.0f);
-    EXPECT_FLOAT_EQ(shared("FogInvEnd"), 0.1f);
-    EXPECT_FLOAT_EQ(shared("FogMax"), 0.75f);
-    EXPECT_FLOAT_EQ(shared("FogColor"), 0.5f);
+    EXPECT_FLOAT_EQ(Shared("FogStart").r, 10.0f);
+    EXPECT_FLOAT_EQ(Shared("FogInvEnd").r, 0.1f);
+    EXPECT_FLOAT_EQ(Shared("FogMax").r, 0.75f);
+    EXPECT_FLOAT_EQ(Shared("FogColor").r, 0.5f);
     renderDevice.shaderLevel = 1;
 }
 
