@@ -162,6 +162,28 @@ TEST(Frustum, PlanesOfASquareNinetyDegreeView)
     EXPECT_GT(frustum.sphereRadius, 100.0f);
 }
 
+TEST(Frustum, CornersAndSphereOfTheSquarePyramidMovedByTheView)
+{
+    WeFrustum frustum;
+    const Matrix view = D3DXMatrixLookAtLH({0, 0, -10}, {0, 0, 0}, {0, 1, 0});
+    frustum.Build({0, 0, -10}, view, D3DXMatrixPerspectiveFovLH(1.0f, 2.0f, 1.0f, 100.0f));
+    // x outer, y, then depth: near (x, y, 1), far (100x, 100y, 100), 10 back along z.
+    const WeVector expected[8] = {{-1, -1, -9}, {-100, -100, 90}, {-1, 1, -9}, {-100, 100, 90},
+                                  {1, -1, -9},  {100, -100, 90},  {1, 1, -9},  {100, 100, 90}};
+    for (int i = 0; i < 8; ++i)
+    {
+        EXPECT_NEAR(frustum.corners[i].x, expected[i].x, 1e-2f) << "corner " << i;
+        EXPECT_NEAR(frustum.corners[i].y, expected[i].y, 1e-2f) << "corner " << i;
+        EXPECT_NEAR(frustum.corners[i].z, expected[i].z, 1e-2f) << "corner " << i;
+    }
+    EXPECT_NEAR(frustum.nearCentre.z, -9.0f, 1e-4f);
+    EXPECT_NEAR(frustum.farCentre.z, 90.0f, 1e-2f);
+    // t = ((|F - C7| - b) - (|F - C0| - a)) / (a - b) = 0.752293 along the axis from the near centre.
+    EXPECT_NEAR(frustum.sphereCentre.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(frustum.sphereCentre.z, 65.4770f, 1e-2f);
+    EXPECT_NEAR(frustum.sphereRadius, 144.967f, 1e-2f);
+}
+
 TEST(Frustum, SphereTouchingFromOutsideIsVisibleTangentIsNot)
 {
     WeFrustum frustum;
