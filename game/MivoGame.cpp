@@ -1,5 +1,6 @@
 #include "MivoGame.h"
 
+#include "MivoCityButtonStyle.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
@@ -147,6 +148,7 @@ bool MivoGame::Init()
     audioDevice.SetSoundVolume(WeConfig::GetFloat(OptionKey("SoundVolume"), 1.0f));
 
     menuCursor = false;
+    MivoCityButtonStyle::Register();
     nextPlayTrack = 1 + WeRand() * kLastPlayTrack / 32768;
     musicTrack = kMenuTrack;
     audioDevice.MuteSounds(true); // the run loop's OnActivate right after Init lowers it again

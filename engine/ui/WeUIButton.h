@@ -1,6 +1,6 @@
-// The push button: a component with nothing but its type; clicks, ramps and ids are the base's.
-// Its default style paints from one texture of four stacked quarters: normal, hover, pressed,
-// selected, top to bottom.
+// The push button: a component with its type and two words for the game; clicks, ramps and ids
+// are the base's. Its default style paints from one texture of four stacked quarters: normal,
+// hover, pressed, selected, top to bottom.
 #pragma once
 
 #include "WeUIComponent.h"
@@ -11,6 +11,10 @@ class WeUIButton : public WeUIComponent
 public:
     using WeUIComponent::WeUIComponent;
     const char* GetTypeName() const override { return "Button"; }
+
+    // Kept for the game's own button styles, which read what the game wrote here; the engine
+    // never reads them.
+    int32_t userWords[2] = {0, 0};
 };
 
 class WeUIDefaultButtonStyle : public WeUIStyle

@@ -1,6 +1,7 @@
 #include "MivoGame.h"
 #include "../core/RecordingEngineParts.h"
 #include "../core/TempFolder.h"
+#include "MivoCityButtonStyle.h"
 #include "MivoUserData.h"
 #include "WeAudioDevice.h"
 #include "WeConfig.h"
@@ -56,7 +57,8 @@ protected:
             audioDevice.MuteSounds(false);
         audioDevice.Shutdown();
         renderDevice.displayModes.Clear();
-        engine.shutDown = false; // as before any start: the profile store saves again
+        uiMain.CreateDefaultStyles(); // frees the style Init registered, as the UI's shutdown would
+        engine.shutDown = false;      // as before any start: the profile store saves again
     }
     void WriteOptions(const std::string& lines) const
     {
@@ -210,6 +212,14 @@ TEST_F(GameInit, WithoutAnOptionsFileEveryOptionTakesItsDefault)
     EXPECT_LE(game.nextPlayTrack, 13);
     EXPECT_EQ(renderDevice.bloomMode, 0) << "bloom off in the options";
     EXPECT_FALSE(renderDevice.refraction);
+}
+
+TEST_F(GameInit, InitRegistersTheCityButtonStyle)
+{
+    uiMain.CreateDefaultStyles(); // the table as the engine's start leaves it
+    ASSERT_EQ(uiMain.GetStyle("MivoCityButton"), nullptr);
+    ASSERT_TRUE(game.Init());
+    EXPECT_NE(dynamic_cast<MivoCityButtonStyle*>(uiMain.GetStyle("MivoCityButton")), nullptr);
 }
 
 TEST_F(GameInit, TheOptionsFileIsReadFromThePlayerFolder)
