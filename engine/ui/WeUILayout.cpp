@@ -4,6 +4,7 @@
 #include "WeLocalization.h"
 #include "WeUIButton.h"
 #include "WeUICheckBox.h"
+#include "WeUIComboBox.h"
 #include "WeUIEditBox.h"
 #include "WeUILabel.h"
 #include "WeUIMain.h"
@@ -32,6 +33,8 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
         return new WeUIStyle(styleName);
     if (type == "MultiList")
         return new WeUIDefaultMultiListStyle(styleName);
+    if (type == "ComboBox")
+        return new WeUIDefaultComboBoxStyle(styleName);
     return nullptr;
 }
 
@@ -55,6 +58,8 @@ WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, c
         return new WeUIScrollFrame(parent, componentName);
     if (type == "MultiList")
         return new WeUIMultiList(parent, componentName);
+    if (type == "ComboBox")
+        return new WeUIComboBox(parent, componentName);
     return nullptr;
 }
 
@@ -248,6 +253,14 @@ void WeUIMain::ApplyDescriptor(WeUIComponent* component, const WeString& descrip
     if (type == "MultiList")
         if (auto* list = dynamic_cast<WeUIMultiList*>(component))
             list->SetColumns(WeConfig::GetString("UI.Components." + component->name + "$Columns", ""));
+    if (type == "ComboBox")
+        if (auto* box = dynamic_cast<WeUIComboBox*>(component))
+        {
+            float p = 0.0f, r = 0.0f, ignored;
+            ParseXPlacement(WeConfig::GetString("UI." + styleName + ".ButtonRelWidth", ""), &p, &r, 0.0f,
+                            &ignored, 0.0f);
+            box->button->SetPlacement(0, 1, 0, 0, p, r, 0, 1, 1, 0, 0, 0);
+        }
     component->clipChildren = WeConfig::GetBool("UI.Components." + component->name + "$ClipChildren", false);
 }
 
