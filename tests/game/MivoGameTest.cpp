@@ -57,8 +57,11 @@ protected:
             audioDevice.MuteSounds(false);
         audioDevice.Shutdown();
         renderDevice.displayModes.Clear();
-        uiMain.CreateDefaultStyles(); // frees the style Init registered, as the UI's shutdown would
-        engine.shutDown = false;      // as before any start: the profile store saves again
+        // Frees the style Init registered, as the UI's shutdown would, and nothing else.
+        WeUIStyle* city = nullptr;
+        if (uiMain.styles.Remove("MivoCityButton", &city))
+            delete city;
+        engine.shutDown = false; // as before any start: the profile store saves again
     }
     void WriteOptions(const std::string& lines) const
     {
@@ -216,7 +219,6 @@ TEST_F(GameInit, WithoutAnOptionsFileEveryOptionTakesItsDefault)
 
 TEST_F(GameInit, InitRegistersTheCityButtonStyle)
 {
-    uiMain.CreateDefaultStyles(); // the table as the engine's start leaves it
     ASSERT_EQ(uiMain.GetStyle("MivoCityButton"), nullptr);
     ASSERT_TRUE(game.Init());
     EXPECT_NE(dynamic_cast<MivoCityButtonStyle*>(uiMain.GetStyle("MivoCityButton")), nullptr);
