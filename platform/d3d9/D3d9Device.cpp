@@ -434,6 +434,11 @@ void Device::Unregister(const Resource& resource)
     {
         state.stream = nullptr;
     }
+    if (state.declaration == &resource)
+    {
+        state.declaration = nullptr;
+        state.layout.clear();
+    }
     if (state.indices == &resource)
     {
         state.indices = nullptr;
@@ -1049,6 +1054,29 @@ HRESULT Device::SetFVF(uint32_t fvf)
 {
     Record("SetFVF", fvf);
     state.fvf = fvf;
+    state.declaration = nullptr;
+    state.layout = FvfElements(fvf);
+    return D3D_OK;
+}
+
+HRESULT Device::CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** declaration)
+{
+    Record("CreateVertexDeclaration");
+    std::vector<VertexElement> kept;
+    if (!declaration || !DeclarationElements(elements, kept))
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    *declaration = new VertexDeclaration(*this, std::move(kept));
+    return D3D_OK;
+}
+
+HRESULT Device::SetVertexDeclaration(VertexDeclaration* declaration)
+{
+    Record("SetVertexDeclaration", declaration);
+    state.fvf = 0;
+    state.declaration = declaration;
+    state.layout = declaration ? declaration->Elements() : std::vector<VertexElement>{};
     return D3D_OK;
 }
 
@@ -1074,7 +1102,7 @@ HRESULT Device::SetIndices(IndexBuffer* buffer)
 
 HRESULT Device::Draw(const DrawCall& call)
 {
-    if (call.vertexCount == 0 || state.fvf == 0)
+    if (call.vertexCount == 0 || state.layout.empty())
     {
         return D3DERR_INVALIDCALL;
     }

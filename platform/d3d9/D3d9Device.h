@@ -112,7 +112,9 @@ struct DeviceState
     Matrix world;
     Matrix view;
     Matrix projection;
-    uint32_t fvf = 0;
+    uint32_t fvf = 0;                         // 0 while a declaration is set
+    VertexDeclaration* declaration = nullptr; // null while a vertex format is set
+    std::vector<VertexElement> layout;        // the elements of either, what draws read
     VertexBuffer* stream = nullptr;
     uint32_t streamOffset = 0;
     uint32_t streamStride = 0;
@@ -177,7 +179,14 @@ public:
     HRESULT Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLOR color, float z,
                   uint32_t stencil);
 
+    // A vertex format or a declaration describes the vertices of the next draws; setting one
+    // unsets the other.
     HRESULT SetFVF(uint32_t fvf);
+    // Elements up to D3DDECL_END: on stream 0, of a type that DeclTypeSize knows, at most
+    // MAXD3DDECLLENGTH of them. The OpenGL back end feeds usages to attribute locations as
+    // CreateVertexShader lists them.
+    HRESULT CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** declaration);
+    HRESULT SetVertexDeclaration(VertexDeclaration* declaration);
     HRESULT SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
     HRESULT SetIndices(IndexBuffer* buffer);
     // Shaders from GLSL 3.30 text, without a #version line. The layer wraps the text: it adds
@@ -186,7 +195,7 @@ public:
     // (pixel), so every program honours those states. The text uses these names:
     // - vertex attributes by location: 0 position, 1 diffuse colour (BGRA bytes arrive as a
     //   vec4), 2 texture coordinates 0, 3 normal, 4 texture coordinates 1, 5 texture
-    //   coordinates 2, 6 tangent;
+    //   coordinates 2, 6 tangent, 7 texture coordinates 3, 8 binormal;
     // - vertex code writes gl_Position in Direct3D clip space (depth 0..1, y up) and may write
     //   `we_FogDepth` (otherwise the clip-space w is the fog distance); for the built-in pixel
     //   stage it writes `v_color` and `v_tex`;

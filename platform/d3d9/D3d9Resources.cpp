@@ -4,6 +4,7 @@
 #include "d3d9/D3d9Device.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace d3d9
 {
@@ -30,6 +31,24 @@ uint32_t BytesPerPixel(Format format)
         return 1;
     case D3DFMT_A16B16G16R16F:
         return 8;
+    default:
+        return 0;
+    }
+}
+
+uint32_t DeclTypeSize(uint8_t type)
+{
+    switch (type)
+    {
+    case D3DDECLTYPE_FLOAT1:
+    case D3DDECLTYPE_D3DCOLOR:
+        return 4;
+    case D3DDECLTYPE_FLOAT2:
+        return 8;
+    case D3DDECLTYPE_FLOAT3:
+        return 12;
+    case D3DDECLTYPE_FLOAT4:
+        return 16;
     default:
         return 0;
     }
@@ -331,6 +350,87 @@ IndexBuffer::IndexBuffer(Device& device, uint32_t length, uint32_t usage, Format
 }
 
 // Shader
+
+std::vector<VertexElement> FvfElements(uint32_t fvf)
+{
+    std::vector<VertexElement> elements;
+    if (!(fvf & (D3DFVF_XYZ | D3DFVF_XYZRHW)))
+    {
+        return elements;
+    }
+    uint16_t offset = 0;
+    const auto add = [&](uint8_t type, uint8_t usage, uint8_t index)
+    {
+        elements.push_back({0, offset, type, D3DDECLMETHOD_DEFAULT, usage, index});
+        offset = uint16_t(offset + DeclTypeSize(type));
+    };
+    if (fvf & D3DFVF_XYZRHW)
+    {
+        add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0);
+    }
+    else
+    {
+        add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
+    }
+    const std::pair<uint32_t, VertexElement> optional[] = {
+        {D3DFVF_NORMAL, {0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0}},
+        {D3DFVF_PSIZE, {0, 0, D3DDECLTYPE_FLOAT1, 0, D3DDECLUSAGE_PSIZE, 0}},
+        {D3DFVF_DIFFUSE, {0, 0, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0}},
+        {D3DFVF_SPECULAR, {0, 0, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 1}},
+    };
+    for (const auto& [bit, element] : optional)
+    {
+        if (fvf & bit)
+        {
+            add(element.type, element.usage, element.usageIndex);
+        }
+    }
+    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+    for (uint32_t set = 0; set < sets; ++set)
+    {
+        add(D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, uint8_t(set));
+    }
+    return elements;
+}
+
+bool DeclarationElements(const VertexElement* declaration, std::vector<VertexElement>& elements)
+{
+    elements.clear();
+    for (; declaration && !(*declaration == D3DDECL_END); ++declaration)
+    {
+        if (elements.size() == MAXD3DDECLLENGTH || declaration->stream != 0 ||
+            DeclTypeSize(declaration->type) == 0)
+        {
+            return false;
+        }
+        elements.push_back(*declaration);
+    }
+    return declaration != nullptr;
+}
+
+uint32_t VertexSize(const std::vector<VertexElement>& elements)
+{
+    uint32_t size = 0;
+    for (const VertexElement& element : elements)
+    {
+        size = std::max(size, element.offset + DeclTypeSize(element.type));
+    }
+    return size;
+}
+
+const VertexElement* FindElement(const std::vector<VertexElement>& elements, uint8_t usage,
+                                 uint8_t usageIndex)
+{
+    const auto found = std::find_if(elements.begin(), elements.end(),
+                                    [&](const VertexElement& element)
+                                    { return element.usage == usage && element.usageIndex == usageIndex; });
+    return found != elements.end() ? &*found : nullptr;
+}
+
+VertexDeclaration::VertexDeclaration(Device& device, std::vector<VertexElement> elements)
+    : Resource(device, D3DPOOL_MANAGED), elements(std::move(elements))
+{
+}
 
 Shader::Shader(Device& device, bool vertex, std::string source)
     : Resource(device, D3DPOOL_MANAGED), vertex(vertex), source(std::move(source))

@@ -202,6 +202,31 @@ private:
     Format format;
 };
 
+// The elements of a flexible vertex format, in the order and at the offsets Direct3D lays them
+// out (texture coordinate sets as two floats each); empty for a format without a position.
+std::vector<VertexElement> FvfElements(uint32_t fvf);
+// The elements of a declaration array, up to D3DDECL_END; false when one is not on stream 0 or
+// of a type DeclTypeSize does not know, or when there are more than MAXD3DDECLLENGTH.
+bool DeclarationElements(const VertexElement* declaration, std::vector<VertexElement>& elements);
+// Bytes of a vertex of the elements (on stream 0): the end of the furthest element.
+uint32_t VertexSize(const std::vector<VertexElement>& elements);
+// The element of a usage and usage index, or null.
+const VertexElement* FindElement(const std::vector<VertexElement>& elements, uint8_t usage,
+                                 uint8_t usageIndex);
+
+// A vertex layout. Like shaders, declarations live in no pool.
+class VertexDeclaration : public Resource
+{
+public:
+    // The elements, without the end marker.
+    const std::vector<VertexElement>& Elements() const { return elements; }
+
+    VertexDeclaration(Device& device, std::vector<VertexElement> elements);
+
+private:
+    std::vector<VertexElement> elements;
+};
+
 // A vertex or pixel shader. Its code is GLSL 3.30 text, in place of compiled shader tokens; the
 // device documents what that text may use (CreateVertexShader). Shaders live in no pool and do
 // not stand in the way of a Reset.

@@ -293,13 +293,63 @@ constexpr uint32_t D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000u;
 // Flexible vertex formats: the bits of the layouts the engine draws with.
 constexpr uint32_t D3DFVF_XYZ = 0x002;
 constexpr uint32_t D3DFVF_XYZRHW = 0x004;
+constexpr uint32_t D3DFVF_NORMAL = 0x010;
+constexpr uint32_t D3DFVF_PSIZE = 0x020;
 constexpr uint32_t D3DFVF_DIFFUSE = 0x040;
+constexpr uint32_t D3DFVF_SPECULAR = 0x080;
 constexpr uint32_t D3DFVF_TEX1 = 0x100;
 constexpr uint32_t D3DFVF_TEX2 = 0x200;
 constexpr uint32_t D3DFVF_TEXCOUNT_MASK = 0xF00;
 constexpr uint32_t D3DFVF_TEXCOUNT_SHIFT = 8;
 
 constexpr uint32_t D3DCOLORWRITEENABLE_ALL = 0xF;
+
+// Vertex declarations: the element types, methods and usages the engine's layouts use.
+enum DeclType : uint8_t
+{
+    D3DDECLTYPE_FLOAT1 = 0,
+    D3DDECLTYPE_FLOAT2 = 1,
+    D3DDECLTYPE_FLOAT3 = 2,
+    D3DDECLTYPE_FLOAT4 = 3,
+    D3DDECLTYPE_D3DCOLOR = 4,
+    D3DDECLTYPE_UNUSED = 17,
+};
+
+enum DeclMethod : uint8_t
+{
+    D3DDECLMETHOD_DEFAULT = 0,
+};
+
+enum DeclUsage : uint8_t
+{
+    D3DDECLUSAGE_POSITION = 0,
+    D3DDECLUSAGE_BLENDWEIGHT = 1,
+    D3DDECLUSAGE_BLENDINDICES = 2,
+    D3DDECLUSAGE_NORMAL = 3,
+    D3DDECLUSAGE_PSIZE = 4,
+    D3DDECLUSAGE_TEXCOORD = 5,
+    D3DDECLUSAGE_TANGENT = 6,
+    D3DDECLUSAGE_BINORMAL = 7,
+    D3DDECLUSAGE_POSITIONT = 9,
+    D3DDECLUSAGE_COLOR = 10,
+};
+
+struct VertexElement
+{
+    uint16_t stream = 0;
+    uint16_t offset = 0;
+    uint8_t type = D3DDECLTYPE_UNUSED;
+    uint8_t method = D3DDECLMETHOD_DEFAULT;
+    uint8_t usage = 0;
+    uint8_t usageIndex = 0;
+
+    bool operator==(const VertexElement&) const = default;
+};
+
+// The element that ends every declaration array.
+constexpr VertexElement D3DDECL_END{0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0};
+// Elements a declaration may have, the end marker not counted.
+constexpr uint32_t MAXD3DDECLLENGTH = 64;
 
 // Pixel shader version 3.0 and 2.0 as the capabilities report them.
 constexpr uint32_t PixelShaderVersion(uint32_t major, uint32_t minor)
@@ -380,6 +430,9 @@ struct Matrix
 {
     float m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 };
+
+// Bytes an element of the type takes; 0 for a type the layer does not support.
+uint32_t DeclTypeSize(uint8_t type);
 
 // Bytes a pixel takes in locked memory, or 0 for block-compressed formats.
 uint32_t BytesPerPixel(Format format);

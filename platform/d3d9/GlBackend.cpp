@@ -124,6 +124,34 @@ GLenum Primitive(PrimitiveType type)
     return GL_TRIANGLES;
 }
 
+// Attribute locations 0 to 8 carry the usages shaders read (see CreateVertexShader).
+constexpr GLuint attributeLocations = 9;
+
+// The location of an element's usage, or -1 for a usage no shader reads.
+GLint AttributeLocation(const VertexElement& element)
+{
+    struct Slot
+    {
+        uint8_t usage;
+        uint8_t index;
+        GLint location;
+    };
+    static const Slot slots[] = {
+        {D3DDECLUSAGE_POSITION, 0, 0}, {D3DDECLUSAGE_POSITIONT, 0, 0}, {D3DDECLUSAGE_COLOR, 0, 1},
+        {D3DDECLUSAGE_TEXCOORD, 0, 2}, {D3DDECLUSAGE_NORMAL, 0, 3},    {D3DDECLUSAGE_TEXCOORD, 1, 4},
+        {D3DDECLUSAGE_TEXCOORD, 2, 5}, {D3DDECLUSAGE_TANGENT, 0, 6},   {D3DDECLUSAGE_TEXCOORD, 3, 7},
+        {D3DDECLUSAGE_BINORMAL, 0, 8},
+    };
+    for (const Slot& slot : slots)
+    {
+        if (slot.usage == element.usage && slot.index == element.usageIndex)
+        {
+            return slot.location;
+        }
+    }
+    return -1;
+}
+
 GLenum Address(uint32_t mode)
 {
     switch (mode)
@@ -1009,12 +1037,12 @@ bool GlBackend::ApplyProgram(const DeviceState& state)
     const Matrix worldView = Multiply(state.world, state.view);
     glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
     glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
-    glUniform1i(program.pretransformed, (state.fvf & D3DFVF_XYZRHW) != 0);
+    glUniform1i(program.pretransformed, FindElement(state.layout, D3DDECLUSAGE_POSITIONT, 0) != nullptr);
     const Viewport& v = state.viewport;
     glUniform4f(program.viewport, float(v.x), float(v.y), float(v.width), float(v.height));
-    glUniform1i(program.hasColor, (state.fvf & D3DFVF_DIFFUSE) != 0);
-    const bool textured =
-        state.textures[0] && !state.textures[0]->IsCube() && (state.fvf & D3DFVF_TEXCOUNT_MASK);
+    glUniform1i(program.hasColor, FindElement(state.layout, D3DDECLUSAGE_COLOR, 0) != nullptr);
+    const bool textured = state.textures[0] && !state.textures[0]->IsCube() &&
+                          FindElement(state.layout, D3DDECLUSAGE_TEXCOORD, 0);
     glUniform1i(program.colorOp, textured ? StageOperation(state.stageStates[0][D3DTSS_COLOROP]) : 0);
     glUniform1i(program.alphaOp, textured ? StageOperation(state.stageStates[0][D3DTSS_ALPHAOP]) : 0);
     glUniform1i(program.alphaFunc,
@@ -1064,48 +1092,27 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
         glBindBuffer(GL_ARRAY_BUFFER, state.stream->backendName);
         base = state.streamOffset;
     }
-    const uint32_t fvf = state.fvf;
-    uintptr_t offset = base;
-    const bool rhw = fvf & D3DFVF_XYZRHW;
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, rhw ? 4 : 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
-    offset += rhw ? 16 : 12;
-    if (fvf & 0x010) // normal
+    for (GLuint location = 0; location < attributeLocations; ++location)
     {
-        glEnableVertexAttribArray(3);
-        glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
-        offset += 12;
+        glDisableVertexAttribArray(location);
     }
-    else
+    for (const VertexElement& element : state.layout)
     {
-        glDisableVertexAttribArray(3);
-    }
-    offset += (fvf & 0x020) ? 4 : 0; // point size
-    if (fvf & D3DFVF_DIFFUSE)
-    {
-        glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                              reinterpret_cast<const void*>(offset));
-        offset += 4;
-    }
-    else
-    {
-        glDisableVertexAttribArray(1);
-    }
-    offset += (fvf & 0x080) ? 4 : 0; // specular
-    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> 8;
-    for (uint32_t set = 0; set < 2; ++set)
-    {
-        const GLuint location = set == 0 ? 2 : 4;
-        if (set < sets)
+        const GLint location = AttributeLocation(element);
+        if (location < 0)
         {
-            glEnableVertexAttribArray(location);
-            glVertexAttribPointer(location, 2, GL_FLOAT, GL_FALSE, stride,
-                                  reinterpret_cast<const void*>(offset + 8 * set));
+            continue;
+        }
+        const void* pointer = reinterpret_cast<const void*>(base + element.offset);
+        glEnableVertexAttribArray(GLuint(location));
+        if (element.type == D3DDECLTYPE_D3DCOLOR)
+        {
+            glVertexAttribPointer(GLuint(location), GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, pointer);
         }
         else
         {
-            glDisableVertexAttribArray(location);
+            glVertexAttribPointer(GLuint(location), GLint(DeclTypeSize(element.type) / 4), GL_FLOAT, GL_FALSE,
+                                  stride, pointer);
         }
     }
     if (call.userIndices)

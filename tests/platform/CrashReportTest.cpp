@@ -34,7 +34,10 @@ int32_t WriteReportAndEnd(win32::EXCEPTION_POINTERS* pointers)
     return written ? win32::EXCEPTION_EXECUTE_HANDLER : win32::EXCEPTION_CONTINUE_SEARCH;
 }
 
-int32_t LeaveItToTheSystem(win32::EXCEPTION_POINTERS*) { return win32::EXCEPTION_CONTINUE_SEARCH; }
+int32_t LeaveItToTheSystem(win32::EXCEPTION_POINTERS*)
+{
+    return win32::EXCEPTION_CONTINUE_SEARCH;
+}
 
 int32_t FaultAgain(win32::EXCEPTION_POINTERS*)
 {

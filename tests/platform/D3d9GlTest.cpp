@@ -1,7 +1,9 @@
 // The OpenGL back end, run for real on the offscreen video driver.
+#include "EngineVertexLayout.h"
 #include "GlLeakScope.h"
 #include "d3d9/D3d9Backend.h"
 #include "d3d9/D3d9Device.h"
+#include "d3dx/D3dxMesh.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -412,6 +414,76 @@ TEST_F(GlShaders, ConstantsSetBetweenDrawsReachOnlyTheLaterDraw)
     device->SetPixelShader(nullptr);
     DrawRectangle(0, 0, 8, 8, 0xFF0000FFu);
     EXPECT_EQ(BackBufferPixel(4, 4), 0xFF0000FFu);
+}
+
+// A mesh in the engine's vertex layout: its declaration feeds the tangent and the second texture
+// coordinates to their locations, and DrawSubset draws only the faces of its subset.
+TEST_F(GlShaders, MeshSubsetsDrawThroughTheirDeclaration)
+{
+    const char* const meshVertexCode = R"(layout(location = 0) in vec3 a_position;
+layout(location = 4) in vec2 a_tex1;
+layout(location = 6) in vec3 a_tangent;
+uniform mat4 Place;
+out vec4 color;
+void main()
+{
+    gl_Position = Place * vec4(a_position, 1.0);
+    color = vec4(a_tangent.x, a_tex1.y, a_tangent.z, 1.0);
+}
+)";
+    const char* const meshPixelCode = "in vec4 color;\nvoid main() { o_color = color; }\n";
+    VertexShader* meshVertex = nullptr;
+    PixelShader* meshPixel = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(meshVertexCode, &meshVertex), D3D_OK)
+        << device->GetBackend().LastProblem();
+    ASSERT_EQ(device->CreatePixelShader(meshPixelCode, &meshPixel), D3D_OK)
+        << device->GetBackend().LastProblem();
+    device->SetVertexShader(meshVertex);
+    device->SetPixelShader(meshPixel);
+
+    // Two quads side by side, subset 0 on the left (tangent red), subset 1 on the right (blue,
+    // with green from the second texture coordinates).
+    d3dx::Mesh* mesh = nullptr;
+    ASSERT_EQ(d3dx::D3DXCreateMesh(4, 8, d3dx::D3DXMESH_MANAGED, engineLayout, device, &mesh), D3D_OK);
+    float* v = nullptr;
+    mesh->LockVertexBuffer(0, reinterpret_cast<void**>(&v));
+    const float corners[4][2] = {{0, 1}, {1, 1}, {0, -1}, {1, -1}};
+    for (int half = 0; half < 2; ++half)
+    {
+        for (int corner = 0; corner < 4; ++corner)
+        {
+            float* vertex = v + (half * 4 + corner) * 13;
+            vertex[0] = corners[corner][0] - 1.0f + half;
+            vertex[1] = corners[corner][1];
+            vertex[2] = 0.5f;
+            vertex[8 + 2 * half] = 1.0f; // tangent x, or tangent z on the right
+            vertex[12] = float(half);    // second texture coordinates' v
+        }
+    }
+    mesh->UnlockVertexBuffer();
+    uint16_t* indices = nullptr;
+    mesh->LockIndexBuffer(0, reinterpret_cast<void**>(&indices));
+    const uint16_t quad[6] = {0, 1, 2, 2, 1, 3};
+    for (int i = 0; i < 12; ++i)
+    {
+        indices[i] = uint16_t(quad[i % 6] + 4 * (i / 6));
+    }
+    mesh->UnlockIndexBuffer();
+    uint32_t* attributes = nullptr;
+    mesh->LockAttributeBuffer(0, &attributes);
+    attributes[2] = attributes[3] = 1;
+    mesh->UnlockAttributeBuffer();
+    ASSERT_EQ(mesh->OptimizeInplace(d3dx::D3DXMESHOPT_ATTRSORT, nullptr), D3D_OK);
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    ASSERT_EQ(mesh->DrawSubset(1), D3D_OK);
+    EXPECT_EQ(BackBufferPixel(16, 24), 0xFF000000u);
+    EXPECT_EQ(BackBufferPixel(48, 24), 0xFF00FFFFu);
+    ASSERT_EQ(mesh->DrawSubset(0), D3D_OK);
+    EXPECT_EQ(BackBufferPixel(16, 24), 0xFFFF0000u);
+    mesh->Release();
+    meshVertex->Release();
+    meshPixel->Release();
 }
 
 TEST_F(GlShaders, CodeThatDoesNotCompileIsRefusedWithTheCompilersLog)

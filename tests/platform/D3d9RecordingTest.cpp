@@ -190,6 +190,35 @@ TEST_F(RecordingDevice, BufferLocksAreBoundedByTheLength)
     buffer->Release();
 }
 
+TEST_F(RecordingDevice, VertexFormatsAndDeclarationsReplaceEachOther)
+{
+    const std::vector<VertexElement> canvas = FvfElements(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    ASSERT_EQ(canvas.size(), 3u);
+    EXPECT_EQ(canvas[1], (VertexElement{0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0}));
+    EXPECT_EQ(canvas[2], (VertexElement{0, 20, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0}));
+    EXPECT_EQ(VertexSize(canvas), 28u);
+
+    VertexDeclaration* declaration = nullptr;
+    const VertexElement secondStream[] = {{1, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          D3DDECL_END};
+    const VertexElement unknownType[] = {{0, 0, 8, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END};
+    EXPECT_EQ(device->CreateVertexDeclaration(secondStream, &declaration), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateVertexDeclaration(unknownType, &declaration), D3DERR_INVALIDCALL);
+    const VertexElement positions[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END};
+    ASSERT_EQ(device->CreateVertexDeclaration(positions, &declaration), D3D_OK);
+
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    device->SetVertexDeclaration(declaration);
+    EXPECT_EQ(device->State().fvf, 0u);
+    EXPECT_EQ(device->State().layout.size(), 1u);
+    const float triangle[9] = {};
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, 12), D3D_OK);
+    declaration->Release();
+    EXPECT_EQ(device->State().declaration, nullptr) << "a released declaration is unbound";
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, 12), D3DERR_INVALIDCALL)
+        << "no layout left to draw with";
+}
+
 TEST_F(RecordingDevice, InjectedFailuresRunOutAfterTheirCount)
 {
     direct3D->InjectFailure("CreateDevice", D3DERR_NOTAVAILABLE, 1);

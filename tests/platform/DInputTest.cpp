@@ -13,23 +13,40 @@ namespace
 TEST(DInputKeyCodes, KeysHaveTheirScanCodesWithTheExtendedOnesRaisedBy0x80)
 {
     const std::pair<SDL_Scancode, uint8_t> expected[] = {
-        {SDL_SCANCODE_ESCAPE, DIK_ESCAPE},    {SDL_SCANCODE_A, DIK_A},
-        {SDL_SCANCODE_Z, DIK_Z},              {SDL_SCANCODE_0, DIK_0},
-        {SDL_SCANCODE_GRAVE, DIK_GRAVE},      {SDL_SCANCODE_RETURN, DIK_RETURN},
-        {SDL_SCANCODE_SPACE, DIK_SPACE},      {SDL_SCANCODE_F11, DIK_F11},
-        {SDL_SCANCODE_F12, DIK_F12},          {SDL_SCANCODE_KP_ENTER, DIK_NUMPADENTER},
-        {SDL_SCANCODE_RCTRL, DIK_RCONTROL},   {SDL_SCANCODE_KP_DIVIDE, DIK_DIVIDE},
-        {SDL_SCANCODE_PRINTSCREEN, DIK_SYSRQ}, {SDL_SCANCODE_RALT, DIK_RMENU},
-        {SDL_SCANCODE_PAUSE, DIK_PAUSE},      {SDL_SCANCODE_HOME, DIK_HOME},
-        {SDL_SCANCODE_UP, DIK_UP},            {SDL_SCANCODE_PAGEUP, DIK_PRIOR},
-        {SDL_SCANCODE_LEFT, DIK_LEFT},        {SDL_SCANCODE_RIGHT, DIK_RIGHT},
-        {SDL_SCANCODE_END, DIK_END},          {SDL_SCANCODE_DOWN, DIK_DOWN},
-        {SDL_SCANCODE_PAGEDOWN, DIK_NEXT},    {SDL_SCANCODE_INSERT, DIK_INSERT},
-        {SDL_SCANCODE_DELETE, DIK_DELETE},    {SDL_SCANCODE_LGUI, DIK_LWIN},
-        {SDL_SCANCODE_RGUI, DIK_RWIN},        {SDL_SCANCODE_APPLICATION, DIK_APPS},
-        {SDL_SCANCODE_KP_7, DIK_NUMPAD7},     {SDL_SCANCODE_KP_PERIOD, DIK_DECIMAL},
-        {SDL_SCANCODE_LSHIFT, DIK_LSHIFT},    {SDL_SCANCODE_RSHIFT, DIK_RSHIFT},
-        {SDL_SCANCODE_LALT, DIK_LMENU},       {SDL_SCANCODE_LCTRL, DIK_LCONTROL},
+        {SDL_SCANCODE_ESCAPE, DIK_ESCAPE},
+        {SDL_SCANCODE_A, DIK_A},
+        {SDL_SCANCODE_Z, DIK_Z},
+        {SDL_SCANCODE_0, DIK_0},
+        {SDL_SCANCODE_GRAVE, DIK_GRAVE},
+        {SDL_SCANCODE_RETURN, DIK_RETURN},
+        {SDL_SCANCODE_SPACE, DIK_SPACE},
+        {SDL_SCANCODE_F11, DIK_F11},
+        {SDL_SCANCODE_F12, DIK_F12},
+        {SDL_SCANCODE_KP_ENTER, DIK_NUMPADENTER},
+        {SDL_SCANCODE_RCTRL, DIK_RCONTROL},
+        {SDL_SCANCODE_KP_DIVIDE, DIK_DIVIDE},
+        {SDL_SCANCODE_PRINTSCREEN, DIK_SYSRQ},
+        {SDL_SCANCODE_RALT, DIK_RMENU},
+        {SDL_SCANCODE_PAUSE, DIK_PAUSE},
+        {SDL_SCANCODE_HOME, DIK_HOME},
+        {SDL_SCANCODE_UP, DIK_UP},
+        {SDL_SCANCODE_PAGEUP, DIK_PRIOR},
+        {SDL_SCANCODE_LEFT, DIK_LEFT},
+        {SDL_SCANCODE_RIGHT, DIK_RIGHT},
+        {SDL_SCANCODE_END, DIK_END},
+        {SDL_SCANCODE_DOWN, DIK_DOWN},
+        {SDL_SCANCODE_PAGEDOWN, DIK_NEXT},
+        {SDL_SCANCODE_INSERT, DIK_INSERT},
+        {SDL_SCANCODE_DELETE, DIK_DELETE},
+        {SDL_SCANCODE_LGUI, DIK_LWIN},
+        {SDL_SCANCODE_RGUI, DIK_RWIN},
+        {SDL_SCANCODE_APPLICATION, DIK_APPS},
+        {SDL_SCANCODE_KP_7, DIK_NUMPAD7},
+        {SDL_SCANCODE_KP_PERIOD, DIK_DECIMAL},
+        {SDL_SCANCODE_LSHIFT, DIK_LSHIFT},
+        {SDL_SCANCODE_RSHIFT, DIK_RSHIFT},
+        {SDL_SCANCODE_LALT, DIK_LMENU},
+        {SDL_SCANCODE_LCTRL, DIK_LCONTROL},
     };
     for (const auto& [scancode, code] : expected)
         EXPECT_EQ(KeyCodeOfScancode(scancode), code) << SDL_GetScancodeName(scancode);
@@ -193,7 +210,8 @@ TEST_F(DInputSdl, NoControllerIsNoErrorAndUnknownDevicesAreRefused)
     int32_t found = 0;
     EXPECT_EQ(directInput->EnumDevices(
                   DI8DEVCLASS_GAMECTRL,
-                  [](const DIDEVICEINSTANCEA*, void* count) {
+                  [](const DIDEVICEINSTANCEA*, void* count)
+                  {
                       ++*static_cast<int32_t*>(count);
                       return DIENUM_CONTINUE;
                   },

@@ -1,6 +1,6 @@
+#include "win32/Win32Window.h"
 #include "win32/Win32Cursor.h"
 #include "win32/Win32Keyboard.h"
-#include "win32/Win32Window.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -62,8 +62,8 @@ protected:
 
     HWND MakeWindow(uint32_t style = WS_CAPTION | WS_SYSMENU, int32_t width = 326, int32_t height = 249)
     {
-        window = CreateWindowExA(0, "TestClass", "test", style, 10, 20, width, height, nullptr, nullptr, nullptr,
-                                 nullptr);
+        window = CreateWindowExA(0, "TestClass", "test", style, 10, 20, width, height, nullptr, nullptr,
+                                 nullptr, nullptr);
         return window;
     }
 
@@ -119,7 +119,8 @@ TEST_F(Win32Window, AClassNameIsRegisteredOnceAndStaysWhileItHasWindows)
     ASSERT_TRUE(MakeWindow());
     EXPECT_FALSE(UnregisterClassA("TestClass", nullptr));
     EXPECT_EQ(GetLastError(), ERROR_CLASS_HAS_WINDOWS);
-    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+              nullptr);
     EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
 }
 
