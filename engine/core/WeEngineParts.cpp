@@ -6,6 +6,7 @@
 #include "WeFont.h"
 #include "WeInput.h"
 #include "WeLocalization.h"
+#include "WeMaterial.h"
 #include "WePhaseStack.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
@@ -21,7 +22,7 @@ namespace
 {
 
 // The real subsystems. Parts whose subsystem is not built yet (the debug renderer's lines, the
-// mesh, material and shader managers) have no step here yet.
+// mesh manager) have no step here yet.
 class WeSubsystemParts final : public WeEngineParts
 {
 public:
@@ -85,6 +86,7 @@ public:
         // texture, or they would release freed pages (and a later pass would draw from them).
         if (forced)
             fonts.FreeAll();
+        materialManager.FreeAll(forced);
         textures.FreeAll(forced);
     }
     void ShutdownPhysics() override { physics.Shutdown(); }

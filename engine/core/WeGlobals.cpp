@@ -9,6 +9,7 @@
 #include "WeFont.h"
 #include "WeInput.h"
 #include "WeLocalization.h"
+#include "WeMaterial.h"
 #include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
@@ -38,6 +39,7 @@ WeCanvas canvas;
 WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
 WeShaderManager shaders; // its effects go before the render device
+WeMaterialManager materialManager;
 WePhysics physics;
 
 // The script classes of the objects above. Registration only records their addresses, so it may

@@ -6,6 +6,7 @@
 #include "WeCanvas.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeMaterial.h"
 #include "WeRenderTarget.h"
 #include "WeShader.h"
 #include "WeTexture.h"
@@ -60,7 +61,8 @@ void WeRenderDevice::ReleaseDeviceObjects()
     canvas.Shutdown();
     // Normally the engine's shut-down has freed these already; a start that failed, or a device
     // shut down on its own, would otherwise leave textures and effects on a device that is gone,
-    // and the next start would find them in the caches.
+    // and the next start would find them in the caches. Materials point at both: they go first.
+    materialManager.FreeAll(true);
     shaders.FreeAll();
     textures.FreeAll(true);
 }
@@ -260,6 +262,10 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
     if (!shaders.LoadDefaultShaders())
     {
         return Fail("Not enough video memory to load shaders!");
+    }
+    if (!materialManager.LoadDefaults())
+    {
+        return Fail("Not enough video memory to load materials!");
     }
 
     reflectionQuality = newReflectionQuality;
