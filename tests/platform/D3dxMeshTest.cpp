@@ -184,17 +184,6 @@ TEST_F(MeshTest, CreationChecksCountsAndLayout)
     EXPECT_EQ(D3DXCreateMesh(1, 3, 0, colourPosition, device, &mesh), D3DERR_INVALIDCALL);
 }
 
-TEST_F(MeshTest, LocksComeInPairs)
-{
-    Mesh* mesh = Make(Quad(), {0, 1, 2, 0, 2, 3}, {0, 0});
-    void* data = nullptr;
-    EXPECT_EQ(mesh->UnlockVertexBuffer(), D3DERR_INVALIDCALL);
-    ASSERT_EQ(mesh->LockVertexBuffer(0, &data), D3D_OK);
-    EXPECT_EQ(mesh->LockVertexBuffer(0, &data), D3DERR_INVALIDCALL);
-    EXPECT_EQ(mesh->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr), D3DERR_INVALIDCALL);
-    EXPECT_EQ(mesh->UnlockVertexBuffer(), D3D_OK);
-}
-
 TEST_F(MeshTest, CloneMatchesElementsByUsageAndNarrowsIndices)
 {
     Mesh* wide = nullptr;
