@@ -1,5 +1,6 @@
 #include "d3dx/D3dxMath.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace d3dx
@@ -41,6 +42,11 @@ Vector3 D3DXVec3TransformCoord(const Vector3& v, const Matrix& m)
     const Vector4 r = D3DXVec4Transform({v.x, v.y, v.z, 1.0f}, m);
     const float inv = r.w != 0.0f ? 1.0f / r.w : 0.0f;
     return {r.x * inv, r.y * inv, r.z * inv};
+}
+
+Vector4 D3DXVec3Transform(const Vector3& v, const Matrix& m)
+{
+    return D3DXVec4Transform({v.x, v.y, v.z, 1.0f}, m);
 }
 
 Matrix D3DXMatrixIdentity()
@@ -134,6 +140,21 @@ Matrix D3DXMatrixRotationZ(float angle)
     return r;
 }
 
+Matrix D3DXMatrixRotationYawPitchRoll(float yaw, float pitch, float roll)
+{
+    Matrix aboutX, aboutY;
+    const float cp = std::cos(pitch), sp = std::sin(pitch), cy = std::cos(yaw), sy = std::sin(yaw);
+    aboutX.m[1][1] = cp;
+    aboutX.m[1][2] = sp;
+    aboutX.m[2][1] = -sp;
+    aboutX.m[2][2] = cp;
+    aboutY.m[0][0] = cy;
+    aboutY.m[0][2] = -sy;
+    aboutY.m[2][0] = sy;
+    aboutY.m[2][2] = cy;
+    return D3DXMatrixMultiply(D3DXMatrixMultiply(D3DXMatrixRotationZ(roll), aboutX), aboutY);
+}
+
 Matrix D3DXMatrixLookAtLH(const Vector3& eye, const Vector3& at, const Vector3& up)
 {
     const Vector3 z = D3DXVec3Normalize(at - eye);
@@ -217,6 +238,12 @@ Quaternion D3DXQuaternionRotationMatrix(const Matrix& matrix)
     return q;
 }
 
+Quaternion D3DXQuaternionRotationAxis(const Vector3& axis, float angle)
+{
+    const Vector3 v = D3DXVec3Normalize(axis) * std::sin(angle * 0.5f);
+    return {v.x, v.y, v.z, std::cos(angle * 0.5f)};
+}
+
 Quaternion D3DXQuaternionSlerp(const Quaternion& a, const Quaternion& b, float t)
 {
     float cosine = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
@@ -246,6 +273,48 @@ Plane D3DXPlaneNormalize(const Plane& p)
 float D3DXPlaneDotCoord(const Plane& p, const Vector3& v)
 {
     return p.a * v.x + p.b * v.y + p.c * v.z + p.d;
+}
+
+Plane D3DXPlaneFromPointNormal(const Vector3& point, const Vector3& normal)
+{
+    return {normal.x, normal.y, normal.z, -D3DXVec3Dot(point, normal)};
+}
+
+bool D3DXPlaneIntersectLine(Vector3* out, const Plane& p, const Vector3& a, const Vector3& b)
+{
+    const Vector3 direction = b - a;
+    const float along = D3DXVec3Dot({p.a, p.b, p.c}, direction);
+    if (along == 0.0f)
+    {
+        return false;
+    }
+    *out = a + direction * (-D3DXPlaneDotCoord(p, a) / along);
+    return true;
+}
+
+bool D3DXBoxBoundProbe(const Vector3& min, const Vector3& max, const Vector3& rayPosition,
+                       const Vector3& rayDirection)
+{
+    // The ray's stretch inside each pair of faces, narrowed axis by axis.
+    float nearest = -INFINITY, farthest = INFINITY;
+    const float low[3] = {min.x, min.y, min.z}, high[3] = {max.x, max.y, max.z};
+    const float from[3] = {rayPosition.x, rayPosition.y, rayPosition.z};
+    const float along[3] = {rayDirection.x, rayDirection.y, rayDirection.z};
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        if (along[axis] == 0.0f)
+        {
+            if (from[axis] < low[axis] || from[axis] > high[axis])
+            {
+                return false;
+            }
+            continue;
+        }
+        const float t1 = (low[axis] - from[axis]) / along[axis], t2 = (high[axis] - from[axis]) / along[axis];
+        nearest = std::max(nearest, std::min(t1, t2));
+        farthest = std::min(farthest, std::max(t1, t2));
+    }
+    return nearest <= farthest && farthest >= 0.0f;
 }
 
 } // namespace d3dx

@@ -47,6 +47,8 @@ Vector3 D3DXVec3Normalize(const Vector3& v);
 // (v, 1) x m, divided by the resulting w.
 Vector3 D3DXVec3TransformCoord(const Vector3& v, const Matrix& m);
 Vector4 D3DXVec4Transform(const Vector4& v, const Matrix& m);
+// (v, 1) x m, all four components.
+Vector4 D3DXVec3Transform(const Vector3& v, const Matrix& m);
 
 Matrix D3DXMatrixIdentity();
 // a x b: a is applied first.
@@ -57,6 +59,8 @@ Matrix D3DXMatrixTranspose(const Matrix& m);
 Matrix D3DXMatrixTranslation(float x, float y, float z);
 Matrix D3DXMatrixScaling(float x, float y, float z);
 Matrix D3DXMatrixRotationZ(float angle);
+// Roll about z, then pitch about x, then yaw about y.
+Matrix D3DXMatrixRotationYawPitchRoll(float yaw, float pitch, float roll);
 Matrix D3DXMatrixLookAtLH(const Vector3& eye, const Vector3& at, const Vector3& up);
 Matrix D3DXMatrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar);
 Matrix D3DXMatrixOrthoLH(float width, float height, float zNear, float zFar);
@@ -64,11 +68,24 @@ Matrix D3DXMatrixRotationQuaternion(const Quaternion& q);
 
 // The rotation of a matrix whose upper 3x3 part is a rotation.
 Quaternion D3DXQuaternionRotationMatrix(const Matrix& m);
+// The turn by the angle about the axis (made unit length), as D3DXMatrixRotationQuaternion
+// turns it: a positive angle about z takes x towards y.
+Quaternion D3DXQuaternionRotationAxis(const Vector3& axis, float angle);
 // Along the shorter arc; t outside 0..1 extrapolates.
 Quaternion D3DXQuaternionSlerp(const Quaternion& a, const Quaternion& b, float t);
 
 // Divides the plane by the length of its normal; a zero normal gives a zero plane.
 Plane D3DXPlaneNormalize(const Plane& p);
 float D3DXPlaneDotCoord(const Plane& p, const Vector3& v);
+// The plane through the point with the normal (kept as given, not made unit length).
+Plane D3DXPlaneFromPointNormal(const Vector3& point, const Vector3& normal);
+// Where the line through a and b (not only the segment) meets the plane; false, and the output
+// left alone, when the line runs parallel to it (or a and b coincide).
+bool D3DXPlaneIntersectLine(Vector3* out, const Plane& p, const Vector3& a, const Vector3& b);
+
+// Whether the ray from the position along the direction meets the box (a ray starting inside
+// does).
+bool D3DXBoxBoundProbe(const Vector3& min, const Vector3& max, const Vector3& rayPosition,
+                       const Vector3& rayDirection);
 
 } // namespace d3dx

@@ -110,3 +110,63 @@ TEST(D3dxMath, QuaternionsRoundTripAndSlerpHalfway)
     EXPECT_NEAR(std::fabs(flipped.z), std::sin(float(M_PI) / 8.0f), 1e-6f);
     EXPECT_NEAR(std::fabs(flipped.w), std::cos(float(M_PI) / 8.0f), 1e-6f);
 }
+
+TEST(D3dxMath, YawPitchRollTurnsRollFirstThenPitchThenYaw)
+{
+    const float quarter = float(M_PI) / 2.0f;
+    // Roll takes x to y, which yaw (about y) leaves alone; yaw first would have sent x to -z.
+    const Vector3 x = D3DXVec3TransformCoord({1, 0, 0}, D3DXMatrixRotationYawPitchRoll(quarter, 0, quarter));
+    EXPECT_NEAR(x.y, 1.0f, 1e-6f);
+    // Pitch takes y to z, which yaw takes to x.
+    const Vector3 y = D3DXVec3TransformCoord({0, 1, 0}, D3DXMatrixRotationYawPitchRoll(quarter, quarter, 0));
+    EXPECT_NEAR(y.x, 1.0f, 1e-6f);
+    EXPECT_NEAR(y.z, 0.0f, 1e-6f);
+    ExpectMatrix(D3DXMatrixRotationYawPitchRoll(0, 0, quarter),
+                 {{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}});
+}
+
+TEST(D3dxMath, TransformKeepsWAndAxisTurnsMatchTheMatrices)
+{
+    Matrix m = D3DXMatrixTranslation(10, 0, 0);
+    m.m[0][3] = 1; // w picks up x
+    const Vector4 v = D3DXVec3Transform({1, 2, 3}, m);
+    EXPECT_FLOAT_EQ(v.x, 11.0f);
+    EXPECT_FLOAT_EQ(v.w, 2.0f);
+    const Quaternion q = D3DXQuaternionRotationAxis({0, 0, 2}, float(M_PI) / 2.0f);
+    EXPECT_NEAR(q.z, std::sqrt(0.5f), 1e-6f) << "the axis is made unit length";
+    EXPECT_NEAR(q.w, std::sqrt(0.5f), 1e-6f);
+    ExpectMatrix(D3DXMatrixRotationQuaternion(q), {{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}});
+}
+
+TEST(D3dxMath, PlanesFromPointsMeetLinesUnlessParallel)
+{
+    const Plane p = D3DXPlaneFromPointNormal({0, 2, 0}, {0, 2, 0});
+    EXPECT_FLOAT_EQ(p.d, -4.0f);
+    EXPECT_FLOAT_EQ(D3DXPlaneDotCoord(p, {5, 3, 5}), 2.0f) << "the normal keeps its length";
+    Vector3 hit{9, 9, 9};
+    ASSERT_TRUE(D3DXPlaneIntersectLine(&hit, p, {1, 0, 1}, {1, 1, 1}));
+    EXPECT_FLOAT_EQ(hit.y, 2.0f) << "past the segment's end: the whole line counts";
+    EXPECT_FLOAT_EQ(hit.x, 1.0f);
+    Vector3 untouched{9, 9, 9};
+    EXPECT_FALSE(D3DXPlaneIntersectLine(&untouched, p, {0, 0, 0}, {1, 0, 0}));
+    EXPECT_FLOAT_EQ(untouched.x, 9.0f);
+}
+
+TEST(D3dxMath, BoxProbesFollowTheRayOnly)
+{
+    struct Case
+    {
+        Vector3 from, along;
+        bool hits;
+    };
+    const Case cases[] = {
+        {{-5, 0, 0}, {1, 0, 0}, true},  {{-5, 0, 0}, {-1, 0, 0}, false}, // away from the box
+        {{0, 0, 0}, {0, -1, 0}, true},  {{-5, 2, 0}, {1, 0, 0}, false},  // inside; parallel outside
+        {{-5, -5, 0}, {1, 1, 0}, true}, {{-5, 1.6f, 0}, {1, 0.1f, 0}, false},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(D3DXBoxBoundProbe({-1, -1, -1}, {1, 1, 1}, c.from, c.along), c.hits)
+            << c.from.x << "," << c.from.y << " along " << c.along.x << "," << c.along.y;
+    }
+}
