@@ -31,7 +31,6 @@ protected:
     void SetUp() override
     {
         direct3D = CreateRecordingDirect3D();
-        PresentParameters parameters;
         parameters.backBufferWidth = 16;
         parameters.backBufferHeight = 16;
         parameters.backBufferFormat = D3DFMT_X8R8G8B8;
@@ -123,6 +122,7 @@ protected:
 
     Direct3D* direct3D = nullptr;
     Device* device = nullptr;
+    PresentParameters parameters;
     std::vector<Mesh*> meshes;
 };
 
@@ -269,6 +269,16 @@ TEST_F(MeshTest, DrawSubsetSetsTheLayoutAndDrawsTheRangesOfItsAttribute)
     mesh->SetAttributeTable(ranges, 1);
     EXPECT_EQ(DrawLog(mesh, 5), with({"DrawIndexedPrimitive 4 0 0 2"}));
     EXPECT_EQ(DrawLog(mesh, 3), with({})) << "the table decides, not the attribute buffer";
+}
+
+TEST_F(MeshTest, DrawnMeshesNeverStandInTheWayOfAReset)
+{
+    // Write-only meshes would live in the default pool; the mesh keeps its own copy, so its
+    // device buffers are managed and survive the reset.
+    Mesh* mesh = Make(Quad(), {0, 1, 2, 0, 2, 3}, {0, 0}, D3DXMESH_WRITEONLY);
+    ASSERT_EQ(mesh->DrawSubset(0), D3D_OK);
+    EXPECT_EQ(device->Reset(&parameters), D3D_OK);
+    EXPECT_EQ(mesh->DrawSubset(0), D3D_OK);
 }
 
 TEST_F(MeshTest, IndicesPastTheVerticesDrawNothing)
