@@ -268,7 +268,10 @@ void WeFont::Load(const WeString& fontKey)
                                                   -double(INT32_MAX), double(INT32_MAX)));
     for (int32_t attempt = displaySize; attempt > 0;)
     {
-        if (Rasterize(faceName, WeNear(attempt * double(settings.smoothingScale)), displaySize))
+        // A cell taller than a page, with its gutters, can never be packed: such attempts are
+        // skipped without rasterising, so a huge size shrinks to a page quickly.
+        const int32_t rasterSize = WeNear(attempt * double(settings.smoothingScale));
+        if (rasterSize <= maxPageSize - 4 && Rasterize(faceName, rasterSize, displaySize))
             break;
         const int32_t smaller = WeNear(attempt * 0.9);
         attempt = smaller == attempt ? attempt - 1 : smaller;
