@@ -7,6 +7,7 @@
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeMaterial.h"
+#include "WeMovieTextureRenderer.h"
 #include "WeRenderTarget.h"
 #include "WeShader.h"
 #include "WeTexture.h"
@@ -354,6 +355,7 @@ void WeRenderDevice::OnLostDevice()
     {
         renderer->OnLostDevice();
     }
+    ForEachMovieTexture(&WeMovieTextureRenderer::OnLostDevice);
 }
 
 void WeRenderDevice::OnResetDevice()
@@ -373,6 +375,20 @@ void WeRenderDevice::OnResetDevice()
     for (WeBaseRenderer* renderer : Renderers())
     {
         renderer->OnResetDevice();
+    }
+    ForEachMovieTexture(&WeMovieTextureRenderer::OnResetDevice);
+}
+
+void WeRenderDevice::ForEachMovieTexture(void (WeMovieTextureRenderer::*operation)())
+{
+    std::lock_guard lock(movieLock);
+    if (!movieTextures)
+    {
+        return;
+    }
+    for (WeMovieTextureRenderer* movie : *movieTextures)
+    {
+        (movie->*operation)();
     }
 }
 
@@ -440,6 +456,11 @@ void WeRenderDevice::Shutdown()
             (*renderer)->Shutdown();
         }
         renderersShutDown = true;
+    }
+    ForEachMovieTexture(&WeMovieTextureRenderer::Close);
+    {
+        std::lock_guard lock(movieLock);
+        movieTextures.reset();
     }
     ReleaseDeviceObjects();
     // Render targets never outlive the device they were made on: those still listed keep their

@@ -10,8 +10,10 @@
 #include "WeString.h"
 #include "d3d9/D3d9Device.h"
 
+#include <memory>
 #include <mutex>
 
+class WeMovieTextureRenderer;
 class WeRenderTarget;
 
 struct WeDisplayModeSize
@@ -151,6 +153,8 @@ public:
     d3d9::Rect scissorRect;
     bool scissorOn = false;
     std::mutex movieLock;
+    // Every live movie texture; made by the first one, freed by Shutdown.
+    std::unique_ptr<WeList<WeMovieTextureRenderer*>> movieTextures;
     WeList<WeDisplayModeSize> displayModes;
     d3d9::Device* device = nullptr;
     d3d9::Direct3D* direct3D = nullptr;
@@ -172,6 +176,8 @@ private:
     void ReleaseDepthStencils();
     void ClearCaches();
     void SetSamplerValue(uint32_t stage, d3d9::SamplerState state, int32_t value, int32_t& cache);
+    // Calls the operation on every live movie texture, under movieLock.
+    void ForEachMovieTexture(void (WeMovieTextureRenderer::*operation)());
     // Windowed: the outer size for the back buffer in the window style, centred on the screen.
     void MoveWindowForMode() const;
 };

@@ -8,6 +8,7 @@
 #include "WeUIEditBox.h"
 #include "WeUILabel.h"
 #include "WeUIMain.h"
+#include "WeUIMovie.h"
 #include "WeUIMultiList.h"
 #include "WeUIScrollBar.h"
 #include "WeUIScrollFrame.h"
@@ -29,7 +30,7 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
         return new WeUIDefaultEditBoxStyle(styleName);
     if (type == "HScrollBar" || type == "VScrollBar")
         return new WeUIDefaultScrollBarStyle(styleName);
-    if (type == "ScrollFrame")
+    if (type == "ScrollFrame" || type == "Movie")
         return new WeUIStyle(styleName);
     if (type == "MultiList")
         return new WeUIDefaultMultiListStyle(styleName);
@@ -60,6 +61,8 @@ WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, c
         return new WeUIMultiList(parent, componentName);
     if (type == "ComboBox")
         return new WeUIComboBox(parent, componentName);
+    if (type == "Movie")
+        return new WeUIMovie(parent, componentName);
     return nullptr;
 }
 

@@ -51,6 +51,13 @@ void WeUIDevicePainter::DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32
     canvas.DrawRectanglePart(x, y, w, h, left, top, right, bottom, argb, texture, blend);
 }
 
+void WeUIDevicePainter::DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float left,
+                                             float top, float right, float bottom, uint32_t argb,
+                                             d3d9::BaseTexture* texture, int32_t blend)
+{
+    canvas.DrawRectanglePartD3D(x, y, w, h, left, top, right, bottom, argb, texture, blend);
+}
+
 void WeUIDevicePainter::DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w,
                                  int32_t h, uint32_t argb, uint32_t argb2, int32_t flags, int32_t effect)
 {

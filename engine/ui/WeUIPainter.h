@@ -37,6 +37,10 @@ public:
     virtual void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top,
                                    float right, float bottom, uint32_t argb, WeTexture* texture,
                                    int32_t blend) = 0;
+    // A device texture (a movie frame), always drawn in a run of its own.
+    virtual void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top,
+                                      float right, float bottom, uint32_t argb, d3d9::BaseTexture* texture,
+                                      int32_t blend) = 0;
     // effect 0 plain, 1 shadowed, 2 outlined (argb2 is the shadow or outline colour).
     virtual void DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,
                           uint32_t argb, uint32_t argb2, int32_t flags, int32_t effect) = 0;
@@ -60,6 +64,9 @@ public:
                        int32_t blend) override;
     void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top, float right,
                            float bottom, uint32_t argb, WeTexture* texture, int32_t blend) override;
+    void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top, float right,
+                              float bottom, uint32_t argb, d3d9::BaseTexture* texture,
+                              int32_t blend) override;
     void DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,
                   uint32_t argb, uint32_t argb2, int32_t flags, int32_t effect) override;
     void Flush() override;

@@ -665,6 +665,11 @@ HRESULT Device::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, 
     {
         return D3DERR_INVALIDCALL;
     }
+    if (HRESULT refused = usage & D3DUSAGE_DYNAMIC ? direct3D.TakeFailure("CreateDynamicTexture") : D3D_OK;
+        Failed(refused))
+    {
+        return refused;
+    }
     if (levels == 0)
     {
         levels = 1;

@@ -56,6 +56,7 @@ public:
 
     // Test hook: the named call ("CreateDevice", "CheckDeviceFormat", "CreateDepthStencilSurface",
     // "Reset", ...) fails with the result the next `times` times (-1: always).
+    // "CreateDynamicTexture" refuses only textures of usage D3DUSAGE_DYNAMIC.
     void InjectFailure(const std::string& call, HRESULT result, int times = -1);
     // The injected result for the call, consuming one failure; D3D_OK when none is left.
     HRESULT TakeFailure(const std::string& call);

@@ -15,7 +15,7 @@
 
 struct RecordedDraw
 {
-    std::string kind; // "rect", "part", "text", "flush"
+    std::string kind; // "rect", "part", "raw", "text", "flush"
     int32_t x = 0, y = 0, w = 0, h = 0;
     float top = 0, bottom = 0;
     uint32_t argb = 0;
@@ -66,6 +66,14 @@ public:
         d.kind = "part";
         d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb,
         d.texture = texture;
+        draws.push_back(d);
+    }
+    void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float, float top, float,
+                              float bottom, uint32_t argb, d3d9::BaseTexture*, int32_t) override
+    {
+        RecordedDraw d;
+        d.kind = "raw";
+        d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb;
         draws.push_back(d);
     }
     void DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,
