@@ -1,13 +1,7 @@
 #include "dshow/DShowFileSource.h"
 
+#include "dshow/DShowFfmpeg.h"
 #include "win32/Win32Files.h"
-
-extern "C"
-{
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
 
 #include <algorithm>
 #include <chrono>
@@ -26,22 +20,6 @@ constexpr ReferenceTime largestGap = 5 * unitsPerSecond;
 struct FormatClose
 {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecFree
-{
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree
-{
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree
-{
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScaleFree
-{
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
 
 } // namespace
@@ -65,10 +43,10 @@ private:
 
     std::string fileName;
     std::unique_ptr<AVFormatContext, FormatClose> format;
-    std::unique_ptr<AVCodecContext, CodecFree> codec;
-    std::unique_ptr<AVFrame, FrameFree> decoded{av_frame_alloc()};
-    std::unique_ptr<AVPacket, PacketFree> packet{av_packet_alloc()};
-    std::unique_ptr<SwsContext, ScaleFree> scaler;
+    CodecHandle codec;
+    FrameHandle decoded{av_frame_alloc()};
+    PacketHandle packet{av_packet_alloc()};
+    ScaleHandle scaler;
     int32_t stream = -1;
     AVRational timeBase{1, 1};
     int64_t startPts = 0;

@@ -6,11 +6,7 @@
 //
 // References: tests/ui/reference/movie_widget.bmp and movie_widget_empty.bmp; made again by
 // running with WE_UPDATE_REFERENCE=1 (look at them before committing).
-#include "../render/GlFrameFixture.h"
-#include "WeCanvas.h"
-#include "WeConfig.h"
-#include "WeTimer.h"
-#include "WeUIMain.h"
+#include "UIScreenFixture.h"
 #include "WeUIMovie.h"
 
 #include <chrono>
@@ -19,68 +15,22 @@
 namespace
 {
 
-class UIFrame : public WeApplication
-{
-public:
-    const char* GetName() override { return "UIFrame"; }
-    bool Init() override { return true; }
-    bool Exit() override { return true; }
-    void Render() override
-    {
-        canvas.BeginFrame();
-        uiMain.Render();
-    }
-};
-
-void LoadConfigText(const char* name, const std::string& text)
-{
-    WeConfig::LoadText(name, text.data(), text.size());
-}
-
-class MovieScreen : public GlFrameFixture
+class MovieScreen : public UIScreenFixture
 {
 protected:
     void SetUp() override
     {
         RecordingRenderDevice::SetUp();
-        timer.deltaTime = 0.1f;
-        StartGl(320, 240);
+        StartScreen("ShotWin=Window:Root:MenuWindow:::#FF203048,0,0,280,200,0\n"
+                    "ShotMovie=Movie:ShotWin:ShotMovieStyle:::#FFFFFFFF,0%0.5%0.5,20,200,150,1\n"
+                    "ShotCaption=Label:ShotMovie:MenuTitle:%Frame,0%0.5%0.5,0,200,30,1\n",
+                    "Shot");
         if (HasFatalFailure())
             return;
-        const char* data = std::getenv("WE_TEST_DATA");
-        ASSERT_NE(data, nullptr);
-        const std::vector<uint8_t> styles =
-            ReadWholeFile(std::filesystem::path(data) / "Packages/Config/Main/UI.ini");
-        shippedUI.assign(styles.begin(), styles.end());
-        LoadConfigText("UI", shippedUI);
-        LoadConfigText("UI", "[Size]\nSrcW=320\nSrcH=240\n"
-                             "[Components]\n"
-                             "ShotWin=Window:Root:MenuWindow:::#FF203048,0,0,280,200,0\n"
-                             "ShotMovie=Movie:ShotWin:ShotMovieStyle:::#FFFFFFFF,0%0.5%0.5,20,200,150,1\n"
-                             "ShotCaption=Label:ShotMovie:MenuTitle:%Frame,0%0.5%0.5,0,200,30,1\n");
-        uiMain.SetPainter(nullptr);
-        uiMain.Init();
-        uiMain.cursorVisible = false;
-        uiMain.LoadComponents("Shot");
         movie = dynamic_cast<WeUIMovie*>(uiMain.GetComponent("ShotMovie"));
         ASSERT_NE(movie, nullptr);
     }
-    void TearDown() override
-    {
-        uiMain.Shutdown();
-        LoadConfigText("UI", shippedUI);
-        GlFrameFixture::TearDown();
-    }
-    static void Settle()
-    {
-        for (int32_t i = 0; i < 20; ++i)
-        {
-            uiMain.ProcessEvents();
-            uiMain.Update();
-        }
-    }
 
-    std::string shippedUI;
     WeUIMovie* movie = nullptr;
 };
 
@@ -100,7 +50,7 @@ TEST_F(MovieScreen, AMovieWidgetShowsItsFrameInTheWindowAndKeepsItThroughALossAn
     }
     ASSERT_NE(renderer.GetTexture(), nullptr);
     Settle();
-    UIFrame frame;
+    UIScreenApplication frame;
     ExpectMatchesReference(Shoot(frame), 60);
 
     Device().SimulateDeviceLoss();
@@ -113,7 +63,7 @@ TEST_F(MovieScreen, WithoutAFrameTheMovieWidgetHidesItselfAndItsCaption)
 {
     reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "movie_widget_empty.bmp";
     Settle();
-    UIFrame frame;
+    UIScreenApplication frame;
     ExpectMatchesReference(Shoot(frame), 60);
 }
 

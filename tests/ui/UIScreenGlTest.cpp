@@ -6,38 +6,14 @@
 // The reference is tests/ui/reference/ui_screen.bmp. To make it again (after a deliberate change
 // to what the UI draws), run the test once with WE_UPDATE_REFERENCE=1 in the environment, look at
 // the new image, and commit it.
-#include "../render/GlFrameFixture.h"
-#include "WeCanvas.h"
-#include "WeConfig.h"
+#include "UIScreenFixture.h"
 #include "WePhaseStack.h"
-#include "WeTimer.h"
-#include "WeUIMain.h"
 
 namespace
 {
 
-constexpr int32_t screenWidth = 320;
-constexpr int32_t screenHeight = 240;
 constexpr int32_t playEventId = 41;
 constexpr int32_t quitEventId = 42;
-
-void LoadConfigText(const char* name, const std::string& text)
-{
-    WeConfig::LoadText(name, text.data(), text.size());
-}
-
-class UIScreenApplication : public WeApplication
-{
-public:
-    const char* GetName() override { return "UIScreenApplication"; }
-    bool Init() override { return true; }
-    bool Exit() override { return true; }
-    void Render() override
-    {
-        canvas.BeginFrame();
-        uiMain.Render();
-    }
-};
 
 class ClickPhase : public WeAbstractPhase
 {
@@ -52,53 +28,19 @@ public:
     std::vector<int32_t> seen;
 };
 
-class UIScreen : public GlFrameFixture
+class UIScreen : public UIScreenFixture
 {
 protected:
     void SetUp() override
     {
         RecordingRenderDevice::SetUp();
-        timer.deltaTime = 0.1f;
         reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "ui_screen.bmp";
-        StartGl(screenWidth, screenHeight);
-        if (HasFatalFailure())
-            return;
-        const char* data = std::getenv("WE_TEST_DATA");
-        ASSERT_NE(data, nullptr);
-        const std::vector<uint8_t> styles =
-            ReadWholeFile(std::filesystem::path(data) / "Packages/Config/Main/UI.ini");
-        ASSERT_FALSE(styles.empty());
-        shippedUI.assign(styles.begin(), styles.end());
-        LoadConfigText("UI", shippedUI);
-        // The design is the screen, so design pixels are screen pixels.
-        LoadConfigText("UI", "[Size]\nSrcW=320\nSrcH=240\n"
-                             "[Components]\n"
-                             "ShotWin=Window:Root:MenuWindow:::#FF203048,0,0,280,200,0\n"
-                             "ShotTitle=Label:ShotWin:MenuTitle:%Mivo,0%0.5%0.5,12,260,40,1\n"
-                             "ShotPlay=Button:ShotWin:MenuButton:%Play,0%0.5%0.5,72,0,0,1\n"
-                             "ShotQuit=Button:ShotWin:MenuButton:%Quit,0%0.5%0.5,128,0,0,1\n");
-        uiMain.SetPainter(nullptr);
-        uiMain.Init();
-        uiMain.cursorVisible = false;
-        uiMain.LoadComponents("Shot");
+        StartScreen("ShotWin=Window:Root:MenuWindow:::#FF203048,0,0,280,200,0\n"
+                    "ShotTitle=Label:ShotWin:MenuTitle:%Mivo,0%0.5%0.5,12,260,40,1\n"
+                    "ShotPlay=Button:ShotWin:MenuButton:%Play,0%0.5%0.5,72,0,0,1\n"
+                    "ShotQuit=Button:ShotWin:MenuButton:%Quit,0%0.5%0.5,128,0,0,1\n",
+                    "Shot");
     }
-    void TearDown() override
-    {
-        uiMain.Shutdown();
-        LoadConfigText("UI", shippedUI); // the shipped design size again, for later tests
-        GlFrameFixture::TearDown();
-    }
-    // A few frames, so fades have ended and the layout has settled.
-    static void Settle()
-    {
-        for (int32_t i = 0; i < 20; ++i)
-        {
-            uiMain.ProcessEvents();
-            uiMain.Update();
-        }
-    }
-
-    std::string shippedUI;
 };
 
 } // namespace

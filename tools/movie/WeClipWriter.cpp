@@ -1,11 +1,6 @@
 #include "WeClipWriter.h"
 
-extern "C"
-{
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
+#include "dshow/DShowFfmpeg.h"
 
 #include <memory>
 #include <vector>
@@ -57,22 +52,6 @@ struct OutputClose
         avformat_free_context(context);
     }
 };
-struct CodecFree
-{
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree
-{
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree
-{
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScaleFree
-{
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
 
 class Encoder
 {
@@ -86,10 +65,10 @@ private:
     bool Send(const AVFrame* frame);
 
     std::unique_ptr<AVFormatContext, OutputClose> format;
-    std::unique_ptr<AVCodecContext, CodecFree> codec;
-    std::unique_ptr<AVFrame, FrameFree> frame{av_frame_alloc()};
-    std::unique_ptr<AVPacket, PacketFree> packet{av_packet_alloc()};
-    std::unique_ptr<SwsContext, ScaleFree> scaler;
+    dshow::CodecHandle codec;
+    dshow::FrameHandle frame{av_frame_alloc()};
+    dshow::PacketHandle packet{av_packet_alloc()};
+    dshow::ScaleHandle scaler;
     AVStream* stream = nullptr;
 };
 
