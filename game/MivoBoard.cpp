@@ -329,12 +329,52 @@ void MivoBoard::OnBlockAtRest(MivoBlock* block)
 
 void MivoBoard::RunPasses()
 {
-    ResolveTracks();
-    ResolveTeleports();
-    ResolveMagnets(true);
+    ++queuedPassRuns_;
+    RunQueuedPasses();
+}
+
+void MivoBoard::RunQueuedPasses()
+{
+    if (passRunning_)
+        return;
+    passRunning_ = true;
+    for (int32_t runs = 0; queuedPassRuns_ > 0 && runs < kMaxQueuedPassRuns; ++runs)
+    {
+        --queuedPassRuns_;
+        TrackPass();
+        TeleportPass();
+        MagnetPass(true);
+    }
+    queuedPassRuns_ = 0;
+    passRunning_ = false;
+}
+
+template <class Pass> void MivoBoard::RunPass(Pass&& pass)
+{
+    if (passRunning_)
+        return pass();
+    passRunning_ = true;
+    pass();
+    passRunning_ = false;
+    RunQueuedPasses();
 }
 
 void MivoBoard::ResolveTracks()
+{
+    RunPass([this] { TrackPass(); });
+}
+
+void MivoBoard::ResolveTeleports()
+{
+    RunPass([this] { TeleportPass(); });
+}
+
+void MivoBoard::ResolveMagnets(bool act)
+{
+    RunPass([this, act] { MagnetPass(act); });
+}
+
+void MivoBoard::TrackPass()
 {
     if (!table)
         return;
@@ -344,7 +384,8 @@ void MivoBoard::ResolveTracks()
             if (!cell.floor || !cell.floor->Is(MivoBlockKind::Track) || !cell.top)
                 return;
             MivoTrack* track = table->FindTrack(cell.floor->trackId);
-            if (!track)
+            // Walls, magnets and D blocks stand still on a track as anywhere else.
+            if (!track || !cell.top->IsMovable())
                 return;
             MivoBlock* b = cell.top.get();
             MivoMoveRecord* r = FindMoveRecord(b);
@@ -377,7 +418,7 @@ bool MivoBoard::TrackCanRun(const MivoTrack& track, int32_t direction) const
     return CanMove(beyond->top.get(), direction, false);
 }
 
-void MivoBoard::ResolveTeleports()
+void MivoBoard::TeleportPass()
 {
     if (!table)
         return;
@@ -443,7 +484,7 @@ bool MivoBoard::TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock&
     return true;
 }
 
-void MivoBoard::ResolveMagnets(bool act)
+void MivoBoard::MagnetPass(bool act)
 {
     if (!table)
         return;
@@ -462,7 +503,9 @@ void MivoBoard::ResolveMagnets(bool act)
                 if (result == 0)
                     continue;
                 affected = true;
-                if (act)
+                // Between two magnets the block takes the one direction they give it together: a
+                // magnet that is overruled neither moves nor stops it.
+                if (act && result == MagnetDirection(b))
                     SteerByMagnet(*magnet, *b, d, result);
                 if (result != d)
                     QueueEvent(MivoEventKind::MagnetPull, false, magnet, b, 0, 0);

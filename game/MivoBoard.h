@@ -23,6 +23,10 @@ struct MivoMoveRecord
 class MivoBoard
 {
 public:
+    // Runs of the passes that one run may queue behind itself: one per cell of a table, far more
+    // than the steps that begin at one time on a board at play.
+    static constexpr int32_t kMaxQueuedPassRuns = MivoMapTable::kSize * MivoMapTable::kSize + 1;
+
     // A board bound to an empty table of its own.
     static std::unique_ptr<MivoBoard> Create();
     MivoBoard();
@@ -59,7 +63,9 @@ public:
     void StepInto(MivoMapCell& target, MivoBlock& block);
     // A U block that comes to rest hardens into a wall.
     void OnBlockAtRest(MivoBlock* block);
-    // The three passes, in their fixed order, with act set.
+    // The three passes, in their fixed order, with act set. Asked for while a pass runs (a step
+    // that a pass starts asks for them), they run once that pass is over, in the order asked, at
+    // most kMaxQueuedPassRuns times; a pass never runs inside another.
     void RunPasses();
     void ResolveTracks();
     void ResolveTeleports();
@@ -100,12 +106,21 @@ private:
     void Arrive(MivoBlock& block, MivoMapCell& from, MivoMapCell& to);
     bool TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock& block);
     MivoMapCell* ChooseExit(MivoTeleportGroup& group, const MivoBlock& entrance);
+    // Runs one pass, then the passes asked for while it ran (inside another pass: only the pass).
+    template <class Pass> void RunPass(Pass&& pass);
+    // Runs the queued passes unless a pass is running already.
+    void RunQueuedPasses();
+    void TrackPass();
+    void TeleportPass();
+    void MagnetPass(bool act);
     // Applies a magnet's result to the block next to it; away is the direction from the magnet.
     void SteerByMagnet(MivoBlock& magnet, MivoBlock& block, int32_t away, int32_t result);
     int32_t MagnetResult(const MivoBlock& magnet, int32_t d, const MivoBlock& block) const;
     // Frees the top block of the cell, forgetting every reference the board holds to it.
     void FreeTop(MivoMapCell& cell);
 
+    bool passRunning_ = false;
+    int32_t queuedPassRuns_ = 0; // runs of the three passes asked for while a pass ran
     std::unique_ptr<MivoMapTable> ownTable_;
     std::vector<MivoBoardEvent> held_; // events a dispatch keeps for the next tick
 };

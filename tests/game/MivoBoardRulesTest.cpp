@@ -456,6 +456,23 @@ TEST_F(Tracks, RunningTrackTurnsACrossingBlockAndNeverSteersItOffTheBoard)
     EXPECT_TRUE(FlagsClear());
 }
 
+TEST_F(Tracks, ARunningTrackCarriesOnlyBlocksThatCanMove)
+{
+    // The N 2 starts the track (its far end is free); the block standing on the track's middle
+    // stays where it is, and the N 2 hits it, which stops the track.
+    for (const char* standing : {"W", "M,1", "D"})
+    {
+        Build(std::string("B,2,5=R,3,4\nB,2,5=N,2\nB,4,5=") + standing);
+        const MivoBlock* block = Top(4, 5);
+        ASSERT_TRUE(Move(2, 5, Right)) << standing;
+        ASSERT_GT(RunToRest(), 0) << standing;
+        EXPECT_EQ(Top(4, 5), block) << standing;
+        ASSERT_NE(Top(3, 5), nullptr) << standing;
+        EXPECT_EQ(Top(3, 5)->kind, MivoBlockKind::Number) << standing;
+        EXPECT_EQ(table->tracks[0].direction, 0) << standing;
+    }
+}
+
 // ---- magnets ----
 
 TEST_F(Magnets, PassWithActPushesAndPullsRestingNumbers)
@@ -479,6 +496,21 @@ TEST_F(Magnets, PassWithoutActOnlyReportsPullsAndIdleMagnets)
     EXPECT_EQ(recorder->Count(MivoEventKind::MagnetPush), 0);
     EXPECT_EQ(recorder->Count(MivoEventKind::MagnetPull), 1);
     EXPECT_EQ(recorder->Count(MivoEventKind::MagnetIdle), 1);
+}
+
+TEST_F(Magnets, NumberBetweenTwoMagnetsTakesTheDirectionOfTheLaterOne)
+{
+    // The magnet above pushes the even N 4 down, the one on its right pushes it left; the later
+    // in the order up, right, down, left decides, and the other never stops it again.
+    Build("B,5,5=N,4\nB,5,4=M,5\nB,6,5=M,7");
+    MivoBlock* n4 = Top(5, 5);
+    board->RunPasses();
+    ASSERT_TRUE(board->IsMoving(n4));
+    EXPECT_EQ(board->FindMoveRecord(n4)->direction, Left);
+    EXPECT_EQ(recorder->Count(MivoEventKind::Started), 1);
+    ASSERT_GT(RunToRest(), 0);
+    EXPECT_EQ(Tops(), "N4@0,5 M@5,4 M@6,5 ");
+    EXPECT_EQ(recorder->Count(MivoEventKind::MagnetPush), 1);
 }
 
 TEST_F(Magnets, SlidingNumberIsStoppedByAMagnetThatHoldsIt)
