@@ -101,6 +101,12 @@ std::map<std::string, int> KeyLines(const std::filesystem::path& file)
     return lines;
 }
 
+std::filesystem::path ConfigFolder()
+{
+    const char* data = std::getenv("WE_TEST_DATA");
+    return std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
+}
+
 using ShippedScreens = MenuFixture;
 
 } // namespace
@@ -136,15 +142,21 @@ TEST_F(ShippedScreens, EveryIntroImageIsAWidgetOfTheIntroWindow)
     }
 }
 
+// Read from the shipped file: the store also holds the keys that making components adds to it
+// (a credits line reads "UI.Components.Label1$ClipChildren"), which no test can take back.
 TEST_F(ShippedScreens, NoLayoutNamesAWidgetTheCreditsLinesWouldReplace)
 {
-    WeList<WeString> keys;
-    WeConfig::GetKeys("UI.Components.Label", keys, false);
-    for (const WeString& key : keys)
+    int32_t components = 0;
+    for (const auto& [key, count] : KeyLines(ConfigFolder() / "UI.ini"))
     {
-        const WeString name = key.GetRemainder('.', 2);
-        EXPECT_FALSE(name.GetLength() > 5 && name[5] >= '0' && name[5] <= '9') << key.GetData();
+        if (key.rfind("Components.", 0) != 0)
+            continue;
+        ++components;
+        const std::string name = key.substr(std::string("Components.").size());
+        EXPECT_FALSE(name.size() > 5 && name.compare(0, 5, "Label") == 0 && name[5] >= '0' && name[5] <= '9')
+            << key;
     }
+    EXPECT_GT(components, 20);
 }
 
 TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
@@ -187,11 +199,8 @@ TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)
 // leaves the earlier line without effect.
 TEST(ShippedConfiguration, NoFileSetsAKeyTwice)
 {
-    const char* data = std::getenv("WE_TEST_DATA");
-    const std::filesystem::path folder =
-        std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    for (const auto& entry : std::filesystem::directory_iterator(ConfigFolder()))
     {
         if (entry.path().extension() != ".ini")
             continue;
