@@ -10,6 +10,9 @@
 
 namespace
 {
+// Damaged copies of one file kept beside it at most.
+constexpr int32_t kMaxDamagedCopies = 1000;
+
 std::string TemporaryPath(const std::string& path)
 {
     return path + ".tmp";
@@ -109,9 +112,23 @@ bool MivoWritePlayerFile(const std::string& path, const std::vector<uint8_t>& by
     return false;
 }
 
-bool MivoKeepDamagedFile(const std::string& path, const std::vector<uint8_t>& bytes)
+std::string MivoKeepDamagedFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    return MivoWritePlayerFile(path + ".bad", bytes);
+    for (int32_t n = 0; n < kMaxDamagedCopies; ++n)
+    {
+        const std::string copy = n == 0 ? path + ".bad" : path + "." + std::to_string(n) + ".bad";
+        std::vector<uint8_t> kept;
+        const MivoFileStatus status = MivoReadPlayerFile(copy, kept);
+        if (status == MivoFileStatus::Read && kept == bytes)
+        {
+            return copy;
+        }
+        if (status == MivoFileStatus::Missing)
+        {
+            return MivoWritePlayerFile(copy, bytes) ? copy : std::string();
+        }
+    }
+    return std::string();
 }
 
 bool MivoFileReader::Take(void* out, std::size_t count)

@@ -29,9 +29,11 @@ bool MivoWritePlayerFile(const std::string& path, const std::vector<uint8_t>& by
 // renamed over the path. Until the second half runs the old file stays whole.
 bool MivoWriteTemporaryFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool MivoCommitTemporaryFile(const std::string& path);
-// Keeps the bytes of a file that could not be understood as path + ".bad", so that the next
-// save does not destroy what a player may still want back. False when it cannot be written.
-bool MivoKeepDamagedFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// Keeps the bytes of a file that could not be understood beside it, so that the next save does
+// not destroy what a player may still want back: as path + ".bad", or path + ".1.bad", ".2.bad"
+// and so on when earlier copies hold other bytes; an earlier copy is never written over. Returns
+// the copy's path (an earlier copy of the same bytes counts), empty when none could be kept.
+std::string MivoKeepDamagedFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Reads records from a file's bytes. Every read is checked against the end: a read that does
 // not fit fails, leaves its target zero and marks the reader failed, and every later read

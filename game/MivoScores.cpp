@@ -127,6 +127,7 @@ bool MivoScoreTables::Load(const std::string& path)
 {
     Clear();
     lastError = "";
+    keepFile = false;
     std::vector<uint8_t> bytes;
     const MivoFileStatus status = MivoReadPlayerFile(path, bytes);
     if (status == MivoFileStatus::Missing)
@@ -135,7 +136,8 @@ bool MivoScoreTables::Load(const std::string& path)
     }
     if (status == MivoFileStatus::Failed)
     {
-        lastError = WeString("Cannot read the score file ") + path.c_str();
+        keepFile = true;
+        lastError = WeString("Cannot read the score file ") + path.c_str() + "; it is left as it is";
         return false;
     }
     MivoFileReader reader(bytes);
@@ -168,9 +170,13 @@ bool MivoScoreTables::Load(const std::string& path)
     TransferScore(reader, storedSkill);
     if (!ok || !reader.Ok())
     {
-        MivoKeepDamagedFile(path, bytes);
-        lastError = WeString("The score file ") + path.c_str() + " is damaged; a copy was kept as " +
-                    path.c_str() + ".bad and the scores start empty";
+        const std::string copy = MivoKeepDamagedFile(path, bytes);
+        // Without a copy the file itself is the only one left: it stays as it is.
+        keepFile = copy.empty();
+        lastError =
+            WeString("The score file ") + path.c_str() + " is damaged; " +
+            (keepFile ? WeString("no copy could be kept, so it is left as it is")
+                      : "a copy was kept as " + WeString(copy.c_str()) + " and the scores start empty");
         return false;
     }
     RaiseBest(read.bestQuest, storedQuest);
@@ -182,6 +188,12 @@ bool MivoScoreTables::Load(const std::string& path)
 
 bool MivoScoreTables::Save(const std::string& path)
 {
+    if (keepFile)
+    {
+        lastError =
+            WeString("The score file ") + path.c_str() + " could not be loaded; nothing is saved over it";
+        return false;
+    }
     MivoFileWriter writer;
     writer.WriteInt(kFileVersion);
     for (const auto& table : questTables)

@@ -43,9 +43,12 @@ public:
     // Empties the quest, skill and level tables (the best records stay) and reads them from
     // the file; best records are raised by what it holds. A missing file or an older version
     // leaves the tables empty and is no error. A damaged file leaves them empty too, keeps a
-    // copy of it beside it, and returns false with the reason in lastError.
+    // copy of it beside it, and returns false with the reason in lastError; so does a file that
+    // cannot be read, or a damaged one of which no copy could be kept, and until the next load
+    // that succeeds nothing is saved over it.
     bool Load(const std::string& path);
-    // Writes every table as it stands, world lists included; false when it cannot be written.
+    // Writes every table as it stands, world lists included; false when it cannot be written or
+    // the last load left the file as it was.
     bool Save(const std::string& path);
 
     // Puts a game score in its place (quest table of its difficulty, or the skill table),
@@ -75,4 +78,5 @@ public:
     MivoScore bestQuest; // only ever raised while the program runs
     MivoScore bestSkill;
     WeString lastError;
+    bool keepFile = false; // the last load could not read the file nor keep a copy: never save over it
 };

@@ -3,6 +3,7 @@
 #include "WeAudioDevice.h"
 #include "WeInput.h"
 #include "WeUIMain.h"
+#include "WeUIMultiList.h"
 
 namespace
 {
@@ -71,4 +72,28 @@ void MivoTakeAllClicks()
         input.UseMouseClicked(button);
     for (int32_t button = 0; button < WeInput::kJoyButtonCount; ++button)
         input.UseJoyClicked(button);
+}
+
+bool MivoScrollRowIntoView(WeUIMultiList& list, int32_t row)
+{
+    const WeUIComponent* cell = list.GetCell(0, row);
+    if (!cell)
+        return true;
+    if (list.h <= 0)
+        return false;
+    // The rows as they stand now, not as the last frame laid them out.
+    list.UpdateLayout(true, true);
+    const WeUIScrollFrame& frame = *list.scrollFrame;
+    const int32_t overflow = frame.contents->h - frame.viewH;
+    if (overflow <= 0)
+        return true;
+    const int32_t top = cell->y - frame.contents->y;
+    int32_t offset = WeScrollOffset(frame.contents->h, frame.viewH, frame.vScroll->value);
+    if (top < offset)
+        offset = top;
+    else if (top + cell->h > offset + frame.viewH)
+        offset = top + cell->h - frame.viewH;
+    frame.vScroll->SetValue(static_cast<float>(offset) / static_cast<float>(overflow));
+    list.UpdateLayout(true, true);
+    return true;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class WeString;
+class WeUIMultiList;
 
 // DirectInput key codes the menus test.
 constexpr int32_t kMivoEscapeKey = 1;
@@ -24,6 +25,9 @@ void MivoDimWindow(const WeString& name);
 void MivoUndimWindow(const WeString& name);
 // An event a phase makes for itself: every field zero but the id.
 WeUIEvent MivoMadeEvent(int32_t id);
+// Scrolls the list the least that shows the whole row (column 0) in its view. False, and nothing
+// moves, while the list has not been laid out yet.
+bool MivoScrollRowIntoView(WeUIMultiList& list, int32_t row);
 // The menus' selection sound.
 void MivoPlaySelectionSound();
 // Consumes this frame's Escape click: true once per press, and no phase lower on the stack

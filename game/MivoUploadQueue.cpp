@@ -40,9 +40,15 @@ bool MivoUploadQueue::ReadRecords(WeList<MivoPendingUpload>& records, bool& file
     }
     // Another version, or a last record cut short: what cannot be sent is kept aside, and the
     // file is rebuilt from the whole records so that it cannot block the queue.
-    MivoKeepDamagedFile(path, bytes);
-    lastError = WeString("The upload file ") + path.c_str() + " was damaged; a copy was kept as " +
-                path.c_str() + ".bad";
+    const std::string copy = MivoKeepDamagedFile(path, bytes);
+    if (copy.empty())
+    {
+        lastError = WeString("The upload file ") + path.c_str() +
+                    " is damaged and no copy could be kept; it is left as it is";
+        return false;
+    }
+    lastError =
+        WeString("The upload file ") + path.c_str() + " was damaged; a copy was kept as " + copy.c_str();
     return WriteRecords(records);
 }
 

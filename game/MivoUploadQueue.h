@@ -60,7 +60,8 @@ public:
     WeString lastError;
 
 private:
-    // Reads the file's whole records; a damaged file is kept aside and rewritten with them.
+    // Reads the file's whole records; a damaged file is kept aside and rewritten with them (left
+    // as it is, and false, when no copy of it can be kept).
     bool ReadRecords(WeList<MivoPendingUpload>& records, bool& fileExists);
     bool WriteRecords(const WeList<MivoPendingUpload>& records);
     // Removes the first record of the file equal to the accepted one.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 MivoUserData userData;
 
@@ -166,6 +167,76 @@ bool InRange(int32_t value, int32_t count)
     return value >= 0 && value < count;
 }
 
+bool Within(int32_t value, int32_t low, int32_t high)
+{
+    return value >= low && value <= high;
+}
+
+// A sum of scores, done in 64 bits and clamped to what an int32 holds.
+int32_t ScoreSum(std::initializer_list<int64_t> terms)
+{
+    int64_t sum = 0;
+    for (const int64_t term : terms)
+    {
+        sum += term;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
+}
+
+// Lives a skill game can reach: three at the start, one per bonus level and one per three cubes
+// of the kind that gives a life, of which each ladder level awards one.
+constexpr int32_t kMaxLives = 3 + kMivoTeleportCount + kMivoLadderLength / 3;
+
+bool IsCityKey(int32_t key)
+{
+    return key == -1 || (InRange(key / 1000, kMivoRegionCount) && InRange(key % 1000, kMivoCitiesPerRegion));
+}
+
+// The first counter of the profile outside the range the game can give it, or null.
+const char* CounterOutOfRange(const MivoUser& user)
+{
+    const MivoQuestProgress& quest = user.quest;
+    const MivoSkillProgress& skill = user.skill;
+    if (quest.score < 0)
+        return "the quest score";
+    if (!Within(quest.difficulty, 0, 3))
+        return "the quest difficulty";
+    if (!Within(quest.teleportsDone, 0, kMivoTeleportCount))
+        return "the teleports done";
+    for (const auto& slot : quest.regions)
+    {
+        for (const MivoQuestCity& city : slot)
+        {
+            if (!IsCityKey(city.key) || !InRange(city.orderNumber, kMivoCitiesPerRegion))
+                return "a quest city";
+            if (std::any_of(std::begin(city.maps), std::end(city.maps),
+                            [](const MivoLevelResult& map) { return map.moves < 0; }))
+                return "the moves of a quest map";
+        }
+    }
+    for (const MivoQuestTeleport& teleport : quest.teleports)
+    {
+        if (!Within(teleport.targetRegion, -1, kMivoRegionCount - 1) || teleport.moves < 0)
+            return "a quest teleport";
+    }
+    if (skill.score < 0)
+        return "the skill score";
+    if (!Within(skill.lives, 0, kMaxLives))
+        return "the lives";
+    if (!InRange(skill.level, kMivoLadderLength))
+        return "the skill level";
+    if (!Within(skill.bonusLevelsDone, 0, kMivoTeleportCount))
+        return "the bonus levels done";
+    if (std::any_of(std::begin(skill.cubes), std::end(skill.cubes),
+                    [](int32_t stock) { return !Within(stock, 0, kMivoLadderLength); }))
+        return "a bonus cube stock";
+    const auto negativeMoves = [](const MivoLevelResult& entry) { return entry.moves < 0; };
+    if (std::any_of(std::begin(skill.ladder), std::end(skill.ladder), negativeMoves) ||
+        std::any_of(std::begin(skill.bonusLevels), std::end(skill.bonusLevels), negativeMoves))
+        return "the moves of a skill level";
+    return nullptr;
+}
+
 bool TeleportTargets(const MivoQuestProgress& quest, int32_t regionKey)
 {
     return std::any_of(std::begin(quest.teleports), std::end(quest.teleports),
@@ -247,16 +318,20 @@ void MivoUserData::BuildSkillProgress(MivoSkillProgress& skill)
 
 bool MivoUserData::LoadUsers()
 {
-    users.clear();
-    currentUser = nullptr;
     lastError = "";
     std::vector<uint8_t> bytes;
     const MivoFileStatus status = MivoReadPlayerFile(usersPath, bytes);
     if (status == MivoFileStatus::Failed)
     {
-        lastError = WeString("Cannot read the player file ") + usersPath.c_str();
+        // The profiles of this run stay as they are, and the file is never written over.
+        usersFile = MivoUsersFile::Unreadable;
+        lastError = WeString("Cannot read the player file ") + usersPath.c_str() +
+                    "; it is left as it is and nothing is saved over it";
         return false;
     }
+    users.clear();
+    currentUser = nullptr;
+    usersFile = MivoUsersFile::Loaded;
     MivoFileReader reader(bytes);
     const int32_t version = status == MivoFileStatus::Read ? reader.ReadInt() : 0;
     if (status == MivoFileStatus::Missing || (reader.Ok() && version < kUsersFileVersion))
@@ -265,18 +340,18 @@ bool MivoUserData::LoadUsers()
     }
     const int32_t count = reader.ReadCount(kProfileBytes);
     std::vector<std::unique_ptr<MivoUser>> read;
-    for (int32_t i = 0; i < count && reader.Ok(); ++i)
+    const char* outOfRange = nullptr;
+    for (int32_t i = 0; i < count && reader.Ok() && !outOfRange; ++i)
     {
         read.push_back(std::make_unique<MivoUser>());
         TransferProfile(reader, *read.back());
+        outOfRange = reader.Ok() ? CounterOutOfRange(*read.back()) : nullptr;
     }
     const WeString currentName = reader.ReadString();
-    if (!reader.Ok())
+    if (!reader.Ok() || outOfRange)
     {
-        MivoKeepDamagedFile(usersPath, bytes);
-        lastError = WeString("The player file ") + usersPath.c_str() + " is damaged; a copy was kept as " +
-                    usersPath.c_str() + ".bad and no profile was loaded";
-        return false;
+        return RejectUsersFile(bytes,
+                               outOfRange ? WeString(outOfRange) + " out of range" : WeString("cut short"));
     }
     users = std::move(read);
     currentUser = FindUser(currentName);
@@ -287,12 +362,34 @@ bool MivoUserData::LoadUsers()
     return true;
 }
 
+bool MivoUserData::RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why)
+{
+    const std::string copy = MivoKeepDamagedFile(usersPath, bytes);
+    lastError = WeString("The player file ") + usersPath.c_str() + " is damaged (" + why + "); ";
+    if (copy.empty())
+    {
+        // Without a copy the file itself is the only one left: it stays as it is.
+        usersFile = MivoUsersFile::Unreadable;
+        lastError += "no copy could be kept, so it is left as it is and nothing is saved over it";
+        return false;
+    }
+    usersFile = MivoUsersFile::Damaged;
+    lastError += WeString("a copy was kept as ") + copy.c_str() + " and no profile was loaded";
+    return false;
+}
+
 bool MivoUserData::SaveUsers()
 {
     // Screens left while the engine shuts down write nothing.
     if (MivoEngineHasShutDown())
     {
         return true;
+    }
+    if (usersFile == MivoUsersFile::Unreadable)
+    {
+        lastError = WeString("The player file ") + usersPath.c_str() +
+                    " could not be loaded; nothing is saved over it";
+        return false;
     }
     MivoFileWriter writer;
     writer.WriteInt(kUsersFileVersion);
@@ -578,8 +675,8 @@ void MivoUserData::FinishSkillLevel(MivoUser& user, float timeLimit, float elaps
         levelScore = usedCube == 9 ? 0 : levelScore;
     }
     usedCube = 0;
-    totalBonus = timeBonus + movesBonus;
-    skill.score += levelScore + totalBonus;
+    totalBonus = ScoreSum({timeBonus, movesBonus});
+    skill.score = ScoreSum({skill.score, levelScore, totalBonus});
     if (!InRange(skill.level, kMivoLadderLength))
     {
         return;
@@ -607,7 +704,7 @@ void MivoUserData::FinishQuestLevel(MivoUser& user, float elapsed)
     levelBonus = (CurrentLevelNumber(MivoModeQuest) + 1) * 100;
     levelBonus *= bonusIndex != -1 ? 10 : 1;
     levelBonus *= difficulty == 2 ? 2 : difficulty == 3 ? 3 : 1;
-    totalBonus = levelBonus + movesBonus + timeBonus;
+    totalBonus = ScoreSum({levelBonus, movesBonus, timeBonus});
     if (bonusIndex != -1)
     {
         FinishTeleportLevel(user);
@@ -618,7 +715,7 @@ void MivoUserData::FinishQuestLevel(MivoUser& user, float elapsed)
     {
         return;
     }
-    cityRunPoints += levelScore + totalBonus;
+    cityRunPoints = ScoreSum({cityRunPoints, levelScore, totalBonus});
     MivoLevelResult& map = city->maps[mapInCity];
     map = {map.mapId, totalBonus, moves, elapsed};
     lastLevelResult = map;
@@ -660,7 +757,7 @@ void MivoUserData::FinishTeleportLevel(MivoUser& user)
 void MivoUserData::FinishCity(MivoUser& user, MivoQuestCity& city)
 {
     MivoQuestProgress& quest = user.quest;
-    quest.score += cityRunPoints;
+    quest.score = ScoreSum({quest.score, cityRunPoints});
     city.completed = city.open = 1;
     MivoQuestCity* slot = quest.regions[regionSlot];
     slot[(cityIndex + kMivoCitiesPerRegion - 1) % kMivoCitiesPerRegion].open = 1;
@@ -708,11 +805,11 @@ void MivoUserData::EndGame()
         cubeSum = 0;
         for (const int32_t stock : skill.cubes)
         {
-            cubeSum += stock;
+            cubeSum = ScoreSum({cubeSum, stock});
         }
-        cubeBonus = cubeSum * 100000;
-        livesBonus = skill.lives * 1000000;
-        skill.score += cubeBonus + livesBonus;
+        cubeBonus = ScoreSum({int64_t{cubeSum} * 100000});
+        livesBonus = ScoreSum({int64_t{skill.lives} * 1000000});
+        skill.score = ScoreSum({skill.score, cubeBonus, livesBonus});
     }
     finalScore = skill.score;
     finalLevel = skill.level;

@@ -89,6 +89,14 @@ public:
     MivoSkillProgress skill;
 };
 
+// What the last load found of users.dat.
+enum class MivoUsersFile : uint8_t
+{
+    Loaded,     // read (or missing, or older): the profiles are what it held
+    Damaged,    // not understood: a copy of it was kept beside it, and there are no profiles
+    Unreadable, // there but not readable, or damaged without a copy: left as it is, never saved over
+};
+
 class MivoUserData
 {
 public:
@@ -102,10 +110,15 @@ public:
     // program passes MivoPlayerFolder().
     void SetFolder(const std::string& folder);
 
-    // Profiles. A damaged users.dat gives no profiles, a copy of it beside it and false with
-    // the reason in lastError; a missing or older file gives no profiles and is no error.
+    // Profiles. A damaged users.dat (cut short, or a counter outside the range the game gives
+    // it) gives no profiles, a copy of it beside it and false with the reason in lastError; a
+    // missing or older file gives no profiles and is no error. A file that exists but cannot be
+    // read leaves the profiles as they are and gives false: until a later load reads it, nothing
+    // is saved over it.
     bool LoadUsers();
-    // Nothing once the engine has shut down.
+    MivoUsersFile UsersFileState() const { return usersFile; }
+    // Nothing once the engine has shut down; false, and nothing written, while the file could not
+    // be loaded (see LoadUsers).
     bool SaveUsers();
     MivoUser* FindUser(const WeString& name);
     // False when the name exists or could not have been typed (longer than kMaxUserNameBytes, or
@@ -203,6 +216,8 @@ public:
     bool gameComplete = false;
 
 private:
+    // Keeps the damaged file's bytes aside and says why in lastError; false.
+    bool RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why);
     void FinishSkillLevel(MivoUser& user, float timeLimit, float elapsed);
     void FinishQuestLevel(MivoUser& user, float elapsed);
     void FinishTeleportLevel(MivoUser& user);
@@ -212,6 +227,7 @@ private:
 
     std::vector<std::unique_ptr<MivoUser>> users; // in creation or file order
     MivoUser* currentUser = nullptr;
+    MivoUsersFile usersFile = MivoUsersFile::Loaded;
     std::string usersPath;
     std::string scoresPath;
 };

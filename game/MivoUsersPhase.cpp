@@ -33,6 +33,8 @@ WeUIComponent* SelectedNameCell()
 
 } // namespace
 
+bool MivoUsersPhase::scrollPending = false;
+
 WeUIMultiList* MivoUsersList()
 {
     return dynamic_cast<WeUIMultiList*>(MivoFindWidget(kUsersList));
@@ -45,7 +47,7 @@ WeUIEditBox* MivoCreateUserNameBox()
 
 void MivoUsersPhase::Enter()
 {
-    userData.LoadUsers();
+    const bool loaded = userData.LoadUsers();
     uiMain.LoadComponents("Users");
     MivoSetClickId("UsersNewButton", kNewId);
     MivoSetClickId("UsersDeleteButton", kDeleteId);
@@ -59,6 +61,20 @@ void MivoUsersPhase::Enter()
     }
     FillList();
     uiMain.ShowComponent(kUsersWindow);
+    if (!loaded)
+        confirmationPhase.Show("Medium", LoadProblemKey(), OnLoadProblemRead, true);
+    else
+        OnLoadProblemRead(true);
+}
+
+const char* MivoUsersPhase::LoadProblemKey()
+{
+    return userData.UsersFileState() == MivoUsersFile::Damaged ? "UI: Player file damaged"
+                                                               : "UI: Player file unreadable";
+}
+
+void MivoUsersPhase::OnLoadProblemRead(bool)
+{
     if (userData.UserCount() == 0)
         phaseStack.Request(&createUserPhase, WePhaseCommand::Push);
 }
@@ -83,6 +99,7 @@ void MivoUsersPhase::FillList()
         list->AddRow(&row);
     }
     list->SelectCell(0, userData.CurrentUserIndex());
+    scrollPending = !MivoScrollRowIntoView(*list, userData.CurrentUserIndex());
 }
 
 void MivoUsersPhase::Update()
@@ -90,6 +107,9 @@ void MivoUsersPhase::Update()
     WeUIMultiList* list = MivoUsersList();
     if (list && list->rowCount != userData.UserCount())
         FillList();
+    // A list filled before its first layout shows its selection once it has one.
+    if (list && scrollPending)
+        scrollPending = !MivoScrollRowIntoView(*list, userData.CurrentUserIndex());
 }
 
 void MivoUsersPhase::ChooseSelectedUser()
@@ -182,7 +202,10 @@ void MivoCreateUserPhase::ConfirmName()
     if (!box || box->text.IsEmpty())
         return;
     if (userData.CreateUser(box->text))
+    {
+        MivoMenuPhase::ShowCurrentUser();
         phaseStack.Request(nullptr, WePhaseCommand::Pop);
+    }
     else
         confirmationPhase.Show("1", "UI: User exists", nullptr, true);
 }

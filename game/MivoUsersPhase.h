@@ -19,7 +19,7 @@ public:
     static constexpr int32_t kListDoubleClickId = 23;
 
     // Reloads the profiles from users.dat and lists them; with nobody yet, the create-user
-    // dialog comes up at once.
+    // dialog comes up at once, or once the player has read why users.dat could not be loaded.
     void Enter() override;
     // Saves the profiles.
     void Leave() override;
@@ -27,17 +27,25 @@ public:
     bool OnUIEvent(WeUIEvent* event) override;
     // Escape is OK.
     void HandleInput() override;
-    // Lists the profiles again once one was created or deleted.
+    // Lists the profiles again once one was created or deleted; scrolls to the selected row once
+    // the list has been laid out.
     void Update() override;
 
-    // One row per profile with its name; the current one's row selected (row 0 without one).
+    // One row per profile with its name; the current one's row selected (row 0 without one) and
+    // scrolled into the list's view.
     static void FillList();
+    // The text that says why users.dat gave no profiles.
+    static const char* LoadProblemKey();
+    // The answer to that message: with nobody to play as, the create-user dialog.
+    static void OnLoadProblemRead(bool);
     // The answer to the delete question.
     static void OnDeleteAnswer(bool yes);
 
 private:
     // The selected profile becomes current and the main menu comes up.
     static void ChooseSelectedUser();
+
+    static bool scrollPending; // the selected row waits for the list's first layout to be shown
 };
 
 class MivoCreateUserPhase : public WeAbstractPhase
@@ -56,7 +64,8 @@ public:
     // Escape cancels; Return confirms unless the edit box has reported it already.
     void HandleInput() override;
 
-    // A new profile of the typed name, or "User exists" and the dialog stays.
+    // A new profile of the typed name, at once the current one named in the menus' corner, or
+    // "User exists" and the dialog stays.
     void ConfirmName();
 };
 

@@ -6,6 +6,7 @@
 #include "WeTimer.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +18,18 @@ struct NoChannel : MivoUploadChannel
     void Upload(const MivoScorePayload&, int32_t) override {}
     void SetUploadSteps(std::function<bool()>, std::function<void()>) override {}
 };
+
+// Damaged inputs leave their copies beside the files; each run starts without them, as a
+// player's folder would.
+void RemoveDamagedCopies(const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    {
+        if (entry.path().extension() == ".bad")
+            std::filesystem::remove(entry.path(), error);
+    }
+}
 
 void WriteInput(const std::string& path, const uint8_t* data, size_t size)
 {
@@ -82,5 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         store.FillLevelScores(reply, size % 16);
         break;
     }
+    RemoveDamagedCopies(folder);
     return 0;
 }

@@ -134,12 +134,21 @@ TEST(MivoPlayerFiles, AFailedSaveLeavesTheOldFile)
     EXPECT_EQ(Read(path), std::vector<uint8_t>({1}));
 }
 
-TEST(MivoPlayerFiles, DamagedFilesAreKeptBesideThemselves)
+TEST(MivoPlayerFiles, DamagedFilesAreKeptBesideThemselvesAndNoCopyIsEverReplaced)
 {
     TempFolder folder;
     const std::string path = folder / "users.dat";
-    ASSERT_TRUE(MivoKeepDamagedFile(path, {7, 7, 7}));
+    EXPECT_EQ(MivoKeepDamagedFile(path, {7, 7, 7}), path + ".bad");
+    EXPECT_EQ(MivoKeepDamagedFile(path, {8}), path + ".1.bad");
+    EXPECT_EQ(MivoKeepDamagedFile(path, {9}), path + ".2.bad");
+    // The same damage found again is kept already.
+    EXPECT_EQ(MivoKeepDamagedFile(path, {8}), path + ".1.bad");
     EXPECT_EQ(Read(path + ".bad"), std::vector<uint8_t>({7, 7, 7}));
+    EXPECT_EQ(Read(path + ".1.bad"), std::vector<uint8_t>({8}));
+    EXPECT_EQ(Read(path + ".2.bad"), std::vector<uint8_t>({9}));
+    EXPECT_FALSE(win32::FileExists((path + ".3.bad").c_str()));
+    // A name that cannot be written is no copy.
+    EXPECT_EQ(MivoKeepDamagedFile(folder / "none/users.dat", {1}), "");
 }
 
 TEST(MivoPlayerFiles, PlayerFolderIsMadeUnderMyGames)

@@ -179,7 +179,8 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
     }
     EXPECT_GT(texts, 20);
     for (const char* key : {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player",
-                            "UI: Delete user", "UI: Cannot delete", "UI: User exists", "Mivo: Credits"})
+                            "UI: Delete user", "UI: Cannot delete", "UI: User exists", "Mivo: Credits",
+                            "UI: Player file unreadable", "UI: Player file damaged"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
 }
 

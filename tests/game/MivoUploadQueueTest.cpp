@@ -180,6 +180,7 @@ TEST_F(UploadQueueTest, ACutRecordIsDroppedAtEveryLengthSoItCannotBlockTheQueue)
     {
         const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
         TempFolder::WriteBytes(path, cut);
+        std::remove((path + ".bad").c_str()); // the copy of the last length, which this one would not replace
         FakeChannel fresh;
         queue.SetChannel(&fresh);
         const bool started = queue.LoadPending();

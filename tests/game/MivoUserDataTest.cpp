@@ -5,6 +5,7 @@
 #include "WeEngine.h"
 #include "WeRandom.h"
 #include "core/TempFolder.h"
+#include "win32/Win32Files.h"
 
 #include <gtest/gtest.h>
 
@@ -311,6 +312,7 @@ TEST_F(UserDataTest, UsersFilesCutAnywhereAreRejectedAndKept)
     {
         const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
         TempFolder::WriteBytes(folder / "users.dat", cut);
+        std::remove((folder / "users.dat.bad").c_str()); // the last length's copy, which stays otherwise
         store.CreateUser("stale");
         ASSERT_FALSE(store.LoadUsers()) << length;
         EXPECT_EQ(store.UserCount(), 0) << length;
@@ -318,6 +320,97 @@ TEST_F(UserDataTest, UsersFilesCutAnywhereAreRejectedAndKept)
         EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), cut) << length;
     }
     EXPECT_NE(std::string(store.lastError.GetData()).find("damaged"), std::string::npos);
+}
+
+TEST_F(UserDataTest, AnUnreadableUsersFileIsLeftAsItIsAndNothingIsSavedOverIt)
+{
+    ASSERT_TRUE(MakeUnreadable(folder / "users.dat"));
+    EXPECT_FALSE(store.LoadUsers());
+    EXPECT_EQ(store.UsersFileState(), MivoUsersFile::Unreadable);
+    EXPECT_NE(std::string(store.lastError.GetData()).find("Cannot read"), std::string::npos);
+    // A profile made in this run is played, never saved, and a second load keeps it.
+    ASSERT_TRUE(store.CreateUser("Ana"));
+    EXPECT_FALSE(store.SaveUsers());
+    EXPECT_FALSE(store.LoadUsers());
+    EXPECT_EQ(store.UserCount(), 1);
+    store.FinishLevel(3017, 100, 10);
+    EXPECT_TRUE(IsStillUnreadable(folder / "users.dat"));
+    EXPECT_FALSE(win32::FileExists((folder / "users.dat.bad").c_str()));
+}
+
+TEST_F(UserDataTest, CountersOutsideWhatTheGameGivesThemMakeAUsersFileDamaged)
+{
+    store.CreateUser("Ana");
+    ASSERT_TRUE(store.SaveUsers());
+    const std::vector<uint8_t> good = TempFolder::ReadBytes(folder / "users.dat");
+    // Offsets in the file of one profile named "Ana": the quest part follows the version, the
+    // count, the name and the 311 flag bytes; a city takes 74 bytes, a teleport 21.
+    constexpr std::size_t quest = 4 + 4 + 6 + 11 + 300, teleports = quest + 12 + 75 * 74;
+    constexpr std::size_t skill = teleports + 15 * 21, ladder = skill + 16 + 36;
+    struct Counter
+    {
+        const char* what;
+        std::size_t offset;
+        int32_t highest, beyond; // beyond: just outside the range (below it when lowest)
+    };
+    const Counter counters[] = {
+        {"quest score", quest, INT32_MAX, -1},
+        {"quest difficulty", quest + 4, 3, 4},
+        {"teleports done", quest + 8, 15, 16},
+        {"city key", quest + 12, 14004, 14005},
+        {"city order", quest + 18, 4, 5},
+        {"teleport target", teleports, 14, 15},
+        {"teleport moves", teleports + 13, 0, -1},
+        {"skill score", skill, INT32_MAX, -2},
+        {"lives", skill + 4, 118, 119},
+        {"skill level", skill + 8, 299, 300},
+        {"bonus levels done", skill + 12, 15, 16},
+        {"cube stock 9", skill + 48, 300, 301},
+        {"ladder moves", ladder + 8, 0, -1},
+    };
+    for (const Counter& counter : counters)
+    {
+        for (const bool inRange : {true, false})
+        {
+            std::vector<uint8_t> bytes = good;
+            const uint32_t value = static_cast<uint32_t>(inRange ? counter.highest : counter.beyond);
+            for (int i = 0; i < 4; ++i)
+                bytes[counter.offset + i] = static_cast<uint8_t>(value >> (8 * i));
+            TempFolder::WriteBytes(folder / "users.dat", bytes);
+            EXPECT_EQ(store.LoadUsers(), inRange) << counter.what << " " << inRange;
+            EXPECT_EQ(store.UserCount(), inRange ? 1 : 0) << counter.what;
+            const bool named =
+                std::string(store.lastError.GetData()).find("out of range") != std::string::npos;
+            EXPECT_EQ(named, !inRange) << counter.what;
+        }
+    }
+}
+
+TEST_F(UserDataTest, ScoreSumsStopAtTheLargestScoreInsteadOfWrapping)
+{
+    MivoUser& user = Player(MivoModeSkill);
+    user.skill.score = INT32_MAX - 5;
+    store.levelScore = 1000;
+    store.FinishLevel(user.skill.ladder[0].mapId, 100, 10);
+    EXPECT_EQ(user.skill.score, INT32_MAX);
+    // The end of the ladder with every stock and life a file may hold.
+    user.skill.level = kMivoLadderLength - 1;
+    user.skill.lives = 118;
+    std::fill(std::begin(user.skill.cubes), std::end(user.skill.cubes), kMivoLadderLength);
+    store.FinishLevel(user.skill.ladder[kMivoLadderLength - 1].mapId, 100, 10);
+    EXPECT_TRUE(store.gameComplete);
+    EXPECT_EQ(store.cubeBonus, 9 * 300 * 100000 + 100000); // the awarded cube counts too
+    EXPECT_EQ(store.finalScore, INT32_MAX);
+    // A quest city run on top of a quest score at the top.
+    MivoUser& quester = Player(MivoModeQuest, "Bo");
+    quester.quest.score = INT32_MAX - 1;
+    store.ChooseRegion(0);
+    store.SelectCity(0);
+    store.levelScore = INT32_MAX;
+    for (int32_t map = 0; map < kMivoMapsPerCity; ++map)
+        store.FinishLevel(1001 + map, 100, 10);
+    EXPECT_EQ(store.cityRunPoints, INT32_MAX);
+    EXPECT_EQ(quester.quest.score, INT32_MAX);
 }
 
 TEST_F(UserDataTest, HugeProfileCountsAreRejected)
@@ -634,6 +727,22 @@ TEST_F(UserDataTest, RecordedScoresAreSavedAndQueued)
     level.mapId = 16001;
     EXPECT_FALSE(store.AddLevelScore(level));
     EXPECT_EQ(TempFolder::ReadBytes(folder / "upload.dat").size(), 4u + 2 * 1033u);
+}
+
+TEST_F(UserDataTest, AnUnreadableScoreFileGetsNoSaveFromANewScore)
+{
+    ASSERT_TRUE(MakeUnreadable(folder / "hiscores.dat"));
+    MivoScore score;
+    score.name = "Ana";
+    score.score = 1;
+    score.mode = 2;
+    EXPECT_FALSE(store.AddGameScore(score));
+    MivoLevelScore level;
+    level.name = "Ana";
+    level.mapId = 3017;
+    EXPECT_FALSE(store.AddLevelScore(level));
+    EXPECT_TRUE(IsStillUnreadable(folder / "hiscores.dat"));
+    EXPECT_FALSE(win32::FileExists((folder / "hiscores.dat.bad").c_str()));
 }
 
 TEST_F(UserDataTest, ADamagedScoreFileIsKeptWhenANewScoreIsRecorded)

@@ -7,9 +7,11 @@
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoUserData.h"
+#include "PlayerFileBytes.h"
 #include "WeUIEditBox.h"
 #include "WeUIMultiList.h"
 #include "win32/Win32Clipboard.h"
+#include "win32/Win32Files.h"
 
 #include <cstring>
 #include <string>
@@ -317,4 +319,65 @@ TEST_F(UsersScreens, ADoubleClickOnAPlayerChoosesItAndTheMainMenusUsersButtonCom
     ASSERT_EQ(Top(), &usersPhase);
     EXPECT_EQ(MivoUsersList()->rowCount, 2);
     EXPECT_EQ(MivoUsersList()->GetSelectedRow(), 0);
+}
+
+TEST_F(UsersScreens, ANewPlayerIsScrolledIntoTheListAndNamedInTheCornerAtOnce)
+{
+    // More players than the list shows; the first one is current.
+    MivoUserData earlier;
+    earlier.SetFolder(folder.path);
+    for (int32_t i = 0; i < 40; ++i)
+        earlier.CreateUser(("P" + std::to_string(i)).c_str());
+    earlier.SelectUser("P0");
+    ASSERT_TRUE(earlier.SaveUsers());
+    Start(0);
+    ASSERT_EQ(Top(), &usersPhase);
+    const auto selectedRowIsInView = []
+    {
+        const WeUIMultiList* list = MivoUsersList();
+        const WeUIComponent* cell = list->GetCell(0, list->GetSelectedRow());
+        const WeUIComponent* contents = list->scrollFrame->contents;
+        return cell && cell->y >= contents->clipY && cell->y + cell->h <= contents->clipY + contents->clipH;
+    };
+    ASSERT_TRUE(MivoUsersList()->scrollFrame->vScroll->visible) << "the rows overflow the list";
+    EXPECT_TRUE(selectedRowIsInView());
+
+    AddPlayer("Zed");
+    ASSERT_EQ(Top(), &usersPhase);
+    EXPECT_EQ(MivoUsersList()->GetSelectedRow(), 40);
+    EXPECT_TRUE(selectedRowIsInView());
+    EXPECT_EQ(OverlayName(), "Zed");
+}
+
+TEST_F(UsersScreens, AnUnreadablePlayersFileIsToldLeftAsItIsAndAPlayerOfThisRunIsNotSavedOverIt)
+{
+    ASSERT_TRUE(MakeUnreadable(folder / "users.dat"));
+    Start(0);
+    ASSERT_EQ(Top(), &confirmationPhase);
+    EXPECT_TRUE(confirmationPhase.textKey == "UI: Player file unreadable");
+    ClickAndStep("ConfirmationMediumOkButton");
+    ASSERT_EQ(Top(), &createUserPhase) << "nobody to play as";
+    Key(kReturn);
+    ASSERT_EQ(Top(), &usersPhase);
+    ClickAndStep("UsersOkButton");
+    EXPECT_EQ(Top(), &mainMenuPhase);
+    EXPECT_EQ(OverlayName(), "Player");
+    EXPECT_TRUE(IsStillUnreadable(folder / "users.dat"));
+}
+
+TEST_F(UsersScreens, ADamagedPlayersFileIsToldAndKeptAsideOnce)
+{
+    const std::vector<uint8_t> damaged = PlayerFileBytes().Int(24).Int(1).Str("Ana").bytes;
+    TempFolder::WriteBytes(folder / "users.dat", damaged);
+    EXPECT_FALSE(userData.LoadUsers()) << "the start's own load";
+    Start(0);
+    ASSERT_EQ(Top(), &confirmationPhase);
+    EXPECT_TRUE(confirmationPhase.textKey == "UI: Player file damaged");
+    ClickAndStep("ConfirmationMediumOkButton");
+    ASSERT_EQ(Top(), &createUserPhase);
+    Key(kReturn);
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), damaged);
+    EXPECT_FALSE(win32::FileExists((folder / "users.dat.1.bad").c_str())) << "the same damage is kept once";
+    ClickAndStep("UsersOkButton");
+    EXPECT_EQ(NextStart().UserCount(), 1) << "the new player is saved over the damaged file";
 }

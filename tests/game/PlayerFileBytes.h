@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 class PlayerFileBytes
@@ -52,4 +53,19 @@ inline int32_t IntAt(const std::vector<uint8_t>& bytes, std::size_t offset)
     for (int i = 0; i < 4; ++i)
         bits |= static_cast<uint32_t>(bytes.at(offset + i)) << (8 * i);
     return static_cast<int32_t>(bits);
+}
+
+// Makes the player file at path one that is there but cannot be read, whoever runs the test: a
+// link to itself, which every open refuses.
+inline bool MakeUnreadable(const std::string& path)
+{
+    return symlink(path.substr(path.rfind('/') + 1).c_str(), path.c_str()) == 0;
+}
+
+// Whether the file at path is still the link MakeUnreadable made, untouched.
+inline bool IsStillUnreadable(const std::string& path)
+{
+    char target[256] = {};
+    const ssize_t length = readlink(path.c_str(), target, sizeof(target) - 1);
+    return length > 0 && path.substr(path.rfind('/') + 1) == target;
 }
