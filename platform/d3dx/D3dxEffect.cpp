@@ -222,6 +222,14 @@ private:
             data.samplers.push_back(sampler);
             return true;
         }
+        if (word == "code")
+        {
+            std::string name;
+            if (!(line >> name) || blocks.count(name))
+                return false;
+            code = &blocks[name];
+            return true;
+        }
         if (word == "technique")
         {
             data.techniques.push_back({});
@@ -248,10 +256,29 @@ private:
         }
         if (word == "vertex" || word == "fragment")
         {
-            code = word == "vertex" ? &pass.vertexCode : &pass.fragmentCode;
-            return true;
+            std::string& target = word == "vertex" ? pass.vertexCode : pass.fragmentCode;
+            std::string block;
+            if (!(line >> block))
+            {
+                code = &target;
+                return true;
+            }
+            return TakeBlock(line, block, target);
         }
         return false;
+    }
+
+    // The named code block, after a #define line for each further word.
+    bool TakeBlock(std::istringstream& line, const std::string& name, std::string& target) const
+    {
+        const auto found = blocks.find(name);
+        if (found == blocks.end())
+            return false;
+        target.clear();
+        for (std::string define; line >> define;)
+            target += "#define " + define + "\n";
+        target += found->second;
+        return true;
     }
 
     bool ParameterStatement(std::istringstream& line)
@@ -305,6 +332,7 @@ private:
 
     EffectData& data;
     std::string* code = nullptr;
+    std::map<std::string, std::string> blocks; // named code blocks that passes take
 };
 
 // Whether the code names the identifier as a whole word.

@@ -11,6 +11,8 @@
 //   pass <name>
 //   state <render state number> <value>
 //   vertex / fragment, then GLSL lines up to a line "end"
+//   code <name>, then GLSL lines up to a line "end": a block that passes may share
+//   vertex / fragment <block> [<define>...]: the named block, after "#define <define>" lines
 //
 // The code of a pass is GLSL 3.30 without a #version line, under the rules of
 // d3d9::Device::CreateVertexShader: the fragment code writes `o_color`, and the alpha test and fog

@@ -117,13 +117,26 @@ TEST(D3dxEffect, SharedParametersHoldOneValueForThePool)
 
 TEST(D3dxEffect, SyntaxErrorsNameTheirLine)
 {
-    for (const char* bad :
-         {"parameter float4 A = 1 2 3 4 5\n", "parameter matrix[0] B\n", "pass P0\n",
-          "technique T\npass P\nstate 9999 1\n", "parameter float A\nparameter float A\n",
-          "parameter float A = one\n", "technique T\npass P\nvertex\nvoid main() {}\n",
-          "annotation Nobody X \"y\"\n", "parameter float4[99999] Huge\n", "sampler S 16\n",
-          "parameter float F\nsampler S 1 F\n", "sampler S 1 Nobody\n", "parameter shared texture T\n",
-          "sampler S\n", "parameter int N = 1e20\n", "parameter int N = 2.5\n", "parameter bool B = 0.5\n"})
+    for (const char* bad : {"parameter float4 A = 1 2 3 4 5\n",
+                            "parameter matrix[0] B\n",
+                            "pass P0\n",
+                            "technique T\npass P\nstate 9999 1\n",
+                            "parameter float A\nparameter float A\n",
+                            "parameter float A = one\n",
+                            "technique T\npass P\nvertex\nvoid main() {}\n",
+                            "annotation Nobody X \"y\"\n",
+                            "parameter float4[99999] Huge\n",
+                            "sampler S 16\n",
+                            "parameter float F\nsampler S 1 F\n",
+                            "sampler S 1 Nobody\n",
+                            "parameter shared texture T\n",
+                            "sampler S\n",
+                            "parameter int N = 1e20\n",
+                            "parameter int N = 2.5\n",
+                            "parameter bool B = 0.5\n",
+                            "code C\nend\ncode C\nend\n",
+                            "technique T\npass P\nvertex Nowhere\n",
+                            "code\nend\n"})
     {
         Effect* effect = nullptr;
         std::string errors;
@@ -317,6 +330,38 @@ TEST_F(RecordedEffect, APassSetsItsShadersParametersAndSamplers)
     effect->End();
     EXPECT_EQ(device->GetPixelShader(), pixel) << "flags 7 leave the pass's shaders";
     texture->Release();
+}
+
+TEST_F(RecordedEffect, PassesShareNamedCodeUnderTheirOwnDefines)
+{
+    const char* const shared = R"(parameter float4 Tint
+code Surface
+void main() { o_color = Tint; }
+end
+technique Tech
+pass P0
+fragment Surface
+technique TechL
+pass P0
+fragment Surface LIGHTS SKINNED
+)";
+    effect->Release();
+    effect = Make(shared, nullptr, device);
+    ASSERT_NE(effect, nullptr);
+    std::vector<std::string> sources;
+    for (const char* technique : {"Tech", "TechL"})
+    {
+        effect->SetTechnique(effect->GetTechniqueByName(technique));
+        effect->Begin(nullptr, 7);
+        effect->BeginPass(0);
+        ASSERT_NE(device->GetPixelShader(), nullptr) << technique;
+        sources.push_back(device->GetPixelShader()->Source());
+        EXPECT_TRUE(Has(Take(), "SetShaderConstantF Tint 4")) << "the block's parameters reach " << technique;
+        effect->EndPass();
+        effect->End();
+    }
+    EXPECT_EQ(sources[0], "void main() { o_color = Tint; }\n");
+    EXPECT_EQ(sources[1], "#define LIGHTS\n#define SKINNED\n" + sources[0]);
 }
 
 TEST_F(RecordedEffect, ShadersGoWithTheirEffectAndAFailedShaderFailsTheEffect)
