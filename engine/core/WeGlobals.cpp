@@ -13,6 +13,7 @@
 #include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
+#include "WeRenderQueue.h"
 #include "WeScript.h"
 #include "WeShader.h"
 #include "WeScriptNatives.h"
@@ -39,6 +40,7 @@ WeCanvas canvas;
 WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
 WeShaderManager shaders; // its effects go before the render device
+WeRenderQueue renderQueue;
 WeMaterialManager materialManager;
 WePhysics physics;
 

@@ -1,0 +1,111 @@
+#include "WeRenderQueue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+// Folds an object's address into the bits a key groups by.
+uint32_t AddressHash(const void* object)
+{
+    const auto address = uint32_t(reinterpret_cast<uintptr_t>(object));
+    return (address >> 16) ^ address;
+}
+
+} // namespace
+
+void WeRenderList::Push(WeRenderItem* item, int32_t key)
+{
+    if (count == GetCapacity())
+        entries.resize(entries.size() * 4);
+    int32_t at = count++;
+    while (at > 0)
+    {
+        const int32_t parent = (at - 1) / 2;
+        if (!(key < entries[size_t(parent)].key))
+            break;
+        entries[size_t(at)] = entries[size_t(parent)];
+        at = parent;
+    }
+    entries[size_t(at)] = Entry{item, key};
+}
+
+WeRenderItem* WeRenderList::PopMin()
+{
+    if (count == 0)
+        return nullptr;
+    const Entry root = entries[0];
+    const Entry last = entries[size_t(--count)];
+    int32_t at = 0;
+    for (int32_t child = 1; child < count; child = 2 * at + 1)
+    {
+        if (child + 1 < count && entries[size_t(child + 1)].key < entries[size_t(child)].key)
+            ++child;
+        if (!(entries[size_t(child)].key < last.key))
+            break;
+        entries[size_t(at)] = entries[size_t(child)];
+        at = child;
+    }
+    entries[size_t(at)] = last;
+    entries[size_t(count)] = root;
+    return root.item;
+}
+
+void WeRenderQueue::Recycle()
+{
+    if (!liveHead)
+        return;
+    liveTail->next = freeList;
+    freeList = liveHead;
+    liveHead = liveTail = nullptr;
+}
+
+void WeRenderQueue::FreeAll()
+{
+    storage.clear();
+    freeList = liveHead = liveTail = nullptr;
+}
+
+WeRenderItem* WeRenderQueue::TakeItem()
+{
+    WeRenderItem* item = freeList;
+    if (item)
+        freeList = item->next;
+    else
+        item = &storage.emplace_back();
+    item->next = liveHead;
+    liveHead = item;
+    if (!liveTail)
+        liveTail = item;
+    return item;
+}
+
+int32_t WeRenderQueue::DepthUnits(float depth)
+{
+    // Symmetric bounds, so that a key may negate the units.
+    constexpr float bound = float(std::numeric_limits<int32_t>::max() - 127);
+    const float units = depth * 32768.0f;
+    if (std::isnan(units))
+        return 0;
+    return int32_t(std::clamp(units, -bound, bound));
+}
+
+int32_t WeRenderQueue::StateKey(const WeShader* shader, int32_t techniqueMask, const WeMaterial* material,
+                                int32_t pass)
+{
+    // The engine composes technique bits 0 to 7 only; nine bits keep the sum within int32.
+    const uint32_t key = ((AddressHash(shader) & 0x3FF) << 20) + ((uint32_t(techniqueMask) & 0x1FF) << 11) +
+                         (AddressHash(material) & 0x7FF) + (pass == 6 ? 0x40000000u : 0u);
+    return int32_t(key);
+}
+
+int32_t WeRenderQueue::AlphaKey(int32_t priority, int32_t kind, int32_t depthUnits)
+{
+    // The depth part stays within half a group, so no depth reaches a neighbouring group.
+    constexpr int32_t halfGroup = (1 << 23) - 1;
+    const int32_t p = std::clamp(priority, -3, 4);
+    const int32_t group = (4 - p) * 16 + std::clamp(kind, 0, 15);
+    return (group << 24) - std::clamp(depthUnits >> 7, -halfGroup, halfGroup);
+}
