@@ -115,6 +115,18 @@ btQuaternion ToBullet(const Quat& q)
     return rotation.length2() > 1e-12f ? rotation.normalized() : btQuaternion::getIdentity();
 }
 
+Mat34 WithPosition(Mat34 pose, const Vec3& position)
+{
+    pose.t = position;
+    return pose;
+}
+
+Mat34 WithOrientation(Mat34 pose, const Mat33& orientation)
+{
+    pose.M = orientation;
+    return pose;
+}
+
 Mat33 ToMat33(const Quat& q)
 {
     return FromBullet(btTransform(ToBullet(q))).M;
@@ -363,11 +375,7 @@ void Actor::addTorque(const Vec3& value, ForceMode mode, bool wakeup)
 
 void Actor::setLinearVelocity(const Vec3& velocity)
 {
-    if (!Pushable() || !velocity.isFinite())
-        return;
-    body->setLinearVelocity(ToBullet(velocity));
-    if (velocity.dot(velocity) > 0.0f)
-        WakeBody(NX_SLEEP_INTERVAL);
+    SetVelocity(&btRigidBody::setLinearVelocity, velocity);
 }
 
 Vec3 Actor::getLinearVelocity() const
@@ -377,9 +385,14 @@ Vec3 Actor::getLinearVelocity() const
 
 void Actor::setAngularVelocity(const Vec3& velocity)
 {
+    SetVelocity(&btRigidBody::setAngularVelocity, velocity);
+}
+
+void Actor::SetVelocity(void (btRigidBody::*set)(const btVector3&), const Vec3& velocity)
+{
     if (!Pushable() || !velocity.isFinite())
         return;
-    body->setAngularVelocity(ToBullet(velocity));
+    (body.get()->*set)(ToBullet(velocity));
     if (velocity.dot(velocity) > 0.0f)
         WakeBody(NX_SLEEP_INTERVAL);
 }
@@ -411,30 +424,22 @@ void Actor::moveGlobalPose(const Mat34& pose)
 
 void Actor::setGlobalPosition(const Vec3& position)
 {
-    Mat34 pose = getGlobalPose();
-    pose.t = position;
-    setGlobalPose(pose);
+    setGlobalPose(WithPosition(getGlobalPose(), position));
 }
 
 void Actor::moveGlobalPosition(const Vec3& position)
 {
-    Mat34 pose = MoveBase();
-    pose.t = position;
-    moveGlobalPose(pose);
+    moveGlobalPose(WithPosition(MoveBase(), position));
 }
 
 void Actor::setGlobalOrientation(const Mat33& orientation)
 {
-    Mat34 pose = getGlobalPose();
-    pose.M = orientation;
-    setGlobalPose(pose);
+    setGlobalPose(WithOrientation(getGlobalPose(), orientation));
 }
 
 void Actor::moveGlobalOrientation(const Mat33& orientation)
 {
-    Mat34 pose = MoveBase();
-    pose.M = orientation;
-    moveGlobalPose(pose);
+    moveGlobalPose(WithOrientation(MoveBase(), orientation));
 }
 
 Quat Actor::getGlobalOrientationQuat() const

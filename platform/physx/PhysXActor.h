@@ -18,6 +18,7 @@ class btCollisionShape;
 class btCompoundShape;
 class btRigidBody;
 class btTransform;
+class btVector3;
 
 namespace physx
 {
@@ -31,8 +32,8 @@ struct ShapeDesc
 {
     ShapeType type;
     Mat34 localPose;
-    uint32_t shapeFlags = NX_SF_VISUALIZATION;
-    uint16_t group = 0; // 0 to 31
+    uint32_t shapeFlags = NX_SF_VISUALIZATION; // NX_SF_DYNAMIC_DYNAMIC_CCD is kept: sweeps meet every body
+    uint16_t group = 0;                        // 0 to 31
     uint16_t materialIndex = 0;
 
 protected:
@@ -106,7 +107,6 @@ public:
     // skeleton's inner radius. Null takes the skeleton away.
     void setCCDSkeleton(CCDSkeleton* skeleton);
     TriangleMesh* getMesh() const { return mesh; }
-    const Mat34& getLocalPose() const { return localPose; }
 
     void* userData = nullptr;
 
@@ -207,6 +207,7 @@ private:
     void SetBodyFlag(BodyFlag flag, bool value);
     void SetActorFlag(ActorFlag flag, bool value);
     void WakeBody(float counter);
+    void SetVelocity(void (btRigidBody::*set)(const btVector3&), const Vec3& velocity);
     // The pose a move continues from: the pending target, else the current pose.
     Mat34 MoveBase() const;
     void Teleport(const Mat34& pose);

@@ -392,11 +392,10 @@ void Scene::World::AddContactPoints(float seconds)
         QueuedContact& contact = contacts[index];
         if (contact.patchCount++ == 0)
             contact.firstPatch = static_cast<uint32_t>(patches.size());
-        // Bullet's normal points from body 1 to body 0; the report's from the second actor.
+        // Bullet's normals point from body 1 to body 0; the forces are those on the first actor.
         const btScalar sign = manifold->getBody0() == contact.actors[0]->body.get() ? 1.0f : -1.0f;
         const btScalar perSecond = sign / seconds;
         ContactPatch patch;
-        patch.normal = FromBullet(manifold->getContactPoint(0).m_normalWorldOnB * sign);
         patch.firstPoint = static_cast<uint32_t>(points.size());
         patch.pointCount = static_cast<uint32_t>(manifold->getNumContacts());
         for (int p = 0; p < manifold->getNumContacts(); ++p)

@@ -35,9 +35,11 @@ struct SceneDesc
     float maxTimestep = 1.0f / 60.0f;
     uint32_t maxIter = 8;
     TimeStepMethod timeStepMethod = NX_TIMESTEP_FIXED;
-    SimulationType simType = NX_SIMULATION_SW;
+    SimulationType simType = NX_SIMULATION_SW; // kept: every scene is simulated in software
 };
 
+// Bullet knows one friction for sliding and sticking alike: the dynamic friction; the static
+// friction is kept.
 struct MaterialDesc
 {
     float dynamicFriction = 0.5f;
@@ -49,19 +51,16 @@ class Material
 {
 public:
     void loadFromDesc(const MaterialDesc& desc) { values = desc; }
-    void saveToDesc(MaterialDesc& desc) const { desc = values; }
     float getDynamicFriction() const { return values.dynamicFriction; }
-    float getStaticFriction() const { return values.staticFriction; }
     float getRestitution() const { return values.restitution; }
 
 private:
     MaterialDesc values;
 };
 
-// The contact points of one report, as patches of points sharing a normal.
+// The contact points of one report, in patches (one per touching pair of Bullet shapes).
 struct ContactPatch
 {
-    Vec3 normal; // from the second actor towards the first
     uint32_t firstPoint = 0;
     uint32_t pointCount = 0;
 };
@@ -81,7 +80,6 @@ public:
     bool goNextPair();
     bool goNextPatch();
     bool goNextPoint();
-    const Vec3& getPatchNormal() const { return stream.patches[patch].normal; }
     const Vec3& getPoint() const { return stream.points[stream.patches[patch].firstPoint + point]; }
 
 private:
@@ -209,13 +207,13 @@ public:
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
 
-    // The Bullet world and the report queues, defined with the layer's internals.
-    struct World;
-    World& world() const { return *bullet; }
-
 private:
     friend class Actor;
     friend class Cloth;
+
+    // The Bullet world and the report queues, defined with the layer's internals.
+    struct World;
+    World& world() const { return *bullet; }
 
     void step(float seconds, uint32_t index, uint32_t count);
     void deliverReports();

@@ -31,7 +31,6 @@ public:
 
     Scene* createScene(const SceneDesc& desc);
     void releaseScene(Scene& scene);
-    uint32_t getNbScenes() const { return static_cast<uint32_t>(scenes.size()); }
 
     // Reads a cooked block; null when it is short or inconsistent.
     TriangleMesh* createTriangleMesh(Stream& stream);

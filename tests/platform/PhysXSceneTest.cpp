@@ -383,18 +383,7 @@ TEST(PhysXScene, DynamicTriangleMeshFallsAndRests)
 {
     World world;
     world.Floor();
-    Box cube;
-    cube.extents = {0.5f, 0.5f, 0.5f};
-    Vec3 corners[8];
-    NxGetUtilLib()->NxComputeBoxPoints(cube, corners);
-    SimpleTriangleMesh desc;
-    desc.numVertices = 8;
-    desc.numTriangles = 12;
-    desc.pointStrideBytes = sizeof(Vec3);
-    desc.triangleStrideBytes = 12;
-    desc.points = corners;
-    desc.triangles = NxGetUtilLib()->NxGetBoxTriangles();
-    ByteStream block(CookTriangles(desc));
+    ByteStream block(CookTriangles(BoxMesh({0.5f, 0.5f, 0.5f}).Desc()));
     TriangleMeshShapeDesc shape;
     shape.meshData = world.sdk->createTriangleMesh(block);
     ASSERT_TRUE(shape.meshData);

@@ -71,17 +71,8 @@ TEST(PhysXSdk, BoxPointsAndTrianglesFaceOutward)
 
 TEST(PhysXSdk, CcdSkeletonKeepsTheInnerRadius)
 {
-    Box box;
-    box.extents = {0.5f, 2.0f, 3.0f};
-    Vec3 points[8];
-    NxGetUtilLib()->NxComputeBoxPoints(box, points);
-    SimpleTriangleMesh mesh;
-    mesh.numVertices = 8;
-    mesh.numTriangles = 12;
-    mesh.pointStrideBytes = sizeof(Vec3);
-    mesh.triangleStrideBytes = 12;
-    mesh.points = points;
-    mesh.triangles = NxGetUtilLib()->NxGetBoxTriangles();
+    const BoxMesh box({0.5f, 2.0f, 3.0f});
+    SimpleTriangleMesh mesh = box.Desc();
     World world;
     CCDSkeleton* skeleton = world.sdk->createCCDSkeleton(mesh);
     ASSERT_TRUE(skeleton);

@@ -99,6 +99,31 @@ struct Grid
     std::vector<uint16_t> indices;
 };
 
+// A box of the given half extents about the origin as a triangle mesh (the utility library's).
+struct BoxMesh
+{
+    explicit BoxMesh(const Vec3& extents)
+    {
+        Box box;
+        box.extents = extents;
+        NxGetUtilLib()->NxComputeBoxPoints(box, corners);
+    }
+
+    SimpleTriangleMesh Desc() const
+    {
+        SimpleTriangleMesh desc;
+        desc.numVertices = 8;
+        desc.numTriangles = 12;
+        desc.pointStrideBytes = sizeof(Vec3);
+        desc.triangleStrideBytes = 3 * sizeof(uint32_t);
+        desc.points = corners;
+        desc.triangles = NxGetUtilLib()->NxGetBoxTriangles();
+        return desc;
+    }
+
+    Vec3 corners[8];
+};
+
 // The cooked block of a mesh description.
 inline std::vector<uint8_t> CookTriangles(const SimpleTriangleMesh& desc)
 {

@@ -1,0 +1,208 @@
+// 1,000 boxes dropped onto a triangle-mesh floor, two seconds at 60 frames a second: once through
+// the physics layer (simulate and fetch, with contact, trigger and sleep reports taken, as the
+// engine takes them) and once on bare Bullet with the same shapes, masses, damping and combined
+// friction. Each iteration builds the scene untimed and times its 120 frames; "frame" is the
+// time of one frame.
+#include "physics/MemoryWriteBuffer.h"
+#include "physx/PhysXSdk.h"
+
+#include <benchmark/benchmark.h>
+#include <btBulletDynamicsCommon.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+constexpr int kFrames = 120;
+constexpr float kStep = 1.0f / 60.0f;
+constexpr int kCells = 20; // the floor is kCells x kCells quads
+constexpr float kFloorSize = 60.0f;
+
+// The floor's grid: vertices in rows along x, two triangles per quad, facing up.
+struct Floor
+{
+    Floor()
+    {
+        const float cell = kFloorSize / kCells;
+        for (int z = 0; z <= kCells; ++z)
+            for (int x = 0; x <= kCells; ++x)
+                points.push_back({-kFloorSize / 2 + x * cell, 0.0f, -kFloorSize / 2 + z * cell});
+        for (int z = 0; z < kCells; ++z)
+            for (int x = 0; x < kCells; ++x)
+            {
+                const int a = z * (kCells + 1) + x, b = a + 1, c = a + kCells + 1, d = c + 1;
+                indices.insert(indices.end(), {a, c, b, b, c, d});
+            }
+    }
+    std::vector<physx::Vec3> points;
+    std::vector<int> indices;
+};
+
+// Where box i starts: 20 x 10 columns, 5 layers, a little apart.
+physx::Vec3 BoxStart(int i)
+{
+    return {-15.0f + 1.5f * float(i % 20), 1.0f + 1.5f * float(i / 200), -7.5f + 1.5f * float(i / 20 % 10)};
+}
+
+constexpr int kBoxes = 1000;
+
+// Reports taken and dropped, as the engine's are when no hook is set.
+struct Reports : physx::UserContactReport, physx::UserTriggerReport, physx::UserNotify
+{
+    void onContactNotify(physx::ContactPair& pair, uint32_t events) override
+    {
+        benchmark::DoNotOptimize(pair.actors[0]->userData);
+        benchmark::DoNotOptimize(events);
+    }
+    void onTrigger(physx::Shape&, physx::Shape&, physx::ShapeFlag) override {}
+    void onWake(physx::Actor** actors, uint32_t count) override
+    {
+        benchmark::DoNotOptimize(actors[count - 1]);
+    }
+    void onSleep(physx::Actor** actors, uint32_t count) override
+    {
+        benchmark::DoNotOptimize(actors[count - 1]);
+    }
+};
+
+struct LayerScene
+{
+    LayerScene()
+    {
+        physx::SceneDesc desc;
+        desc.gravity = {0.0f, -9.81f, 0.0f};
+        scene = sdk->createScene(desc);
+        scene->setUserContactReport(&reports);
+        scene->setUserTriggerReport(&reports);
+        scene->setUserNotify(&reports);
+        physx::TriangleMeshDesc meshDesc;
+        meshDesc.numVertices = uint32_t(floor.points.size());
+        meshDesc.numTriangles = uint32_t(floor.indices.size() / 3);
+        meshDesc.pointStrideBytes = sizeof(physx::Vec3);
+        meshDesc.triangleStrideBytes = 3 * sizeof(int);
+        meshDesc.points = floor.points.data();
+        meshDesc.triangles = floor.indices.data();
+        MemoryWriteBuffer cooked;
+        physx::NxInitCooking();
+        physx::NxCookTriangleMesh(meshDesc, cooked);
+        physx::NxCloseCooking();
+        MemoryReadBuffer block(cooked.data, cooked.currentSize);
+        physx::TriangleMeshShapeDesc floorShape;
+        floorShape.meshData = sdk->createTriangleMesh(block);
+        physx::ActorDesc floorActor;
+        floorActor.shapes.push_back(&floorShape);
+        scene->createActor(floorActor);
+        physx::BoxShapeDesc box;
+        box.dimensions = {0.5f, 0.5f, 0.5f};
+        physx::BodyDesc body;
+        body.mass = 10.0f;
+        physx::ActorDesc boxActor;
+        boxActor.body = &body;
+        boxActor.shapes.push_back(&box);
+        for (int i = 0; i < kBoxes; ++i)
+        {
+            boxActor.globalPose.t = BoxStart(i);
+            scene->createActor(boxActor);
+        }
+    }
+    ~LayerScene() { sdk->release(); }
+
+    void Frame()
+    {
+        scene->simulate(kStep);
+        scene->fetchResults(physx::NX_RIGID_BODY_FINISHED, true);
+    }
+
+    Floor floor;
+    Reports reports;
+    physx::PhysicsSDK* sdk = physx::NxCreatePhysicsSDK(physx::NX_PHYSICS_SDK_VERSION);
+    physx::Scene* scene = nullptr;
+};
+
+// The same scene on Bullet alone. Bullet multiplies the friction of the two sides, the layer
+// averages them: each side here has the root of 0.5, which multiplies to the layer's 0.5.
+struct BulletScene
+{
+    BulletScene()
+        : array(int(floor.indices.size() / 3), floor.indices.data(), 3 * int(sizeof(int)),
+                int(floor.points.size()), &floor.points.data()->x, int(sizeof(physx::Vec3))),
+          floorShape(&array, true)
+    {
+        world.setGravity(btVector3(0.0f, -9.81f, 0.0f));
+        Add(0.0f, &floorShape, btVector3(0.0f, 0.0f, 0.0f));
+        for (int i = 0; i < kBoxes; ++i)
+        {
+            boxShapes.push_back(std::make_unique<btBoxShape>(btVector3(0.5f, 0.5f, 0.5f)));
+            const physx::Vec3 at = BoxStart(i);
+            Add(10.0f, boxShapes.back().get(), btVector3(at.x, at.y, at.z));
+        }
+    }
+    ~BulletScene()
+    {
+        for (const auto& body : bodies)
+            world.removeRigidBody(body.get());
+    }
+
+    void Add(float mass, btCollisionShape* shape, const btVector3& at)
+    {
+        btVector3 inertia(0.0f, 0.0f, 0.0f);
+        if (mass > 0.0f)
+            shape->calculateLocalInertia(mass, inertia);
+        btRigidBody::btRigidBodyConstructionInfo info(mass, nullptr, shape, inertia);
+        info.m_startWorldTransform.setIdentity();
+        info.m_startWorldTransform.setOrigin(at);
+        info.m_angularDamping = 0.05f;
+        info.m_friction = std::sqrt(0.5f);
+        bodies.push_back(std::make_unique<btRigidBody>(info));
+        world.addRigidBody(bodies.back().get());
+    }
+
+    void Frame() { world.stepSimulation(kStep, 0, kStep); }
+
+    Floor floor;
+    btTriangleIndexVertexArray array;
+    btBvhTriangleMeshShape floorShape;
+    btDefaultCollisionConfiguration configuration;
+    btCollisionDispatcher dispatcher{&configuration};
+    btDbvtBroadphase broadphase;
+    btSequentialImpulseConstraintSolver solver;
+    btDiscreteDynamicsWorld world{&dispatcher, &broadphase, &solver, &configuration};
+    std::vector<std::unique_ptr<btBoxShape>> boxShapes;
+    std::vector<std::unique_ptr<btRigidBody>> bodies;
+};
+
+template <typename SceneType> void RunFrames(benchmark::State& state)
+{
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto scene = std::make_unique<SceneType>();
+        state.ResumeTiming();
+        for (int frame = 0; frame < kFrames; ++frame)
+            scene->Frame();
+        state.PauseTiming();
+        scene.reset();
+        state.ResumeTiming();
+    }
+    state.counters["frame"] = benchmark::Counter(double(state.iterations()) * kFrames,
+                                                 benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+} // namespace
+
+static void BM_PhysicsLayerBoxesOnMeshFloor(benchmark::State& state)
+{
+    RunFrames<LayerScene>(state);
+}
+BENCHMARK(BM_PhysicsLayerBoxesOnMeshFloor)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+static void BM_BareBulletBoxesOnMeshFloor(benchmark::State& state)
+{
+    RunFrames<BulletScene>(state);
+}
+BENCHMARK(BM_BareBulletBoxesOnMeshFloor)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+BENCHMARK_MAIN();
