@@ -1,5 +1,6 @@
 #include "MivoCreditsPhase.h"
 
+#include "MivoFieldReader.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoScreen.h"
 #include "WeConfig.h"
@@ -23,11 +24,13 @@ const char* MivoCreditsPhase::LineStyle(bool heading)
 int32_t MivoCreditsPhase::CreateLines(const WeString& text)
 {
     // No text is still one (empty) line.
-    const int32_t count = text.IsEmpty() ? 1 : text.CountTokens('\n');
+    MivoFieldReader lines(text, '\n');
     bool heading = true;
-    for (int32_t i = 1; i <= count; ++i)
+    int32_t i = 0;
+    while (!lines.AtEnd())
     {
-        const WeString line = text.GetToken('\n', i - 1);
+        const WeString line = lines.Next();
+        ++i;
         // The line stays out of the descriptor: its ':' and ',' would split the descriptor's
         // fields, and a leading '%' or a "UI: " key would be read as layout text.
         WeString descriptor = WeString("Label:") + kTextWindow + ":" + LineStyle(heading) + ":,0%0.5%0.5,";
@@ -39,7 +42,7 @@ int32_t MivoCreditsPhase::CreateLines(const WeString& text)
             label->text = line;
         heading = line.IsEmpty();
     }
-    return count;
+    return i;
 }
 
 void MivoCreditsPhase::Enter()

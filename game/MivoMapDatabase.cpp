@@ -153,9 +153,9 @@ void MivoTeleportGroup::Advance()
 
 MivoMapTable::MivoMapTable() : name("New Table")
 {
-    for (int32_t x = 0; x < kMaxSize; ++x)
+    for (int32_t x = 0; x < kSize; ++x)
     {
-        for (int32_t y = 0; y < kMaxSize; ++y)
+        for (int32_t y = 0; y < kSize; ++y)
         {
             cells_[x][y].x = x;
             cells_[x][y].y = y;
@@ -170,7 +170,7 @@ MivoMapCell* MivoMapTable::Cell(int32_t x, int32_t y)
 
 const MivoMapCell* MivoMapTable::Cell(int32_t x, int32_t y) const
 {
-    if (x < 0 || y < 0 || x >= width || y >= height || x >= kMaxSize || y >= kMaxSize)
+    if (x < 0 || y < 0 || x >= width || y >= height || x >= kSize || y >= kSize)
         return nullptr;
     return &cells_[x][y];
 }
@@ -375,43 +375,43 @@ MivoMapTable* MivoMapDatabase::Table(int32_t number) const
     return tables[static_cast<size_t>(number - 1)].get();
 }
 
-std::unique_ptr<MivoMapTable> MivoMapTable::Load(const WeString& key)
+std::unique_ptr<MivoMapTable> MivoMapTable::Load(const WeString& key, const std::vector<WeString>& cellKeys)
 {
     auto table = std::make_unique<MivoMapTable>();
     table->name = WeConfig::GetString(key + ".Name", key);
+    CellFlags held{};
+    for (const WeString& found : cellKeys)
+        table->TakeCellKey(key, found, held);
     const WeString cellPrefix = key + ".";
     for (int32_t x = 0; x < table->width; ++x)
     {
         for (int32_t y = 0; y < table->height; ++y)
         {
-            const WeString text = WeConfig::GetString(cellPrefix + CellKey(x, y), "");
-            if (!text.IsEmpty())
-                table->PlaceFromText(x, y, text);
+            if (held[x][y])
+                table->PlaceFromText(x, y, WeConfig::GetString(cellPrefix + CellKey(x, y), ""));
         }
     }
-    table->ReportStrayCells(key);
     return table;
 }
 
-void MivoMapTable::ReportStrayCells(const WeString& key)
+void MivoMapTable::TakeCellKey(const WeString& key, const WeString& found, CellFlags& held)
 {
-    // Cell keys the grid walk never reads: outside the table, or not written as the walk writes them.
-    WeList<WeString> keys;
-    const WeString prefix = key + ".B,";
-    WeConfig::GetKeys(prefix, keys, true);
-    for (const WeString& found : keys)
+    // An override key stands for its plain key, which every read of the cell returns it for.
+    const WeString& suffix = WeGetConfigOverrideSuffix();
+    const int32_t plainLength = found.GetLength() - suffix.GetLength();
+    const bool overrides = plainLength > 0 && found.Substring(plainLength, found.GetLength()) == suffix;
+    const WeString plain = overrides ? found.Substring(0, plainLength) : found;
+    const WeString cell = plain.Substring(key.GetLength() + 3, plain.GetLength()); // after ".B,"
+    const int32_t x = cell.GetToken(',', 0).ToInt(10);
+    const int32_t y = cell.GetToken(',', 1).ToInt(10);
+    if (x >= 0 && y >= 0 && x < width && y < height && x < kSize && y < kSize &&
+        key + "." + CellKey(x, y) == plain)
     {
-        const WeString cell = found.Substring(prefix.GetLength(), found.GetLength());
-        const int32_t x = cell.GetToken(',', 0).ToInt(10);
-        const int32_t y = cell.GetToken(',', 1).ToInt(10);
-        const bool inside = x >= 0 && y >= 0 && x < width && y < height;
-        if (inside && key + "." + CellKey(x, y) == found)
-            continue;
-        const WeString text = WeConfig::GetString(found, "");
-        if (!text.IsEmpty())
-            problems.push_back(found.Substring(key.GetLength() + 1, found.GetLength()) + "=" + text +
-                               ": not a cell of the table; ignored");
+        held[x][y] = true;
+        return;
     }
+    problems.push_back(found.Substring(key.GetLength() + 1, found.GetLength()) + "=" +
+                       WeConfig::GetString(found, "") + ": not a cell of the table; ignored");
 }
 
 std::unique_ptr<MivoMapDatabase> MivoMapDatabase::Load(const WeString& name)
@@ -439,10 +439,40 @@ void MivoMapDatabase::Read()
     if (static_cast<size_t>(count) > kMaxTables)
         problems.push_back(key + ": more than 999 tables; the rest are not loaded");
     const int32_t kept = std::min(count, static_cast<int32_t>(kMaxTables));
+    const std::vector<std::vector<WeString>> cellKeys = CellKeysByTable(kept);
     for (int32_t i = 1; i <= kept; ++i)
     {
         WeString tableKey = key + ".Table";
         tableKey.AppendInt(i);
-        tables.push_back(MivoMapTable::Load(tableKey));
+        tables.push_back(MivoMapTable::Load(tableKey, cellKeys[static_cast<size_t>(i - 1)]));
     }
+}
+
+std::vector<std::vector<WeString>> MivoMapDatabase::CellKeysByTable(int32_t count) const
+{
+    // One walk of the store for the whole database: a walk per table, or a read of every cell of
+    // every table, would make a file that declares many tables slow to load, however little it
+    // holds.
+    std::vector<std::vector<WeString>> byTable(static_cast<size_t>(count));
+    const WeString prefix = key + ".Table";
+    WeList<WeString> keys;
+    WeConfig::GetKeys(prefix, keys, false);
+    for (const WeString& found : keys)
+    {
+        // prefix + number + ".B," + cell, the number written as the loader writes it. Keys
+        // without text are passed over: an earlier load of the database left one per empty cell.
+        const WeString rest = found.Substring(prefix.GetLength(), found.GetLength());
+        const int32_t dot = rest.Find(".");
+        if (dot < 0)
+            continue;
+        const int32_t number = rest.Substring(0, dot).ToInt(10);
+        WeString tableKey = prefix;
+        tableKey.AppendInt(number);
+        if (number >= 1 && number <= count && found.Find(tableKey + ".B,") == 0 &&
+            !WeConfig::GetString(found, "").IsEmpty())
+            byTable[static_cast<size_t>(number - 1)].push_back(found);
+    }
+    for (std::vector<WeString>& tableKeys : byTable)
+        std::sort(tableKeys.begin(), tableKeys.end());
+    return byTable;
 }

@@ -132,13 +132,15 @@ struct MivoTeleportGroup
 class MivoMapTable
 {
 public:
-    static constexpr int32_t kMaxSize = 50;
     static constexpr int32_t kSize = 16;
 
     // The empty table: 16 x 16 cells, no blocks, groups or tracks.
     MivoMapTable();
-    // Builds the table from the configuration keys under key (for example "db001.Table3").
-    static std::unique_ptr<MivoMapTable> Load(const WeString& key);
+    // Builds the table from the configuration keys under key (for example "db001.Table3"), given
+    // the keys under key + ".B," that hold a text: their cells are read in grid order, and each
+    // key that names no cell of the table (outside it, or not written as "B,x,y" with plain
+    // decimals) is reported. Cells without a key are left empty without a read.
+    static std::unique_ptr<MivoMapTable> Load(const WeString& key, const std::vector<WeString>& cellKeys);
 
     // The cell at (x, y), or none outside width x height.
     MivoMapCell* Cell(int32_t x, int32_t y);
@@ -149,9 +151,9 @@ public:
     // Calls visit(cell) for every cell in play, in grid order: x outer, y inner, from 0.
     template <class Visit> void ForEachCell(Visit&& visit)
     {
-        for (int32_t x = 0; x < width && x < kMaxSize; ++x)
+        for (int32_t x = 0; x < width && x < kSize; ++x)
         {
-            for (int32_t y = 0; y < height && y < kMaxSize; ++y)
+            for (int32_t y = 0; y < height && y < kSize; ++y)
                 visit(cells_[x][y]);
         }
     }
@@ -171,12 +173,16 @@ public:
     std::vector<WeString> problems; // what was wrong with the map text, one line each
 
 private:
+    using CellFlags = std::array<std::array<bool, kSize>, kSize>;
+
+    // Flags the cell that a key of the table names, or reports the key when it names none.
+    void TakeCellKey(const WeString& key, const WeString& found, CellFlags& held);
     void Problem(int32_t x, int32_t y, const WeString& text, const char* why);
-    void ReportStrayCells(const WeString& key);
     void PlaceTeleport(int32_t x, int32_t y, const WeString& text, std::unique_ptr<MivoBlock> block);
     void PlaceTrack(int32_t x, int32_t y, const WeString& text, std::unique_ptr<MivoBlock> block);
 
-    std::array<std::array<MivoMapCell, kMaxSize>, kMaxSize> cells_;
+    // Only the cells in play are kept, so that a database of many tables stays small.
+    std::array<std::array<MivoMapCell, kSize>, kSize> cells_;
 };
 
 class MivoMapDatabase
@@ -198,4 +204,9 @@ public:
     WeString key;
     std::vector<std::unique_ptr<MivoMapTable>> tables;
     std::vector<WeString> problems; // what was wrong with the database itself
+
+private:
+    // The keys under key + ".Table" + i + ".B," of the tables 1 to count that hold a text, by
+    // table, each table's in ascending order.
+    std::vector<std::vector<WeString>> CellKeysByTable(int32_t count) const;
 };

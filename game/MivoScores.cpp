@@ -1,8 +1,10 @@
 #include "MivoScores.h"
 
+#include "MivoFieldReader.h"
 #include "MivoPlayerFile.h"
 
 #include <algorithm>
+#include <array>
 
 namespace
 {
@@ -77,25 +79,32 @@ void InsertRanked(std::vector<Entry>& table, const Entry& entry, Rank rank)
     }
 }
 
-// Calls `record` with each record of `text` at `separator`, from field 1 on, up to the first
-// empty one or `limit` records.
-template <typename Record>
-void ForEachRecord(const WeString& text, char separator, int32_t limit, Record record)
+// Calls `record` with each record of `text` at `separator`, from field 1 on, until the first
+// empty one or until `record` says it takes no more, in one pass over the text.
+template <typename Record> void ForEachRecord(const WeString& text, char separator, Record record)
 {
-    for (int32_t k = 1; k <= limit; ++k)
+    MivoFieldReader records(text, separator);
+    records.Next(); // the text before the first separator
+    for (WeString field = records.Next(); !field.IsEmpty() && record(field); field = records.Next())
     {
-        const WeString field = text.GetToken(separator, k);
-        if (field.IsEmpty())
-        {
-            return;
-        }
-        record(field);
     }
 }
 
-int32_t Field(const WeString& record, int32_t n)
+// The first fields of a record at the field separator; missing ones are empty.
+template <std::size_t count> std::array<WeString, count> RecordFields(const WeString& record)
 {
-    return record.GetToken(kFieldSeparator, n).ToInt(10);
+    MivoFieldReader reader(record, kFieldSeparator);
+    std::array<WeString, count> fields;
+    for (WeString& field : fields)
+    {
+        field = reader.Next();
+    }
+    return fields;
+}
+
+bool HasRoom(const std::vector<MivoScore>& table)
+{
+    return table.size() < static_cast<std::size_t>(MivoScoreTables::kLocalTableSize);
 }
 } // namespace
 
@@ -259,36 +268,41 @@ void MivoScoreTables::FillQuestScores(const WeString& reply)
     {
         table.clear();
     }
-    ForEachRecord(reply, kRecordEnd, INT32_MAX,
+    ForEachRecord(reply, kRecordEnd,
                   [this](const WeString& record)
                   {
+                      const auto fields = RecordFields<4>(record);
                       MivoScore entry;
-                      entry.name = record.GetToken(kFieldSeparator, 0);
-                      entry.score = Field(record, 1);
-                      entry.difficulty = Field(record, 2);
-                      entry.level = Field(record, 3);
+                      entry.name = fields[0];
+                      entry.score = fields[1].ToInt(10);
+                      entry.difficulty = fields[2].ToInt(10);
+                      entry.level = fields[3].ToInt(10);
                       entry.mode = 1;
-                      if (entry.difficulty >= 1 && entry.difficulty <= kQuestTableCount)
+                      if (entry.difficulty >= 1 && entry.difficulty <= kQuestTableCount &&
+                          HasRoom(questTables[entry.difficulty - 1]))
                       {
                           questTables[entry.difficulty - 1].push_back(entry);
                           RaiseBest(bestQuest, entry);
                       }
+                      return std::any_of(std::begin(questTables), std::end(questTables), HasRoom);
                   });
 }
 
 void MivoScoreTables::FillSkillScores(const WeString& reply)
 {
     skillTable.clear();
-    ForEachRecord(reply, kRecordEnd, INT32_MAX,
+    ForEachRecord(reply, kRecordEnd,
                   [this](const WeString& record)
                   {
+                      const auto fields = RecordFields<3>(record);
                       MivoScore entry;
-                      entry.name = record.GetToken(kFieldSeparator, 0);
-                      entry.score = Field(record, 1);
-                      entry.level = Field(record, 2);
+                      entry.name = fields[0];
+                      entry.score = fields[1].ToInt(10);
+                      entry.level = fields[2].ToInt(10);
                       entry.mode = 2;
                       skillTable.push_back(entry);
                       RaiseBest(bestSkill, entry);
+                      return HasRoom(skillTable);
                   });
 }
 
@@ -298,26 +312,31 @@ void MivoScoreTables::FillLevelScores(const WeString& reply, int32_t region)
     {
         return;
     }
-    ForEachRecord(reply, kBlockEnd, INT32_MAX,
+    ForEachRecord(reply, kBlockEnd,
                   [this, region](const WeString& block)
                   {
-                      const int32_t n = block.GetToken(kRecordEnd, 0).ToInt(10);
+                      const int32_t n = MivoFieldReader(block, kRecordEnd).Next().ToInt(10);
                       if (n < 0 || n >= kMapsPerRegion)
                       {
-                          return;
+                          return true;
                       }
                       std::vector<MivoLevelScore>& table = levelTables[kMapsPerRegion * region + n];
                       table.clear();
-                      ForEachRecord(block, kRecordEnd, kMaxRecordsPerLevelBlock,
+                      ForEachRecord(block, kRecordEnd,
                                     [&](const WeString& record)
                                     {
+                                        const auto fields = RecordFields<4>(record);
                                         MivoLevelScore entry;
-                                        entry.name = record.GetToken(kFieldSeparator, 0);
-                                        entry.bonus = Field(record, 1);
-                                        entry.moves = Field(record, 2);
-                                        entry.time = static_cast<float>(Field(record, 3));
+                                        entry.name = fields[0];
+                                        entry.bonus = fields[1].ToInt(10);
+                                        entry.moves = fields[2].ToInt(10);
+                                        entry.time = static_cast<float>(fields[3].ToInt(10));
+                                        // Region and n count from 0, map ids from 1.
                                         entry.mapId = 1000 * (region + 1) + (n + 1);
                                         table.push_back(entry);
+                                        return table.size() <
+                                               static_cast<std::size_t>(kMaxRecordsPerLevelBlock);
                                     });
+                      return true;
                   });
 }

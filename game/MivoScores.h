@@ -61,13 +61,15 @@ public:
     // (mode 2); 0 for an empty table or another mode.
     int32_t TopScore(int32_t mode, int32_t difficulty) const;
 
-    // World lists from a server reply: records end with 0x01, fields are separated by 0x02,
-    // level blocks end with 0x03, and the text before the first separator is skipped. Records
-    // with a difficulty outside 1..3 and level blocks of a map number outside 0..19 (or for a
-    // region outside 0..14) are skipped.
+    // World lists from a server reply, read in one pass: records end with 0x01, fields are
+    // separated by 0x02, level blocks end with 0x03, and the text before the first separator is
+    // skipped. Records with a difficulty outside 1..3 and level blocks of a map number outside
+    // 0..19 (or for a region outside 0..14) are skipped. A list keeps what a table shows: ten
+    // entries a quest difficulty, ten skill entries, 20 records a level block.
     void FillQuestScores(const WeString& reply);
     void FillSkillScores(const WeString& reply);
-    // `region` is 0-based.
+    // `region` and the block's map number n are 0-based; its entries carry the id of the map
+    // whose table they fill, 1000 x (region + 1) + (n + 1).
     void FillLevelScores(const WeString& reply, int32_t region);
 
     void Clear(); // every table emptied, the best records kept

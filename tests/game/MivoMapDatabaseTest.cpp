@@ -67,6 +67,46 @@ TEST(MapDatabase, CellKeysTheGridNeverReadsAreReported)
         EXPECT_NE(problem.Find("not a cell of the table"), -1) << problem.GetData();
 }
 
+TEST(MapDatabase, StrayCellKeysAreReportedWithTheirOwnTable)
+{
+    LoadText("dbtest8", "[Database]\nTables=12\n[Table1]\nB,1,1=N,1\n[Table2]\nB,16,0=W\n[Table12]\n"
+                        "B,0,16=W\nB,2,2=W\n[Table13]\nB,99,0=W\n[Table012]\nB,99,1=W\n");
+    const auto database = ReadDatabase("dbtest8");
+    ASSERT_EQ(database->tables.size(), 12u);
+    std::vector<size_t> problems;
+    for (const auto& table : database->tables)
+        problems.push_back(table->problems.size());
+    EXPECT_EQ(problems, (std::vector<size_t>{0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+    EXPECT_NE(database->tables[11]->problems[0].Find("B,0,16=W"), -1);
+    EXPECT_NE(database->tables[11]->Cell(2, 2)->top, nullptr);
+}
+
+TEST(MapDatabase, ATableCountWithNothingBehindItGivesThatManyEmptyTables)
+{
+    // 22 bytes that declare 999 tables.
+    LoadText("dbtest9", "[Database]\nTables=999\n");
+    const auto database = ReadDatabase("dbtest9");
+    ASSERT_EQ(database->tables.size(), 999u);
+    EXPECT_EQ(database->Table(999)->Cell(15, 15)->top, nullptr);
+    EXPECT_TRUE(database->Table(500)->problems.empty());
+    // No cell of a table without keys is read, so the load costs no key per cell.
+    WeList<WeString> keys;
+    WeConfig::GetKeys("dbtest9.Table", keys, false);
+    EXPECT_EQ(keys.GetCount(), 999) << "one name a table";
+}
+
+TEST(MapDatabase, AnOverrideCellKeyIsTheCellItOverrides)
+{
+    LoadText("dbtest10", "[Database]\nTables=1\n[Table1]\nB,1,1|tarno=W\nB,2,2=N,1\nB,2,2|tarno=N,7\n"
+                         "B,3,3,|tarno=W\n");
+    const auto database = ReadDatabase("dbtest10");
+    const MivoMapTable& table = *database->tables[0];
+    EXPECT_TRUE(table.Cell(1, 1)->top->Is(MivoBlockKind::Wall));
+    EXPECT_EQ(table.Cell(2, 2)->top->number, 7);
+    ASSERT_EQ(table.problems.size(), 1u);
+    EXPECT_NE(table.problems[0].Find("B,3,3,|tarno=W"), -1) << table.problems[0].GetData();
+}
+
 TEST(MapDatabase, MissingFileGivesOneEmptyTableUnderTheName)
 {
     const auto database = MivoMapDatabase::Load("db997");

@@ -339,6 +339,45 @@ TEST(MivoWorldLists, LevelBlocksFillTheTablesOfTheirRegion)
     EXPECT_EQ(filled, 2);
 }
 
+TEST(MivoWorldLists, WorldLevelEntriesCarryTheIdOfTheMapWhoseTableTheyFill)
+{
+    MivoScoreTables tables;
+    for (int32_t region = 0; region < 15; ++region)
+    {
+        std::string reply = "\x03";
+        for (int n = 0; n < 20; ++n)
+            reply += std::to_string(n) + "\x01" + "p\x02" + "1\x03";
+        tables.FillLevelScores(Reply(reply), region);
+    }
+    for (int32_t index = 0; index < MivoScoreTables::kLevelTableCount; ++index)
+    {
+        ASSERT_EQ(tables.levelTables[index].size(), 1u) << index;
+        const int32_t mapId = tables.levelTables[index][0].mapId;
+        EXPECT_EQ(MivoScoreTables::LevelTableIndex(mapId), index) << mapId;
+    }
+    EXPECT_EQ(tables.levelTables[0][0].mapId, 1001);
+    EXPECT_EQ(tables.levelTables[299][0].mapId, 15020);
+}
+
+TEST(MivoWorldLists, EachListKeepsWhatItsTableShows)
+{
+    std::string quest = "\x01", skill = "\x01";
+    for (int i = 0; i < 40; ++i)
+    {
+        const std::string record = "p" + std::to_string(i) + "\x02" + std::to_string(1000 - i);
+        quest += record + "\x02" + std::to_string(1 + i % 2) + "\x01";
+        skill += record + "\x01";
+    }
+    MivoScoreTables tables;
+    tables.FillQuestScores(Reply(quest));
+    tables.FillSkillScores(Reply(skill));
+    ASSERT_EQ(tables.questTables[0].size(), 10u);
+    EXPECT_EQ(tables.questTables[1].size(), 10u);
+    EXPECT_TRUE(tables.questTables[0][9].name == "p18") << "the first ten of the difficulty, in reply order";
+    ASSERT_EQ(tables.skillTable.size(), 10u);
+    EXPECT_TRUE(tables.skillTable[9].name == "p9");
+}
+
 TEST(MivoWorldLists, LevelRepliesForAnUnknownRegionChangeNothing)
 {
     MivoScoreTables tables;
