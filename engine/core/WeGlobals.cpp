@@ -14,6 +14,7 @@
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
 #include "WeRenderQueue.h"
+#include "WeSceneRenderer.h"
 #include "WeScript.h"
 #include "WeShader.h"
 #include "WeScriptNatives.h"
@@ -41,6 +42,8 @@ WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
 WeShaderManager shaders; // its effects go before the render device
 WeRenderQueue renderQueue;
+WeSceneRenderer sceneRenderer; // the renderers join the device's list in this order
+WeReflectionRenderer reflectionRenderer;
 WeMaterialManager materialManager;
 WePhysics physics;
 

@@ -9,6 +9,7 @@
 #include "WeMaterial.h"
 #include "WeMovieTextureRenderer.h"
 #include "WeRenderTarget.h"
+#include "WeSceneRenderer.h"
 #include "WeShader.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
@@ -274,6 +275,9 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
     {
         renderer->Init();
     }
+    // The reflections take their level from the quality, twice (the second call only stores it).
+    reflectionRenderer.InitLevel(reflectionQuality);
+    reflectionRenderer.SetLevel(reflectionQuality);
     return true;
 }
 

@@ -82,6 +82,8 @@ protected:
         shaders.FreeAll(); // the device's start loaded the shipped effects; these tests write their own
         files = std::make_unique<WeFileSystem>(folder.path.c_str());
         shaders.fileSystem = files.get();
+        shaders.view = shaders.viewProjection = shaders.previousViewProjection =
+            Matrix{}; // views of earlier tests
         savedTime = timer.absoluteTimeFloat;
         renderDevice.pixelShader3 = true;
         renderDevice.shaderLevel = 2;

@@ -1,0 +1,538 @@
+#include "WeSceneRenderer.h"
+
+#include "WeConfig.h"
+#include "WeEngine.h"
+#include "WeMaterial.h"
+#include "WeRenderDevice.h"
+#include "WeRenderTarget.h"
+#include "WeShader.h"
+#include "WeTexture.h"
+#include "WeTimer.h"
+#include "d3d9/D3d9Device.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+
+using namespace d3d9;
+
+constexpr VertexElement meshElements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0},
+                                          {0, 24, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          {0, 32, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_TANGENT, 0},
+                                          {0, 44, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 1},
+                                          D3DDECL_END};
+// The mesh vertex followed by four bone weights and four bone indices.
+constexpr VertexElement skinnedElements[] = {meshElements[0],
+                                             meshElements[1],
+                                             meshElements[2],
+                                             meshElements[3],
+                                             meshElements[4],
+                                             {0, 52, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 2},
+                                             {0, 68, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 3},
+                                             D3DDECL_END};
+
+// Timed sites of the passes, in the timer's table of profile slots.
+constexpr int32_t backgroundProfileSlot = 71, solidProfileSlot = 72, alphaProfileSlot = 73;
+
+// Times the enclosing block in its profile slot.
+class ProfileScope
+{
+public:
+    ProfileScope(int32_t slot, const char* label) : block(timer.profileSlots[slot]) { block.Start(label); }
+    ~ProfileScope() { block.Stop(); }
+    ProfileScope(const ProfileScope&) = delete;
+    ProfileScope& operator=(const ProfileScope&) = delete;
+
+private:
+    WeProfileBlock& block;
+};
+
+template <typename T> void ReleaseAndClear(T*& object)
+{
+    if (object)
+    {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+// The scales the configuration gives the materials' shading values, read once.
+struct ShadingScales
+{
+    float bump = WeConfig::GetFloat("engine.Render.BumpScale", 1.0f);
+    float staticBump[3] = {WeConfig::GetFloat("engine.Render.StaticBumpScale.x", 1.0f),
+                           WeConfig::GetFloat("engine.Render.StaticBumpScale.y", 1.0f),
+                           WeConfig::GetFloat("engine.Render.StaticBumpScale.z", 1.0f)};
+    float specular = WeConfig::GetFloat("engine.Render.SpecularScale", 10.0f);
+};
+
+const ShadingScales& Scales()
+{
+    static const ShadingScales scales;
+    return scales;
+}
+
+// The material's static bump vector scaled per axis and normalised (zero stays zero).
+void ScaledStaticBump(const WeMaterial& material, float out[3])
+{
+    float length = 0.0f;
+    for (int32_t axis = 0; axis < 3; ++axis)
+    {
+        out[axis] = material.staticBumpVector[axis] * Scales().staticBump[axis];
+        length += out[axis] * out[axis];
+    }
+    if (length > 0.0f)
+        for (int32_t axis = 0; axis < 3; ++axis)
+            out[axis] /= std::sqrt(length);
+}
+
+} // namespace
+
+WeSceneRenderer::~WeSceneRenderer()
+{
+    WeSceneRenderer::OnLostDevice();
+}
+
+bool WeSceneRenderer::Init()
+{
+    OnResetDevice();
+    initialised = true;
+    return true;
+}
+
+void WeSceneRenderer::Shutdown()
+{
+    if (!initialised)
+        return;
+    OnLostDevice();
+    initialised = false;
+}
+
+void WeSceneRenderer::OnLostDevice()
+{
+    ReleaseAndClear(meshDeclaration);
+    ReleaseAndClear(skinnedDeclaration);
+}
+
+void WeSceneRenderer::OnResetDevice()
+{
+    if (!renderDevice.device)
+        return;
+    if (!meshDeclaration)
+        renderDevice.device->CreateVertexDeclaration(meshElements, &meshDeclaration);
+    if (!skinnedDeclaration)
+        renderDevice.device->CreateVertexDeclaration(skinnedElements, &skinnedDeclaration);
+}
+
+int32_t WeSceneRenderer::ListOfMaterialPass(int32_t materialPass, bool outlined)
+{
+    switch (materialPass)
+    {
+    case 0:
+    case 6:
+        return outlined ? solidOutlinedList : solidPlainList;
+    case 2:
+        return alphaList;
+    case 4:
+        return lastList;
+    case 5:
+        return backgroundList;
+    default:
+        return -1;
+    }
+}
+
+void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
+{
+    scene = newScene;
+    camera = newCamera;
+    int32_t mask = WeRenderQueue::allFeatures;
+    if (renderDevice.reflectionQuality == 0)
+        mask &= ~16;
+    if (!renderDevice.featureSwitch3)
+        mask &= ~8;
+    if (!renderDevice.featureSwitch2)
+        mask &= ~4;
+    if (!renderDevice.featureSwitch12)
+        mask &= ~(2 | 4);
+    renderQueue.frameMask = mask;
+    renderQueue.Recycle();
+    for (WeRenderList& list : lists)
+        list.Clear();
+    for (WeRenderList& list : lists)
+        list.sizeAtFill = list.GetCount();
+}
+
+void WeSceneRenderer::SetSamplerDefaults() const
+{
+    constexpr int32_t anisotropic = 3, clamp = 1, wrap = 2;
+    for (uint32_t stage = 0; stage < 16; ++stage)
+    {
+        if (stage == 8)
+            continue;
+        const bool clamped = stage == 4 || stage == 6 || stage == 7;
+        renderDevice.SetSamplerState(stage, anisotropic, clamped ? clamp : wrap);
+    }
+    for (uint32_t stage = 8; stage < 12; ++stage)
+        for (const SamplerState filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
+            renderDevice.device->SetSamplerState(stage, filter, D3DTEXF_LINEAR);
+}
+
+void WeSceneRenderer::Render()
+{
+    if (!renderDevice.device || !camera)
+        return;
+    shaders.SetCameraMatrices(camera->view, camera->projection, camera);
+    const float position[3] = {camera->position.x, camera->position.y, camera->position.z};
+    const float direction[3] = {camera->direction.x, camera->direction.y, camera->direction.z};
+    shaders.SetCameraPosition(position);
+    shaders.SetCameraDirection(direction);
+    Device& device = *renderDevice.device;
+    device.SetRenderState(D3DRS_ZENABLE, 1);
+    device.SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    device.SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    renderDevice.SetAlphaBlend(false, true);
+    SetSamplerDefaults();
+    if (passSwitch[backgroundSwitch] > 0)
+    {
+        const ProfileScope profile(backgroundProfileSlot, "Render Background");
+        renderDevice.DisableFog();
+        RenderPass(1);
+    }
+    renderDevice.EnableFog();
+    if (renderDevice.refraction)
+    {
+        device.SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+        device.SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
+        device.SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+        device.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+        device.SetRenderState(D3DRS_STENCILREF, 1);
+        device.SetRenderState(D3DRS_STENCILMASK, 1);
+        device.SetRenderState(D3DRS_STENCILWRITEMASK, 1);
+        renderDevice.DisableStencil();
+    }
+    if (renderDevice.outlines && passSwitch[outlineSwitch] >= 1 && !lists[solidOutlinedList].IsEmpty())
+        RenderPass(2);
+    if (passSwitch[solidSwitch] > 0)
+    {
+        const ProfileScope profile(solidProfileSlot, "Render Solid");
+        RenderPass(3);
+    }
+    if (passSwitch[alphaSwitch] > 0)
+    {
+        const ProfileScope profile(alphaProfileSlot, "Render Alpha");
+        RenderPass(5);
+    }
+    if (renderDevice.refraction)
+        renderDevice.DisableStencil();
+    renderDevice.DisableFog();
+    if (passSwitch[lastSwitch] > 0)
+        RenderPass(6);
+}
+
+void WeSceneRenderer::SetPassStates(int32_t pass)
+{
+    Device& device = *renderDevice.device;
+    switch (pass)
+    {
+    case 1:
+    case 6:
+        renderDevice.SetAlphaBlend(true, true);
+        device.SetRenderState(D3DRS_ZENABLE, 0);
+        break;
+    case 2:
+    case 3:
+        renderDevice.SetAlphaBlend(false, true);
+        device.SetRenderState(D3DRS_ZENABLE, 1);
+        device.SetRenderState(D3DRS_ZWRITEENABLE, 1);
+        break;
+    case 5:
+        renderDevice.SetAlphaBlend(true, true);
+        device.SetRenderState(D3DRS_ZENABLE, 1);
+        device.SetRenderState(D3DRS_ZWRITEENABLE, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void WeSceneRenderer::RenderPass(int32_t pass)
+{
+    static constexpr int32_t listOfPass[7] = {-1, backgroundList, solidOutlinedList, solidPlainList,
+                                              -1, alphaList,      lastList};
+    if (!renderDevice.device || pass < 1 || pass > 6)
+        return;
+    SetPassStates(pass);
+    const int32_t listIndex = listOfPass[pass];
+    state = PassState{};
+    replay.clear();
+    if (listIndex >= 0)
+        while (WeRenderItem* item = lists[listIndex].PopMin())
+        {
+            SwitchEffect(*item);
+            DrawItem(*item);
+            CountDrawn(pass);
+            if (state.effect && state.effect->passCount >= 2 && int32_t(replay.size()) < replayLimit)
+                replay.push_back(item);
+        }
+    FinishEffect();
+    if (state.ownFogStored)
+        renderDevice.RestoreFog();
+    Device& device = *renderDevice.device;
+    renderDevice.SetAlphaBlend(false, true);
+    device.SetRenderState(D3DRS_ZENABLE, 1);
+    device.SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    renderDevice.SetAlphaTest(0);
+    device.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device.SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+}
+
+void WeSceneRenderer::SwitchEffect(const WeRenderItem& item)
+{
+    WeShader* effect = item.material->shader;
+    if (state.effect && effect == state.effect && item.techniqueMask == state.techniqueMask)
+        return;
+    FinishEffect();
+    state.effect = effect;
+    state.techniqueMask = item.techniqueMask;
+    if (!effect)
+        return;
+    effect->SetTechnique(item.techniqueMask);
+    effect->Begin(0);
+    effect->BeginPass(0);
+}
+
+void WeSceneRenderer::FinishEffect()
+{
+    WeShader* effect = state.effect;
+    if (!effect)
+        return;
+    for (uint32_t pass = 1; pass < effect->passCount; ++pass)
+    {
+        effect->EndPass();
+        effect->BeginPass(pass);
+        state.material = nullptr; // each further pass sets its materials up again
+        for (const WeRenderItem* item : replay)
+            DrawItem(*item);
+    }
+    effect->EndPass();
+    effect->End();
+    state.effect = nullptr;
+    replay.clear();
+}
+
+void WeSceneRenderer::DrawItem(const WeRenderItem& item)
+{
+    if (item.material != state.material)
+        SetupMaterial(*item.material, item.techniqueMask);
+    SetAlphaReference(item);
+    if (!state.effect)
+        return;
+    SetupItem(state.effect, item);
+    state.effect->CommitChanges();
+}
+
+void WeSceneRenderer::SetupMaterial(const WeMaterial& material, int32_t techniqueMask)
+{
+    Device& device = *renderDevice.device;
+    if (state.material && state.material->ownFog)
+        renderDevice.RestoreFog();
+    state.material = &material;
+    material.ApplyTextures(techniqueMask, state.textures, 0);
+    if (WeShader* effect = material.shader)
+    {
+        float staticBump[3];
+        ScaledStaticBump(material, staticBump);
+        effect->SetMaterialParameters(material.materialStrength, material.envStrength,
+                                      material.bumpIntensity * Scales().bump, staticBump,
+                                      material.staticBumpIntensity, material.specularPow * Scales().specular,
+                                      material.glowAmount, material.furStrength);
+        if (techniqueMask & WeMaterial::splatFlag)
+            effect->SetSplatMapsUVScale(material.splatUVScales);
+        if (effect->isWater)
+            effect->SetWaveParameters(material.waveSpeed, material.noiseSpeed, material.noiseScale,
+                                      material.noiseIntensity);
+    }
+    device.SetRenderState(D3DRS_CULLMODE, material.twoSided ? D3DCULL_NONE : D3DCULL_CCW);
+    device.SetRenderState(D3DRS_FILLMODE, material.wireframe ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
+    if (material.srcBlend != state.srcBlend)
+        device.SetRenderState(D3DRS_SRCBLEND, uint32_t(material.srcBlend));
+    if (material.destBlend != state.destBlend)
+        device.SetRenderState(D3DRS_DESTBLEND, uint32_t(material.destBlend));
+    state.srcBlend = material.srcBlend;
+    state.destBlend = material.destBlend;
+    if (renderDevice.refraction)
+        SetupRefraction(material);
+    if (material.ownFog)
+    {
+        if (!state.ownFogStored)
+            renderDevice.StoreFog();
+        state.ownFogStored = true;
+        renderDevice.SetFog(material.fogEnabled, renderDevice.fogColor, material.fogStart, material.fogEnd,
+                            material.fogMin, material.fogMax);
+        renderDevice.ApplyFog();
+    }
+}
+
+void WeSceneRenderer::SetupRefraction(const WeMaterial& material)
+{
+    if (material.refractive)
+    {
+        renderDevice.EnableStencil();
+        renderDevice.device->SetRenderState(D3DRS_STENCILZFAIL,
+                                            material.pass == 4 ? D3DSTENCILOP_REPLACE : D3DSTENCILOP_KEEP);
+    }
+    else if (state.refractive)
+        renderDevice.DisableStencil();
+    state.refractive = material.refractive;
+}
+
+void WeSceneRenderer::SetAlphaReference(const WeRenderItem& item)
+{
+    const int32_t reference = std::clamp(item.material->alphaReference, 0, 255);
+    if (reference == state.alphaReference)
+        return;
+    renderDevice.SetAlphaTest(reference);
+    state.alphaReference = reference;
+}
+
+void WeSceneRenderer::SetupItem(WeShader* effect, const WeRenderItem& item)
+{
+    effect->SetWorldMatrices(*item.world);
+    effect->SetMaterialColor(item.material->color);
+}
+
+void WeSceneRenderer::CountDrawn(int32_t pass) const
+{
+    WeFrameStats::PerFrame& stats = frameStats.frame;
+    switch (pass)
+    {
+    case 1:
+        ++stats.drawnBackground;
+        break;
+    case 5:
+        ++stats.drawnAlpha;
+        break;
+    case 6:
+        ++stats.drawnLast;
+        break;
+    default:
+        ++stats.drawnSolid;
+        break;
+    }
+}
+
+// Reflections.
+
+namespace
+{
+
+struct CubeFace
+{
+    WeVector look, up;
+};
+constexpr CubeFace faces[6] = {
+    {{1, 0, 0}, {0, 1, 0}},  {{-1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, -1}},
+    {{0, -1, 0}, {0, 0, 1}}, {{0, 0, 1}, {0, 1, 0}},  {{0, 0, -1}, {0, 1, 0}},
+};
+
+} // namespace
+
+WeReflectionRenderer::~WeReflectionRenderer()
+{
+    WeReflectionRenderer::OnLostDevice();
+}
+
+int32_t WeReflectionRenderer::ClampedLevel() const
+{
+    return std::clamp(level, 0, levelCount - 1);
+}
+
+void WeReflectionRenderer::Shutdown()
+{
+    OnLostDevice();
+    camera.reset();
+}
+
+void WeReflectionRenderer::OnLostDevice()
+{
+    renderTargetManager.Destroy(cubeTarget);
+    cubeTarget = nullptr;
+    cubeTexture.reset();
+    materialManager.reflectionCube = nullptr;
+}
+
+void WeReflectionRenderer::OnResetDevice()
+{
+    if (level > 1 && !cubeTarget)
+    {
+        cubeTarget = renderTargetManager.CreateCube(edges[ClampedLevel()], D3DFMT_X1R5G5B5);
+        if (!cubeTarget)
+            level = 1;
+    }
+    cubeTexture = std::make_unique<WeTexture>();
+    cubeTexture->kind = 1;
+    if (cubeTarget && cubeTarget->texture)
+    {
+        cubeTexture->texture = cubeTarget->texture;
+        cubeTexture->texture->AddRef();
+    }
+    materialManager.reflectionCube = cubeTexture->texture;
+}
+
+bool WeReflectionRenderer::InitLevel(int32_t newLevel)
+{
+    level = newLevel;
+    OnResetDevice();
+    camera = std::make_unique<WeCamera>();
+    camera->SetPerspective(3.14159265f / 2, 1.0f, 250.0f, 1.0f);
+    return true;
+}
+
+void WeReflectionRenderer::ShiftSwitches(int32_t by) const
+{
+    for (const int32_t step :
+         {WeSceneRenderer::velocitySwitch, WeSceneRenderer::outlineSwitch, WeSceneRenderer::projectorSwitch,
+          WeSceneRenderer::alphaSwitch, WeSceneRenderer::lastSwitch, WeSceneRenderer::flareSwitch,
+          WeSceneRenderer::spareSwitch})
+        sceneRenderer.passSwitch[step] += by;
+}
+
+void WeReflectionRenderer::Render(WeScene* scene, WeCamera* sceneCamera)
+{
+    if (!cubeTarget || !camera || !sceneCamera)
+        return;
+    if (frameCounter < intervals[ClampedLevel()])
+    {
+        ++frameCounter;
+        return;
+    }
+    frameCounter = 0;
+    if (level < 2)
+        return;
+    reflecting = true;
+    Surface* savedTarget = renderDevice.GetRenderTarget();
+    renderDevice.UsePlainDepthStencil();
+    const WeColor savedAmbient = renderDevice.ambientColor;
+    renderDevice.SetAmbientColor({1, 1, 1, 1});
+    ShiftSwitches(-1);
+    camera->position = sceneCamera->position;
+    for (uint32_t face = 0; face < 6; ++face)
+    {
+        camera->direction = faces[face].look;
+        camera->up = faces[face].up;
+        camera->Update();
+        cubeTarget->Bind(0, face);
+        WeRenderDevice::Clear(true, {0, 0, 0, 0}, true, 1.0f, renderDevice.refraction, 1);
+        sceneRenderer.Prepare(scene, camera.get());
+        sceneRenderer.Render();
+    }
+    ShiftSwitches(1);
+    renderDevice.SetAmbientColor(savedAmbient);
+    renderDevice.UseMultisampleDepthStencil();
+    renderDevice.RestoreRenderTarget(savedTarget);
+    reflecting = false;
+}

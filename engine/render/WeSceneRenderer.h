@@ -1,0 +1,164 @@
+// The scene renderer turns a scene and a camera into draw calls in two steps: Prepare collects
+// the visible actors' pieces into six ordered lists through the render queue, Render draws the
+// lists pass by pass (background, outlined solid, solid, alpha, last) with the special renderers
+// between them. The reflection renderer runs both steps once per face of a cube target from a
+// camera of its own, every few frames; reflective materials sample that cube. One global object
+// each: `sceneRenderer`, `reflectionRenderer`.
+#pragma once
+
+#include "WeBaseRenderer.h"
+#include "WeCamera.h"
+#include "WeRenderQueue.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class WeMaterial;
+class WeRenderTarget;
+class WeScene;
+class WeShader;
+class WeTexture;
+
+namespace d3d9
+{
+class BaseTexture;
+class VertexDeclaration;
+} // namespace d3d9
+
+class WeSceneRenderer : public WeBaseRenderer
+{
+public:
+    // The steps a pass switch turns off while not above 0.
+    enum PassSwitch : int32_t
+    {
+        velocitySwitch,
+        backgroundSwitch,
+        outlineSwitch,
+        solidSwitch,
+        projectorSwitch,
+        alphaSwitch,
+        lastSwitch,
+        flareSwitch,
+        spareSwitch,
+        switchCount
+    };
+    // The ordered lists; the first holds every solid item (for shadow maps).
+    enum List : int32_t
+    {
+        solidList,
+        solidPlainList,
+        solidOutlinedList,
+        backgroundList,
+        alphaList,
+        lastList,
+        listCount
+    };
+    // Items a multi-pass effect remembers for its further passes.
+    static constexpr int32_t replayLimit = 65536;
+
+    WeSceneRenderer() = default;
+    ~WeSceneRenderer() override;
+
+    bool Init() override;
+    void Shutdown() override;
+    // Releases the two vertex declarations; OnResetDevice makes them again.
+    void OnLostDevice() override;
+    void OnResetDevice() override;
+
+    // Collects what the camera sees of the scene into the lists, which are emptied first.
+    void Prepare(WeScene* scene, WeCamera* camera);
+    // Draws the lists of the last Prepare.
+    void Render();
+    // Draws one list: 1 background, 2 outlined solid, 3 solid, 5 alpha, 6 last; 4 only restores
+    // the states a list leaves.
+    void RenderPass(int32_t pass);
+    // The item's own values to the effect: world matrices and material colour.
+    void SetupItem(WeShader* effect, const WeRenderItem& item);
+
+    // The list a material pass files into (-1 for passes that are not queued); outlined picks
+    // the outlined solid list.
+    static int32_t ListOfMaterialPass(int32_t materialPass, bool outlined);
+
+    bool initialised = false;
+    int32_t passSwitch[switchCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    d3d9::VertexDeclaration* meshDeclaration = nullptr;    // the 52-byte mesh vertex
+    d3d9::VertexDeclaration* skinnedDeclaration = nullptr; // the same with weights and bones
+    WeScene* scene = nullptr;
+    WeCamera* camera = nullptr;
+    WeRenderList lists[listCount];
+
+private:
+    // What the pass last set, so that each change is made only when it differs.
+    struct PassState
+    {
+        WeShader* effect = nullptr;
+        int32_t techniqueMask = 0;
+        const WeMaterial* material = nullptr;
+        int32_t srcBlend = -1, destBlend = -1;
+        int32_t alphaReference = -1;
+        bool ownFogStored = false;
+        bool refractive = false;
+        int32_t materialPass = 0;
+        d3d9::BaseTexture* textures[16] = {};
+    };
+
+    void SetPassStates(int32_t pass);
+    // Begins the item's effect and technique when they differ from the current ones, first
+    // finishing the current effect.
+    void SwitchEffect(const WeRenderItem& item);
+    // The further passes of a multi-pass effect over the items drawn with it, then its end.
+    void FinishEffect();
+    void DrawItem(const WeRenderItem& item);
+    void SetupMaterial(const WeMaterial& material, int32_t techniqueMask);
+    void SetupRefraction(const WeMaterial& material);
+    void SetAlphaReference(const WeRenderItem& item);
+    void CountDrawn(int32_t pass) const;
+    void SetSamplerDefaults() const;
+
+    PassState state;
+    std::vector<const WeRenderItem*> replay; // the items drawn so far with a multi-pass effect
+};
+
+class WeReflectionRenderer : public WeBaseRenderer
+{
+public:
+    static constexpr int32_t levelCount = 4;
+    static constexpr uint32_t edges[levelCount] = {4, 4, 32, 64};
+    static constexpr int32_t intervals[levelCount] = {0, 0, 6, 3};
+
+    WeReflectionRenderer() = default;
+    ~WeReflectionRenderer() override;
+
+    bool Init() override { return true; }
+    // OnLostDevice, then the camera goes.
+    void Shutdown() override;
+    // Destroys the cube target and the texture object.
+    void OnLostDevice() override;
+    // From level 2 on, a cube target of the level's edge (level 1 when it cannot be made); a new
+    // texture object for the cube, which reflective materials sample.
+    void OnResetDevice() override;
+    // Stores the level, makes the device objects and the cube camera; true.
+    bool InitLevel(int32_t newLevel);
+    // Only stores the level.
+    void SetLevel(int32_t newLevel) { level = newLevel; }
+    void Prepare() {}
+    // Every few frames by level, the six faces of the cube from the camera's position, each with
+    // the background and solid passes only.
+    void Render(WeScene* scene, WeCamera* sceneCamera);
+
+    WeRenderTarget* cubeTarget = nullptr;
+    std::unique_ptr<WeTexture> cubeTexture;
+    std::unique_ptr<WeCamera> camera;
+    int32_t level = 2;
+    int32_t frameCounter = 100;
+    bool reflecting = false;
+
+private:
+    // Lowers (or raises) every pass switch but background and solid.
+    void ShiftSwitches(int32_t by) const;
+    int32_t ClampedLevel() const;
+};
+
+extern WeSceneRenderer sceneRenderer;
+extern WeReflectionRenderer reflectionRenderer;

@@ -1,0 +1,328 @@
+// The scene renderer's passes and the reflection renderer's faces on the recording back end: the
+// order in which effects, their passes and the items drawn with them reach the device, the states
+// materials set and every pass restores, and the reflection cube's frames.
+#include "WeSceneRenderer.h"
+
+#include "RenderDeviceFixture.h"
+#include "WeFileSystem.h"
+#include "WeMaterial.h"
+#include "WeRenderTarget.h"
+#include "core/TempFolder.h"
+
+#include <memory>
+#include <string>
+
+using namespace d3d9;
+
+namespace
+{
+
+// An effect whose passes each set render state 60 to a marker value, so the call log tells which
+// pass of which effect draws; its vertex code takes the world matrix.
+std::string MarkedEffect(std::initializer_list<int> markers)
+{
+    std::string text = "parameter matrix WorldMatrix\nparameter float4 MaterialColor\ntechnique Tech\n";
+    for (const int marker : markers)
+        text += "pass P\nstate 60 " + std::to_string(marker) +
+                "\nvertex\nuniform mat4 WorldMatrix;\nvoid main() { gl_Position = WorldMatrix[0]; }\nend\n";
+    return text;
+}
+
+class SceneRendererTest : public RecordingRenderDevice
+{
+protected:
+    void SetUp() override
+    {
+        RecordingRenderDevice::SetUp();
+        ASSERT_TRUE(Start());
+        files = std::make_unique<WeFileSystem>(folder.path.c_str());
+        shaders.fileSystem = files.get();
+        Write("Shaders.Test.TwoPass", MarkedEffect({10, 11}));
+        Write("Shaders.Test.OnePass", MarkedEffect({20}));
+        twoPass = shaders.Load("Shaders.Test.TwoPass");
+        onePass = shaders.Load("Shaders.Test.OnePass");
+        ASSERT_NE(twoPass, nullptr);
+        ASSERT_NE(onePass, nullptr);
+        frameStats.Reset();
+    }
+    void TearDown() override
+    {
+        for (WeRenderList& list : sceneRenderer.lists)
+            list.Clear();
+        shaders.fileSystem = nullptr;
+        RecordingRenderDevice::TearDown();
+    }
+    void Write(const char* assetName, const std::string& text)
+    {
+        ASSERT_TRUE(files->OpenWrite(assetName, WeAssetType::Effect, true));
+        ASSERT_TRUE(files->GetStream().Write(text.data(), int64_t(text.size())));
+        ASSERT_TRUE(files->CloseWrite());
+    }
+    WeMaterial& Material(WeShader* shader, int32_t pass = 0)
+    {
+        auto& material = *materials.emplace_back(std::make_unique<WeMaterial>());
+        material.shader = shader;
+        material.pass = pass;
+        return material;
+    }
+    // An item of the material at the x position of its world matrix, into the list by key.
+    void Queue(int32_t list, WeMaterial& material, int32_t key)
+    {
+        auto& world =
+            *worlds.emplace_back(std::make_unique<WeMatrix>(d3dx::D3DXMatrixTranslation(float(key), 0, 0)));
+        auto& item = *items.emplace_back(std::make_unique<WeRenderItem>());
+        item.material = &material;
+        item.world = &world;
+        sceneRenderer.lists[list].Push(&item, key);
+    }
+    // The log reduced to the pass markers ("P10") and the world-matrix uploads ("W").
+    std::string PassesAndItems() const
+    {
+        std::string seen;
+        for (const std::string& call : Calls())
+        {
+            for (const char* marker : {"10", "11", "20"})
+                if (call == std::string("SetRenderState 60 ") + marker)
+                    seen += std::string(seen.empty() ? "" : " ") + "P" + marker;
+            if (call.rfind("SetShaderConstantF WorldMatrix", 0) == 0)
+                seen += " W";
+        }
+        return seen;
+    }
+    uint32_t State(RenderState which) const
+    {
+        uint32_t value = 0;
+        Device().GetRenderState(which, &value);
+        return value;
+    }
+
+    TempFolder folder;
+    std::unique_ptr<WeFileSystem> files;
+    WeShader* twoPass = nullptr;
+    WeShader* onePass = nullptr;
+    std::vector<std::unique_ptr<WeMaterial>> materials;
+    std::vector<std::unique_ptr<WeMatrix>> worlds;
+    std::vector<std::unique_ptr<WeRenderItem>> items;
+};
+
+} // namespace
+
+TEST_F(SceneRendererTest, AMultiPassEffectDrawsAllItsItemsInEveryPassBeforeTheNextEffectBegins)
+{
+    // Each pass uploads the world matrix as it begins, then once for each item it draws.
+    struct Case
+    {
+        const char* name;
+        bool twoPassFirst;
+        const char* expected;
+    } cases[] = {{"multi-pass first", true, "P10 W W W P11 W W W P20 W W"},
+                 {"multi-pass last, the end of the list", false, "P20 W W P10 W W W P11 W W W"}};
+    for (const Case& test : cases)
+    {
+        WeMaterial& two = Material(twoPass);
+        WeMaterial& one = Material(onePass);
+        Queue(WeSceneRenderer::solidPlainList, two, test.twoPassFirst ? 1 : 5);
+        Queue(WeSceneRenderer::solidPlainList, two, test.twoPassFirst ? 2 : 6);
+        Queue(WeSceneRenderer::solidPlainList, one, test.twoPassFirst ? 3 : 1);
+        Device().ClearCallLog();
+        sceneRenderer.RenderPass(3);
+        EXPECT_EQ(PassesAndItems(), test.expected) << test.name;
+    }
+    EXPECT_EQ(frameStats.frame.drawnSolid, 6) << "each item counted once, whatever its passes";
+}
+
+TEST_F(SceneRendererTest, MaterialsSetTheirStatesOnlyWhenTheyChangeAndThePassRestoresThem)
+{
+    WeMaterial& doubleSided = Material(onePass, 2);
+    doubleSided.twoSided = true;
+    doubleSided.srcBlend = 5;
+    doubleSided.destBlend = 6;
+    doubleSided.alphaReference = 300;
+    WeMaterial& wire = Material(onePass, 2);
+    wire.wireframe = true;
+    wire.srcBlend = 5;
+    wire.destBlend = 2;
+    wire.alphaReference = -4;
+    Queue(WeSceneRenderer::alphaList, doubleSided, 1);
+    Queue(WeSceneRenderer::alphaList, doubleSided, 2);
+    Queue(WeSceneRenderer::alphaList, wire, 3);
+    Device().ClearCallLog();
+    sceneRenderer.RenderPass(5);
+    EXPECT_EQ(CountCalls("SetRenderState 22 1"), 1) << "two-sided: no culling";
+    EXPECT_EQ(CountCalls("SetRenderState 8 2"), 1) << "wireframe";
+    EXPECT_EQ(CountCalls("SetRenderState 19 5"), 1) << "the same source blend is not set again";
+    EXPECT_EQ(CountCalls("SetRenderState 20 6"), 1);
+    EXPECT_EQ(CountCalls("SetRenderState 20 2"), 1);
+    EXPECT_EQ(CountCalls("SetRenderState 24 255"), 1) << "the alpha reference is clamped to 255";
+    EXPECT_EQ(CountCalls("SetRenderState 14 0"), 1) << "alpha items leave the depth buffer as it is";
+    EXPECT_EQ(State(D3DRS_CULLMODE), uint32_t(D3DCULL_CCW));
+    EXPECT_EQ(State(D3DRS_FILLMODE), uint32_t(D3DFILL_SOLID));
+    EXPECT_EQ(State(D3DRS_ALPHATESTENABLE), 0u);
+    EXPECT_EQ(State(D3DRS_ALPHABLENDENABLE), 0u);
+    EXPECT_EQ(State(D3DRS_ZWRITEENABLE), 1u);
+    EXPECT_EQ(frameStats.frame.drawnAlpha, 3);
+}
+
+TEST_F(SceneRendererTest, AMaterialWithItsOwnFogHasItUntilTheNextMaterialAndThePassEnd)
+{
+    renderDevice.SetFog(true, {1, 1, 1, 1}, 100, 200, 0, 1);
+    renderDevice.EnableFog();
+    WeMaterial& foggy = Material(onePass);
+    foggy.ownFog = true;
+    foggy.fogEnabled = true;
+    foggy.fogStart = 5;
+    foggy.fogEnd = 6;
+    WeMaterial& plain = Material(twoPass);
+    Queue(WeSceneRenderer::solidPlainList, foggy, 1);
+    sceneRenderer.RenderPass(3);
+    EXPECT_EQ(renderDevice.fogStart, 100.0f) << "restored after the list";
+    EXPECT_TRUE(renderDevice.fogActive);
+    Queue(WeSceneRenderer::solidPlainList, foggy, 1);
+    Queue(WeSceneRenderer::solidPlainList, plain, 2);
+    sceneRenderer.RenderPass(3);
+    EXPECT_EQ(renderDevice.fogStart, 100.0f);
+    EXPECT_EQ(renderDevice.fogEnd, 200.0f);
+}
+
+TEST_F(SceneRendererTest, RenderDrawsTheListsInPassOrderAsTheSwitchesAllow)
+{
+    WeCamera camera;
+    camera.Update();
+    sceneRenderer.Prepare(nullptr, &camera);
+    EXPECT_EQ(renderQueue.frameMask, -1);
+    WeMaterial& two = Material(twoPass);
+    WeMaterial& one = Material(onePass);
+    const auto fill = [&]
+    {
+        Queue(WeSceneRenderer::alphaList, one, 1);
+        Queue(WeSceneRenderer::solidPlainList, two, 1);
+        Queue(WeSceneRenderer::backgroundList, one, 1);
+        Queue(WeSceneRenderer::solidOutlinedList, one, 1);
+    };
+    struct Case
+    {
+        const char* name;
+        bool outlines;
+        int32_t off; // a switch lowered to 0, or -1
+        const char* expected;
+    } cases[] = {
+        {"everything", false, -1, "P20 W W P10 W W P11 W W P20 W W"},
+        {"outlines on", true, -1, "P20 W W P20 W W P10 W W P11 W W P20 W W"},
+        {"no solid pass", false, WeSceneRenderer::solidSwitch, "P20 W W P20 W W"},
+        {"no background", false, WeSceneRenderer::backgroundSwitch, "P10 W W P11 W W P20 W W"},
+    };
+    for (const Case& test : cases)
+    {
+        for (WeRenderList& list : sceneRenderer.lists)
+            list.Clear();
+        fill();
+        renderDevice.outlines = test.outlines;
+        if (test.off >= 0)
+            sceneRenderer.passSwitch[test.off] = 0;
+        Device().ClearCallLog();
+        sceneRenderer.Render();
+        if (test.off >= 0)
+            sceneRenderer.passSwitch[test.off] = 1;
+        EXPECT_EQ(PassesAndItems(), test.expected) << test.name;
+    }
+    renderDevice.outlines = false;
+    EXPECT_FALSE(renderDevice.fogActive) << "fog is off after the frame";
+    EXPECT_EQ(Device().State().samplerStates[4][D3DSAMP_ADDRESSU], uint32_t(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(Device().State().samplerStates[5][D3DSAMP_ADDRESSU], uint32_t(D3DTADDRESS_WRAP));
+    EXPECT_EQ(Device().State().samplerStates[9][D3DSAMP_MINFILTER], uint32_t(D3DTEXF_LINEAR));
+    EXPECT_EQ(Device().State().samplerStates[8][D3DSAMP_MIPFILTER], uint32_t(D3DTEXF_LINEAR));
+}
+
+TEST_F(SceneRendererTest, PrepareNarrowsTheFrameTechniquesByTheDeviceSwitches)
+{
+    struct Case
+    {
+        int32_t reflectionQuality;
+        bool switch3, switch2, switch12;
+        int32_t cleared;
+    } cases[] = {
+        {2, true, true, true, 0},  {0, true, true, true, 16}, {2, false, true, true, 8},
+        {2, true, false, true, 4}, {2, true, true, false, 6}, {0, false, false, false, 30},
+    };
+    WeCamera camera;
+    for (const Case& test : cases)
+    {
+        renderDevice.reflectionQuality = test.reflectionQuality;
+        renderDevice.featureSwitch3 = test.switch3;
+        renderDevice.featureSwitch2 = test.switch2;
+        renderDevice.featureSwitch12 = test.switch12;
+        sceneRenderer.Prepare(nullptr, &camera);
+        EXPECT_EQ(renderQueue.frameMask, ~test.cleared)
+            << test.reflectionQuality << test.switch3 << test.switch2 << test.switch12;
+    }
+    renderDevice.reflectionQuality = 2;
+    renderDevice.featureSwitch3 = renderDevice.featureSwitch2 = renderDevice.featureSwitch12 = true;
+}
+
+TEST_F(SceneRendererTest, TheDeclarationsGoWithTheDeviceAndComeBackWithIt)
+{
+    EXPECT_TRUE(sceneRenderer.initialised);
+    ASSERT_NE(sceneRenderer.meshDeclaration, nullptr);
+    ASSERT_NE(sceneRenderer.skinnedDeclaration, nullptr);
+    sceneRenderer.OnLostDevice();
+    sceneRenderer.OnLostDevice();
+    EXPECT_EQ(sceneRenderer.meshDeclaration, nullptr);
+    sceneRenderer.OnResetDevice();
+    EXPECT_NE(sceneRenderer.meshDeclaration, nullptr);
+    EXPECT_NE(sceneRenderer.skinnedDeclaration, nullptr);
+}
+
+TEST_F(SceneRendererTest, ReflectionsRenderTheSixFacesEveryFewFramesByLevel)
+{
+    struct Case
+    {
+        int32_t level;
+        uint32_t edge;
+        const char* frames; // '6' where the frame draws six faces, '.' where it draws none
+    } cases[] = {{2, 32, "6......6......6"}, {3, 64, "6...6...6"}, {1, 0, "....."}, {0, 0, "....."}};
+    WeCamera sceneCamera;
+    sceneCamera.position = {1, 2, 3};
+    for (const Case& test : cases)
+    {
+        reflectionRenderer.frameCounter = 100;
+        ASSERT_TRUE(reflectionRenderer.InitLevel(test.level));
+        if (test.edge == 0)
+        {
+            EXPECT_EQ(reflectionRenderer.cubeTarget, nullptr);
+            EXPECT_EQ(materialManager.reflectionCube, nullptr);
+        }
+        else
+        {
+            ASSERT_NE(reflectionRenderer.cubeTarget, nullptr);
+            EXPECT_EQ(reflectionRenderer.cubeTarget->edge, test.edge);
+            EXPECT_EQ(reflectionRenderer.cubeTarget->format, D3DFMT_X1R5G5B5);
+            EXPECT_EQ(materialManager.reflectionCube, reflectionRenderer.cubeTarget->texture)
+                << "reflective materials sample the cube";
+        }
+        std::string frames;
+        for (size_t frame = 0; frame < std::string(test.frames).size(); ++frame)
+        {
+            Surface* before = Device().State().renderTargets[0];
+            Device().ClearCallLog();
+            reflectionRenderer.Render(nullptr, &sceneCamera);
+            const int clears =
+                int(std::count_if(Calls().begin(), Calls().end(),
+                                  [](const std::string& call) { return call.rfind("Clear ", 0) == 0; }));
+            frames += clears == 0 ? '.' : char('0' + clears);
+            EXPECT_EQ(Device().State().renderTargets[0], before);
+        }
+        if (test.edge)
+        {
+            EXPECT_EQ(reflectionRenderer.camera->position.y, 2.0f)
+                << "faces are seen from the camera's place";
+        }
+        EXPECT_EQ(frames, test.frames) << "level " << test.level;
+        EXPECT_FALSE(reflectionRenderer.reflecting);
+        for (const int32_t on : sceneRenderer.passSwitch)
+            EXPECT_EQ(on, 1) << "the switches are raised again";
+        reflectionRenderer.OnLostDevice();
+        reflectionRenderer.OnLostDevice();
+        EXPECT_EQ(materialManager.reflectionCube, nullptr);
+    }
+    reflectionRenderer.InitLevel(renderDevice.reflectionQuality);
+}
