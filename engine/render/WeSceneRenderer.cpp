@@ -441,10 +441,9 @@ constexpr CubeFace faces[6] = {
 
 } // namespace
 
-WeReflectionRenderer::~WeReflectionRenderer()
-{
-    WeReflectionRenderer::OnLostDevice();
-}
+// The material manager is gone by now (it is built after the renderers); the texture object
+// still holds its reference to the cube.
+WeReflectionRenderer::~WeReflectionRenderer() = default;
 
 int32_t WeReflectionRenderer::ClampedLevel() const
 {
