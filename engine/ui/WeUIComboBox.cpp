@@ -28,10 +28,10 @@ void SetHighlight(WeUIComponent* item, float alpha)
 WeUIComboBox::WeUIComboBox(WeUIComponent* parent_, const WeString& name_) : WeUIComponent(parent_, name_)
 {
     // Made under this box directly, so that a box which lost its name still owns its children.
-    button = new WeUIButton(this, name + "$Button");
+    button = AdoptPart(new WeUIButton(this, name + "$Button"));
     uiMain.ApplyDescriptor(button, "Button:" + name + ":ComboboxButton");
     button->onMouseUp = {ID_TOGGLE, OnInternalEvent};
-    list = new WeUIWindow(this, name + "$List");
+    list = AdoptPart(new WeUIWindow(this, name + "$List"));
     uiMain.ApplyDescriptor(list, "Window:" + name + ",0,0,0,0,1000");
     list->SetOverlay(true);
     list->visible = false;
@@ -63,7 +63,7 @@ void WeUIComboBox::SetItems(const WeList<WeString>& strings)
     {
         WeString itemName = name + "$List$Item ";
         itemName.AppendInt(i);
-        auto* item = new WeUILabel(list, itemName);
+        auto* item = AdoptPart(new WeUILabel(list, itemName));
         item->SetPlacement(0, 0, 0, static_cast<float>(i) * step, 0, 1, 0, step, 0, 0, 0, 0);
         item->text = s;
         item->SetStyle(itemStyleName, "Label");

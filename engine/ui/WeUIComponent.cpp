@@ -6,6 +6,7 @@
 #include "WeUIStyle.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -67,30 +68,47 @@ bool WeStepRamp(float& value, int32_t& dir, float step)
     return false;
 }
 
-WeUIComponent::WeUIComponent(WeUIComponent* parent_, const WeString& name_)
-    : name(name_), parent(parent_), transitionDuration(TransitionDuration()), internal(name_.Find("$") >= 0)
+WeString WeUIComponentName(const WeString& name)
 {
-    WeUIComponent* older = uiMain.GetComponent(name);
-    const bool olderStays = older && (older == uiMain.root || (parent && parent->IsDescendantOf(older)));
-    if (older && !olderStays)
+    if (std::strlen(name.GetData()) == static_cast<size_t>(name.GetLength()))
+        return name;
+    return WeString(name.GetData());
+}
+
+WeUIComponent::WeUIComponent(WeUIComponent* parent_, const WeString& name_)
+    : name(WeUIComponentName(name_)), parent(parent_), transitionDuration(TransitionDuration()),
+      internal(name.Find("$") >= 0)
+{
+    if (WeUIComponent* older = uiMain.GetComponent(name); older && uiMain.MayReplace(older, parent))
         uiMain.DestroyComponent(older);
     if (parent)
         parent->AddChild(this);
-    if (!olderStays)
-        uiMain.components.Insert(name, this);
+    Register();
 }
 
 WeUIComponent::~WeUIComponent()
 {
     if (onDestroy)
         onDestroy(this);
-    WeUIComponent* registered = nullptr;
-    if (uiMain.components.Find(name, registered) && registered == this)
-        uiMain.components.Remove(name);
-    if (overlay)
-        uiMain.overlays.Remove(name);
+    Unregister();
     uiMain.ForgetComponent(this);
     DeleteChildren(true);
+}
+
+void WeUIComponent::Register()
+{
+    if (!uiMain.GetComponent(name))
+        uiMain.components.Insert(name, this);
+    if (overlay)
+        uiMain.overlays.Insert(name, this);
+}
+
+void WeUIComponent::Unregister()
+{
+    if (uiMain.GetComponent(name) == this)
+        uiMain.components.Remove(name);
+    if (overlay)
+        uiMain.overlays.RemoveValue(this);
 }
 
 void WeUIComponent::AddChild(WeUIComponent* child)
@@ -146,15 +164,9 @@ bool WeUIComponent::IsDescendantOf(const WeUIComponent* a) const
 
 void WeUIComponent::SetName(const WeString& newName)
 {
-    WeUIComponent* registered = nullptr;
-    if (uiMain.components.Find(name, registered) && registered == this)
-        uiMain.components.Remove(name);
-    if (overlay)
-        uiMain.overlays.Remove(name);
-    name = newName;
-    uiMain.components.Insert(name, this);
-    if (overlay)
-        uiMain.overlays.Insert(name, this);
+    Unregister();
+    name = WeUIComponentName(newName);
+    Register();
 }
 
 void WeUIComponent::SetOverlay(bool on)
@@ -165,7 +177,15 @@ void WeUIComponent::SetOverlay(bool on)
     if (on)
         uiMain.overlays.Insert(name, this);
     else
-        uiMain.overlays.Remove(name);
+        uiMain.overlays.RemoveValue(this);
+}
+
+void WeUIComponent::DestroyPart(WeUIComponent* part)
+{
+    if (!part || part->owner != this)
+        return;
+    part->owner = nullptr;
+    uiMain.DestroyComponent(part);
 }
 
 void WeUIComponent::SetPlacement(float xP_, float xR_, float yP_, float yR_, float wP_, float wR_, float hP_,

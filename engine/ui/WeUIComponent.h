@@ -46,7 +46,8 @@ class WeUIComponent
 {
 public:
     // Replaces an existing component of the same name (it is destroyed with its subtree) unless
-    // that one is the root or an ancestor of parent: then the older keeps the name.
+    // that one is the root, an ancestor of parent or a part of a composite widget: then the older
+    // keeps the name and this one stays unnamed in the UI manager. The name ends at a zero byte.
     WeUIComponent(WeUIComponent* parent, const WeString& name);
     virtual ~WeUIComponent();
     WeUIComponent(const WeUIComponent&) = delete;
@@ -80,6 +81,7 @@ public:
     void DeleteChildren(bool all);
     bool Contains(const WeUIComponent* c) const;       // c is this or lies below it
     bool IsDescendantOf(const WeUIComponent* a) const; // a is this or lies above it
+    // A name held by another component stays with it; this one is then unnamed in the UI manager.
     void SetName(const WeString& newName);
     void SetOverlay(bool on);
     void SetPlacement(float xP_, float xR_, float yP_, float yR_, float wP_, float wR_, float hP_, float hR_,
@@ -137,6 +139,7 @@ public:
     WeUIStyle* style = nullptr;
     bool internal;
     bool permanent = false;
+    WeUIComponent* owner = nullptr; // the composite widget this is a part of; parts go only with it
     bool deleteWhenHidden = false;
     float xP = 0, yP = 0, wP = 0, hP = 0, xR = 0, yR = 0, wR = 1, hR = 1, xA = 0, yA = 0, wT = 0, hT = 0;
     char aspect = ' ';
@@ -150,13 +153,28 @@ public:
 protected:
     // Queues the event of pair k when its id is set.
     void QueueEvent(const WeUIEventPair& pair, int32_t a1 = 0, int32_t a2 = 0, int32_t a3 = 0);
+    // Marks a built-in child as this widget's part: permanent, kept by its name against newcomers,
+    // and destroyed only with this widget or through DestroyPart.
+    template <typename T> T* AdoptPart(T* part)
+    {
+        part->owner = this;
+        part->permanent = true;
+        return part;
+    }
+    // Destroys one of this widget's own parts; anything else is left alone.
+    void DestroyPart(WeUIComponent* part);
 
 private:
+    void Register();
+    void Unregister();
     void UpdateRamps(float dt);
     void UpdateSlides(float dt);
     void UpdateColours();
     bool GuardedOut(bool force) const;
 };
+
+// A name as the UI manager compares it: the bytes before the first zero byte.
+WeString WeUIComponentName(const WeString& name);
 
 // Steps a ramp value by dir x speed x dt; true when it reached its end (0 or 1) this step.
 bool WeStepRamp(float& value, int32_t& dir, float step);

@@ -144,7 +144,7 @@ void WeUIMain::LoadComponents(const WeString& screen)
     WeList<WeUIDescriptorEntry> entries;
     for (const WeString& key : keys)
     {
-        const WeString componentName = key.GetRemainder('.', 2);
+        const WeString componentName = WeUIComponentName(key.GetRemainder('.', 2));
         const int32_t bar = componentName.Find("|");
         if (bar >= 0)
         {
@@ -155,7 +155,8 @@ void WeUIMain::LoadComponents(const WeString& screen)
                 continue;
         }
         const WeString descriptor = WeConfig::GetString(key, "");
-        entries.PushBack({componentName, descriptor, descriptor.GetToken(',', 0).GetToken(':', 1)});
+        entries.PushBack(
+            {componentName, descriptor, WeUIComponentName(descriptor.GetToken(',', 0).GetToken(':', 1))});
     }
     WeList<WeString> queue;
     queue.PushBack("Root");
@@ -189,10 +190,13 @@ WeUIComponent* WeUIMain::CreateComponent(const WeString& componentName, const We
     WeUIComponent* parent = GetComponent(head.GetToken(':', 1));
     if (!parent)
         return nullptr;
-    // A component cannot replace its own ancestor (or the root) under its name.
-    WeUIComponent* older = GetComponent(componentName);
-    if (older && (older == root || parent->IsDescendantOf(older)))
+    // A component cannot replace the root, its own ancestor or a part another widget holds.
+    if (const WeUIComponent* older = GetComponent(componentName); older && !MayReplace(older, parent))
+    {
+        Report("UI component \"" + older->name + "\" is not made again: the name belongs to " +
+               (older->owner ? "a part of \"" + older->owner->name + "\"" : WeString("its own ancestor")));
         return nullptr;
+    }
     WeUIComponent* component = NewComponentOfType(type, parent, componentName);
     if (component)
         ApplyDescriptor(component, descriptor);

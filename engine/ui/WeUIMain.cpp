@@ -11,6 +11,7 @@
 #include "win32/Win32Fonts.h"
 
 #include <cmath>
+#include <cstdio>
 
 WeUIMain::WeUIMain() : devicePainter(std::make_unique<WeUIDevicePainter>())
 {
@@ -139,7 +140,12 @@ void WeUIMain::ParseYPlacement(const WeString& text, float* p, float* r, float d
 WeUIComponent* WeUIMain::GetComponent(const WeString& componentName) const
 {
     WeUIComponent* c = nullptr;
-    return components.Find(componentName, c) ? c : nullptr;
+    return components.Find(WeUIComponentName(componentName), c) ? c : nullptr;
+}
+
+bool WeUIMain::MayReplace(const WeUIComponent* older, const WeUIComponent* parent) const
+{
+    return older != root && !(parent && parent->IsDescendantOf(older)) && !older->owner;
 }
 
 WeUIStyle* WeUIMain::GetStyle(const WeString& styleName) const
@@ -206,7 +212,7 @@ void WeUIMain::CloseComponent(const WeString& componentName)
 
 void WeUIMain::DestroyComponent(WeUIComponent* c)
 {
-    if (!c || c == root)
+    if (!c || c == root || c->owner)
         return;
     if (c->parent)
         c->parent->RemoveChild(c);
@@ -234,6 +240,13 @@ void WeUIMain::DeleteComponentsByPrefix(const WeString& prefix)
     dispatching = wasDispatching;
     if (!dispatching)
         FlushDeferredDeletes();
+}
+
+void WeUIMain::Report(const WeString& text)
+{
+    if (!(text == lastError))
+        std::fprintf(stderr, "%s\n", text.GetData());
+    lastError = text;
 }
 
 void WeUIMain::FlushDeferredDeletes()
@@ -316,7 +329,8 @@ void WeUIMain::UpdateHiding()
         c->Update();
         if (c->visible)
             continue;
-        if (c->deleteWhenHidden)
+        // A widget's part outlives its hide: it goes with its widget.
+        if (c->deleteWhenHidden && !c->owner)
             DestroyComponent(c);
         else
             hiding.Remove(c);

@@ -84,7 +84,11 @@ public:
     void ParseYPlacement(const WeString& text, float* p, float* r, float defaultR, float* third,
                          float defaultThird) const;
 
+    // The component of that name (compared up to its first zero byte), or null.
     WeUIComponent* GetComponent(const WeString& componentName) const;
+    // Whether a new component under parent may take the name of older, destroying it: not when
+    // older is the root, an ancestor of parent, or a part of a composite widget.
+    bool MayReplace(const WeUIComponent* older, const WeUIComponent* parent) const;
     WeUIStyle* GetStyle(const WeString& styleName) const;
     // Adds the style under its own name; 1 (and nothing added) when the name is taken.
     int32_t RegisterStyle(WeUIStyle* style);
@@ -94,9 +98,10 @@ public:
 
     void ShowComponent(const WeString& componentName);
     void HideComponent(const WeString& componentName);
-    // Hides the component and deletes it once hidden.
+    // Hides the component and deletes it once hidden (a widget's part is only hidden).
     void CloseComponent(const WeString& componentName);
-    // Unlinks and deletes; the root is never destroyed this way.
+    // Unlinks and deletes; the root and the parts of widgets (which go with their widget) are
+    // never destroyed this way.
     void DestroyComponent(WeUIComponent* c);
     // Deferred while a handler runs.
     void DeleteComponent(const WeString& componentName);
@@ -113,7 +118,8 @@ public:
 
     // Creates every component of a screen ("UI.Components." + screen...), parents first.
     void LoadComponents(const WeString& screen);
-    // A component from a layout descriptor; null for an unknown type or parent.
+    // A component from a layout descriptor; null for an unknown type or parent, and, with a
+    // message in lastError, for a name that a new component may not take.
     WeUIComponent* CreateComponent(const WeString& componentName, const WeString& descriptor);
     void ApplyDescriptor(WeUIComponent* component, const WeString& descriptor);
     static void OnComponentConfigChanged(const WeString& key, void* argument);
@@ -147,6 +153,7 @@ public:
     bool overlayPass = false;
     uint16_t enabledButtons = 1; // bit n lets button n through
     WeUIPainter* painter;
+    WeString lastError; // the latest refused layout entry; empty: none
 
 private:
     void Post(WeUIInputKind kind, int32_t a = 0, int32_t b = 0, int32_t c = 0);
@@ -163,6 +170,8 @@ private:
     void RenderCursor();
     void ReleaseStyles();
     bool IsHiding(const WeUIComponent* c) const;
+    // Keeps the text in lastError and prints it once.
+    void Report(const WeString& text);
 
     WeList<WeUIInputEvent> inputQueue; // spare records stay on the list's free chain
     std::unique_ptr<WeUIPainter> devicePainter;

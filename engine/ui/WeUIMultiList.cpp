@@ -71,11 +71,9 @@ std::vector<int32_t> WeMultiListSortOrder(const std::vector<WeString>& keys, boo
 }
 
 WeUIMultiList::WeUIMultiList(WeUIComponent* parent_, const WeString& name_)
-    : WeUIComponent(parent_, name_), window(new WeUIWindow(this, name_ + "$Window")),
-      scrollFrame(new WeUIScrollFrame(this, name_ + "$ScrollFrame"))
+    : WeUIComponent(parent_, name_), window(AdoptPart(new WeUIWindow(this, name + "$Window"))),
+      scrollFrame(AdoptPart(new WeUIScrollFrame(this, name + "$ScrollFrame")))
 {
-    window->permanent = true;
-    scrollFrame->permanent = true;
     scrollFrame->SetPlacement(0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0);
 }
 
@@ -133,6 +131,9 @@ void WeUIMultiList::SetHeaderHeight(float p, float r)
 void WeUIMultiList::SetColumns(const WeString& spec)
 {
     const int32_t oldCount = ColumnCount();
+    // The old headers go first: a part keeps its name against a newcomer.
+    for (int32_t c = 0; c < oldCount; ++c)
+        DestroyPart(uiMain.GetComponent(HeaderName(c)));
     columns.clear();
     scrollFrame->DeleteChildren(false);
     const float designW = static_cast<float>(uiMain.DesignWidth());
@@ -153,7 +154,7 @@ void WeUIMultiList::SetColumns(const WeString& spec)
         }
         // Made under this list directly, so that a list which lost its name to an older
         // component still owns its headers.
-        auto* header = new WeUIButton(this, HeaderName(c));
+        auto* header = AdoptPart(new WeUIButton(this, HeaderName(c)));
         uiMain.ApplyDescriptor(header, "Button:" + name + ":MultiListHeaderButton:" + column.title);
         header->SetStyle(headerStyle, "");
         header->SetPlacement(x, 0, 0, 0, column.width, 0, headerHeightP, headerHeightR, 0, 0, 0, 0);
@@ -168,17 +169,12 @@ void WeUIMultiList::SetColumns(const WeString& spec)
 void WeUIMultiList::FitRowsToColumns(int32_t oldCount)
 {
     for (int32_t c = ColumnCount(); c < oldCount; ++c)
-    {
-        WeUIComponent* header = uiMain.GetComponent(HeaderName(c));
-        if (header && header->parent == this)
-            uiMain.DestroyComponent(header);
         for (int32_t r = 0; r < rowCount; ++r)
             if (WeUIComponent* cell = GetCell(c, r))
             {
                 Unselect(cell);
-                uiMain.DestroyComponent(cell);
+                DestroyPart(cell);
             }
-    }
     for (int32_t r = 0; r < rowCount; ++r)
         for (int32_t c = 0; c < ColumnCount(); ++c)
         {
@@ -226,7 +222,7 @@ void WeUIMultiList::PlaceCell(WeUIComponent* cell, int32_t column, int32_t row) 
 
 void WeUIMultiList::NewCell(int32_t column, int32_t row, const WeString& cellText)
 {
-    auto* cell = new WeUILabel(scrollFrame->contents, CellName(column, row));
+    auto* cell = AdoptPart(new WeUILabel(scrollFrame->contents, CellName(column, row)));
     PlaceCell(cell, column, row);
     cell->text = cellText;
     cell->SetStyle(labelStyle, "Label");
@@ -259,7 +255,7 @@ void WeUIMultiList::Clear()
     selectedTexts.Clear();
     for (int32_t r = 0; r < rowCount; ++r)
         for (int32_t c = 0; c < ColumnCount(); ++c)
-            uiMain.DestroyComponent(GetCell(c, r));
+            DestroyPart(GetCell(c, r));
     rowCount = 0;
     FitContents();
 }

@@ -76,7 +76,7 @@ WeUIButton* WeUIScrollBar::NewButton(const char* suffix, const char* styleType)
 {
     // Made under this bar directly, so that a bar which lost its name to an older component still
     // owns its buttons.
-    auto* button = new WeUIButton(this, name + suffix);
+    auto* button = AdoptPart(new WeUIButton(this, name + suffix));
     uiMain.ApplyDescriptor(button, "Button:" + name + ":" + styleType);
     return button;
 }

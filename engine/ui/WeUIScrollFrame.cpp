@@ -21,13 +21,10 @@ int32_t WeScrollOffset(int32_t contentsExtent, int32_t viewExtent, float value)
 }
 
 WeUIScrollFrame::WeUIScrollFrame(WeUIComponent* parent_, const WeString& name_)
-    : WeUIComponent(parent_, name_), contents(new WeUIComponent(this, name_ + "$Contents")),
-      vScroll(new WeUIVScrollBar(this, name_ + "$VScroll")),
-      hScroll(new WeUIHScrollBar(this, name_ + "$HScroll"))
+    : WeUIComponent(parent_, name_), contents(AdoptPart(new WeUIComponent(this, name + "$Contents"))),
+      vScroll(AdoptPart(new WeUIVScrollBar(this, name + "$VScroll"))),
+      hScroll(AdoptPart(new WeUIHScrollBar(this, name + "$HScroll")))
 {
-    for (WeUIComponent* child :
-         {contents, static_cast<WeUIComponent*>(vScroll), static_cast<WeUIComponent*>(hScroll)})
-        child->permanent = true;
     vScroll->visible = false;
     vScroll->SetPlacement(0, 1, 0, 0, 0, 0.1f, 0, 1, 1, 0, 0, 0);
     hScroll->visible = false;
