@@ -238,36 +238,32 @@ void WeUIComponent::UpdateLayout(bool self, bool recurse)
     const int32_t parentH = parent ? parent->h : 0;
     if (self)
     {
-        w = uiMain.ToScreenX(wP) + static_cast<int32_t>(static_cast<float>(parentW) * wR);
-        h = uiMain.ToScreenY(hP) + static_cast<int32_t>(static_cast<float>(parentH) * hR);
+        w = WeUIPixelSum(uiMain.ToScreenX(wP), static_cast<float>(parentW) * wR);
+        h = WeUIPixelSum(uiMain.ToScreenY(hP), static_cast<float>(parentH) * hR);
         if (style && style->font.font && (wT != 0.0f || hT != 0.0f))
         {
             int32_t textW = 0, textH = 0;
             uiMain.painter->MeasureText(style->font.font, text, &textW, &textH);
-            w += static_cast<int32_t>(static_cast<float>(textW) * wT);
-            h += static_cast<int32_t>(static_cast<float>(textH) * hT);
+            w = WeUIPixelSum(w, static_cast<float>(textW) * wT);
+            h = WeUIPixelSum(h, static_cast<float>(textH) * hT);
         }
         // A zero own size cannot be scaled to the parent's; the lock then waits for a size.
         if (parent && (aspect == 'H' || aspect == 'h') && w != 0)
         {
-            h = static_cast<int32_t>(static_cast<float>(parentW) / static_cast<float>(w) *
-                                     static_cast<float>(h));
+            h = WeUIPixels(static_cast<float>(parentW) / static_cast<float>(w) * static_cast<float>(h));
             w = parentW;
         }
         else if (parent && (aspect == 'V' || aspect == 'v') && h != 0)
         {
-            w = static_cast<int32_t>(static_cast<float>(parentH) / static_cast<float>(h) *
-                                     static_cast<float>(w));
+            w = WeUIPixels(static_cast<float>(parentH) / static_cast<float>(h) * static_cast<float>(w));
             h = parentH;
         }
         const int32_t parentX = parent ? parent->x : 0;
         const int32_t parentY = parent ? parent->y : 0;
-        x = static_cast<int32_t>(static_cast<float>(uiMain.ToScreenX(xP)) + static_cast<float>(parentW) * xR -
-                                 static_cast<float>(w) * xA) +
-            parentX;
-        y = static_cast<int32_t>(static_cast<float>(uiMain.ToScreenY(yP)) + static_cast<float>(parentH) * yR -
-                                 static_cast<float>(h) * yA) +
-            parentY;
+        x = WeUIPixelSum(parentX, static_cast<float>(uiMain.ToScreenX(xP)) +
+                                      static_cast<float>(parentW) * xR - static_cast<float>(w) * xA);
+        y = WeUIPixelSum(parentY, static_cast<float>(uiMain.ToScreenY(yP)) +
+                                      static_cast<float>(parentH) * yR - static_cast<float>(h) * yA);
         if (onLayout)
             onLayout(this);
     }

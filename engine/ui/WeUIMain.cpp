@@ -10,6 +10,7 @@
 #include "WeVirtualFileSystem.h"
 #include "win32/Win32Fonts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -118,12 +119,32 @@ namespace
 void ParsePlacement(const WeString& text, int32_t design, float* p, float* r, float defaultR, float* third,
                     float defaultThird)
 {
-    *p = static_cast<float>(text.GetToken('%', 0).ToInt()) / static_cast<float>(design);
-    *r = text.GetToken('%', 1).ToFloat(defaultR);
-    *third = text.GetToken('%', 2).ToFloat(defaultThird);
+    *p = WeUIPlacement(static_cast<float>(text.GetToken('%', 0).ToInt()) / static_cast<float>(design), 0.0f);
+    *r = WeUIPlacement(text.GetToken('%', 1).ToFloat(defaultR), defaultR);
+    *third = WeUIPlacement(text.GetToken('%', 2).ToFloat(defaultThird), defaultThird);
 }
 
 } // namespace
+
+int32_t WeUIPixels(double v)
+{
+    constexpr double limit = kUIPixelLimit;
+    if (!(v > -limit))
+        return v < 0.0 ? -kUIPixelLimit : 0; // NaN fails both tests
+    return v < limit ? static_cast<int32_t>(v) : kUIPixelLimit;
+}
+
+int32_t WeUIPixelSum(int32_t a, float b)
+{
+    return WeUIPixels(static_cast<double>(WeUIPixels(a)) + WeUIPixels(b));
+}
+
+float WeUIPlacement(float v, float fallback)
+{
+    if (std::isnan(v))
+        return fallback;
+    return std::clamp(v, -kUIPlacementLimit, kUIPlacementLimit);
+}
 
 void WeUIMain::ParseXPlacement(const WeString& text, float* p, float* r, float defaultR, float* third,
                                float defaultThird) const

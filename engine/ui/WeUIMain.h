@@ -30,6 +30,19 @@ enum class WeUIInputKind : int32_t
     MouseWheel = 6,  // a: the signed wheel delta
 };
 
+// Layout numbers are held to what a screen can use, so that the pixel arithmetic built on them
+// never overflows: placement fractions to within this many design or parent sizes, screen values
+// to within this many pixels.
+constexpr float kUIPlacementLimit = 1000.0f;
+constexpr int32_t kUIPixelLimit = 1 << 24;
+
+// trunc(v) held to the pixel limit; NaN gives 0.
+int32_t WeUIPixels(double v);
+// a + trunc(b), each held to the pixel limit: the layout's sums never overflow.
+int32_t WeUIPixelSum(int32_t a, float b);
+// v held to the placement limit; NaN gives fallback.
+float WeUIPlacement(float v, float fallback);
+
 struct WeUIInputEvent
 {
     WeUIInputKind kind;
@@ -73,12 +86,13 @@ public:
     const WeList<WeUIInputEvent>& GetInputQueue() const { return inputQueue; }
 
     void UpdateArea();
-    int32_t ToScreenX(float f) const { return static_cast<int32_t>(static_cast<float>(areaW) * f); }
-    int32_t ToScreenY(float f) const { return static_cast<int32_t>(static_cast<float>(areaH) * f); }
+    int32_t ToScreenX(float f) const { return WeUIPixels(static_cast<float>(areaW) * f); }
+    int32_t ToScreenY(float f) const { return WeUIPixels(static_cast<float>(areaH) * f); }
     // The design size, at least 1 x 1.
     int32_t DesignWidth() const;
     int32_t DesignHeight() const;
-    // "P%R%T": P design pixels over the design width (height), R and T floats keeping defaults.
+    // "P%R%T": P design pixels over the design width (height), R and T floats keeping defaults;
+    // each held to the placement limit.
     void ParseXPlacement(const WeString& text, float* p, float* r, float defaultR, float* third,
                          float defaultThird) const;
     void ParseYPlacement(const WeString& text, float* p, float* r, float defaultR, float* third,

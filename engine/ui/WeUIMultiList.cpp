@@ -146,7 +146,7 @@ void WeUIMultiList::SetColumns(const WeString& spec)
         column.title = field.GetToken(':', 0);
         // A column narrower than nothing would pull the next ones over it.
         const int32_t width = field.GetToken(':', 1).ToInt();
-        column.width = width > 0 ? static_cast<float>(width) / designW : 0.0f;
+        column.width = width > 0 ? WeUIPlacement(static_cast<float>(width) / designW, 0.0f) : 0.0f;
         if (column.title[0] == '#')
         {
             column.numeric = true;

@@ -5,6 +5,8 @@
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -86,8 +88,8 @@ void WeUIFontSpec::DrawText(const WeString& text, int32_t x, int32_t y, int32_t 
 {
     // Both offsets scale with the width, so a text keeps its offset's shape on any screen.
     const float scale = static_cast<float>(engine.settings.width) / static_cast<float>(uiMain.DesignWidth());
-    x += static_cast<int32_t>(static_cast<float>(offsetX) * scale);
-    y += static_cast<int32_t>(static_cast<float>(offsetY) * scale);
+    x = WeUIPixelSum(x, static_cast<float>(offsetX) * scale);
+    y = WeUIPixelSum(y, static_cast<float>(offsetY) * scale);
     uiMain.painter->DrawText(font, text, x, y, w, h, Modulate(colour, r, g, b, a),
                              Modulate(colour2, r, g, b, a), flags, effect);
 }
@@ -105,10 +107,13 @@ WeUIStyle::WeUIStyle(const WeString& styleName) : name(styleName)
     if (hasFontSpecial)
         fontSpecial.Parse(special);
     const WeString margins = WeConfig::GetString(prefix + ".Margins", "");
-    marginLeft = margins.GetToken(',', 0).ToInt();
-    marginTop = margins.GetToken(',', 1).ToInt();
-    marginRight = margins.GetToken(',', 2).ToInt();
-    marginBottom = margins.GetToken(',', 3).ToInt();
+    // Held to the pixel limit, so that frames add them to screen positions without overflow.
+    auto margin = [&margins](int32_t i)
+    { return std::clamp(margins.GetToken(',', i).ToInt(), -kUIPixelLimit, kUIPixelLimit); };
+    marginLeft = margin(0);
+    marginTop = margin(1);
+    marginRight = margin(2);
+    marginBottom = margin(3);
     const float designW = static_cast<float>(uiMain.DesignWidth());
     const float designH = static_cast<float>(uiMain.DesignHeight());
     designLeft = static_cast<float>(marginLeft) / designW;

@@ -6,6 +6,7 @@
 #include "WeUIStyle.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace
 {
@@ -104,6 +105,45 @@ TEST_F(UIPlacement, AspectLockOnAZeroSizeLeavesTheSizeAlone)
     uiMain.Update();
     EXPECT_EQ(label->w, 800);
     EXPECT_EQ(label->h, 400);
+}
+
+TEST_F(UIPlacement, HugeLayoutNumbersAreHeldWithinTheScreensReach)
+{
+    LoadUI("[Components]\n"
+           "HugeWide=Window:Root::,0,0,0%1e30,0%-1e30,0\n"
+           "HugeNan=Window:Root::,0%nan%nan,0,100,100,0\n"
+           "HugeA=Window:Root::,0%1e6%0,0%1e6%0,0%1,0%1\n"
+           "HugeAB=Window:HugeA::,0%1e6,0%1e6,0%1,0%1\n"
+           "HugeABC=Window:HugeAB::,0%1e6,0%1e6,0%1,0%1\n"
+           "HugeABCD=Window:HugeABC::,0%1e6,0%1e6,0%1,0%1\n"
+           "HugeFramed=Window:Root:HugeMargins:,0,0,100,100,0\n"
+           "HugeText=Label:Root:HugeOffsets:Text,0,0,100,100,0\n"
+           "[HugeMargins]\nMargins=2147483647,2147483647,-2147483647,5\n"
+           "[HugeOffsets]\nFont=,20,#FFFFFFFF,,0,2147483647,-2147483647\n");
+    painter.textureNames = {"Config.UI.HugeMargins"};
+    uiMain.LoadComponents("Huge");
+    Frame();
+    const WeUIComponent* wide = uiMain.GetComponent("HugeWide");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->w, static_cast<int32_t>(800 * kUIPlacementLimit)) << "held to the limit, not wrapped";
+    EXPECT_EQ(wide->h, static_cast<int32_t>(-600 * kUIPlacementLimit));
+    EXPECT_EQ(uiMain.GetComponent("HugeNan")->x, 350) << "not a number keeps the default";
+    // Each window of the chain lies further right; the sums never wrap.
+    int32_t previous = 0;
+    for (const char* name : {"HugeA", "HugeAB", "HugeABC", "HugeABCD"})
+    {
+        const WeUIComponent* c = uiMain.GetComponent(name);
+        EXPECT_GE(c->x, previous) << name;
+        EXPECT_LE(c->x, kUIPixelLimit) << name;
+        previous = c->x;
+    }
+    painter.draws.clear();
+    uiMain.Render();
+    for (const RecordedDraw& d : painter.draws)
+        for (int32_t v : {d.x, d.y, d.w, d.h})
+            EXPECT_LE(std::abs(static_cast<int64_t>(v)), 4 * static_cast<int64_t>(kUIPixelLimit)) << d.kind;
+    EXPECT_EQ(painter.Kinds("part").size(), 9u);
+    EXPECT_EQ(painter.Kinds("text").size(), 1u);
 }
 
 TEST_F(UIPlacement, EqualZPutsTheNewestFirstAndOnTop)
