@@ -39,6 +39,32 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
     return nullptr;
 }
 
+// The sub-styles that come with the default style of a composite widget's type: style name +
+// suffix, of the default class of styleType. A scroll frame's bars get no button sub-styles.
+struct WeUISubStyle
+{
+    const char* type;
+    const char* suffix;
+    const char* styleType;
+};
+
+constexpr WeUISubStyle kSubStyles[] = {
+    {"HScrollBar", "_LeftButton", "Button"},
+    {"HScrollBar", "_RightButton", "Button"},
+    {"HScrollBar", "_ScrollButton", "Button"},
+    {"VScrollBar", "_UpButton", "Button"},
+    {"VScrollBar", "_DownButton", "Button"},
+    {"VScrollBar", "_ScrollButton", "Button"},
+    {"ComboBox", "_Button", "Button"},
+    {"ComboBox", "_Window", "Window"},
+    {"ComboBox", "_Label", "Label"},
+    {"MultiList", "_Window", "Window"},
+    {"MultiList", "_Label", "Label"},
+    {"MultiList", "_Header", "Label"},
+    {"ScrollFrame", "_VScrollBar", "VScrollBar"},
+    {"ScrollFrame", "_HScrollBar", "HScrollBar"},
+};
+
 WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, const WeString& componentName)
 {
     if (type == "Window")
@@ -130,10 +156,16 @@ void WeUIMain::CreateDefaultStyles()
 void WeUIMain::CreateDefaultStyle(const WeString& type, const WeString& styleName)
 {
     // A taken name keeps its style; nothing is built only to be thrown away.
-    if (GetStyle(styleName))
-        return;
-    if (WeUIStyle* style = NewStyleOfType(type, styleName))
-        RegisterStyle(style);
+    auto create = [this](const WeString& styleType, const WeString& name)
+    {
+        if (!GetStyle(name))
+            if (WeUIStyle* style = NewStyleOfType(styleType, name))
+                RegisterStyle(style);
+    };
+    create(type, styleName);
+    for (const WeUISubStyle& sub : kSubStyles)
+        if (type == sub.type)
+            create(sub.styleType, styleName + sub.suffix);
 }
 
 void WeUIMain::LoadComponents(const WeString& screen)

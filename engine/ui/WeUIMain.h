@@ -107,7 +107,9 @@ public:
     // Adds the style under its own name; 1 (and nothing added) when the name is taken.
     int32_t RegisterStyle(WeUIStyle* style);
     void CreateDefaultStyles();
-    // The type's default style under styleName, with its sub-styles; an existing name is kept.
+    // The type's default style under styleName, with its sub-styles under styleName + their
+    // suffixes (a multi-column list's "_Window", "_Label" and "_Header", ...); each name already
+    // taken keeps its style.
     void CreateDefaultStyle(const WeString& type, const WeString& styleName);
 
     void ShowComponent(const WeString& componentName);

@@ -2,7 +2,10 @@
 
 #include "WePhaseStack.h"
 #include "WeUIButton.h"
+#include "WeUIComboBox.h"
 #include "WeUILabel.h"
+#include "WeUIMultiList.h"
+#include "WeUIScrollBar.h"
 #include "WeUIStyle.h"
 
 #include <cmath>
@@ -494,6 +497,51 @@ TEST_F(UILayouts, FontsAreScaledAndParsedFromTheStyle)
     EXPECT_TRUE(sawVerdana);
     EXPECT_TRUE(sawDefault);
     LoadUI("[Fonts]\nUIFontScale=1\n");
+}
+
+template <typename T> bool IsStyle(const char* name)
+{
+    return dynamic_cast<T*>(uiMain.GetStyle(name)) != nullptr;
+}
+
+TEST_F(UILayouts, ACompositesDefaultStyleComesWithItsSubStyles)
+{
+    struct Case
+    {
+        const char* type;
+        const char* styleName; // "Sub" + type + the suffix
+        bool (*made)(const char*);
+    } cases[] = {
+        {"MultiList", "SubMultiList_Window", IsStyle<WeUIDefaultWindowStyle>},
+        {"MultiList", "SubMultiList_Label", IsStyle<WeUIDefaultLabelStyle>},
+        {"MultiList", "SubMultiList_Header", IsStyle<WeUIDefaultLabelStyle>},
+        {"ComboBox", "SubComboBox_Button", IsStyle<WeUIDefaultButtonStyle>},
+        {"ComboBox", "SubComboBox_Window", IsStyle<WeUIDefaultWindowStyle>},
+        {"ComboBox", "SubComboBox_Label", IsStyle<WeUIDefaultLabelStyle>},
+        {"HScrollBar", "SubHScrollBar_LeftButton", IsStyle<WeUIDefaultButtonStyle>},
+        {"HScrollBar", "SubHScrollBar_RightButton", IsStyle<WeUIDefaultButtonStyle>},
+        {"HScrollBar", "SubHScrollBar_ScrollButton", IsStyle<WeUIDefaultButtonStyle>},
+        {"VScrollBar", "SubVScrollBar_UpButton", IsStyle<WeUIDefaultButtonStyle>},
+        {"VScrollBar", "SubVScrollBar_DownButton", IsStyle<WeUIDefaultButtonStyle>},
+        {"VScrollBar", "SubVScrollBar_ScrollButton", IsStyle<WeUIDefaultButtonStyle>},
+        {"ScrollFrame", "SubScrollFrame_VScrollBar", IsStyle<WeUIDefaultScrollBarStyle>},
+        {"ScrollFrame", "SubScrollFrame_HScrollBar", IsStyle<WeUIDefaultScrollBarStyle>},
+    };
+    for (const Case& c : cases)
+    {
+        uiMain.CreateDefaultStyle(c.type, (std::string("Sub") + c.type).c_str());
+        EXPECT_TRUE(c.made(c.styleName)) << c.styleName;
+    }
+    // The bars of a scroll frame's style get no buttons of their own.
+    EXPECT_EQ(uiMain.GetStyle("SubScrollFrame_VScrollBar_UpButton"), nullptr);
+    // A name already taken keeps its style, and the others are still made.
+    uiMain.CreateDefaultStyle("Button", "SubTaken_Header");
+    uiMain.CreateDefaultStyle("MultiList", "SubTaken");
+    EXPECT_TRUE(IsStyle<WeUIDefaultButtonStyle>("SubTaken_Header"));
+    EXPECT_TRUE(IsStyle<WeUIDefaultLabelStyle>("SubTaken_Label"));
+    // A type without a default style makes nothing, sub-styles included.
+    uiMain.CreateDefaultStyle("Slider", "SubSlider");
+    EXPECT_EQ(uiMain.GetStyle("SubSlider"), nullptr);
 }
 
 using UIDrawing = UIFixture;

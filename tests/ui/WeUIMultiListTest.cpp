@@ -1,6 +1,7 @@
 #include "WeUIMultiList.h"
 #include "UIFixture.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,6 @@ protected:
                "[TestListStyle_Label]\nFont=,20,#FFFFFFFF\n"
                "[TestListStyle_Header]\nFont=,20,#FFFFFFFF\n");
         UIFixture::SetUp();
-        uiMain.CreateDefaultStyle("Label", "TestListStyle_Label");
-        uiMain.CreateDefaultStyle("Button", "TestListStyle_Header");
         list =
             static_cast<WeUIMultiList*>(uiMain.CreateComponent("TestList", "MultiList:Root:TestListStyle"));
         ASSERT_NE(list, nullptr);
@@ -111,8 +110,6 @@ TEST_F(MultiListTest, ColumnsComeFromTheLayoutKeyWithHeadersSizedByTheirFont)
 TEST_F(MultiListTest, StylesWithoutFontsKeepTheDefaultRowAndHeaderHeights)
 {
     painter.fontPixelSize = 0; // a style without a font entry gets a font of no size
-    uiMain.CreateDefaultStyle("Label", "BareList_Label");
-    uiMain.CreateDefaultStyle("Button", "BareList_Header");
     auto* bare = static_cast<WeUIMultiList*>(uiMain.CreateComponent("BareList", "MultiList:Root:BareList"));
     ASSERT_NE(bare, nullptr);
     bare->SetPlacement(0, 0, 0, 0, 400 / 800.0f, 0, 300 / 600.0f, 0, 0, 0, 0, 0);
@@ -120,6 +117,19 @@ TEST_F(MultiListTest, StylesWithoutFontsKeepTheDefaultRowAndHeaderHeights)
     EXPECT_EQ(bare->rowHeight, 15);
     EXPECT_EQ(bare->scrollFrame->y, 15);
     EXPECT_EQ(bare->selectionColor, 0xFFFF0000u);
+}
+
+TEST_F(MultiListTest, HeadersDrawTheirTitlesInTheStyleMadeWithTheList)
+{
+    EXPECT_NE(dynamic_cast<WeUIDefaultLabelStyle*>(uiMain.GetStyle("TestListStyle_Header")), nullptr);
+    Frame();
+    painter.draws.clear();
+    uiMain.Render();
+    std::vector<std::string> texts;
+    for (const RecordedDraw& d : painter.Kinds("text"))
+        texts.push_back(d.text);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"Name", "Score"}));
 }
 
 TEST_F(MultiListTest, RowsStackUnderTheHeadersAndShortTextListsGiveEmptyCells)

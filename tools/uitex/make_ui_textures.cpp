@@ -209,14 +209,12 @@ uint32_t ListWindow(int x, int y)
     return edge < 4 ? 0xF0202838u : 0xE0080C14u;
 }
 
-// Header buttons: four stacked 16-row states with a bright lower edge.
+// The column headers' panel, stretched over each header: a bright lower edge under a dark fill.
 uint32_t ListHeader(int x, int y)
 {
-    static const uint32_t fills[4] = {0xF0283850u, 0xF0405878u, 0xF0182030u, 0xF0385038u};
-    const int row = y % 16;
-    if (row == 15)
+    if (y == 15)
         return 0xFFB0C0D8u;
-    return x == 0 || x == 63 || row == 0 ? 0xFF506078u : fills[y / 16];
+    return x == 0 || x == 63 || y == 0 ? 0xFF506078u : 0xF0283850u;
 }
 
 // The edit box: a sunken field, darker at the top and left edges.
@@ -247,7 +245,7 @@ int main(int argc, char** argv)
                     WriteDds(ui / "MivoIntro3.dds", 256, 128, IntroTitle) &&
                     WriteDds(ui / "MivoMenuBack.dds", 256, 256, MenuBack) &&
                     WriteDds(ui / "MivoListWindow.dds", 32, 32, ListWindow) &&
-                    WriteDds(ui / "MivoListHeader.dds", 64, 64, ListHeader) &&
+                    WriteDds(ui / "MivoListHeader.dds", 64, 16, ListHeader) &&
                     WriteDds(ui / "MivoScrollTrack.dds", 16, 16, ScrollTrack) &&
                     WriteDds(ui / "MivoScrollThumb.dds", 16, 64, ScrollThumb) &&
                     WriteDds(ui / "MivoScrollUp.dds", 16, 64, ScrollUp) &&
