@@ -414,7 +414,7 @@ void WeUIComponent::Render()
 
 bool WeUIComponent::GuardedOut(bool force) const
 {
-    return !force && (!enabled || IsInTransition());
+    return !force && !IsSettled();
 }
 
 bool WeUIComponent::HitsPoint(int32_t px, int32_t py, bool force) const
@@ -452,7 +452,7 @@ void WeUIComponent::NotifyMouseReleased(WeUIComponent* target)
 
 bool WeUIComponent::IsSettled() const
 {
-    return enabled && !IsInTransition();
+    return enabled && visibilityDir == 0 && showFlags == 0 && hideFlags == 0;
 }
 
 void WeUIComponent::QueueEvent(const WeUIEventPair& pair, int32_t a1, int32_t a2, int32_t a3)

@@ -93,15 +93,16 @@ public:
     void SetHideFlags(int32_t flags) { hideFlags = flags; }
     WeString GetText() const { return text; }
 
-    // The deepest component under the point, or null. Without force, disabled components and
-    // those in the middle of a transition are not hit.
+    // The deepest component under the point, or null. Without force, a component that is not
+    // settled is not hit, nor is anything below it.
     WeUIComponent* HitTest(int32_t px, int32_t py, bool force, bool includeInternal);
     bool HitsPoint(int32_t px, int32_t py, bool force) const;
     // OnMouseReleased on every component below this one, depth first.
     void NotifyMouseReleased(WeUIComponent* target);
-    // Enabled and no transition running.
+    // Enabled, no fade running and no show or hide transition letters: a component that slides
+    // or fades by its letters is never under the mouse (shown windows still fade, by the
+    // manager's Show and Hide).
     bool IsSettled() const;
-    bool IsInTransition() const { return visibilityDir != 0 || slidingIn || slidingOut; }
 
     void StartSlideIn();
     void StartSlideOut();

@@ -129,6 +129,21 @@ TEST_F(ShippedScreens, EveryWidgetAScreenLooksUpComesWithItsLayoutInsideItsWindo
     EXPECT_NE(dynamic_cast<WeUIEditBox*>(MivoFindWidget("CreateUserNameEditBox")), nullptr);
 }
 
+// A widget with show or hide letters, and everything in it, never takes the mouse.
+TEST_F(ShippedScreens, NothingAPlayerClicksCarriesTransitionLettersOnItselfOrAbove)
+{
+    for (const ShippedScreen& screen : Screens())
+    {
+        uiMain.LoadComponents(screen.layout);
+        for (const char* name : screen.widgets)
+            for (const WeUIComponent* c = MivoFindWidget(name); c; c = c->parent)
+            {
+                EXPECT_EQ(c->showFlags, 0) << name << " in " << c->name.GetData();
+                EXPECT_EQ(c->hideFlags, 0) << name << " in " << c->name.GetData();
+            }
+    }
+}
+
 TEST_F(ShippedScreens, EveryIntroImageIsAWidgetOfTheIntroWindow)
 {
     uiMain.LoadComponents("Intro");

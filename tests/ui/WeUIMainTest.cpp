@@ -165,9 +165,10 @@ TEST_F(UIPlacement, EqualZPutsTheNewestFirstAndOnTop)
 
 using UITransitions = UIFixture;
 
-TEST_F(UITransitions, AFadeAndSlideInEndAtTheRestPlaceAndThenTheComponentCanBeClicked)
+TEST_F(UITransitions, AFadeAndSlideInEndAtTheRestPlaceButTheirLettersKeepTheMouseOff)
 {
     WeUIButton* b = MakeButton("SlideIn", 0, 0, 100, 100);
+    WeUIButton* inside = MakeButton("SlideInChild", 10, 10, 20, 20, b);
     b->SetShowFlags(UI_SLIDE_LEFT | UI_FADE);
     b->transitionDuration = 0.5f;
     b->onMouseUp = {7, CountClick};
@@ -182,10 +183,25 @@ TEST_F(UITransitions, AFadeAndSlideInEndAtTheRestPlaceAndThenTheComponentCanBeCl
         uiMain.Update();
     EXPECT_FALSE(b->slidingIn);
     EXPECT_FLOAT_EQ(b->xR, 0.0f);
-    EXPECT_TRUE(b->IsSettled());
-    // Transition letters stay set, yet a settled component is hit.
-    EXPECT_NE(b->showFlags, 0);
+    EXPECT_EQ(b->visibilityDir, 0);
+    // The letters stay set: neither the component nor what it holds is ever hit.
+    EXPECT_FALSE(b->IsSettled());
+    EXPECT_EQ(uiMain.root->HitTest(50, 50, false, true), uiMain.root);
+    EXPECT_EQ(uiMain.root->HitTest(20, 20, false, true), uiMain.root);
+    EXPECT_EQ(uiMain.root->HitTest(20, 20, true, true), inside) << "a forced test still finds it";
     clicks = 0;
+    PostClick(50, 50);
+    Frame();
+    Frame();
+    EXPECT_EQ(clicks, 0);
+    // Shown without letters it still fades in, and takes the mouse once the fade is over.
+    b->SetShowFlags(0);
+    uiMain.ShowComponent("SlideIn");
+    EXPECT_EQ(b->visibilityDir, 1);
+    EXPECT_FALSE(b->IsSettled());
+    for (int i = 0; i < 6; ++i)
+        uiMain.Update();
+    EXPECT_TRUE(b->IsSettled());
     PostClick(50, 50);
     Frame();
     Frame();
