@@ -5,6 +5,10 @@
 #include "MivoUserData.h"
 #include "WeAudioDevice.h"
 #include "WeUIMain.h"
+#include "WeUIStyle.h"
+
+#include <algorithm>
+#include <cmath>
 
 void MivoMenuPhase::Enter()
 {
@@ -15,7 +19,26 @@ void MivoMenuPhase::Enter()
         gameApp.musicTrack = MivoGame::kMenuTrack;
     }
     uiMain.LoadComponents("MenuBack");
+    if (WeUIComponent* backdrop = MivoFindWidget("MenuBackImage"))
+        backdrop->onLayout = CoverWithPicture;
     ShowCurrentUser();
+}
+
+void MivoMenuPhase::CoverWithPicture(WeUIComponent* backdrop)
+{
+    int32_t pictureW = 0, pictureH = 0;
+    if (backdrop->style && backdrop->style->texture)
+        uiMain.painter->GetTextureSize(backdrop->style->texture, &pictureW, &pictureH);
+    if (pictureW <= 0 || pictureH <= 0)
+        return;
+    const double scale =
+        std::max(static_cast<double>(backdrop->w) / pictureW, static_cast<double>(backdrop->h) / pictureH);
+    const int32_t w = WeUIPixels(std::round(pictureW * scale));
+    const int32_t h = WeUIPixels(std::round(pictureH * scale));
+    backdrop->x -= (w - backdrop->w) / 2;
+    backdrop->y -= (h - backdrop->h) / 2;
+    backdrop->w = w;
+    backdrop->h = h;
 }
 
 void MivoMenuPhase::ShowCurrentUser()

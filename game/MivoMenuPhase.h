@@ -4,6 +4,8 @@
 
 #include "WePhaseStack.h"
 
+class WeUIComponent;
+
 class MivoMenuPhase : public WeAbstractPhase
 {
 public:
@@ -13,6 +15,10 @@ public:
 
     // The current user's name, or nothing when there is none, in the menu overlay.
     static void ShowCurrentUser();
+    // The backdrop's layout hook: it grows to cover the rectangle laid out for it at its
+    // picture's aspect, centred, so the picture keeps its shape on any screen and the screen's
+    // edges crop what overflows. Without a picture of some size it keeps its rectangle.
+    static void CoverWithPicture(WeUIComponent* backdrop);
 };
 
 extern MivoMenuPhase menuPhase;

@@ -10,6 +10,8 @@
 #include "MivoUsersPhase.h"
 #include "WeConfig.h"
 
+#include <cstdlib>
+
 namespace
 {
 
@@ -160,6 +162,35 @@ TEST_F(MainMenu, TheMenuBackgroundStartsTheMenuMusicOnlyWhenAnotherTrackWasPlayi
     phaseStack.Request(&menuPhase, WePhaseCommand::Switch);
     Step();
     EXPECT_EQ(gameApp.musicTrack, 14);
+}
+
+TEST_F(MainMenu, TheBackdropKeepsItsPicturesShapeAndCoversTheScreenCentred)
+{
+    painter.textureNames = {"Config.UI.MivoMenuBack"}; // 64 x 128 in the recording painter
+    phaseStack.Request(&menuPhase, WePhaseCommand::Push);
+    Step();
+    const WeUIComponent* back = MivoFindWidget("MenuBackImage");
+    ASSERT_NE(back, nullptr);
+    struct Screen
+    {
+        int32_t w, h;
+    } screens[] = {{800, 600}, {1280, 720}, {1280, 1024}, {600, 1000}, {200, 1000}};
+    for (const Screen& screen : screens)
+    {
+        engine.settings.width = screen.w;
+        engine.settings.height = screen.h;
+        uiMain.Update();
+        EXPECT_EQ(back->w * 128, back->h * 64) << screen.w << " x " << screen.h;
+        EXPECT_TRUE(back->w == screen.w || back->h == screen.h) << "no larger than it must be";
+        EXPECT_LE(back->x, 0);
+        EXPECT_LE(back->y, 0);
+        EXPECT_GE(back->x + back->w, screen.w);
+        EXPECT_GE(back->y + back->h, screen.h);
+        EXPECT_LE(std::abs(2 * back->x + back->w - screen.w), 1) << "centred";
+        EXPECT_LE(std::abs(2 * back->y + back->h - screen.h), 1);
+    }
+    engine.settings.width = 800;
+    engine.settings.height = 600;
 }
 
 TEST_F(MainMenu, TheOverlayNamesTheCurrentUserOrNobody)
