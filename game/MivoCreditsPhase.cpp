@@ -7,6 +7,9 @@
 #include "WeLocalization.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
+#include "WeUIStyle.h"
+
+#include <algorithm>
 
 namespace
 {
@@ -45,13 +48,36 @@ int32_t MivoCreditsPhase::CreateLines(const WeString& text)
     return i;
 }
 
+void MivoCreditsPhase::ClipToPanel(WeUIComponent* textWindow)
+{
+    const WeUIComponent* panel = textWindow->parent;
+    if (!panel)
+        return;
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    if (const WeUIStyle* frame = panel->style)
+    {
+        left = frame->leftPx;
+        top = frame->topPx;
+        right = frame->rightPx;
+        bottom = frame->bottomPx;
+    }
+    textWindow->clipRectEnabled = true;
+    textWindow->clipX = panel->x + left;
+    textWindow->clipY = panel->y + top;
+    textWindow->clipW = std::max(0, panel->w - left - right);
+    textWindow->clipH = std::max(0, panel->h - top - bottom);
+}
+
 void MivoCreditsPhase::Enter()
 {
     returning = false;
     uiMain.LoadComponents("Credits");
     MivoSetClickId("CreditsBackButton", kBackId);
     if (WeUIComponent* textWindow = uiMain.GetComponent(kTextWindow))
+    {
         textWindow->yR = kStartY;
+        textWindow->onLayout = ClipToPanel;
+    }
     CreateLines(localization.Translate("Mivo: Credits"));
     uiMain.ShowComponent(kWindow);
 }

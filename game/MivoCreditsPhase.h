@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class WeUIComponent;
+
 class MivoCreditsPhase : public WeAbstractPhase
 {
 public:
@@ -26,6 +28,9 @@ public:
     static int32_t CreateLines(const WeString& text);
     // Headings are the first line and every line after an empty one.
     static const char* LineStyle(bool heading);
+    // The text window's layout hook: its lines are drawn (and hit) only inside its parent, the
+    // panel, within the panel's frame margins.
+    static void ClipToPanel(WeUIComponent* textWindow);
 
 private:
     void ReturnToMainMenu();

@@ -8,6 +8,7 @@
 // look at the new images, and commit them.
 #include "../core/TempFolder.h"
 #include "../render/GlFrameFixture.h"
+#include "MivoCreditsPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoUserData.h"
@@ -95,4 +96,9 @@ TEST_F(MainMenuScreen, TheUsersListWithTheCurrentPlayerSelectedMatchesTheReferen
     ASSERT_TRUE(userData.CreateUser("Bo"));
     ASSERT_TRUE(userData.SaveUsers()); // the screen reads the profiles from users.dat
     ExpectScreenMatches(&usersPhase, "users.bmp");
+}
+
+TEST_F(MainMenuScreen, TheCreditsRisingInsideTheirPanelMatchTheReferenceImage)
+{
+    ExpectScreenMatches(&creditsPhase, "credits.bmp");
 }

@@ -150,11 +150,46 @@ TEST_F(Credits, TheShippedCreditsFitTheScrollAndNameTheLibraries)
 {
     const WeString& text = localization.Translate("Mivo: Credits");
     const int32_t lines = text.CountTokens('\n');
-    // The last line must have left the top of the screen when the scroll ends at -1.8.
-    EXPECT_LT(30 * lines + 50, static_cast<int32_t>(1.8f * 600.0f));
+    // The last line must have left the top of its panel when the scroll ends at -1.8 panel
+    // heights (design pixels are screen pixels here).
+    uiMain.LoadComponents("Credits");
+    uiMain.Update();
+    const WeUIComponent* panel = MivoFindWidget("CreditsTextWindow")->parent;
+    EXPECT_LT(30 * lines + 50, static_cast<int32_t>(1.8f * static_cast<float>(panel->h)));
     EXPECT_GE(lines, 10);
     for (const char* library : {"Lua", "OpenAL Soft", "libvorbis", "SDL2", "FreeType"})
         EXPECT_GE(text.Find(library), 0) << library;
+}
+
+TEST_F(Credits, TheLinesShowOnlyInsideTheFramedPanel)
+{
+    painter.textureNames = {"Config.UI.MenuWindow"};
+    uiMain.CreateDefaultStyles(); // again, now with the panel's texture
+    OpenCredits();
+    Steps(100); // 10 s of scrolling: the lines run from mid-panel past its lower edge
+    const WeUIComponent* panel = MivoFindWidget("CreditsPanel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(MivoFindWidget("CreditsTextWindow")->parent, panel);
+    const WeUIStyle* frame = panel->style;
+    ASSERT_TRUE(frame && frame->texture) << "a framed panel";
+    EXPECT_LT(panel->w, 800);
+    EXPECT_GE(panel->y, 0);
+    EXPECT_LE(panel->y + panel->h, MivoFindWidget("CreditsBackButton")->y) << "clear of the Back button";
+    painter.draws.clear();
+    uiMain.Render();
+    int32_t lines = 0;
+    for (const RecordedDraw& d : painter.Kinds("text"))
+    {
+        if (d.text == "Back")
+            continue;
+        ++lines;
+        EXPECT_TRUE(d.scissorOn) << d.text;
+        EXPECT_EQ(d.scissor.left, panel->x + frame->leftPx) << d.text;
+        EXPECT_EQ(d.scissor.top, panel->y + frame->topPx) << d.text;
+        EXPECT_EQ(d.scissor.right, panel->x + panel->w - frame->rightPx) << d.text;
+        EXPECT_EQ(d.scissor.bottom, panel->y + panel->h - frame->bottomPx) << d.text;
+    }
+    EXPECT_GT(lines, 5);
 }
 
 TEST_F(Credits, TheScrollReturnsToTheMainMenuByItselfAfterFiftySixSeconds)

@@ -22,6 +22,8 @@ struct RecordedDraw
     WeTexture* texture = nullptr;
     std::string text;
     WeFont* font = nullptr;
+    bool scissorOn = false; // the scissor when it was drawn
+    WeUIRect scissor;
 };
 
 class RecordingPainter : public WeUIPainter
@@ -57,7 +59,7 @@ public:
         RecordedDraw d;
         d.kind = "rect";
         d.x = x, d.y = y, d.w = w, d.h = h, d.argb = argb, d.texture = texture;
-        draws.push_back(d);
+        Record(d);
     }
     void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float, float top, float, float bottom,
                            uint32_t argb, WeTexture* texture, int32_t) override
@@ -66,7 +68,7 @@ public:
         d.kind = "part";
         d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb,
         d.texture = texture;
-        draws.push_back(d);
+        Record(d);
     }
     void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float, float top, float,
                               float bottom, uint32_t argb, d3d9::BaseTexture*, int32_t) override
@@ -83,7 +85,7 @@ public:
         d.kind = "text";
         d.x = x, d.y = y, d.w = w, d.h = h, d.argb = argb, d.font = font;
         d.text.assign(text.GetData(), static_cast<size_t>(text.GetLength()));
-        draws.push_back(d);
+        Record(d);
     }
     void Flush() override
     {
@@ -102,6 +104,12 @@ public:
         scissor = rect;
     }
 
+    void Record(RecordedDraw& d)
+    {
+        d.scissorOn = scissorOn;
+        d.scissor = scissor;
+        draws.push_back(d);
+    }
     std::vector<RecordedDraw> Kinds(const std::string& kind) const
     {
         std::vector<RecordedDraw> out;
