@@ -181,7 +181,10 @@ TEST_F(Credits, TheLinesShowOnlyInsideTheFramedPanel)
     for (const RecordedDraw& d : painter.Kinds("text"))
     {
         if (d.text == "Back")
+        {
+            EXPECT_FALSE(d.scissorOn) << "drawn after the panel, with the scissor given back";
             continue;
+        }
         ++lines;
         EXPECT_TRUE(d.scissorOn) << d.text;
         EXPECT_EQ(d.scissor.left, panel->x + frame->leftPx) << d.text;

@@ -76,7 +76,7 @@ public:
         RecordedDraw d;
         d.kind = "raw";
         d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb;
-        draws.push_back(d);
+        Record(d);
     }
     void DrawText(WeFont* font, const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,
                   uint32_t argb, uint32_t, int32_t, int32_t) override
@@ -104,6 +104,7 @@ public:
         scissor = rect;
     }
 
+    // Keeps the draw with the scissor it was made under.
     void Record(RecordedDraw& d)
     {
         d.scissorOn = scissorOn;
