@@ -187,20 +187,40 @@ struct WeOggDecoder::Vorbis
             ov_clear(&file);
     }
 
-    // Opens the library's decoder on the source; false when the data is not a mono or stereo
-    // Ogg Vorbis stream.
-    bool Open(std::unique_ptr<ByteSource> bytes)
+    // Opens the library's decoder on the source. Null when it holds a mono or stereo Ogg
+    // Vorbis stream whose every link the decoder can use, else what is wrong with it.
+    const char* Open(std::unique_ptr<ByteSource> bytes)
     {
         source = std::move(bytes);
         open = ov_open_callbacks(source.get(), &file, nullptr, 0, kCallbacks) == 0;
         if (!open)
-            return false;
+            return "not an Ogg Vorbis stream";
+        for (int link = 0; link < ov_streams(&file); ++link)
+            if (!Decodable(ov_info(&file, link)))
+                return "a damaged header (sampling rate, channels, block sizes or code books)";
         const vorbis_info* info = ov_info(&file, -1);
-        if (info == nullptr || (info->channels != 1 && info->channels != 2) || info->rate < 1 ||
-            info->rate > 0x7FFFFFFF)
-            return false;
+        if (info->channels != 1 && info->channels != 2)
+            return "neither mono nor stereo";
         channels = info->channels;
         rate = int32_t(info->rate);
+        return nullptr;
+    }
+
+    // Whether the decoder can be set up for a link. Checked before any audio is read: once the
+    // library fails to build a link's code books it keeps the half-built set, and a rewind
+    // then decodes with it (a division by a zero book dimension).
+    static bool Decodable(vorbis_info* info)
+    {
+        if (info == nullptr || info->rate < 1 || info->rate > 0x7FFFFFFF || info->channels < 1)
+            return false;
+        const int shortBlock = vorbis_info_blocksize(info, 0);
+        const int longBlock = vorbis_info_blocksize(info, 1);
+        if (shortBlock < 64 || longBlock > 8192 || shortBlock > longBlock)
+            return false;
+        vorbis_dsp_state decoder;
+        if (vorbis_synthesis_init(&decoder, info) != 0)
+            return false;
+        vorbis_dsp_clear(&decoder);
         return true;
     }
 
@@ -262,15 +282,18 @@ WeOggDecoder::WeOggDecoder(const WeString& name, bool isWhole) : whole(isWhole)
     if (UnplayableMusic().Find(key, known))
         return;
     WeVirtualFileSystem* files = WeVirtualFileSystem::GetFileSystem();
+    const char* problem = "not found";
     if (files->Open(name, WeAssetType::Ogg))
     {
         data.resize(size_t(std::max(0, files->GetFileSize())));
         data.resize(size_t(std::max<int64_t>(0, files->GetStream().Read(data.data(), int64_t(data.size())))));
         files->Close();
-        Open();
+        problem = Open();
     }
-    if (!open)
-        UnplayableMusic().Insert(key, true);
+    if (open)
+        return;
+    std::fprintf(stderr, "Cannot open music %s: %s\n", name.GetData(), problem);
+    UnplayableMusic().Insert(key, true);
 }
 
 WeOggDecoder::WeOggDecoder(std::vector<uint8_t> bytes, bool isWhole) : data(std::move(bytes)), whole(isWhole)
@@ -288,16 +311,24 @@ ALuint WeOggDecoder::GetBuffer(int32_t i) const
     return i >= 0 && i < GetBufferCount() ? bufferNames[size_t(i)] : 0;
 }
 
-void WeOggDecoder::Open()
+const char* WeOggDecoder::Open()
+{
+    const char* problem = Start();
+    if (problem)
+        Close();
+    return problem;
+}
+
+const char* WeOggDecoder::Start()
 {
     vorbis = std::make_unique<Vorbis>();
-    if (!vorbis->Open(std::make_unique<MemorySource>(data)))
-        return Close();
+    if (const char* problem = vorbis->Open(std::make_unique<MemorySource>(data)))
+        return problem;
     if (whole)
     {
         const int64_t bytes = vorbis->TotalBytes();
         if (bytes <= 0)
-            return Close();
+            return "no audio";
         wholeBuffer.resize(size_t(bytes));
     }
     bufferNames.assign(whole ? 1 : kQueueBuffers, 0);
@@ -306,11 +337,12 @@ void WeOggDecoder::Open()
     if (alGetError() != AL_NO_ERROR)
     {
         bufferNames.clear();
-        return Close();
+        return "no sound buffers";
     }
     format = FormatOf(vorbis->channels);
     rate = vorbis->rate;
     open = true;
+    return nullptr;
 }
 
 void WeOggDecoder::Close()
@@ -355,7 +387,7 @@ ALuint WeDecodeWholeSound(const WeString& name)
 ALuint WeDecodeWholeSound(WeFileStream& stream, int64_t size)
 {
     WeOggDecoder::Vorbis vorbis;
-    if (!vorbis.Open(std::make_unique<StreamSource>(stream, size)))
+    if (vorbis.Open(std::make_unique<StreamSource>(stream, size)))
         return 0;
     const int64_t bytes = vorbis.TotalBytes();
     if (bytes <= 0)

@@ -24,7 +24,8 @@ public:
     // Opens compressed Ogg Vorbis bytes.
     WeOggDecoder(std::vector<uint8_t> data, bool whole);
     // Opens the asset (type "ogg") through the file system. A missing or undecodable asset
-    // gives a decoder that is not open, and is remembered so that it is not opened again.
+    // gives a decoder that is not open, is reported on stderr, and is remembered so that it is
+    // not opened again.
     WeOggDecoder(const WeString& name, bool whole);
     ~WeOggDecoder();
 
@@ -52,7 +53,9 @@ public:
     struct Vorbis; // the library's decoder over this decoder's bytes
 
 private:
-    void Open();
+    // Null once open, else what kept the data from opening (the decoder is then closed).
+    const char* Open();
+    const char* Start();
     void Close();
 
     std::vector<uint8_t> data; // the whole compressed asset

@@ -7,6 +7,7 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <ogg/ogg.h>
 
 #include <chrono>
 #include <cstddef>
@@ -24,6 +25,56 @@ inline std::vector<uint8_t> OggTone(int channels, int rate, int64_t frames, doub
     soundsynth::Pcm pcm = soundsynth::Tone(channels, rate, double(frames) / rate, frequency);
     pcm.samples.resize(size_t(frames * channels));
     return soundsynth::EncodeOggVorbis(pcm);
+}
+
+// Calls visit(offset, header bytes, body bytes) for every whole page of the Ogg data.
+template <typename Visit> void ForEachPage(std::vector<uint8_t>& ogg, Visit visit)
+{
+    size_t at = 0;
+    while (at + 27 <= ogg.size() && ogg[at + 26] + at + 27 <= ogg.size())
+    {
+        const size_t header = 27 + size_t(ogg[at + 26]);
+        size_t body = 0;
+        for (size_t i = 27; i < header; ++i)
+            body += ogg[at + i];
+        if (at + header + body > ogg.size())
+            return;
+        visit(at, header, body);
+        at += header + body;
+    }
+}
+
+// File offset of the first byte of packet `index` of the data (the Vorbis headers are packets
+// 0 to 2); -1 when there are fewer packets.
+inline int64_t PacketOffset(std::vector<uint8_t>& ogg, int index)
+{
+    int64_t found = -1;
+    int packet = 0;
+    bool packetStarts = true;
+    ForEachPage(ogg,
+                [&](size_t at, size_t header, size_t)
+                {
+                    size_t bodyAt = at + header;
+                    for (size_t i = at + 27; i < at + header && found < 0; ++i)
+                    {
+                        if (packetStarts && packet++ == index)
+                            found = int64_t(bodyAt);
+                        bodyAt += ogg[i];
+                        packetStarts = ogg[i] < 255;
+                    }
+                });
+    return found;
+}
+
+// Recomputes every page's checksum, as a writer does for damaged data it writes whole.
+inline void SealPages(std::vector<uint8_t>& ogg)
+{
+    ForEachPage(ogg,
+                [&ogg](size_t at, size_t header, size_t body)
+                {
+                    ogg_page page{ogg.data() + at, long(header), ogg.data() + at + header, long(body)};
+                    ogg_page_checksum_set(&page);
+                });
 }
 
 // Calls step every 10 ms until the condition holds; false when it still does not after `seconds`.

@@ -159,6 +159,41 @@ TEST_F(OggDecoderTest, MoreThanTwoChannelsAreRefused)
     EXPECT_FALSE(decoder.IsOpen());
 }
 
+// A tone whose setup header has one bit of a code book's word lengths flipped, the pages
+// sealed again: the library opens it, fails to build its code books on the first read, and
+// after a rewind decodes with the half-built set (a division by zero).
+std::vector<uint8_t> ToneWithABrokenCodeBook()
+{
+    std::vector<uint8_t> ogg = soundsynth::EncodeOggVorbis(soundsynth::Tone(1, 8000, 0.5, 440.0), 0.4f);
+    const int64_t setup = PacketOffset(ogg, 2);
+    EXPECT_GT(setup, 0);
+    ogg[size_t(setup + 238)] ^= 0x20;
+    SealPages(ogg);
+    return ogg;
+}
+
+TEST_F(OggDecoderTest, AStreamWhoseCodeBooksCannotBeBuiltIsRefusedBeforeAnyAudioIsRead)
+{
+    const std::vector<uint8_t> broken = ToneWithABrokenCodeBook();
+    for (bool whole : {false, true})
+    {
+        WeOggDecoder decoder(broken, whole);
+        decoder.SetLoop(true);
+        EXPECT_FALSE(decoder.IsOpen());
+        EXPECT_TRUE(FillAll(decoder, 4).empty());
+    }
+}
+
+TEST_F(OggDecoderTest, MusicThatCannotBePlayedIsReportedOnce)
+{
+    WeForgetUnplayableMusic();
+    testing::internal::CaptureStderr();
+    WeOggDecoder first("Sound.Music.M99Master", false);
+    WeOggDecoder again("sound.music.m99master", false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cannot open music Sound.Music.M99Master: not found\n");
+    EXPECT_FALSE(first.IsOpen() || again.IsOpen());
+}
+
 TEST_F(OggDecoderTest, AChainedLinkOfAnotherLayoutEndsTheSound)
 {
     const int64_t frames = 44100;
@@ -249,6 +284,14 @@ TEST_F(WholeSoundTest, DataThatIsNotASoundGivesNoBuffer)
     EXPECT_EQ(DecodeAt(at.secondAt, at.secondSize), 0u) << "a stream without samples";
     EXPECT_EQ(DecodeAt(at.firstAt, 0), 0u);
     EXPECT_EQ(DecodeAt(at.firstAt, -5), 0u);
+}
+
+TEST_F(WholeSoundTest, ASoundWhoseCodeBooksCannotBeBuiltGivesNoBuffer)
+{
+    const std::vector<uint8_t> broken = ToneWithABrokenCodeBook();
+    const Layout layout = WriteFile(broken, OggTone(1, 8000, 4000));
+    EXPECT_EQ(DecodeAt(layout.firstAt, layout.firstSize), 0u);
+    EXPECT_NE(DecodeAt(layout.secondAt, layout.secondSize), 0u);
 }
 
 TEST_F(WholeSoundTest, ADamagedSoundGivesOnlyTheAudioDecodedNowNeverAnEarlierSoundsTail)
