@@ -92,6 +92,11 @@ bool IsStrayByte(unsigned char byte)
     return byte >= 0x80 && byte < 0xC2;
 }
 
+bool IsContinuationByte(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
 // Byte count of the sequence a lead byte of 0xC2 or above starts.
 int32_t SequenceLength(unsigned char lead)
 {
@@ -132,10 +137,12 @@ int64_t DecimalMagnitude(std::string_view number)
         const bool negativeExponent = digits[0] == '-';
         if (digits[0] == '+' || digits[0] == '-')
             digits.remove_prefix(1);
+        // Far past any float either way; capped so that the sum with the digit count cannot wrap.
+        constexpr int64_t farOut = std::numeric_limits<int32_t>::max();
         int64_t value = 0;
         const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        if (result.ec == std::errc::result_out_of_range)
-            value = std::numeric_limits<int32_t>::max();
+        if (result.ec == std::errc::result_out_of_range || value > farOut)
+            value = farOut;
         magnitude += negativeExponent ? -value : value;
     }
     return magnitude;
@@ -674,17 +681,8 @@ int32_t WeString::NextCharPos(int32_t position) const
         return 0;
     if (position >= length)
         return length;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    const unsigned char lead = bytes[position];
-    if (IsStrayByte(lead))
-    {
-        // A stray continuation run is stepped over as one character.
-        int32_t next = position + 1;
-        while (next < length && IsStrayByte(bytes[next]))
-            ++next;
-        return next;
-    }
-    const int32_t next = position + (lead < 0x80 ? 1 : SequenceLength(lead));
+    const auto lead = static_cast<unsigned char>(data[position]);
+    const int32_t next = position + (lead < 0x80 || IsStrayByte(lead) ? 1 : SequenceLength(lead));
     return next > length ? length : next;
 }
 
@@ -696,7 +694,7 @@ int32_t WeString::PrevCharPos(int32_t position) const
         return length;
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     int32_t previous = position - 1;
-    while (previous > 0 && IsStrayByte(bytes[previous]))
+    while (previous > 0 && IsContinuationByte(bytes[previous]))
         --previous;
     return previous;
 }

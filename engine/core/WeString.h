@@ -69,8 +69,10 @@ public:
     // UTF-8 stepping. DecodeChar reads the code point at position and moves position after it
     // (outside the string: 0, position unchanged; invalid lead or cut sequence: '?').
     uint32_t DecodeChar(int32_t& position) const;
-    int32_t NextCharPos(int32_t position) const; // after the character at position, within 0..length
-    int32_t PrevCharPos(int32_t position) const; // start of the character before position
+    // Where DecodeChar at position would stop (a stray byte is one character), within 0..length.
+    int32_t NextCharPos(int32_t position) const;
+    // Start of the character before position: back over continuation bytes (10xxxxxx).
+    int32_t PrevCharPos(int32_t position) const;
 
     const char* GetData() const { return data; }
     char* GetBuffer() { return data; } // the string's own bytes; write at most GetLength() of them

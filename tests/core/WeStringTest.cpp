@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -113,6 +114,10 @@ TEST(WeStringToFloat, SaturatesOutOfRangeValues)
     EXPECT_EQ(WeString("1e-400").ToFloat(9.0f), 0.0f);
     EXPECT_EQ(WeString("0.00001e-99999999999999999999").ToFloat(9.0f), 0.0f);
     EXPECT_EQ(WeString("1e99999999999999999999").ToFloat(9.0f), FLT_MAX);
+    EXPECT_EQ(WeString("1e9223372036854775807").ToFloat(9.0f), FLT_MAX);
+    EXPECT_EQ(WeString("-9e9223372036854775808").ToFloat(9.0f), -FLT_MAX);
+    EXPECT_EQ(WeString("1e-9223372036854775808").ToFloat(9.0f), 0.0f);
+    EXPECT_EQ(WeString("0.001e9223372036854775807").ToFloat(9.0f), FLT_MAX);
 }
 
 TEST(WeStringAppendFloat, WritesTheShortestFraction)
@@ -261,12 +266,27 @@ TEST(WeStringUtf8, StepsClampToTheString)
     EXPECT_EQ(s.PrevCharPos(99), 4);
 }
 
-TEST(WeStringUtf8, StrayContinuationRunIsOneStep)
+TEST(WeStringUtf8, NextStepsWhereDecodingStops)
 {
-    const WeString s("a\x80\xBF\xC1"
-                     "b");
-    EXPECT_EQ(s.NextCharPos(1), 4);
-    EXPECT_EQ(s.PrevCharPos(4), 0);
+    for (const WeString& s : {WeString("a\x80\xBF\xC1"
+                                       "b"),
+                              WeString("\xC0\xC1\xE2\x82\xAC\x9F"), WeString("\xF0\x9F\x98\x80\xC2"),
+                              WeString("\xC3\xA9\x85\xE2\x82")})
+        for (int32_t at = 0; at < s.GetLength(); ++at)
+        {
+            int32_t decoded = at;
+            s.DecodeChar(decoded);
+            EXPECT_EQ(s.NextCharPos(at), decoded) << "at " << at;
+        }
+}
+
+TEST(WeStringUtf8, PrevStepsBackOverContinuationBytesOnly)
+{
+    const WeString s("a\x80\xBF\xC1\xC0"
+                     "b\xC3\xA9");
+    const std::pair<int32_t, int32_t> steps[] = {{8, 6}, {6, 5}, {5, 4}, {4, 3}, {3, 0}, {2, 0}, {1, 0}};
+    for (const auto& [from, to] : steps)
+        EXPECT_EQ(s.PrevCharPos(from), to) << "from " << from;
 }
 
 TEST(WeStringTokens, SplitsDottedNames)
