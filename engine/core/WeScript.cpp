@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 // Everything here may run inside a call from Lua, where an error unwinds by longjmp: no
 // object that needs destruction lives in these frames, and names are built as Lua strings.
@@ -91,11 +92,12 @@ void PushObjectClass(lua_State* L, int objectIndex)
     RawGetField(L, objectIndex, kClassKey);
 }
 
-// Looks for prefix + key + "__" along the class chain that starts with the class table on
-// top; on success the class table is replaced by the function found and true returned,
-// otherwise the class table is replaced by nil. The key at `keyIndex` must be a string or
-// a number.
-bool FindInChain(lua_State* L, const char* prefix, int keyIndex)
+// Looks along the class chain that starts with the class table on top for prefix + key + "__",
+// trying the prefixes in their order at each class before going on to its parent. On success
+// the class table is replaced by the function found and the index of its prefix is returned;
+// otherwise the class table is replaced by nil and -1 returned. The key at `keyIndex` must be a
+// string or a number.
+int FindInChain(lua_State* L, std::initializer_list<const char*> prefixes, int keyIndex)
 {
     keyIndex = AbsoluteIndex(L, keyIndex);
     for (int depth = 0; lua_istable(L, -1); ++depth)
@@ -104,20 +106,25 @@ bool FindInChain(lua_State* L, const char* prefix, int keyIndex)
         {
             luaL_error(L, "class chain deeper than %d levels (a parent loop?)", kMaxClassDepth);
         }
-        lua_pushstring(L, prefix);
-        lua_pushvalue(L, keyIndex);
-        lua_pushliteral(L, "__");
-        lua_concat(L, 3);
-        lua_rawget(L, -2);
-        if (lua_isfunction(L, -1))
+        int found = 0;
+        for (const char* prefix : prefixes)
         {
-            lua_replace(L, -2);
-            return true;
+            lua_pushstring(L, prefix);
+            lua_pushvalue(L, keyIndex);
+            lua_pushliteral(L, "__");
+            lua_concat(L, 3);
+            lua_rawget(L, -2);
+            if (lua_isfunction(L, -1))
+            {
+                lua_replace(L, -2);
+                return found;
+            }
+            lua_pop(L, 1);
+            ++found;
         }
-        lua_pop(L, 1);
         StepToParent(L);
     }
-    return false;
+    return -1;
 }
 
 bool IsNameKey(lua_State* L, int index)
@@ -218,20 +225,15 @@ int WeScriptIndex(lua_State* L)
         return 0;
     }
     PushObjectClass(L, 1);
-    if (FindInChain(L, "__", 2))
+    const int found = FindInChain(L, {"__", "__get__"}, 2);
+    if (found == 1)
     {
-        return 1;
-    }
-    lua_pop(L, 1);
-    PushObjectClass(L, 1);
-    if (FindInChain(L, "__get__", 2))
-    {
+        // A getter: its value, not the function.
         lua_pushvalue(L, 1);
         lua_pushvalue(L, 2);
         lua_call(L, 2, 1);
-        return 1;
     }
-    return 0;
+    return found < 0 ? 0 : 1;
 }
 
 int WeScriptNewIndex(lua_State* L)
@@ -240,7 +242,7 @@ int WeScriptNewIndex(lua_State* L)
     if (IsNameKey(L, 2))
     {
         PushObjectClass(L, 1);
-        if (FindInChain(L, "__set__", 2))
+        if (FindInChain(L, {"__set__"}, 2) >= 0)
         {
             lua_pushvalue(L, 1);
             lua_pushvalue(L, 2);

@@ -4,6 +4,9 @@
 #include "WeInput.h"
 #include "WeTimer.h"
 
+#include <cmath>
+#include <cstdint>
+
 namespace
 {
 WeTimer* CheckTimer(lua_State* L)
@@ -82,12 +85,15 @@ int InputSomethingClicked(lua_State* L)
     return 1;
 }
 
-// A query or consumption of one key or button; the index is checked before the input sees it.
-template <auto Operation, int32_t Count> int InputButton(lua_State* L)
+// A query or consumption of one key or button. The input answers false for an index outside
+// its table, and so does the script for any number that is not a whole int32; an argument that
+// is not a number is a script error.
+template <auto Operation> int InputButton(lua_State* L)
 {
     WeInput* in = CheckInput(L);
-    const int32_t index = WeScriptCheckIndex(L, 2, Count);
-    lua_pushboolean(L, (in->*Operation)(index));
+    const lua_Number index = luaL_checknumber(L, 2);
+    const bool whole = index >= INT32_MIN && index <= INT32_MAX && std::floor(index) == index;
+    lua_pushboolean(L, whole && (in->*Operation)(static_cast<int32_t>(index)));
     return 1;
 }
 
@@ -111,20 +117,18 @@ const InputMember kInputMembers[] = {
     {"CtrlPressed", WeScriptMember::Getter, InputModifier<&WeInput::ctrl>},
     {"ShiftPressed", WeScriptMember::Getter, InputModifier<&WeInput::shift>},
     {"SomethingClicked", WeScriptMember::Getter, InputSomethingClicked},
-    {"KeyPressed", WeScriptMember::Method, InputButton<&WeInput::KeyPressed, WeInput::kKeyCount>},
-    {"KeyClicked", WeScriptMember::Method, InputButton<&WeInput::KeyClicked, WeInput::kKeyCount>},
-    {"UseKeyClicked", WeScriptMember::Method, InputButton<&WeInput::UseKeyClicked, WeInput::kKeyCount>},
-    {"UseKeyPressed", WeScriptMember::Method, InputButton<&WeInput::UseKeyPressed, WeInput::kKeyCount>},
-    {"MousePressed", WeScriptMember::Method, InputButton<&WeInput::MousePressed, WeInput::kMouseButtonCount>},
-    {"MouseClicked", WeScriptMember::Method, InputButton<&WeInput::MouseClicked, WeInput::kMouseButtonCount>},
-    {"UseMouseClicked", WeScriptMember::Method,
-     InputButton<&WeInput::UseMouseClicked, WeInput::kMouseButtonCount>},
-    {"UseMousePressed", WeScriptMember::Method,
-     InputButton<&WeInput::UseMousePressed, WeInput::kMouseButtonCount>},
-    {"JoyPressed", WeScriptMember::Method, InputButton<&WeInput::JoyPressed, WeInput::kJoyButtonCount>},
-    {"JoyClicked", WeScriptMember::Method, InputButton<&WeInput::JoyClicked, WeInput::kJoyButtonCount>},
-    {"UseJoyClicked", WeScriptMember::Method, InputButton<&WeInput::UseJoyClicked, WeInput::kJoyButtonCount>},
-    {"UseJoyPressed", WeScriptMember::Method, InputButton<&WeInput::UseJoyPressed, WeInput::kJoyButtonCount>},
+    {"KeyPressed", WeScriptMember::Method, InputButton<&WeInput::KeyPressed>},
+    {"KeyClicked", WeScriptMember::Method, InputButton<&WeInput::KeyClicked>},
+    {"UseKeyClicked", WeScriptMember::Method, InputButton<&WeInput::UseKeyClicked>},
+    {"UseKeyPressed", WeScriptMember::Method, InputButton<&WeInput::UseKeyPressed>},
+    {"MousePressed", WeScriptMember::Method, InputButton<&WeInput::MousePressed>},
+    {"MouseClicked", WeScriptMember::Method, InputButton<&WeInput::MouseClicked>},
+    {"UseMouseClicked", WeScriptMember::Method, InputButton<&WeInput::UseMouseClicked>},
+    {"UseMousePressed", WeScriptMember::Method, InputButton<&WeInput::UseMousePressed>},
+    {"JoyPressed", WeScriptMember::Method, InputButton<&WeInput::JoyPressed>},
+    {"JoyClicked", WeScriptMember::Method, InputButton<&WeInput::JoyClicked>},
+    {"UseJoyClicked", WeScriptMember::Method, InputButton<&WeInput::UseJoyClicked>},
+    {"UseJoyPressed", WeScriptMember::Method, InputButton<&WeInput::UseJoyPressed>},
 };
 } // namespace
 

@@ -190,6 +190,16 @@ TEST_F(ScriptTest, MembersOfTheParentClassAreFoundFromTheChild)
     EXPECT_EQ(Eval("counter.Echo"), "Echo");
 }
 
+TEST_F(ScriptTest, EachClassIsSearchedForMethodAndGetterBeforeItsParent)
+{
+    registry.RegisterMember("TestCounter", "Kind", WeScriptMember::Getter, EchoKey);
+    registry.RegisterMember("TestBase", "Value", WeScriptMember::Method, BaseKind);
+    counter.value = 8;
+    EXPECT_EQ(Eval("counter.Kind"), "Kind") << "the child's getter hides the parent's method";
+    EXPECT_EQ(Eval("counter.Value"), "8");
+    EXPECT_EQ(Eval("type(counter.Add)"), "function");
+}
+
 TEST_F(ScriptTest, UnknownNamesAreNilAndBecomePlainFieldsOfOneObject)
 {
     EXPECT_EQ(Eval("counter.Missing"), "nil");
