@@ -23,3 +23,13 @@ WeAssetName::WeAssetName(const WeString& assetName)
       name(assetName.GetToken('.', 2).ToLower())
 {
 }
+
+WeString WeAssetNameToPath(const WeString& assetName)
+{
+    WeString path(assetName);
+    char* bytes = path.GetBuffer();
+    for (int32_t i = 0; i < path.GetLength(); ++i)
+        if (bytes[i] == '.')
+            bytes[i] = '\\';
+    return path;
+}

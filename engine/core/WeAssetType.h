@@ -57,3 +57,7 @@ struct WeAssetName
     WeString subgroup;
     WeString name;
 };
+
+// The asset name in path form: every '.' replaced by a backslash ("Ingame.Models.wall" gives
+// "Ingame\Models\wall"); the loose-file back end puts its folder before it.
+WeString WeAssetNameToPath(const WeString& assetName);

@@ -3,6 +3,7 @@
 #include "win32/Win32Files.h"
 
 #include <limits>
+#include <string>
 
 namespace
 {
@@ -21,6 +22,12 @@ bool IsSafeField(const WeString& field)
         if (field[i] == '/' || field[i] == '\\')
             return false;
     return true;
+}
+
+// A folder whose name holds a dot cannot be named by an asset name's field.
+bool IsFieldFolder(const win32::FindData& entry)
+{
+    return entry.directory && entry.name.find('.') == std::string::npos;
 }
 
 // Calls visit(entry) for every entry of the folder whose name does not begin with a dot.
@@ -55,7 +62,7 @@ void WeFileSystem::EnsureScanned()
     ForEachEntry(root,
                  [this](const win32::FindData& entry)
                  {
-                     if (entry.directory && !FindGroup(entry.name.c_str()))
+                     if (IsFieldFolder(entry) && !FindGroup(entry.name.c_str()))
                          AddGroup(entry.name.c_str());
                  });
     for (Group& group : storage)
@@ -67,7 +74,7 @@ void WeFileSystem::ScanGroup(Group& group)
     ForEachEntry(FolderPath(group),
                  [&group](const win32::FindData& entry)
                  {
-                     if (entry.directory && !FindSubgroup(&group, entry.name.c_str()))
+                     if (IsFieldFolder(entry) && !FindSubgroup(&group, entry.name.c_str()))
                          AddSubgroup(group, entry.name.c_str());
                  });
     for (Subgroup& subgroup : group.storage)
@@ -157,7 +164,7 @@ WeString WeFileSystem::FolderPath(const Group& group) const
 
 WeString WeFileSystem::FolderPath(const Group& group, const Subgroup& subgroup) const
 {
-    return FolderPath(group) + "\\" + subgroup.name;
+    return root + "\\" + WeAssetNameToPath(group.name + "." + subgroup.name);
 }
 
 WeString WeFileSystem::FilePath(const Found& found, WeAssetType type) const

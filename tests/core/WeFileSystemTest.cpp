@@ -38,6 +38,14 @@ TEST(WeAssetTypeTest, AssetNamesKeepThreeLowerCasedFields)
     EXPECT_EQ(shortName.name, "");
 }
 
+TEST(WeAssetTypeTest, AssetNamesBecomePathsByTheirDots)
+{
+    EXPECT_EQ(WeAssetNameToPath("Ingame.Models.block_wall"), "Ingame\\Models\\block_wall");
+    EXPECT_EQ(WeAssetNameToPath(".a..b."), "\\a\\\\b\\");
+    EXPECT_EQ(WeAssetNameToPath("plain"), "plain");
+    EXPECT_EQ(WeAssetNameToPath(""), "");
+}
+
 class WeFileSystemTest : public ::testing::Test
 {
 protected:
@@ -50,6 +58,8 @@ protected:
         Add("Config/Main/engine.ini", "[S]\nK=V\n");
         Add("Config/Main/readme.md", "notes");
         Add("Config/.hidden/x.ini", "no");
+        Add("Config/Main.old/y.ini", "no");
+        Add("Dotted.Group/Main/z.ini", "no");
     }
 
     void Add(const std::string& relative, const std::string& text)
@@ -104,7 +114,7 @@ TEST_F(WeFileSystemTest, UnknownExtensionsCountAsTypeNone)
     EXPECT_FALSE(files.Exists("Config.Main.readme", WeAssetType::Text));
 }
 
-TEST_F(WeFileSystemTest, ListingsFollowTypesAndSkipHiddenFolders)
+TEST_F(WeFileSystemTest, ListingsFollowTypesAndSkipHiddenAndDottedFolders)
 {
     WeFileSystem files(root.c_str());
     WeList<WeString> list;
