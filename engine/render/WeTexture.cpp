@@ -97,7 +97,8 @@ bool WeTexture::CollectImage(WeFileStream& stream, int64_t available)
         WeString dropped;
         stream.ReadString(dropped);
     }
-    const int fields = 4 + (version < 4 ? 2 : 0) + (version >= 1 && version <= 4 ? 1 : 0) +
+    // Kind, one field, two more before version 4, one, the row size, one; then the later ones.
+    const int fields = 5 + (version < 4 ? 2 : 0) + (version >= 1 && version <= 4 ? 1 : 0) +
                        (version >= 2 && version <= 5 ? 2 : 0);
     for (int i = 0; i < fields; ++i)
         stream.ReadInt();
@@ -121,15 +122,36 @@ bool WeTexture::ReadFromStream(WeFileStream& stream, int64_t available)
     kind = info.resourceType == d3dx::D3DRTYPE_TEXTURE       ? 3
            : info.resourceType == d3dx::D3DRTYPE_CUBETEXTURE ? 1
                                                              : 2;
-    if (kind != 3 || !renderDevice.device)
-        return false; // cube and volume images are not read by this layer yet
-    d3d9::Texture* made = nullptr;
-    if (d3d9::Failed(d3dx::D3DXCreateTextureFromFileInMemory(renderDevice.device, bytes.data(),
-                                                             uint32_t(bytes.size()), &made)))
+    if (!renderDevice.device || !CreateFromImage(bytes, info))
         return false;
-    texture = made;
     SetSizes(int32_t(info.width), int32_t(info.height), int32_t(info.depth));
     return true;
+}
+
+bool WeTexture::CreateFromImage(const std::vector<uint8_t>& bytes, const d3dx::ImageInfo& info)
+{
+    d3d9::Device* device = renderDevice.device;
+    const auto size = uint32_t(bytes.size());
+    d3d9::HRESULT result = d3d9::D3DERR_INVALIDCALL;
+    if (kind == 3)
+    {
+        d3d9::Texture* made = nullptr;
+        result = d3dx::D3DXCreateTextureFromFileInMemory(device, bytes.data(), size, &made);
+        texture = made;
+    }
+    else if (kind == 1 && info.width == info.height)
+    {
+        d3d9::CubeTexture* made = nullptr;
+        result = d3dx::D3DXCreateCubeTextureFromFileInMemory(device, bytes.data(), size, &made);
+        texture = made;
+    }
+    else if (kind == 2)
+    {
+        d3d9::VolumeTexture* made = nullptr;
+        result = d3dx::D3DXCreateVolumeTextureFromFileInMemory(device, bytes.data(), size, &made);
+        texture = made;
+    }
+    return !d3d9::Failed(result);
 }
 
 bool WeTexture::Create(int32_t w, int32_t h, d3d9::Format textureFormat, uint32_t textureUsage,

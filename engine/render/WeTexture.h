@@ -8,9 +8,14 @@
 #include "d3d9/D3d9Device.h"
 
 #include <cstdint>
+#include <vector>
 
 class WeFileStream;
 class WeVirtualFileSystem;
+namespace d3dx
+{
+struct ImageInfo;
+}
 
 class WeTexture
 {
@@ -52,6 +57,8 @@ private:
     void ReleaseTexture();
     void SetSizes(int32_t w, int32_t h, int32_t d);
     bool CollectImage(WeFileStream& stream, int64_t available);
+    // The Direct3D texture of the kind from the image file; a cube map's faces must be square.
+    bool CreateFromImage(const std::vector<uint8_t>& bytes, const d3dx::ImageInfo& info);
 };
 
 class WeTextureManager

@@ -48,6 +48,8 @@ public:
     virtual void Upload(Surface& surface) = 0;
     virtual void Download(Surface& surface) = 0;
     virtual void Upload(Buffer& buffer, uint32_t offset, uint32_t size) = 0;
+    // Hands a level of a volume texture's memory to the back end after a write.
+    virtual void Upload(VolumeTexture& texture, uint32_t level) = 0;
     virtual void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z,
                        uint32_t stencil) = 0;
     virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;

@@ -72,6 +72,17 @@ bool TextureFormat(Format format)
            format == D3DFMT_A1R5G5B5 || format == D3DFMT_A4R4G4B4 || IsBlockFormat(format);
 }
 
+// Levels from the given size down to 1.
+uint32_t ChainLength(uint32_t largest)
+{
+    uint32_t levels = 1;
+    while ((largest >> levels) != 0)
+    {
+        ++levels;
+    }
+    return levels;
+}
+
 uint32_t VertexCount(PrimitiveType type, uint32_t primitives)
 {
     switch (type)
@@ -672,11 +683,7 @@ HRESULT Device::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, 
     }
     if (levels == 0)
     {
-        levels = 1;
-        while ((std::max(width, height) >> levels) != 0)
-        {
-            ++levels;
-        }
+        levels = ChainLength(std::max(width, height));
     }
     return Created(new Texture(*this, width, height, levels, usage, format, pool), texture, "CreateTexture");
 }
@@ -692,13 +699,24 @@ HRESULT Device::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage
     }
     if (levels == 0)
     {
-        levels = 1;
-        while ((edge >> levels) != 0)
-        {
-            ++levels;
-        }
+        levels = ChainLength(edge);
     }
     return Created(new CubeTexture(*this, edge, levels, usage, format, pool), texture, "CreateCubeTexture");
+}
+
+HRESULT Device::CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth, uint32_t levels,
+                                    uint32_t usage, Format format, Pool pool, VolumeTexture** texture, void*)
+{
+    Record("CreateVolumeTexture", width, height, depth, levels, usage, uint32_t(format), uint32_t(pool));
+    const uint32_t chain = ChainLength(std::max({width, height, depth}));
+    if (!texture || width == 0 || height == 0 || depth == 0 || !TextureFormat(format) ||
+        IsBlockFormat(format) || (usage & D3DUSAGE_RENDERTARGET) || levels > chain)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    levels = levels == 0 ? chain : levels;
+    return Created(new VolumeTexture(*this, width, height, depth, levels, usage, format, pool), texture,
+                   "CreateVolumeTexture");
 }
 
 HRESULT Device::CreateRenderTarget(uint32_t width, uint32_t height, Format format,

@@ -146,6 +146,10 @@ public:
                           Pool pool, Texture** texture, void* shared);
     HRESULT CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, Format format, Pool pool,
                               CubeTexture** texture, void* shared);
+    // Volumes of the uncompressed texture formats; no render targets.
+    HRESULT CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth, uint32_t levels,
+                                uint32_t usage, Format format, Pool pool, VolumeTexture** texture,
+                                void* shared);
     HRESULT CreateRenderTarget(uint32_t width, uint32_t height, Format format, MultisampleType multiSample,
                                uint32_t quality, bool lockable, Surface** surface, void* shared);
     HRESULT CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format,

@@ -207,12 +207,22 @@ HRESULT Surface::UnlockRect()
 
 // Textures
 
-BaseTexture::BaseTexture(Device& device, bool cube, uint32_t width, uint32_t height, uint32_t levels,
+namespace
+{
+
+uint32_t FaceCount(TextureKind kind)
+{
+    return kind == TextureKind::cube ? 6 : kind == TextureKind::flat ? 1 : 0;
+}
+
+} // namespace
+
+BaseTexture::BaseTexture(Device& device, TextureKind kind, uint32_t width, uint32_t height, uint32_t levels,
                          uint32_t usage, Format format, Pool pool)
-    : Resource(device, pool), cube(cube), width(width), height(height), levels(levels), usage(usage),
+    : Resource(device, pool), kind(kind), width(width), height(height), levels(levels), usage(usage),
       format(format)
 {
-    const uint32_t faces = cube ? 6 : 1;
+    const uint32_t faces = FaceCount(kind);
     for (uint32_t face = 0; face < faces; ++face)
     {
         for (uint32_t level = 0; level < levels; ++level)
@@ -240,7 +250,7 @@ BaseTexture::~BaseTexture()
 
 Surface* BaseTexture::Level(uint32_t face, uint32_t level) const
 {
-    if (level >= levels || face >= (cube ? 6u : 1u))
+    if (level >= levels || face >= FaceCount(kind))
     {
         return nullptr;
     }
@@ -261,7 +271,7 @@ HRESULT BaseTexture::GetLevel(uint32_t face, uint32_t level, Surface** surface)
 
 Texture::Texture(Device& device, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                  Format format, Pool pool)
-    : BaseTexture(device, false, width, height, levels, usage, format, pool)
+    : BaseTexture(device, TextureKind::flat, width, height, levels, usage, format, pool)
 {
 }
 
@@ -279,7 +289,7 @@ HRESULT Texture::UnlockRect(uint32_t level)
 
 CubeTexture::CubeTexture(Device& device, uint32_t edge, uint32_t levels, uint32_t usage, Format format,
                          Pool pool)
-    : BaseTexture(device, true, edge, edge, levels, usage, format, pool)
+    : BaseTexture(device, TextureKind::cube, edge, edge, levels, usage, format, pool)
 {
 }
 
@@ -294,6 +304,68 @@ HRESULT CubeTexture::UnlockRect(CubeFace face, uint32_t level)
 {
     Surface* surface = Level(face, level);
     return surface ? surface->UnlockRect() : D3DERR_INVALIDCALL;
+}
+
+VolumeTexture::VolumeTexture(Device& device, uint32_t width, uint32_t height, uint32_t depth, uint32_t levels,
+                             uint32_t usage, Format format, Pool pool)
+    : BaseTexture(device, TextureKind::volume, width, height, levels, usage, format, pool), depth(depth),
+      memory(levels)
+{
+    for (uint32_t level = 0; level < levels; ++level)
+    {
+        const Box box = LevelBox(level);
+        memory[level].resize(size_t(LevelBytes(format, box.right, box.bottom)) * box.back);
+    }
+}
+
+Box VolumeTexture::LevelBox(uint32_t level) const
+{
+    const auto size = [level](uint32_t extent) { return level < 32 ? std::max(1u, extent >> level) : 1u; };
+    return Box{0, 0, size(Width()), size(Height()), 0, size(depth)};
+}
+
+const std::vector<uint8_t>& VolumeTexture::LevelMemory(uint32_t level) const
+{
+    static const std::vector<uint8_t> none;
+    return level < memory.size() ? memory[level] : none;
+}
+
+HRESULT VolumeTexture::LockBox(uint32_t level, LockedBox* out, const Box* box, uint32_t flags)
+{
+    const uint32_t texel = BytesPerPixel(GetFormat());
+    if (lockedLevel >= 0 || !out || level >= GetLevelCount() || texel == 0)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    const Box whole = LevelBox(level);
+    const Box& b = box ? *box : whole;
+    if (b.left >= b.right || b.top >= b.bottom || b.front >= b.back || b.right > whole.right ||
+        b.bottom > whole.bottom || b.back > whole.back)
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    const size_t row = size_t(whole.right) * texel;
+    const size_t slice = row * whole.bottom;
+    out->rowPitch = int32_t(row);
+    out->slicePitch = int32_t(slice);
+    out->bits = memory[level].data() + b.front * slice + b.top * row + b.left * texel;
+    lockedLevel = level;
+    lockFlags = flags;
+    return D3D_OK;
+}
+
+HRESULT VolumeTexture::UnlockBox(uint32_t level)
+{
+    if (lockedLevel != int64_t(level))
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    lockedLevel = -1;
+    if (!(lockFlags & D3DLOCK_READONLY) && !Detached())
+    {
+        GetDevice().GetBackend().Upload(*this, level);
+    }
+    return D3D_OK;
 }
 
 // Buffers

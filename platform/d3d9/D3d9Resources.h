@@ -1,4 +1,4 @@
-// Device resources: surfaces, textures (2D and cube), vertex and index buffers, and vertex and
+// Device resources: surfaces, textures (2D, cube, volume), vertex and index buffers, and vertex and
 // pixel shaders. Each is reference counted like its Direct3D counterpart: it is born with one
 // reference and dies when the last Release drops it. A resource still alive when its device goes
 // is cut loose: it keeps its memory but no longer reaches the device or a back end.
@@ -106,27 +106,36 @@ private:
     std::vector<uint8_t> memory;
 };
 
+enum class TextureKind
+{
+    flat,
+    cube,
+    volume,
+};
+
 class BaseTexture : public Resource
 {
 public:
     uint32_t GetLevelCount() const { return levels; }
     Format GetFormat() const { return format; }
     uint32_t GetUsage() const { return usage; }
-    bool IsCube() const { return cube; }
+    bool IsCube() const { return kind == TextureKind::cube; }
+    bool IsVolume() const { return kind == TextureKind::volume; }
     // Width (and height) of level 0.
     uint32_t Width() const { return width; }
     uint32_t Height() const { return height; }
-    // The surface of a level of a face (face 0 for 2D textures), without a new reference.
+    // The surface of a level of a face (face 0 for 2D textures), without a new reference; null
+    // for volumes, whose levels are no surfaces.
     Surface* Level(uint32_t face, uint32_t level) const;
 
 protected:
-    BaseTexture(Device& device, bool cube, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
-                Format format, Pool pool);
+    BaseTexture(Device& device, TextureKind kind, uint32_t width, uint32_t height, uint32_t levels,
+                uint32_t usage, Format format, Pool pool);
     ~BaseTexture() override;
     HRESULT GetLevel(uint32_t face, uint32_t level, Surface** surface);
 
 private:
-    bool cube;
+    TextureKind kind;
     uint32_t width;
     uint32_t height;
     uint32_t levels;
@@ -157,6 +166,32 @@ public:
     HRESULT UnlockRect(CubeFace face, uint32_t level);
 
     CubeTexture(Device& device, uint32_t edge, uint32_t levels, uint32_t usage, Format format, Pool pool);
+};
+
+// A texture of slices. Each level's texels live in lockable memory, front slice and top row
+// first, and go to the back end whole on every unlock.
+class VolumeTexture : public BaseTexture
+{
+public:
+    // Maps a box of a level (the whole level without one) for writing or, with
+    // D3DLOCK_READONLY, reading.
+    HRESULT LockBox(uint32_t level, LockedBox* locked, const Box* box, uint32_t flags);
+    HRESULT UnlockBox(uint32_t level);
+    // Slices of level 0.
+    uint32_t Depth() const { return depth; }
+    // Width, height and depth of a level.
+    Box LevelBox(uint32_t level) const;
+    // The texels of a level, slices one after another (empty past the last level).
+    const std::vector<uint8_t>& LevelMemory(uint32_t level) const;
+
+    VolumeTexture(Device& device, uint32_t width, uint32_t height, uint32_t depth, uint32_t levels,
+                  uint32_t usage, Format format, Pool pool);
+
+private:
+    uint32_t depth;
+    std::vector<std::vector<uint8_t>> memory; // by level
+    int64_t lockedLevel = -1;
+    uint32_t lockFlags = 0;
 };
 
 // Vertex or index data; the bytes live in system memory and are handed to the back end on

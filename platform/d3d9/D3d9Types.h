@@ -70,6 +70,7 @@ enum ResourceType : uint32_t
 {
     D3DRTYPE_SURFACE = 1,
     D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VOLUMETEXTURE = 4,
     D3DRTYPE_CUBETEXTURE = 5,
 };
 
@@ -422,6 +423,19 @@ struct PresentParameters
 struct LockedRect
 {
     int32_t pitch = 0;
+    void* bits = nullptr;
+};
+
+// A box of a volume: texels [left, right) x [top, bottom) x [front, back).
+struct Box
+{
+    uint32_t left = 0, top = 0, right = 0, bottom = 0, front = 0, back = 0;
+};
+
+struct LockedBox
+{
+    int32_t rowPitch = 0;
+    int32_t slicePitch = 0;
     void* bits = nullptr;
 };
 

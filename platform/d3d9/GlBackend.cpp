@@ -152,6 +152,12 @@ GLint AttributeLocation(const VertexElement& element)
     return -1;
 }
 
+// The GL target a texture binds to.
+GLenum TargetOf(const BaseTexture& texture)
+{
+    return texture.IsCube() ? GL_TEXTURE_CUBE_MAP : texture.IsVolume() ? GL_TEXTURE_3D : GL_TEXTURE_2D;
+}
+
 GLenum Address(uint32_t mode)
 {
     switch (mode)
@@ -666,14 +672,23 @@ bool GlBackend::CreateStorage(BaseTexture& texture)
     while (glGetError() != GL_NO_ERROR)
     {
     }
-    const GLenum target = texture.IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+    const GLenum target = TargetOf(texture);
     GLuint name = 0;
     glGenTextures(1, &name);
     texturesKnown = false;
     glBindTexture(target, name);
     glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, GLint(texture.GetLevelCount()) - 1);
     glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
-    const uint32_t faces = texture.IsCube() ? 6 : 1;
+    if (auto* volume = dynamic_cast<VolumeTexture*>(&texture))
+    {
+        for (uint32_t level = 0; level < texture.GetLevelCount(); ++level)
+        {
+            const Box box = volume->LevelBox(level);
+            glTexImage3D(target, GLint(level), GLint(format.internal), GLsizei(box.right),
+                         GLsizei(box.bottom), GLsizei(box.back), 0, format.format, format.type, nullptr);
+        }
+    }
+    const uint32_t faces = texture.IsVolume() ? 0 : texture.IsCube() ? 6 : 1;
     for (uint32_t face = 0; face < faces; ++face)
     {
         const GLenum imageTarget = texture.IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : GL_TEXTURE_2D;
@@ -768,11 +783,10 @@ void GlBackend::Upload(Surface& surface)
     }
     const SurfaceDesc desc = surface.GetDesc();
     const GlFormat format = FormatOf(desc.format);
-    const GLenum target = texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     const GLenum imageTarget =
         texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face() : GL_TEXTURE_2D;
     texturesKnown = false;
-    glBindTexture(target, texture->backendName);
+    glBindTexture(TargetOf(*texture), texture->backendName);
     if (IsBlockFormat(desc.format))
     {
         glCompressedTexSubImage2D(imageTarget, GLint(surface.Level()), 0, 0, GLsizei(desc.width),
@@ -782,6 +796,16 @@ void GlBackend::Upload(Surface& surface)
     }
     glTexSubImage2D(imageTarget, GLint(surface.Level()), 0, 0, GLsizei(desc.width), GLsizei(desc.height),
                     format.format, format.type, surface.Memory().data());
+}
+
+void GlBackend::Upload(VolumeTexture& texture, uint32_t level)
+{
+    const GlFormat format = FormatOf(texture.GetFormat());
+    const Box box = texture.LevelBox(level);
+    texturesKnown = false;
+    glBindTexture(GL_TEXTURE_3D, texture.backendName);
+    glTexSubImage3D(GL_TEXTURE_3D, GLint(level), 0, 0, 0, GLsizei(box.right), GLsizei(box.bottom),
+                    GLsizei(box.back), format.format, format.type, texture.LevelMemory(level).data());
 }
 
 void GlBackend::Attach(GLenum target, GLenum attachment, const Surface* surface)
@@ -988,15 +1012,19 @@ void GlBackend::ApplySamplers(const DeviceState& state)
             applied.samplerKnown = true;
         }
         const BaseTexture* texture = state.textures[stage];
-        const GLuint flat = texture && !texture->IsCube() ? texture->backendName : whiteTexture;
-        const GLuint cube = texture && texture->IsCube() ? texture->backendName : 0;
-        if (!texturesKnown || applied.flat != flat || applied.cube != cube)
+        const GLenum target = texture ? TargetOf(*texture) : GL_TEXTURE_2D;
+        const GLuint flat = target == GL_TEXTURE_2D && texture ? texture->backendName : whiteTexture;
+        const GLuint cube = target == GL_TEXTURE_CUBE_MAP ? texture->backendName : 0;
+        const GLuint volume = target == GL_TEXTURE_3D ? texture->backendName : 0;
+        if (!texturesKnown || applied.flat != flat || applied.cube != cube || applied.volume != volume)
         {
             glActiveTexture(GL_TEXTURE0 + stage);
             glBindTexture(GL_TEXTURE_2D, flat);
             glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+            glBindTexture(GL_TEXTURE_3D, volume);
             applied.flat = flat;
             applied.cube = cube;
+            applied.volume = volume;
         }
     }
     glActiveTexture(GL_TEXTURE0);

@@ -34,6 +34,7 @@ public:
     void Upload(Surface& surface) override;
     void Download(Surface& surface) override;
     void Upload(Buffer& buffer, uint32_t offset, uint32_t size) override;
+    void Upload(VolumeTexture& texture, uint32_t level) override;
     void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) override;
     void Draw(const DeviceState& state, const DrawCall& call) override;
     HRESULT Present(Surface& backBuffer) override;
@@ -109,8 +110,9 @@ private:
     {
         bool samplerKnown = false;
         uint32_t samplerStates[D3DSAMP_COUNT] = {};
-        GLuint flat = 0; // the 2D and cube textures bound to the unit
+        GLuint flat = 0; // the 2D, cube and 3D textures bound to the unit
         GLuint cube = 0;
+        GLuint volume = 0;
     };
     AppliedStage appliedStages[16];
     bool texturesKnown = false; // false after anything else bound a texture

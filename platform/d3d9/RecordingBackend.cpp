@@ -60,6 +60,8 @@ void RecordingBackend::Download(Surface&) {}
 
 void RecordingBackend::Upload(Buffer&, uint32_t, uint32_t) {}
 
+void RecordingBackend::Upload(VolumeTexture&, uint32_t) {}
+
 void RecordingBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float, uint32_t)
 {
     if (!(flags & D3DCLEAR_TARGET))

@@ -21,6 +21,7 @@ public:
     void Upload(Surface& surface) override;
     void Download(Surface& surface) override;
     void Upload(Buffer& buffer, uint32_t offset, uint32_t size) override;
+    void Upload(VolumeTexture& texture, uint32_t level) override;
     void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) override;
     void Draw(const DeviceState& state, const DrawCall& call) override;
     HRESULT Present(Surface& backBuffer) override;

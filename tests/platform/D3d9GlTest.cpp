@@ -191,6 +191,62 @@ TEST_F(GlDevice, UploadedTextureRowsRunTopFirst)
     texture->Release();
 }
 
+TEST_F(GlDevice, CubeFacesAndVolumeSlicesAreSampledWhereTheyLie)
+{
+    CubeTexture* cube = nullptr;
+    ASSERT_EQ(device->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    for (uint32_t face = 0; face < 6; ++face)
+    {
+        LockedRect locked;
+        ASSERT_EQ(cube->LockRect(CubeFace(face), 0, &locked, nullptr, 0), D3D_OK);
+        for (int texel = 0; texel < 4; ++texel)
+        {
+            const uint32_t colour = 0xFF000000u | (face * 40u) << 16;
+            std::memcpy(static_cast<uint8_t*>(locked.bits) + (texel / 2) * locked.pitch + (texel % 2) * 4,
+                        &colour, 4);
+        }
+        ASSERT_EQ(cube->UnlockRect(CubeFace(face), 0), D3D_OK);
+    }
+    VolumeTexture* volume = nullptr;
+    ASSERT_EQ(device->CreateVolumeTexture(1, 1, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr),
+              D3D_OK);
+    LockedBox box;
+    ASSERT_EQ(volume->LockBox(0, &box, nullptr, 0), D3D_OK);
+    const uint32_t front = 0xFF00FF00u, back = 0xFF0000FFu;
+    std::memcpy(box.bits, &front, 4);
+    std::memcpy(static_cast<uint8_t*>(box.bits) + box.slicePitch, &back, 4);
+    ASSERT_EQ(volume->UnlockBox(0), D3D_OK);
+    PixelShader* shader = nullptr;
+    ASSERT_EQ(device->CreatePixelShader(R"(in vec4 v_color;
+in vec2 v_tex;
+uniform samplerCube Sky;
+uniform sampler3D Slices;
+void main()
+{
+    o_color = v_tex.x < 0.5 ? texture(Sky, vec3(0.0, -1.0, 0.0)) : texture(Slices, vec3(0.5, 0.5, v_tex.y));
+}
+)",
+                                        &shader),
+              D3D_OK)
+        << device->GetBackend().LastProblem();
+    const float skyStage = 0.0f, slicesStage = 1.0f;
+    device->SetShaderConstantF(ShaderConstantId("Sky"), &skyStage, 1);
+    device->SetShaderConstantF(ShaderConstantId("Slices"), &slicesStage, 1);
+    device->SetPixelShader(shader);
+    device->SetTexture(0, cube);
+    device->SetTexture(1, volume);
+    DrawRectangle(0, 0, 64, 48, 0xFFFFFFFFu);
+    EXPECT_EQ(BackBufferPixel(10, 24), 0xFF780000u) << "the face below, -Y";
+    EXPECT_EQ(BackBufferPixel(50, 5), front);
+    EXPECT_EQ(BackBufferPixel(50, 42), back);
+    device->SetPixelShader(nullptr);
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    shader->Release();
+    volume->Release();
+    cube->Release();
+}
+
 TEST_F(GlDevice, RenderTargetContentsSurviveBeingSampled)
 {
     Texture* target = nullptr;

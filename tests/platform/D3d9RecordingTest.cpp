@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 using namespace d3d9;
 
@@ -136,6 +137,42 @@ TEST_F(RecordingDevice, TextureSurfacesShareTheTexturesReferences)
     EXPECT_EQ(texture->Release(), 1u);
     EXPECT_EQ(level->Release(), 0u);
     EXPECT_EQ(device->LiveDefaultResources(), 0u);
+}
+
+TEST_F(RecordingDevice, VolumeLevelsHalveEachWayAndLockWithinTheirBox)
+{
+    VolumeTexture* volume = nullptr;
+    ASSERT_EQ(device->CreateVolumeTexture(8, 2, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr),
+              D3D_OK);
+    EXPECT_EQ(volume->GetLevelCount(), 4u);
+    const Box last = volume->LevelBox(3);
+    EXPECT_EQ(last.right * last.bottom * last.back, 1u);
+    EXPECT_EQ(volume->LevelMemory(1).size(), 4u * 1 * 2 * 4);
+    LockedBox locked;
+    const Box outside{0, 0, 4, 1, 1, 3};
+    EXPECT_EQ(volume->LockBox(1, &locked, &outside, 0), D3DERR_INVALIDCALL);
+    const Box inner{1, 0, 3, 1, 1, 2};
+    ASSERT_EQ(volume->LockBox(1, &locked, &inner, 0), D3D_OK);
+    EXPECT_EQ(locked.rowPitch, 16);
+    EXPECT_EQ(locked.slicePitch, 16);
+    EXPECT_EQ(volume->LockBox(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "one lock at a time";
+    static_cast<uint32_t*>(locked.bits)[0] = 0xFF123456u;
+    EXPECT_EQ(volume->UnlockBox(0), D3DERR_INVALIDCALL);
+    ASSERT_EQ(volume->UnlockBox(1), D3D_OK);
+    uint32_t stored = 0;
+    std::memcpy(&stored, volume->LevelMemory(1).data() + 16 + 4, 4);
+    EXPECT_EQ(stored, 0xFF123456u) << "slice 1, texel 1";
+    volume->Release();
+    for (const auto& [what, format, usage, levels] :
+         {std::tuple{"compressed", D3DFMT_DXT1, 0u, 1u},
+          std::tuple{"render target", D3DFMT_A8R8G8B8, uint32_t(D3DUSAGE_RENDERTARGET), 1u},
+          std::tuple{"levels past 1x1x1", D3DFMT_A8R8G8B8, 0u, 5u}})
+    {
+        EXPECT_EQ(
+            device->CreateVolumeTexture(8, 2, 4, levels, usage, format, D3DPOOL_DEFAULT, &volume, nullptr),
+            D3DERR_INVALIDCALL)
+            << what;
+    }
 }
 
 TEST_F(RecordingDevice, LossReportsLostThenNotResetUntilAResetSucceeds)

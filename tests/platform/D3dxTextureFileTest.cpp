@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -84,4 +85,102 @@ TEST(DdsFile, HeadersThatDoNotHoldTogetherAreRefused)
     notDds[0] = 'X';
     EXPECT_FALSE(Accepted(notDds));
     EXPECT_TRUE(d3d9::Failed(D3DXGetImageInfoFromFileInMemory(nullptr, 200, nullptr)));
+}
+
+namespace
+{
+
+// An A8R8G8B8 cube map or volume of the size with its whole chain, every image filled with its
+// own index in file order.
+std::vector<uint8_t> Shaped(ResourceKind kind, uint32_t width, uint32_t height, uint32_t depth)
+{
+    ImageInfo shape;
+    shape.resourceType = kind;
+    shape.width = width;
+    shape.height = height;
+    shape.depth = depth;
+    shape.format = d3d9::D3DFMT_A8R8G8B8;
+    shape.mipLevels = 0;
+    for (uint32_t largest = std::max({width, height, depth}); largest != 0; largest /= 2)
+        ++shape.mipLevels;
+    std::vector<std::vector<uint8_t>> images;
+    for (uint32_t face = 0; face < (kind == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++face)
+        for (uint32_t level = 0; level < shape.mipLevels; ++level)
+        {
+            const uint32_t slices = kind == D3DRTYPE_VOLUMETEXTURE ? std::max(1u, depth >> level) : 1u;
+            images.emplace_back(
+                size_t(LevelSize(shape.format, std::max(1u, width >> level), std::max(1u, height >> level))) *
+                    slices,
+                uint8_t(images.size()));
+        }
+    return WriteDds(shape, images);
+}
+
+} // namespace
+
+TEST(DdsFile, CubeMapsAndVolumesAreDescribedWithTheirWholeChains)
+{
+    ImageInfo info;
+    ASSERT_TRUE(Accepted(Shaped(D3DRTYPE_CUBETEXTURE, 4, 4, 1), &info));
+    EXPECT_EQ(info.resourceType, D3DRTYPE_CUBETEXTURE);
+    EXPECT_EQ(info.mipLevels, 3u);
+    ASSERT_TRUE(Accepted(Shaped(D3DRTYPE_VOLUMETEXTURE, 2, 4, 8), &info));
+    EXPECT_EQ(info.resourceType, D3DRTYPE_VOLUMETEXTURE);
+    EXPECT_EQ(info.depth, 8u);
+    EXPECT_EQ(info.mipLevels, 4u) << "down to 1x1x1 along the deepest side";
+}
+
+TEST(DdsFile, CubeMapsAndVolumesMissingPartsAreRefused)
+{
+    for (ResourceKind kind : {D3DRTYPE_CUBETEXTURE, D3DRTYPE_VOLUMETEXTURE})
+    {
+        std::vector<uint8_t> cut = Shaped(kind, 4, 4, 4);
+        cut.pop_back();
+        EXPECT_FALSE(Accepted(cut)) << "the last face or slice short of a byte, kind " << kind;
+    }
+    std::vector<uint8_t> fiveFaces = Shaped(D3DRTYPE_CUBETEXTURE, 4, 4, 1);
+    SetWord(fiveFaces, 27, 0x200 | 0x7C00);
+    EXPECT_FALSE(Accepted(fiveFaces));
+    std::vector<uint8_t> flat = Shaped(D3DRTYPE_VOLUMETEXTURE, 4, 4, 4);
+    SetWord(flat, 5, 0);
+    EXPECT_FALSE(Accepted(flat)) << "no depth";
+}
+
+TEST(DdsFile, EachFaceAndSliceLandsWhereItBelongs)
+{
+    d3d9::Direct3D* direct3D = d3d9::CreateRecordingDirect3D();
+    d3d9::PresentParameters parameters;
+    parameters.backBufferWidth = parameters.backBufferHeight = 8;
+    parameters.backBufferFormat = d3d9::D3DFMT_X8R8G8B8;
+    d3d9::Device* device = nullptr;
+    ASSERT_EQ(direct3D->CreateDevice(0, d3d9::D3DDEVTYPE_HAL, nullptr, 0, &parameters, &device),
+              d3d9::D3D_OK);
+    const std::vector<uint8_t> cubeFile = Shaped(D3DRTYPE_CUBETEXTURE, 4, 4, 1);
+    d3d9::CubeTexture* cube = nullptr;
+    ASSERT_EQ(
+        D3DXCreateCubeTextureFromFileInMemory(device, cubeFile.data(), uint32_t(cubeFile.size()), &cube),
+        d3d9::D3D_OK);
+    d3d9::LockedRect rect;
+    ASSERT_EQ(cube->LockRect(d3d9::D3DCUBEMAP_FACE_NEGATIVE_Y, 1, &rect, nullptr, d3d9::D3DLOCK_READONLY),
+              d3d9::D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(rect.bits)[rect.pitch + 7], 3 * 3 + 1) << "face 3, level 1";
+    cube->UnlockRect(d3d9::D3DCUBEMAP_FACE_NEGATIVE_Y, 1);
+    cube->Release();
+    const std::vector<uint8_t> volumeFile = Shaped(D3DRTYPE_VOLUMETEXTURE, 4, 2, 4);
+    d3d9::VolumeTexture* volume = nullptr;
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, volumeFile.data(), uint32_t(volumeFile.size()),
+                                                      &volume),
+              d3d9::D3D_OK);
+    EXPECT_EQ(volume->Depth(), 4u);
+    EXPECT_EQ(volume->LevelMemory(1), std::vector<uint8_t>(2 * 1 * 2 * 4, 1));
+    volume->Release();
+    d3d9::Texture* wrongKind = nullptr;
+    EXPECT_EQ(
+        D3DXCreateTextureFromFileInMemory(device, cubeFile.data(), uint32_t(cubeFile.size()), &wrongKind),
+        d3d9::D3DERR_INVALIDCALL);
+    const std::vector<uint8_t> oblong = Shaped(D3DRTYPE_CUBETEXTURE, 4, 2, 1);
+    EXPECT_EQ(D3DXCreateCubeTextureFromFileInMemory(device, oblong.data(), uint32_t(oblong.size()), &cube),
+              d3d9::D3DERR_INVALIDCALL);
+    device->Release();
+    direct3D->Release();
 }
