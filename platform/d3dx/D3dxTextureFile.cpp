@@ -117,6 +117,36 @@ const uint8_t* FirstImage(const void* data)
     return static_cast<const uint8_t*>(data) + fileHeaderSize;
 }
 
+// Fills every level of a volume from the file; false when a level cannot be locked.
+bool FillVolume(d3d9::VolumeTexture* texture, const ImageInfo& info, const uint8_t* source)
+{
+    for (uint32_t level = 0; level < info.mipLevels; ++level)
+    {
+        const d3d9::Box box = LevelBox(info, level);
+        d3d9::LockedBox locked;
+        if (d3d9::Failed(texture->LockBox(level, &locked, nullptr, 0)))
+            return false;
+        for (uint32_t slice = 0; slice < box.back; ++slice)
+            source = CopyImage(source,
+                               static_cast<uint8_t*>(locked.bits) + size_t(slice) * size_t(locked.slicePitch),
+                               locked.rowPitch, info.format, box.right, box.bottom);
+        texture->UnlockBox(level);
+    }
+    return true;
+}
+
+// Hands a filled texture to the caller, or releases one whose images could not be copied in.
+template <typename T> d3d9::HRESULT HandOver(T* made, bool filled, T** texture)
+{
+    if (!filled)
+    {
+        made->Release();
+        return d3d9::D3DERR_INVALIDCALL;
+    }
+    *texture = made;
+    return d3d9::D3D_OK;
+}
+
 void PutWord(std::vector<uint8_t>& out, uint32_t index, uint32_t value)
 {
     std::memcpy(out.data() + 4 + index * 4, &value, 4);
@@ -173,13 +203,7 @@ d3d9::HRESULT D3DXCreateTextureFromFileInMemory(d3d9::Device* device, const void
         d3d9::Failed(result = device->CreateTexture(info.width, info.height, info.mipLevels, 0, info.format,
                                                     d3d9::D3DPOOL_MANAGED, &made, nullptr)))
         return result;
-    if (!FillFace(made, info, FirstImage(data)))
-    {
-        made->Release();
-        return d3d9::D3DERR_INVALIDCALL;
-    }
-    *texture = made;
-    return d3d9::D3D_OK;
+    return HandOver(made, FillFace(made, info, FirstImage(data)) != nullptr, texture);
 }
 
 d3d9::HRESULT D3DXCreateCubeTextureFromFileInMemory(d3d9::Device* device, const void* data, uint32_t size,
@@ -197,13 +221,7 @@ d3d9::HRESULT D3DXCreateCubeTextureFromFileInMemory(d3d9::Device* device, const 
     const uint8_t* source = FirstImage(data);
     for (uint32_t face = 0; face < 6 && source; ++face)
         source = FillFace(made, info, source, d3d9::CubeFace(face));
-    if (!source)
-    {
-        made->Release();
-        return d3d9::D3DERR_INVALIDCALL;
-    }
-    *texture = made;
-    return d3d9::D3D_OK;
+    return HandOver(made, source != nullptr, texture);
 }
 
 d3d9::HRESULT D3DXCreateVolumeTextureFromFileInMemory(d3d9::Device* device, const void* data, uint32_t size,
@@ -216,24 +234,7 @@ d3d9::HRESULT D3DXCreateVolumeTextureFromFileInMemory(d3d9::Device* device, cons
                                                  info.width, info.height, info.depth, info.mipLevels, 0,
                                                  info.format, d3d9::D3DPOOL_MANAGED, &made, nullptr)))
         return result;
-    const uint8_t* source = FirstImage(data);
-    for (uint32_t level = 0; level < info.mipLevels; ++level)
-    {
-        const d3d9::Box box = LevelBox(info, level);
-        d3d9::LockedBox locked;
-        if (d3d9::Failed(made->LockBox(level, &locked, nullptr, 0)))
-        {
-            made->Release();
-            return d3d9::D3DERR_INVALIDCALL;
-        }
-        for (uint32_t slice = 0; slice < box.back; ++slice)
-            source = CopyImage(source,
-                               static_cast<uint8_t*>(locked.bits) + size_t(slice) * size_t(locked.slicePitch),
-                               locked.rowPitch, info.format, box.right, box.bottom);
-        made->UnlockBox(level);
-    }
-    *texture = made;
-    return d3d9::D3D_OK;
+    return HandOver(made, FillVolume(made, info, FirstImage(data)), texture);
 }
 
 std::vector<uint8_t> WriteDds(d3d9::Format format, uint32_t width, uint32_t height,
