@@ -201,7 +201,7 @@ TEST_F(TextureTest, OlderHeaderRecordsOfEveryVersionReadTheirImage)
                 out.WriteString("name");
             }
             for (int32_t field = 0; field < c.fields; ++field)
-                out.WriteInt(0x11111111 * (field + 1));
+                out.WriteInt(0x01010101 * (field + 1));
             if (c.version >= 3 && c.version <= 5)
                 out.WriteBool(false);
             if (c.version >= 3)
