@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -148,4 +149,28 @@ TEST_F(ArrowSet, ZeroTimesSkipGrowingAndShrinkingAndNoPhaseHoldsStill)
     set.wanted = false;
     set.Advance(0.1f);
     EXPECT_EQ(set.Advance(0.1f), uint32_t(MivoArrowSet::Hid));
+}
+
+// With the shipped tuning the arrows swing beside the block, never into it (its half size 0.49).
+TEST(ShippedArrows, StayBesideTheBlockWhileTheySwing)
+{
+    MivoArrowSet set({1, 0, 2});
+    set.wanted = true;
+    float nearest = 100.0f, farthest = 0.0f;
+    for (int frame = 0; frame < 300; ++frame)
+    {
+        set.Advance(1.0f / 60.0f);
+        if (set.state != MivoArrowSet::Shown)
+            continue;
+        for (const MivoArrowSet::Arrow& arrow : set.arrows)
+        {
+            const WeVector d = arrow.position - arrow.centre;
+            const float along = d.x * arrow.offset.x + d.z * arrow.offset.z;
+            nearest = std::min(nearest, along);
+            farthest = std::max(farthest, along);
+        }
+    }
+    EXPECT_GT(nearest, 0.5f);
+    EXPECT_LT(farthest, 1.0f) << "within the neighbouring cell";
+    EXPECT_GT(farthest - nearest, 0.01f) << "they swing";
 }

@@ -211,3 +211,33 @@ TEST_F(GameCamera, StraightDownPresetsStayFiniteAndCentreTheBoard)
         EXPECT_NEAR(centre.y / centre.w, 0.0f, 1e-4f);
     }
 }
+
+// With the shipped tuning a level's fly-in and a change of camera view are over in about a second.
+TEST(ShippedCamera, FliesInAndReachesAViewInAboutASecond)
+{
+    const float savedAspect = renderDevice.aspect;
+    renderDevice.aspect = 1.0f;
+    MivoGameCamera flyIn;
+    flyIn.intro = true;
+    flyIn.offsets[MivoGameCamera::distance] = 40.0f;
+    MivoGameCamera view; // from the first preset to the fourth
+    view.bases[MivoGameCamera::horizontal] = 15.0f;
+    view.bases[MivoGameCamera::vertical] = 75.0f;
+    view.bases[MivoGameCamera::distance] = 16.0f;
+    view.offsets[MivoGameCamera::horizontal] = -15.0f;
+    view.offsets[MivoGameCamera::vertical] = 14.0f;
+    view.offsets[MivoGameCamera::distance] = 3.0f;
+    for (MivoGameCamera* camera : {&flyIn, &view})
+    {
+        int frames = 0;
+        while ((camera->offsets[0] != 0.0f || camera->offsets[1] != 0.0f || camera->offsets[2] != 0.0f) &&
+               frames < 600)
+        {
+            camera->Update(1.0f / 60.0f);
+            ++frames;
+        }
+        EXPECT_GE(frames, 30);
+        EXPECT_LE(frames, 84) << "seconds: " << frames / 60.0f;
+    }
+    renderDevice.aspect = savedAspect;
+}

@@ -6,7 +6,9 @@
 #include "WeConfig.h"
 #include "WeUIEditBox.h"
 #include "WeUIMultiList.h"
+#include "WeVirtualFileSystem.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +25,42 @@ struct ShippedScreen
     const char* window; // the widget the screen shows and closes
     std::vector<const char*> widgets;
 };
+
+// The display's widgets the play looks up, the nine bonus cubes and the eleven tutorial pictures
+// included.
+std::vector<const char*> IngameWidgets()
+{
+    static std::vector<std::string> names;
+    if (names.empty())
+    {
+        names = {"IngameScore",
+                 "IngameScoreText",
+                 "IngameHiScore",
+                 "IngameHiScoreText",
+                 "IngameTime",
+                 "IngameMoves",
+                 "IngameMapName",
+                 "IngameProgressBar1",
+                 "IngameProgressBar2",
+                 "IngameProgressBar3",
+                 "IngameMenuButton",
+                 "IngameTutorialWindow",
+                 "IngameTutorialLabel",
+                 "IngameTutorialHeadline",
+                 "IngameTutorialOkButton"};
+        for (int i = 1; i <= 9; ++i)
+            for (const char* suffix : {"", "Count"})
+                names.push_back("IngameBonusCube" + std::to_string(i) + suffix);
+        for (int i = 1; i <= 9; ++i)
+            names.push_back("IngameBonusCubeHint" + std::to_string(i));
+        for (int k = 0; k <= 10; ++k)
+            names.push_back("IngameTutorialCube" + std::to_string(k));
+    }
+    std::vector<const char*> widgets;
+    for (const std::string& name : names)
+        widgets.push_back(name.c_str());
+    return widgets;
+}
 
 const std::vector<ShippedScreen>& Screens()
 {
@@ -43,6 +81,9 @@ const std::vector<ShippedScreen>& Screens()
         {"CreateUser",
          "CreateUserWindow",
          {"CreateUserNameEditBox", "CreateUserOkButton", "CreateUserCancelButton"}},
+        {"Loading", "LoadingWindow", {}},
+        {"MenuBlackIngame", "MenuBlackIngame", {}},
+        {"Ingame", "IngameWindow", IngameWidgets()},
         {"Confirmation1",
          "Confirmation1Window",
          {"Confirmation1Text", "Confirmation1OkButton", "Confirmation1YesButton", "Confirmation1NoButton"}},
@@ -197,6 +238,32 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
                             "UI: Delete user", "UI: Cannot delete", "UI: User exists", "Mivo: Credits",
                             "UI: Player file unreadable", "UI: Player file damaged"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
+}
+
+TEST_F(ShippedScreens, EveryTutorialHasItsTextItsHeadlineAndAPictureOfItsOwn)
+{
+    uiMain.LoadComponents("Ingame");
+    const auto numbered = [](const char* prefix, int32_t k) { return WeString(prefix).AppendInt(k); };
+    std::vector<std::string> names, styles;
+    for (int k = 0; k <= 10; ++k)
+    {
+        const WeString name = WeConfig::GetString(numbered("Mivo.Tutorials.Tutorial", k), "");
+        ASSERT_FALSE(name.IsEmpty()) << k;
+        EXPECT_TRUE(localization.HasKey("Tutorial: " + name)) << name.GetData();
+        EXPECT_TRUE(localization.HasKey("Tutorial: " + name + ".Headline")) << name.GetData();
+        names.push_back(name.GetData());
+        const WeUIComponent* picture = MivoFindWidget(numbered("IngameTutorialCube", k));
+        ASSERT_NE(picture, nullptr) << k;
+        ASSERT_NE(picture->style, nullptr) << k;
+        const WeString texture = "Config.UI." + picture->style->name;
+        EXPECT_TRUE(WeVirtualFileSystem::GetFileSystem()->Exists(texture, WeAssetType::Texture))
+            << texture.GetData();
+        styles.push_back(picture->style->name.GetData());
+    }
+    std::sort(names.begin(), names.end());
+    std::sort(styles.begin(), styles.end());
+    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+    EXPECT_EQ(std::unique(styles.begin(), styles.end()), styles.end());
 }
 
 TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)

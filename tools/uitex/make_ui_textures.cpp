@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace
 {
@@ -226,6 +227,113 @@ uint32_t EditBox(int x, int y)
     return edge < 3 ? 0xF0182028u : 0xF0060A10u;
 }
 
+// ---- the level screens: loading, the in-game display and the tutorials ----
+
+// Behind the pause menu: the level darkened.
+uint32_t BlackIngame(int, int)
+{
+    return 0xA0000000u;
+}
+
+// The time bar: a dark trough, the bar from green to amber, and a frame over both.
+uint32_t ProgressBack(int, int y)
+{
+    return Argb(200, 16, 20, 28 + y);
+}
+
+uint32_t ProgressBar(int x, int y)
+{
+    const int shine = y < 5 ? 40 : 0;
+    return Argb(255, 60 + x / 2 + shine, 200 - x / 4 + shine, 60 + shine);
+}
+
+uint32_t ProgressFrame(int x, int y)
+{
+    const bool edge = x < 2 || x > 253 || y < 2 || y > 13;
+    return edge ? 0xFFC0C8D8u : 0;
+}
+
+// A 3 x 3 grid of pips, n of them lit in reading order, within a square of `size` pixels.
+bool Pip(int x, int y, int size, int n)
+{
+    const int cell = size / 3;
+    const int column = std::min(x / cell, 2), row = std::min(y / cell, 2);
+    const int dx = x - column * cell - cell / 2, dy = y - row * cell - cell / 2;
+    return row * 3 + column < n && dx * dx + dy * dy <= cell * cell / 9;
+}
+
+// Bonus cube n: a bevelled cube with n pips, in the four stacked button states.
+uint32_t BonusCube(int n, int x, int y)
+{
+    static const int shades[4] = {0, 40, -30, 20};
+    const int v = y % 48;
+    const uint32_t block = Block(x, v, 48, n);
+    if (!block)
+        return 0;
+    if (x >= 10 && x < 38 && v >= 10 && v < 38 && Pip(x - 10, v - 10, 28, n))
+        return 0xFFFFFFFFu;
+    const int shade = shades[y / 48];
+    return Argb(255, int(block >> 16 & 0xFF) + shade, int(block >> 8 & 0xFF) + shade,
+                int(block & 0xFF) + shade);
+}
+
+// A tutorial's picture: the block kind it explains, large, on a dark field, with its sign.
+uint32_t Tutorial(int k, int x, int y)
+{
+    const int u = x - 64, v = y - 64, au = std::abs(u), av = std::abs(v);
+    const int r2 = u * u + v * v;
+    const uint32_t field = Argb(255, 20, 28, 44);
+    switch (k)
+    {
+    case 7: // magnet: a red horseshoe with silver tips
+        if (r2 <= 40 * 40 && r2 >= 20 * 20 && v <= 0)
+            return Argb(255, 210, 40, 40);
+        if (au >= 20 && au <= 40 && v > 0 && v <= 40)
+            return v > 24 ? Argb(255, 210, 215, 225) : Argb(255, 210, 40, 40);
+        return field;
+    case 8: // track: two rails over sleepers, an arrow along them
+        if (av >= 22 && av <= 26)
+            return Argb(255, 200, 200, 210);
+        if (av < 34 && (x % 16) < 5)
+            return Argb(255, 120, 80, 50);
+        return au + 2 * av < 18 && u > -8 ? Argb(255, 250, 220, 80) : field;
+    case 9: // teleport: glowing rings
+        return (r2 / 64) % 3 == 0 && r2 < 44 * 44 ? Argb(255, 120, 220, 255) : field;
+    case 10: // the mouse: left button lit, arrows to either side
+        if (au <= 18 && v >= -30 && v <= 30)
+            return v < -4 && u < 0     ? Argb(255, 250, 200, 80)
+                   : v == -4 || u == 0 ? field
+                                       : Argb(255, 200, 205, 215);
+        return au >= 30 && au <= 50 && av <= 50 - au ? Argb(255, 120, 220, 120) : field;
+    default:
+        break;
+    }
+    if (au >= 40 || av >= 40)
+        return field;
+    static const int colours[7] = {1, 3, 0, 2, 4, 1, 4}; // N + - J P D U
+    const uint32_t body = Block(x - 24, y - 24, 80, colours[k]);
+    if (k == 5 && au < 34 && av < 34) // D: only a dashed rim
+        return field;
+    const uint32_t sign = 0xFFFFFFFFu;
+    switch (k)
+    {
+    case 0:
+        return x >= 34 && x < 94 && y >= 34 && y < 94 && Pip(x - 34, y - 34, 60, 3) ? sign : body;
+    case 1:
+        return (au < 6 && av < 24) || (av < 6 && au < 24) ? sign : body;
+    case 2:
+        return av < 6 && au < 24 ? sign : body;
+    case 3:
+        return au + av < 22 ? sign : body;
+    case 5:
+        return ((x + y) / 8) % 2 ? body : field;
+    case 6:
+        return (au >= 14 && au < 22 && v > -20 && v < 20) || (v >= 12 && v < 20 && au < 22) ? sign : body;
+    default:
+        return body;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -236,22 +344,32 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path ui = std::filesystem::path(argv[1]) / "Config" / "UI";
-    const bool ok = WriteDds(ui / "Cursor.dds", 16, 16, Cursor) &&
-                    WriteDds(ui / "MenuButton.dds", 128, 128, Button) &&
-                    WriteDds(ui / "MenuWindow.dds", 32, 32, Window) &&
-                    WriteDds(ui / "MivoDialogWindow.dds", 32, 32, DialogWindow) &&
-                    WriteDds(ui / "MivoIntro1.dds", 256, 128, IntroSign) &&
-                    WriteDds(ui / "MivoIntro2.dds", 256, 128, IntroBoard) &&
-                    WriteDds(ui / "MivoIntro3.dds", 256, 128, IntroTitle) &&
-                    WriteDds(ui / "MivoMenuBack.dds", 256, 256, MenuBack) &&
-                    WriteDds(ui / "MivoListWindow.dds", 32, 32, ListWindow) &&
-                    WriteDds(ui / "MivoListHeader.dds", 64, 16, ListHeader) &&
-                    WriteDds(ui / "MivoScrollTrack.dds", 16, 16, ScrollTrack) &&
-                    WriteDds(ui / "MivoScrollThumb.dds", 16, 64, ScrollThumb) &&
-                    WriteDds(ui / "MivoScrollUp.dds", 16, 64, ScrollUp) &&
-                    WriteDds(ui / "MivoScrollDown.dds", 16, 64, ScrollDown) &&
-                    WriteDds(ui / "MivoScrollLeft.dds", 16, 64, ScrollLeft) &&
-                    WriteDds(ui / "MivoScrollRight.dds", 16, 64, ScrollRight) &&
-                    WriteDds(ui / "MivoEditBox.dds", 32, 32, EditBox);
+    bool ok = WriteDds(ui / "Cursor.dds", 16, 16, Cursor) &&
+              WriteDds(ui / "MenuButton.dds", 128, 128, Button) &&
+              WriteDds(ui / "MenuWindow.dds", 32, 32, Window) &&
+              WriteDds(ui / "MivoDialogWindow.dds", 32, 32, DialogWindow) &&
+              WriteDds(ui / "MivoIntro1.dds", 256, 128, IntroSign) &&
+              WriteDds(ui / "MivoIntro2.dds", 256, 128, IntroBoard) &&
+              WriteDds(ui / "MivoIntro3.dds", 256, 128, IntroTitle) &&
+              WriteDds(ui / "MivoMenuBack.dds", 256, 256, MenuBack) &&
+              WriteDds(ui / "MivoListWindow.dds", 32, 32, ListWindow) &&
+              WriteDds(ui / "MivoListHeader.dds", 64, 16, ListHeader) &&
+              WriteDds(ui / "MivoScrollTrack.dds", 16, 16, ScrollTrack) &&
+              WriteDds(ui / "MivoScrollThumb.dds", 16, 64, ScrollThumb) &&
+              WriteDds(ui / "MivoScrollUp.dds", 16, 64, ScrollUp) &&
+              WriteDds(ui / "MivoScrollDown.dds", 16, 64, ScrollDown) &&
+              WriteDds(ui / "MivoScrollLeft.dds", 16, 64, ScrollLeft) &&
+              WriteDds(ui / "MivoScrollRight.dds", 16, 64, ScrollRight) &&
+              WriteDds(ui / "MivoEditBox.dds", 32, 32, EditBox) &&
+              WriteDds(ui / "MivoBlackIngame.dds", 8, 8, BlackIngame) &&
+              WriteDds(ui / "MivoProgressBack.dds", 256, 16, ProgressBack) &&
+              WriteDds(ui / "MivoProgressBar.dds", 256, 16, ProgressBar) &&
+              WriteDds(ui / "MivoProgressFrame.dds", 256, 16, ProgressFrame);
+    for (int n = 1; ok && n <= 9; ++n)
+        ok = WriteDds(ui / ("MivoBonusCube" + std::to_string(n) + ".dds"), 48, 192,
+                      [n](int x, int y) { return BonusCube(n, x, y); });
+    for (int k = 0; ok && k <= 10; ++k)
+        ok = WriteDds(ui / ("MivoTutorial" + std::to_string(k) + ".dds"), 128, 128,
+                      [k](int x, int y) { return Tutorial(k, x, y); });
     return ok ? 0 : 1;
 }
