@@ -89,8 +89,10 @@ private:
 // outermost cell, where nothing is within epsilon of them anyway.
 int64_t Cell(float coordinate, float epsilon)
 {
+    // Coordinates that are not finite share one cell beyond every finite one; its neighbours'
+    // numbers stay far inside the int64 range.
     const double cell = std::floor(double(coordinate) / epsilon);
-    return std::isfinite(cell) ? int64_t(std::clamp(cell, -1e15, 1e15)) : INT64_MAX;
+    return std::isfinite(cell) ? int64_t(std::clamp(cell, -1e15, 1e15)) : int64_t(4e15);
 }
 
 struct CellKey
@@ -103,7 +105,8 @@ struct CellHash
 {
     size_t operator()(const CellKey& key) const
     {
-        return std::hash<int64_t>()(key.x * 73856093 ^ key.y * 19349663 ^ key.z * 83492791);
+        return std::hash<uint64_t>()(uint64_t(key.x) * 73856093u ^ uint64_t(key.y) * 19349663u ^
+                                     uint64_t(key.z) * 83492791u);
     }
 };
 

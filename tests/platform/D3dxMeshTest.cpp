@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -320,6 +321,15 @@ TEST_F(MeshTest, AdjacencyJoinsFacesAcrossEdgesWithinEpsilon)
     EXPECT_EQ(adjacency[2], D3DX_NO_NEIGHBOUR) << "0.0005 apart is not within 0.0001";
     const uint32_t outOfRange[6] = {9, 9, 9, 9, 9, 9};
     EXPECT_EQ(mesh->ConvertAdjacencyToPointReps(outOfRange, reps), D3DERR_INVALIDCALL);
+
+    // Positions from a damaged file: far out, infinite, not a number. Nothing joins them, and
+    // finding that out overflows nothing.
+    v[4].position[0] = 1e30f;
+    v[5].position[1] = -std::numeric_limits<float>::infinity();
+    v[3].position[2] = std::numeric_limits<float>::quiet_NaN();
+    Mesh* damaged = Make(v, {0, 1, 2, 4, 5, 3}, {0, 0});
+    ASSERT_EQ(damaged->GenerateAdjacency(0.001f, adjacency), D3D_OK);
+    EXPECT_EQ(adjacency[2], D3DX_NO_NEIGHBOUR);
 }
 
 TEST_F(MeshTest, OptimizeSortsFacesByAttributeAndRenumbersVertices)
