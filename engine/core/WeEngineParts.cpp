@@ -7,6 +7,7 @@
 #include "WeInput.h"
 #include "WeLocalization.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
 #include "WePhaseStack.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
@@ -21,8 +22,8 @@
 namespace
 {
 
-// The real subsystems. Parts whose subsystem is not built yet (the debug renderer's lines, the
-// mesh manager) have no step here yet.
+// The real subsystems. Parts whose subsystem is not built yet (the debug renderer's lines) have
+// no step here yet.
 class WeSubsystemParts final : public WeEngineParts
 {
 public:
@@ -86,6 +87,7 @@ public:
         // texture, or they would release freed pages (and a later pass would draw from them).
         if (forced)
             fonts.FreeAll();
+        meshManager.FreeAll(forced);
         materialManager.FreeAll(forced);
         textures.FreeAll(forced);
     }

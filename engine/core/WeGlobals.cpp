@@ -10,6 +10,7 @@
 #include "WeInput.h"
 #include "WeLocalization.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
 #include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
@@ -37,6 +38,7 @@ WeRenderDevice renderDevice;
 WeRenderTargetManager renderTargetManager;
 WeEngine engine;
 WeFrameStats frameStats;
+WeMeshManager meshManager;
 WeCanvas canvas;
 WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager

@@ -7,6 +7,7 @@
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
 #include "WeMovieTextureRenderer.h"
 #include "WeRenderTarget.h"
 #include "WeSceneRenderer.h"
@@ -63,7 +64,9 @@ void WeRenderDevice::ReleaseDeviceObjects()
     canvas.Shutdown();
     // Normally the engine's shut-down has freed these already; a start that failed, or a device
     // shut down on its own, would otherwise leave textures and effects on a device that is gone,
-    // and the next start would find them in the caches. Materials point at both: they go first.
+    // and the next start would find them in the caches. Meshes point at materials, materials at
+    // both: they go first.
+    meshManager.FreeAll(true);
     materialManager.FreeAll(true);
     shaders.FreeAll();
     textures.FreeAll(true);
@@ -268,6 +271,10 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
     if (!materialManager.LoadDefaults())
     {
         return Fail("Not enough video memory to load materials!");
+    }
+    if (!meshManager.LoadDefaults())
+    {
+        return Fail("Not enough video memory to load meshes!");
     }
 
     reflectionQuality = newReflectionQuality;

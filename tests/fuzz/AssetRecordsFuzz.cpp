@@ -1,9 +1,12 @@
 // libFuzzer target for the asset records the engine reads from the package: the first byte
 // chooses the reader, the rest is the asset's bytes, served by a loose-file package in a
-// temporary folder. Whatever the bytes, a load ends in a loaded asset or a clean refusal.
+// temporary folder. Whatever the bytes, a load ends in a loaded asset or a clean refusal; a
+// loaded mesh keeps within its subsets and vertices. Meshes are made without a device.
 #include "WeFileSystem.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,13 +32,28 @@ bool WriteAsset(const char* assetName, WeAssetType type, const uint8_t* data, si
            files.CloseWrite();
 }
 
+// A loaded mesh has at most 16 subsets and indices that stay within its vertices.
+bool MeshHolds(WeMesh& mesh)
+{
+    if (mesh.subsetCount < 0 || mesh.subsetCount > WeMesh::maxSubsets || mesh.GetIndexSize() != 2)
+        return false;
+    void* data = nullptr;
+    if (d3d9::Failed(mesh.LockIndexBuffer(d3d9::D3DLOCK_READONLY, &data)))
+        return false;
+    const auto* indices = static_cast<const uint16_t*>(data);
+    const bool within = std::all_of(indices, indices + size_t(mesh.GetNumFaces()) * 3,
+                                    [&](uint16_t index) { return index < mesh.GetNumVertices(); });
+    mesh.UnlockIndexBuffer();
+    return within;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    const uint8_t choice = data[0] % 1;
+    const uint8_t choice = data[0] % 2;
     ++data;
     --size;
     switch (choice)
@@ -46,6 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         WeMaterial material;
         if (material.Load(&Package(), "Fuzz.Input.material") && material.name.IsEmpty())
+            __builtin_trap();
+        break;
+    }
+    case 1:
+    {
+        if (!WriteAsset("Fuzz.Input.mesh", WeAssetType::Mesh, data, size))
+            return 0;
+        WeMesh mesh;
+        if (mesh.Load(&Package(), "Fuzz.Input.mesh", true) && !MeshHolds(mesh))
             __builtin_trap();
         break;
     }
