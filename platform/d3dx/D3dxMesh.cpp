@@ -1,6 +1,7 @@
 #include "d3dx/D3dxMesh.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -326,10 +327,24 @@ std::vector<uint32_t> Mesh::PositionReps(float epsilon) const
     { return ReadVector3(&vertices[size_t(v) * stride + positionOffset]); };
     VertexSets sets(vertexCount);
     std::unordered_map<CellKey, std::vector<uint32_t>, CellHash> grid;
+    // Vertices at exactly one finite place have the same neighbours: each joins the first
+    // there, and only that one is compared, so many vertices at one spot cost no more than one.
+    std::unordered_map<CellKey, uint32_t, CellHash> places;
     const float cellSize = epsilon > 0.0f ? epsilon : 1.0f;
     for (uint32_t v = 0; v < vertexCount; ++v)
     {
         const Vector3 p = position(v);
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+        {
+            const auto [place, first] = places.try_emplace(
+                {std::bit_cast<uint32_t>(p.x), std::bit_cast<uint32_t>(p.y), std::bit_cast<uint32_t>(p.z)},
+                v);
+            if (!first)
+            {
+                sets.Join(v, place->second);
+                continue;
+            }
+        }
         const CellKey cell{Cell(p.x, cellSize), Cell(p.y, cellSize), Cell(p.z, cellSize)};
         for (int64_t dx = -1; dx <= 1; ++dx)
             for (int64_t dy = -1; dy <= 1; ++dy)
