@@ -8,6 +8,7 @@
 #include "WeLocalization.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
+#include "WeModel.h"
 #include "WePhaseStack.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
@@ -87,6 +88,9 @@ public:
         // texture, or they would release freed pages (and a later pass would draw from them).
         if (forced)
             fonts.FreeAll();
+        // Prototypes go every time: their meshes are not the mesh manager's, so nothing would
+        // take the freed materials out of them.
+        modelManager.FreeAll();
         meshManager.FreeAll(forced);
         materialManager.FreeAll(forced);
         textures.FreeAll(forced);

@@ -11,6 +11,7 @@
 #include "WeLocalization.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
+#include "WeModel.h"
 #include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
@@ -40,6 +41,7 @@ WeEngine engine;
 WeFrameStats frameStats;
 WeMeshManager meshManager;
 WeCanvas canvas;
+WeModelManager modelManager;
 WeTextureManager textures;
 WeFontManager fonts; // its fonts release their textures: destroyed before the texture manager
 WeShaderManager shaders; // its effects go before the render device

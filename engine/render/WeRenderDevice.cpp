@@ -8,6 +8,7 @@
 #include "WeEngine.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
+#include "WeModel.h"
 #include "WeMovieTextureRenderer.h"
 #include "WeRenderTarget.h"
 #include "WeSceneRenderer.h"
@@ -66,6 +67,7 @@ void WeRenderDevice::ReleaseDeviceObjects()
     // shut down on its own, would otherwise leave textures and effects on a device that is gone,
     // and the next start would find them in the caches. Meshes point at materials, materials at
     // both: they go first.
+    modelManager.FreeAll();
     meshManager.FreeAll(true);
     materialManager.FreeAll(true);
     shaders.FreeAll();

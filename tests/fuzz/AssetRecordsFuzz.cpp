@@ -1,10 +1,13 @@
 // libFuzzer target for the asset records the engine reads from the package: the first byte
 // chooses the reader, the rest is the asset's bytes, served by a loose-file package in a
 // temporary folder. Whatever the bytes, a load ends in a loaded asset or a clean refusal; a
-// loaded mesh keeps within its subsets and vertices. Meshes are made without a device.
+// loaded mesh keeps within its subsets and vertices, a loaded animated model's skinned meshes
+// within their 45 bones. Meshes are made without a device.
 #include "WeFileSystem.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
+#include "WeModel.h"
+#include "WeModelFrame.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -47,13 +50,27 @@ bool MeshHolds(WeMesh& mesh)
     return within;
 }
 
+// Every skinned container of the tree has at most 45 bones and a bone frame slot for each.
+bool FramesHold(WeModelFrame* first)
+{
+    for (WeModelFrame* frame = first; frame; frame = frame->Sibling())
+    {
+        const WeMeshContainer* container = frame->Container();
+        if ((container && (container->boneCount > WeModelFrame::maxBones ||
+                           int32_t(container->boneOffsets.size()) != container->boneCount)) ||
+            !FramesHold(frame->Child()))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    const uint8_t choice = data[0] % 2;
+    const uint8_t choice = data[0] % 3;
     ++data;
     --size;
     switch (choice)
@@ -74,6 +91,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         WeMesh mesh;
         if (mesh.Load(&Package(), "Fuzz.Input.mesh", true) && !MeshHolds(mesh))
             __builtin_trap();
+        break;
+    }
+    case 2:
+    {
+        if (!WriteAsset("Fuzz.Input.animodel", WeAssetType::AnimatedModel, data, size))
+            return 0;
+        WeModel model(true);
+        if (model.LoadHierarchy(&Package(), "Fuzz.Input.animodel", true))
+        {
+            model.UpdateFrameMatrices(WeMatrix{}, true);
+            model.UpdateBounds(true);
+            if (!FramesHold(model.rootFrame.get()))
+                __builtin_trap();
+        }
         break;
     }
     }

@@ -76,6 +76,17 @@ public:
         EXPECT_EQ(reader.Position(), int64_t(recordSize));
         EXPECT_EQ(stream.ReadInt(), RecordBytes::sentinel);
     }
+    // The record read by the object's ReadRecord straight from a stream; a read that works must
+    // end on the sentinel.
+    template <typename Object> bool ReadRecord(Object& object, const RecordBytes& record)
+    {
+        WeFileStream& opened = Open(record.bytes);
+        WeRecordReader reader(opened, opened.GetSize() - 4);
+        const bool read = object.ReadRecord(reader);
+        if (read)
+            ExpectAtSentinel(reader, record.Size());
+        return read;
+    }
 
     TempFolder folder;
     std::unique_ptr<WeFileSystem> files;

@@ -153,15 +153,9 @@ protected:
         shaders.fileSystem = nullptr;
         RecordingRenderDevice::TearDown();
     }
-    // The record read straight from a stream, which must end on the sentinel.
     bool Read(WeMaterial& material, const RecordBytes& record)
     {
-        WeFileStream& stream = package.Open(record.bytes);
-        WeRecordReader reader(stream, stream.GetSize() - 4);
-        const bool read = material.ReadRecord(reader);
-        if (read)
-            package.ExpectAtSentinel(reader, record.Size());
-        return read;
+        return package.ReadRecord(material, record);
     }
     void WriteEffect(const char* assetName)
     {

@@ -129,17 +129,7 @@ protected:
         materialManager.fileSystem = nullptr;
         RecordingRenderDevice::TearDown();
     }
-    // The record read straight from a stream, which must end on the sentinel.
-    bool Read(WeMesh& mesh, const MeshRecord& record)
-    {
-        const RecordBytes bytes = record.Bytes();
-        WeFileStream& stream = package.Open(bytes.bytes);
-        WeRecordReader reader(stream, stream.GetSize() - 4);
-        const bool read = mesh.ReadRecord(reader);
-        if (read)
-            package.ExpectAtSentinel(reader, bytes.Size());
-        return read;
-    }
+    bool Read(WeMesh& mesh, const MeshRecord& record) { return package.ReadRecord(mesh, record.Bytes()); }
     bool Load(WeMesh& mesh, const MeshRecord& record)
     {
         package.Write("Test.Meshes.record", WeAssetType::Mesh, record.Bytes().bytes);

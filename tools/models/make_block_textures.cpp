@@ -3,7 +3,7 @@
 // "Ingame.Textures.<name>".
 //   make_block_textures <package folder>
 // The faces of numbered, plus, minus and J blocks carry their sign, drawn from strokes; the
-// wall's is brickwork.
+// wall's is brickwork. The flag of the animated flag model is here too.
 #include "WeDdsWriter.h"
 
 #include <algorithm>
@@ -196,6 +196,14 @@ uint32_t Chevrons(float x, float y)
     return light ? Argb(0.85f, 0.85f, 0.8f) : Argb(0.3f, 0.3f, 0.33f);
 }
 
+// The flag's cloth: a blue field with a white diagonal band and a gold border.
+uint32_t Flag(float x, float y)
+{
+    if (std::min(std::min(x, 1.0f - x), std::min(y, 1.0f - y)) < 0.05f)
+        return Argb(0.9f, 0.72f, 0.2f);
+    return std::fabs(x - y) < 0.14f ? Argb(0.95f, 0.95f, 0.92f) : Argb(0.12f, 0.3f, 0.7f);
+}
+
 bool Write(const std::filesystem::path& folder, const std::string& name,
            const std::function<uint32_t(float, float)>& pixel)
 {
@@ -223,7 +231,7 @@ int main(int argc, char** argv)
     const std::filesystem::path folder = std::filesystem::path(argv[1]) / "Ingame" / "Textures";
     bool written = Write(folder, "block_face", Face) && Write(folder, "block_wall_a", Brick) &&
                    Write(folder, "block_disappearing", DashedFace) &&
-                   Write(folder, "track_chevrons", Chevrons);
+                   Write(folder, "track_chevrons", Chevrons) && Write(folder, "flag", Flag);
     for (const char* sign : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "plus", "minus", "j"})
     {
         const Glyph& glyph = Sign(sign);
