@@ -1,5 +1,7 @@
 // Opening and reading every entry of a 200 MB package of 10,000 entries through the package
-// back end, against reading the same bytes from the loose files it was packed from, in one run.
+// back end, against reading the same bytes from the loose files it was packed from and against a
+// plain fread of the same bytes at the same offsets, in one run; then the same for the shipped
+// package beside the benchmark and its fread yardstick.
 #include "WeDataFile.h"
 #include "WeFileSystem.h"
 #include "WePackageWriter.h"
@@ -7,6 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -76,6 +80,52 @@ void ReadEveryEntry(benchmark::State& state, WeVirtualFileSystem& files)
     state.SetBytesProcessed(state.iterations() * TotalBytes);
 }
 
+// Where each entry lies in the package file, found through the package back end.
+struct Span
+{
+    int64_t offset;
+    int64_t size;
+};
+
+std::vector<Span> Spans(WeDataFile& package, const std::vector<WeString>& names,
+                        const std::vector<WeAssetType>& types)
+{
+    std::vector<Span> spans;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (package.Open(names[i], types[i]))
+            spans.push_back({package.GetStream().Tell(), package.GetFileSize()});
+    return spans;
+}
+
+void FreadSpans(benchmark::State& state, const std::string& path, const std::vector<Span>& spans)
+{
+    int64_t total = 0, largest = 0;
+    for (const Span& span : spans)
+    {
+        total += span.size;
+        largest = std::max(largest, span.size);
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(largest));
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file || spans.empty())
+    {
+        state.SkipWithError("no package");
+        if (file)
+            std::fclose(file);
+        return;
+    }
+    for (auto _ : state)
+        for (const Span& span : spans)
+        {
+            std::fseek(file, span.offset, SEEK_SET);
+            if (std::fread(bytes.data(), 1, static_cast<size_t>(span.size), file) !=
+                static_cast<size_t>(span.size))
+                state.SkipWithError("short read");
+        }
+    std::fclose(file);
+    state.SetBytesProcessed(state.iterations() * total);
+}
+
 void PackageBackEnd(benchmark::State& state)
 {
     WeDataFile package((GetContent().folder + "/Packages.dat").c_str());
@@ -88,8 +138,79 @@ void LooseFiles(benchmark::State& state)
     ReadEveryEntry(state, loose);
 }
 
+void PlainFread(benchmark::State& state)
+{
+    const std::string path = GetContent().folder + "/Packages.dat";
+    WeDataFile package(path.c_str());
+    const std::vector<WeAssetType> types(GetContent().assetNames.size(), WeAssetType::Texture);
+    FreadSpans(state, path, Spans(package, GetContent().assetNames, types));
+}
+
+// Every entry of the shipped package, all types.
+struct Shipped
+{
+    Shipped()
+    {
+        WeDataFile package(Path);
+        WeList<WeString> groups, subgroups, files;
+        package.GetGroups(groups);
+        for (const WeString& group : groups)
+            for (int32_t type = 1; type < WeAssetTypeCount; ++type)
+            {
+                package.GetSubgroups(subgroups, group, WeAssetType(type));
+                for (const WeString& subgroup : subgroups)
+                {
+                    package.GetFiles(files, group, subgroup, WeAssetType(type));
+                    for (const WeString& name : files)
+                    {
+                        names.push_back(group + "." + subgroup + "." + name);
+                        types.push_back(WeAssetType(type));
+                    }
+                }
+            }
+    }
+    static constexpr const char* Path = "Packages.dat";
+    std::vector<WeString> names;
+    std::vector<WeAssetType> types;
+};
+
+const Shipped& GetShipped()
+{
+    static const Shipped shipped;
+    return shipped;
+}
+
+void ShippedPackage(benchmark::State& state)
+{
+    const Shipped& shipped = GetShipped();
+    if (shipped.names.empty())
+        return state.SkipWithError("no package");
+    WeDataFile package(Shipped::Path);
+    std::vector<uint8_t> bytes;
+    int64_t total = 0;
+    for (auto _ : state)
+        for (size_t i = 0; i < shipped.names.size(); ++i)
+        {
+            if (!package.Open(shipped.names[i], shipped.types[i]))
+                state.SkipWithError("an entry did not open");
+            bytes.resize(static_cast<size_t>(package.GetFileSize()));
+            total += package.GetStream().Read(bytes.data(), package.GetFileSize());
+        }
+    state.SetBytesProcessed(total);
+}
+
+void ShippedFread(benchmark::State& state)
+{
+    const Shipped& shipped = GetShipped();
+    WeDataFile package(Shipped::Path);
+    FreadSpans(state, Shipped::Path, Spans(package, shipped.names, shipped.types));
+}
+
 } // namespace
 
 BENCHMARK(PackageBackEnd)->Unit(benchmark::kMillisecond);
 BENCHMARK(LooseFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlainFread)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShippedPackage)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShippedFread)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // Frames per second of the bare frame (clear and present) on the OpenGL back end, by back-buffer
-// size and multisampling. Runs on the offscreen video driver unless another one is chosen.
+// size and multisampling, with the page faults of a frame, before and after the engine keeps its
+// heap mapped (the last argument). Runs on the offscreen video driver unless another is chosen.
 #include "WeApplication.h"
 #include "WeEngine.h"
 #include "WeRenderDevice.h"
@@ -8,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <sys/resource.h>
 
 namespace
 {
@@ -29,11 +31,19 @@ void BareFrame(benchmark::State& state)
     {
         state.SkipWithError("no device");
     }
+    if (state.range(3))
+        WeKeepHeapMapped();
+    renderDevice.RenderFrame(); // the first frame's allocations are not a steady frame's
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
     for (auto _ : state)
     {
         renderDevice.RenderFrame();
     }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["faults"] = double(after.ru_minflt - before.ru_minflt) / double(state.iterations());
     renderDevice.Shutdown();
     if (window)
     {
@@ -44,11 +54,13 @@ void BareFrame(benchmark::State& state)
 }
 
 BENCHMARK(BareFrame)
-    ->ArgNames({"width", "height", "samples"})
-    ->Args({800, 600, 0})
-    ->Args({800, 600, 4})
-    ->Args({1024, 768, 0})
-    ->Args({1024, 768, 4})
+    ->ArgNames({"width", "height", "samples", "mapped"})
+    ->Args({800, 600, 0, 0})
+    ->Args({800, 600, 4, 0})
+    ->Args({1024, 768, 0, 0})
+    ->Args({1024, 768, 4, 0})
+    ->Args({1024, 768, 0, 1})
+    ->Args({1024, 768, 4, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -41,6 +41,7 @@ void MivoBoard::SetTable(MivoMapTable* newTable)
     table = newTable;
     selected = nullptr;
     moving.clear();
+    places.clear();
 }
 
 void MivoBoard::Clear()
@@ -60,16 +61,27 @@ MivoMapCell* MivoBoard::FindCellOfBlock(const MivoBlock* block) const
 {
     if (!table || !block)
         return nullptr;
+    if (const auto known = places.find(block); known != places.end())
+        if (MivoMapCell* cell = CellHolding(known->second, block))
+            return cell;
     for (int32_t x = 0; x < table->width; ++x)
     {
         for (int32_t y = 0; y < table->height; ++y)
         {
-            MivoMapCell* cell = table->Cell(x, y);
-            if (cell->floor.get() == block || cell->top.get() == block)
+            if (MivoMapCell* cell = CellHolding({x, y}, block))
+            {
+                places[block] = {x, y};
                 return cell;
+            }
         }
     }
     return nullptr;
+}
+
+MivoMapCell* MivoBoard::CellHolding(Place place, const MivoBlock* block) const
+{
+    MivoMapCell* cell = table->Cell(place.x, place.y);
+    return cell && (cell->floor.get() == block || cell->top.get() == block) ? cell : nullptr;
 }
 
 MivoMapCell* MivoBoard::NeighbourCell(const MivoBlock* block, int32_t direction) const
@@ -690,6 +702,7 @@ void MivoBoard::FreeTop(MivoMapCell& cell)
                 event.blockB = nullptr;
         }
     }
+    places.erase(block);
     cell.top.reset();
 }
 

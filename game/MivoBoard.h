@@ -6,6 +6,7 @@
 #include "MivoMapDatabase.h"
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 struct MivoMoveRecord
@@ -41,7 +42,8 @@ public:
     // At rest: nothing moves and no blocking event waits.
     bool IsAtRest() const { return moving.empty() && pendingBlocking <= 0; }
 
-    // The first cell in grid order whose floor or top (floor first) is the block.
+    // The cell whose floor or top is the block (a block stands in one cell at most). Where the
+    // block was last found is tried first, so that whatever moved it, it is never found wrong.
     MivoMapCell* FindCellOfBlock(const MivoBlock* block) const;
     // The cell next to the block's in an axis direction (its own cell for other values); none
     // outside the table or for a block on no cell.
@@ -94,6 +96,16 @@ public:
     int32_t pendingBlocking = 0;
 
 private:
+    struct Place
+    {
+        int32_t x, y;
+    };
+    // Whether the cell at the place holds the block on its floor or top.
+    MivoMapCell* CellHolding(Place place, const MivoBlock* block) const;
+
+    // Where each block was last found, by coordinates, so that no stale cell is ever touched.
+    mutable std::unordered_map<const MivoBlock*, Place> places;
+
     // Returns true when a blocking event was held back.
     bool DispatchEvents();
     void SendDirect(MivoEventKind kind, MivoBlock* block);

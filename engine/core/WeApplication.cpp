@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <malloc.h>
 
 WeApplication* application = nullptr;
 
@@ -44,12 +45,19 @@ void WeFormatDumpName(char* buffer, int32_t year, int32_t month, int32_t day, in
                       int32_t second)
 {
     char stamp[100];
-    std::snprintf(stamp, sizeof(stamp), "%.4d-%.2d-%.2d-%.2d-%.2d-%.2d", year, month, day, hour, minute, second);
+    std::snprintf(stamp, sizeof(stamp), "%.4d-%.2d-%.2d-%.2d-%.2d-%.2d", year, month, day, hour, minute,
+                  second);
     WeFormat(buffer, "crash-%s.dmp", stamp);
 }
 
-const char* WeGetDumpName() { return dumpName; }
-const char* WeGetCrashText() { return crashText; }
+const char* WeGetDumpName()
+{
+    return dumpName;
+}
+const char* WeGetCrashText()
+{
+    return crashText;
+}
 
 void WeInstallCrashDumpHandler(const char* name, void (*callback)())
 {
@@ -57,8 +65,8 @@ void WeInstallCrashDumpHandler(const char* name, void (*callback)())
     handlerCallback = callback;
     callbackRan = false;
     dbghelp::WarmUp();
-    win32::SetUnhandledExceptionFilter(
-        [](win32::EXCEPTION_POINTERS* pointers) { return WeCrashDumpFilter(pointers); });
+    win32::SetUnhandledExceptionFilter([](win32::EXCEPTION_POINTERS* pointers)
+                                       { return WeCrashDumpFilter(pointers); });
 }
 
 int32_t WeCrashDumpFilter(void* exceptionPointers)
@@ -85,7 +93,8 @@ void WeShowCrashMessage()
     if (engine.window)
         engine.window->Hide();
     win32::ShowCursor(true);
-    win32::MessageBoxA(nullptr, crashText, application ? application->GetName() : "Application", win32::MB_OK);
+    win32::MessageBoxA(nullptr, crashText, application ? application->GetName() : "Application",
+                       win32::MB_OK);
 }
 
 void WeApplication::Frame()
@@ -96,15 +105,24 @@ void WeApplication::Frame()
     engine.Render();
 }
 
+void WeKeepHeapMapped()
+{
+    // Blocks up to 64 MB come from the heap, and up to 256 MB of free heap top stays mapped.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
+
 void WeApplication::Run(const char* newCommandLine)
 {
+    WeKeepHeapMapped();
     commandLine = newCommandLine;
     win32::SYSTEMTIME now{};
     win32::GetLocalTime(&now);
     WeFormatDumpName(dumpName, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
-    std::snprintf(crashText, sizeof(crashText), "%s",
-                  "Abnormal program termination!\nPlease, send generated crash-DATETIME.dmp file to application "
-                  "developers.");
+    std::snprintf(
+        crashText, sizeof(crashText), "%s",
+        "Abnormal program termination!\nPlease, send generated crash-DATETIME.dmp file to application "
+        "developers.");
     WeInstallCrashDumpHandler(dumpName, WeShowCrashMessage);
     application = this;
     WeEngineParts& parts = engine.GetParts();

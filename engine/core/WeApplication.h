@@ -37,6 +37,11 @@ public:
 // The application Run is driving; null before Run, never cleared.
 extern WeApplication* application;
 
+// Keeps freed heap memory mapped: the software renderer frees and allocates large blocks every
+// frame, and the allocator's default thresholds would hand them back to the system after one
+// frame and fault them in again during the next. Run calls it first.
+void WeKeepHeapMapped();
+
 // printf-style into a caller's buffer of 256 bytes, truncating what does not fit.
 void WeFormat(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // The dump file name of a local time: "crash-YYYY-MM-DD-hh-mm-ss.dmp", zero-padded field by field.

@@ -226,13 +226,39 @@ WeConfigEntry* WeConfig::Find(const WeString& key, bool create)
         return nullptr;
     WeConfigEntry* entry = store.entries.Insert(key, WeConfigEntry());
     store.index.emplace(bytes, entry);
+    store.LinkOverrides(key, entry);
     return entry;
 }
 
+void WeConfig::LinkOverrides(const WeString& key, WeConfigEntry* entry)
+{
+    const WeString& suffix = WeGetConfigOverrideSuffix();
+    const std::string_view bytes(key.GetData(), static_cast<size_t>(key.GetLength()));
+    if (bytes.ends_with(std::string_view(suffix.GetData(), static_cast<size_t>(suffix.GetLength()))))
+    {
+        const std::string_view plain =
+            bytes.substr(0, bytes.size() - static_cast<size_t>(suffix.GetLength()));
+        overrides.emplace(plain, entry);
+        if (const auto found = index.find(plain); found != index.end())
+            found->second->overriddenBy = entry;
+    }
+    if (const auto found = overrides.find(bytes); found != overrides.end())
+        entry->overriddenBy = found->second;
+}
+
+// One hash walk for a stored key: the override was linked when either entry was made.
 WeConfigEntry* WeConfig::Lookup(const WeString& key)
 {
-    if (WeConfigEntry* overridden = Find(key + WeGetConfigOverrideSuffix(), false))
-        return overridden;
+    if (WeConfigEntry* entry = Find(key, false))
+        return entry->overriddenBy ? entry->overriddenBy : entry;
+    const Index& overrides = config->overrides;
+    if (!overrides.empty())
+    {
+        const auto found =
+            overrides.find(std::string_view(key.GetData(), static_cast<size_t>(key.GetLength())));
+        if (found != overrides.end())
+            return found->second;
+    }
     return Find(key, true);
 }
 

@@ -24,6 +24,8 @@ struct WeConfigEntry
     void Reparse();
 
     bool fromFile = false; // the value came from a configuration file
+    // The entry of this key with the override suffix appended, once the store holds one.
+    WeConfigEntry* overriddenBy = nullptr;
     WeString value;
     WeString defaultValue; // written when a getter first supplies a default
     bool set = false;      // the cached values below are valid
@@ -93,7 +95,7 @@ class WeConfig
 public:
     // The entry of a key, or null when it is missing and create is false (else a fresh entry).
     static WeConfigEntry* Find(const WeString& key, bool create);
-    // The entry of the key with the override suffix when a file defined that, else of the key
+    // The entry of the key with the override suffix when the store holds that, else of the key
     // itself (created when missing).
     static WeConfigEntry* Lookup(const WeString& key);
 
@@ -140,6 +142,8 @@ private:
     static void LoadSource(const WeString& name);
     // Tells the listeners of the changes kept so far.
     static void NotifyChanges();
+    // Links a new entry with the entries it overrides or that override it.
+    void LinkOverrides(const WeString& key, WeConfigEntry* entry);
     static void LoadStream(const WeString& name, WeFileStream& stream);
     static void LoadDiskFile(const WeString& name, const WeString& path);
     static void LoadPackageEntry(const WeString& name, const WeString& assetName);
@@ -153,7 +157,11 @@ private:
     // The entries in the table whose order the key listing shows, and an index over the same
     // entries that keeps lookups fast however many keys the store holds.
     WeHashTable<WeConfigEntry> entries;
-    std::unordered_map<std::string, WeConfigEntry*, KeyHash, std::equal_to<>> index;
+    using Index = std::unordered_map<std::string, WeConfigEntry*, KeyHash, std::equal_to<>>;
+    Index index;
+    // Every entry with the override suffix, under its key without the suffix: a lookup of a key
+    // the store lacks finds its override here without creating the key.
+    Index overrides;
     std::vector<WeString> changedKeys;
 
     friend class WeConfigParser;

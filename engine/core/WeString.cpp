@@ -13,24 +13,6 @@ char WeString::emptyBuffer[1] = {0};
 namespace
 {
 
-constexpr int32_t PooledClasses = 7;
-
-struct FreeBlock
-{
-    FreeBlock* next;
-};
-
-// Constant-initialised so that strings built before main and destroyed after it find the pool
-// in a defined state; one per thread, so that no thread ever sees another's free chains.
-struct StringPool
-{
-    FreeBlock* free[PooledClasses];
-    int32_t freeCount[PooledClasses];
-    bool off;
-};
-
-thread_local StringPool pool{};
-
 // Shuts the calling thread's pool down when the thread ends (for the main thread: before the
 // static objects are destroyed, whose strings are then freed directly).
 struct StringPoolGuard
@@ -44,47 +26,11 @@ void EnsurePoolGuard()
     (void)guard;
 }
 
-int32_t ClassCapacity(int32_t sizeClass)
-{
-    return sizeClass < PooledClasses ? 1 << (4 + 2 * sizeClass) : 1 << (sizeClass + 10);
-}
-
-char* AllocateBlock(int32_t size)
-{
-    void* block = std::malloc(static_cast<size_t>(size));
-    if (!block)
-        std::abort();
-    return static_cast<char*>(block);
-}
-
-void ReleaseBuffer(char* buffer, int32_t length)
-{
-    const int32_t sizeClass = WeStringSizeClass(length);
-    if (sizeClass < PooledClasses && !pool.off)
-    {
-        FreeBlock* block = reinterpret_cast<FreeBlock*>(buffer);
-        block->next = pool.free[sizeClass];
-        pool.free[sizeClass] = block;
-        ++pool.freeCount[sizeClass];
-        return;
-    }
-    std::free(buffer);
-}
-
 bool PointsInto(const char* bytes, const char* begin, int32_t length)
 {
     const auto address = reinterpret_cast<uintptr_t>(bytes);
     const auto start = reinterpret_cast<uintptr_t>(begin);
     return address >= start && address <= start + static_cast<uintptr_t>(length);
-}
-
-int32_t TextLength(const char* text)
-{
-    if (!text)
-        return 0;
-    const size_t length = std::strlen(text);
-    return length > static_cast<size_t>(WeString::MaxLength) ? WeString::MaxLength
-                                                             : static_cast<int32_t>(length);
 }
 
 bool IsStrayByte(unsigned char byte)
@@ -187,38 +133,32 @@ size_t ScanNumber(std::string_view text)
 
 } // namespace
 
-int32_t WeStringSizeClass(int32_t length)
+constinit thread_local WeString::Pool WeString::pool{};
+
+char* WeString::AllocateElsewhere(int32_t sizeClass)
 {
-    const int bits = std::bit_width(static_cast<uint32_t>(length));
-    if (bits <= 16)
-        return bits <= 3 ? 0 : (bits - 3) / 2;
-    return bits - 10;
+    const bool pooled = sizeClass < PooledClasses;
+    if (pooled && !pool.off)
+        EnsurePoolGuard();
+    const int32_t capacity = pooled ? 1 << (4 + 2 * sizeClass) : 1 << (sizeClass + 10);
+    void* block = std::malloc(static_cast<size_t>(capacity));
+    if (!block)
+        std::abort();
+    return static_cast<char*>(block);
 }
 
-char* WeStringPoolAllocate(int32_t length)
+void WeString::ReleaseElsewhere(char* buffer)
 {
-    if (length <= 0)
-        return WeString::emptyBuffer;
-    const int32_t sizeClass = WeStringSizeClass(length);
-    if (sizeClass < PooledClasses && !pool.off)
-    {
-        if (FreeBlock* block = pool.free[sizeClass])
-        {
-            pool.free[sizeClass] = block->next;
-            --pool.freeCount[sizeClass];
-            return reinterpret_cast<char*>(block);
-        }
-        EnsurePoolGuard();
-    }
-    return AllocateBlock(ClassCapacity(sizeClass));
+    std::free(buffer);
 }
 
 void WeStringPoolShutdown()
 {
+    WeString::Pool& pool = WeString::pool;
     pool.off = true;
-    for (int32_t i = 0; i < PooledClasses; ++i)
+    for (int32_t i = 0; i < WeString::PooledClasses; ++i)
     {
-        while (FreeBlock* block = pool.free[i])
+        while (WeString::FreeBlock* block = pool.free[i])
         {
             pool.free[i] = block->next;
             std::free(block);
@@ -229,28 +169,12 @@ void WeStringPoolShutdown()
 
 void WeStringPoolStartup()
 {
-    pool.off = false;
+    WeString::pool.off = false;
 }
 
 int32_t WeStringPoolFreeBlocks(int32_t sizeClass)
 {
-    return sizeClass >= 0 && sizeClass < PooledClasses ? pool.freeCount[sizeClass] : 0;
-}
-
-WeString::WeString(const char* text)
-{
-    Assign(text, TextLength(text));
-}
-
-WeString::WeString(const char* bytes, int32_t length)
-{
-    if (bytes && length > 0)
-        Assign(bytes, length);
-}
-
-WeString::WeString(const WeString& other)
-{
-    Assign(other.data, other.length);
+    return sizeClass >= 0 && sizeClass < WeString::PooledClasses ? WeString::pool.freeCount[sizeClass] : 0;
 }
 
 WeString::WeString(WeString&& other) noexcept : data(other.data), length(other.length)
@@ -289,7 +213,7 @@ WeString& WeString::operator=(const char* text)
 void WeString::FreeBuffer()
 {
     if (data != emptyBuffer)
-        ReleaseBuffer(data, length);
+        Release(data, length);
     data = emptyBuffer;
     length = 0;
 }
@@ -343,26 +267,11 @@ void WeString::ReplaceRange(int32_t index, int32_t removed, const char* bytes, i
     data[length] = '\0';
 }
 
-WeString& WeString::Append(const char* bytes, int32_t count)
+WeString& WeString::AppendElsewhere(const char* bytes, int32_t count)
 {
     if (bytes && count > 0)
         ReplaceRange(length, 0, bytes, count);
     return *this;
-}
-
-WeString& WeString::operator+=(const WeString& other)
-{
-    return Append(other.data, other.length);
-}
-
-WeString& WeString::operator+=(const char* text)
-{
-    return Append(text, TextLength(text));
-}
-
-WeString& WeString::operator+=(char c)
-{
-    return Append(&c, 1);
 }
 
 WeString& WeString::AppendChar(uint32_t code)
@@ -707,7 +616,7 @@ bool operator==(const WeString& a, const WeString& b)
 
 bool operator==(const WeString& a, const char* b)
 {
-    const int32_t length = TextLength(b);
+    const int32_t length = b ? static_cast<int32_t>(std::strlen(b)) : 0;
     return a.GetLength() == length &&
            (length == 0 || std::memcmp(a.GetData(), b, static_cast<size_t>(length)) == 0);
 }

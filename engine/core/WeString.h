@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 // The engine's string: bytes (UTF-8 text in practice) with an explicit length and a zero byte
 // after the last one. Every empty string shares one static buffer; other buffers come from a
@@ -15,24 +17,37 @@ public:
     static constexpr int32_t MaxLength = 0x3FFFFFFF;
 
     WeString() = default;
-    WeString(const char* text); // NOLINT: implicit on purpose, texts are strings everywhere
-    WeString(const char* bytes, int32_t length);
-    WeString(const WeString& other);
+    // NOLINTNEXTLINE: implicit on purpose, texts are strings everywhere
+    WeString(const char* text) { Init(text, TextLength(text)); }
+    WeString(const char* bytes, int32_t length) { Init(bytes, length); }
+    WeString(const WeString& other) { Init(other.data, other.length); }
     WeString(WeString&& other) noexcept;
     ~WeString()
     {
         if (data != emptyBuffer)
-            FreeBuffer();
+            Release(data, length);
     }
 
     WeString& operator=(const WeString& other);
     WeString& operator=(WeString&& other) noexcept;
     WeString& operator=(const char* text);
 
-    WeString& operator+=(const WeString& other);
-    WeString& operator+=(const char* text);
-    WeString& operator+=(char c);
-    WeString& Append(const char* bytes, int32_t length);
+    WeString& operator+=(const WeString& other) { return Append(other.data, other.length); }
+    WeString& operator+=(const char* text) { return Append(text, TextLength(text)); }
+    WeString& operator+=(char c) { return Append(&c, 1); }
+    // Within the buffer's size class the bytes go in place; a source inside this string stays
+    // valid, as it ends where the new bytes begin.
+    WeString& Append(const char* bytes, int32_t count)
+    {
+        const int32_t newLength = length + count;
+        if (!bytes || count <= 0 || data == emptyBuffer || count > MaxLength - length ||
+            SizeClass(length) != SizeClass(newLength))
+            return AppendElsewhere(bytes, count);
+        std::memcpy(data + length, bytes, static_cast<size_t>(count));
+        length = newLength;
+        data[length] = '\0';
+        return *this;
+    }
     WeString& AppendChar(uint32_t code); // a Unicode code point as 1 to 4 UTF-8 bytes
     // Digits 0-9 then A-Z ('?' for digit values of 36 and more), zero-padded to minDigits; with
     // isSigned a negative value gets '-' and its magnitude, else the value is taken unsigned.
@@ -83,6 +98,59 @@ public:
     void FreeBuffer(); // back to the shared empty buffer; the old one to the pool
 
 private:
+    // The pool behind the buffers: size classes 0..6 of 16, 64, ..., 65,536 bytes hold every
+    // length below them; longer buffers are plain allocations rounded up to a power of two
+    // (classes 7 and above).
+    static constexpr int32_t PooledClasses = 7;
+    static int32_t SizeClass(int32_t length)
+    {
+        const int bits = std::bit_width(static_cast<uint32_t>(length));
+        if (bits <= 16)
+            return bits <= 3 ? 0 : (bits - 3) / 2;
+        return bits - 10;
+    }
+    static char* Allocate(int32_t length); // a buffer for length bytes and the zero; "" shared
+    static void Release(char* buffer, int32_t length)
+    {
+        const int32_t sizeClass = SizeClass(length);
+        if (sizeClass >= PooledClasses || pool.off)
+            return ReleaseElsewhere(buffer);
+        auto* block = reinterpret_cast<FreeBlock*>(buffer);
+        block->next = pool.free[sizeClass];
+        pool.free[sizeClass] = block;
+        ++pool.freeCount[sizeClass];
+    }
+
+    struct FreeBlock
+    {
+        FreeBlock* next;
+    };
+    // One per thread, constant-initialised so that strings built before main and destroyed
+    // after it find it in a defined state, and no thread ever sees another's free chains.
+    struct Pool
+    {
+        FreeBlock* free[PooledClasses];
+        int32_t freeCount[PooledClasses];
+        bool off;
+    };
+
+    static int32_t TextLength(const char* text)
+    {
+        const size_t count = text ? std::strlen(text) : 0;
+        return count > static_cast<size_t>(MaxLength) ? MaxLength : static_cast<int32_t>(count);
+    }
+    void Init(const char* bytes, int32_t count)
+    {
+        if (!bytes || count <= 0)
+            return;
+        data = Allocate(count);
+        std::memcpy(data, bytes, static_cast<size_t>(count));
+        length = count;
+        data[length] = '\0';
+    }
+    static char* AllocateElsewhere(int32_t sizeClass);
+    static void ReleaseElsewhere(char* buffer);
+    WeString& AppendElsewhere(const char* bytes, int32_t count);
     void ReplaceRange(int32_t index, int32_t removed, const char* bytes, int32_t count);
     void SetLength(int32_t newLength);
     void Assign(const char* bytes, int32_t count);
@@ -91,19 +159,43 @@ private:
     int32_t length = 0;
 
     static char emptyBuffer[1];
+    static constinit thread_local Pool pool;
+    friend void WeStringPoolShutdown();
+    friend void WeStringPoolStartup();
+    friend int32_t WeStringPoolFreeBlocks(int32_t sizeClass);
     friend char* WeStringPoolAllocate(int32_t length);
+    friend int32_t WeStringSizeClass(int32_t length);
 };
+
+inline char* WeString::Allocate(int32_t length)
+{
+    if (length <= 0)
+        return emptyBuffer;
+    const int32_t sizeClass = SizeClass(length);
+    if (sizeClass < PooledClasses && !pool.off)
+        if (FreeBlock* block = pool.free[sizeClass])
+        {
+            pool.free[sizeClass] = block->next;
+            --pool.freeCount[sizeClass];
+            return reinterpret_cast<char*>(block);
+        }
+    return AllocateElsewhere(sizeClass);
+}
 
 WeString operator+(const char* text, const WeString& string);
 bool operator==(const WeString& a, const WeString& b); // same length and bytes
 bool operator==(const WeString& a, const char* b);
 bool operator<(const WeString& a, const WeString& b); // byte-wise, unsigned, shorter first on a tie
 
-// The buffer pool behind WeString, one per thread. A length n takes the first of the classes
-// 16, 64, ..., 65,536 bytes larger than n; longer buffers are plain allocations rounded up to a
-// power of two.
-char* WeStringPoolAllocate(int32_t length);        // "" gives the shared empty buffer
+// The buffer pool behind WeString, one per thread (see WeString::SizeClass).
+inline char* WeStringPoolAllocate(int32_t length) // "" gives the shared empty buffer
+{
+    return WeString::Allocate(length);
+}
 void WeStringPoolShutdown();                       // frees every pooled block; later releases free directly
 void WeStringPoolStartup();                        // switches pooling (back) on
 int32_t WeStringPoolFreeBlocks(int32_t sizeClass); // spare blocks of a class (0..6), for inspection
-int32_t WeStringSizeClass(int32_t length);         // 0..6 pooled, 7 and above plain
+inline int32_t WeStringSizeClass(int32_t length)   // 0..6 pooled, 7 and above plain
+{
+    return WeString::SizeClass(length);
+}

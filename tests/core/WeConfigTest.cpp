@@ -344,6 +344,20 @@ TEST_F(ConfigTest, OverrideKeyWinsOverThePlainKey)
     EXPECT_EQ(WeGetConfigOverrideSuffix(), "|tarno");
 }
 
+TEST_F(ConfigTest, OverrideKeysAddedAfterALookupWinFromThenOn)
+{
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 3), 3);
+    Load("F", "[S]\nK|tarno=7\n");
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 3), 7);
+    EXPECT_EQ(WeConfig::GetInt("F.S.Later|tarno", 5), 5); // made by a getter, not a file
+    EXPECT_EQ(WeConfig::GetInt("F.S.Later", 1), 5);
+    EXPECT_EQ(WeConfig::Find("F.S.Later", false), nullptr);
+    Load("F", "[S]\nLater=2\nK|tarno|tarno=9\n");
+    EXPECT_EQ(WeConfig::GetInt("F.S.Later", 1), 5);
+    EXPECT_EQ(WeConfig::GetInt("F.S.K|tarno", 0), 9);
+    EXPECT_EQ(WeConfig::GetInt("F.S.K", 0), 7) << "one suffix per lookup";
+}
+
 // ---------------------------------------------------------------------------------------------
 // Reset and key listing
 

@@ -123,6 +123,35 @@ TEST_F(BoardModel, NeighbourOfAFacingDirectionIsTheOwnCell)
     EXPECT_EQ(board->NeighbourCell(&loose, Up), nullptr);
 }
 
+TEST_F(BoardModel, BlocksAreFoundWhereTheyStandWhateverMovedThem)
+{
+    // A track carries the N 1 into a teleport; the exit sends it on past a magnet's pull.
+    Build("B,2,4=R,3,6\nB,1,4=N,1\nB,8,4=T,1,1,0,0,0,1,123456789\nB,10,9=T,1,0,1,0,1,1,0\nB,14,8=M,5");
+    const auto everyBlockFound = [this]
+    {
+        bool found = true;
+        table->ForEachCell(
+            [&](MivoMapCell& cell)
+            {
+                for (const MivoBlock* block : {cell.floor.get(), cell.top.get()})
+                    found = found && (!block || board->FindCellOfBlock(block) == &cell);
+            });
+        return found;
+    };
+    ASSERT_TRUE(everyBlockFound());
+    ASSERT_TRUE(Move(1, 4, Right));
+    for (int tick = 0; tick < 2000 && !board->IsAtRest(); ++tick)
+    {
+        board->Tick(1.0f / 60.0f);
+        ASSERT_TRUE(everyBlockFound()) << "tick " << tick;
+    }
+    EXPECT_GE(recorder->Count(MivoEventKind::TrackStarted), 1);
+    // A block put elsewhere by hand is found there.
+    MivoMapCell& from = *board->FindCellOfBlock(Floor(8, 4));
+    table->Cell(0, 0)->floor = std::move(from.floor);
+    EXPECT_EQ(board->FindCellOfBlock(Floor(0, 0)), table->Cell(0, 0));
+}
+
 // ---- sliding ----
 
 TEST_F(Sliding, FreeBlockSlidesToTheEdgeAndStopsThere)
