@@ -55,6 +55,32 @@ void DeleteStoreAtExit()
     WeConfig::FreeRetired();
 }
 
+uint64_t LoadWord(const char* bytes)
+{
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// Visits the offsets of the eight-byte words that cover size bytes (eight or more): every
+// eighth byte, then the last eight, which may overlap the word before; stops at a false.
+template <typename Visit> bool ForEachWordOffset(size_t size, Visit&& visit)
+{
+    for (size_t i = 0; i + 8 < size; i += 8)
+        if (!visit(i))
+            return false;
+    return visit(size - 8);
+}
+
+// Word by word, without a library call: keys are compared once their hashes matched, so they
+// nearly always turn out equal.
+bool SameBytes(const char* a, const char* b, size_t size)
+{
+    if (size < 8)
+        return std::memcmp(a, b, size) == 0;
+    return ForEachWordOffset(size, [a, b](size_t i) { return LoadWord(a + i) == LoadWord(b + i); });
+}
+
 } // namespace
 
 void WeConfigEntry::Reparse()
@@ -220,30 +246,27 @@ WeConfigEntry* WeConfig::Find(const WeString& key, bool create)
 {
     WeConfig& store = Store();
     const std::string_view bytes(key.GetData(), static_cast<size_t>(key.GetLength()));
-    if (const auto found = store.index.find(bytes); found != store.index.end())
-        return found->second;
+    if (WeConfigEntry* found = store.index.Find(bytes))
+        return found;
     if (!create)
         return nullptr;
     WeConfigEntry* entry = store.entries.Insert(key, WeConfigEntry());
-    store.index.emplace(bytes, entry);
-    store.LinkOverrides(key, entry);
+    store.index.Insert(bytes, entry);
+    store.LinkOverrides(bytes, entry);
     return entry;
 }
 
-void WeConfig::LinkOverrides(const WeString& key, WeConfigEntry* entry)
+void WeConfig::LinkOverrides(std::string_view key, WeConfigEntry* entry)
 {
     const WeString& suffix = WeGetConfigOverrideSuffix();
-    const std::string_view bytes(key.GetData(), static_cast<size_t>(key.GetLength()));
-    if (bytes.ends_with(std::string_view(suffix.GetData(), static_cast<size_t>(suffix.GetLength()))))
+    if (key.ends_with(std::string_view(suffix.GetData(), static_cast<size_t>(suffix.GetLength()))))
     {
-        const std::string_view plain =
-            bytes.substr(0, bytes.size() - static_cast<size_t>(suffix.GetLength()));
-        overrides.emplace(plain, entry);
-        if (const auto found = index.find(plain); found != index.end())
-            found->second->overriddenBy = entry;
+        const std::string_view plain = key.substr(0, key.size() - static_cast<size_t>(suffix.GetLength()));
+        overrides.Insert(plain, entry);
+        if (WeConfigEntry* overridden = index.Find(plain))
+            overridden->overriddenBy = entry;
     }
-    if (const auto found = overrides.find(bytes); found != overrides.end())
-        entry->overriddenBy = found->second;
+    entry->overriddenBy = overrides.Find(key);
 }
 
 // One hash walk for a stored key: the override was linked when either entry was made.
@@ -251,15 +274,78 @@ WeConfigEntry* WeConfig::Lookup(const WeString& key)
 {
     if (WeConfigEntry* entry = Find(key, false))
         return entry->overriddenBy ? entry->overriddenBy : entry;
-    const Index& overrides = config->overrides;
-    if (!overrides.empty())
-    {
-        const auto found =
-            overrides.find(std::string_view(key.GetData(), static_cast<size_t>(key.GetLength())));
-        if (found != overrides.end())
-            return found->second;
-    }
+    if (!config->overrides.IsEmpty())
+        if (WeConfigEntry* overriding =
+                config->overrides.Find(std::string_view(key.GetData(), static_cast<size_t>(key.GetLength()))))
+            return overriding;
     return Find(key, true);
+}
+
+WeConfigEntry* WeConfig::Index::Find(std::string_view key) const
+{
+    if (slots.empty())
+        return nullptr;
+    const uint64_t hash = Hash(key);
+    const size_t mask = slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask)
+    {
+        const Slot& slot = slots[i];
+        if (!slot.entry)
+            return nullptr;
+        if (slot.hash == hash && static_cast<size_t>(slot.key.GetLength()) == key.size() &&
+            SameBytes(slot.key.GetData(), key.data(), key.size()))
+            return slot.entry;
+    }
+}
+
+void WeConfig::Index::Insert(std::string_view key, WeConfigEntry* entry)
+{
+    if (2 * (static_cast<size_t>(count) + 1) > slots.size())
+        Grow();
+    Place({Hash(key), entry, WeString(key.data(), static_cast<int32_t>(key.size()))});
+    ++count;
+}
+
+void WeConfig::Index::Place(Slot&& slot)
+{
+    const size_t mask = slots.size() - 1;
+    size_t i = slot.hash & mask;
+    while (slots[i].entry)
+        i = (i + 1) & mask;
+    slots[i] = std::move(slot);
+}
+
+void WeConfig::Index::Grow()
+{
+    std::vector<Slot> old(std::max<size_t>(64, 2 * slots.size()));
+    old.swap(slots);
+    for (Slot& slot : old)
+        if (slot.entry)
+            Place(std::move(slot));
+}
+
+// Mixes in eight bytes a step, then spreads every byte over the low bits, which pick the slot.
+uint64_t WeConfig::Index::Hash(std::string_view key)
+{
+    constexpr uint64_t multiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t hash = key.size() * multiplier;
+    const auto mix = [&hash](uint64_t word)
+    {
+        hash = (hash ^ word) * multiplier;
+        hash ^= hash >> 29;
+        return true;
+    };
+    if (key.size() < 8)
+    {
+        uint64_t word = 0;
+        std::memcpy(&word, key.data(), key.size());
+        mix(word);
+    }
+    else
+        ForEachWordOffset(key.size(), [&](size_t i) { return mix(LoadWord(key.data() + i)); });
+    hash ^= hash >> 32;
+    hash *= 0xD6E8FEB86659FD93ull;
+    return hash ^ (hash >> 32);
 }
 
 int32_t& WeConfig::GetInt(const WeString& key, int32_t defaultValue)

@@ -9,10 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class WeFileStream;
@@ -143,21 +141,38 @@ private:
     // Tells the listeners of the changes kept so far.
     static void NotifyChanges();
     // Links a new entry with the entries it overrides or that override it.
-    void LinkOverrides(const WeString& key, WeConfigEntry* entry);
+    void LinkOverrides(std::string_view key, WeConfigEntry* entry);
     static void LoadStream(const WeString& name, WeFileStream& stream);
     static void LoadDiskFile(const WeString& name, const WeString& path);
     static void LoadPackageEntry(const WeString& name, const WeString& assetName);
 
-    struct KeyHash
+    // An open-addressed index from key bytes to entries: a lookup hashes the key once and
+    // compares the full hashes kept in the slots before it reads any key bytes.
+    class Index
     {
-        using is_transparent = void;
-        size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+    public:
+        WeConfigEntry* Find(std::string_view key) const;         // null when absent
+        void Insert(std::string_view key, WeConfigEntry* entry); // for a key not yet present
+        bool IsEmpty() const { return count == 0; }
+
+    private:
+        struct Slot
+        {
+            uint64_t hash = 0;
+            WeConfigEntry* entry = nullptr; // null in a free slot
+            WeString key;
+        };
+        static uint64_t Hash(std::string_view key);
+        void Place(Slot&& slot); // into the first free slot of its probe run
+        void Grow();
+
+        std::vector<Slot> slots; // a power of two of them, at most half in use
+        int32_t count = 0;
     };
 
     // The entries in the table whose order the key listing shows, and an index over the same
     // entries that keeps lookups fast however many keys the store holds.
     WeHashTable<WeConfigEntry> entries;
-    using Index = std::unordered_map<std::string, WeConfigEntry*, KeyHash, std::equal_to<>>;
     Index index;
     // Every entry with the override suffix, under its key without the suffix: a lookup of a key
     // the store lacks finds its override here without creating the key.

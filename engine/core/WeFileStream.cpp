@@ -10,20 +10,23 @@
 
 static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
 
-void WeScrambleBytes(void* bytes, int64_t count)
+// Two 32-byte lanes a step, built for AVX2 where the processor has it, so that the XOR keeps
+// pace with memory.
+__attribute__((target_clones("avx2", "default"))) void WeScrambleBytes(void* bytes, int64_t count)
 {
-    // Sixteen-byte lanes, four per step, so that the XOR keeps pace with memory.
-    using Lane = uint8_t __attribute__((vector_size(16)));
+    using Lane = uint8_t __attribute__((vector_size(32)));
     const Lane key = Lane{} + WeScrambleKey;
     auto* data = static_cast<uint8_t*>(bytes);
     int64_t i = 0;
-    for (; i + 64 <= count; i += 64)
+    for (; i + 2 * static_cast<int64_t>(sizeof(Lane)) <= count; i += 2 * sizeof(Lane))
     {
-        Lane lanes[4];
-        std::memcpy(lanes, data + i, sizeof lanes);
-        for (Lane& lane : lanes)
-            lane ^= key;
-        std::memcpy(data + i, lanes, sizeof lanes);
+        Lane low, high;
+        std::memcpy(&low, data + i, sizeof low);
+        std::memcpy(&high, data + i + sizeof low, sizeof high);
+        low ^= key;
+        high ^= key;
+        std::memcpy(data + i, &low, sizeof low);
+        std::memcpy(data + i + sizeof low, &high, sizeof high);
     }
     for (; i < count; ++i)
         data[i] ^= WeScrambleKey;
@@ -166,15 +169,20 @@ int64_t WeFileStream::Read(void* destination, int64_t count)
     int64_t rest = count - std::max<int64_t>(buffered, 0);
     if (rest == 0)
         return count;
+    // A buffer, even an empty one, ends where the handle stands: no need to ask the handle.
+    const int64_t start = bufferStart >= 0 ? bufferStart + fill : HandlePosition();
     DropBuffer();
     SwitchTo(LastAccess::Read);
-    const int64_t start = HandlePosition();
     const int64_t done = count - rest;
     rest = std::min(rest, std::max<int64_t>(size - start, 0));
     if (rest == 0)
         return done;
     if (start + rest >= size || rest >= capacity)
-        return done + ReadDirect(out + done, rest);
+    {
+        const int64_t got = ReadDirect(out + done, rest);
+        bufferStart = start + got; // an empty buffer that marks the handle's place
+        return done + got;
+    }
     const int64_t length = std::min<int64_t>(size - start, capacity);
     const size_t got = std::fread(buffer.get(), 1, static_cast<size_t>(length), file);
     bufferStart = start;

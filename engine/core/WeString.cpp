@@ -140,8 +140,7 @@ char* WeString::AllocateElsewhere(int32_t sizeClass)
     const bool pooled = sizeClass < PooledClasses;
     if (pooled && !pool.off)
         EnsurePoolGuard();
-    const int32_t capacity = pooled ? 1 << (4 + 2 * sizeClass) : 1 << (sizeClass + 10);
-    void* block = std::malloc(static_cast<size_t>(capacity));
+    void* block = std::malloc(static_cast<size_t>(Capacity(sizeClass)));
     if (!block)
         std::abort();
     return static_cast<char*>(block);
@@ -163,7 +162,6 @@ void WeStringPoolShutdown()
             pool.free[i] = block->next;
             std::free(block);
         }
-        pool.freeCount[i] = 0;
     }
 }
 
@@ -174,7 +172,11 @@ void WeStringPoolStartup()
 
 int32_t WeStringPoolFreeBlocks(int32_t sizeClass)
 {
-    return sizeClass >= 0 && sizeClass < WeString::PooledClasses ? WeString::pool.freeCount[sizeClass] : 0;
+    int32_t count = 0;
+    if (sizeClass >= 0 && sizeClass < WeString::PooledClasses)
+        for (const WeString::FreeBlock* block = WeString::pool.free[sizeClass]; block; block = block->next)
+            ++count;
+    return count;
 }
 
 WeString::WeString(WeString&& other) noexcept : data(other.data), length(other.length)

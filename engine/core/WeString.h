@@ -39,13 +39,14 @@ public:
     // valid, as it ends where the new bytes begin.
     WeString& Append(const char* bytes, int32_t count)
     {
-        const int32_t newLength = length + count;
-        if (!bytes || count <= 0 || data == emptyBuffer || count > MaxLength - length ||
-            SizeClass(length) != SizeClass(newLength))
+        char* const buffer = data;
+        const int32_t oldLength = length;
+        if (!bytes || count <= 0 || buffer == emptyBuffer || count > MaxLength - oldLength ||
+            oldLength + count >= Capacity(SizeClass(oldLength)))
             return AppendElsewhere(bytes, count);
-        std::memcpy(data + length, bytes, static_cast<size_t>(count));
-        length = newLength;
-        data[length] = '\0';
+        std::memcpy(buffer + oldLength, bytes, static_cast<size_t>(count));
+        buffer[oldLength + count] = '\0';
+        SetFields(buffer, oldLength + count);
         return *this;
     }
     WeString& AppendChar(uint32_t code); // a Unicode code point as 1 to 4 UTF-8 bytes
@@ -109,6 +110,10 @@ private:
             return bits <= 3 ? 0 : (bits - 3) / 2;
         return bits - 10;
     }
+    static int32_t Capacity(int32_t sizeClass)
+    {
+        return sizeClass < PooledClasses ? 1 << (4 + 2 * sizeClass) : 1 << (sizeClass + 10);
+    }
     static char* Allocate(int32_t length); // a buffer for length bytes and the zero; "" shared
     static void Release(char* buffer, int32_t length)
     {
@@ -118,7 +123,6 @@ private:
         auto* block = reinterpret_cast<FreeBlock*>(buffer);
         block->next = pool.free[sizeClass];
         pool.free[sizeClass] = block;
-        ++pool.freeCount[sizeClass];
     }
 
     struct FreeBlock
@@ -130,7 +134,6 @@ private:
     struct Pool
     {
         FreeBlock* free[PooledClasses];
-        int32_t freeCount[PooledClasses];
         bool off;
     };
 
@@ -143,10 +146,17 @@ private:
     {
         if (!bytes || count <= 0)
             return;
-        data = Allocate(count);
-        std::memcpy(data, bytes, static_cast<size_t>(count));
+        char* const buffer = Allocate(count);
+        std::memcpy(buffer, bytes, static_cast<size_t>(count));
+        buffer[count] = '\0';
+        SetFields(buffer, count);
+    }
+    // The fields are written after the bytes: byte stores may alias anything, so fields written
+    // last need not be read back from memory by the operation that follows.
+    void SetFields(char* buffer, int32_t count)
+    {
+        data = buffer;
         length = count;
-        data[length] = '\0';
     }
     static char* AllocateElsewhere(int32_t sizeClass);
     static void ReleaseElsewhere(char* buffer);
@@ -172,11 +182,11 @@ inline char* WeString::Allocate(int32_t length)
     if (length <= 0)
         return emptyBuffer;
     const int32_t sizeClass = SizeClass(length);
-    if (sizeClass < PooledClasses && !pool.off)
+    // A switched-off pool holds no free blocks.
+    if (sizeClass < PooledClasses)
         if (FreeBlock* block = pool.free[sizeClass])
         {
             pool.free[sizeClass] = block->next;
-            --pool.freeCount[sizeClass];
             return reinterpret_cast<char*>(block);
         }
     return AllocateElsewhere(sizeClass);

@@ -327,6 +327,26 @@ TEST_F(ConfigTest, KeysAreCaseSensitive)
     EXPECT_EQ(Value("f.S.K"), "<missing>");
 }
 
+TEST_F(ConfigTest, ThousandsOfKeysOfEveryLengthFindTheirOwnEntries)
+{
+    // Lengths across several eight-byte words, keys that share all but their last bytes, and
+    // enough of them that the index grows many times.
+    std::string text = "[S]\n";
+    std::vector<std::string> names;
+    for (int i = 0; i < 4000; ++i)
+    {
+        names.push_back(std::string(static_cast<size_t>(i % 37), 'k') + std::to_string(i));
+        text += names.back() + "=" + std::to_string(i) + "\n";
+    }
+    Load("F", text);
+    int wrong = 0;
+    for (int i = 0; i < 4000; ++i)
+        wrong += WeConfig::GetInt(("F.S." + names[static_cast<size_t>(i)]).c_str(), -1) != i;
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(WeConfig::Find("F.S.kkkkkkkkkkkkkkkkkkkk", false), nullptr) << "a prefix of stored keys";
+    EXPECT_EQ(WeConfig::Find("F.S.", false), nullptr);
+}
+
 TEST_F(ConfigTest, OverrideKeyFromAFileWinsForEveryGetter)
 {
     Load("F", "[S]\nK|tarno=7\n");
