@@ -30,6 +30,11 @@ int32_t WeRecordReader::ReadInt()
     return Fits(4) ? stream.ReadInt() : 0;
 }
 
+int16_t WeRecordReader::ReadShort()
+{
+    return Fits(2) ? stream.ReadShort() : int16_t(0);
+}
+
 float WeRecordReader::ReadFloat()
 {
     return Fits(4) ? stream.ReadFloat() : 0.0f;

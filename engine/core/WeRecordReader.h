@@ -18,6 +18,7 @@ public:
     WeRecordReader(WeFileStream& stream, int64_t available);
 
     int32_t ReadInt();
+    int16_t ReadShort();
     uint32_t ReadUInt() { return static_cast<uint32_t>(ReadInt()); }
     float ReadFloat();
     bool ReadBool();
@@ -31,6 +32,10 @@ public:
     // A count from the record: fails when it is negative or when that many items of at least
     // `itemSize` bytes each cannot follow in the rest of the record.
     int32_t ReadCount(int64_t itemSize);
+    // The stream, for the reader of an embedded record that keeps within Remaining() by itself;
+    // Took then counts the bytes that reader used, failing when they were more than were left.
+    WeFileStream& GetStream() { return stream; }
+    void Took(int64_t count) { Fits(count); }
     // Marks the record damaged; false, so that a check can end with `return reader.Fail();`.
     bool Fail();
 

@@ -191,10 +191,15 @@ void WeTexture::Unlock()
         plain->UnlockRect(0);
 }
 
+bool WeTexture::Encode(std::vector<uint8_t>& bytes) const
+{
+    return !d3d9::Failed(d3dx::D3DXSaveTextureToFileInMemory(bytes, GetTexture2D()));
+}
+
 bool WeTexture::Save(WeFileStream& stream, bool withMagic)
 {
     std::vector<uint8_t> bytes;
-    if (d3d9::Failed(d3dx::D3DXSaveTextureToFileInMemory(bytes, GetTexture2D())))
+    if (!Encode(bytes))
         return false;
     if (withMagic && !(stream.WriteInt(recordMagic) && stream.WriteInt(int32_t(bytes.size()))))
         return false;

@@ -37,6 +37,8 @@ public:
     bool Lock(void** bits, int32_t* size, int32_t* pitch);
     void Unlock();
     bool Save(WeFileStream& stream, bool withMagic);
+    // The DDS file of the 2D texture; false for another kind or when it cannot be read back.
+    bool Encode(std::vector<uint8_t>& bytes) const;
     // The flag only ever turns on.
     void SetFixed(bool value) { fixed = fixed || value; }
     // The 2D texture when this is one.
