@@ -124,6 +124,7 @@ public:
     bool depthOfField = true;
     float focalRange = 200.0f, focalDistance = 10.0f, maxCircleOfConfusion = 4.0f;
     float brightness = 0.0f, contrast = 0.0f;
+    float hdrFactor = 1.0f; // the scene's second HDR value
     WeColor ambientColor{0.05f, 0.05f, 0.05f, 1.0f};
     WeColor outlineColor{0.0f, 0.0f, 0.0f, 1.0f};
     d3d9::PresentParameters presentParameters;

@@ -1,0 +1,452 @@
+#include "WeScene.h"
+
+#include "WeCameraActor.h"
+#include "WeCanvas.h"
+#include "WeEngine.h"
+#include "WeFileStream.h"
+#include "WeFont.h"
+#include "WeLight.h"
+#include "WeMaterial.h"
+#include "WeRecordReader.h"
+#include "WeRenderDevice.h"
+#include "WeTexture.h"
+#include "WeTimer.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+
+// The smallest embedded actor record of an old config: a version-2 record with empty strings.
+constexpr int64_t minimumActorRecord = 4;
+
+void ReadColor(WeRecordReader& reader, WeColor& color)
+{
+    reader.ReadFloats(&color.r, 4);
+}
+
+void DropStrings(WeRecordReader& reader, int32_t count)
+{
+    WeString dropped;
+    for (int32_t i = 0; i < count; ++i)
+        reader.ReadString(dropped);
+}
+
+// Old configs carried actors of their own; they are read and dropped.
+void DropEmbeddedActors(WeRecordReader& reader)
+{
+    const int32_t count = reader.ReadCount(minimumActorRecord);
+    for (int32_t i = 0; i < count && reader.Ok(); ++i)
+    {
+        WeActor scratch;
+        if (!scratch.Load(reader))
+            reader.Fail();
+        reader.Skip(4);
+    }
+}
+
+} // namespace
+
+bool WeSceneConfig::Read(WeRecordReader& reader)
+{
+    const int32_t v = reader.ReadInt();
+    if (v < 20)
+    {
+        DropStrings(reader, v >= 11 ? 4 : 3);
+        reader.Skip(v >= 2 && v < 17 ? 8 : 4);
+        DropStrings(reader, 1);
+    }
+    if (v >= 23)
+        ReadColor(reader, backgroundColor);
+    if (v >= 3)
+        ReadColor(reader, AmbientColor);
+    if (v >= 22)
+        ReadColor(reader, outlineColor);
+    if (v >= 4)
+    {
+        FogEnabled = reader.ReadBool();
+        FogStart = reader.ReadFloat();
+        FogEnd = reader.ReadFloat();
+        if (v >= 15)
+        {
+            FogMin = reader.ReadFloat();
+            FogMax = reader.ReadFloat();
+        }
+        ReadColor(reader, FogColor);
+    }
+    if (v >= 5 && v < 9)
+        reader.Skip(32);
+    if (v < 18)
+        DropEmbeddedActors(reader);
+    if (v >= 14)
+        factorA = reader.ReadFloat();
+    if (v >= 6)
+    {
+        distanceA = reader.ReadFloat();
+        if (v < 12)
+            DropStrings(reader, 1);
+    }
+    if (v >= 8 && v < 12)
+        DropStrings(reader, 1);
+    if (v >= 7)
+    {
+        FHDRI0 = reader.ReadFloat();
+        FHDRI1 = reader.ReadFloat();
+        FHDRI2 = reader.ReadFloat();
+    }
+    if (v >= 16)
+    {
+        Brightness = reader.ReadFloat();
+        Contrast = reader.ReadFloat();
+    }
+    if (v >= 10 && v < 19)
+        reader.Skip(1);
+    if (v >= 13)
+    {
+        distanceB = reader.ReadFloat();
+        distanceZ = reader.ReadFloat();
+    }
+    if (v >= 21)
+        reader.ReadFloats(outlineFactors, 4);
+    if (!(factorA >= 1.0f))
+        factorA = 1.0f;
+    if (v >= 24)
+    {
+        reader.ReadFloats(&vectorA.x, 3);
+        reader.ReadFloats(&vectorB.x, 3);
+        reader.ReadFloats(&vectorZ.x, 3);
+        valueD = reader.ReadFloat();
+        valueE = reader.ReadFloat();
+        flagF = reader.ReadBool();
+        valueG = reader.ReadFloat();
+    }
+    return reader.Ok();
+}
+
+void WeSceneConfig::SetupRenderDevice() const
+{
+    renderDevice.SetAmbientColor(AmbientColor);
+    renderDevice.SetOutlineColor(outlineColor);
+    renderDevice.SetFog(FogEnabled, FogColor, FogStart, FogEnd, FogMin, FogMax);
+    renderDevice.brightness = Brightness;
+    renderDevice.contrast = Contrast;
+    renderDevice.hdrFactor = FHDRI1;
+    renderDevice.edgeSize = outlineFactors[0];
+    renderDevice.normalTimesFactor = outlineFactors[1];
+    renderDevice.depthTimesFactor = outlineFactors[2];
+    renderDevice.borderDetectionFactor = outlineFactors[3];
+}
+
+WeScene::WeScene()
+{
+    static bool debugAssetsLoaded = false;
+    if (debugAssetsLoaded)
+        return;
+    debugAssetsLoaded = true;
+    WeBeginFixedLoading();
+    materialManager.Load("Config.Assets.Debug");
+    fonts.GetFont("*:12");
+    WeEndFixedLoading();
+}
+
+WeScene::~WeScene()
+{
+    WeActor::sceneBeingDestroyed = true;
+    for (actors.Reset(); !actors.IsEnd(); actors.Next())
+    {
+        WeActor* actor = actors.GetValue();
+        actor->scene = nullptr;
+        delete actor;
+    }
+    WeActor::sceneBeingDestroyed = false;
+    frameStats.actorCount -= actors.GetCount();
+}
+
+bool WeScene::BeginLoad(const WeString& mapName)
+{
+    finished = false;
+    open = false;
+    loadProgress = 0.0f;
+    loadMessage = "";
+    mapStream = std::make_unique<WeFileStream>();
+    if (!mapStream->Open("Maps\\" + mapName + ".map"))
+    {
+        mapStream.reset();
+        return false;
+    }
+    WeRecordReader reader(*mapStream, mapStream->GetSize());
+    if (reader.ReadInt() >= 1)
+    {
+        config.Read(reader);
+        OnLoadHeader(*mapStream, mapName);
+        WeRecordReader sky(*mapStream, mapStream->GetSize() - mapStream->Tell());
+        if (reader.Ok() && skyBox.Read(sky))
+            skyBox.Resolve();
+        else
+            reader.Fail();
+    }
+    if (!reader.Ok())
+    {
+        loadMessage = "Map " + mapName + ": the header is cut short";
+        std::fprintf(stderr, "%s\n", loadMessage.GetData());
+        mapStream.reset();
+        return false;
+    }
+    open = true;
+    return true;
+}
+
+bool WeScene::LoadStep()
+{
+    if (finished)
+        return true;
+    if (!open)
+        return false;
+    if (!mapStream || mapStream->Eof())
+    {
+        EndLoad(false);
+        return false;
+    }
+    const int64_t start = mapStream->Tell();
+    WeRecordReader reader(*mapStream, mapStream->GetSize() - start);
+    const int32_t typeId = reader.ReadInt();
+    if (!reader.Ok() || typeId == WeActorTypeEnd || mapStream->Eof())
+        return FinishLoad();
+    std::unique_ptr<WeActor> loaded = CreateActor(typeId);
+    WeString where = WeString("the actor record at byte ").AppendInt(int32_t(start));
+    if (!loaded)
+        return DropRecord(where + " is of a kind this engine cannot read");
+    if (!loaded->Load(reader))
+        return DropRecord(where + " is damaged or cut short");
+    if (loaded->type == WeActorTypeMesh)
+    {
+        const bool fixed = loaded->IsStaticForPhysics();
+        loaded->staticFlags[0] = fixed;
+        if (fixed)
+            loaded->staticFlags[1] = loaded->staticFlags[2] = true;
+    }
+    WeActor* actor = loaded.release();
+    if (!engine.settings.editorMode)
+    {
+        WeActor* replacement = OnActorLoaded(actor);
+        if (replacement && replacement != actor)
+        {
+            delete actor;
+            actor = replacement;
+        }
+    }
+    actor->fromMap = true;
+    FilterLoadedActor(actor);
+    if (actor->discard)
+        delete actor;
+    else
+        AddActor(actor);
+    loadProgress = float(double(mapStream->Tell()) / double(mapStream->GetSize()));
+    if (progressCallback && !progressCallback(loadProgress))
+    {
+        EndLoad(false);
+        return false;
+    }
+    return mapStream->Eof() ? FinishLoad() : true;
+}
+
+bool WeScene::DropRecord(const WeString& reason)
+{
+    loadMessage = "Map " + mapStream->GetName() + ": " + reason + "; the actors before it are kept";
+    std::fprintf(stderr, "%s\n", loadMessage.GetData());
+    return FinishLoad();
+}
+
+bool WeScene::FinishLoad()
+{
+    loadProgress = 1.0f;
+    if (progressCallback && !progressCallback(loadProgress))
+    {
+        EndLoad(false);
+        return false;
+    }
+    LinkActors();
+    OnLoadFinished(*mapStream);
+    EndLoad(true);
+    return true;
+}
+
+bool WeScene::Load(const WeString& mapName)
+{
+    if (!BeginLoad(mapName))
+        return false;
+    while (!finished)
+        if (!LoadStep())
+            return false;
+    return true;
+}
+
+void WeScene::EndLoad(bool finishedLoad)
+{
+    mapStream.reset();
+    finished = finishedLoad;
+    open = false;
+}
+
+std::unique_ptr<WeActor> WeScene::CreateActor(int32_t typeId)
+{
+    switch (typeId)
+    {
+    case WeActorTypeCamera:
+        return std::make_unique<WeCameraActor>();
+    case WeActorTypeLight:
+        return std::unique_ptr<WeActor>(new WeLight());
+    case WeActorTypeParticleSystem:
+    case WeActorTypePortal:
+    case WeActorTypePathNode:
+        return nullptr; // their records cannot be read yet
+    default:
+        return std::make_unique<WeActor>();
+    }
+}
+
+void WeScene::AddActor(WeActor* actor)
+{
+    if (!actor || actor->scene == this)
+        return;
+    if (actor->scene)
+        actor->scene->RemoveActor(actor);
+    actor->id = ++nextId;
+    actor->scene = this;
+    actor->indexKey = WeString().AppendInt(actor->id);
+    actors.Insert(actor->indexKey, actor);
+    actor->creationTime = time;
+    if (actor->type == WeActorTypeLight)
+        lights.Insert(actor->indexKey, actor, true);
+    else if (actor->type == WeActorTypePathNode)
+        pathNodes.Insert(actor->indexKey, actor, true);
+    else if (actor->type == WeActorTypePortal)
+        portals.Insert(actor->indexKey, actor, true);
+    else if (actor->type == WeActorTypeCamera)
+        cameraActors.Insert(actor->indexKey, actor, true);
+    ++frameStats.actorCount;
+    actor->OnAddedToScene();
+}
+
+void WeScene::IndexActor(WeActor* actor)
+{
+    const WeString& key = actor->indexKey;
+    if (actor->type == WeActorTypeLight)
+        indexedLights.Insert(key, actor, true);
+    const bool allStatic = actor->staticFlags[0] && actor->staticFlags[1] && actor->staticFlags[2];
+    actor->needsTick =
+        actor->needsTick || !allStatic || actor->sound || actor->parent || engine.settings.editorMode;
+    if (actor->needsTick)
+        ticked.Insert(key, actor, true);
+    if (actor->HasLifetime())
+        timed.Insert(key, actor, true);
+    if (!actor->dead && !allStatic)
+        moving.Insert(key, actor, true);
+}
+
+bool WeScene::RemoveActor(WeActor* actor)
+{
+    if (!actor || actor->scene != this)
+        return false;
+    const WeString& key = actor->indexKey;
+    for (WeHashTable<WeActor*>* index :
+         {&actors, &lights, &indexedLights, &pathNodes, &portals, &cameraActors, &ticked, &timed, &moving})
+        index->Remove(key);
+    // A dead actor deleted before the next Tick must not be deleted again there.
+    deferredDeletes.Remove(actor);
+    actor->scene = nullptr;
+    --frameStats.actorCount;
+    return true;
+}
+
+WeActor* WeScene::FindActor(const WeString& actorName)
+{
+    WeActor* found = nullptr;
+    actors.ForEach(
+        [&](const WeString&, WeActor* actor)
+        {
+            if (!found && actor->name == actorName)
+                found = actor;
+        });
+    return found;
+}
+
+void WeScene::FindActorsByPrefix(const WeString& prefix, WeList<WeActor*>& found)
+{
+    found.Clear();
+    actors.ForEach(
+        [&](const WeString&, WeActor* actor)
+        {
+            if (actor->name.Substring(0, prefix.GetLength()) == prefix)
+                found.PushBack(actor);
+        });
+}
+
+void WeScene::LinkActors()
+{
+    actors.ForEach([](const WeString&, WeActor* actor) { actor->LinkSpawn(); });
+}
+
+void WeScene::TickActor(WeActor* actor)
+{
+    if (actor->parent)
+    {
+        if (actor->parent->lastTickedFrame < frame)
+            TickActor(actor->parent);
+        actor->UpdateWorldMatrix(true, true, false);
+    }
+    if (actor->lastTickedFrame < frame)
+    {
+        actor->lastTickedFrame = frame;
+        actor->Tick();
+    }
+}
+
+void WeScene::Tick()
+{
+    ++frame;
+    const float delta = timer.deltaTime;
+    time += delta;
+    for (timed.Reset(); !timed.IsEnd();)
+    {
+        WeActor* actor = timed.GetValue();
+        timed.Next();
+        actor->lifetime -= delta;
+        if (actor->lifetime > 0.0f)
+            continue;
+        actor->Detach();
+        actor->Kill();
+    }
+    moving.ForEach(
+        [](const WeString&, WeActor* actor)
+        {
+            if (!(actor->staticFlags[1] && actor->staticFlags[2]))
+                actor->renderIndex ^= 1;
+        });
+    for (ticked.Reset(); !ticked.IsEnd();)
+    {
+        WeActor* actor = ticked.GetValue();
+        ticked.Next();
+        if (!actor->dead)
+            TickActor(actor);
+    }
+    while (!deferredDeletes.IsEmpty())
+        delete deferredDeletes.First(); // its removal takes it off the list
+}
+
+void WeScene::Render(WeCamera* camera)
+{
+    canvas.Flush();
+    renderDevice.SetCamera(camera);
+    if (config.clearBackground || config.clearDepth)
+        WeRenderDevice::Clear(config.clearBackground, config.backgroundColor, config.clearDepth, 1.0f,
+                              renderDevice.stencilOn, 0);
+    if (WeTexture* sky = skyBox.GetFlatTexture())
+    {
+        const d3d9::PresentParameters& screen = renderDevice.presentParameters;
+        canvas.DrawRectangle(0, 0, int32_t(screen.backBufferWidth), int32_t(screen.backBufferHeight),
+                             0xFFFFFFFFu, sky, BLENDMODE_NORMAL);
+        canvas.Flush();
+    }
+}

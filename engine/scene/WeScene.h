@@ -1,0 +1,152 @@
+// A level: every actor loaded from a map file or added by the game, kept in nine indexes keyed
+// by the actor's id in decimal; the level's render settings and sky; the step-by-step map loader
+// with a progress callback that may cancel; the per-frame Tick (lifetimes, per-actor Tick,
+// deferred deletes) and the frame's clear and flat sky. The game derives its own scene from it.
+#pragma once
+
+#include "WeActor.h"
+#include "WeColor.h"
+#include "WeHashTable.h"
+#include "WeList.h"
+#include "WeSkyBox.h"
+#include "WeString.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class WeCamera;
+class WeFileStream;
+class WeRecordReader;
+
+// The level's render settings, read from the map header (there is no writer).
+struct WeSceneConfig
+{
+    static constexpr int32_t version = 24;
+
+    void SetDefaults() { *this = WeSceneConfig(); }
+    // A record of any version; fields a version lacks keep their values. Old records carry
+    // embedded actors, read and dropped. False when the record is cut short or a count is bad.
+    bool Read(WeRecordReader& reader);
+    // Ambient and outline colours, fog, brightness, contrast, the HDR value and the outline
+    // factors to the render device.
+    void SetupRenderDevice() const;
+
+    bool clearBackground = true;
+    bool clearDepth = true;
+    WeColor backgroundColor{0.4f, 0.4f, 0.4f, 1.0f};
+    WeColor AmbientColor{0.5f, 0.5f, 0.5f, 1.0f};
+    WeColor outlineColor{0.0f, 0.0f, 0.0f, 1.0f};
+    bool FogEnabled = false;
+    float FogStart = 500.0f;
+    float FogEnd = 2000.0f;
+    float FogMin = 0.0f;
+    float FogMax = 1.0f;
+    WeColor FogColor{1.0f, 1.0f, 1.0f, 1.0f};
+    float Brightness = 0.0f;
+    float Contrast = 0.0f;
+    float FHDRI0 = 0.0f;
+    float FHDRI1 = 1.0f;
+    float FHDRI2 = 2.0f;
+    float factorA = 1.0f; // never below 1 after a read
+    float distanceA = 2000.0f;
+    float distanceB = 500.0f;
+    float distanceZ = 1000.0f;
+    float outlineFactors[4] = {1.3f, 0.5f, 3.0f, 2.0f};
+    // Kept for the scene widget: camera position, direction and up, orthogonal flag and height.
+    WeVector vectorA{0.0f, 0.0f, 0.0f};
+    WeVector vectorB{0.0f, 0.0f, 1.0f};
+    WeVector vectorZ{0.0f, 1.0f, 0.0f};
+    float valueD = 0.0f;
+    float valueE = 0.0f;
+    bool flagF = false;
+    float valueG = 100.0f;
+};
+
+class WeScene
+{
+public:
+    // Called with the load's progress, 0 to 1; false cancels the load.
+    using ProgressCallback = std::function<bool(float progress)>;
+    static constexpr int32_t mapFileVersion = 1;
+
+    // The first scene of the process also loads the shared debug assets, as fixed resources.
+    WeScene();
+    // Deletes every actor (children are not detached one by one) and any open map stream.
+    virtual ~WeScene();
+    WeScene(const WeScene&) = delete;
+    WeScene& operator=(const WeScene&) = delete;
+
+    // Reads what a derived scene adds to the map header, after the config record.
+    virtual void OnLoadHeader(WeFileStream&, const WeString&) {}
+    // A replacement for a loaded actor (which is then deleted), or null to keep it.
+    virtual WeActor* OnActorLoaded(WeActor*) { return nullptr; }
+    virtual void OnLoadFinished(WeFileStream&) {}
+    virtual void BeforeSaveActor(WeActor*) {}
+    virtual void AfterSaveActor(WeActor*) {}
+    // Marks loaded actors that the scene should not keep (actor->discard).
+    virtual void FilterLoadedActor(WeActor*) {}
+
+    // Opens "Maps\<name>.map" and reads its header. False when it cannot be opened or its
+    // header is cut short.
+    bool BeginLoad(const WeString& mapName);
+    // One actor. True while more follow and once the load has finished; false when no load is
+    // open, or when it was cancelled.
+    bool LoadStep();
+    // BeginLoad, then LoadStep until finished; whether the load finished.
+    bool Load(const WeString& mapName);
+    void EndLoad(bool finishedLoad);
+
+    // A new actor of the type (a plain actor for ids without a class of their own).
+    static std::unique_ptr<WeActor> CreateActor(int32_t typeId);
+    // Gives the actor an id and takes ownership; an actor already in this scene is left as it
+    // is, one of another scene leaves that scene first. Null is ignored.
+    void AddActor(WeActor* actor);
+    // Files the actor into the indexes its flags call for, each once.
+    void IndexActor(WeActor* actor);
+    // Takes the actor out of every index without deleting it; false for null or a foreign actor.
+    bool RemoveActor(WeActor* actor);
+    // The first actor, in index order, whose name is the text.
+    WeActor* FindActor(const WeString& actorName);
+    // Every actor whose name begins with the prefix, replacing the list's contents.
+    void FindActorsByPrefix(const WeString& prefix, WeList<WeActor*>& found);
+    // Spawn chains of every actor.
+    void LinkActors();
+
+    void Tick();
+    // The frame for the camera: the clear and the flat sky.
+    void Render(WeCamera* camera);
+
+    int32_t nextId = 0;
+    int64_t frame = 0;
+    float time = 0.0f;
+    std::unique_ptr<WeFileStream> mapStream;
+    bool finished = false;
+    bool open = false;
+    WeList<WeActor*> deferredDeletes;
+    WeSceneConfig config;
+    WeHashTable<WeActor*> actors;
+    WeHashTable<WeActor*> ticked;
+    WeHashTable<WeActor*> timed;
+    WeHashTable<WeActor*> moving;
+    WeHashTable<WeActor*> portals;
+    WeHashTable<WeActor*> lights;
+    WeHashTable<WeActor*> indexedLights;
+    WeHashTable<WeActor*> pathNodes;
+    WeHashTable<WeActor*> cameraActors;
+    WeSkyBox skyBox;
+    float loadProgress = 0.0f;
+    ProgressCallback progressCallback;
+    bool portalCulling = true;
+    // Why the last load stopped early; empty when it read to the end.
+    WeString loadMessage;
+
+private:
+    // Ends the actor list: the end-of-load work, unless the callback cancels at 1.0.
+    bool FinishLoad();
+    // A record that cannot be read ends the list; the actors before it stay.
+    bool DropRecord(const WeString& reason);
+    void TickActor(WeActor* actor);
+    // The indexes an actor leaves when it is removed.
+    void Unindex(WeActor* actor);
+};
