@@ -235,24 +235,6 @@ TEST_F(ActorTest, ChildrenFollowParentsAndAttachOffsets)
     EXPECT_NEAR(child.GetWorldPosition().x, 8.0f, 1e-5f);
 }
 
-TEST_F(ActorTest, ScaleReachesOnlyTheRenderMatrixAndStaticActorsRaiseNoPendingMoves)
-{
-    WeActor actor;
-    actor.SetScale({1.00002f, 1, 1});
-    EXPECT_EQ(&actor.GetRenderMatrix(), &actor.GetWorldMatrix()) << "within the threshold counts as 1";
-    actor.SetScale({3, 1, 1});
-    EXPECT_FLOAT_EQ(actor.GetRenderMatrix().m[0][0], 3.0f);
-    EXPECT_FLOAT_EQ(actor.GetWorldMatrix().m[0][0], 1.0f);
-
-    WeActor fixed;
-    fixed.staticFlags[0] = true;
-    fixed.SetLocation({1, 1, 1});
-    EXPECT_FALSE(fixed.positionPending);
-    EXPECT_TRUE(fixed.transformChanged);
-    actor.SetLocation({1, 1, 1});
-    EXPECT_TRUE(actor.positionPending);
-}
-
 TEST_F(ActorTest, OrthonormaliseRebuildsSkewedAxes)
 {
     WeActor actor;

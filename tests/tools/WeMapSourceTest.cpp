@@ -1,0 +1,110 @@
+// Map sources: statements, baked light maps, and the maps the build writes loading in a scene.
+#include "WeMapSource.h"
+#include "WeCameraActor.h"
+#include "WeLight.h"
+#include "WeScene.h"
+#include "core/TempFolder.h"
+#include "render/TwoDFixture.h"
+
+#include <cmath>
+#include <filesystem>
+
+namespace
+{
+
+const char* const source = "ambient 0.2 0.2 0.2\n"
+                           "camera Eye 0 5 -10 0 0 0 0.9  # a comment\n"
+                           "mesh Floor Config.Assets.Box1m 0 -0.1 0 scale 8 0.2 8 lightmap 8 -4 -4 4 4 0\n"
+                           "light Lamp -2 1 0 3.5 1 0 0 2\n"
+                           "light Pulse 2 1 0 3.5 0 0 1 2 vertex\n"
+                           "state 0.5 0.25\n"
+                           "state 0.5 2\n"
+                           "interpolate\n";
+
+int32_t Channel(uint32_t argb, int32_t shift)
+{
+    return int32_t(argb >> shift & 0xFF);
+}
+
+} // namespace
+
+using MapSourceTest = TwoDTest;
+
+TEST(MapSource, StatementsItCannotReadNameTheirLine)
+{
+    for (const char* text : {"mesh Floor Config.Assets.Box1m 0 0\n", "ambient 1 1 x\n", "state 1 1\n",
+                             "light L 0 0 0 1 1 1 1 bright\n", "mesh M Model 0 0 0 preset 300\n", "fog 1 2\n",
+                             "sky 1 1 1 1 1 1 1\n"})
+    {
+        WeMapSource map;
+        EXPECT_FALSE(map.Parse(std::string("# first\n") + text)) << text;
+        EXPECT_EQ(map.GetLastError().rfind("line 2: ", 0), 0u) << map.GetLastError();
+    }
+}
+
+TEST(MapSource, LightMapsHoldTheLightOfNearLightsOnly)
+{
+    WeMapSource map;
+    ASSERT_TRUE(map.Parse(source)) << map.GetLastError();
+    ASSERT_EQ(map.lights.size(), 2u);
+    EXPECT_TRUE(map.lights[1].vertexOnly);
+    EXPECT_TRUE(map.lights[1].interpolate);
+    ASSERT_EQ(map.lights[1].states.size(), 2u);
+    const std::vector<uint32_t> texels = map.BakeLightMap(map.meshes[0]);
+    ASSERT_EQ(texels.size(), 64u);
+    const uint32_t underRed = texels[3 * 8 + 1], underBlue = texels[3 * 8 + 6], corner = texels[0];
+    EXPECT_GT(Channel(underRed, 16), 100);
+    EXPECT_EQ(Channel(underRed, 0), 0);
+    EXPECT_GT(Channel(underBlue, 0), 100);
+    EXPECT_EQ(corner & 0x00FFFFFFu, 0u) << "beyond every light's range";
+}
+
+TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
+{
+    WeMapSource map;
+    ASSERT_TRUE(map.Parse(source)) << map.GetLastError();
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "Maps");
+    ASSERT_TRUE(map.Write(folder / "Maps/Test.map", "Maps.Sky.Test")) << map.GetLastError();
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path);
+    {
+        WeScene scene;
+        EXPECT_TRUE(scene.Load("Test"));
+        std::filesystem::current_path(previous);
+        EXPECT_EQ(scene.skyBox.name, "Maps.Sky.Test");
+        EXPECT_EQ(scene.skyBox.kind, WeSkyBox::flatTexture);
+        EXPECT_FLOAT_EQ(scene.config.AmbientColor.g, 0.2f);
+        EXPECT_EQ(scene.actors.GetCount(), 4);
+        EXPECT_EQ(scene.lights.GetCount(), 2);
+        WeActor* floor = scene.FindActor("Floor");
+        ASSERT_NE(floor, nullptr);
+        ASSERT_NE(floor->lightMap.texture, nullptr);
+        EXPECT_EQ(floor->lightMap.texture->format, d3d9::D3DFMT_DXT1);
+        EXPECT_FLOAT_EQ(floor->scale.x, 8.0f);
+        auto* pulse = static_cast<WeLight*>(scene.FindActor("Pulse"));
+        EXPECT_EQ(pulse->LightType, LIGHT_POINT_VERTEXONLY);
+        ASSERT_EQ(pulse->states.GetCount(), 2);
+        EXPECT_FLOAT_EQ(pulse->states.Last().Intensity, 4.0f) << "the light's intensity times the state's";
+        scene.cameraActors.Reset();
+        auto* eye = static_cast<WeCameraActor*>(scene.cameraActors.GetValue());
+        EXPECT_FLOAT_EQ(eye->camera->fov, 0.9f);
+        EXPECT_NEAR(eye->GetWorldMatrix().m[2][2], 10.0f / std::sqrt(125.0f), 1e-5f) << "looks at the target";
+    }
+}
+
+TEST_F(MapSourceTest, TheBuildWritesTheBackgroundMaps)
+{
+    for (const char* name : {"World1", "World2"})
+    {
+        WeScene scene;
+        ASSERT_TRUE(scene.Load(name)) << name;
+        EXPECT_TRUE(scene.loadMessage.IsEmpty()) << scene.loadMessage.GetData();
+        EXPECT_EQ(scene.cameraActors.GetCount(), 1) << name;
+        EXPECT_GE(scene.lights.GetCount(), 3) << name;
+        EXPECT_NE(scene.skyBox.GetFlatTexture(), nullptr) << "the sky texture is in the package";
+        WeActor* floor = scene.FindActor("Floor");
+        ASSERT_NE(floor, nullptr);
+        EXPECT_NE(floor->lightMap.texture, nullptr);
+    }
+}

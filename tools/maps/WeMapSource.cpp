@@ -1,0 +1,330 @@
+#include "WeMapSource.h"
+
+#include "WeActor.h"
+#include "WeCameraActor.h"
+#include "WeFileStream.h"
+#include "WeLight.h"
+#include "WeScene.h"
+#include "WeTexture.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <sstream>
+
+namespace
+{
+
+// The words of a statement, read from the front.
+class Words
+{
+public:
+    explicit Words(const std::string& line)
+    {
+        std::istringstream in(line.substr(0, line.find('#')));
+        for (std::string word; in >> word;)
+            words.push_back(word);
+    }
+    bool Empty() const { return next >= words.size(); }
+    bool Word(std::string& out)
+    {
+        if (Empty())
+            return false;
+        out = words[next++];
+        return true;
+    }
+    bool Number(float& out)
+    {
+        if (Empty())
+            return false;
+        const std::string& word = words[next];
+        const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), out);
+        if (error != std::errc() || end != word.data() + word.size() || !std::isfinite(out))
+            return false;
+        ++next;
+        return true;
+    }
+    bool Numbers(float* out, int32_t count)
+    {
+        for (int32_t i = 0; i < count; ++i)
+            if (!Number(out[i]))
+                return false;
+        return true;
+    }
+    bool Vector(WeVector& out) { return Numbers(&out.x, 3); }
+    bool Colour(WeColor& out)
+    {
+        out.a = 1.0f;
+        return Numbers(&out.r, 3);
+    }
+    bool Integer(int32_t& out)
+    {
+        float value = 0.0f;
+        if (!Number(value) || value != std::floor(value) || std::fabs(value) > 1e6f)
+            return false;
+        out = int32_t(value);
+        return true;
+    }
+
+private:
+    std::vector<std::string> words;
+    size_t next = 0;
+};
+
+bool MeshOptions(Words& words, WeMapMesh& mesh)
+{
+    for (std::string option; words.Word(option);)
+    {
+        bool read = false;
+        if (option == "yaw")
+            read = words.Number(mesh.yawDegrees);
+        else if (option == "scale")
+            read = words.Vector(mesh.scale);
+        else if (option == "preset")
+            read = words.Integer(mesh.preset) && mesh.preset >= 0 && mesh.preset < 128;
+        else if (option == "animation")
+            read = words.Word(mesh.animation);
+        else if (option == "lightmap")
+            read = words.Integer(mesh.lightMapSize) && mesh.lightMapSize >= 4 && mesh.lightMapSize <= 1024 &&
+                   words.Numbers(mesh.lightMapRect, 4) && words.Number(mesh.lightMapHeight);
+        if (!read)
+            return false;
+    }
+    return true;
+}
+
+uint8_t Channel(float value)
+{
+    return uint8_t(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
+
+uint32_t Argb(const WeColor& colour)
+{
+    return 0xFF000000u | uint32_t(Channel(colour.r)) << 16 | uint32_t(Channel(colour.g)) << 8 |
+           uint32_t(Channel(colour.b));
+}
+
+bool WriteColour(WeFileStream& out, const WeColor& colour)
+{
+    return out.WriteVector4(&colour.r);
+}
+
+// The scene config as the engine reads version 24 (it has no writer of its own).
+bool WriteConfig(WeFileStream& out, const WeSceneConfig& config)
+{
+    bool written = out.WriteInt(WeSceneConfig::version) && WriteColour(out, config.backgroundColor) &&
+                   WriteColour(out, config.AmbientColor) && WriteColour(out, config.outlineColor) &&
+                   out.WriteBool(config.FogEnabled);
+    for (const float value : {config.FogStart, config.FogEnd, config.FogMin, config.FogMax})
+        written = written && out.WriteFloat(value);
+    written = written && WriteColour(out, config.FogColor);
+    for (const float value : {config.factorA, config.distanceA, config.FHDRI0, config.FHDRI1, config.FHDRI2,
+                              config.Brightness, config.Contrast, config.distanceB, config.distanceZ})
+        written = written && out.WriteFloat(value);
+    for (const float value : config.outlineFactors)
+        written = written && out.WriteFloat(value);
+    return written && out.WriteVector(&config.vectorA.x) && out.WriteVector(&config.vectorB.x) &&
+           out.WriteVector(&config.vectorZ.x) && out.WriteFloat(config.valueD) &&
+           out.WriteFloat(config.valueE) && out.WriteBool(config.flagF) && out.WriteFloat(config.valueG);
+}
+
+// A texture of the map's texels for the light map to compress and save.
+WeTexture* LightMapTexture(const std::vector<uint32_t>& texels, int32_t size)
+{
+    WeTexture* texture =
+        textures.CreateTexture(size, size, d3d9::D3DFMT_A8R8G8B8, 0, d3d9::D3DPOOL_MANAGED, 1, true);
+    void* bits = nullptr;
+    int32_t bytes = 0, pitch = 0;
+    if (!texture || !texture->Lock(&bits, &bytes, &pitch))
+        return texture;
+    for (int32_t row = 0; row < size; ++row)
+        std::memcpy(static_cast<uint8_t*>(bits) + size_t(row) * size_t(pitch),
+                    &texels[size_t(row) * size_t(size)], size_t(size) * 4);
+    texture->Unlock();
+    return texture;
+}
+
+WeMatrix Placement(const WeVector& position, float yawDegrees)
+{
+    WeMatrix matrix =
+        d3dx::D3DXMatrixRotationYawPitchRoll(yawDegrees * std::numbers::pi_v<float> / 180.0f, 0, 0);
+    matrix.m[3][0] = position.x;
+    matrix.m[3][1] = position.y;
+    matrix.m[3][2] = position.z;
+    return matrix;
+}
+
+bool SaveActor(WeFileStream& out, WeActor& actor)
+{
+    return out.WriteInt(actor.type) && actor.Save(out);
+}
+
+} // namespace
+
+bool WeMapSource::Fail(int32_t line, const std::string& reason)
+{
+    lastError = "line " + std::to_string(line) + ": " + reason;
+    return false;
+}
+
+bool WeMapSource::Parse(const std::string& text)
+{
+    std::istringstream lines(text);
+    int32_t number = 0;
+    for (std::string line; std::getline(lines, line);)
+    {
+        ++number;
+        Words words(line);
+        std::string keyword;
+        if (!words.Word(keyword))
+            continue;
+        bool read = false;
+        if (keyword == "ambient")
+            read = words.Colour(ambient);
+        else if (keyword == "background")
+            read = words.Colour(background);
+        else if (keyword == "sky")
+            read = words.Colour(skyTop) && words.Colour(skyBottom);
+        else if (keyword == "camera")
+        {
+            WeMapCamera& camera = cameras.emplace_back();
+            read = words.Word(camera.name) && words.Vector(camera.position) && words.Vector(camera.target) &&
+                   words.Number(camera.fov);
+        }
+        else if (keyword == "mesh")
+        {
+            WeMapMesh& mesh = meshes.emplace_back();
+            read = words.Word(mesh.name) && words.Word(mesh.model) && words.Vector(mesh.position) &&
+                   MeshOptions(words, mesh);
+        }
+        else if (keyword == "light")
+        {
+            WeMapLight& light = lights.emplace_back();
+            read = words.Word(light.name) && words.Vector(light.position) && words.Number(light.range) &&
+                   words.Colour(light.colour) && words.Number(light.intensity);
+            std::string flag;
+            if (read && words.Word(flag))
+                read = flag == "vertex";
+            light.vertexOnly = read && flag == "vertex";
+        }
+        else if (keyword == "state" && !lights.empty())
+        {
+            WeMapLight::State& state = lights.back().states.emplace_back();
+            read = words.Number(state.duration) && words.Number(state.intensity) && state.duration > 0.0f;
+        }
+        else if (keyword == "interpolate" && !lights.empty())
+            read = lights.back().interpolate = true;
+        if (!read || !words.Empty())
+            return Fail(number, "cannot read \"" + line + "\"");
+    }
+    return true;
+}
+
+WeDdsImage WeMapSource::Sky(uint32_t width, uint32_t height) const
+{
+    return WeDdsImage::Drawn(width, height,
+                             [&](uint32_t, uint32_t y)
+                             {
+                                 const float t = height > 1 ? float(y) / float(height - 1) : 0.0f;
+                                 const auto mix = [t](float top, float bottom)
+                                 { return top + (bottom - top) * t; };
+                                 return Argb({mix(skyTop.r, skyBottom.r), mix(skyTop.g, skyBottom.g),
+                                              mix(skyTop.b, skyBottom.b), 1.0f});
+                             });
+}
+
+std::vector<uint32_t> WeMapSource::BakeLightMap(const WeMapMesh& mesh) const
+{
+    const int32_t size = mesh.lightMapSize;
+    std::vector<uint32_t> texels(size_t(size) * size_t(size));
+    const float* rect = mesh.lightMapRect;
+    for (int32_t row = 0; row < size; ++row)
+        for (int32_t column = 0; column < size; ++column)
+        {
+            const float u = (float(column) + 0.5f) / float(size), v = (float(row) + 0.5f) / float(size);
+            const WeVector point{rect[0] + (rect[2] - rect[0]) * u, mesh.lightMapHeight,
+                                 rect[1] + (rect[3] - rect[1]) * v};
+            WeColor sum{0.0f, 0.0f, 0.0f, 1.0f};
+            for (const WeMapLight& light : lights)
+            {
+                const WeVector toLight = light.position - point;
+                const float distance = d3dx::D3DXVec3Length(toLight);
+                if (!(distance < light.range) || distance <= 0.0f)
+                    continue;
+                const float falloff = (1.0f - distance / light.range) * (1.0f - distance / light.range);
+                const float strength = light.intensity * falloff * std::max(0.0f, toLight.y / distance);
+                sum.r += light.colour.r * strength;
+                sum.g += light.colour.g * strength;
+                sum.b += light.colour.b * strength;
+            }
+            texels[size_t(row) * size_t(size) + size_t(column)] = Argb(sum);
+        }
+    return texels;
+}
+
+bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
+{
+    WeSceneConfig config;
+    config.backgroundColor = background;
+    config.AmbientColor = ambient;
+    if (!cameras.empty())
+    {
+        config.vectorA = cameras.front().position;
+        config.vectorB = d3dx::D3DXVec3Normalize(cameras.front().target - cameras.front().position);
+    }
+    WeFileStream out;
+    bool written = out.Create(path.c_str()) && out.WriteInt(WeScene::mapFileVersion) &&
+                   WriteConfig(out, config) && out.WriteInt(2) && out.WriteString(skyTexture.c_str()) &&
+                   out.WriteInt(2);
+    for (const WeMapMesh& mesh : meshes)
+    {
+        WeActor actor;
+        actor.name = mesh.name.c_str();
+        actor.modelName = mesh.model.c_str();
+        actor.materialPreset = mesh.preset;
+        actor.animationName = mesh.animation.c_str();
+        actor.SetMatrix(Placement(mesh.position, mesh.yawDegrees));
+        actor.SetScale(mesh.scale);
+        if (mesh.lightMapSize > 0)
+            actor.lightMap.texture = LightMapTexture(BakeLightMap(mesh), mesh.lightMapSize);
+        written = written && SaveActor(out, actor);
+    }
+    for (const WeMapLight& source : lights)
+    {
+        const auto light = std::make_unique<WeLight>();
+        light->name = source.name.c_str();
+        light->SetLocation(source.position);
+        light->Range = source.range;
+        light->LightType = source.vertexOnly ? LIGHT_POINT_VERTEXONLY : LIGHT_POINT;
+        light->InterpolateStates = source.interpolate;
+        const std::vector<WeMapLight::State> states =
+            source.states.empty() ? std::vector<WeMapLight::State>{{1.0f, 1.0f}} : source.states;
+        for (const WeMapLight::State& state : states)
+        {
+            WeLightState& key = light->states.PushBack();
+            key = WeLightState();
+            key.Diffuse = key.Specular = source.colour;
+            key.Duration = state.duration;
+            key.Intensity = key.SpecularIntensity = source.intensity * state.intensity;
+        }
+        written = written && SaveActor(out, *light);
+    }
+    for (const WeMapCamera& source : cameras)
+    {
+        WeCameraActor camera;
+        camera.name = source.name.c_str();
+        WeMatrix matrix =
+            WeAxesFor(d3dx::D3DXVec3Normalize(source.target - source.position), {0.0f, 1.0f, 0.0f});
+        matrix.m[3][0] = source.position.x;
+        matrix.m[3][1] = source.position.y;
+        matrix.m[3][2] = source.position.z;
+        camera.SetMatrix(matrix);
+        camera.camera->SetFov(source.fov);
+        written = written && SaveActor(out, camera);
+    }
+    written = written && out.WriteInt(0) && out.Close();
+    return written || Fail(0, "cannot write " + path);
+}

@@ -1,0 +1,90 @@
+// The text source of a map and the map file made from it. A source holds one statement a line
+// ('#' starts a comment):
+//   ambient <r> <g> <b>                    the scene's ambient colour
+//   background <r> <g> <b>                 the clear colour
+//   sky <r> <g> <b> <r> <g> <b>            the flat sky, top colour to bottom colour
+//   camera <name> <x y z> <target x y z> <fov radians>
+//   mesh <name> <model> <x y z> [yaw <degrees>] [scale <x y z>] [preset <n>] [animation <name>]
+//        [lightmap <size> <x0 z0 x1 z1 y>]   a light map baked over the rectangle of the plane at
+//                                            height y that the mesh's second texture coordinates
+//                                            span, u along x and v along z
+//   light <name> <x y z> <range> <r g b> <intensity> [vertex]
+//   state <seconds> <intensity>            a key state of the light above
+//   interpolate                            the light above blends from state to state
+// The map file holds what the engine reads: file version 1, a version-24 scene config, a
+// version-2 sky box naming the flat sky texture, then every actor saved through its own Save.
+#pragma once
+
+#include "WeCamera.h"
+#include "WeColor.h"
+#include "WeDdsWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct WeMapMesh
+{
+    std::string name, model, animation;
+    WeVector position;
+    float yawDegrees = 0.0f;
+    WeVector scale{1.0f, 1.0f, 1.0f};
+    int32_t preset = 0;
+    int32_t lightMapSize = 0;   // 0: no light map
+    float lightMapRect[4] = {}; // x0, z0, x1, z1
+    float lightMapHeight = 0.0f;
+};
+
+struct WeMapLight
+{
+    struct State
+    {
+        float duration, intensity;
+    };
+    std::string name;
+    WeVector position;
+    float range = 10.0f;
+    WeColor colour{1.0f, 1.0f, 1.0f, 1.0f};
+    float intensity = 1.0f;
+    bool vertexOnly = false;
+    bool interpolate = false;
+    std::vector<State> states;
+};
+
+struct WeMapCamera
+{
+    std::string name;
+    WeVector position, target;
+    float fov = 0.8f;
+};
+
+class WeMapSource
+{
+public:
+    // False, with the line and the reason in GetLastError, for a statement it does not know or
+    // whose values are missing or not numbers.
+    bool Parse(const std::string& text);
+    // The flat sky: the top colour blending into the bottom colour down the image.
+    WeDdsImage Sky(uint32_t width, uint32_t height) const;
+    // The light the map's lights throw on the mesh's light-map rectangle (facing up): ARGB texels,
+    // rows along z; falloff (1 - distance / range) squared, times the angle to the light.
+    std::vector<uint32_t> BakeLightMap(const WeMapMesh& mesh) const;
+    // Writes the map file, its sky box naming the texture. Needs a render device for the light
+    // maps' textures.
+    bool Write(const std::string& path, const std::string& skyTexture);
+
+    const std::string& GetLastError() const { return lastError; }
+
+    WeColor ambient{0.3f, 0.3f, 0.3f, 1.0f};
+    WeColor background{0.0f, 0.0f, 0.0f, 1.0f};
+    WeColor skyTop{0.3f, 0.5f, 0.8f, 1.0f};
+    WeColor skyBottom{0.8f, 0.8f, 0.9f, 1.0f};
+    std::vector<WeMapMesh> meshes;
+    std::vector<WeMapLight> lights;
+    std::vector<WeMapCamera> cameras;
+
+private:
+    bool Fail(int32_t line, const std::string& reason);
+
+    std::string lastError;
+};
