@@ -50,6 +50,7 @@ struct WeFrameStats
         int32_t passes = 0;
         int32_t queuedSolid = 0, queuedBackground = 0, queuedAlpha = 0, queuedLast = 0;
         int32_t drawnSolid = 0, drawnBackground = 0, drawnAlpha = 0, drawnLast = 0;
+        int32_t queuedTotal = 0, drawnTotal = 0; // summed by the scene's Render
     };
 
     // Every per-frame counter to 0 and the effect names emptied; the actor count kept.

@@ -26,6 +26,19 @@ struct WeProfileBlock
     int64_t accumulatedTicks = 0; // folded to an average every 64 stops
 };
 
+// Times the enclosing block in a profile record.
+class WeProfileScope
+{
+public:
+    WeProfileScope(WeProfileBlock& block, const char* label) : block(block) { block.Start(label); }
+    ~WeProfileScope() { block.Stop(); }
+    WeProfileScope(const WeProfileScope&) = delete;
+    WeProfileScope& operator=(const WeProfileScope&) = delete;
+
+private:
+    WeProfileBlock& block;
+};
+
 inline void WeProfileBlock::Reset()
 {
     label = "";

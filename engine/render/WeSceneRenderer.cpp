@@ -37,19 +37,6 @@ constexpr VertexElement skinnedElements[] = {meshElements[0],
 // Timed sites of the passes, in the timer's table of profile slots.
 constexpr int32_t backgroundProfileSlot = 71, solidProfileSlot = 72, alphaProfileSlot = 73;
 
-// Times the enclosing block in its profile slot.
-class ProfileScope
-{
-public:
-    ProfileScope(int32_t slot, const char* label) : block(timer.profileSlots[slot]) { block.Start(label); }
-    ~ProfileScope() { block.Stop(); }
-    ProfileScope(const ProfileScope&) = delete;
-    ProfileScope& operator=(const ProfileScope&) = delete;
-
-private:
-    WeProfileBlock& block;
-};
-
 template <typename T> void ReleaseAndClear(T*& object)
 {
     if (object)
@@ -198,7 +185,7 @@ void WeSceneRenderer::Render()
     SetSamplerDefaults();
     if (passSwitch[backgroundSwitch] > 0)
     {
-        const ProfileScope profile(backgroundProfileSlot, "Render Background");
+        const WeProfileScope profile(timer.profileSlots[backgroundProfileSlot], "Render Background");
         renderDevice.DisableFog();
         RenderPass(1);
     }
@@ -218,12 +205,12 @@ void WeSceneRenderer::Render()
         RenderPass(2);
     if (passSwitch[solidSwitch] > 0)
     {
-        const ProfileScope profile(solidProfileSlot, "Render Solid");
+        const WeProfileScope profile(timer.profileSlots[solidProfileSlot], "Render Solid");
         RenderPass(3);
     }
     if (passSwitch[alphaSwitch] > 0)
     {
-        const ProfileScope profile(alphaProfileSlot, "Render Alpha");
+        const WeProfileScope profile(timer.profileSlots[alphaProfileSlot], "Render Alpha");
         RenderPass(5);
     }
     if (renderDevice.refraction)

@@ -3,10 +3,12 @@
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeFileStream.h"
+#include "WeMesh.h"
 #include "WeRecordReader.h"
 #include "WeScene.h"
 #include "WeSound.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -96,7 +98,11 @@ void WeActor::SetShadowVolume(bool value)
     UpdateShadowVolume(value);
 }
 
-void WeActor::UpdateShadowVolume(bool) {}
+void WeActor::UpdateShadowVolume(bool value)
+{
+    if (model)
+        model->SetShadowVolume(value && shadowVolume);
+}
 
 void WeActor::Kill()
 {
@@ -186,14 +192,20 @@ void WeActor::UpdateWorldMatrix(bool positionChanged, bool rotationChanged, bool
     transformChanged = true;
 }
 
-void WeActor::SetParent(WeActor* newParent)
+void WeActor::SetParent(WeActor* newParent, const WeString& attachPointName)
 {
     if (parent)
         parent->children.Remove(this);
     parent = newParent;
     UpdateWorldMatrix(true, true, false);
-    if (parent)
-        parent->children.PushBack(this);
+    if (!parent)
+        return;
+    parent->children.PushBack(this);
+    WeMesh* mesh = parent->model ? parent->model->mesh : nullptr;
+    if (attachPointName.IsEmpty() || !mesh)
+        return;
+    if (const WeMeshAttachPoint* point = mesh->FindAttachPoint(attachPointName))
+        SetAttachPoint(point->position, point->rotation);
 }
 
 void WeActor::SetAttachPoint(const WeVector& position, const WeQuaternion& turn)
@@ -239,10 +251,74 @@ void WeActor::CreateSound()
     sound->SetVolume(soundVolume);
 }
 
+void WeActor::PlayAnimation(const WeString& setName, float speed, bool loop)
+{
+    if (HasAnimatedModel())
+        model->StopAnimation(0, 0.1f);
+    animationName = setName;
+    animationSpeed = speed;
+    animationLoop = loop;
+    if (!HasAnimatedModel())
+        return;
+    const float fade = !animationPaused && speed > 0.0f ? 0.1f : 0.0f;
+    model->PlayAnimation(0, setName, 1.0f, loop, fade, fade, false, true);
+}
+
+void WeActor::PoseModel(bool resetHistory)
+{
+    if (!model)
+        return;
+    if (model->animated)
+    {
+        model->UpdateFrameMatrices(*renderMatrix, resetHistory);
+        return;
+    }
+    model->world = *renderMatrix;
+    if (resetHistory)
+        model->previousWorld = model->world;
+}
+
+void WeActor::UpdateBox()
+{
+    WeMesh* mesh = model->mesh;
+    void* data = nullptr;
+    if (!mesh || mesh->GetNumVertices() <= 0 ||
+        d3d9::Failed(mesh->LockVertexBuffer(d3d9::D3DLOCK_READONLY, &data)))
+        return;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    const size_t stride = size_t(mesh->GetBytesPerVertex());
+    for (int32_t index = 0; index < mesh->GetNumVertices(); ++index)
+    {
+        const WeVector at = D3DXVec3TransformCoord(
+            *reinterpret_cast<const WeVector*>(bytes + stride * size_t(index)), model->world);
+        if (index == 0)
+            boxMin = boxMax = at;
+        boxMin = {std::min(boxMin.x, at.x), std::min(boxMin.y, at.y), std::min(boxMin.z, at.z)};
+        boxMax = {std::max(boxMax.x, at.x), std::max(boxMax.y, at.y), std::max(boxMax.z, at.z)};
+    }
+    mesh->UnlockVertexBuffer();
+    for (int32_t corner = 0; corner < 8; ++corner)
+        corners[corner] = {corner & 1 ? boxMax.x : boxMin.x, corner & 2 ? boxMax.y : boxMin.y,
+                           corner & 4 ? boxMax.z : boxMin.z};
+    boxCulling = true;
+}
+
 void WeActor::UpdateBounds()
 {
-    sphereCentre = GetWorldPosition();
-    sphereRadius = 0.0f;
+    if (!model)
+    {
+        sphereCentre = GetWorldPosition();
+        sphereRadius = 0.0f;
+    }
+    else
+    {
+        const bool staticShape = !model->animated && physicModel.IsStatic();
+        model->UpdateBounds(staticShape || scaled);
+        if (staticShape)
+            UpdateBox();
+        sphereCentre = model->sphere.center;
+        sphereRadius = model->sphere.radius;
+    }
     if (radiusOverride >= 0.0f)
         sphereRadius = radiusOverride;
 }
@@ -283,6 +359,7 @@ bool WeActor::Orthonormalise(bool force)
     NormaliseAxes(fixed);
     TakeMatrix(fixed);
     UpdateWorldMatrix(false, true, false);
+    PoseModel(false);
     UpdateBounds();
     return false;
 }
@@ -319,6 +396,8 @@ bool WeActor::IsInFrustum(const WeFrustum& frustum, uint32_t planeMask, float ma
 
 WeString WeActor::GetModelName() const
 {
+    if (model)
+        return model->name;
     return overrideModelName.IsEmpty() ? modelName : overrideModelName;
 }
 
@@ -339,12 +418,19 @@ void WeActor::LinkSpawn()
 
 void WeActor::Tick()
 {
+    if (HasAnimatedModel())
+        model->AdvanceAnimation(animationPaused ? 0.0f : animationSpeed);
     if (transformChanged || !fullyStatic)
     {
+        PoseModel(false);
         if ((!boxCulling && !staticFlags[2]) || engine.settings.editorMode)
             UpdateBounds();
         else if (!staticFlags[1])
+        {
             sphereCentre = GetWorldPosition();
+            if (model)
+                model->sphere.center = sphereCentre;
+        }
         transformChanged = false;
     }
     if (sound && !sound->IsPlaying())
@@ -361,18 +447,39 @@ void WeActor::Tick()
     }
 }
 
+void WeActor::LoadModel()
+{
+    if (!model)
+    {
+        model.reset(
+            modelManager.Load(overrideModelName.IsEmpty() ? modelName : overrideModelName, materialPreset));
+        if (!model)
+            return;
+    }
+    else if (materialPreset >= 0)
+        model->LoadMaterials(materialPreset);
+    if (secondMaterialPreset >= 0)
+        model->LoadMaterials(secondMaterialPreset);
+}
+
 void WeActor::OnAddedToScene()
 {
     if (!scene)
         return;
+    if (active)
+        LoadModel();
+    PoseModel(true);
     UpdateBounds();
+    if (model)
+        modelMatrix = model->world;
     Orthonormalise(true);
-    fullyStatic = staticFlags[0] && staticFlags[1] && staticFlags[2];
+    fullyStatic = staticFlags[0] && staticFlags[1] && staticFlags[2] && !HasAnimatedModel();
     if (type == WeActorTypeMesh && physicModel.IsStatic())
     {
         motionBlurFlag = true;
         motionBlurFactor = 1.0f;
     }
+    PlayAnimation(animationName, animationSpeed, animationLoop);
     CreateSound();
     boxCulling = false;
     UpdateBounds();
@@ -537,6 +644,7 @@ void WeActor::CopyFrom(const WeActor& source)
     sphereCentre = source.sphereCentre;
     sphereRadius = source.sphereRadius;
     overrideModelName = source.overrideModelName;
+    model.reset(WeModelManager::CreateInstance(source.model.get()));
     soundName = source.soundName;
     soundRange = source.soundRange;
     physicModel = source.physicModel;

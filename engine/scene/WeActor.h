@@ -1,12 +1,14 @@
-// The base of every object in a scene: a transform with parent and children, an attached sound,
-// an animation, a light map, a physic model, a lifetime and the flags that decide how the scene
-// ticks, culls and simulates it. Its versioned record is the body of every actor record in a map
-// file; subclasses (lights, camera actors, the game's actors) add their own records after it.
+// The base of every object in a scene: a transform with parent and children, the model it draws
+// (from the model manager), an attached sound, an animation, a light map, a physic model, a lifetime and the
+// flags that decide how the scene ticks, culls and simulates it. Its versioned record is the body of every
+// actor record in a map file; subclasses (lights, camera actors, the game's actors) add their own records
+// after it.
 #pragma once
 
 #include "WeCamera.h"
 #include "WeLightMap.h"
 #include "WeList.h"
+#include "WeModel.h"
 #include "WeString.h"
 #include "physics/WePhysicModel.h"
 
@@ -69,8 +71,9 @@ public:
     void SetMatrix(const WeMatrix& matrix);
     void SetScale(const WeVector& value);
     void UpdateWorldMatrix(bool positionChanged, bool rotationChanged, bool scaleChanged);
-    // Leaves the old parent's child list, joins the new one's (none for null).
-    void SetParent(WeActor* newParent);
+    // Leaves the old parent's child list, joins the new one's (none for null). A named attach
+    // point of the parent's mesh becomes the offset.
+    void SetParent(WeActor* newParent, const WeString& attachPointName = WeString());
     // The offset applied before the parent's world matrix: a turn and a position.
     void SetAttachPoint(const WeVector& position, const WeQuaternion& turn);
     // Drops the parent and keeps the current world matrix as the base that replaces it.
@@ -79,12 +82,18 @@ public:
     // kills it at once.
     void SetLifeTime(float seconds);
     void CreateSound();
+    // Stores the animation; an animated model stops track 0 and plays the set on it, fading in
+    // and out over a tenth of a second while it runs forward.
+    void PlayAnimation(const WeString& setName, float speed, bool loop);
+    // From the model when there is one: the box of a static one's mesh vertices (box culling on)
+    // for static physics, else its sphere, grown by the scale.
     void UpdateBounds();
     // Whether the world matrix was orthonormal; when not (or when forced), its axes are made so.
     bool Orthonormalise(bool force);
     bool IsVisible() const;
     // Against the frustum's planes whose bit is clear in the mask, with a margin.
     bool IsInFrustum(const WeFrustum& frustum, uint32_t planeMask, float margin) const;
+    // The loaded model's own name, else the override name when set, else the model name.
     WeString GetModelName() const;
     // "spawn" actors: the one named with the next number becomes this one's next spawn.
     void LinkSpawn();
@@ -95,6 +104,7 @@ public:
     WeVector GetWorldPosition() const { return {world->m[3][0], world->m[3][1], world->m[3][2]}; }
     bool HasLifetime() const { return !noLifetime; }
     bool IsStaticForPhysics() const { return physicModel.IsStatic(); }
+    bool HasAnimatedModel() const { return model && model->animated; }
 
     float lifetime = 0.0f;
     float creationTime = 0.0f;
@@ -135,6 +145,8 @@ public:
     bool active = true;
     WeString modelName;
     WeString overrideModelName;
+    std::unique_ptr<WeModel> model;
+    WeMatrix modelMatrix; // the model's world matrix when the actor was added
     bool outlined = false;
     bool visible = true;
     bool editorVisible = true;
@@ -166,6 +178,7 @@ public:
     bool animationLoop = true;
     bool animationPaused = false;
     bool needsTick = false;
+    int32_t lightSet[2] = {}; // the scene's pair when it was last collected for drawing
     int64_t lastTickedFrame = 0;
 
     // Raised while a scene deletes all its actors: children are then not detached and killed.
@@ -174,10 +187,18 @@ public:
 protected:
     // Shared by Save and CopyFrom: the local matrix with the rotation derived from it.
     void TakeMatrix(const WeMatrix& matrix);
+    // The model takes the render matrix: an animated one poses its frame tree under it; with
+    // resetHistory the previous-frame matrices become the same.
+    void PoseModel(bool resetHistory);
 
 private:
     // The fields up to the location of records before version 31.
     void ReadHead(WeRecordReader& reader, int32_t stored, WeVector& oldLocation);
+    // The model of the override name (else the model name) with the preset's materials, and the
+    // second preset's; an existing model loads the presets' materials.
+    void LoadModel();
+    // The world box of a static model's mesh vertices and its eight corners.
+    void UpdateBox();
 
     const WeMatrix* world = &localMatrix;
     const WeMatrix* renderMatrix = &localMatrix;

@@ -102,6 +102,8 @@ public:
     WeMaterial* projectorMaterial = nullptr;
     WeTexture* coronaTexture = nullptr;
     WeTexture* flareTextures[WeLightState::flareCount] = {};
+    float sortKey = 0.0f;      // squared distance to the model gathering its nearest lights
+    int32_t shadowSampler = 0; // the shadow-map sampler of this light in the frame
 
 private:
     // Effective durations drawn anew; the state the light time falls in and the phase within it.

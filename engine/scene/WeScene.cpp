@@ -9,6 +9,7 @@
 #include "WeMaterial.h"
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
+#include "WeSceneRenderer.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
 
@@ -20,6 +21,9 @@ namespace
 
 // The smallest embedded actor record of an old config: a version-2 record with empty strings.
 constexpr int64_t minimumActorRecord = 4;
+
+// Timed sites of the frame, in the timer's table of profile slots.
+constexpr int32_t reflectionProfileSlot = 74, preparationProfileSlot = 75, renderProfileSlot = 76;
 
 void ReadColor(WeRecordReader& reader, WeColor& color)
 {
@@ -335,8 +339,8 @@ void WeScene::IndexActor(WeActor* actor)
     if (actor->type == WeActorTypeLight)
         indexedLights.Insert(key, actor, true);
     const bool allStatic = actor->staticFlags[0] && actor->staticFlags[1] && actor->staticFlags[2];
-    actor->needsTick =
-        actor->needsTick || !allStatic || actor->sound || actor->parent || engine.settings.editorMode;
+    actor->needsTick = actor->needsTick || !allStatic || actor->sound || actor->parent ||
+                       actor->HasAnimatedModel() || engine.settings.editorMode;
     if (actor->needsTick)
         ticked.Insert(key, actor, true);
     if (actor->HasLifetime())
@@ -421,8 +425,11 @@ void WeScene::Tick()
     moving.ForEach(
         [](const WeString&, WeActor* actor)
         {
-            if (!(actor->staticFlags[1] && actor->staticFlags[2]))
-                actor->renderIndex ^= 1;
+            if (actor->staticFlags[1] && actor->staticFlags[2])
+                return;
+            if (actor->model)
+                actor->model->previousWorld = actor->GetRenderMatrix();
+            actor->renderIndex ^= 1;
         });
     for (ticked.Reset(); !ticked.IsEnd();)
     {
@@ -439,6 +446,16 @@ void WeScene::Render(WeCamera* camera)
 {
     canvas.Flush();
     renderDevice.SetCamera(camera);
+    if (renderDevice.reflectionQuality > 1)
+    {
+        const WeProfileScope profile(timer.profileSlots[reflectionProfileSlot],
+                                     "Reflection Renderer - Render");
+        reflectionRenderer.Render(this, camera);
+    }
+    {
+        const WeProfileScope profile(timer.profileSlots[preparationProfileSlot], "Scene Renderer - Prepare");
+        sceneRenderer.Prepare(this, camera);
+    }
     if (config.clearBackground || config.clearDepth)
         WeRenderDevice::Clear(config.clearBackground, config.backgroundColor, config.clearDepth, 1.0f,
                               renderDevice.stencilOn, 0);
@@ -449,4 +466,12 @@ void WeScene::Render(WeCamera* camera)
                              0xFFFFFFFFu, sky, BLENDMODE_NORMAL);
         canvas.Flush();
     }
+    {
+        const WeProfileScope profile(timer.profileSlots[renderProfileSlot], "Scene Renderer - Render");
+        sceneRenderer.Render();
+    }
+    WeFrameStats::PerFrame& counts = frameStats.frame;
+    counts.drawnTotal = counts.drawnSolid + counts.drawnBackground + counts.drawnAlpha + counts.drawnLast;
+    counts.queuedTotal =
+        counts.queuedSolid + counts.queuedBackground + counts.queuedAlpha + counts.queuedLast;
 }

@@ -138,6 +138,12 @@ public:
     float loadProgress = 0.0f;
     ProgressCallback progressCallback;
     bool portalCulling = true;
+    // How far actors are drawn, and their squares, which the scene renderer's Prepare stores for
+    // the actors' own tests.
+    float visibilityDistances[2] = {2000.0f, 500.0f};
+    float visibilityDistancesSquared[2] = {};
+    // The light-set pair every actor collected for drawing takes.
+    int32_t lightSet[2] = {};
     // Why the last load stopped early; empty when it read to the end.
     WeString loadMessage;
 
