@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace
 {
@@ -148,9 +149,15 @@ WeScene::WeScene()
     if (debugAssetsLoaded)
         return;
     debugAssetsLoaded = true;
+    // Kept for the process: the debug drawing of boxes, spheres, path nodes, lights and axes.
+    static std::unique_ptr<WeModel> debugModels[5];
     WeBeginFixedLoading();
     materialManager.Load("Config.Assets.Debug");
     fonts.GetFont("*:12");
+    const char* const names[] = {"Config.Assets.Box1m", "Config.Assets.Sphere1m", "Config.Assets.PathNode",
+                                 "Config.Assets.Light", "Config.Assets.gizmo"};
+    for (size_t index = 0; index < std::size(names); ++index)
+        debugModels[index].reset(modelManager.Load(names[index], 0));
     WeEndFixedLoading();
 }
 

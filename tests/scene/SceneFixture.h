@@ -4,6 +4,8 @@
 
 #include "WeActor.h"
 #include "WeFileStream.h"
+#include "WeMaterial.h"
+#include "WeMesh.h"
 #include "WeScene.h"
 #include "WeTimer.h"
 #include "core/TempFolder.h"
@@ -24,7 +26,14 @@ protected:
         std::filesystem::current_path(folder.path);
         timer.deltaTime = 0.1f;
     }
-    ~SceneTest() override { std::filesystem::current_path(previous); }
+    // The debug models of the first scene go with the managers that hold them.
+    ~SceneTest() override
+    {
+        std::filesystem::current_path(previous);
+        modelManager.FreeAll();
+        meshManager.FreeAll(true);
+        materialManager.FreeAll(true);
+    }
 
     // The bytes an actor's Save writes.
     static std::vector<uint8_t> Saved(WeActor& actor)

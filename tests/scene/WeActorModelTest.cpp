@@ -157,3 +157,22 @@ TEST_F(ActorModelTest, ACopyGetsAModelOfItsOwn)
     EXPECT_NE(copy.model->rootFrame.get(), source->model->rootFrame.get());
     EXPECT_EQ(copy.GetModelName(), "Ingame.Models.flag");
 }
+
+TEST_F(ActorModelTest, TheFirstSceneLoadsTheDebugAssetsAsFixed)
+{
+    const std::pair<const char*, const char*> models[] = {{"Config.Assets.Box1m", "Config.Assets.Default"},
+                                                          {"Config.Assets.Sphere1m", "Config.Assets.Default"},
+                                                          {"Config.Assets.PathNode", "Config.Assets.Debug"},
+                                                          {"Config.Assets.Light", "Config.Assets.Debug"},
+                                                          {"Config.Assets.gizmo", "Config.Assets.Debug"}};
+    for (const auto& [name, material] : models)
+    {
+        WeMesh* mesh = meshManager.Load(name);
+        ASSERT_NE(mesh, nullptr) << name;
+        EXPECT_NE(mesh->fixed, 0) << name;
+        EXPECT_EQ(mesh->sets[0].names[0], material) << name;
+    }
+    WeMaterial* debug = materialManager.Load("Config.Assets.Debug");
+    ASSERT_NE(debug, nullptr);
+    EXPECT_TRUE(debug->fixed);
+}

@@ -1,10 +1,12 @@
 // Map sources: statements, baked light maps, and the maps the build writes loading in a scene.
 #include "WeMapSource.h"
 #include "WeCameraActor.h"
+#include "WeFont.h"
 #include "WeLight.h"
 #include "WeScene.h"
+#include "WeTexture.h"
 #include "core/TempFolder.h"
-#include "render/TwoDFixture.h"
+#include "render/RenderDeviceFixture.h"
 
 #include <cmath>
 #include <filesystem>
@@ -28,7 +30,22 @@ int32_t Channel(uint32_t argb, int32_t shift)
 
 } // namespace
 
-using MapSourceTest = TwoDTest;
+// Maps loaded on a recording device, with the debug models the first scene loads.
+class MapSourceTest : public RecordingRenderDevice
+{
+protected:
+    void SetUp() override
+    {
+        RecordingRenderDevice::SetUp();
+        ASSERT_TRUE(Start());
+    }
+    void TearDown() override
+    {
+        fonts.FreeAll();
+        textures.FreeAll(true);
+        RecordingRenderDevice::TearDown();
+    }
+};
 
 TEST(MapSource, StatementsItCannotReadNameTheirLine)
 {

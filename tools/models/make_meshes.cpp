@@ -1,5 +1,5 @@
-// Writes the engine's default meshes and the game's block models as mesh records into a
-// package source tree: <folder>/<Group>/<Subgroup>/<name>.mesh, the asset
+// Writes the engine's default meshes, the scenes' debug models and the game's block models as mesh records
+// into a package source tree: <folder>/<Group>/<Subgroup>/<name>.mesh, the asset
 // "<Group>.<Subgroup>.<name>".
 //   make_meshes <package folder>
 // Blocks are centred on the origin and stay within the pick box of half size 0.4949 (cells lie
@@ -85,6 +85,18 @@ void Pointer(WeMeshBuilder& mesh, const WeVector& base, const WeVector& directio
     if (d3dx::D3DXVec3Cross(triangle[1] - triangle[0], triangle[2] - triangle[1]).y > 0.0f)
         std::swap(triangle[0], triangle[2]); // counter-clockwise from above
     Slab(mesh, {triangle}, triangle, y, height, subset);
+}
+
+// The editor's axes: a metre-long bar along each of x, y and z from the origin.
+void Gizmo(WeMeshBuilder& mesh)
+{
+    constexpr float width = 0.02f, length = 1.0f;
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        WeVector minimum{-width, -width, -width}, maximum{width, width, width};
+        (&maximum.x)[axis] = length;
+        mesh.AddBox(minimum, maximum, 0.0f, AllFaces, 0);
+    }
 }
 
 // A block with a pointer on top towards the direction it pulls from.
@@ -201,6 +213,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const char* const plain = "Config.Assets.Default";
+    const char* const debug = "Config.Assets.Debug";
     const Model models[] = {
         {"Config.Assets.Box",
          [](WeMeshBuilder& m) {
@@ -217,6 +230,19 @@ int main(int argc, char** argv)
              m.AddSphere({0, 0, 0}, 0.5f, 12, 24, 0);
          },
          {{0, {plain}}}},
+        {"Config.Assets.PathNode",
+         [](WeMeshBuilder& m) {
+             m.AddSphere({0, 0, 0}, 0.25f, 4, 4, 0);
+         },
+         {{0, {debug}}}},
+        {"Config.Assets.Light",
+         [](WeMeshBuilder& m)
+         {
+             m.AddSphere({0, 0.1f, 0}, 0.2f, 8, 12, 0);
+             m.AddTube({0, -0.25f, 0}, 0.08f, 0.2f, 8, 1, 0);
+         },
+         {{0, {debug}}}},
+        {"Config.Assets.gizmo", Gizmo, {{0, {debug}}}},
         {"Ingame.Models.Block",
          [](WeMeshBuilder& m) { Block(m, 0, 0); },
          {{0, {"Ingame.Materials.block"}},
