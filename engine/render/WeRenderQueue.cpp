@@ -1,5 +1,11 @@
 #include "WeRenderQueue.h"
 
+#include "WeEngine.h"
+#include "WeMaterial.h"
+#include "WeRenderDevice.h"
+#include "WeSceneRenderer.h"
+#include "WeShader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -108,4 +114,67 @@ int32_t WeRenderQueue::AlphaKey(int32_t priority, int32_t kind, int32_t depthUni
     const int32_t p = std::clamp(priority, -3, 4);
     const int32_t group = (4 - p) * 16 + std::clamp(kind, 0, 15);
     return (group << 24) - std::clamp(depthUnits >> 7, -halfGroup, halfGroup);
+}
+
+int32_t WeRenderQueue::ComposeMask(const WeMaterial& material, int32_t modelBits, bool shadowed,
+                                   bool meshFlag) const
+{
+    const WeShader* shader = material.shader;
+    if (!shader || reflectionRenderer.reflecting || renderDevice.greyAmbient)
+        return 0;
+    int32_t bits = modelBits;
+    // The scene's fog setting, not whether fog is on at this moment: the frame ends with fog off,
+    // so the next preparation would never see it on.
+    if (renderDevice.pixelShader3 && renderDevice.shaderLevel == 2 && shader->supportsFeature[0] &&
+        (material.ownFog ? material.fogEnabled : renderDevice.fogConfigured))
+        bits |= 1;
+    if (material.specularPow > 0.0f && (bits & 2))
+        bits |= 4;
+    const bool splatTextures = material.textures[10] || material.textures[11] || material.textures[12];
+    if (material.textures[1] || (material.splat && splatTextures))
+        bits |= 8;
+    if (material.textures[4] || (renderDevice.reflectionQuality >= 2 && material.reflective))
+        bits |= 16;
+    if (shadowed && shader->supportsFeature[5])
+        bits |= 32;
+    if (material.splat)
+        bits |= 64;
+    if (meshFlag)
+        bits |= 128;
+    return shader->ChooseMask(bits & frameMask);
+}
+
+bool WeRenderQueue::File(WeRenderItem* item, bool outlined, int32_t alphaKind)
+{
+    const WeMaterial& material = *item->material;
+    const int32_t units = DepthUnits(item->depth);
+    WeRenderList* lists = sceneRenderer.lists;
+    WeFrameStats::PerFrame& stats = frameStats.frame;
+    switch (material.pass)
+    {
+    case 0:
+    case 6:
+    {
+        const int32_t key = StateKey(material.shader, item->techniqueMask, &material, material.pass);
+        lists[WeSceneRenderer::solidList].Push(item, key);
+        lists[WeSceneRenderer::ListOfMaterialPass(material.pass, outlined && renderDevice.outlines)].Push(
+            item, key);
+        ++stats.queuedSolid;
+        return true;
+    }
+    case 2:
+        lists[WeSceneRenderer::alphaList].Push(item, AlphaKey(material.priority, alphaKind, units));
+        ++stats.queuedAlpha;
+        return true;
+    case 4:
+        lists[WeSceneRenderer::lastList].Push(item, -units);
+        ++stats.queuedLast;
+        return true;
+    case 5:
+        lists[WeSceneRenderer::backgroundList].Push(item, -units);
+        ++stats.queuedBackground;
+        return true;
+    default:
+        return false;
+    }
 }

@@ -89,6 +89,13 @@ public:
                             int32_t pass);
     // Higher priority (clamped to -3..4) first, then smaller kind, then farther first.
     static int32_t AlphaKey(int32_t priority, int32_t kind, int32_t depthUnits);
+    // The technique a material is drawn with over the model's base feature bits, for a shadowed
+    // item or one whose mesh carries feature bit 7: what the shader has of it within the frame's
+    // mask, else 0. Always 0 without a shader, while reflecting and while drawing grey ambient.
+    int32_t ComposeMask(const WeMaterial& material, int32_t modelBits, bool shadowed, bool meshFlag) const;
+    // Files the item into the scene renderer's lists by its material's pass and counts it; false
+    // for passes that are not queued. Alpha items sort by their kind.
+    static bool File(WeRenderItem* item, bool outlined, int32_t alphaKind);
 
     // The technique bits the frame allows; reset to all at each preparation.
     int32_t frameMask = allFeatures;

@@ -1,6 +1,12 @@
 // The render queue's ordered lists and sort keys, and the recycling of its items.
 #include "WeRenderQueue.h"
 
+#include "WeEngine.h"
+#include "WeMaterial.h"
+#include "WeRenderDevice.h"
+#include "WeSceneRenderer.h"
+#include "WeShader.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -153,4 +159,141 @@ TEST(WeRenderQueue, StateKeysGroupByShaderThenTechniqueThenMaterial)
         EXPECT_LT(pass0, WeRenderQueue::StateKey(shaderA, 0, materialA, 6));
         EXPECT_GT(WeRenderQueue::StateKey(shader, 0x1FF, materialB, 6), 0);
     }
+}
+
+namespace
+{
+
+// A shader without an effect that has techniques for the given masks and supports their bits.
+struct FakeShader : WeShader
+{
+    explicit FakeShader(std::initializer_list<int32_t> masks)
+    {
+        static const char handle = 0;
+        for (const int32_t mask : masks)
+        {
+            techniques[mask] = reinterpret_cast<d3dx::D3DXHANDLE>(&handle);
+            supportedTechniques |= mask;
+        }
+        for (int32_t bit = 0; bit < featureCount; ++bit)
+            supportsFeature[bit] = (supportedTechniques >> bit) & 1;
+    }
+};
+
+WeTexture* SomeTexture()
+{
+    static char texture;
+    return reinterpret_cast<WeTexture*>(&texture);
+}
+
+class QueueFiling : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        for (WeRenderList& list : sceneRenderer.lists)
+            list.Clear();
+        renderDevice.outlines = renderDevice.greyAmbient = renderDevice.pixelShader3 = false;
+        renderDevice.fogConfigured = false;
+        renderDevice.shaderLevel = 1;
+        reflectionRenderer.reflecting = false;
+        renderQueue.frameMask = WeRenderQueue::allFeatures;
+        for (WeMaterial& material : materials)
+            std::fill(std::begin(material.textures), std::end(material.textures), nullptr);
+    }
+    WeMaterial materials[4];
+};
+
+} // namespace
+
+TEST_F(QueueFiling, TechniquesTakeWhatTheMaterialAndModelAskForAndTheShaderHas)
+{
+    FakeShader lit({0, 1, 2, 6, 8, 10, 14, 16, 130, 134});
+    WeMaterial& material = materials[0];
+    material.shader = &lit;
+    struct Case
+    {
+        const char* name;
+        int32_t modelBits;
+        float specularPow;
+        int32_t texture; // a slot given a texture, or -1
+        bool meshFlag;
+        int32_t mask;
+    } cases[] = {
+        {"unlit", 0, 0.0f, -1, false, 0},
+        {"lit", 2, 0.0f, -1, false, 2},
+        {"lit with highlights", 2, 10.0f, -1, false, 6},
+        {"highlights only with light", 0, 10.0f, -1, false, 0},
+        {"normal map", 2, 10.0f, 1, false, 14},
+        {"environment, no lit technique for it", 2, 0.0f, 4, false, 0},
+        {"environment alone", 0, 0.0f, 4, false, 16},
+        {"skinned and lit", 2, 10.0f, -1, true, 134},
+        {"an unknown base bit the shader lacks", 2 | 512, 0.0f, -1, false, 2},
+    };
+    for (const Case& test : cases)
+    {
+        std::fill(std::begin(material.textures), std::end(material.textures), nullptr);
+        if (test.texture >= 0)
+            material.textures[test.texture] = SomeTexture();
+        material.specularPow = test.specularPow;
+        EXPECT_EQ(renderQueue.ComposeMask(material, test.modelBits, false, test.meshFlag), test.mask)
+            << test.name;
+    }
+    material.textures[1] = nullptr;
+    material.specularPow = 10.0f;
+    renderQueue.frameMask = ~4;
+    EXPECT_EQ(renderQueue.ComposeMask(material, 2, false, false), 2) << "the frame's switches remove bits";
+    renderQueue.frameMask = WeRenderQueue::allFeatures;
+    renderDevice.greyAmbient = true;
+    EXPECT_EQ(renderQueue.ComposeMask(material, 2, false, false), 0) << "grey ambient";
+    renderDevice.greyAmbient = false;
+    reflectionRenderer.reflecting = true;
+    EXPECT_EQ(renderQueue.ComposeMask(material, 2, false, false), 0) << "reflections";
+    reflectionRenderer.reflecting = false;
+    material.shader = nullptr;
+    EXPECT_EQ(renderQueue.ComposeMask(material, 2, false, false), 0) << "no shader";
+    // Fog in the effect follows the scene's fog setting, whether or not fog is on right now.
+    material.shader = &lit;
+    renderDevice.pixelShader3 = true;
+    renderDevice.shaderLevel = 2;
+    renderDevice.fogConfigured = true;
+    renderDevice.fogActive = false;
+    EXPECT_EQ(renderQueue.ComposeMask(material, 0, false, false), 1);
+    material.ownFog = true;
+    material.fogEnabled = false;
+    EXPECT_EQ(renderQueue.ComposeMask(material, 0, false, false), 0) << "the material's own fog decides";
+    material.ownFog = false;
+}
+
+TEST_F(QueueFiling, ItemsGoToTheListsOfTheirMaterialPass)
+{
+    FakeShader shaderA({0}), shaderB({0});
+    frameStats.Reset();
+    WeRenderItem items[6];
+    const struct
+    {
+        int32_t pass;
+        WeShader* shader;
+        bool outlined;
+        bool filed;
+    } filings[] = {{6, &shaderA, false, true},  {0, &shaderB, false, true},  {0, &shaderA, true, true},
+                   {1, &shaderA, false, false}, {3, &shaderA, false, false}, {5, &shaderA, false, true}};
+    renderDevice.outlines = true;
+    for (size_t i = 0; i < std::size(filings); ++i)
+    {
+        WeMaterial& material = materials[i % 4];
+        material.pass = filings[i].pass;
+        material.shader = filings[i].shader;
+        items[i].material = &material;
+        EXPECT_EQ(WeRenderQueue::File(&items[i], filings[i].outlined, 1), filings[i].filed) << i;
+    }
+    EXPECT_EQ(sceneRenderer.lists[WeSceneRenderer::solidList].GetCount(), 3);
+    EXPECT_EQ(sceneRenderer.lists[WeSceneRenderer::solidOutlinedList].GetCount(), 1);
+    EXPECT_EQ(sceneRenderer.lists[WeSceneRenderer::backgroundList].GetCount(), 1);
+    EXPECT_EQ(sceneRenderer.lists[WeSceneRenderer::solidPlainList].PopMin(), &items[1]);
+    EXPECT_EQ(sceneRenderer.lists[WeSceneRenderer::solidPlainList].PopMin(), &items[0])
+        << "pass 6 after pass 0";
+    EXPECT_EQ(frameStats.frame.queuedSolid, 3);
+    EXPECT_EQ(frameStats.frame.queuedBackground, 1);
+    EXPECT_EQ(frameStats.frame.queuedAlpha, 0);
 }
