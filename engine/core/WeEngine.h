@@ -46,6 +46,7 @@ struct WeFrameStats
     struct PerFrame
     {
         int32_t drawCalls = 0;
+        int32_t visibleActors = 0; // handed to the render queue by the scene renderer
         int32_t faces = 0;
         int32_t passes = 0;
         int32_t queuedSolid = 0, queuedBackground = 0, queuedAlpha = 0, queuedLast = 0;

@@ -1,12 +1,17 @@
 #include "WeModel.h"
 
+#include "WeActor.h"
 #include "WeAssetType.h"
 #include "WeFileStream.h"
+#include "WeLight.h"
+#include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModelFrame.h"
 #include "WeRandom.h"
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
+#include "WeRenderQueue.h"
+#include "WeScene.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
 #include "d3dx/D3dxXFile.h"
@@ -68,6 +73,24 @@ bool ForEachInBlockOrder(WeModelFrame* first, const std::function<bool(WeModelFr
     return true;
 }
 
+// Puts the light into the list at the first entry farther than it (ties keep the earlier light
+// first); the farthest of a full list falls off, and a light past the last place is dropped.
+void InsertNearest(WeLight* (&list)[WeBaseModel::maxLights], int32_t& count, WeLight* light)
+{
+    int32_t at = 0;
+    while (at < count && !(list[at]->sortKey > light->sortKey))
+        ++at;
+    if (at >= WeBaseModel::maxLights)
+        return;
+    count = std::min(count + 1, WeBaseModel::maxLights);
+    for (int32_t i = count - 1; i > at; --i)
+        list[i] = list[i - 1];
+    list[at] = light;
+}
+
+// Subsets of the selection material, whatever the set.
+constexpr int32_t selectionSet = -2;
+
 } // namespace
 
 void WeBaseModel::CopyTo(WeBaseModel& target) const
@@ -106,6 +129,65 @@ void WeBaseModel::SetShadowVolume(bool on)
 {
     if (mesh)
         mesh->SetShadowVolume(on);
+}
+
+void WeBaseModel::GatherLights(WeScene* scene)
+{
+    pointLightCount = otherLightCount = 0;
+    lightFlags = 0;
+    if (scene)
+        scene->lights.ForEach(
+            [this](const WeString&, WeActor* actor)
+            {
+                auto* light = static_cast<WeLight*>(actor);
+                if (!light->IsDynamic)
+                    return;
+                const WeVector offset = light->GetWorldPosition() - sphere.center;
+                const float distanceSquared = D3DXVec3Dot(offset, offset);
+                const float reach = light->Range + sphere.radius;
+                if (distanceSquared > reach * reach)
+                    return;
+                light->sortKey = distanceSquared;
+                if (light->LightType == LIGHT_POINT)
+                    InsertNearest(pointLights, pointLightCount, light);
+                else
+                    InsertNearest(otherLights, otherLightCount, light);
+            });
+    lightsGathered = true;
+    if (pointLightCount > 0)
+        lightFlags |= 2;
+}
+
+void WeBaseModel::Render(WeScene*, WeCamera* camera, WeActor* actor, int32_t materialSet)
+{
+    if (!actor || !mesh)
+        return;
+    const int32_t set = materialSet == -1 ? actor->materialPreset : materialSet;
+    if (set != selectionSet && (set < 0 || set >= WeMesh::setCount))
+        return;
+    // Cloth vertices are simulated in world space.
+    static const WeMatrix identity;
+    const WeMatrix* placement = actor->physicModel.type == WePhysicModel::cloth ? &identity : &world;
+    for (int32_t subset = 0; subset < std::min(mesh->subsetCount, WeMesh::maxSubsets); ++subset)
+    {
+        WeMaterial* material = materialManager.selection;
+        if (set != selectionSet)
+        {
+            const WeMeshMaterialSet& materials = mesh->sets[set];
+            if (!materials.visible[subset])
+                continue;
+            material = materials.materials[subset];
+        }
+        if (!material)
+            material = materialManager.defaultMaterial;
+        if (material && material->shader)
+            renderQueue.Add(material, actor, set, this, subset, placement, camera);
+    }
+}
+
+void WeBaseModel::InvalidateLights()
+{
+    lightsGathered = false;
 }
 
 WeModel::WeModel(bool animated) : animated(animated) {}
@@ -177,6 +259,29 @@ void WeModel::SetShadowVolume(bool on)
         rootFrame->SetShadowVolume(on);
     else
         WeBaseModel::SetShadowVolume(on);
+}
+
+void WeModel::GatherLights(WeScene* scene)
+{
+    if (!animated)
+        WeBaseModel::GatherLights(scene);
+    else if (rootFrame)
+        rootFrame->GatherLights(scene);
+}
+
+void WeModel::Render(WeScene* scene, WeCamera* camera, WeActor* actor, int32_t materialSet)
+{
+    if (!animated)
+        WeBaseModel::Render(scene, camera, actor, materialSet);
+    else if (rootFrame)
+        rootFrame->Render(scene, camera, actor, materialSet);
+}
+
+void WeModel::InvalidateLights()
+{
+    WeBaseModel::InvalidateLights();
+    if (rootFrame)
+        rootFrame->InvalidateLights();
 }
 
 bool WeModel::LoadHierarchy(WeVirtualFileSystem* fileSystem, const WeString& assetName, bool fromPackage)

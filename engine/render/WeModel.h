@@ -14,10 +14,13 @@
 #include <memory>
 #include <vector>
 
+class WeActor;
+class WeCamera;
 class WeLight;
 class WeMesh;
 class WeModelFrame;
 class WeRecordReader;
+class WeScene;
 class WeVirtualFileSystem;
 
 namespace d3dx
@@ -44,6 +47,16 @@ public:
     virtual void LoadMaterials(int32_t materialSet);
     // Builds the mesh's shadow volume when on, releases it when off.
     virtual void SetShadowVolume(bool on);
+    // The scene's dynamic lights that reach the sphere, nearest first, at most eight point
+    // lights and eight others; the lighting feature bit when a point light was found.
+    virtual void GatherLights(WeScene* scene);
+    // Hands every subset of the mesh to the render queue with its material of the set: -1 the
+    // actor's current set, -2 the selection material for every subset. A subset without a
+    // material takes the default one; one whose material has no shader is left out. Nothing
+    // without an actor or a mesh.
+    virtual void Render(WeScene* scene, WeCamera* camera, WeActor* actor, int32_t materialSet);
+    // The lights are gathered again when the model is next queued.
+    virtual void InvalidateLights();
 
     const int32_t kind;     // 0 a model, 1 a frame of an animated model
     WeMesh* mesh = nullptr; // the mesh manager's; null draws nothing
@@ -57,6 +70,7 @@ public:
     int32_t otherLightCount = 0;
     int32_t lightFlags = 0; // technique feature bits the lights add
     float colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    int32_t alphaOffset = 0; // added to the alpha reference of the actor's current set
 };
 
 // The state of one animation track: the set it plays, whether it loops and stops at its end,
@@ -85,6 +99,10 @@ public:
     void UpdateBounds(bool scaleRadius) override;
     void LoadMaterials(int32_t materialSet) override;
     void SetShadowVolume(bool on) override;
+    // An animated model passes these to its whole frame tree.
+    void GatherLights(WeScene* scene) override;
+    void Render(WeScene* scene, WeCamera* camera, WeActor* actor, int32_t materialSet) override;
+    void InvalidateLights() override;
 
     // The frame tree, its controller and its material names from the "animodel" asset (or from
     // a ".x" file of the path); false for a static model, a missing or damaged entry, or a tree

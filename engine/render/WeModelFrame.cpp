@@ -253,6 +253,27 @@ void WeModelFrame::SetShadowVolume(bool on)
     ForEachFrame(this, [&](WeModelFrame& each) { each.WeBaseModel::SetShadowVolume(on); });
 }
 
+void WeModelFrame::GatherLights(WeScene* scene)
+{
+    ForEachFrame(this,
+                 [&](WeModelFrame& each)
+                 {
+                     if (each.mesh)
+                         each.WeBaseModel::GatherLights(scene);
+                 });
+}
+
+void WeModelFrame::Render(WeScene* scene, WeCamera* camera, WeActor* actor, int32_t materialSet)
+{
+    ForEachFrame(this,
+                 [&](WeModelFrame& each) { each.WeBaseModel::Render(scene, camera, actor, materialSet); });
+}
+
+void WeModelFrame::InvalidateLights()
+{
+    ForEachFrame(this, [](WeModelFrame& each) { each.WeBaseModel::InvalidateLights(); });
+}
+
 std::unique_ptr<WeModelFrame> WeModelFrame::Clone() const
 {
     std::unique_ptr<WeModelFrame> first;

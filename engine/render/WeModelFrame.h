@@ -77,9 +77,13 @@ public:
     // sphere for a rigid mesh; then the frames below and after, the merged spheres grown by
     // theirs.
     void UpdateBounds(bool scaleRadius) override;
-    // These three run over this frame, the frames below it and the frames after it.
+    // These run over this frame, the frames below it and the frames after it; frames without a
+    // mesh gather no lights.
     void LoadMaterials(int32_t materialSet) override;
     void SetShadowVolume(bool on) override;
+    void GatherLights(WeScene* scene) override;
+    void Render(WeScene* scene, WeCamera* camera, WeActor* actor, int32_t materialSet) override;
+    void InvalidateLights() override;
     // A new tree of the same names and matrices, sharing the containers.
     std::unique_ptr<WeModelFrame> Clone() const;
     // Links this tree to its model: parents, meshes and the frames that move each bone.

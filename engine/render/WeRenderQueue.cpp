@@ -1,7 +1,10 @@
 #include "WeRenderQueue.h"
 
+#include "WeActor.h"
 #include "WeEngine.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
+#include "WeModel.h"
 #include "WeRenderDevice.h"
 #include "WeSceneRenderer.h"
 #include "WeShader.h"
@@ -86,6 +89,45 @@ WeRenderItem* WeRenderQueue::TakeItem()
     if (!liveTail)
         liveTail = item;
     return item;
+}
+
+WeRenderItem* WeRenderQueue::Add(WeMaterial* material, WeActor* actor, int32_t materialSet,
+                                 WeBaseModel* model, int32_t subset, const WeMatrix* world,
+                                 const WeCamera* camera)
+{
+    if (!material || !world)
+        return nullptr;
+    WeRenderItem* item = TakeItem();
+    item->material = material;
+    item->actor = actor;
+    item->materialSet = materialSet;
+    item->model = model;
+    item->subset = subset;
+    item->world = world;
+    if (model && actor && material->lighting && !model->lightsGathered)
+        model->GatherLights(actor->scene);
+    item->depth = Depth(actor, model != nullptr, material->pass == 2, camera);
+    const bool meshFlag = model && model->mesh && model->mesh->skinned;
+    item->techniqueMask = ComposeMask(*material, model ? model->lightFlags : 0, false, meshFlag);
+    return File(item, actor && actor->outlined, AlphaKind(*material, actor)) ? item : nullptr;
+}
+
+float WeRenderQueue::Depth(const WeActor* actor, bool withModel, bool alpha, const WeCamera* camera)
+{
+    if (!actor || !camera)
+        return 0.0f;
+    const WeVector inView = D3DXVec3TransformCoord(actor->sphereCentre, camera->view);
+    const float depth = alpha ? D3DXVec3Length(inView) : inView.z;
+    return withModel ? depth - actor->sphereRadius : depth;
+}
+
+int32_t WeRenderQueue::AlphaKind(const WeMaterial& material, const WeActor* actor)
+{
+    if (!actor)
+        return 1;
+    const bool additive = material.destBlend == d3d9::D3DBLEND_ONE;
+    const int32_t kind = actor->type == WeActorTypeParticleSystem ? (additive ? 4 : 2) : 1;
+    return actor->fromMap ? kind : kind + 8;
 }
 
 int32_t WeRenderQueue::DepthUnits(float depth)

@@ -75,6 +75,12 @@ public:
     WeRenderQueue(const WeRenderQueue&) = delete;
     WeRenderQueue& operator=(const WeRenderQueue&) = delete;
 
+    // One piece of what the camera sees: an item for the subset of the model (or frame) drawn
+    // with the material at the world matrix, filed into the scene renderer's lists. A lit
+    // material makes the model gather its lights first. Null without a material or a matrix,
+    // and for material passes that are not queued (the item still goes back at Recycle).
+    WeRenderItem* Add(WeMaterial* material, WeActor* actor, int32_t materialSet, WeBaseModel* model,
+                      int32_t subset, const WeMatrix* world, const WeCamera* camera);
     // Moves every item of the last preparation to the free list.
     void Recycle();
     // Frees every item; the lists that point at them must be emptied first.
@@ -82,6 +88,9 @@ public:
     // Items made so far, live and free.
     int32_t GetItemCount() const { return int32_t(storage.size()); }
 
+    // The actor's sphere in the camera's view: its distance for alpha items, else its depth,
+    // less the radius when a model is drawn; 0 without an actor or a camera.
+    static float Depth(const WeActor* actor, bool withModel, bool alpha, const WeCamera* camera);
     // Sort depth to whole units of 1/32768, saturated so that every key built from it fits.
     static int32_t DepthUnits(float depth);
     // Groups solid items by shader, technique and material; pass 6 after every pass-0 item.
@@ -96,6 +105,9 @@ public:
     // Files the item into the scene renderer's lists by its material's pass and counts it; false
     // for passes that are not queued. Alpha items sort by their kind.
     static bool File(WeRenderItem* item, bool outlined, int32_t alphaKind);
+    // Where an alpha item sorts among those of its priority: plain actors 1, particle systems 2,
+    // additive ones 4; 8 more for an actor not loaded from the map.
+    static int32_t AlphaKind(const WeMaterial& material, const WeActor* actor);
 
     // The technique bits the frame allows; reset to all at each preparation.
     int32_t frameMask = allFeatures;

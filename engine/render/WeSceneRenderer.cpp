@@ -1,10 +1,14 @@
 #include "WeSceneRenderer.h"
 
+#include "WeActor.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
+#include "WeModelFrame.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
+#include "WeScene.h"
 #include "WeShader.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
@@ -149,8 +153,40 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
     renderQueue.Recycle();
     for (WeRenderList& list : lists)
         list.Clear();
+    if (scene && camera)
+    {
+        for (int32_t i = 0; i < 2; ++i)
+            scene->visibilityDistancesSquared[i] =
+                scene->visibilityDistances[i] * scene->visibilityDistances[i];
+        // No light casts shadows yet, so nothing outside the view casts one into it.
+        const float shadowMargin = 0.0f;
+        scene->actors.ForEach(
+            [&](const WeString&, WeActor* actor)
+            {
+                if (!Collects(*actor, shadowMargin))
+                    return;
+                actor->lightSet[0] = scene->lightSet[0];
+                actor->lightSet[1] = scene->lightSet[1];
+                ++frameStats.frame.visibleActors;
+                actor->Render(camera);
+            });
+    }
     for (WeRenderList& list : lists)
         list.sizeAtFill = list.GetCount();
+}
+
+bool WeSceneRenderer::Collects(const WeActor& actor, float margin) const
+{
+    if (!actor.active || !actor.IsVisible())
+        return false;
+    if (reflectionRenderer.reflecting && actor.model && actor.model->mesh)
+    {
+        const uint32_t* masks = actor.model->mesh->setMasks;
+        for (const int32_t set : {actor.materialPreset, actor.secondMaterialPreset})
+            if (set >= 0 && set < WeMesh::setCount && masks[set])
+                return false;
+    }
+    return actor.IsInFrustum(camera->frustum, 0, margin);
 }
 
 void WeSceneRenderer::SetSamplerDefaults() const
@@ -316,10 +352,47 @@ void WeSceneRenderer::DrawItem(const WeRenderItem& item)
     if (item.material != state.material)
         SetupMaterial(*item.material, item.techniqueMask);
     SetAlphaReference(item);
-    if (!state.effect)
+    WeShader* effect = state.effect;
+    if (!effect)
         return;
-    SetupItem(state.effect, item);
-    state.effect->CommitChanges();
+    SetupItem(effect, item);
+    if (const WeBaseModel* model = item.model; model && model->pointLightCount + model->otherLightCount > 0)
+    {
+        effect->SetPerPixelLights(item);
+        WeSphere bounds;
+        if (item.actor)
+            bounds = {item.actor->sphereCentre, item.actor->sphereRadius};
+        effect->SetPerVertexLights(item, item.actor ? &bounds : nullptr);
+    }
+    effect->CommitChanges();
+    DrawGeometry(item);
+}
+
+void WeSceneRenderer::DrawGeometry(const WeRenderItem& item)
+{
+    // Particle systems, trails and cloth bring their own renderers; only models draw here.
+    WeMesh* mesh = item.model ? item.model->mesh : nullptr;
+    if (!mesh)
+        return;
+    SetDeclaration(mesh->skinned ? skinnedDeclaration : meshDeclaration);
+    const bool backFirst = item.material->twoSided && item.material->pass == 2 &&
+                           !(item.actor && item.actor->type == WeActorTypeParticleSystem);
+    if (backFirst)
+    {
+        Device& device = *renderDevice.device;
+        device.SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+        mesh->DrawSubset(item.subset);
+        device.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    }
+    mesh->DrawSubset(item.subset);
+}
+
+void WeSceneRenderer::SetDeclaration(VertexDeclaration* declaration)
+{
+    if (declaration == state.declaration)
+        return;
+    renderDevice.device->SetVertexDeclaration(declaration);
+    state.declaration = declaration;
 }
 
 void WeSceneRenderer::SetupMaterial(const WeMaterial& material, int32_t techniqueMask)
@@ -379,7 +452,10 @@ void WeSceneRenderer::SetupRefraction(const WeMaterial& material)
 
 void WeSceneRenderer::SetAlphaReference(const WeRenderItem& item)
 {
-    const int32_t reference = std::clamp(item.material->alphaReference, 0, 255);
+    int32_t reference = item.material->alphaReference;
+    if (item.model && item.actor && item.materialSet == item.actor->materialPreset)
+        reference += item.model->alphaOffset;
+    reference = std::clamp(reference, 0, 255);
     if (reference == state.alphaReference)
         return;
     renderDevice.SetAlphaTest(reference);
@@ -389,7 +465,40 @@ void WeSceneRenderer::SetAlphaReference(const WeRenderItem& item)
 void WeSceneRenderer::SetupItem(WeShader* effect, const WeRenderItem& item)
 {
     effect->SetWorldMatrices(*item.world);
-    effect->SetMaterialColor(item.material->color);
+    WeActor* actor = item.actor;
+    if (actor && effect->scaling)
+        effect->effect->SetFloatArray(effect->scaling, &actor->scale.x, 3);
+    if (actor && effect->cameraRotation && camera)
+    {
+        const bool mapParticles = actor->type == WeActorTypeParticleSystem && actor->fromMap;
+        effect->effect->SetMatrix(effect->cameraRotation, mapParticles ? &camera->levelAxes : &camera->axes);
+    }
+    WeMaterial& material = *item.material;
+    float colour[4] = {material.color[0], material.color[1], material.color[2], material.color[3]};
+    const WeBaseModel* model = item.model;
+    if (model && model->mesh && item.materialSet >= 0 && item.materialSet < WeMesh::setCount &&
+        item.subset >= 0 && item.subset < WeMesh::maxSubsets &&
+        model->mesh->sets[item.materialSet].tinted[item.subset])
+        for (int32_t channel = 0; channel < 4; ++channel)
+            colour[channel] *= model->colour[channel];
+    effect->SetMaterialColor(colour);
+    if (actor)
+    {
+        material.UpdateTextureAnimation((actor->scene ? actor->scene->time : 0.0f) - actor->creationTime);
+        BaseTexture* lightMap = actor->lightMap.texture ? actor->lightMap.texture->texture : nullptr;
+        if (state.textures[7] != lightMap)
+        {
+            renderDevice.device->SetTexture(7, lightMap);
+            state.textures[7] = lightMap;
+        }
+    }
+    if (model && model->kind == 1)
+    {
+        const auto& frame = static_cast<const WeModelFrame&>(*model);
+        if (const WeMeshContainer* container = frame.Container(); container && container->boneCount > 0)
+            effect->SetBoneMatrices(frame.skinMatrices,
+                                    uint32_t(std::min(container->boneCount, WeModelFrame::maxBones)));
+    }
 }
 
 void WeSceneRenderer::CountDrawn(int32_t pass) const

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class WeActor;
 class WeMaterial;
 class WeRenderTarget;
 class WeScene;
@@ -73,8 +74,13 @@ public:
     // Draws one list: 1 background, 2 outlined solid, 3 solid, 5 alpha, 6 last; 4 only restores
     // the states a list leaves.
     void RenderPass(int32_t pass);
-    // The item's own values to the effect: world matrices and material colour.
+    // The item's own values to the effect: world matrices, the actor's scale, the camera's
+    // rotation, the material colour tinted by the model, the texture animation at the actor's
+    // age, the actor's light map (sampler 7) and a skinned frame's bone matrices.
     void SetupItem(WeShader* effect, const WeRenderItem& item);
+    // Whether Prepare hands the actor to the queue: active, shown, within the view grown by
+    // the margin, and, while reflecting, with no reflective surface in its sets.
+    bool Collects(const WeActor& actor, float margin) const;
 
     // The list a material pass files into (-1 for passes that are not queued); outlined picks
     // the outlined solid list.
@@ -100,6 +106,7 @@ private:
         bool ownFogStored = false;
         bool refractive = false;
         int32_t materialPass = 0;
+        d3d9::VertexDeclaration* declaration = nullptr;
         d3d9::BaseTexture* textures[16] = {};
     };
 
@@ -110,6 +117,9 @@ private:
     // The further passes of a multi-pass effect over the items drawn with it, then its end.
     void FinishEffect();
     void DrawItem(const WeRenderItem& item);
+    // The mesh subset, twice for a two-sided alpha material (back faces first).
+    void DrawGeometry(const WeRenderItem& item);
+    void SetDeclaration(d3d9::VertexDeclaration* declaration);
     void SetupMaterial(const WeMaterial& material, int32_t techniqueMask);
     void SetupRefraction(const WeMaterial& material);
     void SetAlphaReference(const WeRenderItem& item);

@@ -4,14 +4,19 @@
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeFileStream.h"
+#include "WeLight.h"
+#include "WeModel.h"
 #include "WeRenderDevice.h"
+#include "WeRenderQueue.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
 #include "d3dx/D3dxMath.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 using namespace d3dx;
 
@@ -467,6 +472,115 @@ void WeShader::SetSplatMapsUVScale(const float scales[9])
         for (int32_t j = 0; j < 3; ++j)
             vectors[i * 4 + j] = scales[i * 3 + j];
     effect->SetVectorArray(splatMapsUVScale, vectors, 3);
+}
+
+namespace
+{
+
+// Lights are uploaded in groups of at most this many.
+constexpr int32_t lightSlots = WeBaseModel::maxLights;
+
+// The inverse range the effects fade a light by; a light of no range reaches nothing.
+float InverseRange(const WeLight& light)
+{
+    return light.Range > 0.0f ? 1.0f / light.Range : std::numeric_limits<float>::max();
+}
+
+void PutColour(float* out, const WeColor& colour, float scale)
+{
+    out[0] = colour.r * scale;
+    out[1] = colour.g * scale;
+    out[2] = colour.b * scale;
+    out[3] = 1.0f;
+}
+
+} // namespace
+
+void WeShader::SetLightPositions(WeLight* const* lights, int32_t count, D3DXHANDLE positions,
+                                 D3DXHANDLE countHandle)
+{
+    float xyzw[lightSlots * 4];
+    int32_t samplers[lightSlots];
+    for (int32_t i = 0; i < count; ++i)
+    {
+        const WeVector at = lights[i]->GetWorldPosition();
+        const float values[4] = {at.x, at.y, at.z, 1.0f};
+        std::copy(values, values + 4, xyzw + i * 4);
+        samplers[i] = lights[i]->shadowSampler;
+    }
+    if (shadowSamplerNo)
+        effect->SetIntArray(shadowSamplerNo, samplers, uint32_t(count));
+    SetIfPresent(countHandle, float(count));
+    effect->SetVectorArray(positions, xyzw, uint32_t(count));
+}
+
+void WeShader::SetPerPixelLights(const WeRenderItem& item)
+{
+    if (!effect || renderDevice.greyAmbient || !renderDevice.featureSwitch12 || !perPixelLightsColor ||
+        !perPixelLightsCount || !perPixelLightsPosition || !perPixelLightsRange ||
+        !perPixelLightsSpecularColor || !item.model)
+        return;
+    const WeBaseModel& model = *item.model;
+    const int32_t count = std::min({wantPixelLights, model.pointLightCount, lightSlots});
+    if (count <= 0)
+        return;
+    float colours[lightSlots * 4], speculars[lightSlots * 4], ranges[lightSlots];
+    for (int32_t i = 0; i < count; ++i)
+    {
+        const WeLight& light = *model.pointLights[i];
+        PutColour(colours + i * 4, light.current.Diffuse, light.GetDiffuseIntensity());
+        PutColour(speculars + i * 4, light.current.Specular, light.GetSpecularIntensity());
+        ranges[i] = InverseRange(light);
+    }
+    // The count goes last, after everything it counts.
+    SetLightPositions(model.pointLights, count, perPixelLightsPosition, nullptr);
+    effect->SetVectorArray(perPixelLightsColor, colours, uint32_t(count));
+    effect->SetVectorArray(perPixelLightsSpecularColor, speculars, uint32_t(count));
+    effect->SetFloatArray(perPixelLightsRange, ranges, uint32_t(count));
+    effect->SetFloat(perPixelLightsCount, float(count));
+}
+
+void WeShader::SetPerPixelLightPositions(const WeRenderItem& item)
+{
+    if (!effect || renderDevice.greyAmbient || !perPixelLightsPosition || !item.model)
+        return;
+    const int32_t count = std::min({wantPixelLights, item.model->pointLightCount, lightSlots});
+    if (count > 0)
+        SetLightPositions(item.model->pointLights, count, perPixelLightsPosition, perPixelLightsCount);
+}
+
+void WeShader::SetPerVertexLights(const WeRenderItem& item, const WeSphere* sphere)
+{
+    if (!effect || renderDevice.greyAmbient || !item.model || !perVertexLightsColor ||
+        !perVertexLightsCount || !perVertexLightsPosition || !perVertexLightsRange)
+        return;
+    const WeBaseModel& model = *item.model;
+    const int32_t count = std::max(0, std::min({wantVertexLights, model.otherLightCount, lightSlots}));
+    effect->SetFloat(perVertexLightsCount, float(count));
+    if (count == 0)
+        return;
+    float positions[lightSlots * 4], colours[lightSlots * 4], ranges[lightSlots];
+    for (int32_t i = 0; i < count; ++i)
+    {
+        const WeLight& light = *model.otherLights[i];
+        const WeVector at = light.GetWorldPosition();
+        const float position[4] = {at.x, at.y, at.z, 1.0f};
+        std::copy(position, position + 4, positions + i * 4);
+        float factor = 1.0f;
+        if (sphere)
+        {
+            const float distance = D3DXVec3Length(at - sphere->center);
+            const float reach = light.Range + sphere->radius;
+            factor = reach > 0.0f && reach * reach > distance * distance
+                         ? std::min(1.0f, 2.0f * (1.0f - distance / reach))
+                         : 0.0f;
+        }
+        PutColour(colours + i * 4, light.current.Diffuse, light.GetDiffuseIntensity() * factor);
+        ranges[i] = InverseRange(light);
+    }
+    effect->SetVectorArray(perVertexLightsPosition, positions, uint32_t(count));
+    effect->SetVectorArray(perVertexLightsColor, colours, uint32_t(count));
+    effect->SetFloatArray(perVertexLightsRange, ranges, uint32_t(count));
 }
 
 void WeShader::OnLostDevice()

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <vector>
 
+class WeLight;
 class WeVirtualFileSystem;
+struct WeRenderItem;
+struct WeSphere;
 
 class WeShader
 {
@@ -50,6 +53,16 @@ public:
     void SetWaveParameters(float waveSpeed, float noiseSpeed, float noiseScale, float noiseIntensity);
     // Nine floats as three 4-vectors with w = 0; nothing while the device draws grey ambient.
     void SetSplatMapsUVScale(const float scales[9]);
+    // The item's model's nearest point lights, as many as the effect wants: positions, colours
+    // and highlight colours by their intensities, inverse ranges, shadow samplers and the count.
+    // Nothing while drawing grey ambient, with lights switched off, or without a model.
+    void SetPerPixelLights(const WeRenderItem& item);
+    // The model's other lights, as many as the effect wants: positions, colours and inverse
+    // ranges. With a sphere each colour fades out towards where the light's range stops
+    // touching it.
+    void SetPerVertexLights(const WeRenderItem& item, const WeSphere* sphere);
+    // Only the positions, shadow samplers and count of the per-pixel lights.
+    void SetPerPixelLightPositions(const WeRenderItem& item);
 
     // A shader with a variant drops its effect so that the reset chooses the variant again.
     void OnLostDevice();
@@ -103,6 +116,10 @@ private:
     void BuildTechniques();
     void ConvertPixelsToTexels();
     void SetIfPresent(d3dx::D3DXHANDLE handle, float value);
+    // Positions (w = 1) and shadow samplers of the first lights; "ShadowSamplerNo" and the count
+    // where the effect has them.
+    void SetLightPositions(WeLight* const* lights, int32_t count, d3dx::D3DXHANDLE positions,
+                           d3dx::D3DXHANDLE countHandle);
 
     WeString lastError;
 };

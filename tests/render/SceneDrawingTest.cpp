@@ -1,0 +1,354 @@
+// A scene handed to the renderer on the recording back end: models gathering their nearest
+// lights, the render queue's items for their subsets, the scene renderer's walk over the actors
+// and its draws, and the light values the shaders receive.
+#include "RenderDeviceFixture.h"
+#include "WeActor.h"
+#include "WeFileSystem.h"
+#include "WeLight.h"
+#include "WeMaterial.h"
+#include "WeMesh.h"
+#include "WeModel.h"
+#include "WeRenderQueue.h"
+#include "WeScene.h"
+#include "WeSceneRenderer.h"
+#include "WeShader.h"
+#include "core/TempFolder.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace d3d9;
+
+namespace
+{
+
+// Lit technique L besides the default one, two lights of each kind wanted.
+constexpr const char* litEffect = R"(parameter string SupportedTechniques = "L"
+parameter bool UseDefaultTechniqueNames
+parameter int WantPerPixelLightsCount = 2
+parameter int WantPerVertexLightsCount = 2
+parameter matrix WorldMatrix
+parameter float4 MaterialColor
+parameter float4[4] PerPixelLightsPosition
+parameter float4[4] PerPixelLightsColor
+parameter float4[4] PerPixelLightsSpecularColor
+parameter float[4] PerPixelLightsRange
+parameter float PerPixelLightsCount
+parameter int[4] ShadowSamplerNo
+parameter float4[4] PerVertexLightsPosition
+parameter float4[4] PerVertexLightsColor
+parameter float[4] PerVertexLightsRange
+parameter float PerVertexLightsCount
+technique Tech
+pass P
+vertex
+uniform mat4 WorldMatrix;
+void main() { gl_Position = WorldMatrix[0]; }
+end
+technique TechL
+pass P
+vertex
+uniform mat4 WorldMatrix;
+void main() { gl_Position = WorldMatrix[0]; }
+end
+)";
+
+class SceneDrawingTest : public RecordingRenderDevice
+{
+protected:
+    void SetUp() override
+    {
+        RecordingRenderDevice::SetUp();
+        ASSERT_TRUE(Start());
+        files = std::make_unique<WeFileSystem>(folder.path.c_str());
+        shaders.fileSystem = files.get();
+        ASSERT_TRUE(files->OpenWrite("Shaders.Test.Lit", WeAssetType::Effect, true));
+        ASSERT_TRUE(files->GetStream().Write(litEffect, int64_t(std::char_traits<char>::length(litEffect))));
+        ASSERT_TRUE(files->CloseWrite());
+        shader = shaders.Load("Shaders.Test.Lit");
+        ASSERT_NE(shader, nullptr);
+        solid = Material(0);
+        d3dx::Mesh* made = nullptr;
+        ASSERT_EQ(d3dx::D3DXCreateMesh(1, 3, d3dx::D3DXMESH_MANAGED, WeMesh::vertexDeclaration,
+                                       renderDevice.device, &made),
+                  D3D_OK);
+        void* indices = nullptr;
+        made->LockIndexBuffer(0, &indices);
+        const uint16_t corners[3] = {0, 1, 2};
+        std::copy(corners, corners + 3, static_cast<uint16_t*>(indices));
+        made->UnlockIndexBuffer();
+        mesh.SetD3DXMesh(made, true, true);
+        ASSERT_EQ(mesh.subsetCount, 1);
+        mesh.sets[0].materials[0] = solid;
+        scene = std::make_unique<WeScene>();
+        camera.Update(); // at the origin, looking along +z
+        frameStats.Reset();
+        renderQueue.frameMask = WeRenderQueue::allFeatures;
+    }
+    void TearDown() override
+    {
+        for (WeRenderList& list : sceneRenderer.lists)
+            list.Clear();
+        renderQueue.FreeAll();
+        scene.reset();
+        shaders.fileSystem = nullptr;
+        RecordingRenderDevice::TearDown();
+    }
+    WeMaterial* Material(int32_t pass)
+    {
+        WeMaterial* material = materials.emplace_back(std::make_unique<WeMaterial>()).get();
+        material->shader = shader;
+        material->pass = pass;
+        material->lighting = true;
+        return material;
+    }
+    // An actor at the place, with a static model over the test mesh and a sphere of the radius.
+    WeActor& AddActor(const WeVector& at, float radius = 1.0f)
+    {
+        auto* actor = new WeActor;
+        scene->AddActor(actor);
+        actor->SetLocation(at);
+        actor->model.reset(new WeModel(false));
+        actor->model->mesh = &mesh;
+        actor->model->world = d3dx::D3DXMatrixTranslation(at.x, at.y, at.z);
+        actor->model->sphere = {at, radius};
+        actor->sphereCentre = at;
+        actor->sphereRadius = radius;
+        return *actor;
+    }
+    WeLight& AddLight(const WeVector& at, float range, int32_t type = LIGHT_POINT)
+    {
+        auto* light = new WeLight;
+        light->LightType = type;
+        light->Range = range;
+        scene->AddActor(light);
+        light->SetLocation(at);
+        return *light;
+    }
+    std::vector<WeActor*> QueuedActors(int32_t list) const
+    {
+        std::vector<WeActor*> actors;
+        for (int32_t i = 0; i < sceneRenderer.lists[list].GetCount(); ++i)
+            actors.push_back(sceneRenderer.lists[list].At(i).item->actor);
+        return actors;
+    }
+    int CountPrefix(const std::string& prefix) const
+    {
+        return int(std::count_if(Calls().begin(), Calls().end(),
+                                 [&](const std::string& call) { return call.rfind(prefix, 0) == 0; }));
+    }
+
+    TempFolder folder;
+    std::unique_ptr<WeFileSystem> files;
+    WeShader* shader = nullptr;
+    std::vector<std::unique_ptr<WeMaterial>> materials;
+    WeMaterial* solid = nullptr;
+    WeMesh mesh;
+    std::unique_ptr<WeScene> scene;
+    WeCamera camera;
+};
+
+} // namespace
+
+TEST_F(SceneDrawingTest, ModelsKeepTheirNearestReachingDynamicLightsOfEachKind)
+{
+    WeBaseModel model;
+    model.sphere = {{0, 0, 0}, 1.0f};
+    WeLight& near = AddLight({2, 0, 0}, 10);
+    WeLight& far = AddLight({0, 0, 6}, 10);
+    AddLight({20, 0, 0}, 10); // beyond its range plus the radius
+    AddLight({0, 3, 0}, 10).IsDynamic = false;
+    WeLight& projector = AddLight({1, 0, 0}, 10, LIGHT_PROJECTOR);
+    model.GatherLights(scene.get());
+    EXPECT_TRUE(model.lightsGathered);
+    EXPECT_EQ(model.lightFlags, 2);
+    ASSERT_EQ(model.pointLightCount, 2);
+    EXPECT_EQ(model.pointLights[0], &near);
+    EXPECT_EQ(model.pointLights[1], &far);
+    ASSERT_EQ(model.otherLightCount, 1);
+    EXPECT_EQ(model.otherLights[0], &projector);
+    EXPECT_FLOAT_EQ(far.sortKey, 36.0f);
+
+    // Only the eight nearest stay, whatever order the scene holds them in.
+    std::vector<WeLight*> ring;
+    for (int32_t i = 0; i < 12; ++i)
+        ring.push_back(&AddLight({0, -1.5f - 0.3f * float(i), 0}, 100));
+    model.GatherLights(scene.get());
+    const std::vector<WeLight*> nearest{ring[0], ring[1], &near, ring[2], ring[3], ring[4], ring[5], ring[6]};
+    EXPECT_EQ(std::vector<WeLight*>(model.pointLights, model.pointLights + model.pointLightCount), nearest);
+
+    WeBaseModel dark;
+    dark.sphere = {{500, 0, 0}, 1.0f};
+    dark.lightFlags = 2;
+    dark.GatherLights(scene.get());
+    EXPECT_EQ(dark.pointLightCount + dark.otherLightCount, 0);
+    EXPECT_EQ(dark.lightFlags, 0);
+}
+
+TEST_F(SceneDrawingTest, QueuedItemsSortByTheirActorsDepthAndLitMaterialsGatherOnce)
+{
+    WeActor& actor = AddActor({3, 0, 4});
+    AddLight({3, 0, 5}, 5);
+    WeMaterial* alpha = Material(2);
+    WeMaterial* unqueued = Material(1);
+    const WeMatrix& world = actor.model->world;
+    struct Case
+    {
+        WeMaterial* material;
+        bool withActor, withModel;
+        float depth;
+    } cases[] = {
+        {solid, true, true, 3.0f},  // view depth 4 less the radius
+        {alpha, true, true, 4.0f},  // distance 5 less the radius
+        {alpha, true, false, 5.0f}, // no model, no radius
+        {alpha, false, false, 0.0f},
+    };
+    for (const Case& test : cases)
+    {
+        const WeRenderItem* item =
+            renderQueue.Add(test.material, test.withActor ? &actor : nullptr, 0,
+                            test.withModel ? actor.model.get() : nullptr, 0, &world, &camera);
+        ASSERT_NE(item, nullptr);
+        EXPECT_FLOAT_EQ(item->depth, test.depth)
+            << "pass " << test.material->pass << " model " << test.withModel;
+    }
+    EXPECT_TRUE(actor.model->lightsGathered);
+    EXPECT_EQ(actor.model->pointLightCount, 1);
+    EXPECT_EQ(renderQueue.Add(solid, &actor, 0, actor.model.get(), 0, &world, &camera)->techniqueMask, 2)
+        << "the lit technique of a model with a point light";
+
+    // Gathered once until told otherwise.
+    AddLight({3, 0, 3}, 5);
+    renderQueue.Add(solid, &actor, 0, actor.model.get(), 0, &world, &camera);
+    EXPECT_EQ(actor.model->pointLightCount, 1);
+    actor.model->InvalidateLights();
+    renderQueue.Add(solid, &actor, 0, actor.model.get(), 0, &world, &camera);
+    EXPECT_EQ(actor.model->pointLightCount, 2);
+
+    EXPECT_EQ(renderQueue.Add(nullptr, &actor, 0, nullptr, 0, &world, &camera), nullptr);
+    EXPECT_EQ(renderQueue.Add(solid, &actor, 0, nullptr, 0, nullptr, &camera), nullptr);
+    const int32_t made = renderQueue.GetItemCount();
+    EXPECT_EQ(renderQueue.Add(unqueued, &actor, 0, nullptr, 0, &world, &camera), nullptr);
+    EXPECT_EQ(renderQueue.GetItemCount(), made + 1) << "a pass that is not queued still takes an item";
+    renderQueue.Recycle();
+    renderQueue.Add(unqueued, &actor, 0, nullptr, 0, &world, &camera);
+    EXPECT_EQ(renderQueue.GetItemCount(), made + 1) << "and gives it back at Recycle";
+}
+
+TEST_F(SceneDrawingTest, PrepareCollectsActiveShownActorsInViewAndSkipsReflectiveOnesInReflections)
+{
+    WeActor& seen = AddActor({0, 0, 10});
+    AddActor({0, 0, -50}); // behind the camera
+    AddActor({0, 0, 12}).active = false;
+    AddActor({1, 0, 12}).visible = false;
+    AddActor({0, 1, 14}).materialPreset = -1; // collected, but draws no set
+    scene->lightSet[0] = 3;
+    scene->lightSet[1] = 4;
+    sceneRenderer.Prepare(scene.get(), &camera);
+    EXPECT_EQ(frameStats.frame.visibleActors, 2);
+    EXPECT_EQ(QueuedActors(WeSceneRenderer::solidPlainList), std::vector<WeActor*>{&seen});
+    EXPECT_EQ(sceneRenderer.lists[WeSceneRenderer::solidList].sizeAtFill, 1);
+    EXPECT_EQ(seen.lightSet[0], 3);
+    EXPECT_EQ(seen.lightSet[1], 4);
+
+    mesh.setMasks[0] = 1; // its set holds a reflective surface
+    reflectionRenderer.reflecting = true;
+    sceneRenderer.Prepare(scene.get(), &camera);
+    reflectionRenderer.reflecting = false;
+    EXPECT_TRUE(QueuedActors(WeSceneRenderer::solidPlainList).empty());
+    sceneRenderer.Prepare(scene.get(), &camera);
+    EXPECT_EQ(QueuedActors(WeSceneRenderer::solidPlainList), std::vector<WeActor*>{&seen});
+}
+
+TEST_F(SceneDrawingTest, RenderDrawsEachSubsetAndTwoSidedAlphaBackFacesFirst)
+{
+    AddActor({0, 0, 10});
+    WeActor& glass = AddActor({0, 0, 20});
+    WeMaterial* twoSided = Material(2);
+    twoSided->twoSided = true;
+    twoSided->alphaReference = 100;
+    glass.materialPreset = 1;
+    glass.model->alphaOffset = 20;
+    mesh.sets[1].materials[0] = twoSided;
+    sceneRenderer.Prepare(scene.get(), &camera);
+    Device().ClearCallLog();
+    sceneRenderer.Render();
+    EXPECT_EQ(CountPrefix("DrawIndexedPrimitive "), 3);
+    EXPECT_EQ(frameStats.frame.drawnSolid, 1);
+    EXPECT_EQ(frameStats.frame.drawnAlpha, 1);
+    EXPECT_GE(CountPrefix("SetRenderState " + std::to_string(D3DRS_ALPHAREF) + " 120"), 1)
+        << "the model's offset on the actor's own set";
+    // The glass: back faces (front ones culled), then front faces.
+    const std::vector<std::string>& calls = Calls();
+    const auto draw =
+        std::find_if(calls.rbegin(), calls.rend(),
+                     [](const std::string& call) { return call.rfind("DrawIndexedPrimitive ", 0) == 0; });
+    const std::string cullPrefix = "SetRenderState " + std::to_string(D3DRS_CULLMODE) + " ";
+    const auto lastCullBefore = [&](auto from)
+    {
+        return *std::find_if(from, calls.rend(),
+                             [&](const std::string& call) { return call.rfind(cullPrefix, 0) == 0; });
+    };
+    EXPECT_EQ(lastCullBefore(draw), cullPrefix + std::to_string(D3DCULL_CCW));
+    const auto backDraw =
+        std::find_if(draw + 1, calls.rend(),
+                     [](const std::string& call) { return call.rfind("DrawIndexedPrimitive ", 0) == 0; });
+    EXPECT_EQ(lastCullBefore(backDraw), cullPrefix + std::to_string(D3DCULL_CW));
+}
+
+TEST_F(SceneDrawingTest, ShadersTakeTheNearestLightsTheyWantAndVertexLightsFadeAtTheSphere)
+{
+    WeActor& actor = AddActor({0, 0, 10});
+    WeLight& red = AddLight({0, 0, 12}, 9);
+    red.current.Diffuse = {1.0f, 0.5f, 0.0f, 1.0f};
+    red.GlobalIntensity = 2.0f;
+    red.shadowSampler = 3;
+    AddLight({0, 0, 14}, 9);
+    AddLight({0, 0, 16}, 9); // the effect wants two
+    WeLight& reaching = AddLight({0, 0, 18}, 9, LIGHT_POINT_VERTEXONLY);
+    WeLight& close = AddLight({0, 0, 11}, 9, LIGHT_PROJECTOR);
+    actor.model->GatherLights(scene.get());
+    WeRenderItem item;
+    item.model = actor.model.get();
+    d3dx::Effect& effect = *shader->effect;
+    float values[16] = {};
+    shader->SetPerPixelLights(item);
+    effect.GetFloatArray(shader->perPixelLightsCount, values, 1);
+    EXPECT_EQ(values[0], 2.0f);
+    effect.GetVectorArray(shader->perPixelLightsPosition, values, 2);
+    EXPECT_EQ(std::vector<float>(values, values + 8), (std::vector<float>{0, 0, 12, 1, 0, 0, 14, 1}));
+    effect.GetVectorArray(shader->perPixelLightsColor, values, 1);
+    EXPECT_EQ(std::vector<float>(values, values + 4), (std::vector<float>{2, 1, 0, 1}));
+    effect.GetFloatArray(shader->perPixelLightsRange, values, 1);
+    EXPECT_FLOAT_EQ(values[0], 1.0f / 9);
+    int32_t sampler = 0;
+    effect.GetInt(shader->shadowSamplerNo, &sampler);
+    EXPECT_EQ(sampler, 3);
+
+    // Distance 8 of a reach of 10 keeps 0.4 of the colour; distance 1 all of it.
+    const WeSphere bounds{{0, 0, 10}, 1.0f};
+    shader->SetPerVertexLights(item, &bounds);
+    effect.GetVectorArray(shader->perVertexLightsColor, values, 2);
+    ASSERT_EQ(actor.model->otherLights[0], &close);
+    ASSERT_EQ(actor.model->otherLights[1], &reaching);
+    EXPECT_FLOAT_EQ(values[0], 1.0f);
+    EXPECT_FLOAT_EQ(values[4], 0.4f);
+    shader->SetPerVertexLights(item, nullptr);
+    effect.GetVectorArray(shader->perVertexLightsColor, values, 2);
+    EXPECT_FLOAT_EQ(values[4], 1.0f);
+
+    // Grey ambient and a model without lights upload nothing.
+    actor.model->pointLightCount = 0;
+    effect.SetFloat(shader->perPixelLightsCount, 7);
+    effect.SetFloat(shader->perVertexLightsCount, 7);
+    shader->SetPerPixelLights(item);
+    renderDevice.greyAmbient = true;
+    shader->SetPerVertexLights(item, nullptr);
+    renderDevice.greyAmbient = false;
+    effect.GetFloatArray(shader->perPixelLightsCount, values, 1);
+    effect.GetFloatArray(shader->perVertexLightsCount, values + 1, 1);
+    EXPECT_EQ(values[0], 7.0f);
+    EXPECT_EQ(values[1], 7.0f);
+}
