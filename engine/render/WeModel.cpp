@@ -88,9 +88,6 @@ void InsertNearest(WeLight* (&list)[WeBaseModel::maxLights], int32_t& count, WeL
     list[at] = light;
 }
 
-// Subsets of the selection material, whatever the set.
-constexpr int32_t selectionSet = -2;
-
 } // namespace
 
 void WeBaseModel::CopyTo(WeBaseModel& target) const

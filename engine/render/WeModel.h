@@ -32,6 +32,8 @@ class WeBaseModel
 {
 public:
     static constexpr int32_t maxLights = 8;
+    // The material set that draws every subset with the selection material.
+    static constexpr int32_t selectionSet = -2;
 
     explicit WeBaseModel(int32_t kind = 0) : kind(kind) {}
     virtual ~WeBaseModel() = default;

@@ -666,3 +666,14 @@ void WeActor::CopyFrom(const WeActor& source)
     UpdateWorldMatrix(true, true, false);
     SetScale(source.scale);
 }
+
+void WeActor::Render(WeCamera* camera)
+{
+    if (!active || !model)
+        return;
+    for (const int32_t preset : {materialPreset, secondMaterialPreset})
+        if (preset >= 0)
+            model->Render(scene, camera, this, preset);
+    if (highlighted)
+        model->Render(scene, camera, this, WeBaseModel::selectionSet);
+}

@@ -62,6 +62,9 @@ public:
     virtual bool Load(WeRecordReader& reader);
     virtual void OnAddedToScene();
     virtual void CopyFrom(const WeActor& source);
+    // Hands the model's subsets to the render queue for the camera: with the material preset
+    // and the second preset where set, and with the selection material while highlighted.
+    virtual void Render(WeCamera* camera);
 
     void SetLocation(const WeVector& location);
     // Normalised, stored, the rotation rows rebuilt, the translation kept.
