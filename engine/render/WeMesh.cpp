@@ -225,7 +225,8 @@ bool WeMesh::Load(WeVirtualFileSystem* fileSystem, const WeString& name, bool fr
     for (WeMeshMaterialSet& set : sets)
     {
         for (WeString& materialName : set.names)
-            materialName = "";
+            if (!materialName.IsEmpty()) // most of the 2,048 names are empty already
+                materialName = "";
         std::fill(std::begin(set.materials), std::end(set.materials), nullptr);
     }
     if (!fromPackage)

@@ -326,11 +326,20 @@ std::vector<uint32_t> Mesh::PositionReps(float epsilon) const
     const auto position = [&](uint32_t v)
     { return ReadVector3(&vertices[size_t(v) * stride + positionOffset]); };
     VertexSets sets(vertexCount);
-    std::unordered_map<CellKey, std::vector<uint32_t>, CellHash> grid;
+    // Cells twice epsilon wide: the neighbours of a vertex lie in at most two cells along each
+    // axis, and mostly in its own. Each cell chains its vertices through `next`, newest first.
+    constexpr uint32_t none = ~0u;
+    std::unordered_map<CellKey, uint32_t, CellHash> grid;
+    grid.reserve(vertexCount);
+    std::vector<uint32_t> next(vertexCount, none);
     // Vertices at exactly one finite place have the same neighbours: each joins the first
     // there, and only that one is compared, so many vertices at one spot cost no more than one.
     std::unordered_map<CellKey, uint32_t, CellHash> places;
-    const float cellSize = epsilon > 0.0f ? epsilon : 1.0f;
+    places.reserve(vertexCount);
+    const float cellSize = epsilon > 0.0f ? 2.0f * epsilon : 1.0f;
+    // A little more than epsilon, so that rounding in the comparison below never reaches a
+    // cell outside the range searched.
+    const float reach = epsilon * 1.5f;
     for (uint32_t v = 0; v < vertexCount; ++v)
     {
         const Vector3 p = position(v);
@@ -345,17 +354,17 @@ std::vector<uint32_t> Mesh::PositionReps(float epsilon) const
                 continue;
             }
         }
-        const CellKey cell{Cell(p.x, cellSize), Cell(p.y, cellSize), Cell(p.z, cellSize)};
-        for (int64_t dx = -1; dx <= 1; ++dx)
-            for (int64_t dy = -1; dy <= 1; ++dy)
-                for (int64_t dz = -1; dz <= 1; ++dz)
+        const CellKey low{Cell(p.x - reach, cellSize), Cell(p.y - reach, cellSize),
+                          Cell(p.z - reach, cellSize)};
+        const CellKey high{Cell(p.x + reach, cellSize), Cell(p.y + reach, cellSize),
+                           Cell(p.z + reach, cellSize)};
+        for (int64_t x = low.x; x <= high.x; ++x)
+            for (int64_t y = low.y; y <= high.y; ++y)
+                for (int64_t z = low.z; z <= high.z; ++z)
                 {
-                    const auto near = grid.find({cell.x + dx, cell.y + dy, cell.z + dz});
-                    if (near == grid.end())
-                    {
-                        continue;
-                    }
-                    for (const uint32_t other : near->second)
+                    const auto near = grid.find({x, y, z});
+                    for (uint32_t other = near == grid.end() ? none : near->second; other != none;
+                         other = next[other])
                     {
                         const Vector3 d = position(other) - p;
                         if (std::fabs(d.x) <= epsilon && std::fabs(d.y) <= epsilon &&
@@ -365,7 +374,13 @@ std::vector<uint32_t> Mesh::PositionReps(float epsilon) const
                         }
                     }
                 }
-        grid[cell].push_back(v);
+        const auto [cell, first] =
+            grid.try_emplace({Cell(p.x, cellSize), Cell(p.y, cellSize), Cell(p.z, cellSize)}, v);
+        if (!first)
+        {
+            next[v] = cell->second;
+            cell->second = v;
+        }
     }
     std::vector<uint32_t> reps(vertexCount);
     for (uint32_t v = 0; v < vertexCount; ++v)
@@ -524,11 +539,15 @@ void Mesh::ReorderFaces(const std::vector<uint32_t>& order)
 
 void Mesh::ReorderVertices(const std::vector<uint32_t>& order)
 {
-    std::vector<uint8_t> reordered(order.size() * stride);
+    // The vertices are copied out to a scratch buffer kept between calls and back in order, so
+    // no new buffer is made and cleared for every mesh.
+    static thread_local std::vector<uint8_t> previous;
+    previous.assign(vertices.begin(), vertices.end());
+    vertices.resize(order.size() * stride);
     std::vector<uint32_t> newIndex(vertexCount, 0);
     for (size_t v = 0; v < order.size(); ++v)
     {
-        std::memcpy(&reordered[v * stride], &vertices[size_t(order[v]) * stride], stride);
+        std::memcpy(&vertices[v * stride], &previous[size_t(order[v]) * stride], stride);
         newIndex[order[v]] = uint32_t(v);
     }
     for (uint32_t face = 0; face < faceCount; ++face)
@@ -538,7 +557,6 @@ void Mesh::ReorderVertices(const std::vector<uint32_t>& order)
             SetIndex(face, corner, newIndex[Index(face, corner)]);
         }
     }
-    vertices = std::move(reordered);
     vertexCount = uint32_t(order.size());
     for (AttributeRange& range : table)
     {
