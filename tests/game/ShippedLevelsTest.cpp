@@ -3,10 +3,12 @@
 #include "BoardFixture.h"
 
 #include "WeConfig.h"
+#include "WeLocalization.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace
 {
@@ -55,6 +57,31 @@ TEST(ShippedLevels, RegionOneHoldsTwentyTables)
     EXPECT_EQ(databases.at("db001")->name, "Region 1");
     EXPECT_EQ(databases.at("db001")->tables.size(), 20u);
     EXPECT_EQ(databases.at("db001")->Table(1)->name, "First Steps");
+}
+
+TEST(ShippedLevels, FifteenRegionsOfTwentyAndFifteenBonusMapsEachNamedInEnglish)
+{
+    // The ladder deals twenty maps of each region and the bonus maps 20001 to 20015; the play shows
+    // a table's name through its "Map: " text.
+    const auto databases = ReadShippedDatabases();
+    WeLocalization english;
+    english.LoadLanguage("EN");
+    std::set<std::string> names;
+    size_t tables = 0;
+    for (int32_t number : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20})
+    {
+        const std::string name = MivoMapDatabase::FileName(number).GetData();
+        ASSERT_EQ(databases.count(name), 1u) << name;
+        const MivoMapDatabase& database = *databases.at(name);
+        EXPECT_EQ(database.tables.size(), number == 20 ? 15u : 20u) << name;
+        for (const auto& table : database.tables)
+        {
+            ++tables;
+            EXPECT_TRUE(names.insert(table->name.GetData()).second) << name << ": " << table->name.GetData();
+            EXPECT_TRUE(english.HasKey("Map: " + table->name)) << name << ": " << table->name.GetData();
+        }
+    }
+    EXPECT_EQ(tables, 315u);
 }
 
 TEST(ShippedLevels, EveryTableIsWellFormedAndItsSolutionWins)

@@ -1,0 +1,99 @@
+// What the board benchmarks share: ticks of a busy table, and the shipped level database files
+// of the source tree.
+#pragma once
+
+#include "MivoBoard.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace board_bench
+{
+// Eight plain tiles and eight numbers on alternate rows, a running track, a magnet and a pair of
+// teleports: every pass has work on every tick.
+inline std::unique_ptr<MivoMapTable> BusyTable()
+{
+    auto table = std::make_unique<MivoMapTable>();
+    for (int row = 0; row < 16; row += 2)
+    {
+        table->PlaceFromText(0, row, "P");
+        table->PlaceFromText(15, row + 1, ("N," + std::to_string(row / 2 + 1)).c_str());
+    }
+    table->PlaceFromText(3, 0, "R,3,10");
+    table->PlaceFromText(7, 3, "T,1,1,1,0,0,1,0123456789");
+    table->PlaceFromText(9, 12, "T,1,1,1,0,0,1,0123456789");
+    table->PlaceFromText(12, 15, "M,1");
+    table->LayOut(1.01f, 7.575f, 7.575f);
+    return table;
+}
+
+// Pushes every movable block the given way.
+inline void PushAll(MivoBoard& board, int32_t direction)
+{
+    for (int32_t x = 0; x < board.table->width; ++x)
+    {
+        for (int32_t y = 0; y < board.table->height; ++y)
+        {
+            MivoBlock* block = board.table->Cell(x, y)->top.get();
+            if (block && board.CanMove(block, direction, false))
+                board.TryMove(block, direction, false);
+        }
+    }
+}
+
+// Board ticks per second with several blocks sliding at once, on a full 16 x 16 table.
+inline void BM_BoardTicks(benchmark::State& state)
+{
+    auto table = BusyTable();
+    MivoBoard board;
+    board.SetTable(table.get());
+    board.speed = 5.0f;
+    int32_t direction = MivoDirection::Right;
+    int64_t moving = 0;
+    for (auto _ : state)
+    {
+        if (board.IsAtRest())
+        {
+            direction = direction == MivoDirection::Right ? MivoDirection::Left : MivoDirection::Right;
+            PushAll(board, direction);
+        }
+        moving += static_cast<int64_t>(board.moving.size());
+        board.Tick(1.0f / 60.0f);
+    }
+    state.counters["ticks/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["moving"] = static_cast<double>(moving) / static_cast<double>(state.iterations());
+}
+
+struct ShippedFile
+{
+    std::string name, text;
+};
+
+// The shipped "db*.ini" files of the source tree, by name.
+inline std::vector<ShippedFile> ShippedDatabases()
+{
+    std::vector<ShippedFile> files;
+    const auto folder =
+        std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "Packages" / "Config" / "Main";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    {
+        const std::string name = entry.path().stem().string();
+        if (name.rfind("db", 0) != 0 || entry.path().extension() != ".ini")
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        files.push_back(
+            {name, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>())});
+    }
+    std::sort(files.begin(), files.end(),
+              [](const ShippedFile& a, const ShippedFile& b) { return a.name < b.name; });
+    return files;
+}
+} // namespace board_bench

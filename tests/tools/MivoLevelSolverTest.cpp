@@ -1,0 +1,223 @@
+// The level solver on tables whose answers are worked out by hand, the shape key that tells
+// turned and mirrored tables apart, the generator's repeatability, and the shipped ladder: no two
+// tables alike, and a sample of each generated region proven to need its band's moves.
+#include "MivoLevelSolver.h"
+#include "MivoLevelPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace
+{
+// A map from "x,y=text" cells.
+MivoLevelMap Map(const std::vector<std::string>& cells)
+{
+    MivoLevelMap map;
+    map.name = "Test";
+    for (const std::string& cell : cells)
+    {
+        const size_t comma = cell.find(','), equals = cell.find('=');
+        map.Set(std::stoi(cell.substr(0, comma)), std::stoi(cell.substr(comma + 1, equals - comma - 1)),
+                cell.substr(equals + 1));
+    }
+    return map;
+}
+
+// A corridor along row y from x = 0 to length - 1, closed by walls beside it and at its end: the
+// blocks in it only slide left and right and never pass each other.
+std::vector<std::string> Corridor(int y, int length, const std::map<int, std::string>& blocks)
+{
+    std::vector<std::string> cells;
+    const int side = y == 0 ? 1 : y - 1;
+    for (int x = 0; x <= length; ++x)
+        cells.push_back(std::to_string(x) + "," + std::to_string(side) + "=W");
+    cells.push_back(std::to_string(length) + "," + std::to_string(y) + "=W");
+    for (const auto& [x, text] : blocks)
+        cells.push_back(std::to_string(x) + "," + std::to_string(y) + "=" + text);
+    return cells;
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+MivoSolverResult Solve(const MivoLevelMap& map, size_t maxStates = 100000)
+{
+    MivoSolverLimits limits;
+    limits.maxStates = maxStates;
+    MivoLevelSolver solver(map);
+    return solver.Solve(limits);
+}
+
+std::filesystem::path LevelFolder()
+{
+    const char* data = std::getenv("WE_TEST_DATA");
+    return std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
+}
+
+// Every shipped level database, read as the game reads it, by key ("db003").
+std::map<std::string, MivoLevelDatabase> ShippedDatabases()
+{
+    std::map<std::string, MivoLevelDatabase> databases;
+    for (const auto& entry : std::filesystem::directory_iterator(LevelFolder()))
+    {
+        const std::string key = entry.path().stem().string();
+        if (key.rfind("db", 0) != 0 || entry.path().extension() != ".ini")
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        databases[key].Read(key, text);
+    }
+    return databases;
+}
+} // namespace
+
+TEST(MivoLevelSolver, OneMoveWinTwoWays)
+{
+    // Either three steps into the other and both vanish; every block has four ways to go.
+    const MivoSolverResult r = Solve(Map({"4,4=N,3", "5,4=N,3"}));
+    ASSERT_EQ(r.outcome, MivoSolverOutcome::Solved);
+    EXPECT_EQ(r.solution.size(), 1u);
+    EXPECT_EQ(r.shortestCount, 2u);
+    EXPECT_EQ(r.pathBranching, std::vector<int32_t>{8});
+}
+
+TEST(MivoLevelSolver, RefusesUnsolvableTables)
+{
+    // A plain tile between two twos in a corridor: they never meet.
+    EXPECT_EQ(Solve(Map(Corridor(0, 6, {{0, "N,2"}, {2, "P"}, {5, "N,2"}}))).outcome,
+              MivoSolverOutcome::Unsolvable);
+    // A lone numbered block never vanishes; within too small a bound nothing is proven.
+    EXPECT_EQ(Solve(Map({"7,7=N,4", "3,9=W"})).outcome, MivoSolverOutcome::Unsolvable);
+    EXPECT_EQ(Solve(Map({"7,7=N,4", "3,9=W"}), 5).outcome, MivoSolverOutcome::OutOfBounds);
+}
+
+TEST(MivoLevelSolver, FindsTheShortestOfSeveralWays)
+{
+    // Two corridors apart. Top: 1, 2 and 3, none side by side; the 1 and 2 must merge into a 3 and
+    // that meet the other 3, and no single slide makes three in a row, so it takes 4 moves, in
+    // 24 ways. Bottom: a pair side by side, cleared in 1 move either way. 5 moves in all, the
+    // bottom one at any of 5 places: 5 x 24 x 2 sequences.
+    const MivoLevelMap map = Map(Join(Corridor(0, 6, {{0, "N,1"}, {3, "N,2"}, {5, "N,3"}}),
+                                      Corridor(15, 6, {{0, "N,3"}, {1, "N,3"}})));
+    const MivoSolverResult r = Solve(map);
+    ASSERT_EQ(r.outcome, MivoSolverOutcome::Solved);
+    EXPECT_EQ(r.solution.size(), 5u);
+    EXPECT_EQ(r.shortestCount, 240u);
+    MivoLevelSolver solver(map);
+    EXPECT_TRUE(solver.Replay(r.solution, 1.0f / 60.0f));
+    // A longer way: the bottom pair parted and brought back first.
+    std::vector<MivoLevelMove> longer;
+    ASSERT_TRUE(MivoParseSolution("1,15,3 5,15,7 1,15,7 0,0,3 2,0,3 5,0,7 4,0,7", longer));
+    EXPECT_TRUE(solver.Replay(longer, 1.0f / 60.0f));
+    EXPECT_FALSE(solver.Replay({longer.begin(), longer.end() - 1}, 1.0f / 60.0f));
+}
+
+TEST(MivoLevelSolver, StatesFoundPastTheWinsGiveDistancesAndWritableStarts)
+{
+    const MivoLevelMap map = Map(Corridor(0, 6, {{0, "N,1"}, {3, "N,2"}, {5, "N,3"}}));
+    MivoLevelSolver solver(map);
+    const MivoLevelGraph graph = solver.Explore(MivoSolverLimits());
+    ASSERT_TRUE(graph.Complete());
+    const std::vector<int32_t> distances = graph.DistancesToWin();
+    const std::vector<uint64_t> counts = graph.ShortestCounts(distances);
+    EXPECT_EQ(distances[0], 4);
+    EXPECT_EQ(counts[0], 24u);
+    // Every state's own table proves to the distance the graph gives it.
+    for (uint32_t node = 1; node < graph.Size(); ++node)
+    {
+        MivoLevelMap start;
+        ASSERT_TRUE(solver.MapOf(graph, node, start));
+        const MivoSolverResult r = Solve(start);
+        if (distances[node] < 0)
+            EXPECT_EQ(r.outcome, MivoSolverOutcome::Unsolvable);
+        else
+            EXPECT_EQ(r.solution.size(), static_cast<size_t>(distances[node]))
+                << MivoFormatSolution(r.solution);
+    }
+}
+
+TEST(MivoLevelMap, ShapeKeyIsTheSameForTurnedAndMirroredTables)
+{
+    // A magnet facing down-right, a track along x and a teleport sending blocks left, then the
+    // same turned a quarter (x, y) -> (15 - y, x) with every direction turned along.
+    const MivoLevelMap a =
+        Map({"2,3=N,4", "5,6=M,4", "1,9=R,3,3", "8,1=T,2,1,1,7,1,1,123", "9,9=T,2,1,1,0,2,1,0"});
+    const MivoLevelMap b =
+        Map({"12,2=N,4", "9,5=M,6", "6,1=R,5,3", "14,8=T,5,1,1,1,1,1,123", "6,9=T,5,1,1,0,2,1,0"});
+    EXPECT_EQ(a.ShapeKey(), b.ShapeKey());
+    const MivoLevelMap mirrored =
+        Map({"13,3=N,4", "10,6=M,6", "12,9=R,3,3", "7,1=T,2,1,1,3,1,1,123", "6,9=T,2,1,1,0,2,1,0"});
+    EXPECT_EQ(a.ShapeKey(), mirrored.ShapeKey());
+    const MivoLevelMap facingElsewhere =
+        Map({"2,3=N,4", "5,6=M,2", "1,9=R,3,3", "8,1=T,2,1,1,7,1,1,123", "9,9=T,2,1,1,0,2,1,0"});
+    EXPECT_NE(a.ShapeKey(), facingElsewhere.ShapeKey());
+}
+
+TEST(MivoLevelGenerator, TheSameSeedMakesTheSameTable)
+{
+    MivoTableRecipe recipe;
+    recipe.shortestMin = 3;
+    recipe.shortestMax = 3;
+    recipe.roomMin = recipe.roomMax = 6;
+    recipe.groupsMax = 1;
+    recipe.helpersMax = 0;
+    recipe.exploreStates = 3000;
+    const auto first = MivoLevelGenerator::Generate(recipe, 77, 20);
+    const auto again = MivoLevelGenerator::Generate(recipe, 77, 20);
+    ASSERT_TRUE(first && again);
+    const MivoLevelDatabase a{"x", {first->map}}, b{"x", {again->map}};
+    EXPECT_EQ(a.Write(""), b.Write(""));
+    EXPECT_EQ(first->proof.solution.size(), 3u);
+    EXPECT_TRUE(MivoLevelSolver(first->map).Replay(first->map.solution, 1.0f / 60.0f));
+}
+
+TEST(ShippedLadder, NoTwoTablesAreAlikeUpToMirroringOrRotation)
+{
+    std::map<std::string, std::string> shapes;
+    size_t tables = 0;
+    for (const auto& [key, database] : ShippedDatabases())
+    {
+        for (const MivoLevelMap& map : database.tables)
+        {
+            ++tables;
+            const auto [it, added] = shapes.emplace(map.ShapeKey(), key + " " + map.name);
+            EXPECT_TRUE(added) << key << " " << map.name << " is " << it->second;
+        }
+    }
+    EXPECT_EQ(tables, 315u);
+}
+
+TEST(ShippedLadder, GeneratedTablesNeedTheirBandsMoves)
+{
+    // Every table's solution fits its band; for a sample of each database, no shorter one exists.
+    const auto databases = ShippedDatabases();
+    for (const MivoRegionPlan& region : MivoLevelPlan())
+    {
+        char key[8];
+        std::snprintf(key, sizeof key, "db%03d", region.database);
+        ASSERT_TRUE(databases.count(key)) << key;
+        const MivoLevelDatabase& database = databases.at(key);
+        ASSERT_EQ(database.tables.size(), region.tables.size()) << key;
+        for (size_t i = 0; i < region.tables.size(); ++i)
+        {
+            const MivoTableRecipe& recipe = region.tables[i].recipe;
+            const auto length = static_cast<int32_t>(database.tables[i].solution.size());
+            EXPECT_GE(length, recipe.shortestMin) << key << " " << database.tables[i].name;
+            EXPECT_LE(length, recipe.shortestMax) << key << " " << database.tables[i].name;
+        }
+        const size_t sample = static_cast<size_t>(region.database) % region.tables.size();
+        MivoSolverLimits limits;
+        limits.maxDepth = region.tables[sample].recipe.shortestMin - 1;
+        const MivoSolverResult r = MivoLevelSolver(database.tables[sample]).Solve(limits);
+        EXPECT_NE(r.outcome, MivoSolverOutcome::Solved) << key << " " << database.tables[sample].name;
+        EXPECT_FALSE(r.countCut);
+    }
+}

@@ -1,0 +1,615 @@
+#include "MivoLevelSolver.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <optional>
+
+namespace
+{
+// A top block packed into one word: cell index (x * 16 + y), kind, value (a number's number, a
+// magnet's facing) and the exit teleport it last came out of (its index + 1, 0 for none). A wall
+// that was a U block is a wall like any other: the rules never ask.
+constexpr uint32_t kCellBits = 8, kKindShift = 8, kValueShift = 12, kTeleportShift = 16;
+constexpr uint32_t kNoMember = 0xff;
+constexpr int32_t kSize = MivoMapTable::kSize;
+
+uint32_t CellOf(uint32_t word)
+{
+    return word & ((1u << kCellBits) - 1);
+}
+
+MivoBlockKind KindOf(uint32_t word)
+{
+    return static_cast<MivoBlockKind>((word >> kKindShift) & 0xf);
+}
+
+bool IsSelectableKind(MivoBlockKind kind)
+{
+    MivoBlock probe;
+    probe.kind = kind;
+    return probe.IsSelectable();
+}
+
+uint64_t HashWords(const uint32_t* words, size_t count)
+{
+    uint64_t h = 0x9e3779b97f4a7c15ull ^ count;
+    for (size_t i = 0; i < count; ++i)
+    {
+        h ^= words[i];
+        h *= 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+    return h;
+}
+
+constexpr uint64_t kCountCap = uint64_t{1} << 63;
+
+uint64_t AddCapped(uint64_t a, uint64_t b)
+{
+    return a >= kCountCap - b ? kCountCap : a + b;
+}
+} // namespace
+
+MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(map.Build())
+{
+    board_.SetTable(table_.get());
+    table_->ForEachCell(
+        [this](MivoMapCell& cell)
+        {
+            cells_.push_back(&cell);
+            if (cell.floor && cell.floor->Is(MivoBlockKind::Teleport))
+                teleports_.push_back(cell.floor.get());
+        });
+    Capture(start_);
+}
+
+MivoLevelSolver::~MivoLevelSolver() = default;
+
+void MivoLevelSolver::Capture(State& state) const
+{
+    state.clear();
+    state.push_back(0);
+    for (const MivoMapCell* cell : cells_)
+    {
+        const MivoBlock* top = cell->top.get();
+        if (!top)
+            continue;
+        const int32_t value = top->Is(MivoBlockKind::Magnet) ? top->magnetDirection : top->number;
+        uint32_t teleport = 0;
+        // The teleport a block remembers only counts while it stands on one: its next step from
+        // any other floor forgets it before anything looks.
+        const bool onTeleport = cell->floor && cell->floor->Is(MivoBlockKind::Teleport);
+        if (top->lastTeleport && onTeleport)
+        {
+            const auto it = std::find(teleports_.begin(), teleports_.end(), top->lastTeleport);
+            teleport = it == teleports_.end() ? 0 : static_cast<uint32_t>(it - teleports_.begin()) + 1;
+        }
+        state.push_back(static_cast<uint32_t>(cell->x * kSize + cell->y) |
+                        static_cast<uint32_t>(top->kind) << kKindShift |
+                        static_cast<uint32_t>(value & 0xf) << kValueShift | teleport << kTeleportShift);
+        ++state[0];
+    }
+    for (const MivoTrack& track : table_->tracks)
+        state.push_back(static_cast<uint32_t>(track.direction));
+    for (const MivoTeleportGroup& group : table_->groups)
+    {
+        const auto member = std::find(group.members.begin(), group.members.end(), group.currentExit);
+        const uint32_t index =
+            member == group.members.end() ? kNoMember : static_cast<uint32_t>(member - group.members.begin());
+        state.push_back(static_cast<uint32_t>(group.currentOrder) << 8 | index);
+    }
+}
+
+void MivoLevelSolver::Restore(const uint32_t* words)
+{
+    board_.moving.clear();
+    board_.events.clear();
+    board_.pendingBlocking = 0;
+    board_.selected = nullptr;
+    board_.moveClock = 0.0f;
+    for (MivoMapCell* cell : cells_)
+    {
+        cell->reserved = 0;
+        cell->vacating = 0;
+        if (cell->top)
+            spare_.push_back(std::move(cell->top));
+    }
+    const size_t tops = words[0];
+    for (size_t i = 1; i <= tops; ++i)
+    {
+        const uint32_t word = words[i];
+        MivoMapCell& cell = *cells_[CellOf(word)];
+        std::unique_ptr<MivoBlock> block;
+        if (spare_.empty())
+        {
+            block = std::make_unique<MivoBlock>();
+        }
+        else
+        {
+            block = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        const int32_t value = static_cast<int32_t>((word >> kValueShift) & 0xf);
+        const MivoBlockKind kind = KindOf(word);
+        block->Init(kind, kind == MivoBlockKind::Magnet ? 0 : value);
+        if (kind == MivoBlockKind::Magnet)
+            block->magnetDirection = value;
+        const uint32_t teleport = (word >> kTeleportShift) & 0x3f;
+        block->lastTeleport = teleport ? teleports_[teleport - 1] : nullptr;
+        block->x = cell.fx;
+        block->y = cell.fy;
+        cell.top = std::move(block);
+    }
+    size_t at = tops + 1;
+    for (MivoTrack& track : table_->tracks)
+        track.direction = static_cast<int32_t>(words[at++]);
+    for (MivoTeleportGroup& group : table_->groups)
+    {
+        const uint32_t word = words[at++];
+        group.currentOrder = static_cast<int32_t>(word >> 8);
+        const uint32_t index = word & 0xff;
+        group.currentExit = index == kNoMember ? nullptr : group.members[index];
+    }
+}
+
+namespace
+{
+bool WonWords(const uint32_t* words)
+{
+    for (uint32_t i = 1; i <= words[0]; ++i)
+    {
+        const MivoBlockKind kind = KindOf(words[i]);
+        if (kind == MivoBlockKind::Number || kind == MivoBlockKind::Plus || kind == MivoBlockKind::Minus)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+int32_t MivoSolverLimits::MaxTicksPerMove() const
+{
+    const float step = speed * frameTime;
+    return step > 0.0f ? static_cast<int32_t>(std::ceil(maxTravelPerMove / step)) + 1 : 1;
+}
+
+double MivoSolverResult::Branching() const
+{
+    return expanded ? static_cast<double>(moves) / static_cast<double>(expanded) : 0.0;
+}
+
+// ---- the graph ----
+
+size_t MivoLevelGraph::WordCount(uint32_t node) const
+{
+    return (node + 1 < offsets_.size() ? offsets_[node + 1] : words_.size()) - offsets_[node];
+}
+
+int32_t MivoLevelGraph::ExpandedDepth() const
+{
+    if (complete_)
+        return INT32_MAX / 2;
+    return edgeStart_.size() < Size() ? depth_[edgeStart_.size()] - 1 : depth_.back();
+}
+
+bool MivoLevelGraph::Won(uint32_t node) const
+{
+    return WonWords(Words(node));
+}
+
+uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
+{
+    const uint32_t* words = Words(node);
+    uint32_t kinds = 0;
+    for (uint32_t i = 1; i <= words[0]; ++i)
+        kinds |= 1u << static_cast<uint32_t>(KindOf(words[i]));
+    return kinds;
+}
+
+uint32_t MivoLevelGraph::Intern(const State& state, bool& added)
+{
+    if ((offsets_.size() + 1) * 2 > slots_.size())
+        Grow();
+    const uint64_t h = HashWords(state.data(), state.size());
+    size_t slot = h & (slots_.size() - 1);
+    while (slots_[slot] != 0)
+    {
+        const uint32_t node = slots_[slot] - 1;
+        if (hashes_[node] == h && Equal(node, state))
+        {
+            added = false;
+            return node;
+        }
+        slot = (slot + 1) & (slots_.size() - 1);
+    }
+    const auto node = static_cast<uint32_t>(offsets_.size());
+    offsets_.push_back(words_.size());
+    words_.insert(words_.end(), state.begin(), state.end());
+    hashes_.push_back(h);
+    slots_[slot] = node + 1;
+    added = true;
+    return node;
+}
+
+bool MivoLevelGraph::Equal(uint32_t node, const State& state) const
+{
+    return WordCount(node) == state.size() && std::equal(state.begin(), state.end(), Words(node));
+}
+
+void MivoLevelGraph::Grow()
+{
+    slots_.assign(std::max<size_t>(1024, slots_.size() * 2), 0);
+    for (uint32_t node = 0; node < offsets_.size(); ++node)
+    {
+        size_t slot = hashes_[node] & (slots_.size() - 1);
+        while (slots_[slot] != 0)
+            slot = (slot + 1) & (slots_.size() - 1);
+        slots_[slot] = node + 1;
+    }
+}
+
+std::vector<int32_t> MivoLevelGraph::DistancesToWin() const
+{
+    // Backwards from the wins over the reversed moves of the expanded states.
+    const size_t n = Size();
+    const size_t expanded = edgeStart_.size();
+    std::vector<uint32_t> inStart(n + 1, 0), inEdges(edges_.size());
+    for (uint32_t target : edges_)
+        ++inStart[target + 1];
+    for (size_t i = 0; i < n; ++i)
+        inStart[i + 1] += inStart[i];
+    std::vector<uint32_t> fill(inStart.begin(), inStart.end() - 1);
+    for (uint32_t from = 0; from < expanded; ++from)
+    {
+        const uint32_t end =
+            from + 1 < expanded ? edgeStart_[from + 1] : static_cast<uint32_t>(edges_.size());
+        for (uint32_t e = edgeStart_[from]; e < end; ++e)
+            inEdges[fill[edges_[e]]++] = from;
+    }
+    std::vector<int32_t> distance(n, -1);
+    std::vector<uint32_t> queue;
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        if (Won(i))
+        {
+            distance[i] = 0;
+            queue.push_back(i);
+        }
+    }
+    for (size_t q = 0; q < queue.size(); ++q)
+    {
+        const uint32_t to = queue[q];
+        for (uint32_t e = inStart[to]; e < inStart[to + 1]; ++e)
+        {
+            if (distance[inEdges[e]] < 0)
+            {
+                distance[inEdges[e]] = distance[to] + 1;
+                queue.push_back(inEdges[e]);
+            }
+        }
+    }
+    return distance;
+}
+
+std::vector<uint64_t> MivoLevelGraph::ShortestCounts(const std::vector<int32_t>& distances) const
+{
+    std::vector<uint32_t> order;
+    for (uint32_t i = 0; i < Size(); ++i)
+    {
+        if (distances[i] >= 0)
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return distances[a] < distances[b]; });
+    std::vector<uint64_t> counts(Size(), 0);
+    std::vector<std::pair<MivoLevelMove, uint32_t>> next;
+    for (uint32_t node : order)
+    {
+        if (distances[node] == 0)
+        {
+            counts[node] = 1;
+            continue;
+        }
+        next.clear();
+        Successors(node, next);
+        for (const auto& [move, target] : next)
+        {
+            if (distances[target] == distances[node] - 1)
+                counts[node] = AddCapped(counts[node], counts[target]);
+        }
+    }
+    return counts;
+}
+
+void MivoLevelGraph::Successors(uint32_t node, std::vector<std::pair<MivoLevelMove, uint32_t>>& out) const
+{
+    if (node >= edgeStart_.size())
+        return;
+    const uint32_t end =
+        node + 1 < edgeStart_.size() ? edgeStart_[node + 1] : static_cast<uint32_t>(edges_.size());
+    for (uint32_t e = edgeStart_[node]; e < end; ++e)
+        out.emplace_back(edgeMoves_[e], edges_[e]);
+}
+
+// ---- playing ----
+
+bool MivoLevelSolver::TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks)
+{
+    for (int32_t tick = 0; tick < maxTicks; ++tick)
+    {
+        board.Tick(frameTime);
+        ++ticks;
+        if (board.IsAtRest() && board.events.empty())
+            return true;
+    }
+    return false;
+}
+
+bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
+{
+    // As the play takes a move: the pick, then, at rest, the push the board allows; a click on
+    // a D block is the whole move.
+    MivoMapCell* cell = table_->Cell(move.x, move.y);
+    MivoBlock* block = cell ? cell->top.get() : nullptr;
+    if (!block || !block->IsSelectable())
+        return false;
+    if (move.direction == 0)
+    {
+        if (!block->Is(MivoBlockKind::Disappearing))
+            return false;
+        board_.Select(block);
+    }
+    else
+    {
+        if (!board_.CanMove(block, move.direction, true))
+            return false;
+        board_.Select(block);
+        board_.TryMove(block, move.direction, false);
+        board_.selected = nullptr;
+    }
+    return TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), ticks);
+}
+
+void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
+                             MivoSolverResult& result)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    State state;
+
+    // The start, as the play builds a level: the passes once, then the board left to rest.
+    board_.speed = limits.speed;
+    Restore(start_.data());
+    board_.RunPasses();
+    if (!TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), result.ticks))
+        return;
+    Capture(state);
+    result.unsteadyStart = state != start_;
+
+    bool added = false;
+    graph.Intern(state, added);
+    graph.depth_.push_back(0);
+    graph.parent_.push_back(0);
+    graph.via_.push_back({});
+    graph.count_.push_back(1);
+
+    int32_t winDepth = WonWords(state.data()) ? 0 : -1;
+    bool bounded = false;
+    State origin;
+    uint32_t node = 0;
+    for (; node < graph.Size(); ++node)
+    {
+        const int32_t depth = graph.depth_[node];
+        if (winDepth >= 0 && depth >= winDepth && !pastWins)
+            break;
+        // Once a win is known the shortest length is proven; the bounds then only cut the count.
+        if (depth >= limits.maxDepth || graph.Size() >= limits.maxStates ||
+            ((node & 63) == 0 &&
+             std::chrono::duration<double>(Clock::now() - begin).count() > limits.maxSeconds))
+        {
+            bounded = true;
+            result.countCut = winDepth >= 0 && depth < winDepth;
+            break;
+        }
+        graph.edgeStart_.push_back(static_cast<uint32_t>(graph.edges_.size()));
+        ++result.expanded;
+        origin.assign(graph.Words(node), graph.Words(node) + graph.WordCount(node));
+        if (WonWords(origin.data()))
+            continue; // a won level ends: nothing is played from it
+        Restore(origin.data());
+        bool dirty = false;
+        for (uint32_t i = 1; i <= origin[0]; ++i)
+        {
+            const MivoBlockKind kind = KindOf(origin[i]);
+            if (!IsSelectableKind(kind))
+                continue;
+            const auto cell = static_cast<int32_t>(CellOf(origin[i]));
+            for (const int32_t direction : {1, 3, 5, 7, 0})
+            {
+                if ((direction == 0) != (kind == MivoBlockKind::Disappearing))
+                    continue;
+                if (dirty)
+                    Restore(origin.data());
+                const MivoLevelMove move{cell / kSize, cell % kSize, direction};
+                uint64_t ticks = 0;
+                const Clock::time_point playing = Clock::now();
+                const bool played = Play(move, limits, ticks);
+                result.playSeconds += std::chrono::duration<double>(Clock::now() - playing).count();
+                result.ticks += ticks;
+                // A refused move changes nothing; one that never rests is no move at all.
+                dirty = ticks > 0;
+                board_.selected = nullptr;
+                if (!played)
+                {
+                    result.endlessMoves += dirty ? 1 : 0;
+                    continue;
+                }
+                ++result.moves;
+                Capture(state);
+                const uint32_t child = graph.Intern(state, added);
+                if (added)
+                {
+                    graph.depth_.push_back(static_cast<uint16_t>(depth + 1));
+                    graph.parent_.push_back(node);
+                    graph.via_.push_back(move);
+                    graph.count_.push_back(graph.count_[node]);
+                    if (winDepth < 0 && WonWords(state.data()))
+                        winDepth = depth + 1;
+                }
+                else if (graph.depth_[child] == depth + 1)
+                {
+                    graph.count_[child] = AddCapped(graph.count_[child], graph.count_[node]);
+                }
+                graph.edges_.push_back(child);
+                graph.edgeMoves_.push_back(move);
+            }
+        }
+    }
+    result.states = graph.Size();
+    graph.complete_ = !bounded && node >= graph.Size();
+
+    if (winDepth >= 0)
+    {
+        result.outcome = MivoSolverOutcome::Solved;
+        uint32_t first = UINT32_MAX;
+        for (uint32_t n = 0; n < graph.Size(); ++n)
+        {
+            if (graph.depth_[n] != winDepth || !graph.Won(n))
+                continue;
+            result.shortestCount = AddCapped(result.shortestCount, graph.count_[n]);
+            first = std::min(first, n);
+        }
+        for (uint32_t n = first; n != 0; n = graph.parent_[n])
+        {
+            const uint32_t from = graph.parent_[n];
+            result.solution.insert(result.solution.begin(), graph.via_[n]);
+            const uint32_t end = from + 1 < graph.edgeStart_.size()
+                                     ? graph.edgeStart_[from + 1]
+                                     : static_cast<uint32_t>(graph.edges_.size());
+            result.pathBranching.insert(result.pathBranching.begin(),
+                                        static_cast<int32_t>(end - graph.edgeStart_[from]));
+        }
+    }
+    else if (graph.complete_)
+    {
+        result.outcome = MivoSolverOutcome::Unsolvable;
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+}
+
+MivoSolverResult MivoLevelSolver::Solve(const MivoSolverLimits& limits)
+{
+    MivoLevelGraph graph;
+    MivoSolverResult result;
+    Search(limits, false, graph, result);
+    return result;
+}
+
+MivoLevelGraph MivoLevelSolver::Explore(const MivoSolverLimits& limits, MivoSolverResult* result)
+{
+    MivoLevelGraph graph;
+    MivoSolverResult own;
+    Search(limits, true, graph, result ? *result : own);
+    return graph;
+}
+
+bool MivoLevelSolver::MapOf(const MivoLevelGraph& graph, uint32_t node, MivoLevelMap& map) const
+{
+    const uint32_t* words = graph.Words(node);
+    const size_t count = graph.WordCount(node);
+    // The hidden parts of the state must be as a table loads them.
+    for (size_t i = words[0] + 1; i < count; ++i)
+    {
+        if (words[i] != start_[i - words[0] + start_[0]])
+            return false;
+    }
+    map = MivoLevelMap();
+    map.name = map_.name;
+    for (const MivoLevelCell& cell : map_.cells)
+    {
+        if (cell.text[0] == 'T' || cell.text[0] == 'R')
+            map.cells.push_back(cell);
+    }
+    for (uint32_t i = 1; i <= words[0]; ++i)
+    {
+        const uint32_t word = words[i];
+        const auto cell = static_cast<int32_t>(CellOf(word));
+        if ((word >> kTeleportShift) != 0 || map.Find(cell / kSize, cell % kSize))
+            return false;
+        static const char* const letters[] = {"?", "N", "+", "-", "M", "T", "R", "U", "J", "W", "P", "D"};
+        const MivoBlockKind kind = KindOf(word);
+        std::string text = letters[static_cast<size_t>(kind)];
+        if (kind == MivoBlockKind::Number || kind == MivoBlockKind::Magnet)
+            text += "," + std::to_string((word >> kValueShift) & 0xf);
+        map.Set(cell / kSize, cell % kSize, text);
+    }
+    return true;
+}
+
+namespace
+{
+// Takes every event at once, as a presentation with nothing to show would, and notes them.
+class ReplayListener : public MivoCallbacks
+{
+public:
+    explicit ReplayListener(MivoReplayLog& log) : log_(log) {}
+    void OnBlockCreated(MivoBlock*) override {}
+    void OnBlockDestroyed(MivoBlock*) override {}
+    bool OnBoardEvent(MivoBoardEvent& event) override
+    {
+        const auto kind = static_cast<size_t>(event.kind);
+        if (kind < log_.events.size())
+            ++log_.events[kind];
+        if (event.kind == MivoEventKind::Started && event.blockA)
+            log_.movedKinds |= 1u << static_cast<uint32_t>(event.blockA->kind);
+        return true;
+    }
+    void OnEventDone(MivoBoardEvent&) override {}
+
+private:
+    MivoReplayLog& log_;
+};
+} // namespace
+
+bool MivoLevelSolver::Replay(const std::vector<MivoLevelMove>& moves, float frameTime,
+                             MivoReplayLog* log) const
+{
+    const std::unique_ptr<MivoMapTable> table = map_.Build();
+    MivoBoard board;
+    board.SetTable(table.get());
+    board.speed = MivoSolverLimits().speed;
+    std::optional<ReplayListener> listener;
+    if (log)
+        board.callbacks = &listener.emplace(*log);
+    board.RunPasses();
+    uint64_t ticks = 0;
+    constexpr int32_t kMaxTicks = 20000;
+    for (const MivoLevelMove& move : moves)
+    {
+        MivoMapCell* cell = table->Cell(move.x, move.y);
+        MivoBlock* block = cell ? cell->top.get() : nullptr;
+        if (!block || !block->IsSelectable())
+            return false;
+        board.Select(block);
+        if (move.direction != 0)
+        {
+            if (!board.CanMove(block, move.direction, true))
+                return false;
+            board.TryMove(block, move.direction, false);
+            board.selected = nullptr;
+        }
+        if (!TickToRest(board, frameTime, kMaxTicks, ticks))
+            return false;
+    }
+    // Won as the play judges it: no numbered, plus or minus block left.
+    bool won = true;
+    table->ForEachCell(
+        [&](const MivoMapCell& cell)
+        {
+            const MivoBlock* top = cell.top.get();
+            if (top && (top->Is(MivoBlockKind::Number) || top->Is(MivoBlockKind::Plus) ||
+                        top->Is(MivoBlockKind::Minus)))
+                won = false;
+        });
+    return won;
+}

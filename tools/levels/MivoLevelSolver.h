@@ -1,0 +1,152 @@
+// Proves a level: plays every move a player can make from the table's start through the board
+// rules the game plays (MivoBoard and its passes), breadth-first over the board states at rest,
+// and reports whether the level can be won, a shortest way to win, how many shortest ways
+// there are and how the moves branch. Bounded by states, depth and time.
+#pragma once
+
+#include "MivoBoard.h"
+#include "MivoLevelMap.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct MivoSolverLimits
+{
+    size_t maxStates = 2'000'000;   // distinct states kept before the search gives up
+    int32_t maxDepth = 40;          // moves
+    double maxSeconds = 300.0;      // a last guard; the state bound normally ends a search first
+    float frameTime = 1.0f / 60.0f; // the board is ticked as the play ticks it, at this frame time
+    float speed = 5.0f;
+    // A move whose blocks have gone this far (in cells) without the board coming to rest never
+    // rests: a block going round through teleports or tracks for good.
+    float maxTravelPerMove = 120.0f;
+
+    int32_t MaxTicksPerMove() const;
+};
+
+// What the board reported while a solution was played.
+struct MivoReplayLog
+{
+    std::array<int32_t, 14> events{}; // events presented, by kind
+    uint32_t movedKinds = 0;          // the kinds of the blocks that started moving, one bit each
+};
+
+enum class MivoSolverOutcome
+{
+    Solved,     // a shortest solution was found and every shorter sequence was tried
+    Unsolvable, // every reachable state was tried and none is won
+    OutOfBounds // the bounds ended the search first: nothing is proven
+};
+
+struct MivoSolverResult
+{
+    double Branching() const;
+
+    MivoSolverOutcome outcome = MivoSolverOutcome::OutOfBounds;
+    std::vector<MivoLevelMove> solution; // a shortest solution when solved
+    uint64_t shortestCount = 0;          // distinct shortest move sequences (saturates at 2^63)
+    bool countCut = false;               // the bounds ended the search before the count was whole
+    size_t states = 0;                   // distinct states at rest reached, the start included
+    size_t expanded = 0;                 // states whose moves were all played
+    uint64_t moves = 0;                  // moves played
+    uint64_t ticks = 0;                  // board ticks those moves took
+    uint64_t endlessMoves = 0;           // moves after which the board never came to rest
+    std::vector<int32_t> pathBranching;  // the moves open in each state along the solution
+    bool unsteadyStart = false;          // the start's first passes moved something
+    double seconds = 0.0;
+    double playSeconds = 0.0; // of which the board's moves and ticks took this much
+};
+
+// The board states at rest found from a table's start, breadth-first, and the moves between them.
+// A state packs one word per top block in grid order (cell, kind, number or facing, the exit
+// teleport it last came out of), then the tracks' directions and the teleport groups' rotations.
+class MivoLevelGraph
+{
+public:
+    size_t Size() const { return offsets_.size(); }
+    const uint32_t* Words(uint32_t node) const { return words_.data() + offsets_[node]; }
+    size_t WordCount(uint32_t node) const;
+    int32_t Depth(uint32_t node) const { return depth_[node]; }
+    // No numbered, plus or minus block is left: the level is won.
+    bool Won(uint32_t node) const;
+    // The kinds of the top blocks, one bit each (1 << kind).
+    uint32_t TopKinds(uint32_t node) const;
+    // Whether every state reachable from the start was reached and its moves played.
+    bool Complete() const { return complete_; }
+    // Every state this many moves or fewer from the start had its moves played (a large number
+    // when complete). A state at depth k whose distance to a win is d has that distance and its
+    // shortest count exact when k + d - 1 is at most this.
+    int32_t ExpandedDepth() const;
+    // Moves from each state to the nearest win, -1 where none is reachable (exact when complete).
+    std::vector<int32_t> DistancesToWin() const;
+    // Shortest move sequences from each state to a win, 0 where none (saturating).
+    std::vector<uint64_t> ShortestCounts(const std::vector<int32_t>& distances) const;
+    // The moves of a state that lead one step nearer a win, with their target states.
+    void Successors(uint32_t node, std::vector<std::pair<MivoLevelMove, uint32_t>>& out) const;
+
+private:
+    friend class MivoLevelSolver;
+    using State = std::vector<uint32_t>;
+
+    // The node of the state, adding it when new; sets added accordingly.
+    uint32_t Intern(const State& state, bool& added);
+    bool Equal(uint32_t node, const State& state) const;
+    void Grow();
+
+    std::vector<uint32_t> words_;
+    std::vector<size_t> offsets_;
+    std::vector<uint64_t> hashes_;
+    std::vector<uint32_t> slots_; // node + 1, 0 for an empty slot
+    std::vector<uint16_t> depth_;
+    std::vector<uint32_t> parent_;    // the node each was first reached from
+    std::vector<MivoLevelMove> via_;  // and the move that reached it
+    std::vector<uint64_t> count_;     // shortest sequences from the start
+    std::vector<uint32_t> edgeStart_; // per expanded node, its first edge
+    std::vector<uint32_t> edges_;     // target nodes
+    std::vector<MivoLevelMove> edgeMoves_;
+    bool complete_ = false;
+};
+
+class MivoLevelSolver
+{
+public:
+    explicit MivoLevelSolver(const MivoLevelMap& map);
+    ~MivoLevelSolver();
+    MivoLevelSolver(const MivoLevelSolver&) = delete;
+    MivoLevelSolver& operator=(const MivoLevelSolver&) = delete;
+
+    // Searches from the table's start (after the passes the play runs once when a level is built)
+    // up to the shortest wins.
+    MivoSolverResult Solve(const MivoSolverLimits& limits);
+    // Searches on past the wins until every reachable state is found or the bounds end it.
+    MivoLevelGraph Explore(const MivoSolverLimits& limits, MivoSolverResult* result = nullptr);
+    // The table whose start is the state of the node: the floors of this table with the node's top
+    // blocks. False when a level file cannot say it (a block on a teleport or a track's first cell,
+    // a running track, a turned teleport rotation, a block that remembers a teleport).
+    bool MapOf(const MivoLevelGraph& graph, uint32_t node, MivoLevelMap& map) const;
+    // Plays the moves on a fresh table the way the play does, ticking at the frame time until the
+    // board rests after each; true when every move is taken and the table ends won. With a log,
+    // notes what the board reported on the way.
+    bool Replay(const std::vector<MivoLevelMove>& moves, float frameTime, MivoReplayLog* log = nullptr) const;
+
+private:
+    using State = MivoLevelGraph::State;
+
+    void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
+                MivoSolverResult& result);
+    void Capture(State& state) const;
+    void Restore(const uint32_t* words);
+    // Plays one move from the state on the table; false when the board refuses it or never rests.
+    bool Play(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
+    static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
+
+    MivoLevelMap map_;
+    std::unique_ptr<MivoMapTable> table_;
+    MivoBoard board_;
+    std::vector<MivoMapCell*> cells_;               // the cells in play, in grid order
+    std::vector<MivoBlock*> teleports_;             // every teleport floor, in grid order
+    std::vector<std::unique_ptr<MivoBlock>> spare_; // blocks kept for the next restore
+    State start_;                                   // the table as loaded
+};
