@@ -169,7 +169,8 @@ TEST(MivoLevelGenerator, TheSameSeedMakesTheSameTable)
     recipe.roomMin = recipe.roomMax = 6;
     recipe.groupsMax = 1;
     recipe.helpersMax = 0;
-    recipe.exploreStates = 3000;
+    recipe.exploreStates = 1000;
+    recipe.climbSteps = 5;
     const auto first = MivoLevelGenerator::Generate(recipe, 77, 20);
     const auto again = MivoLevelGenerator::Generate(recipe, 77, 20);
     ASSERT_TRUE(first && again);
