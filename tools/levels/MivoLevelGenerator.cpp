@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace
@@ -418,9 +417,6 @@ std::optional<MivoGeneratedTable> MivoLevelGenerator::Generate(const MivoTableRe
     {
         Layout layout = DrawLayout(recipe, random);
         Evaluation current = Evaluate(recipe, layout.map);
-        if (std::getenv("GEN_DEBUG"))
-            std::fprintf(stderr, "  attempt %d: usable %d deepest %d\n", attempt, current.usable,
-                         current.deepest);
         ++attempt;
         // Climb: small changes to the layout are kept while its farthest start gets no nearer.
         for (int32_t step = 0; current.usable && current.deepest >= 0 && attempt <= maxAttempts;
@@ -441,10 +437,6 @@ std::optional<MivoGeneratedTable> MivoLevelGenerator::Generate(const MivoTableRe
             Layout changed = layout;
             Mutate(changed, random);
             Evaluation next = Evaluate(recipe, changed.map);
-            if (std::getenv("GEN_DEBUG"))
-                std::fprintf(stderr, "  attempt %d step %d: usable %d deepest %d/%llu (now %d/%llu)\n",
-                             attempt, step, next.usable, next.deepest, (unsigned long long)next.deepestCount,
-                             current.deepest, (unsigned long long)current.deepestCount);
             if (next.usable &&
                 (next.deepest > current.deepest ||
                  (next.deepest == current.deepest && next.deepestCount <= current.deepestCount)))

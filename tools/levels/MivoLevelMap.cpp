@@ -57,17 +57,10 @@ constexpr std::array<Symmetry, 8> kSymmetries = {{{false, false, false},
                                                   {true, false, true},
                                                   {true, true, true}}};
 
-const char* Letter(MivoBlockKind kind)
-{
-    static const char* const letters[] = {"?", "N", "+", "-", "M", "T", "R", "U", "J", "W", "P", "D"};
-    const auto k = static_cast<size_t>(kind);
-    return k < std::size(letters) ? letters[k] : "?";
-}
-
 // What a block looks like after the symmetry; teleport groups are written by the caller.
 std::string DescribeTop(const MivoBlock& block, const Symmetry& s)
 {
-    std::string text = Letter(block.kind);
+    std::string text = MivoBlockLetter(block.kind);
     if (block.Is(MivoBlockKind::Number))
         text += std::to_string(block.number);
     if (block.Is(MivoBlockKind::Magnet))
@@ -143,6 +136,13 @@ int32_t ReadInt(const std::string& text, size_t& pos, bool& ok)
     }
 }
 } // namespace
+
+const char* MivoBlockLetter(MivoBlockKind kind)
+{
+    static const char* const letters[] = {"?", "N", "+", "-", "M", "T", "R", "U", "J", "W", "P", "D"};
+    const auto k = static_cast<size_t>(kind);
+    return k < std::size(letters) ? letters[k] : "?";
+}
 
 std::unique_ptr<MivoMapTable> MivoLevelMap::Build() const
 {

@@ -39,6 +39,9 @@ struct MivoLevelMap
     std::vector<MivoLevelCell> cells; // in grid order: x outer, y inner
 };
 
+// The map letter of a block kind ("N", "+", ... "D"), "?" for none.
+const char* MivoBlockLetter(MivoBlockKind kind);
+
 // A solution as the "Solution" key writes it: "x,y,d" moves separated by blanks.
 std::string MivoFormatSolution(const std::vector<MivoLevelMove>& moves);
 // Reads a "Solution" text; false when a move is not three comma-separated integers.

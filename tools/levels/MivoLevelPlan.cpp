@@ -8,25 +8,12 @@ namespace
 // The kinds of the map letters a plan writes (numbered blocks and walls are always there).
 uint32_t KindsOf(const std::string& letters)
 {
-    static constexpr std::array<std::pair<char, MivoBlockKind>, 10> kLetters = {
-        {{'+', MivoBlockKind::Plus},
-         {'-', MivoBlockKind::Minus},
-         {'M', MivoBlockKind::Magnet},
-         {'T', MivoBlockKind::Teleport},
-         {'R', MivoBlockKind::Track},
-         {'U', MivoBlockKind::Hardening},
-         {'J', MivoBlockKind::Joker},
-         {'P', MivoBlockKind::Plain},
-         {'D', MivoBlockKind::Disappearing},
-         {'W', MivoBlockKind::Wall}}};
     uint32_t kinds = 0;
-    for (char c : letters)
+    for (int32_t k = 1; k <= static_cast<int32_t>(MivoBlockKind::Disappearing); ++k)
     {
-        for (const auto& [letter, kind] : kLetters)
-        {
-            if (c == letter)
-                kinds |= MivoKindBit(kind);
-        }
+        const auto kind = static_cast<MivoBlockKind>(k);
+        if (letters.find(MivoBlockLetter(kind)[0]) != std::string::npos)
+            kinds |= MivoKindBit(kind);
     }
     return kinds;
 }

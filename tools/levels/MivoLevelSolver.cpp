@@ -536,9 +536,8 @@ bool MivoLevelSolver::MapOf(const MivoLevelGraph& graph, uint32_t node, MivoLeve
         const auto cell = static_cast<int32_t>(CellOf(word));
         if ((word >> kTeleportShift) != 0 || map.Find(cell / kSize, cell % kSize))
             return false;
-        static const char* const letters[] = {"?", "N", "+", "-", "M", "T", "R", "U", "J", "W", "P", "D"};
         const MivoBlockKind kind = KindOf(word);
-        std::string text = letters[static_cast<size_t>(kind)];
+        std::string text = MivoBlockLetter(kind);
         if (kind == MivoBlockKind::Number || kind == MivoBlockKind::Magnet)
             text += "," + std::to_string((word >> kValueShift) & 0xf);
         map.Set(cell / kSize, cell % kSize, text);

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -111,7 +110,9 @@ std::vector<fs::path> LevelFiles(const std::vector<std::string>& paths)
         for (const auto& entry : fs::directory_iterator(path))
         {
             const std::string stem = entry.path().stem().string();
-            if (stem.rfind("db", 0) == 0 && entry.path().extension() == ".ini")
+            const bool numbered = stem.size() == 5 && stem.rfind("db", 0) == 0 &&
+                                  stem.find_first_not_of("0123456789", 2) == std::string::npos;
+            if (numbered && entry.path().extension() == ".ini")
                 files.push_back(entry.path());
         }
     }
@@ -293,52 +294,9 @@ bool WriteMapNames(const fs::path& folder)
     return WriteFile(path, kept);
 }
 
-// Makes the planned databases; false when a table could not be made or a file not written.
-bool Generate(const Options& options)
+// The shapes of the tables in the folder's files that this run does not make.
+std::set<std::string> KeptShapes(const fs::path& folder, const Options& options)
 {
-    const fs::path folder = options.paths[0];
-    constexpr int32_t kAttempts = 400;
-    struct Job
-    {
-        const MivoRegionPlan* region;
-        size_t index;
-    };
-    std::vector<Job> jobs;
-    for (const MivoRegionPlan& region : MivoLevelPlan())
-    {
-        if (!options.only.empty() && !options.only.count(region.database))
-            continue;
-        for (size_t i = 0; i < region.tables.size(); ++i)
-            if (!std::getenv("ONLY_TABLE") || std::atoi(std::getenv("ONLY_TABLE")) == static_cast<int>(i + 1))
-                jobs.push_back({&region, i});
-    }
-    std::vector<std::optional<MivoGeneratedTable>> made(jobs.size());
-    const auto start = std::chrono::steady_clock::now();
-    ForEachParallel(
-        jobs.size(), options.threads,
-        [&](size_t i)
-        {
-            const Job& job = jobs[i];
-            const MivoTablePlan& plan = job.region->tables[job.index];
-            const auto begin = std::chrono::steady_clock::now();
-            made[i] = MivoLevelGenerator::Generate(
-                plan.recipe, TableSeed(options.seed, job.region->database, job.index), kAttempts);
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-            if (made[i])
-                std::fprintf(stderr, "%s %-20s shortest %2zu count %5llu states %6zu attempts %3d %6.1f s\n",
-                             DatabaseKey(job.region->database).c_str(), plan.name.c_str(),
-                             made[i]->proof.solution.size(),
-                             static_cast<unsigned long long>(made[i]->proof.shortestCount),
-                             made[i]->proof.states, made[i]->attempts, seconds);
-            else
-                std::fprintf(stderr, "%s %-20s FAILED after %d attempts\n",
-                             DatabaseKey(job.region->database).c_str(), plan.name.c_str(), kAttempts);
-        });
-    if (std::any_of(made.begin(), made.end(), [](const auto& table) { return !table; }))
-        return false;
-
-    // No two tables of the whole set alike up to mirroring and rotation: a later one is made again.
     std::set<std::string> shapes;
     for (const fs::path& file : LevelFiles({folder.string()}))
     {
@@ -350,48 +308,109 @@ bool Generate(const Options& options)
         for (const MivoLevelMap& map : database.tables)
             shapes.insert(map.ShapeKey());
     }
-    for (size_t i = 0; i < jobs.size(); ++i)
+    return shapes;
+}
+
+std::string FileComment(const MivoRegionPlan& region, uint64_t seed)
+{
+    return "; " + region.name + " - " + region.theme +
+           ".\n"
+           "; Made by tools/levels (make_levels generate --seed " +
+           std::to_string(seed) +
+           "); every table proven by its solver.\n"
+           "; Cells are \"B,x,y\" (0 to 15, x first); Solution lists the moves of a shortest way through as\n"
+           "; \"x,y,direction\" (1 up, 3 right, 5 down, 7 left; 0 clicks the block).\n";
+}
+
+// The tables of one planned database, made on a pool of threads.
+class RegionMaker
+{
+public:
+    static constexpr int32_t kAttempts = 400;
+
+    RegionMaker(const Options& options, const MivoRegionPlan& region) : options_(options), region_(region) {}
+
+    // Makes every table; false when one could not be made.
+    bool Make()
     {
-        const MivoTablePlan& plan = jobs[i].region->tables[jobs[i].index];
-        for (uint64_t again = 1; !shapes.insert(made[i]->map.ShapeKey()).second; ++again)
+        made_.assign(region_.tables.size(), std::nullopt);
+        ForEachParallel(made_.size(), options_.threads, [this](size_t i) { made_[i] = MakeTable(i, 0); });
+        return std::all_of(made_.begin(), made_.end(), [](const auto& table) { return table.has_value(); });
+    }
+    // Makes a table again from later seeds while its shape is among the shapes, and adds it there.
+    bool MakeUnique(std::set<std::string>& shapes)
+    {
+        for (size_t i = 0; i < made_.size(); ++i)
         {
-            made[i] = MivoLevelGenerator::Generate(
-                plan.recipe, TableSeed(options.seed + again, jobs[i].region->database, jobs[i].index),
-                kAttempts);
-            if (!made[i])
-                return false;
+            for (uint64_t again = 1; !shapes.insert(made_[i]->map.ShapeKey()).second; ++again)
+            {
+                made_[i] = MakeTable(i, again);
+                if (!made_[i])
+                    return false;
+            }
         }
+        return true;
+    }
+    bool Write(const fs::path& folder, std::vector<Proven>& ramp) const
+    {
+        MivoLevelDatabase database;
+        database.name = region_.name;
+        for (size_t i = 0; i < made_.size(); ++i)
+        {
+            MivoLevelMap map = made_[i]->map;
+            map.name = region_.tables[i].name;
+            database.tables.push_back(map);
+            ramp.push_back({DatabaseKey(region_.database), map.name, made_[i]->proof, true, -1, 0});
+        }
+        return WriteFile(folder / (DatabaseKey(region_.database) + ".ini"),
+                         database.Write(FileComment(region_, options_.seed)));
     }
 
-    std::vector<Proven> ramp;
-    for (size_t first = 0; first < jobs.size();)
+private:
+    std::optional<MivoGeneratedTable> MakeTable(size_t i, uint64_t again) const
     {
-        const MivoRegionPlan& region = *jobs[first].region;
-        MivoLevelDatabase database;
-        database.name = region.name;
-        size_t i = first;
-        for (; i < jobs.size() && jobs[i].region == &region; ++i)
-        {
-            MivoLevelMap map = made[i]->map;
-            map.name = region.tables[jobs[i].index].name;
-            database.tables.push_back(map);
-            ramp.push_back({DatabaseKey(region.database), map.name, made[i]->proof, true, -1, 0});
-        }
-        first = i;
-        const std::string comment =
-            "; " + region.name + " - " + region.theme +
-            ".\n"
-            "; Made by tools/levels (make_levels generate --seed " +
-            std::to_string(options.seed) +
-            "); every table proven by its solver.\n"
-            "; Cells are \"B,x,y\" (0 to 15, x first); Solution lists the moves of a shortest way through "
-            "as\n"
-            "; \"x,y,direction\" (1 up, 3 right, 5 down, 7 left; 0 clicks the block).\n";
-        if (!WriteFile(folder / (DatabaseKey(region.database) + ".ini"), database.Write(comment)))
+        const MivoTablePlan& plan = region_.tables[i];
+        const auto begin = std::chrono::steady_clock::now();
+        auto table = MivoLevelGenerator::Generate(
+            plan.recipe, TableSeed(options_.seed + again, region_.database, i), kAttempts);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        const std::string key = DatabaseKey(region_.database);
+        if (table)
+            std::fprintf(stderr, "%s %-20s shortest %2zu count %5llu states %6zu attempts %3d %6.1f s\n",
+                         key.c_str(), plan.name.c_str(), table->proof.solution.size(),
+                         static_cast<unsigned long long>(table->proof.shortestCount), table->proof.states,
+                         table->attempts, seconds);
+        else
+            std::fprintf(stderr, "%s %-20s FAILED after %d attempts\n", key.c_str(), plan.name.c_str(),
+                         kAttempts);
+        return table;
+    }
+
+    const Options& options_;
+    const MivoRegionPlan& region_;
+    std::vector<std::optional<MivoGeneratedTable>> made_;
+};
+
+// Makes the planned databases in the order of their numbers, each file written once its tables
+// are made and no table of it is alike, up to mirroring and rotation, to one of the whole set
+// before it; false when a table could not be made or a file not written.
+bool Generate(const Options& options)
+{
+    const fs::path folder = options.paths[0];
+    std::set<std::string> shapes = KeptShapes(folder, options);
+    std::vector<Proven> ramp;
+    const auto start = std::chrono::steady_clock::now();
+    for (const MivoRegionPlan& region : MivoLevelPlan())
+    {
+        if (!options.only.empty() && !options.only.count(region.database))
+            continue;
+        RegionMaker maker(options, region);
+        if (!maker.Make() || !maker.MakeUnique(shapes) || !maker.Write(folder, ramp))
             return false;
     }
     PrintRamp(ramp);
-    std::printf("\n%zu tables made in %.1f s\n", jobs.size(),
+    std::printf("\n%zu tables made in %.1f s\n", ramp.size(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return WriteMapNames(folder);
 }
