@@ -3,6 +3,8 @@
 //       makes the planned databases (db003 to db015, db020) into the folder, which holds the level
 //       files (data/Packages/Config/Main), gives every table of the folder its "Map: " name in
 //       LocalizationEN.ini there, and prints the difficulty ramp.
+//   make_levels names <folder>
+//       gives every table of the folder its "Map: " name in LocalizationEN.ini there.
 //   make_levels prove [--threads N] [--frame-time T] [--states N] [--dead-ends] <folder or files>
 //       proves every table of the level files, checks its Solution, and prints the ramp.
 #include "MivoLevelPlan.h"
@@ -73,7 +75,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
         else
             options.paths.push_back(arg);
     }
-    return (options.command == "generate" || options.command == "prove") && !options.paths.empty();
+    return (options.command == "generate" || options.command == "prove" || options.command == "names") &&
+           !options.paths.empty();
 }
 
 std::string ReadFile(const fs::path& path)
@@ -423,11 +426,14 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "usage: make_levels generate [--seed N] [--threads N] [--only 3,4] <folder>\n"
+                     "       make_levels names <folder>\n"
                      "       make_levels prove [--threads N] [--frame-time T] [--states N] [--dead-ends] "
                      "<folder or files>\n");
         return 2;
     }
     if (options.command == "prove")
         return Prove(options) ? 0 : 1;
+    if (options.command == "names")
+        return WriteMapNames(options.paths[0]) ? 0 : 1;
     return Generate(options) ? 0 : 1;
 }
