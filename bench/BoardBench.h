@@ -80,8 +80,7 @@ struct ShippedFile
 inline std::vector<ShippedFile> ShippedDatabases()
 {
     std::vector<ShippedFile> files;
-    const auto folder =
-        std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "Packages" / "Config" / "Main";
+    const auto folder = std::filesystem::path(WE_SOURCE_DATA) / "Packages" / "Config" / "Main";
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error))
     {
