@@ -62,8 +62,19 @@ MivoMapCell* MivoBoard::FindCellOfBlock(const MivoBlock* block) const
     if (!table || !block)
         return nullptr;
     if (const auto known = places.find(block); known != places.end())
-        if (MivoMapCell* cell = CellHolding(known->second, block))
-            return cell;
+    {
+        // A block that left the cell it was last found in has nearly always stepped beside it.
+        const Place last = known->second;
+        for (const int32_t direction : {0, 1, 3, 5, 7})
+        {
+            if (MivoMapCell* cell =
+                    CellHolding({last.x + StepX(direction), last.y + StepY(direction)}, block))
+            {
+                known->second = {cell->x, cell->y};
+                return cell;
+            }
+        }
+    }
     for (int32_t x = 0; x < table->width; ++x)
     {
         for (int32_t y = 0; y < table->height; ++y)
