@@ -418,11 +418,13 @@ void WeActor::LinkSpawn()
 
 void WeActor::Tick()
 {
-    if (HasAnimatedModel())
+    bool modelChanged = HasAnimatedModel();
+    if (modelChanged)
         model->AdvanceAnimation(animationPaused ? 0.0f : animationSpeed);
     if (transformChanged || !fullyStatic)
     {
         PoseModel(false);
+        modelChanged = model != nullptr;
         if ((!boxCulling && !staticFlags[2]) || engine.settings.editorMode)
             UpdateBounds();
         else if (!staticFlags[1])
@@ -433,6 +435,8 @@ void WeActor::Tick()
         }
         transformChanged = false;
     }
+    if (modelChanged)
+        model->InvalidateLights();
     if (sound && !sound->IsPlaying())
     {
         const WeVector at = GetWorldPosition();

@@ -167,6 +167,33 @@ void WeLight::Tick()
     }
     AdvanceStates(delta);
     WeActor::Tick();
+    UpdateInfluence();
+}
+
+void WeLight::UpdateInfluence()
+{
+    const WeVector centre = GetWorldPosition();
+    const bool moved = centre.x != influenceCentre.x || centre.y != influenceCentre.y ||
+                       centre.z != influenceCentre.z || Range != influenceRadius;
+    if (scene && (moved || influenceDirty))
+    {
+        // A sphere of no radius yet (or a negative range) reaches nothing.
+        const auto reaches = [](const WeVector& at, float radius, const WeActor& actor)
+        {
+            const float reach = radius + actor.sphereRadius;
+            return radius >= 0.0f && reach > 0.0f && d3dx::D3DXVec3Length(actor.sphereCentre - at) < reach;
+        };
+        scene->actors.ForEach(
+            [&](const WeString&, WeActor* actor)
+            {
+                if (actor->model &&
+                    (reaches(influenceCentre, influenceRadius, *actor) || reaches(centre, Range, *actor)))
+                    actor->model->InvalidateLights();
+            });
+    }
+    influenceCentre = centre;
+    influenceRadius = Range;
+    influenceDirty = false;
 }
 
 bool WeLight::SaveLight(WeFileStream& stream) const

@@ -105,7 +105,14 @@ public:
     float sortKey = 0.0f;      // squared distance to the model gathering its nearest lights
     int32_t shadowSampler = 0; // the shadow-map sampler of this light in the frame
 
+    WeVector influenceCentre;
+    float influenceRadius = -1.0f; // none yet
+    bool influenceDirty = true;    // the models it reaches gather their lights again
+
 private:
+    // The models whose spheres the old or the new sphere of influence reaches gather their
+    // lights again when it moved, changed its range or is marked dirty.
+    void UpdateInfluence();
     // Effective durations drawn anew; the state the light time falls in and the phase within it.
     void AdvanceStates(float delta);
 };

@@ -277,6 +277,12 @@ bool WeScene::FinishLoad()
         EndLoad(false);
         return false;
     }
+    actors.ForEach(
+        [this](const WeString&, WeActor* actor)
+        {
+            if (actor->model)
+                actor->model->GatherLights(this);
+        });
     LinkActors();
     OnLoadFinished(*mapStream);
     EndLoad(true);

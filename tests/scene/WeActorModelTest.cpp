@@ -2,6 +2,7 @@
 // the model manager, bounds from the model, animation played and advanced by the scene's Tick,
 // the model following the actor.
 #include "WeActor.h"
+#include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModelFrame.h"
@@ -175,4 +176,24 @@ TEST_F(ActorModelTest, TheFirstSceneLoadsTheDebugAssetsAsFixed)
     WeMaterial* debug = materialManager.Load("Config.Assets.Debug");
     ASSERT_NE(debug, nullptr);
     EXPECT_TRUE(debug->fixed);
+}
+
+TEST_F(ActorModelTest, ALightThatMovesAwayIsGatheredNoMore)
+{
+    WeActor* box = Add("Config.Assets.Box1m", {}, true);
+    ASSERT_NE(box->model, nullptr);
+    auto* light = new WeLight;
+    light->Range = 3.0f;
+    light->SetLocation({1.0f, 1.0f, 0.0f});
+    scene->AddActor(light);
+    scene->Tick();
+    box->model->GatherLights(scene.get());
+    ASSERT_EQ(box->model->pointLightCount, 1);
+    scene->Tick();
+    EXPECT_TRUE(box->model->lightsGathered) << "a light that stays leaves the lists alone";
+    light->SetLocation({10.0f, 0.0f, 0.0f});
+    scene->Tick();
+    EXPECT_FALSE(box->model->lightsGathered) << "the light left the box's reach";
+    box->model->GatherLights(scene.get());
+    EXPECT_EQ(box->model->pointLightCount, 0);
 }
