@@ -103,6 +103,8 @@ public:
     bool bloom = false;
     bool menuCursor = false; // the UI draws its cursor while set and the system cursor is inside
     int32_t windowStyle = 0; // of the display setting that worked
+    int32_t mapToPlay = 0;   // the level the play phase loads: database x 1000 + table
+    int32_t questPlace = -1; // region x 1000 + place in the region; -1 outside a quest
 
 protected:
     // Whether the program has the foreground; the engine's test.

@@ -9,6 +9,7 @@
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoUsersPhase.h"
 
 MivoGame gameApp;
@@ -20,4 +21,5 @@ MivoIntroPhase introPhase;
 MivoMainMenuPhase mainMenuPhase;
 MivoMenuIngamePhase menuIngamePhase;
 MivoMenuPhase menuPhase;
+MivoPlayGamePhase playGamePhase;
 MivoUsersPhase usersPhase;

@@ -1,0 +1,396 @@
+// The play phase's board actors: the actor that shows each block (model, material set, place,
+// turn, teleport colour), the blocks' places on the grid, picking under the mouse, and the move
+// arrows around a selected block.
+#include "MivoBoard.h"
+#include "MivoGame.h"
+#include "MivoGameCamera.h"
+#include "MivoGameScene.h"
+#include "MivoPlayGamePhase.h"
+#include "WeColor.h"
+#include "WeConfig.h"
+#include "WeInput.h"
+#include "WeMesh.h"
+#include "WeRandom.h"
+#include "WeTimer.h"
+
+using namespace d3dx;
+
+namespace
+{
+
+constexpr float kPi = 3.14159265f;
+
+// The presentation words a block carries for the play: its own actor and its teleport effect.
+constexpr size_t kActorWord = 0;
+
+MivoActor* ActorOf(const MivoBlock* block)
+{
+    return block ? reinterpret_cast<MivoActor*>(block->presentation[kActorWord]) : nullptr;
+}
+
+bool IsKind(const MivoBlock* block, std::initializer_list<MivoBlockKind> kinds)
+{
+    if (!block)
+        return false;
+    for (const MivoBlockKind kind : kinds)
+        if (block->kind == kind)
+            return true;
+    return false;
+}
+
+// The kinds the player moves: arrows are grown for them and they are pickable.
+bool HasArrows(const MivoBlock* block)
+{
+    using K = MivoBlockKind;
+    return IsKind(block, {K::Number, K::Plus, K::Minus, K::Hardening, K::Joker, K::Plain});
+}
+
+// ARGB defaults of the eight teleport groups: yellow, magenta, cyan, blue, red, green, violet,
+// orange.
+constexpr uint32_t kTeleportDefaults[8] = {0xFFFFFF00u, 0xFFFF00FFu, 0xFF00FFFFu, 0xFF0000FFu,
+                                           0xFFFF0000u, 0xFF00FF00u, 0xFF8000FFu, 0xFFFF8000u};
+
+} // namespace
+
+WeString MivoPlayGamePhase::BlockModelKey(const MivoBlock* block, int32_t part)
+{
+    using K = MivoBlockKind;
+    if (!block)
+        return "Ingame.Models.Block";
+    const MivoTeleportData& teleport = block->teleport;
+    switch (block->kind)
+    {
+    case K::Number:
+    case K::Plus:
+    case K::Minus:
+    case K::Joker:
+        return "Ingame.Models.block_number";
+    case K::Magnet:
+        return block->magnetDirection % 2 ? "Ingame.Models.block_magnet_h" : "Ingame.Models.block_magnet_d";
+    case K::Teleport:
+        if (teleport.entrance && teleport.exit)
+            return "Ingame.Models.block_teleport_o_i";
+        return teleport.exit ? "Ingame.Models.block_teleport_o" : "Ingame.Models.block_teleport";
+    case K::Track:
+        return part == 0 ? "Ingame.Models.block_track" : "Ingame.Models.block_track_end";
+    case K::Wall:
+        return block->converted ? "Ingame.Models.Block" : "Ingame.Models.block_wall";
+    case K::Disappearing:
+        return "Ingame.Models.block_disappearing";
+    default:
+        return "Ingame.Models.Block";
+    }
+}
+
+int32_t MivoPlayGamePhase::BlockMaterialIndex(const MivoBlock* block, int32_t part) const
+{
+    using K = MivoBlockKind;
+    if (!block)
+        return 0;
+    switch (block->kind)
+    {
+    case K::Number:
+        return 4 * block->number + 26;
+    case K::Plus:
+        return 100;
+    case K::Minus:
+        return 104;
+    case K::Track:
+    {
+        const MivoTrack* track = part == 0 && table ? table->FindTrack(block->trackId) : nullptr;
+        const int32_t direction = track ? track->direction : 0;
+        return direction == 1 || direction == 7 ? 1 : direction == 3 || direction == 5 ? 2 : 0;
+    }
+    case K::Hardening:
+        return 2;
+    case K::Joker:
+        return 1;
+    case K::Wall:
+        return block->converted ? 3 : 110;
+    case K::Plain:
+        return 5;
+    default:
+        return 0;
+    }
+}
+
+float MivoPlayGamePhase::BlockTurn(const MivoBlock& block, int32_t part) const
+{
+    switch (block.kind)
+    {
+    case MivoBlockKind::Track:
+    {
+        const MivoTrack* track = table ? table->FindTrack(block.trackId) : nullptr;
+        const float turn = track && track->vertical ? kPi / 2.0f : 0.0f;
+        return part == 2 ? turn + kPi : turn;
+    }
+    case MivoBlockKind::Magnet:
+    {
+        const int32_t d = block.magnetDirection;
+        return float(d % 2 ? (d - 7) / 2 : (d - 2) / 2) * kPi / 2.0f;
+    }
+    case MivoBlockKind::Wall:
+        return float((WeRand() * 4) >> 15) * kPi / 2.0f;
+    default:
+        return 0.0f;
+    }
+}
+
+WeColor MivoPlayGamePhase::TeleportColor(int32_t group) const
+{
+    if (group < 1 || group > 8)
+        return {1.0f, 1.0f, 1.0f, 1.0f};
+    const uint32_t c = teleportColors[group - 1];
+    const auto channel = [c](int shift) { return float(c >> shift & 0xFFu) / 255.0f; };
+    return {channel(16), channel(8), channel(0), channel(24)};
+}
+
+int32_t MivoPlayGamePhase::TutorialOfKind(int32_t kind)
+{
+    // By kind 0..11: N + - M T R U J W P D.
+    static constexpr int32_t tutorials[12] = {-1, 0, 1, 2, 7, 9, 8, 6, 3, -1, 4, 5};
+    return kind >= 0 && kind < 12 ? tutorials[kind] : -1;
+}
+
+void MivoPlayGamePhase::LayoutBlocks()
+{
+    if (table)
+        table->LayOut(kCellPitch, boardCentreX, boardCentreZ);
+}
+
+void MivoPlayGamePhase::BuildBoard()
+{
+    table = nullptr;
+    if (!scene || !board)
+        return;
+    WeSceneConfig& config = scene->config;
+    config.clearBackground = true;
+    static const bool& ownLook = WeConfig::GetBool("Mivo.Render.BrightnessContrast", true);
+    if (ownLook)
+    {
+        config.Brightness = 0.0f;
+        config.Contrast = 0.0f;
+    }
+    config.Brightness += gameApp.brightness - 0.5f;
+    config.SetupRenderDevice();
+
+    const int32_t id = gameApp.mapToPlay;
+    const int32_t tableNumber = id - id / 1000 * 1000;
+    if (tableNumber < 1)
+        return;
+    database = MivoMapDatabase::Load(MivoMapDatabase::FileName(std::min(id / 1000, 999)));
+    table = database->Table(tableNumber);
+    if (!table)
+        return;
+
+    for (int32_t g = 0; g < 8; ++g)
+        teleportColors[g] = uint32_t(WeConfig::GetInt(WeString("Mivo.Teleports.Color").AppendInt(g + 1),
+                                                      int32_t(kTeleportDefaults[g])));
+    boardCentreX = (float(table->width) * 0.5f - 0.5f) * kCellPitch;
+    boardCentreZ = (float(table->height) * 0.5f - 0.5f) * kCellPitch;
+    LayoutBlocks();
+    board->SetTable(table);
+
+    static constexpr int32_t order[kTutorialCount] = {10, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    std::copy(std::begin(order), std::end(order), tutorialOrder);
+    std::fill(std::begin(tutorialPending), std::end(tutorialPending), uint8_t(0));
+    tutorialPending[10] = 1;
+    table->ForEachCell(
+        [this](MivoMapCell& cell)
+        {
+            for (MivoBlock* block : {cell.floor.get(), cell.top.get()})
+            {
+                if (!block)
+                    continue;
+                if (const int32_t tutorial = TutorialOfKind(int32_t(block->kind)); tutorial >= 0)
+                    tutorialPending[tutorial] = 1;
+                CreateBlockActor(block->x, -block->y, block, 0, true, HasArrows(block));
+            }
+        });
+    CreateTrackEnds();
+}
+
+void MivoPlayGamePhase::CreateTrackEnds()
+{
+    for (const MivoTrack& track : table->tracks)
+    {
+        for (const int32_t part : {1, 2})
+        {
+            const int32_t i = part == 1 ? 0 : track.length - 1;
+            const MivoMapCell* cell = table->Cell(track.CellX(i), track.CellY(i));
+            if (cell && cell->floor)
+                CreateBlockActor(cell->floor->x, -cell->floor->y, cell->floor.get(), part, false, false);
+        }
+    }
+}
+
+MivoActor* MivoPlayGamePhase::CreateBlockActor(float x, float z, MivoBlock* block, int32_t part, bool own,
+                                               bool pickable)
+{
+    if (!block || !scene)
+        return nullptr;
+    static const float& baseLayerY = WeConfig::GetFloat("Mivo.Blocks.BaseLayerY", 0.0f);
+    auto actor = std::make_unique<MivoActor>();
+    actor->model.reset(modelManager.Load(BlockModelKey(block, part), WeMesh::allSets));
+    actor->materialPreset = BlockMaterialIndex(block, part);
+    const bool floor = block->kind == MivoBlockKind::Track || block->kind == MivoBlockKind::Teleport;
+    if (block->kind == MivoBlockKind::Teleport && actor->model)
+    {
+        const WeColor colour = TeleportColor(block->teleport.group);
+        const float rgba[4] = {colour.r, colour.g, colour.b, colour.a};
+        std::copy(std::begin(rgba), std::end(rgba), actor->model->colour);
+        // Only the group's ring takes the colour.
+        if (WeMesh* mesh = actor->model->mesh)
+            std::fill(mesh->sets[0].tinted, mesh->sets[0].tinted + 5, false);
+    }
+    actor->SetLocation({x, floor ? baseLayerY : 0.0f, z});
+    actor->SetRotation(D3DXQuaternionRotationAxis({0.0f, 1.0f, 0.0f}, BlockTurn(*block, part)));
+    MivoActor* placed = actor.release();
+    scene->AddActor(placed);
+    if (own)
+    {
+        block->presentation[kActorWord] = reinterpret_cast<std::uintptr_t>(placed);
+        blocks.push_back(block);
+    }
+    if (pickable)
+        pickableBlocks.push_back(block);
+    return placed;
+}
+
+void MivoPlayGamePhase::SyncBlockActors()
+{
+    for (auto it = pickableBlocks.rbegin(); it != pickableBlocks.rend(); ++it)
+        if (MivoActor* actor = ActorOf(*it); actor && !actor->busy)
+            actor->SetLocation({(*it)->x, 0.0f, -(*it)->y});
+    if (board)
+        board->ResolveMagnets(false);
+}
+
+bool MivoPlayGamePhase::ProbeBlock(const WeVector& centre, const WeVector& origin, const WeVector& direction)
+{
+    const WeVector half{kPickHalfSize, kPickHalfSize, kPickHalfSize};
+    return D3DXBoxBoundProbe(centre - half, centre + half, origin, direction);
+}
+
+int32_t MivoPlayGamePhase::ArrowUnderRay(const WeVector& centre, const WeVector& origin,
+                                         const WeVector& direction)
+{
+    const Plane floor = D3DXPlaneFromPointNormal({0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f});
+    WeVector point;
+    if (!D3DXPlaneIntersectLine(&point, floor, origin, origin + direction * 100.0f))
+        return -1;
+    return MivoArrowSet::Quadrant(point.x - centre.x, point.z - centre.z);
+}
+
+void MivoPlayGamePhase::PickBlock(WeActor*& actor, MivoBlock*& block)
+{
+    actor = nullptr;
+    block = nullptr;
+    if (!scene || !camera)
+        return;
+    int32_t cursorX = 0, cursorY = 0;
+    input.GetCursorPosition(&cursorX, &cursorY);
+    WeVector origin, direction;
+    camera->GetPickRay(float(cursorX), float(cursorY), origin, direction);
+    origin = origin + direction;
+
+    if (const MivoArrowSet* set = CurrentArrows(); set && selectedActor)
+    {
+        const WeVector centre = selectedActor->GetWorldPosition();
+        if (ProbeBlock(centre, origin, direction))
+            actor = selectedActor;
+        else if (const int32_t arrow = ArrowUnderRay(centre, origin, direction); arrow >= 0)
+            actor = set->arrows[arrow].actor;
+        return;
+    }
+    float best = 1000000.0f;
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
+    {
+        MivoActor* candidate = ActorOf(*it);
+        if (!candidate)
+            continue;
+        const WeVector centre = candidate->GetWorldPosition();
+        if (!ProbeBlock(centre, origin, direction))
+            continue;
+        const WeVector apart = centre - origin;
+        const float distance = D3DXVec3Dot(apart, apart);
+        if (distance < best)
+        {
+            best = distance;
+            actor = candidate;
+            block = *it;
+        }
+    }
+}
+
+MivoArrowSet* MivoPlayGamePhase::CurrentArrows() const
+{
+    return !arrowSets.empty() && arrowSets.back()->wanted ? arrowSets.back().get() : nullptr;
+}
+
+void MivoPlayGamePhase::CreateArrows(MivoBlock* block)
+{
+    MivoActor* actor = ActorOf(block);
+    if (!actor || !scene)
+        return;
+    selectedActor = actor;
+    auto set = std::make_unique<MivoArrowSet>(actor->GetWorldPosition());
+    for (int32_t i = 0; HasArrows(block) && i < 4; ++i)
+    {
+        if (!board->CanMove(block, 2 * i + 1, true))
+            continue;
+        auto arrow = std::make_unique<MivoActor>();
+        arrow->model.reset(modelManager.Load("Ingame.Models.arrow", 0));
+        if (arrow->model)
+            arrow->model->LoadMaterials(1);
+        arrow->physicModel.type = WePhysicModel::dynamicTriangleMesh;
+        arrow->visible = false;
+        arrow->arrowSet = set.get();
+        arrow->arrowIndex = i;
+        set->arrows[i].actor = arrow.get();
+        scene->AddActor(arrow.release());
+    }
+    set->wanted = true;
+    arrowSets.push_back(std::move(set));
+}
+
+void MivoPlayGamePhase::ClearSelection()
+{
+    if (selectedActor && selectedActor->model)
+        std::fill(std::begin(selectedActor->model->colour), std::end(selectedActor->model->colour), 1.0f);
+    selectedActor = nullptr;
+    for (const std::unique_ptr<MivoArrowSet>& set : arrowSets)
+        set->wanted = false;
+}
+
+void MivoPlayGamePhase::AnimateArrows(MivoArrowSet& set)
+{
+    const uint32_t changes = set.Advance(timer.deltaTime);
+    for (const MivoArrowSet::Arrow& arrow : set.arrows)
+    {
+        MivoActor* actor = arrow.actor;
+        if (!actor)
+            continue;
+        if (changes & MivoArrowSet::Showed)
+            actor->visible = true;
+        if (changes & MivoArrowSet::Placed)
+            actor->SetLocationAndRotation(arrow.position, arrow.rotation);
+        if (changes & MivoArrowSet::Rescaled)
+            actor->SetScale(arrow.scale);
+        if (changes & MivoArrowSet::Hid)
+            actor->visible = false;
+    }
+}
+
+void MivoPlayGamePhase::KillArrows(MivoArrowSet& set)
+{
+    for (MivoArrowSet::Arrow& arrow : set.arrows)
+    {
+        if (!arrow.actor)
+            continue;
+        if (arrow.actor->parent)
+            arrow.actor->Detach();
+        arrow.actor->Kill();
+        arrow.actor = nullptr;
+    }
+}

@@ -1,0 +1,377 @@
+// The play phase's loading states, the display, the tutorials and the pause overlay, on the
+// recording painter with the shipped layouts and levels; the background map is left out.
+#include "MivoPlayGamePhase.h"
+#include "../core/TempFolder.h"
+#include "MenuFixture.h"
+#include "MivoGame.h"
+#include "MivoGameCamera.h"
+#include "MivoGameScene.h"
+#include "MivoMapDatabase.h"
+#include "MivoMenuIngamePhase.h"
+#include "MivoScreen.h"
+#include "MivoUserData.h"
+#include "WeConfig.h"
+#include "WeLocalization.h"
+#include "WeTimer.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+using Phase = MivoPlayGamePhase;
+
+class PlayPhase : public MenuFixture
+{
+protected:
+    void SetUp() override
+    {
+        MenuFixture::SetUp();
+        userData.SetFolder(folder / "");
+        ASSERT_TRUE(userData.CreateUser("Ana"));
+        userData.gameMode = MivoModePractice;
+        gameApp.mapToPlay = 1001;
+        gameApp.questPlace = -1;
+        playGamePhase.returnPhase = &chooser;
+        savedMinimumDelta = timer.minimumDelta;
+        // No background map: the level stands in an empty scene.
+        for (int32_t world = 1; world <= 15; ++world)
+        {
+            WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
+            savedWorlds.emplace_back(&name, name);
+            name = "NoSuchMap";
+        }
+    }
+    void TearDown() override
+    {
+        MenuFixture::TearDown();
+        for (auto& [name, value] : savedWorlds)
+            *name = value;
+        timer.minimumDelta = savedMinimumDelta;
+        userData.FreeAll();
+        userData.gameMode = MivoModeNone;
+    }
+    // A frame of 0.1 s (the timer measures one after the phase zeroed it), with the camera's
+    // fly-in moving as the phase's Render moves it.
+    void PlayStep()
+    {
+        timer.deltaTime = 0.1f;
+        Step();
+        if (playGamePhase.state >= Phase::FirstFrame && playGamePhase.camera)
+            playGamePhase.camera->Update(0.1f);
+    }
+    // Frames until the condition holds; false when it never did.
+    bool StepUntil(const std::function<bool()>& condition, int32_t frames = 300)
+    {
+        for (int32_t i = 0; i < frames && !condition(); ++i)
+            PlayStep();
+        return condition();
+    }
+    bool StepToState(int32_t state)
+    {
+        const bool reached = StepUntil([state] { return playGamePhase.state == state; });
+        if (!reached)
+            ADD_FAILURE() << "stopped in state " << playGamePhase.state;
+        return reached;
+    }
+    void StartLevel()
+    {
+        phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
+        PlayStep();
+    }
+    static bool Visible(const char* name)
+    {
+        const WeUIComponent* widget = MivoFindWidget(name);
+        return widget && widget->visible;
+    }
+    static void SendEvent(int32_t id)
+    {
+        WeUIEvent event = MivoMadeEvent(id);
+        playGamePhase.OnUIEvent(&event);
+    }
+
+    TempFolder folder;
+    RecordingPhase chooser;
+    double savedMinimumDelta = 0.0;
+    std::vector<std::pair<WeString*, WeString>> savedWorlds;
+};
+
+} // namespace
+
+TEST(PlayRules, TheBackgroundWorldFollowsTheQuestPlace)
+{
+    struct Case
+    {
+        int32_t place, bonusIndex, random, world;
+    };
+    const Case cases[] = {
+        {-1, -1, 0, 1},   {-1, -1, 32767, 15}, {-1, 3, 16384, 8},  // outside a quest: random
+        {4012, -1, 0, 5}, {0, -1, 0, 1},       {14002, -1, 0, 15}, // the place's region
+        {14, 0, 0, 1},    {13, 2, 0, 15},      {1, 0, 0, 3},       // bonus levels: place + 2 wrapped
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Phase::WorldNumber(c.place, c.bonusIndex, c.random), c.world) << c.place << " " << c.random;
+}
+
+TEST(PlayRules, TheTimeLimitFollowsTheModeAndTheQuestDifficulty)
+{
+    struct Case
+    {
+        int32_t mode, difficulty;
+        float limit;
+    };
+    const Case cases[] = {{MivoModeSkill, 0, 300.0f}, {MivoModeSkill, 3, 300.0f}, {MivoModeQuest, 1, 0.0f},
+                          {MivoModeQuest, 2, 300.0f}, {MivoModeQuest, 3, 180.0f}, {MivoModePractice, 3, 0.0f},
+                          {MivoModeNone, 2, 0.0f}};
+    for (const Case& c : cases)
+        EXPECT_EQ(Phase::TimeLimitFor(c.mode, c.difficulty), c.limit) << c.mode << " " << c.difficulty;
+}
+
+TEST_F(PlayPhase, WithoutALoadingWindowTheLevelWaits)
+{
+    StartLevel();
+    uiMain.DeleteComponentsByPrefix("LoadingWindow");
+    for (int32_t i = 0; i < 20; ++i)
+        PlayStep();
+    EXPECT_EQ(playGamePhase.state, Phase::WaitLoadingWindow);
+    EXPECT_EQ(playGamePhase.scene, nullptr);
+}
+
+TEST_F(PlayPhase, AMissingMapStillBuildsTheLevelBehindTheLoadingWindow)
+{
+    StartLevel();
+    EXPECT_FALSE(uiMain.enabled) << "the UI sleeps while the level loads";
+    EXPECT_FALSE(gameApp.menuCursor);
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    ASSERT_NE(playGamePhase.scene, nullptr);
+    ASSERT_NE(playGamePhase.table, nullptr);
+    EXPECT_FALSE(playGamePhase.blocks.empty());
+    EXPECT_EQ(playGamePhase.timeLimit, 0.0f) << "practice has no limit";
+    EXPECT_DOUBLE_EQ(timer.minimumDelta, 1.0 / 60.0);
+    EXPECT_EQ(playGamePhase.camera->targets[MivoGameCamera::distance], 0.0f);
+    EXPECT_TRUE(Visible("LoadingWindow"));
+}
+
+TEST_F(PlayPhase, AFrameRateThatIsNoPositiveNumberLeavesTheFloorAlone)
+{
+    float& rate = WeConfig::GetFloat("Mivo.GamePlay.FrameRate", 60.0f);
+    const float shipped = rate;
+    rate = 0.0f;
+    timer.minimumDelta = 0.001;
+    StartLevel();
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    EXPECT_DOUBLE_EQ(timer.minimumDelta, 0.001);
+    rate = shipped;
+}
+
+TEST_F(PlayPhase, ALevelWithoutATableGoesBackToThePhaseThatChoseIt)
+{
+    gameApp.mapToPlay = 1000;
+    StartLevel();
+    ASSERT_TRUE(StepUntil([this] { return !chooser.log.empty(); }));
+    EXPECT_EQ(chooser.log.front(), "Enter");
+    EXPECT_EQ(playGamePhase.table, nullptr);
+}
+
+TEST_F(PlayPhase, TheFrameRateFloorIsReadOnce)
+{
+    StartLevel();
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    float& rate = WeConfig::GetFloat("Mivo.GamePlay.FrameRate", 60.0f);
+    const float shipped = rate;
+    rate = 30.0f;
+    phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+    PlayStep();
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    EXPECT_DOUBLE_EQ(timer.minimumDelta, 1.0 / double(shipped));
+    rate = shipped;
+}
+
+TEST_F(PlayPhase, TheDisplayComesUpAndItsStateTestFollowsInTheSameUpdate)
+{
+    userData.gameMode = MivoModeSkill;
+    StartLevel();
+    ASSERT_TRUE(StepToState(Phase::ShowHud));
+    playGamePhase.Update();
+    EXPECT_EQ(playGamePhase.state, Phase::WaitUiSettled) << "the loading window is still fading";
+    EXPECT_TRUE(uiMain.enabled);
+    EXPECT_TRUE(gameApp.menuCursor);
+    EXPECT_TRUE(Visible("IngameTime")) << "the skill mode plays against the clock";
+    EXPECT_TRUE(Visible("IngameScore"));
+    EXPECT_FALSE(Visible("IngameTutorialWindow"));
+    EXPECT_EQ(playGamePhase.timeLimit, 300.0f);
+}
+
+TEST_F(PlayPhase, OnceSettledAndFlownInTheLevelStartsInTheSameUpdate)
+{
+    std::fill(std::begin(userData.CurrentUser()->tutorialsSeen),
+              std::end(userData.CurrentUser()->tutorialsSeen), uint8_t(1));
+    StartLevel();
+    ASSERT_TRUE(
+        StepUntil([] { return playGamePhase.state == Phase::WaitUiSettled && uiMain.hiding.IsEmpty(); }));
+    playGamePhase.camera->offsets[MivoGameCamera::distance] = 0.0f;
+    playGamePhase.Update();
+    EXPECT_EQ(playGamePhase.state, Phase::Playing);
+    EXPECT_TRUE(playGamePhase.playing);
+    EXPECT_FALSE(playGamePhase.cameraIntro);
+    EXPECT_FALSE(playGamePhase.camera->intro);
+}
+
+TEST_F(PlayPhase, TheFlyInHoldsTheTutorialsBack)
+{
+    StartLevel();
+    ASSERT_TRUE(StepUntil([] { return playGamePhase.state == Phase::CheckTutorials; }));
+    EXPECT_TRUE(playGamePhase.cameraIntro);
+    EXPECT_GT(playGamePhase.camera->offsets[MivoGameCamera::distance], 0.0f);
+    ASSERT_TRUE(StepToState(Phase::TutorialOpen));
+    EXPECT_FALSE(playGamePhase.cameraIntro);
+    EXPECT_EQ(playGamePhase.camera->offsets[MivoGameCamera::distance], 0.0f);
+}
+
+TEST_F(PlayPhase, TutorialsComeInTurnAndASeenOneIsSkippedForGood)
+{
+    StartLevel();
+    std::vector<int32_t> offered;
+    for (int32_t round = 0; round < Phase::kTutorialCount + 1; ++round)
+    {
+        ASSERT_TRUE(StepUntil([] { return playGamePhase.state >= Phase::TutorialOpen; }));
+        if (playGamePhase.state == Phase::Playing)
+            break;
+        int32_t shown = -1;
+        for (int32_t k = 0; k < Phase::kTutorialCount; ++k)
+            if (Visible(WeString("IngameTutorialCube").AppendInt(k).GetData()))
+            {
+                EXPECT_EQ(shown, -1) << "one picture at a time";
+                shown = k;
+            }
+        ASSERT_GE(shown, 0);
+        offered.push_back(shown);
+        EXPECT_EQ(userData.CurrentUser()->tutorialsSeen[shown], 1);
+        const WeString name = WeConfig::GetString(WeString("Mivo.Tutorials.Tutorial").AppendInt(shown), "");
+        EXPECT_EQ(MivoFindWidget("IngameTutorialLabel")->text, localization.Translate("Tutorial: " + name));
+        EXPECT_EQ(MivoFindWidget("IngameTutorialHeadline")->text,
+                  localization.Translate("Tutorial: " + name + ".Headline"));
+        SendEvent(Phase::kTutorialOkId);
+        const WeString picture = WeString("IngameTutorialCube").AppendInt(shown);
+        ASSERT_TRUE(StepUntil([&picture] { return !Visible(picture.GetData()); })) << "OK closes it";
+    }
+    ASSERT_GE(offered.size(), 2u);
+    EXPECT_EQ(offered.front(), 10) << "moving a block comes first";
+    EXPECT_EQ(offered[1], 0) << "then the numbered blocks of the first level";
+    EXPECT_TRUE(playGamePhase.playing);
+
+    phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+    PlayStep();
+    ASSERT_TRUE(StepUntil([] { return playGamePhase.state >= Phase::TutorialOpen; }));
+    EXPECT_EQ(playGamePhase.state, Phase::Playing) << "every tutorial of the level has been seen";
+}
+
+TEST_F(PlayPhase, OnlyThePauseMenuDarkensTheLevel)
+{
+    StartLevel();
+    playGamePhase.Covered(&chooser);
+    EXPECT_EQ(MivoFindWidget("MenuBlackIngame"), nullptr);
+    playGamePhase.Covered(&menuIngamePhase);
+    ASSERT_NE(MivoFindWidget("MenuBlackIngame"), nullptr);
+    EXPECT_TRUE(Visible("MenuBlackIngame"));
+    playGamePhase.Uncovered(&chooser);
+    EXPECT_TRUE(uiMain.hiding.IsEmpty());
+    playGamePhase.Uncovered(&menuIngamePhase);
+    Steps(50);
+    EXPECT_EQ(MivoFindWidget("MenuBlackIngame"), nullptr) << "closed: hidden, then deleted";
+}
+
+TEST_F(PlayPhase, ThePauseAndTutorialEventsCountOnlyOnTop)
+{
+    StartLevel();
+    WeUIEvent pause = MivoMadeEvent(Phase::kPauseId);
+    EXPECT_TRUE(playGamePhase.OnUIEvent(&pause));
+    Step();
+    EXPECT_EQ(Top(), &menuIngamePhase);
+    EXPECT_FALSE(playGamePhase.OnUIEvent(&pause)) << "covered by the pause menu";
+    WeUIEvent other = MivoMadeEvent(Phase::kWonId);
+    phaseStack.Request(nullptr, WePhaseCommand::Pop);
+    Step();
+    EXPECT_FALSE(playGamePhase.OnUIEvent(&other)) << "not playing yet";
+}
+
+TEST_F(PlayPhase, ARestartReloadsCleanly)
+{
+    StartLevel();
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    const size_t blockCount = playGamePhase.blocks.size();
+    const float x = playGamePhase.blocks.front()->x;
+    phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+    PlayStep();
+    EXPECT_EQ(playGamePhase.state, Phase::WaitLoadingWindow);
+    EXPECT_TRUE(playGamePhase.blocks.empty());
+    EXPECT_EQ(playGamePhase.scene, nullptr);
+    EXPECT_EQ(playGamePhase.table, nullptr);
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    EXPECT_NE(playGamePhase.table, nullptr);
+    EXPECT_EQ(playGamePhase.blocks.size(), blockCount);
+    EXPECT_EQ(playGamePhase.blocks.front()->x, x);
+}
+
+TEST_F(PlayPhase, TheLivesLabelNamesThePlayerAndInTheSkillModeTheLives)
+{
+    uiMain.LoadComponents("MenuOverlay");
+    WeUIComponent* label = MivoFindWidget("MenuOverlayCurrentUserLabel");
+    ASSERT_NE(label, nullptr);
+    playGamePhase.UpdateLivesLabel(-1);
+    EXPECT_EQ(label->text, "Ana");
+    userData.gameMode = MivoModeSkill;
+    userData.CurrentUser()->skill.lives = 2;
+    playGamePhase.UpdateLivesLabel(-1);
+    EXPECT_EQ(label->text, "Ana (" + localization.Translate("UI: Lives") + ": 2)");
+    playGamePhase.UpdateLivesLabel(0);
+    EXPECT_EQ(label->text, "Ana (" + localization.Translate("UI: Lives") + ": 0)");
+    userData.FreeAll();
+    playGamePhase.UpdateLivesLabel(3);
+    EXPECT_EQ(label->text, "");
+}
+
+// Each level frees what the one before made (the leak check of the sanitizer build watches).
+TEST_F(PlayPhase, TenLevelLoadsInARowKeepOneLevelsWorth)
+{
+    StartLevel();
+    size_t blocks = 0;
+    for (int32_t level = 0; level < 10; ++level)
+    {
+        gameApp.mapToPlay = 1001 + level % 3;
+        phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+        PlayStep();
+        ASSERT_TRUE(StepToState(Phase::FirstFrame)) << level;
+        if (level < 3)
+            blocks = std::max(blocks, playGamePhase.blocks.size());
+        EXPECT_LE(playGamePhase.blocks.size(), blocks);
+        EXPECT_EQ(playGamePhase.scene->nextId,
+                  int32_t(playGamePhase.blocks.size()) + 2 * int32_t(playGamePhase.table->tracks.size()));
+    }
+}
+
+// As a mode screen does it: a shipped level over a shipped background map, loaded one actor per
+// frame.
+TEST_F(PlayPhase, AShippedLevelLoadsOverItsShippedBackgroundMap)
+{
+    for (auto& [name, value] : savedWorlds)
+        *name = value;
+    gameApp.questPlace = 1004; // region 2
+    ASSERT_FALSE(WeConfig::GetString("Mivo.Maps.World2", "").IsEmpty());
+    phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+    PlayStep();
+    ASSERT_TRUE(StepToState(Phase::LoadSceneStep));
+    int32_t steps = 0;
+    while (playGamePhase.state == Phase::LoadSceneStep && steps < 1000)
+    {
+        PlayStep();
+        ++steps;
+    }
+    EXPECT_GT(steps, 1) << "one actor per frame";
+    ASSERT_TRUE(StepToState(Phase::FirstFrame));
+    EXPECT_GT(playGamePhase.scene->nextId, int32_t(playGamePhase.blocks.size())) << "the map's own actors";
+    EXPECT_TRUE(playGamePhase.scene->loadMessage.IsEmpty()) << playGamePhase.scene->loadMessage.GetData();
+}
