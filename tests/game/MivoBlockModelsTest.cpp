@@ -3,6 +3,7 @@
 #include "../render/RenderDeviceFixture.h"
 #include "MivoMapDatabase.h"
 #include "MivoPlayGamePhase.h"
+#include "PlayFixture.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeTexture.h"
@@ -26,10 +27,7 @@ protected:
     }
     void TearDown() override
     {
-        playGamePhase.blockMaterials.clear();
-        meshManager.FreeAll(true);
-        materialManager.FreeAll(true);
-        textures.FreeAll(true);
+        MivoFreeLevelResources();
         RecordingRenderDevice::TearDown();
     }
 };

@@ -7,6 +7,7 @@
 #include "MivoGameScene.h"
 #include "MivoMapDatabase.h"
 #include "MivoPlayGamePhase.h"
+#include "PlayFixture.h"
 #include "WeColor.h"
 #include "WeFileStream.h"
 #include "WeRecordReader.h"
@@ -59,6 +60,7 @@ protected:
     void TearDown() override
     {
         playGamePhase.Leave();
+        MivoFreeLevelResources();
         MenuFixture::TearDown();
     }
     static MivoMapCell& Cell(int32_t x, int32_t y) { return *playGamePhase.table->Cell(x, y); }

@@ -10,6 +10,7 @@
 #include "MivoMenuIngamePhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
+#include "PlayFixture.h"
 #include "WeConfig.h"
 #include "WeLocalization.h"
 #include "WeTimer.h"
@@ -51,6 +52,7 @@ protected:
         for (auto& [name, value] : savedWorlds)
             *name = value;
         timer.minimumDelta = savedMinimumDelta;
+        MivoFreeLevelResources();
         userData.FreeAll();
         userData.gameMode = MivoModeNone;
     }
