@@ -5,7 +5,6 @@
 #pragma once
 
 #include "WeActor.h"
-#include "WeModel.h"
 #include "WeScene.h"
 
 #include <cstdint>
@@ -35,7 +34,6 @@ public:
     MivoArrowSet* arrowSet = nullptr; // the set an arrow actor belongs to
     int32_t arrowIndex = -1;          // 0..3 for the arrows, -1 for every other actor
     WeActor* slideTrail = nullptr;    // the particle effect of a sliding block
-    std::unique_ptr<WeModel> model;   // what the actor shows; null shows nothing
 };
 
 class MivoFloatingScore
