@@ -1,9 +1,8 @@
 // A scene handed to the renderer on the recording back end: models gathering their nearest
 // lights, the render queue's items for their subsets, the scene renderer's walk over the actors
 // and its draws, and the light values the shaders receive.
-#include "RenderDeviceFixture.h"
+#include "EffectFolderFixture.h"
 #include "WeActor.h"
-#include "WeFileSystem.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
@@ -12,7 +11,6 @@
 #include "WeScene.h"
 #include "WeSceneRenderer.h"
 #include "WeShader.h"
-#include "core/TempFolder.h"
 
 #include <algorithm>
 #include <memory>
@@ -55,19 +53,13 @@ void main() { gl_Position = WorldMatrix[0]; }
 end
 )";
 
-class SceneDrawingTest : public RecordingRenderDevice
+class SceneDrawingTest : public EffectFolderDevice
 {
 protected:
     void SetUp() override
     {
-        RecordingRenderDevice::SetUp();
-        ASSERT_TRUE(Start());
-        files = std::make_unique<WeFileSystem>(folder.path.c_str());
-        shaders.fileSystem = files.get();
-        ASSERT_TRUE(files->OpenWrite("Shaders.Test.Lit", WeAssetType::Effect, true));
-        ASSERT_TRUE(files->GetStream().Write(litEffect, int64_t(std::char_traits<char>::length(litEffect))));
-        ASSERT_TRUE(files->CloseWrite());
-        shader = shaders.Load("Shaders.Test.Lit");
+        EffectFolderDevice::SetUp();
+        shader = LoadEffect("Shaders.Test.Lit", litEffect);
         ASSERT_NE(shader, nullptr);
         solid = Material(0);
         d3dx::Mesh* made = nullptr;
@@ -84,7 +76,6 @@ protected:
         mesh.sets[0].materials[0] = solid;
         scene = std::make_unique<WeScene>();
         camera.Update(); // at the origin, looking along +z
-        frameStats.Reset();
         renderQueue.frameMask = WeRenderQueue::allFeatures;
     }
     void TearDown() override
@@ -93,8 +84,7 @@ protected:
             list.Clear();
         renderQueue.FreeAll();
         scene.reset();
-        shaders.fileSystem = nullptr;
-        RecordingRenderDevice::TearDown();
+        EffectFolderDevice::TearDown();
     }
     WeMaterial* Material(int32_t pass)
     {
@@ -140,8 +130,6 @@ protected:
                                  [&](const std::string& call) { return call.rfind(prefix, 0) == 0; }));
     }
 
-    TempFolder folder;
-    std::unique_ptr<WeFileSystem> files;
     WeShader* shader = nullptr;
     std::vector<std::unique_ptr<WeMaterial>> materials;
     WeMaterial* solid = nullptr;

@@ -3,11 +3,9 @@
 // materials set and every pass restores, and the reflection cube's frames.
 #include "WeSceneRenderer.h"
 
-#include "RenderDeviceFixture.h"
-#include "WeFileSystem.h"
+#include "EffectFolderFixture.h"
 #include "WeMaterial.h"
 #include "WeRenderTarget.h"
-#include "core/TempFolder.h"
 
 #include <memory>
 #include <string>
@@ -28,35 +26,16 @@ std::string MarkedEffect(std::initializer_list<int> markers)
     return text;
 }
 
-class SceneRendererTest : public RecordingRenderDevice
+class SceneRendererTest : public EffectFolderDevice
 {
 protected:
     void SetUp() override
     {
-        RecordingRenderDevice::SetUp();
-        ASSERT_TRUE(Start());
-        files = std::make_unique<WeFileSystem>(folder.path.c_str());
-        shaders.fileSystem = files.get();
-        Write("Shaders.Test.TwoPass", MarkedEffect({10, 11}));
-        Write("Shaders.Test.OnePass", MarkedEffect({20}));
-        twoPass = shaders.Load("Shaders.Test.TwoPass");
-        onePass = shaders.Load("Shaders.Test.OnePass");
+        EffectFolderDevice::SetUp();
+        twoPass = LoadEffect("Shaders.Test.TwoPass", MarkedEffect({10, 11}));
+        onePass = LoadEffect("Shaders.Test.OnePass", MarkedEffect({20}));
         ASSERT_NE(twoPass, nullptr);
         ASSERT_NE(onePass, nullptr);
-        frameStats.Reset();
-    }
-    void TearDown() override
-    {
-        for (WeRenderList& list : sceneRenderer.lists)
-            list.Clear();
-        shaders.fileSystem = nullptr;
-        RecordingRenderDevice::TearDown();
-    }
-    void Write(const char* assetName, const std::string& text)
-    {
-        ASSERT_TRUE(files->OpenWrite(assetName, WeAssetType::Effect, true));
-        ASSERT_TRUE(files->GetStream().Write(text.data(), int64_t(text.size())));
-        ASSERT_TRUE(files->CloseWrite());
     }
     WeMaterial& Material(WeShader* shader, int32_t pass = 0)
     {
@@ -96,8 +75,6 @@ protected:
         return value;
     }
 
-    TempFolder folder;
-    std::unique_ptr<WeFileSystem> files;
     WeShader* twoPass = nullptr;
     WeShader* onePass = nullptr;
     std::vector<std::unique_ptr<WeMaterial>> materials;
