@@ -90,6 +90,81 @@ void MivoPayloadEncoder::End()
     writePos = MivoScorePayload::kLength;
 }
 
+bool MivoPayloadDecoder::GetDigits(int32_t position, int32_t count, uint32_t& value) const
+{
+    value = 0;
+    for (int32_t i = 0; i < count; ++i)
+    {
+        const char* found = std::strchr(kMivoPayloadAlphabet, body.text[position + i]);
+        const int32_t digit = found && *found ? static_cast<int32_t>(found - kMivoPayloadAlphabet) - (position + i) % 48
+                                             : -1;
+        if (digit < 0 || digit > 15)
+            return false;
+        value |= static_cast<uint32_t>(digit) << (4 * i);
+    }
+    return true;
+}
+
+bool MivoPayloadDecoder::ChecksumsHold() const
+{
+    if (std::strncmp(body.text, kPrefix, kPrefixLength) != 0)
+        return false;
+    uint32_t sum = 0;
+    for (int32_t p = MivoPayloadEncoder::kFirstItemPosition; p < MivoPayloadEncoder::kDifferencePosition; ++p)
+    {
+        if (!body.text[p] || !std::strchr(kMivoPayloadAlphabet, body.text[p]))
+            return false;
+        sum += static_cast<uint8_t>(body.text[p]);
+    }
+    uint32_t filler = 0;
+    uint32_t difference = 0;
+    return GetDigits(kPrefixLength, kChecksumDigits, filler) &&
+           GetDigits(MivoPayloadEncoder::kDifferencePosition, kChecksumDigits, difference) &&
+           filler - sum == difference;
+}
+
+bool MivoPayloadDecoder::GetByteAt(int32_t gap, uint8_t& value)
+{
+    uint32_t digits = 0;
+    if (readPos + 2 > MivoPayloadEncoder::kDifferencePosition || !GetDigits(readPos, 2, digits))
+        return false;
+    value = static_cast<uint8_t>(digits);
+    readPos += 2 + gap;
+    return true;
+}
+
+bool MivoPayloadDecoder::GetInt(int32_t& value)
+{
+    uint32_t bits = 0;
+    for (int32_t i = 0; i < 4; ++i)
+    {
+        uint8_t byte = 0;
+        if (!GetByteAt(MivoPayloadEncoder::kByteGap, byte))
+            return false;
+        bits |= static_cast<uint32_t>(byte) << (8 * i);
+    }
+    readPos += MivoPayloadEncoder::kItemGap;
+    value = static_cast<int32_t>(bits);
+    return true;
+}
+
+bool MivoPayloadDecoder::GetString(WeString& text)
+{
+    uint8_t length = 0;
+    if (!GetByteAt(MivoPayloadEncoder::kStringGap, length))
+        return false;
+    text = WeString();
+    for (int32_t i = 0; length <= kLongestStringSent && i < length; ++i)
+    {
+        uint8_t byte = 0;
+        if (!GetByteAt(MivoPayloadEncoder::kStringGap, byte))
+            return false;
+        text += static_cast<char>(byte);
+    }
+    readPos += MivoPayloadEncoder::kItemGap;
+    return true;
+}
+
 MivoScorePayload MivoMakeScorePayload(const MivoScore& score)
 {
     MivoPayloadEncoder encoder;

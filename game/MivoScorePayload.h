@@ -23,6 +23,10 @@ class MivoPayloadEncoder
 public:
     static constexpr int32_t kFirstItemPosition = 13;
     static constexpr int32_t kDifferencePosition = 1021;
+    // Positions skipped after each character pair, byte pair and item.
+    static constexpr int32_t kStringGap = 5;
+    static constexpr int32_t kByteGap = 3;
+    static constexpr int32_t kItemGap = 7;
 
     // Random filler, "data=" and the filler's sum; items then start at position 13.
     void Begin();
@@ -44,9 +48,31 @@ private:
     MivoScorePayload body;
     int32_t fillerChecksum = 0;
     int32_t writePos = 0;
-    int32_t stringGap = 5;
-    int32_t byteGap = 3;
-    int32_t itemGap = 7;
+    int32_t stringGap = kStringGap;
+    int32_t byteGap = kByteGap;
+    int32_t itemGap = kItemGap;
+};
+
+// Reads a body back item by item, as the score service does: the same positions, gaps and digit
+// rule as the encoder. Every read fails (false) on a character that is not a digit at its place.
+class MivoPayloadDecoder
+{
+public:
+    explicit MivoPayloadDecoder(const MivoScorePayload& payload) : body(payload) {}
+
+    // The body starts "data=", holds only alphabet characters, and both sums agree: the filler
+    // sum written at 5..12 minus the sum of 13..1020 is the difference written at 1021..1028.
+    bool ChecksumsHold() const;
+    bool GetInt(int32_t& value);
+    // A length of 128 bytes or more carries no characters: the text is then empty.
+    bool GetString(WeString& text);
+
+private:
+    bool GetDigits(int32_t position, int32_t count, uint32_t& value) const;
+    bool GetByteAt(int32_t gap, uint8_t& value);
+
+    const MivoScorePayload& body;
+    int32_t readPos = MivoPayloadEncoder::kFirstItemPosition;
 };
 
 // Items: name, mode, score, difficulty, level.

@@ -1,6 +1,7 @@
 #include "MivoUserData.h"
 
 #include "MivoPlayerFile.h"
+#include "MivoScoreClient.h"
 #include "WeConfig.h"
 #include "WeRandom.h"
 
@@ -257,6 +258,7 @@ void MivoUser::Reset()
 MivoUserData::MivoUserData()
 {
     lastLevelResult.mapId = -1;
+    uploads.SetChannel(&scoreClient);
 }
 
 void MivoUserData::SetFolder(const std::string& folder)

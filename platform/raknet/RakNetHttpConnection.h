@@ -1,0 +1,81 @@
+// A form post over one TCP connection and the HTTP/1.x answer it gets: the answer is complete at
+// its Content-Length, or when the server closes when it gives none; a status outside 2xx, a
+// damaged header, an answer over 1 MiB, a refused connection or a close before the answer is
+// whole make it a bad answer at once.
+#pragma once
+
+#include "RakNetTcpInterface.h"
+
+#include <cstdint>
+#include <string>
+
+namespace raknet
+{
+// Reads an HTTP answer from bytes arriving in any pieces.
+class HttpAnswerReader
+{
+public:
+    static constexpr size_t kMaxAnswer = 1 << 20;
+
+    // Takes the next bytes; true once the answer is complete or bad. Bytes after a complete
+    // answer are ignored.
+    bool Feed(const char* data, size_t length);
+    // The server closed: an answer without Content-Length ends here; any other unfinished
+    // answer is bad. True (the answer is finished) in every case.
+    bool Close();
+
+    bool IsFinished() const { return finished; }
+    bool IsBad() const { return bad; }
+    int StatusCode() const { return status; }
+    // The body of a complete good answer.
+    const std::string& Body() const { return body; }
+
+private:
+    // Parses the status line and headers; false when they are damaged or the status is not 2xx.
+    bool ReadHeader(const std::string& header);
+    bool Fail();
+
+    std::string head;
+    std::string body;
+    bool headerDone = false;
+    bool finished = false;
+    bool bad = false;
+    int status = 0;
+    bool hasLength = false;
+    size_t contentLength = 0;
+};
+
+class HTTPConnection
+{
+public:
+    // The host is the configured text: "name" connects to the given port, "name:port" to that
+    // port; the Host header carries the text as it is.
+    HTTPConnection(TCPInterface& tcp, const std::string& host, uint16_t port = 80);
+    ~HTTPConnection();
+    HTTPConnection(const HTTPConnection&) = delete;
+    HTTPConnection& operator=(const HTTPConnection&) = delete;
+
+    // Queues one request; the next updates connect and send it.
+    void Post(const std::string& path, const std::string& body, const std::string& contentType);
+    // Connects, notices a failed connect, and sends the queued request once connected.
+    void Update();
+    // The server's address once connected; unassigned before.
+    SystemAddress GetServerAddress() const { return server; }
+    // Takes a packet of the server's; true once the answer is finished (complete or bad).
+    bool ProcessTCPPacket(const Packet* packet);
+    bool HasBadResponse(int* code = nullptr) const;
+    // The body of the complete answer.
+    const std::string& Read() const { return answer.Body(); }
+
+private:
+    TCPInterface& tcp;
+    std::string host;    // as configured, for the Host header
+    std::string dialled; // the name part
+    uint16_t port;
+    std::string request;
+    bool connecting = false;
+    bool sent = false;
+    SystemAddress server;
+    HttpAnswerReader answer;
+};
+} // namespace raknet
