@@ -29,7 +29,8 @@ void MivoScoreClient::Connect()
     const WeString& address = WeConfig::GetString("Mivo.Network.ServerAddress", "");
     connected = !address.IsEmpty() && tcp->Start(0, kMaxIncoming);
     if (connected)
-        http = std::make_unique<raknet::HTTPConnection>(*tcp, std::string(address.GetData(), static_cast<size_t>(address.GetLength())), kServicePort);
+        http = std::make_unique<raknet::HTTPConnection>(
+            *tcp, std::string(address.GetData(), static_cast<size_t>(address.GetLength())), kServicePort);
     state = connected ? Idle : Failed;
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "MivoUploadQueue.h"
-#include "raknet/RakNetHttpConnection.h"
 #include "WeString.h"
+#include "raknet/RakNetHttpConnection.h"
 
 #include <cstdint>
 #include <functional>

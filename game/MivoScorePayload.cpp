@@ -96,8 +96,8 @@ bool MivoPayloadDecoder::GetDigits(int32_t position, int32_t count, uint32_t& va
     for (int32_t i = 0; i < count; ++i)
     {
         const char* found = std::strchr(kMivoPayloadAlphabet, body.text[position + i]);
-        const int32_t digit = found && *found ? static_cast<int32_t>(found - kMivoPayloadAlphabet) - (position + i) % 48
-                                             : -1;
+        const int32_t digit =
+            found && *found ? static_cast<int32_t>(found - kMivoPayloadAlphabet) - (position + i) % 48 : -1;
         if (digit < 0 || digit > 15)
             return false;
         value |= static_cast<uint32_t>(digit) << (4 * i);

@@ -1,7 +1,7 @@
 #include "RakNetHttpConnection.h"
 
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <string_view>
 
 namespace raknet
@@ -122,7 +122,8 @@ HTTPConnection::HTTPConnection(TCPInterface& tcpInterface, const std::string& ho
     const size_t colon = hostText.rfind(':');
     uint16_t given = 0;
     if (colon != std::string::npos && IsDigits(std::string_view(hostText).substr(colon + 1)) &&
-        std::from_chars(hostText.data() + colon + 1, hostText.data() + hostText.size(), given).ec == std::errc())
+        std::from_chars(hostText.data() + colon + 1, hostText.data() + hostText.size(), given).ec ==
+            std::errc())
     {
         dialled = hostText.substr(0, colon);
         port = given;

@@ -283,9 +283,8 @@ void TCPInterface::ServeSockets()
             ended.push_back(&connection);
     }
     const std::lock_guard lock(mutex);
-    std::erase_if(connections, [&](const auto& c) {
-        return c->closeAsked || std::find(ended.begin(), ended.end(), c.get()) != ended.end();
-    });
+    std::erase_if(connections, [&](const auto& c)
+                  { return c->closeAsked || std::find(ended.begin(), ended.end(), c.get()) != ended.end(); });
 }
 
 bool TCPInterface::ReadFrom(Connection& connection)

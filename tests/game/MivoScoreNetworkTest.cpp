@@ -128,9 +128,11 @@ TEST_F(ScoreNetworkTest, WorldListRequestsFillTheTables)
     const MivoScore skill{"Sk", 700, 9, 0, 2};
     ASSERT_EQ(service.Handle("/stats/upload_highscore.php", MivoMakeScorePayload(quest).text).body, "OK");
     ASSERT_EQ(service.Handle("/stats/upload_highscore.php", MivoMakeScorePayload(skill).text).body, "OK");
-    ASSERT_EQ(service.Handle("/stats/upload_highscore_level.php", MivoMakeLevelScorePayload(LevelScore("Lv", 55)).text)
-                  .body,
-              "OK");
+    ASSERT_EQ(
+        service
+            .Handle("/stats/upload_highscore_level.php", MivoMakeLevelScorePayload(LevelScore("Lv", 55)).text)
+            .body,
+        "OK");
 
     scoreClient.RequestScores(1, 0);
     ASSERT_TRUE(Wait());
@@ -189,7 +191,8 @@ TEST_P(ScoreServiceTroubleTest, LeavesEveryRecordQueuedForTheNextGoodRound)
         std::unique_ptr<ScoreServiceFake> fake;
         if (GetParam().behaviour >= 0)
         {
-            fake = std::make_unique<ScoreServiceFake>(static_cast<ScoreServiceFake::Behaviour>(GetParam().behaviour));
+            fake = std::make_unique<ScoreServiceFake>(
+                static_cast<ScoreServiceFake::Behaviour>(GetParam().behaviour));
             PointAt(fake->Port());
         }
         else
@@ -218,15 +221,17 @@ TEST_P(ScoreServiceTroubleTest, LeavesEveryRecordQueuedForTheNextGoodRound)
 
 INSTANTIATE_TEST_SUITE_P(
     Troubles, ScoreServiceTroubleTest,
-    ::testing::Values(Trouble{"Down", -1, Outcome::Failed},
-                      Trouble{"ClosesEarly", static_cast<int>(ScoreServiceFake::Behaviour::CloseEarly), Outcome::Failed},
-                      Trouble{"NeverAnswers", static_cast<int>(ScoreServiceFake::Behaviour::Silent), Outcome::TimedOut},
-                      Trouble{"Garbage", static_cast<int>(ScoreServiceFake::Behaviour::Garbage), Outcome::Failed}),
+    ::testing::Values(
+        Trouble{"Down", -1, Outcome::Failed},
+        Trouble{"ClosesEarly", static_cast<int>(ScoreServiceFake::Behaviour::CloseEarly), Outcome::Failed},
+        Trouble{"NeverAnswers", static_cast<int>(ScoreServiceFake::Behaviour::Silent), Outcome::TimedOut},
+        Trouble{"Garbage", static_cast<int>(ScoreServiceFake::Behaviour::Garbage), Outcome::Failed}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ScoreNetworkTest, AnswersInPiecesOrEndedByTheCloseComplete)
 {
-    for (const auto behaviour : {ScoreServiceFake::Behaviour::Split, ScoreServiceFake::Behaviour::CloseDelimited})
+    for (const auto behaviour :
+         {ScoreServiceFake::Behaviour::Split, ScoreServiceFake::Behaviour::CloseDelimited})
     {
         ScoreServiceFake fake(behaviour);
         PointAt(fake.Port());

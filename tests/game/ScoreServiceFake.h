@@ -47,7 +47,9 @@ public:
 
     uint16_t Port() const { return port; }
     int Accepted() const { return accepted; }
-    static constexpr char kBody[] = "OK\x01Ann\x02" "50\x02" "7";
+    static constexpr char kBody[] = "OK\x01Ann\x02"
+                                    "50\x02"
+                                    "7";
 
 private:
     void Serve()

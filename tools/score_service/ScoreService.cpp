@@ -24,7 +24,10 @@ const char kBlockEnd = '\x03';
 class Statement
 {
 public:
-    Statement(sqlite3* database, const char* sql) { sqlite3_prepare_v2(database, sql, -1, &statement, nullptr); }
+    Statement(sqlite3* database, const char* sql)
+    {
+        sqlite3_prepare_v2(database, sql, -1, &statement, nullptr);
+    }
     ~Statement() { sqlite3_finalize(statement); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -41,7 +44,8 @@ public:
     std::string Text(int column) const
     {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column))) : std::string();
+        return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)))
+                    : std::string();
     }
 
 private:
@@ -153,8 +157,10 @@ bool ScoreService::Start(uint16_t wantedPort)
         error = "cannot open " + databasePath;
         return false;
     }
-    if (!Execute("CREATE TABLE IF NOT EXISTS game_scores(name TEXT, mode INT, score INT, difficulty INT, level INT);"
-                 "CREATE TABLE IF NOT EXISTS level_scores(name TEXT, map_id INT, bonus INT, moves INT, time INT);"))
+    if (!Execute("CREATE TABLE IF NOT EXISTS game_scores(name TEXT, mode INT, score INT, difficulty INT, "
+                 "level INT);"
+                 "CREATE TABLE IF NOT EXISTS level_scores(name TEXT, map_id INT, bonus INT, moves INT, time "
+                 "INT);"))
     {
         error = sqlite3_errmsg(database);
         return false;
@@ -168,7 +174,8 @@ bool ScoreService::Start(uint16_t wantedPort)
     socklen_t size = sizeof address;
     if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
         ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 16) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        ::listen(listener, 16) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
     {
         error = "cannot listen on 127.0.0.1:" + std::to_string(wantedPort);
         if (listener >= 0)
@@ -220,9 +227,10 @@ void ScoreService::ServeConnection(int connection)
         if (request.compare(0, 5, "POST ") == 0 && pathEnd != std::string::npos && pathEnd < headerEnd)
             answer = Handle(request.substr(5, pathEnd - 5), request.substr(headerEnd + 4, contentLength));
     }
-    const std::string reply = "HTTP/1.0 " + std::to_string(answer.status) + " " + Reason(answer.status) +
-                              "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(answer.body.size()) +
-                              "\r\n\r\n" + answer.body;
+    const std::string reply =
+        "HTTP/1.0 " + std::to_string(answer.status) + " " + Reason(answer.status) +
+        "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(answer.body.size()) + "\r\n\r\n" +
+        answer.body;
     size_t sent = 0;
     while (sent < reply.size())
     {
@@ -266,18 +274,22 @@ ScoreService::Answer ScoreService::ListScores(const std::string& body)
 {
     int32_t type = 0;
     int32_t region = 0;
-    if (!ParseListRequest(body, type, region) || type < 1 || type > 3 || (type == 3 && (region < 1 || region > 15)))
+    if (!ParseListRequest(body, type, region) || type < 1 || type > 3 ||
+        (type == 3 && (region < 1 || region > 15)))
         return {200, kRejected};
     Answer answer{200, "OK"};
     // Quest: the best ten of each difficulty; skill: the best ten; levels: each table's best ten.
     const char* sql =
         type == 1 ? "SELECT name, score, difficulty, level FROM (SELECT *, ROW_NUMBER() OVER (PARTITION BY "
-                    "difficulty ORDER BY score DESC, rowid) AS place FROM game_scores WHERE mode = 1 AND difficulty "
+                    "difficulty ORDER BY score DESC, rowid) AS place FROM game_scores WHERE mode = 1 AND "
+                    "difficulty "
                     "BETWEEN 1 AND 3) WHERE place <= 10 ORDER BY difficulty, place"
-        : type == 2 ? "SELECT name, score, level FROM game_scores WHERE mode = 2 ORDER BY score DESC, rowid LIMIT 10"
-                    : "SELECT map_id, name, bonus, moves, time FROM (SELECT *, ROW_NUMBER() OVER (PARTITION BY map_id "
-                      "ORDER BY bonus DESC, rowid) AS place FROM level_scores WHERE map_id BETWEEN ?1 * 1000 + 1 AND "
-                      "?1 * 1000 + 20) WHERE place <= 10 ORDER BY map_id, place";
+        : type == 2
+            ? "SELECT name, score, level FROM game_scores WHERE mode = 2 ORDER BY score DESC, rowid LIMIT 10"
+            : "SELECT map_id, name, bonus, moves, time FROM (SELECT *, ROW_NUMBER() OVER (PARTITION BY "
+              "map_id "
+              "ORDER BY bonus DESC, rowid) AS place FROM level_scores WHERE map_id BETWEEN ?1 * 1000 + 1 AND "
+              "?1 * 1000 + 20) WHERE place <= 10 ORDER BY map_id, place";
     Statement select(database, sql);
     if (!select.Ok())
         return {500, "ERROR"};
