@@ -155,14 +155,19 @@ void TCPInterface::DeallocatePacket(Packet* packet)
     std::erase_if(handedOut, [packet](const auto& p) { return p.get() == packet; });
 }
 
-SystemAddress TCPInterface::HasCompletedConnectionAttempt()
+SystemAddress TCPInterface::TakeFirst(std::deque<SystemAddress>& addresses)
 {
     const std::lock_guard lock(mutex);
-    if (completed.empty())
+    if (addresses.empty())
         return {};
-    const SystemAddress peer = completed.front();
-    completed.pop_front();
+    const SystemAddress peer = addresses.front();
+    addresses.pop_front();
     return peer;
+}
+
+SystemAddress TCPInterface::HasCompletedConnectionAttempt()
+{
+    return TakeFirst(completed);
 }
 
 bool TCPInterface::HasFailedConnectionAttempt()
@@ -176,12 +181,7 @@ bool TCPInterface::HasFailedConnectionAttempt()
 
 SystemAddress TCPInterface::HasLostConnection()
 {
-    const std::lock_guard lock(mutex);
-    if (lost.empty())
-        return {};
-    const SystemAddress peer = lost.front();
-    lost.pop_front();
-    return peer;
+    return TakeFirst(lost);
 }
 
 void TCPInterface::Run()

@@ -73,6 +73,8 @@ private:
         uint16_t port = 0;
     };
 
+    // Pops the oldest address under the lock; unassigned when there is none.
+    SystemAddress TakeFirst(std::deque<SystemAddress>& addresses);
     void Run();
     void Wake();
     void Dial(const Attempt& attempt);

@@ -9,9 +9,11 @@
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoNetWaitPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
+#include "ScoreServiceFake.h"
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
@@ -24,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -390,4 +393,41 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
         { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
     };
     Run(1);
+}
+
+// ---- the net-wait window ----
+
+TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheScores)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    ASSERT_TRUE(userData.AddLevelScore({"Ana", 300, 12, 3017, 41.0f}));
+    userData.FreeAll();
+    ScoreServiceFake silent(ScoreServiceFake::Behaviour::Silent);
+    WeString& address = WeConfig::GetString("Mivo.Network.ServerAddress", "");
+    address = ("127.0.0.1:" + std::to_string(silent.Port())).c_str();
+    const auto queued = [&] { return std::filesystem::file_size(folder / "upload.dat"); };
+    const auto recordFile = queued();
+    player.steps = {
+        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&]
+        {
+            EXPECT_TRUE(userData.LoadPendingUploads());
+            phaseStack.Request(&netWaitPhase, WePhaseCommand::Push);
+            return true;
+        },
+        [&] { return Player::Top() == &netWaitPhase && silent.Accepted() == 1; },
+        [&] { return player.ClickWhenReady("NetCancel"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoFindWidget("NetWindow") == nullptr; },
+        [&]
+        {
+            EXPECT_EQ(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Cancelled);
+            EXPECT_EQ(queued(), recordFile) << "the record waits for the next round";
+            return player.ClickWhenReady("MainMenuExitButton");
+        },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
+    address = "";
 }

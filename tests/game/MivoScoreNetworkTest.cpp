@@ -178,6 +178,11 @@ struct Trouble
     Outcome outcome;
 };
 
+void PrintTo(const Trouble& trouble, std::ostream* out)
+{
+    *out << trouble.name;
+}
+
 class ScoreServiceTroubleTest : public ScoreNetworkTest, public ::testing::WithParamInterface<Trouble>
 {
 };

@@ -102,6 +102,7 @@ const std::vector<ShippedScreen>& Screens()
          "ConfirmationXLargeWindow",
          {"ConfirmationXLargeText", "ConfirmationXLargeOkButton", "ConfirmationXLargeYesButton",
           "ConfirmationXLargeNoButton"}},
+        {"Net", "NetWindow", {"NetText", "NetCancel"}},
     };
     return screens;
 }
@@ -234,9 +235,10 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
         }
     }
     EXPECT_GT(texts, 20);
-    for (const char* key : {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player",
-                            "UI: Delete user", "UI: Cannot delete", "UI: User exists", "Mivo: Credits",
-                            "UI: Player file unreadable", "UI: Player file damaged"})
+    for (const char* key :
+         {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player", "UI: Delete user",
+          "UI: Cannot delete", "UI: User exists", "Mivo: Credits", "UI: Player file unreadable",
+          "UI: Player file damaged", "UI: NET Error", "UI: Ok"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
 }
 

@@ -3,10 +3,10 @@
 // object.
 #pragma once
 
-#include <arpa/inet.h>
+#include "support/LoopbackListener.h"
+
 #include <atomic>
 #include <chrono>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -27,25 +27,15 @@ public:
 
     explicit ScoreServiceFake(Behaviour how) : behaviour(how)
     {
-        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener, 4);
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
         server = std::thread([this] { Serve(); });
     }
     ~ScoreServiceFake()
     {
         stopping = true;
         server.join();
-        ::close(listener);
     }
 
-    uint16_t Port() const { return port; }
+    uint16_t Port() const { return listener.Port(); }
     int Accepted() const { return accepted; }
     static constexpr char kBody[] = "OK\x01Ann\x02"
                                     "50\x02"
@@ -56,10 +46,10 @@ private:
     {
         while (!stopping)
         {
-            pollfd waiting{listener, POLLIN, 0};
+            pollfd waiting{listener.Fd(), POLLIN, 0};
             if (::poll(&waiting, 1, 20) <= 0)
                 continue;
-            const int connection = ::accept(listener, nullptr, nullptr);
+            const int connection = ::accept(listener.Fd(), nullptr, nullptr);
             ++accepted;
             char request[4096];
             [[maybe_unused]] const ssize_t read = ::recv(connection, request, sizeof request, 0);
@@ -98,8 +88,7 @@ private:
     }
 
     Behaviour behaviour;
-    int listener = -1;
-    uint16_t port = 0;
+    LoopbackListener listener;
     std::atomic<bool> stopping{false};
     std::atomic<int> accepted{0};
     std::thread server;
