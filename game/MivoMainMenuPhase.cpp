@@ -2,6 +2,7 @@
 
 #include "MivoConfirmationPhase.h"
 #include "MivoCreditsPhase.h"
+#include "MivoNewGamePhase.h"
 #include "MivoScreen.h"
 #include "MivoUsersPhase.h"
 #include "WeAppWindow.h"
@@ -53,8 +54,11 @@ bool MivoMainMenuPhase::OnUIEvent(WeUIEvent* event)
     case kCreditsId:
         phaseStack.Request(&creditsPhase, WePhaseCommand::Switch);
         break;
+    case kNewGameId:
+        phaseStack.Request(&newGamePhase, WePhaseCommand::Switch);
+        break;
     default:
-        break; // the options, new-game and high-score screens are not part of the program yet
+        break; // the options and high-score screens are not part of the program yet
     }
     return true;
 }

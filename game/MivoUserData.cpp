@@ -12,6 +12,16 @@
 
 MivoUserData userData;
 
+int32_t MivoScoreSum(std::initializer_list<int64_t> terms)
+{
+    int64_t sum = 0;
+    for (const int64_t term : terms)
+    {
+        sum += term;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
+}
+
 namespace
 {
 constexpr int32_t kMapsPerRegion = 20;
@@ -145,16 +155,6 @@ template <typename File, typename User> void TransferProfile(File& file, User& u
     TransferSkill(file, user.skill);
 }
 
-void ResetSkill(MivoSkillProgress& skill)
-{
-    skill.level = 0;
-    skill.lives = 3;
-    skill.score = 0;
-    std::fill(std::begin(skill.cubes), std::end(skill.cubes), 0);
-    skill.bonusLevelsDone = 0;
-    MivoUserData::BuildSkillProgress(skill);
-}
-
 void ResetQuest(MivoQuestProgress& quest)
 {
     quest.score = 0;
@@ -171,17 +171,6 @@ bool InRange(int32_t value, int32_t count)
 bool Within(int32_t value, int32_t low, int32_t high)
 {
     return value >= low && value <= high;
-}
-
-// A sum of scores, done in 64 bits and clamped to what an int32 holds.
-int32_t ScoreSum(std::initializer_list<int64_t> terms)
-{
-    int64_t sum = 0;
-    for (const int64_t term : terms)
-    {
-        sum += term;
-    }
-    return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 // Lives a skill game can reach: three at the start, one per bonus level and one per three cubes
@@ -251,7 +240,7 @@ void MivoUser::Reset()
     name = "";
     std::fill(std::begin(tutorialsSeen), std::end(tutorialsSeen), 0);
     std::fill(std::begin(mapsPlayed), std::end(mapsPlayed), 0);
-    ResetSkill(skill);
+    MivoUserData::ResetSkillProgress(skill);
     ResetQuest(quest);
 }
 
@@ -296,6 +285,16 @@ void MivoUserData::BuildQuestProgress(MivoQuestProgress& quest)
         quest.teleports[t] = MivoQuestTeleport();
         quest.teleports[t].mapId = kMivoFirstBonusMap + t;
     }
+}
+
+void MivoUserData::ResetSkillProgress(MivoSkillProgress& skill)
+{
+    skill.level = 0;
+    skill.lives = 3;
+    skill.score = 0;
+    std::fill(std::begin(skill.cubes), std::end(skill.cubes), 0);
+    skill.bonusLevelsDone = 0;
+    BuildSkillProgress(skill);
 }
 
 void MivoUserData::BuildSkillProgress(MivoSkillProgress& skill)
@@ -677,8 +676,8 @@ void MivoUserData::FinishSkillLevel(MivoUser& user, float timeLimit, float elaps
         levelScore = usedCube == 9 ? 0 : levelScore;
     }
     usedCube = 0;
-    totalBonus = ScoreSum({timeBonus, movesBonus});
-    skill.score = ScoreSum({skill.score, levelScore, totalBonus});
+    totalBonus = MivoScoreSum({timeBonus, movesBonus});
+    skill.score = MivoScoreSum({skill.score, levelScore, totalBonus});
     if (!InRange(skill.level, kMivoLadderLength))
     {
         return;
@@ -706,7 +705,7 @@ void MivoUserData::FinishQuestLevel(MivoUser& user, float elapsed)
     levelBonus = (CurrentLevelNumber(MivoModeQuest) + 1) * 100;
     levelBonus *= bonusIndex != -1 ? 10 : 1;
     levelBonus *= difficulty == 2 ? 2 : difficulty == 3 ? 3 : 1;
-    totalBonus = ScoreSum({levelBonus, movesBonus, timeBonus});
+    totalBonus = MivoScoreSum({levelBonus, movesBonus, timeBonus});
     if (bonusIndex != -1)
     {
         FinishTeleportLevel(user);
@@ -717,7 +716,7 @@ void MivoUserData::FinishQuestLevel(MivoUser& user, float elapsed)
     {
         return;
     }
-    cityRunPoints = ScoreSum({cityRunPoints, levelScore, totalBonus});
+    cityRunPoints = MivoScoreSum({cityRunPoints, levelScore, totalBonus});
     MivoLevelResult& map = city->maps[mapInCity];
     map = {map.mapId, totalBonus, moves, elapsed};
     lastLevelResult = map;
@@ -759,7 +758,7 @@ void MivoUserData::FinishTeleportLevel(MivoUser& user)
 void MivoUserData::FinishCity(MivoUser& user, MivoQuestCity& city)
 {
     MivoQuestProgress& quest = user.quest;
-    quest.score = ScoreSum({quest.score, cityRunPoints});
+    quest.score = MivoScoreSum({quest.score, cityRunPoints});
     city.completed = city.open = 1;
     MivoQuestCity* slot = quest.regions[regionSlot];
     slot[(cityIndex + kMivoCitiesPerRegion - 1) % kMivoCitiesPerRegion].open = 1;
@@ -807,15 +806,15 @@ void MivoUserData::EndGame()
         cubeSum = 0;
         for (const int32_t stock : skill.cubes)
         {
-            cubeSum = ScoreSum({cubeSum, stock});
+            cubeSum = MivoScoreSum({cubeSum, stock});
         }
-        cubeBonus = ScoreSum({int64_t{cubeSum} * 100000});
-        livesBonus = ScoreSum({int64_t{skill.lives} * 1000000});
-        skill.score = ScoreSum({skill.score, cubeBonus, livesBonus});
+        cubeBonus = MivoScoreSum({int64_t{cubeSum} * 100000});
+        livesBonus = MivoScoreSum({int64_t{skill.lives} * 1000000});
+        skill.score = MivoScoreSum({skill.score, cubeBonus, livesBonus});
     }
     finalScore = skill.score;
     finalLevel = skill.level;
-    ResetSkill(skill);
+    ResetSkillProgress(skill);
 }
 
 int32_t MivoUserData::CurrentLevelNumber(int32_t mode) const

@@ -8,6 +8,7 @@
 #include "WeString.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -139,6 +140,8 @@ public:
     // New progress dealt at random; the first maps come from "Mivo.Remap.Map1001" to 1020.
     static void BuildQuestProgress(MivoQuestProgress& quest);
     static void BuildSkillProgress(MivoSkillProgress& skill);
+    // A new skill game: level 0, 3 lives, no points, no cubes, no bonus level, a new ladder.
+    static void ResetSkillProgress(MivoSkillProgress& skill);
 
     // Score tables (operations of the tables on the store's file, see MivoScoreTables).
     bool LoadScores();
@@ -233,6 +236,9 @@ private:
 };
 
 extern MivoUserData userData;
+
+// A sum of scores, done in 64 bits and clamped to what an int32 holds.
+int32_t MivoScoreSum(std::initializer_list<int64_t> terms);
 
 // Whether the engine has shut down; screens left during the shut-down then save no profiles.
 bool MivoEngineHasShutDown();

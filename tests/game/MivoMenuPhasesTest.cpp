@@ -5,6 +5,7 @@
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoNewGamePhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
@@ -223,7 +224,7 @@ TEST_F(MainMenu, EveryButtonHasItsIdAndTheScreensNotYetMadeOnlySound)
         EXPECT_EQ(MivoFindWidget(name)->onMouseUp.id, id) << name;
         EXPECT_EQ(MivoFindWidget(name)->onMouseUp.callback, nullptr) << name;
     }
-    for (const char* name : {"MainMenuOptionsButton", "MainMenuNewGameButton", "MainMenuHighScoreButton"})
+    for (const char* name : {"MainMenuOptionsButton", "MainMenuHighScoreButton"})
     {
         Click(name);
         Steps(2);
@@ -232,6 +233,12 @@ TEST_F(MainMenu, EveryButtonHasItsIdAndTheScreensNotYetMadeOnlySound)
     }
     WeUIEvent other = MivoMadeEvent(20);
     EXPECT_FALSE(mainMenuPhase.OnUIEvent(&other)) << "an id of no button goes on down the stack";
+    Click("MainMenuNewGameButton");
+    Steps(2);
+    EXPECT_EQ(Top(), &newGamePhase) << "the choice of mode replaced the main menu";
+    EXPECT_EQ(Depth(), 2);
+    phaseStack.Request(&mainMenuPhase, WePhaseCommand::Switch);
+    Steps(12);
     Click("MainMenuUsersButton");
     Steps(2);
     EXPECT_EQ(Depth(), 3) << "the users screen replaced the main menu";
