@@ -9,7 +9,11 @@
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoNetWaitPhase.h"
+#include "MivoNewGamePhase.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoSkillPhase.h"
+#include "MivoStatisticPhase.h"
 #include "MivoUsersPhase.h"
 
 MivoGame gameApp;
@@ -17,9 +21,14 @@ MivoGame gameApp;
 MivoConfirmationPhase confirmationPhase;
 MivoCreateUserPhase createUserPhase;
 MivoCreditsPhase creditsPhase;
+MivoEndGamePhase endGamePhase;
 MivoIntroPhase introPhase;
 MivoMainMenuPhase mainMenuPhase;
 MivoMenuIngamePhase menuIngamePhase;
 MivoMenuPhase menuPhase;
+MivoNetWaitPhase netWaitPhase;
+MivoNewGamePhase newGamePhase;
 MivoPlayGamePhase playGamePhase;
+MivoSkillPhase skillPhase;
+MivoStatisticPhase statisticPhase;
 MivoUsersPhase usersPhase;

@@ -6,8 +6,6 @@
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
-MivoNetWaitPhase netWaitPhase;
-
 namespace
 {
 const char kWindow[] = "NetWindow";

@@ -32,6 +32,19 @@ void MivoSetClickId(const WeString& name, int32_t id)
         button->onMouseUp = {id, nullptr};
 }
 
+void MivoSetWidgetText(const WeString& name, const WeString& text)
+{
+    if (WeUIComponent* widget = MivoFindWidget(name))
+        widget->text = text;
+}
+
+void MivoSetWidgetNumber(const WeString& name, int32_t value)
+{
+    WeString text;
+    text.AppendInt(value);
+    MivoSetWidgetText(name, text);
+}
+
 void MivoSetWidgetShown(const WeString& name, bool shown)
 {
     SetUsable(name, shown, shown ? 1.0f : 0.0f);

@@ -18,6 +18,9 @@ constexpr int32_t kMivoReturnKey = 28;
 WeUIComponent* MivoFindWidget(const WeString& name);
 // The button reports a click (mouse up) with this id to the phases, and to no callback.
 void MivoSetClickId(const WeString& name, int32_t id);
+// The widget's text, or its number in plain decimal; nothing when there is no such widget.
+void MivoSetWidgetText(const WeString& name, const WeString& text);
+void MivoSetWidgetNumber(const WeString& name, int32_t value);
 // Shown and usable, or invisible and unusable (colour alpha 1 or 0).
 void MivoSetWidgetShown(const WeString& name, bool shown);
 // A covered window: unusable, half transparent; and back.

@@ -10,7 +10,9 @@
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoNetWaitPhase.h"
+#include "MivoNewGamePhase.h"
 #include "MivoScreen.h"
+#include "MivoSkillPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
 #include "ScoreServiceFake.h"
@@ -430,4 +432,41 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
     };
     Run(1);
     address = "";
+}
+
+// ---- the skill ladder's screens ----
+
+TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    userData.CurrentUser()->skill.level = 40;
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    player.steps = {
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillQuitButton"); },
+        [&]
+        {
+            EXPECT_EQ(userData.gameMode, MivoModeSkill);
+            EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "41 / 300");
+            EXPECT_EQ(MivoFindWidget("SkillLives")->text, "3");
+            return player.ClickWhenReady("SkillQuitButton");
+        },
+        [&] {
+            return Player::Top() == &confirmationPhase && player.ClickWhenReady("ConfirmationLargeYesButton");
+        },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
+        [&]
+        {
+            EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "1 / 300") << "a new ladder";
+            return player.ClickWhenReady("SkillBackButton");
+        },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
 }

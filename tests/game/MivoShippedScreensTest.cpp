@@ -103,6 +103,49 @@ const std::vector<ShippedScreen>& Screens()
          {"ConfirmationXLargeText", "ConfirmationXLargeOkButton", "ConfirmationXLargeYesButton",
           "ConfirmationXLargeNoButton"}},
         {"Net", "NetWindow", {"NetText", "NetCancel"}},
+        {"NewGame",
+         "NewGameWindow",
+         {"NewGamePracticeButton", "NewGameSkillButton", "NewGameQuestButton", "NewGameBackButton"}},
+        {"Skill",
+         "SkillWindow",
+         {"SkillPlayButton", "SkillBackButton", "SkillQuitButton", "SkillLevel", "SkillPoints",
+          "SkillLives"}},
+        {"Statistic",
+         "StatisticWindow",
+         {"StatisticNextButton",
+          "StatisticCongratulationsLabel",
+          "StatisticCongratulationsLabelPractice",
+          "StatisticInfoWindow",
+          "StatisticInfoTimeText",
+          "StatisticInfoTime",
+          "StatisticInfoMovesText",
+          "StatisticInfoMoves",
+          "StatisticInfoBonusCubeText",
+          "StatisticInfoBonusCube",
+          "StatisticInfoBonusCube1",
+          "StatisticInfoBonusCube2",
+          "StatisticInfoBonusCube3",
+          "StatisticInfoBonusCube4",
+          "StatisticInfoBonusCube5",
+          "StatisticInfoBonusCube6",
+          "StatisticInfoBonusCube7",
+          "StatisticInfoBonusCube8",
+          "StatisticInfoBonusCube9",
+          "StatisticInfoLevelBonusText",
+          "StatisticInfoLevelBonus",
+          "StatisticInfoTotal",
+          "StatisticGlobalWarmingWindow",
+          "StatisticGlobalWarmingHeadline",
+          "StatisticGlobalWarmingText",
+          "StatisticGlobalWarmingMivoAvatar01",
+          "StatisticGlobalWarmingMivoAvatar02",
+          "StatisticGlobalWarmingMivoAvatar03"}},
+        {"Lose", "LoseWindow", {"LoseOkButton", "LoseLifesLabel"}},
+        {"EndGame",
+         "EndGameWindow",
+         {"EndGameOkButton", "EndGameGlobalWarmingMivoAvatar01", "EndGameGlobalWarmingMivoAvatar02",
+          "EndGameGlobalWarmingMivoAvatar03", "EndGameGlobalWarmingHeadline", "EndGameGlobalWarmingText",
+          "EndGameInfoTotalScore", "EndGameWinLoseLabel1", "EndGameWinLoseLabel2"}},
     };
     return screens;
 }
@@ -238,8 +281,17 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
     for (const char* key :
          {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player", "UI: Delete user",
           "UI: Cannot delete", "UI: User exists", "Mivo: Credits", "UI: Player file unreadable",
-          "UI: Player file damaged", "UI: NET Error", "UI: Ok"})
+          "UI: Player file damaged", "UI: NET Error", "UI: Ok", "UI: WinQuest", "UI: WinSkill",
+          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
+    for (int32_t k = 1; k <= 50; ++k)
+        for (const char* part : {":Headline", ":Text"})
+        {
+            WeString key("Fact");
+            key.AppendInt(k);
+            key += part;
+            EXPECT_TRUE(localization.HasKey(key)) << key.GetData();
+        }
 }
 
 TEST_F(ShippedScreens, EveryTutorialHasItsTextItsHeadlineAndAPictureOfItsOwn)

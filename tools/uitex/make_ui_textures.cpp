@@ -334,6 +334,41 @@ uint32_t Tutorial(int k, int x, int y)
     }
 }
 
+// ---- the level results: the avatars beside the facts and the awarded cube ----
+
+// Mivo, the game's block with a face, in one of three moods: looking left and smiling, straight
+// on and surprised, looking right and grinning.
+uint32_t Avatar(int x, int y, int mood)
+{
+    const uint32_t block = Block(x, y, 64, mood + 1);
+    if (!block)
+        return 0;
+    for (const int eyeX : {22, 42})
+    {
+        const int dx = x - eyeX, dy = y - 26;
+        const int px = dx - (mood - 1) * 3; // the pupil, to the side the avatar looks
+        if (px * px + dy * dy <= 9)
+            return 0xFF101418u;
+        if (dx * dx + dy * dy <= 49)
+            return 0xFFFFFFFFu;
+    }
+    // A ring when surprised; else a smile, the grin wider and flatter.
+    const int mx = x - 32, my = y - 46;
+    const bool mouth = mood == 1 ? mx * mx + my * my >= 9 && mx * mx + my * my <= 25
+                                 : std::abs(mx) <= 10 + 4 * (mood / 2) &&
+                                       std::abs(my + mx * mx / (14 + 6 * (mood / 2))) <= 1;
+    return mouth ? 0xFF301010u : block;
+}
+
+bool WriteAvatars(const std::filesystem::path& ui)
+{
+    for (int mood = 0; mood < 3; ++mood)
+        if (!WriteDds(ui / ("MivoAvatar" + std::to_string(mood + 1) + ".dds"), 64, 64,
+                      [mood](int x, int y) { return Avatar(x, y, mood); }))
+            return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -368,6 +403,11 @@ int main(int argc, char** argv)
     for (int n = 1; ok && n <= 9; ++n)
         ok = WriteDds(ui / ("MivoBonusCube" + std::to_string(n) + ".dds"), 48, 192,
                       [n](int x, int y) { return BonusCube(n, x, y); });
+    // The awarded cube on the level result: the cube's picture without its button states.
+    for (int n = 1; ok && n <= 9; ++n)
+        ok = WriteDds(ui / ("MivoCubePicture" + std::to_string(n) + ".dds"), 48, 48,
+                      [n](int x, int y) { return BonusCube(n, x, y); });
+    ok = ok && WriteAvatars(ui);
     for (int k = 0; ok && k <= 10; ++k)
         ok = WriteDds(ui / ("MivoTutorial" + std::to_string(k) + ".dds"), 128, 128,
                       [k](int x, int y) { return Tutorial(k, x, y); });
