@@ -5,6 +5,7 @@
 #include "WeInput.h"
 #include "WePhaseStack.h"
 #include "WeTimer.h"
+#include "WeUIConfigStyles.h"
 #include "WeUILabel.h"
 #include "WeUIStyle.h"
 #include "WeVirtualFileSystem.h"
@@ -45,6 +46,7 @@ void WeUIMain::Init()
     defaultFont = painter->GetFont("Arial:20");
     LoadUserFonts(true);
     CreateDefaultStyles();
+    CreateConfigStyles();
     // Once per program: a second engine pass must not hear each change twice.
     if (!listenerAdded)
     {
@@ -173,6 +175,26 @@ WeUIStyle* WeUIMain::GetStyle(const WeString& styleName) const
 {
     WeUIStyle* s = nullptr;
     return styles.Find(styleName, s) ? s : nullptr;
+}
+
+void WeUIMain::CreateConfigStyles()
+{
+    const auto add = [this](WeUIStyle* style)
+    {
+        if (RegisterStyle(style) != 0)
+            delete style;
+    };
+    add(new WeUIConfigButtonStyle("*ConfigWindowButtonNormal", 0xFFFFFFFFu));
+    add(new WeUIConfigRedButtonStyle("*ConfigWindowButtonRed"));
+    add(new WeUIConfigUpButtonStyle("*ConfigWindowButtonUp"));
+    add(new WeUIConfigScrollButtonStyle("*ConfigWindowButtonScroll"));
+    add(new WeUIConfigDownButtonStyle("*ConfigWindowButtonDown"));
+    add(new WeUIConfigWindowBackgroundStyle("*ConfigWindowBackground"));
+    add(new WeUIConfigCheckBoxStyle("*ConfigWindowCheckBox"));
+    add(new WeUIConfigEditBoxStyle("*ConfigWindowEditBox"));
+    add(new WeUIConfigMultiListStyle("*ConfigWindowMultiList"));
+    add(new WeUIConfigMultiListStyle_Label("*ConfigWindowMultiList_Header"));
+    add(new WeUIConfigMultiListStyle_Label("*ConfigWindowMultiList_Label"));
 }
 
 int32_t WeUIMain::RegisterStyle(WeUIStyle* style)

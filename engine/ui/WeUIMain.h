@@ -107,6 +107,8 @@ public:
     // Adds the style under its own name; 1 (and nothing added) when the name is taken.
     int32_t RegisterStyle(WeUIStyle* style);
     void CreateDefaultStyles();
+    // The plain "*ConfigWindow..." styles; a name a configured default style took keeps that style.
+    void CreateConfigStyles();
     // The type's default style under styleName, with its sub-styles under styleName + their
     // suffixes (a multi-column list's "_Window", "_Label" and "_Header", ...); each name already
     // taken keeps its style.

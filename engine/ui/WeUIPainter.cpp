@@ -44,6 +44,12 @@ void WeUIDevicePainter::DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h
     canvas.DrawRectangle(x, y, w, h, argb, texture, blend);
 }
 
+void WeUIDevicePainter::DrawRectangleRotated(float x, float y, float w, float h, float angle, uint32_t argb,
+                                             WeTexture* texture, int32_t blend)
+{
+    canvas.DrawRectangleRotated(x, y, w, h, angle, argb, texture, blend);
+}
+
 void WeUIDevicePainter::DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top,
                                           float right, float bottom, uint32_t argb, WeTexture* texture,
                                           int32_t blend)

@@ -37,6 +37,9 @@ public:
     virtual void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top,
                                    float right, float bottom, uint32_t argb, WeTexture* texture,
                                    int32_t blend) = 0;
+    // Turned by the angle (radians) about its centre.
+    virtual void DrawRectangleRotated(float x, float y, float w, float h, float angle, uint32_t argb,
+                                      WeTexture* texture, int32_t blend) = 0;
     // A device texture (a movie frame), always drawn in a run of its own.
     virtual void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top,
                                       float right, float bottom, uint32_t argb, d3d9::BaseTexture* texture,
@@ -64,6 +67,8 @@ public:
                        int32_t blend) override;
     void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top, float right,
                            float bottom, uint32_t argb, WeTexture* texture, int32_t blend) override;
+    void DrawRectangleRotated(float x, float y, float w, float h, float angle, uint32_t argb,
+                              WeTexture* texture, int32_t blend) override;
     void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top, float right,
                               float bottom, uint32_t argb, d3d9::BaseTexture* texture,
                               int32_t blend) override;

@@ -15,8 +15,9 @@
 
 struct RecordedDraw
 {
-    std::string kind; // "rect", "part", "raw", "text", "flush"
+    std::string kind; // "rect", "part", "turned", "raw", "text", "flush"
     int32_t x = 0, y = 0, w = 0, h = 0;
+    float angle = 0;
     float top = 0, bottom = 0;
     uint32_t argb = 0;
     WeTexture* texture = nullptr;
@@ -68,6 +69,15 @@ public:
         d.kind = "part";
         d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb,
         d.texture = texture;
+        Record(d);
+    }
+    void DrawRectangleRotated(float x, float y, float w, float h, float angle, uint32_t argb,
+                              WeTexture* texture, int32_t) override
+    {
+        RecordedDraw d;
+        d.kind = "turned";
+        d.x = static_cast<int32_t>(x), d.y = static_cast<int32_t>(y), d.w = static_cast<int32_t>(w),
+        d.h = static_cast<int32_t>(h), d.angle = angle, d.argb = argb, d.texture = texture;
         Record(d);
     }
     void DrawRectanglePartD3D(int32_t x, int32_t y, int32_t w, int32_t h, float, float top, float,
