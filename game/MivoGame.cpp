@@ -4,6 +4,7 @@
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoOptionsPhase.h"
 #include "MivoPlayerFile.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
@@ -84,26 +85,6 @@ void MivoGame::DisplayTries(int32_t style, int32_t width, int32_t height, int32_
     tries[6] = {style, 640, 480, fallbackMode, false};
     tries[7] = {3, 1024, 768, 2, false};
     tries[8] = {3, 640, 480, 2, false};
-}
-
-WeDisplayModeSize MivoGame::NearestMode(const WeList<WeDisplayModeSize>& modes, bool isWindowed,
-                                        int32_t maxWidth, int32_t maxHeight, int32_t width, int32_t height)
-{
-    WeDisplayModeSize best{width, height};
-    int64_t bestDistance = 1000000;
-    for (const WeDisplayModeSize& mode : modes)
-    {
-        if (isWindowed && (mode.width > maxWidth || mode.height > maxHeight))
-            continue;
-        const int64_t distance =
-            std::llabs(int64_t(mode.width) - width) + std::llabs(int64_t(mode.height) - height);
-        if (distance < bestDistance)
-        {
-            bestDistance = distance;
-            best = mode;
-        }
-    }
-    return best;
 }
 
 WeString MivoGame::OptionKey(const char* name) const
@@ -187,12 +168,17 @@ void MivoGame::ReadOptions(int32_t& width, int32_t& height)
     height = WeConfig::GetInt(OptionKey("ResolutionHeight"), 0);
 }
 
-void MivoGame::ApplyRenderSettings()
+void MivoGame::ApplyBloom() const
 {
-    renderDevice.refraction = false;
     // The options' bloom switch gates the configured post-process mode: with the switch off the
     // screen shows what the options screen says.
     renderDevice.bloomMode = bloom ? WeConfig::GetInt("Mivo.Render.Bloom", 1) : 0;
+}
+
+void MivoGame::ApplyRenderSettings()
+{
+    renderDevice.refraction = false;
+    ApplyBloom();
     renderDevice.SetFog(false, WeColor{}, 0.0f, 0.0f, 0.0f, 0.0f);
 }
 
@@ -200,14 +186,10 @@ bool MivoGame::StartEngine(int32_t width, int32_t height)
 {
     const int32_t style = windowed ? 3 : 0;
     const int32_t mode = windowed ? 2 : 0;
-    renderDevice.EnumerateDisplayModes();
-    const int32_t frame = 2 * win32::GetSystemMetrics(win32::SM_CXFIXEDFRAME);
-    const WeDisplayModeSize snapped = NearestMode(
-        renderDevice.displayModes, windowed, win32::GetSystemMetrics(win32::SM_CXSCREEN) - frame,
-        win32::GetSystemMetrics(win32::SM_CYSCREEN) - frame - win32::GetSystemMetrics(win32::SM_CYCAPTION),
-        width, height);
+    int32_t snappedWidth = 0, snappedHeight = 0;
+    optionsPhase.ListResolutions(windowed, width, height, snappedWidth, snappedHeight);
     MivoDisplayTry tries[kTryCount];
-    DisplayTries(style, snapped.width, snapped.height, mode, windowed, tries);
+    DisplayTries(style, snappedWidth, snappedHeight, mode, windowed, tries);
     for (int32_t i = 0; i < kTryCount; ++i)
     {
         if (i == 5)

@@ -11,7 +11,6 @@
 #include <string>
 
 class WeAbstractPhase;
-struct WeDisplayModeSize;
 
 // One display setting CreateDisplay is tried with.
 struct MivoDisplayTry
@@ -56,6 +55,8 @@ public:
     // Writes the engine settings and starts the engine.
     virtual bool CreateDisplay(int32_t windowStyle, int32_t width, int32_t height, int32_t displayMode,
                                bool antialias);
+    // The render device's post-process mode from the bloom option: the configured mode, or none.
+    void ApplyBloom() const;
     // Loads the keyboard layout of the current language.
     void KeyboardLayoutForLanguage() const;
     // Starts the next piece of music on channel 0 when nothing plays there.
@@ -84,11 +85,6 @@ public:
     // The nine settings tried in order for a requested style, size and mode.
     static void DisplayTries(int32_t windowStyle, int32_t width, int32_t height, int32_t displayMode,
                              bool windowed, MivoDisplayTry (&tries)[kTryCount]);
-    // The offered mode nearest (sum of the side differences, first wins) to width x height; in
-    // windowed mode only modes no larger than maxWidth x maxHeight count. The request itself
-    // when no mode counts.
-    static WeDisplayModeSize NearestMode(const WeList<WeDisplayModeSize>& modes, bool windowed,
-                                         int32_t maxWidth, int32_t maxHeight, int32_t width, int32_t height);
 
     int32_t commandLineNumber = 0; // 1 or more skips the intro
     bool restartPending = false;   // the options phase asked for a restart to apply the windowed flag

@@ -2,7 +2,9 @@
 
 #include "MivoConfirmationPhase.h"
 #include "MivoCreditsPhase.h"
+#include "MivoHighScorePhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoOptionsPhase.h"
 #include "MivoScreen.h"
 #include "MivoUsersPhase.h"
 #include "WeAppWindow.h"
@@ -54,11 +56,16 @@ bool MivoMainMenuPhase::OnUIEvent(WeUIEvent* event)
     case kCreditsId:
         phaseStack.Request(&creditsPhase, WePhaseCommand::Switch);
         break;
+    case kOptionsId:
+        optionsPhase.openedFromMainMenu = true;
+        phaseStack.Request(&optionsPhase, WePhaseCommand::Switch);
+        break;
     case kNewGameId:
         phaseStack.Request(&newGamePhase, WePhaseCommand::Switch);
         break;
-    default:
-        break; // the options and high-score screens are not part of the program yet
+    case kHighScoreId:
+        phaseStack.Request(&highScorePhase, WePhaseCommand::Switch);
+        break;
     }
     return true;
 }

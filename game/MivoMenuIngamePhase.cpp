@@ -1,6 +1,7 @@
 #include "MivoMenuIngamePhase.h"
 
 #include "MivoConfirmationPhase.h"
+#include "MivoOptionsPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "WeUIMain.h"
@@ -19,10 +20,9 @@ void MivoMenuIngamePhase::Enter()
     MivoSetClickId("MenuIngameContinue", kContinueId);
     MivoSetClickId("MenuIngameExit", kExitId);
     MivoSetClickId("MenuIngameControls", kControlsId);
-    // Restarting is the running level's own question and the options screen does not exist
-    // yet: neither button leads anywhere, so both are shown unusable.
+    MivoSetClickId("MenuIngameOptions", kOptionsId);
+    // Restarting is the running level's own question: the button leads nowhere yet.
     MivoDimWindow("MenuIngameRestart");
-    MivoDimWindow("MenuIngameOptions");
     open = true;
 }
 
@@ -38,6 +38,10 @@ bool MivoMenuIngamePhase::OnUIEvent(WeUIEvent* event)
     {
     case kContinueId:
         phaseStack.Request(nullptr, WePhaseCommand::Pop);
+        return true;
+    case kOptionsId:
+        optionsPhase.openedFromMainMenu = false;
+        phaseStack.Request(&optionsPhase, WePhaseCommand::Switch);
         return true;
     case kExitId:
         confirmationPhase.Show("1", "UI: Are you sure", &MivoMenuIngamePhase::OnLeaveAnswered, false);

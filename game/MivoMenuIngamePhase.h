@@ -10,6 +10,7 @@ class MivoMenuIngamePhase : public WeAbstractPhase
 {
 public:
     static constexpr int32_t kContinueId = 10;
+    static constexpr int32_t kOptionsId = 11;
     static constexpr int32_t kExitId = 12;
     static constexpr int32_t kControlsId = 14;
 

@@ -1,6 +1,7 @@
 #include "MivoNewGamePhase.h"
 
 #include "MivoMainMenuPhase.h"
+#include "MivoPracticePhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoUserData.h"
@@ -48,8 +49,13 @@ bool MivoNewGamePhase::OnUIEvent(WeUIEvent* event)
         userData.runningQuestDifficulty = 0;
         phaseStack.Request(&skillPhase, WePhaseCommand::Switch);
         break;
+    case kPracticeId:
+        userData.gameMode = MivoModePractice;
+        userData.runningQuestDifficulty = 0;
+        phaseStack.Request(&practicePhase, WePhaseCommand::Switch);
+        break;
     default:
-        break; // the practice and quest screens are not part of the program yet
+        break; // the quest screens are not part of the program yet
     }
     return true;
 }

@@ -1,7 +1,9 @@
 #include "MivoScreen.h"
 
 #include "WeAudioDevice.h"
+#include "WeConfig.h"
 #include "WeInput.h"
+#include "WeLocalization.h"
 #include "WeUIMain.h"
 #include "WeUIMultiList.h"
 
@@ -65,6 +67,25 @@ WeUIEvent MivoMadeEvent(int32_t id)
     WeUIEvent event;
     event.id = id;
     return event;
+}
+
+int32_t MivoRemappedMap(int32_t region, int32_t table)
+{
+    WeString key("Mivo.Remap.Map");
+    key.AppendInt(region);
+    key.AppendInt(table, 3);
+    return WeConfig::GetInt(key, 0);
+}
+
+WeString MivoMapName(int32_t mapId)
+{
+    WeString key("db");
+    key.AppendInt(mapId / 1000, 3);
+    key += ".Table";
+    key.AppendInt(mapId % 1000);
+    const WeString name = WeConfig::GetString(key + ".Name", "");
+    const WeString translated = "Map: " + name;
+    return localization.HasKey(translated) ? localization.Translate(translated) : name;
 }
 
 void MivoPlaySelectionSound()

@@ -10,6 +10,9 @@
 class WeString;
 class WeUIMultiList;
 
+// Tables of a region's database; a map id is database x 1000 + table.
+constexpr int32_t kMivoTablesPerRegion = 20;
+
 // DirectInput key codes the menus test.
 constexpr int32_t kMivoEscapeKey = 1;
 constexpr int32_t kMivoReturnKey = 28;
@@ -31,6 +34,12 @@ WeUIEvent MivoMadeEvent(int32_t id);
 // Scrolls the list the least that shows the whole row (column 0) in its view. False, and nothing
 // moves, while the list has not been laid out yet.
 bool MivoScrollRowIntoView(WeUIMultiList& list, int32_t row);
+// The map configured for a region's table ("Mivo.Remap.Map" + region + the table in three
+// digits); 0 when none.
+int32_t MivoRemappedMap(int32_t region, int32_t table);
+// The name a menu shows for a map: its table's name in its database ("db" + three digits +
+// ".Table" + table + ".Name"), translated through "Map: " + name when the language has that key.
+WeString MivoMapName(int32_t mapId);
 // The menus' selection sound.
 void MivoPlaySelectionSound();
 // Consumes this frame's Escape click: true once per press, and no phase lower on the stack

@@ -9,8 +9,11 @@
 #include "../core/TempFolder.h"
 #include "../render/GlFrameFixture.h"
 #include "MivoCreditsPhase.h"
+#include "MivoHighScorePhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoOptionsPhase.h"
+#include "MivoPracticePhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
 #include "WeCanvas.h"
@@ -96,6 +99,27 @@ TEST_F(MainMenuScreen, TheUsersListWithTheCurrentPlayerSelectedMatchesTheReferen
     ASSERT_TRUE(userData.CreateUser("Bo"));
     ASSERT_TRUE(userData.SaveUsers()); // the screen reads the profiles from users.dat
     ExpectScreenMatches(&usersPhase, "users.bmp");
+}
+
+TEST_F(MainMenuScreen, TheOptionsMatchTheReferenceImage)
+{
+    optionsPhase.openedFromMainMenu = true;
+    ExpectScreenMatches(&optionsPhase, "options.bmp");
+}
+
+TEST_F(MainMenuScreen, TheLocalQuestScoresMatchTheReferenceImage)
+{
+    for (const MivoScore& score : {MivoScore{"Ana", 900, 12, 1, 1}, MivoScore{"Bo", 700, 8, 1, 1}})
+        ASSERT_TRUE(userData.scores.InsertGameScore(score));
+    ASSERT_TRUE(userData.SaveScores());
+    ExpectScreenMatches(&highScorePhase, "high_scores.bmp");
+}
+
+TEST_F(MainMenuScreen, ThePracticeListOfFinishedMapsMatchesTheReferenceImage)
+{
+    for (int32_t index : {0, 1, 2})
+        userData.CurrentUser()->mapsPlayed[index] = 1;
+    ExpectScreenMatches(&practicePhase, "practice.bmp");
 }
 
 // Off for now: under LeakSanitizer this program's exit crashes the leak tracer in about half the

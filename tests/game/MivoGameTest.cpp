@@ -178,23 +178,6 @@ TEST(GameDisplay, AWindowedRequestKeepsItsModeInTheMiddleTries)
         EXPECT_EQ(tries[i].displayMode, 2) << i;
 }
 
-TEST(GameDisplay, TheNearestOfferedModeWithTheFirstOfEqualDistancesAndTheWindowLimit)
-{
-    WeList<WeDisplayModeSize> modes;
-    for (WeDisplayModeSize mode : {WeDisplayModeSize{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}})
-        modes.PushBack() = mode;
-    WeDisplayModeSize smallest = MivoGame::NearestMode(modes, false, 0, 0, 0, 0);
-    EXPECT_EQ(smallest.width, 640);
-    EXPECT_EQ(smallest.height, 480);
-    WeDisplayModeSize tie = MivoGame::NearestMode(modes, false, 0, 0, 720, 540); // 160 from both neighbours
-    EXPECT_EQ(tie.width, 640);
-    WeDisplayModeSize fitting = MivoGame::NearestMode(modes, true, 1100, 900, 1280, 1024);
-    EXPECT_EQ(fitting.width, 1024) << "a window larger than the screen's work area does not count";
-    WeDisplayModeSize none = MivoGame::NearestMode(modes, true, 600, 400, 900, 700);
-    EXPECT_EQ(none.width, 900) << "the request stays when no mode counts";
-    EXPECT_EQ(none.height, 700);
-}
-
 // ---- Init ----
 
 TEST_F(GameInit, WithoutAnOptionsFileEveryOptionTakesItsDefault)

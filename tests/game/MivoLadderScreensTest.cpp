@@ -7,6 +7,7 @@
 #include "MivoMenuPhase.h"
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoPracticePhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoStatisticPhase.h"
@@ -116,7 +117,7 @@ TEST_P(NewGameButtons, LeadToTheirScreenAndSetTheMode)
     Steps(2);
     EXPECT_EQ(Top(), b.next ? b.next : &newGamePhase);
     EXPECT_EQ(userData.gameMode, b.mode);
-    if (b.mode == MivoModeSkill)
+    if (b.mode == MivoModeSkill || b.mode == MivoModePractice)
     {
         EXPECT_EQ(userData.runningQuestDifficulty, 0);
     }
@@ -125,7 +126,8 @@ TEST_P(NewGameButtons, LeadToTheirScreenAndSetTheMode)
 INSTANTIATE_TEST_SUITE_P(Modes, NewGameButtons,
                          ::testing::Values(ModeButton{"NewGameSkillButton", &skillPhase, MivoModeSkill},
                                            ModeButton{"NewGameBackButton", &mainMenuPhase, MivoModeNone},
-                                           ModeButton{"NewGamePracticeButton", nullptr, MivoModeNone},
+                                           ModeButton{"NewGamePracticeButton", &practicePhase,
+                                                      MivoModePractice},
                                            ModeButton{"NewGameQuestButton", nullptr, MivoModeNone}),
                          [](const auto& info) { return std::string(info.param.button); });
 

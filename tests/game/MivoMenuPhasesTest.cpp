@@ -2,10 +2,12 @@
 #include "MenuFixture.h"
 #include "MivoConfirmationPhase.h"
 #include "MivoGame.h"
+#include "MivoHighScorePhase.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoOptionsPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
@@ -210,7 +212,7 @@ TEST_F(MainMenu, TheOverlayNamesTheCurrentUserOrNobody)
     userData.FreeAll();
 }
 
-TEST_F(MainMenu, EveryButtonHasItsIdAndTheScreensNotYetMadeOnlySound)
+TEST_F(MainMenu, EveryButtonHasItsIdAndLeadsToItsScreen)
 {
     phaseStack.Request(&menuPhase, WePhaseCommand::Push);
     phaseStack.Request(&mainMenuPhase, WePhaseCommand::Push);
@@ -224,13 +226,19 @@ TEST_F(MainMenu, EveryButtonHasItsIdAndTheScreensNotYetMadeOnlySound)
         EXPECT_EQ(MivoFindWidget(name)->onMouseUp.id, id) << name;
         EXPECT_EQ(MivoFindWidget(name)->onMouseUp.callback, nullptr) << name;
     }
-    for (const char* name : {"MainMenuOptionsButton", "MainMenuHighScoreButton"})
+    const std::pair<const char*, WeAbstractPhase*> screens[] = {{"MainMenuOptionsButton", &optionsPhase},
+                                                                {"MainMenuHighScoreButton", &highScorePhase}};
+    for (const auto& [name, screen] : screens)
     {
         Click(name);
         Steps(2);
-        EXPECT_EQ(Top(), &mainMenuPhase) << name;
+        EXPECT_EQ(Top(), screen) << name << " replaced the main menu";
         EXPECT_EQ(Depth(), 2) << name;
+        PressKey(kMivoEscapeKey);
+        Steps(12);
+        EXPECT_EQ(Top(), &mainMenuPhase) << "Escape leads back from " << name;
     }
+    EXPECT_TRUE(optionsPhase.openedFromMainMenu);
     WeUIEvent other = MivoMadeEvent(20);
     EXPECT_FALSE(mainMenuPhase.OnUIEvent(&other)) << "an id of no button goes on down the stack";
     Click("MainMenuNewGameButton");

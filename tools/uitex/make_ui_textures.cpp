@@ -3,6 +3,7 @@
 #include "WeDdsWriter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -369,6 +370,71 @@ bool WriteAvatars(const std::filesystem::path& ui)
     return true;
 }
 
+// ---- the quest map ----
+
+// The middles of the fifteen regions as fractions of the map; the quest layout places each
+// region's cities and label around the same points.
+constexpr float kRegionMiddles[15][2] = {
+    {0.12f, 0.20f}, {0.32f, 0.16f}, {0.52f, 0.22f}, {0.72f, 0.15f}, {0.90f, 0.24f},
+    {0.10f, 0.50f}, {0.30f, 0.48f}, {0.50f, 0.52f}, {0.70f, 0.46f}, {0.88f, 0.55f},
+    {0.14f, 0.80f}, {0.34f, 0.82f}, {0.54f, 0.80f}, {0.74f, 0.84f}, {0.90f, 0.82f},
+};
+
+// Land of fifteen regions, each the part nearest its middle and tinted its own, with darker
+// borders between them, in a sea along the edges.
+uint32_t QuestMap(int x, int y)
+{
+    const float u = float(x) / 512.0f, v = float(y) / 256.0f;
+    float best = 9.0f, second = 9.0f;
+    int region = 0;
+    for (int r = 0; r < 15; ++r)
+    {
+        const float du = u - kRegionMiddles[r][0], dv = (v - kRegionMiddles[r][1]) * 0.5f;
+        const float d = std::sqrt(du * du + dv * dv);
+        if (d < best)
+        {
+            second = best;
+            best = d;
+            region = r;
+        }
+        else if (d < second)
+            second = d;
+    }
+    const float coast = std::min(std::min(u, 1.0f - u), std::min(v, 1.0f - v) * 0.5f);
+    if (coast < 0.02f + 0.01f * float((x * 7 + y * 13) % 5) / 5.0f)
+        return Argb(255, 30, 70, 120);
+    if (second - best < 0.004f)
+        return Argb(255, 60, 50, 40);
+    const int shade = (x / 3 + y / 3) % 2 * 8;
+    return Argb(255, 80 + region * 9 % 60 + shade, 120 + region * 23 % 70 + shade, 60 + region * 17 % 50);
+}
+
+// A city or teleport: four stacked 32-row states (normal, hover, pressed glow, finished) of a
+// round marker.
+uint32_t CityButton(int x, int y)
+{
+    static const uint32_t fills[4] = {0xFFE8E8E8u, 0xFFFFF0A0u, 0xFFFFFFFFu, 0xFFA0E0A0u};
+    const int state = y / 32, dx = x - 16, dy = y % 32 - 16;
+    const int r2 = dx * dx + dy * dy;
+    if (state == 2 && r2 <= 225)
+        return Argb(255 - r2, 255, 255, 200); // the glow fades outwards
+    if (r2 > 100)
+        return 0;
+    return r2 > 64 ? 0xFF202020u : fills[state];
+}
+
+// The zoom cursor: a magnifying glass.
+uint32_t CursorZoom(int x, int y)
+{
+    const int dx = x - 6, dy = y - 6;
+    const int r2 = dx * dx + dy * dy;
+    if (r2 >= 16 && r2 <= 30)
+        return 0xFF000000u;
+    if (r2 < 16)
+        return 0x80FFFFFFu;
+    return x >= 9 && y >= 9 && std::abs(x - y) <= 1 ? 0xFF000000u : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -399,7 +465,10 @@ int main(int argc, char** argv)
               WriteDds(ui / "MivoBlackIngame.dds", 8, 8, BlackIngame) &&
               WriteDds(ui / "MivoProgressBack.dds", 256, 16, ProgressBack) &&
               WriteDds(ui / "MivoProgressBar.dds", 256, 16, ProgressBar) &&
-              WriteDds(ui / "MivoProgressFrame.dds", 256, 16, ProgressFrame);
+              WriteDds(ui / "MivoProgressFrame.dds", 256, 16, ProgressFrame) &&
+              WriteDds(ui / "MivoQuestMap.dds", 512, 256, QuestMap) &&
+              WriteDds(ui / "MivoCityButton.dds", 32, 128, CityButton) &&
+              WriteDds(ui / "cursor_zoom.dds", 16, 16, CursorZoom);
     for (int n = 1; ok && n <= 9; ++n)
         ok = WriteDds(ui / ("MivoBonusCube" + std::to_string(n) + ".dds"), 48, 192,
                       [n](int x, int y) { return BonusCube(n, x, y); });

@@ -1,0 +1,198 @@
+// The high-score screen: local tables from hiscores.dat with their empty marks, the level table of
+// a chosen map, and the world view against the score service on loopback (pending uploads first,
+// each table asked for once, a failed request changing nothing).
+#include "MivoHighScorePhase.h"
+#include "../core/TempFolder.h"
+#include "MenuFixture.h"
+#include "MivoNetWaitPhase.h"
+#include "MivoScoreClient.h"
+#include "MivoScreen.h"
+#include "MivoUserData.h"
+#include "ScoreService.h"
+#include "WeConfig.h"
+#include "WeTimer.h"
+#include "WeUIMultiList.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+class HighScores : public MenuFixture
+{
+protected:
+    void SetUp() override
+    {
+        MenuFixture::SetUp();
+        userData.SetFolder(folder / "");
+        ASSERT_TRUE(service.Start(0)) << service.Error();
+        Address() = ("127.0.0.1:" + std::to_string(service.Port())).c_str();
+        timer.deltaTime = 1.0f / 60.0f;
+    }
+    void TearDown() override
+    {
+        scoreClient.EndRequest();
+        service.Stop();
+        Address() = "";
+        MenuFixture::TearDown();
+        userData.FreeAll();
+    }
+    static WeString& Address() { return WeConfig::GetString("Mivo.Network.ServerAddress", ""); }
+    void Open()
+    {
+        phaseStack.Request(&highScorePhase, WePhaseCommand::Push);
+        Steps(2);
+        ASSERT_EQ(Top(), &highScorePhase);
+    }
+    // Frames until every net wait has ended and the screen is on top again; whether any wait ran.
+    static bool Settle()
+    {
+        bool waited = false;
+        for (int32_t i = 0; i < 1200; ++i)
+        {
+            Step();
+            waited = waited || Top() == &netWaitPhase;
+            if (Top() == &highScorePhase && i > 2)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return waited;
+    }
+    static void Event(int32_t id)
+    {
+        WeUIEvent event = MivoMadeEvent(id);
+        EXPECT_TRUE(highScorePhase.OnUIEvent(&event)) << id;
+    }
+    // The texts of a list's row.
+    static std::vector<std::string> Row(const char* list, int32_t row)
+    {
+        std::vector<std::string> texts;
+        auto* multi = dynamic_cast<WeUIMultiList*>(MivoFindWidget(list));
+        for (int32_t c = 0; multi && c < multi->ColumnCount(); ++c)
+            texts.emplace_back(multi->GetCell(c, row) ? multi->GetCell(c, row)->text.GetData() : "?");
+        return texts;
+    }
+    static int32_t Rows(const char* list)
+    {
+        auto* multi = dynamic_cast<WeUIMultiList*>(MivoFindWidget(list));
+        return multi ? multi->rowCount : -1;
+    }
+
+    TempFolder folder;
+    ScoreService service{folder / "scores.sqlite"};
+};
+
+} // namespace
+
+TEST_F(HighScores, ThreeLocalEntriesGiveThreeRankedRowsAndSevenEmptyOnes)
+{
+    for (const MivoScore& score : {MivoScore{"Ana", 900, 12, 0, 2}, MivoScore{"Bo", 700, 8, 0, 2},
+                                   MivoScore{"Cy", 300, 3, 0, 2}, MivoScore{"Di", 500, 5, 2, 1}})
+        ASSERT_TRUE(userData.scores.InsertGameScore(score));
+    ASSERT_TRUE(userData.SaveScores());
+    userData.scores.Clear();
+    Open();
+    EXPECT_EQ(Rows("HighScoreMultiQ"), 32);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "-----", "-----", "Easy", "-----"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 10),
+              (std::vector<std::string>{"---", "-----", "-----", "-----", "-----"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 11), (std::vector<std::string>{"1", "Di", "500", "Medium", "5"}));
+    Event(MivoHighScorePhase::kSkillId);
+    EXPECT_TRUE(MivoFindWidget("HighScoreSkillButton")->selected);
+    EXPECT_FALSE(MivoFindWidget("HighScoreQuestButton")->selected);
+    EXPECT_FALSE(MivoFindWidget("HighScoreMultiQ")->visible);
+    ASSERT_EQ(Rows("HighScoreMultiS"), 10);
+    EXPECT_EQ(Row("HighScoreMultiS", 0), (std::vector<std::string>{"1", "Ana", "900", "12"}));
+    EXPECT_EQ(Row("HighScoreMultiS", 2), (std::vector<std::string>{"3", "Cy", "300", "3"}));
+    for (int32_t row = 3; row < 10; ++row)
+        EXPECT_EQ(Row("HighScoreMultiS", row),
+                  (std::vector<std::string>{std::to_string(row + 1), "----", "-", "-"}));
+}
+
+TEST_F(HighScores, TheThirdMapOfTheFirstRegionShowsItsLevelTable)
+{
+    MivoLevelScore score;
+    score.name = "Ana";
+    score.bonus = 450;
+    score.moves = 9;
+    score.mapId = 1003;
+    score.time = 12.9f;
+    ASSERT_TRUE(userData.scores.InsertLevelScore(score));
+    ASSERT_TRUE(userData.SaveScores());
+    Open();
+    Event(MivoHighScorePhase::kLevelId);
+    ASSERT_GE(highScorePhase.levelIds.size(), 3u);
+    ASSERT_EQ(highScorePhase.levelIds[2], 1003);
+    EXPECT_EQ(Row("HighScoreMultiL", 0)[1], "----") << "table 1 is shown first";
+    auto* names = dynamic_cast<WeUIMultiList*>(MivoFindWidget("HighScoreMultiLN"));
+    ASSERT_NE(names, nullptr);
+    names->SelectCell(0, 2);
+    Event(MivoHighScorePhase::kLevelNameId);
+    EXPECT_EQ(highScorePhase.selectedTable, 3);
+    EXPECT_EQ(Row("HighScoreMultiL", 0), (std::vector<std::string>{"1", "Ana", "450", "9", "12"}));
+}
+
+TEST_F(HighScores, RemappedIdsOutsideTheLaddersAreLeftOutOfTheLevelNames)
+{
+    WeConfig::GetInt("Mivo.Remap.Map2001", 0) = 16001;
+    WeConfig::GetInt("Mivo.Remap.Map2002", 0) = 2021;
+    WeConfig::GetInt("Mivo.Remap.Map2003", 0) = 2003;
+    Open();
+    Event(MivoHighScorePhase::kLevelId);
+    const std::vector<int32_t>& ids = highScorePhase.levelIds;
+    for (int32_t id : ids)
+        EXPECT_GE(MivoScoreTables::LevelTableIndex(id), 0) << id;
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), 2003), 1);
+    EXPECT_EQ(Rows("HighScoreMultiLN"), static_cast<int32_t>(highScorePhase.levelIds.size()));
+}
+
+TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
+{
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
+    userData.scores.Clear();
+    ASSERT_TRUE(userData.SaveScores()); // the local table forgets it: only the service has it now
+    Open();
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----");
+    Event(MivoHighScorePhase::kWorldId);
+    EXPECT_TRUE(highScorePhase.uploadPending);
+    EXPECT_TRUE(Settle());
+    EXPECT_EQ(std::filesystem::file_size(folder / "upload.dat"), 4u) << "the waiting score went first";
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
+    EXPECT_TRUE(highScorePhase.questReceived);
+    EXPECT_TRUE(MivoFindWidget("HighScoreWorldButton")->selected);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "Wu", "880", "Easy", "7"}));
+
+    Event(MivoHighScorePhase::kLocalId);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----") << "the local table again";
+    Event(MivoHighScorePhase::kWorldId);
+    EXPECT_FALSE(Settle()) << "the world table is asked for once a visit";
+}
+
+TEST_F(HighScores, AFailedRequestChangesNothing)
+{
+    Open();
+    service.Stop();
+    Event(MivoHighScorePhase::kWorldId);
+    Step();
+    ASSERT_EQ(Top(), &netWaitPhase);
+    for (int32_t i = 0; i < 600 && netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Waiting; ++i)
+        Step();
+    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
+    // What an earlier good reply left: a failure must not show it.
+    scoreClient.responseText = "stale\x02"
+                               "Xx\x02"
+                               "999\x02"
+                               "1\x02"
+                               "9\x01";
+    PressKey(kMivoEscapeKey);
+    Steps(3);
+    ASSERT_EQ(Top(), &highScorePhase);
+    EXPECT_FALSE(highScorePhase.questReceived);
+    EXPECT_TRUE(userData.scores.questTables[0].empty());
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----");
+}
