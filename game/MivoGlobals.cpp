@@ -15,6 +15,7 @@
 #include "MivoOptionsPhase.h"
 #include "MivoPlayGamePhase.h"
 #include "MivoPracticePhase.h"
+#include "MivoQuestPhase.h"
 #include "MivoSkillPhase.h"
 #include "MivoStatisticPhase.h"
 #include "MivoUsersPhase.h"
@@ -35,6 +36,8 @@ MivoNewGamePhase newGamePhase;
 MivoOptionsPhase optionsPhase;
 MivoPlayGamePhase playGamePhase;
 MivoPracticePhase practicePhase;
+MivoQuestDiffPhase questDiffPhase;
+MivoQuestPhase questPhase;
 MivoSkillPhase skillPhase;
 MivoStatisticPhase statisticPhase;
 MivoUsersPhase usersPhase;

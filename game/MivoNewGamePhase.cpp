@@ -2,6 +2,7 @@
 
 #include "MivoMainMenuPhase.h"
 #include "MivoPracticePhase.h"
+#include "MivoQuestPhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoUserData.h"
@@ -11,6 +12,21 @@ namespace
 {
 
 const char* const kWindow = "NewGameWindow";
+
+// A player with a quest difficulty goes to the map; a new one is asked first, over this window.
+void OpenQuest()
+{
+    userData.gameMode = MivoModeQuest;
+    const MivoUser* user = userData.CurrentUser();
+    if (user && user->quest.difficulty != 0)
+    {
+        userData.runningQuestDifficulty = user->quest.difficulty;
+        phaseStack.Request(&questPhase, WePhaseCommand::Switch);
+        return;
+    }
+    MivoDimWindow(kWindow);
+    phaseStack.Request(&questDiffPhase, WePhaseCommand::Push);
+}
 
 } // namespace
 
@@ -54,8 +70,9 @@ bool MivoNewGamePhase::OnUIEvent(WeUIEvent* event)
         userData.runningQuestDifficulty = 0;
         phaseStack.Request(&practicePhase, WePhaseCommand::Switch);
         break;
-    default:
-        break; // the quest screens are not part of the program yet
+    case kQuestId:
+        OpenQuest();
+        break;
     }
     return true;
 }

@@ -14,6 +14,7 @@
 #include "MivoMenuPhase.h"
 #include "MivoOptionsPhase.h"
 #include "MivoPracticePhase.h"
+#include "MivoQuestPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
 #include "WeCanvas.h"
@@ -120,6 +121,19 @@ TEST_F(MainMenuScreen, ThePracticeListOfFinishedMapsMatchesTheReferenceImage)
     for (int32_t index : {0, 1, 2})
         userData.CurrentUser()->mapsPlayed[index] = 1;
     ExpectScreenMatches(&practicePhase, "practice.bmp");
+}
+
+TEST_F(MainMenuScreen, TheQuestDifficultyMatchesTheReferenceImage)
+{
+    ExpectScreenMatches(&questDiffPhase, "quest_difficulty.bmp");
+}
+
+TEST_F(MainMenuScreen, TheQuestMapBeforeAndAfterTheFirstRegionMatchesTheReferenceImages)
+{
+    ExpectScreenMatches(&questPhase, "quest_map.bmp");
+    phaseStack.LeaveAll();
+    userData.ChooseRegion(6);
+    ExpectScreenMatches(&questPhase, "quest_region.bmp");
 }
 
 // Off for now: under LeakSanitizer this program's exit crashes the leak tracer in about half the

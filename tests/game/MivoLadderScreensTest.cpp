@@ -8,6 +8,7 @@
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
 #include "MivoPracticePhase.h"
+#include "MivoQuestPhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoStatisticPhase.h"
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, NewGameButtons,
                                            ModeButton{"NewGameBackButton", &mainMenuPhase, MivoModeNone},
                                            ModeButton{"NewGamePracticeButton", &practicePhase,
                                                       MivoModePractice},
-                                           ModeButton{"NewGameQuestButton", nullptr, MivoModeNone}),
+                                           ModeButton{"NewGameQuestButton", &questDiffPhase, MivoModeQuest}),
                          [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(LadderScreens, EscapeOnTheNewGameScreenIsBack)
