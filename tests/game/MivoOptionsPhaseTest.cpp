@@ -262,3 +262,20 @@ TEST_F(Options, TheFileHoldsThePlayersOwnVolumeWhileMutedAndReloadsIntoTheStore)
     EXPECT_FLOAT_EQ(WeConfig::GetFloat(gameApp.OptionKey("SoundVolume"), 0.0f), 0.25f);
     EXPECT_TRUE(WeConfig::GetBool(gameApp.OptionKey("Bloom"), false));
 }
+
+TEST_F(Options, ALanguageNameOutsideAsciiComesBackAtTheNextStart)
+{
+    const std::string language = "[Localization]\n<LANGUAGE NAME>=Српски\n";
+    WeConfig::LoadText("LocalizationSRC", language.data(), language.size());
+    localization.LoadLanguage("SRC");
+    localization.SelectLanguageByName("Српски");
+    ASSERT_EQ(localization.GetLanguageCode(), "SRC");
+    MivoOptionsPhase::SaveOptions();
+    const std::vector<unsigned char> file = TempFolder::ReadBytes(folder / "options.ini");
+    EXPECT_NE(std::string(file.begin(), file.end()).find("\nLanguage=Српски\n"), std::string::npos);
+    localization.SelectLanguage(0);
+    // As the game's start reads it.
+    localization.SelectLanguageByName(WeConfig::GetString(gameApp.OptionKey("Language"), ""));
+    EXPECT_EQ(localization.GetLanguageCode(), "SRC");
+    localization.SelectLanguage(0);
+}
