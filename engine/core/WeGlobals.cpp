@@ -12,6 +12,8 @@
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModel.h"
+#include "WeParticleSystem.h"
+#include "WeParticleSystemRenderer.h"
 #include "WePhaseStack.h"
 #include "physics/WePhysics.h"
 #include "WeRenderDevice.h"
@@ -24,8 +26,11 @@
 #include "WeSound.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
+#include "WeTrailRenderer.h"
 #include "WeUIMain.h"
 
+// Particle records outlive every scene, whose systems give theirs back when they go.
+WeParticlePool particlePool;
 WeAudioDevice audioDevice;
 WeSoundBufferCache soundBufferCache;
 WeSoundSourcePool soundSourcePool;
@@ -48,6 +53,8 @@ WeShaderManager shaders; // its effects go before the render device
 WeRenderQueue renderQueue;
 WeSceneRenderer sceneRenderer; // the renderers join the device's list in this order
 WeReflectionRenderer reflectionRenderer;
+WeParticleSystemRenderer particleSystemRenderer;
+WeTrailRenderer trailRenderer;
 WeMaterialManager materialManager;
 WePhysics physics;
 

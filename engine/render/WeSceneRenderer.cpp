@@ -6,6 +6,8 @@
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModelFrame.h"
+#include "WeParticleSystem.h"
+#include "WeParticleSystemRenderer.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
 #include "WeScene.h"
@@ -177,7 +179,9 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
 
 bool WeSceneRenderer::Collects(const WeActor& actor, float margin) const
 {
-    if (!actor.active || !actor.IsVisible())
+    // A particle system's active flag only shows its marker model in the editor; its particles
+    // are drawn either way.
+    if ((!actor.active && actor.type != WeActorTypeParticleSystem) || !actor.IsVisible())
         return false;
     if (reflectionRenderer.reflecting && actor.model && actor.model->mesh)
     {
@@ -370,13 +374,18 @@ void WeSceneRenderer::DrawItem(const WeRenderItem& item)
 
 void WeSceneRenderer::DrawGeometry(const WeRenderItem& item)
 {
-    // Particle systems, trails and cloth bring their own renderers; only models draw here.
+    // Particle systems bring their own renderer; otherwise only models draw here.
+    if (item.actor && item.actor->type == WeActorTypeParticleSystem)
+    {
+        SetDeclaration(particleSystemRenderer.declaration);
+        particleSystemRenderer.Draw(static_cast<const WeParticleSystem&>(*item.actor));
+        return;
+    }
     WeMesh* mesh = item.model ? item.model->mesh : nullptr;
     if (!mesh)
         return;
     SetDeclaration(mesh->skinned ? skinnedDeclaration : meshDeclaration);
-    const bool backFirst = item.material->twoSided && item.material->pass == 2 &&
-                           !(item.actor && item.actor->type == WeActorTypeParticleSystem);
+    const bool backFirst = item.material->twoSided && item.material->pass == 2;
     if (backFirst)
     {
         Device& device = *renderDevice.device;

@@ -7,6 +7,7 @@
 #include "WeFont.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
+#include "WeParticleSystem.h"
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
 #include "WeSceneRenderer.h"
@@ -315,6 +316,7 @@ std::unique_ptr<WeActor> WeScene::CreateActor(int32_t typeId)
     case WeActorTypeLight:
         return std::unique_ptr<WeActor>(new WeLight());
     case WeActorTypeParticleSystem:
+        return std::unique_ptr<WeActor>(new WeParticleSystem());
     case WeActorTypePortal:
     case WeActorTypePathNode:
         return nullptr; // their records cannot be read yet
