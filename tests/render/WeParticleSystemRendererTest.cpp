@@ -93,20 +93,25 @@ TEST_F(ParticleRendererTest, VerticesCarryCornersSizesAngleAndTheMotionAsSeen)
 {
     struct Case
     {
-        bool align;
+        bool align, relative;
         WeVector velocity;
         float dirX, dirY;
     };
     const Case cases[] = {
-        {false, {1, 0, 0}, 0, 1},  // not aligned: straight up
-        {true, {3, 0, 0}, 1, 0},   // sideways on screen
-        {true, {0, 0, 5}, 0, 1},   // straight away from the camera
-        {true, {0, -2, 2}, 0, -1}, // down and away: only the screen part counts
+        {false, false, {1, 0, 0}, 0, 1},  // not aligned: straight up
+        {true, false, {3, 0, 0}, 1, 0},   // sideways on screen
+        {true, false, {0, 0, 5}, 0, 1},   // straight away from the camera
+        {true, false, {0, -2, 2}, 0, -1}, // down and away: only the screen part counts
+        {true, true, {0, 1, 0}, -1, 0},   // in the system's space, turned a quarter about z
     };
     for (const Case& test : cases)
     {
         WeParticleSystem system;
         system.AlignToMotion = test.align;
+        system.Relative = test.relative;
+        if (test.relative)
+            system.SetMatrix(d3dx::D3DXMatrixMultiply(d3dx::D3DXMatrixRotationZ(1.5707964f),
+                                                      d3dx::D3DXMatrixTranslation(5, 0, 0)));
         const WeParticle& particle = AddParticle(system, test.velocity);
         particleSystemRenderer.Draw(system);
         const int32_t used = (particleSystemRenderer.currentBuffer + 3) % 4;
@@ -124,6 +129,7 @@ TEST_F(ParticleRendererTest, VerticesCarryCornersSizesAngleAndTheMotionAsSeen)
             EXPECT_EQ(v.sizeY, 2.0f);
             EXPECT_EQ(v.angle, 0.5f);
             EXPECT_EQ(v.a, particle.color.a);
+            EXPECT_NEAR(v.x, test.relative ? particle.position.x + 5 : particle.position.x, 1e-5f);
         }
     }
 }
