@@ -1,8 +1,10 @@
 // Render targets, their manager and the screen quads, on the recording back end.
 #include "RenderDeviceFixture.h"
 
+#include "WeParticleSystemRenderer.h"
 #include "WeSceneRenderer.h"
 #include "WeScreenQuad.h"
+#include "WeTrailRenderer.h"
 
 #include <cstring>
 
@@ -14,12 +16,14 @@ namespace
 class RenderTargets : public RecordingRenderDevice
 {
 protected:
-    // The device without the reflection cube it makes at its start: these tests count their own
-    // targets.
+    // The device without the reflection cube and the particle and trail buffers it makes at its
+    // start: these tests count their own targets.
     bool Start()
     {
         const bool started = RecordingRenderDevice::Start();
         reflectionRenderer.OnLostDevice();
+        particleSystemRenderer.OnLostDevice();
+        trailRenderer.OnLostDevice();
         return started;
     }
 };
