@@ -6,12 +6,15 @@
 #include "MivoGameCamera.h"
 #include "MivoGameScene.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoUserData.h"
 #include "WeColor.h"
 #include "WeConfig.h"
 #include "WeInput.h"
 #include "WeMesh.h"
 #include "WeRandom.h"
 #include "WeTimer.h"
+
+#include <algorithm>
 
 using namespace d3dx;
 
@@ -393,4 +396,62 @@ void MivoPlayGamePhase::KillArrows(MivoArrowSet& set)
         arrow.actor->Kill();
         arrow.actor = nullptr;
     }
+}
+
+void MivoPlayGamePhase::RefreshBlockLook(MivoBlock* block)
+{
+    MivoActor* actor = ActorOf(block);
+    if (!actor)
+        return;
+    const WeString key = BlockModelKey(block, 0);
+    if (key != actor->GetModelName())
+        actor->model.reset(modelManager.Load(key, WeMesh::allSets));
+    actor->materialPreset = BlockMaterialIndex(block, 0);
+}
+
+void MivoPlayGamePhase::ForgetBlock(MivoBlock* block)
+{
+    MivoActor* actor = ActorOf(block);
+    if (!actor)
+        return;
+    if (actor == selectedActor)
+        ClearSelection();
+    if (actor == pulsingActor)
+        pulsingActor = nullptr;
+    if (const auto faded = std::find(fadeList.begin(), fadeList.end(), actor); faded != fadeList.end())
+        fadeList.erase(faded);
+    if (actor->parent)
+        actor->Detach();
+    actor->Kill();
+    actor->slideTrail = nullptr;
+    block->presentation[kActorWord] = 0;
+    std::erase(blocks, block);
+    std::erase(pickableBlocks, block);
+}
+
+void MivoInstantCallbacks::OnBlockCreated(MivoBlock* block)
+{
+    playGamePhase.RefreshBlockLook(block);
+}
+
+void MivoInstantCallbacks::OnBlockDestroyed(MivoBlock* block)
+{
+    playGamePhase.ForgetBlock(block);
+}
+
+bool MivoInstantCallbacks::OnBoardEvent(MivoBoardEvent& event)
+{
+    switch (event.kind)
+    {
+    case MivoEventKind::Combine:
+    case MivoEventKind::Vanish:
+        playGamePhase.ScoreEvent(event);
+        break;
+    case MivoEventKind::Stopped:
+        ++userData.moves;
+        break;
+    default:
+        break;
+    }
+    return true;
 }

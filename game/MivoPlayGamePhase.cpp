@@ -13,6 +13,7 @@
 #include "WeLocalization.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
+#include "WeProfileBlock.h"
 #include "WeRandom.h"
 #include "WeSound.h"
 #include "WeTexture.h"
@@ -37,6 +38,23 @@ constexpr float kFlyInDistance = 40.0f;
 WeString Numbered(const char* prefix, int32_t n)
 {
     return WeString(prefix).AppendInt(n);
+}
+
+// The profile slots of the play's frame and of its scene tick.
+constexpr int32_t kTickProfileSlot = 60, kTickSceneProfileSlot = 61;
+
+// Won: no numbered, plus or minus block is left on top of a cell.
+bool NoNumberLeft(MivoMapTable& table)
+{
+    bool left = false;
+    table.ForEachCell(
+        [&left](const MivoMapCell& cell)
+        {
+            const MivoBlockKind kind = cell.top ? cell.top->kind : MivoBlockKind::None;
+            left = left || kind == MivoBlockKind::Number || kind == MivoBlockKind::Plus ||
+                   kind == MivoBlockKind::Minus;
+        });
+    return !left;
 }
 
 void SetVisible(const WeString& name, bool visible)
@@ -71,6 +89,7 @@ void MivoPlayGamePhase::Enter()
     selectedActor = nullptr;
     DropLevelObjects();
     board = MivoBoard::Create();
+    board->callbacks = &instantCallbacks;
     table = nullptr;
     database.reset();
 
@@ -141,7 +160,8 @@ bool MivoPlayGamePhase::OnUIEvent(WeUIEvent* event)
 {
     if (phaseStack.GetTop() != this)
         return false;
-    switch (event->id)
+    const int32_t id = event->id;
+    switch (id)
     {
     case kPauseId:
         phaseStack.Request(&menuIngamePhase, WePhaseCommand::Push);
@@ -151,8 +171,44 @@ bool MivoPlayGamePhase::OnUIEvent(WeUIEvent* event)
         uiMain.ClearModalComponent();
         return true;
     default:
-        return false;
+        break;
     }
+    if (!playing)
+        return false;
+    switch (id)
+    {
+    case kWonId:
+        LevelWon();
+        return true;
+    case kLostOnTimeId:
+        LevelLostOnTime();
+        return true;
+    case kAbandonId:
+        ConfirmLeave();
+        return true;
+    default:
+        break;
+    }
+    if (userData.gameMode != MivoModeSkill)
+        return false;
+    if (id > kFirstCubeId && id <= kFirstCubeId + kCubeCount)
+    {
+        UseCubeEvent(id - kFirstCubeId, event->arg1 != 0);
+        return true;
+    }
+    if (id >= kHintShowId)
+    {
+        const bool show = id < kHintHideId;
+        SetVisible(Numbered("IngameBonusCubeHint", id - (show ? kHintShowId : kHintHideId)), show);
+        return true;
+    }
+    return false;
+}
+
+void MivoPlayGamePhase::SendEvent(int32_t id)
+{
+    WeUIEvent event = MivoMadeEvent(id);
+    OnUIEvent(&event);
 }
 
 void MivoPlayGamePhase::UpdateLivesLabel(int32_t lives)
@@ -335,6 +391,8 @@ void MivoPlayGamePhase::ShowDisplay()
     timeLabel = MivoFindWidget("IngameTime");
     movesLabel = MivoFindWidget("IngameMoves");
     timeBar = MivoFindWidget("IngameProgressBar2");
+    if (timeBar)
+        timeBar->onUpdate = DrawLifeBar;
 
     if (userData.gameMode == MivoModePractice)
         for (const char* name : {"IngameScoreText", "IngameScore", "IngameHiScoreText", "IngameHiScore"})
@@ -343,6 +401,8 @@ void MivoPlayGamePhase::ShowDisplay()
     const bool timed = TimeLimitFor(userData.gameMode, user ? user->quest.difficulty : 0) > 0.0f;
     for (const char* name : {"IngameTime", "IngameProgressBar1", "IngameProgressBar2", "IngameProgressBar3"})
         SetVisible(name, timed);
+    UpdateBonusCube();
+    UpdateMovesLabel();
     SetVisible(kTutorialWindow, false);
 
     audioDevice.StopMusic(0);
@@ -452,6 +512,90 @@ void MivoPlayGamePhase::StartPlay()
 
 void MivoPlayGamePhase::Play()
 {
+    const float dt = timer.deltaTime;
+    const WeProfileScope tick(timer.profileSlots[kTickProfileSlot], "Tick");
+    AnimateHighlights(dt);
+    AnimateArrowSets();
+    AnimateFloatingScores(dt);
+    if (playing && phaseStack.GetTop() == this)
+        elapsed += dt;
+    static const float& speed = WeConfig::GetFloat("Mivo.GamePlay.Speed", 5.0f);
+    board->speed = speed;
+    board->Tick(playing ? dt : 0.0f);
+    SyncBlockActors();
+    {
+        const WeProfileScope tickScene(timer.profileSlots[kTickSceneProfileSlot], "Tick Scene");
+        TickScene();
+    }
+    CheckLevelEnd();
+    if (playing)
+        UpdateMovesLabel();
+}
+
+void MivoPlayGamePhase::AnimateHighlights(float dt)
+{
+    if (pulsingActor && pulsingActor->model)
+    {
+        pulseTime += dt;
+        while (pulseTime >= 2.0f)
+            pulseTime -= 2.0f;
+        const float fade = std::fabs(1.0f - pulseTime);
+        float* colour = pulsingActor->model->colour;
+        colour[0] = 1.0f;
+        colour[1] = colour[2] = fade;
+        colour[3] = 1.0f;
+    }
+    for (size_t i = 0; i < fadeList.size();)
+    {
+        float* colour = fadeList[i]->model ? fadeList[i]->model->colour : nullptr;
+        if (colour)
+            colour[1] = colour[2] = colour[1] + dt;
+        if (colour && colour[1] < 1.0f)
+        {
+            ++i;
+            continue;
+        }
+        if (colour)
+            colour[1] = colour[2] = 1.0f;
+        fadeList.erase(fadeList.begin() + std::ptrdiff_t(i));
+    }
+}
+
+void MivoPlayGamePhase::AnimateFloatingScores(float dt)
+{
+    for (size_t i = 0; i < floatingScores.size();)
+    {
+        MivoFloatingScore& score = *floatingScores[i];
+        score.life -= dt;
+        if (score.life < 0.0f)
+        {
+            floatingScores.erase(floatingScores.begin() + std::ptrdiff_t(i));
+            continue;
+        }
+        if (score.life < score.fadeTime)
+            score.alpha = 1.0f - (score.fadeTime - score.life) / score.fadeTime;
+        score.stepTimer -= dt;
+        if (score.stepTimer < 0.0f)
+        {
+            score.stepTimer += 0.025f;
+            score.rise -= 1.0f / 1024.0f;
+        }
+        ++i;
+    }
+}
+
+void MivoPlayGamePhase::CheckLevelEnd()
+{
+    if (!playing || !board->IsAtRest())
+        return;
+    if (!table || NoNumberLeft(*table))
+        SendEvent(kWonId);
+    else if (timeLimit > 0.0f && elapsed > timeLimit)
+        SendEvent(kLostOnTimeId);
+}
+
+void MivoPlayGamePhase::AnimateArrowSets()
+{
     for (size_t i = 0; i < arrowSets.size();)
     {
         AnimateArrows(*arrowSets[i]);
@@ -463,8 +607,6 @@ void MivoPlayGamePhase::Play()
         else
             ++i;
     }
-    SyncBlockActors();
-    TickScene();
 }
 
 void MivoPlayGamePhase::TickScene()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "MivoArrowSet.h"
+#include "MivoBoardEvent.h"
 #include "WePhaseStack.h"
 #include "WeString.h"
 
@@ -27,6 +28,17 @@ class WeSound;
 class WeUIComponent;
 struct MivoBlock;
 struct WeColor;
+
+// The board's presentation while its events show no effects: each takes effect at once, a merge
+// or vanishing pair scores, each stop counts a move, and block actors follow the grid.
+class MivoInstantCallbacks : public MivoCallbacks
+{
+public:
+    void OnBlockCreated(MivoBlock* block) override;
+    void OnBlockDestroyed(MivoBlock* block) override;
+    bool OnBoardEvent(MivoBoardEvent& event) override;
+    void OnEventDone(MivoBoardEvent&) override {}
+};
 
 class MivoPlayGamePhase : public WeAbstractPhase
 {
@@ -51,6 +63,11 @@ public:
     static constexpr int32_t kAbandonId = 32;
     static constexpr int32_t kPauseId = 33;
     static constexpr int32_t kTutorialOkId = 40;
+    static constexpr int32_t kFirstCubeId = 100;   // + cube 1..9: use the bonus cube
+    static constexpr int32_t kHintShowId = 200000; // + cube: the mouse entered it
+    static constexpr int32_t kHintHideId = 300000; // + cube: the mouse left it
+    static constexpr int32_t kCubeCount = 9;
+    static constexpr int32_t kCubePrice = 3; // cubes of a kind spent by one use
     static constexpr int32_t kTutorialCount = 11;
     static constexpr float kCellPitch = 1.01f;
     static constexpr float kPickHalfSize = 0.4949f;
@@ -66,8 +83,12 @@ public:
     // The level darkened behind the pause menu, and back.
     void Covered(WeAbstractPhase* newTop) override;
     void Uncovered(WeAbstractPhase* popped) override;
-    // The pause menu (33) and the tutorial's OK (40), while this phase is on top.
+    // While this phase is on top: the pause menu (33), the tutorial's OK (40); while playing the
+    // level's end (30 won, 31 lost on time, 32 abandon), and in the skill mode the bonus cubes
+    // (101..109) and their hints.
     bool OnUIEvent(WeUIEvent* event) override;
+    // The mouse and keys: Escape, F2, the camera, picking, moving, the developer keys.
+    void HandleInput() override;
     // The loading states; from state 11 on, the states that follow run in the same call.
     void Update() override;
     // The scene through the camera and the floating scores, once the level is built.
@@ -76,6 +97,47 @@ public:
     // "MenuOverlayCurrentUserLabel": the player's name, in the skill mode with the lives (the
     // argument when 0 or more, else the player's own).
     void UpdateLivesLabel(int32_t lives);
+
+    // ---- level results ----
+    // Books the won level and shows its result.
+    void LevelWon();
+    // Books the level as lost (a skill life) and shows the lose screen.
+    void LevelLostOnTime();
+    // Asks whether to leave the level (in the skill mode: at the cost of a life).
+    void ConfirmLeave();
+    static void LeaveConfirmed(bool yes);
+    // Gives the level up: a skill life lost (the game lost with the last one), else a restart.
+    void AbandonLevel();
+
+    // ---- scoring ----
+    // The points of a merge (kind 1) or a vanishing pair (kind 2, floated over both blocks);
+    // false when the event scores nothing.
+    static bool EventPoints(const MivoBoardEvent& event, int32_t& points);
+    // The points of a merge or a vanishing pair added to the level; practice scores nothing.
+    void ScoreEvent(const MivoBoardEvent& event);
+    // Adds the points to the level score and floats them over the second block (over both when
+    // the first is given too) when it has an actor.
+    void AddScore(const MivoBlock* first, int32_t points, const MivoBlock* second);
+
+    // ---- the display ----
+    // The time bar's clip: the bar shrinks as the time runs out, never past its own box.
+    static void DrawLifeBar(WeUIComponent* component);
+    // "IngameMapName": the map's name, in the quest after the place.
+    void UpdateMapLabel();
+    // The map label, the bonus cubes (skill mode only) with their hints, the menu button.
+    void UpdateBonusCube();
+    // Score, best score, time, moves and the cube stocks.
+    void UpdateMovesLabel();
+    // Spends three of the cube (skill mode); false when the player holds fewer.
+    bool UseBonusCube(int32_t cube);
+    // The level's display closed and the board darkened behind the statistic screen.
+    void ShowStatistic();
+
+    // ---- blocks that change or go (for the board's presentation) ----
+    // The block's actor takes the model and material set of its kind, number and state.
+    void RefreshBlockLook(MivoBlock* block);
+    // The block's actor killed and the block dropped from the lists, selection and highlights.
+    void ForgetBlock(MivoBlock* block);
 
     // ---- the board's actors ----
     // The board of the application's map to play, its actors, the tutorial flags.
@@ -147,6 +209,7 @@ public:
     std::unique_ptr<MivoGameScene> scene;
     std::unique_ptr<MivoGameCamera> camera;
     std::unique_ptr<MivoBoard> board;
+    MivoInstantCallbacks instantCallbacks;
     WeAbstractPhase* returnPhase = nullptr;
     MivoMapTable* table = nullptr; // of database, which the phase owns for the level
     std::unique_ptr<MivoMapDatabase> database;
@@ -170,6 +233,7 @@ public:
     float pickerTime = 0.0f;
     float pickerFloat = 0.0f;
     bool pickerOpen = false;
+    bool previousLeftButton = false; // the left button at the last HandleInput
     // The block materials of this level (numbers, plus, minus, wall) in the meshes' run-time
     // sets; the next level's replace them.
     std::vector<std::unique_ptr<WeMaterial>> blockMaterials;
@@ -188,8 +252,23 @@ private:
     // Offers the first pending tutorial the player has not seen; false when none is left.
     bool OfferTutorial();
     void StartPlay();
-    // The frame of a level at play: the arrow sets, the blocks' actors, the scene.
+    // The frame of a level at play: highlights, arrows, score texts, clock, board, actors, scene,
+    // and the level's end.
     void Play();
+    void AnimateHighlights(float dt);
+    void AnimateArrowSets();
+    void AnimateFloatingScores(float dt);
+    // Raises 30 on a board without numbered, plus or minus blocks, else 31 past the time limit.
+    void CheckLevelEnd();
+    // Sends the phase itself the event.
+    void SendEvent(int32_t id);
+    void UseCubeEvent(int32_t cube, bool free);
+    void ApplyCube(int32_t cube);
+    // HandleInput's parts.
+    void SteerCamera(float dt);
+    void PointAndMove();
+    void OpenPicker(MivoBlock* block, MivoActor* actor);
+    void DeveloperKeys();
     // The set's arrow actors detached where they stand and killed.
     static void KillArrows(MivoArrowSet& set);
     void TickScene();

@@ -20,88 +20,7 @@
 #include <utility>
 #include <vector>
 
-namespace
-{
-
 using Phase = MivoPlayGamePhase;
-
-class PlayPhase : public MenuFixture
-{
-protected:
-    void SetUp() override
-    {
-        MenuFixture::SetUp();
-        userData.SetFolder(folder / "");
-        ASSERT_TRUE(userData.CreateUser("Ana"));
-        userData.gameMode = MivoModePractice;
-        gameApp.mapToPlay = 1001;
-        gameApp.questPlace = -1;
-        playGamePhase.returnPhase = &chooser;
-        savedMinimumDelta = timer.minimumDelta;
-        // No background map: the level stands in an empty scene.
-        for (int32_t world = 1; world <= 15; ++world)
-        {
-            WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
-            savedWorlds.emplace_back(&name, name);
-            name = "NoSuchMap";
-        }
-    }
-    void TearDown() override
-    {
-        MenuFixture::TearDown();
-        for (auto& [name, value] : savedWorlds)
-            *name = value;
-        timer.minimumDelta = savedMinimumDelta;
-        MivoFreeLevelResources();
-        userData.FreeAll();
-        userData.gameMode = MivoModeNone;
-    }
-    // A frame of 0.1 s (the timer measures one after the phase zeroed it), with the camera's
-    // fly-in moving as the phase's Render moves it.
-    void PlayStep()
-    {
-        timer.deltaTime = 0.1f;
-        Step();
-        if (playGamePhase.state >= Phase::FirstFrame && playGamePhase.camera)
-            playGamePhase.camera->Update(0.1f);
-    }
-    // Frames until the condition holds; false when it never did.
-    bool StepUntil(const std::function<bool()>& condition, int32_t frames = 300)
-    {
-        for (int32_t i = 0; i < frames && !condition(); ++i)
-            PlayStep();
-        return condition();
-    }
-    bool StepToState(int32_t state)
-    {
-        const bool reached = StepUntil([state] { return playGamePhase.state == state; });
-        if (!reached)
-            ADD_FAILURE() << "stopped in state " << playGamePhase.state;
-        return reached;
-    }
-    void StartLevel()
-    {
-        phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
-        PlayStep();
-    }
-    static bool Visible(const char* name)
-    {
-        const WeUIComponent* widget = MivoFindWidget(name);
-        return widget && widget->visible;
-    }
-    static void SendEvent(int32_t id)
-    {
-        WeUIEvent event = MivoMadeEvent(id);
-        playGamePhase.OnUIEvent(&event);
-    }
-
-    TempFolder folder;
-    RecordingPhase chooser;
-    double savedMinimumDelta = 0.0;
-    std::vector<std::pair<WeString*, WeString>> savedWorlds;
-};
-
-} // namespace
 
 TEST(PlayRules, TheBackgroundWorldFollowsTheQuestPlace)
 {
@@ -376,4 +295,66 @@ TEST_F(PlayPhase, AShippedLevelLoadsOverItsShippedBackgroundMap)
     ASSERT_TRUE(StepToState(Phase::FirstFrame));
     EXPECT_GT(playGamePhase.scene->nextId, int32_t(playGamePhase.blocks.size())) << "the map's own actors";
     EXPECT_TRUE(playGamePhase.scene->loadMessage.IsEmpty()) << playGamePhase.scene->loadMessage.GetData();
+}
+
+TEST_F(PlayPhase, TheTimeBarShrinksWithTheClockAndStaysWithinItsBox)
+{
+    struct Case
+    {
+        float limit, elapsed;
+        int32_t width;
+    };
+    const Case cases[] = {{300.0f, 0.0f, 200}, {300.0f, 150.0f, 100}, {300.0f, 300.0f, 0},
+                          {300.0f, 450.0f, 0}, {0.0f, 50.0f, 200},    {-1.0f, 10.0f, 200}};
+    uiMain.LoadComponents("Ingame");
+    WeUIComponent& bar = *MivoFindWidget("IngameProgressBar2");
+    bar.x = 10;
+    bar.y = 20;
+    bar.w = 200;
+    bar.h = 16;
+    for (const Case& c : cases)
+    {
+        playGamePhase.timeLimit = c.limit;
+        playGamePhase.elapsed = c.elapsed;
+        Phase::DrawLifeBar(&bar);
+        EXPECT_TRUE(bar.clipRectEnabled);
+        EXPECT_EQ(bar.clipX, 10);
+        EXPECT_EQ(bar.clipH, 16);
+        EXPECT_EQ(bar.clipW, c.width) << c.limit << " " << c.elapsed;
+    }
+    playGamePhase.timeLimit = playGamePhase.elapsed = 0.0f;
+}
+
+TEST_F(PlayPhase, TheSkillDisplayCountsDownAndOneCubeIsSpentALevel)
+{
+    userData.gameMode = MivoModeSkill;
+    MivoUser& user = *userData.CurrentUser();
+    std::fill(std::begin(user.tutorialsSeen), std::end(user.tutorialsSeen), uint8_t(1));
+    user.skill.cubes[1] = 5;
+    StartLevel();
+    ASSERT_TRUE(StepToState(Phase::Playing));
+    EXPECT_EQ(MivoFindWidget("IngameMapName")->text, "First Steps");
+    EXPECT_EQ(MivoFindWidget("IngameBonusCubeHint4")->text, localization.Translate("Hint: BonusCube4"));
+    playGamePhase.elapsed = 12.7f;
+    playGamePhase.UpdateMovesLabel();
+    EXPECT_EQ(MivoFindWidget("IngameTime")->text, "287");
+    EXPECT_EQ(MivoFindWidget("IngameMoves")->text, localization.Translate("UI: Moves") + ": 0");
+
+    SendEvent(Phase::kHintShowId + 4);
+    EXPECT_TRUE(Visible("IngameBonusCubeHint4"));
+    SendEvent(Phase::kHintHideId + 4);
+    EXPECT_FALSE(Visible("IngameBonusCubeHint4"));
+    SendEvent(Phase::kFirstCubeId + 2);
+    EXPECT_EQ(user.skill.cubes[1], 2);
+    EXPECT_EQ(playGamePhase.timeLimit, 330.0f);
+    EXPECT_EQ(MivoFindWidget("IngameBonusCube2Count")->colour.a, 0.5f);
+    SendEvent(Phase::kFirstCubeId + 2);
+    EXPECT_EQ(user.skill.cubes[1], 2) << "one cube a level";
+    EXPECT_EQ(playGamePhase.timeLimit, 330.0f);
+    playGamePhase.UpdateMovesLabel();
+    EXPECT_EQ(MivoFindWidget("IngameBonusCube2Count")->text, "x 2");
+
+    userData.gameMode = MivoModePractice;
+    WeUIEvent cube = MivoMadeEvent(Phase::kFirstCubeId + 1);
+    EXPECT_FALSE(playGamePhase.OnUIEvent(&cube)) << "cubes belong to the skill mode";
 }
