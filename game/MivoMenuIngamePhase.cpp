@@ -2,7 +2,9 @@
 
 #include "MivoConfirmationPhase.h"
 #include "MivoOptionsPhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoScreen.h"
+#include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "WeUIMain.h"
 
@@ -21,8 +23,11 @@ void MivoMenuIngamePhase::Enter()
     MivoSetClickId("MenuIngameExit", kExitId);
     MivoSetClickId("MenuIngameControls", kControlsId);
     MivoSetClickId("MenuIngameOptions", kOptionsId);
-    // Restarting is the running level's own question: the button leads nowhere yet.
-    MivoDimWindow("MenuIngameRestart");
+    // A level restarts only while it is played.
+    if (playGamePhase.playing)
+        MivoSetClickId("MenuIngameRestart", kRestartId);
+    else
+        MivoDimWindow("MenuIngameRestart");
     open = true;
 }
 
@@ -46,6 +51,9 @@ bool MivoMenuIngamePhase::OnUIEvent(WeUIEvent* event)
     case kExitId:
         confirmationPhase.Show("1", "UI: Are you sure", &MivoMenuIngamePhase::OnLeaveAnswered, false);
         return true;
+    case kRestartId:
+        playGamePhase.ConfirmLeave();
+        return true;
     case kControlsId:
         confirmationPhase.Show("XLarge", "UI: ControlsMenu", nullptr, true);
         return true;
@@ -66,6 +74,8 @@ void MivoMenuIngamePhase::OnLeaveAnswered(bool yes)
     if (!yes)
         return;
     phaseStack.Request(nullptr, WePhaseCommand::Pop);
+    statisticPhase.bonusLevel = userData.bonusIndex != -1;
     // Leaving costs no life.
     userData.BeginLevel(true);
+    playGamePhase.ShowStatistic();
 }

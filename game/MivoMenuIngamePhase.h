@@ -1,5 +1,5 @@
-// The pause menu, pushed over a running level: back to the level, the controls, or leaving the
-// level after a question.
+// The pause menu, pushed over a running level: back to the level, the controls, restarting the
+// level or leaving it after a question.
 #pragma once
 
 #include "WePhaseStack.h"
@@ -12,6 +12,7 @@ public:
     static constexpr int32_t kContinueId = 10;
     static constexpr int32_t kOptionsId = 11;
     static constexpr int32_t kExitId = 12;
+    static constexpr int32_t kRestartId = 13;
     static constexpr int32_t kControlsId = 14;
 
     void Enter() override;
@@ -19,7 +20,7 @@ public:
     bool OnUIEvent(WeUIEvent* event) override;
     void HandleInput() override;
 
-    // The answer to the leave question.
+    // The answer to the leave question: yes leaves without a life lost and shows no result.
     static void OnLeaveAnswered(bool yes);
 
     bool open = false;

@@ -5,6 +5,7 @@
 #include "MivoGameCamera.h"
 #include "MivoGameScene.h"
 #include "MivoMenuIngamePhase.h"
+#include "MivoMenuPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "WeAudioDevice.h"
@@ -127,6 +128,10 @@ void MivoPlayGamePhase::Leave()
     table = nullptr;
     database.reset();
     uiMain.CloseComponent(kIngameWindow);
+    // A level left while it loads gives the menus their UI and cursor back.
+    uiMain.CloseComponent(kLoadingWindow);
+    uiMain.enabled = true;
+    gameApp.menuCursor = true;
 }
 
 void MivoPlayGamePhase::DropLevelObjects()
@@ -301,9 +306,12 @@ void MivoPlayGamePhase::PrepareLevel()
     BuildBoard();
     if (!table)
     {
-        // No level to play: back to the phase that chose it.
+        // No level to play: back to the menus and the phase that chose it, nothing booked.
         if (returnPhase)
-            phaseStack.Request(returnPhase, WePhaseCommand::Switch);
+        {
+            phaseStack.Request(&menuPhase, WePhaseCommand::Switch);
+            phaseStack.Request(returnPhase, WePhaseCommand::Push);
+        }
         return;
     }
     elapsed = 0.0f;

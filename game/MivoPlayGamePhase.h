@@ -78,7 +78,8 @@ public:
     // A new level: camera at the first view with the fly-in ahead, a new board, the loading
     // window; Update builds the rest.
     void Enter() override;
-    // Ends the level: board emptied, loop sounds, camera and scene freed, display closed.
+    // Ends the level: board emptied, loop sounds, camera and scene freed, display (or loading
+    // window) closed, the UI and its cursor on again.
     void Leave() override;
     // The level darkened behind the pause menu, and back.
     void Covered(WeAbstractPhase* newTop) override;

@@ -1,7 +1,9 @@
 #include "MivoSkillPhase.h"
 
 #include "MivoConfirmationPhase.h"
+#include "MivoGame.h"
 #include "MivoNewGamePhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "WeUIMain.h"
@@ -43,7 +45,12 @@ bool MivoSkillPhase::OnUIEvent(WeUIEvent* event)
     switch (event->id)
     {
     case kPlayId:
-        MivoPlaySelectionSound(); // the play screen is not part of the program yet
+        MivoPlaySelectionSound();
+        userData.CheckSkillBonusLevel();
+        PlayNextLevel();
+        // The level takes the menu background's place.
+        phaseStack.Request(nullptr, WePhaseCommand::Pop);
+        phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
         return true;
     case kBackId:
         MivoPlaySelectionSound();
@@ -55,6 +62,13 @@ bool MivoSkillPhase::OnUIEvent(WeUIEvent* event)
     default:
         return false;
     }
+}
+
+void MivoSkillPhase::PlayNextLevel()
+{
+    playGamePhase.returnPhase = &skillPhase;
+    gameApp.mapToPlay = userData.SkillMapId();
+    gameApp.questPlace = -1;
 }
 
 void MivoSkillPhase::HandleInput()

@@ -25,6 +25,8 @@ public:
     // The answer to the quit question: yes starts the skill game anew and returns to the
     // new-game screen.
     static void OnQuitAnswer(bool yes);
+    // Chooses the ladder's level (or the bonus level due) for the play screen, which returns here.
+    static void PlayNextLevel();
 };
 
 extern MivoSkillPhase skillPhase;

@@ -3,6 +3,7 @@
 #include "MivoMenuPhase.h"
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoUserData.h"
@@ -196,13 +197,16 @@ void MivoStatisticPhase::GoOn()
         return BackToMenus(&newGamePhase);
     if (!left && userData.gameComplete)
         return BackToMenus(&endGamePhase);
-    // Until the play screen is part of the program, the next level of a ladder waits on the
-    // skill screen, and practice and quest return to the choice of mode.
+    // The ladder plays on at once; a level left goes back to its screen. Until their screens
+    // exist, practice and quest return to the choice of mode.
     if (userData.gameMode == MivoModeSkill)
     {
-        if (!left)
-            userData.SaveUsers();
-        return BackToMenus(&skillPhase);
+        if (left)
+            return BackToMenus(&skillPhase);
+        userData.SaveUsers();
+        MivoSkillPhase::PlayNextLevel();
+        phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+        return;
     }
     BackToMenus(&newGamePhase);
 }

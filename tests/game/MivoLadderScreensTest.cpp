@@ -3,10 +3,12 @@
 #include "../core/TempFolder.h"
 #include "MenuFixture.h"
 #include "MivoConfirmationPhase.h"
+#include "MivoGame.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoPracticePhase.h"
 #include "MivoQuestPhase.h"
 #include "MivoScreen.h"
@@ -169,6 +171,38 @@ TEST_F(LadderScreens, SkillPointsAreTheScoreAndTheLastLevelsPoints)
     EXPECT_EQ(Text("SkillLives"), "1");
 }
 
+TEST_F(LadderScreens, PlayStartsTheLaddersLevelOrTheBonusLevelDueInTheMenusPlace)
+{
+    struct Case
+    {
+        int32_t level, bonusLevelsDone, map, bonusIndex; // map -1: the ladder's own
+    };
+    const Case cases[] = {
+        {0, 0, -1, -1}, {50, 0, 20001, 0}, {65, 1, 20002, 1}, {65, 2, -1, -1}, {66, 1, -1, -1}};
+    for (const Case& c : cases)
+    {
+        user->skill.level = c.level;
+        user->skill.bonusLevelsDone = c.bonusLevelsDone;
+        userData.bonusIndex = -1;
+        gameApp.questPlace = 7;
+        phaseStack.Request(&beneath, WePhaseCommand::Push);
+        phaseStack.Request(&skillPhase, WePhaseCommand::Push);
+        Steps(20);
+        EXPECT_EQ(MivoFindWidget("SkillPlayButton")->onMouseUp.id, MivoSkillPhase::kPlayId);
+        WeUIEvent play = MivoMadeEvent(MivoSkillPhase::kPlayId);
+        EXPECT_TRUE(phaseStack.OnUIEvent(&play));
+        Steps(2);
+        EXPECT_EQ(Top(), &playGamePhase);
+        EXPECT_EQ(Depth(), 1) << "the level takes the menus' place";
+        EXPECT_EQ(playGamePhase.returnPhase, &skillPhase);
+        EXPECT_EQ(gameApp.questPlace, -1);
+        EXPECT_EQ(userData.bonusIndex, c.bonusIndex) << c.level;
+        EXPECT_EQ(gameApp.mapToPlay, c.map == -1 ? user->skill.ladder[c.level].mapId : c.map) << c.level;
+        phaseStack.LeaveAll();
+    }
+    userData.bonusIndex = -1;
+}
+
 TEST_F(LadderScreens, StartingTheLadderAgainAsksAndYesDealsANewOne)
 {
     for (const bool yes : {false, true})
@@ -309,7 +343,8 @@ TEST_F(LadderScreens, ALostSkillLevelShowsTheLivesLeftAndNoneWhenTheyAreSpent)
     EXPECT_EQ(MivoFindWidget("StatisticWindow"), nullptr);
     Click("LoseOkButton");
     Steps(2);
-    EXPECT_TRUE(StackEnds(&menuPhase, &skillPhase));
+    EXPECT_EQ(Top(), &playGamePhase) << "the lost level is played again at once";
+    EXPECT_EQ(gameApp.mapToPlay, user->skill.ladder[0].mapId);
     phaseStack.LeaveAll();
 
     userData.levelRunning = true;

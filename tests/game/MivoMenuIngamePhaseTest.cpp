@@ -2,7 +2,10 @@
 
 #include "MivoConfirmationPhase.h"
 #include "MivoMenuIngamePhase.h"
+#include "MivoMenuPhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoScreen.h"
+#include "MivoSkillPhase.h"
 #include "MivoUserData.h"
 
 #include <algorithm>
@@ -126,7 +129,7 @@ TEST_F(PauseMenu, LeavingTheLevelAnsweredNoKeepsThePauseMenuAndTheLevel)
     EXPECT_FALSE(userData.levelRunning) << "nothing booked";
 }
 
-TEST_F(PauseMenu, LeavingTheLevelAnsweredYesClosesTheMenuWithoutLosingALife)
+TEST_F(PauseMenu, LeavingTheLevelAnsweredYesReturnsToTheSkillScreenWithoutLosingALife)
 {
     ASSERT_TRUE(userData.CreateUser("Ana"));
     userData.gameMode = MivoModeSkill;
@@ -135,8 +138,24 @@ TEST_F(PauseMenu, LeavingTheLevelAnsweredYesClosesTheMenuWithoutLosingALife)
     ASSERT_EQ(Top(), &confirmationPhase);
 
     Answer(MivoConfirmationPhase::kYesId);
-    EXPECT_EQ(Top(), &level) << "the dialog and the pause menu are gone";
-    EXPECT_TRUE(userData.levelRunning);
+    Steps(3);
+    EXPECT_EQ(Top(), &skillPhase) << "no result screen: straight back to the ladder";
+    EXPECT_EQ(phaseStack.GetPhases().First(), &menuPhase) << "over the menu background, in the level's place";
+    EXPECT_EQ(Depth(), 2);
     EXPECT_TRUE(userData.noLifeLost);
     EXPECT_EQ(userData.CurrentUser()->skill.lives, lives);
+}
+
+TEST_F(PauseMenu, RestartAsksTheLevelsOwnQuestionWhileTheLevelIsPlayed)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    userData.gameMode = MivoModeSkill;
+    playGamePhase.playing = true;
+    AskFromPauseMenu("MenuIngameRestart");
+    playGamePhase.playing = false;
+    ASSERT_EQ(Top(), &confirmationPhase);
+    EXPECT_EQ(confirmationPhase.textKey, "UI: Are you sure lose life");
+    EXPECT_EQ(confirmationPhase.layoutSuffix, "Medium");
+    Answer(MivoConfirmationPhase::kNoId);
+    EXPECT_EQ(Top(), &menuIngamePhase);
 }

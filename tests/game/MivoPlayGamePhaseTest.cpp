@@ -8,6 +8,7 @@
 #include "MivoGameScene.h"
 #include "MivoMapDatabase.h"
 #include "MivoMenuIngamePhase.h"
+#include "MivoMenuPhase.h"
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "PlayFixture.h"
@@ -95,6 +96,7 @@ TEST_F(PlayPhase, ALevelWithoutATableGoesBackToThePhaseThatChoseIt)
     ASSERT_TRUE(StepUntil([this] { return !chooser.log.empty(); }));
     EXPECT_EQ(chooser.log.front(), "Enter");
     EXPECT_EQ(playGamePhase.table, nullptr);
+    EXPECT_EQ(phaseStack.GetPhases().First(), &menuPhase) << "over the menu background";
 }
 
 TEST_F(PlayPhase, TheFrameRateFloorIsReadOnce)
