@@ -8,11 +8,14 @@
 #include "MivoGame.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
+#include "MivoMenuIngamePhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
+#include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
 #include "ScoreServiceFake.h"
@@ -435,6 +438,61 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
 }
 
 // ---- the skill ladder's screens ----
+
+TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    // The tutorials of a new player's level are read and closed until the level plays.
+    const Player::Step playing = [&]
+    {
+        if (Player::Top() == &playGamePhase && playGamePhase.state == MivoPlayGamePhase::Playing)
+            return true;
+        if (player.frames % 2 == 0) // up between two clicks
+            player.ClickWhenReady("IngameTutorialOkButton");
+        return false;
+    };
+    constexpr int32_t kLeftCtrl = 0x1D, kLeftAlt = 0x38, kF3 = 0x3D;
+    player.steps = {
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton"); },
+        playing,
+        [&]
+        {
+            EXPECT_EQ(gameApp.mapToPlay, userData.CurrentUser()->skill.ladder[0].mapId);
+            EXPECT_EQ(phaseStack.GetPhases().GetCount(), 2) << "the player and the level, no menus";
+            for (const int32_t key : {kLeftCtrl, kLeftAlt, kF3}) // the developer's win
+                player.Press(key);
+            return true;
+        },
+        [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
+        playing,
+        [&]
+        {
+            EXPECT_EQ(userData.CurrentUser()->skill.level, 1);
+            EXPECT_EQ(gameApp.mapToPlay, userData.CurrentUser()->skill.ladder[1].mapId);
+            player.Press(kMivoEscapeKey);
+            return true;
+        },
+        [&] { return Player::Top() == &menuIngamePhase && player.ClickWhenReady("MenuIngameExit"); },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
+        [&]
+        {
+            EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "2 / 300");
+            EXPECT_EQ(MivoFindWidget("SkillLives")->text, "3") << "leaving costs no life";
+            return player.ClickWhenReady("SkillBackButton");
+        },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
+}
 
 TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
 {
