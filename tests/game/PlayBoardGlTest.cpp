@@ -2,6 +2,7 @@
 // the play phase on the OpenGL back end after the camera's fly-in, with the move arrows grown
 // around one block, against a stored reference image (tests/game/reference/play_board.bmp; make
 // it again with WE_UPDATE_REFERENCE=1 and look at it before committing it).
+#include "../core/TempFolder.h"
 #include "../render/GlFrameFixture.h"
 #include "MivoBoard.h"
 #include "MivoGame.h"
@@ -9,9 +10,15 @@
 #include "MivoGameScene.h"
 #include "MivoMapDatabase.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoUserData.h"
 #include "PlayFixture.h"
+#include "WeCanvas.h"
+#include "WeConfig.h"
+#include "WeLocalization.h"
+#include "WePhaseStack.h"
 #include "WeRandom.h"
 #include "WeTimer.h"
+#include "WeUIMain.h"
 
 namespace
 {
@@ -61,4 +68,85 @@ TEST_F(PlayBoardFrame, TheLastTableOfTheFirstRegionWithArrowsAroundABlock)
     play.scene->Tick();
     PlayFrame frame;
     ExpectMatchesReference(Shoot(frame), 400);
+}
+
+namespace
+{
+
+class PlayScreen : public WeApplication
+{
+public:
+    const char* GetName() override { return "PlayScreen"; }
+    bool Init() override { return true; }
+    bool Exit() override { return true; }
+    void Render() override
+    {
+        canvas.BeginFrame();
+        phaseStack.Render();
+        uiMain.Render();
+    }
+};
+
+} // namespace
+
+// The skill mode's display (map name, score, best, time bar, moves, bonus cubes) over db001's
+// second table, with a score floating over a block, drawn by the play phase and the UI.
+TEST_F(PlayBoardFrame, TheSkillDisplayOverTheBoardWithAFloatingScore)
+{
+    StartGl(400, 300);
+    reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "play_display.bmp";
+    engine.settings.uiSourceWidth = 800;
+    engine.settings.uiSourceHeight = 600;
+    if (localization.GetLanguageName().IsEmpty())
+        localization.LoadAll();
+    TempFolder players;
+    userData.SetFolder(players / "");
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    MivoUser& user = *userData.CurrentUser();
+    std::fill(std::begin(user.tutorialsSeen), std::end(user.tutorialsSeen), uint8_t(1));
+    user.skill.cubes[0] = 4;
+    userData.gameMode = MivoModeSkill;
+    std::vector<std::pair<WeString*, WeString>> worlds;
+    for (int32_t world = 1; world <= 15; ++world)
+    {
+        WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
+        worlds.emplace_back(&name, name);
+        name = "NoSuchMap"; // the board alone
+    }
+    uiMain.SetPainter(nullptr);
+    uiMain.Init();
+    uiMain.cursorVisible = false;
+    WeSRand(1);
+    gameApp.mapToPlay = 1002;
+    gameApp.questPlace = -1;
+    timer.deltaTime = 0.1f;
+    phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
+    for (int32_t i = 0;
+         i < 400 && !(playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty()); ++i)
+    {
+        timer.deltaTime = 0.1f;
+        uiMain.ProcessEvents();
+        phaseStack.Update();
+        uiMain.Update();
+        if (playGamePhase.camera)
+            playGamePhase.camera->Update(0.1f);
+    }
+    ASSERT_EQ(playGamePhase.state, MivoPlayGamePhase::Playing);
+    playGamePhase.elapsed = 100.0f;
+    playGamePhase.AddScore(nullptr, 40, playGamePhase.table->Cell(9, 6)->top.get());
+    for (int32_t i = 0; i < 3; ++i)
+    {
+        playGamePhase.elapsed = 100.0f;
+        uiMain.ProcessEvents();
+        phaseStack.Update();
+        uiMain.Update();
+    }
+    PlayScreen screen;
+    ExpectMatchesReference(Shoot(screen), 400);
+    phaseStack.LeaveAll();
+    uiMain.Shutdown();
+    userData.FreeAll();
+    userData.gameMode = MivoModeNone;
+    for (auto& [name, value] : worlds)
+        *name = value;
 }
