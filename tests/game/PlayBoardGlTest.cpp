@@ -121,6 +121,7 @@ TEST_F(PlayBoardFrame, TheSkillDisplayOverTheBoardWithAFloatingScore)
     gameApp.questPlace = -1;
     timer.deltaTime = 0.1f;
     phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
+    phaseStack.Update(); // the level begins
     for (int32_t i = 0;
          i < 400 && !(playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty()); ++i)
     {
