@@ -41,7 +41,24 @@ void MivoBoard::SetTable(MivoMapTable* newTable)
     table = newTable;
     selected = nullptr;
     moving.clear();
-    places.clear();
+    trackCells_ = CellsWith(MivoBlockKind::Track);
+    teleportCells_ = CellsWith(MivoBlockKind::Teleport);
+    magnetCells_ = CellsWith(MivoBlockKind::Magnet);
+}
+
+std::vector<MivoMapCell*> MivoBoard::CellsWith(MivoBlockKind kind) const
+{
+    std::vector<MivoMapCell*> cells;
+    if (!table)
+        return cells;
+    table->ForEachCell(
+        [&](MivoMapCell& cell)
+        {
+            const MivoBlock* block = kind == MivoBlockKind::Magnet ? cell.top.get() : cell.floor.get();
+            if (block && block->Is(kind))
+                cells.push_back(&cell);
+        });
+    return cells;
 }
 
 void MivoBoard::Clear()
@@ -61,27 +78,17 @@ MivoMapCell* MivoBoard::FindCellOfBlock(const MivoBlock* block) const
 {
     if (!table || !block)
         return nullptr;
-    if (const auto known = places.find(block); known != places.end())
-    {
-        // A block that left the cell it was last found in has nearly always stepped beside it.
-        const Place last = known->second;
-        for (const int32_t direction : {0, 1, 3, 5, 7})
-        {
-            if (MivoMapCell* cell =
-                    CellHolding({last.x + StepX(direction), last.y + StepY(direction)}, block))
-            {
-                known->second = {cell->x, cell->y};
-                return cell;
-            }
-        }
-    }
+    const auto holds = [block](const MivoMapCell& cell)
+    { return cell.top.get() == block || cell.floor.get() == block; };
+    if (MivoMapCell* known = block->boardCell; known && table->IsCellInPlay(known) && holds(*known))
+        return known;
     for (int32_t x = 0; x < table->width; ++x)
     {
         for (int32_t y = 0; y < table->height; ++y)
         {
-            if (MivoMapCell* cell = CellHolding({x, y}, block))
+            if (MivoMapCell* cell = table->Cell(x, y); cell && holds(*cell))
             {
-                places[block] = {x, y};
+                block->boardCell = cell;
                 return cell;
             }
         }
@@ -89,10 +96,11 @@ MivoMapCell* MivoBoard::FindCellOfBlock(const MivoBlock* block) const
     return nullptr;
 }
 
-MivoMapCell* MivoBoard::CellHolding(Place place, const MivoBlock* block) const
+void MivoBoard::PutTop(MivoMapCell& cell, std::unique_ptr<MivoBlock> block)
 {
-    MivoMapCell* cell = table->Cell(place.x, place.y);
-    return cell && (cell->floor.get() == block || cell->top.get() == block) ? cell : nullptr;
+    if (block)
+        block->boardCell = &cell;
+    cell.top = std::move(block);
 }
 
 MivoMapCell* MivoBoard::NeighbourCell(const MivoBlock* block, int32_t direction) const
@@ -399,33 +407,30 @@ void MivoBoard::ResolveMagnets(bool act)
 
 void MivoBoard::TrackPass()
 {
-    if (!table)
-        return;
-    table->ForEachCell(
-        [this](MivoMapCell& cell)
+    for (MivoMapCell* cell : trackCells_)
+    {
+        if (!cell->floor || !cell->floor->Is(MivoBlockKind::Track) || !cell->top)
+            continue;
+        MivoTrack* track = table->FindTrack(cell->floor->trackId);
+        // Walls, magnets and D blocks stand still on a track as anywhere else.
+        if (!track || !cell->top->IsMovable())
+            continue;
+        MivoBlock* b = cell->top.get();
+        MivoMoveRecord* r = FindMoveRecord(b);
+        if (track->direction != 0)
         {
-            if (!cell.floor || !cell.floor->Is(MivoBlockKind::Track) || !cell.top)
-                return;
-            MivoTrack* track = table->FindTrack(cell.floor->trackId);
-            // Walls, magnets and D blocks stand still on a track as anywhere else.
-            if (!track || !cell.top->IsMovable())
-                return;
-            MivoBlock* b = cell.top.get();
-            MivoMoveRecord* r = FindMoveRecord(b);
-            if (track->direction != 0)
-            {
-                if (r)
-                    r->direction = track->direction;
-                else
-                    TryMove(b, track->direction, false);
-            }
-            else if (r && track->IsAlong(r->direction) && TrackCanRun(*track, r->direction))
-            {
-                // Later cells of this same pass already see the running track.
-                track->direction = r->direction;
-                QueueEvent(MivoEventKind::TrackStarted, false, nullptr, nullptr, 0, track->direction, track);
-            }
-        });
+            if (r)
+                r->direction = track->direction;
+            else
+                TryMove(b, track->direction, false);
+        }
+        else if (r && track->IsAlong(r->direction) && TrackCanRun(*track, r->direction))
+        {
+            // Later cells of this same pass already see the running track.
+            track->direction = r->direction;
+            QueueEvent(MivoEventKind::TrackStarted, false, nullptr, nullptr, 0, track->direction, track);
+        }
+    }
 }
 
 bool MivoBoard::TrackCanRun(const MivoTrack& track, int32_t direction) const
@@ -443,17 +448,14 @@ bool MivoBoard::TrackCanRun(const MivoTrack& track, int32_t direction) const
 
 void MivoBoard::TeleportPass()
 {
-    if (!table)
-        return;
-    table->ForEachCell(
-        [this](MivoMapCell& cell)
-        {
-            MivoBlock* f = cell.floor.get();
-            MivoBlock* b = cell.top.get();
-            if (f && f->Is(MivoBlockKind::Teleport) && f->teleport.entrance && b && b->lastTeleport != f &&
-                f->Admits(*b))
-                TeleportBlock(cell, *f, *b);
-        });
+    for (MivoMapCell* cell : teleportCells_)
+    {
+        MivoBlock* f = cell->floor.get();
+        MivoBlock* b = cell->top.get();
+        if (f && f->Is(MivoBlockKind::Teleport) && f->teleport.entrance && b && b->lastTeleport != f &&
+            f->Admits(*b))
+            TeleportBlock(*cell, *f, *b);
+    }
 }
 
 MivoMapCell* MivoBoard::ChooseExit(MivoTeleportGroup& group, const MivoBlock& entrance)
@@ -493,7 +495,7 @@ bool MivoBoard::TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock&
             r->direction = exit->teleport.exitDirection;
     }
     cell.vacating = 0;
-    exitCell->top = std::move(cell.top);
+    PutTop(*exitCell, std::move(cell.top));
     block.x = exitCell->fx;
     block.y = exitCell->fy;
     block.lastTeleport = exit;
@@ -509,33 +511,30 @@ bool MivoBoard::TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock&
 
 void MivoBoard::MagnetPass(bool act)
 {
-    if (!table)
-        return;
-    table->ForEachCell(
-        [this, act](MivoMapCell& cell)
+    for (MivoMapCell* cell : magnetCells_)
+    {
+        MivoBlock* magnet = cell->top.get();
+        if (!magnet || !magnet->Is(MivoBlockKind::Magnet))
+            continue;
+        bool affected = false;
+        for (int32_t d : kAxes)
         {
-            MivoBlock* magnet = cell.top.get();
-            if (!magnet || !magnet->Is(MivoBlockKind::Magnet))
-                return;
-            bool affected = false;
-            for (int32_t d : kAxes)
-            {
-                MivoMapCell* next = table->Cell(cell.x + StepX(d), cell.y + StepY(d));
-                MivoBlock* b = next ? next->top.get() : nullptr;
-                const int32_t result = b && b->Is(MivoBlockKind::Number) ? MagnetResult(*magnet, d, *b) : 0;
-                if (result == 0)
-                    continue;
-                affected = true;
-                // Between two magnets the block takes the one direction they give it together: a
-                // magnet that is overruled neither moves nor stops it.
-                if (act && result == MagnetDirection(b))
-                    SteerByMagnet(*magnet, *b, d, result);
-                if (result != d)
-                    QueueEvent(MivoEventKind::MagnetPull, false, magnet, b, 0, 0);
-            }
-            if (!affected)
-                QueueEvent(MivoEventKind::MagnetIdle, false, magnet, nullptr, 0, 0);
-        });
+            MivoMapCell* next = table->Cell(cell->x + StepX(d), cell->y + StepY(d));
+            MivoBlock* b = next ? next->top.get() : nullptr;
+            const int32_t result = b && b->Is(MivoBlockKind::Number) ? MagnetResult(*magnet, d, *b) : 0;
+            if (result == 0)
+                continue;
+            affected = true;
+            // Between two magnets the block takes the one direction they give it together: a
+            // magnet that is overruled neither moves nor stops it.
+            if (act && result == MagnetDirection(b))
+                SteerByMagnet(*magnet, *b, d, result);
+            if (result != d)
+                QueueEvent(MivoEventKind::MagnetPull, false, magnet, b, 0, 0);
+        }
+        if (!affected)
+            QueueEvent(MivoEventKind::MagnetIdle, false, magnet, nullptr, 0, 0);
+    }
 }
 
 void MivoBoard::SteerByMagnet(MivoBlock& magnet, MivoBlock& b, int32_t away, int32_t result)
@@ -623,7 +622,7 @@ void MivoBoard::Arrive(MivoBlock& block, MivoMapCell& from, MivoMapCell& to)
     block.y = to.fy;
     if (MivoMoveRecord* r = FindMoveRecord(&block))
         EndStep(*r);
-    to.top = std::move(from.top);
+    PutTop(to, std::move(from.top));
     from.vacating = 0;
     to.reserved = 0;
     RunPasses();
@@ -713,7 +712,6 @@ void MivoBoard::FreeTop(MivoMapCell& cell)
                 event.blockB = nullptr;
         }
     }
-    places.erase(block);
     cell.top.reset();
 }
 

@@ -6,7 +6,6 @@
 #include "MivoMapDatabase.h"
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 struct MivoMoveRecord
@@ -35,16 +34,21 @@ public:
     MivoBoard& operator=(const MivoBoard&) = delete;
     ~MivoBoard();
 
-    // Binds the table (owned elsewhere), drops the selection and every motion; events stay.
+    // Binds the table (owned elsewhere), drops the selection and every motion; events stay. The
+    // passes visit the cells that hold track pieces, teleports and magnets at this time (the rules
+    // never add, move or turn any of them); a table whose floors or magnets are changed by hand
+    // afterwards is bound again.
     void SetTable(MivoMapTable* table);
     // Drops every motion and queued event; the presentation frees what it attached to them.
     void Clear();
     // At rest: nothing moves and no blocking event waits.
     bool IsAtRest() const { return moving.empty() && pendingBlocking <= 0; }
 
-    // The cell whose floor or top is the block (a block stands in one cell at most). Where the
-    // block was last found is tried first, so that whatever moved it, it is never found wrong.
+    // The cell whose floor or top is the block (a block stands in one cell at most). The board
+    // notes the cell each block is put in; a block that something else moved is searched for.
     MivoMapCell* FindCellOfBlock(const MivoBlock* block) const;
+    // Puts the block on the cell's top, noting where it stands.
+    static void PutTop(MivoMapCell& cell, std::unique_ptr<MivoBlock> block);
     // The cell next to the block's in an axis direction (its own cell for other values); none
     // outside the table or for a block on no cell.
     MivoMapCell* NeighbourCell(const MivoBlock* block, int32_t direction) const;
@@ -96,15 +100,8 @@ public:
     int32_t pendingBlocking = 0;
 
 private:
-    struct Place
-    {
-        int32_t x, y;
-    };
-    // Whether the cell at the place holds the block on its floor or top.
-    MivoMapCell* CellHolding(Place place, const MivoBlock* block) const;
-
-    // Where each block was last found, by coordinates, so that no stale cell is ever touched.
-    mutable std::unordered_map<const MivoBlock*, Place> places;
+    // The cells of the bound table whose floor or top is of the kind, in grid order.
+    std::vector<MivoMapCell*> CellsWith(MivoBlockKind kind) const;
 
     // Returns true when a blocking event was held back.
     bool DispatchEvents();
@@ -135,4 +132,6 @@ private:
     int32_t queuedPassRuns_ = 0; // runs of the three passes asked for while a pass ran
     std::unique_ptr<MivoMapTable> ownTable_;
     std::vector<MivoBoardEvent> held_; // events a dispatch keeps for the next tick
+    // What each pass looks at: the cells of track pieces, of teleports and of magnets.
+    std::vector<MivoMapCell*> trackCells_, teleportCells_, magnetCells_;
 };

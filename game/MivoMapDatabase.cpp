@@ -163,18 +163,6 @@ MivoMapTable::MivoMapTable() : name("New Table")
     }
 }
 
-MivoMapCell* MivoMapTable::Cell(int32_t x, int32_t y)
-{
-    return const_cast<MivoMapCell*>(std::as_const(*this).Cell(x, y));
-}
-
-const MivoMapCell* MivoMapTable::Cell(int32_t x, int32_t y) const
-{
-    if (x < 0 || y < 0 || x >= width || y >= height || x >= kSize || y >= kSize)
-        return nullptr;
-    return &cells_[x][y];
-}
-
 void MivoMapTable::Problem(int32_t x, int32_t y, const WeString& text, const char* why)
 {
     problems.push_back(CellKey(x, y) + "=" + text + ": " + why);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -63,6 +64,8 @@ struct MivoTeleportData
     int32_t exitDirection = 0;              // 0 = keep the direction, else 1, 3, 5 or 7
 };
 
+struct MivoMapCell;
+
 struct MivoBlock
 {
     // Resets the block to a fresh one of the kind and number.
@@ -86,6 +89,9 @@ struct MivoBlock
     uint8_t converted = 0; // a U block that became a wall
     float x = 0.0f, y = 0.0f;
     std::array<std::uintptr_t, 4> presentation{}; // owned by the presentation, never read here
+    // The cell the board last put the block in or found it in: looked at first, trusted only
+    // while that cell of the board's table holds the block.
+    mutable MivoMapCell* boardCell = nullptr;
 };
 
 struct MivoMapCell
@@ -143,8 +149,21 @@ public:
     static std::unique_ptr<MivoMapTable> Load(const WeString& key, const std::vector<WeString>& cellKeys);
 
     // The cell at (x, y), or none outside width x height.
-    MivoMapCell* Cell(int32_t x, int32_t y);
-    const MivoMapCell* Cell(int32_t x, int32_t y) const;
+    MivoMapCell* Cell(int32_t x, int32_t y)
+    {
+        return InPlay(x, y) ? &cells_[static_cast<size_t>(x)][static_cast<size_t>(y)] : nullptr;
+    }
+    const MivoMapCell* Cell(int32_t x, int32_t y) const
+    {
+        return InPlay(x, y) ? &cells_[static_cast<size_t>(x)][static_cast<size_t>(y)] : nullptr;
+    }
+    // Whether the cell is one of this table's cells in play (any pointer may be asked).
+    bool IsCellInPlay(const MivoMapCell* cell) const
+    {
+        const std::less<const MivoMapCell*> before;
+        const MivoMapCell* first = &cells_[0][0];
+        return !before(cell, first) && before(cell, first + kSize * kSize) && InPlay(cell->x, cell->y);
+    }
     // Makes the block from a cell's map text and puts it on the cell's floor or top; a text
     // that names no block, or whose data cannot be played, leaves the cell as it was.
     void PlaceFromText(int32_t x, int32_t y, const WeString& text);
@@ -173,6 +192,11 @@ public:
     std::vector<WeString> problems; // what was wrong with the map text, one line each
 
 private:
+    bool InPlay(int32_t x, int32_t y) const
+    {
+        return x >= 0 && y >= 0 && x < width && y < height && x < kSize && y < kSize;
+    }
+
     using CellFlags = std::array<std::array<bool, kSize>, kSize>;
 
     // Flags the cell that a key of the table names, or reports the key when it names none.

@@ -125,8 +125,9 @@ TEST_F(BoardModel, NeighbourOfAFacingDirectionIsTheOwnCell)
 
 TEST_F(BoardModel, BlocksAreFoundWhereTheyStandWhateverMovedThem)
 {
-    // A track carries the N 1 into a teleport; the exit sends it on past a magnet's pull.
-    Build("B,2,4=R,3,6\nB,1,4=N,1\nB,8,4=T,1,1,0,0,0,1,123456789\nB,10,9=T,1,0,1,0,1,1,0\nB,14,8=M,5");
+    // A track carries the N 1 into a teleport; a magnet beside the exit pushes it on.
+    Build("B,2,4=R,3,6\nB,1,4=N,1\nB,8,4=T,1,1,0,0,0,1,123456789\nB,10,9=T,1,0,1,0,1,1,0\nB,10,8=M,1");
+    const MivoBlock* mover = Top(1, 4);
     const auto everyBlockFound = [this]
     {
         bool found = true;
@@ -138,13 +139,26 @@ TEST_F(BoardModel, BlocksAreFoundWhereTheyStandWhateverMovedThem)
             });
         return found;
     };
+    // Whether the last tick queued an event of the kind about the block.
+    const auto queued = [&](MivoEventKind kind, const MivoBlock* block)
+    {
+        return std::any_of(board->events.begin(), board->events.end(),
+                           [&](const MivoBoardEvent& e)
+                           { return e.kind == kind && (!block || e.blockB == block); });
+    };
     ASSERT_TRUE(everyBlockFound());
     ASSERT_TRUE(Move(1, 4, Right));
+    int allInOneTick = 0;
     for (int tick = 0; tick < 2000 && !board->IsAtRest(); ++tick)
     {
+        const bool carried = !table->tracks.empty() && table->tracks[0].direction == Right;
         board->Tick(1.0f / 60.0f);
         ASSERT_TRUE(everyBlockFound()) << "tick " << tick;
+        allInOneTick +=
+            carried && queued(MivoEventKind::Teleported, nullptr) && queued(MivoEventKind::MagnetPush, mover);
     }
+    EXPECT_EQ(allInOneTick, 1);
+    EXPECT_EQ(board->FindCellOfBlock(mover), table->Cell(10, 15));
     EXPECT_GE(recorder->Count(MivoEventKind::TrackStarted), 1);
     // A block put elsewhere by hand is found there.
     MivoMapCell& from = *board->FindCellOfBlock(Floor(8, 4));

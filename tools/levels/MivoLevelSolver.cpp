@@ -139,7 +139,7 @@ void MivoLevelSolver::Restore(const uint32_t* words)
         block->lastTeleport = teleport ? teleports_[teleport - 1] : nullptr;
         block->x = cell.fx;
         block->y = cell.fy;
-        cell.top = std::move(block);
+        MivoBoard::PutTop(cell, std::move(block));
     }
     size_t at = tops + 1;
     for (MivoTrack& track : table_->tracks)
