@@ -184,11 +184,15 @@ MivoRegionPlan PlanBonus()
     {
         MivoTablePlan table;
         table.name = name;
-        table.recipe = Recipe(8, 10, 8);
         const uint32_t kind = KindsOf(letter);
+        // Plus, minus and joker blocks each bring a set of blocks to clear: two such sets already
+        // give a long way through, so they play in a tight room like the summit's.
+        const bool bringsSet = std::string("+-J").find(letter) != std::string::npos && *letter;
+        table.recipe = bringsSet ? Recipe(9, 10, 8) : Recipe(8, 10, 8);
+        table.recipe.shortestMin = 8;
         table.recipe.featured = kind;
         table.recipe.kinds = kind;
-        table.recipe.featuredCount = 3;
+        table.recipe.featuredCount = bringsSet ? 2 : 3;
         if (std::string(letter) == "W")
             table.recipe.wallsMin = 10, table.recipe.wallsMax = 16;
         if (std::string(letter).empty())

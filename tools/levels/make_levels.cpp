@@ -330,6 +330,7 @@ class RegionMaker
 {
 public:
     static constexpr int32_t kAttempts = 400;
+    static constexpr uint64_t kReseeds = 3; // later seeds tried for a table whose attempts all failed
 
     RegionMaker(const Options& options, const MivoRegionPlan& region) : options_(options), region_(region) {}
 
@@ -337,7 +338,12 @@ public:
     bool Make()
     {
         made_.assign(region_.tables.size(), std::nullopt);
-        ForEachParallel(made_.size(), options_.threads, [this](size_t i) { made_[i] = MakeTable(i, 0); });
+        ForEachParallel(made_.size(), options_.threads,
+                        [this](size_t i)
+                        {
+                            for (uint64_t again = 0; !made_[i] && again <= kReseeds; ++again)
+                                made_[i] = MakeTable(i, again);
+                        });
         return std::all_of(made_.begin(), made_.end(), [](const auto& table) { return table.has_value(); });
     }
     // Makes a table again from later seeds while its shape is among the shapes, and adds it there.
@@ -397,25 +403,26 @@ private:
 
 // Makes the planned databases in the order of their numbers, each file written once its tables
 // are made and no table of it is alike, up to mirroring and rotation, to one of the whole set
-// before it; false when a table could not be made or a file not written.
+// before it; false when a table could not be made (its region is left out) or a file not written.
 bool Generate(const Options& options)
 {
     const fs::path folder = options.paths[0];
     std::set<std::string> shapes = KeptShapes(folder, options);
     std::vector<Proven> ramp;
+    bool made = true;
     const auto start = std::chrono::steady_clock::now();
     for (const MivoRegionPlan& region : MivoLevelPlan())
     {
         if (!options.only.empty() && !options.only.count(region.database))
             continue;
+        // A region that cannot be made is left out; the regions after it are still made.
         RegionMaker maker(options, region);
-        if (!maker.Make() || !maker.MakeUnique(shapes) || !maker.Write(folder, ramp))
-            return false;
+        made = maker.Make() && maker.MakeUnique(shapes) && maker.Write(folder, ramp) && made;
     }
     PrintRamp(ramp);
     std::printf("\n%zu tables made in %.1f s\n", ramp.size(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    return WriteMapNames(folder);
+    return WriteMapNames(folder) && made;
 }
 } // namespace
 
