@@ -7,6 +7,8 @@
 #include "WeRecordReader.h"
 #include "WeScene.h"
 #include "WeSound.h"
+#include "physics/WePhysicHandle.h"
+#include "physics/WePhysics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -90,6 +92,7 @@ WeActor::~WeActor()
         }
     }
     children.Clear();
+    DestroyPhysics();
 }
 
 void WeActor::SetShadowVolume(bool value)
@@ -451,6 +454,98 @@ void WeActor::Tick()
     }
 }
 
+void WeActor::CreatePhysics()
+{
+    if (physicsHandle)
+        return;
+    physicsHandle = physicModel.CreatePhysics(this);
+    linearVelocity = {physicModel.linearVelocity[0], physicModel.linearVelocity[1],
+                      physicModel.linearVelocity[2]};
+    angularVelocity = {physicModel.angularVelocity[0], physicModel.angularVelocity[1],
+                       physicModel.angularVelocity[2]};
+    linearVelocityPending = angularVelocityPending = true;
+    if (physicModel.type == WePhysicModel::cloth)
+        radiusOverride = 0.0f;
+}
+
+void WeActor::DestroyPhysics()
+{
+    delete physicsHandle; // its destructor clears the field
+}
+
+namespace
+{
+
+void Sanitise(WeVector& v)
+{
+    for (float* c : {&v.x, &v.y, &v.z})
+        if (std::isnan(*c))
+            *c = 0.0f;
+}
+
+void Sanitise(WeQuaternion& q)
+{
+    for (float* c : {&q.x, &q.y, &q.z})
+        if (std::isnan(*c))
+            *c = 0.0f;
+    if (std::isnan(q.w))
+        q.w = 1.0f;
+}
+
+} // namespace
+
+void WeActor::SyncPhysics(bool pull)
+{
+    if (!physics.IsStepDue())
+    {
+        if (!pull)
+            positionPending = rotationPending = linearVelocityPending = angularVelocityPending = false;
+        return;
+    }
+    WePhysicHandle* handle = physicsHandle;
+    const bool fetch = pull && handle;
+    if (!angularVelocityPending && fetch)
+        handle->GetAngularVelocity(&angularVelocity);
+    Sanitise(angularVelocity);
+    if (angularVelocityPending && !pull && handle)
+        handle->SetAngularVelocity(&angularVelocity);
+    if (!linearVelocityPending && fetch)
+        handle->GetLinearVelocity(&linearVelocity);
+    Sanitise(linearVelocity);
+    if (linearVelocityPending && !pull && handle)
+        handle->SetLinearVelocity(&linearVelocity);
+    if (!rotationPending && fetch)
+    {
+        WeQuaternion turn;
+        handle->GetOrientation(&turn);
+        Sanitise(turn);
+        SetRotation(turn);
+        rotationPending = false;
+    }
+    if (rotationPending && !pull && handle)
+    {
+        Sanitise(rotation);
+        handle->SetOrientation(&rotation);
+    }
+    if (!positionPending && fetch)
+    {
+        WeVector at;
+        handle->GetPosition(&at);
+        Sanitise(at);
+        SetLocation(at);
+        positionPending = false;
+    }
+    if (positionPending && !pull && handle)
+    {
+        WeVector at = GetLocation();
+        Sanitise(at);
+        SetLocation(at);
+        handle->SetPosition(&at);
+    }
+    if (!pull)
+        positionPending = rotationPending = linearVelocityPending = angularVelocityPending = false;
+}
+
 void WeActor::LoadModel()
 {
     if (!model)
@@ -477,6 +572,9 @@ void WeActor::OnAddedToScene()
     if (model)
         modelMatrix = model->world;
     Orthonormalise(true);
+    CreatePhysics();
+    if (HasActivePhysics())
+        SyncPhysics(false);
     fullyStatic = staticFlags[0] && staticFlags[1] && staticFlags[2] && !HasAnimatedModel();
     if (type == WeActorTypeMesh && physicModel.IsStatic())
     {

@@ -16,6 +16,7 @@
 #include <memory>
 
 class WeFileStream;
+class WePhysicHandle;
 class WeRecordReader;
 class WeScene;
 class WeSound3D;
@@ -93,6 +94,15 @@ public:
     void UpdateBounds();
     // Whether the world matrix was orthonormal; when not (or when forced), its axes are made so.
     bool Orthonormalise(bool force);
+    // The physic model's physics object, when there is none yet; the model's initial velocities
+    // become pending changes. Cloth always passes culling.
+    void CreatePhysics();
+    void DestroyPhysics();
+    bool HasActivePhysics() const { return !staticFlags[0] && physicsHandle; }
+    // Pull: velocities, orientation and position come from the physics object where no change of
+    // that kind is pending. Push: the pending changes go to it and are cleared. Nothing is
+    // exchanged when no physics step is due (a push still clears the pending flags).
+    void SyncPhysics(bool pull);
     bool IsVisible() const;
     // Against the frustum's planes whose bit is clear in the mask, with a margin.
     bool IsInFrustum(const WeFrustum& frustum, uint32_t planeMask, float margin) const;
@@ -158,6 +168,7 @@ public:
     int32_t secondMaterialPreset = -1;
     bool boxCulling = false;
     WePhysicModel physicModel;
+    WePhysicHandle* physicsHandle = nullptr; // owned; its destructor clears this
     bool staticFlags[3] = {false, false, false};
     bool furtherFlags[2] = {false, false};
     bool fullyStatic = false;

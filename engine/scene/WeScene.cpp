@@ -13,6 +13,7 @@
 #include "WeSceneRenderer.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
+#include "physics/WePhysicHandle.h"
 
 #include <cmath>
 #include <cstdio>
@@ -281,6 +282,12 @@ bool WeScene::FinishLoad()
     actors.ForEach(
         [this](const WeString&, WeActor* actor)
         {
+            // Cloth is built once every other body of the map exists, to hang on them.
+            if (actor->physicModel.type == WePhysicModel::cloth)
+            {
+                actor->DestroyPhysics();
+                actor->CreatePhysics();
+            }
             if (actor->model)
                 actor->model->GatherLights(this);
         });
@@ -375,6 +382,7 @@ bool WeScene::RemoveActor(WeActor* actor)
     // A dead actor deleted before the next Tick must not be deleted again there.
     deferredDeletes.Remove(actor);
     actor->scene = nullptr;
+    actor->DestroyPhysics();
     --frameStats.actorCount;
     return true;
 }
@@ -440,11 +448,18 @@ void WeScene::Tick()
     moving.ForEach(
         [](const WeString&, WeActor* actor)
         {
-            if (actor->staticFlags[1] && actor->staticFlags[2])
+            if (!actor->staticFlags[1] || !actor->staticFlags[2])
+            {
+                if (actor->model)
+                    actor->model->previousWorld = actor->GetRenderMatrix();
+                actor->renderIndex ^= 1;
+            }
+            if (!actor->HasActivePhysics())
                 return;
-            if (actor->model)
-                actor->model->previousWorld = actor->GetRenderMatrix();
-            actor->renderIndex ^= 1;
+            if (auto* cloth = dynamic_cast<WeClothHandle*>(actor->physicsHandle))
+                cloth->UpdateRenderCopy();
+            else
+                actor->SyncPhysics(true);
         });
     for (ticked.Reset(); !ticked.IsEnd();)
     {
@@ -453,6 +468,12 @@ void WeScene::Tick()
         if (!actor->dead)
             TickActor(actor);
     }
+    moving.ForEach(
+        [](const WeString&, WeActor* actor)
+        {
+            if (actor->HasActivePhysics() && !dynamic_cast<WeClothHandle*>(actor->physicsHandle))
+                actor->SyncPhysics(false);
+        });
     while (!deferredDeletes.IsEmpty())
         delete deferredDeletes.First(); // its removal takes it off the list
 }

@@ -3,9 +3,15 @@
 // object built from it belongs to the physics layer.
 #pragma once
 
+#include "WeString.h"
+#include "physx/PhysXActor.h"
+
 #include <cstdint>
 
+class WeActor;
 class WeFileStream;
+class WeMesh;
+class WePhysicHandle;
 class WeRecordReader;
 
 class WePhysicModel
@@ -14,8 +20,9 @@ public:
     static constexpr int32_t version = 5;
     // Physic types: 0 none, 1 to 4 static box, sphere, capsule, triangle mesh, 5 to 8 the same
     // dynamic, 9 cloth.
-    static constexpr int32_t none = 0, staticTriangleMesh = 4, dynamicBox = 5, dynamicTriangleMesh = 8,
-                             cloth = 9;
+    static constexpr int32_t none = 0, staticBox = 1, staticSphere = 2, staticCapsule = 3,
+                             staticTriangleMesh = 4, dynamicBox = 5, dynamicSphere = 6, dynamicCapsule = 7,
+                             dynamicTriangleMesh = 8, cloth = 9;
 
     virtual ~WePhysicModel() = default;
 
@@ -27,6 +34,9 @@ public:
     // Types 0 to 4: the actor never moves by physics.
     bool IsStatic() const { return type >= none && type <= staticTriangleMesh; }
     bool IsDynamicBody() const { return type >= dynamicBox && type <= dynamicTriangleMesh; }
+    // The physics object of the type for the actor (in editor mode everything but cloth is a
+    // dynamic triangle mesh); null for type 0, an unknown type, or when the world makes none.
+    WePhysicHandle* CreatePhysics(WeActor* actor);
 
     int32_t type = none;
     uint16_t group = 0;
@@ -42,4 +52,22 @@ public:
     float friction = 0.5f;
     float pressure = 0.0f;
     float density = 0.02f;
+};
+
+// A mesh cooked for triangle-mesh actors: the actor description with the mesh shape, kept in the
+// physics world's cache under the mesh's path.
+class WeMeshActorDesc
+{
+public:
+    WeMeshActorDesc() = default;
+    WeMeshActorDesc(const WeMeshActorDesc&) = delete;
+    WeMeshActorDesc& operator=(const WeMeshActorDesc&) = delete;
+
+    // Cooks the mesh's triangles through the cooking library; false (nothing added) when there
+    // is no mesh or world, a library entry point is missing, or the cook fails.
+    bool Cook(WeMesh* mesh);
+
+    physx::ActorDesc actorDesc;
+    physx::TriangleMeshShapeDesc shapeDesc;
+    WeString path;
 };
