@@ -1,5 +1,9 @@
 #include "WeMesh.h"
 
+#include "WeAseParser.h"
+#include "d3dx/D3dxXFile.h"
+#include "win32/Win32Files.h"
+
 #include "WeEngine.h"
 #include "WeFileStream.h"
 #include "WeMaterial.h"
@@ -11,6 +15,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 using namespace d3dx;
@@ -230,7 +236,7 @@ bool WeMesh::Load(WeVirtualFileSystem* fileSystem, const WeString& name, bool fr
         std::fill(std::begin(set.materials), std::end(set.materials), nullptr);
     }
     if (!fromPackage)
-        return Fail("only package records are read");
+        return LoadFile();
     if (!fileSystem || !fileSystem->Open(name, WeAssetType::Mesh))
         return Fail("no such mesh");
     WeRecordReader reader(fileSystem->GetStream(), fileSystem->GetFileSize());
@@ -239,6 +245,79 @@ bool WeMesh::Load(WeVirtualFileSystem* fileSystem, const WeString& name, bool fr
     if (read)
         Finish(false);
     return read;
+}
+
+bool WeMesh::LoadFile()
+{
+    win32::FindData status;
+    if (!win32::GetFileStatus(path.GetData(), &status) || status.directory)
+        return Fail("no such file");
+    // The last write as a Windows file time: 100 ns units since 1601.
+    const uint64_t written = (uint64_t(std::max<int64_t>(status.modified, 0)) + 11644473600ull) * 10000000ull;
+    sourceTime[0] = uint32_t(written);
+    sourceTime[1] = uint32_t(written >> 32);
+    const std::string_view file(path.GetData(), size_t(path.GetLength()));
+    const size_t dot = file.rfind('.');
+    const WeString extension =
+        dot == std::string_view::npos ? WeString() : WeString(std::string(file.substr(dot + 1)).c_str()).ToLower();
+    bool imported = false;
+    if (extension == "ase")
+        imported = LoadASE(path);
+    else if (extension == "x")
+        imported = LoadX(path);
+    else
+        return Fail("only .ase and .x files are imported");
+    if (!imported || !ConvertToEngineVertex())
+        return false;
+    Finish(true);
+    return true;
+}
+
+bool WeMesh::LoadX(const WeString& file)
+{
+    ReleaseMeshes();
+    if (Failed(D3DXLoadMeshFromXA(file.GetData(), D3DXMESH_MANAGED, renderDevice.device, &mesh)))
+        return Fail("not a mesh the .x reader takes");
+    uint32_t entries = 0;
+    mesh->GetAttributeTable(nullptr, &entries);
+    return entries <= uint32_t(maxSubsets) || Fail("more than 16 subsets");
+}
+
+bool WeMesh::LoadASE(const WeString& file)
+{
+    WeAseParser parser;
+    if (!parser.Parse(file))
+        return Fail(parser.message);
+    const size_t faces = parser.faces.size();
+    if (faces == 0 || faces * 3 > 65535)
+        return Fail(Text("%lld faces: an ASE mesh needs 1 to 21,845", int64_t(faces)));
+    ReleaseMeshes();
+    if (Failed(D3DXCreateMeshFVF(uint32_t(faces), uint32_t(faces * 3), D3DXMESH_MANAGED,
+                                 d3d9::D3DFVF_XYZ | d3d9::D3DFVF_NORMAL | d3d9::D3DFVF_TEX1, renderDevice.device,
+                                 &mesh)))
+        return Fail("no mesh for the ASE faces");
+    struct Vertex
+    {
+        WeVector position, normal;
+        float u, v;
+    };
+    Vertex* vertices = nullptr;
+    uint16_t* indices = nullptr;
+    mesh->LockVertexBuffer(d3d9::D3DLOCK_DISCARD, reinterpret_cast<void**>(&vertices));
+    for (const WeAseFace& face : parser.faces)
+        for (int corner = 0; corner < 3; ++corner)
+            *vertices++ = {face.positions[corner], face.normals[corner], face.texCoords[corner][0],
+                           face.texCoords[corner][1]};
+    mesh->UnlockVertexBuffer();
+    mesh->LockIndexBuffer(d3d9::D3DLOCK_DISCARD, reinterpret_cast<void**>(&indices));
+    for (size_t i = 0; i < faces * 3; ++i)
+        indices[i] = uint16_t(i);
+    mesh->UnlockIndexBuffer();
+    subsetCount = 1;
+    attributeTable[0] = {0, 0, uint32_t(faces), 0, uint32_t(faces * 3)};
+    mesh->SetAttributeTable(attributeTable, 1);
+    sets[0].names[0] = "Config.Assets.Default";
+    return true;
 }
 
 bool WeMesh::ReadRecord(WeRecordReader& reader)

@@ -64,9 +64,13 @@ public:
     WeMesh(const WeMesh&) = delete;
     WeMesh& operator=(const WeMesh&) = delete;
 
-    // The mesh record of the asset (fromPackage), or the ".x" file of the path; on success the
-    // mesh is complete and drawable. On failure GetLastError says why.
+    // The mesh record of the asset (fromPackage), or the ".ase" or ".x" file of the path; on
+    // success the mesh is complete and drawable. On failure GetLastError says why.
     bool Load(WeVirtualFileSystem* fileSystem, const WeString& name, bool fromPackage);
+    // An ASE text scene: every face gets three vertices of its own (position, normal, texture
+    // pair), all in one subset with the material "Config.Assets.Default".
+    bool LoadASE(const WeString& file);
+    bool LoadX(const WeString& file);
     // The record the reader stands on, as far as the D3DX mesh it makes; false, with the reason
     // kept, when the record is damaged or does not fit in the reader's bytes.
     bool ReadRecord(WeRecordReader& reader);
@@ -129,6 +133,8 @@ private:
     void ReadBounds(WeRecordReader& reader);
     void ReadAttachPoints(WeRecordReader& reader);
     bool ConvertToEngineVertex();
+    // The plain file of the path, by its extension.
+    bool LoadFile();
     void Finish(bool tableFromMesh);
     void ReleaseMeshes();
     // Keeps the reason (also written to the error output); false.
