@@ -424,3 +424,52 @@ TEST_F(PhysicsTest, WithoutTheSdkNothingIsBuiltAndShutdownForgetsIt)
     EXPECT_EQ(engine.lastError, WeString("Error: Cannot initialize PhysX engine"));
     ASSERT_TRUE(physics.Init(kGravity, true));
 }
+
+TEST_F(PhysicsTest, ClothAnchoredOnABarHangsWithinBounds)
+{
+    // A 2 m bar under the cloth's left edge: the cloth sticks to it where it lies on it.
+    Add(WePhysicModel::staticBox, {-2.0f, -1.05f, 0.0f});
+    auto sheet = GridMesh("Meshes\\sheet", 8, 4.0f);
+    WeActor* cloth = Add(WePhysicModel::cloth, {}, sheet.get());
+    auto* handle = dynamic_cast<WeClothHandle*>(cloth->physicsHandle);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(cloth->radiusOverride, 0.0f);
+    EXPECT_EQ(handle->renderVertexCount, 81u);
+    EXPECT_EQ(handle->renderIndexCount, 8u * 8u * 6u);
+    Frames(120);
+    float lowest = 0.0f;
+    for (uint32_t i = 0; i < handle->renderVertexCount; ++i)
+    {
+        const auto& at =
+            *reinterpret_cast<const WeVector*>(handle->renderVertices + i * WeClothHandle::vertexSize);
+        ASSERT_TRUE(std::isfinite(at.x) && std::isfinite(at.y) && std::isfinite(at.z)) << i;
+        EXPECT_GE(at.x, -2.1f) << i;
+        EXPECT_LE(at.x, 2.1f) << i;
+        EXPECT_LE(at.y, 0.3f) << i; // the cloth keeps its thickness off the bar
+        EXPECT_GE(at.y, -4.2f) << i;
+        lowest = std::min(lowest, at.y);
+        if (at.x < -1.9f && std::abs(at.z) < 0.9f)
+        {
+            EXPECT_NEAR(at.y, 0.0f, 0.05f) << "anchored vertex " << i;
+        }
+    }
+    EXPECT_LT(lowest, -1.5f); // the free side hangs down
+    // Sleep and wake act on the cloth; its group is the model's, kept to 0-31.
+    handle->SetGroup(32 + 5);
+    EXPECT_EQ(handle->cloth->getGroup(), 5);
+    handle->PutToSleep();
+    EXPECT_TRUE(handle->cloth->isSleeping());
+    handle->WakeUp(0.4f);
+    EXPECT_FALSE(handle->cloth->isSleeping());
+}
+
+TEST(PhysicsCloth, PressureAddsItsFlag)
+{
+    const std::pair<float, uint32_t> cases[] = {{0.0f, 0x170u}, {0.5f, 0x171u}, {-1.0f, 0x170u}};
+    for (const auto& [pressure, flags] : cases)
+    {
+        WePhysicModel model;
+        model.pressure = pressure;
+        EXPECT_EQ(WePhysics::ClothFlags(model), flags) << pressure;
+    }
+}
