@@ -1,6 +1,7 @@
 #include "WeSceneRenderer.h"
 
 #include "WeActor.h"
+#include "WeClothActorRenderer.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeMaterial.h"
@@ -374,11 +375,17 @@ void WeSceneRenderer::DrawItem(const WeRenderItem& item)
 
 void WeSceneRenderer::DrawGeometry(const WeRenderItem& item)
 {
-    // Particle systems bring their own renderer; otherwise only models draw here.
+    // Particle systems and cloth bring their own renderers; otherwise only models draw here.
     if (item.actor && item.actor->type == WeActorTypeParticleSystem)
     {
         SetDeclaration(particleSystemRenderer.declaration);
         particleSystemRenderer.Draw(static_cast<const WeParticleSystem&>(*item.actor));
+        return;
+    }
+    if (WeClothActorRenderer::DrawsActor(item.actor))
+    {
+        SetDeclaration(clothActorRenderer.declaration);
+        clothActorRenderer.Draw(item.actor, item.subset);
         return;
     }
     WeMesh* mesh = item.model ? item.model->mesh : nullptr;
