@@ -178,6 +178,14 @@ void MivoGame::ApplyBloom() const
 void MivoGame::ApplyRenderSettings()
 {
     renderDevice.refraction = false;
+    renderDevice.outlines = false;
+    renderDevice.featureSwitch3 = renderDevice.featureSwitch2 = true;
+    renderDevice.shaderLevel = 1;
+    // The chain holds bloom at most: no film grain, depth of field or motion blur.
+    renderDevice.filmGrain = false;
+    renderDevice.depthOfField = false;
+    renderDevice.motionBlurMode = 0;
+    renderDevice.maxAnisotropy = 4;
     ApplyBloom();
     renderDevice.SetFog(false, WeColor{}, 0.0f, 0.0f, 0.0f, 0.0f);
 }

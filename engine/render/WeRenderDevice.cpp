@@ -10,6 +10,7 @@
 #include "WeMesh.h"
 #include "WeModel.h"
 #include "WeMovieTextureRenderer.h"
+#include "WePostProcess.h"
 #include "WeRenderTarget.h"
 #include "WeSceneRenderer.h"
 #include "WeShader.h"
@@ -287,6 +288,7 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
     // The reflections take their level from the quality, twice (the second call only stores it).
     reflectionRenderer.InitLevel(reflectionQuality);
     reflectionRenderer.SetLevel(reflectionQuality);
+    postProcess.Build();
     return true;
 }
 
@@ -364,6 +366,7 @@ void WeRenderDevice::OnLostDevice()
     canvas.OnLostDevice();
     shaders.OnLostDevice();
     renderTargetManager.OnLostDevice();
+    postProcess.Release();
     for (WeBaseRenderer* renderer : Renderers())
     {
         renderer->OnLostDevice();
@@ -385,6 +388,7 @@ void WeRenderDevice::OnResetDevice()
     canvas.OnResetDevice();
     shaders.OnResetDevice();
     renderTargetManager.OnResetDevice();
+    postProcess.Build();
     for (WeBaseRenderer* renderer : Renderers())
     {
         renderer->OnResetDevice();
@@ -475,6 +479,7 @@ void WeRenderDevice::Shutdown()
         std::lock_guard lock(movieLock);
         movieTextures.reset();
     }
+    postProcess.Shutdown();
     ReleaseDeviceObjects();
     // Render targets never outlive the device they were made on: those still listed keep their
     // parameters and are made again by the next device's reset road.

@@ -9,6 +9,7 @@
 #include "WeModelFrame.h"
 #include "WeParticleSystem.h"
 #include "WeParticleSystemRenderer.h"
+#include "WePostProcess.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
 #include "WeScene.h"
@@ -243,7 +244,10 @@ void WeSceneRenderer::Render()
         renderDevice.DisableStencil();
     }
     if (renderDevice.outlines && passSwitch[outlineSwitch] >= 1 && !lists[solidOutlinedList].IsEmpty())
+    {
         RenderPass(2);
+        postProcess.RenderOutlines();
+    }
     if (passSwitch[solidSwitch] > 0)
     {
         const WeProfileScope profile(timer.profileSlots[solidProfileSlot], "Render Solid");

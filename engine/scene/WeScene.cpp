@@ -8,6 +8,7 @@
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeParticleSystem.h"
+#include "WePostProcess.h"
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
 #include "WeSceneRenderer.h"
@@ -492,6 +493,9 @@ void WeScene::Render(WeCamera* camera)
         const WeProfileScope profile(timer.profileSlots[preparationProfileSlot], "Scene Renderer - Prepare");
         sceneRenderer.Prepare(this, camera);
     }
+    const bool postProcessing = postProcess.IsActive();
+    if (postProcessing)
+        postProcess.BeginCapture();
     if (config.clearBackground || config.clearDepth)
         WeRenderDevice::Clear(config.clearBackground, config.backgroundColor, config.clearDepth, 1.0f,
                               renderDevice.stencilOn, 0);
@@ -505,6 +509,11 @@ void WeScene::Render(WeCamera* camera)
     {
         const WeProfileScope profile(timer.profileSlots[renderProfileSlot], "Scene Renderer - Render");
         sceneRenderer.Render();
+    }
+    if (postProcessing)
+    {
+        postProcess.EndCapture();
+        postProcess.Render();
     }
     WeFrameStats::PerFrame& counts = frameStats.frame;
     counts.drawnTotal = counts.drawnSolid + counts.drawnBackground + counts.drawnAlpha + counts.drawnLast;

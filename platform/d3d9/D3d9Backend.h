@@ -53,6 +53,8 @@ public:
     virtual void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z,
                        uint32_t stencil) = 0;
     virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;
+    // Copies between two checked rectangles of colour surfaces (see Device::StretchRect).
+    virtual void Copy(Surface& source, const Rect& from, Surface& dest, const Rect& to, bool linear) = 0;
     virtual HRESULT Present(Surface& backBuffer) = 0;
     // The back end's last complaint, empty when it has none.
     virtual std::string LastProblem() const { return {}; }

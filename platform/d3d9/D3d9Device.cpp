@@ -513,7 +513,8 @@ void Device::ResetState()
     rs[D3DRS_STENCILMASK] = rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
     rs[D3DRS_LIGHTING] = 1;
     rs[D3DRS_MULTISAMPLEANTIALIAS] = 1;
-    rs[D3DRS_COLORWRITEENABLE] = D3DCOLORWRITEENABLE_ALL;
+    rs[D3DRS_COLORWRITEENABLE] = rs[D3DRS_COLORWRITEENABLE1] = rs[D3DRS_COLORWRITEENABLE2] =
+        rs[D3DRS_COLORWRITEENABLE3] = D3DCOLORWRITEENABLE_ALL;
     rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
     for (auto& sampler : state.samplerStates)
     {
@@ -1070,6 +1071,41 @@ HRESULT Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLO
         return D3DERR_INVALIDCALL;
     }
     backend->Clear(state, flags, color, z, stencil);
+    return D3D_OK;
+}
+
+namespace
+{
+
+// The rectangle, or the whole surface without one; false when it leaves the surface or is empty.
+bool SurfaceRect(const Surface& surface, const Rect* given, Rect& rect)
+{
+    const SurfaceDesc desc = surface.GetDesc();
+    rect = given ? *given : Rect{0, 0, int32_t(desc.width), int32_t(desc.height)};
+    return rect.left >= 0 && rect.top >= 0 && rect.left < rect.right && rect.top < rect.bottom &&
+           rect.right <= int32_t(desc.width) && rect.bottom <= int32_t(desc.height);
+}
+
+bool IsColorTarget(const Surface& surface)
+{
+    return surface.Kind() == SurfaceKind::backBuffer || surface.Kind() == SurfaceKind::renderTarget ||
+           (surface.Kind() == SurfaceKind::textureLevel && (surface.GetDesc().usage & D3DUSAGE_RENDERTARGET));
+}
+
+} // namespace
+
+HRESULT Device::StretchRect(Surface* source, const Rect* sourceRect, Surface* dest, const Rect* destRect,
+                            TextureFilter filter)
+{
+    Record("StretchRect", source, dest, uint32_t(filter));
+    Rect from, to;
+    if (!source || !dest || source == dest || !IsColorTarget(*source) || !IsColorTarget(*dest) ||
+        dest->GetDesc().multiSampleType != D3DMULTISAMPLE_NONE || !SurfaceRect(*source, sourceRect, from) ||
+        !SurfaceRect(*dest, destRect, to))
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    backend->Copy(*source, from, *dest, to, filter >= D3DTEXF_LINEAR);
     return D3D_OK;
 }
 

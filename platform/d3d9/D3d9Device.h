@@ -183,6 +183,12 @@ public:
     // target; write masks do not apply. Rectangles are not supported (count must be 0).
     HRESULT Clear(uint32_t count, const Rect* rects, uint32_t flags, D3DCOLOR color, float z,
                   uint32_t stencil);
+    // Copies a rectangle of one colour surface into a rectangle of another (whole surfaces for
+    // null rectangles), scaled by the filter and with multisampling resolved. The destination is
+    // a render target or a render-target texture level without multisampling; rectangles must
+    // lie inside their surfaces.
+    HRESULT StretchRect(Surface* source, const Rect* sourceRect, Surface* dest, const Rect* destRect,
+                        TextureFilter filter);
 
     // A vertex format or a declaration describes the vertices of the next draws; setting one
     // unsets the other.

@@ -485,6 +485,7 @@ GlBackend::~GlBackend()
     glDeleteFramebuffers(1, &drawFramebuffer);
     glDeleteFramebuffers(1, &readFramebuffer);
     glDeleteFramebuffers(1, &resolveFramebuffer);
+    glDeleteFramebuffers(1, &copyFramebuffer);
     glDeleteRenderbuffers(1, &resolveRenderbuffer);
     glDeleteSamplers(16, samplers);
     SDL_GL_MakeCurrent(window, nullptr);
@@ -517,6 +518,7 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
     glGenFramebuffers(1, &drawFramebuffer);
     glGenFramebuffers(1, &readFramebuffer);
     glGenFramebuffers(1, &resolveFramebuffer);
+    glGenFramebuffers(1, &copyFramebuffer);
     glGenSamplers(16, samplers);
     for (GLuint unit = 0; unit < maxSamplers; ++unit)
     {
@@ -855,6 +857,29 @@ GLuint GlBackend::ReadableFramebuffer(const Surface& surface)
     return resolveFramebuffer;
 }
 
+void GlBackend::Copy(Surface& source, const Rect& from, Surface& dest, const Rect& to, bool linear)
+{
+    // A multisampled surface resolves straight into a destination of the same size, which keeps
+    // float formats whole; other sizes go through the readable copy.
+    const bool multisampled = !source.Container() && Samples(source.GetDesc().multiSampleType) > 0;
+    const bool sameSize =
+        from.right - from.left == to.right - to.left && from.bottom - from.top == to.bottom - to.top;
+    if (multisampled && sameSize)
+    {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+        Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &source);
+    }
+    else
+    {
+        ReadableFramebuffer(source);
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
+    Attach(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &dest);
+    glDisable(GL_SCISSOR_TEST);
+    glBlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right, to.bottom,
+                      GL_COLOR_BUFFER_BIT, linear && !sameSize ? GL_LINEAR : GL_NEAREST);
+}
+
 void GlBackend::Download(Surface& surface)
 {
     const SurfaceDesc desc = surface.GetDesc();
@@ -984,8 +1009,13 @@ void GlBackend::ApplyRenderStates(const DeviceState& state)
     glStencilOp(StencilOperation(rs[D3DRS_STENCILFAIL]), StencilOperation(rs[D3DRS_STENCILZFAIL]),
                 StencilOperation(rs[D3DRS_STENCILPASS]));
     glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
-    const uint32_t mask = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask(mask & 1, (mask >> 1) & 1, (mask >> 2) & 1, (mask >> 3) & 1);
+    // Each render target has its own write mask.
+    const uint32_t masks[maxRenderTargets] = {rs[D3DRS_COLORWRITEENABLE], rs[D3DRS_COLORWRITEENABLE1],
+                                              rs[D3DRS_COLORWRITEENABLE2], rs[D3DRS_COLORWRITEENABLE3]};
+    for (GLuint i = 0; i < maxRenderTargets; ++i)
+    {
+        glColorMaski(i, masks[i] & 1, (masks[i] >> 1) & 1, (masks[i] >> 2) & 1, (masks[i] >> 3) & 1);
+    }
     if (rs[D3DRS_SCISSORTESTENABLE])
     {
         const Rect& s = state.scissor;

@@ -37,6 +37,7 @@ public:
     void Upload(VolumeTexture& texture, uint32_t level) override;
     void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) override;
     void Draw(const DeviceState& state, const DrawCall& call) override;
+    void Copy(Surface& source, const Rect& from, Surface& dest, const Rect& to, bool linear) override;
     HRESULT Present(Surface& backBuffer) override;
     std::string LastProblem() const override { return problem; }
 
@@ -102,6 +103,7 @@ private:
     GLuint drawFramebuffer = 0;
     GLuint readFramebuffer = 0;
     GLuint resolveFramebuffer = 0;
+    GLuint copyFramebuffer = 0;
     GLuint resolveRenderbuffer = 0;
     uint32_t resolveWidth = 0;
     uint32_t resolveHeight = 0;

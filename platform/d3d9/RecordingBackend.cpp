@@ -87,9 +87,35 @@ void RecordingBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR 
     }
 }
 
-void RecordingBackend::Draw(const DeviceState&, const DrawCall&)
+void RecordingBackend::Draw(const DeviceState& state, const DrawCall&)
 {
     ++draws;
+    if (onDraw)
+    {
+        onDraw(state);
+    }
+}
+
+void RecordingBackend::Copy(Surface& source, const Rect& from, Surface& dest, const Rect& to, bool)
+{
+    const uint32_t bytes = BytesPerPixel(source.GetDesc().format);
+    if (bytes == 0 || bytes != BytesPerPixel(dest.GetDesc().format))
+    {
+        return;
+    }
+    // Nearest texels, enough for tests to follow where an image went.
+    const int32_t width = to.right - to.left, height = to.bottom - to.top;
+    for (int32_t y = 0; y < height; ++y)
+    {
+        const int32_t sy = from.top + y * (from.bottom - from.top) / height;
+        for (int32_t x = 0; x < width; ++x)
+        {
+            const int32_t sx = from.left + x * (from.right - from.left) / width;
+            std::memcpy(dest.Memory().data() + size_t(to.top + y) * dest.Pitch() +
+                            size_t(to.left + x) * bytes,
+                        source.Memory().data() + size_t(sy) * source.Pitch() + size_t(sx) * bytes, bytes);
+        }
+    }
 }
 
 HRESULT RecordingBackend::Present(Surface&)

@@ -4,6 +4,8 @@
 
 #include "d3d9/D3d9Backend.h"
 
+#include <functional>
+
 namespace d3d9
 {
 
@@ -24,10 +26,13 @@ public:
     void Upload(VolumeTexture& texture, uint32_t level) override;
     void Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil) override;
     void Draw(const DeviceState& state, const DrawCall& call) override;
+    void Copy(Surface& source, const Rect& from, Surface& dest, const Rect& to, bool linear) override;
     HRESULT Present(Surface& backBuffer) override;
 
     uint32_t presents = 0;
     uint32_t draws = 0;
+    // Test hook: sees the device state of every draw.
+    std::function<void(const DeviceState&)> onDraw;
 };
 
 } // namespace d3d9

@@ -1,5 +1,7 @@
 #include "d3dx/D3dxImage.h"
 
+#include "d3d9/D3d9Device.h"
+
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -86,6 +88,20 @@ d3d9::HRESULT D3DXSaveSurfaceToFileA(const char* fileName, ImageFileFormat forma
         return d3d9::E_FAIL;
     }
     return std::fflush(file.get()) == 0 ? d3d9::D3D_OK : d3d9::E_FAIL;
+}
+
+d3d9::HRESULT D3DXLoadSurfaceFromSurface(d3d9::Surface* dest, const void*, const d3d9::Rect* destRect,
+                                         d3d9::Surface* source, const void*, const d3d9::Rect* sourceRect,
+                                         uint32_t filter, d3d9::D3DCOLOR colorKey)
+{
+    if (!dest || !source || colorKey != 0)
+    {
+        return d3d9::D3DERR_INVALIDCALL;
+    }
+    const uint32_t kind = filter & 0xFF;
+    const bool nearest = kind == D3DX_FILTER_NONE || kind == D3DX_FILTER_POINT;
+    return dest->GetDevice().StretchRect(source, sourceRect, dest, destRect,
+                                         nearest ? d3d9::D3DTEXF_POINT : d3d9::D3DTEXF_LINEAR);
 }
 
 } // namespace d3dx

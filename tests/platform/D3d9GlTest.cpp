@@ -8,8 +8,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 using namespace d3d9;
 
@@ -278,6 +280,131 @@ TEST_F(GlDevice, RenderTargetContentsSurviveBeingSampled)
     surface->Release();
     back->Release();
     target->Release();
+}
+
+// The value of a 16-bit float.
+float HalfValue(const uint8_t* bytes)
+{
+    uint16_t half = 0;
+    std::memcpy(&half, bytes, 2);
+    const int exponent = (half >> 10) & 31;
+    const int mantissa = half & 1023;
+    const float value =
+        exponent ? std::ldexp(float(1024 + mantissa), exponent - 25) : std::ldexp(float(mantissa), -24);
+    return half & 0x8000 ? -value : value;
+}
+
+// The 16-bit float channels of a pixel of a float surface.
+std::vector<float> HalfPixel(Surface* surface, int x, int y)
+{
+    LockedRect locked;
+    EXPECT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const uint32_t channels = BytesPerPixel(surface->GetDesc().format) / 2;
+    const auto* pixel = static_cast<const uint8_t*>(locked.bits) + y * locked.pitch + x * channels * 2;
+    std::vector<float> values;
+    for (uint32_t c = 0; c < channels; ++c)
+        values.push_back(HalfValue(pixel + 2 * c));
+    surface->UnlockRect();
+    return values;
+}
+
+// Targets of three formats bound together: Clear reaches every one whatever the write masks,
+// and a draw writes each target's own output through its own mask.
+TEST_F(GlDevice, MixedFormatTargetsTakeTheirOwnOutputsMasksAndEveryClear)
+{
+    const Format formats[3] = {D3DFMT_A8R8G8B8, D3DFMT_G16R16F, D3DFMT_A16B16G16R16F};
+    Texture* targets[3] = {};
+    Surface* surfaces[3] = {};
+    Surface* back = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, formats[i], D3DPOOL_DEFAULT,
+                                        &targets[i], nullptr),
+                  D3D_OK);
+        targets[i]->GetSurfaceLevel(0, &surfaces[i]);
+        ASSERT_EQ(device->SetRenderTarget(uint32_t(i), surfaces[i]), D3D_OK);
+    }
+    for (RenderState mask : {D3DRS_COLORWRITEENABLE, D3DRS_COLORWRITEENABLE1, D3DRS_COLORWRITEENABLE2})
+        device->SetRenderState(mask, 0);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF8000FFu, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(Pixel(surfaces[0], 4, 4), 0xFF8000FFu);
+    EXPECT_NEAR(HalfPixel(surfaces[1], 4, 4)[0], 128.0f / 255.0f, 0.002f);
+    const std::vector<float> third = HalfPixel(surfaces[2], 4, 4);
+    EXPECT_NEAR(third[0], 128.0f / 255.0f, 0.002f);
+    EXPECT_EQ(std::vector<float>(third.begin() + 1, third.end()), (std::vector<float>{0.0f, 1.0f, 1.0f}));
+
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0x2);  // green only
+    device->SetRenderState(D3DRS_COLORWRITEENABLE1, 0x2); // green only
+    device->SetRenderState(D3DRS_COLORWRITEENABLE2, D3DCOLORWRITEENABLE_ALL);
+    PixelShader* shader = nullptr;
+    ASSERT_EQ(device->CreatePixelShader(
+                  "layout(location = 1) out vec4 o_second;\n"
+                  "layout(location = 2) out vec4 o_third;\n"
+                  "void main() { o_color = vec4(0.0, 1.0, 0.0, 0.0);\n"
+                  "o_second = vec4(0.25, 0.5, 0.0, 1.0); o_third = vec4(2.0, 3.0, 4.0, 5.0); }",
+                  &shader),
+              D3D_OK);
+    device->SetPixelShader(shader);
+    DrawRectangle(0, 0, 8, 8, 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(surfaces[0], 4, 4), 0xFF80FFFFu) << "only green written";
+    const std::vector<float> second = HalfPixel(surfaces[1], 4, 4);
+    EXPECT_NEAR(second[0], 128.0f / 255.0f, 0.002f) << "red kept";
+    EXPECT_EQ(second[1], 0.5f);
+    EXPECT_EQ(HalfPixel(surfaces[2], 4, 4), (std::vector<float>{2.0f, 3.0f, 4.0f, 5.0f}))
+        << "float values beyond 1";
+    device->SetPixelShader(nullptr);
+    shader->Release();
+    device->SetRenderTarget(0, back);
+    device->SetRenderTarget(1, nullptr);
+    device->SetRenderTarget(2, nullptr);
+    back->Release();
+    for (int i = 0; i < 3; ++i)
+    {
+        surfaces[i]->Release();
+        targets[i]->Release();
+    }
+}
+
+// A multisampled target resolves into a texture of its size, and a texture scales into a
+// smaller one; rectangles outside a surface and multisampled destinations are refused.
+TEST_F(GlDevice, StretchRectResolvesAndScalesBetweenTargets)
+{
+    Surface* multisampled = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, MultisampleType(4), 0, false, &multisampled,
+                                         nullptr),
+              D3D_OK);
+    Surface* back = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    device->SetRenderTarget(0, multisampled);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    DrawRectangle(0, 0, 8, 8, 0xFFFFFFFFu);
+    device->SetRenderTarget(0, back);
+    Texture* copy = nullptr;
+    Texture* small = nullptr;
+    ASSERT_EQ(device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &copy,
+                                    nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &small,
+                                    nullptr),
+              D3D_OK);
+    Surface* copyLevel = copy->Level(0, 0);
+    Surface* smallLevel = small->Level(0, 0);
+    ASSERT_EQ(device->StretchRect(multisampled, nullptr, copyLevel, nullptr, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(Pixel(copyLevel, 2, 2), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(copyLevel, 12, 12), 0xFF00FF00u);
+    ASSERT_EQ(device->StretchRect(copyLevel, nullptr, smallLevel, nullptr, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(Pixel(smallLevel, 1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(smallLevel, 6, 6), 0xFF00FF00u);
+    const Rect outside{0, 0, 32, 32};
+    EXPECT_EQ(device->StretchRect(multisampled, &outside, copyLevel, nullptr, D3DTEXF_NONE),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->StretchRect(copyLevel, nullptr, multisampled, nullptr, D3DTEXF_NONE),
+              D3DERR_INVALIDCALL);
+    back->Release();
+    multisampled->Release();
+    copy->Release();
+    small->Release();
 }
 
 TEST_F(GlDevice, MultisampledBackBufferReadsResolved)

@@ -27,6 +27,12 @@ protected:
     // Starts the OpenGL device on a width x height back buffer whose design size is the same.
     void StartGl(int32_t width, int32_t height)
     {
+        // Frames show what was drawn, without post-processing, unless a test builds a chain.
+        renderDevice.bloomMode = 0;
+        renderDevice.motionBlurMode = 0;
+        renderDevice.refraction = false;
+        renderDevice.depthOfField = false;
+        renderDevice.filmGrain = false;
         engine.settings.width = width;
         engine.settings.height = height;
         engine.settings.uiSourceWidth = width; // design pixels are screen pixels
@@ -44,6 +50,11 @@ protected:
     }
     void TearDown() override
     {
+        renderDevice.bloomMode = saved.bloomMode;
+        renderDevice.motionBlurMode = saved.motionBlurMode;
+        renderDevice.refraction = saved.refraction;
+        renderDevice.depthOfField = saved.depthOfField;
+        renderDevice.filmGrain = saved.filmGrain;
         fonts.FreeAll();
         textures.FreeAll(true);
         RecordingRenderDevice::TearDown();
@@ -77,6 +88,12 @@ protected:
         EXPECT_LE(farOff, farOffAllowed) << "reference " << reference;
     }
 
+    struct
+    {
+        int32_t bloomMode = renderDevice.bloomMode, motionBlurMode = renderDevice.motionBlurMode;
+        bool refraction = renderDevice.refraction, depthOfField = renderDevice.depthOfField,
+             filmGrain = renderDevice.filmGrain;
+    } saved;
     SDL_Window* window = nullptr;
     std::filesystem::path folder;
     std::filesystem::path reference; // the stored image Shoot may replace

@@ -2,6 +2,7 @@
 #include "RenderDeviceFixture.h"
 
 #include "WeParticleSystemRenderer.h"
+#include "WePostProcess.h"
 #include "WeSceneRenderer.h"
 #include "WeScreenQuad.h"
 #include "WeTrailRenderer.h"
@@ -16,14 +17,15 @@ namespace
 class RenderTargets : public RecordingRenderDevice
 {
 protected:
-    // The device without the reflection cube and the particle and trail buffers it makes at its
-    // start: these tests count their own targets.
+    // The device without the reflection cube, the particle and trail buffers and the
+    // post-processing targets it makes at its start: these tests count their own targets.
     bool Start()
     {
         const bool started = RecordingRenderDevice::Start();
         reflectionRenderer.OnLostDevice();
         particleSystemRenderer.OnLostDevice();
         trailRenderer.OnLostDevice();
+        postProcess.Release();
         return started;
     }
 };

@@ -4,12 +4,28 @@
 // looked up as data (the flat normal, the outline ramp) stay uncompressed.
 #include "WeDdsWriter.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 
 namespace
 {
+
+// A repeatable hash of a texel to 0..255.
+uint32_t Noise(uint32_t x, uint32_t y, uint32_t seed)
+{
+    uint32_t h = x * 374761393u + y * 668265263u + seed * 2246822519u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return (h ^ (h >> 16)) & 0xFF;
+}
+
+// A smooth wave of 0..255 over a tiling period of `size` texels.
+uint32_t Wave(uint32_t t, uint32_t size, uint32_t turns)
+{
+    const double angle = 6.283185307179586 * turns * t / size;
+    return uint32_t(127.5 + 127.0 * std::sin(angle));
+}
 
 struct DefaultTexture
 {
@@ -37,6 +53,19 @@ int main(int argc, char** argv)
         // Black to white across, one step per texel.
         {"DefaultOutlineRamp", 256, 4, d3d9::D3DFMT_A8R8G8B8,
          [](uint32_t x, uint32_t) { return 0xFF000000u | x << 16 | x << 8 | x; }},
+        // Post-processing: ripples that bend the image under refracting surfaces (red and green
+        // are the offsets, tiling), and the film grain's grey noise.
+        {"Refraction", 64, 64, d3d9::D3DFMT_A8R8G8B8,
+         [](uint32_t x, uint32_t y) {
+             return 0xFF000080u | Wave(x + 2 * Wave(y, 64, 1) / 32, 64, 2) << 16 |
+                    Wave(y + x / 4, 64, 3) << 8;
+         }},
+        {"FilmGrainNoise", 128, 128, d3d9::D3DFMT_A8R8G8B8,
+         [](uint32_t x, uint32_t y)
+         {
+             const uint32_t grey = Noise(x, y, 7);
+             return 0xFF000000u | grey << 16 | grey << 8 | grey;
+         }},
     };
     WeDdsWriter writer;
     for (const DefaultTexture& texture : defaults)

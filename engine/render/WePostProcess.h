@@ -1,0 +1,146 @@
+// Full-screen post-processing. While a scene is drawn, `postProcess` redirects it into a capture
+// target; afterwards it runs a chain of full-screen effects (bloom or high-dynamic-range tone
+// mapping, radial or per-pixel motion blur, stencil-masked refraction, depth of field) by
+// ping-ponging between targets, and composites the result onto the real target with brightness,
+// contrast, a flash colour, a monochrome fade and film grain. It also owns the targets the
+// velocity renderer writes (velocity, outlines, the shadow term) and blurs the shadow term.
+// Which effects exist is decided when the chain is built, from the render device's settings
+// and capabilities; a change takes effect at the next build.
+#pragma once
+
+#include "WeList.h"
+#include "WeString.h"
+#include "d3d9/D3d9Resources.h"
+#include "d3dx/D3dxEffect.h"
+
+#include <cstdint>
+
+class WeMaterial;
+class WeRenderTarget;
+class WeShader;
+class WeTexture;
+
+// One full-screen effect of the chain: its shader, the sampler modes it wants on stages 0 to 7
+// (the render device's SetSamplerState codes; 0 leaves a stage alone) and how it is drawn.
+class WePostProcessEffect
+{
+public:
+    static constexpr int32_t stageCount = 8;
+
+    WePostProcessEffect() = default;
+    virtual ~WePostProcessEffect() = default;
+    WePostProcessEffect(const WePostProcessEffect&) = delete;
+    WePostProcessEffect& operator=(const WePostProcessEffect&) = delete;
+
+    // Through the shader manager; true at once when loaded.
+    bool Load(const WeString& shaderName);
+    // Hands "PPParam" to the effect and commits; nothing unless loaded.
+    void Apply();
+
+    bool loaded = false;
+    WeShader* shader = nullptr;
+    int32_t filterModes[stageCount] = {};
+    int32_t addressModes[stageCount] = {};
+    bool enabled = true;
+    float param = 0.0f;
+    bool reduce = false;          // the passes before the last draw at reduced size
+    bool stencilMasked = false;   // drawn only where the refraction stencil is set
+    bool scaledQuad = false;      // drawn with the two-texture quad
+    bool blendSecondPass = false; // alpha blending from the second pass on
+};
+
+class WePostProcess
+{
+public:
+    static constexpr int32_t luminanceCount = 5;
+    // Tries per target creation before it is given up.
+    static constexpr int32_t createTries = 4;
+
+    WePostProcess() = default;
+    virtual ~WePostProcess();
+    WePostProcess(const WePostProcess&) = delete;
+    WePostProcess& operator=(const WePostProcess&) = delete;
+
+    // Makes the chain for the device's settings unless built; always true.
+    bool Build();
+    // Gives up the chain, its targets and quads; the loaded shader and textures stay.
+    void Release();
+    // Release, and forgets the shader, textures and material, whose managers free them with the
+    // device.
+    void Shutdown();
+    // Whether a frame needs the chain: a capture exists and there is an effect, brightness or
+    // contrast, a flash, a monochrome fade or film grain.
+    bool IsActive() const;
+    void BeginCapture();
+    void EndCapture();
+    // Runs the chain and the composite onto render target 0; nothing when not built.
+    void Render();
+    // Composite into the pixel rectangle (left, top, right, bottom) instead of the whole target;
+    // a null rectangle keeps the stored one.
+    void SetScreenRect(bool enable, const int32_t* rectangle);
+    // Draws the outline image over the current target.
+    void RenderOutlines();
+    WeRenderTarget* GetShadowTarget() const { return fullA; }
+    // The ping-pong pair of the shadow level: quarter for 1, full for 4, half otherwise.
+    void GetShadowTargets(WeRenderTarget** first, WeRenderTarget** second) const;
+    // Blurs the shadow term drawn into fullA; the result is the first of the level's pair.
+    void BlurShadows();
+
+    float flashColor[4] = {};
+    bool built = false;
+    float radialBlurStrength = 0.0f;
+    d3d9::Surface* savedTarget = nullptr;
+    WeList<WePostProcessEffect*> effects;
+    d3d9::VertexBuffer *fullQuad = nullptr, *halfQuad = nullptr, *quarterQuad = nullptr, *grainQuad = nullptr;
+    float reduction = 0.5f;
+    int32_t quarterWidth = 0, quarterHeight = 0, halfWidth = 0, halfHeight = 0;
+    bool subRectangle = false;
+    int32_t screenRect[4] = {};
+    WeRenderTarget* captureTarget = nullptr;
+    WeRenderTarget* refractionTarget = nullptr;
+    WeRenderTarget *quarterA = nullptr, *quarterB = nullptr;
+    WeRenderTarget *halfA = nullptr, *halfB = nullptr;
+    WeRenderTarget *fullA = nullptr, *fullB = nullptr;
+    WeRenderTarget* velocityTarget = nullptr;
+    WeRenderTarget* outlineTarget = nullptr;
+    WePostProcessEffect* luminanceEffect = nullptr;
+    WeRenderTarget* luminanceTargets[luminanceCount] = {}; // 1, 4, 16, 64 and 256 pixels square
+    WeRenderTarget *adaptedLuminance = nullptr, *adaptedLuminanceNext = nullptr;
+    WeTexture* refractionTexture = nullptr;
+    WeTexture* grainTexture = nullptr;
+    WeMaterial* grainMaterial = nullptr;
+    WeShader* compositeShader = nullptr;
+    d3dx::D3DXHANDLE brightnessHandle = nullptr, contrastHandle = nullptr, flashColorHandle = nullptr,
+                     filmGrainStrengthHandle = nullptr, monochromeStrengthHandle = nullptr,
+                     screenPosHandle = nullptr, screenScaleHandle = nullptr;
+    bool capturing = false;
+    WePostProcessEffect* shadowBlurEffect = nullptr;
+    float monochrome = 1.0f;
+    // The capture holds high-dynamic-range colour (false when that format could not be made).
+    bool highDynamicRange = false;
+
+private:
+    bool assetsLoaded = false;
+
+    void LoadAssets();
+    void MakeQuads();
+    void MakeCapture();
+    void MakeTargets();
+    void MakeLuminance();
+    void MakeChain();
+    void MakePairs();
+    WePostProcessEffect* AddEffect(const char* name, bool reduce, bool stencilMasked, bool blendSecondPass);
+    void DestroyTargets();
+    void RenderLuminance();
+    void RunEffect(WePostProcessEffect& effect, float motionBlurFactor);
+    void MaskRefraction();
+    // Draws one pass and returns the target it drew into (null when none could be bound).
+    WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last);
+    void Composite();
+    void DrawComposite(int32_t mask, bool withGrain);
+};
+
+// An effective motion-blur mode of the device: per-pixel blur needs G16R16F targets.
+int32_t WeEffectiveMotionBlurMode();
+
+extern WePostProcess postProcess;

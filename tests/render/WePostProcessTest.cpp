@@ -1,0 +1,327 @@
+// Post-processing on the recording back end with the shipped effects: the chain each set of
+// capabilities and settings builds, captures that cannot be made, when the chain is active,
+// the composite's technique, where every pass draws and what it reads, and the shadow blur.
+#include "WePostProcess.h"
+#include "RenderDeviceFixture.h"
+#include "WeTimer.h"
+#include "d3d9/RecordingBackend.h"
+
+#include <string>
+#include <vector>
+
+using namespace d3d9;
+
+namespace
+{
+
+struct Settings
+{
+    bool pixelShader3 = true, g16 = true, a16 = true;
+    int32_t bloom = 0, motion = 0;
+    bool refraction = false, focus = false;
+    int32_t shadows = 0;
+};
+
+// What one draw wrote into and read from.
+struct Routed
+{
+    const Surface* target;
+    const BaseTexture* source;
+};
+
+class PostProcessTest : public RecordingRenderDevice
+{
+protected:
+    void SetUp() override
+    {
+        RecordingRenderDevice::SetUp();
+        saved = {renderDevice.motionBlurMode, renderDevice.bloomMode, renderDevice.refraction,
+                 renderDevice.depthOfField,   renderDevice.filmGrain, renderDevice.shadows};
+        ASSERT_TRUE(Start()) << engine.lastError.GetData();
+        renderDevice.filmGrain = false;
+    }
+    void TearDown() override
+    {
+        renderDevice.motionBlurMode = saved.motion;
+        renderDevice.bloomMode = saved.bloom;
+        renderDevice.refraction = saved.refraction;
+        renderDevice.depthOfField = saved.focus;
+        renderDevice.filmGrain = saved.grain;
+        renderDevice.shadows = saved.shadows;
+        renderDevice.brightness = renderDevice.contrast = 0.0f;
+        RecordingRenderDevice::TearDown();
+    }
+    void Rebuild(const Settings& s)
+    {
+        postProcess.Release();
+        renderDevice.pixelShader3 = s.pixelShader3;
+        renderDevice.floatTargetG16R16F = s.g16;
+        renderDevice.floatTargetA16B16G16R16F = s.a16;
+        renderDevice.bloomMode = s.bloom;
+        renderDevice.motionBlurMode = s.motion;
+        renderDevice.refraction = s.refraction;
+        renderDevice.depthOfField = s.focus;
+        renderDevice.shadows = s.shadows;
+        postProcess.Build();
+    }
+    static std::vector<std::string> Chain()
+    {
+        std::vector<std::string> names;
+        for (const WePostProcessEffect* effect : postProcess.effects)
+            names.push_back(effect->shader ? effect->shader->name.GetData() : "(none)");
+        return names;
+    }
+    // Every draw of the post-processing run.
+    std::vector<Routed> RunRouted()
+    {
+        std::vector<Routed> draws;
+        auto& backend = static_cast<RecordingBackend&>(Device().GetBackend());
+        backend.onDraw = [&](const DeviceState& state) {
+            draws.push_back({state.renderTargets[0], state.textures[0]});
+        };
+        postProcess.Render();
+        backend.onDraw = nullptr;
+        return draws;
+    }
+    Surface* BackBuffer()
+    {
+        Surface* back = nullptr;
+        Device().GetBackBuffer(0, 0, 0, &back);
+        back->Release();
+        return back;
+    }
+
+    struct
+    {
+        int32_t motion, bloom;
+        bool refraction, focus, grain;
+        int32_t shadows;
+    } saved{};
+};
+
+TEST_F(PostProcessTest, TheChainFollowsTheCapabilitiesAndSettings)
+{
+    struct Case
+    {
+        const char* what;
+        Settings settings;
+        std::vector<std::string> chain;
+        Format capture;
+    };
+    const Case cases[] = {
+        {"bloom", {.bloom = 1}, {"Shaders.PostProcess.Bloom"}, D3DFMT_A8R8G8B8},
+        {"bloom without float targets", {.a16 = false, .bloom = 1}, {}, D3DFMT_A8R8G8B8},
+        {"high dynamic range", {.bloom = 2}, {"Shaders.PostProcess.HDR"}, D3DFMT_A16B16G16R16F},
+        {"per-pixel motion blur", {.motion = 2}, {"Shaders.PostProcess.PixelMotionBlur"}, D3DFMT_A8R8G8B8},
+        {"per-pixel blur without G16R16F",
+         {.g16 = false, .a16 = false, .motion = 2},
+         {"Shaders.PostProcess.RadialBlur"},
+         D3DFMT_A8R8G8B8},
+        {"depth of field without shader model 3",
+         {.pixelShader3 = false, .focus = true},
+         {},
+         D3DFMT_A8R8G8B8},
+        {"everything, in run order",
+         {.bloom = 2, .motion = 2, .refraction = true, .focus = true},
+         {"Shaders.PostProcess.HDR", "Shaders.PostProcess.PixelMotionBlur", "Shaders.PostProcess.Refraction",
+          "Shaders.PostProcess.DoF"},
+         D3DFMT_A16B16G16R16F},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Rebuild(c.settings);
+        EXPECT_EQ(Chain(), c.chain);
+        ASSERT_NE(postProcess.captureTarget, nullptr);
+        EXPECT_EQ(postProcess.captureTarget->format, c.capture);
+        EXPECT_EQ(postProcess.luminanceEffect != nullptr, c.capture == D3DFMT_A16B16G16R16F);
+        const bool velocity = c.settings.motion == 2 && c.settings.g16;
+        EXPECT_EQ(postProcess.velocityTarget != nullptr,
+                  velocity || (c.settings.focus && c.settings.pixelShader3));
+        EXPECT_EQ(postProcess.fullA != nullptr, !c.chain.empty());
+    }
+}
+
+TEST_F(PostProcessTest, AFloatCaptureThatCannotBeMadeFallsBackToPlainColour)
+{
+    direct3D->InjectFailure("CreateTexture", D3DERR_OUTOFVIDEOMEMORY, WePostProcess::createTries);
+    Rebuild({.bloom = 2});
+    ASSERT_NE(postProcess.captureTarget, nullptr);
+    EXPECT_EQ(postProcess.captureTarget->format, D3DFMT_A8R8G8B8);
+    EXPECT_FALSE(postProcess.highDynamicRange);
+    EXPECT_EQ(Chain(), std::vector<std::string>{}) << "no tone mapping of a plain capture";
+    EXPECT_EQ(postProcess.luminanceEffect, nullptr);
+}
+
+TEST_F(PostProcessTest, WithoutACaptureTheChainIsInactiveAndDrawsNothing)
+{
+    direct3D->InjectFailure("CreateTexture", D3DERR_OUTOFVIDEOMEMORY);
+    Rebuild({.bloom = 1});
+    renderDevice.filmGrain = true;
+    EXPECT_EQ(postProcess.captureTarget, nullptr);
+    EXPECT_FALSE(postProcess.IsActive());
+    Surface* back = BackBuffer();
+    postProcess.BeginCapture();
+    EXPECT_EQ(Device().State().renderTargets[0], back);
+    EXPECT_TRUE(RunRouted().empty());
+}
+
+TEST_F(PostProcessTest, ActiveWhenSomethingChangesTheImage)
+{
+    struct Case
+    {
+        Settings settings;
+        float brightness, contrast;
+        bool grain;
+        bool active;
+    };
+    const Case cases[] = {
+        {{}, 0.0f, 0.0f, false, false}, {{.bloom = 1}, 0.0f, 0.0f, false, true},
+        {{}, 0.1f, 0.0f, false, true},  {{}, 0.0f, -0.2f, false, true},
+        {{}, 0.0f, 0.0f, true, true},   {{.a16 = false, .bloom = 1}, 0.0f, 0.0f, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        Rebuild(c.settings);
+        renderDevice.brightness = c.brightness;
+        renderDevice.contrast = c.contrast;
+        renderDevice.filmGrain = c.grain;
+        EXPECT_EQ(postProcess.IsActive(), c.active) << c.brightness << " " << c.contrast << " " << c.grain;
+    }
+}
+
+TEST_F(PostProcessTest, TheCompositeTechniqueNamesWhatItApplies)
+{
+    ASSERT_NE(postProcess.grainTexture, nullptr) << "the film grain material has its texture";
+    struct Case
+    {
+        bool grain;
+        float brightness;
+        float flash;
+        float monochrome;
+        const char* technique;
+    };
+    const Case cases[] = {{false, 0.0f, 0.0f, 1.0f, "Tech"},  {true, 0.0f, 0.0f, 1.0f, "Tech3"},
+                          {true, 0.1f, 0.0f, 1.0f, "Tech03"}, {false, 0.1f, 0.5f, 1.0f, "Tech01"},
+                          {false, 0.0f, 0.0f, 0.5f, "Tech2"}, {true, 0.1f, 0.5f, 0.5f, "Tech0123"}};
+    Rebuild({});
+    for (const Case& c : cases)
+    {
+        renderDevice.filmGrain = c.grain;
+        renderDevice.brightness = c.brightness;
+        postProcess.flashColor[3] = c.flash;
+        postProcess.monochrome = c.monochrome;
+        const std::vector<Routed> draws = RunRouted();
+        ASSERT_EQ(draws.size(), 1u);
+        EXPECT_EQ(draws[0].target, BackBuffer());
+        EXPECT_EQ(postProcess.compositeShader->effect->GetCurrentTechnique(), d3dx::HandleOf(c.technique))
+            << c.technique;
+    }
+    postProcess.flashColor[3] = 0.0f;
+    postProcess.monochrome = 1.0f;
+}
+
+TEST_F(PostProcessTest, AWholeScreenRectangleCompositesLikeNone)
+{
+    Rebuild({.bloom = 1});
+    auto screen = [](bool on, const int32_t* rect)
+    {
+        postProcess.SetScreenRect(on, rect);
+        postProcess.Render();
+        std::vector<float> values(6);
+        const d3dx::Effect& effect = *postProcess.compositeShader->effect;
+        effect.GetFloatArray(postProcess.screenPosHandle, values.data(), 3);
+        effect.GetFloatArray(postProcess.screenScaleHandle, values.data() + 3, 3);
+        return values;
+    };
+    const int32_t whole[4] = {0, 0, engine.settings.width, engine.settings.height};
+    EXPECT_EQ(screen(true, whole), screen(false, nullptr));
+    const int32_t rightHalf[4] = {engine.settings.width / 2, 0, engine.settings.width,
+                                  engine.settings.height};
+    EXPECT_EQ(screen(true, rightHalf), (std::vector<float>{0.5f, 0.0f, 0.0f, 0.5f, 1.0f, 1.0f}));
+}
+
+// Bloom draws its bright pass at half size, blurs at quarter size and adds up at full size;
+// without the reduced targets every pass draws into the full pair. Either way each pass reads
+// exactly what the pass before it drew, and the composite reads the last.
+TEST_F(PostProcessTest, EveryPassReadsWhatThePassBeforeDrew)
+{
+    for (bool reduced : {true, false})
+    {
+        SCOPED_TRACE(reduced ? "reduced targets" : "full targets only");
+        Rebuild({.bloom = 1});
+        if (!reduced)
+            for (WeRenderTarget** target : {&postProcess.halfA, &postProcess.quarterA, &postProcess.quarterB})
+            {
+                renderTargetManager.Destroy(*target);
+                *target = nullptr;
+            }
+        const WeRenderTarget* half = postProcess.halfA;
+        const std::vector<Routed> draws = RunRouted();
+        ASSERT_EQ(draws.size(), 5u) << "four bloom passes and the composite";
+        EXPECT_EQ(draws[0].source, postProcess.captureTarget->texture);
+        EXPECT_EQ(half && draws[0].target == half->surfaces[0], reduced);
+        for (size_t i = 1; i < draws.size(); ++i)
+        {
+            EXPECT_NE(draws[i].target, draws[i - 1].target) << "pass " << i;
+            EXPECT_EQ(draws[i].source, draws[i - 1].target->Container()) << "pass " << i;
+        }
+        EXPECT_EQ(draws[3].target->GetDesc().width, uint32_t(engine.settings.width));
+        EXPECT_EQ(draws[4].target, BackBuffer());
+    }
+}
+
+TEST_F(PostProcessTest, ShadowBlurUsesThePairOfItsLevel)
+{
+    struct Case
+    {
+        int32_t level;
+        const char* effect;
+        int32_t divisor;
+    };
+    const Case cases[] = {{1, "Shaders.PostProcess.ShadowBlur_3", 4},
+                          {2, "Shaders.PostProcess.ShadowBlur_5", 2},
+                          {3, "Shaders.PostProcess.ShadowBlur_7", 2},
+                          {4, "Shaders.PostProcess.ShadowBlur_13", 1}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.effect);
+        Rebuild({.shadows = c.level});
+        ASSERT_NE(postProcess.shadowBlurEffect, nullptr);
+        EXPECT_EQ(std::string(postProcess.shadowBlurEffect->shader->name.GetData()), c.effect);
+        WeRenderTarget *first = nullptr, *second = nullptr;
+        postProcess.GetShadowTargets(&first, &second);
+        ASSERT_TRUE(first && second);
+        EXPECT_EQ(first->width, uint32_t(engine.settings.width / c.divisor));
+        const BaseTexture* term = postProcess.GetShadowTarget()->texture;
+        std::vector<Routed> draws;
+        auto& backend = static_cast<RecordingBackend&>(Device().GetBackend());
+        backend.onDraw = [&](const DeviceState& state) {
+            draws.push_back({state.renderTargets[0], state.textures[0]});
+        };
+        postProcess.BlurShadows();
+        backend.onDraw = nullptr;
+        ASSERT_EQ(draws.size(), 2u) << "across, then down";
+        EXPECT_EQ(draws[0].source, term);
+        EXPECT_EQ(draws[1].source, draws[0].target->Container());
+        WeRenderTarget* blurred = nullptr;
+        postProcess.GetShadowTargets(&blurred, nullptr);
+        EXPECT_EQ(blurred->surfaces[0], draws[1].target) << "the result is the first of the pair";
+    }
+}
+
+TEST_F(PostProcessTest, AResetBuildsTheChainForTheNewSettings)
+{
+    Rebuild({.bloom = 1});
+    const int32_t targets = renderTargetManager.GetCount();
+    renderDevice.bloomMode = 0;
+    Device().SimulateDeviceLoss();
+    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_TRUE(postProcess.built);
+    EXPECT_TRUE(postProcess.effects.IsEmpty());
+    EXPECT_LT(renderTargetManager.GetCount(), targets) << "the bloom targets went with the loss";
+    EXPECT_NE(postProcess.captureTarget, nullptr);
+}
+
+} // namespace
