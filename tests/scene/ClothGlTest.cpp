@@ -10,6 +10,7 @@
 #include "WeTimer.h"
 #include "physics/WePhysicHandle.h"
 #include "physics/WePhysics.h"
+#include "SceneFrame.h"
 #include "render/GlFrameFixture.h"
 
 #include <memory>
@@ -17,20 +18,6 @@
 
 namespace
 {
-
-class SceneFrame : public WeApplication
-{
-public:
-    SceneFrame(WeScene& scene, WeCamera& camera) : scene(scene), camera(camera) {}
-    const char* GetName() override { return "ClothFrame"; }
-    bool Init() override { return true; }
-    bool Exit() override { return true; }
-    void Render() override { scene.Render(&camera); }
-
-private:
-    WeScene& scene;
-    WeCamera& camera;
-};
 
 // A square sheet of cells x cells quads at height 0, facing up, with the default material in
 // one subset.

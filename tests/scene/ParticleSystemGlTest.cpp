@@ -6,6 +6,7 @@
 #include "WeScene.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
+#include "SceneFrame.h"
 #include "render/GlFrameFixture.h"
 
 #include <cmath>
@@ -14,20 +15,6 @@ namespace
 {
 
 constexpr int32_t screen = 32;
-
-class SceneFrame : public WeApplication
-{
-public:
-    SceneFrame(WeScene& scene, WeCamera& camera) : scene(scene), camera(camera) {}
-    const char* GetName() override { return "SceneFrame"; }
-    bool Init() override { return true; }
-    bool Exit() override { return true; }
-    void Render() override { scene.Render(&camera); }
-
-private:
-    WeScene& scene;
-    WeCamera& camera;
-};
 
 class ParticleSystemFrame : public GlFrameFixture
 {

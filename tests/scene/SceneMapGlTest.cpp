@@ -11,6 +11,7 @@
 #include "WeMesh.h"
 #include "WeScene.h"
 #include "WeTimer.h"
+#include "SceneFrame.h"
 #include "render/GlFrameFixture.h"
 
 #include <algorithm>
@@ -18,20 +19,6 @@
 
 namespace
 {
-
-class SceneFrame : public WeApplication
-{
-public:
-    SceneFrame(WeScene& scene, WeCamera& camera) : scene(scene), camera(camera) {}
-    const char* GetName() override { return "SceneFrame"; }
-    bool Init() override { return true; }
-    bool Exit() override { return true; }
-    void Render() override { scene.Render(&camera); }
-
-private:
-    WeScene& scene;
-    WeCamera& camera;
-};
 
 bool Lights(const WeBaseModel& model, const WeLight* light)
 {
