@@ -1,0 +1,124 @@
+// What the OpenGL frame benchmarks share: the device on a hidden window of the offscreen video
+// driver (unless another driver is chosen), the bare frame (clear and present) timed in the same
+// run, and a background map loaded step by step.
+#pragma once
+
+#include "WeApplication.h"
+#include "WeEngine.h"
+#include "WeMaterial.h"
+#include "WeMesh.h"
+#include "WeModel.h"
+#include "WeRenderDevice.h"
+#include "WeScene.h"
+#include "WeTexture.h"
+#include "WeVirtualFileSystem.h"
+
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+namespace gl_bench
+{
+// The OpenGL device at the size with the multisampling (0 for none), without post-processing.
+class Device
+{
+public:
+    Device(int32_t width, int32_t height, int32_t samples)
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        // Maps are read from the working folder, as the game reads them beside its executable.
+        std::error_code ignored;
+        std::filesystem::current_path(WeGetExecutableFolder().GetData(), ignored);
+        renderDevice.bloomMode = 0;
+        renderDevice.motionBlurMode = 0;
+        renderDevice.refraction = false;
+        renderDevice.depthOfField = false;
+        renderDevice.filmGrain = false;
+        engine.settings.width = width;
+        engine.settings.height = height;
+        engine.settings.multisampleType = samples;
+        engine.settings.multisampleQuality = 0;
+        engine.settings.verticalSync = false;
+        renderDevice.direct3D = d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
+        window_ = SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        started_ = window_ && renderDevice.Init(nullptr, window_, "", width, height, samples, 0, false, 3, 2, false);
+    }
+    // The device goes after the scenes, whose models hold what it made, and frees what the
+    // managers kept of it for the next device.
+    ~Device()
+    {
+        application = nullptr;
+        modelManager.FreeAll();
+        meshManager.FreeAll(true);
+        materialManager.FreeAll(true);
+        textures.FreeAll(true);
+        renderDevice.Shutdown();
+        if (window_)
+            SDL_DestroyWindow(window_);
+        renderDevice.direct3D->Release();
+        renderDevice.direct3D = nullptr;
+    }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    bool Started() const { return started_; }
+
+private:
+    SDL_Window* window_ = nullptr;
+    bool started_ = false;
+};
+
+// Milliseconds a frame of the application takes (the bare frame for none), over the frames.
+inline double FrameMilliseconds(WeApplication* frame, int32_t frames)
+{
+    application = frame;
+    renderDevice.RenderFrame(); // the first frame's uploads are not a steady frame's
+    const auto begin = std::chrono::steady_clock::now();
+    for (int32_t i = 0; i < frames; ++i)
+        renderDevice.RenderFrame();
+    const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - begin;
+    application = nullptr;
+    return spent.count() / frames;
+}
+
+// Times the application's frames as the benchmark's iterations (each after the update, when
+// given), beside the bare frame of the same device; reports both and the frame's cost over the
+// bare one, in milliseconds.
+inline void TimeFramesOverBare(benchmark::State& state, WeApplication& frame,
+                               const std::function<void()>& update = {})
+{
+    const double bare = FrameMilliseconds(nullptr, 30);
+    application = &frame;
+    renderDevice.RenderFrame();
+    const auto begin = std::chrono::steady_clock::now();
+    for (auto _ : state)
+    {
+        if (update)
+            update();
+        renderDevice.RenderFrame();
+    }
+    const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - begin;
+    application = nullptr;
+    const double frameMs = spent.count() / double(state.iterations());
+    state.counters["frame_ms"] = frameMs;
+    state.counters["bare_ms"] = bare;
+    state.counters["over_bare_ms"] = frameMs - bare;
+    state.counters["fps"] = 1000.0 / frameMs;
+}
+
+// Loads the map into the scene one step at a time, as the play's loading does; false when it
+// cannot be opened or a step fails.
+inline bool LoadMap(WeScene& scene, const char* name)
+{
+    if (!scene.BeginLoad(name))
+        return false;
+    while (!scene.finished && scene.LoadStep())
+    {
+    }
+    return scene.finished;
+}
+} // namespace gl_bench
