@@ -10,6 +10,7 @@
 #include "WeUIMain.h"
 #include "WeUIMovie.h"
 #include "WeUIMultiList.h"
+#include "WeUIScene.h"
 #include "WeUIScrollBar.h"
 #include "WeUIScrollFrame.h"
 
@@ -36,6 +37,8 @@ WeUIStyle* NewStyleOfType(const WeString& type, const WeString& styleName)
         return new WeUIDefaultMultiListStyle(styleName);
     if (type == "ComboBox")
         return new WeUIDefaultComboBoxStyle(styleName);
+    if (type == "Scene")
+        return new WeUIDefaultSceneStyle(styleName);
     return nullptr;
 }
 
@@ -89,6 +92,8 @@ WeUIComponent* NewComponentOfType(const WeString& type, WeUIComponent* parent, c
         return new WeUIComboBox(parent, componentName);
     if (type == "Movie")
         return new WeUIMovie(parent, componentName);
+    if (type == "Scene")
+        return new WeUIScene(parent, componentName);
     return nullptr;
 }
 
