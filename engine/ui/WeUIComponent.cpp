@@ -162,6 +162,14 @@ bool WeUIComponent::IsDescendantOf(const WeUIComponent* a) const
     return false;
 }
 
+bool WeUIComponent::IsShownInTree() const
+{
+    for (const WeUIComponent* c = this; c; c = c->parent)
+        if (!c->visible)
+            return false;
+    return true;
+}
+
 void WeUIComponent::SetName(const WeString& newName)
 {
     Unregister();

@@ -81,6 +81,8 @@ public:
     void DeleteChildren(bool all);
     bool Contains(const WeUIComponent* c) const;       // c is this or lies below it
     bool IsDescendantOf(const WeUIComponent* a) const; // a is this or lies above it
+    // Visible, and so is every component above it: an overlay is drawn and hit only then.
+    bool IsShownInTree() const;
     // A name held by another component stays with it; this one is then unnamed in the UI manager.
     void SetName(const WeString& newName);
     void SetOverlay(bool on);

@@ -230,7 +230,7 @@ WeUIComponent* WeUIMain::HitUnderMouse(int32_t x, int32_t y)
     overlays.ForEach(
         [&](const WeString&, WeUIComponent* c)
         {
-            if (!hit && c->IsDescendantOf(scope))
+            if (!hit && c->IsDescendantOf(scope) && c->IsShownInTree())
                 hit = c->HitTest(x, y, false, true);
         });
     if (!hit)

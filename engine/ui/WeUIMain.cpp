@@ -401,7 +401,7 @@ void WeUIMain::Render()
         overlays.ForEach(
             [](const WeString&, WeUIComponent* c)
             {
-                if (c->visible)
+                if (c->IsShownInTree())
                     c->Render();
             });
         overlayPass = false;
