@@ -6,9 +6,22 @@
 #include "WeUIMain.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace
 {
+
+// The device's fog as the scene renderer switches it, and the values a map's settings replace.
+auto FogFields(WeRenderDevice& d)
+{
+    return std::tie(d.fogSwitch, d.fogActive, d.fogConfigured, d.fogColor, d.fogStart, d.fogEnd, d.fogMin,
+                    d.fogMax);
+}
+
+auto SceneValues(WeRenderDevice& d)
+{
+    return std::tie(d.ambientColor, d.outlineColor, d.brightness, d.contrast, d.hdrFactor, d.reflectionQuality);
+}
 
 // What drawing the widget's map changes on the device, kept from construction and put back by
 // the destructor, so the UI after the widget is drawn as if the map had not been.
@@ -23,30 +36,19 @@ public:
             renderDevice.device->GetRenderState(depthStates[i], &depthValues[i]);
         // The reflection cube is shared with the game's scene and its pass binds a target of its
         // own, which resets the viewport: the widget's map is drawn without refreshing it.
-        renderDevice.reflectionQuality = std::min(reflectionQuality, 1);
+        renderDevice.reflectionQuality = std::min(renderDevice.reflectionQuality, 1);
     }
     ~WeSceneDeviceState()
     {
-        WeRenderDevice& device = renderDevice;
-        device.reflectionQuality = reflectionQuality;
-        device.device->SetViewport(&viewport);
+        renderDevice.device->SetViewport(&viewport);
         uiMain.painter->SetScissor(scissorOn, scissor);
         for (size_t i = 0; i < std::size(depthStates); ++i)
-            device.device->SetRenderState(depthStates[i], depthValues[i]);
-        device.fogSwitch = fogSwitch;
-        device.fogActive = fogActive;
-        device.fogConfigured = fogConfigured;
-        device.fogColor = fogColor;
-        device.fogStart = fogStart;
-        device.fogEnd = fogEnd;
-        device.fogMin = fogMin;
-        device.fogMax = fogMax;
-        device.ApplyFog();
-        device.SetAmbientColor(ambientColor);
-        device.SetOutlineColor(outlineColor);
-        device.brightness = brightness;
-        device.contrast = contrast;
-        device.hdrFactor = hdrFactor;
+            renderDevice.device->SetRenderState(depthStates[i], depthValues[i]);
+        FogFields(renderDevice) = fog;
+        renderDevice.ApplyFog();
+        SceneValues(renderDevice) = values;
+        renderDevice.SetAmbientColor(renderDevice.ambientColor);
+        renderDevice.SetOutlineColor(renderDevice.outlineColor);
     }
     WeSceneDeviceState(const WeSceneDeviceState&) = delete;
     WeSceneDeviceState& operator=(const WeSceneDeviceState&) = delete;
@@ -58,15 +60,8 @@ private:
     d3d9::Viewport viewport;
     bool scissorOn = false;
     WeUIRect scissor;
-    bool fogSwitch = renderDevice.fogSwitch, fogActive = renderDevice.fogActive,
-         fogConfigured = renderDevice.fogConfigured;
-    WeColor fogColor = renderDevice.fogColor;
-    float fogStart = renderDevice.fogStart, fogEnd = renderDevice.fogEnd, fogMin = renderDevice.fogMin,
-          fogMax = renderDevice.fogMax;
-    WeColor ambientColor = renderDevice.ambientColor, outlineColor = renderDevice.outlineColor;
-    float brightness = renderDevice.brightness, contrast = renderDevice.contrast,
-          hdrFactor = renderDevice.hdrFactor;
-    int32_t reflectionQuality = renderDevice.reflectionQuality;
+    std::tuple<bool, bool, bool, WeColor, float, float, float, float> fog = FogFields(renderDevice);
+    std::tuple<WeColor, WeColor, float, float, float, int32_t> values = SceneValues(renderDevice);
 };
 
 WeUIRect Intersection(const WeUIRect& a, const WeUIRect& b)
