@@ -58,6 +58,11 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
         [this](MivoMapCell& cell)
         {
             cells_.push_back(&cell);
+            // A wall never moves, merges or goes: it stays out of every state.
+            if (cell.top && cell.top->Is(MivoBlockKind::Wall))
+                fixedKinds_ = 1u << static_cast<uint32_t>(MivoBlockKind::Wall);
+            else
+                open_.push_back(&cell);
             if (cell.floor && cell.floor->Is(MivoBlockKind::Teleport))
                 teleports_.push_back(cell.floor.get());
         });
@@ -70,7 +75,7 @@ void MivoLevelSolver::Capture(State& state) const
 {
     state.clear();
     state.push_back(0);
-    for (const MivoMapCell* cell : cells_)
+    for (const MivoMapCell* cell : open_)
     {
         const MivoBlock* top = cell->top.get();
         if (!top)
@@ -108,40 +113,22 @@ void MivoLevelSolver::Restore(const uint32_t* words)
     board_.pendingBlocking = 0;
     board_.selected = nullptr;
     board_.moveClock = 0.0f;
-    for (MivoMapCell* cell : cells_)
+    for (MivoMapCell* cell : open_)
     {
         cell->reserved = 0;
         cell->vacating = 0;
-        if (cell->top)
-            spare_.push_back(std::move(cell->top));
     }
-    const size_t tops = words[0];
-    for (size_t i = 1; i <= tops; ++i)
+    if (!shownKnown_)
     {
-        const uint32_t word = words[i];
-        MivoMapCell& cell = *cells_[CellOf(word)];
-        std::unique_ptr<MivoBlock> block;
-        if (spare_.empty())
+        for (MivoMapCell* cell : open_)
         {
-            block = std::make_unique<MivoBlock>();
+            if (cell->top)
+                spare_.push_back(std::move(cell->top));
         }
-        else
-        {
-            block = std::move(spare_.back());
-            spare_.pop_back();
-        }
-        const int32_t value = static_cast<int32_t>((word >> kValueShift) & 0xf);
-        const MivoBlockKind kind = KindOf(word);
-        block->Init(kind, kind == MivoBlockKind::Magnet ? 0 : value);
-        if (kind == MivoBlockKind::Magnet)
-            block->magnetDirection = value;
-        const uint32_t teleport = (word >> kTeleportShift) & 0x3f;
-        block->lastTeleport = teleport ? teleports_[teleport - 1] : nullptr;
-        block->x = cell.fx;
-        block->y = cell.fy;
-        MivoBoard::PutTop(cell, std::move(block));
+        shown_.assign(1, 0);
     }
-    size_t at = tops + 1;
+    RestoreTops(words);
+    size_t at = words[0] + 1;
     for (MivoTrack& track : table_->tracks)
         track.direction = static_cast<int32_t>(words[at++]);
     for (MivoTeleportGroup& group : table_->groups)
@@ -151,6 +138,66 @@ void MivoLevelSolver::Restore(const uint32_t* words)
         const uint32_t index = word & 0xff;
         group.currentExit = index == kNoMember ? nullptr : group.members[index];
     }
+    shown_.assign(words, words + words[0] + 1);
+    shownKnown_ = true;
+}
+
+// The top blocks of the table, which are those of shown_, made those of the words: both lists run
+// in grid order, so one walk over the two finds the cells that differ. A block whose word is the
+// same stays, set where a fresh one would be.
+void MivoLevelSolver::RestoreTops(const uint32_t* words)
+{
+    const uint32_t* shown = shown_.data();
+    uint32_t i = 1, j = 1;
+    while (i <= shown[0] || j <= words[0])
+    {
+        const uint32_t from = i <= shown[0] ? CellOf(shown[i]) : UINT32_MAX;
+        const uint32_t to = j <= words[0] ? CellOf(words[j]) : UINT32_MAX;
+        if (from < to)
+        {
+            spare_.push_back(std::move(cells_[from]->top));
+            ++i;
+            continue;
+        }
+        MivoMapCell& cell = *cells_[to];
+        if (from == to && shown[i] != words[j])
+            spare_.push_back(std::move(cell.top));
+        if (from != to || shown[i] != words[j])
+            PlaceTop(cell, words[j]);
+        else
+            SettleTop(*cell.top, cell, words[j]);
+        i += from == to ? 1 : 0;
+        ++j;
+    }
+}
+
+void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
+{
+    std::unique_ptr<MivoBlock> block;
+    if (spare_.empty())
+    {
+        block = std::make_unique<MivoBlock>();
+    }
+    else
+    {
+        block = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    const int32_t value = static_cast<int32_t>((word >> kValueShift) & 0xf);
+    const MivoBlockKind kind = KindOf(word);
+    block->Init(kind, kind == MivoBlockKind::Magnet ? 0 : value);
+    if (kind == MivoBlockKind::Magnet)
+        block->magnetDirection = value;
+    SettleTop(*block, cell, word);
+    MivoBoard::PutTop(cell, std::move(block));
+}
+
+void MivoLevelSolver::SettleTop(MivoBlock& block, const MivoMapCell& cell, uint32_t word) const
+{
+    const uint32_t teleport = (word >> kTeleportShift) & 0x3f;
+    block.lastTeleport = teleport ? teleports_[teleport - 1] : nullptr;
+    block.x = cell.fx;
+    block.y = cell.fy;
 }
 
 namespace
@@ -200,7 +247,7 @@ bool MivoLevelGraph::Won(uint32_t node) const
 uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
 {
     const uint32_t* words = Words(node);
-    uint32_t kinds = 0;
+    uint32_t kinds = fixedKinds_;
     for (uint32_t i = 1; i <= words[0]; ++i)
         kinds |= 1u << static_cast<uint32_t>(KindOf(words[i]));
     return kinds;
@@ -381,12 +428,14 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     board_.speed = limits.speed;
     Restore(start_.data());
     board_.RunPasses();
+    shownKnown_ = false;
     if (!TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), result.ticks))
         return;
     Capture(state);
     result.unsteadyStart = state != start_;
 
     bool added = false;
+    graph.fixedKinds_ = fixedKinds_;
     graph.Intern(state, added);
     graph.depth_.push_back(0);
     graph.parent_.push_back(0);
@@ -442,10 +491,13 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
                 if (!played)
                 {
                     result.endlessMoves += dirty ? 1 : 0;
+                    // Blocks stopped on their way are no state the words can say.
+                    shownKnown_ = shownKnown_ && !dirty;
                     continue;
                 }
                 ++result.moves;
                 Capture(state);
+                shown_.assign(state.begin(), state.begin() + state[0] + 1);
                 const uint32_t child = graph.Intern(state, added);
                 if (added)
                 {
@@ -525,9 +577,10 @@ bool MivoLevelSolver::MapOf(const MivoLevelGraph& graph, uint32_t node, MivoLeve
     }
     map = MivoLevelMap();
     map.name = map_.name;
+    // The floors and the walls, which no state changes, in the grid order of the table's cells.
     for (const MivoLevelCell& cell : map_.cells)
     {
-        if (cell.text[0] == 'T' || cell.text[0] == 'R')
+        if (cell.text[0] == 'T' || cell.text[0] == 'R' || cell.text[0] == 'W')
             map.cells.push_back(cell);
     }
     for (uint32_t i = 1; i <= words[0]; ++i)

@@ -62,6 +62,7 @@ struct MivoSolverResult
 // The board states at rest found from a table's start, breadth-first, and the moves between them.
 // A state packs one word per top block in grid order (cell, kind, number or facing, the exit
 // teleport it last came out of), then the tracks' directions and the teleport groups' rotations.
+// The walls of the start stand in every state and are left out.
 class MivoLevelGraph
 {
 public:
@@ -106,6 +107,7 @@ private:
     std::vector<uint32_t> edgeStart_; // per expanded node, its first edge
     std::vector<uint32_t> edges_;     // target nodes
     std::vector<MivoLevelMove> edgeMoves_;
+    uint32_t fixedKinds_ = 0; // the kinds standing outside the states: the start's walls
     bool complete_ = false;
 };
 
@@ -137,7 +139,14 @@ private:
     void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                 MivoSolverResult& result);
     void Capture(State& state) const;
+    // Puts the table in the state of the words, changing only what differs from shown_ when
+    // that is known.
     void Restore(const uint32_t* words);
+    void RestoreTops(const uint32_t* words);
+    // A fresh block of the word's kind, value and teleport memory on the cell's top.
+    void PlaceTop(MivoMapCell& cell, uint32_t word);
+    // The block set where a fresh one of its word would stand.
+    void SettleTop(MivoBlock& block, const MivoMapCell& cell, uint32_t word) const;
     // Plays one move from the state on the table; false when the board refuses it or never rests.
     bool Play(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
@@ -146,7 +155,13 @@ private:
     std::unique_ptr<MivoMapTable> table_;
     MivoBoard board_;
     std::vector<MivoMapCell*> cells_;               // the cells in play, in grid order
+    std::vector<MivoMapCell*> open_;                // those without a wall from the start
+    uint32_t fixedKinds_ = 0;                       // the kinds of those walls (one bit, or none)
     std::vector<MivoBlock*> teleports_;             // every teleport floor, in grid order
     std::vector<std::unique_ptr<MivoBlock>> spare_; // blocks kept for the next restore
     State start_;                                   // the table as loaded
+    // The top blocks on the table (its words up to the tracks), when known: after a restore or a
+    // move that came to rest.
+    State shown_;
+    bool shownKnown_ = false;
 };
