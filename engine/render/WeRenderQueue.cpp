@@ -2,12 +2,14 @@
 
 #include "WeActor.h"
 #include "WeEngine.h"
+#include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModel.h"
 #include "WeRenderDevice.h"
 #include "WeSceneRenderer.h"
 #include "WeShader.h"
+#include "WeShadowMapRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -108,8 +110,20 @@ WeRenderItem* WeRenderQueue::Add(WeMaterial* material, WeActor* actor, int32_t m
         model->GatherLights(actor->scene);
     item->depth = Depth(actor, model != nullptr, material->pass == 2, camera);
     const bool meshFlag = model && model->mesh && model->mesh->skinned;
-    item->techniqueMask = ComposeMask(*material, model ? model->lightFlags : 0, false, meshFlag);
+    item->techniqueMask = ComposeMask(*material, model ? model->lightFlags : 0, Shadowed(actor, model), meshFlag);
     return File(item, actor && actor->outlined, AlphaKind(*material, actor)) ? item : nullptr;
+}
+
+bool WeRenderQueue::Shadowed(const WeActor* actor, const WeBaseModel* model)
+{
+    if (renderDevice.shadows <= 0 || shadowMapRenderer.lights.GetCount() == 0 || !actor || !model ||
+        !actor->shadowVolume)
+        return false;
+    const int32_t count = std::min(model->pointLightCount, WeShadowMapRenderer::LightLimit());
+    for (int32_t index = 0; index < count; ++index)
+        if (model->pointLights[index] && model->pointLights[index]->shadowSampler > 0)
+            return true;
+    return false;
 }
 
 float WeRenderQueue::Depth(const WeActor* actor, bool withModel, bool alpha, const WeCamera* camera)

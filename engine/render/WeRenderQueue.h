@@ -91,6 +91,10 @@ public:
     // The actor's sphere in the camera's view: its distance for alpha items, else its depth,
     // less the radius when a model is drawn; 0 without an actor or a camera.
     static float Depth(const WeActor* actor, bool withModel, bool alpha, const WeCamera* camera);
+    // Whether the actor's model is drawn with shadows: shadows are on and lights were picked
+    // for them this frame, the actor casts and receives them, and one of the model's nearest
+    // lights (as many as may have shadows) has a shadow slot.
+    static bool Shadowed(const WeActor* actor, const WeBaseModel* model);
     // Sort depth to whole units of 1/32768, saturated so that every key built from it fits.
     static int32_t DepthUnits(float depth);
     // Groups solid items by shader, technique and material; pass 6 after every pass-0 item.

@@ -4,18 +4,23 @@
 #include "WeClothActorRenderer.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeFlareRenderer.h"
+#include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModelFrame.h"
 #include "WeParticleSystem.h"
 #include "WeParticleSystemRenderer.h"
 #include "WePostProcess.h"
+#include "WeProjectorRenderer.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
 #include "WeScene.h"
 #include "WeShader.h"
+#include "WeShadowMapRenderer.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
+#include "WeVelocityRenderer.h"
 #include "d3d9/D3d9Device.h"
 
 #include <algorithm>
@@ -157,13 +162,13 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
     renderQueue.Recycle();
     for (WeRenderList& list : lists)
         list.Clear();
+    projectorRenderer.BeginFrame();
     if (scene && camera)
     {
         for (int32_t i = 0; i < 2; ++i)
             scene->visibilityDistancesSquared[i] =
                 scene->visibilityDistances[i] * scene->visibilityDistances[i];
-        // No light casts shadows yet, so nothing outside the view casts one into it.
-        const float shadowMargin = 0.0f;
+        const float shadowMargin = ShadowMargin();
         scene->actors.ForEach(
             [&](const WeString&, WeActor* actor)
             {
@@ -177,6 +182,30 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
     }
     for (WeRenderList& list : lists)
         list.sizeAtFill = list.GetCount();
+    if (passSwitch[projectorSwitch] >= 1)
+        projectorRenderer.Prepare(scene, camera);
+    if (passSwitch[flareSwitch] >= 1)
+        flareRenderer.Prepare(scene, camera);
+}
+
+float WeSceneRenderer::ShadowMargin() const
+{
+    // How far outside the view a shadow light's sphere reaches: actors that far out may cast a
+    // shadow into it.
+    float margin = 0.0f;
+    for (const WeLight* light : shadowMapRenderer.lights)
+    {
+        if (!WeShadowMapRenderer::LightVisible(*light, camera->frustum))
+            continue;
+        const WeVector position = light->GetWorldPosition();
+        for (const d3dx::Plane& plane : camera->frustum.planes)
+        {
+            const float squared = plane.a * plane.a + plane.b * plane.b + plane.c * plane.c;
+            if (squared > 0.0f)
+                margin = std::max(margin, light->Range - d3dx::D3DXPlaneDotCoord(plane, position) / squared);
+        }
+    }
+    return margin;
 }
 
 bool WeSceneRenderer::Collects(const WeActor& actor, float margin) const
@@ -225,6 +254,8 @@ void WeSceneRenderer::Render()
     device.SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
     renderDevice.SetAlphaBlend(false, true);
     SetSamplerDefaults();
+    if (passSwitch[velocitySwitch] > 0)
+        velocityRenderer.Render(scene, camera, 0);
     if (passSwitch[backgroundSwitch] > 0)
     {
         const WeProfileScope profile(timer.profileSlots[backgroundProfileSlot], "Render Background");
@@ -253,6 +284,8 @@ void WeSceneRenderer::Render()
         const WeProfileScope profile(timer.profileSlots[solidProfileSlot], "Render Solid");
         RenderPass(3);
     }
+    if (passSwitch[projectorSwitch] > 0)
+        projectorRenderer.Render(scene, camera);
     if (passSwitch[alphaSwitch] > 0)
     {
         const WeProfileScope profile(timer.profileSlots[alphaProfileSlot], "Render Alpha");
@@ -263,6 +296,8 @@ void WeSceneRenderer::Render()
     renderDevice.DisableFog();
     if (passSwitch[lastSwitch] > 0)
         RenderPass(6);
+    if (passSwitch[flareSwitch] > 0)
+        flareRenderer.Render(scene, camera);
 }
 
 void WeSceneRenderer::SetPassStates(int32_t pass)
@@ -395,7 +430,7 @@ void WeSceneRenderer::DrawGeometry(const WeRenderItem& item)
     WeMesh* mesh = item.model ? item.model->mesh : nullptr;
     if (!mesh)
         return;
-    SetDeclaration(mesh->skinned ? skinnedDeclaration : meshDeclaration);
+    SetDeclaration(DeclarationFor(*mesh));
     const bool backFirst = item.material->twoSided && item.material->pass == 2;
     if (backFirst)
     {
@@ -512,13 +547,29 @@ void WeSceneRenderer::SetupItem(WeShader* effect, const WeRenderItem& item)
             state.textures[7] = lightMap;
         }
     }
-    if (model && model->kind == 1)
-    {
-        const auto& frame = static_cast<const WeModelFrame&>(*model);
-        if (const WeMeshContainer* container = frame.Container(); container && container->boneCount > 0)
-            effect->SetBoneMatrices(frame.skinMatrices,
-                                    uint32_t(std::min(container->boneCount, WeModelFrame::maxBones)));
-    }
+    SetBones(*effect, model);
+}
+
+bool WeSceneRenderer::IsSkinned(const WeBaseModel* model)
+{
+    if (!model || model->kind != 1)
+        return false;
+    const WeMeshContainer* container = static_cast<const WeModelFrame&>(*model).Container();
+    return container && container->boneCount > 0;
+}
+
+void WeSceneRenderer::SetBones(WeShader& effect, const WeBaseModel* model)
+{
+    if (!IsSkinned(model))
+        return;
+    const auto& frame = static_cast<const WeModelFrame&>(*model);
+    effect.SetBoneMatrices(frame.skinMatrices,
+                           uint32_t(std::min(frame.Container()->boneCount, WeModelFrame::maxBones)));
+}
+
+VertexDeclaration* WeSceneRenderer::DeclarationFor(const WeMesh& mesh) const
+{
+    return mesh.skinned ? skinnedDeclaration : meshDeclaration;
 }
 
 void WeSceneRenderer::CountDrawn(int32_t pass) const
@@ -542,20 +593,6 @@ void WeSceneRenderer::CountDrawn(int32_t pass) const
 }
 
 // Reflections.
-
-namespace
-{
-
-struct CubeFace
-{
-    WeVector look, up;
-};
-constexpr CubeFace faces[6] = {
-    {{1, 0, 0}, {0, 1, 0}},  {{-1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, -1}},
-    {{0, -1, 0}, {0, 0, 1}}, {{0, 0, 1}, {0, 1, 0}},  {{0, 0, -1}, {0, 1, 0}},
-};
-
-} // namespace
 
 // The material manager is gone by now (it is built after the renderers); the texture object
 // still holds its reference to the cube.
@@ -637,8 +674,8 @@ void WeReflectionRenderer::Render(WeScene* scene, WeCamera* sceneCamera)
     camera->position = sceneCamera->position;
     for (uint32_t face = 0; face < 6; ++face)
     {
-        camera->direction = faces[face].look;
-        camera->up = faces[face].up;
+        camera->direction = cubeFaces[face].look;
+        camera->up = cubeFaces[face].up;
         camera->Update();
         cubeTarget->Bind(0, face);
         WeRenderDevice::Clear(true, {0, 0, 0, 0}, true, 1.0f, renderDevice.refraction, 1);

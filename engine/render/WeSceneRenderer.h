@@ -15,7 +15,9 @@
 #include <vector>
 
 class WeActor;
+class WeBaseModel;
 class WeMaterial;
+class WeMesh;
 class WeRenderTarget;
 class WeScene;
 class WeShader;
@@ -78,6 +80,12 @@ public:
     // rotation, the material colour tinted by the model, the texture animation at the actor's
     // age, the actor's light map (sampler 7) and a skinned frame's bone matrices.
     void SetupItem(WeShader* effect, const WeRenderItem& item);
+    // Whether the model is a frame of an animated model whose mesh has bones.
+    static bool IsSkinned(const WeBaseModel* model);
+    // A skinned frame's bone matrices to the effect; nothing for other models.
+    static void SetBones(WeShader& effect, const WeBaseModel* model);
+    // The vertex declaration the mesh draws with.
+    d3d9::VertexDeclaration* DeclarationFor(const WeMesh& mesh) const;
     // Whether Prepare hands the actor to the queue: active, shown, within the view grown by
     // the margin, and, while reflecting, with no reflective surface in its sets.
     bool Collects(const WeActor& actor, float margin) const;
@@ -125,9 +133,22 @@ private:
     void SetAlphaReference(const WeRenderItem& item);
     void CountDrawn(int32_t pass) const;
     void SetSamplerDefaults() const;
+    // How far beyond the view's planes this frame's shadow lights reach (never below 0).
+    float ShadowMargin() const;
 
     PassState state;
     std::vector<const WeRenderItem*> replay; // the items drawn so far with a multi-pass effect
+};
+
+// The faces of a cube target in face order (+X, -X, +Y, -Y, +Z, -Z): where a camera drawing
+// the face looks, and its up direction.
+struct WeCubeFace
+{
+    WeVector look, up;
+};
+inline constexpr WeCubeFace cubeFaces[6] = {
+    {{1, 0, 0}, {0, 1, 0}},  {{-1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, -1}},
+    {{0, -1, 0}, {0, 0, 1}}, {{0, 0, 1}, {0, 1, 0}},  {{0, 0, -1}, {0, 1, 0}},
 };
 
 class WeReflectionRenderer : public WeBaseRenderer

@@ -2,6 +2,7 @@
 
 #include "WeEngine.h"
 #include "WeFileStream.h"
+#include "WeFlareRenderer.h"
 #include "WeMaterial.h"
 #include "WeRandom.h"
 #include "WeRecordReader.h"
@@ -99,6 +100,11 @@ WeLight::WeLight()
     overrideModelName = "Config.Assets.Light";
 }
 
+WeLight::~WeLight()
+{
+    flareRenderer.RemoveLight(this);
+}
+
 void WeLight::Kill()
 {
     if (IntensityFadeOutTime > 0.0f)
@@ -154,6 +160,7 @@ void WeLight::Tick()
     if (Range > maxRange)
         Range = maxRange;
     fade = 1.0f;
+    shadowSampler = 0; // the shadow-map renderer hands out this frame's slots
     const float age = (scene ? scene->time : 0.0f) - creationTime;
     if (IntensityFadeInTime > age)
         fade = age / IntensityFadeInTime;

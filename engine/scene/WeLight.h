@@ -48,6 +48,8 @@ public:
     static constexpr float maxRange = 1000.0f;
 
     WeLight();
+    // The flare renderer forgets the light.
+    ~WeLight() override;
 
     // When the light fades out, the first Kill starts the fade (a later one changes nothing) and
     // the light dies when it ends; without a fade-out it dies at once.

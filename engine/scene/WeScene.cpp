@@ -12,6 +12,7 @@
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
 #include "WeSceneRenderer.h"
+#include "WeShadowMapRenderer.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
 #include "physics/WePhysicHandle.h"
@@ -489,10 +490,12 @@ void WeScene::Render(WeCamera* camera)
                                      "Reflection Renderer - Render");
         reflectionRenderer.Render(this, camera);
     }
+    shadowMapRenderer.Prepare(this, camera);
     {
         const WeProfileScope profile(timer.profileSlots[preparationProfileSlot], "Scene Renderer - Prepare");
         sceneRenderer.Prepare(this, camera);
     }
+    shadowMapRenderer.Render(this, camera);
     const bool postProcessing = postProcess.IsActive();
     if (postProcessing)
         postProcess.BeginCapture();

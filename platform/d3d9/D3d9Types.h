@@ -306,6 +306,7 @@ constexpr uint32_t D3DFVF_TEX2 = 0x200;
 constexpr uint32_t D3DFVF_TEXCOUNT_MASK = 0xF00;
 constexpr uint32_t D3DFVF_TEXCOUNT_SHIFT = 8;
 
+constexpr uint32_t D3DCOLORWRITEENABLE_RED = 0x1;
 constexpr uint32_t D3DCOLORWRITEENABLE_ALL = 0xF;
 
 // Vertex declarations: the element types, methods and usages the engine's layouts use.

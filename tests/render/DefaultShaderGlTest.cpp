@@ -167,7 +167,7 @@ TEST_F(DefaultShaderFrame, LitTechniquesTakeTheirLightsAndMatchTheReference)
     LitTiles frame;
     frame.shader = shaders.Load("Shaders.Default.Default");
     ASSERT_NE(frame.shader, nullptr) << shaders.GetLastError().GetData();
-    EXPECT_EQ(frame.shader->supportedTechniques, 2 | 4 | 8 | 128);
+    EXPECT_EQ(frame.shader->supportedTechniques, 2 | 4 | 8 | 32 | 128);
     EXPECT_EQ(frame.shader->wantPixelLights, 4);
     EXPECT_EQ(frame.shader->wantVertexLights, 4);
     for (const int32_t mask : {0, 2, 6, 8, 10, 14, 128, 130, 134, 136, 138, 142})

@@ -1,144 +1,9 @@
 // A scene handed to the renderer on the recording back end: models gathering their nearest
 // lights, the render queue's items for their subsets, the scene renderer's walk over the actors
 // and its draws, and the light values the shaders receive.
-#include "EffectFolderFixture.h"
-#include "WeActor.h"
-#include "WeLight.h"
-#include "WeMaterial.h"
-#include "WeMesh.h"
-#include "WeModel.h"
-#include "WeRenderQueue.h"
-#include "WeScene.h"
-#include "WeSceneRenderer.h"
-#include "WeShader.h"
-
-#include <algorithm>
-#include <memory>
-#include <string>
-#include <vector>
+#include "SceneDrawingFixture.h"
 
 using namespace d3d9;
-
-namespace
-{
-
-// Lit technique L besides the default one, two lights of each kind wanted.
-constexpr const char* litEffect = R"(parameter string SupportedTechniques = "L"
-parameter bool UseDefaultTechniqueNames
-parameter int WantPerPixelLightsCount = 2
-parameter int WantPerVertexLightsCount = 2
-parameter matrix WorldMatrix
-parameter float4 MaterialColor
-parameter float4[4] PerPixelLightsPosition
-parameter float4[4] PerPixelLightsColor
-parameter float4[4] PerPixelLightsSpecularColor
-parameter float[4] PerPixelLightsRange
-parameter float PerPixelLightsCount
-parameter int[4] ShadowSamplerNo
-parameter float4[4] PerVertexLightsPosition
-parameter float4[4] PerVertexLightsColor
-parameter float[4] PerVertexLightsRange
-parameter float PerVertexLightsCount
-technique Tech
-pass P
-vertex
-uniform mat4 WorldMatrix;
-void main() { gl_Position = WorldMatrix[0]; }
-end
-technique TechL
-pass P
-vertex
-uniform mat4 WorldMatrix;
-void main() { gl_Position = WorldMatrix[0]; }
-end
-)";
-
-class SceneDrawingTest : public EffectFolderDevice
-{
-protected:
-    void SetUp() override
-    {
-        EffectFolderDevice::SetUp();
-        shader = LoadEffect("Shaders.Test.Lit", litEffect);
-        ASSERT_NE(shader, nullptr);
-        solid = Material(0);
-        d3dx::Mesh* made = nullptr;
-        ASSERT_EQ(d3dx::D3DXCreateMesh(1, 3, d3dx::D3DXMESH_MANAGED, WeMesh::vertexDeclaration,
-                                       renderDevice.device, &made),
-                  D3D_OK);
-        void* indices = nullptr;
-        made->LockIndexBuffer(0, &indices);
-        const uint16_t corners[3] = {0, 1, 2};
-        std::copy(corners, corners + 3, static_cast<uint16_t*>(indices));
-        made->UnlockIndexBuffer();
-        mesh.SetD3DXMesh(made, true, true);
-        ASSERT_EQ(mesh.subsetCount, 1);
-        mesh.sets[0].materials[0] = solid;
-        scene = std::make_unique<WeScene>();
-        camera.Update(); // at the origin, looking along +z
-        renderQueue.frameMask = WeRenderQueue::allFeatures;
-    }
-    void TearDown() override
-    {
-        for (WeRenderList& list : sceneRenderer.lists)
-            list.Clear();
-        renderQueue.FreeAll();
-        scene.reset();
-        EffectFolderDevice::TearDown();
-    }
-    WeMaterial* Material(int32_t pass)
-    {
-        WeMaterial* material = materials.emplace_back(std::make_unique<WeMaterial>()).get();
-        material->shader = shader;
-        material->pass = pass;
-        material->lighting = true;
-        return material;
-    }
-    // An actor at the place, with a static model over the test mesh and a sphere of the radius.
-    WeActor& AddActor(const WeVector& at, float radius = 1.0f)
-    {
-        auto* actor = new WeActor;
-        scene->AddActor(actor);
-        actor->SetLocation(at);
-        actor->model.reset(new WeModel(false));
-        actor->model->mesh = &mesh;
-        actor->model->world = d3dx::D3DXMatrixTranslation(at.x, at.y, at.z);
-        actor->model->sphere = {at, radius};
-        actor->sphereCentre = at;
-        actor->sphereRadius = radius;
-        return *actor;
-    }
-    WeLight& AddLight(const WeVector& at, float range, int32_t type = LIGHT_POINT)
-    {
-        auto* light = new WeLight;
-        light->LightType = type;
-        light->Range = range;
-        scene->AddActor(light);
-        light->SetLocation(at);
-        return *light;
-    }
-    std::vector<WeActor*> QueuedActors(int32_t list) const
-    {
-        std::vector<WeActor*> actors;
-        for (int32_t i = 0; i < sceneRenderer.lists[list].GetCount(); ++i)
-            actors.push_back(sceneRenderer.lists[list].At(i).item->actor);
-        return actors;
-    }
-    int CountPrefix(const std::string& prefix) const
-    {
-        return int(std::count_if(Calls().begin(), Calls().end(),
-                                 [&](const std::string& call) { return call.rfind(prefix, 0) == 0; }));
-    }
-
-    WeShader* shader = nullptr;
-    std::vector<std::unique_ptr<WeMaterial>> materials;
-    WeMaterial* solid = nullptr;
-    WeMesh mesh;
-    std::unique_ptr<WeScene> scene;
-    WeCamera camera;
-};
-
-} // namespace
 
 TEST_F(SceneDrawingTest, ModelsKeepTheirNearestReachingDynamicLightsOfEachKind)
 {
@@ -260,9 +125,14 @@ TEST_F(SceneDrawingTest, RenderDrawsEachSubsetAndTwoSidedAlphaBackFacesFirst)
     glass.materialPreset = 1;
     glass.model->alphaOffset = 20;
     mesh.sets[1].materials[0] = twoSided;
+    // No velocity pass drawing the solid item once more.
+    renderDevice.motionBlurMode = 1;
+    renderDevice.depthOfField = false;
     sceneRenderer.Prepare(scene.get(), &camera);
     Device().ClearCallLog();
     sceneRenderer.Render();
+    renderDevice.motionBlurMode = 2;
+    renderDevice.depthOfField = true;
     EXPECT_EQ(CountPrefix("DrawIndexedPrimitive "), 3);
     EXPECT_EQ(frameStats.frame.drawnSolid, 1);
     EXPECT_EQ(frameStats.frame.drawnAlpha, 1);
