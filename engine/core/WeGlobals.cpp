@@ -21,6 +21,7 @@
 #include "WeSceneRenderer.h"
 #include "WeScript.h"
 #include "WeShader.h"
+#include "WeScriptInterface.h"
 #include "WeScriptNatives.h"
 #include "WeRenderTarget.h"
 #include "WeSound.h"
@@ -63,4 +64,5 @@ WePhysics physics;
 // would be dropped by the linker.
 static const bool scriptClassesRegistered = (WeRegisterInputScript(scriptRegistry(), &input),
                                              WeRegisterTimerScript(scriptRegistry(), &timer),
-                                             WeRegisterEngineScript(scriptRegistry(), &engine), true);
+                                             WeRegisterEngineScript(scriptRegistry(), &engine),
+                                             WeRegisterScriptInterface(scriptRegistry()), true);

@@ -1,8 +1,11 @@
 #include "WeScript.h"
 
+#include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 // Everything here may run inside a call from Lua, where an error unwinds by longjmp: no
 // object that needs destruction lives in these frames, and names are built as Lua strings.
@@ -13,6 +16,20 @@ const char* const kHandleKey = "____handle____";
 const char* const kClassKey = "____class____";
 const char* const kParentKey = "____class____parent____";
 const char* const kMetatableName = "____class____metatable____";
+// In the Lua registry: object table -> its record (weak keys), owner -> its life, and the
+// metatable of lives.
+const char* const kObjectsKey = "____objects____";
+const char* const kLivesKey = "____lives____";
+const char* const kLifeMetatable = "____life____";
+
+// A record: the handle, the class table, the life (or nil) and a value it keeps alive (or nil).
+enum RecordSlot
+{
+    RecordHandle = 1,
+    RecordClass = 2,
+    RecordLife = 3,
+    RecordAnchor = 4
+};
 
 // A parent chain longer than this is a loop made by a script: lookups stop there with an
 // error instead of walking for ever.
@@ -189,25 +206,132 @@ void ClearTable(lua_State* L, int index)
     }
 }
 
-void InitObjectTable(lua_State* L, const char* className)
+// Pushes the registry table of the key, made (with the weak mode, when given) on first use.
+void PushRegistryTable(lua_State* L, const char* key, const char* weakMode)
 {
-    // The handle is on top; the object table goes beneath it.
+    RawGetField(L, LUA_REGISTRYINDEX, key);
+    if (lua_istable(L, -1))
+    {
+        return;
+    }
+    lua_pop(L, 1);
     lua_newtable(L);
-    lua_insert(L, -2);
-    RawSetField(L, -2, kHandleKey);
+    if (weakMode)
+    {
+        lua_createtable(L, 0, 1);
+        lua_pushstring(L, weakMode);
+        RawSetField(L, -2, "__mode");
+        lua_setmetatable(L, -2);
+    }
+    lua_pushvalue(L, -1);
+    RawSetField(L, LUA_REGISTRYINDEX, key);
+}
+
+// Pushes the record of the value at `index`, or nil.
+void PushRecord(lua_State* L, int index)
+{
+    index = AbsoluteIndex(L, index);
+    PushRegistryTable(L, kObjectsKey, "k");
+    lua_pushvalue(L, index);
+    lua_rawget(L, -2);
+    lua_replace(L, -2);
+}
+
+// Replaces the handle on top by a new object table of the class, recorded with the life and the
+// anchor at their stack indices (0: none).
+void InitObjectTable(lua_State* L, const char* className, int life, int anchor)
+{
+    const int handle = lua_gettop(L);
+    lua_newtable(L);
+    const int object = handle + 1;
+    lua_pushvalue(L, handle);
+    RawSetField(L, object, kHandleKey);
     lua_pushstring(L, className);
     PushClassTableOf(L, -1, true);
     lua_replace(L, -2);
-    RawSetField(L, -2, kClassKey);
+    lua_pushvalue(L, -1);
+    RawSetField(L, object, kClassKey);
+    lua_createtable(L, 4, 0);
+    lua_insert(L, -2);
+    lua_rawseti(L, -2, RecordClass);
+    lua_pushvalue(L, handle);
+    lua_rawseti(L, -2, RecordHandle);
+    for (const auto& [slot, index] : {std::pair{RecordLife, life}, std::pair{RecordAnchor, anchor}})
+    {
+        if (index != 0)
+        {
+            lua_pushvalue(L, index);
+            lua_rawseti(L, -2, slot);
+        }
+    }
+    PushRegistryTable(L, kObjectsKey, "k");
+    lua_pushvalue(L, object);
+    lua_pushvalue(L, -3);
+    lua_rawset(L, -3);
+    lua_pop(L, 2);
     lua_pushstring(L, kMetatableName);
     lua_rawget(L, LUA_GLOBALSINDEX);
     if (lua_istable(L, -1))
     {
-        lua_setmetatable(L, -2);
+        lua_setmetatable(L, object);
     }
     else
     {
         lua_pop(L, 1);
+    }
+    lua_replace(L, handle);
+}
+
+WeScriptLife* LifeAt(lua_State* L, int index)
+{
+    return static_cast<WeScriptLife*>(luaL_checkudata(L, index, kLifeMetatable));
+}
+
+// A life collected, or still there when the state closes, destroys what it owns.
+int CollectLife(lua_State* L)
+{
+    WeScriptEndOwnedLife(L, LifeAt(L, 1));
+    return 0;
+}
+
+// Pushes the life of the owner, or nil.
+void PushLife(lua_State* L, void* owner)
+{
+    PushRegistryTable(L, kLivesKey, nullptr);
+    lua_pushlightuserdata(L, owner);
+    lua_rawget(L, -2);
+    lua_replace(L, -2);
+}
+
+[[noreturn]] void ArgError(lua_State* L, int arg, const char* message, const char* className)
+{
+    luaL_argerror(L, arg, lua_pushfstring(L, message, className));
+    std::abort(); // luaL_argerror does not return
+}
+
+// Pushes the record of the object at `arg` after checking its class and life; errors otherwise.
+void PushCheckedRecord(lua_State* L, int arg, const char* className)
+{
+    if (!lua_istable(L, arg))
+    {
+        luaL_argerror(L, arg, lua_pushfstring(L, "%s object expected, got %s", className, luaL_typename(L, arg)));
+    }
+    PushRecord(L, arg);
+    if (!lua_istable(L, -1))
+    {
+        ArgError(L, arg, "%s object expected, got a plain table", className);
+    }
+    lua_rawgeti(L, -1, RecordClass);
+    if (!ClassDerivesFrom(L, className))
+    {
+        ArgError(L, arg, "%s object expected", className);
+    }
+    lua_rawgeti(L, -1, RecordLife);
+    const bool ended = lua_isuserdata(L, -1) && !LifeAt(L, -1)->object;
+    lua_pop(L, 1);
+    if (ended)
+    {
+        ArgError(L, arg, "%s object deleted", className);
     }
 }
 } // namespace
@@ -260,7 +384,7 @@ int WeScriptNewIndex(lua_State* L)
 int WeScriptPushObject(lua_State* L, const char* className, void* pointer)
 {
     lua_pushlightuserdata(L, pointer);
-    InitObjectTable(L, className);
+    InitObjectTable(L, className, 0, 0);
     return 1;
 }
 
@@ -272,29 +396,188 @@ int WeScriptPushNewValue(lua_State* L, const char* className, std::size_t size, 
     {
         *address = block;
     }
-    InitObjectTable(L, className);
+    InitObjectTable(L, className, 0, 0);
     return 1;
+}
+
+void* WeScriptCheckObjectAt(lua_State* L, int arg, const char* className)
+{
+    PushCheckedRecord(L, arg, className);
+    lua_rawgeti(L, -1, RecordHandle);
+    void* handle = lua_touserdata(L, -1);
+    lua_pop(L, 2);
+    if (!handle)
+    {
+        ArgError(L, arg, "%s object without a native object", className);
+    }
+    return handle;
 }
 
 void* WeScriptCheckObject(lua_State* L, const char* className)
 {
-    if (!lua_istable(L, 1))
+    return WeScriptCheckObjectAt(L, 1, className);
+}
+
+void* WeScriptOptObjectAt(lua_State* L, int arg, const char* className)
+{
+    return lua_isnoneornil(L, arg) ? nullptr : WeScriptCheckObjectAt(L, arg, className);
+}
+
+int32_t WeScriptCheckInt(lua_State* L, int arg)
+{
+    const lua_Number number = luaL_checknumber(L, arg);
+    if (!(number > INT32_MIN - 1.0 && number < INT32_MAX + 1.0))
     {
-        luaL_argerror(L, 1, lua_pushfstring(L, "%s object expected, got %s", className, luaL_typename(L, 1)));
+        luaL_argerror(L, arg, "number outside the int32 range");
     }
-    PushObjectClass(L, 1);
-    if (!ClassDerivesFrom(L, className))
+    return static_cast<int32_t>(number);
+}
+
+float WeScriptCheckFloat(lua_State* L, int arg)
+{
+    const lua_Number number = luaL_checknumber(L, arg);
+    if (!(number >= -FLT_MAX && number <= FLT_MAX))
     {
-        luaL_argerror(L, 1, lua_pushfstring(L, "%s object expected", className));
+        luaL_argerror(L, arg, "number outside the float range");
     }
-    RawGetField(L, 1, kHandleKey);
-    void* handle = lua_touserdata(L, -1);
+    return static_cast<float>(number);
+}
+
+bool WeScriptCheckBool(lua_State* L, int arg)
+{
+    luaL_checktype(L, arg, LUA_TBOOLEAN);
+    return lua_toboolean(L, arg) != 0;
+}
+
+WeScriptLife* WeScriptFindLife(lua_State* L, void* owner)
+{
+    PushLife(L, owner);
+    WeScriptLife* life = static_cast<WeScriptLife*>(lua_touserdata(L, -1));
     lua_pop(L, 1);
-    if (!handle)
+    return life;
+}
+
+WeScriptLife* WeScriptBeginLife(lua_State* L, void* owner, WeScriptDestroy destroy)
+{
+    WeScriptEndLife(L, owner);
+    PushRegistryTable(L, kLivesKey, nullptr);
+    lua_pushlightuserdata(L, owner);
+    auto* life = static_cast<WeScriptLife*>(lua_newuserdata(L, sizeof(WeScriptLife)));
+    *life = WeScriptLife{owner, destroy, nullptr, nullptr};
+    if (luaL_newmetatable(L, kLifeMetatable))
     {
-        luaL_argerror(L, 1, lua_pushfstring(L, "%s object without a native object", className));
+        lua_pushcfunction(L, CollectLife);
+        RawSetField(L, -2, "__gc");
     }
-    return handle;
+    lua_setmetatable(L, -2);
+    lua_rawset(L, -3);
+    lua_pop(L, 1);
+    return life;
+}
+
+void WeScriptEndLife(lua_State* L, void* owner)
+{
+    if (WeScriptLife* life = WeScriptFindLife(L, owner))
+    {
+        *life = WeScriptLife{};
+    }
+    PushRegistryTable(L, kLivesKey, nullptr);
+    lua_pushlightuserdata(L, owner);
+    lua_pushnil(L);
+    lua_rawset(L, -3);
+    lua_pop(L, 1);
+}
+
+bool WeScriptEndOwnedLife(lua_State* L, WeScriptLife* life)
+{
+    void* object = life->object;
+    const WeScriptDestroy destroy = life->destroy;
+    if (object)
+    {
+        WeScriptEndLife(L, object);
+    }
+    if (!object || !destroy)
+    {
+        return false;
+    }
+    destroy(L, object);
+    return true;
+}
+
+void WeScriptForEachLife(lua_State* L, bool (*keep)(WeScriptLife* life, void* context), void* context)
+{
+    PushRegistryTable(L, kLivesKey, nullptr);
+    const int lives = lua_gettop(L);
+    lua_pushnil(L);
+    while (lua_next(L, lives) != 0)
+    {
+        WeScriptLife* life = static_cast<WeScriptLife*>(lua_touserdata(L, -1));
+        lua_pop(L, 1);
+        if (!keep(life, context))
+        {
+            *life = WeScriptLife{};
+            lua_pushvalue(L, -1);
+            lua_pushnil(L);
+            lua_rawset(L, lives);
+        }
+    }
+    lua_pop(L, 1);
+}
+
+int WeScriptPushLiving(lua_State* L, const char* className, void* pointer, void* owner)
+{
+    if (!WeScriptFindLife(L, owner))
+    {
+        WeScriptBeginLife(L, owner, nullptr);
+    }
+    PushLife(L, owner);
+    lua_pushlightuserdata(L, pointer);
+    InitObjectTable(L, className, lua_gettop(L) - 1, 0);
+    lua_replace(L, -2);
+    return 1;
+}
+
+int WeScriptPushField(lua_State* L, const char* className, void* pointer)
+{
+    PushRecord(L, 1);
+    const int record = lua_gettop(L);
+    if (!lua_istable(L, record))
+    {
+        lua_pop(L, 1);
+        lua_newtable(L);
+    }
+    lua_rawgeti(L, record, RecordLife);
+    lua_rawgeti(L, record, RecordAnchor);
+    if (lua_isnil(L, -1))
+    {
+        // A value owned by the script keeps its block alive through its fields.
+        lua_pop(L, 1);
+        lua_rawgeti(L, record, RecordHandle);
+        if (lua_type(L, -1) != LUA_TUSERDATA)
+        {
+            lua_pop(L, 1);
+            lua_pushnil(L);
+        }
+    }
+    lua_pushlightuserdata(L, pointer);
+    InitObjectTable(L, className, lua_isnil(L, record + 1) ? 0 : record + 1, lua_isnil(L, record + 2) ? 0 : record + 2);
+    lua_replace(L, record);
+    lua_settop(L, record);
+    return 1;
+}
+
+void WeScriptDeleteObject(lua_State* L, const char* className, WeScriptDestroy destroy)
+{
+    void* object = WeScriptCheckObject(L, className);
+    WeScriptLife* life = WeScriptFindLife(L, object);
+    if (!life)
+    {
+        ArgError(L, 1, "%s object cannot be deleted", className);
+    }
+    lua_pushnil(L);
+    RawSetField(L, 1, kHandleKey);
+    WeScriptEndLife(L, object);
+    destroy(L, object);
 }
 
 int WeScriptCheckIndex(lua_State* L, int arg, int count)

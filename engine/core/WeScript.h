@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <lua.hpp>
 
 // The engine's classes and objects as Lua sees them. A script object is a table holding the
@@ -80,9 +81,78 @@ void WeScriptPushClassTable(lua_State* L, int nameIndex);
 // Argument checks for natives. Each raises a script error naming the argument when it fails,
 // so a native never works on a wrong object or reads outside a table. They must be called
 // before the native owns anything that needs destruction.
+//
+// Every script object made by the functions above is recorded, out of the scripts' reach, with
+// its handle, its class and the life it depends on; the checks go by that record, so a table
+// made or altered by a script never passes for an object, and an object whose native object is
+// gone fails instead of reaching freed memory.
 
 // Argument 1's native object: argument 1 must be a script object of `className` or of a
-// class derived from it, with a handle that is a userdata.
+// class derived from it, whose native object is alive.
 void* WeScriptCheckObject(lua_State* L, const char* className);
+void* WeScriptCheckObjectAt(lua_State* L, int arg, const char* className);
+// The same, or null when the argument is nil or missing.
+void* WeScriptOptObjectAt(lua_State* L, int arg, const char* className);
 // Argument `arg` as an index into a table of `count` entries (0 to count - 1).
 int WeScriptCheckIndex(lua_State* L, int arg, int count);
+// A number within the int32 range (a fraction is dropped); NaN or beyond the range is an error.
+int32_t WeScriptCheckInt(lua_State* L, int arg);
+// A finite number within the float range.
+float WeScriptCheckFloat(lua_State* L, int arg);
+// A boolean (nil and numbers are errors).
+bool WeScriptCheckBool(lua_State* L, int arg);
+
+// The life of a native object that scripts reach by pointer (a heap object or one owned by
+// another object, such as an actor of a scene). Objects pushed for the owner, and field objects
+// made from them, are valid while the life lasts. A life with `destroy` set owns its object:
+// Delete or the closing of the state destroys it.
+using WeScriptDestroy = void (*)(lua_State* L, void* object);
+struct WeScriptLife
+{
+    void* object = nullptr; // null once the life has ended
+    WeScriptDestroy destroy = nullptr;
+    const void* holder = nullptr; // what keeps the object alive when scripts do not (a scene...)
+    const void* kind = nullptr;   // a tag of the natives that made it
+};
+
+// The life of the owner, or null when there is none.
+WeScriptLife* WeScriptFindLife(lua_State* L, void* owner);
+// A new life for the owner; an earlier one ends (its objects fail from now on).
+WeScriptLife* WeScriptBeginLife(lua_State* L, void* owner, WeScriptDestroy destroy);
+// Objects of the owner fail from now on; nothing is destroyed.
+void WeScriptEndLife(lua_State* L, void* owner);
+// Calls `keep` with every life; a life for which it answers false ends. `keep` must not call
+// into Lua.
+void WeScriptForEachLife(lua_State* L, bool (*keep)(WeScriptLife* life, void* context), void* context);
+// Pushes an object of the owner's life (begun, owning nothing, when there is none).
+int WeScriptPushLiving(lua_State* L, const char* className, void* pointer, void* owner);
+// Pushes an object for a part of argument 1's object, valid as long as argument 1's object.
+int WeScriptPushField(lua_State* L, const char* className, void* pointer);
+// Delete: argument 1 must be an object of the class that owns its life; the life ends, the
+// table's handle is cleared and `destroy` runs.
+void WeScriptDeleteObject(lua_State* L, const char* className, WeScriptDestroy destroy);
+// The life ends; when it owned its object, `destroy` runs and true is returned.
+bool WeScriptEndOwnedLife(lua_State* L, WeScriptLife* life);
+
+// A class's members for RegisterMembers: a property with its getter and setter (either null) or
+// a method.
+struct WeScriptMemberEntry
+{
+    const char* name;
+    lua_CFunction getter;
+    lua_CFunction setter = nullptr;
+    lua_CFunction method = nullptr;
+};
+template <std::size_t N>
+void WeScriptRegisterMembers(WeScriptRegistry& registry, const char* className, const WeScriptMemberEntry (&members)[N])
+{
+    for (const WeScriptMemberEntry& member : members)
+    {
+        if (member.getter)
+            registry.RegisterMember(className, member.name, WeScriptMember::Getter, member.getter);
+        if (member.setter)
+            registry.RegisterMember(className, member.name, WeScriptMember::Setter, member.setter);
+        if (member.method)
+            registry.RegisterMember(className, member.name, WeScriptMember::Method, member.method);
+    }
+}

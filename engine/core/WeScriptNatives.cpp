@@ -42,9 +42,15 @@ WeEngine* CheckEngine(lua_State* L)
     return static_cast<WeEngine*>(WeScriptCheckObject(L, "WeEngine"));
 }
 
+bool KeepUnlessResource(WeScriptLife* life, void*)
+{
+    return life->holder != &weScriptResources;
+}
+
 int EngineFreeAll(lua_State* L)
 {
     CheckEngine(L)->FreeAll();
+    WeScriptForEachLife(L, KeepUnlessResource, nullptr);
     return 0;
 }
 
@@ -131,6 +137,8 @@ const InputMember kInputMembers[] = {
     {"UseJoyPressed", WeScriptMember::Method, InputButton<&WeInput::UseJoyPressed>},
 };
 } // namespace
+
+const int weScriptResources = 0;
 
 void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance)
 {

@@ -9,6 +9,10 @@ class WeTimer;
 // The script classes of the engine's core objects, with the natives behind their members.
 // Each function registers one class and the global object scripts reach it by.
 
+// The holder of the lives of textures and fonts reached by scripts: they end when the engine's
+// "FreeAll" frees its resources.
+extern const int weScriptResources;
+
 // Class "WeTimer" (getters "DeltaTime", "ElapsedTime", "AbsoluteTime"), the global "timer"
 // and the function "log", which accepts anything and does nothing.
 void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance);
