@@ -149,3 +149,24 @@ template <typename T, auto Operation> int WeScriptCall(lua_State* L)
     (WeScriptSelf<T>(L)->*Operation)();
     return 0;
 }
+
+// Table entries of the common properties.
+template <typename T, auto Field> constexpr WeScriptMemberEntry WeScriptFloatMember(const char* name)
+{
+    return {name, WeScriptGetNumber<T, Field>, WeScriptSetFloat<T, Field>};
+}
+
+template <typename T, auto Field> constexpr WeScriptMemberEntry WeScriptBoolMember(const char* name)
+{
+    return {name, WeScriptGetBool<T, Field>, WeScriptSetBool<T, Field>};
+}
+
+template <typename T, auto Field> constexpr WeScriptMemberEntry WeScriptStringMember(const char* name)
+{
+    return {name, WeScriptGetString<T, Field>, WeScriptSetString<T, Field>};
+}
+
+template <typename T, auto Field> constexpr WeScriptMemberEntry WeScriptPartMember(const char* name)
+{
+    return {name, WeScriptGetPart<T, Field>, WeScriptSetPart<T, Field>};
+}

@@ -4,8 +4,10 @@
 #include "WeInput.h"
 #include "WeTimer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace
 {
@@ -42,6 +44,12 @@ WeEngine* CheckEngine(lua_State* L)
     return static_cast<WeEngine*>(WeScriptCheckObject(L, "WeEngine"));
 }
 
+std::vector<WeScriptFreeAllGuard>& FreeAllGuards()
+{
+    static std::vector<WeScriptFreeAllGuard> guards;
+    return guards;
+}
+
 bool KeepUnlessResource(WeScriptLife* life, void*)
 {
     return life->holder != &weScriptResources;
@@ -49,7 +57,12 @@ bool KeepUnlessResource(WeScriptLife* life, void*)
 
 int EngineFreeAll(lua_State* L)
 {
-    CheckEngine(L)->FreeAll();
+    WeEngine* target = CheckEngine(L);
+    for (const WeScriptFreeAllGuard guard : FreeAllGuards())
+    {
+        guard(L);
+    }
+    target->FreeAll();
     WeScriptForEachLife(L, KeepUnlessResource, nullptr);
     return 0;
 }
@@ -139,6 +152,15 @@ const InputMember kInputMembers[] = {
 } // namespace
 
 const int weScriptResources = 0;
+
+void WeAddScriptFreeAllGuard(WeScriptFreeAllGuard guard)
+{
+    std::vector<WeScriptFreeAllGuard>& guards = FreeAllGuards();
+    if (std::find(guards.begin(), guards.end(), guard) == guards.end())
+    {
+        guards.push_back(guard);
+    }
+}
 
 void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance)
 {

@@ -13,6 +13,12 @@ class WeTimer;
 // "FreeAll" frees its resources.
 extern const int weScriptResources;
 
+// Run by the engine's "FreeAll" before it frees the resources, in the order added (each once): a
+// guard refuses with a script error while objects of scripts still use them, or settles what
+// would keep pointers to them.
+using WeScriptFreeAllGuard = void (*)(lua_State* L);
+void WeAddScriptFreeAllGuard(WeScriptFreeAllGuard guard);
+
 // Class "WeTimer" (getters "DeltaTime", "ElapsedTime", "AbsoluteTime"), the global "timer"
 // and the function "log", which accepts anything and does nothing.
 void WeRegisterTimerScript(WeScriptRegistry& registry, WeTimer* instance);

@@ -253,6 +253,11 @@ const WeScriptMemberEntry kFontMembers[] = {
     {"Name", WeScriptGetString<WeFont, &WeFont::face>},
     {"Size", WeScriptGetNumber<WeFont, &WeFont::rasterSize>},
 };
+// What scripts drew and the canvas has not drawn yet may use textures about to be freed.
+void FlushCanvas(lua_State*)
+{
+    canvas.Flush();
+}
 } // namespace
 
 void WeRegisterRenderScript(WeScriptRegistry& registry)
@@ -271,4 +276,5 @@ void WeRegisterRenderScript(WeScriptRegistry& registry)
     registry.RegisterInstance("canvas", "WeCanvas", &canvas);
     registry.RegisterInstance("textures", "WeTextureManager", &textures);
     registry.RegisterInstance("fonts", "WeFontManager", &fonts);
+    WeAddScriptFreeAllGuard(FlushCanvas);
 }

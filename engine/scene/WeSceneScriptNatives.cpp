@@ -6,14 +6,17 @@
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
 #include "WeScene.h"
+#include "WeScriptNatives.h"
 #include "WeVirtualFileSystem.h"
 
 #include <unordered_set>
 
 namespace
 {
-// The kind of the lives of actors; their holder is the scene that holds the actor, if any.
-const int kActorKind = 0;
+// The kinds of the lives of actors (whose holder is the scene that holds the actor, if any) and
+// of scenes.
+const char kActorKind = 'a';
+const char kSceneKind = 's';
 
 void DestroyActor(lua_State*, void* object)
 {
@@ -77,14 +80,14 @@ void SweepScene(lua_State* L, WeScene* scene, bool keepActors)
     WeScriptForEachLife(L, KeepPresentActor, &sweep);
 }
 
-// Actors outside the scene keep no parent in it: a scene deletes its actors without detaching
-// their children.
-bool DetachFromScene(WeScriptLife* life, void* context)
+// No parent link crosses the scene's border: a scene deletes its actors without detaching their
+// children or leaving their parents.
+bool DetachAcrossScene(WeScriptLife* life, void* context)
 {
-    if (life->kind == &kActorKind && life->holder != context)
+    if (life->kind == &kActorKind)
     {
         auto* actor = static_cast<WeActor*>(life->object);
-        if (actor->parent && actor->parent->scene == context)
+        if (actor->parent && (actor->scene == context) != (actor->parent->scene == context))
         {
             actor->Detach();
         }
@@ -95,7 +98,7 @@ bool DetachFromScene(WeScriptLife* life, void* context)
 void DestroyScene(lua_State* L, void* object)
 {
     auto* scene = static_cast<WeScene*>(object);
-    WeScriptForEachLife(L, DetachFromScene, scene);
+    WeScriptForEachLife(L, DetachAcrossScene, scene);
     SweepScene(L, scene, false);
     delete scene;
 }
@@ -103,7 +106,7 @@ void DestroyScene(lua_State* L, void* object)
 int NewScene(lua_State* L)
 {
     auto* scene = new WeScene();
-    WeScriptBeginLife(L, scene, DestroyScene);
+    WeScriptBeginLife(L, scene, DestroyScene)->kind = &kSceneKind;
     return WeScriptPushLiving(L, "WeScene", scene, scene);
 }
 
@@ -180,26 +183,6 @@ int ConfigSetupRenderDevice(lua_State* L)
     return 0;
 }
 
-template <typename T, auto Field> constexpr WeScriptMemberEntry FloatMember(const char* name)
-{
-    return {name, WeScriptGetNumber<T, Field>, WeScriptSetFloat<T, Field>};
-}
-
-template <typename T, auto Field> constexpr WeScriptMemberEntry BoolMember(const char* name)
-{
-    return {name, WeScriptGetBool<T, Field>, WeScriptSetBool<T, Field>};
-}
-
-template <typename T, auto Field> constexpr WeScriptMemberEntry StringMember(const char* name)
-{
-    return {name, WeScriptGetString<T, Field>, WeScriptSetString<T, Field>};
-}
-
-template <typename T, auto Field> constexpr WeScriptMemberEntry PartMember(const char* name)
-{
-    return {name, WeScriptGetPart<T, Field>, WeScriptSetPart<T, Field>};
-}
-
 template <typename T, auto Field> constexpr WeScriptMemberEntry ReadOnly(const char* name)
 {
     return {name, WeScriptGetNumber<T, Field>};
@@ -219,15 +202,15 @@ const WeScriptMemberEntry kConfigMembers[] = {
     ReadOnly<WeSceneConfig, &WeSceneConfig::FHDRI0>("FHDRI0"),
     ReadOnly<WeSceneConfig, &WeSceneConfig::FHDRI1>("FHDRI1"),
     ReadOnly<WeSceneConfig, &WeSceneConfig::FHDRI2>("FHDRI2"),
-    PartMember<WeSceneConfig, &WeSceneConfig::AmbientColor>("AmbientColor"),
-    BoolMember<WeSceneConfig, &WeSceneConfig::FogEnabled>("FogEnabled"),
-    FloatMember<WeSceneConfig, &WeSceneConfig::FogStart>("FogStart"),
-    FloatMember<WeSceneConfig, &WeSceneConfig::FogEnd>("FogEnd"),
-    FloatMember<WeSceneConfig, &WeSceneConfig::FogMin>("FogMin"),
-    FloatMember<WeSceneConfig, &WeSceneConfig::FogMax>("FogMax"),
-    PartMember<WeSceneConfig, &WeSceneConfig::FogColor>("FogColor"),
-    FloatMember<WeSceneConfig, &WeSceneConfig::Brightness>("Brightness"),
-    FloatMember<WeSceneConfig, &WeSceneConfig::Contrast>("Contrast"),
+    WeScriptPartMember<WeSceneConfig, &WeSceneConfig::AmbientColor>("AmbientColor"),
+    WeScriptBoolMember<WeSceneConfig, &WeSceneConfig::FogEnabled>("FogEnabled"),
+    WeScriptFloatMember<WeSceneConfig, &WeSceneConfig::FogStart>("FogStart"),
+    WeScriptFloatMember<WeSceneConfig, &WeSceneConfig::FogEnd>("FogEnd"),
+    WeScriptFloatMember<WeSceneConfig, &WeSceneConfig::FogMin>("FogMin"),
+    WeScriptFloatMember<WeSceneConfig, &WeSceneConfig::FogMax>("FogMax"),
+    WeScriptPartMember<WeSceneConfig, &WeSceneConfig::FogColor>("FogColor"),
+    WeScriptFloatMember<WeSceneConfig, &WeSceneConfig::Brightness>("Brightness"),
+    WeScriptFloatMember<WeSceneConfig, &WeSceneConfig::Contrast>("Contrast"),
     {"SetupRenderDevice", nullptr, nullptr, ConfigSetupRenderDevice},
 };
 
@@ -284,7 +267,7 @@ int ActorSetParent(lua_State* L)
 
 const WeScriptMemberEntry kActorMembers[] = {
     {"Type", WeScriptGetNumber<WeActor, &WeActor::type>},
-    StringMember<WeActor, &WeActor::name>("Name"),
+    WeScriptStringMember<WeActor, &WeActor::name>("Name"),
     {"Location", WeScriptGetPart<WeActor, LocalRow<3>>, ActorSetBy<&WeActor::SetLocation, WeVector>},
     {"Rotation", WeScriptGetPart<WeActor, &WeActor::rotation>, ActorSetBy<&WeActor::SetRotation, WeQuaternion>},
     {"XAxis", WeScriptGetPart<WeActor, LocalRow<0>>},
@@ -332,15 +315,15 @@ int PSSetSpawnCount(lua_State* L)
 }
 
 const WeScriptMemberEntry kSystemMembers[] = {
-    StringMember<WeParticleSystem, &WeParticleSystem::MaterialName>("MaterialName"),
-    FloatMember<WeParticleSystem, &WeParticleSystem::EmittingRadius>("EmittingRadius"),
-    BoolMember<WeParticleSystem, &WeParticleSystem::AlignToMotion>("AlignToMotion"),
-    BoolMember<WeParticleSystem, &WeParticleSystem::Relative>("Relative"),
+    WeScriptStringMember<WeParticleSystem, &WeParticleSystem::MaterialName>("MaterialName"),
+    WeScriptFloatMember<WeParticleSystem, &WeParticleSystem::EmittingRadius>("EmittingRadius"),
+    WeScriptBoolMember<WeParticleSystem, &WeParticleSystem::AlignToMotion>("AlignToMotion"),
+    WeScriptBoolMember<WeParticleSystem, &WeParticleSystem::Relative>("Relative"),
     {"SpawnCount", WeScriptGetNumber<WeParticleSystem, &WeParticleSystem::SpawnCount>, PSSetSpawnCount},
     {"RenderPass", WeScriptGetNumber<WeParticleSystem, &WeParticleSystem::RenderPass>,
      WeScriptSetInt<WeParticleSystem, &WeParticleSystem::RenderPass>},
-    BoolMember<WeParticleSystem, &WeParticleSystem::YAligned>("YAligned"),
-    FloatMember<WeParticleSystem, &WeParticleSystem::LifeTime>("LifeTime"),
+    WeScriptBoolMember<WeParticleSystem, &WeParticleSystem::YAligned>("YAligned"),
+    WeScriptFloatMember<WeParticleSystem, &WeParticleSystem::LifeTime>("LifeTime"),
     {"Delete", nullptr, nullptr, ActorDelete<WeParticleSystem>},
     {"LoadPresset", nullptr, nullptr, PSLoadPreset},
 };
@@ -361,35 +344,35 @@ template <typename T> int DeleteOwned(lua_State* L)
 using PSState = WeParticleSystemState;
 
 const WeScriptMemberEntry kSystemStateMembers[] = {
-    FloatMember<PSState, &PSState::TimeLength>("TimeLength"),
-    FloatMember<PSState, &PSState::EmitRate>("EmitRate"),
-    FloatMember<PSState, &PSState::EmitRateDelta>("EmitRateDelta"),
-    FloatMember<PSState, &PSState::FadeInTime>("FadeInTime"),
-    FloatMember<PSState, &PSState::FadeInTimeDelta>("FadeInTimeDelta"),
-    FloatMember<PSState, &PSState::LifeTime>("LifeTime"),
-    FloatMember<PSState, &PSState::LifeTimeDelta>("LifeTimeDelta"),
-    FloatMember<PSState, &PSState::FadeOutTime>("FadeOutTime"),
-    FloatMember<PSState, &PSState::FadeOutTimeDelta>("FadeOutTimeDelta"),
-    PartMember<PSState, &PSState::EmitterSize>("EmitterSize"),
-    PartMember<PSState, &PSState::SpawnDirection>("SpawnDirection"),
-    PartMember<PSState, &PSState::SpawnSpread>("SpawnSpread"),
-    FloatMember<PSState, &PSState::SpawnVelocity>("SpawnVelocity"),
-    FloatMember<PSState, &PSState::SpawnVelocityDelta>("SpawnVelocityDelta"),
-    PartMember<PSState, &PSState::Wind>("Wind"),
-    FloatMember<PSState, &PSState::Angle>("Angle"),
-    FloatMember<PSState, &PSState::AngleDelta>("AngleDelta"),
-    FloatMember<PSState, &PSState::Spin>("Spin"),
-    FloatMember<PSState, &PSState::SpinDelta>("SpinDelta"),
-    FloatMember<PSState, &PSState::SizeFromX>("SizeFromX"),
-    FloatMember<PSState, &PSState::SizeFromXDelta>("SizeFromXDelta"),
-    FloatMember<PSState, &PSState::SizeToX>("SizeToX"),
-    FloatMember<PSState, &PSState::SizeToXDelta>("SizeToXDelta"),
-    FloatMember<PSState, &PSState::SizeFromY>("SizeFromY"),
-    FloatMember<PSState, &PSState::SizeFromYDelta>("SizeFromYDelta"),
-    FloatMember<PSState, &PSState::SizeToY>("SizeToY"),
-    FloatMember<PSState, &PSState::SizeToYDelta>("SizeToYDelta"),
-    PartMember<PSState, &PSState::ColorFrom>("ColorFrom"),
-    PartMember<PSState, &PSState::ColorTo>("ColorTo"),
+    WeScriptFloatMember<PSState, &PSState::TimeLength>("TimeLength"),
+    WeScriptFloatMember<PSState, &PSState::EmitRate>("EmitRate"),
+    WeScriptFloatMember<PSState, &PSState::EmitRateDelta>("EmitRateDelta"),
+    WeScriptFloatMember<PSState, &PSState::FadeInTime>("FadeInTime"),
+    WeScriptFloatMember<PSState, &PSState::FadeInTimeDelta>("FadeInTimeDelta"),
+    WeScriptFloatMember<PSState, &PSState::LifeTime>("LifeTime"),
+    WeScriptFloatMember<PSState, &PSState::LifeTimeDelta>("LifeTimeDelta"),
+    WeScriptFloatMember<PSState, &PSState::FadeOutTime>("FadeOutTime"),
+    WeScriptFloatMember<PSState, &PSState::FadeOutTimeDelta>("FadeOutTimeDelta"),
+    WeScriptPartMember<PSState, &PSState::EmitterSize>("EmitterSize"),
+    WeScriptPartMember<PSState, &PSState::SpawnDirection>("SpawnDirection"),
+    WeScriptPartMember<PSState, &PSState::SpawnSpread>("SpawnSpread"),
+    WeScriptFloatMember<PSState, &PSState::SpawnVelocity>("SpawnVelocity"),
+    WeScriptFloatMember<PSState, &PSState::SpawnVelocityDelta>("SpawnVelocityDelta"),
+    WeScriptPartMember<PSState, &PSState::Wind>("Wind"),
+    WeScriptFloatMember<PSState, &PSState::Angle>("Angle"),
+    WeScriptFloatMember<PSState, &PSState::AngleDelta>("AngleDelta"),
+    WeScriptFloatMember<PSState, &PSState::Spin>("Spin"),
+    WeScriptFloatMember<PSState, &PSState::SpinDelta>("SpinDelta"),
+    WeScriptFloatMember<PSState, &PSState::SizeFromX>("SizeFromX"),
+    WeScriptFloatMember<PSState, &PSState::SizeFromXDelta>("SizeFromXDelta"),
+    WeScriptFloatMember<PSState, &PSState::SizeToX>("SizeToX"),
+    WeScriptFloatMember<PSState, &PSState::SizeToXDelta>("SizeToXDelta"),
+    WeScriptFloatMember<PSState, &PSState::SizeFromY>("SizeFromY"),
+    WeScriptFloatMember<PSState, &PSState::SizeFromYDelta>("SizeFromYDelta"),
+    WeScriptFloatMember<PSState, &PSState::SizeToY>("SizeToY"),
+    WeScriptFloatMember<PSState, &PSState::SizeToYDelta>("SizeToYDelta"),
+    WeScriptPartMember<PSState, &PSState::ColorFrom>("ColorFrom"),
+    WeScriptPartMember<PSState, &PSState::ColorTo>("ColorTo"),
     {"Delete", nullptr, nullptr, DeleteOwned<PSState>},
 };
 
@@ -454,42 +437,42 @@ template <int Index> WeString& FlareTexture(WeLight& light)
 }
 
 const WeScriptMemberEntry kLightMembers[] = {
-    BoolMember<WeLight, &WeLight::IsDynamic>("IsDynamic"),
+    WeScriptBoolMember<WeLight, &WeLight::IsDynamic>("IsDynamic"),
     {"LightType", WeScriptGetNumber<WeLight, &WeLight::LightType>, WeScriptSetInt<WeLight, &WeLight::LightType>},
-    BoolMember<WeLight, &WeLight::LoopKeyStates>("LoopKeyStates"),
-    BoolMember<WeLight, &WeLight::InterpolateStates>("InterpolateStates"),
-    BoolMember<WeLight, &WeLight::Active>("Active"),
-    FloatMember<WeLight, &WeLight::GlobalIntensity>("GlobalIntensity"),
-    FloatMember<WeLight, &WeLight::Range>("Range"),
-    BoolMember<WeLight, &WeLight::AffectDynamicActors>("AffectDynamicActors"),
-    BoolMember<WeLight, &WeLight::AlwaysActive>("AlwaysActive"),
-    StringMember<WeLight, &WeLight::ProjectorMaterialName>("ProjectorMaterialName"),
-    BoolMember<WeLight, &WeLight::Corona>("Corona"),
-    BoolMember<WeLight, &WeLight::Flares>("Flares"),
-    StringMember<WeLight, &WeLight::CoronaTextureName>("CoronaTextureName"),
-    StringMember<WeLight, FlareTexture<0>>("FlareTextureNames1"),
-    StringMember<WeLight, FlareTexture<1>>("FlareTextureNames2"),
-    StringMember<WeLight, FlareTexture<2>>("FlareTextureNames3"),
-    StringMember<WeLight, FlareTexture<3>>("FlareTextureNames4"),
-    StringMember<WeLight, FlareTexture<4>>("FlareTextureNames5"),
-    FloatMember<WeLight, &WeLight::CoronaSizeX>("CoronaSizeX"),
-    FloatMember<WeLight, &WeLight::CoronaSizeY>("CoronaSizeY"),
-    FloatMember<WeLight, &WeLight::FlareSizeX>("FlareSizeX"),
-    FloatMember<WeLight, &WeLight::FlareSizeY>("FlareSizeY"),
-    FloatMember<WeLight, &WeLight::FlaresFadeInTime>("FlaresFadeInTime"),
-    FloatMember<WeLight, &WeLight::FlaresFadeOutTime>("FlaresFadeOutTime"),
-    BoolMember<WeLight, &WeLight::CoronaFixedSize>("CoronaFixedSize"),
-    BoolMember<WeLight, &WeLight::CoronaRotation>("CoronaRotation"),
-    BoolMember<WeLight, &WeLight::AlwaysShowFlares>("AlwaysShowFlares"),
-    FloatMember<WeLight, &WeLight::IntensityFadeInTime>("IntensityFadeInTime"),
-    FloatMember<WeLight, &WeLight::IntensityFadeOutTime>("IntensityFadeOutTime"),
-    BoolMember<WeLight, &WeLight::CastShadows>("CastShadows"),
-    BoolMember<WeLight, ShadowPlane<0>>("CastShadowPlanePX"),
-    BoolMember<WeLight, ShadowPlane<1>>("CastShadowPlaneNX"),
-    BoolMember<WeLight, ShadowPlane<2>>("CastShadowPlanePY"),
-    BoolMember<WeLight, ShadowPlane<3>>("CastShadowPlaneNY"),
-    BoolMember<WeLight, ShadowPlane<4>>("CastShadowPlanePZ"),
-    BoolMember<WeLight, ShadowPlane<5>>("CastShadowPlaneNZ"),
+    WeScriptBoolMember<WeLight, &WeLight::LoopKeyStates>("LoopKeyStates"),
+    WeScriptBoolMember<WeLight, &WeLight::InterpolateStates>("InterpolateStates"),
+    WeScriptBoolMember<WeLight, &WeLight::Active>("Active"),
+    WeScriptFloatMember<WeLight, &WeLight::GlobalIntensity>("GlobalIntensity"),
+    WeScriptFloatMember<WeLight, &WeLight::Range>("Range"),
+    WeScriptBoolMember<WeLight, &WeLight::AffectDynamicActors>("AffectDynamicActors"),
+    WeScriptBoolMember<WeLight, &WeLight::AlwaysActive>("AlwaysActive"),
+    WeScriptStringMember<WeLight, &WeLight::ProjectorMaterialName>("ProjectorMaterialName"),
+    WeScriptBoolMember<WeLight, &WeLight::Corona>("Corona"),
+    WeScriptBoolMember<WeLight, &WeLight::Flares>("Flares"),
+    WeScriptStringMember<WeLight, &WeLight::CoronaTextureName>("CoronaTextureName"),
+    WeScriptStringMember<WeLight, FlareTexture<0>>("FlareTextureNames1"),
+    WeScriptStringMember<WeLight, FlareTexture<1>>("FlareTextureNames2"),
+    WeScriptStringMember<WeLight, FlareTexture<2>>("FlareTextureNames3"),
+    WeScriptStringMember<WeLight, FlareTexture<3>>("FlareTextureNames4"),
+    WeScriptStringMember<WeLight, FlareTexture<4>>("FlareTextureNames5"),
+    WeScriptFloatMember<WeLight, &WeLight::CoronaSizeX>("CoronaSizeX"),
+    WeScriptFloatMember<WeLight, &WeLight::CoronaSizeY>("CoronaSizeY"),
+    WeScriptFloatMember<WeLight, &WeLight::FlareSizeX>("FlareSizeX"),
+    WeScriptFloatMember<WeLight, &WeLight::FlareSizeY>("FlareSizeY"),
+    WeScriptFloatMember<WeLight, &WeLight::FlaresFadeInTime>("FlaresFadeInTime"),
+    WeScriptFloatMember<WeLight, &WeLight::FlaresFadeOutTime>("FlaresFadeOutTime"),
+    WeScriptBoolMember<WeLight, &WeLight::CoronaFixedSize>("CoronaFixedSize"),
+    WeScriptBoolMember<WeLight, &WeLight::CoronaRotation>("CoronaRotation"),
+    WeScriptBoolMember<WeLight, &WeLight::AlwaysShowFlares>("AlwaysShowFlares"),
+    WeScriptFloatMember<WeLight, &WeLight::IntensityFadeInTime>("IntensityFadeInTime"),
+    WeScriptFloatMember<WeLight, &WeLight::IntensityFadeOutTime>("IntensityFadeOutTime"),
+    WeScriptBoolMember<WeLight, &WeLight::CastShadows>("CastShadows"),
+    WeScriptBoolMember<WeLight, ShadowPlane<0>>("CastShadowPlanePX"),
+    WeScriptBoolMember<WeLight, ShadowPlane<1>>("CastShadowPlaneNX"),
+    WeScriptBoolMember<WeLight, ShadowPlane<2>>("CastShadowPlanePY"),
+    WeScriptBoolMember<WeLight, ShadowPlane<3>>("CastShadowPlaneNY"),
+    WeScriptBoolMember<WeLight, ShadowPlane<4>>("CastShadowPlanePZ"),
+    WeScriptBoolMember<WeLight, ShadowPlane<5>>("CastShadowPlaneNZ"),
     {"Delete", nullptr, nullptr, ActorDelete<WeLight>},
     {"AddLightState", nullptr, nullptr, LightAddState},
     {"RemoveLightState", nullptr, nullptr, LightRemoveState},
@@ -502,19 +485,36 @@ template <int Index> float& FlareAlpha(WeLightState& state)
 }
 
 const WeScriptMemberEntry kLightStateMembers[] = {
-    PartMember<WeLightState, &WeLightState::Diffuse>("Diffuse"),
-    PartMember<WeLightState, &WeLightState::Specular>("Specular"),
-    FloatMember<WeLightState, &WeLightState::Duration>("Duration"),
-    FloatMember<WeLightState, &WeLightState::Intensity>("Intensity"),
-    FloatMember<WeLightState, &WeLightState::SpecularIntensity>("SpecularIntensity"),
-    FloatMember<WeLightState, &WeLightState::CoronaAlpha>("CoronaAlpha"),
-    FloatMember<WeLightState, FlareAlpha<0>>("FlareAlpha1"),
-    FloatMember<WeLightState, FlareAlpha<1>>("FlareAlpha2"),
-    FloatMember<WeLightState, FlareAlpha<2>>("FlareAlpha3"),
-    FloatMember<WeLightState, FlareAlpha<3>>("FlareAlpha4"),
-    FloatMember<WeLightState, FlareAlpha<4>>("FlareAlpha5"),
+    WeScriptPartMember<WeLightState, &WeLightState::Diffuse>("Diffuse"),
+    WeScriptPartMember<WeLightState, &WeLightState::Specular>("Specular"),
+    WeScriptFloatMember<WeLightState, &WeLightState::Duration>("Duration"),
+    WeScriptFloatMember<WeLightState, &WeLightState::Intensity>("Intensity"),
+    WeScriptFloatMember<WeLightState, &WeLightState::SpecularIntensity>("SpecularIntensity"),
+    WeScriptFloatMember<WeLightState, &WeLightState::CoronaAlpha>("CoronaAlpha"),
+    WeScriptFloatMember<WeLightState, FlareAlpha<0>>("FlareAlpha1"),
+    WeScriptFloatMember<WeLightState, FlareAlpha<1>>("FlareAlpha2"),
+    WeScriptFloatMember<WeLightState, FlareAlpha<2>>("FlareAlpha3"),
+    WeScriptFloatMember<WeLightState, FlareAlpha<3>>("FlareAlpha4"),
+    WeScriptFloatMember<WeLightState, FlareAlpha<4>>("FlareAlpha5"),
     {"Delete", nullptr, nullptr, DeleteOwned<WeLightState>},
 };
+
+bool NoteResourceUser(WeScriptLife* life, void* context)
+{
+    *static_cast<bool*>(context) |= life->kind == &kActorKind || life->kind == &kSceneKind;
+    return true;
+}
+
+// Models, materials and textures of scenes and actors would be freed under them.
+void RefuseWhileScenesLive(lua_State* L)
+{
+    bool used = false;
+    WeScriptForEachLife(L, NoteResourceUser, &used);
+    if (used)
+    {
+        luaL_error(L, "scenes or actors made or reached by scripts still use the resources");
+    }
+}
 } // namespace
 
 void WeRegisterSceneScript(WeScriptRegistry& registry)
@@ -534,4 +534,5 @@ void WeRegisterSceneScript(WeScriptRegistry& registry)
     WeScriptRegisterMembers(registry, "WeLightState", kLightStateMembers);
     registry.RegisterParent("WeParticleSystem", "WeActor");
     registry.RegisterParent("WeLight", "WeActor");
+    WeAddScriptFreeAllGuard(RefuseWhileScenesLive);
 }

@@ -7,6 +7,7 @@
 #include "WeRenderScriptNatives.h"
 #include "WeSceneScriptNatives.h"
 
+#include <array>
 #include <utility>
 
 WeColor NullColor{0.0f, 0.0f, 0.0f, 0.0f};
@@ -19,37 +20,31 @@ WeQuaternion NullQuat{0.0f, 0.0f, 0.0f, 1.0f};
 
 namespace
 {
-// Getter and setter of one float of a value type.
-template <typename T, auto Field> constexpr WeScriptMemberEntry FloatMember(const char* name)
-{
-    return {name, WeScriptGetNumber<T, Field>, WeScriptSetFloat<T, Field>};
-}
-
 const WeScriptMemberEntry kColorMembers[] = {
-    FloatMember<WeColor, &WeColor::r>("r"),
-    FloatMember<WeColor, &WeColor::g>("g"),
-    FloatMember<WeColor, &WeColor::b>("b"),
-    FloatMember<WeColor, &WeColor::a>("a"),
+    WeScriptFloatMember<WeColor, &WeColor::r>("r"),
+    WeScriptFloatMember<WeColor, &WeColor::g>("g"),
+    WeScriptFloatMember<WeColor, &WeColor::b>("b"),
+    WeScriptFloatMember<WeColor, &WeColor::a>("a"),
 };
 
 const WeScriptMemberEntry kVectorMembers[] = {
-    FloatMember<WeVector, &WeVector::x>("x"),
-    FloatMember<WeVector, &WeVector::y>("y"),
-    FloatMember<WeVector, &WeVector::z>("z"),
+    WeScriptFloatMember<WeVector, &WeVector::x>("x"),
+    WeScriptFloatMember<WeVector, &WeVector::y>("y"),
+    WeScriptFloatMember<WeVector, &WeVector::z>("z"),
 };
 
 const WeScriptMemberEntry kVector4Members[] = {
-    FloatMember<WeVector4, &WeVector4::x>("x"),
-    FloatMember<WeVector4, &WeVector4::y>("y"),
-    FloatMember<WeVector4, &WeVector4::z>("z"),
-    FloatMember<WeVector4, &WeVector4::w>("w"),
+    WeScriptFloatMember<WeVector4, &WeVector4::x>("x"),
+    WeScriptFloatMember<WeVector4, &WeVector4::y>("y"),
+    WeScriptFloatMember<WeVector4, &WeVector4::z>("z"),
+    WeScriptFloatMember<WeVector4, &WeVector4::w>("w"),
 };
 
 const WeScriptMemberEntry kQuaternionMembers[] = {
-    FloatMember<WeQuaternion, &WeQuaternion::x>("x"),
-    FloatMember<WeQuaternion, &WeQuaternion::y>("y"),
-    FloatMember<WeQuaternion, &WeQuaternion::z>("z"),
-    FloatMember<WeQuaternion, &WeQuaternion::w>("w"),
+    WeScriptFloatMember<WeQuaternion, &WeQuaternion::x>("x"),
+    WeScriptFloatMember<WeQuaternion, &WeQuaternion::y>("y"),
+    WeScriptFloatMember<WeQuaternion, &WeQuaternion::z>("z"),
+    WeScriptFloatMember<WeQuaternion, &WeQuaternion::w>("w"),
 };
 
 template <int Cell> float& MatrixCell(WeMatrix& matrix)
@@ -63,7 +58,7 @@ constexpr const char* kMatrixNames[16] = {"_11", "_12", "_13", "_14", "_21", "_2
 template <int... Cells> constexpr auto MatrixMembers(std::integer_sequence<int, Cells...>)
 {
     return std::array<WeScriptMemberEntry, sizeof...(Cells)>{
-        FloatMember<WeMatrix, MatrixCell<Cells>>(kMatrixNames[Cells])...};
+        WeScriptFloatMember<WeMatrix, MatrixCell<Cells>>(kMatrixNames[Cells])...};
 }
 
 const auto kMatrixMembers = MatrixMembers(std::make_integer_sequence<int, 16>());

@@ -144,6 +144,7 @@ touchProperties {
   WeTexture = texture, WeTextureManager = textures, WeFont = font,
 }
 scene:Render(camera)
+assert(fails(function() engine:FreeAll() end), 'resources stay while scenes use them')
 
 -- Deleting: every table of the object fails, fields included; the scene stays consistent
 local lamp = scene:FindActor('lamp')
