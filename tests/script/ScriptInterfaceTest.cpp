@@ -6,6 +6,9 @@
 #include "WeFont.h"
 #include "WeInput.h"
 #include "WeLight.h"
+#include "WeMaterial.h"
+#include "WeMesh.h"
+#include "WeModel.h"
 #include "WeParticleSystem.h"
 #include "WeSceneScriptNatives.h"
 #include "WeTexture.h"
@@ -274,4 +277,8 @@ TEST(ScriptStateClosing, FreesObjectsNoScriptDeleted)
     EXPECT_EQ(WeParticleSystem::GetLiveCount(), systems);
     WeLight::SetPooling(pooling);
     WeParticleSystem::SetPooling(pooling);
+    // The first scene's debug models stay with the managers that hold them.
+    modelManager.FreeAll();
+    meshManager.FreeAll(true);
+    materialManager.FreeAll(true);
 }
