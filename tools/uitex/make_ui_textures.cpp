@@ -228,6 +228,27 @@ uint32_t EditBox(int x, int y)
     return edge < 3 ? 0xF0182028u : 0xF0060A10u;
 }
 
+// Whether the texel of a 16-pixel cell lies on the tick: a short stroke down to (6, 11), then a
+// long one up to (12, 4).
+bool Tick(int x, int y)
+{
+    const auto onStroke = [x, y](float ax, float ay, float bx, float by)
+    {
+        const float dx = bx - ax, dy = by - ay;
+        const float t = std::clamp((float(x - ax) * dx + float(y - ay) * dy) / (dx * dx + dy * dy), 0.0f, 1.0f);
+        return std::hypot(float(x) - (ax + t * dx), float(y) - (ay + t * dy)) <= 1.2f;
+    };
+    return onStroke(3, 8, 6, 11) || onStroke(6, 11, 12, 4);
+}
+
+// The check box: unchecked above checked, a dark well in a light rim, the checked one ticked.
+uint32_t CheckBox(int x, int y)
+{
+    if (SmallRim(x, y))
+        return 0xFFC0C8D8u;
+    return y >= 16 && Tick(x, y % 16) ? 0xFF90F0A0u : 0xF0101820u;
+}
+
 // ---- the level screens: loading, the in-game display and the tutorials ----
 
 // Behind the pause menu: the level darkened.
@@ -462,6 +483,7 @@ int main(int argc, char** argv)
               WriteDds(ui / "MivoScrollLeft.dds", 16, 64, ScrollLeft) &&
               WriteDds(ui / "MivoScrollRight.dds", 16, 64, ScrollRight) &&
               WriteDds(ui / "MivoEditBox.dds", 32, 32, EditBox) &&
+              WriteDds(ui / "MivoCheckBox.dds", 16, 32, CheckBox) &&
               WriteDds(ui / "MivoBlackIngame.dds", 8, 8, BlackIngame) &&
               WriteDds(ui / "MivoProgressBack.dds", 256, 16, ProgressBack) &&
               WriteDds(ui / "MivoProgressBar.dds", 256, 16, ProgressBar) &&
