@@ -1,8 +1,9 @@
 // The scene widget on the OpenGL back end: a window holding a scene widget with a caption on it and
 // a label under it, drawn by the UI manager. The widget shows the test map (Maps/World1.map) from
-// its camera inside its rectangle, the UI around it as without the map; a widget without a map
-// draws and ticks nothing; the map ticks while its window is hidden; a widget partly off the
-// screen shows the part of the picture the whole one shows there.
+// its camera inside its rectangle, the UI around it as without the map (also through the
+// post-processing chain); a widget without a map draws and ticks nothing; the map ticks while its
+// window is hidden; a widget partly off the screen shows the part of the picture the whole one
+// shows there.
 //
 // The reference is tests/ui/reference/scene_widget.bmp; made again by running with
 // WE_UPDATE_REFERENCE=1 (look at it before committing).
@@ -12,6 +13,7 @@
 #include "WeModel.h"
 #include "WeRenderDevice.h"
 #include "WeUIScene.h"
+#include "WePostProcess.h"
 
 #include <fstream>
 
@@ -165,6 +167,23 @@ TEST_F(SceneScreen, APartOffTheScreenShowsWhatTheWholeWidgetShowsThere)
                 farOff += std::abs(int(whole[a + c]) - int(shifted[b + c])) > 24 ? 1 : 0;
         }
     EXPECT_LT(farOff, 100);
+}
+
+// Post-processing draws the map into a capture of the whole screen and composites it into the
+// rectangle; the UI around it is the same either way.
+TEST_F(SceneScreen, WithPostProcessingTheMapStaysInsideTheWidgetToo)
+{
+    renderDevice.bloomMode = 1;
+    postProcess.Release();
+    postProcess.Build();
+    Load("");
+    const std::vector<uint8_t> withoutMap = ShootScreen();
+    Load("World1");
+    ASSERT_TRUE(postProcess.IsActive());
+    const std::vector<uint8_t> withMap = ShootScreen();
+    postProcess.Release();
+    EXPECT_EQ(CountDifferences(withMap, withoutMap, false), 0);
+    EXPECT_GT(CountDifferences(withMap, withoutMap, true), (kRight - kLeft) * (kBottom - kTop));
 }
 
 TEST(SceneWidgetCamera, TheMapSettingsMakeTheCamera)
