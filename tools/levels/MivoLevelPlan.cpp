@@ -185,10 +185,12 @@ MivoRegionPlan PlanBonus()
         MivoTablePlan table;
         table.name = name;
         const uint32_t kind = KindsOf(letter);
-        // Plus, minus and joker blocks each bring a set of blocks to clear: two such sets already
-        // give a long way through, so they play in a tight room like the summit's.
+        // A showpiece holds more of its kind than a ladder table: in an open room its states are
+        // too many for an exploration to see a start eight moves from a win, so every bonus map
+        // plays in a tight room like the summit's. Plus, minus and joker blocks each bring a set
+        // of blocks to clear: two such sets already give a long way through.
         const bool bringsSet = std::string("+-J").find(letter) != std::string::npos && *letter;
-        table.recipe = bringsSet ? Recipe(9, 10, 8) : Recipe(8, 10, 8);
+        table.recipe = Recipe(9, 10, 8);
         table.recipe.shortestMin = 8;
         table.recipe.featured = kind;
         table.recipe.kinds = kind;
