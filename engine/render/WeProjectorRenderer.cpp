@@ -47,6 +47,42 @@ void SetShared(int32_t index, const WeMatrix& value)
     shaders.SetShared(index, &value.m[0][0], 16);
 }
 
+// Draws the receivers, popped in material order, with the effect's pass 0 already begun.
+void DrawReceivers(WeShader& effect, WeRenderList& receivers)
+{
+    while (WeRenderItem* item = receivers.PopMin())
+    {
+        if (!item->model || !item->model->mesh)
+            continue;
+        effect.SetWorldMatrices(*item->world);
+        effect.CommitChanges();
+        renderDevice.device->SetVertexDeclaration(sceneRenderer.DeclarationFor(*item->model->mesh));
+        item->model->mesh->DrawSubset(item->subset);
+    }
+}
+
+// The omni light's own values: its turn, the projector material's cube and strength.
+void SetupOmni(const WeLight& light, WeMaterial& material, WeShader& effect)
+{
+    SetShared(WeShaderManager::projectorMatrix, light.GetWorldMatrix());
+    material.ApplyTextures(WeMaterial::environmentFlag, nullptr, 0);
+    if (effect.materialStrength)
+        effect.effect->SetFloat(effect.materialStrength, material.materialStrength);
+}
+
+// The spot light's own values: its direction and cone, and the projector material's first
+// texture, animated at the light's time, on sampler 7 with a black border.
+void SetupSpot(const WeLight& light, WeMaterial& material, WeShader&)
+{
+    const WeProjectorRenderer::SpotView spot = WeProjectorRenderer::SpotOf(light);
+    SetShared(WeShaderManager::projectorDirection, Row(light.GetWorldMatrix(), 2));
+    SetShared(WeShaderManager::projectorMatrix, d3dx::D3DXMatrixMultiply(spot.view, spot.projection));
+    material.UpdateTextureAnimation(light.lightTime);
+    constexpr int32_t anisotropic = 3, border = 3;
+    renderDevice.SetSamplerState(7, anisotropic, border);
+    material.ApplyTextures(0, nullptr, 7);
+}
+
 } // namespace
 
 WeProjectorRenderer::~WeProjectorRenderer() = default;
@@ -157,9 +193,9 @@ void WeProjectorRenderer::Render(WeScene*, WeCamera*)
     renderDevice.device->SetRenderState(D3DRS_ZENABLE, 1);
     renderDevice.device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
     if (!omniLights.empty() && omniEffect)
-        RenderOmni();
+        RenderLights(*omniEffect, omniLights, SetupOmni);
     if (!spotLights.empty() && spotEffect)
-        RenderSpot();
+        RenderLights(*spotEffect, spotLights, SetupSpot);
     renderDevice.SetAlphaBlend(false, true);
     renderDevice.device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     renderDevice.SetAlphaTest(0);
@@ -181,73 +217,27 @@ void WeProjectorRenderer::SetupProjectorStates(const WeLight& light, const WeLig
         device.SetRenderState(D3DRS_DESTBLEND, uint32_t(material.destBlend));
 }
 
-// Draws the receivers, popped in material order, with the effect's pass 0 already begun.
-static void DrawReceivers(WeShader& effect, WeRenderList& receivers)
-{
-    while (WeRenderItem* item = receivers.PopMin())
-    {
-        if (!item->model || !item->model->mesh)
-            continue;
-        effect.SetWorldMatrices(*item->world);
-        effect.CommitChanges();
-        renderDevice.device->SetVertexDeclaration(sceneRenderer.DeclarationFor(*item->model->mesh));
-        item->model->mesh->DrawSubset(item->subset);
-    }
-}
-
-void WeProjectorRenderer::RenderOmni()
+void WeProjectorRenderer::RenderLights(WeShader& effect, const std::vector<LightNode*>& lights,
+                                       void (*setup)(const WeLight&, WeMaterial&, WeShader&))
 {
     const WeLight* previous = nullptr;
-    omniEffect->SetTechnique(0);
-    omniEffect->Begin(0);
-    omniEffect->BeginPass(0);
-    for (LightNode* node : omniLights)
+    effect.SetTechnique(0);
+    effect.Begin(0);
+    effect.BeginPass(0);
+    for (LightNode* node : lights)
     {
-        WeLight& light = *node->light;
-        if (!light.projectorMaterial)
-            continue;
-        light.projectorMaterial->shader = omniEffect;
-        SetupProjectorStates(light, previous);
-        previous = &light;
-        SetShared(WeShaderManager::projectorPosition, light.GetWorldPosition());
-        SetShared(WeShaderManager::projectorMatrix, light.GetWorldMatrix());
-        WeMaterial& material = *light.projectorMaterial;
-        material.ApplyTextures(WeMaterial::environmentFlag, nullptr, 0);
-        omniEffect->SetMaterialColor(material.color);
-        if (omniEffect->materialStrength)
-            omniEffect->effect->SetFloat(omniEffect->materialStrength, material.materialStrength);
-        DrawReceivers(*omniEffect, node->receivers);
-    }
-    omniEffect->EndPass();
-    omniEffect->End();
-}
-
-void WeProjectorRenderer::RenderSpot()
-{
-    const WeLight* previous = nullptr;
-    spotEffect->SetTechnique(0);
-    spotEffect->Begin(0);
-    spotEffect->BeginPass(0);
-    for (LightNode* node : spotLights)
-    {
-        WeLight& light = *node->light;
+        const WeLight& light = *node->light;
         if (!light.projectorMaterial)
             continue;
         WeMaterial& material = *light.projectorMaterial;
-        material.shader = spotEffect;
+        material.shader = &effect;
         SetupProjectorStates(light, previous);
         previous = &light;
-        const SpotView spot = SpotOf(light);
         SetShared(WeShaderManager::projectorPosition, light.GetWorldPosition());
-        SetShared(WeShaderManager::projectorDirection, Row(light.GetWorldMatrix(), 2));
-        SetShared(WeShaderManager::projectorMatrix, d3dx::D3DXMatrixMultiply(spot.view, spot.projection));
-        material.UpdateTextureAnimation(light.lightTime);
-        constexpr int32_t anisotropic = 3, border = 3;
-        renderDevice.SetSamplerState(7, anisotropic, border);
-        material.ApplyTextures(0, nullptr, 7);
-        spotEffect->SetMaterialColor(material.color);
-        DrawReceivers(*spotEffect, node->receivers);
+        setup(light, material, effect);
+        effect.SetMaterialColor(material.color);
+        DrawReceivers(effect, node->receivers);
     }
-    spotEffect->EndPass();
-    spotEffect->End();
+    effect.EndPass();
+    effect.End();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 class WeLight;
+class WeMaterial;
 class WeScene;
 class WeShader;
 
@@ -59,8 +60,10 @@ public:
 private:
     LightNode* TakeNode(WeLight* light);
     void CollectReceivers();
-    void RenderOmni();
-    void RenderSpot();
+    // Each light's receivers with the effect: the projector material's states, colour and the
+    // light's position, and what `setup` adds for the kind of light.
+    void RenderLights(WeShader& effect, const std::vector<LightNode*>& lights,
+                      void (*setup)(const WeLight&, WeMaterial&, WeShader&));
     // The projector material's blending, culling and alpha reference when they differ from the
     // previous light's.
     void SetupProjectorStates(const WeLight& light, const WeLight* previous);

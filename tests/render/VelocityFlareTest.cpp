@@ -37,6 +37,14 @@ protected:
         flareRenderer.records.clear();
         SceneDrawingTest::TearDown();
     }
+    WeLight& CoronaLight(float fadeIn, float fadeOut)
+    {
+        WeLight& light = AddLight({0, 0, 10}, 10);
+        light.Corona = true;
+        light.FlaresFadeInTime = fadeIn;
+        light.FlaresFadeOutTime = fadeOut;
+        return light;
+    }
     Surface* BoundTarget(uint32_t index) const
     {
         Surface* surface = nullptr;
@@ -107,10 +115,7 @@ TEST_F(VelocityFlareTest, WithoutMotionOutlinesOrShadowsTheVelocityPassBindsAndD
 
 TEST_F(VelocityFlareTest, CoronasFadeOutFromWhereTheirFadeInStoodAndBack)
 {
-    WeLight& light = AddLight({0, 0, 10}, 10);
-    light.Corona = true;
-    light.FlaresFadeInTime = 1.0f;
-    light.FlaresFadeOutTime = 2.0f;
+    const WeLight& light = CoronaLight(1.0f, 2.0f);
     WeFlareRecord record;
     struct Step
     {
@@ -132,10 +137,7 @@ TEST_F(VelocityFlareTest, CoronasFadeOutFromWhereTheirFadeInStoodAndBack)
 
 TEST_F(VelocityFlareTest, FadesOfNoTimeChangeAtOnceAndOpacityIsClampedBeforePacking)
 {
-    WeLight& light = AddLight({0, 0, 10}, 10);
-    light.Corona = true;
-    light.FlaresFadeInTime = 0.0f;
-    light.FlaresFadeOutTime = 0.0f;
+    const WeLight& light = CoronaLight(0.0f, 0.0f);
     WeFlareRecord record;
     WeFlareRenderer::Fade(record, light, false, 0.1f);
     EXPECT_FLOAT_EQ(WeFlareRenderer::CoronaAlpha(record, light), 1.0f) << "shown at once";
@@ -179,9 +181,7 @@ TEST_F(VelocityFlareTest, ASunAtTheFarClipStaysOnScreenOnlyWhenItAlwaysShows)
 
 TEST_F(VelocityFlareTest, RecordsLastWhileTheirLightIsSeenOrItsCoronaFadesOutInFront)
 {
-    WeLight& light = AddLight({0, 0, 10}, 10);
-    light.Corona = true;
-    light.FlaresFadeInTime = light.FlaresFadeOutTime = 0.5f;
+    WeLight& light = CoronaLight(0.5f, 0.5f);
     timer.deltaTime = 0.2f;
     struct Case
     {

@@ -18,6 +18,8 @@ const char* const source = "ambient 0.2 0.2 0.2\n"
                            "camera Eye 0 5 -10 0 0 0 0.9  # a comment\n"
                            "mesh Floor Config.Assets.Box1m 0 -0.1 0 scale 8 0.2 8 lightmap 8 -4 -4 4 4 0\n"
                            "light Lamp -2 1 0 3.5 1 0 0 2\n"
+                           "shadows\n"
+                           "corona Config.Assets.Corona 0.2\n"
                            "light Pulse 2 1 0 3.5 0 0 1 2 vertex\n"
                            "state 0.5 0.25\n"
                            "state 0.5 2\n"
@@ -51,7 +53,8 @@ TEST(MapSource, StatementsItCannotReadNameTheirLine)
 {
     for (const char* text : {"mesh Floor Config.Assets.Box1m 0 0\n", "ambient 1 1 x\n", "state 1 1\n",
                              "light L 0 0 0 1 1 1 1 bright\n", "mesh M Model 0 0 0 preset 300\n", "fog 1 2\n",
-                             "sky 1 1 1 1 1 1 1\n"})
+                             "sky 1 1 1 1 1 1 1\n", "shadows\n",
+                             "corona Config.Assets.Corona 0.1\n"})
     {
         WeMapSource map;
         EXPECT_FALSE(map.Parse(std::string("# first\n") + text)) << text;
@@ -103,6 +106,12 @@ TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
         EXPECT_EQ(pulse->LightType, LIGHT_POINT_VERTEXONLY);
         ASSERT_EQ(pulse->states.GetCount(), 2);
         EXPECT_FLOAT_EQ(pulse->states.Last().Intensity, 4.0f) << "the light's intensity times the state's";
+        EXPECT_FALSE(pulse->CastShadows || pulse->Corona);
+        auto* lamp = static_cast<WeLight*>(scene.FindActor("Lamp"));
+        EXPECT_TRUE(lamp->CastShadows && lamp->CastShadowPlane[0] && lamp->CastShadowPlane[5]);
+        EXPECT_TRUE(lamp->Corona);
+        EXPECT_EQ(lamp->CoronaTextureName, "Config.Assets.Corona");
+        EXPECT_FLOAT_EQ(lamp->CoronaSizeY, 0.2f);
         scene.cameraActors.Reset();
         auto* eye = static_cast<WeCameraActor*>(scene.cameraActors.GetValue());
         EXPECT_FLOAT_EQ(eye->camera->fov, 0.9f);

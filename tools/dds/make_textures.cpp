@@ -4,6 +4,7 @@
 // looked up as data (the flat normal, the outline ramp) stay uncompressed.
 #include "WeDdsWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +26,16 @@ uint32_t Wave(uint32_t t, uint32_t size, uint32_t turns)
 {
     const double angle = 6.283185307179586 * turns * t / size;
     return uint32_t(127.5 + 127.0 * std::sin(angle));
+}
+
+// White with the alpha of the profile at the texel's distance from the middle (0 there, 1 at the
+// edge); nothing beyond the edge.
+uint32_t Glow(uint32_t x, uint32_t y, uint32_t size, double (*profile)(double))
+{
+    const double half = size / 2.0;
+    const double r = std::hypot(x + 0.5 - half, y + 0.5 - half) / half;
+    const double alpha = r < 1.0 ? std::clamp(profile(r), 0.0, 1.0) : 0.0;
+    return uint32_t(std::lround(alpha * 255.0)) << 24 | 0x00FFFFFFu;
 }
 
 struct DefaultTexture
@@ -66,6 +77,13 @@ int main(int argc, char** argv)
              const uint32_t grey = Noise(x, y, 7);
              return 0xFF000000u | grey << 16 | grey << 8 | grey;
          }},
+        // Light sprites, drawn additively by their alpha: the corona's glow falling off from the
+        // middle, and a lens flare's thin ring.
+        {"Corona", 64, 64, d3d9::D3DFMT_A8R8G8B8,
+         [](uint32_t x, uint32_t y) { return Glow(x, y, 64, [](double r) { return std::pow(1.0 - r, 3.0); }); }},
+        {"Flare", 64, 64, d3d9::D3DFMT_A8R8G8B8,
+         [](uint32_t x, uint32_t y)
+         { return Glow(x, y, 64, [](double r) { return std::exp(-std::pow((r - 0.8) * 12.0, 2.0)) * 0.6; }); }},
     };
     WeDdsWriter writer;
     for (const DefaultTexture& texture : defaults)

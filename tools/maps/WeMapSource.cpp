@@ -217,6 +217,11 @@ bool WeMapSource::Parse(const std::string& text)
         }
         else if (keyword == "interpolate" && !lights.empty())
             read = lights.back().interpolate = true;
+        else if (keyword == "shadows" && !lights.empty())
+            read = lights.back().castShadows = true;
+        else if (keyword == "corona" && !lights.empty())
+            read = words.Word(lights.back().coronaTexture) && words.Number(lights.back().coronaSize) &&
+                   lights.back().coronaSize > 0.0f;
         if (!read || !words.Empty())
             return Fail(number, "cannot read \"" + line + "\"");
     }
@@ -300,6 +305,12 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
         light->Range = source.range;
         light->LightType = source.vertexOnly ? LIGHT_POINT_VERTEXONLY : LIGHT_POINT;
         light->InterpolateStates = source.interpolate;
+        light->CastShadows = source.castShadows;
+        std::fill(std::begin(light->CastShadowPlane), std::end(light->CastShadowPlane), source.castShadows);
+        light->Corona = !source.coronaTexture.empty();
+        light->CoronaTextureName = source.coronaTexture.c_str();
+        light->CoronaSizeX = source.coronaSize * 0.75f; // round on a 4:3 screen
+        light->CoronaSizeY = source.coronaSize;
         const std::vector<WeMapLight::State> states =
             source.states.empty() ? std::vector<WeMapLight::State>{{1.0f, 1.0f}} : source.states;
         for (const WeMapLight::State& state : states)

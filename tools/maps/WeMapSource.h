@@ -11,6 +11,9 @@
 //   light <name> <x y z> <range> <r g b> <intensity> [vertex]
 //   state <seconds> <intensity>            a key state of the light above
 //   interpolate                            the light above blends from state to state
+//   shadows                                the light above casts shadows on every side
+//   corona <texture> <size>                the light above glows with the texture, its size a
+//                                          share of the screen's height
 // The map file holds what the engine reads: file version 1, a version-24 scene config, a
 // version-2 sky box naming the flat sky texture, then every actor saved through its own Save.
 #pragma once
@@ -48,6 +51,9 @@ struct WeMapLight
     float intensity = 1.0f;
     bool vertexOnly = false;
     bool interpolate = false;
+    bool castShadows = false;  // on every face of its cube
+    std::string coronaTexture; // none when empty
+    float coronaSize = 0.1f;   // share of the screen
     std::vector<State> states;
 };
 
