@@ -13,8 +13,8 @@
 namespace
 {
 // The level databases the package ships: regions of the ladder, and the bonus maps (db020).
-constexpr int32_t kShippedDatabases[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 20};
-constexpr size_t kShippedTables = 295;
+constexpr int32_t kShippedDatabases[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20};
+constexpr size_t kShippedTables = 315;
 
 std::filesystem::path ConfigFolder()
 {
