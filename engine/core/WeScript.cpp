@@ -206,10 +206,12 @@ void ClearTable(lua_State* L, int index)
     }
 }
 
-// Pushes the registry table of the key, made (with the weak mode, when given) on first use.
+// Pushes the registry table under the key's address, made (with the weak mode, when given) on
+// first use.
 void PushRegistryTable(lua_State* L, const char* key, const char* weakMode)
 {
-    RawGetField(L, LUA_REGISTRYINDEX, key);
+    lua_pushlightuserdata(L, const_cast<char*>(key));
+    lua_rawget(L, LUA_REGISTRYINDEX);
     if (lua_istable(L, -1))
     {
         return;
@@ -223,8 +225,105 @@ void PushRegistryTable(lua_State* L, const char* key, const char* weakMode)
         RawSetField(L, -2, "__mode");
         lua_setmetatable(L, -2);
     }
-    lua_pushvalue(L, -1);
-    RawSetField(L, LUA_REGISTRYINDEX, key);
+    lua_pushlightuserdata(L, const_cast<char*>(key));
+    lua_pushvalue(L, -2);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+}
+
+// Pushes the table kept for the table at `index` in the registry table of the key (weak keys),
+// made on first use.
+void PushTableFor(lua_State* L, const char* key, int index)
+{
+    index = AbsoluteIndex(L, index);
+    PushRegistryTable(L, key, "k");
+    lua_pushvalue(L, index);
+    lua_rawget(L, -2);
+    if (!lua_istable(L, -1))
+    {
+        lua_pop(L, 1);
+        lua_newtable(L);
+        lua_pushvalue(L, index);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, -4);
+    }
+    lua_replace(L, -2);
+}
+
+// Member lookups and class tests remembered per class table; forgotten whenever a class changes.
+const char* const kLookupKeys[2] = {"____lookup____get____", "____lookup____set____"};
+const char* const kDerivesKey = "____derives____";
+
+// ClassDerivesFrom, remembered per class table and class name.
+bool DerivesRemembered(lua_State* L, const char* className)
+{
+    if (!lua_istable(L, -1))
+    {
+        return ClassDerivesFrom(L, className);
+    }
+    PushTableFor(L, kDerivesKey, -1);
+    lua_pushstring(L, className);
+    lua_rawget(L, -2);
+    if (lua_isboolean(L, -1))
+    {
+        const bool derives = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 3);
+        return derives;
+    }
+    lua_pop(L, 1);
+    lua_pushvalue(L, -2);
+    const bool derives = ClassDerivesFrom(L, className);
+    lua_pushstring(L, className);
+    lua_pushboolean(L, derives);
+    lua_rawset(L, -3);
+    lua_pop(L, 2);
+    return derives;
+}
+
+void ForgetLookups(lua_State* L)
+{
+    for (const char* key : {kLookupKeys[0], kLookupKeys[1], kDerivesKey})
+    {
+        lua_pushlightuserdata(L, const_cast<char*>(key));
+        lua_pushnil(L);
+        lua_rawset(L, LUA_REGISTRYINDEX);
+    }
+}
+
+// FindInChain, remembered per class table and key in the lookup table of `slot`.
+int FindRemembered(lua_State* L, int slot, std::initializer_list<const char*> prefixes, int keyIndex)
+{
+    keyIndex = AbsoluteIndex(L, keyIndex);
+    if (!lua_istable(L, -1))
+    {
+        return FindInChain(L, prefixes, keyIndex);
+    }
+    PushTableFor(L, kLookupKeys[slot], -1);
+    lua_pushvalue(L, keyIndex);
+    lua_rawget(L, -2);
+    if (lua_istable(L, -1))
+    {
+        lua_rawgeti(L, -1, 1);
+        const int found = int(lua_tointeger(L, -1));
+        lua_rawgeti(L, -2, 2);
+        lua_replace(L, -5);
+        lua_pop(L, 3);
+        return found;
+    }
+    lua_pop(L, 1);
+    lua_insert(L, -2);
+    const int found = FindInChain(L, prefixes, keyIndex);
+    if (found >= 0)
+    {
+        lua_pushvalue(L, keyIndex);
+        lua_createtable(L, 2, 0);
+        lua_pushinteger(L, found);
+        lua_rawseti(L, -2, 1);
+        lua_pushvalue(L, -3);
+        lua_rawseti(L, -2, 2);
+        lua_rawset(L, -4);
+    }
+    lua_replace(L, -2);
+    return found;
 }
 
 // Pushes the record of the value at `index`, or nil.
@@ -322,7 +421,7 @@ void PushCheckedRecord(lua_State* L, int arg, const char* className)
         ArgError(L, arg, "%s object expected, got a plain table", className);
     }
     lua_rawgeti(L, -1, RecordClass);
-    if (!ClassDerivesFrom(L, className))
+    if (!DerivesRemembered(L, className))
     {
         ArgError(L, arg, "%s object expected", className);
     }
@@ -349,7 +448,7 @@ int WeScriptIndex(lua_State* L)
         return 0;
     }
     PushObjectClass(L, 1);
-    const int found = FindInChain(L, {"__", "__get__"}, 2);
+    const int found = FindRemembered(L, 0, {"__", "__get__"}, 2);
     if (found == 1)
     {
         // A getter: its value, not the function.
@@ -366,7 +465,7 @@ int WeScriptNewIndex(lua_State* L)
     if (IsNameKey(L, 2))
     {
         PushObjectClass(L, 1);
-        if (FindInChain(L, {"__set__"}, 2) >= 0)
+        if (FindRemembered(L, 1, {"__set__"}, 2) >= 0)
         {
             lua_pushvalue(L, 1);
             lua_pushvalue(L, 2);
@@ -655,6 +754,7 @@ int WeScriptRegistry::GetClassTable(const char* className, WeClassTableMode mode
     lua_pushstring(state, className);
     if (mode == WeClassTableMode::Delete)
     {
+        ForgetLookups(state);
         // Objects hold the class table itself, not its name: it is emptied as well, so that
         // their lookups find nothing from now on.
         WeScriptPushClassTable(state, -1);
@@ -680,6 +780,7 @@ void WeScriptRegistry::RegisterParent(const char* className, const char* parentN
     lua_pushstring(state, parentName);
     RawSetField(state, -2, kParentKey);
     lua_pop(state, 1);
+    ForgetLookups(state);
 }
 
 void WeScriptRegistry::RegisterMember(const char* className, const char* member, WeScriptMember kind,
@@ -693,6 +794,7 @@ void WeScriptRegistry::RegisterMember(const char* className, const char* member,
     lua_pushcfunction(state, function);
     lua_rawset(state, -3);
     lua_pop(state, 1);
+    ForgetLookups(state);
 }
 
 int WeScriptRegistry::PushObject(const char* className, void* pointer)
