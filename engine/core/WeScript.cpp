@@ -413,7 +413,8 @@ void PushCheckedRecord(lua_State* L, int arg, const char* className)
 {
     if (!lua_istable(L, arg))
     {
-        luaL_argerror(L, arg, lua_pushfstring(L, "%s object expected, got %s", className, luaL_typename(L, arg)));
+        luaL_argerror(L, arg,
+                      lua_pushfstring(L, "%s object expected, got %s", className, luaL_typename(L, arg)));
     }
     PushRecord(L, arg);
     if (!lua_istable(L, -1))
@@ -659,7 +660,8 @@ int WeScriptPushField(lua_State* L, const char* className, void* pointer)
         }
     }
     lua_pushlightuserdata(L, pointer);
-    InitObjectTable(L, className, lua_isnil(L, record + 1) ? 0 : record + 1, lua_isnil(L, record + 2) ? 0 : record + 2);
+    InitObjectTable(L, className, lua_isnil(L, record + 1) ? 0 : record + 1,
+                    lua_isnil(L, record + 2) ? 0 : record + 2);
     lua_replace(L, record);
     lua_settop(L, record);
     return 1;

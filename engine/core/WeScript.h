@@ -144,7 +144,8 @@ struct WeScriptMemberEntry
     lua_CFunction method = nullptr;
 };
 template <std::size_t N>
-void WeScriptRegisterMembers(WeScriptRegistry& registry, const char* className, const WeScriptMemberEntry (&members)[N])
+void WeScriptRegisterMembers(WeScriptRegistry& registry, const char* className,
+                             const WeScriptMemberEntry (&members)[N])
 {
     for (const WeScriptMemberEntry& member : members)
     {

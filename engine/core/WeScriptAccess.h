@@ -37,19 +37,19 @@ template <typename T, auto Field> int WeScriptGetNumber(lua_State* L)
     return 1;
 }
 
-template <typename T, auto Field> int WeScriptSetFloat(lua_State* L)
+// A setter storing its value argument as the check turns it.
+template <typename T, auto Field, auto Check> int WeScriptSetWith(lua_State* L)
 {
     T* self = WeScriptSelf<T>(L);
-    WeScriptFieldOf<Field>(*self) = WeScriptCheckFloat(L, 3);
+    WeScriptFieldOf<Field>(*self) = Check(L, 3);
     return 0;
 }
 
-template <typename T, auto Field> int WeScriptSetInt(lua_State* L)
-{
-    T* self = WeScriptSelf<T>(L);
-    WeScriptFieldOf<Field>(*self) = WeScriptCheckInt(L, 3);
-    return 0;
-}
+template <typename T, auto Field>
+constexpr lua_CFunction WeScriptSetFloat = WeScriptSetWith<T, Field, WeScriptCheckFloat>;
+
+template <typename T, auto Field>
+constexpr lua_CFunction WeScriptSetInt = WeScriptSetWith<T, Field, WeScriptCheckInt>;
 
 template <typename T, auto Field> int WeScriptGetBool(lua_State* L)
 {
@@ -57,12 +57,8 @@ template <typename T, auto Field> int WeScriptGetBool(lua_State* L)
     return 1;
 }
 
-template <typename T, auto Field> int WeScriptSetBool(lua_State* L)
-{
-    T* self = WeScriptSelf<T>(L);
-    WeScriptFieldOf<Field>(*self) = WeScriptCheckBool(L, 3);
-    return 0;
-}
+template <typename T, auto Field>
+constexpr lua_CFunction WeScriptSetBool = WeScriptSetWith<T, Field, WeScriptCheckBool>;
 
 // A string argument as an engine string; numbers are turned into text as Lua does.
 inline WeString WeScriptCheckString(lua_State* L, int arg)
@@ -83,12 +79,8 @@ template <typename T, auto Field> int WeScriptGetString(lua_State* L)
     return 1;
 }
 
-template <typename T, auto Field> int WeScriptSetString(lua_State* L)
-{
-    T* self = WeScriptSelf<T>(L);
-    WeScriptFieldOf<Field>(*self) = WeScriptCheckString(L, 3);
-    return 0;
-}
+template <typename T, auto Field>
+constexpr lua_CFunction WeScriptSetString = WeScriptSetWith<T, Field, WeScriptCheckString>;
 
 // A value-type field (vector, colour, quaternion) as an object that refers to the field itself.
 template <typename T, auto Field> int WeScriptGetPart(lua_State* L)

@@ -6,6 +6,8 @@
 #include "WeScriptNatives.h"
 #include "WeTexture.h"
 
+#include <utility>
+
 namespace
 {
 // A row of a matrix as a vector (the first three of its floats).
@@ -53,16 +55,22 @@ int CameraSetOrthoSize(lua_State* L)
 }
 
 const WeScriptMemberEntry kCameraMembers[] = {
-    {"Location", WeScriptGetPart<WeCamera, &WeCamera::position>, WeScriptSetPart<WeCamera, &WeCamera::position>},
-    {"Direction", WeScriptGetPart<WeCamera, &WeCamera::direction>, WeScriptSetPart<WeCamera, &WeCamera::direction>},
+    {"Location", WeScriptGetPart<WeCamera, &WeCamera::position>,
+     WeScriptSetPart<WeCamera, &WeCamera::position>},
+    {"Direction", WeScriptGetPart<WeCamera, &WeCamera::direction>,
+     WeScriptSetPart<WeCamera, &WeCamera::direction>},
     {"Up", WeScriptGetPart<WeCamera, &WeCamera::up>, WeScriptSetPart<WeCamera, &WeCamera::up>},
-    {"Orthogonal", WeScriptGetBool<WeCamera, &WeCamera::orthogonal>, WeScriptSetBool<WeCamera, &WeCamera::orthogonal>},
+    {"Orthogonal", WeScriptGetBool<WeCamera, &WeCamera::orthogonal>,
+     WeScriptSetBool<WeCamera, &WeCamera::orthogonal>},
     {"Fov", WeScriptGetNumber<WeCamera, &WeCamera::fov>, WeScriptSetFloatBy<WeCamera, &WeCamera::SetFov>},
-    {"Aspect", WeScriptGetNumber<WeCamera, &WeCamera::aspect>, WeScriptSetFloatBy<WeCamera, &WeCamera::SetAspect>},
+    {"Aspect", WeScriptGetNumber<WeCamera, &WeCamera::aspect>,
+     WeScriptSetFloatBy<WeCamera, &WeCamera::SetAspect>},
     {"OrthoW", WeScriptGetNumber<WeCamera, &WeCamera::orthoWidth>, CameraSetOrthoSide<true>},
     {"OrthoH", WeScriptGetNumber<WeCamera, &WeCamera::orthoHeight>, CameraSetOrthoSide<false>},
-    {"NearClip", WeScriptGetNumber<WeCamera, &WeCamera::nearClip>, WeScriptSetFloatBy<WeCamera, &WeCamera::SetNearClip>},
-    {"FarClip", WeScriptGetNumber<WeCamera, &WeCamera::farClip>, WeScriptSetFloatBy<WeCamera, &WeCamera::SetFarClip>},
+    {"NearClip", WeScriptGetNumber<WeCamera, &WeCamera::nearClip>,
+     WeScriptSetFloatBy<WeCamera, &WeCamera::SetNearClip>},
+    {"FarClip", WeScriptGetNumber<WeCamera, &WeCamera::farClip>,
+     WeScriptSetFloatBy<WeCamera, &WeCamera::SetFarClip>},
     {"XAxis", WeScriptGetPart<WeCamera, RowOf<&WeCamera::axes, 0, WeCamera>>},
     {"YAxis", WeScriptGetPart<WeCamera, RowOf<&WeCamera::axes, 1, WeCamera>>},
     {"ZAxis", WeScriptGetPart<WeCamera, RowOf<&WeCamera::axes, 2, WeCamera>>},
@@ -134,45 +142,20 @@ int CanvasDrawRectangle(lua_State* L)
     return 0;
 }
 
-// `Count` floats from argument `first` on.
-template <int Count> void CheckFloats(lua_State* L, int first, float (&values)[Count])
-{
-    for (int i = 0; i < Count; ++i)
-    {
-        values[i] = WeScriptCheckFloat(L, first + i);
-    }
-}
-
-int CanvasDrawRectanglePart(lua_State* L)
+// A rectangle of `Count` float arguments (position, size and whatever the operation takes after
+// them), then the look.
+template <auto Operation, int... I> int CanvasDrawFloats(lua_State* L, std::integer_sequence<int, I...>)
 {
     WeCanvas* target = WeScriptSelf<WeCanvas>(L);
-    float v[8];
-    CheckFloats(L, 2, v);
-    const QuadLook look = CheckQuadLook(L, 10);
-    target->DrawRectanglePartF(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], look.color, look.texture,
-                               look.blendMode);
+    const float v[] = {WeScriptCheckFloat(L, 2 + I)...};
+    const QuadLook look = CheckQuadLook(L, 2 + int(sizeof...(I)));
+    (target->*Operation)(v[I]..., look.color, look.texture, look.blendMode);
     return 0;
 }
 
-int CanvasDrawRectangleRotated(lua_State* L)
+template <auto Operation, int Count> int CanvasDrawFloats(lua_State* L)
 {
-    WeCanvas* target = WeScriptSelf<WeCanvas>(L);
-    float v[5];
-    CheckFloats(L, 2, v);
-    const QuadLook look = CheckQuadLook(L, 7);
-    target->DrawRectangleRotated(v[0], v[1], v[2], v[3], v[4], look.color, look.texture, look.blendMode);
-    return 0;
-}
-
-int CanvasDrawRectanglePartRotated(lua_State* L)
-{
-    WeCanvas* target = WeScriptSelf<WeCanvas>(L);
-    float v[9];
-    CheckFloats(L, 2, v);
-    const QuadLook look = CheckQuadLook(L, 11);
-    target->DrawRectanglePartRotated(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], look.color,
-                                     look.texture, look.blendMode);
-    return 0;
+    return CanvasDrawFloats<Operation>(L, std::make_integer_sequence<int, Count>());
 }
 
 // The arguments of a text: font (nil for none), text and box; then the colour.
@@ -222,8 +205,8 @@ template <auto Operation> int CanvasDraw2DTextTwoColors(lua_State* L)
 {
     CheckTextArguments(L, 2);
     const TextPlace at = CheckTextPlace(L);
-    (canvas.*Operation)(at.font, at.text, at.x, at.y, at.w, at.h, at.color, Argb(L, 9), WeScriptCheckInt(L, 10),
-                        WeScriptCheckFloat(L, 11));
+    (canvas.*Operation)(at.font, at.text, at.x, at.y, at.w, at.h, at.color, Argb(L, 9),
+                        WeScriptCheckInt(L, 10), WeScriptCheckFloat(L, 11));
     return 0;
 }
 
@@ -232,9 +215,9 @@ const WeScriptMemberEntry kCanvasMembers[] = {
     {"Draw2DTextOutlined", nullptr, nullptr, CanvasDraw2DTextTwoColors<&WeCanvas::Draw2DTextOutlined>},
     {"Draw2DTextShadowed", nullptr, nullptr, CanvasDraw2DTextTwoColors<&WeCanvas::Draw2DTextShadowed>},
     {"DrawRectangle", nullptr, nullptr, CanvasDrawRectangle},
-    {"DrawRectanglePart", nullptr, nullptr, CanvasDrawRectanglePart},
-    {"DrawRectangleRotated", nullptr, nullptr, CanvasDrawRectangleRotated},
-    {"DrawRectanglePartRotated", nullptr, nullptr, CanvasDrawRectanglePartRotated},
+    {"DrawRectanglePart", nullptr, nullptr, CanvasDrawFloats<&WeCanvas::DrawRectanglePartF, 8>},
+    {"DrawRectangleRotated", nullptr, nullptr, CanvasDrawFloats<&WeCanvas::DrawRectangleRotated, 5>},
+    {"DrawRectanglePartRotated", nullptr, nullptr, CanvasDrawFloats<&WeCanvas::DrawRectanglePartRotated, 9>},
 };
 
 const WeScriptMemberEntry kResourceMembers[] = {

@@ -67,7 +67,8 @@ struct SceneSweep
 bool KeepPresentActor(WeScriptLife* life, void* context)
 {
     const auto* sweep = static_cast<SceneSweep*>(context);
-    return life->kind != &kActorKind || life->holder != sweep->scene || sweep->present.count(life->object) != 0;
+    return life->kind != &kActorKind || life->holder != sweep->scene ||
+           sweep->present.count(life->object) != 0;
 }
 
 void SweepScene(lua_State* L, WeScene* scene, bool keepActors)
@@ -269,7 +270,8 @@ const WeScriptMemberEntry kActorMembers[] = {
     {"Type", WeScriptGetNumber<WeActor, &WeActor::type>},
     WeScriptStringMember<WeActor, &WeActor::name>("Name"),
     {"Location", WeScriptGetPart<WeActor, LocalRow<3>>, ActorSetBy<&WeActor::SetLocation, WeVector>},
-    {"Rotation", WeScriptGetPart<WeActor, &WeActor::rotation>, ActorSetBy<&WeActor::SetRotation, WeQuaternion>},
+    {"Rotation", WeScriptGetPart<WeActor, &WeActor::rotation>,
+     ActorSetBy<&WeActor::SetRotation, WeQuaternion>},
     {"XAxis", WeScriptGetPart<WeActor, LocalRow<0>>},
     {"YAxis", WeScriptGetPart<WeActor, LocalRow<1>>},
     {"ZAxis", WeScriptGetPart<WeActor, LocalRow<2>>},
@@ -438,7 +440,8 @@ template <int Index> WeString& FlareTexture(WeLight& light)
 
 const WeScriptMemberEntry kLightMembers[] = {
     WeScriptBoolMember<WeLight, &WeLight::IsDynamic>("IsDynamic"),
-    {"LightType", WeScriptGetNumber<WeLight, &WeLight::LightType>, WeScriptSetInt<WeLight, &WeLight::LightType>},
+    {"LightType", WeScriptGetNumber<WeLight, &WeLight::LightType>,
+     WeScriptSetInt<WeLight, &WeLight::LightType>},
     WeScriptBoolMember<WeLight, &WeLight::LoopKeyStates>("LoopKeyStates"),
     WeScriptBoolMember<WeLight, &WeLight::InterpolateStates>("InterpolateStates"),
     WeScriptBoolMember<WeLight, &WeLight::Active>("Active"),

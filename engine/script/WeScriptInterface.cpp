@@ -96,12 +96,9 @@ struct ConstantObject
 };
 
 const ConstantObject kConstantObjects[] = {
-    {"NullColor", "WeColor", &NullColor},
-    {"NullVector", "WeVector", &NullVector},
-    {"VectorX0", "WeVector", &VectorX0},
-    {"VectorY0", "WeVector", &VectorY0},
-    {"VectorZ0", "WeVector", &VectorZ0},
-    {"IdentityMatrix", "WeMatrix", &IdentityMatrix},
+    {"NullColor", "WeColor", &NullColor},    {"NullVector", "WeVector", &NullVector},
+    {"VectorX0", "WeVector", &VectorX0},     {"VectorY0", "WeVector", &VectorY0},
+    {"VectorZ0", "WeVector", &VectorZ0},     {"IdentityMatrix", "WeMatrix", &IdentityMatrix},
     {"NullQuat", "WeQuaternion", &NullQuat},
 };
 } // namespace

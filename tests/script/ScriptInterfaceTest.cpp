@@ -40,9 +40,11 @@ const ClassNames kClasses[] = {
     {"WeVector", "", "", "x y z", ""},
     {"WeVector4", "", "", "x y z w", ""},
     {"WeCamera", "", "XAxis YAxis ZAxis",
-     "Location Direction Up Orthogonal Fov Aspect OrthoW OrthoH NearClip FarClip", "Delete SetOrthoSize Update"},
+     "Location Direction Up Orthogonal Fov Aspect OrthoW OrthoH NearClip FarClip",
+     "Delete SetOrthoSize Update"},
     {"WeSceneConfig", "", "FHDRI0 FHDRI1 FHDRI2",
-     "AmbientColor FogEnabled FogStart FogEnd FogMin FogMax FogColor Brightness Contrast", "SetupRenderDevice"},
+     "AmbientColor FogEnabled FogStart FogEnd FogMin FogMax FogColor Brightness Contrast",
+     "SetupRenderDevice"},
     {"WeScene", "", "Config", "", "Delete Load AddActor Tick Render FindActor"},
     {"WeActor", "", "Type XAxis YAxis ZAxis AbsLocation AbsXAxis AbsYAxis AbsZAxis",
      "Name Location Rotation Scale ParentActor", ""},
@@ -52,7 +54,8 @@ const ClassNames kClasses[] = {
     {"WeParticleSystemState", "", "",
      "TimeLength EmitRate EmitRateDelta FadeInTime FadeInTimeDelta LifeTime LifeTimeDelta FadeOutTime "
      "FadeOutTimeDelta EmitterSize SpawnDirection SpawnSpread SpawnVelocity SpawnVelocityDelta Wind Angle "
-     "AngleDelta Spin SpinDelta SizeFromX SizeFromXDelta SizeToX SizeToXDelta SizeFromY SizeFromYDelta SizeToY "
+     "AngleDelta Spin SpinDelta SizeFromX SizeFromXDelta SizeToX SizeToXDelta SizeFromY SizeFromYDelta "
+     "SizeToY "
      "SizeToYDelta ColorFrom ColorTo",
      "Delete"},
     {"WeParticleSystem", "WeActor", "",
@@ -67,35 +70,56 @@ const ClassNames kClasses[] = {
      "Delete"},
     {"WeLight", "WeActor", "",
      "IsDynamic LightType LoopKeyStates InterpolateStates Active GlobalIntensity Range AffectDynamicActors "
-     "AlwaysActive ProjectorMaterialName Corona Flares CoronaTextureName FlareTextureNames1 FlareTextureNames2 "
+     "AlwaysActive ProjectorMaterialName Corona Flares CoronaTextureName FlareTextureNames1 "
+     "FlareTextureNames2 "
      "FlareTextureNames3 FlareTextureNames4 FlareTextureNames5 CoronaSizeX CoronaSizeY FlareSizeX FlareSizeY "
      "FlaresFadeInTime FlaresFadeOutTime CoronaFixedSize CoronaRotation AlwaysShowFlares IntensityFadeInTime "
-     "IntensityFadeOutTime CastShadows CastShadowPlanePX CastShadowPlaneNX CastShadowPlanePY CastShadowPlaneNY "
+     "IntensityFadeOutTime CastShadows CastShadowPlanePX CastShadowPlaneNX CastShadowPlanePY "
+     "CastShadowPlaneNY "
      "CastShadowPlanePZ CastShadowPlaneNZ",
      "Delete AddLightState RemoveLightState Load"},
     {"WeTexture", "", "Name Width Height", "", ""},
-    {"WeMatrix", "", "",
-     "_11 _12 _13 _14 _21 _22 _23 _24 _31 _32 _33 _34 _41 _42 _43 _44", ""},
+    {"WeMatrix", "", "", "_11 _12 _13 _14 _21 _22 _23 _24 _31 _32 _33 _34 _41 _42 _43 _44", ""},
     {"WeQuaternion", "", "", "x y z w", ""},
 };
 
 const char* const kGlobals[][2] = {
-    {"input", "WeInput"},       {"timer", "WeTimer"},         {"NullColor", "WeColor"},
-    {"engine", "WeEngine"},     {"NullVector", "WeVector"},   {"VectorX0", "WeVector"},
-    {"VectorY0", "WeVector"},   {"VectorZ0", "WeVector"},     {"canvas", "WeCanvas"},
-    {"fonts", "WeFontManager"}, {"textures", "WeTextureManager"}, {"IdentityMatrix", "WeMatrix"},
+    {"input", "WeInput"},
+    {"timer", "WeTimer"},
+    {"NullColor", "WeColor"},
+    {"engine", "WeEngine"},
+    {"NullVector", "WeVector"},
+    {"VectorX0", "WeVector"},
+    {"VectorY0", "WeVector"},
+    {"VectorZ0", "WeVector"},
+    {"canvas", "WeCanvas"},
+    {"fonts", "WeFontManager"},
+    {"textures", "WeTextureManager"},
+    {"IdentityMatrix", "WeMatrix"},
     {"NullQuat", "WeQuaternion"},
 };
 
-const char* const kFunctions[] = {"NewColor", "NewVector", "NewVector4", "NewCamera", "NewScene",
-                                  "NewActor", "NewPSState", "NewPS", "log", "NewLightState",
-                                  "NewLight", "NewMatrix", "NewQuat"};
+const char* const kFunctions[] = {"NewColor", "NewVector",  "NewVector4", "NewCamera", "NewScene",
+                                  "NewActor", "NewPSState", "NewPS",      "log",       "NewLightState",
+                                  "NewLight", "NewMatrix",  "NewQuat"};
 
 const std::map<std::string, int> kConstants = {
-    {"ACTOR_MESH", -1},      {"ACTOR_LIGHT", -2},          {"ACTOR_PS", -13},       {"BLENDMODE_NORMAL", 1},
-    {"BLENDMODE_ADDITIVE", 2}, {"LIGHT_POINT", 1},         {"LIGHT_POINT_VERTEXONLY", 2}, {"LIGHT_PROJECTOR", 4},
-    {"TEXT_TOP", 0},         {"TEXT_VCENTER", 4},          {"TEXT_BOTTOM", 8},      {"TEXT_LEFT", 0},
-    {"TEXT_CENTER", 1},      {"TEXT_RIGHT", 2},            {"TEXT_WORDBREAK", 16},  {"LIGHT_FLARE", 8},
+    {"ACTOR_MESH", -1},
+    {"ACTOR_LIGHT", -2},
+    {"ACTOR_PS", -13},
+    {"BLENDMODE_NORMAL", 1},
+    {"BLENDMODE_ADDITIVE", 2},
+    {"LIGHT_POINT", 1},
+    {"LIGHT_POINT_VERTEXONLY", 2},
+    {"LIGHT_PROJECTOR", 4},
+    {"TEXT_TOP", 0},
+    {"TEXT_VCENTER", 4},
+    {"TEXT_BOTTOM", 8},
+    {"TEXT_LEFT", 0},
+    {"TEXT_CENTER", 1},
+    {"TEXT_RIGHT", 2},
+    {"TEXT_WORDBREAK", 16},
+    {"LIGHT_FLARE", 8},
 };
 
 std::set<std::string> Words(const char* text)
@@ -151,7 +175,8 @@ const std::pair<const char*, lua_CFunction> kHostFunctions[] = {
     {"cameraX", [](lua_State* L) { return lua_pushnumber(L, WeScriptSelf<WeCamera>(L)->position.x), 1; }},
     {"projection11",
      [](lua_State* L) { return lua_pushnumber(L, WeScriptSelf<WeCamera>(L)->projection.m[0][0]), 1; }},
-    {"lightStates", [](lua_State* L) { return lua_pushnumber(L, WeScriptSelf<WeLight>(L)->states.GetCount()), 1; }},
+    {"lightStates",
+     [](lua_State* L) { return lua_pushnumber(L, WeScriptSelf<WeLight>(L)->states.GetCount()), 1; }},
 };
 
 class ScriptInterfaceTest : public ScriptEngineTest
@@ -168,9 +193,11 @@ protected:
             lua_pushcfunction(L, function);
             lua_setfield(L, -2, name);
         }
-        const std::pair<const char*, const char*> strings[] = {
-            {"texture", "Config.Assets.DefaultWhite"}, {"font", "Arial:16"}, {"map", "World1"},
-            {"model", "Ingame.Models.Block"}, {"preset", "Ingame.Particles.hit"}};
+        const std::pair<const char*, const char*> strings[] = {{"texture", "Config.Assets.DefaultWhite"},
+                                                               {"font", "Arial:16"},
+                                                               {"map", "World1"},
+                                                               {"model", "Ingame.Models.Block"},
+                                                               {"preset", "Ingame.Particles.hit"}};
         for (const auto& [name, value] : strings)
         {
             lua_pushstring(L, value);
@@ -214,8 +241,9 @@ TEST_F(ScriptInterfaceTest, RegisteredNamesAreThePublishedOnes)
         }
     }
     for (const auto& [global, className] : kGlobals)
-        EXPECT_EQ(Eval(std::string("rawget(") + global + ", '____class____') == ____class__" + className + "____"),
-                  "true")
+        EXPECT_EQ(
+            Eval(std::string("rawget(") + global + ", '____class____') == ____class__" + className + "____"),
+            "true")
             << global;
     for (const char* function : kFunctions)
         EXPECT_EQ(Eval(std::string("type(") + function + ")"), "function") << function;
@@ -251,10 +279,11 @@ private:
 TEST_F(ScriptInterfaceTest, CanvasDrawsFromLua)
 {
     reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "script_canvas.bmp";
-    ScriptCanvasApplication frame(L, "canvas:DrawRectangle(2, 2, 20, 20, NewColor(1, 0, 0, 1), nil, BLENDMODE_NORMAL) "
-                                     "canvas:DrawRectangleRotated(8, 24, 12, 4, 0.5, NewColor(0, 1, 0, 1)) "
-                                     "canvas:Draw2DText(fonts:Load('Arial:16'), 'Lua', 26, 0, 38, 32, "
-                                     "NewColor(1, 1, 0, 1), TEXT_VCENTER, 1)");
+    ScriptCanvasApplication frame(
+        L, "canvas:DrawRectangle(2, 2, 20, 20, NewColor(1, 0, 0, 1), nil, BLENDMODE_NORMAL) "
+           "canvas:DrawRectangleRotated(8, 24, 12, 4, 0.5, NewColor(0, 1, 0, 1)) "
+           "canvas:Draw2DText(fonts:Load('Arial:16'), 'Lua', 26, 0, 38, 32, "
+           "NewColor(1, 1, 0, 1), TEXT_VCENTER, 1)");
     ExpectMatchesReference(Shoot(frame), 40);
 }
 
@@ -267,8 +296,9 @@ TEST(ScriptStateClosing, FreesObjectsNoScriptDeleted)
     {
         WeScriptRegistry registry;
         WeRegisterScriptInterface(registry);
-        ASSERT_EQ(RunChunk(registry.State(), "a = NewLight() b = NewPS() s = NewScene() s:AddActor(NewLight()) "
-                                             "c = NewCamera() k = NewLightState() p = NewPSState()"),
+        ASSERT_EQ(RunChunk(registry.State(),
+                           "a = NewLight() b = NewPS() s = NewScene() s:AddActor(NewLight()) "
+                           "c = NewCamera() k = NewLightState() p = NewPSState()"),
                   "");
         EXPECT_EQ(WeLight::GetLiveCount(), lights + 2);
         EXPECT_EQ(WeParticleSystem::GetLiveCount(), systems + 1);
