@@ -72,7 +72,7 @@ void BM_PlayingFrame(benchmark::State& state)
     userData.gameMode = MivoModeSkill;
     play.scene = std::make_unique<MivoGameScene>();
     play.board = MivoBoard::Create();
-    play.board->callbacks = &play.instantCallbacks;
+    play.board->callbacks = &play.gameCallbacks;
     play.camera = std::make_unique<MivoGameCamera>();
     play.camera->bases[MivoGameCamera::vertical] = 89.0f;
     play.camera->bases[MivoGameCamera::distance] = 19.0f;

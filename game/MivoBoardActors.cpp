@@ -23,14 +23,6 @@ namespace
 
 constexpr float kPi = 3.14159265f;
 
-// The presentation words a block carries for the play: its own actor and its teleport effect.
-constexpr size_t kActorWord = 0;
-
-MivoActor* ActorOf(const MivoBlock* block)
-{
-    return block ? reinterpret_cast<MivoActor*>(block->presentation[kActorWord]) : nullptr;
-}
-
 bool IsKind(const MivoBlock* block, std::initializer_list<MivoBlockKind> kinds)
 {
     if (!block)
@@ -183,9 +175,12 @@ void MivoPlayGamePhase::BuildBoard()
         return;
     database = MivoMapDatabase::Load(MivoMapDatabase::FileName(std::min(id / 1000, 999)));
     table = database->Table(tableNumber);
-    if (!table)
-        return;
+    if (table)
+        PlaceBoard();
+}
 
+void MivoPlayGamePhase::PlaceBoard()
+{
     for (int32_t g = 0; g < 8; ++g)
         teleportColors[g] = uint32_t(WeConfig::GetInt(WeString("Mivo.Teleports.Color").AppendInt(g + 1),
                                                       int32_t(kTeleportDefaults[g])));
@@ -198,6 +193,7 @@ void MivoPlayGamePhase::BuildBoard()
     std::copy(std::begin(order), std::end(order), tutorialOrder);
     std::fill(std::begin(tutorialPending), std::end(tutorialPending), uint8_t(0));
     tutorialPending[10] = 1;
+    static const float& teleportY = WeConfig::GetFloat("Mivo.Blocks.TeleportY", 0.0f);
     table->ForEachCell(
         [this](MivoMapCell& cell)
         {
@@ -207,7 +203,10 @@ void MivoPlayGamePhase::BuildBoard()
                     continue;
                 if (const int32_t tutorial = TutorialOfKind(int32_t(block->kind)); tutorial >= 0)
                     tutorialPending[tutorial] = 1;
-                CreateBlockActor(block->x, -block->y, block, 0, true, HasArrows(block));
+                MivoActor* actor = CreateBlockActor(block->x, -block->y, block, 0, true, HasArrows(block));
+                if (actor && block == cell.floor.get() && block->kind == MivoBlockKind::Teleport)
+                    block->presentation[kGlowWord] = reinterpret_cast<std::uintptr_t>(SpawnParticles(
+                        actor, {0.0f, teleportY, 0.0f}, "Ingame.Particles.teleport_white"));
             }
         });
     CreateTrackEnds();
@@ -263,7 +262,7 @@ MivoActor* MivoPlayGamePhase::CreateBlockActor(float x, float z, MivoBlock* bloc
 void MivoPlayGamePhase::SyncBlockActors()
 {
     for (auto it = pickableBlocks.rbegin(); it != pickableBlocks.rend(); ++it)
-        if (MivoActor* actor = ActorOf(*it); actor && !actor->busy)
+        if (MivoActor* actor = MivoActorOf(*it); actor && !actor->busy)
             actor->SetLocation({(*it)->x, 0.0f, -(*it)->y});
     if (board)
         board->ResolveMagnets(false);
@@ -309,7 +308,7 @@ void MivoPlayGamePhase::PickBlock(WeActor*& actor, MivoBlock*& block)
     float best = 1000000.0f;
     for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
     {
-        MivoActor* candidate = ActorOf(*it);
+        MivoActor* candidate = MivoActorOf(*it);
         if (!candidate)
             continue;
         const WeVector centre = candidate->GetWorldPosition();
@@ -333,7 +332,7 @@ MivoArrowSet* MivoPlayGamePhase::CurrentArrows() const
 
 void MivoPlayGamePhase::CreateArrows(MivoBlock* block)
 {
-    MivoActor* actor = ActorOf(block);
+    MivoActor* actor = MivoActorOf(block);
     if (!actor || !scene)
         return;
     selectedActor = actor;
@@ -400,7 +399,7 @@ void MivoPlayGamePhase::KillArrows(MivoArrowSet& set)
 
 void MivoPlayGamePhase::RefreshBlockLook(MivoBlock* block)
 {
-    MivoActor* actor = ActorOf(block);
+    MivoActor* actor = MivoActorOf(block);
     if (!actor)
         return;
     const WeString key = BlockModelKey(block, 0);
@@ -411,7 +410,7 @@ void MivoPlayGamePhase::RefreshBlockLook(MivoBlock* block)
 
 void MivoPlayGamePhase::ForgetBlock(MivoBlock* block)
 {
-    MivoActor* actor = ActorOf(block);
+    MivoActor* actor = MivoActorOf(block);
     if (!actor)
         return;
     if (actor == selectedActor)
@@ -427,31 +426,4 @@ void MivoPlayGamePhase::ForgetBlock(MivoBlock* block)
     block->presentation[kActorWord] = 0;
     std::erase(blocks, block);
     std::erase(pickableBlocks, block);
-}
-
-void MivoInstantCallbacks::OnBlockCreated(MivoBlock* block)
-{
-    playGamePhase.RefreshBlockLook(block);
-}
-
-void MivoInstantCallbacks::OnBlockDestroyed(MivoBlock* block)
-{
-    playGamePhase.ForgetBlock(block);
-}
-
-bool MivoInstantCallbacks::OnBoardEvent(MivoBoardEvent& event)
-{
-    switch (event.kind)
-    {
-    case MivoEventKind::Combine:
-    case MivoEventKind::Vanish:
-        playGamePhase.ScoreEvent(event);
-        break;
-    case MivoEventKind::Stopped:
-        ++userData.moves;
-        break;
-    default:
-        break;
-    }
-    return true;
 }

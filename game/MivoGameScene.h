@@ -34,6 +34,7 @@ public:
     MivoArrowSet* arrowSet = nullptr; // the set an arrow actor belongs to
     int32_t arrowIndex = -1;          // 0..3 for the arrows, -1 for every other actor
     WeActor* slideTrail = nullptr;    // the particle effect of a sliding block
+    WeActor* pullEffect = nullptr;    // the particle effect of a pulling magnet
 };
 
 class MivoFloatingScore

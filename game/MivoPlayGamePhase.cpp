@@ -90,7 +90,7 @@ void MivoPlayGamePhase::Enter()
     selectedActor = nullptr;
     DropLevelObjects();
     board = MivoBoard::Create();
-    board->callbacks = &instantCallbacks;
+    board->callbacks = &gameCallbacks;
     table = nullptr;
     database.reset();
 
@@ -114,12 +114,8 @@ void MivoPlayGamePhase::Leave()
     playing = false;
     if (board)
         board->Clear();
-    for (std::unique_ptr<WeSound>* sound : {&slideLoopSound, &magnetLoopSound})
-        if (*sound)
-        {
-            (*sound)->Stop();
-            sound->reset();
-        }
+    StopLoop(slideLoopSound);
+    StopLoop(magnetLoopSound);
     camera.reset();
     scene.reset();
     selectedActor = nullptr;
@@ -145,6 +141,8 @@ void MivoPlayGamePhase::DropLevelObjects()
     pulsingActor = nullptr;
     hoveredArrow = nullptr;
     pickerArrow = nullptr;
+    magnetAnims.clear();
+    teleportGlows.clear();
 }
 
 void MivoPlayGamePhase::Covered(WeAbstractPhase* newTop)
@@ -531,6 +529,7 @@ void MivoPlayGamePhase::Play()
     board->speed = speed;
     board->Tick(playing ? dt : 0.0f);
     SyncBlockActors();
+    AnimatePicker();
     {
         const WeProfileScope tickScene(timer.profileSlots[kTickSceneProfileSlot], "Tick Scene");
         TickScene();

@@ -7,11 +7,13 @@
 
 #include "MivoArrowSet.h"
 #include "MivoBoardEvent.h"
+#include "MivoGameCallbacks.h"
 #include "WePhaseStack.h"
 #include "WeString.h"
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class MivoActor;
@@ -24,21 +26,23 @@ class MivoMapTable;
 class WeActor;
 class WeFont;
 class WeMaterial;
+class WeParticleSystem;
 class WeSound;
 class WeUIComponent;
 struct MivoBlock;
 struct WeColor;
 
-// The board's presentation while its events show no effects: each takes effect at once, a merge
-// or vanishing pair scores, each stop counts a move, and block actors follow the grid.
-class MivoInstantCallbacks : public MivoCallbacks
+// A teleport's particles while it sends blocks: how many of its events keep them enlarged, and
+// the sizes they return to.
+struct MivoTeleportGlow
 {
-public:
-    void OnBlockCreated(MivoBlock* block) override;
-    void OnBlockDestroyed(MivoBlock* block) override;
-    bool OnBoardEvent(MivoBoardEvent& event) override;
-    void OnEventDone(MivoBoardEvent&) override {}
+    int32_t activity = 0;
+    float sizes[4] = {}; // start X, start Y, end X, end Y
 };
+
+// The presentation words a block carries in the play.
+MivoActor* MivoActorOf(const MivoBlock* block);
+MivoMagnetAnim* MivoMagnetAnimOf(const MivoBlock* block);
 
 class MivoPlayGamePhase : public WeAbstractPhase
 {
@@ -69,6 +73,8 @@ public:
     static constexpr int32_t kCubeCount = 9;
     static constexpr int32_t kCubePrice = 3; // cubes of a kind spent by one use
     static constexpr int32_t kTutorialCount = 11;
+    // The presentation words of a block in the play: its actor, its teleport particles, its magnet.
+    static constexpr size_t kActorWord = 0, kGlowWord = 1, kMagnetWord = 2;
     static constexpr float kCellPitch = 1.01f;
     static constexpr float kPickHalfSize = 0.4949f;
 
@@ -140,9 +146,44 @@ public:
     // The block's actor killed and the block dropped from the lists, selection and highlights.
     void ForgetBlock(MivoBlock* block);
 
+    // ---- effects ----
+    // A particle effect of the preset (none when it cannot be read, or without a scene), at the
+    // position, relative to the parent when there is one, in the scene.
+    WeParticleSystem* SpawnParticles(WeActor* parent, const WeVector& position, const WeString& key);
+    // A game actor of the model in the material set, at the position (relative to the parent when
+    // there is one), in the scene; none without a scene.
+    MivoActor* MakeEffectActor(const WeString& model, int32_t materialSet, WeActor* parent, const WeVector& position);
+    // A translucent ghost block at the position.
+    MivoActor* MakeGhost(const WeVector& position);
+    // Detached where it stands and killed (a particle effect stops and goes with its last particle).
+    static void KillEffectActor(WeActor* actor);
+    // The loop stopped and deleted.
+    static void StopLoop(std::unique_ptr<WeSound>& loop);
+    // A teleport's particles enlarged while any of its firings lasts, then as they were.
+    void BeginTeleportGlow(WeParticleSystem* glow);
+    void EndTeleportGlow(WeParticleSystem* glow);
+    // The magnet shown over a pulling magnet block, which carries it.
+    MivoMagnetAnim& AddMagnetAnim(MivoBlock* magnet);
+    // The magnet's actor killed and the animation freed.
+    void RemoveMagnetAnim(MivoBlock* magnet);
+    // One frame of the magnet's fade, pulse and turn; once per scene frame.
+    void AnimateMagnet(MivoMagnetAnim& anim);
+    // One frame of the number picker: the ring grows while the mouse stays over its teleport and
+    // shrinks away (closing the picker) when it leaves; the arrow over the exit a block would
+    // come out of, with sparks there when the picker has just opened.
+    void AnimatePicker();
+    // The exit of the picker's teleport group that a block sent now would come out of: the
+    // current exit, or the next when that is the picker's own teleport.
+    MivoBlock* PickerTarget() const;
+    // The ring and the arrow killed; no picker is open.
+    void ClosePicker();
+
     // ---- the board's actors ----
     // The board of the application's map to play, its actors, the tutorial flags.
     void BuildBoard();
+    // The running table on the board: the teleport colours, the grid, the tutorial flags, the
+    // block actors with the teleports' particles and the track ends.
+    void PlaceBoard();
     // A game actor showing the block (part 0 the block itself, 1 and 2 a track's end pieces) at
     // (x, height, z), added to the scene; own: it becomes the block's actor and the block joins
     // the block list; pickable: the block joins the pickable list.
@@ -204,13 +245,15 @@ public:
     std::unique_ptr<WeSound> magnetLoopSound;
     int32_t slideCount = 0;
     std::unique_ptr<WeSound> slideLoopSound;
+    std::vector<std::unique_ptr<MivoMagnetAnim>> magnetAnims;
+    std::unordered_map<const WeParticleSystem*, MivoTeleportGlow> teleportGlows;
     uint8_t tutorialPending[kTutorialCount] = {};
     int32_t tutorialOrder[kTutorialCount] = {};
     int32_t state = WaitLoadingWindow;
     std::unique_ptr<MivoGameScene> scene;
     std::unique_ptr<MivoGameCamera> camera;
     std::unique_ptr<MivoBoard> board;
-    MivoInstantCallbacks instantCallbacks;
+    MivoGameCallbacks gameCallbacks;
     WeAbstractPhase* returnPhase = nullptr;
     MivoMapTable* table = nullptr; // of database, which the phase owns for the level
     std::unique_ptr<MivoMapDatabase> database;
@@ -269,6 +312,7 @@ private:
     void SteerCamera(float dt);
     void PointAndMove();
     void OpenPicker(MivoBlock* block, MivoActor* actor);
+    void PlacePickerArrow();
     void DeveloperKeys();
     // The set's arrow actors detached where they stand and killed.
     static void KillArrows(MivoArrowSet& set);

@@ -205,8 +205,8 @@ void MivoPlayGamePhase::OpenPicker(MivoBlock* block, MivoActor* actor)
     }
     for (WeActor* ring : pickerActors)
         scene->AddActor(ring);
-    pickerArrow = MakeActor("Ingame.Models.arrow", 1);
-    pickerArrow->materialPreset = 5;
+    // Drawn in the arrow model's picker material set.
+    pickerArrow = MakeActor("Ingame.Models.arrow", 5);
     pickerArrow->visible = false;
     scene->AddActor(pickerArrow);
     pickerOpen = true;

@@ -10,11 +10,6 @@
 namespace
 {
 
-WeActor* ActorOf(const MivoBlock* block)
-{
-    return block ? reinterpret_cast<WeActor*>(block->presentation[0]) : nullptr;
-}
-
 bool MergePoints(const MivoBlock& a, const MivoBlock& b, int32_t& points)
 {
     using K = MivoBlockKind;
@@ -72,12 +67,12 @@ void MivoPlayGamePhase::ScoreEvent(const MivoBoardEvent& event)
 void MivoPlayGamePhase::AddScore(const MivoBlock* first, int32_t points, const MivoBlock* second)
 {
     userData.levelScore = MivoScoreSum({userData.levelScore, points});
-    const WeActor* over = ActorOf(second);
+    const WeActor* over = MivoActorOf(second);
     if (!over)
         return;
     auto score = std::make_unique<MivoFloatingScore>();
     score->position = over->GetWorldPosition();
-    if (const WeActor* other = ActorOf(first))
+    if (const WeActor* other = MivoActorOf(first))
         score->position = (score->position + other->GetWorldPosition()) * 0.5f;
     score->text = points >= 0 ? "+" : "";
     score->text.AppendInt(points);

@@ -195,12 +195,15 @@ TEST_F(BoardActors, FloorPiecesStandAtTheBaseLayerAndOnlyMovableBlocksArePickabl
 
 TEST_F(BoardActors, ATrackGetsItsPiecesAndTwoEndPiecesTheFarOneTurnedRound)
 {
-    int32_t pieces = 0;
+    int32_t pieces = 0, teleports = 0;
     for (const MivoBlock* block : playGamePhase.blocks)
+    {
         pieces += block->Is(K::Track);
+        teleports += block->Is(K::Teleport);
+    }
     EXPECT_EQ(pieces, 4);
-    // Every block's own actor, and the track's two end pieces.
-    EXPECT_EQ(playGamePhase.scene->nextId, int32_t(playGamePhase.blocks.size()) + 2);
+    // Every block's own actor, the track's two end pieces and each teleport's particles.
+    EXPECT_EQ(playGamePhase.scene->nextId, int32_t(playGamePhase.blocks.size()) + 2 + teleports);
     MivoBlock* last = Cell(6, 14).floor.get();
     const MivoActor* farEnd = playGamePhase.CreateBlockActor(last->x, -last->y, last, 2, false, false);
     ExpectTurn(*farEnd, kPi);

@@ -231,3 +231,53 @@ TEST_F(PlayByInput, TheRightButtonTurnsTheCameraAndTheWheelZooms)
         EXPECT_EQ(camera.targets[MivoGameCamera::distance] < d, c.zooms) << c.wheel;
     }
 }
+
+TEST_F(PlayByInput, APickerRingsAnEntranceWithTheBlocksItLetsThroughAndGoesWhenLeft)
+{
+    gameApp.mapToPlay = 10001; // teleports of group 1 at 1,10 and 11,10
+    ASSERT_TRUE(StartPlaying());
+    MivoBlock* entrance = playGamePhase.table->Cell(1, 10)->floor.get();
+    const WeActor* exit = reinterpret_cast<const WeActor*>(playGamePhase.table->Cell(11, 10)->floor->presentation[0]);
+    ASSERT_TRUE(entrance && exit);
+    struct Case
+    {
+        const char* numbers;
+        bool others;
+        std::vector<int32_t> ring; // the material sets of the ring's blocks
+    };
+    const Case cases[] = {{"357", false, {38, 46, 54}},
+                          {"123456789", true, {}},
+                          {"1", true, {30, 100, 104, 2, 1, 5}}};
+    for (const Case& c : cases)
+    {
+        entrance->teleport.acceptsNumber.fill(0);
+        for (const char* n = c.numbers; *n; ++n)
+            entrance->teleport.acceptsNumber[size_t(*n - '1')] = 1;
+        entrance->teleport.acceptsOthers = c.others ? 1 : 0;
+        PointAt(Drawn(entrance));
+        for (int32_t i = 0; i < 5; ++i)
+            Frame();
+        ASSERT_EQ(playGamePhase.pickerBlock, entrance) << c.numbers;
+        std::vector<int32_t> ring;
+        for (const WeActor* actor : playGamePhase.pickerActors)
+            ring.push_back(actor->materialPreset);
+        EXPECT_EQ(ring, c.ring) << c.numbers;
+        // The arrow stands over the exit a block would come out of, drawn in the picker's set.
+        const WeActor* arrow = playGamePhase.pickerArrow;
+        ASSERT_NE(arrow, nullptr);
+        EXPECT_TRUE(arrow->visible);
+        EXPECT_EQ(arrow->materialPreset, 5);
+        EXPECT_FLOAT_EQ(arrow->GetLocation().x, exit->GetLocation().x);
+        EXPECT_GT(playGamePhase.pickerFloat, 0.3f) << "grown for most of half a second";
+        EXPECT_FLOAT_EQ(arrow->scale.x, playGamePhase.pickerFloat);
+
+        // Away from the teleport the ring shrinks for as long as it grew, then it and the arrow go.
+        PointAt(Drawn(Top(3, 4)));
+        for (int32_t i = 0; i < 3; ++i)
+            Frame();
+        EXPECT_EQ(playGamePhase.pickerBlock, entrance) << "still shrinking";
+        ASSERT_TRUE(FrameUntil([] { return !playGamePhase.pickerBlock; }, 4)) << c.numbers;
+        EXPECT_TRUE(playGamePhase.pickerActors.empty());
+        EXPECT_EQ(playGamePhase.pickerArrow, nullptr);
+    }
+}

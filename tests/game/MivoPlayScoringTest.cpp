@@ -4,6 +4,7 @@
 #include "MivoGameScene.h"
 #include "MivoPlayGamePhase.h"
 #include "MivoUserData.h"
+#include "WeTimer.h"
 
 namespace
 {
@@ -32,14 +33,21 @@ MivoBlock Block(K kind, int32_t number)
 class PlayScoring : public BoardFixture
 {
 protected:
-    void SetUp() override { userData.levelScore = 0; }
+    void SetUp() override
+    {
+        userData.levelScore = 0;
+        savedDelta = timer.deltaTime;
+        timer.deltaTime = 1.0f / 60.0f; // the frame time the effects run by, as the board ticks
+    }
     void TearDown() override
     {
         playGamePhase.floatingScores.clear();
         userData.levelScore = 0;
         userData.moves = 0;
         userData.gameMode = MivoModeNone;
+        timer.deltaTime = savedDelta;
     }
+    float savedDelta = 0.0f;
 };
 
 } // namespace
@@ -125,7 +133,7 @@ TEST_F(PlayScoring, TwoTwosVanishingThroughTheBoardScoreFortyAndNothingInPractic
         userData.gameMode = mode;
         userData.levelScore = 0;
         Build("B,1,1=N,2\nB,2,1=N,2\n");
-        board->callbacks = &playGamePhase.instantCallbacks;
+        board->callbacks = &playGamePhase.gameCallbacks;
         ASSERT_TRUE(Move(1, 1, 3));
         ASSERT_GE(RunToRest(), 0);
         EXPECT_EQ(Top(2, 1), nullptr) << "the pair vanished";
