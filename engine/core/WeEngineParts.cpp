@@ -2,6 +2,7 @@
 
 #include "WeAppWindow.h"
 #include "WeAudioDevice.h"
+#include "WeDebugRenderer.h"
 #include "WeEngine.h"
 #include "WeFont.h"
 #include "WeInput.h"
@@ -23,8 +24,7 @@
 namespace
 {
 
-// The real subsystems. Parts whose subsystem is not built yet (the debug renderer's lines) have
-// no step here yet.
+// The real subsystems.
 class WeSubsystemParts final : public WeEngineParts
 {
 public:
@@ -66,9 +66,9 @@ public:
     void BeginInputFrame() override { input.BeginFrame(); }
     void PollInput() override { input.Poll(); }
     void UpdateAudio() override { audioDevice.Update(); }
-    void ClearDebugLines() override {}
+    void ClearDebugLines() override { debugRenderer.ClearLines(); }
     void FetchPhysics() override { physics.FetchResults(); }
-    void AddPhysicsLines() override {}
+    void AddPhysicsLines() override { debugRenderer.AddPhysicsLines(); }
     void ProcessUIEvents() override { uiMain.ProcessEvents(); }
     void UpdateUI() override { uiMain.Update(); }
     void UpdateTimer() override { timer.Update(); }

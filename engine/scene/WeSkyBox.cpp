@@ -1,6 +1,7 @@
 #include "WeSkyBox.h"
 
 #include "WeRecordReader.h"
+#include "WeSkyBoxRenderer.h"
 #include "WeTexture.h"
 
 bool WeSkyBox::Read(WeRecordReader& reader)
@@ -15,8 +16,21 @@ bool WeSkyBox::Read(WeRecordReader& reader)
 void WeSkyBox::Resolve()
 {
     texture = nullptr;
-    if (!name.IsEmpty() && kind != model)
+    model.reset();
+    if (name.IsEmpty())
+        return;
+    if (kind == WeSkyBox::meshModel)
+        model.reset(modelManager.Load(name, 0));
+    else
         texture = textures.Load(name);
+}
+
+void WeSkyBox::Render(const WeCamera* camera, float value) const
+{
+    if (kind == cubeTexture && texture)
+        skyBoxRenderer.RenderCubeTexture(this, camera);
+    else if (kind == meshModel && model)
+        skyBoxRenderer.RenderMesh(this, camera, value);
 }
 
 WeTexture* WeSkyBox::GetFlatTexture() const

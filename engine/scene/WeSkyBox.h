@@ -3,10 +3,13 @@
 // belong to the sky-box renderer.
 #pragma once
 
+#include "WeModel.h"
 #include "WeString.h"
 
 #include <cstdint>
+#include <memory>
 
+class WeCamera;
 class WeRecordReader;
 class WeTexture;
 
@@ -15,7 +18,7 @@ class WeSkyBox
 public:
     enum Kind : int32_t
     {
-        model = 0,
+        meshModel = 0,
         cubeTexture = 1,
         flatTexture = 2,
     };
@@ -28,12 +31,17 @@ public:
     // int32 version, the name and, from version 2, the kind (else the kind is kept). False when
     // the record is cut short.
     bool Read(WeRecordReader& reader);
-    // Loads the named texture for the texture kinds; nothing for an empty name.
+    // Loads the named model (material preset 0) for the model kind, the named texture for the
+    // texture kinds; nothing for an empty name.
     void Resolve();
+    // In the scene's background pass: the cube kind through the sky-box renderer's cube path, the
+    // model kind through its mesh path with the value as alpha factor.
+    void Render(const WeCamera* camera, float value) const;
     // The texture of the flat kind when it is a plain 2D one, else null.
     WeTexture* GetFlatTexture() const;
 
     WeString name;
-    int32_t kind = model;
+    int32_t kind = meshModel;
     WeTexture* texture = nullptr;
+    std::unique_ptr<WeModel> model;
 };

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -215,6 +216,69 @@ TEST_F(DdsWriterTest, RefusesWhatItCannotWrite)
     const std::string made = folder / "Config/Assets/X.dds";
     ASSERT_TRUE(writer.Write(made, Gradient(4, 4), D3DFMT_DXT5, false)) << writer.GetLastError();
     EXPECT_EQ(TempFolder::ReadBytes(made), Encode(Gradient(4, 4), D3DFMT_DXT5, false));
+}
+
+// Each texel coloured by the axis its direction leans along most: face i holds colour i.
+uint32_t FaceColour(float x, float y, float z)
+{
+    const float ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
+    const uint32_t face = ax >= ay && ax >= az ? (x > 0 ? 0 : 1)
+                          : ay >= az           ? (y > 0 ? 2 : 3)
+                                               : (z > 0 ? 4 : 5);
+    return 0xFF000000u | (face + 1) * 0x202020u;
+}
+
+TEST_F(DdsWriterTest, CubeMapsHoldEachFaceInFileOrder)
+{
+    const WeDdsCube cube = WeDrawnCube(4, FaceColour);
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(writer.EncodeCube(cube, D3DFMT_A8R8G8B8, true, file)) << writer.GetLastError();
+    d3dx::ImageInfo info;
+    ASSERT_EQ(d3dx::D3DXGetImageInfoFromFileInMemory(file.data(), uint32_t(file.size()), &info), D3D_OK);
+    EXPECT_EQ(info.resourceType, d3dx::D3DRTYPE_CUBETEXTURE);
+    EXPECT_EQ(info.mipLevels, 3u);
+    CubeTexture* texture = nullptr;
+    ASSERT_EQ(
+        d3dx::D3DXCreateCubeTextureFromFileInMemory(device, file.data(), uint32_t(file.size()), &texture),
+        D3D_OK);
+    for (uint32_t face = 0; face < 6; ++face)
+    {
+        LockedRect locked;
+        ASSERT_EQ(texture->LockRect(CubeFace(face), 0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        uint32_t corner = 0;
+        std::memcpy(&corner, locked.bits, 4);
+        EXPECT_EQ(corner, 0xFF000000u | (face + 1) * 0x202020u) << "face " << face;
+        texture->UnlockRect(CubeFace(face), 0);
+    }
+    texture->Release();
+    // The +Z face's top left texel looks left and up; the +Y face's top row looks towards -Z; the
+    // +X face's right column looks towards -Z. Bits: x<0, x>0, y<0, y>0, z<0, z>0.
+    const WeDdsCube signs = WeDrawnCube(4,
+                                        [](float x, float y, float z)
+                                        {
+                                            return uint32_t(x < 0) | uint32_t(x > 0) << 1 |
+                                                   uint32_t(y < 0) << 2 | uint32_t(y > 0) << 3 |
+                                                   uint32_t(z < 0) << 4 | uint32_t(z > 0) << 5;
+                                        });
+    const struct
+    {
+        size_t face;
+        uint32_t x, y, bits;
+    } looks[] = {{4, 0, 0, 0x1 | 0x8 | 0x20}, {2, 1, 0, 0x1 | 0x8 | 0x10}, {0, 3, 1, 0x2 | 0x8 | 0x10}};
+    for (const auto& look : looks)
+        EXPECT_EQ(signs[look.face].pixels[look.y * 4 + look.x], look.bits) << look.face;
+}
+
+TEST_F(DdsWriterTest, CubeFacesMustBeSquaresOfOneSize)
+{
+    std::vector<uint8_t> file;
+    WeDdsCube cube = WeDrawnCube(4, FaceColour);
+    cube[3] = Gradient(4, 2);
+    EXPECT_FALSE(writer.EncodeCube(cube, D3DFMT_DXT1, false, file));
+    cube[3] = Gradient(8, 8);
+    EXPECT_FALSE(writer.EncodeCube(cube, D3DFMT_DXT1, false, file));
+    EXPECT_NE(writer.GetLastError().find("squares"), std::string::npos);
+    EXPECT_TRUE(file.empty());
 }
 
 // The build packs the texture manager's defaults; what the game loads is what was meant.

@@ -5,6 +5,7 @@
 
 #include "d3d9/D3d9Types.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,6 +22,13 @@ struct WeDdsImage
                             const std::function<uint32_t(uint32_t x, uint32_t y)>& pixel);
 };
 
+// The six faces of a cube map in file order (+X, -X, +Y, -Y, +Z, -Z).
+using WeDdsCube = std::array<WeDdsImage, 6>;
+
+// The cube map of the edge whose texel looks, from the cube's centre, in the direction given
+// to the function (not normalised; each face's rows run down, its columns to the right).
+WeDdsCube WeDrawnCube(uint32_t edge, const std::function<uint32_t(float x, float y, float z)>& pixel);
+
 class WeDdsWriter
 {
 public:
@@ -28,14 +36,20 @@ public:
     // pixel count that does not match the size, a format other than the four, or a compressor
     // failure.
     bool Encode(const WeDdsImage& image, d3d9::Format format, bool mipmaps, std::vector<uint8_t>& file);
+    // The DDS file of a cube map: the same checks for each face, which must be square and of one
+    // size.
+    bool EncodeCube(const WeDdsCube& faces, d3d9::Format format, bool mipmaps, std::vector<uint8_t>& file);
     // Encodes and writes the file at the path, making its folders.
     bool Write(const std::string& path, const WeDdsImage& image, d3d9::Format format, bool mipmaps);
+    bool WriteCube(const std::string& path, const WeDdsCube& faces, d3d9::Format format, bool mipmaps);
 
     const std::string& GetLastError() const { return lastError; }
 
 private:
-    bool Compress(const WeDdsImage& image, d3d9::Format format, bool mipmaps,
-                  std::vector<std::vector<uint8_t>>& levels);
+    // The image's levels, each checked against the size its format implies.
+    bool EncodeLevels(const WeDdsImage& image, d3d9::Format format, bool mipmaps,
+                      std::vector<std::vector<uint8_t>>& levels);
+    bool WriteFile(const std::string& path, const std::vector<uint8_t>& file);
     bool Fail(std::string message);
 
     std::string lastError;

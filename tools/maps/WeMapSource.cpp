@@ -107,6 +107,37 @@ uint32_t Argb(const WeColor& colour)
            uint32_t(Channel(colour.b));
 }
 
+WeColor Mix(const WeColor& from, const WeColor& to, float t)
+{
+    return {from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t, from.b + (to.b - from.b) * t, 1.0f};
+}
+
+// A lattice value from 0 to 1 that only its two coordinates decide.
+float LatticeValue(int32_t u, int32_t v)
+{
+    uint32_t hash = uint32_t(u) * 374761393u + uint32_t(v) * 668265263u;
+    hash = (hash ^ (hash >> 13)) * 1274126177u;
+    return float((hash ^ (hash >> 16)) & 0xFFFFu) / 65535.0f;
+}
+
+// Smoothly interpolated lattice values, summed over four octaves: 0 to 1.
+float CloudNoise(float u, float v)
+{
+    float sum = 0.0f, weight = 0.5f;
+    for (int32_t octave = 0; octave < 4; ++octave, u *= 2.0f, v *= 2.0f, weight *= 0.5f)
+    {
+        const float fu = std::floor(u), fv = std::floor(v);
+        const auto iu = int32_t(fu), iv = int32_t(fv);
+        const float su = (u - fu) * (u - fu) * (3.0f - 2.0f * (u - fu));
+        const float sv = (v - fv) * (v - fv) * (3.0f - 2.0f * (v - fv));
+        const float top = LatticeValue(iu, iv) + (LatticeValue(iu + 1, iv) - LatticeValue(iu, iv)) * su;
+        const float bottom =
+            LatticeValue(iu, iv + 1) + (LatticeValue(iu + 1, iv + 1) - LatticeValue(iu, iv + 1)) * su;
+        sum += (top + (bottom - top) * sv) * weight;
+    }
+    return sum / 0.9375f;
+}
+
 bool WriteColour(WeFileStream& out, const WeColor& colour)
 {
     return out.WriteVector4(&colour.r);
@@ -188,6 +219,8 @@ bool WeMapSource::Parse(const std::string& text)
             read = words.Colour(background);
         else if (keyword == "sky")
             read = words.Colour(skyTop) && words.Colour(skyBottom);
+        else if (keyword == "cubesky")
+            read = cubeSky = words.Colour(skyZenith) && words.Colour(skyHorizon) && words.Colour(skyGround);
         else if (keyword == "camera")
         {
             WeMapCamera& camera = cameras.emplace_back();
@@ -241,6 +274,30 @@ WeDdsImage WeMapSource::Sky(uint32_t width, uint32_t height) const
                              });
 }
 
+WeDdsCube WeMapSource::CubeSky(uint32_t edge) const
+{
+    const WeVector sun = d3dx::D3DXVec3Normalize({-0.45f, 0.35f, 0.82f});
+    const WeColor white{1.0f, 1.0f, 1.0f, 1.0f};
+    return WeDrawnCube(
+        edge,
+        [&](float x, float y, float z)
+        {
+            const WeVector d = d3dx::D3DXVec3Normalize({x, y, z});
+            WeColor colour = d.y >= 0.0f ? Mix(skyHorizon, skyZenith, std::sqrt(d.y))
+                                         : Mix(skyHorizon, skyGround, std::min(1.0f, -d.y * 3.0f));
+            if (d.y > 0.02f)
+            {
+                // Clouds on a plane above, thinning towards the horizon.
+                const float cover =
+                    std::clamp((CloudNoise(d.x / d.y * 1.5f, d.z / d.y * 1.5f) - 0.5f) * 2.5f, 0.0f, 1.0f);
+                colour = Mix(colour, white, cover * std::min(1.0f, (d.y - 0.02f) * 5.0f) * 0.85f);
+            }
+            const float facing = std::max(0.0f, d3dx::D3DXVec3Dot(d, sun));
+            const float glow = std::pow(facing, 600.0f) + std::pow(facing, 12.0f) * 0.3f;
+            return Argb(Mix(colour, {1.0f, 0.95f, 0.8f, 1.0f}, std::min(1.0f, glow)));
+        });
+}
+
 std::vector<uint32_t> WeMapSource::BakeLightMap(const WeMapMesh& mesh) const
 {
     const int32_t size = mesh.lightMapSize;
@@ -283,7 +340,7 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
     WeFileStream out;
     bool written = out.Create(path.c_str()) && out.WriteInt(WeScene::mapFileVersion) &&
                    WriteConfig(out, config) && out.WriteInt(2) && out.WriteString(skyTexture.c_str()) &&
-                   out.WriteInt(2);
+                   out.WriteInt(cubeSky ? WeSkyBox::cubeTexture : WeSkyBox::flatTexture);
     for (const WeMapMesh& mesh : meshes)
     {
         WeActor actor;

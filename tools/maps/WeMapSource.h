@@ -3,6 +3,8 @@
 //   ambient <r> <g> <b>                    the scene's ambient colour
 //   background <r> <g> <b>                 the clear colour
 //   sky <r> <g> <b> <r> <g> <b>            the flat sky, top colour to bottom colour
+//   cubesky <r g b> <r g b> <r g b>        a cube sky instead: zenith, horizon and ground colours,
+//                                          with a sun and drifting clouds
 //   camera <name> <x y z> <target x y z> <fov radians>
 //   mesh <name> <model> <x y z> [yaw <degrees>] [scale <x y z>] [preset <n>] [animation <name>]
 //        [lightmap <size> <x0 z0 x1 z1 y>]   a light map baked over the rectangle of the plane at
@@ -15,7 +17,8 @@
 //   corona <texture> <size>                the light above glows with the texture, its size a
 //                                          share of the screen's height
 // The map file holds what the engine reads: file version 1, a version-24 scene config, a
-// version-2 sky box naming the flat sky texture, then every actor saved through its own Save.
+// version-2 sky box naming the sky texture (flat or cube), then every actor saved through its own
+// Save.
 #pragma once
 
 #include "WeCamera.h"
@@ -72,6 +75,8 @@ public:
     bool Parse(const std::string& text);
     // The flat sky: the top colour blending into the bottom colour down the image.
     WeDdsImage Sky(uint32_t width, uint32_t height) const;
+    // The cube sky: zenith to horizon above, horizon to ground below, a sun, and clouds above.
+    WeDdsCube CubeSky(uint32_t edge) const;
     // The light the map's lights throw on the mesh's light-map rectangle (facing up): ARGB texels,
     // rows along z; falloff (1 - distance / range) squared, times the angle to the light.
     std::vector<uint32_t> BakeLightMap(const WeMapMesh& mesh) const;
@@ -85,6 +90,10 @@ public:
     WeColor background{0.0f, 0.0f, 0.0f, 1.0f};
     WeColor skyTop{0.3f, 0.5f, 0.8f, 1.0f};
     WeColor skyBottom{0.8f, 0.8f, 0.9f, 1.0f};
+    bool cubeSky = false;
+    WeColor skyZenith{0.2f, 0.4f, 0.8f, 1.0f};
+    WeColor skyHorizon{0.8f, 0.85f, 0.9f, 1.0f};
+    WeColor skyGround{0.3f, 0.3f, 0.3f, 1.0f};
     std::vector<WeMapMesh> meshes;
     std::vector<WeMapLight> lights;
     std::vector<WeMapCamera> cameras;

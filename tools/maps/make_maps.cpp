@@ -1,8 +1,8 @@
 // Makes the maps from their text sources:
 //   make_maps <source folder> <maps folder> <package source folder>
 // Each <name>.txt of the source folder becomes <maps folder>/<name>.map, and its flat sky the
-// texture "Maps.Sky.<name>" (<package source folder>/Maps/Sky/<name>.dds). The light maps are
-// made as textures of a recording device, which draws nothing.
+// texture "Maps.Sky.<name>" (<package source folder>/Maps/Sky/<name>.dds), a cube map for a
+// cube sky. The light maps are made as textures of a recording device, which draws nothing.
 #include "WeMapSource.h"
 #include "WeRenderDevice.h"
 #include "WeTexture.h"
@@ -16,7 +16,7 @@
 namespace
 {
 
-constexpr uint32_t skyWidth = 256, skyHeight = 128;
+constexpr uint32_t skyWidth = 256, skyHeight = 128, skyEdge = 256;
 
 bool MakeMap(const std::filesystem::path& source, const std::filesystem::path& maps,
              const std::filesystem::path& packages)
@@ -32,8 +32,9 @@ bool MakeMap(const std::filesystem::path& source, const std::filesystem::path& m
         std::fprintf(stderr, "make_maps: %s: %s\n", source.c_str(), map.GetLastError().c_str());
         return false;
     }
-    if (!sky.Write((packages / "Maps" / "Sky" / (name + ".dds")).string(), map.Sky(skyWidth, skyHeight),
-                   d3d9::D3DFMT_DXT1, false))
+    const std::string skyPath = (packages / "Maps" / "Sky" / (name + ".dds")).string();
+    if (!(map.cubeSky ? sky.WriteCube(skyPath, map.CubeSky(skyEdge), d3d9::D3DFMT_DXT1, true)
+                      : sky.Write(skyPath, map.Sky(skyWidth, skyHeight), d3d9::D3DFMT_DXT1, false)))
     {
         std::fprintf(stderr, "make_maps: %s: %s\n", name.c_str(), sky.GetLastError().c_str());
         return false;
