@@ -3,6 +3,7 @@
 #include "WeActor.h"
 #include "WeClothActorRenderer.h"
 #include "WeConfig.h"
+#include "WeDebugRenderer.h"
 #include "WeEngine.h"
 #include "WeFlareRenderer.h"
 #include "WeLight.h"
@@ -172,7 +173,7 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
         scene->actors.ForEach(
             [&](const WeString&, WeActor* actor)
             {
-                if (!Collects(*actor, shadowMargin))
+                if (!Collects(*actor, shadowMargin) || !scene->IsVisibleThroughPortals(*actor, *camera))
                     return;
                 actor->lightSet[0] = scene->lightSet[0];
                 actor->lightSet[1] = scene->lightSet[1];
@@ -260,6 +261,8 @@ void WeSceneRenderer::Render()
     {
         const WeProfileScope profile(timer.profileSlots[backgroundProfileSlot], "Render Background");
         renderDevice.DisableFog();
+        if (scene)
+            scene->skyBox.Render(camera, 1.0f);
         RenderPass(1);
     }
     renderDevice.EnableFog();
@@ -298,6 +301,8 @@ void WeSceneRenderer::Render()
         RenderPass(6);
     if (passSwitch[flareSwitch] > 0)
         flareRenderer.Render(scene, camera);
+    if (!reflectionRenderer.reflecting)
+        debugRenderer.DrawLines(camera);
 }
 
 void WeSceneRenderer::SetPassStates(int32_t pass)

@@ -19,6 +19,7 @@ class WeFileStream;
 class WePhysicHandle;
 class WeRecordReader;
 class WeScene;
+class WeSceneTree;
 class WeSound3D;
 
 // Type ids at the head of every actor record in a map, kept in each actor.
@@ -123,6 +124,7 @@ public:
     float creationTime = 0.0f;
     bool dead = false;
     WeScene* scene = nullptr;
+    WeSceneTree* octree = nullptr; // the scene octree holding the actor
     bool shadowVolume = true;
     bool secondResourceFlag = true;
     int32_t id = 0;

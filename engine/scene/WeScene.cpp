@@ -8,6 +8,8 @@
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeParticleSystem.h"
+#include "WePathNode.h"
+#include "WePortal.h"
 #include "WePostProcess.h"
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
@@ -17,6 +19,7 @@
 #include "WeTimer.h"
 #include "physics/WePhysicHandle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -148,6 +151,7 @@ void WeSceneConfig::SetupRenderDevice() const
 }
 
 WeScene::WeScene()
+    : octree(std::make_unique<WeSceneTree>(this, octreeCorner, octreeHalfSize, octreeDepthLimit))
 {
     static bool debugAssetsLoaded = false;
     if (debugAssetsLoaded)
@@ -167,6 +171,7 @@ WeScene::WeScene()
 
 WeScene::~WeScene()
 {
+    octree.reset();
     WeActor::sceneBeingDestroyed = true;
     for (actors.Reset(); !actors.IsEnd(); actors.Next())
     {
@@ -293,6 +298,7 @@ bool WeScene::FinishLoad()
             if (actor->model)
                 actor->model->GatherLights(this);
         });
+    BuildPathGraph(!engine.settings.editorMode, false);
     LinkActors();
     OnLoadFinished(*mapStream);
     EndLoad(true);
@@ -327,8 +333,9 @@ std::unique_ptr<WeActor> WeScene::CreateActor(int32_t typeId)
     case WeActorTypeParticleSystem:
         return std::unique_ptr<WeActor>(new WeParticleSystem());
     case WeActorTypePortal:
+        return std::make_unique<WePortal>();
     case WeActorTypePathNode:
-        return nullptr; // their records cannot be read yet
+        return std::make_unique<WePathNode>();
     default:
         return std::make_unique<WeActor>();
     }
@@ -360,6 +367,13 @@ void WeScene::AddActor(WeActor* actor)
 void WeScene::IndexActor(WeActor* actor)
 {
     const WeString& key = actor->indexKey;
+    if (!engine.settings.editorMode)
+    {
+        if (actor->type == WeActorTypePathNode)
+            octree->Insert(actor, false);
+        else
+            octree->Remove(actor);
+    }
     if (actor->type == WeActorTypeLight)
         indexedLights.Insert(key, actor, true);
     const bool allStatic = actor->staticFlags[0] && actor->staticFlags[1] && actor->staticFlags[2];
@@ -385,6 +399,7 @@ bool WeScene::RemoveActor(WeActor* actor)
     deferredDeletes.Remove(actor);
     actor->scene = nullptr;
     actor->DestroyPhysics();
+    octree->Remove(actor);
     --frameStats.actorCount;
     return true;
 }
@@ -414,7 +429,61 @@ void WeScene::FindActorsByPrefix(const WeString& prefix, WeList<WeActor*>& found
 
 void WeScene::LinkActors()
 {
-    actors.ForEach([](const WeString&, WeActor* actor) { actor->LinkSpawn(); });
+    actors.ForEach(
+        [](const WeString&, WeActor* actor)
+        {
+            actor->LinkSpawn();
+            if (actor->type == WeActorTypePathNode)
+                static_cast<WePathNode*>(actor)->ResolveLinks();
+        });
+}
+
+void WeScene::FilterLoadedActor(WeActor* actor)
+{
+    // A plain path node at the origin is a leftover of the editor's placing.
+    auto* node = dynamic_cast<WePathNode*>(actor);
+    if (!node || node->Kind != WePathNode::plain)
+        return;
+    const WeVector& at = node->GetLocation();
+    node->discard = std::fabs(at.x) < 0.001f && std::fabs(at.y) < 0.001f && std::fabs(at.z) < 0.001f;
+}
+
+void WeScene::UpdatePortals(const WeCamera& camera)
+{
+    portals.ForEach([&camera](const WeString&, WeActor* portal)
+                    { static_cast<WePortal*>(portal)->Project(camera); });
+}
+
+bool WeScene::IsVisibleThroughPortals(const WeActor& actor, const WeCamera& camera)
+{
+    if (!portalCulling || portals.GetCount() == 0)
+        return true;
+    WeVector points[8];
+    int32_t count = 8;
+    if (actor.boxCulling)
+        std::copy(std::begin(actor.corners), std::end(actor.corners), points);
+    else
+    {
+        count = 6;
+        const float r = actor.sphereRadius;
+        const WeVector offsets[6] = {{r, 0, 0}, {-r, 0, 0}, {0, r, 0}, {0, -r, 0}, {0, 0, r}, {0, 0, -r}};
+        for (int32_t i = 0; i < count; ++i)
+            points[i] = actor.sphereCentre + offsets[i];
+    }
+    WeVector4 projectedPoints[8];
+    for (int32_t i = 0; i < count; ++i)
+        projectedPoints[i] = d3dx::D3DXVec3Transform(points[i], camera.viewProjection);
+    bool visible = true;
+    portals.ForEach(
+        [&](const WeString&, WeActor* actor)
+        {
+            const auto& portal = static_cast<const WePortal&>(*actor);
+            if (visible && portal.projected &&
+                std::all_of(projectedPoints, projectedPoints + count,
+                            [&portal](const WeVector4& point) { return portal.Covers(point); }))
+                visible = false;
+        });
+    return visible;
 }
 
 void WeScene::TickActor(WeActor* actor)
@@ -484,6 +553,8 @@ void WeScene::Render(WeCamera* camera)
 {
     canvas.Flush();
     renderDevice.SetCamera(camera);
+    if (camera)
+        UpdatePortals(*camera);
     if (renderDevice.reflectionQuality > 1)
     {
         const WeProfileScope profile(timer.profileSlots[reflectionProfileSlot],

@@ -8,6 +8,7 @@
 #include "WeColor.h"
 #include "WeHashTable.h"
 #include "WeList.h"
+#include "WeSceneTree.h"
 #include "WeSkyBox.h"
 #include "WeString.h"
 
@@ -17,6 +18,7 @@
 
 class WeCamera;
 class WeFileStream;
+class WePathNode;
 class WeRecordReader;
 
 // The level's render settings, read from the map header (there is no writer).
@@ -84,8 +86,9 @@ public:
     virtual void OnLoadFinished(WeFileStream&) {}
     virtual void BeforeSaveActor(WeActor*) {}
     virtual void AfterSaveActor(WeActor*) {}
-    // Marks loaded actors that the scene should not keep (actor->discard).
-    virtual void FilterLoadedActor(WeActor*) {}
+    // Marks loaded actors that the scene should not keep (actor->discard): here plain path nodes
+    // at the origin.
+    virtual void FilterLoadedActor(WeActor* actor);
 
     // Opens "Maps\<name>.map" and reads its header. False when it cannot be opened or its
     // header is cut short.
@@ -110,8 +113,31 @@ public:
     WeActor* FindActor(const WeString& actorName);
     // Every actor whose name begins with the prefix, replacing the list's contents.
     void FindActorsByPrefix(const WeString& prefix, WeList<WeActor*>& found);
-    // Spawn chains of every actor.
+    // Spawn chains of every actor, and the path nodes' links by name.
     void LinkActors();
+
+    // Links the path nodes into one closed graph from the lowest-numbered plain node, numbers
+    // first (or, byProximity, nearest first), and places each node on it. With no node to start
+    // from and createIfNone, a new node at the origin is the whole path.
+    void BuildPathGraph(bool createIfNone, bool byProximity);
+    // The first node of the path-node index with the number, or null.
+    WePathNode* FindPathNodeByNumber(int32_t number);
+    // The unvisited node of the kind (any for a negative kind) after from: the lowest number
+    // above from's, none above a limit of 1 or more; byProximity the nearest to from.
+    WePathNode* FindNextPathNode(const WePathNode* from, int32_t kind, int32_t limit, bool byProximity);
+    // Links the nodes after start up to the limit; the last node linked. The length grows by
+    // the distance walked; the counter numbers the nodes in walk order.
+    WePathNode* WalkPath(WePathNode* start, int32_t limit, int32_t branch, float& length, bool byProximity,
+                         int32_t& counter);
+    // Positions from first up to stop along the links, each branch of a fork compressed onto
+    // the shorter one's span. Ends at a node already placed or a missing link.
+    void AssignPathPositions(WePathNode* first, const WePathNode* stop, float offset, float scale);
+
+    // Projects every portal with the camera, each frame before the scene is prepared.
+    void UpdatePortals(const WeCamera& camera);
+    // False when the actor's test points (its sphere's six axis points, or its box's corners)
+    // all lie inside a projected portal's rectangle and behind it; true with portal culling off.
+    bool IsVisibleThroughPortals(const WeActor& actor, const WeCamera& camera);
 
     void Tick();
     // The frame for the camera: the clear and the flat sky.
@@ -135,6 +161,10 @@ public:
     WeHashTable<WeActor*> pathNodes;
     WeHashTable<WeActor*> cameraActors;
     WeSkyBox skyBox;
+    float octreeHalfSize = 32768.0f;
+    float octreeCorner = -1024.0f; // on all three axes
+    int32_t octreeDepthLimit = 10;
+    std::unique_ptr<WeSceneTree> octree;
     float loadProgress = 0.0f;
     ProgressCallback progressCallback;
     bool portalCulling = true;
@@ -144,6 +174,11 @@ public:
     float visibilityDistancesSquared[2] = {};
     // The light-set pair every actor collected for drawing takes.
     int32_t lightSet[2] = {};
+    // The last path-graph build: links made, nodes on the main loop, its root and length.
+    int32_t pathLinkCount = 0;
+    int32_t pathNodeCount = 0;
+    WePathNode* pathRoot = nullptr;
+    float pathLength = 0.0f;
     // Why the last load stopped early; empty when it read to the end.
     WeString loadMessage;
 
@@ -153,6 +188,12 @@ private:
     // A record that cannot be read ends the list; the actors before it stay.
     bool DropRecord(const WeString& reason);
     void TickActor(WeActor* actor);
+    // The fork's branches up to its join, both linked between them; false (nothing linked) when
+    // the fork has no join or its branches do not start at fresh nodes of their own.
+    bool WalkFork(WePathNode* current, WePathNode* forkNode, int32_t limit, float& length, bool byProximity,
+                  int32_t& counter);
+    // The jump's end node linked after it; false when there is none.
+    bool WalkJump(WePathNode* current, WePathNode* jump, int32_t limit, float& length, bool byProximity);
     // The indexes an actor leaves when it is removed.
     void Unindex(WeActor* actor);
 };

@@ -67,7 +67,7 @@ TEST_F(SceneTest, AMapLoadsStepByStep)
         ++steps;
     EXPECT_TRUE(scene.finished);
     EXPECT_EQ(steps, 5);
-    EXPECT_EQ(scene.actors.GetCount(), 4);
+    EXPECT_EQ(scene.actors.GetCount(), 5) << "and a new path node: the map has none";
     EXPECT_EQ(scene.lights.GetCount(), 1);
     EXPECT_EQ(scene.indexedLights.GetCount(), 1);
     EXPECT_EQ(scene.cameraActors.GetCount(), 1);
@@ -89,7 +89,7 @@ TEST_F(SceneTest, MapsWithoutHeaderOrEndMarkLoad)
     WriteMap("bare", AddActor(bare, actor)); // file version 0, no end mark
     WeScene scene;
     ASSERT_TRUE(scene.Load("bare"));
-    EXPECT_EQ(scene.actors.GetCount(), 1);
+    EXPECT_EQ(scene.actors.GetCount(), 2) << "and a new path node";
     EXPECT_FLOAT_EQ(scene.config.AmbientColor.r, 0.5f) << "defaults kept";
 
     WeScene missing;
@@ -119,8 +119,8 @@ TEST_F(SceneTest, OldConfigsDropTheirEmbeddedActors)
     EXPECT_FLOAT_EQ(scene.config.Brightness, 0.3f);
     EXPECT_FLOAT_EQ(scene.config.factorA, 1.0f);
     EXPECT_FLOAT_EQ(scene.config.distanceZ, 2.0f);
-    EXPECT_EQ(scene.skyBox.kind, WeSkyBox::model);
-    EXPECT_EQ(scene.actors.GetCount(), 1);
+    EXPECT_EQ(scene.skyBox.kind, WeSkyBox::meshModel);
+    EXPECT_EQ(scene.actors.GetCount(), 2) << "and a new path node";
     EXPECT_NE(scene.FindActor("kept"), nullptr);
 }
 
@@ -152,7 +152,7 @@ TEST_F(SceneTest, DamagedRecordsEndTheListAndKeepEarlierActors)
         WriteMap(test.name, map);
         WeScene scene;
         ASSERT_TRUE(scene.Load(test.name)) << test.name;
-        EXPECT_EQ(scene.actors.GetCount(), 1) << test.name;
+        EXPECT_EQ(scene.actors.GetCount(), 2) << test.name << ": and a new path node";
         EXPECT_NE(scene.FindActor("good"), nullptr);
         EXPECT_EQ(scene.loadMessage.IsEmpty(), test.tail.Size() == 0) << test.name;
     }

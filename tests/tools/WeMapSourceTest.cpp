@@ -53,8 +53,8 @@ TEST(MapSource, StatementsItCannotReadNameTheirLine)
 {
     for (const char* text : {"mesh Floor Config.Assets.Box1m 0 0\n", "ambient 1 1 x\n", "state 1 1\n",
                              "light L 0 0 0 1 1 1 1 bright\n", "mesh M Model 0 0 0 preset 300\n", "fog 1 2\n",
-                             "sky 1 1 1 1 1 1 1\n", "shadows\n",
-                             "corona Config.Assets.Corona 0.1\n"})
+                             "sky 1 1 1 1 1 1 1\n", "shadows\n", "corona Config.Assets.Corona 0.1\n",
+                             "cubesky 1 1 1 1 1 1\n"})
     {
         WeMapSource map;
         EXPECT_FALSE(map.Parse(std::string("# first\n") + text)) << text;
@@ -95,7 +95,7 @@ TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
         EXPECT_EQ(scene.skyBox.name, "Maps.Sky.Test");
         EXPECT_EQ(scene.skyBox.kind, WeSkyBox::flatTexture);
         EXPECT_FLOAT_EQ(scene.config.AmbientColor.g, 0.2f);
-        EXPECT_EQ(scene.actors.GetCount(), 4);
+        EXPECT_EQ(scene.actors.GetCount(), 5) << "and a new path node: the map has none";
         EXPECT_EQ(scene.lights.GetCount(), 2);
         WeActor* floor = scene.FindActor("Floor");
         ASSERT_NE(floor, nullptr);
@@ -121,14 +121,21 @@ TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
 
 TEST_F(MapSourceTest, TheBuildWritesTheBackgroundMaps)
 {
-    for (const char* name : {"World1", "World2"})
+    const struct
+    {
+        const char* name;
+        int32_t skyKind;
+    } maps[] = {{"World1", WeSkyBox::flatTexture}, {"World2", WeSkyBox::cubeTexture}};
+    for (const auto& [name, skyKind] : maps)
     {
         WeScene scene;
         ASSERT_TRUE(scene.Load(name)) << name;
         EXPECT_TRUE(scene.loadMessage.IsEmpty()) << scene.loadMessage.GetData();
         EXPECT_EQ(scene.cameraActors.GetCount(), 1) << name;
         EXPECT_GE(scene.lights.GetCount(), 3) << name;
-        EXPECT_NE(scene.skyBox.GetFlatTexture(), nullptr) << "the sky texture is in the package";
+        EXPECT_EQ(scene.skyBox.kind, skyKind) << name;
+        ASSERT_NE(scene.skyBox.texture, nullptr) << "the sky texture is in the package";
+        EXPECT_EQ(scene.skyBox.texture->kind, skyKind == WeSkyBox::cubeTexture ? 1 : 3) << name;
         WeActor* floor = scene.FindActor("Floor");
         ASSERT_NE(floor, nullptr);
         EXPECT_NE(floor->lightMap.texture, nullptr);
