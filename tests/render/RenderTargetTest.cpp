@@ -1,11 +1,10 @@
 // Render targets, their manager and the screen quads, on the recording back end.
 #include "RenderDeviceFixture.h"
 
-#include "WeParticleSystemRenderer.h"
+#include "WeBaseRenderer.h"
 #include "WePostProcess.h"
 #include "WeSceneRenderer.h"
 #include "WeScreenQuad.h"
-#include "WeTrailRenderer.h"
 
 #include <cstring>
 
@@ -17,14 +16,13 @@ namespace
 class RenderTargets : public RecordingRenderDevice
 {
 protected:
-    // The device without the reflection cube, the particle and trail buffers and the
-    // post-processing targets it makes at its start: these tests count their own targets.
+    // The device without what the renderers (the reflection cube, vertex buffers, quads) and the
+    // post-processing make at its start: these tests count their own targets.
     bool Start()
     {
         const bool started = RecordingRenderDevice::Start();
-        reflectionRenderer.OnLostDevice();
-        particleSystemRenderer.OnLostDevice();
-        trailRenderer.OnLostDevice();
+        for (WeBaseRenderer* renderer : WeBaseRenderer::List())
+            renderer->OnLostDevice();
         postProcess.Release();
         return started;
     }
