@@ -454,10 +454,13 @@ void WeScene::UpdatePortals(const WeCamera& camera)
                     { static_cast<WePortal*>(portal)->Project(camera); });
 }
 
-bool WeScene::IsVisibleThroughPortals(const WeActor& actor, const WeCamera& camera)
+namespace
 {
-    if (!portalCulling || portals.GetCount() == 0)
-        return true;
+
+// The actor's test points in the camera's clip space: its box's corners with box culling, else
+// its sphere's six axis points. Their count.
+int32_t ClipTestPoints(const WeActor& actor, const WeCamera& camera, WeVector4 (&out)[8])
+{
     WeVector points[8];
     int32_t count = 8;
     if (actor.boxCulling)
@@ -470,18 +473,30 @@ bool WeScene::IsVisibleThroughPortals(const WeActor& actor, const WeCamera& came
         for (int32_t i = 0; i < count; ++i)
             points[i] = actor.sphereCentre + offsets[i];
     }
-    WeVector4 projectedPoints[8];
     for (int32_t i = 0; i < count; ++i)
-        projectedPoints[i] = d3dx::D3DXVec3Transform(points[i], camera.viewProjection);
+        out[i] = d3dx::D3DXVec3Transform(points[i], camera.viewProjection);
+    return count;
+}
+
+} // namespace
+
+bool WeScene::IsVisibleThroughPortals(const WeActor& actor, const WeCamera& camera)
+{
+    if (!portalCulling)
+        return true;
+    WeVector4 points[8];
+    int32_t count = -1; // made on the first projected portal
     bool visible = true;
     portals.ForEach(
-        [&](const WeString&, WeActor* actor)
+        [&](const WeString&, WeActor* entry)
         {
-            const auto& portal = static_cast<const WePortal&>(*actor);
-            if (visible && portal.projected &&
-                std::all_of(projectedPoints, projectedPoints + count,
-                            [&portal](const WeVector4& point) { return portal.Covers(point); }))
-                visible = false;
+            const auto& portal = static_cast<const WePortal&>(*entry);
+            if (!visible || !portal.projected)
+                return;
+            if (count < 0)
+                count = ClipTestPoints(actor, camera, points);
+            visible = !std::all_of(points, points + count,
+                                   [&portal](const WeVector4& point) { return portal.Covers(point); });
         });
     return visible;
 }

@@ -1,10 +1,12 @@
 // Cube skies drawn on the OpenGL back end: a cube of six plain faces seen from the centre in each
-// direction (the face in front fills the view, its neighbours lie where they should), and the
-// second background map under its generated cube sky against a stored reference.
+// direction (the face in front fills the view, its neighbours lie where they should), debug
+// lines over it, and the second background map under its generated cube sky against a stored
+// reference.
 //
 // The reference is tests/scene/reference/world2_sky.bmp. To make it again, run the test once
 // with WE_UPDATE_REFERENCE=1 in the environment, look at the new image, and commit it.
 #include "SceneFrame.h"
+#include "WeDebugRenderer.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeScene.h"
@@ -140,6 +142,32 @@ TEST_F(SkyBoxFrame, EachFaceOfACubeSkyLiesWhereTheCameraLooks)
         EXPECT_EQ(at(1, 32), view.left);
         EXPECT_EQ(at(62, 32), view.right);
     }
+}
+
+TEST_F(SkyBoxFrame, DebugLinesAreDrawnLastOverTheSky)
+{
+    StartGl(64, 64);
+    scene = std::make_unique<WeScene>();
+    MakeColouredCube();
+    WeCamera camera;
+    camera.SetPerspective(1.0f, 1.0f, 100.0f, 1.0f);
+    camera.Update(); // at the origin, looking along +z
+    debugRenderer.ClearLines();
+    debugRenderer.AddLine({-20, 0, 10}, {20, 0, 10}, 0xFFFF0000u, false);
+    debugRenderer.AddLine({0, -20, 10}, {0, 20, 10}, 0xFF00FF00u, true);
+    SceneFrame frame(*scene, camera);
+    const std::vector<uint8_t> shot = Shoot(frame);
+    debugRenderer.ClearLines();
+    const auto at = [&](int32_t x, int32_t y) { return PixelOf(shot, 64, 64, x, y); };
+    int32_t redInRow = 0, greenInColumn = 0;
+    for (int32_t i = 0; i < 64; ++i)
+    {
+        redInRow += at(i, 31) == 0xFF0000u || at(i, 32) == 0xFF0000u;
+        greenInColumn += at(31, i) == 0x00FF00u || at(32, i) == 0x00FF00u;
+    }
+    EXPECT_GE(redInRow, 60) << "the line on top spans the view";
+    EXPECT_GE(greenInColumn, 30) << "the depth-tested line, partly under the other";
+    EXPECT_EQ(at(10, 10), faceColours[4]) << "the sky around them";
 }
 
 TEST_F(SkyBoxFrame, TheSecondMapUnderItsCubeSkyMatchesTheReference)

@@ -3,6 +3,7 @@
 #include "WeCameraActor.h"
 #include "WeFont.h"
 #include "WeLight.h"
+#include "WePathNode.h"
 #include "WeScene.h"
 #include "WeTexture.h"
 #include "core/TempFolder.h"
@@ -54,7 +55,8 @@ TEST(MapSource, StatementsItCannotReadNameTheirLine)
     for (const char* text : {"mesh Floor Config.Assets.Box1m 0 0\n", "ambient 1 1 x\n", "state 1 1\n",
                              "light L 0 0 0 1 1 1 1 bright\n", "mesh M Model 0 0 0 preset 300\n", "fog 1 2\n",
                              "sky 1 1 1 1 1 1 1\n", "shadows\n", "corona Config.Assets.Corona 0.1\n",
-                             "cubesky 1 1 1 1 1 1\n"})
+                             "cubesky 1 1 1 1 1 1\n", "portal P 0 0 0 0 1\n", "path 0 1 1 1\n",
+                             "path 3 1 1 1 split 4 5\n", "path 3 1 1 1 fork 4\n"})
     {
         WeMapSource map;
         EXPECT_FALSE(map.Parse(std::string("# first\n") + text)) << text;
@@ -139,5 +141,12 @@ TEST_F(MapSourceTest, TheBuildWritesTheBackgroundMaps)
         WeActor* floor = scene.FindActor("Floor");
         ASSERT_NE(floor, nullptr);
         EXPECT_NE(floor->lightMap.texture, nullptr);
+        EXPECT_EQ(scene.portals.GetCount(), 1) << name;
+        EXPECT_EQ(scene.pathNodes.GetCount(), 9) << name << ": no node added";
+        scene.pathNodes.ForEach([&](const WeString&, WeActor* node)
+                                { EXPECT_TRUE(static_cast<WePathNode*>(node)->placed) << name; });
+        const WePathNode* fork = scene.FindPathNodeByNumber(20);
+        ASSERT_NE(fork, nullptr);
+        EXPECT_EQ(fork->partner, scene.FindPathNodeByNumber(70)) << "the loop forks and joins again";
     }
 }

@@ -4,6 +4,8 @@
 #include "WeCameraActor.h"
 #include "WeFileStream.h"
 #include "WeLight.h"
+#include "WePathNode.h"
+#include "WePortal.h"
 #include "WeScene.h"
 #include "WeTexture.h"
 
@@ -193,6 +195,42 @@ bool SaveActor(WeFileStream& out, WeActor& actor)
     return out.WriteInt(actor.type) && actor.Save(out);
 }
 
+bool PathNodeOptions(Words& words, WeMapPathNode& node)
+{
+    std::string kind;
+    if (!words.Word(kind))
+        return true;
+    node.kind = kind == "fork" ? WePathNode::fork : kind == "join" ? WePathNode::join : -1;
+    return node.kind >= 0 && words.Integer(node.branches[0]) && words.Integer(node.branches[1]);
+}
+
+bool SavePortalsAndPaths(WeFileStream& out, const std::vector<WeMapPortal>& portals,
+                         const std::vector<WeMapPathNode>& pathNodes)
+{
+    bool written = true;
+    for (const WeMapPortal& source : portals)
+    {
+        WePortal portal;
+        portal.name = source.name.c_str();
+        portal.Width = source.width;
+        portal.Height = source.height;
+        portal.SetMatrix(Placement(source.position, source.yawDegrees));
+        written = written && SaveActor(out, portal);
+    }
+    for (const WeMapPathNode& source : pathNodes)
+    {
+        WePathNode node;
+        node.name = WeString("Path").AppendInt(source.number);
+        node.Number = source.number;
+        node.Kind = source.kind;
+        node.BranchA = source.branches[0];
+        node.BranchB = source.branches[1];
+        node.SetLocation(source.position);
+        written = written && SaveActor(out, node);
+    }
+    return written;
+}
+
 } // namespace
 
 bool WeMapSource::Fail(int32_t line, const std::string& reason)
@@ -242,6 +280,21 @@ bool WeMapSource::Parse(const std::string& text)
             if (read && words.Word(flag))
                 read = flag == "vertex";
             light.vertexOnly = read && flag == "vertex";
+        }
+        else if (keyword == "portal")
+        {
+            WeMapPortal& portal = portals.emplace_back();
+            read = words.Word(portal.name) && words.Vector(portal.position) && words.Number(portal.width) &&
+                   words.Number(portal.height) && portal.width > 0.0f && portal.height > 0.0f;
+            std::string option;
+            if (read && words.Word(option))
+                read = option == "yaw" && words.Number(portal.yawDegrees);
+        }
+        else if (keyword == "path")
+        {
+            WeMapPathNode& node = pathNodes.emplace_back();
+            read = words.Integer(node.number) && node.number >= 1 && words.Vector(node.position) &&
+                   PathNodeOptions(words, node);
         }
         else if (keyword == "state" && !lights.empty())
         {
@@ -393,6 +446,6 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
         camera.camera->SetFov(source.fov);
         written = written && SaveActor(out, camera);
     }
-    written = written && out.WriteInt(0) && out.Close();
+    written = written && SavePortalsAndPaths(out, portals, pathNodes) && out.WriteInt(0) && out.Close();
     return written || Fail(0, "cannot write " + path);
 }

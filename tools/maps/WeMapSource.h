@@ -16,6 +16,9 @@
 //   shadows                                the light above casts shadows on every side
 //   corona <texture> <size>                the light above glows with the texture, its size a
 //                                          share of the screen's height
+//   portal <name> <x y z> <width> <height> [yaw <degrees>]
+//   path <number> <x y z> [fork <first of branch A> <first of B> | join <last of A> <last of B>]
+//                                          a path node, plain unless it forks or joins
 // The map file holds what the engine reads: file version 1, a version-24 scene config, a
 // version-2 sky box naming the sky texture (flat or cube), then every actor saved through its own
 // Save.
@@ -60,6 +63,22 @@ struct WeMapLight
     std::vector<State> states;
 };
 
+struct WeMapPortal
+{
+    std::string name;
+    WeVector position;
+    float width = 10.0f, height = 10.0f;
+    float yawDegrees = 0.0f;
+};
+
+struct WeMapPathNode
+{
+    int32_t number = 1;
+    WeVector position;
+    int32_t kind = 0; // plain, 1 fork, 2 join
+    int32_t branches[2] = {};
+};
+
 struct WeMapCamera
 {
     std::string name;
@@ -97,6 +116,8 @@ public:
     std::vector<WeMapMesh> meshes;
     std::vector<WeMapLight> lights;
     std::vector<WeMapCamera> cameras;
+    std::vector<WeMapPortal> portals;
+    std::vector<WeMapPathNode> pathNodes;
 
 private:
     bool Fail(int32_t line, const std::string& reason);
