@@ -13,6 +13,13 @@
 
 template <typename T> struct WeScriptName;
 
+// Gives a class its script name, the class's own name.
+#define WE_SCRIPT_NAME(Type)                                                                                           \
+    template <> struct WeScriptName<Type>                                                                              \
+    {                                                                                                                  \
+        static constexpr const char* value = #Type;                                                                    \
+    };
+
 template <typename T> T* WeScriptSelf(lua_State* L)
 {
     return static_cast<T*>(WeScriptCheckObject(L, WeScriptName<T>::value));

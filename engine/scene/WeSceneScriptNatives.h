@@ -13,34 +13,13 @@ struct WeSceneConfig;
 // The script classes of scenes: scenes and their configuration, actors, particle systems and
 // lights with their states.
 
-template <> struct WeScriptName<WeScene>
-{
-    static constexpr const char* value = "WeScene";
-};
-template <> struct WeScriptName<WeSceneConfig>
-{
-    static constexpr const char* value = "WeSceneConfig";
-};
-template <> struct WeScriptName<WeActor>
-{
-    static constexpr const char* value = "WeActor";
-};
-template <> struct WeScriptName<WeParticleSystem>
-{
-    static constexpr const char* value = "WeParticleSystem";
-};
-template <> struct WeScriptName<WeParticleSystemState>
-{
-    static constexpr const char* value = "WeParticleSystemState";
-};
-template <> struct WeScriptName<WeLight>
-{
-    static constexpr const char* value = "WeLight";
-};
-template <> struct WeScriptName<WeLightState>
-{
-    static constexpr const char* value = "WeLightState";
-};
+WE_SCRIPT_NAME(WeScene)
+WE_SCRIPT_NAME(WeSceneConfig)
+WE_SCRIPT_NAME(WeActor)
+WE_SCRIPT_NAME(WeParticleSystem)
+WE_SCRIPT_NAME(WeParticleSystemState)
+WE_SCRIPT_NAME(WeLight)
+WE_SCRIPT_NAME(WeLightState)
 
 // "NewScene", "NewActor", "NewPS", "NewPSState", "NewLight", "NewLightState" and their classes;
 // "WeParticleSystem" and "WeLight" derive from "WeActor". An actor that its scene deletes (in a
