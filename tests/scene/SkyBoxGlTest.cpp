@@ -1,6 +1,10 @@
 // Cube skies drawn on the OpenGL back end: a cube of six plain faces seen from the centre in each
 // direction (the face in front fills the view, its neighbours lie where they should), debug
-// lines over it, and the second background map under its generated cube sky.
+// lines over it, and the second background map under its generated cube sky against a stored
+// reference.
+//
+// The reference is tests/scene/reference/world2.bmp. To make it again, run the test once with
+// WE_UPDATE_REFERENCE=1 in the environment, look at the new image, and commit it.
 #include "SceneFrame.h"
 #include "WeDebugRenderer.h"
 #include "WeMaterial.h"
@@ -8,6 +12,7 @@
 #include "WeScene.h"
 #include "WeSkyBoxRenderer.h"
 #include "WeTexture.h"
+#include "WeTimer.h"
 #include "render/GlFrameFixture.h"
 
 #include <memory>
@@ -169,8 +174,12 @@ TEST_F(SkyBoxFrame, DebugLinesAreDrawnLastOverTheSky)
 TEST_F(SkyBoxFrame, TheSecondMapShowsItsCubeSky)
 {
     StartGl(320, 240);
+    reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "world2.bmp";
     scene = std::make_unique<WeScene>();
     ASSERT_TRUE(scene->Load("World2")) << scene->loadMessage.GetData();
+    timer.deltaTime = 0.1f; // the lights fade in, the flag waves
+    for (int32_t tick = 0; tick < 6; ++tick)
+        scene->Tick();
     ASSERT_EQ(scene->skyBox.kind, WeSkyBox::cubeTexture);
     WeCamera camera;
     camera.SetPerspective(1.0f, 0.5f, 500.0f, 0.0f);
@@ -179,6 +188,7 @@ TEST_F(SkyBoxFrame, TheSecondMapShowsItsCubeSky)
     camera.Update();
     SceneFrame frame(*scene, camera);
     const std::vector<uint8_t> shot = Shoot(frame);
+    ExpectMatchesReference(shot, 300);
     const uint32_t skyTop = PixelOf(shot, 320, 240, 160, 2);
     EXPECT_GT(skyTop & 0xFF, (skyTop >> 16) & 0xFF) << "the zenith is bluer than red";
 }
