@@ -24,11 +24,29 @@ MivoBlockKind KindOf(uint32_t word)
     return static_cast<MivoBlockKind>((word >> kKindShift) & 0xf);
 }
 
-bool IsSelectableKind(MivoBlockKind kind)
+// Whether the player may pick a block of the kind, by kind (as the 4 bits of a word hold it).
+const std::array<bool, 16> kSelectableKinds = []
 {
+    std::array<bool, 16> selectable{};
     MivoBlock probe;
-    probe.kind = kind;
-    return probe.IsSelectable();
+    for (size_t kind = 0; kind < selectable.size(); ++kind)
+    {
+        probe.kind = static_cast<MivoBlockKind>(kind);
+        selectable[kind] = probe.IsSelectable();
+    }
+    return selectable;
+}();
+
+// A move in 16 bits: cell index (x * 16 + y) and direction.
+uint16_t PackMove(const MivoLevelMove& move)
+{
+    return static_cast<uint16_t>((move.x * kSize + move.y) << 3 | move.direction);
+}
+
+MivoLevelMove UnpackMove(uint16_t packed)
+{
+    const int32_t cell = packed >> 3;
+    return {cell / kSize, cell % kSize, packed & 7};
 }
 
 uint64_t HashWords(const uint32_t* words, size_t count)
@@ -113,10 +131,14 @@ void MivoLevelSolver::Restore(const uint32_t* words)
     board_.pendingBlocking = 0;
     board_.selected = nullptr;
     board_.moveClock = 0.0f;
-    for (MivoMapCell* cell : open_)
+    if (!settled_)
     {
-        cell->reserved = 0;
-        cell->vacating = 0;
+        for (MivoMapCell* cell : open_)
+        {
+            cell->reserved = 0;
+            cell->vacating = 0;
+        }
+        settled_ = true;
     }
     if (!shownKnown_)
     {
@@ -232,6 +254,11 @@ size_t MivoLevelGraph::WordCount(uint32_t node) const
     return (node + 1 < offsets_.size() ? offsets_[node + 1] : words_.size()) - offsets_[node];
 }
 
+uint32_t MivoLevelGraph::EdgeEnd(uint32_t node) const
+{
+    return node + 1 < edgeStart_.size() ? edgeStart_[node + 1] : edgeCount_;
+}
+
 int32_t MivoLevelGraph::ExpandedDepth() const
 {
     if (complete_)
@@ -308,9 +335,7 @@ std::vector<int32_t> MivoLevelGraph::DistancesToWin() const
     std::vector<uint32_t> fill(inStart.begin(), inStart.end() - 1);
     for (uint32_t from = 0; from < expanded; ++from)
     {
-        const uint32_t end =
-            from + 1 < expanded ? edgeStart_[from + 1] : static_cast<uint32_t>(edges_.size());
-        for (uint32_t e = edgeStart_[from]; e < end; ++e)
+        for (uint32_t e = edgeStart_[from]; e < EdgeEnd(from); ++e)
             inEdges[fill[edges_[e]]++] = from;
     }
     std::vector<int32_t> distance(n, -1);
@@ -370,12 +395,10 @@ std::vector<uint64_t> MivoLevelGraph::ShortestCounts(const std::vector<int32_t>&
 
 void MivoLevelGraph::Successors(uint32_t node, std::vector<std::pair<MivoLevelMove, uint32_t>>& out) const
 {
-    if (node >= edgeStart_.size())
+    if (node >= edgeStart_.size() || !keepEdges_)
         return;
-    const uint32_t end =
-        node + 1 < edgeStart_.size() ? edgeStart_[node + 1] : static_cast<uint32_t>(edges_.size());
-    for (uint32_t e = edgeStart_[node]; e < end; ++e)
-        out.emplace_back(edgeMoves_[e], edges_[e]);
+    for (uint32_t e = edgeStart_[node]; e < EdgeEnd(node); ++e)
+        out.emplace_back(UnpackMove(edgeMoves_[e]), edges_[e]);
 }
 
 // ---- playing ----
@@ -417,39 +440,119 @@ bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& li
     return TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), ticks);
 }
 
+bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks,
+                                MivoSolverResult& result)
+{
+    using Clock = std::chrono::steady_clock;
+    if (plays_++ % MivoSolverResult::kTimedPlayEvery != 0)
+        return Play(move, limits, ticks);
+    const Clock::time_point playing = Clock::now();
+    const bool played = Play(move, limits, ticks);
+    result.playSeconds += MivoSolverResult::kTimedPlayEvery *
+                          std::chrono::duration<double>(Clock::now() - playing).count();
+    return played;
+}
+
+void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
+                             MivoSolverResult& result)
+{
+    origin_.assign(graph.Words(node), graph.Words(node) + graph.WordCount(node));
+    Restore(origin_.data());
+    bool dirty = false;
+    for (uint32_t i = 1; i <= origin_[0]; ++i)
+    {
+        const MivoBlockKind kind = KindOf(origin_[i]);
+        if (!kSelectableKinds[static_cast<size_t>(kind)])
+            continue;
+        const auto cell = static_cast<int32_t>(CellOf(origin_[i]));
+        for (const int32_t direction : {1, 3, 5, 7, 0})
+        {
+            if ((direction == 0) != (kind == MivoBlockKind::Disappearing))
+                continue;
+            if (dirty)
+                Restore(origin_.data());
+            const MivoLevelMove move{cell / kSize, cell % kSize, direction};
+            uint64_t ticks = 0;
+            const bool played = TimedPlay(move, limits, ticks, result);
+            result.ticks += ticks;
+            // A refused move changes nothing; one that never rests is no move at all.
+            dirty = ticks > 0;
+            board_.selected = nullptr;
+            if (!played)
+            {
+                result.endlessMoves += dirty ? 1 : 0;
+                // Blocks stopped on their way are no state the words can say.
+                shownKnown_ = shownKnown_ && !dirty;
+                settled_ = settled_ && !dirty;
+                continue;
+            }
+            ++result.moves;
+            Capture(state_);
+            shown_.assign(state_.begin(), state_.begin() + state_[0] + 1);
+            AddEdge(node, move, graph);
+        }
+    }
+}
+
+void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, MivoLevelGraph& graph)
+{
+    bool added = false;
+    const uint32_t child = graph.Intern(state_, added);
+    const int32_t depth = graph.depth_[node] + 1;
+    if (added)
+    {
+        graph.depth_.push_back(static_cast<uint16_t>(depth));
+        graph.parent_.push_back(node);
+        graph.via_.push_back(PackMove(move));
+        graph.count_.push_back(graph.count_[node]);
+        if (winDepth_ < 0 && WonWords(state_.data()))
+            winDepth_ = depth;
+    }
+    else if (graph.depth_[child] == depth)
+    {
+        graph.count_[child] = AddCapped(graph.count_[child], graph.count_[node]);
+    }
+    ++graph.edgeCount_;
+    if (!graph.keepEdges_)
+        return;
+    graph.edges_.push_back(child);
+    graph.edgeMoves_.push_back(PackMove(move));
+}
+
 void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                              MivoSolverResult& result)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point begin = Clock::now();
-    State state;
 
     // The start, as the play builds a level: the passes once, then the board left to rest.
     board_.speed = limits.speed;
+    settled_ = false;
     Restore(start_.data());
     board_.RunPasses();
     shownKnown_ = false;
+    settled_ = false;
     if (!TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), result.ticks))
         return;
-    Capture(state);
-    result.unsteadyStart = state != start_;
+    Capture(state_);
+    result.unsteadyStart = state_ != start_;
 
     bool added = false;
     graph.fixedKinds_ = fixedKinds_;
-    graph.Intern(state, added);
+    graph.keepEdges_ = pastWins;
+    graph.Intern(state_, added);
     graph.depth_.push_back(0);
     graph.parent_.push_back(0);
-    graph.via_.push_back({});
+    graph.via_.push_back(0);
     graph.count_.push_back(1);
 
-    int32_t winDepth = WonWords(state.data()) ? 0 : -1;
+    winDepth_ = WonWords(state_.data()) ? 0 : -1;
     bool bounded = false;
-    State origin;
     uint32_t node = 0;
     for (; node < graph.Size(); ++node)
     {
         const int32_t depth = graph.depth_[node];
-        if (winDepth >= 0 && depth >= winDepth && !pastWins)
+        if (winDepth_ >= 0 && depth >= winDepth_ && !pastWins)
             break;
         // Once a win is known the shortest length is proven; the bounds then only cut the count.
         if (depth >= limits.maxDepth || graph.Size() >= limits.maxStates ||
@@ -457,96 +560,42 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
              std::chrono::duration<double>(Clock::now() - begin).count() > limits.maxSeconds))
         {
             bounded = true;
-            result.countCut = winDepth >= 0 && depth < winDepth;
+            result.countCut = winDepth_ >= 0 && depth < winDepth_;
             break;
         }
-        graph.edgeStart_.push_back(static_cast<uint32_t>(graph.edges_.size()));
+        graph.edgeStart_.push_back(graph.edgeCount_);
         ++result.expanded;
-        origin.assign(graph.Words(node), graph.Words(node) + graph.WordCount(node));
-        if (WonWords(origin.data()))
-            continue; // a won level ends: nothing is played from it
-        Restore(origin.data());
-        bool dirty = false;
-        for (uint32_t i = 1; i <= origin[0]; ++i)
-        {
-            const MivoBlockKind kind = KindOf(origin[i]);
-            if (!IsSelectableKind(kind))
-                continue;
-            const auto cell = static_cast<int32_t>(CellOf(origin[i]));
-            for (const int32_t direction : {1, 3, 5, 7, 0})
-            {
-                if ((direction == 0) != (kind == MivoBlockKind::Disappearing))
-                    continue;
-                if (dirty)
-                    Restore(origin.data());
-                const MivoLevelMove move{cell / kSize, cell % kSize, direction};
-                uint64_t ticks = 0;
-                const Clock::time_point playing = Clock::now();
-                const bool played = Play(move, limits, ticks);
-                result.playSeconds += std::chrono::duration<double>(Clock::now() - playing).count();
-                result.ticks += ticks;
-                // A refused move changes nothing; one that never rests is no move at all.
-                dirty = ticks > 0;
-                board_.selected = nullptr;
-                if (!played)
-                {
-                    result.endlessMoves += dirty ? 1 : 0;
-                    // Blocks stopped on their way are no state the words can say.
-                    shownKnown_ = shownKnown_ && !dirty;
-                    continue;
-                }
-                ++result.moves;
-                Capture(state);
-                shown_.assign(state.begin(), state.begin() + state[0] + 1);
-                const uint32_t child = graph.Intern(state, added);
-                if (added)
-                {
-                    graph.depth_.push_back(static_cast<uint16_t>(depth + 1));
-                    graph.parent_.push_back(node);
-                    graph.via_.push_back(move);
-                    graph.count_.push_back(graph.count_[node]);
-                    if (winDepth < 0 && WonWords(state.data()))
-                        winDepth = depth + 1;
-                }
-                else if (graph.depth_[child] == depth + 1)
-                {
-                    graph.count_[child] = AddCapped(graph.count_[child], graph.count_[node]);
-                }
-                graph.edges_.push_back(child);
-                graph.edgeMoves_.push_back(move);
-            }
-        }
+        // A won level ends: nothing is played from it.
+        if (!graph.Won(node))
+            Expand(node, limits, graph, result);
     }
     result.states = graph.Size();
     graph.complete_ = !bounded && node >= graph.Size();
-
-    if (winDepth >= 0)
-    {
-        result.outcome = MivoSolverOutcome::Solved;
-        uint32_t first = UINT32_MAX;
-        for (uint32_t n = 0; n < graph.Size(); ++n)
-        {
-            if (graph.depth_[n] != winDepth || !graph.Won(n))
-                continue;
-            result.shortestCount = AddCapped(result.shortestCount, graph.count_[n]);
-            first = std::min(first, n);
-        }
-        for (uint32_t n = first; n != 0; n = graph.parent_[n])
-        {
-            const uint32_t from = graph.parent_[n];
-            result.solution.insert(result.solution.begin(), graph.via_[n]);
-            const uint32_t end = from + 1 < graph.edgeStart_.size()
-                                     ? graph.edgeStart_[from + 1]
-                                     : static_cast<uint32_t>(graph.edges_.size());
-            result.pathBranching.insert(result.pathBranching.begin(),
-                                        static_cast<int32_t>(end - graph.edgeStart_[from]));
-        }
-    }
+    if (winDepth_ >= 0)
+        TakeSolution(graph, result);
     else if (graph.complete_)
-    {
         result.outcome = MivoSolverOutcome::Unsolvable;
-    }
     result.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+}
+
+void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const
+{
+    result.outcome = MivoSolverOutcome::Solved;
+    uint32_t first = UINT32_MAX;
+    for (uint32_t n = 0; n < graph.Size(); ++n)
+    {
+        if (graph.depth_[n] != winDepth_ || !graph.Won(n))
+            continue;
+        result.shortestCount = AddCapped(result.shortestCount, graph.count_[n]);
+        first = std::min(first, n);
+    }
+    for (uint32_t n = first; n != 0; n = graph.parent_[n])
+    {
+        const uint32_t from = graph.parent_[n];
+        result.solution.insert(result.solution.begin(), UnpackMove(graph.via_[n]));
+        result.pathBranching.insert(result.pathBranching.begin(),
+                                    static_cast<int32_t>(graph.EdgeEnd(from) - graph.edgeStart_[from]));
+    }
 }
 
 MivoSolverResult MivoLevelSolver::Solve(const MivoSolverLimits& limits)

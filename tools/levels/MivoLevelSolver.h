@@ -56,7 +56,10 @@ struct MivoSolverResult
     std::vector<int32_t> pathBranching;  // the moves open in each state along the solution
     bool unsteadyStart = false;          // the start's first passes moved something
     double seconds = 0.0;
-    double playSeconds = 0.0; // of which the board's moves and ticks took this much
+    // Of which the board's moves and ticks took about this much: one play in kTimedPlayEvery is
+    // timed, as reading the clock around each would cost more than a short play.
+    double playSeconds = 0.0;
+    static constexpr uint32_t kTimedPlayEvery = 16;
 };
 
 // The board states at rest found from a table's start, breadth-first, and the moves between them.
@@ -95,6 +98,8 @@ private:
     uint32_t Intern(const State& state, bool& added);
     bool Equal(uint32_t node, const State& state) const;
     void Grow();
+    // One past the last edge of the expanded node.
+    uint32_t EdgeEnd(uint32_t node) const;
 
     std::vector<uint32_t> words_;
     std::vector<size_t> offsets_;
@@ -102,11 +107,15 @@ private:
     std::vector<uint32_t> slots_; // node + 1, 0 for an empty slot
     std::vector<uint16_t> depth_;
     std::vector<uint32_t> parent_;    // the node each was first reached from
-    std::vector<MivoLevelMove> via_;  // and the move that reached it
+    std::vector<uint16_t> via_;       // and the move that reached it, packed
     std::vector<uint64_t> count_;     // shortest sequences from the start
     std::vector<uint32_t> edgeStart_; // per expanded node, its first edge
-    std::vector<uint32_t> edges_;     // target nodes
-    std::vector<MivoLevelMove> edgeMoves_;
+    uint32_t edgeCount_ = 0;          // the edges of the expanded nodes
+    // The edges themselves (target nodes and packed moves), kept only for a search past the
+    // wins: a search up to them needs no more than each node's count.
+    bool keepEdges_ = true;
+    std::vector<uint32_t> edges_;
+    std::vector<uint16_t> edgeMoves_;
     uint32_t fixedKinds_ = 0; // the kinds standing outside the states: the start's walls
     bool complete_ = false;
 };
@@ -149,6 +158,15 @@ private:
     void SettleTop(MivoBlock& block, const MivoMapCell& cell, uint32_t word) const;
     // Plays one move from the state on the table; false when the board refuses it or never rests.
     bool Play(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
+    // Play, timed now and then for the result's play time.
+    bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks,
+                   MivoSolverResult& result);
+    // Plays every move of the node's state and adds the states they reach.
+    void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
+    // The edge from the node by the move to the state in state_, adding that state when new.
+    void AddEdge(uint32_t node, const MivoLevelMove& move, MivoLevelGraph& graph);
+    // A shortest solution, the count of them and the branching along it.
+    void TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const;
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
 
     MivoLevelMap map_;
@@ -159,9 +177,14 @@ private:
     uint32_t fixedKinds_ = 0;                       // the kinds of those walls (one bit, or none)
     std::vector<MivoBlock*> teleports_;             // every teleport floor, in grid order
     std::vector<std::unique_ptr<MivoBlock>> spare_; // blocks kept for the next restore
+    // No cell is reserved or being left: true after a restore and after each move that rests.
+    bool settled_ = false;
     State start_;                                   // the table as loaded
     // The top blocks on the table (its words up to the tracks), when known: after a restore or a
     // move that came to rest.
     State shown_;
     bool shownKnown_ = false;
+    State origin_, state_; // the state being expanded and the one a move reached
+    int32_t winDepth_ = -1; // the depth of the first win found, -1 before
+    uint64_t plays_ = 0;
 };
