@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -96,17 +97,6 @@ bool StepToParent(lua_State* L)
     lua_replace(L, -3);
     lua_pop(L, 1);
     return lua_istable(L, -1);
-}
-
-// Pushes the class table of the script object at `objectIndex`, or nil.
-void PushObjectClass(lua_State* L, int objectIndex)
-{
-    if (!lua_istable(L, objectIndex))
-    {
-        lua_pushnil(L);
-        return;
-    }
-    RawGetField(L, objectIndex, kClassKey);
 }
 
 // Looks along the class chain that starts with the class table on top for prefix + key + "__",
@@ -250,10 +240,16 @@ void PushTableFor(lua_State* L, const char* key, int index)
 }
 
 // Member lookups and class tests remembered per class table; forgotten whenever a class changes.
+// The lookup caches are also upvalues of the shared metatable's entries, so they are emptied in
+// place rather than replaced.
 const char* const kLookupKeys[2] = {"____lookup____get____", "____lookup____set____"};
 const char* const kDerivesKey = "____derives____";
 
-// ClassDerivesFrom, remembered per class table and class name.
+// Bumped whenever a class changes: checks remembered under an older generation are done again.
+thread_local unsigned checkGeneration = 0;
+
+// ClassDerivesFrom, remembered per class table and class name (by address: the names natives
+// pass are constants).
 bool DerivesRemembered(lua_State* L, const char* className)
 {
     if (!lua_istable(L, -1))
@@ -261,7 +257,7 @@ bool DerivesRemembered(lua_State* L, const char* className)
         return ClassDerivesFrom(L, className);
     }
     PushTableFor(L, kDerivesKey, -1);
-    lua_pushstring(L, className);
+    lua_pushlightuserdata(L, const_cast<char*>(className));
     lua_rawget(L, -2);
     if (lua_isboolean(L, -1))
     {
@@ -272,7 +268,7 @@ bool DerivesRemembered(lua_State* L, const char* className)
     lua_pop(L, 1);
     lua_pushvalue(L, -2);
     const bool derives = ClassDerivesFrom(L, className);
-    lua_pushstring(L, className);
+    lua_pushlightuserdata(L, const_cast<char*>(className));
     lua_pushboolean(L, derives);
     lua_rawset(L, -3);
     lua_pop(L, 2);
@@ -281,50 +277,46 @@ bool DerivesRemembered(lua_State* L, const char* className)
 
 void ForgetLookups(lua_State* L)
 {
+    ++checkGeneration;
     for (const char* key : {kLookupKeys[0], kLookupKeys[1], kDerivesKey})
     {
-        lua_pushlightuserdata(L, const_cast<char*>(key));
-        lua_pushnil(L);
-        lua_rawset(L, LUA_REGISTRYINDEX);
+        PushRegistryTable(L, key, "k");
+        ClearTable(L, -1);
+        lua_pop(L, 1);
     }
 }
 
-// FindInChain, remembered per class table and key in the lookup table of `slot`.
-int FindRemembered(lua_State* L, int slot, std::initializer_list<const char*> prefixes, int keyIndex)
+// A cached member: a method is the function itself; a getter or setter is a block holding a
+// plain C function, which is called in the frame of the lookup, or else a table holding the
+// function, which is called through Lua.
+void PushCacheEntry(lua_State* L, bool method)
 {
-    keyIndex = AbsoluteIndex(L, keyIndex);
-    if (!lua_istable(L, -1))
+    if (method)
     {
-        return FindInChain(L, prefixes, keyIndex);
+        return;
     }
-    PushTableFor(L, kLookupKeys[slot], -1);
-    lua_pushvalue(L, keyIndex);
-    lua_rawget(L, -2);
-    if (lua_istable(L, -1))
+    const lua_CFunction plain = lua_tocfunction(L, -1);
+    if (plain && !lua_getupvalue(L, -1, 1))
     {
-        lua_rawgeti(L, -1, 1);
-        const int found = int(lua_tointeger(L, -1));
-        lua_rawgeti(L, -2, 2);
-        lua_replace(L, -5);
-        lua_pop(L, 3);
-        return found;
+        *static_cast<lua_CFunction*>(lua_newuserdata(L, sizeof(lua_CFunction))) = plain;
+        lua_replace(L, -2);
+        return;
     }
-    lua_pop(L, 1);
+    if (plain)
+    {
+        lua_pop(L, 1); // the upvalue
+    }
+    lua_createtable(L, 1, 0);
     lua_insert(L, -2);
-    const int found = FindInChain(L, prefixes, keyIndex);
-    if (found >= 0)
-    {
-        lua_pushvalue(L, keyIndex);
-        lua_createtable(L, 2, 0);
-        lua_pushinteger(L, found);
-        lua_rawseti(L, -2, 1);
-        lua_pushvalue(L, -3);
-        lua_rawseti(L, -2, 2);
-        lua_rawset(L, -4);
-    }
-    lua_replace(L, -2);
-    return found;
+    lua_rawseti(L, -2, 1);
 }
+
+// The upvalues of the shared metatable's entries.
+enum MetatableUpvalue
+{
+    UpvalueClassKey = 1,
+    UpvalueLookup = 2
+};
 
 // Pushes the record of the value at `index`, or nil.
 void PushRecord(lua_State* L, int index)
@@ -434,51 +426,184 @@ void PushCheckedRecord(lua_State* L, int arg, const char* className)
         ArgError(L, arg, "%s object deleted", className);
     }
 }
+
+// Objects checked lately, by table and class name: a check that hits one skips the record and
+// the class chain. The tables stay referenced from the registry while remembered, so that no
+// other table can take their address; a remembered object whose life has ended is checked
+// again (and fails).
+struct CheckedObject
+{
+    const lua_State* state = nullptr;
+    const void* table = nullptr;
+    const char* className = nullptr;
+    void* handle = nullptr;
+    const WeScriptLife* life = nullptr;
+    unsigned generation = 0;
+};
+const int kCheckedCount = 16;
+thread_local CheckedObject checkedObjects[kCheckedCount];
+const char* const kCheckedKey = "____checked____";
+
+CheckedObject& CheckedSlot(const void* table, const char* className, int* slot)
+{
+    *slot = int(((uintptr_t(table) >> 6) ^ (uintptr_t(className) >> 3)) % kCheckedCount);
+    return checkedObjects[*slot];
+}
+
+void* RememberedHandle(lua_State* L, int arg, const char* className)
+{
+    if (lua_type(L, arg) != LUA_TTABLE)
+    {
+        return nullptr;
+    }
+    const void* table = lua_topointer(L, arg);
+    int slot = 0;
+    const CheckedObject& entry = CheckedSlot(table, className, &slot);
+    const bool hit = entry.table == table && entry.className == className && entry.state == L &&
+                     entry.generation == checkGeneration && (!entry.life || entry.life->object);
+    return hit ? entry.handle : nullptr;
+}
+
+void RememberCheck(lua_State* L, int arg, const char* className, void* handle, const WeScriptLife* life)
+{
+    arg = AbsoluteIndex(L, arg);
+    const void* table = lua_topointer(L, arg);
+    int slot = 0;
+    CheckedSlot(table, className, &slot) = CheckedObject{L, table, className, handle, life, checkGeneration};
+    PushRegistryTable(L, kCheckedKey, nullptr);
+    lua_pushvalue(L, arg);
+    lua_rawseti(L, -2, slot + 1);
+    lua_pop(L, 1);
+}
+
+// Pushes the class table of the object at 1 (a table), or whatever the object holds there.
+void PushClassOfObject(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(UpvalueClassKey));
+    lua_rawget(L, 1);
+}
+
+// Looks for the member named by the key at 2 along the class chain of the object at 1 with the
+// prefixes (the first prefix names methods when `methods` is set), caches what it finds in the
+// class's cache and pushes it; pushes nil when nothing is found.
+void PushMemberFound(lua_State* L, std::initializer_list<const char*> prefixes, bool methods)
+{
+    const int top = lua_gettop(L);
+    if (!lua_istable(L, 1) || !IsNameKey(L, 2))
+    {
+        lua_pushnil(L);
+        return;
+    }
+    PushClassOfObject(L);
+    if (!lua_istable(L, -1))
+    {
+        lua_settop(L, top);
+        lua_pushnil(L);
+        return;
+    }
+    lua_pushvalue(L, -1);
+    lua_rawget(L, lua_upvalueindex(UpvalueLookup));
+    if (!lua_istable(L, -1))
+    {
+        lua_pop(L, 1);
+        lua_newtable(L);
+        lua_pushvalue(L, -2);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, lua_upvalueindex(UpvalueLookup));
+    }
+    lua_pushvalue(L, top + 1);
+    const int found = FindInChain(L, prefixes, 2);
+    if (found >= 0)
+    {
+        PushCacheEntry(L, methods && found == 0);
+        lua_pushvalue(L, 2);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, top + 2);
+    }
+    lua_replace(L, top + 1);
+    lua_settop(L, top + 1);
+}
+
+// Pushes the cached member named by the key at 2 for the object at 1 (see PushMemberFound for
+// a member not cached yet), with the class's cache below it when it was there; returns its type.
+int PushMember(lua_State* L, std::initializer_list<const char*> prefixes, bool methods)
+{
+    if (lua_type(L, 1) == LUA_TTABLE)
+    {
+        PushClassOfObject(L);
+        lua_rawget(L, lua_upvalueindex(UpvalueLookup));
+        if (lua_type(L, -1) == LUA_TTABLE)
+        {
+            lua_pushvalue(L, 2);
+            lua_rawget(L, -2);
+            const int type = lua_type(L, -1);
+            if (type != LUA_TNIL)
+            {
+                return type;
+            }
+            lua_pop(L, 1);
+        }
+        lua_pop(L, 1);
+    }
+    PushMemberFound(L, prefixes, methods);
+    return lua_type(L, -1);
+}
+
+// Calls the getter or setter entry on top, of the given type (a block or a table, see
+// PushCacheEntry), with the first `args` values of the frame; returns the number of results
+// the call left on top.
+int CallEntry(lua_State* L, int type, int args)
+{
+    if (type == LUA_TUSERDATA)
+    {
+        const lua_CFunction plain = *static_cast<lua_CFunction*>(lua_touserdata(L, -1));
+        lua_settop(L, args);
+        return plain(L);
+    }
+    lua_rawgeti(L, -1, 1);
+    for (int arg = 1; arg <= args; ++arg)
+    {
+        lua_pushvalue(L, arg);
+    }
+    lua_call(L, args, 1);
+    return 1;
+}
+
+// The shared metatable's entries: a method found by the key is returned, a getter's value is.
+int IndexObject(lua_State* L)
+{
+    const int type = PushMember(L, {"__", "__get__"}, true);
+    return type == LUA_TFUNCTION || type == LUA_TNIL ? 1 : CallEntry(L, type, 2);
+}
+
+int NewIndexObject(lua_State* L)
+{
+    lua_settop(L, 3);
+    const int type = PushMember(L, {"__set__"}, false);
+    if (type != LUA_TNIL)
+    {
+        CallEntry(L, type, 3);
+        return 0;
+    }
+    lua_settop(L, 3);
+    luaL_checktype(L, 1, LUA_TTABLE);
+    lua_rawset(L, 1);
+    return 0;
+}
+
+// Pushes one of the shared metatable's entries with its upvalues.
+void PushMetatableEntry(lua_State* L, lua_CFunction entry, int lookupSlot)
+{
+    lua_pushstring(L, kClassKey);
+    PushRegistryTable(L, kLookupKeys[lookupSlot], "k");
+    lua_pushcclosure(L, entry, 2);
+}
 } // namespace
 
 void WeScriptPushClassTable(lua_State* L, int nameIndex)
 {
     PushClassGlobalName(L, nameIndex);
     lua_rawget(L, LUA_GLOBALSINDEX);
-}
-
-int WeScriptIndex(lua_State* L)
-{
-    if (!IsNameKey(L, 2))
-    {
-        return 0;
-    }
-    PushObjectClass(L, 1);
-    const int found = FindRemembered(L, 0, {"__", "__get__"}, 2);
-    if (found == 1)
-    {
-        // A getter: its value, not the function.
-        lua_pushvalue(L, 1);
-        lua_pushvalue(L, 2);
-        lua_call(L, 2, 1);
-    }
-    return found < 0 ? 0 : 1;
-}
-
-int WeScriptNewIndex(lua_State* L)
-{
-    lua_settop(L, 3);
-    if (IsNameKey(L, 2))
-    {
-        PushObjectClass(L, 1);
-        if (FindRemembered(L, 1, {"__set__"}, 2) >= 0)
-        {
-            lua_pushvalue(L, 1);
-            lua_pushvalue(L, 2);
-            lua_pushvalue(L, 3);
-            lua_call(L, 3, 0);
-            return 0;
-        }
-        lua_pop(L, 1);
-    }
-    luaL_checktype(L, 1, LUA_TTABLE);
-    lua_rawset(L, 1);
-    return 0;
 }
 
 int WeScriptPushObject(lua_State* L, const char* className, void* pointer)
@@ -502,14 +627,21 @@ int WeScriptPushNewValue(lua_State* L, const char* className, std::size_t size, 
 
 void* WeScriptCheckObjectAt(lua_State* L, int arg, const char* className)
 {
+    if (void* handle = RememberedHandle(L, arg, className))
+    {
+        return handle;
+    }
     PushCheckedRecord(L, arg, className);
     lua_rawgeti(L, -1, RecordHandle);
     void* handle = lua_touserdata(L, -1);
-    lua_pop(L, 2);
+    lua_rawgeti(L, -2, RecordLife);
+    const auto* life = static_cast<const WeScriptLife*>(lua_touserdata(L, -1));
+    lua_pop(L, 3);
     if (!handle)
     {
         ArgError(L, arg, "%s object without a native object", className);
     }
+    RememberCheck(L, arg, className, handle, life);
     return handle;
 }
 
@@ -696,6 +828,7 @@ WeScriptRegistry::~WeScriptRegistry()
     if (state)
     {
         lua_close(state);
+        ++checkGeneration;
     }
 }
 
@@ -711,10 +844,11 @@ bool WeScriptRegistry::Init()
         return false;
     }
     luaL_openlibs(state);
+    ++checkGeneration;
     lua_newtable(state);
-    lua_pushcfunction(state, WeScriptIndex);
+    PushMetatableEntry(state, IndexObject, 0);
     RawSetField(state, -2, "__index");
-    lua_pushcfunction(state, WeScriptNewIndex);
+    PushMetatableEntry(state, NewIndexObject, 1);
     RawSetField(state, -2, "__newindex");
     RawSetField(state, LUA_GLOBALSINDEX, kMetatableName);
     initialised = true;

@@ -68,10 +68,6 @@ private:
 // after it (the registrations' own clean-up) is gone.
 WeScriptRegistry& scriptRegistry();
 
-// The shared metatable's two entries.
-int WeScriptIndex(lua_State* L);
-int WeScriptNewIndex(lua_State* L);
-
 // The same operations on a state in use, for natives (constructors of value types).
 int WeScriptPushObject(lua_State* L, const char* className, void* pointer);
 int WeScriptPushNewValue(lua_State* L, const char* className, std::size_t size, void** address);

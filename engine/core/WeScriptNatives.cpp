@@ -5,7 +5,6 @@
 #include "WeTimer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -104,17 +103,20 @@ int InputSomethingClicked(lua_State* L)
     return 1;
 }
 
-// A query or consumption of one key or button. The input answers false for an index outside
-// its table, and so does the script for any number that is not a whole int32; an argument that
-// is not a number is a script error.
-template <auto Operation> int InputButton(lua_State* L)
+// A query or consumption of one key or button; the index must be a whole number within the
+// table of `Count` entries, anything else is a script error.
+template <auto Operation, int32_t Count> int InputButton(lua_State* L)
 {
     WeInput* in = CheckInput(L);
-    const lua_Number index = luaL_checknumber(L, 2);
-    const bool whole = index >= INT32_MIN && index <= INT32_MAX && std::floor(index) == index;
-    lua_pushboolean(L, whole && (in->*Operation)(static_cast<int32_t>(index)));
+    const int index = WeScriptCheckIndex(L, 2, Count);
+    lua_pushboolean(L, (in->*Operation)(index));
     return 1;
 }
+
+template <auto Operation> constexpr lua_CFunction KeyButton = InputButton<Operation, WeInput::kKeyCount>;
+template <auto Operation>
+constexpr lua_CFunction MouseButton = InputButton<Operation, WeInput::kMouseButtonCount>;
+template <auto Operation> constexpr lua_CFunction JoyButton = InputButton<Operation, WeInput::kJoyButtonCount>;
 
 struct InputMember
 {
@@ -136,18 +138,18 @@ const InputMember kInputMembers[] = {
     {"CtrlPressed", WeScriptMember::Getter, InputModifier<&WeInput::ctrl>},
     {"ShiftPressed", WeScriptMember::Getter, InputModifier<&WeInput::shift>},
     {"SomethingClicked", WeScriptMember::Getter, InputSomethingClicked},
-    {"KeyPressed", WeScriptMember::Method, InputButton<&WeInput::KeyPressed>},
-    {"KeyClicked", WeScriptMember::Method, InputButton<&WeInput::KeyClicked>},
-    {"UseKeyClicked", WeScriptMember::Method, InputButton<&WeInput::UseKeyClicked>},
-    {"UseKeyPressed", WeScriptMember::Method, InputButton<&WeInput::UseKeyPressed>},
-    {"MousePressed", WeScriptMember::Method, InputButton<&WeInput::MousePressed>},
-    {"MouseClicked", WeScriptMember::Method, InputButton<&WeInput::MouseClicked>},
-    {"UseMouseClicked", WeScriptMember::Method, InputButton<&WeInput::UseMouseClicked>},
-    {"UseMousePressed", WeScriptMember::Method, InputButton<&WeInput::UseMousePressed>},
-    {"JoyPressed", WeScriptMember::Method, InputButton<&WeInput::JoyPressed>},
-    {"JoyClicked", WeScriptMember::Method, InputButton<&WeInput::JoyClicked>},
-    {"UseJoyClicked", WeScriptMember::Method, InputButton<&WeInput::UseJoyClicked>},
-    {"UseJoyPressed", WeScriptMember::Method, InputButton<&WeInput::UseJoyPressed>},
+    {"KeyPressed", WeScriptMember::Method, KeyButton<&WeInput::KeyPressed>},
+    {"KeyClicked", WeScriptMember::Method, KeyButton<&WeInput::KeyClicked>},
+    {"UseKeyClicked", WeScriptMember::Method, KeyButton<&WeInput::UseKeyClicked>},
+    {"UseKeyPressed", WeScriptMember::Method, KeyButton<&WeInput::UseKeyPressed>},
+    {"MousePressed", WeScriptMember::Method, MouseButton<&WeInput::MousePressed>},
+    {"MouseClicked", WeScriptMember::Method, MouseButton<&WeInput::MouseClicked>},
+    {"UseMouseClicked", WeScriptMember::Method, MouseButton<&WeInput::UseMouseClicked>},
+    {"UseMousePressed", WeScriptMember::Method, MouseButton<&WeInput::UseMousePressed>},
+    {"JoyPressed", WeScriptMember::Method, JoyButton<&WeInput::JoyPressed>},
+    {"JoyClicked", WeScriptMember::Method, JoyButton<&WeInput::JoyClicked>},
+    {"UseJoyClicked", WeScriptMember::Method, JoyButton<&WeInput::UseJoyClicked>},
+    {"UseJoyPressed", WeScriptMember::Method, JoyButton<&WeInput::UseJoyPressed>},
 };
 } // namespace
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 // Real Lua chunks run against classes registered the way the engine registers its own: a
 // counter class with methods, getters and setters, a base class it derives from, and a value
@@ -341,6 +342,35 @@ TEST_F(ScriptTest, ParentLoopMadeByAScriptEndsInAnError)
     EXPECT_EQ(Eval("counter:Kind()"), "base");
     EXPECT_NE(ErrorOf("local x = counter.Missing").find("parent loop"), std::string::npos);
     EXPECT_NE(ErrorOf("counter.Missing = 1").find("parent loop"), std::string::npos);
+}
+
+TEST_F(ScriptTest, RememberedChecksEndWithTheLifeAndWithAClassChange)
+{
+    lua_State* L = registry.State();
+    other.value = 4;
+    WeScriptPushLiving(L, "TestCounter", &other, &other);
+    lua_setglobal(L, "living");
+    EXPECT_EQ(Eval("living.Value .. living:Kind()"), "4base");
+    WeScriptEndLife(L, &other);
+    EXPECT_NE(ErrorOf("local x = living.Value").find("deleted"), std::string::npos);
+    EXPECT_EQ(Run("kind = counter.Kind assert(kind(counter) == 'base')"), "");
+    registry.RegisterParent("TestCounter", "TestVec");
+    EXPECT_NE(ErrorOf("kind(counter)").find("TestBase object expected"), std::string::npos);
+}
+
+TEST_F(ScriptTest, MembersAScriptPutsInAClassAreCalledThroughLua)
+{
+    const std::pair<const char*, const char*> getters[] = {
+        {"function(self, key) return key .. '!' end", "Made!"},
+        {"coroutine.wrap(function() while true do coroutine.yield('wrapped') end end)", "wrapped"},
+        {"tostring", "table"}, // a plain C function of Lua's own, given the object
+    };
+    for (const auto& [getter, expected] : getters)
+    {
+        ASSERT_EQ(Run(std::string("____class__TestCounter____.__get__Made__ = ") + getter), "");
+        registry.RegisterParent("TestCounter", "TestBase"); // forgets the lookups made so far
+        EXPECT_EQ(Eval("counter.Made").substr(0, std::string(expected).size()), expected) << getter;
+    }
 }
 
 TEST_F(ScriptTest, StandardLibrariesAreOpen)
