@@ -425,35 +425,45 @@ TEST_F(PhysicsTest, WithoutTheSdkNothingIsBuiltAndShutdownForgetsIt)
     ASSERT_TRUE(physics.Init(kGravity, true));
 }
 
-TEST_F(PhysicsTest, ClothAnchoredOnABarHangsWithinBounds)
+TEST_F(PhysicsTest, ClothAnchoredOnABarHangsWithinBoundsWhereItsActorStands)
 {
-    // A 2 m bar under the cloth's left edge: the cloth sticks to it where it lies on it.
-    Add(WePhysicModel::staticBox, {-2.0f, -1.05f, 0.0f});
     auto sheet = GridMesh("Meshes\\sheet", 8, 4.0f);
-    WeActor* cloth = Add(WePhysicModel::cloth, {}, sheet.get());
-    auto* handle = dynamic_cast<WeClothHandle*>(cloth->physicsHandle);
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(cloth->radiusOverride, 0.0f);
-    EXPECT_EQ(handle->renderVertexCount, 81u);
-    EXPECT_EQ(handle->renderIndexCount, 8u * 8u * 6u);
-    Frames(120);
-    float lowest = 0.0f;
-    for (uint32_t i = 0; i < handle->renderVertexCount; ++i)
+    WeClothHandle* handle = nullptr;
+    for (const WeVector origin : {WeVector{0.0f, 0.0f, 0.0f}, WeVector{30.0f, 5.0f, -12.0f}})
     {
-        const auto& at =
-            *reinterpret_cast<const WeVector*>(handle->renderVertices + i * WeClothHandle::vertexSize);
-        ASSERT_TRUE(std::isfinite(at.x) && std::isfinite(at.y) && std::isfinite(at.z)) << i;
-        EXPECT_GE(at.x, -2.1f) << i;
-        EXPECT_LE(at.x, 2.1f) << i;
-        EXPECT_LE(at.y, 0.3f) << i; // the cloth keeps its thickness off the bar
-        EXPECT_GE(at.y, -4.2f) << i;
-        lowest = std::min(lowest, at.y);
-        if (at.x < -1.9f && std::abs(at.z) < 0.9f)
+        Restart();
+        // A 2 m bar under the cloth's left edge: the cloth sticks to it where it lies on it.
+        Add(WePhysicModel::staticBox, origin + WeVector{-2.0f, -1.05f, 0.0f});
+        WeActor* cloth = Add(WePhysicModel::cloth, origin, sheet.get());
+        handle = dynamic_cast<WeClothHandle*>(cloth->physicsHandle);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(cloth->radiusOverride, 0.0f);
+        EXPECT_EQ(handle->renderVertexCount, 81u);
+        EXPECT_EQ(handle->renderIndexCount, 8u * 8u * 6u);
+        const auto vertex = [&](uint32_t i)
+        { return *reinterpret_cast<const WeVector*>(handle->renderVertices + i * WeClothHandle::vertexSize) - origin; };
+        EXPECT_NEAR(vertex(0).x, -2.0f, 1e-4f) << "drawn in world space from the start";
+        EXPECT_NEAR(vertex(0).y, 0.0f, 1e-4f);
+        Frames(120);
+        float lowest = 0.0f;
+        for (uint32_t i = 0; i < handle->renderVertexCount; ++i)
         {
-            EXPECT_NEAR(at.y, 0.0f, 0.05f) << "anchored vertex " << i;
+            const WeVector at = vertex(i);
+            ASSERT_TRUE(std::isfinite(at.x) && std::isfinite(at.y) && std::isfinite(at.z)) << i;
+            EXPECT_GE(at.x, -2.1f) << i;
+            EXPECT_LE(at.x, 2.1f) << i;
+            EXPECT_LE(at.y, 0.3f) << i; // the cloth keeps its thickness off the bar
+            EXPECT_GE(at.y, -4.2f) << i;
+            EXPECT_LE(std::abs(at.z), 2.2f) << i;
+            lowest = std::min(lowest, at.y);
+            if (at.x < -1.9f && std::abs(at.z) < 0.9f)
+            {
+                EXPECT_NEAR(at.y, 0.0f, 0.05f) << "anchored vertex " << i;
+            }
         }
+        EXPECT_LT(lowest, -1.5f); // the free side hangs down
+        EXPECT_NEAR(cloth->GetWorldPosition().x, origin.x, 1e-4f);
     }
-    EXPECT_LT(lowest, -1.5f); // the free side hangs down
     // Sleep and wake act on the cloth; its group is the model's, kept to 0-31.
     handle->SetGroup(32 + 5);
     EXPECT_EQ(handle->cloth->getGroup(), 5);

@@ -329,6 +329,26 @@ bool WeMeshActorDesc::Cook(WeMesh* mesh)
     return cooked;
 }
 
+namespace
+{
+
+// Copies a mesh vertex into a cloth buffer with its position and normal placed by the matrix.
+void PlaceClothVertex(uint8_t* to, const uint8_t* from, const WeMatrix& world)
+{
+    std::memcpy(to, from, WeClothHandle::vertexSize);
+    WeVector position, normal;
+    std::memcpy(&position, from, sizeof position);
+    std::memcpy(&normal, from + sizeof position, sizeof normal);
+    position = d3dx::D3DXVec3TransformCoord(position, world);
+    normal = {normal.x * world.m[0][0] + normal.y * world.m[1][0] + normal.z * world.m[2][0],
+              normal.x * world.m[0][1] + normal.y * world.m[1][1] + normal.z * world.m[2][1],
+              normal.x * world.m[0][2] + normal.y * world.m[1][2] + normal.z * world.m[2][2]};
+    std::memcpy(to, &position, sizeof position);
+    std::memcpy(to + sizeof position, &normal, sizeof normal);
+}
+
+} // namespace
+
 WeClothHandle* WePhysics::BuildCloth(WeActor* actor, const WeMatrix* worldMatrix, WeMesh* mesh,
                                      WePhysicModel* model)
 {
@@ -377,12 +397,12 @@ WeClothHandle* WePhysics::BuildCloth(WeActor* actor, const WeMatrix* worldMatrix
     }
     handle->cloth->userData = static_cast<WePhysicHandle*>(handle);
     handle->cloth->attachToCollidingShapes(physx::NX_CLOTH_ATTACHMENT_TWOWAY);
-    // The receive buffers start as the mesh: the SDK rewrites positions and normals only.
+    // The receive buffers start as the mesh placed where the cloth starts, in world space as the
+    // SDK writes them; it rewrites positions and normals only.
     const uint32_t stride = meshDesc.pointStrideBytes;
     for (uint32_t i = 0; i < meshDesc.numVertices; ++i)
-        std::memcpy(handle->vertices + size_t(i) * WeClothHandle::vertexSize,
-                    static_cast<const uint8_t*>(locked.vertices) + size_t(i) * stride,
-                    WeClothHandle::vertexSize);
+        PlaceClothVertex(handle->vertices + size_t(i) * WeClothHandle::vertexSize,
+                         static_cast<const uint8_t*>(locked.vertices) + size_t(i) * stride, *worldMatrix);
     std::memcpy(handle->indices, locked.indices, size_t(handle->indexCount) * sizeof(uint16_t));
     handle->UpdateRenderCopy();
     return handle;
