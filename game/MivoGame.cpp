@@ -16,12 +16,14 @@
 #include "WePhaseStack.h"
 #include "WeRandom.h"
 #include "WeRenderDevice.h"
+#include "WeTimer.h"
 #include "WeUIMain.h"
 #include "win32/Win32Cursor.h"
 #include "win32/Win32Keyboard.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/Win32Window.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -124,6 +126,7 @@ bool MivoGame::Init()
         ReportFatalError();
         return false;
     }
+    ApplyFrameRateFloor();
     for (int32_t channel = 0; channel < kMusicChannels; ++channel)
         audioDevice.SetMusicVolume(WeConfig::GetFloat(OptionKey("MusicVolume"), 1.0f), channel);
     audioDevice.SetSoundVolume(WeConfig::GetFloat(OptionKey("SoundVolume"), 1.0f));
@@ -162,6 +165,7 @@ void MivoGame::ReadOptions(int32_t& width, int32_t& height)
 {
     brightness = WeConfig::GetFloat(OptionKey("Brightness"), 0.5f);
     bloom = WeConfig::GetBool(OptionKey("Bloom"), false);
+    antialias = WeConfig::GetBool(OptionKey("Antialias"), false);
     windowed = WeConfig::GetBool(OptionKey("Windowed"), false);
     windowedAtStart = windowed;
     width = WeConfig::GetInt(OptionKey("ResolutionWidth"), 0);
@@ -213,13 +217,22 @@ bool MivoGame::StartEngine(int32_t width, int32_t height)
             windowedAtStart = true;
         }
         const MivoDisplayTry& t = tries[i];
-        if (CreateDisplay(t.windowStyle, t.width, t.height, t.displayMode, t.antialias))
+        // Multisampling only when the options ask for it: on a software renderer it makes
+        // every frame several times dearer.
+        if (CreateDisplay(t.windowStyle, t.width, t.height, t.displayMode, t.antialias && antialias))
         {
             windowStyle = t.windowStyle;
             return true;
         }
     }
     return false;
+}
+
+void MivoGame::ApplyFrameRateFloor()
+{
+    const float frameRate = WeConfig::GetFloat("Mivo.GamePlay.FrameRate", 60.0f);
+    if (frameRate > 0.0f && std::isfinite(frameRate))
+        timer.minimumDelta = 1.0 / double(frameRate);
 }
 
 void MivoGame::ReportFatalError()

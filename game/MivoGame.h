@@ -97,6 +97,7 @@ public:
     bool windowed = false;
     float brightness = 0.5f;
     bool bloom = false;
+    bool antialias = false;  // the first try asks for multisampling only with this option
     bool menuCursor = false; // the UI draws its cursor while set and the system cursor is inside
     int32_t windowStyle = 0; // of the display setting that worked
     int32_t mapToPlay = 0;   // the level the play phase loads: database x 1000 + table
@@ -110,6 +111,9 @@ private:
     void ReadOptions(int32_t& width, int32_t& height);
     void ApplyRenderSettings();
     bool StartEngine(int32_t width, int32_t height);
+    // Every frame from start-up lasts at least 1 / "Mivo.GamePlay.FrameRate" seconds, menus
+    // included; a rate that is not a positive number leaves the floor as it is.
+    static void ApplyFrameRateFloor();
     void ReportFatalError();
 
     bool wasInForeground = true;

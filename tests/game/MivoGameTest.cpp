@@ -7,11 +7,14 @@
 #include "WeConfig.h"
 #include "WePhaseStack.h"
 #include "WeRenderDevice.h"
+#include "WeTimer.h"
 #include "WeUIMain.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 namespace
@@ -49,7 +52,12 @@ protected:
     }
     void TearDown() override
     {
-        // The screens Init queued are entered and left: the next test finds an empty stack.
+        UndoInit();
+        timer.minimumDelta = savedFloor;
+    }
+    // The screens Init queued are entered and left: the next test (or Init) finds an empty stack.
+    void UndoInit()
+    {
         phaseStack.Update();
         phaseStack.LeaveAll();
         userData.FreeAll();
@@ -70,6 +78,7 @@ protected:
 
     TempFolder folder;
     RecordedGame game;
+    double savedFloor = timer.minimumDelta;
 };
 
 } // namespace
@@ -190,7 +199,9 @@ TEST_F(GameInit, WithoutAnOptionsFileEveryOptionTakesItsDefault)
     ASSERT_EQ(game.tries.size(), 1u);
     EXPECT_EQ(game.tries[0].windowStyle, 0) << "full screen";
     EXPECT_EQ(game.tries[0].displayMode, 0);
-    EXPECT_TRUE(game.tries[0].antialias);
+    EXPECT_FALSE(game.tries[0].antialias) << "no multisampling unless the options ask";
+    EXPECT_DOUBLE_EQ(timer.minimumDelta, 1.0 / double(WeConfig::GetFloat("Mivo.GamePlay.FrameRate", 60.0f)))
+        << "the menus are paced from the start";
     EXPECT_FLOAT_EQ(audioDevice.GetMusicVolume(3), 1.0f);
     EXPECT_FLOAT_EQ(audioDevice.GetSoundVolume(), 1.0f);
     EXPECT_EQ(game.musicTrack, 14);
@@ -229,6 +240,45 @@ TEST_F(GameInit, TheOptionsFileIsReadFromThePlayerFolder)
     for (int32_t channel = 0; channel < 4; ++channel)
         audioDevice.SetMusicVolume(1.0f, channel);
     audioDevice.Shutdown();
+}
+
+TEST_F(GameInit, TheAntialiasOptionDecidesTheFirstTryAndTheRestArePlain)
+{
+    struct Row
+    {
+        const char* options;
+        bool firstTryMultisampled;
+    } rows[] = {{"", false}, {"Antialias=0\n", false}, {"Antialias=1\n", true}};
+    for (const Row& row : rows)
+    {
+        WriteOptions(row.options);
+        RecordedGame fresh;
+        fresh.playerFolder = game.playerFolder;
+        fresh.failures = 2;
+        ASSERT_TRUE(fresh.Init()) << row.options;
+        ASSERT_EQ(fresh.tries.size(), 3u);
+        EXPECT_EQ(fresh.tries[0].antialias, row.firstTryMultisampled) << row.options;
+        EXPECT_FALSE(fresh.tries[1].antialias || fresh.tries[2].antialias) << row.options;
+        UndoInit();
+    }
+}
+
+TEST_F(GameInit, AFrameRateThatIsNotAPositiveNumberLeavesTheFloor)
+{
+    float& rate = WeConfig::GetFloat("Mivo.GamePlay.FrameRate", 60.0f);
+    const float shipped = rate;
+    for (float bad : {0.0f, -30.0f, std::numeric_limits<float>::infinity(), std::nanf("")})
+    {
+        rate = bad;
+        timer.minimumDelta = 0.001;
+        ASSERT_TRUE(game.Init());
+        EXPECT_DOUBLE_EQ(timer.minimumDelta, 0.001) << bad;
+        UndoInit();
+    }
+    rate = 30.0f;
+    ASSERT_TRUE(game.Init());
+    EXPECT_DOUBLE_EQ(timer.minimumDelta, 1.0 / 30.0);
+    rate = shipped;
 }
 
 TEST_F(GameInit, FailingTriesTurnBloomOffAtTheSixthAndGoWindowedAtTheEighth)
