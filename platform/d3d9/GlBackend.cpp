@@ -461,6 +461,14 @@ bool BuiltInUniform(const std::string& name)
     return name.rfind("we_", 0) == 0 || name.rfind("u_", 0) == 0;
 }
 
+// Mesa's rasterisers that run on the processor.
+bool SoftwareRenderer()
+{
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string name = renderer ? renderer : "";
+    return name.find("llvmpipe") != std::string::npos || name.find("softpipe") != std::string::npos;
+}
+
 } // namespace
 
 GlBackend::GlBackend(WindowHandle window) : window(window) {}
@@ -511,7 +519,10 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
     }
     SDL_GL_MakeCurrent(window, context);
     glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
-    anisotropic = epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46;
+    // A software rasteriser takes several texels per sample even where a texture is not seen at a
+    // slant, which doubles the cost of a screen of flat quads; it filters linearly instead.
+    anisotropic = (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46) &&
+                  !SoftwareRenderer();
     glGenVertexArrays(1, &vertexArray);
     glGenBuffers(1, &userBuffer);
     glGenBuffers(1, &userIndexBuffer);
