@@ -484,7 +484,7 @@ uint32_t Device::LiveDefaultResources() const
                                   [this](const Resource* resource) { return BlocksReset(*resource); }));
 }
 
-template <typename... Values> void Device::Record(const char* call, Values... values)
+template <typename... Values> void Device::Record(const char* call, const Values&... values)
 {
     if (!logging)
     {
@@ -821,7 +821,10 @@ HRESULT Device::SetPixelShader(PixelShader* shader)
 
 HRESULT Device::SetShaderConstantF(uint32_t constant, const float* values, uint32_t count)
 {
-    Record("SetShaderConstantF", ShaderConstantName(constant), count);
+    if (logging)
+    {
+        Record("SetShaderConstantF", ShaderConstantName(constant), count);
+    }
     if (!values && count > 0)
     {
         return D3DERR_INVALIDCALL;
@@ -831,6 +834,11 @@ HRESULT Device::SetShaderConstantF(uint32_t constant, const float* values, uint3
         state.constants.resize(size_t(constant) + 1);
     }
     ShaderConstant& target = state.constants[constant];
+    // The same values again leave the constant as the back end last took it.
+    if (target.stamp != 0 && std::equal(values, values + count, target.values.begin(), target.values.end()))
+    {
+        return D3D_OK;
+    }
     target.values.assign(values, values + count);
     target.stamp = ++constantStamp;
     return D3D_OK;

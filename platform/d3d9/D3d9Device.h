@@ -92,7 +92,7 @@ const std::string& ShaderConstantName(uint32_t id);
 struct ShaderConstant
 {
     std::vector<float> values;
-    uint64_t stamp = 0; // changes with every set, so back ends upload only what changed
+    uint64_t stamp = 0; // changes with every new value, so back ends upload only what changed
 };
 
 constexpr uint32_t maxSamplers = 16;
@@ -282,7 +282,7 @@ private:
     void SetWholeTarget(const Surface& surface);
     HRESULT Draw(const DrawCall& call);
     bool BlocksReset(const Resource& resource) const;
-    template <typename... Values> void Record(const char* call, Values... values);
+    template <typename... Values> void Record(const char* call, const Values&... values);
     template <typename T> HRESULT Created(T* resource, T** out, const char* call);
     template <typename T> HRESULT CreateShader(const char* code, T** shader, const char* call);
 

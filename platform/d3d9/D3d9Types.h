@@ -370,6 +370,8 @@ struct Rect
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
+
+    bool operator==(const Rect&) const = default;
 };
 
 struct Viewport
@@ -380,6 +382,8 @@ struct Viewport
     uint32_t height = 0;
     float minZ = 0.0f;
     float maxZ = 1.0f;
+
+    bool operator==(const Viewport&) const = default;
 };
 
 struct DisplayMode
@@ -447,6 +451,8 @@ struct LockedBox
 struct Matrix
 {
     float m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+
+    bool operator==(const Matrix&) const = default;
 };
 
 // Bytes an element of the type takes; 0 for a type the layer does not support.

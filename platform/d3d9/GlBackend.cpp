@@ -596,6 +596,7 @@ GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state)
     made.fogColor = glGetUniformLocation(p, "we_FogColor");
     made.fogRange = glGetUniformLocation(p, "we_FogRange");
     glUseProgram(p);
+    currentProgram = p;
     glUniform1i(glGetUniformLocation(p, "u_texture"), 0);
     GLint count = 0;
     glGetProgramiv(p, GL_ACTIVE_UNIFORMS, &count);
@@ -763,6 +764,7 @@ void GlBackend::DestroyStorage(Resource& resource)
             if (uses)
             {
                 glDeleteProgram(entry->second.name);
+                currentProgram = entry->second.name == currentProgram ? 0 : currentProgram;
             }
             entry = uses ? programs.erase(entry) : std::next(entry);
         }
@@ -772,7 +774,9 @@ void GlBackend::DestroyStorage(Resource& resource)
     }
     if (dynamic_cast<Buffer*>(&resource))
     {
-        glDeleteBuffers(1, &name);
+        glDeleteBuffers(1, &name); // which unbinds it from the vertex array too
+        verticesKnown = false;
+        boundIndexBuffer = 0;
     }
     else if (dynamic_cast<BaseTexture*>(&resource))
     {
@@ -841,6 +845,7 @@ void GlBackend::Attach(GLenum target, GLenum attachment, const Surface* surface)
 
 GLuint GlBackend::ReadableFramebuffer(const Surface& surface)
 {
+    ForgetDrawState();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
     Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &surface);
     const SurfaceDesc desc = surface.GetDesc();
@@ -875,6 +880,7 @@ void GlBackend::Copy(Surface& source, const Rect& from, Surface& dest, const Rec
     const bool multisampled = !source.Container() && Samples(source.GetDesc().multiSampleType) > 0;
     const bool sameSize =
         from.right - from.left == to.right - to.left && from.bottom - from.top == to.bottom - to.top;
+    ForgetDrawState();
     if (multisampled && sameSize)
     {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
@@ -913,9 +919,19 @@ void GlBackend::Upload(Buffer& buffer, uint32_t offset, uint32_t size)
     glBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(size), buffer.Data() + offset);
 }
 
+void GlBackend::ForgetDrawState()
+{
+    drawFramebufferBound = false;
+    renderStatesKnown = false;
+}
+
 bool GlBackend::BindTargets(const DeviceState& state)
 {
-    glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
+    if (!drawFramebufferBound)
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
+        drawFramebufferBound = true;
+    }
     uint32_t wanted[5];
     for (uint32_t i = 0; i < maxRenderTargets; ++i)
     {
@@ -939,8 +955,9 @@ bool GlBackend::BindTargets(const DeviceState& state)
         }
         glDrawBuffers(maxRenderTargets, buffers);
         std::copy(std::begin(wanted), std::end(wanted), std::begin(boundTargets));
+        targetsComplete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     }
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    if (!targetsComplete)
     {
         problem = "the bound render targets and depth-stencil surface do not fit together";
         return false;
@@ -955,6 +972,7 @@ void GlBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, 
         return;
     }
     const Rect rect = ClearRect(state);
+    renderStatesKnown = false; // the scissor and the write masks change
     glEnable(GL_SCISSOR_TEST);
     glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     GLbitfield bits = 0;
@@ -983,6 +1001,17 @@ void GlBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, 
 
 void GlBackend::ApplyRenderStates(const DeviceState& state)
 {
+    AppliedRenderStates wanted;
+    std::copy(std::begin(state.renderStates), std::end(state.renderStates), wanted.renderStates);
+    wanted.viewport = state.viewport;
+    wanted.scissor = state.scissor;
+    wanted.depthStencil = state.depthStencil != nullptr;
+    if (renderStatesKnown && wanted == appliedRenderStates)
+    {
+        return;
+    }
+    appliedRenderStates = wanted;
+    renderStatesKnown = true;
     const uint32_t* rs = state.renderStates;
     const Viewport& v = state.viewport;
     glViewport(GLint(v.x), GLint(v.y), GLsizei(v.width), GLsizei(v.height));
@@ -1100,31 +1129,63 @@ bool GlBackend::ApplyProgram(const DeviceState& state)
     {
         return false;
     }
-    Program& program = *linked;
+    if (linked->name != currentProgram)
+    {
+        glUseProgram(linked->name);
+        currentProgram = linked->name;
+    }
+    UploadFixed(state, *linked);
+    UploadConstants(state, *linked);
+    return true;
+}
+
+void GlBackend::UploadFixed(const DeviceState& state, Program& program)
+{
     const uint32_t* rs = state.renderStates;
-    glUseProgram(program.name);
-    const Matrix worldView = Multiply(state.world, state.view);
-    glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-    glUniformMatrix4fv(program.projection, 1, GL_FALSE, &state.projection.m[0][0]);
-    glUniform1i(program.pretransformed, FindElement(state.layout, D3DDECLUSAGE_POSITIONT, 0) != nullptr);
+    FixedValues wanted;
+    if (program.worldView >= 0)
+    {
+        wanted.worldView = Multiply(state.world, state.view);
+        wanted.projection = state.projection;
+    }
+    wanted.pretransformed = FindElement(state.layout, D3DDECLUSAGE_POSITIONT, 0) != nullptr;
     const Viewport& v = state.viewport;
-    glUniform4f(program.viewport, float(v.x), float(v.y), float(v.width), float(v.height));
-    glUniform1i(program.hasColor, FindElement(state.layout, D3DDECLUSAGE_COLOR, 0) != nullptr);
+    wanted.viewport = {float(v.x), float(v.y), float(v.width), float(v.height)};
+    wanted.hasColor = FindElement(state.layout, D3DDECLUSAGE_COLOR, 0) != nullptr;
     const bool textured = state.textures[0] && !state.textures[0]->IsCube() &&
                           FindElement(state.layout, D3DDECLUSAGE_TEXCOORD, 0);
-    glUniform1i(program.colorOp, textured ? StageOperation(state.stageStates[0][D3DTSS_COLOROP]) : 0);
-    glUniform1i(program.alphaOp, textured ? StageOperation(state.stageStates[0][D3DTSS_ALPHAOP]) : 0);
-    glUniform1i(program.alphaFunc,
-                rs[D3DRS_ALPHATESTENABLE] ? GLint(rs[D3DRS_ALPHAFUNC]) : GLint(D3DCMP_ALWAYS));
-    glUniform1f(program.alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
-    const bool fog = rs[D3DRS_FOGENABLE] && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
-    glUniform1i(program.fog, fog);
-    float fogColor[4];
-    ColorOf(rs[D3DRS_FOGCOLOR], fogColor);
-    glUniform4fv(program.fogColor, 1, fogColor);
-    glUniform2f(program.fogRange, FloatOf(rs[D3DRS_FOGSTART]), FloatOf(rs[D3DRS_FOGEND]));
-    UploadConstants(state, program);
-    return true;
+    wanted.colorOp = textured ? StageOperation(state.stageStates[0][D3DTSS_COLOROP]) : 0;
+    wanted.alphaOp = textured ? StageOperation(state.stageStates[0][D3DTSS_ALPHAOP]) : 0;
+    wanted.alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? GLint(rs[D3DRS_ALPHAFUNC]) : GLint(D3DCMP_ALWAYS);
+    wanted.alphaRef = float(rs[D3DRS_ALPHAREF] & 0xFF);
+    wanted.fog = rs[D3DRS_FOGENABLE] && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
+    ColorOf(rs[D3DRS_FOGCOLOR], wanted.fogColor.data());
+    wanted.fogRange = {FloatOf(rs[D3DRS_FOGSTART]), FloatOf(rs[D3DRS_FOGEND])};
+    // Only the values that differ from what the program holds are handed over.
+    const bool known = program.fixedKnown;
+    FixedValues& held = program.fixed;
+    const auto changed = [known](const auto& now, const auto& before) { return !known || !(now == before); };
+    if (changed(wanted.worldView, held.worldView))
+        glUniformMatrix4fv(program.worldView, 1, GL_FALSE, &wanted.worldView.m[0][0]);
+    if (changed(wanted.projection, held.projection))
+        glUniformMatrix4fv(program.projection, 1, GL_FALSE, &wanted.projection.m[0][0]);
+    const std::pair<GLint, GLint FixedValues::*> integers[] = {
+        {program.pretransformed, &FixedValues::pretransformed}, {program.hasColor, &FixedValues::hasColor},
+        {program.colorOp, &FixedValues::colorOp},               {program.alphaOp, &FixedValues::alphaOp},
+        {program.alphaFunc, &FixedValues::alphaFunc},           {program.fog, &FixedValues::fog}};
+    for (const auto& [location, member] : integers)
+        if (changed(wanted.*member, held.*member))
+            glUniform1i(location, wanted.*member);
+    if (changed(wanted.alphaRef, held.alphaRef))
+        glUniform1f(program.alphaRef, wanted.alphaRef);
+    if (changed(wanted.viewport, held.viewport))
+        glUniform4fv(program.viewport, 1, wanted.viewport.data());
+    if (changed(wanted.fogColor, held.fogColor))
+        glUniform4fv(program.fogColor, 1, wanted.fogColor.data());
+    if (changed(wanted.fogRange, held.fogRange))
+        glUniform2fv(program.fogRange, 1, wanted.fogRange.data());
+    held = wanted;
+    program.fixedKnown = true;
 }
 
 void GlBackend::UploadConstants(const DeviceState& state, Program& program)
@@ -1146,26 +1207,51 @@ void GlBackend::UploadConstants(const DeviceState& state, Program& program)
 
 void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
 {
-    glBindVertexArray(vertexArray);
     uintptr_t base = 0;
     GLsizei stride = GLsizei(state.streamStride);
+    GLuint buffer = 0;
     if (call.userVertices)
     {
         stride = GLsizei(call.userStride);
+        buffer = userBuffer;
         glBindBuffer(GL_ARRAY_BUFFER, userBuffer);
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(call.userVertexCount) * call.userStride),
                      call.userVertices, GL_STREAM_DRAW);
     }
     else
     {
-        glBindBuffer(GL_ARRAY_BUFFER, state.stream->backendName);
+        buffer = state.stream->backendName;
         base = state.streamOffset;
     }
-    for (GLuint location = 0; location < attributeLocations; ++location)
+    if (!verticesKnown || buffer != attributeBuffer || base != attributeBase || stride != attributeStride ||
+        state.layout != attributeLayout)
     {
-        glDisableVertexAttribArray(location);
+        SpecifyAttributes(state.layout, buffer, base, stride);
     }
-    for (const VertexElement& element : state.layout)
+    GLuint indexBuffer = boundIndexBuffer;
+    if (call.userIndices)
+    {
+        indexBuffer = userIndexBuffer;
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, userIndexBuffer);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                     GLsizeiptr(size_t(call.indexCount) * (call.userIndices32 ? 4 : 2)), call.userIndices,
+                     GL_STREAM_DRAW);
+    }
+    else if (call.indexCount && state.indices->backendName != boundIndexBuffer)
+    {
+        indexBuffer = state.indices->backendName;
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+    }
+    boundIndexBuffer = indexBuffer;
+}
+
+void GlBackend::SpecifyAttributes(const std::vector<VertexElement>& layout, GLuint buffer, uintptr_t base,
+                                  GLsizei stride)
+{
+    glBindVertexArray(vertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    uint32_t enabled = 0;
+    for (const VertexElement& element : layout)
     {
         const GLint location = AttributeLocation(element);
         if (location < 0)
@@ -1173,6 +1259,7 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
             continue;
         }
         const void* pointer = reinterpret_cast<const void*>(base + element.offset);
+        enabled |= 1u << location;
         glEnableVertexAttribArray(GLuint(location));
         if (element.type == D3DDECLTYPE_D3DCOLOR)
         {
@@ -1184,17 +1271,19 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
                                   stride, pointer);
         }
     }
-    if (call.userIndices)
+    for (GLuint location = 0; location < attributeLocations; ++location)
     {
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, userIndexBuffer);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                     GLsizeiptr(size_t(call.indexCount) * (call.userIndices32 ? 4 : 2)), call.userIndices,
-                     GL_STREAM_DRAW);
+        if ((enabledAttributes & ~enabled) & (1u << location))
+        {
+            glDisableVertexAttribArray(location);
+        }
     }
-    else if (call.indexCount)
-    {
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, state.indices->backendName);
-    }
+    enabledAttributes = enabled;
+    attributeBuffer = buffer;
+    attributeBase = base;
+    attributeStride = stride;
+    attributeLayout = layout;
+    verticesKnown = true;
 }
 
 void GlBackend::Draw(const DeviceState& state, const DrawCall& call)

@@ -9,6 +9,7 @@
 
 #include "d3d9/D3d9Backend.h"
 
+#include <array>
 #include <epoxy/gl.h>
 #include <map>
 #include <string>
@@ -54,10 +55,23 @@ private:
         GLint size = 1;
         uint64_t stamp = 0; // of the constant value last uploaded
     };
+    // The values of the uniforms the layer itself sets, as a program last took them.
+    struct FixedValues
+    {
+        Matrix worldView;
+        Matrix projection;
+        GLint pretransformed = 0, hasColor = 0, colorOp = 0, alphaOp = 0, alphaFunc = 0, fog = 0;
+        float alphaRef = 0.0f;
+        std::array<float, 4> viewport = {};
+        std::array<float, 4> fogColor = {};
+        std::array<float, 2> fogRange = {};
+    };
     struct Program
     {
         GLuint name = 0;
         std::vector<Uniform> uniforms;
+        bool fixedKnown = false;
+        FixedValues fixed;
         GLint worldView = -1;
         GLint projection = -1;
         GLint pretransformed = -1;
@@ -77,13 +91,21 @@ private:
     void Attach(GLenum target, GLenum attachment, const Surface* surface);
     // A framebuffer to read the surface from, multisampling resolved.
     GLuint ReadableFramebuffer(const Surface& surface);
+    // Forgets the draw framebuffer binding and the render states applied, after anything else
+    // bound a framebuffer or changed the scissor or write masks.
+    void ForgetDrawState();
     void ApplyRenderStates(const DeviceState& state);
     // Sampler objects and texture bindings change only where the stage's state did.
     void ApplySamplers(const DeviceState& state);
     void ApplySampler(GLuint sampler, const uint32_t* samplerStates);
     bool ApplyProgram(const DeviceState& state);
+    void UploadFixed(const DeviceState& state, Program& linked);
     void UploadConstants(const DeviceState& state, Program& linked);
+    // Binds the draw's vertices and indices; attributes are specified again only when their
+    // buffer, offset, stride or elements changed.
     void BindVertices(const DeviceState& state, const DrawCall& call);
+    void SpecifyAttributes(const std::vector<VertexElement>& layout, GLuint buffer, uintptr_t base,
+                           GLsizei stride);
     bool MakeBuiltIns();
     // The program of the state's shaders, linked on first use; null when it does not link.
     Program* ProgramFor(const DeviceState& state);
@@ -119,6 +141,29 @@ private:
     AppliedStage appliedStages[16];
     bool texturesKnown = false; // false after anything else bound a texture
     uint32_t boundTargets[5] = {};
+    bool drawFramebufferBound = false;
+    bool targetsComplete = false; // of the bound targets
+    // What the last draw applied, so that the next one changes only what differs.
+    struct AppliedRenderStates
+    {
+        uint32_t renderStates[D3DRS_COUNT] = {};
+        Viewport viewport;
+        Rect scissor;
+        bool depthStencil = false;
+
+        bool operator==(const AppliedRenderStates&) const = default;
+    };
+    bool renderStatesKnown = false;
+    AppliedRenderStates appliedRenderStates;
+    GLuint currentProgram = 0;
+    // The vertex attributes as last specified: from which buffer, where, and their elements.
+    bool verticesKnown = false;
+    GLuint attributeBuffer = 0;
+    uintptr_t attributeBase = 0;
+    GLsizei attributeStride = 0;
+    std::vector<VertexElement> attributeLayout;
+    uint32_t enabledAttributes = 0; // a bit per location
+    GLuint boundIndexBuffer = 0;
 };
 
 } // namespace d3d9

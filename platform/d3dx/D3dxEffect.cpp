@@ -40,13 +40,16 @@ struct Effect::Parameter
     d3d9::BaseTexture* texture = nullptr;
     uint32_t constant = 0;   // the device's shader constant of the name
     uint64_t handedOver = 0; // version of the value the device got last
+    EffectValue* shared = nullptr; // the pool's value of a shared parameter, once looked up
 };
 
 struct EffectSampler
 {
     std::string uniform;
     uint32_t stage = 0;
-    D3DXHANDLE texture = nullptr; // a texture parameter, or none
+    D3DXHANDLE texture = nullptr;               // a texture parameter, or none
+    Effect::Parameter* textureParameter = nullptr; // the same parameter
+    uint32_t constant = 0;                      // the device's shader constant of the uniform
 };
 
 struct EffectPass
@@ -218,7 +221,9 @@ private:
                 if (found == data.parameters.end() || found->second->desc.type != ParameterType::textureValue)
                     return false;
                 sampler.texture = found->first;
+                sampler.textureParameter = found->second.get();
             }
+            sampler.constant = d3d9::ShaderConstantId(sampler.uniform);
             data.samplers.push_back(sampler);
             return true;
         }
@@ -475,9 +480,12 @@ EffectValue* Effect::Storage(D3DXHANDLE parameter, Parameter** found) const
 
 EffectValue* Effect::ValueOf(Parameter& parameter) const
 {
-    if (parameter.desc.shared && pool)
-        return &pool->Shared(parameter.desc.name, parameter.own.values.size());
-    return &parameter.own;
+    if (!parameter.desc.shared || !pool)
+        return &parameter.own;
+    // The pool's values stay where they are, and never shrink.
+    if (!parameter.shared)
+        parameter.shared = &pool->Shared(parameter.desc.name, parameter.own.values.size());
+    return parameter.shared;
 }
 
 namespace
@@ -708,7 +716,7 @@ d3d9::HRESULT Effect::BeginPass(uint32_t pass)
     for (const EffectSampler* sampler : active.samplers)
     {
         const float stage = float(sampler->stage);
-        device->SetShaderConstantF(d3d9::ShaderConstantId(sampler->uniform), &stage, 1);
+        device->SetShaderConstantF(sampler->constant, &stage, 1);
     }
     Upload(true);
     return d3d9::D3D_OK;
@@ -731,7 +739,7 @@ void Effect::Upload(bool everything)
     }
     for (const EffectSampler* sampler : active.samplers)
     {
-        Parameter* texture = sampler->texture ? Find(sampler->texture) : nullptr;
+        Parameter* texture = sampler->textureParameter;
         if (texture && texture->texture && (everything || texture->own.version != texture->handedOver))
         {
             device->SetTexture(sampler->stage, texture->texture);
