@@ -22,6 +22,7 @@
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeLocalization.h"
 #include "WeTimer.h"
 #include "WeUIEditBox.h"
 #include "WeUIMain.h"
@@ -31,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,6 +45,7 @@ namespace
 constexpr int32_t kFrameLimit = 2000;
 constexpr float kFrameTime = 0.1f;
 constexpr int32_t kBackspaceKey = 14;
+constexpr int32_t kLeftCtrlKey = 0x1D, kLeftAltKey = 0x38, kF2Key = 0x3C, kF3Key = 0x3D;
 
 // The player sits at the bottom of the phase stack, under every screen, so it is updated and
 // drawn first each frame. It gives the game a steady 0.1 s a frame, in the update and again in
@@ -165,6 +168,24 @@ protected:
     static Player::Step Wait(int32_t frames)
     {
         return [count = 0, frames]() mutable { return ++count >= frames; };
+    }
+    // Until a level plays: the tutorials of a new player's level are read and closed.
+    Player::Step Playing()
+    {
+        return [this]
+        {
+            if (Player::Top() == &playGamePhase && playGamePhase.state == MivoPlayGamePhase::Playing)
+                return true;
+            if (player.frames % 2 == 0) // up between two clicks
+                player.ClickWhenReady("IngameTutorialOkButton");
+            return false;
+        };
+    }
+    // The developer's keys that win the level at once.
+    void PressWin()
+    {
+        for (const int32_t key : {kLeftCtrlKey, kLeftAltKey, kF3Key})
+            player.Press(key);
     }
 
     TempFolder folder;
@@ -453,7 +474,8 @@ public:
     {
         for (int32_t world = 1; world <= kWorldCount; ++world)
         {
-            WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World") + std::to_string(world).c_str(), "");
+            WeString& name =
+                WeConfig::GetString(WeString("Mivo.Maps.World") + std::to_string(world).c_str(), "");
             saved.push_back(name);
             name = "World1";
         }
@@ -476,16 +498,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
     ASSERT_TRUE(userData.CreateUser("Ana"));
     ASSERT_TRUE(userData.SaveUsers());
     userData.FreeAll();
-    // The tutorials of a new player's level are read and closed until the level plays.
-    const Player::Step playing = [&]
-    {
-        if (Player::Top() == &playGamePhase && playGamePhase.state == MivoPlayGamePhase::Playing)
-            return true;
-        if (player.frames % 2 == 0) // up between two clicks
-            player.ClickWhenReady("IngameTutorialOkButton");
-        return false;
-    };
-    constexpr int32_t kLeftCtrl = 0x1D, kLeftAlt = 0x38, kF3 = 0x3D;
+    const Player::Step playing = Playing();
     player.steps = {
         [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
         [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
@@ -495,8 +508,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
         {
             EXPECT_EQ(gameApp.mapToPlay, userData.CurrentUser()->skill.ladder[0].mapId);
             EXPECT_EQ(phaseStack.GetPhases().GetCount(), 2) << "the player and the level, no menus";
-            for (const int32_t key : {kLeftCtrl, kLeftAlt, kF3}) // the developer's win
-                player.Press(key);
+            PressWin();
             return true;
         },
         [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
@@ -518,6 +530,118 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
             EXPECT_EQ(MivoFindWidget("SkillLives")->text, "3") << "leaving costs no life";
             return player.ClickWhenReady("SkillBackButton");
         },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
+}
+
+// A player who knows the game, before the sixth level with two lives and cubes in stock.
+TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelComeInTurn)
+{
+    const BackgroundsPinned light;
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    MivoUser& ana = *userData.CurrentUser();
+    std::fill(std::begin(ana.tutorialsSeen), std::end(ana.tutorialsSeen), uint8_t(1));
+    ana.skill.level = 5;
+    ana.skill.lives = 2;
+    ana.skill.cubes[0] = ana.skill.cubes[6] = MivoPlayGamePhase::kCubePrice;
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    const auto skill = [] { return &userData.CurrentUser()->skill; };
+    const auto shown = [](const char* name) { return MivoFindWidget(name) && MivoFindWidget(name)->visible; };
+    int32_t firstMap = 0;
+    const Player::Step playing = Playing();
+    const Player::Step leaveToSkill[] = {
+        [&] { return Player::Top() == &menuIngamePhase && player.ClickWhenReady("MenuIngameExit"); },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    player.steps = {
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton"); },
+        playing,
+        [&]
+        {
+            firstMap = gameApp.mapToPlay;
+            EXPECT_EQ(playGamePhase.timeLimit, 300.0f);
+            return player.ClickWhenReady("IngameBonusCube7");
+        },
+        [&] { return playGamePhase.timeLimit == 0.0f; },
+        [&]
+        {
+            EXPECT_FALSE(shown("IngameTime")) << "no limit, no clock";
+            EXPECT_EQ(skill()->cubes[6], 0);
+            return player.ClickWhenReady("IngameBonusCube1");
+        },
+        Wait(3),
+        [&]
+        {
+            EXPECT_EQ(skill()->cubes[0], MivoPlayGamePhase::kCubePrice) << "one cube a level";
+            EXPECT_EQ(playGamePhase.timeLimit, 0.0f);
+            player.Press(kF2Key);
+            return true;
+        },
+        [&] {
+            return Player::Top() == &confirmationPhase &&
+                   player.ClickWhenReady("ConfirmationMediumYesButton");
+        },
+        [&] { return Player::Top() == &playGamePhase && playGamePhase.state != MivoPlayGamePhase::Playing; },
+        playing,
+        [&]
+        {
+            EXPECT_EQ(skill()->lives, 1);
+            EXPECT_EQ(gameApp.mapToPlay, firstMap) << "the same level again";
+            EXPECT_EQ(playGamePhase.timeLimit, 300.0f) << "the cube lasted one level";
+            PressWin();
+            return true;
+        },
+        [&] { return Player::Top() == &statisticPhase && Player::Ready("StatisticNextButton"); },
+        [&]
+        {
+            EXPECT_TRUE(shown("StatisticGlobalWarmingWindow")) << "a fact after the sixth level";
+            EXPECT_EQ(MivoFindWidget("StatisticGlobalWarmingHeadline")->text,
+                      localization.Translate("Fact1:Headline"));
+            return player.ClickWhenReady("StatisticNextButton");
+        },
+        playing,
+        [&]
+        {
+            EXPECT_EQ(gameApp.mapToPlay, skill()->ladder[6].mapId);
+            player.Press(kMivoEscapeKey);
+            return true;
+        },
+        leaveToSkill[0],
+        leaveToSkill[1],
+        [&]
+        {
+            skill()->level = 50; // a bonus level comes before the fiftieth
+            return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton");
+        },
+        playing,
+        [&]
+        {
+            EXPECT_EQ(gameApp.mapToPlay, 20001) << "the first bonus level";
+            EXPECT_EQ(userData.bonusIndex, 0);
+            PressWin();
+            return true;
+        },
+        [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
+        playing,
+        [&]
+        {
+            EXPECT_EQ(gameApp.mapToPlay, skill()->ladder[50].mapId) << "the ladder goes on";
+            EXPECT_EQ(skill()->bonusLevelsDone, 1);
+            EXPECT_EQ(skill()->lives, 2) << "a bonus level gives a life";
+            player.Press(kMivoEscapeKey);
+            return true;
+        },
+        leaveToSkill[0],
+        leaveToSkill[1],
+        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillBackButton"); },
         [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
         [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
         [&]
