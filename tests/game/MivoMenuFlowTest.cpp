@@ -6,13 +6,17 @@
 #include "MivoConfirmationPhase.h"
 #include "MivoCreditsPhase.h"
 #include "MivoGame.h"
+#include "MivoHighScorePhase.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
+#include "MivoOptionsPhase.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoPracticePhase.h"
+#include "MivoQuestPhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoStatisticPhase.h"
@@ -423,6 +427,126 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
         { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
     };
     Run(1);
+}
+
+// ---- every choice of the main menu ----
+
+namespace
+{
+
+// A click on a widget of the screen on top, once the widget is ready.
+struct Move
+{
+    WeAbstractPhase* screen;
+    const char* click;
+};
+
+void AddClicks(Player& player, const std::vector<Move>& moves)
+{
+    for (const Move& move : moves)
+        player.steps.push_back([&player, move]
+                               { return Player::Top() == move.screen && player.ClickWhenReady(move.click); });
+}
+
+// The city of the first region that can be played, once the map stands still.
+const char* OpenCityOfTheFirstRegion()
+{
+    static std::string name;
+    for (int32_t c = 1; c <= kMivoCitiesPerRegion && questPhase.zoomSpeed == 0.0f; ++c)
+    {
+        name = "QuestCityR1C" + std::to_string(c);
+        const WeUIComponent* city = MivoFindWidget(name.c_str());
+        const int32_t id = city ? city->onMouseUp.id : 0;
+        if (id >= MivoQuestPhase::kCityPlay && id < MivoQuestPhase::kCityEnter)
+            return name.c_str();
+    }
+    return "";
+}
+
+const std::vector<Move> kExit = {{&mainMenuPhase, "MainMenuExitButton"},
+                                 {&confirmationPhase, "Confirmation1YesButton"}};
+
+} // namespace
+
+TEST_F(MenuFlow, EveryMainMenuChoiceOpensItsScreenAndReturnsAndAQuestStartsFromTheWorldMap)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    const std::vector<Move> walk = {
+        {&mainMenuPhase, "MainMenuUsersButton"},
+        {&usersPhase, "UsersOkButton"},
+        {&mainMenuPhase, "MainMenuCreditsButton"},
+        {&creditsPhase, "CreditsBackButton"},
+        {&mainMenuPhase, "MainMenuOptionsButton"},
+        {&optionsPhase, "OptionsBackButton"},
+        {&mainMenuPhase, "MainMenuHighScoreButton"},
+        {&highScorePhase, "HighScoreOkButton"},
+        {&mainMenuPhase, "MainMenuNewGameButton"},
+        {&newGamePhase, "NewGamePracticeButton"},
+        {&practicePhase, "PracticeBackButton"},
+        {&newGamePhase, "NewGameSkillButton"},
+        {&skillPhase, "SkillBackButton"},
+        {&newGamePhase, "NewGameQuestButton"},
+        {&questDiffPhase, "DiffQuestButtonEasy"},
+        {&questPhase, "QuestRegionLabel1"},
+    };
+    AddClicks(player, walk);
+    player.steps.push_back(
+        [&] { return Player::Top() == &questPhase && player.ClickWhenReady(OpenCityOfTheFirstRegion()); });
+    // The city's first level loads; the run ends there, for the play has walks of its own.
+    player.steps.push_back(
+        [&]
+        {
+            if (Player::Top() != &playGamePhase)
+                return false;
+            EXPECT_EQ(userData.gameMode, MivoModeQuest);
+            EXPECT_EQ(gameApp.questPlace / 1000, 0) << "a city of the first region";
+            EXPECT_EQ(phaseStack.GetPhases().GetCount(), 2) << "the player and the level, no menus";
+            engine.window->alive = false;
+            return true;
+        });
+    Run(1);
+}
+
+TEST_F(MenuFlow, ALanguageChosenInTheOptionsShowsAtOnceAndAgainAtTheNextStart)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    AddClicks(player, {{&mainMenuPhase, "MainMenuOptionsButton"},
+                       {&optionsPhase, "OptionsLanguageCombo$Button"},
+                       {&optionsPhase, "OptionsLanguageCombo$List$Item 1"}});
+    player.steps.push_back(
+        [&]
+        {
+            if (localization.GetLanguageCode() != "DE" || !Player::Ready("OptionsBackButton"))
+                return false;
+            EXPECT_EQ(MivoFindWidget("OptionsBackButton")->text, "Zurück")
+                << "the screen in the new language";
+            EXPECT_EQ(MivoFindWidget("OptionsLanguageCombo")->text, "Deutsch");
+            return player.ClickWhenReady("OptionsBackButton");
+        });
+    AddClicks(player, kExit);
+    Run(1);
+    const std::vector<unsigned char> file = TempFolder::ReadBytes(folder / "options.ini");
+    EXPECT_NE(std::string(file.begin(), file.end()).find("\nLanguage=Deutsch\n"), std::string::npos);
+
+    // The next start.
+    player.steps.clear();
+    player.next = 0;
+    player.steps.push_back(
+        [&]
+        {
+            if (Player::Top() != &mainMenuPhase || !Player::Ready("MainMenuExitButton"))
+                return false;
+            EXPECT_EQ(localization.GetLanguageCode(), "DE");
+            EXPECT_EQ(MivoFindWidget("MainMenuExitButton")->text, "Beenden");
+            return true;
+        });
+    AddClicks(player, kExit);
+    Run(1);
+    localization.SelectLanguage(0);
 }
 
 // ---- the net-wait window ----

@@ -10,11 +10,13 @@
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
 #include "MivoScreen.h"
+#include "PlayFixture.h"
 #include "WeAudioDevice.h"
 #include "WeConfig.h"
 #include "WeRenderDevice.h"
 #include "WeUICheckBox.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,20 @@ protected:
 
     RecordingEngineScope recordingEngine;
     TempFolder folder;
+};
+
+// A level that plays, with the options file in the test's folder.
+class OptionsOverALevel : public PlayPhase
+{
+protected:
+    void SetUp() override
+    {
+        PlayPhase::SetUp();
+        gameApp.optionsPath = WeString((folder / "options").c_str());
+        gameApp.optionsKey = "*" + gameApp.optionsPath;
+        std::fill(std::begin(userData.CurrentUser()->tutorialsSeen),
+                  std::end(userData.CurrentUser()->tutorialsSeen), uint8_t(1));
+    }
 };
 
 } // namespace
@@ -240,6 +256,29 @@ TEST_F(Options, FromThePauseMenuTheWindowedModeIsDimmedAndBackLeadsThere)
     Steps(12);
     EXPECT_EQ(Top(), &optionsPhase) << "the pause menu's Options opens the screen again";
     EXPECT_FALSE(optionsPhase.openedFromMainMenu);
+}
+
+TEST_F(OptionsOverALevel, ThePauseMenusOptionsTakeClicksAboveTheDarkenedLevelAndLeadBackToThePauseMenu)
+{
+    StartLevel();
+    ASSERT_TRUE(StepUntil([] { return playGamePhase.state == MivoPlayGamePhase::WaitUiSettled; }));
+    playGamePhase.camera->offsets[MivoGameCamera::distance] = 0.0f; // flown in
+    ASSERT_TRUE(StepToState(MivoPlayGamePhase::Playing));
+    PressKey(kMivoEscapeKey);
+    Steps(12);
+    ASSERT_EQ(Top(), &menuIngamePhase);
+    const float elapsed = playGamePhase.elapsed;
+    Click("MenuIngameOptions");
+    Steps(12);
+    ASSERT_EQ(Top(), &optionsPhase);
+    EXPECT_EQ(Depth(), 2) << "the level beneath";
+    Click("OptionsBackButton");
+    Steps(12);
+    EXPECT_EQ(Top(), &menuIngamePhase);
+    EXPECT_EQ(Depth(), 2);
+    EXPECT_TRUE(Visible("MenuBlackIngame"));
+    EXPECT_EQ(playGamePhase.state, MivoPlayGamePhase::Playing);
+    EXPECT_EQ(playGamePhase.elapsed, elapsed) << "no time passed behind the menus";
 }
 
 TEST_F(Options, TheFileHoldsThePlayersOwnVolumeWhileMutedAndReloadsIntoTheStore)

@@ -1,6 +1,6 @@
 // The shipped menu layouts and English texts against what the screens ask of them: every widget a
 // screen looks up exists in the screen's own layout and lies inside its window, and every text a
-// layout or a screen shows has an English entry.
+// layout or a screen shows has an English entry, and every other language translates them all.
 #include "MenuFixture.h"
 #include "MivoScreen.h"
 #include "WeConfig.h"
@@ -310,6 +310,27 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
             key += part;
             EXPECT_TRUE(localization.HasKey(key)) << key.GetData();
         }
+}
+
+TEST_F(ShippedScreens, EveryOtherShippedLanguageTranslatesEveryEnglishKeyUnderANameOfItsOwn)
+{
+    ASSERT_GE(localization.GetLanguageCount(), 2) << "the language box offers a choice";
+    const WeString prefix = "LocalizationEN.Localization.";
+    WeList<WeString> english;
+    WeConfig::GetKeys(prefix, english, false);
+    ASSERT_GT(english.GetCount(), 600);
+    for (int32_t language = 1; language < localization.GetLanguageCount(); ++language)
+    {
+        localization.SelectLanguage(language);
+        EXPECT_NE(localization.GetLanguageName(), localization.GetLanguageCode()) << language;
+        for (const WeString& key : english)
+        {
+            const WeString textKey = key.Substring(prefix.GetLength(), key.GetLength());
+            EXPECT_TRUE(localization.HasKey(textKey))
+                << localization.GetLanguageCode().GetData() << ": " << textKey.GetData();
+        }
+    }
+    localization.SelectLanguage(0);
 }
 
 TEST_F(ShippedScreens, EveryTutorialHasItsTextItsHeadlineAndAPictureOfItsOwn)
