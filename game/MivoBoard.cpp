@@ -355,6 +355,7 @@ void MivoBoard::OnBlockAtRest(MivoBlock* block)
         return;
     block->kind = MivoBlockKind::Wall;
     block->converted = 1;
+    NoteChange(FindCellOfBlock(block));
     QueueEvent(MivoEventKind::Hardened, false, block, nullptr, 0, 0);
 }
 
@@ -496,6 +497,8 @@ bool MivoBoard::TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock&
     }
     cell.vacating = 0;
     PutTop(*exitCell, std::move(cell.top));
+    NoteChange(&cell);
+    NoteChange(exitCell);
     block.x = exitCell->fx;
     block.y = exitCell->fy;
     block.lastTeleport = exit;
@@ -623,6 +626,8 @@ void MivoBoard::Arrive(MivoBlock& block, MivoMapCell& from, MivoMapCell& to)
     if (MivoMoveRecord* r = FindMoveRecord(&block))
         EndStep(*r);
     PutTop(to, std::move(from.top));
+    NoteChange(&from);
+    NoteChange(&to);
     from.vacating = 0;
     to.reserved = 0;
     RunPasses();
@@ -666,7 +671,10 @@ void MivoBoard::AnnounceEvent(MivoBoardEvent& event)
     {
     case MivoEventKind::Combine:
         if (event.blockB)
+        {
             event.blockB->number = event.b;
+            NoteChange(FindCellOfBlock(event.blockB));
+        }
         if (callbacks && event.blockB)
             callbacks->OnBlockCreated(event.blockB);
         if (callbacks && event.blockA)
@@ -713,6 +721,13 @@ void MivoBoard::FreeTop(MivoMapCell& cell)
         }
     }
     cell.top.reset();
+    NoteChange(&cell);
+}
+
+void MivoBoard::NoteChange(MivoMapCell* cell)
+{
+    if (noteChanges && cell)
+        changedCells.push_back(cell);
 }
 
 void MivoBoard::ApplyEvent(MivoBoardEvent& event)

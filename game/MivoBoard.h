@@ -98,6 +98,11 @@ public:
     std::vector<MivoBoardEvent> events;
     MivoCallbacks* callbacks = nullptr;
     int32_t pendingBlocking = 0;
+    // While noteChanges is set, every cell whose top block the rules put, free, turn or renumber
+    // is added to changedCells (a cell may come more than once; the caller empties the list):
+    // what a move changed, without a walk over the table.
+    bool noteChanges = false;
+    std::vector<MivoMapCell*> changedCells;
 
 private:
     // The cells of the bound table whose floor or top is of the kind, in grid order.
@@ -127,6 +132,7 @@ private:
     int32_t MagnetResult(const MivoBlock& magnet, int32_t d, const MivoBlock& block) const;
     // Frees the top block of the cell, forgetting every reference the board holds to it.
     void FreeTop(MivoMapCell& cell);
+    void NoteChange(MivoMapCell* cell);
 
     bool passRunning_ = false;
     int32_t queuedPassRuns_ = 0; // runs of the three passes asked for while a pass ran

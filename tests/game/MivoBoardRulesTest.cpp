@@ -1,6 +1,8 @@
 // The puzzle rules, tick by tick, on small boards.
 #include "BoardFixture.h"
 
+#include <algorithm>
+
 namespace
 {
 constexpr int Up = MivoDirection::Up, Right = MivoDirection::Right, Down = MivoDirection::Down,
@@ -15,6 +17,7 @@ using Teleports = BoardFixture;
 using Tracks = BoardFixture;
 using Magnets = BoardFixture;
 using TickTiming = BoardFixture;
+using ChangedCells = BoardFixture;
 
 // ---- the model's queries ----
 
@@ -565,6 +568,70 @@ TEST_F(Magnets, SlidingNumberIsStoppedByAMagnetThatHoldsIt)
     ASSERT_TRUE(Move(1, 5, Right));
     ASSERT_GT(RunToRest(), 0);
     EXPECT_EQ(Tops(), "M@6,4 N1@6,5 ");
+}
+
+// ---- the list of changed cells ----
+
+namespace
+{
+// What a reader of the table can tell of a cell's top block.
+std::string TopState(const MivoMapCell& cell)
+{
+    const MivoBlock* top = cell.top.get();
+    if (!top)
+        return "-";
+    return std::to_string(static_cast<int>(top->kind)) + "," + std::to_string(top->number) + "," +
+           std::to_string(top->magnetDirection) + (top->lastTeleport ? ",t" : "");
+}
+} // namespace
+
+TEST_F(ChangedCells, EveryCellWhoseTopAMoveChangedIsListed)
+{
+    struct Case
+    {
+        const char* map;
+        int x, y, direction; // direction 0 clicks the block
+    };
+    const Case cases[] = {
+        {"B,1,1=N,1\nB,6,1=W", 1, 1, Right},
+        {"B,1,1=N,2\nB,2,1=N,3", 1, 1, Right},
+        {"B,1,1=N,2\nB,2,1=N,2", 1, 1, Right},
+        {"B,1,1=+\nB,2,1=N,3", 1, 1, Right},
+        {"B,1,3=U\nB,6,3=N,2", 1, 3, Right},
+        {"B,3,2=T,1,1,0,0,0,1,123456789\nB,10,8=T,1,0,1,0,1,1,0\nB,11,8=W\nB,1,2=N,4", 1, 2, Right},
+        {"B,3,3=D\nB,5,5=N,1", 3, 3, 0},
+        {"B,6,4=M,5\nB,1,5=N,1", 1, 5, Right},
+        {"B,2,4=R,3,6\nB,1,4=N,1\nB,5,4=N,2\nB,12,4=W", 1, 4, Right},
+    };
+    for (const Case& c : cases)
+    {
+        Build(c.map);
+        board->noteChanges = true;
+        std::vector<std::string> before;
+        table->ForEachCell([&](MivoMapCell& cell) { before.push_back(TopState(cell)); });
+        if (c.direction == 0)
+            board->Select(Top(c.x, c.y));
+        else
+            ASSERT_TRUE(Move(c.x, c.y, c.direction)) << c.map;
+        ASSERT_GT(RunToRest(), 0) << c.map;
+        size_t i = 0, changed = 0;
+        table->ForEachCell(
+            [&](MivoMapCell& cell)
+            {
+                if (TopState(cell) == before[i++])
+                    return;
+                ++changed;
+                const auto& list = board->changedCells;
+                EXPECT_NE(std::find(list.begin(), list.end(), &cell), list.end())
+                    << c.map << ": cell " << cell.x << "," << cell.y << " not listed";
+            });
+        EXPECT_GT(changed, 0u) << c.map;
+    }
+    // Nothing is listed unless asked for.
+    Build("B,1,1=N,1");
+    ASSERT_TRUE(Move(1, 1, Right));
+    ASSERT_GT(RunToRest(), 0);
+    EXPECT_TRUE(board->changedCells.empty());
 }
 
 // ---- the tick ----

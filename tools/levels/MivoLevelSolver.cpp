@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 
+#include <time.h>
+
 namespace
 {
 // A top block packed into one word: cell index (x * 16 + y), kind, value (a number's number, a
@@ -61,6 +63,14 @@ uint64_t HashWords(const uint32_t* words, size_t count)
     return h;
 }
 
+// The processor time the calling thread has had.
+double ThreadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 constexpr uint64_t kCountCap = uint64_t{1} << 63;
 
 uint64_t AddCapped(uint64_t a, uint64_t b)
@@ -72,6 +82,7 @@ uint64_t AddCapped(uint64_t a, uint64_t b)
 MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(map.Build())
 {
     board_.SetTable(table_.get());
+    board_.noteChanges = true;
     table_->ForEachCell(
         [this](MivoMapCell& cell)
         {
@@ -89,30 +100,66 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
 
 MivoLevelSolver::~MivoLevelSolver() = default;
 
+uint32_t MivoLevelSolver::WordOf(const MivoMapCell& cell) const
+{
+    const MivoBlock* top = cell.top.get();
+    const int32_t value = top->Is(MivoBlockKind::Magnet) ? top->magnetDirection : top->number;
+    uint32_t teleport = 0;
+    // The teleport a block remembers only counts while it stands on one: its next step from
+    // any other floor forgets it before anything looks.
+    const bool onTeleport = cell.floor && cell.floor->Is(MivoBlockKind::Teleport);
+    if (top->lastTeleport && onTeleport)
+    {
+        const auto it = std::find(teleports_.begin(), teleports_.end(), top->lastTeleport);
+        teleport = it == teleports_.end() ? 0 : static_cast<uint32_t>(it - teleports_.begin()) + 1;
+    }
+    return static_cast<uint32_t>(cell.x * kSize + cell.y) | static_cast<uint32_t>(top->kind) << kKindShift |
+           static_cast<uint32_t>(value & 0xf) << kValueShift | teleport << kTeleportShift;
+}
+
 void MivoLevelSolver::Capture(State& state) const
 {
-    state.clear();
-    state.push_back(0);
+    state.assign(1, 0);
     for (const MivoMapCell* cell : open_)
     {
-        const MivoBlock* top = cell->top.get();
-        if (!top)
-            continue;
-        const int32_t value = top->Is(MivoBlockKind::Magnet) ? top->magnetDirection : top->number;
-        uint32_t teleport = 0;
-        // The teleport a block remembers only counts while it stands on one: its next step from
-        // any other floor forgets it before anything looks.
-        const bool onTeleport = cell->floor && cell->floor->Is(MivoBlockKind::Teleport);
-        if (top->lastTeleport && onTeleport)
-        {
-            const auto it = std::find(teleports_.begin(), teleports_.end(), top->lastTeleport);
-            teleport = it == teleports_.end() ? 0 : static_cast<uint32_t>(it - teleports_.begin()) + 1;
-        }
-        state.push_back(static_cast<uint32_t>(cell->x * kSize + cell->y) |
-                        static_cast<uint32_t>(top->kind) << kKindShift |
-                        static_cast<uint32_t>(value & 0xf) << kValueShift | teleport << kTeleportShift);
-        ++state[0];
+        if (cell->top)
+            state.push_back(WordOf(*cell));
     }
+    CaptureRest(state);
+}
+
+void MivoLevelSolver::CaptureChanges(const uint32_t* origin, State& state)
+{
+    changed_.clear();
+    for (const MivoMapCell* cell : board_.changedCells)
+        changed_.push_back(static_cast<uint32_t>(cell->x * kSize + cell->y));
+    std::sort(changed_.begin(), changed_.end());
+    changed_.push_back(UINT32_MAX);
+    state.assign(1, 0);
+    // Both lists run in grid order: the words of the cells no rule touched are the origin's.
+    uint32_t i = 1;
+    size_t k = 0;
+    while (i <= origin[0] || changed_[k] != UINT32_MAX)
+    {
+        const uint32_t at = i <= origin[0] ? CellOf(origin[i]) : UINT32_MAX;
+        if (at < changed_[k])
+        {
+            state.push_back(origin[i++]);
+            continue;
+        }
+        const uint32_t cell = changed_[k];
+        if (cells_[cell]->top)
+            state.push_back(WordOf(*cells_[cell]));
+        i += at == cell ? 1 : 0;
+        while (changed_[k] == cell)
+            ++k;
+    }
+    CaptureRest(state);
+}
+
+void MivoLevelSolver::CaptureRest(State& state) const
+{
+    state[0] = static_cast<uint32_t>(state.size() - 1);
     for (const MivoTrack& track : table_->tracks)
         state.push_back(static_cast<uint32_t>(track.direction));
     for (const MivoTeleportGroup& group : table_->groups)
@@ -282,27 +329,32 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
 
 uint32_t MivoLevelGraph::Intern(const State& state, bool& added)
 {
-    if ((offsets_.size() + 1) * 2 > slots_.size())
-        Grow();
+    if ((Size() + 1) * 2 > slots_.size())
+        Grow(slots_.size() * 2);
     const uint64_t h = HashWords(state.data(), state.size());
-    size_t slot = h & (slots_.size() - 1);
-    while (slots_[slot] != 0)
+    const auto print = static_cast<uint32_t>(h >> 32);
+    const size_t mask = slots_.size() - 1;
+    size_t slot = SlotOf(print);
+    for (; slots_[slot] != 0; slot = (slot + 1) & mask)
     {
-        const uint32_t node = slots_[slot] - 1;
-        if (hashes_[node] == h && Equal(node, state))
+        const auto node = static_cast<uint32_t>(slots_[slot]) - 1;
+        if (slots_[slot] >> 32 == print && Equal(node, state))
         {
             added = false;
             return node;
         }
-        slot = (slot + 1) & (slots_.size() - 1);
     }
     const auto node = static_cast<uint32_t>(offsets_.size());
-    offsets_.push_back(words_.size());
+    offsets_.push_back(static_cast<uint32_t>(words_.size()));
     words_.insert(words_.end(), state.begin(), state.end());
-    hashes_.push_back(h);
-    slots_[slot] = node + 1;
+    slots_[slot] = uint64_t{print} << 32 | (node + 1);
     added = true;
     return node;
+}
+
+size_t MivoLevelGraph::SlotOf(uint32_t print) const
+{
+    return print >> (32 - slotBits_);
 }
 
 bool MivoLevelGraph::Equal(uint32_t node, const State& state) const
@@ -310,15 +362,23 @@ bool MivoLevelGraph::Equal(uint32_t node, const State& state) const
     return WordCount(node) == state.size() && std::equal(state.begin(), state.end(), Words(node));
 }
 
-void MivoLevelGraph::Grow()
+void MivoLevelGraph::Grow(size_t slots)
 {
-    slots_.assign(std::max<size_t>(1024, slots_.size() * 2), 0);
-    for (uint32_t node = 0; node < offsets_.size(); ++node)
+    // Both lists keep their room for the next search on this graph.
+    oldSlots_.swap(slots_);
+    slots_.assign(std::max<size_t>(slots, 1024), 0);
+    slotBits_ = 0;
+    while (size_t{1} << slotBits_ < slots_.size())
+        ++slotBits_;
+    const size_t mask = slots_.size() - 1;
+    for (const uint64_t entry : oldSlots_)
     {
-        size_t slot = hashes_[node] & (slots_.size() - 1);
+        if (entry == 0)
+            continue;
+        size_t slot = SlotOf(static_cast<uint32_t>(entry >> 32));
         while (slots_[slot] != 0)
-            slot = (slot + 1) & (slots_.size() - 1);
-        slots_[slot] = node + 1;
+            slot = (slot + 1) & mask;
+        slots_[slot] = entry;
     }
 }
 
@@ -440,16 +500,23 @@ bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& li
     return TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), ticks);
 }
 
-bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks,
-                                MivoSolverResult& result)
+bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
 {
     using Clock = std::chrono::steady_clock;
-    if (plays_++ % MivoSolverResult::kTimedPlayEvery != 0)
+    ++plays_;
+    random_ = random_ * 6364136223846793005ull + 1442695040888963407ull;
+    if ((random_ >> 33) % kTimedPlayEvery != 0)
         return Play(move, limits, ticks);
     const Clock::time_point playing = Clock::now();
     const bool played = Play(move, limits, ticks);
-    result.playSeconds += MivoSolverResult::kTimedPlayEvery *
-                          std::chrono::duration<double>(Clock::now() - playing).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - playing).count();
+    // A play far longer than any move takes had its thread taken away: no sample.
+    constexpr double kPreempted = 0.002;
+    if (seconds < kPreempted)
+    {
+        ++timedPlays_;
+        timedSeconds_ += seconds;
+    }
     return played;
 }
 
@@ -473,7 +540,8 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
                 Restore(origin_.data());
             const MivoLevelMove move{cell / kSize, cell % kSize, direction};
             uint64_t ticks = 0;
-            const bool played = TimedPlay(move, limits, ticks, result);
+            board_.changedCells.clear();
+            const bool played = TimedPlay(move, limits, ticks);
             result.ticks += ticks;
             // A refused move changes nothing; one that never rests is no move at all.
             dirty = ticks > 0;
@@ -487,7 +555,7 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
                 continue;
             }
             ++result.moves;
-            Capture(state_);
+            CaptureChanges(origin_.data(), state_);
             shown_.assign(state_.begin(), state_.begin() + state_[0] + 1);
             AddEdge(node, move, graph);
         }
@@ -524,6 +592,9 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point begin = Clock::now();
+    const double cpuBegin = ThreadSeconds();
+    plays_ = timedPlays_ = 0;
+    timedSeconds_ = 0.0;
 
     // The start, as the play builds a level: the passes once, then the board left to rest.
     board_.speed = limits.speed;
@@ -575,7 +646,9 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
         TakeSolution(graph, result);
     else if (graph.complete_)
         result.outcome = MivoSolverOutcome::Unsolvable;
-    result.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    result.seconds = ThreadSeconds() - cpuBegin;
+    if (timedPlays_ > 0)
+        result.playSeconds = timedSeconds_ * static_cast<double>(plays_) / static_cast<double>(timedPlays_);
 }
 
 void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const
@@ -598,11 +671,33 @@ void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult
     }
 }
 
+void MivoLevelGraph::Clear()
+{
+    for (auto* list : {&words_, &offsets_, &parent_, &edgeStart_, &edges_})
+        list->clear();
+    for (auto* list : {&via_, &depth_, &edgeMoves_})
+        list->clear();
+    count_.clear();
+    slots_.clear();
+    oldSlots_.clear();
+    slotBits_ = 0;
+    edgeCount_ = 0;
+    fixedKinds_ = 0;
+    complete_ = false;
+}
+
 MivoSolverResult MivoLevelSolver::Solve(const MivoSolverLimits& limits)
 {
-    MivoLevelGraph graph;
+    // The graph of a search up to the wins is dropped after it, its room kept for the thread's
+    // next search: fresh memory costs more than a small table's whole search. A very large
+    // graph's room goes.
+    constexpr size_t kKeptStates = size_t{1} << 18;
+    thread_local MivoLevelGraph graph;
+    graph.Clear();
     MivoSolverResult result;
     Search(limits, false, graph, result);
+    if (graph.Size() > kKeptStates)
+        graph = MivoLevelGraph();
     return result;
 }
 

@@ -55,11 +55,9 @@ struct MivoSolverResult
     uint64_t endlessMoves = 0;           // moves after which the board never came to rest
     std::vector<int32_t> pathBranching;  // the moves open in each state along the solution
     bool unsteadyStart = false;          // the start's first passes moved something
-    double seconds = 0.0;
-    // Of which the board's moves and ticks took about this much: one play in kTimedPlayEvery is
-    // timed, as reading the clock around each would cost more than a short play.
+    double seconds = 0.0; // the processor time of the search's thread
+    // Of which the board's moves and ticks took about this much, from a sample of the plays.
     double playSeconds = 0.0;
-    static constexpr uint32_t kTimedPlayEvery = 16;
 };
 
 // The board states at rest found from a table's start, breadth-first, and the moves between them.
@@ -97,14 +95,21 @@ private:
     // The node of the state, adding it when new; sets added accordingly.
     uint32_t Intern(const State& state, bool& added);
     bool Equal(uint32_t node, const State& state) const;
-    void Grow();
+    // The slot a state's hash print is first looked for in.
+    size_t SlotOf(uint32_t print) const;
+    // Rehashes into this many slots (a power of two, at least 1024).
+    void Grow(size_t slots);
+    // Empty, keeping the lists' room.
+    void Clear();
     // One past the last edge of the expanded node.
     uint32_t EdgeEnd(uint32_t node) const;
 
     std::vector<uint32_t> words_;
-    std::vector<size_t> offsets_;
-    std::vector<uint64_t> hashes_;
-    std::vector<uint32_t> slots_; // node + 1, 0 for an empty slot
+    std::vector<uint32_t> offsets_;
+    // Open addressing on the top bits of the states' hashes: each slot holds the high half of
+    // its state's hash over node + 1, 0 for an empty slot.
+    std::vector<uint64_t> slots_, oldSlots_;
+    uint32_t slotBits_ = 0;
     std::vector<uint16_t> depth_;
     std::vector<uint32_t> parent_;    // the node each was first reached from
     std::vector<uint16_t> via_;       // and the move that reached it, packed
@@ -148,6 +153,13 @@ private:
     void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                 MivoSolverResult& result);
     void Capture(State& state) const;
+    // The state after a move from the origin's: the origin's words, but for the cells the board
+    // noted as changed.
+    void CaptureChanges(const uint32_t* origin, State& state);
+    // The words after the top blocks: the count of those, the tracks and the teleport groups.
+    void CaptureRest(State& state) const;
+    // The word of the cell's top block.
+    uint32_t WordOf(const MivoMapCell& cell) const;
     // Puts the table in the state of the words, changing only what differs from shown_ when
     // that is known.
     void Restore(const uint32_t* words);
@@ -159,8 +171,7 @@ private:
     // Plays one move from the state on the table; false when the board refuses it or never rests.
     bool Play(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Play, timed now and then for the result's play time.
-    bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks,
-                   MivoSolverResult& result);
+    bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
     // The edge from the node by the move to the state in state_, adding that state when new.
@@ -185,6 +196,12 @@ private:
     State shown_;
     bool shownKnown_ = false;
     State origin_, state_; // the state being expanded and the one a move reached
+    std::vector<uint32_t> changed_; // the cells a move changed, in grid order
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
-    uint64_t plays_ = 0;
+    // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
+    // each would cost more than a short play.
+    static constexpr uint32_t kTimedPlayEvery = 16;
+    uint64_t random_ = 0;
+    uint64_t plays_ = 0, timedPlays_ = 0;
+    double timedSeconds_ = 0.0;
 };
