@@ -5,10 +5,14 @@
 #include "SceneFixture.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeFileSystem.h"
+#include "WeMapSource.h"
+#include "WeMeshBuilder.h"
 #include "physics/WePhysicHandle.h"
 #include "physx/PhysXSdk.h"
 #include "win32/Win32Library.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -471,6 +475,137 @@ TEST_F(PhysicsTest, ClothAnchoredOnABarHangsWithinBoundsWhereItsActorStands)
     EXPECT_TRUE(handle->cloth->isSleeping());
     handle->WakeUp(0.4f);
     EXPECT_FALSE(handle->cloth->isSleeping());
+}
+
+namespace
+{
+
+// cells x cells squares of the size facing up around the origin.
+void Grid(WeMeshBuilder& builder, int cells, float size)
+{
+    const float half = size / float(2 * cells);
+    for (int z = 0; z < cells; ++z)
+        for (int x = 0; x < cells; ++x)
+            builder.AddRectangle({-size / 2 + float(2 * x + 1) * half, 0.0f, -size / 2 + float(2 * z + 1) * half},
+                                 {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, half, half, 0);
+}
+
+// The meshes the test maps name, "Tests.Physics.<name>": a 40 m floor of 200 faces, a 4 m sheet
+// of 8 x 8 squares, a 1 m box and a ball of radius 0.5.
+const struct
+{
+    const char* name;
+    void (*build)(WeMeshBuilder&);
+} kTestMeshes[] = {
+    {"floor", [](WeMeshBuilder& b) { Grid(b, 10, 40.0f); }},
+    {"sheet", [](WeMeshBuilder& b) { Grid(b, 8, 4.0f); }},
+    {"box",
+     [](WeMeshBuilder& b)
+     { b.AddBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}, 0.0f, [](const WeVector&) { return 0u; }, 0); }},
+    {"ball", [](WeMeshBuilder& b) { b.AddSphere({}, 0.5f, 8, 12, 0); }},
+};
+
+// A floor with a box and a ball to rest on it, a trigger with a box falling into it, a teleport
+// with its traveller and target, and a cloth over a bar away from the origin.
+const char* const kBodiesMap = R"(
+camera Camera 0 10 -20 0 0 0 0.8
+mesh Floor Tests.Physics.floor 0 0 0 physic 4
+mesh Box Tests.Physics.box 0 4 0 physic 5 awake
+mesh Ball Tests.Physics.ball 6 3 0 physic 6 awake
+mesh Trigger Tests.Physics.box -6 0.5 0 physic 1 shapeflags 4 group 2
+mesh Dropped Tests.Physics.box -6 4 0 physic 5 awake
+mesh Gate Tests.Physics.box 10 0.5 0 physic 1 teleport Target
+mesh Traveller Tests.Physics.box 10 3 0 physic 5 awake
+mesh Target Tests.Physics.box 14 6 -12
+mesh Bar Tests.Physics.box 28 4.45 0 physic 1
+mesh Cloth Tests.Physics.sheet 30 5 0 physic 9 awake
+)";
+
+} // namespace
+
+// Maps saved through the engine's actor records, with meshes read from a loose-file package,
+// build their bodies when the scene loads them.
+class PhysicsMapTest : public PhysicsTest
+{
+protected:
+    void SetUp() override
+    {
+        PhysicsTest::SetUp();
+        const std::filesystem::path root = std::filesystem::path(folder / "Packages") / "Tests" / "Physics";
+        std::filesystem::create_directories(root);
+        for (const auto& made : kTestMeshes)
+        {
+            WeMeshBuilder builder;
+            made.build(builder);
+            WeMesh mesh;
+            mesh.sets[0].names[0] = "Config.Assets.Default";
+            WeFileStream out;
+            ASSERT_TRUE(builder.Build(mesh)) << builder.GetLastError();
+            ASSERT_TRUE(out.Create((root / (std::string(made.name) + ".mesh")).c_str()));
+            ASSERT_TRUE(WeMeshBuilder::WriteRecord(mesh, 1, out) && out.Close());
+        }
+        files = std::make_unique<WeFileSystem>(WeString((folder / "Packages").c_str()));
+        meshManager.fileSystem = modelManager.fileSystem = files.get();
+    }
+    void TearDown() override
+    {
+        PhysicsTest::TearDown();
+        modelManager.FreeAll();
+        meshManager.FreeAll(true);
+        meshManager.fileSystem = nullptr;
+        modelManager.fileSystem = nullptr;
+    }
+    WeActor* Named(const char* name)
+    {
+        WeActor* actor = scene->FindActor(name);
+        EXPECT_NE(actor, nullptr) << name;
+        return actor;
+    }
+
+    std::unique_ptr<WeFileSystem> files;
+};
+
+TEST_F(PhysicsMapTest, BodiesOfASavedMapFallRestTriggerTeleportAndHang)
+{
+    physics.sleepHook = [](WeActor* actor) { sleepers.push_back(actor); };
+    physics.triggerHook = [](WeActor* trigger, WeActor* other, uint32_t) { triggered.push_back({trigger, other}); };
+    WeMapSource source;
+    ASSERT_TRUE(source.Parse(kBodiesMap)) << source.GetLastError();
+    ASSERT_TRUE(source.Write("Maps/bodies.map", ""));
+    ASSERT_TRUE(scene->Load("bodies")) << scene->loadMessage.GetData();
+    for (const char* name : {"Floor", "Box", "Ball", "Trigger", "Dropped", "Gate", "Traveller", "Bar", "Cloth"})
+        ASSERT_TRUE(Named(name) && Named(name)->physicsHandle) << name;
+    EXPECT_EQ(Named("Target")->physicsHandle, nullptr);
+    EXPECT_FLOAT_EQ(Named("Box")->physicsHandle->actor->getMass(), 10000.0f);
+    EXPECT_EQ(Named("Trigger")->physicsHandle->actor->getNbShapes(), 2u);
+    Frames(600);
+    EXPECT_NEAR(Named("Box")->GetWorldPosition().y, 0.5f, 0.05f);
+    EXPECT_NEAR(Named("Ball")->GetWorldPosition().y, 0.5f, 0.05f);
+    for (const char* name : {"Box", "Ball"})
+        EXPECT_GE(std::count(sleepers.begin(), sleepers.end(), Named(name)), 1) << name;
+    EXPECT_NE(std::find(triggered.begin(), triggered.end(), std::pair{Named("Trigger"), Named("Dropped")}),
+              triggered.end());
+    const WeVector arrived = Named("Traveller")->GetWorldPosition();
+    EXPECT_NEAR(arrived.x, 14.0f, 0.5f); // sent there, then fell to the floor
+    EXPECT_NEAR(arrived.z, -12.0f, 0.5f);
+    // The cloth hangs from the bar where its actor stands.
+    const auto* cloth = dynamic_cast<const WeClothHandle*>(Named("Cloth")->physicsHandle);
+    ASSERT_NE(cloth, nullptr);
+    float lowest = 5.0f;
+    for (uint32_t i = 0; i < cloth->renderVertexCount; ++i)
+    {
+        const auto& at = *reinterpret_cast<const WeVector*>(cloth->renderVertices + i * WeClothHandle::vertexSize);
+        EXPECT_TRUE(at.x >= 27.4f && at.x <= 32.1f && at.y <= 5.3f && at.y >= 0.0f) << i;
+        lowest = std::min(lowest, at.y);
+    }
+    EXPECT_LT(lowest, 3.5f);
+    // A ray down finds the floor's own face.
+    WeList<WeRaycastHit> hits;
+    const float origin[3] = {1.3f, 10.0f, 2.2f}, down[3] = {0.0f, -1.0f, 0.0f};
+    ASSERT_TRUE(physics.Raycast(origin, down, physx::NX_STATIC_SHAPES, hits, ~0u, 100.0f, ~0u));
+    EXPECT_EQ(hits.First().actor, Named("Floor"));
+    EXPECT_NEAR(hits.First().point.y, 0.0f, 1e-4f);
+    EXPECT_LT(hits.First().faceId, 200u);
 }
 
 TEST(PhysicsCloth, PressureAddsItsFlag)

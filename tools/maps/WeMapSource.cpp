@@ -76,6 +76,36 @@ private:
     size_t next = 0;
 };
 
+// A 16-bit field of the physic model.
+bool Short(Words& words, uint16_t& out)
+{
+    int32_t value = 0;
+    if (!words.Integer(value) || value < 0 || value > 0xFFFF)
+        return false;
+    out = uint16_t(value);
+    return true;
+}
+
+bool PhysicOption(Words& words, const std::string& option, WeMapMesh& mesh)
+{
+    WePhysicModel& physic = mesh.physic;
+    if (option == "physic")
+        return words.Integer(physic.type) && physic.type >= WePhysicModel::none &&
+               physic.type <= WePhysicModel::cloth;
+    if (option == "mass")
+        return words.Number(physic.mass);
+    if (option == "group")
+        return Short(words, physic.group);
+    if (option == "shapeflags")
+        return Short(words, physic.shapeFlags);
+    if (option == "awake")
+    {
+        physic.startAsleep = false;
+        return true;
+    }
+    return option == "teleport" && words.Word(mesh.teleportTarget);
+}
+
 bool MeshOptions(Words& words, WeMapMesh& mesh)
 {
     for (std::string option; words.Word(option);)
@@ -92,6 +122,8 @@ bool MeshOptions(Words& words, WeMapMesh& mesh)
         else if (option == "lightmap")
             read = words.Integer(mesh.lightMapSize) && mesh.lightMapSize >= 4 && mesh.lightMapSize <= 1024 &&
                    words.Numbers(mesh.lightMapRect, 4) && words.Number(mesh.lightMapHeight);
+        else
+            read = PhysicOption(words, option, mesh);
         if (!read)
             return false;
     }
@@ -403,6 +435,9 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
         actor.animationName = mesh.animation.c_str();
         actor.SetMatrix(Placement(mesh.position, mesh.yawDegrees));
         actor.SetScale(mesh.scale);
+        actor.physicModel = mesh.physic;
+        actor.teleport = !mesh.teleportTarget.empty();
+        actor.teleportTarget = mesh.teleportTarget.c_str();
         if (mesh.lightMapSize > 0)
             actor.lightMap.texture = LightMapTexture(BakeLightMap(mesh), mesh.lightMapSize);
         written = written && SaveActor(out, actor);

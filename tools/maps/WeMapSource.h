@@ -10,6 +10,10 @@
 //        [lightmap <size> <x0 z0 x1 z1 y>]   a light map baked over the rectangle of the plane at
 //                                            height y that the mesh's second texture coordinates
 //                                            span, u along x and v along z
+//        [physic <type>] [mass <kg>] [group <n>] [shapeflags <n>] [awake]
+//                                          its physic model: the type (0-9), the mass, the group
+//                                          and shape flags as saved (0-65535), awake at the start
+//        [teleport <target>]                a teleport to the actor of that name
 //   light <name> <x y z> <range> <r g b> <intensity> [vertex]
 //   state <seconds> <intensity>            a key state of the light above
 //   interpolate                            the light above blends from state to state
@@ -27,6 +31,7 @@
 #include "WeCamera.h"
 #include "WeColor.h"
 #include "WeDdsWriter.h"
+#include "physics/WePhysicModel.h"
 
 #include <cstdint>
 #include <string>
@@ -42,6 +47,8 @@ struct WeMapMesh
     int32_t lightMapSize = 0;   // 0: no light map
     float lightMapRect[4] = {}; // x0, z0, x1, z1
     float lightMapHeight = 0.0f;
+    WePhysicModel physic;
+    std::string teleportTarget; // none when empty
 };
 
 struct WeMapLight
