@@ -569,11 +569,77 @@ int CallEntry(lua_State* L, int type, int args)
     return 1;
 }
 
+// Plain C getters found lately, by class table and key: a read that hits one calls it without
+// looking in the class's cache. The class tables and keys stay referenced from the registry
+// while remembered, so that no other table or string can take their addresses.
+struct FoundGetter
+{
+    const lua_State* state = nullptr;
+    const void* classTable = nullptr;
+    const char* key = nullptr;
+    lua_CFunction getter = nullptr;
+    unsigned generation = 0;
+};
+const int kFoundCount = 32;
+thread_local FoundGetter foundGetters[kFoundCount];
+const char* const kFoundKey = "____found____";
+
+int FoundSlot(const void* classTable, const char* key)
+{
+    return int(((uintptr_t(classTable) >> 6) ^ (uintptr_t(key) >> 4)) % kFoundCount);
+}
+
+// The remembered getter for the object at 1 (a table) and the key at 2 (a string), or null.
+lua_CFunction RememberedGetter(lua_State* L)
+{
+    PushClassOfObject(L);
+    const bool isTable = lua_type(L, -1) == LUA_TTABLE;
+    const void* classTable = lua_topointer(L, -1);
+    lua_pop(L, 1);
+    if (!isTable)
+    {
+        return nullptr;
+    }
+    const char* key = lua_tostring(L, 2);
+    const FoundGetter& entry = foundGetters[FoundSlot(classTable, key)];
+    const bool hit = entry.classTable == classTable && entry.key == key && entry.state == L &&
+                     entry.generation == checkGeneration;
+    return hit ? entry.getter : nullptr;
+}
+
+void RememberGetter(lua_State* L, lua_CFunction getter)
+{
+    PushClassOfObject(L);
+    const void* classTable = lua_topointer(L, -1);
+    const char* key = lua_tostring(L, 2);
+    const int slot = FoundSlot(classTable, key);
+    foundGetters[slot] = FoundGetter{L, classTable, key, getter, checkGeneration};
+    PushRegistryTable(L, kFoundKey, nullptr);
+    lua_insert(L, -2);
+    lua_rawseti(L, -2, 2 * slot + 1);
+    lua_pushvalue(L, 2);
+    lua_rawseti(L, -2, 2 * slot + 2);
+    lua_pop(L, 1);
+}
+
 // The shared metatable's entries: a method found by the key is returned, a getter's value is.
 int IndexObject(lua_State* L)
 {
+    const bool named = lua_type(L, 1) == LUA_TTABLE && lua_type(L, 2) == LUA_TSTRING;
+    if (const lua_CFunction getter = named ? RememberedGetter(L) : nullptr)
+    {
+        return getter(L);
+    }
     const int type = PushMember(L, {"__", "__get__"}, true);
-    return type == LUA_TFUNCTION || type == LUA_TNIL ? 1 : CallEntry(L, type, 2);
+    if (type == LUA_TFUNCTION || type == LUA_TNIL)
+    {
+        return 1;
+    }
+    if (named && type == LUA_TUSERDATA)
+    {
+        RememberGetter(L, *static_cast<lua_CFunction*>(lua_touserdata(L, -1)));
+    }
+    return CallEntry(L, type, 2);
 }
 
 int NewIndexObject(lua_State* L)
