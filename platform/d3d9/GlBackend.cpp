@@ -1,5 +1,6 @@
 #include "d3d9/GlBackend.h"
 
+#include "d3d9/BlockDecoder.h"
 #include "d3d9/D3d9Device.h"
 
 #include <SDL.h>
@@ -54,13 +55,11 @@ GlFormat FormatOf(Format format)
         return {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, {r, g, b, a}};
     case D3DFMT_D16:
         return {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, {r, g, b, a}};
-    // Block formats are uploaded as they are locked; they have no pixel format or type.
+    // Block formats are stored decoded (see BlockDecoder.h).
     case D3DFMT_DXT1:
-        return {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, {r, g, b, a}};
     case D3DFMT_DXT3:
-        return {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, {r, g, b, a}};
     case D3DFMT_DXT5:
-        return {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, {r, g, b, a}};
+        return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, {r, g, b, a}};
     default:
         return {0, 0, 0, {r, g, b, a}};
     }
@@ -709,17 +708,8 @@ bool GlBackend::CreateStorage(BaseTexture& texture)
         for (uint32_t level = 0; level < texture.GetLevelCount(); ++level)
         {
             const SurfaceDesc desc = texture.Level(face, level)->GetDesc();
-            if (IsBlockFormat(desc.format))
-            {
-                glCompressedTexImage2D(imageTarget, GLint(level), format.internal, GLsizei(desc.width),
-                                       GLsizei(desc.height), 0,
-                                       GLsizei(LevelBytes(desc.format, desc.width, desc.height)), nullptr);
-            }
-            else
-            {
-                glTexImage2D(imageTarget, GLint(level), GLint(format.internal), GLsizei(desc.width),
-                             GLsizei(desc.height), 0, format.format, format.type, nullptr);
-            }
+            glTexImage2D(imageTarget, GLint(level), GLint(format.internal), GLsizei(desc.width),
+                         GLsizei(desc.height), 0, format.format, format.type, nullptr);
         }
     }
     if (glGetError() != GL_NO_ERROR)
@@ -804,15 +794,14 @@ void GlBackend::Upload(Surface& surface)
         texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face() : GL_TEXTURE_2D;
     texturesKnown = false;
     glBindTexture(TargetOf(*texture), texture->backendName);
+    const uint8_t* pixels = surface.Memory().data();
     if (IsBlockFormat(desc.format))
     {
-        glCompressedTexSubImage2D(imageTarget, GLint(surface.Level()), 0, 0, GLsizei(desc.width),
-                                  GLsizei(desc.height), format.internal, GLsizei(surface.Memory().size()),
-                                  surface.Memory().data());
-        return;
+        DecodeBlocks(desc.format, desc.width, desc.height, pixels, surface.Memory().size(), decoded);
+        pixels = decoded.data();
     }
     glTexSubImage2D(imageTarget, GLint(surface.Level()), 0, 0, GLsizei(desc.width), GLsizei(desc.height),
-                    format.format, format.type, surface.Memory().data());
+                    format.format, format.type, pixels);
 }
 
 void GlBackend::Upload(VolumeTexture& texture, uint32_t level)

@@ -164,6 +164,7 @@ private:
     std::vector<VertexElement> attributeLayout;
     uint32_t enabledAttributes = 0; // a bit per location
     GLuint boundIndexBuffer = 0;
+    std::vector<uint8_t> decoded; // the pixels of the block level last uploaded
 };
 
 } // namespace d3d9

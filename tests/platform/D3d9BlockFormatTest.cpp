@@ -1,4 +1,6 @@
-// Block-compressed textures on the device: their locked layout is rows of 4x4 blocks.
+// Block-compressed textures on the device: their locked layout is rows of 4x4 blocks, and their
+// decoding into 32-bit pixels.
+#include "d3d9/BlockDecoder.h"
 #include "d3d9/D3d9Device.h"
 
 #include <gtest/gtest.h>
@@ -42,4 +44,58 @@ TEST(D3d9BlockFormat, LevelsLockAsRowsOfBlocks)
         << "nothing renders into blocks";
     device->Release();
     direct3D->Release();
+}
+
+// The GL back end keeps block textures decoded: each kind of block against texels worked by hand
+// (B, G, R, A of the first four pixels of the top row).
+TEST(D3d9BlockFormat, BlocksDecodeToTheirTexels)
+{
+    struct Case
+    {
+        const char* what;
+        Format format;
+        std::vector<uint8_t> block;
+        std::vector<uint8_t> firstRow;
+    };
+    const Case cases[] = {
+        {"four colours: red, blue, two thirds between",
+         D3DFMT_DXT1,
+         {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0},
+         {0, 0, 255, 255, 255, 0, 0, 255, 85, 0, 170, 255, 170, 0, 85, 255}},
+        {"three colours and transparent black when the first endpoint is smaller",
+         D3DFMT_DXT1,
+         {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0, 0, 0},
+         {255, 0, 0, 255, 0, 0, 255, 255, 127, 0, 127, 255, 0, 0, 0, 0}},
+        {"explicit alpha nibbles over white",
+         D3DFMT_DXT3,
+         {0x0F, 0x08, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0},
+         {255, 255, 255, 255, 255, 255, 255, 0, 255, 255, 255, 136, 255, 255, 255, 0}},
+        {"eight alpha steps when the first is larger",
+         D3DFMT_DXT5,
+         {255, 0, 0x3A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         {0, 0, 0, 218, 0, 0, 0, 36, 0, 0, 0, 255, 0, 0, 0, 255}},
+        {"six alpha steps with 0 and 255 otherwise",
+         D3DFMT_DXT5,
+         {0, 255, 0xBE, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         {0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 51, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<uint8_t> pixels;
+        DecodeBlocks(c.format, 4, 4, c.block.data(), c.block.size(), pixels);
+        ASSERT_EQ(pixels.size(), 64u) << c.what;
+        EXPECT_EQ(std::vector<uint8_t>(pixels.begin(), pixels.begin() + 16), c.firstRow) << c.what;
+    }
+}
+
+TEST(D3d9BlockFormat, SmallLevelsAndShortDataStayInside)
+{
+    const std::vector<uint8_t> red{0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    std::vector<uint8_t> pixels;
+    DecodeBlocks(D3DFMT_DXT1, 2, 1, red.data(), red.size(), pixels);
+    EXPECT_EQ(pixels, (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 255, 255})) << "a partial block clipped";
+    DecodeBlocks(D3DFMT_DXT1, 8, 4, red.data(), red.size(), pixels);
+    ASSERT_EQ(pixels.size(), 128u);
+    EXPECT_EQ(pixels[2], 255) << "the first block decodes";
+    EXPECT_EQ(pixels[16 + 2], 0) << "the block past the data stays transparent black";
 }
