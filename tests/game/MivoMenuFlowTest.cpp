@@ -185,6 +185,16 @@ protected:
             return false;
         };
     }
+    // A player who has read every tutorial, their ladder changed by `set`, saved for the game.
+    static void SaveSkilledPlayer(const std::function<void(MivoSkillProgress&)>& set)
+    {
+        ASSERT_TRUE(userData.CreateUser("Ana"));
+        MivoUser& ana = *userData.CurrentUser();
+        std::fill(std::begin(ana.tutorialsSeen), std::end(ana.tutorialsSeen), uint8_t(1));
+        set(ana.skill);
+        ASSERT_TRUE(userData.SaveUsers());
+        userData.FreeAll();
+    }
     // The developer's keys that win the level at once.
     void PressWin()
     {
@@ -666,14 +676,13 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
 TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelComeInTurn)
 {
     const BackgroundsPinned light;
-    ASSERT_TRUE(userData.CreateUser("Ana"));
-    MivoUser& ana = *userData.CurrentUser();
-    std::fill(std::begin(ana.tutorialsSeen), std::end(ana.tutorialsSeen), uint8_t(1));
-    ana.skill.level = 5;
-    ana.skill.lives = 2;
-    ana.skill.cubes[0] = ana.skill.cubes[6] = MivoPlayGamePhase::kCubePrice;
-    ASSERT_TRUE(userData.SaveUsers());
-    userData.FreeAll();
+    SaveSkilledPlayer(
+        [](MivoSkillProgress& skill)
+        {
+            skill.level = 5;
+            skill.lives = 2;
+            skill.cubes[0] = skill.cubes[6] = MivoPlayGamePhase::kCubePrice;
+        });
     const auto skill = [] { return &userData.CurrentUser()->skill; };
     const auto shown = [](const char* name) { return MivoFindWidget(name) && MivoFindWidget(name)->visible; };
     int32_t firstMap = 0;
@@ -768,6 +777,42 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
         [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillBackButton"); },
         [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
         [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
+        [&]
+        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+    };
+    Run(1);
+}
+
+TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksItOnce)
+{
+    const BackgroundsPinned light;
+    SaveSkilledPlayer([](MivoSkillProgress& skill) { skill.level = 299; });
+    const auto skillScores = [] { return userData.scores.skillTable.size(); };
+    player.steps = {
+        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton"); },
+        Playing(),
+        [&]
+        {
+            PressWin();
+            return true;
+        },
+        [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
+        [&] { return Player::Top() == &endGamePhase && Player::Ready("EndGameOkButton"); },
+        [&]
+        {
+            EXPECT_EQ(skillScores(), 1u);
+            EXPECT_EQ(userData.scores.skillTable[0].level, 300);
+            EXPECT_EQ(userData.CurrentUser()->skill.level, 0) << "a new ladder waits";
+            return player.ClickWhenReady("EndGameOkButton");
+        },
+        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
+        [&]
+        {
+            EXPECT_EQ(skillScores(), 1u) << "booked once";
+            return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton");
+        },
         [&]
         { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
     };

@@ -10,6 +10,8 @@
 #include "MivoGameScene.h"
 #include "MivoMapDatabase.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoScreen.h"
+#include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "PlayFixture.h"
 #include "WeCanvas.h"
@@ -87,67 +89,101 @@ public:
     }
 };
 
+// A skill level played through the play phase and the UI (laid out for 800x600) with the board
+// alone, no background world, drawn into a 400x300 frame.
+class PlayScreenFrame : public PlayBoardFrame
+{
+protected:
+    void TearDown() override
+    {
+        phaseStack.LeaveAll();
+        uiMain.Shutdown();
+        userData.FreeAll();
+        userData.gameMode = MivoModeNone;
+        for (auto& [name, value] : worlds)
+            *name = value;
+        PlayBoardFrame::TearDown();
+    }
+    // The level of the map to its first playing frame with every fade over; false when it
+    // does not get there.
+    bool PlayLevel(int32_t map)
+    {
+        StartGl(400, 300);
+        engine.settings.uiSourceWidth = 800;
+        engine.settings.uiSourceHeight = 600;
+        if (localization.GetLanguageName().IsEmpty())
+            localization.LoadAll();
+        userData.SetFolder(players / "");
+        if (!userData.CreateUser("Ana"))
+            return false;
+        MivoUser& user = *userData.CurrentUser();
+        std::fill(std::begin(user.tutorialsSeen), std::end(user.tutorialsSeen), uint8_t(1));
+        user.skill.cubes[0] = 4;
+        userData.gameMode = MivoModeSkill;
+        for (int32_t world = 1; world <= 15; ++world)
+        {
+            WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
+            worlds.emplace_back(&name, name);
+            name = "NoSuchMap"; // the board alone
+        }
+        uiMain.SetPainter(nullptr);
+        uiMain.Init();
+        uiMain.cursorVisible = false;
+        WeSRand(1);
+        gameApp.mapToPlay = map;
+        gameApp.questPlace = -1;
+        timer.deltaTime = 0.1f;
+        phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
+        phaseStack.Update(); // the level begins
+        for (int32_t i = 0;
+             i < 400 && !(playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty()); ++i)
+        {
+            Frames(1);
+            if (playGamePhase.camera)
+                playGamePhase.camera->Update(0.1f);
+        }
+        return playGamePhase.state == MivoPlayGamePhase::Playing;
+    }
+    // Frames of 0.1 s with the level's clock held at 100 s.
+    static void Frames(int32_t count)
+    {
+        for (int32_t i = 0; i < count; ++i)
+        {
+            timer.deltaTime = 0.1f;
+            playGamePhase.elapsed = 100.0f;
+            uiMain.ProcessEvents();
+            phaseStack.Update();
+            uiMain.Update();
+        }
+    }
+
+    TempFolder players;
+    std::vector<std::pair<WeString*, WeString>> worlds;
+};
+
 } // namespace
 
 // The skill mode's display (map name, score, best, time bar, moves, bonus cubes) over db001's
 // second table, with a score floating over a block, drawn by the play phase and the UI.
-TEST_F(PlayBoardFrame, TheSkillDisplayOverTheBoardWithAFloatingScore)
+TEST_F(PlayScreenFrame, TheSkillDisplayOverTheBoardWithAFloatingScore)
 {
-    StartGl(400, 300);
     reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "play_display.bmp";
-    engine.settings.uiSourceWidth = 800;
-    engine.settings.uiSourceHeight = 600;
-    if (localization.GetLanguageName().IsEmpty())
-        localization.LoadAll();
-    TempFolder players;
-    userData.SetFolder(players / "");
-    ASSERT_TRUE(userData.CreateUser("Ana"));
-    MivoUser& user = *userData.CurrentUser();
-    std::fill(std::begin(user.tutorialsSeen), std::end(user.tutorialsSeen), uint8_t(1));
-    user.skill.cubes[0] = 4;
-    userData.gameMode = MivoModeSkill;
-    std::vector<std::pair<WeString*, WeString>> worlds;
-    for (int32_t world = 1; world <= 15; ++world)
-    {
-        WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
-        worlds.emplace_back(&name, name);
-        name = "NoSuchMap"; // the board alone
-    }
-    uiMain.SetPainter(nullptr);
-    uiMain.Init();
-    uiMain.cursorVisible = false;
-    WeSRand(1);
-    gameApp.mapToPlay = 1002;
-    gameApp.questPlace = -1;
-    timer.deltaTime = 0.1f;
-    phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
-    phaseStack.Update(); // the level begins
-    for (int32_t i = 0;
-         i < 400 && !(playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty()); ++i)
-    {
-        timer.deltaTime = 0.1f;
-        uiMain.ProcessEvents();
-        phaseStack.Update();
-        uiMain.Update();
-        if (playGamePhase.camera)
-            playGamePhase.camera->Update(0.1f);
-    }
-    ASSERT_EQ(playGamePhase.state, MivoPlayGamePhase::Playing);
-    playGamePhase.elapsed = 100.0f;
+    ASSERT_TRUE(PlayLevel(1002));
     playGamePhase.AddScore(nullptr, 40, playGamePhase.table->Cell(9, 6)->top.get());
-    for (int32_t i = 0; i < 3; ++i)
-    {
-        playGamePhase.elapsed = 100.0f;
-        uiMain.ProcessEvents();
-        phaseStack.Update();
-        uiMain.Update();
-    }
+    Frames(3);
     PlayScreen screen;
     ExpectMatchesReference(Shoot(screen), 400);
-    phaseStack.LeaveAll();
-    uiMain.Shutdown();
-    userData.FreeAll();
-    userData.gameMode = MivoModeNone;
-    for (auto& [name, value] : worlds)
-        *name = value;
+}
+
+// A won skill level: its bonuses and the awarded cube over the darkened board.
+TEST_F(PlayScreenFrame, TheResultOfAWonLevelOverTheDarkenedBoard)
+{
+    reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "level_result.bmp";
+    ASSERT_TRUE(PlayLevel(1002));
+    WeUIEvent won = MivoMadeEvent(MivoPlayGamePhase::kWonId);
+    ASSERT_TRUE(playGamePhase.OnUIEvent(&won));
+    Frames(20);
+    ASSERT_EQ(phaseStack.GetTop(), &statisticPhase);
+    PlayScreen screen;
+    ExpectMatchesReference(Shoot(screen), 400);
 }
