@@ -342,14 +342,17 @@ void WeSceneRenderer::RenderPass(int32_t pass)
     state = PassState{};
     replay.clear();
     if (listIndex >= 0)
-        while (WeRenderItem* item = lists[listIndex].PopMin())
-        {
-            SwitchEffect(*item);
-            DrawItem(*item);
-            CountDrawn(pass);
-            if (state.effect && state.effect->passCount >= 2 && int32_t(replay.size()) < replayLimit)
-                replay.push_back(item);
-        }
+        OrderItems(pass, lists[listIndex]);
+    else
+        ordered.clear();
+    for (WeRenderItem* item : ordered)
+    {
+        SwitchEffect(*item);
+        DrawItem(*item);
+        CountDrawn(pass);
+        if (state.effect && state.effect->passCount >= 2 && int32_t(replay.size()) < replayLimit)
+            replay.push_back(item);
+    }
     FinishEffect();
     if (state.ownFogStored)
         renderDevice.RestoreFog();
@@ -360,6 +363,39 @@ void WeSceneRenderer::RenderPass(int32_t pass)
     renderDevice.SetAlphaTest(0);
     device.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device.SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+}
+
+void WeSceneRenderer::OrderItems(int32_t pass, WeRenderList& list)
+{
+    byKey.clear();
+    groups.clear();
+    int32_t groupKey = 0;
+    while (!list.IsEmpty())
+    {
+        const int32_t key = list.Top().key;
+        WeRenderItem* item = list.PopMin();
+        if (groups.empty() || key != groupKey)
+            groups.push_back({byKey.size(), 0, 0.0f});
+        groupKey = key;
+        Group& group = groups.back();
+        group.depth += (CentreDepth(*item) - group.depth) / float(++group.count);
+        byKey.push_back(item);
+    }
+    // The other lists keep their key order: back to front, or by priority.
+    if (pass == 2 || pass == 3)
+        std::stable_sort(groups.begin(), groups.end(),
+                         [](const Group& a, const Group& b) { return a.depth < b.depth; });
+    ordered.clear();
+    for (const Group& group : groups)
+        ordered.insert(ordered.end(), byKey.begin() + ptrdiff_t(group.first),
+                       byKey.begin() + ptrdiff_t(group.first + group.count));
+}
+
+float WeSceneRenderer::CentreDepth(const WeRenderItem& item) const
+{
+    if (!item.actor || !camera)
+        return 0.0f;
+    return D3DXVec3TransformCoord(item.actor->sphereCentre, camera->view).z;
 }
 
 void WeSceneRenderer::SwitchEffect(const WeRenderItem& item)

@@ -136,8 +136,23 @@ private:
     // How far beyond the view's planes this frame's shadow lights reach (never below 0).
     float ShadowMargin() const;
 
+    // A run of items of one key in a list.
+    struct Group
+    {
+        size_t first = 0;
+        size_t count = 0;
+        float depth = 0.0f; // the mean view depth of the items' actors
+    };
+    // Empties the list into `ordered` by key; in the solid passes the runs of one key go nearest
+    // first, so that opaque pixels behind a nearer group are never shaded.
+    void OrderItems(int32_t pass, WeRenderList& list);
+    float CentreDepth(const WeRenderItem& item) const;
+
     PassState state;
     std::vector<const WeRenderItem*> replay; // the items drawn so far with a multi-pass effect
+    std::vector<WeRenderItem*> ordered;      // the pass's items in drawing order
+    std::vector<WeRenderItem*> byKey;
+    std::vector<Group> groups;
 };
 
 // The faces of a cube target in face order (+X, -X, +Y, -Y, +Z, -Z): where a camera drawing

@@ -4,6 +4,7 @@
 #include "WeSceneRenderer.h"
 
 #include "EffectFolderFixture.h"
+#include "WeActor.h"
 #include "WeMaterial.h"
 #include "WeRenderTarget.h"
 
@@ -45,13 +46,14 @@ protected:
         return material;
     }
     // An item of the material at the x position of its world matrix, into the list by key.
-    void Queue(int32_t list, WeMaterial& material, int32_t key)
+    void Queue(int32_t list, WeMaterial& material, int32_t key, WeActor* actor = nullptr)
     {
         auto& world =
             *worlds.emplace_back(std::make_unique<WeMatrix>(d3dx::D3DXMatrixTranslation(float(key), 0, 0)));
         auto& item = *items.emplace_back(std::make_unique<WeRenderItem>());
         item.material = &material;
         item.world = &world;
+        item.actor = actor;
         sceneRenderer.lists[list].Push(&item, key);
     }
     // The log reduced to the pass markers ("P10") and the world-matrix uploads ("W").
@@ -106,6 +108,32 @@ TEST_F(SceneRendererTest, AMultiPassEffectDrawsAllItsItemsInEveryPassBeforeTheNe
         EXPECT_EQ(PassesAndItems(), test.expected) << test.name;
     }
     EXPECT_EQ(frameStats.frame.drawnSolid, 6) << "each item counted once, whatever its passes";
+}
+
+TEST_F(SceneRendererTest, TheSolidPassesDrawNearerKeysFirstAndTheOtherListsByKey)
+{
+    // The two-pass effect's key is smaller, its actors farther from the camera at the origin.
+    WeActor far, near;
+    far.sphereCentre = {0, 0, 30};
+    near.sphereCentre = {0, 0, 2};
+    WeCamera camera;
+    sceneRenderer.camera = &camera;
+    const struct
+    {
+        int32_t pass, list;
+        const char* expected;
+    } cases[] = {{3, WeSceneRenderer::solidPlainList, "P20 W W P10 W W P11 W W"},
+                 {2, WeSceneRenderer::solidOutlinedList, "P20 W W P10 W W P11 W W"},
+                 {5, WeSceneRenderer::alphaList, "P10 W W P11 W W P20 W W"}};
+    for (const auto& test : cases)
+    {
+        Queue(test.list, Material(twoPass), 1, &far);
+        Queue(test.list, Material(onePass), 2, &near);
+        Device().ClearCallLog();
+        sceneRenderer.RenderPass(test.pass);
+        EXPECT_EQ(PassesAndItems(), test.expected) << "pass " << test.pass;
+    }
+    sceneRenderer.camera = nullptr;
 }
 
 TEST_F(SceneRendererTest, MaterialsSetTheirStatesOnlyWhenTheyChangeAndThePassRestoresThem)
