@@ -99,6 +99,12 @@ int32_t WeEffectiveMotionBlurMode()
     return mode == 2 && !renderDevice.floatTargetG16R16F ? 1 : mode;
 }
 
+bool WeDepthOfFieldBuilt()
+{
+    return renderDevice.pixelShader3 && renderDevice.floatTargetG16R16F && renderDevice.floatTargetA16B16G16R16F &&
+           renderDevice.depthOfField;
+}
+
 bool WePostProcessEffect::Load(const WeString& shaderName)
 {
     if (loaded)
@@ -207,11 +213,11 @@ void WePostProcess::MakeTargets()
         refractionTarget =
             MakeTarget(width, height, D3DFMT_A8R8G8B8, MultisampleType(engine.settings.multisampleType),
                        uint32_t(engine.settings.multisampleQuality));
-    const bool focus =
-        renderDevice.pixelShader3 && renderDevice.floatTargetG16R16F && renderDevice.depthOfField;
+    // Motion alone fits two channels; depth of field needs a third for the depth.
+    const bool focus = WeDepthOfFieldBuilt();
     if (focus || WeEffectiveMotionBlurMode() == 2)
     {
-        velocityTarget = MakeTarget(width, height, D3DFMT_G16R16F);
+        velocityTarget = MakeTarget(width, height, focus ? D3DFMT_A16B16G16R16F : D3DFMT_G16R16F);
         // No motion and no depth until the velocity renderer draws them.
         ClearToBlack({velocityTarget});
     }
@@ -264,7 +270,7 @@ void WePostProcess::MakeChain()
                   {{0, 3, 1}, {2, 3, 1}, {3, 3, 1}});
     if (renderDevice.refraction)
         setStages(AddEffect("Shaders.PostProcess.Refraction", false, true, false), {{0, 2, 1}, {4, 3, 2}});
-    if (renderDevice.pixelShader3 && renderDevice.floatTargetG16R16F && renderDevice.depthOfField)
+    if (WeDepthOfFieldBuilt())
     {
         WePostProcessEffect* focus = AddEffect("Shaders.PostProcess.DoF", false, false, false);
         setStages(focus, {{0, 1, 1}, {7, 1, 2}});

@@ -101,7 +101,7 @@ public:
     WeRenderTarget *quarterA = nullptr, *quarterB = nullptr;
     WeRenderTarget *halfA = nullptr, *halfB = nullptr;
     WeRenderTarget *fullA = nullptr, *fullB = nullptr;
-    WeRenderTarget* velocityTarget = nullptr;
+    WeRenderTarget* velocityTarget = nullptr; // motion in red and green, depth in blue
     WeRenderTarget* outlineTarget = nullptr;
     WePostProcessEffect* luminanceEffect = nullptr;
     WeRenderTarget* luminanceTargets[luminanceCount] = {}; // 1, 4, 16, 64 and 256 pixels square
@@ -142,5 +142,8 @@ private:
 
 // An effective motion-blur mode of the device: per-pixel blur needs G16R16F targets.
 int32_t WeEffectiveMotionBlurMode();
+// Whether depth of field runs: it needs shader model 3 and a velocity image with room for depth
+// beside the motion (red and green motion, blue depth), a four-channel float target.
+bool WeDepthOfFieldBuilt();
 
 extern WePostProcess postProcess;

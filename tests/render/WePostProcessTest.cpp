@@ -121,6 +121,10 @@ TEST_F(PostProcessTest, TheChainFollowsTheCapabilitiesAndSettings)
          {.pixelShader3 = false, .focus = true},
          {},
          D3DFMT_A8R8G8B8},
+        {"depth of field without room for depth beside the motion",
+         {.a16 = false, .focus = true},
+         {},
+         D3DFMT_A8R8G8B8},
         {"everything, in run order",
          {.bloom = 2, .motion = 2, .refraction = true, .focus = true},
          {"Shaders.PostProcess.HDR", "Shaders.PostProcess.PixelMotionBlur", "Shaders.PostProcess.Refraction",
@@ -135,9 +139,14 @@ TEST_F(PostProcessTest, TheChainFollowsTheCapabilitiesAndSettings)
         ASSERT_NE(postProcess.captureTarget, nullptr);
         EXPECT_EQ(postProcess.captureTarget->format, c.capture);
         EXPECT_EQ(postProcess.luminanceEffect != nullptr, c.capture == D3DFMT_A16B16G16R16F);
-        const bool velocity = c.settings.motion == 2 && c.settings.g16;
-        EXPECT_EQ(postProcess.velocityTarget != nullptr,
-                  velocity || (c.settings.focus && c.settings.pixelShader3));
+        const bool focus = c.settings.focus && c.settings.pixelShader3 && c.settings.a16;
+        const bool velocity = (c.settings.motion == 2 && c.settings.g16) || focus;
+        ASSERT_EQ(postProcess.velocityTarget != nullptr, velocity);
+        if (velocity)
+        {
+            EXPECT_EQ(postProcess.velocityTarget->format, focus ? D3DFMT_A16B16G16R16F : D3DFMT_G16R16F)
+                << "depth in blue beside the motion";
+        }
         EXPECT_EQ(postProcess.fullA != nullptr, !c.chain.empty());
     }
 }
