@@ -781,6 +781,7 @@ bool WeMeshManager::FreeMesh(WeMesh* mesh, bool force)
 
 void WeMeshManager::FreeAll(bool force)
 {
+    forcedFrees += force ? 1 : 0;
     for (meshes.Reset(); !meshes.IsEnd();)
         if (!FreeMesh(meshes.GetValue(), force))
             meshes.Next();

@@ -157,6 +157,7 @@ public:
     // "Config.Assets.Box", "Config.Assets.Box1m" and "Config.Assets.Sphere1m", fixed; true when
     // the box loaded.
     bool LoadDefaults();
+    // With force the fixed meshes go too, and forcedFrees counts one more.
     void FreeAll(bool force);
     // True when the mesh left the table. A fixed mesh stays without force, dropping the
     // materials that are not fixed (the material manager frees those at the same time).
@@ -166,6 +167,7 @@ public:
     WeVirtualFileSystem* CurrentFileSystem() const;
 
     bool defaultsLoaded = false;
+    int32_t forcedFrees = 0; // meshes kept for the process were loaded after the last one
     WeMesh* box1m = nullptr;
     WeMesh* sphere1m = nullptr;
     WeMesh* box = nullptr;

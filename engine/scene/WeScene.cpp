@@ -7,6 +7,7 @@
 #include "WeFont.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
+#include "WeMesh.h"
 #include "WeParticleSystem.h"
 #include "WePathNode.h"
 #include "WePortal.h"
@@ -153,12 +154,13 @@ void WeSceneConfig::SetupRenderDevice() const
 WeScene::WeScene()
     : octree(std::make_unique<WeSceneTree>(this, octreeCorner, octreeHalfSize, octreeDepthLimit))
 {
-    static bool debugAssetsLoaded = false;
-    if (debugAssetsLoaded)
-        return;
-    debugAssetsLoaded = true;
-    // Kept for the process: the debug drawing of boxes, spheres, path nodes, lights and axes.
+    // Kept for the process: the debug drawing of boxes, spheres, path nodes, lights and axes. A
+    // forced free of every mesh (a shut-down) takes them, and the next scene loads them again.
     static std::unique_ptr<WeModel> debugModels[5];
+    static int32_t loadedBeforeFree = -1;
+    if (loadedBeforeFree == meshManager.forcedFrees)
+        return;
+    loadedBeforeFree = meshManager.forcedFrees;
     WeBeginFixedLoading();
     materialManager.Load("Config.Assets.Debug");
     fonts.GetFont("*:12");

@@ -40,6 +40,26 @@ void ExpectNear(const WeVector& actual, const WeVector& expected, const char* wh
     EXPECT_NEAR(actual.z, expected.z, 1e-4f) << what;
 }
 
+// The debug models' meshes and their material are loaded and fixed.
+void ExpectDebugAssetsFixed()
+{
+    const std::pair<const char*, const char*> models[] = {{"Config.Assets.Box1m", "Config.Assets.Default"},
+                                                          {"Config.Assets.Sphere1m", "Config.Assets.Default"},
+                                                          {"Config.Assets.PathNode", "Config.Assets.Debug"},
+                                                          {"Config.Assets.Light", "Config.Assets.Debug"},
+                                                          {"Config.Assets.gizmo", "Config.Assets.Debug"}};
+    for (const auto& [name, material] : models)
+    {
+        WeMesh* mesh = meshManager.Load(name);
+        ASSERT_NE(mesh, nullptr) << name;
+        EXPECT_NE(mesh->fixed, 0) << name;
+        EXPECT_EQ(mesh->sets[0].names[0], material) << name;
+    }
+    WeMaterial* debug = materialManager.Load("Config.Assets.Debug");
+    ASSERT_NE(debug, nullptr);
+    EXPECT_TRUE(debug->fixed);
+}
+
 } // namespace
 
 class ActorModelTest : public RecordingRenderDevice
@@ -159,23 +179,17 @@ TEST_F(ActorModelTest, ACopyGetsAModelOfItsOwn)
     EXPECT_EQ(copy.GetModelName(), "Ingame.Models.flag");
 }
 
+// Once per process, or again after a shut-down freed every mesh (as each test's tear-down does).
 TEST_F(ActorModelTest, TheFirstSceneLoadsTheDebugAssetsAsFixed)
 {
-    const std::pair<const char*, const char*> models[] = {{"Config.Assets.Box1m", "Config.Assets.Default"},
-                                                          {"Config.Assets.Sphere1m", "Config.Assets.Default"},
-                                                          {"Config.Assets.PathNode", "Config.Assets.Debug"},
-                                                          {"Config.Assets.Light", "Config.Assets.Debug"},
-                                                          {"Config.Assets.gizmo", "Config.Assets.Debug"}};
-    for (const auto& [name, material] : models)
+    for (int32_t shutDown = 0; shutDown < 2; ++shutDown)
     {
-        WeMesh* mesh = meshManager.Load(name);
-        ASSERT_NE(mesh, nullptr) << name;
-        EXPECT_NE(mesh->fixed, 0) << name;
-        EXPECT_EQ(mesh->sets[0].names[0], material) << name;
+        scene.reset();
+        meshManager.FreeAll(true);
+        materialManager.FreeAll(true);
+        scene = std::make_unique<WeScene>();
+        ExpectDebugAssetsFixed();
     }
-    WeMaterial* debug = materialManager.Load("Config.Assets.Debug");
-    ASSERT_NE(debug, nullptr);
-    EXPECT_TRUE(debug->fixed);
 }
 
 TEST_F(ActorModelTest, ALightThatMovesAwayIsGatheredNoMore)
