@@ -163,6 +163,13 @@ void WePortal::Project(const WeCamera& camera)
                   screen.maxX < -1.0f || screen.maxY < -1.0f || screen.maxDepth < 0.0f);
 }
 
+bool WePortal::Separates(const WeVector& a, const WeVector& b) const
+{
+    const WeMatrix& world = GetWorldMatrix();
+    const WeVector normal = Row(world, 2), place = Row(world, 3);
+    return d3dx::D3DXVec3Dot(normal, a - place) * d3dx::D3DXVec3Dot(normal, b - place) < 0.0f;
+}
+
 bool WePortal::Covers(const WeVector4& point) const
 {
     if (point.w < 0.0f)

@@ -36,6 +36,9 @@ public:
     void Project(const WeCamera& camera);
     // Whether the clip-space point (x, y, z, w) lies inside the rectangle and behind the portal.
     bool Covers(const WeVector4& point) const;
+    // Whether the plane of this portal (through its place, across its z axis) has the two
+    // points on opposite sides.
+    bool Separates(const WeVector& a, const WeVector& b) const;
 
     WeVector storedScale{0.0f, 0.0f, 0.0f};
     float Width = 10.0f;
@@ -46,6 +49,7 @@ public:
     WeVector portalCorners[4];
     ScreenRect screen;
     bool projected = false;
+    bool mutuallyVisible = true; // nothing in the engine reads it
 
 private:
     bool SavePortal(WeFileStream& stream) const;

@@ -454,6 +454,24 @@ void WeScene::UpdatePortals(const WeCamera& camera)
 {
     portals.ForEach([&camera](const WeString&, WeActor* portal)
                     { static_cast<WePortal*>(portal)->Project(camera); });
+    // Only linked portals (the second flag) can see each other; one is hidden from the camera by
+    // another linked portal between them, and a portal with its third flag clear only by others
+    // with it clear too.
+    portals.ForEach(
+        [&](const WeString&, WeActor* actor)
+        {
+            auto& portal = static_cast<WePortal&>(*actor);
+            portal.mutuallyVisible = portal.flags[1];
+            const WeVector place = portal.GetWorldPosition();
+            portals.ForEach(
+                [&](const WeString&, WeActor* other)
+                {
+                    const auto& between = static_cast<const WePortal&>(*other);
+                    if (portal.mutuallyVisible && &between != &portal && between.flags[1] &&
+                        (portal.flags[2] || !between.flags[2]) && between.Separates(place, camera.position))
+                        portal.mutuallyVisible = false;
+                });
+        });
 }
 
 namespace

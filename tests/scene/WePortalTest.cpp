@@ -1,9 +1,10 @@
 // Portals: their records of every version through the map loader, their rebuild when the size
-// changes, and the culling of actors seen through them.
+// changes, the culling of actors seen through them, and which linked portals see each other.
 #include "WePortal.h"
 
 #include "SceneFixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -80,6 +81,35 @@ TEST_F(PortalTest, APortalBehindTheCameraOrNoneCullsNothing)
     EXPECT_FALSE(behind.projected);
     EXPECT_TRUE(BallVisible({0, 0, -30}, 0.5f));
     EXPECT_TRUE(BallVisible({0, 0, 30}, 0.5f));
+}
+
+// The far portal is linked and behind the near one from the camera; the near one has nothing
+// between it and the camera.
+TEST_F(PortalTest, ALinkedPortalBehindAnotherIsNotMutuallyVisible)
+{
+    WePortal& far = AddPortal({0, 0, 10});
+    WePortal& near = AddPortal({0, 0, 5});
+    const struct
+    {
+        bool farFlags[2], nearFlags[2];
+        bool farVisible, nearVisible;
+    } cases[] = {
+        {{false, false}, {true, false}, false, true}, // not linked: never
+        {{true, false}, {false, false}, true, false}, // the near one takes no part
+        {{true, false}, {true, false}, false, true},
+        {{true, false}, {true, true}, true, true}, // only a far portal with the third flag meets it
+        {{true, true}, {true, true}, false, true},
+        {{true, true}, {true, false}, false, true},
+    };
+    for (const auto& test : cases)
+    {
+        std::copy(test.farFlags, test.farFlags + 2, far.flags + 1);
+        std::copy(test.nearFlags, test.nearFlags + 2, near.flags + 1);
+        scene.UpdatePortals(camera);
+        const int32_t row = int32_t(&test - cases);
+        EXPECT_EQ(far.mutuallyVisible, test.farVisible) << "case " << row;
+        EXPECT_EQ(near.mutuallyVisible, test.nearVisible) << "case " << row;
+    }
 }
 
 TEST_F(PortalTest, ANewSizeRebuildsTheBoundsOnTheNextTick)
