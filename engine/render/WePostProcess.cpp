@@ -101,8 +101,8 @@ int32_t WeEffectiveMotionBlurMode()
 
 bool WeDepthOfFieldBuilt()
 {
-    return renderDevice.pixelShader3 && renderDevice.floatTargetG16R16F && renderDevice.floatTargetA16B16G16R16F &&
-           renderDevice.depthOfField;
+    return renderDevice.pixelShader3 && renderDevice.floatTargetG16R16F &&
+           renderDevice.floatTargetA16B16G16R16F && renderDevice.depthOfField;
 }
 
 bool WePostProcessEffect::Load(const WeString& shaderName)

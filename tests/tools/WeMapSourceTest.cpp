@@ -21,6 +21,9 @@ const char* const source = "ambient 0.2 0.2 0.2\n"
                            "light Lamp -2 1 0 3.5 1 0 0 2\n"
                            "shadows\n"
                            "corona Config.Assets.Corona 0.2\n"
+                           "flares Config.Assets.Flare 0.3 0.5\n"
+                           "light Window 0 4 0 6 1 1 1 1\n"
+                           "projector Config.Assets.Projector 0 0 1 40\n"
                            "light Pulse 2 1 0 3.5 0 0 1 2 vertex\n"
                            "state 0.5 0.25\n"
                            "state 0.5 2\n"
@@ -52,11 +55,13 @@ protected:
 
 TEST(MapSource, StatementsItCannotReadNameTheirLine)
 {
-    for (const char* text : {"mesh Floor Config.Assets.Box1m 0 0\n", "ambient 1 1 x\n", "state 1 1\n",
-                             "light L 0 0 0 1 1 1 1 bright\n", "mesh M Model 0 0 0 preset 300\n", "fog 1 2\n",
-                             "sky 1 1 1 1 1 1 1\n", "shadows\n", "corona Config.Assets.Corona 0.1\n",
-                             "cubesky 1 1 1 1 1 1\n", "portal P 0 0 0 0 1\n", "path 0 1 1 1\n",
-                             "path 3 1 1 1 split 4 5\n", "path 3 1 1 1 fork 4\n"})
+    for (const char* text :
+         {"mesh Floor Config.Assets.Box1m 0 0\n", "ambient 1 1 x\n", "state 1 1\n",
+          "light L 0 0 0 1 1 1 1 bright\n", "mesh M Model 0 0 0 preset 300\n", "fog 1 2\n",
+          "sky 1 1 1 1 1 1 1\n", "shadows\n", "corona Config.Assets.Corona 0.1\n",
+          "flares Config.Assets.Flare 0.1 0.5\n", "projector Config.Assets.Projector 1 1 1 40\n",
+          "cubesky 1 1 1 1 1 1\n", "portal P 0 0 0 0 1\n", "path 0 1 1 1\n", "path 3 1 1 1 split 4 5\n",
+          "path 3 1 1 1 fork 4\n"})
     {
         WeMapSource map;
         EXPECT_FALSE(map.Parse(std::string("# first\n") + text)) << text;
@@ -68,15 +73,15 @@ TEST(MapSource, LightMapsHoldTheLightOfNearLightsOnly)
 {
     WeMapSource map;
     ASSERT_TRUE(map.Parse(source)) << map.GetLastError();
-    ASSERT_EQ(map.lights.size(), 2u);
-    EXPECT_TRUE(map.lights[1].vertexOnly);
-    EXPECT_TRUE(map.lights[1].interpolate);
-    ASSERT_EQ(map.lights[1].states.size(), 2u);
+    ASSERT_EQ(map.lights.size(), 3u);
+    EXPECT_TRUE(map.lights[2].vertexOnly);
+    EXPECT_TRUE(map.lights[2].interpolate);
+    ASSERT_EQ(map.lights[2].states.size(), 2u);
     const std::vector<uint32_t> texels = map.BakeLightMap(map.meshes[0]);
     ASSERT_EQ(texels.size(), 64u);
     const uint32_t underRed = texels[3 * 8 + 1], underBlue = texels[3 * 8 + 6], corner = texels[0];
     EXPECT_GT(Channel(underRed, 16), 100);
-    EXPECT_EQ(Channel(underRed, 0), 0);
+    EXPECT_EQ(Channel(underRed, 0), 0) << "the white projector above lights nothing";
     EXPECT_GT(Channel(underBlue, 0), 100);
     EXPECT_EQ(corner & 0x00FFFFFFu, 0u) << "beyond every light's range";
 }
@@ -97,8 +102,8 @@ TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
         EXPECT_EQ(scene.skyBox.name, "Maps.Sky.Test");
         EXPECT_EQ(scene.skyBox.kind, WeSkyBox::flatTexture);
         EXPECT_FLOAT_EQ(scene.config.AmbientColor.g, 0.2f);
-        EXPECT_EQ(scene.actors.GetCount(), 5) << "and a new path node: the map has none";
-        EXPECT_EQ(scene.lights.GetCount(), 2);
+        EXPECT_EQ(scene.actors.GetCount(), 6) << "and a new path node: the map has none";
+        EXPECT_EQ(scene.lights.GetCount(), 3);
         WeActor* floor = scene.FindActor("Floor");
         ASSERT_NE(floor, nullptr);
         ASSERT_NE(floor->lightMap.texture, nullptr);
@@ -114,6 +119,13 @@ TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
         EXPECT_TRUE(lamp->Corona);
         EXPECT_EQ(lamp->CoronaTextureName, "Config.Assets.Corona");
         EXPECT_FLOAT_EQ(lamp->CoronaSizeY, 0.2f);
+        EXPECT_TRUE(lamp->Flares);
+        EXPECT_EQ(lamp->FlareTextureNames[4], "Config.Assets.Flare");
+        EXPECT_FLOAT_EQ(lamp->states.Last().FlareAlpha[0], 0.5f);
+        auto* window = static_cast<WeLight*>(scene.FindActor("Window"));
+        EXPECT_EQ(window->LightType, LIGHT_PROJECTOR);
+        EXPECT_NE(window->projectorMaterial, nullptr) << "the material is in the package";
+        EXPECT_NEAR(window->GetWorldMatrix().m[2][2], 1.0f / std::sqrt(17.0f), 1e-5f) << "aims at the target";
         scene.cameraActors.Reset();
         auto* eye = static_cast<WeCameraActor*>(scene.cameraActors.GetValue());
         EXPECT_FLOAT_EQ(eye->camera->fov, 0.9f);

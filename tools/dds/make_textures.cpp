@@ -80,10 +80,21 @@ int main(int argc, char** argv)
         // Light sprites, drawn additively by their alpha: the corona's glow falling off from the
         // middle, and a lens flare's thin ring.
         {"Corona", 64, 64, d3d9::D3DFMT_A8R8G8B8,
-         [](uint32_t x, uint32_t y) { return Glow(x, y, 64, [](double r) { return std::pow(1.0 - r, 3.0); }); }},
-        {"Flare", 64, 64, d3d9::D3DFMT_A8R8G8B8,
          [](uint32_t x, uint32_t y)
-         { return Glow(x, y, 64, [](double r) { return std::exp(-std::pow((r - 0.8) * 12.0, 2.0)) * 0.6; }); }},
+         { return Glow(x, y, 64, [](double r) { return std::pow(1.0 - r, 3.0); }); }},
+        {"Flare", 64, 64, d3d9::D3DFMT_A8R8G8B8,
+         [](uint32_t x, uint32_t y) {
+             return Glow(x, y, 64, [](double r) { return std::exp(-std::pow((r - 0.8) * 12.0, 2.0)) * 0.6; });
+         }},
+        // A projector's light through a window of four panes: the panes bright, the frame and
+        // the edge dark.
+        {"ProjectorWindow", 64, 64, d3d9::D3DFMT_A8R8G8B8,
+         [](uint32_t x, uint32_t y)
+         {
+             const auto inPane = [](uint32_t t) { return t % 32 >= 4 && t % 32 < 29; };
+             return inPane(x) && inPane(y) ? Glow(x, y, 64, [](double r) { return 1.0 - r * r * r; })
+                                           : 0x00FFFFFFu;
+         }},
     };
     WeDdsWriter writer;
     for (const DefaultTexture& texture : defaults)

@@ -212,14 +212,47 @@ WeTexture* LightMapTexture(const std::vector<uint32_t>& texels, int32_t size)
     return texture;
 }
 
-WeMatrix Placement(const WeVector& position, float yawDegrees)
+WeMatrix At(WeMatrix matrix, const WeVector& position)
 {
-    WeMatrix matrix =
-        d3dx::D3DXMatrixRotationYawPitchRoll(yawDegrees * std::numbers::pi_v<float> / 180.0f, 0, 0);
     matrix.m[3][0] = position.x;
     matrix.m[3][1] = position.y;
     matrix.m[3][2] = position.z;
     return matrix;
+}
+
+WeMatrix Placement(const WeVector& position, float yawDegrees)
+{
+    return At(d3dx::D3DXMatrixRotationYawPitchRoll(yawDegrees * std::numbers::pi_v<float> / 180.0f, 0, 0),
+              position);
+}
+
+// At the place, its z axis towards the target and its y axis up (along z when it looks straight
+// up or down).
+WeMatrix Aimed(const WeVector& position, const WeVector& target)
+{
+    const WeVector direction = d3dx::D3DXVec3Normalize(target - position);
+    const WeVector up =
+        std::fabs(direction.y) > 0.99f ? WeVector{0.0f, 0.0f, 1.0f} : WeVector{0.0f, 1.0f, 0.0f};
+    return At(WeAxesFor(direction, up), position);
+}
+
+// Round on a 4:3 screen: the width a share of the screen's width.
+constexpr float squareOnScreen = 0.75f;
+
+void SetFlaresAndProjector(WeLight& light, const WeMapLight& source)
+{
+    light.Flares = !source.flareTexture.empty();
+    std::fill(std::begin(light.FlareTextureNames), std::end(light.FlareTextureNames),
+              WeString(source.flareTexture.c_str()));
+    light.FlareSizeX = source.flareSize * squareOnScreen;
+    light.FlareSizeY = source.flareSize;
+    if (source.projectorMaterial.empty())
+        return;
+    light.LightType = LIGHT_PROJECTOR;
+    light.projectorSwitch = true;
+    light.ProjectorMaterialName = source.projectorMaterial.c_str();
+    light.angles[0] = light.angles[1] = source.coneDegrees * std::numbers::pi_v<float> / 180.0f;
+    light.SetMatrix(Aimed(source.position, source.projectorTarget));
 }
 
 bool SaveActor(WeFileStream& out, WeActor& actor)
@@ -340,6 +373,21 @@ bool WeMapSource::Parse(const std::string& text)
         else if (keyword == "corona" && !lights.empty())
             read = words.Word(lights.back().coronaTexture) && words.Number(lights.back().coronaSize) &&
                    lights.back().coronaSize > 0.0f;
+        else if (keyword == "flares" && !lights.empty())
+        {
+            WeMapLight& light = lights.back();
+            read = words.Word(light.flareTexture) && words.Number(light.flareSize) &&
+                   light.flareSize > 0.0f && words.Number(light.flareStrength) &&
+                   light.flareStrength >= 0.0f && light.flareStrength <= 1.0f;
+        }
+        else if (keyword == "projector" && !lights.empty())
+        {
+            WeMapLight& light = lights.back();
+            read = words.Word(light.projectorMaterial) && words.Vector(light.projectorTarget) &&
+                   words.Number(light.coneDegrees) && light.coneDegrees > 0.0f &&
+                   light.coneDegrees < 170.0f &&
+                   d3dx::D3DXVec3Length(light.projectorTarget - light.position) > 0.0f;
+        }
         if (!read || !words.Empty())
             return Fail(number, "cannot read \"" + line + "\"");
     }
@@ -397,6 +445,8 @@ std::vector<uint32_t> WeMapSource::BakeLightMap(const WeMapMesh& mesh) const
             WeColor sum{0.0f, 0.0f, 0.0f, 1.0f};
             for (const WeMapLight& light : lights)
             {
+                if (!light.projectorMaterial.empty())
+                    continue;
                 const WeVector toLight = light.position - point;
                 const float distance = d3dx::D3DXVec3Length(toLight);
                 if (!(distance < light.range) || distance <= 0.0f)
@@ -454,8 +504,9 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
         std::fill(std::begin(light->CastShadowPlane), std::end(light->CastShadowPlane), source.castShadows);
         light->Corona = !source.coronaTexture.empty();
         light->CoronaTextureName = source.coronaTexture.c_str();
-        light->CoronaSizeX = source.coronaSize * 0.75f; // round on a 4:3 screen
+        light->CoronaSizeX = source.coronaSize * squareOnScreen;
         light->CoronaSizeY = source.coronaSize;
+        SetFlaresAndProjector(*light, source);
         const std::vector<WeMapLight::State> states =
             source.states.empty() ? std::vector<WeMapLight::State>{{1.0f, 1.0f}} : source.states;
         for (const WeMapLight::State& state : states)
@@ -465,6 +516,7 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
             key.Diffuse = key.Specular = source.colour;
             key.Duration = state.duration;
             key.Intensity = key.SpecularIntensity = source.intensity * state.intensity;
+            std::fill(std::begin(key.FlareAlpha), std::end(key.FlareAlpha), source.flareStrength);
         }
         written = written && SaveActor(out, *light);
     }
@@ -472,12 +524,7 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
     {
         WeCameraActor camera;
         camera.name = source.name.c_str();
-        WeMatrix matrix =
-            WeAxesFor(d3dx::D3DXVec3Normalize(source.target - source.position), {0.0f, 1.0f, 0.0f});
-        matrix.m[3][0] = source.position.x;
-        matrix.m[3][1] = source.position.y;
-        matrix.m[3][2] = source.position.z;
-        camera.SetMatrix(matrix);
+        camera.SetMatrix(Aimed(source.position, source.target));
         camera.camera->SetFov(source.fov);
         written = written && SaveActor(out, camera);
     }

@@ -20,6 +20,13 @@
 //   shadows                                the light above casts shadows on every side
 //   corona <texture> <size>                the light above glows with the texture, its size a
 //                                          share of the screen's height
+//   flares <texture> <size> <strength>     the light above throws five lens flares of the
+//                                          texture, their size a share of the screen's height,
+//                                          their opacity the strength (0 to 1)
+//   projector <material> <target x y z> <cone degrees>
+//                                          the light above becomes a spot projector throwing the
+//                                          material's first texture towards the target, lighting
+//                                          nothing else (no light map either)
 //   portal <name> <x y z> <width> <height> [yaw <degrees>]
 //   path <number> <x y z> [fork <first of branch A> <first of B> | join <last of A> <last of B>]
 //                                          a path node, plain unless it forks or joins
@@ -67,6 +74,12 @@ struct WeMapLight
     bool castShadows = false;  // on every face of its cube
     std::string coronaTexture; // none when empty
     float coronaSize = 0.1f;   // share of the screen
+    std::string flareTexture;  // none when empty
+    float flareSize = 0.5f;
+    float flareStrength = 1.0f;
+    std::string projectorMaterial; // a plain light when empty
+    WeVector projectorTarget;
+    float coneDegrees = 45.0f;
     std::vector<State> states;
 };
 
