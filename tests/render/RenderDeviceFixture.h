@@ -94,6 +94,7 @@ protected:
         }
         renderDevice.direct3D = nullptr;
         renderDevice.displayModes.Clear();
+        renderDevice.SetFog(false, WeColor{}, 0.0f, 0.0f, 0.0f, 0.0f); // no test's fog reaches the next
     }
     // Creates the Direct3D object with the setup and the device on it.
     bool Start()
