@@ -48,7 +48,8 @@ public:
         engine.settings.verticalSync = false;
         renderDevice.direct3D = d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
         window_ = SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        started_ = window_ && renderDevice.Init(nullptr, window_, "", width, height, samples, 0, false, 3, 2, false);
+        started_ =
+            window_ && renderDevice.Init(nullptr, window_, "", width, height, samples, 0, false, 3, 2, false);
     }
     // The device goes after the scenes, whose models hold what it made, and frees what the
     // managers kept of it for the next device.
@@ -75,14 +76,20 @@ private:
     bool started_ = false;
 };
 
-// Milliseconds a frame of the application takes (the bare frame for none), over the frames.
-inline double FrameMilliseconds(WeApplication* frame, int32_t frames)
+// Milliseconds a frame of the application takes (the bare frame for none), each after the
+// update when given, over the frames.
+inline double FrameMilliseconds(WeApplication* frame, int32_t frames,
+                                const std::function<void()>& update = {})
 {
     application = frame;
     renderDevice.RenderFrame(); // the first frame's uploads are not a steady frame's
     const auto begin = std::chrono::steady_clock::now();
     for (int32_t i = 0; i < frames; ++i)
+    {
+        if (update)
+            update();
         renderDevice.RenderFrame();
+    }
     const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - begin;
     application = nullptr;
     return spent.count() / frames;

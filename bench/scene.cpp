@@ -3,13 +3,14 @@
 // Tick, the scene renderer's preparation (the walk over the actors, their models' items with
 // their lights and techniques) and the sorting of its lists. Last, the test map World1 drawn at
 // 1024 x 768 on the OpenGL back end from its camera actor, beside the bare frame of the same
-// device (target: 60 frames a second).
+// device (target: 60 frames a second), and bloomed.
 #include "../tests/scene/SceneFrame.h"
 #include "GlBench.h"
 #include "WeCameraActor.h"
 #include "WeEngine.h"
 #include "WeLight.h"
 #include "WeMesh.h"
+#include "WePostProcess.h"
 #include "WeRenderDevice.h"
 #include "WeScene.h"
 #include "WeSceneRenderer.h"
@@ -122,34 +123,85 @@ void BM_SceneTickPrepareAndSort(benchmark::State& state)
 }
 BENCHMARK(BM_SceneTickPrepareAndSort)->Unit(benchmark::kMicrosecond);
 
+// The test map with its camera actor; each frame the scene ticks (the flag waves, the lights
+// play their key states) and is drawn through the camera actor's camera.
+struct World1
+{
+    bool Load()
+    {
+        cameraActor = gl_bench::LoadMap(scene, "World1")
+                          ? static_cast<WeCameraActor*>(scene.FindActor("Camera"))
+                          : nullptr;
+        return cameraActor != nullptr;
+    }
+    void Update()
+    {
+        scene.Tick();
+        cameraActor->camera->Update();
+    }
+
+    WeScene scene;
+    WeCameraActor* cameraActor = nullptr;
+};
+
 void BM_World1Frame(benchmark::State& state)
 {
     constexpr double targetFps = 60.0;
     gl_bench::Device device(1024, 768, 0);
     timer.deltaTime = 1.0f / 60.0f;
-    WeScene scene;
-    WeCameraActor* cameraActor = nullptr;
-    if (!device.Started() || !gl_bench::LoadMap(scene, "World1") ||
-        !(cameraActor = static_cast<WeCameraActor*>(scene.FindActor("Camera"))))
+    World1 world;
+    if (!device.Started() || !world.Load())
     {
         state.SkipWithError("no OpenGL device, or Maps/World1.map or its camera missing");
         return;
     }
-    // Each frame the scene ticks (the flag waves, the lights play their key states) and is drawn
-    // through the camera actor's camera.
-    WeCamera& camera = *cameraActor->camera;
-    SceneFrame frame(scene, camera);
-    gl_bench::TimeFramesOverBare(state, frame,
-                                 [&]
-                                 {
-                                     scene.Tick();
-                                     camera.Update();
-                                 });
+    SceneFrame frame(world.scene, *world.cameraActor->camera);
+    gl_bench::TimeFramesOverBare(state, frame, [&] { world.Update(); });
     state.counters["target_fps"] = targetFps;
     state.counters["meets_target"] = state.counters["fps"] >= targetFps ? 1.0 : 0.0;
-    state.counters["actors"] = double(scene.actors.GetCount());
+    state.counters["actors"] = double(world.scene.actors.GetCount());
 }
 BENCHMARK(BM_World1Frame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The post-processing chain built again for the bloom mode.
+void SetBloom(int32_t mode)
+{
+    postProcess.Release();
+    renderDevice.bloomMode = mode;
+    postProcess.Build();
+}
+
+// The same frames bloomed, as the game draws them when the options ask for it: their cost over
+// the bare frame (target at most 11 ms) and their ratio to the frame without bloom, timed first
+// in the same run (target at most 1.3).
+void BM_World1BloomFrame(benchmark::State& state)
+{
+    constexpr double targetOverBare = 11.0, targetRatio = 1.3;
+    gl_bench::Device device(1024, 768, 0);
+    timer.deltaTime = 1.0f / 60.0f;
+    World1 world;
+    if (!device.Started() || !world.Load())
+    {
+        state.SkipWithError("no OpenGL device, or Maps/World1.map or its camera missing");
+        return;
+    }
+    SceneFrame frame(world.scene, *world.cameraActor->camera);
+    const double plain = gl_bench::FrameMilliseconds(&frame, 20, [&] { world.Update(); });
+    SetBloom(1);
+    if (postProcess.effects.GetCount() != 1)
+    {
+        state.SkipWithError("the device builds no bloom");
+        return;
+    }
+    gl_bench::TimeFramesOverBare(state, frame, [&] { world.Update(); });
+    SetBloom(0);
+    const double ratio = state.counters["frame_ms"] / plain;
+    state.counters["plain_ms"] = plain;
+    state.counters["bloom_ratio"] = ratio;
+    state.counters["meets_target"] =
+        state.counters["over_bare_ms"] <= targetOverBare && ratio <= targetRatio ? 1.0 : 0.0;
+}
+BENCHMARK(BM_World1BloomFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -18,9 +18,16 @@
 #include <string>
 #include <vector>
 
+// A technique whose one pass places every vertex at a row of the world matrix.
+inline std::string PlacingTechnique(const std::string& name, int32_t row)
+{
+    return "technique " + name +
+           "\npass P\nvertex\nuniform mat4 WorldMatrix;\nvoid main() { gl_Position = WorldMatrix[" +
+           std::to_string(row) + "]; }\nend\n";
+}
 
 // Lit technique L besides the default one, two lights of each kind wanted.
-inline constexpr const char* litEffect = R"(parameter string SupportedTechniques = "L"
+inline const std::string litEffect = R"(parameter string SupportedTechniques = "L"
 parameter bool UseDefaultTechniqueNames
 parameter int WantPerPixelLightsCount = 2
 parameter int WantPerVertexLightsCount = 2
@@ -36,19 +43,7 @@ parameter float4[4] PerVertexLightsPosition
 parameter float4[4] PerVertexLightsColor
 parameter float[4] PerVertexLightsRange
 parameter float PerVertexLightsCount
-technique Tech
-pass P
-vertex
-uniform mat4 WorldMatrix;
-void main() { gl_Position = WorldMatrix[0]; }
-end
-technique TechL
-pass P
-vertex
-uniform mat4 WorldMatrix;
-void main() { gl_Position = WorldMatrix[0]; }
-end
-)";
+)" + PlacingTechnique("Tech", 0) + PlacingTechnique("TechL", 0);
 
 class SceneDrawingTest : public EffectFolderDevice
 {
@@ -134,4 +129,3 @@ protected:
     std::unique_ptr<WeScene> scene;
     WeCamera camera;
 };
-

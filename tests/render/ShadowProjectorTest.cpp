@@ -12,21 +12,8 @@ using namespace d3d9;
 namespace
 {
 
-constexpr const char* shadowEffect = R"(parameter matrix WorldMatrix
-parameter float3 LightPosition
-technique Tech
-pass P
-vertex
-uniform mat4 WorldMatrix;
-void main() { gl_Position = WorldMatrix[0]; }
-end
-technique Tech0
-pass P
-vertex
-uniform mat4 WorldMatrix;
-void main() { gl_Position = WorldMatrix[1]; }
-end
-)";
+const std::string shadowEffect = "parameter matrix WorldMatrix\nparameter float3 LightPosition\n" +
+                                 PlacingTechnique("Tech", 0) + PlacingTechnique("Tech0", 1);
 
 class ShadowProjectorTest : public SceneDrawingTest
 {
@@ -125,7 +112,6 @@ TEST_F(ShadowProjectorTest, EveryFaceIsClearedButOnlyFacesInViewAndSwitchedOnDra
     light.CastShadowPlane[4] = true;
     RenderShadows();
     EXPECT_EQ(CountPrefix("DrawIndexedPrimitive"), 1) << "only the +z face sees the caster";
-
 }
 
 TEST_F(ShadowProjectorTest, HasLightsFollowsThisFramesLightsAndAMissingCubeStopsTheLights)
@@ -145,7 +131,8 @@ TEST_F(ShadowProjectorTest, HasLightsFollowsThisFramesLightsAndAMissingCubeStops
     EXPECT_FALSE(shadowMapRenderer.hasLights);
     shadowMapRenderer.OnResetDevice();
 
-    scene->lights.ForEach([](const WeString&, WeActor* light) { static_cast<WeLight*>(light)->CastShadows = false; });
+    scene->lights.ForEach([](const WeString&, WeActor* light)
+                          { static_cast<WeLight*>(light)->CastShadows = false; });
     RenderShadows();
     EXPECT_FALSE(shadowMapRenderer.hasLights) << "no light this frame, whatever the last frame had";
     renderDevice.shaderLevel = 1;
@@ -201,7 +188,8 @@ TEST_F(ShadowProjectorTest, ProjectorsReachTheItemsAroundOrInFrontOfThemButNotTh
             light.SetLocation(test.light - actor.GetWorldPosition());
         }
         sceneRenderer.Prepare(scene.get(), &camera);
-        const auto& lights = test.type & LIGHT_POINT ? projectorRenderer.omniLights : projectorRenderer.spotLights;
+        const auto& lights =
+            test.type & LIGHT_POINT ? projectorRenderer.omniLights : projectorRenderer.spotLights;
         ASSERT_EQ(lights.size(), 1u) << test.name;
         EXPECT_EQ(lights[0]->receivers.GetCount(), test.reached) << test.name;
         light.SetParent(nullptr);
