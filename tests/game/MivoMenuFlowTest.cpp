@@ -168,6 +168,11 @@ protected:
             return true;
         };
     }
+    // Clicks `name` once it is ready on `phase`, the screen on top.
+    Player::Step Click(const WeAbstractPhase* phase, const char* name)
+    {
+        return [this, phase, name] { return Player::Top() == phase && player.ClickWhenReady(name); };
+    }
     // Waits for `frames` frames.
     static Player::Step Wait(int32_t frames)
     {
@@ -255,7 +260,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
         [&] { return Player::Top() == &mainMenuPhase && MivoFindWidget("Confirmation1Window") == nullptr; },
         // The Exit button asks it too; No keeps the menu.
         [&] { return player.ClickWhenReady("MainMenuExitButton"); },
-        [&] { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1NoButton"); },
+        Click(&confirmationPhase, "Confirmation1NoButton"),
         [&] { return Player::Top() == &mainMenuPhase && MivoFindWidget("Confirmation1Window") == nullptr; },
         Wait(3),
         [&]
@@ -264,8 +269,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
             return player.ClickWhenReady("MainMenuExitButton");
         },
         // Yes: the frame ends and so does the run.
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(0);
     EXPECT_GT(menuFrame, escapeFrame + 50) << "the intro ran its course after the keys";
@@ -294,8 +298,7 @@ TEST_F(MenuFlow, AFastStartWithAPlayerOpensTheMainMenuAtOnceWithTheirName)
             player.Press(kMivoEscapeKey);
             return true;
         },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
     EXPECT_EQ(userData.UserCount(), 0) << "the game's Exit freed the profiles";
@@ -344,8 +347,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
             EXPECT_TRUE(label && label->text == "Mia");
             return player.ClickWhenReady("MainMenuExitButton");
         },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(0);
 
@@ -362,10 +364,10 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
     ASSERT_TRUE(userData.SaveUsers());
     userData.FreeAll();
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuUsersButton"); },
-        [&] { return Player::Top() == &usersPhase && player.ClickWhenReady("UsersNewButton"); },
+        Click(&mainMenuPhase, "MainMenuUsersButton"),
+        Click(&usersPhase, "UsersNewButton"),
         // The default name as it stands.
-        [&] { return Player::Top() == &createUserPhase && player.ClickWhenReady("CreateUserOkButton"); },
+        Click(&createUserPhase, "CreateUserOkButton"),
         [&] { return Player::Top() == &usersPhase && Player::Ready("UsersDeleteButton"); },
         [&]
         {
@@ -373,8 +375,7 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
             EXPECT_EQ(MivoUsersList()->GetSelectedRow(), 1) << "the new player is the current one";
             return player.ClickWhenReady("UsersDeleteButton");
         },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
         [&] { return Player::Top() == &usersPhase && userData.UserCount() == 1; },
         [&]
         {
@@ -383,10 +384,9 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
             EXPECT_TRUE(label && label->text == "Ana");
             return player.ClickWhenReady("UsersDeleteButton");
         },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
         // The last player cannot go.
-        [&] { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation2OkButton"); },
+        Click(&confirmationPhase, "Confirmation2OkButton"),
         [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
         [&]
         {
@@ -396,8 +396,7 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
         },
         [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
         PressOnce(kMivoEscapeKey),
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
 
@@ -428,13 +427,12 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
             EXPECT_LT(MivoFindWidget("CreditsTextWindow")->yR, startY) << "the text moves up";
             return player.ClickWhenReady("CreditsBackButton");
         },
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuCreditsButton"); },
+        Click(&mainMenuPhase, "MainMenuCreditsButton"),
         [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
         PressOnce(kMivoEscapeKey),
         [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
         PressOnce(kMivoEscapeKey),
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
 }
@@ -589,8 +587,7 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
             EXPECT_EQ(queued(), recordFile) << "the record waits for the next round";
             return player.ClickWhenReady("MainMenuExitButton");
         },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
     address = "";
@@ -634,9 +631,9 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
     userData.FreeAll();
     const Player::Step playing = Playing();
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
-        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton"); },
+        Click(&mainMenuPhase, "MainMenuNewGameButton"),
+        Click(&newGamePhase, "NewGameSkillButton"),
+        Click(&skillPhase, "SkillPlayButton"),
         playing,
         [&]
         {
@@ -645,7 +642,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
             PressWin();
             return true;
         },
-        [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
+        Click(&statisticPhase, "StatisticNextButton"),
         playing,
         [&]
         {
@@ -654,9 +651,8 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
             player.Press(kMivoEscapeKey);
             return true;
         },
-        [&] { return Player::Top() == &menuIngamePhase && player.ClickWhenReady("MenuIngameExit"); },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&menuIngamePhase, "MenuIngameExit"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
         [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
         [&]
         {
@@ -664,10 +660,9 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
             EXPECT_EQ(MivoFindWidget("SkillLives")->text, "3") << "leaving costs no life";
             return player.ClickWhenReady("SkillBackButton");
         },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&newGamePhase, "NewGameBackButton"),
+        Click(&mainMenuPhase, "MainMenuExitButton"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
 }
@@ -688,14 +683,13 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
     int32_t firstMap = 0;
     const Player::Step playing = Playing();
     const Player::Step leaveToSkill[] = {
-        [&] { return Player::Top() == &menuIngamePhase && player.ClickWhenReady("MenuIngameExit"); },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&menuIngamePhase, "MenuIngameExit"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
-        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton"); },
+        Click(&mainMenuPhase, "MainMenuNewGameButton"),
+        Click(&newGamePhase, "NewGameSkillButton"),
+        Click(&skillPhase, "SkillPlayButton"),
         playing,
         [&]
         {
@@ -762,7 +756,7 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
             PressWin();
             return true;
         },
-        [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
+        Click(&statisticPhase, "StatisticNextButton"),
         playing,
         [&]
         {
@@ -774,11 +768,10 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
         },
         leaveToSkill[0],
         leaveToSkill[1],
-        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillBackButton"); },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&skillPhase, "SkillBackButton"),
+        Click(&newGamePhase, "NewGameBackButton"),
+        Click(&mainMenuPhase, "MainMenuExitButton"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
 }
@@ -789,16 +782,16 @@ TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksIt
     SaveSkilledPlayer([](MivoSkillProgress& skill) { skill.level = 299; });
     const auto skillScores = [] { return userData.scores.skillTable.size(); };
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
-        [&] { return Player::Top() == &skillPhase && player.ClickWhenReady("SkillPlayButton"); },
+        Click(&mainMenuPhase, "MainMenuNewGameButton"),
+        Click(&newGamePhase, "NewGameSkillButton"),
+        Click(&skillPhase, "SkillPlayButton"),
         Playing(),
         [&]
         {
             PressWin();
             return true;
         },
-        [&] { return Player::Top() == &statisticPhase && player.ClickWhenReady("StatisticNextButton"); },
+        Click(&statisticPhase, "StatisticNextButton"),
         [&] { return Player::Top() == &endGamePhase && Player::Ready("EndGameOkButton"); },
         [&]
         {
@@ -807,14 +800,13 @@ TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksIt
             EXPECT_EQ(userData.CurrentUser()->skill.level, 0) << "a new ladder waits";
             return player.ClickWhenReady("EndGameOkButton");
         },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
+        Click(&newGamePhase, "NewGameBackButton"),
         [&]
         {
             EXPECT_EQ(skillScores(), 1u) << "booked once";
             return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton");
         },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
 }
@@ -826,8 +818,8 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
     ASSERT_TRUE(userData.SaveUsers());
     userData.FreeAll();
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuNewGameButton"); },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        Click(&mainMenuPhase, "MainMenuNewGameButton"),
+        Click(&newGamePhase, "NewGameSkillButton"),
         [&] { return Player::Top() == &skillPhase && Player::Ready("SkillQuitButton"); },
         [&]
         {
@@ -836,20 +828,17 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
             EXPECT_EQ(MivoFindWidget("SkillLives")->text, "3");
             return player.ClickWhenReady("SkillQuitButton");
         },
-        [&] {
-            return Player::Top() == &confirmationPhase && player.ClickWhenReady("ConfirmationLargeYesButton");
-        },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameSkillButton"); },
+        Click(&confirmationPhase, "ConfirmationLargeYesButton"),
+        Click(&newGamePhase, "NewGameSkillButton"),
         [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
         [&]
         {
             EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "1 / 300") << "a new ladder";
             return player.ClickWhenReady("SkillBackButton");
         },
-        [&] { return Player::Top() == &newGamePhase && player.ClickWhenReady("NewGameBackButton"); },
-        [&] { return Player::Top() == &mainMenuPhase && player.ClickWhenReady("MainMenuExitButton"); },
-        [&]
-        { return Player::Top() == &confirmationPhase && player.ClickWhenReady("Confirmation1YesButton"); },
+        Click(&newGamePhase, "NewGameBackButton"),
+        Click(&mainMenuPhase, "MainMenuExitButton"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
 }
