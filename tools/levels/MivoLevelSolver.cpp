@@ -1,6 +1,7 @@
 #include "MivoLevelSolver.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -128,32 +129,32 @@ void MivoLevelSolver::Capture(State& state) const
     CaptureRest(state);
 }
 
-void MivoLevelSolver::CaptureChanges(const uint32_t* origin, State& state)
+void MivoLevelSolver::CaptureChanges(const uint32_t* origin, State& state) const
 {
-    changed_.clear();
+    // The changed cells as bits in grid order (a cell listed twice is one bit).
+    std::array<uint64_t, kSize * kSize / 64> changed{};
     for (const MivoMapCell* cell : board_.changedCells)
-        changed_.push_back(static_cast<uint32_t>(cell->x * kSize + cell->y));
-    std::sort(changed_.begin(), changed_.end());
-    changed_.push_back(UINT32_MAX);
-    state.assign(1, 0);
-    // Both lists run in grid order: the words of the cells no rule touched are the origin's.
-    uint32_t i = 1;
-    size_t k = 0;
-    while (i <= origin[0] || changed_[k] != UINT32_MAX)
     {
-        const uint32_t at = i <= origin[0] ? CellOf(origin[i]) : UINT32_MAX;
-        if (at < changed_[k])
-        {
-            state.push_back(origin[i++]);
-            continue;
-        }
-        const uint32_t cell = changed_[k];
-        if (cells_[cell]->top)
-            state.push_back(WordOf(*cells_[cell]));
-        i += at == cell ? 1 : 0;
-        while (changed_[k] == cell)
-            ++k;
+        const auto at = static_cast<uint32_t>(cell->x * kSize + cell->y);
+        changed[at / 64] |= uint64_t{1} << (at % 64);
     }
+    state.assign(1, 0);
+    // Both run in grid order: the words of the cells no rule touched are the origin's.
+    uint32_t i = 1;
+    for (size_t part = 0; part < changed.size(); ++part)
+    {
+        for (uint64_t bits = changed[part]; bits != 0; bits &= bits - 1)
+        {
+            const auto cell = static_cast<uint32_t>(part * 64 + std::countr_zero(bits));
+            for (; i <= origin[0] && CellOf(origin[i]) < cell; ++i)
+                state.push_back(origin[i]);
+            i += i <= origin[0] && CellOf(origin[i]) == cell ? 1 : 0;
+            if (cells_[cell]->top)
+                state.push_back(WordOf(*cells_[cell]));
+        }
+    }
+    for (; i <= origin[0]; ++i)
+        state.push_back(origin[i]);
     CaptureRest(state);
 }
 

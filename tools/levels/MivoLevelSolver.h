@@ -155,7 +155,7 @@ private:
     void Capture(State& state) const;
     // The state after a move from the origin's: the origin's words, but for the cells the board
     // noted as changed.
-    void CaptureChanges(const uint32_t* origin, State& state);
+    void CaptureChanges(const uint32_t* origin, State& state) const;
     // The words after the top blocks: the count of those, the tracks and the teleport groups.
     void CaptureRest(State& state) const;
     // The word of the cell's top block.
@@ -196,7 +196,6 @@ private:
     State shown_;
     bool shownKnown_ = false;
     State origin_, state_; // the state being expanded and the one a move reached
-    std::vector<uint32_t> changed_; // the cells a move changed, in grid order
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play.
