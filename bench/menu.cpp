@@ -4,6 +4,9 @@
 // processor time of every thread of the process over the wall time (cores busy) and the page
 // faults of a frame. Beside it, in the same run, the same menu as the game used to start it:
 // multisampling asked first and no frame-rate floor before the first level.
+// ProcessStart times a whole new process of this program from its launch to the first menu
+// frame (shared libraries, display, fonts, package): the old start also has the FFmpeg libraries
+// the game used to link loaded at launch.
 // Runs on the offscreen video driver unless another is chosen.
 #include "MivoGame.h"
 #include "MivoUserData.h"
@@ -12,14 +15,23 @@
 #include "WeEngineParts.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
+#include "dshow/DShowFfmpeg.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
+#include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -58,14 +70,14 @@ std::string PlayerFolder(bool oldStart)
     return folder;
 }
 
-void MainMenu(benchmark::State& state)
+// The game's start as the program makes it, up to its first presented frame; false when it
+// does not start.
+bool StartGame(const std::string& folder)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("ALSOFT_DRIVERS", "null", 0);
     std::error_code ignored;
     std::filesystem::current_path(WeGetExecutableFolder().GetData(), ignored);
-    const bool oldStart = state.range(0) != 0;
-    const std::string folder = PlayerFolder(oldStart);
     gameApp.playerFolder = folder;
     gameApp.commandLineNumber = 1;
     timer.minimumDelta = 0.001;
@@ -74,14 +86,23 @@ void MainMenu(benchmark::State& state)
     WeEngineParts& parts = engine.GetParts();
     parts.FillRandomTable();
     parts.InitializeCom();
-    const auto begin = Clock::now();
     if (!parts.CreateDirect3D() || (parts.LoadLanguages(), !gameApp.Init()))
+        return false;
+    gameApp.OnActivate();
+    gameApp.Frame();
+    return true;
+}
+
+void MainMenu(benchmark::State& state)
+{
+    const bool oldStart = state.range(0) != 0;
+    const std::string folder = PlayerFolder(oldStart);
+    const auto begin = Clock::now();
+    if (!StartGame(folder))
     {
         state.SkipWithError("the game does not start");
         return;
     }
-    gameApp.OnActivate();
-    gameApp.Frame();
     const std::chrono::duration<double, std::milli> start = Clock::now() - begin;
     if (oldStart)
         timer.minimumDelta = 0.001;
@@ -101,9 +122,95 @@ void MainMenu(benchmark::State& state)
     gameApp.Exit();
     gameApp.OnDeactivate();
     engine.Shutdown();
+    WeEngineParts& parts = engine.GetParts();
     parts.ReleaseDirect3D();
     parts.UninitializeCom();
+    std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
+}
+
+constexpr const char* startChildOption = "--start-child";
+
+// The new process of ProcessStart: starts the game, says "started" on its standard output and
+// ends at once (only the start is timed).
+[[noreturn]] void RunStartChild(bool oldStart)
+{
+    const std::string folder = PlayerFolder(oldStart);
+    const bool started = StartGame(folder);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::puts(started ? "started" : "failed");
+    std::fflush(stdout);
+    _exit(started ? 0 : 1);
+}
+
+// Launches this program as a start child and returns the milliseconds to its first frame; a
+// negative value when it did not start.
+double TimeProcessStart(bool oldStart)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return -1.0;
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry)
+        if (std::strncmp(*entry, "LD_PRELOAD=", 11) != 0)
+            environment.emplace_back(*entry);
+    if (oldStart)
+    {
+        std::string preload = "LD_PRELOAD=";
+        for (const char* library : dshow::ffmpegLibraries)
+            preload += std::string(library) + ":";
+        environment.push_back(preload);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string self = "/proc/self/exe", option = startChildOption, old = oldStart ? "1" : "0";
+    char* argv[] = {self.data(), option.data(), old.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, channel[0]);
+    const auto begin = Clock::now();
+    pid_t child = 0;
+    const bool spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(channel[1]);
+    char said[16] = {};
+    const bool started = spawned && read(channel[0], said, sizeof said - 1) > 0 && std::strncmp(said, "started", 7) == 0;
+    const std::chrono::duration<double, std::milli> elapsed = Clock::now() - begin;
+    close(channel[0]);
+    int status = 0;
+    if (spawned)
+        waitpid(child, &status, 0);
+    return started ? elapsed.count() : -1.0;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Whole new processes to the first menu frame, the old start and the current one in turns.
+void ProcessStart(benchmark::State& state)
+{
+    std::vector<double> oldTimes, newTimes;
+    for (auto _ : state)
+    {
+        const double oldTime = TimeProcessStart(true), newTime = TimeProcessStart(false);
+        if (oldTime < 0.0 || newTime < 0.0)
+        {
+            state.SkipWithError("the game does not start");
+            return;
+        }
+        oldTimes.push_back(oldTime);
+        newTimes.push_back(newTime);
+        state.SetIterationTime(newTime / 1000.0);
+    }
+    state.counters["start_ms"] = Median(newTimes);
+    state.counters["old_start_ms"] = Median(oldTimes);
 }
 
 BENCHMARK(MainMenu)
@@ -114,6 +221,16 @@ BENCHMARK(MainMenu)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+BENCHMARK(ProcessStart)->Iterations(7)->Unit(benchmark::kMillisecond)->UseManualTime();
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], startChildOption) == 0)
+        RunStartChild(std::strcmp(argv[2], "1") == 0);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

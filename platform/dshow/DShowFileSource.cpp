@@ -19,7 +19,7 @@ constexpr ReferenceTime largestGap = 5 * unitsPerSecond;
 
 struct FormatClose
 {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+    void operator()(AVFormatContext* context) const { Ffmpeg()->avformat_close_input(&context); }
 };
 
 } // namespace
@@ -41,11 +41,13 @@ private:
     bool Convert(const AVFrame& decoded, DecodedFrame& out);
     ReferenceTime FrameTime(const AVFrame& decoded) const;
 
+    // Null without FFmpeg's libraries: then no file opens.
+    const FfmpegCalls* ff = Ffmpeg();
     std::string fileName;
     std::unique_ptr<AVFormatContext, FormatClose> format;
     CodecHandle codec;
-    FrameHandle decoded{av_frame_alloc()};
-    PacketHandle packet{av_packet_alloc()};
+    FrameHandle decoded{ff ? ff->av_frame_alloc() : nullptr};
+    PacketHandle packet{ff ? ff->av_packet_alloc() : nullptr};
     ScaleHandle scaler;
     int32_t stream = -1;
     AVRational timeBase{1, 1};
@@ -58,7 +60,9 @@ private:
 HRESULT MovieDecoder::Open(const std::string& name)
 {
     // Damaged files are expected here; what FFmpeg makes of them is no news for the console.
-    av_log_set_level(AV_LOG_FATAL);
+    if (!ff)
+        return VFW_E_UNKNOWN_FILE_TYPE;
+    ff->av_log_set_level(AV_LOG_FATAL);
     fileName = name;
     format.reset();
     codec.reset();
@@ -71,38 +75,38 @@ HRESULT MovieDecoder::Open(const std::string& name)
     if (!win32::FileExists(name.c_str()))
         return VFW_E_NOT_FOUND;
     AVFormatContext* opened = nullptr;
-    if (avformat_open_input(&opened, name.c_str(), nullptr, nullptr) < 0)
+    if (ff->avformat_open_input(&opened, name.c_str(), nullptr, nullptr) < 0)
         return VFW_E_UNKNOWN_FILE_TYPE;
     format.reset(opened);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+    if (ff->avformat_find_stream_info(format.get(), nullptr) < 0)
         return VFW_E_INVALID_FILE_FORMAT;
     const AVCodec* found = nullptr;
-    stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &found, 0);
+    stream = ff->av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &found, 0);
     if (stream < 0 || !found)
         return VFW_E_UNKNOWN_FILE_TYPE;
     for (uint32_t i = 0; i < format->nb_streams; ++i)
         format->streams[i]->discard = int32_t(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     AVStream& video = *format->streams[stream];
-    codec.reset(avcodec_alloc_context3(found));
-    if (!codec || avcodec_parameters_to_context(codec.get(), video.codecpar) < 0)
+    codec.reset(ff->avcodec_alloc_context3(found));
+    if (!codec || ff->avcodec_parameters_to_context(codec.get(), video.codecpar) < 0)
         return E_OUTOFMEMORY;
     codec->thread_count = 1;
-    if (avcodec_open2(codec.get(), found, nullptr) < 0)
+    if (ff->avcodec_open2(codec.get(), found, nullptr) < 0)
         return VFW_E_UNKNOWN_FILE_TYPE;
     if (codec->width <= 0 || codec->height <= 0 || codec->width > FileSource::maxDimension ||
         codec->height > FileSource::maxDimension)
         return VFW_E_INVALID_FILE_FORMAT;
     timeBase = video.time_base.num > 0 && video.time_base.den > 0 ? video.time_base : AVRational{1, 25};
     startPts = video.start_time != AV_NOPTS_VALUE ? video.start_time : 0;
-    const AVRational rate = av_guess_frame_rate(format.get(), &video, nullptr);
+    const AVRational rate = ff->av_guess_frame_rate(format.get(), &video, nullptr);
     type.subtype = MediaSubtype::rgb32;
     type.width = codec->width;
     type.height = codec->height;
     type.averageTimePerFrame =
-        rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), referenceTimeBase) : defaultFrameTime;
+        rate.num > 0 && rate.den > 0 ? ff->av_rescale_q(1, av_inv_q(rate), referenceTimeBase) : defaultFrameTime;
     if (type.averageTimePerFrame <= 0 || type.averageTimePerFrame > largestGap)
         type.averageTimePerFrame = defaultFrameTime;
-    duration = format->duration > 0 ? av_rescale_q(format->duration, AV_TIME_BASE_Q, referenceTimeBase) : 0;
+    duration = format->duration > 0 ? ff->av_rescale_q(format->duration, AV_TIME_BASE_Q, referenceTimeBase) : 0;
     return S_OK;
 }
 
@@ -112,7 +116,7 @@ ReferenceTime MovieDecoder::FrameTime(const AVFrame& frame) const
     const int64_t pts = frame.best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE || pts < startPts)
         return expected;
-    const ReferenceTime time = av_rescale_q(pts - startPts, timeBase, referenceTimeBase);
+    const ReferenceTime time = ff->av_rescale_q(pts - startPts, timeBase, referenceTimeBase);
     // Times that run backwards or leap ahead come from damaged data: the frame takes its place
     // in the sequence instead.
     if ((lastTime >= 0 && time <= lastTime) || time > expected + largestGap)
@@ -126,12 +130,12 @@ bool MovieDecoder::Next(DecodedFrame& out)
         return false;
     for (;;)
     {
-        const int received = avcodec_receive_frame(codec.get(), decoded.get());
+        const int received = ff->avcodec_receive_frame(codec.get(), decoded.get());
         if (received == 0)
         {
             const ReferenceTime time = FrameTime(*decoded);
             const bool kept = time + type.averageTimePerFrame / 2 >= skipBefore && Convert(*decoded, out);
-            av_frame_unref(decoded.get());
+            ff->av_frame_unref(decoded.get());
             if (!kept)
                 continue;
             out.time = lastTime = time;
@@ -139,17 +143,17 @@ bool MovieDecoder::Next(DecodedFrame& out)
         }
         if (received != AVERROR(EAGAIN) || draining)
             return false;
-        if (av_read_frame(format.get(), packet.get()) < 0)
+        if (ff->av_read_frame(format.get(), packet.get()) < 0)
         {
             // The end, or a file cut off: what the decoder still holds comes out, then the end.
-            avcodec_send_packet(codec.get(), nullptr);
+            ff->avcodec_send_packet(codec.get(), nullptr);
             draining = true;
             continue;
         }
         // A damaged packet is refused by the decoder and skipped.
         if (packet->stream_index == stream)
-            avcodec_send_packet(codec.get(), packet.get());
-        av_packet_unref(packet.get());
+            ff->avcodec_send_packet(codec.get(), packet.get());
+        ff->av_packet_unref(packet.get());
     }
 }
 
@@ -158,7 +162,7 @@ bool MovieDecoder::Convert(const AVFrame& frame, DecodedFrame& out)
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0)
         return false;
     // Every frame comes out at the stream's size, whatever size a damaged frame claims.
-    scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,
+    scaler.reset(ff->sws_getCachedContext(scaler.release(), frame.width, frame.height,
                                       AVPixelFormat(frame.format), type.width, type.height, AV_PIX_FMT_BGR0,
                                       SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler)
@@ -166,15 +170,15 @@ bool MovieDecoder::Convert(const AVFrame& frame, DecodedFrame& out)
     out.bits.resize(size_t(type.width) * size_t(type.height) * 4);
     uint8_t* planes[4] = {out.bits.data(), nullptr, nullptr, nullptr};
     const int strides[4] = {type.width * 4, 0, 0, 0};
-    return sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
+    return ff->sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
 }
 
 bool MovieDecoder::Seek(ReferenceTime time)
 {
     if (!codec)
         return false;
-    const int64_t target = av_rescale_q(time, referenceTimeBase, timeBase) + startPts;
-    if (av_seek_frame(format.get(), stream, target, AVSEEK_FLAG_BACKWARD) < 0)
+    const int64_t target = ff->av_rescale_q(time, referenceTimeBase, timeBase) + startPts;
+    if (ff->av_seek_frame(format.get(), stream, target, AVSEEK_FLAG_BACKWARD) < 0)
     {
         // A file that cannot seek is read again from its start.
         if (Failed(Open(fileName)))
@@ -182,7 +186,7 @@ bool MovieDecoder::Seek(ReferenceTime time)
     }
     else
     {
-        avcodec_flush_buffers(codec.get());
+        ff->avcodec_flush_buffers(codec.get());
         draining = false;
     }
     skipBefore = time;
