@@ -76,13 +76,22 @@ void RecordingBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR 
             continue;
         }
         const SurfaceDesc desc = target->GetDesc();
-        std::vector<uint8_t>& memory = target->Memory();
-        for (int32_t y = rect.top; y < std::min(rect.bottom, int32_t(desc.height)); ++y)
+        const int32_t top = std::max(rect.top, 0), bottom = std::min(rect.bottom, int32_t(desc.height));
+        const int32_t left = std::max(rect.left, 0), right = std::min(rect.right, int32_t(desc.width));
+        if (left >= right || top >= bottom)
         {
-            for (int32_t x = rect.left; x < std::min(rect.right, int32_t(desc.width)); ++x)
-            {
-                std::memcpy(memory.data() + size_t(y) * target->Pitch() + size_t(x) * 4, &color, 4);
-            }
+            continue;
+        }
+        // The first row of the rectangle filled, the others copied from it.
+        const size_t pitch = target->Pitch(), bytes = size_t(right - left) * 4;
+        uint8_t* const first = target->Memory().data() + size_t(top) * pitch + size_t(left) * 4;
+        for (size_t x = 0; x < bytes; x += 4)
+        {
+            std::memcpy(first + x, &color, 4);
+        }
+        for (int32_t y = top + 1; y < bottom; ++y)
+        {
+            std::memcpy(first + size_t(y - top) * pitch, first, bytes);
         }
     }
 }
