@@ -447,15 +447,19 @@ void WePostProcess::Render()
     float motionBlurFactor = renderDevice.pixelMotionBlur * renderDevice.pixelMotionBlurScale;
     if (timer.quantisedDeltaFloat > 0.0f)
         motionBlurFactor *= 0.015f / timer.quantisedDeltaFloat;
+    // When the composite would only copy the chain's image onto the whole target, the chain's
+    // last pass draws there itself, and the frame is one full-size pass shorter.
+    const WePostProcessEffect* const onScreen = CompositeOnlyCopies() ? LastFullSizeEffect() : nullptr;
     for (WePostProcessEffect* effect : effects)
         if (effect->enabled && HasShader(effect))
-            RunEffect(*effect, motionBlurFactor);
+            RunEffect(*effect, motionBlurFactor, effect == onScreen);
     if (savedTarget)
         renderDevice.RestoreRenderTarget(savedTarget);
     savedTarget = nullptr;
     renderDevice.UseMultisampleDepthStencil();
     renderDevice.SetSamplerState(0, 1, 1);
-    Composite();
+    if (!onScreen)
+        Composite();
     for (uint32_t stage = 1; stage < 8; ++stage)
         renderDevice.SetRawTexture(stage, nullptr);
     renderDevice.SetRenderState(D3DRS_ZENABLE, 1);
@@ -545,7 +549,36 @@ void WePostProcess::MaskRefraction()
     device.SetRenderState(D3DRS_STENCILWRITEMASK, 0);
 }
 
-void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFactor)
+int32_t WePostProcess::CompositeMask() const
+{
+    int32_t mask = renderDevice.filmGrain && grainTexture && grainTexture->texture ? grainBit : 0;
+    if (monochrome < 1.0f)
+        mask |= monochromeBit;
+    if (flashColor[3] > 0.0f)
+        mask |= flashBit;
+    if (renderDevice.brightness != 0.0f || renderDevice.contrast != 0.0f)
+        mask |= brightnessBit;
+    return mask;
+}
+
+bool WePostProcess::CompositeOnlyCopies() const
+{
+    if (subRectangle || CompositeMask() != 0 || !savedTarget)
+        return false;
+    const SurfaceDesc desc = savedTarget->GetDesc();
+    return desc.width == uint32_t(engine.settings.width) && desc.height == uint32_t(engine.settings.height);
+}
+
+const WePostProcessEffect* WePostProcess::LastFullSizeEffect() const
+{
+    const WePostProcessEffect* last = nullptr;
+    for (const WePostProcessEffect* effect : effects)
+        if (effect->enabled && HasShader(effect))
+            last = effect;
+    return last && !last->stencilMasked && !last->scaledQuad ? last : nullptr;
+}
+
+void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFactor, bool lastOnScreen)
 {
     const bool masked = effect.stencilMasked && refractionTarget;
     if (masked)
@@ -569,7 +602,10 @@ void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFacto
     {
         if (effect.blendSecondPass && pass == 1)
             renderDevice.SetAlphaBlend(true, false);
-        if (WeRenderTarget* target = DrawPass(effect, pass, pass + 1 == passes))
+        const bool last = pass + 1 == passes;
+        if (last && lastOnScreen)
+            DrawOnScreen(effect, pass);
+        else if (WeRenderTarget* target = DrawPass(effect, pass, last))
             drawn = target;
     }
     shader.End();
@@ -601,13 +637,7 @@ WeRenderTarget* WePostProcess::DrawPass(WePostProcessEffect& effect, uint32_t pa
         return nullptr;
     if (!masked)
         target->Bind(0, 0);
-    effect.shader->BeginPass(pass);
-    effect.Apply();
-    if (effect.scaledQuad)
-        DrawScaledScreenQuad(grainQuad);
-    else
-        DrawScreenQuad(quad);
-    effect.shader->EndPass();
+    DrawQuad(effect, pass, quad);
     // Hand on the target just drawn; a ping-pong pair swaps so the next pass draws the other one.
     if (masked)
         Resolve(*target);
@@ -619,39 +649,46 @@ WeRenderTarget* WePostProcess::DrawPass(WePostProcessEffect& effect, uint32_t pa
     return target;
 }
 
+void WePostProcess::DrawOnScreen(WePostProcessEffect& effect, uint32_t pass)
+{
+    renderDevice.device->SetRenderTarget(0, savedTarget);
+    renderDevice.UseMultisampleDepthStencil();
+    DrawQuad(effect, pass, fullQuad);
+}
+
+void WePostProcess::DrawQuad(WePostProcessEffect& effect, uint32_t pass, VertexBuffer* quad)
+{
+    effect.shader->BeginPass(pass);
+    effect.Apply();
+    if (effect.scaledQuad)
+        DrawScaledScreenQuad(grainQuad);
+    else
+        DrawScreenQuad(quad);
+    effect.shader->EndPass();
+}
+
 void WePostProcess::Composite()
 {
     if (!compositeShader || !compositeShader->effect)
         return;
     d3dx::Effect& effect = *compositeShader->effect;
-    int32_t mask = 0;
-    if (renderDevice.filmGrain)
+    if (renderDevice.filmGrain && grainMaterial)
+        grainMaterial->UpdateTextureAnimation(timer.absoluteTimeFloat);
+    const int32_t mask = CompositeMask();
+    if (mask & grainBit)
     {
-        if (grainMaterial)
-            grainMaterial->UpdateTextureAnimation(timer.absoluteTimeFloat);
-        if (grainTexture && grainTexture->texture)
-        {
-            renderDevice.SetRawTexture(6, grainTexture->texture);
-            renderDevice.SetSamplerState(6, 1, 2);
-            effect.SetFloat(filmGrainStrengthHandle, renderDevice.filmGrainStrength);
-            mask = grainBit;
-        }
+        renderDevice.SetRawTexture(6, grainTexture->texture);
+        renderDevice.SetSamplerState(6, 1, 2);
+        effect.SetFloat(filmGrainStrengthHandle, renderDevice.filmGrainStrength);
     }
-    if (monochrome < 1.0f)
-    {
+    if (mask & monochromeBit)
         effect.SetFloat(monochromeStrengthHandle, monochrome);
-        mask |= monochromeBit;
-    }
-    if (flashColor[3] > 0.0f)
-    {
+    if (mask & flashBit)
         effect.SetFloatArray(flashColorHandle, flashColor, 4);
-        mask |= flashBit;
-    }
-    if (renderDevice.brightness != 0.0f || renderDevice.contrast != 0.0f)
+    if (mask & brightnessBit)
     {
         effect.SetFloat(brightnessHandle, renderDevice.brightness);
         effect.SetFloat(contrastHandle, renderDevice.contrast);
-        mask |= brightnessBit;
     }
     float position[3] = {0.0f, 0.0f, 0.0f}, scale[3] = {1.0f, 1.0f, 1.0f};
     if (subRectangle)

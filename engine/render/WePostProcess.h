@@ -132,10 +132,19 @@ private:
     WePostProcessEffect* AddEffect(const char* name, bool reduce, bool stencilMasked, bool blendSecondPass);
     void DestroyTargets();
     void RenderLuminance();
-    void RunEffect(WePostProcessEffect& effect, float motionBlurFactor);
+    // The composite's technique bits for the device's settings and this chain's values.
+    int32_t CompositeMask() const;
+    // Whether the composite would copy the image unchanged onto the whole saved target.
+    bool CompositeOnlyCopies() const;
+    // The last effect that runs when it draws full-size quads into the pair (null otherwise).
+    const WePostProcessEffect* LastFullSizeEffect() const;
+    // With lastOnScreen, the effect's last pass draws into the saved target instead of the pair.
+    void RunEffect(WePostProcessEffect& effect, float motionBlurFactor, bool lastOnScreen);
     void MaskRefraction();
     // Draws one pass and returns the target it drew into (null when none could be bound).
     WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last);
+    void DrawOnScreen(WePostProcessEffect& effect, uint32_t pass);
+    void DrawQuad(WePostProcessEffect& effect, uint32_t pass, d3d9::VertexBuffer* quad);
     void Composite();
     void DrawComposite(int32_t mask, bool withGrain);
 };

@@ -255,6 +255,7 @@ TEST_F(PostProcessTest, AWholeScreenRectangleCompositesLikeNone)
 // exactly what the pass before it drew, and the composite reads the last.
 TEST_F(PostProcessTest, EveryPassReadsWhatThePassBeforeDrew)
 {
+    renderDevice.brightness = 0.1f; // a composite that changes the image
     for (bool reduced : {true, false})
     {
         SCOPED_TRACE(reduced ? "reduced targets" : "full targets only");
@@ -277,6 +278,39 @@ TEST_F(PostProcessTest, EveryPassReadsWhatThePassBeforeDrew)
         }
         EXPECT_EQ(draws[3].target->GetDesc().width, uint32_t(engine.settings.width));
         EXPECT_EQ(draws[4].target, BackBuffer());
+    }
+}
+
+// A composite that would only copy the image onto the whole target is left out: the chain's last
+// pass draws there itself, unless that pass draws through the refraction mask.
+TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
+{
+    struct Case
+    {
+        const char* what;
+        Settings settings;
+        float brightness;
+        bool subRectangle;
+        size_t draws; // the chain's and the composite's
+    };
+    const Case cases[] = {
+        {"bloom alone", {.bloom = 1}, 0.0f, false, 4},
+        {"bloom with brightness", {.bloom = 1}, 0.1f, false, 5},
+        {"bloom into a rectangle", {.bloom = 1}, 0.0f, true, 5},
+        {"refraction last", {.refraction = true}, 0.0f, false, 3}, // the masked copy, the pass, the composite
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        renderDevice.brightness = c.brightness;
+        Rebuild(c.settings);
+        const int32_t half[4] = {0, 0, engine.settings.width / 2, engine.settings.height};
+        postProcess.SetScreenRect(c.subRectangle, half);
+        const std::vector<Routed> draws = RunRouted();
+        postProcess.SetScreenRect(false, nullptr);
+        ASSERT_EQ(draws.size(), c.draws);
+        EXPECT_EQ(draws.back().target, BackBuffer());
+        EXPECT_EQ(draws.back().source, draws[draws.size() - 2].target->Container());
     }
 }
 
