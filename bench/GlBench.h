@@ -25,11 +25,12 @@
 
 namespace gl_bench
 {
-// The OpenGL device at the size with the multisampling (0 for none), without post-processing.
+// The OpenGL device at the size with the multisampling (0 for none), without post-processing;
+// or the recording back end's device (no window, no drawing) of the same settings.
 class Device
 {
 public:
-    Device(int32_t width, int32_t height, int32_t samples)
+    Device(int32_t width, int32_t height, int32_t samples, bool recording = false)
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         WeKeepHeapMapped(); // as the game's run does
@@ -46,10 +47,12 @@ public:
         engine.settings.multisampleType = samples;
         engine.settings.multisampleQuality = 0;
         engine.settings.verticalSync = false;
-        renderDevice.direct3D = d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
-        window_ = SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        started_ =
-            window_ && renderDevice.Init(nullptr, window_, "", width, height, samples, 0, false, 3, 2, false);
+        renderDevice.direct3D = recording ? d3d9::CreateRecordingDirect3D()
+                                          : d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
+        window_ = recording ? nullptr
+                            : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        started_ = (recording || window_) &&
+                   renderDevice.Init(nullptr, window_, "", width, height, samples, 0, false, 3, 2, false);
     }
     // The device goes after the scenes, whose models hold what it made, and frees what the
     // managers kept of it for the next device.
