@@ -114,7 +114,7 @@ void WeActor::Kill()
         dead = true;
         return;
     }
-    scene->moving.Remove(indexKey);
+    scene->StopMoving(this);
     scene->deferredDeletes.PushBack(this);
     dead = true;
 }

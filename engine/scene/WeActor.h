@@ -100,6 +100,10 @@ public:
     void CreatePhysics();
     void DestroyPhysics();
     bool HasActivePhysics() const { return !staticFlags[0] && physicsHandle; }
+    bool HasPendingChanges() const
+    {
+        return positionPending || rotationPending || linearVelocityPending || angularVelocityPending;
+    }
     // Pull: velocities, orientation and position come from the physics object where no change of
     // that kind is pending. Push: the pending changes go to it and are cleared. Nothing is
     // exchanged when no physics step is due (a push still clears the pending flags).
@@ -120,10 +124,41 @@ public:
     bool IsStaticForPhysics() const { return physicModel.IsStatic(); }
     bool HasAnimatedModel() const { return model && model->animated; }
 
+    // What a frame reads and writes of an actor that moves (the physics sync, the pose of its
+    // model, its bounds) comes first, so that it spans few cache lines.
+    WeMatrix localMatrix;
+    WeQuaternion rotation;
+    WeVector linearVelocity;
+    WeVector angularVelocity;
+    WeVector sphereCentre;
+    float sphereRadius = 0.0f;
+    float radiusOverride = -1.0f;
+    std::unique_ptr<WeModel> model;
+    WePhysicHandle* physicsHandle = nullptr; // owned; its destructor clears this
+    WeActor* parent = nullptr;
+    std::unique_ptr<WeSound3D> sound;
+    WeScene* scene = nullptr;
+    int64_t lastTickedFrame = 0;
+    int32_t renderIndex = 0;
+    int32_t movingSlot = -1; // in the scene's moving list, or -1
+    bool dead = false;
+    bool staticFlags[3] = {false, false, false};
+    bool fullyStatic = false;
+    bool boxCulling = false;
+    bool positionPending = false, rotationPending = false, linearVelocityPending = false,
+         angularVelocityPending = false, transformChanged = false;
+    bool scaled = false;
+    bool attached = false;
+    bool detached = false;
+
+private:
+    const WeMatrix* world = &localMatrix;
+    const WeMatrix* renderMatrix = &localMatrix;
+
+public:
+    WePhysicModel physicModel;
     float lifetime = 0.0f;
     float creationTime = 0.0f;
-    bool dead = false;
-    WeScene* scene = nullptr;
     WeSceneTree* octree = nullptr; // the scene octree holding the actor
     bool shadowVolume = true;
     bool secondResourceFlag = true;
@@ -134,24 +169,12 @@ public:
     bool fromMap = false;
     bool highlighted = false;
     int32_t type = WeActorTypeMesh;
-    WeQuaternion rotation;
-    WeMatrix localMatrix;
     WeMatrix worldMatrix;
     WeVector scale{1.0f, 1.0f, 1.0f};
     WeMatrix renderMatrices[2];
-    int32_t renderIndex = 0;
-    WeVector linearVelocity;
-    WeVector angularVelocity;
-    bool detached = false;
     WeMatrix detachedBase;
-    WeActor* parent = nullptr;
     WeList<WeActor*> children;
-    bool attached = false;
     WeMatrix attachOffset;
-    bool positionPending = false, rotationPending = false, linearVelocityPending = false,
-         angularVelocityPending = false, transformChanged = false;
-    bool scaled = false;
-    std::unique_ptr<WeSound3D> sound;
     WeString soundName;
     float soundRange = 100.0f;
     float soundVolume = 10.0f;
@@ -160,7 +183,6 @@ public:
     bool active = true;
     WeString modelName;
     WeString overrideModelName;
-    std::unique_ptr<WeModel> model;
     WeMatrix modelMatrix; // the model's world matrix when the actor was added
     bool outlined = false;
     bool visible = true;
@@ -168,12 +190,7 @@ public:
     bool thirdVisibilityFlag = false;
     int32_t materialPreset = 0;
     int32_t secondMaterialPreset = -1;
-    bool boxCulling = false;
-    WePhysicModel physicModel;
-    WePhysicHandle* physicsHandle = nullptr; // owned; its destructor clears this
-    bool staticFlags[3] = {false, false, false};
     bool furtherFlags[2] = {false, false};
-    bool fullyStatic = false;
     bool motionBlurFlag = false; // static mesh actors, for the velocity renderer
     float motionBlurFactor = 0.0f;
     bool teleport = false;
@@ -182,11 +199,8 @@ public:
     WeMatrix teleportPose;
     bool noLifetime = true;
     bool discard = false;
-    WeVector sphereCentre;
-    float sphereRadius = 0.0f;
     WeVector boxMin, boxMax;
     WeVector corners[8];
-    float radiusOverride = -1.0f;
     WeActor* nextSpawn = nullptr;
     WeActor* previousSpawn = nullptr;
     WeString animationName;
@@ -195,7 +209,6 @@ public:
     bool animationPaused = false;
     bool needsTick = false;
     int32_t lightSet[2] = {}; // the scene's pair when it was last collected for drawing
-    int64_t lastTickedFrame = 0;
 
     // Raised while a scene deletes all its actors: children are then not detached and killed.
     static bool sceneBeingDestroyed;
@@ -215,7 +228,4 @@ private:
     void LoadModel();
     // The world box of a static model's mesh vertices and its eight corners.
     void UpdateBox();
-
-    const WeMatrix* world = &localMatrix;
-    const WeMatrix* renderMatrix = &localMatrix;
 };

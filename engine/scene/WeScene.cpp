@@ -386,7 +386,26 @@ void WeScene::IndexActor(WeActor* actor)
     if (actor->HasLifetime())
         timed.Insert(key, actor, true);
     if (!actor->dead && !allStatic)
-        moving.Insert(key, actor, true);
+        StartMoving(actor);
+}
+
+void WeScene::StartMoving(WeActor* actor)
+{
+    if (actor->movingSlot >= 0)
+        return;
+    actor->movingSlot = int32_t(moving.size());
+    moving.push_back(actor);
+}
+
+void WeScene::StopMoving(WeActor* actor)
+{
+    if (actor->movingSlot < 0)
+        return;
+    WeActor* last = moving.back();
+    moving[size_t(actor->movingSlot)] = last;
+    last->movingSlot = actor->movingSlot;
+    moving.pop_back();
+    actor->movingSlot = -1;
 }
 
 bool WeScene::RemoveActor(WeActor* actor)
@@ -395,8 +414,9 @@ bool WeScene::RemoveActor(WeActor* actor)
         return false;
     const WeString& key = actor->indexKey;
     for (WeHashTable<WeActor*>* index :
-         {&actors, &lights, &indexedLights, &pathNodes, &portals, &cameraActors, &ticked, &timed, &moving})
+         {&actors, &lights, &indexedLights, &pathNodes, &portals, &cameraActors, &ticked, &timed})
         index->Remove(key);
+    StopMoving(actor);
     // A dead actor deleted before the next Tick must not be deleted again there.
     deferredDeletes.Remove(actor);
     actor->scene = nullptr;
@@ -536,6 +556,72 @@ void WeScene::TickActor(WeActor* actor)
     }
 }
 
+namespace
+{
+
+// The actors of a frame's walks lie scattered in memory: the walk asks for the front fields of
+// the actor some places ahead, and for its model's and handle's once the actor's have come.
+constexpr size_t actorLookahead = 16, partLookahead = 8;
+
+// Every cache line of the bytes from first to last.
+void PrefetchRange(const void* first, const void* last)
+{
+    constexpr uintptr_t line = 64;
+    for (uintptr_t at = reinterpret_cast<uintptr_t>(first) & ~(line - 1);
+         at <= reinterpret_cast<uintptr_t>(last); at += line)
+        __builtin_prefetch(reinterpret_cast<const void*>(at), 1);
+}
+
+void PrefetchActor(const std::vector<WeActor*>& actors, size_t index)
+{
+    if (index + actorLookahead < actors.size())
+    {
+        const WeActor* actor = actors[index + actorLookahead];
+        PrefetchRange(actor, &actor->physicModel);
+    }
+    if (index + partLookahead >= actors.size())
+        return;
+    const WeActor* actor = actors[index + partLookahead];
+    if (const WeModel* model = actor->model.get())
+    {
+        PrefetchRange(model, &model->mergedSphere + 1);
+        PrefetchRange(&model->animated, &model->animated + 32);
+    }
+    if (actor->physicsHandle)
+        PrefetchRange(actor->physicsHandle, actor->physicsHandle + 1);
+}
+
+} // namespace
+
+void WeScene::PullPhysics()
+{
+    for (size_t index = 0; index < moving.size(); ++index)
+    {
+        PrefetchActor(moving, index);
+        WeActor* actor = moving[index];
+        if (!actor->staticFlags[1] || !actor->staticFlags[2])
+        {
+            if (actor->model)
+                actor->model->previousWorld = actor->GetRenderMatrix();
+            actor->renderIndex ^= 1;
+        }
+        if (!actor->HasActivePhysics())
+            continue;
+        if (WeClothHandle* cloth = actor->physicsHandle->AsCloth())
+            cloth->UpdateRenderCopy();
+        else
+            actor->SyncPhysics(true);
+    }
+}
+
+void WeScene::PushPhysics()
+{
+    // Without pending changes a push only clears what is already clear.
+    for (WeActor* actor : moving)
+        if (actor->HasPendingChanges() && actor->HasActivePhysics() && !actor->physicsHandle->AsCloth())
+            actor->SyncPhysics(false);
+}
+
 void WeScene::Tick()
 {
     ++frame;
@@ -551,22 +637,7 @@ void WeScene::Tick()
         actor->Detach();
         actor->Kill();
     }
-    moving.ForEach(
-        [](const WeString&, WeActor* actor)
-        {
-            if (!actor->staticFlags[1] || !actor->staticFlags[2])
-            {
-                if (actor->model)
-                    actor->model->previousWorld = actor->GetRenderMatrix();
-                actor->renderIndex ^= 1;
-            }
-            if (!actor->HasActivePhysics())
-                return;
-            if (auto* cloth = dynamic_cast<WeClothHandle*>(actor->physicsHandle))
-                cloth->UpdateRenderCopy();
-            else
-                actor->SyncPhysics(true);
-        });
+    PullPhysics();
     for (ticked.Reset(); !ticked.IsEnd();)
     {
         WeActor* actor = ticked.GetValue();
@@ -574,12 +645,7 @@ void WeScene::Tick()
         if (!actor->dead)
             TickActor(actor);
     }
-    moving.ForEach(
-        [](const WeString&, WeActor* actor)
-        {
-            if (actor->HasActivePhysics() && !dynamic_cast<WeClothHandle*>(actor->physicsHandle))
-                actor->SyncPhysics(false);
-        });
+    PushPhysics();
     while (!deferredDeletes.IsEmpty())
         delete deferredDeletes.First(); // its removal takes it off the list
 }

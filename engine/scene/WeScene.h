@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class WeCamera;
 class WeFileStream;
@@ -107,6 +108,9 @@ public:
     void AddActor(WeActor* actor);
     // Files the actor into the indexes its flags call for, each once.
     void IndexActor(WeActor* actor);
+    // Into the moving list once; out of it (the last one takes its slot).
+    void StartMoving(WeActor* actor);
+    void StopMoving(WeActor* actor);
     // Takes the actor out of every index without deleting it; false for null or a foreign actor.
     bool RemoveActor(WeActor* actor);
     // The first actor, in index order, whose name is the text.
@@ -154,7 +158,9 @@ public:
     WeHashTable<WeActor*> actors;
     WeHashTable<WeActor*> ticked;
     WeHashTable<WeActor*> timed;
-    WeHashTable<WeActor*> moving;
+    // The actors that are not static, in no meaningful order: each frame their render history
+    // turns over and physics poses reach them. Each actor knows its slot here.
+    std::vector<WeActor*> moving;
     WeHashTable<WeActor*> portals;
     WeHashTable<WeActor*> lights;
     WeHashTable<WeActor*> indexedLights;
@@ -188,6 +194,11 @@ private:
     // A record that cannot be read ends the list; the actors before it stay.
     bool DropRecord(const WeString& reason);
     void TickActor(WeActor* actor);
+    // Before the actors' Ticks: render histories turn over, poses and velocities come from the
+    // physics objects (cloth takes its render copy).
+    void PullPhysics();
+    // After them: the changes actors made go to their physics objects.
+    void PushPhysics();
     // The fork's branches up to its join, both linked between them; false (nothing linked) when
     // the fork has no join or its branches do not start at fresh nodes of their own.
     bool WalkFork(WePathNode* current, WePathNode* forkNode, int32_t limit, float& length, bool byProximity,

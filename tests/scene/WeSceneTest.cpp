@@ -200,11 +200,13 @@ TEST_F(SceneTest, ActorsEnterOnceAndLeaveCleanly)
     EXPECT_EQ(actor->indexKey, "1");
     scene.IndexActor(actor);
     EXPECT_EQ(scene.ticked.GetCount(), 1);
-    EXPECT_EQ(scene.moving.GetCount(), 1);
+    EXPECT_EQ(scene.moving.size(), 1u);
 
     other.AddActor(actor);
     EXPECT_EQ(scene.actors.GetCount(), 0);
     EXPECT_EQ(scene.ticked.GetCount(), 0);
+    EXPECT_TRUE(scene.moving.empty());
+    EXPECT_EQ(other.moving.size(), 1u);
     EXPECT_EQ(actor->scene, &other);
     EXPECT_FALSE(scene.RemoveActor(actor));
     EXPECT_FALSE(scene.RemoveActor(nullptr));
@@ -263,6 +265,47 @@ TEST_F(SceneTest, KilledActorsGoAtTheEndOfTheTick)
     delete parent; // a dead actor deleted before the Tick leaves the deferred list
     scene.Tick();
     EXPECT_EQ(scene.actors.GetCount(), 0);
+}
+
+TEST_F(SceneTest, TheMovingListKeepsEveryOtherActorWhenOneLeaves)
+{
+    enum Leave
+    {
+        killed,
+        removed,
+        deleted
+    };
+    const struct
+    {
+        size_t leaving;
+        Leave how;
+    } cases[] = {{0, killed}, {1, removed}, {3, deleted}, {3, killed}, {2, deleted}};
+    for (const auto& c : cases)
+    {
+        WeScene scene;
+        std::vector<WeActor*> added;
+        for (int i = 0; i < 4; ++i)
+        {
+            added.push_back(new WeActor());
+            scene.AddActor(added.back());
+        }
+        WeActor* leaving = added[c.leaving];
+        if (c.how == killed)
+            leaving->Kill();
+        else if (c.how == removed)
+            scene.RemoveActor(leaving);
+        else
+            delete leaving;
+        ASSERT_EQ(scene.moving.size(), 3u) << c.leaving;
+        for (size_t slot = 0; slot < scene.moving.size(); ++slot)
+        {
+            EXPECT_NE(scene.moving[slot], leaving);
+            EXPECT_EQ(scene.moving[slot]->movingSlot, int32_t(slot)) << "the list and the slots agree";
+        }
+        scene.Tick();
+        if (c.how == removed)
+            delete leaving;
+    }
 }
 
 TEST_F(SceneTest, CameraActorsCarryTheirCamera)

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 class WeActor;
+class WeClothHandle;
 
 namespace physx
 {
@@ -67,6 +68,8 @@ public:
     virtual void WakeUp(float counter);
 
     void SetGravityDisabled(bool disabled);
+    // This handle as a cloth's, or null.
+    virtual WeClothHandle* AsCloth() { return nullptr; }
 
     physx::Actor* actor = nullptr;
     WeActor* owner = nullptr;
@@ -92,6 +95,7 @@ public:
     void SetGroup(uint16_t group) override;
     void PutToSleep() override;
     void WakeUp(float counter) override;
+    WeClothHandle* AsCloth() override { return this; }
 
     // Room for the SDK's results: maxVertices vertices and 3 x maxTriangles 16-bit indices, in
     // buffers allocated once.
