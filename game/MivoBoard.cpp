@@ -727,7 +727,7 @@ void MivoBoard::FreeTop(MivoMapCell& cell)
 void MivoBoard::NoteChange(MivoMapCell* cell)
 {
     if (noteChanges && cell)
-        changedCells.push_back(cell);
+        changedCells.Add(*cell);
 }
 
 void MivoBoard::ApplyEvent(MivoBoardEvent& event)

@@ -5,8 +5,25 @@
 #include "MivoBoardEvent.h"
 #include "MivoMapDatabase.h"
 
+#include <array>
 #include <memory>
 #include <vector>
+
+// A set of the cells of a table, one bit per cell at x * kSize + y: in grid order.
+struct MivoCellBits
+{
+    static constexpr int32_t kCells = MivoMapTable::kSize * MivoMapTable::kSize;
+    static uint32_t IndexOf(const MivoMapCell& cell)
+    {
+        return static_cast<uint32_t>(cell.x * MivoMapTable::kSize + cell.y);
+    }
+    void Add(const MivoMapCell& cell) { words[IndexOf(cell) / 64] |= uint64_t{1} << (IndexOf(cell) % 64); }
+    bool Has(const MivoMapCell& cell) const { return (words[IndexOf(cell) / 64] >> (IndexOf(cell) % 64) & 1) != 0; }
+    bool Empty() const { return words == decltype(words){}; }
+    void Clear() { words = {}; }
+
+    std::array<uint64_t, kCells / 64> words{};
+};
 
 struct MivoMoveRecord
 {
@@ -99,10 +116,10 @@ public:
     MivoCallbacks* callbacks = nullptr;
     int32_t pendingBlocking = 0;
     // While noteChanges is set, every cell whose top block the rules put, free, turn or renumber
-    // is added to changedCells (a cell may come more than once; the caller empties the list):
-    // what a move changed, without a walk over the table.
+    // is added to changedCells (the caller empties it): what a move changed, without a walk over
+    // the table.
     bool noteChanges = false;
-    std::vector<MivoMapCell*> changedCells;
+    MivoCellBits changedCells;
 
 private:
     // The cells of the bound table whose floor or top is of the kind, in grid order.

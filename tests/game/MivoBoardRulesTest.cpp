@@ -621,8 +621,7 @@ TEST_F(ChangedCells, EveryCellWhoseTopAMoveChangedIsListed)
                 if (TopState(cell) == before[i++])
                     return;
                 ++changed;
-                const auto& list = board->changedCells;
-                EXPECT_NE(std::find(list.begin(), list.end(), &cell), list.end())
+                EXPECT_TRUE(board->changedCells.Has(cell))
                     << c.map << ": cell " << cell.x << "," << cell.y << " not listed";
             });
         EXPECT_GT(changed, 0u) << c.map;
@@ -631,7 +630,7 @@ TEST_F(ChangedCells, EveryCellWhoseTopAMoveChangedIsListed)
     Build("B,1,1=N,1");
     ASSERT_TRUE(Move(1, 1, Right));
     ASSERT_GT(RunToRest(), 0);
-    EXPECT_TRUE(board->changedCells.empty());
+    EXPECT_TRUE(board->changedCells.Empty());
 }
 
 // ---- the tick ----

@@ -52,16 +52,45 @@ MivoLevelMove UnpackMove(uint16_t packed)
     return {cell / kSize, cell % kSize, packed & 7};
 }
 
-uint64_t HashWords(const uint32_t* words, size_t count)
+// A state's hash is the exclusive or of one mixed value per word: a move changes it by the
+// words of the cells it changed alone. A top word names its cell, so the tops are a set; the
+// words after them are mixed with their place.
+constexpr uint32_t kNoWord = UINT32_MAX; // no top block on a cell
+
+uint64_t Mix(uint64_t value)
 {
-    uint64_t h = 0x9e3779b97f4a7c15ull ^ count;
+    value ^= value >> 33;
+    value *= 0xff51afd7ed558ccdull;
+    value ^= value >> 33;
+    value *= 0xc4ceb9fe1a85ec53ull;
+    return value ^ (value >> 33);
+}
+
+uint64_t TopHash(uint32_t word)
+{
+    return word == kNoWord ? 0 : Mix(word);
+}
+
+uint64_t TopsHash(const uint32_t* words)
+{
+    uint64_t hash = 0;
+    for (uint32_t i = 1; i <= words[0]; ++i)
+        hash ^= Mix(words[i]);
+    return hash;
+}
+
+uint64_t RestHash(const uint32_t* rest, size_t count)
+{
+    uint64_t hash = 0;
     for (size_t i = 0; i < count; ++i)
-    {
-        h ^= words[i];
-        h *= 0xff51afd7ed558ccdull;
-        h ^= h >> 32;
-    }
-    return h;
+        hash ^= Mix(uint64_t{i + 1} << 32 | rest[i]);
+    return hash;
+}
+
+uint64_t StateHash(const std::vector<uint32_t>& state)
+{
+    const size_t tops = state[0] + size_t{1};
+    return TopsHash(state.data()) ^ RestHash(state.data() + tops, state.size() - tops);
 }
 
 // The processor time the calling thread has had.
@@ -87,7 +116,7 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
     table_->ForEachCell(
         [this](MivoMapCell& cell)
         {
-            cells_.push_back(&cell);
+            cells_[MivoCellBits::IndexOf(cell)] = &cell;
             // A wall never moves, merges or goes: it stays out of every state.
             if (cell.top && cell.top->Is(MivoBlockKind::Wall))
                 fixedKinds_ = 1u << static_cast<uint32_t>(MivoBlockKind::Wall);
@@ -96,6 +125,8 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
             if (cell.floor && cell.floor->Is(MivoBlockKind::Teleport))
                 teleports_.push_back(cell.floor.get());
         });
+    originAt_.fill(kNoWord);
+    child_.resize(1 + open_.size() + table_->tracks.size() + table_->groups.size());
     Capture(start_);
 }
 
@@ -126,59 +157,103 @@ void MivoLevelSolver::Capture(State& state) const
         if (cell->top)
             state.push_back(WordOf(*cell));
     }
-    CaptureRest(state);
+    state[0] = static_cast<uint32_t>(state.size() - 1);
+    const size_t tops = state.size();
+    state.resize(tops + table_->tracks.size() + table_->groups.size());
+    WriteRest(state.data() + tops);
 }
 
-void MivoLevelSolver::CaptureChanges(const uint32_t* origin, State& state) const
+uint64_t MivoLevelSolver::CaptureChanges()
 {
-    // The changed cells as bits in grid order (a cell listed twice is one bit).
-    std::array<uint64_t, kSize * kSize / 64> changed{};
-    for (const MivoMapCell* cell : board_.changedCells)
-    {
-        const auto at = static_cast<uint32_t>(cell->x * kSize + cell->y);
-        changed[at / 64] |= uint64_t{1} << (at % 64);
-    }
-    state.assign(1, 0);
+    touchedCount_ = 0;
+    const uint32_t* origin = origin_.data();
+    uint32_t* out = child_.data() + 1;
+    uint64_t tops = originTops_;
     // Both run in grid order: the words of the cells no rule touched are the origin's.
     uint32_t i = 1;
+    const auto& changed = board_.changedCells.words;
     for (size_t part = 0; part < changed.size(); ++part)
     {
         for (uint64_t bits = changed[part]; bits != 0; bits &= bits - 1)
         {
             const auto cell = static_cast<uint32_t>(part * 64 + std::countr_zero(bits));
             for (; i <= origin[0] && CellOf(origin[i]) < cell; ++i)
-                state.push_back(origin[i]);
-            i += i <= origin[0] && CellOf(origin[i]) == cell ? 1 : 0;
-            if (cells_[cell]->top)
-                state.push_back(WordOf(*cells_[cell]));
+                *out++ = origin[i];
+            const uint32_t before = originAt_[cell];
+            i += before != kNoWord ? 1 : 0;
+            const uint32_t now = cells_[cell]->top ? WordOf(*cells_[cell]) : kNoWord;
+            if (now != kNoWord)
+                *out++ = now;
+            tops ^= now != before ? TopHash(before) ^ TopHash(now) : 0;
+            touched_[touchedCount_++] = {cell, now, before};
         }
     }
     for (; i <= origin[0]; ++i)
-        state.push_back(origin[i]);
-    CaptureRest(state);
+        *out++ = origin[i];
+    child_[0] = static_cast<uint32_t>(out - child_.data() - 1);
+    const uint32_t* rest = out;
+    out = WriteRest(out);
+    childCount_ = static_cast<size_t>(out - child_.data());
+    return tops ^ RestHash(rest, static_cast<size_t>(out - rest));
 }
 
-void MivoLevelSolver::CaptureRest(State& state) const
+uint32_t* MivoLevelSolver::WriteRest(uint32_t* out) const
 {
-    state[0] = static_cast<uint32_t>(state.size() - 1);
     for (const MivoTrack& track : table_->tracks)
-        state.push_back(static_cast<uint32_t>(track.direction));
+        *out++ = static_cast<uint32_t>(track.direction);
     for (const MivoTeleportGroup& group : table_->groups)
     {
         const auto member = std::find(group.members.begin(), group.members.end(), group.currentExit);
         const uint32_t index =
             member == group.members.end() ? kNoMember : static_cast<uint32_t>(member - group.members.begin());
-        state.push_back(static_cast<uint32_t>(group.currentOrder) << 8 | index);
+        *out++ = static_cast<uint32_t>(group.currentOrder) << 8 | index;
     }
+    return out;
 }
 
-void MivoLevelSolver::Restore(const uint32_t* words)
+void MivoLevelSolver::SetOrigin(const uint32_t* words, size_t count)
+{
+    for (uint32_t i = 1; !origin_.empty() && i <= origin_[0]; ++i)
+        originAt_[CellOf(origin_[i])] = kNoWord;
+    origin_.assign(words, words + count);
+    for (uint32_t i = 1; i <= origin_[0]; ++i)
+        originAt_[CellOf(origin_[i])] = origin_[i];
+    originTops_ = TopsHash(origin_.data());
+}
+
+void MivoLevelSolver::UndoChanges()
+{
+    ResetMotion();
+    for (size_t t = 0; t < touchedCount_; ++t)
+    {
+        const Touch& touch = touched_[t];
+        MivoMapCell& cell = *cells_[touch.cell];
+        if (touch.now == touch.before)
+        {
+            if (cell.top)
+                SettleTop(*cell.top, cell, touch.before);
+            continue;
+        }
+        if (touch.now != kNoWord)
+            spare_.push_back(std::move(cell.top));
+        if (touch.before != kNoWord)
+            PlaceTop(cell, touch.before);
+    }
+    RestoreRest(origin_.data());
+}
+
+void MivoLevelSolver::ResetMotion()
 {
     board_.moving.clear();
     board_.events.clear();
     board_.pendingBlocking = 0;
     board_.selected = nullptr;
     board_.moveClock = 0.0f;
+}
+
+void MivoLevelSolver::Restore(const uint32_t* words)
+{
+    ResetMotion();
     if (!settled_)
     {
         for (MivoMapCell* cell : open_)
@@ -198,6 +273,13 @@ void MivoLevelSolver::Restore(const uint32_t* words)
         shown_.assign(1, 0);
     }
     RestoreTops(words);
+    RestoreRest(words);
+    shown_.assign(words, words + words[0] + 1);
+    shownKnown_ = true;
+}
+
+void MivoLevelSolver::RestoreRest(const uint32_t* words)
+{
     size_t at = words[0] + 1;
     for (MivoTrack& track : table_->tracks)
         track.direction = static_cast<int32_t>(words[at++]);
@@ -208,8 +290,6 @@ void MivoLevelSolver::Restore(const uint32_t* words)
         const uint32_t index = word & 0xff;
         group.currentExit = index == kNoMember ? nullptr : group.members[index];
     }
-    shown_.assign(words, words + words[0] + 1);
-    shownKnown_ = true;
 }
 
 // The top blocks of the table, which are those of shown_, made those of the words: both lists run
@@ -299,7 +379,8 @@ double MivoSolverResult::Branching() const
 
 size_t MivoLevelGraph::WordCount(uint32_t node) const
 {
-    return (node + 1 < offsets_.size() ? offsets_[node + 1] : words_.size()) - offsets_[node];
+    // The next state's words begin after its node's.
+    return (node + 1 < offsets_.size() ? offsets_[node + 1] - 1 : words_.size()) - offsets_[node];
 }
 
 uint32_t MivoLevelGraph::EdgeEnd(uint32_t node) const
@@ -328,27 +409,27 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
     return kinds;
 }
 
-uint32_t MivoLevelGraph::Intern(const State& state, bool& added)
+uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, bool& added)
 {
     if ((Size() + 1) * 2 > slots_.size())
         Grow(slots_.size() * 2);
-    const uint64_t h = HashWords(state.data(), state.size());
-    const auto print = static_cast<uint32_t>(h >> 32);
+    const auto print = static_cast<uint32_t>(hash >> 32);
     const size_t mask = slots_.size() - 1;
     size_t slot = SlotOf(print);
     for (; slots_[slot] != 0; slot = (slot + 1) & mask)
     {
-        const auto node = static_cast<uint32_t>(slots_[slot]) - 1;
-        if (slots_[slot] >> 32 == print && Equal(node, state))
+        const auto at = static_cast<uint32_t>(slots_[slot]);
+        if (slots_[slot] >> 32 == print && Equal(words_.data() + at, words, count))
         {
             added = false;
-            return node;
+            return words_[at - 1];
         }
     }
     const auto node = static_cast<uint32_t>(offsets_.size());
+    words_.push_back(node);
     offsets_.push_back(static_cast<uint32_t>(words_.size()));
-    words_.insert(words_.end(), state.begin(), state.end());
-    slots_[slot] = uint64_t{print} << 32 | (node + 1);
+    words_.insert(words_.end(), words, words + count);
+    slots_[slot] = uint64_t{print} << 32 | offsets_.back();
     added = true;
     return node;
 }
@@ -358,9 +439,16 @@ size_t MivoLevelGraph::SlotOf(uint32_t print) const
     return print >> (32 - slotBits_);
 }
 
-bool MivoLevelGraph::Equal(uint32_t node, const State& state) const
+bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
 {
-    return WordCount(node) == state.size() && std::equal(state.begin(), state.end(), Words(node));
+    // The states of one table have as many words after their tops: the same count of tops is the
+    // same length.
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (stored[i] != words[i])
+            return false;
+    }
+    return true;
 }
 
 void MivoLevelGraph::Grow(size_t slots)
@@ -524,9 +612,10 @@ bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimit
 void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
                              MivoSolverResult& result)
 {
-    origin_.assign(graph.Words(node), graph.Words(node) + graph.WordCount(node));
+    SetOrigin(graph.Words(node), graph.WordCount(node));
     Restore(origin_.data());
-    bool dirty = false;
+    // A move that never rests leaves blocks stopped on their way: no state the words can say.
+    bool lost = false;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
     {
         const MivoBlockKind kind = KindOf(origin_[i]);
@@ -537,36 +626,35 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
         {
             if ((direction == 0) != (kind == MivoBlockKind::Disappearing))
                 continue;
-            if (dirty)
+            if (lost)
                 Restore(origin_.data());
             const MivoLevelMove move{cell / kSize, cell % kSize, direction};
             uint64_t ticks = 0;
-            board_.changedCells.clear();
+            board_.changedCells.Clear();
             const bool played = TimedPlay(move, limits, ticks);
             result.ticks += ticks;
-            // A refused move changes nothing; one that never rests is no move at all.
-            dirty = ticks > 0;
             board_.selected = nullptr;
-            if (!played)
+            // A refused move changes nothing.
+            lost = !played && ticks > 0;
+            if (lost)
             {
-                result.endlessMoves += dirty ? 1 : 0;
-                // Blocks stopped on their way are no state the words can say.
-                shownKnown_ = shownKnown_ && !dirty;
-                settled_ = settled_ && !dirty;
-                continue;
+                ++result.endlessMoves;
+                shownKnown_ = false;
+                settled_ = false;
             }
+            if (!played)
+                continue;
             ++result.moves;
-            CaptureChanges(origin_.data(), state_);
-            shown_.assign(state_.begin(), state_.begin() + state_[0] + 1);
-            AddEdge(node, move, graph);
+            AddEdge(node, move, CaptureChanges(), graph);
+            UndoChanges();
         }
     }
 }
 
-void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, MivoLevelGraph& graph)
+void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph)
 {
     bool added = false;
-    const uint32_t child = graph.Intern(state_, added);
+    const uint32_t child = graph.Intern(child_.data(), childCount_, hash, added);
     const int32_t depth = graph.depth_[node] + 1;
     if (added)
     {
@@ -574,7 +662,7 @@ void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, MivoLeve
         graph.parent_.push_back(node);
         graph.via_.push_back(PackMove(move));
         graph.count_.push_back(graph.count_[node]);
-        if (winDepth_ < 0 && WonWords(state_.data()))
+        if (winDepth_ < 0 && WonWords(child_.data()))
             winDepth_ = depth;
     }
     else if (graph.depth_[child] == depth)
@@ -612,7 +700,7 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     bool added = false;
     graph.fixedKinds_ = fixedKinds_;
     graph.keepEdges_ = pastWins;
-    graph.Intern(state_, added);
+    graph.Intern(state_.data(), state_.size(), StateHash(state_), added);
     graph.depth_.push_back(0);
     graph.parent_.push_back(0);
     graph.via_.push_back(0);

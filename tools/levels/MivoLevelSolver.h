@@ -92,9 +92,10 @@ private:
     friend class MivoLevelSolver;
     using State = std::vector<uint32_t>;
 
-    // The node of the state, adding it when new; sets added accordingly.
-    uint32_t Intern(const State& state, bool& added);
-    bool Equal(uint32_t node, const State& state) const;
+    // The node of the state of count words whose hash is given, adding it when new; sets added
+    // accordingly.
+    uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, bool& added);
+    static bool Equal(const uint32_t* stored, const uint32_t* words, size_t count);
     // The slot a state's hash print is first looked for in.
     size_t SlotOf(uint32_t print) const;
     // Rehashes into this many slots (a power of two, at least 1024).
@@ -104,10 +105,11 @@ private:
     // One past the last edge of the expanded node.
     uint32_t EdgeEnd(uint32_t node) const;
 
+    // Each state's words follow its node: a lookup reads one run of words.
     std::vector<uint32_t> words_;
-    std::vector<uint32_t> offsets_;
+    std::vector<uint32_t> offsets_; // where each node's state begins in words_
     // Open addressing on the top bits of the states' hashes: each slot holds the high half of
-    // its state's hash over node + 1, 0 for an empty slot.
+    // its state's hash over the offset of its words, 0 for an empty slot.
     std::vector<uint64_t> slots_, oldSlots_;
     uint32_t slotBits_ = 0;
     std::vector<uint16_t> depth_;
@@ -153,11 +155,22 @@ private:
     void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                 MivoSolverResult& result);
     void Capture(State& state) const;
-    // The state after a move from the origin's: the origin's words, but for the cells the board
-    // noted as changed.
-    void CaptureChanges(const uint32_t* origin, State& state) const;
-    // The words after the top blocks: the count of those, the tracks and the teleport groups.
-    void CaptureRest(State& state) const;
+    // The state after a move from the origin's into child_: the origin's words, but for the cells
+    // the board noted as changed, which go to touched_. Returns the state's hash, found from the
+    // origin's and the words that changed.
+    uint64_t CaptureChanges();
+    // Puts the table back in the origin's state after a move that came to rest: only the cells
+    // touched_ names change.
+    void UndoChanges();
+    // Notes the origin's words by cell and its top blocks' hash, for the moves from it.
+    void SetOrigin(const uint32_t* words, size_t count);
+    // Writes the words after the top blocks, the tracks' and the teleport groups', from out on;
+    // returns the end.
+    uint32_t* WriteRest(uint32_t* out) const;
+    // The tracks and teleport groups as the words after the top blocks say.
+    void RestoreRest(const uint32_t* words);
+    // No motion, event or selection, as on a board at rest.
+    void ResetMotion();
     // The word of the cell's top block.
     uint32_t WordOf(const MivoMapCell& cell) const;
     // Puts the table in the state of the words, changing only what differs from shown_ when
@@ -174,8 +187,8 @@ private:
     bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
-    // The edge from the node by the move to the state in state_, adding that state when new.
-    void AddEdge(uint32_t node, const MivoLevelMove& move, MivoLevelGraph& graph);
+    // The edge from the node by the move to the state in child_, adding that state when new.
+    void AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph);
     // A shortest solution, the count of them and the branching along it.
     void TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const;
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
@@ -183,7 +196,8 @@ private:
     MivoLevelMap map_;
     std::unique_ptr<MivoMapTable> table_;
     MivoBoard board_;
-    std::vector<MivoMapCell*> cells_;               // the cells in play, in grid order
+    // The cells by grid index (x * kSize + y), none outside the play.
+    std::array<MivoMapCell*, MivoCellBits::kCells> cells_{};
     std::vector<MivoMapCell*> open_;                // those without a wall from the start
     uint32_t fixedKinds_ = 0;                       // the kinds of those walls (one bit, or none)
     std::vector<MivoBlock*> teleports_;             // every teleport floor, in grid order
@@ -195,7 +209,19 @@ private:
     // move that came to rest.
     State shown_;
     bool shownKnown_ = false;
-    State origin_, state_; // the state being expanded and the one a move reached
+    State origin_, state_; // the state being expanded and the start
+    // The origin's top words by grid index, kNoWord where no block stands.
+    std::array<uint32_t, MivoCellBits::kCells> originAt_{};
+    uint64_t originTops_ = 0; // the hash of the origin's top words
+    // A cell a move changed: its top's words after the move and in the origin.
+    struct Touch
+    {
+        uint32_t cell, now, before;
+    };
+    std::array<Touch, MivoCellBits::kCells> touched_{};
+    size_t touchedCount_ = 0;
+    std::vector<uint32_t> child_; // the state a move reached, room for the most words
+    size_t childCount_ = 0;
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play.
