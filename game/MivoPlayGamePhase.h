@@ -226,6 +226,10 @@ public:
     static int32_t TutorialOfKind(int32_t kind);
     // Whether the ray from origin along direction meets the block box around the centre.
     static bool ProbeBlock(const WeVector& centre, const WeVector& origin, const WeVector& direction);
+    // False only when the ray's line passes the centre farther than the pick box's corners, so
+    // that no probe of the box can hit: a few products that leave picking only the boxes near
+    // the ray to probe.
+    static bool RayNearBlock(const WeVector& centre, const WeVector& origin, const WeVector& direction);
     // The arrow a ray points at beside the block at centre: the quadrant of the point where it
     // meets the floor plane; -1 for a ray parallel to it.
     static int32_t ArrowUnderRay(const WeVector& centre, const WeVector& origin, const WeVector& direction);

@@ -148,6 +148,38 @@ TEST(Picking, TheRayMeetsTheBlockBoxOnly)
     EXPECT_FALSE(Phase::ProbeBlock(centre, {2, 10, 3}, {0, 1, 0})) << "behind the ray";
 }
 
+TEST(Picking, OnlyRaysThatCannotMeetTheBoxAreLeftUnprobed)
+{
+    // Rays from near and far eyes through points just inside and just outside the box's
+    // corners and edges: every ray the probe lets hit must be near, and rays well clear are not.
+    const WeVector centre{7.575f, 0.0f, -7.575f};
+    const float h = Phase::kPickHalfSize;
+    const struct
+    {
+        WeVector eye;
+        WeVector through; // from the centre
+    } rays[] = {
+        {{7.5f, 19.0f, -7.5f}, {h, h, h}},          {{7.5f, 19.0f, -7.5f}, {-h, h, -h}},
+        {{0.0f, 19.0f, 8.0f}, {h, -h, h}},          {{-40.0f, 3.0f, 60.0f}, {h, h, -h}},
+        {{300.0f, 200.0f, -90.0f}, {-h, -h, h}},    {{7.575f, 0.0f, 5.0f}, {h, h, 0.0f}},
+        {{8.0f, 0.2f, -7.6f}, {-h, 0.0f, h}},       {{7.575f, 50.0f, -7.575f}, {0.0f, -h, 0.0f}},
+        {{-1000.0f, 800.0f, 500.0f}, {h, -h, -h}},  {{20.0f, 1.0f, -7.575f}, {-h, h, 0.0f}},
+    };
+    for (const auto& ray : rays)
+        for (const float scale : {0.999f, 1.0f, 1.001f, 1.01f})
+        {
+            const WeVector direction = centre + ray.through * scale - ray.eye;
+            EXPECT_TRUE(!Phase::ProbeBlock(centre, ray.eye, direction) ||
+                        Phase::RayNearBlock(centre, ray.eye, direction))
+                << ray.eye.x << " " << scale;
+            EXPECT_TRUE(Phase::RayNearBlock(centre, ray.eye, direction * 0.001f)) << "any length";
+            // Moved 2 aside, the line passes the centre beyond the corners' 0.857.
+            const WeVector aside = D3DXVec3Normalize(D3DXVec3Cross(direction, {0.3f, 1.0f, 0.2f})) * 2.0f;
+            EXPECT_FALSE(Phase::RayNearBlock(centre, ray.eye + aside, direction)) << "clear of the box";
+        }
+    EXPECT_TRUE(Phase::RayNearBlock(centre, {0, 0, 0}, {0, 0, 0})) << "a ray without direction is probed";
+}
+
 TEST(Picking, AnArrowIsTheQuadrantWhereTheRayMeetsTheFloor)
 {
     const WeVector centre{1, 0, 1};
