@@ -26,6 +26,12 @@ void EnsurePoolGuard()
     (void)guard;
 }
 
+// -1 for the inline bytes, else the pool's size class.
+int32_t StorageClass(int32_t length)
+{
+    return length < WeString::InlineCapacity ? -1 : WeStringSizeClass(length);
+}
+
 bool PointsInto(const char* bytes, const char* begin, int32_t length)
 {
     const auto address = reinterpret_cast<uintptr_t>(bytes);
@@ -179,8 +185,12 @@ int32_t WeStringPoolFreeBlocks(int32_t sizeClass)
     return count;
 }
 
-WeString::WeString(WeString&& other) noexcept : data(other.data), length(other.length)
+void WeString::Take(WeString& other)
 {
+    if (other.length >= InlineCapacity)
+        SetFields(other.data, other.length);
+    else
+        Init(other.data, other.length);
     other.data = emptyBuffer;
     other.length = 0;
 }
@@ -197,10 +207,7 @@ WeString& WeString::operator=(WeString&& other) noexcept
     if (this != &other)
     {
         FreeBuffer();
-        data = other.data;
-        length = other.length;
-        other.data = emptyBuffer;
-        other.length = 0;
+        Take(other);
     }
     return *this;
 }
@@ -214,7 +221,7 @@ WeString& WeString::operator=(const char* text)
 
 void WeString::FreeBuffer()
 {
-    if (data != emptyBuffer)
+    if (length >= InlineCapacity)
         Release(data, length);
     data = emptyBuffer;
     length = 0;
@@ -226,7 +233,7 @@ void WeString::Assign(const char* bytes, int32_t count)
 }
 
 // Replaces `removed` bytes at index by `count` bytes (zeros when bytes is null). The buffer is
-// kept while the size class stays; a result over MaxLength leaves the string unchanged.
+// kept while the storage (inline bytes or size class) stays; a result over MaxLength leaves the string unchanged.
 void WeString::ReplaceRange(int32_t index, int32_t removed, const char* bytes, int32_t count)
 {
     const int64_t newLength = static_cast<int64_t>(length) - removed + count;
@@ -247,15 +254,15 @@ void WeString::ReplaceRange(int32_t index, int32_t removed, const char* bytes, i
     }
     if (data == emptyBuffer)
     {
-        data = WeStringPoolAllocate(resultLength);
+        data = StorageFor(resultLength);
     }
-    else if (WeStringSizeClass(length) == WeStringSizeClass(resultLength))
+    else if (StorageClass(length) == StorageClass(resultLength))
     {
         std::memmove(data + index + count, data + index + removed, static_cast<size_t>(tail));
     }
     else
     {
-        char* buffer = WeStringPoolAllocate(resultLength);
+        char* buffer = StorageFor(resultLength);
         std::memcpy(buffer, data, static_cast<size_t>(index));
         std::memcpy(buffer + index + count, data + index + removed, static_cast<size_t>(tail));
         FreeBuffer();

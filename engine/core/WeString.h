@@ -5,8 +5,10 @@
 #include <cstring>
 
 // The engine's string: bytes (UTF-8 text in practice) with an explicit length and a zero byte
-// after the last one. Every empty string shares one static buffer; other buffers come from a
-// pool of size classes so that the many short-lived names and keys reuse memory.
+// after the last one. Every empty string shares one static buffer; texts shorter than
+// InlineCapacity live inside the string itself, so moving such a string moves its bytes; longer
+// buffers come from a pool of size classes so that the many short-lived names and keys reuse
+// memory.
 //
 // Lengths are checked: an operation whose result would exceed MaxLength leaves the string as it
 // was, and positions outside the string clamp or give empty results. Nothing here reports a
@@ -15,16 +17,17 @@ class WeString
 {
 public:
     static constexpr int32_t MaxLength = 0x3FFFFFFF;
+    static constexpr int32_t InlineCapacity = 20; // bytes inside the string, the zero included
 
-    WeString() = default;
+    WeString() {} // NOLINT: user-provided, so that a const string needs no initialiser
     // NOLINTNEXTLINE: implicit on purpose, texts are strings everywhere
     WeString(const char* text) { Init(text, TextLength(text)); }
     WeString(const char* bytes, int32_t length) { Init(bytes, length); }
     WeString(const WeString& other) { Init(other.data, other.length); }
-    WeString(WeString&& other) noexcept;
+    WeString(WeString&& other) noexcept { Take(other); }
     ~WeString()
     {
-        if (data != emptyBuffer)
+        if (length >= InlineCapacity)
             Release(data, length);
     }
 
@@ -35,18 +38,21 @@ public:
     WeString& operator+=(const WeString& other) { return Append(other.data, other.length); }
     WeString& operator+=(const char* text) { return Append(text, TextLength(text)); }
     WeString& operator+=(char c) { return Append(&c, 1); }
-    // Within the buffer's size class the bytes go in place; a source inside this string stays
-    // valid, as it ends where the new bytes begin.
+    // Within the inline bytes or the buffer's size class the bytes go in place; a source inside
+    // this string stays valid, as it ends where the new bytes begin.
     WeString& Append(const char* bytes, int32_t count)
     {
-        char* const buffer = data;
         const int32_t oldLength = length;
-        if (!bytes || count <= 0 || buffer == emptyBuffer || count > MaxLength - oldLength ||
-            oldLength + count >= Capacity(SizeClass(oldLength)))
+        if (!bytes || count <= 0 || count > MaxLength - oldLength)
+            return *this;
+        const int32_t newLength = oldLength + count;
+        char* const buffer = newLength < InlineCapacity ? local : data;
+        if (newLength >= InlineCapacity &&
+            (oldLength < InlineCapacity || newLength >= Capacity(SizeClass(oldLength))))
             return AppendElsewhere(bytes, count);
         std::memcpy(buffer + oldLength, bytes, static_cast<size_t>(count));
-        buffer[oldLength + count] = '\0';
-        SetFields(buffer, oldLength + count);
+        buffer[newLength] = '\0';
+        SetFields(buffer, newLength);
         return *this;
     }
     WeString& AppendChar(uint32_t code); // a Unicode code point as 1 to 4 UTF-8 bytes
@@ -146,7 +152,7 @@ private:
     {
         if (!bytes || count <= 0)
             return;
-        char* const buffer = Allocate(count);
+        char* const buffer = StorageFor(count);
         std::memcpy(buffer, bytes, static_cast<size_t>(count));
         buffer[count] = '\0';
         SetFields(buffer, count);
@@ -158,15 +164,19 @@ private:
         data = buffer;
         length = count;
     }
+    // Where a text of count bytes (one or more) lives: the inline bytes or a new buffer.
+    char* StorageFor(int32_t count) { return count < InlineCapacity ? local : Allocate(count); }
+    // Moves other's text here (its buffer, or its inline bytes) and leaves it empty.
+    void Take(WeString& other);
     static char* AllocateElsewhere(int32_t sizeClass);
     static void ReleaseElsewhere(char* buffer);
     WeString& AppendElsewhere(const char* bytes, int32_t count);
     void ReplaceRange(int32_t index, int32_t removed, const char* bytes, int32_t count);
-    void SetLength(int32_t newLength);
     void Assign(const char* bytes, int32_t count);
 
     char* data = emptyBuffer;
     int32_t length = 0;
+    char local[InlineCapacity];
 
     static char emptyBuffer[1];
     static constinit thread_local Pool pool;

@@ -444,7 +444,7 @@ TEST(WeStringGrowth, AppendsAcrossSizeClassesKeepContent)
         const char c = static_cast<char>('a' + i % 26);
         s += c;
         expected += c;
-        if (i == 14 || i == 15 || i == 62 || i == 63 || i == 4095)
+        if (i == 14 || i == 15 || i == 18 || i == 19 || i == 62 || i == 63 || i == 4095)
         {
             EXPECT_EQ(std::string(s.GetData(), static_cast<size_t>(s.GetLength())), expected) << i;
         }
@@ -536,19 +536,19 @@ TEST(WeStringPool, ReleasedBuffersAreReused)
 {
     const char* first = nullptr;
     {
-        const WeString s("pooled");
+        const WeString s("a text too long to live inline");
         first = s.GetData();
     }
-    const int32_t spare = WeStringPoolFreeBlocks(0);
+    const int32_t spare = WeStringPoolFreeBlocks(1);
     EXPECT_GE(spare, 1);
-    const WeString again("reused");
+    const WeString again("another text too long for inline");
     EXPECT_EQ(again.GetData(), first);
-    EXPECT_EQ(WeStringPoolFreeBlocks(0), spare - 1);
+    EXPECT_EQ(WeStringPoolFreeBlocks(1), spare - 1);
 }
 
 TEST(WeStringPool, ReleasesAfterShutdownAreFreedDirectly)
 {
-    WeString survivor("still alive at exit");
+    WeString survivor("still alive at the program's exit");
     WeStringPoolShutdown();
     EXPECT_EQ(WeStringPoolFreeBlocks(1), 0);
     survivor = "";
@@ -559,7 +559,7 @@ TEST(WeStringPool, ReleasesAfterShutdownAreFreedDirectly)
     EXPECT_EQ(WeStringPoolFreeBlocks(1), 0);
     WeStringPoolStartup();
     {
-        const WeString pooled("pooled again");
+        const WeString pooled("pooled again, being long enough");
     }
-    EXPECT_EQ(WeStringPoolFreeBlocks(0), 1);
+    EXPECT_EQ(WeStringPoolFreeBlocks(1), 1);
 }
