@@ -200,14 +200,18 @@ void ShippedPackage(benchmark::State& state)
     if (shipped.names.empty())
         return state.SkipWithError("no package");
     WeDataFile package(Shipped::Path);
-    std::vector<uint8_t> bytes;
+    // One buffer for the largest entry, as the yardstick has: no zero-filling between reads.
+    int64_t largest = 0;
+    for (size_t i = 0; i < shipped.names.size(); ++i)
+        if (package.Open(shipped.names[i], shipped.types[i]))
+            largest = std::max<int64_t>(largest, package.GetFileSize());
+    std::vector<uint8_t> bytes(static_cast<size_t>(largest));
     int64_t total = 0;
     for (auto _ : state)
         for (size_t i = 0; i < shipped.names.size(); ++i)
         {
             if (!package.Open(shipped.names[i], shipped.types[i]))
                 state.SkipWithError("an entry did not open");
-            bytes.resize(static_cast<size_t>(package.GetFileSize()));
             total += package.GetStream().Read(bytes.data(), package.GetFileSize());
         }
     state.SetBytesProcessed(total);

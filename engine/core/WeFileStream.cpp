@@ -122,7 +122,12 @@ bool WeFileStream::Seek(int64_t offset, int origin)
         offset += Tell() - HandlePosition();
     DropBuffer();
     lastAccess = LastAccess::None;
-    return fseeko(file, static_cast<off_t>(offset), origin) == 0;
+    if (fseeko(file, static_cast<off_t>(offset), origin) != 0)
+        return false;
+    // An empty buffer marks where the handle stands, so that the next read need not ask it.
+    if (origin == SEEK_SET)
+        bufferStart = offset;
+    return true;
 }
 
 bool WeFileStream::Eof() const
