@@ -1,11 +1,13 @@
 // The configuration store: parsing one megabyte of ".ini" text, and one million typed lookups of
 // keys that are already in the store (the getter road a caller takes when it does not keep the
-// returned reference).
+// returned reference), beside the same lookups in a standard hash map of every key of that text.
 #include "WeConfig.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace
@@ -101,6 +103,32 @@ void GetStringOfStoredKeys(benchmark::State& state)
     TypedLookups(state, "Text", [](const WeString& key) { return WeConfig::GetString(key, "").GetLength(); });
 }
 
+// The yardstick: a standard map from every key of the text to its value, searched by the key's
+// bytes without building a string.
+struct KeyHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+};
+
+void StdMapOfStoredKeys(benchmark::State& state)
+{
+    std::unordered_map<std::string, int, KeyHash, std::equal_to<>> map;
+    const std::string& text = MegabyteText();
+    const int keyCount = static_cast<int>(text.size() / 64); // more than the text holds of each kind
+    for (const char* kind : {"Int", "Float", "Text"})
+        for (const WeString& key : Keys(kind, keyCount))
+            map.emplace(key.GetData(), key.GetLength());
+    const std::vector<WeString> keys = Keys("Int", 1000);
+    for (auto _ : state)
+        for (int64_t i = 0; i < Lookups; ++i)
+        {
+            const WeString& key = keys[static_cast<size_t>(i % 1000)];
+            benchmark::DoNotOptimize(map.find(std::string_view(key.GetData(), static_cast<size_t>(key.GetLength())))->second);
+        }
+    state.SetItemsProcessed(state.iterations() * Lookups);
+}
+
 } // namespace
 
 BENCHMARK(ParseMegabyte)->Unit(benchmark::kMillisecond);
@@ -108,5 +136,6 @@ BENCHMARK(ParseMegabyteIntoAnEmptyStore)->Unit(benchmark::kMillisecond);
 BENCHMARK(GetIntOfStoredKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(GetFloatOfStoredKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(GetStringOfStoredKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(StdMapOfStoredKeys)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
