@@ -183,6 +183,8 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
     }
     for (WeRenderList& list : lists)
         list.sizeAtFill = list.GetCount();
+    if (!reflectionRenderer.reflecting)
+        reflectionRenderer.NoteReflectiveItems(scene, lists, listCount);
     if (passSwitch[projectorSwitch] >= 1)
         projectorRenderer.Prepare(scene, camera);
     if (passSwitch[flareSwitch] >= 1)
@@ -694,10 +696,28 @@ void WeReflectionRenderer::ShiftSwitches(int32_t by) const
         sceneRenderer.passSwitch[step] += by;
 }
 
+void WeReflectionRenderer::NoteReflectiveItems(const WeScene* scene, const WeRenderList* lists, int32_t listCount)
+{
+    for (int32_t list = 0; list < listCount; ++list)
+        for (int32_t index = 0; index < lists[list].GetCount(); ++index)
+            if (lists[list].At(index).item->material->reflective)
+            {
+                if (unreflectiveScene == scene)
+                    unreflectiveScene = nullptr;
+                return;
+            }
+    unreflectiveScene = scene;
+}
+
 void WeReflectionRenderer::Render(WeScene* scene, WeCamera* sceneCamera)
 {
     if (!cubeTarget || !camera || !sceneCamera)
         return;
+    if (scene && scene == unreflectiveScene)
+    {
+        frameCounter = intervals[ClampedLevel()];
+        return;
+    }
     if (frameCounter < intervals[ClampedLevel()])
     {
         ++frameCounter;

@@ -190,8 +190,11 @@ public:
     void SetLevel(int32_t newLevel) { level = newLevel; }
     void Prepare() {}
     // Every few frames by level, the six faces of the cube from the camera's position, each with
-    // the background and solid passes only.
+    // the background and solid passes only; none while the scene drew no reflective material in
+    // its last frame (the frame after one shows again makes the cube at once).
     void Render(WeScene* scene, WeCamera* sceneCamera);
+    // After the scene's own view was prepared: whether it draws a reflective material.
+    void NoteReflectiveItems(const WeScene* scene, const WeRenderList* lists, int32_t listCount);
 
     WeRenderTarget* cubeTarget = nullptr;
     std::unique_ptr<WeTexture> cubeTexture;
@@ -199,6 +202,8 @@ public:
     int32_t level = 2;
     int32_t frameCounter = 100;
     bool reflecting = false;
+    // The scene last prepared when it drew no reflective material, which needs no cube.
+    const WeScene* unreflectiveScene = nullptr;
 
 private:
     // Lowers (or raises) every pass switch but background and solid.

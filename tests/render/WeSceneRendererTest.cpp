@@ -7,9 +7,12 @@
 #include "WeActor.h"
 #include "WeMaterial.h"
 #include "WeRenderTarget.h"
+#include "WeScene.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace d3d9;
 
@@ -329,5 +332,49 @@ TEST_F(SceneRendererTest, ReflectionsRenderTheSixFacesEveryFewFramesByLevel)
         reflectionRenderer.OnLostDevice();
         EXPECT_EQ(materialManager.reflectionCube, nullptr);
     }
+    reflectionRenderer.InitLevel(renderDevice.reflectionQuality);
+}
+
+TEST_F(SceneRendererTest, ReflectionsWaitWhileTheSceneDrawsNoReflectiveMaterial)
+{
+    WeScene scene;
+    WeCamera sceneCamera;
+    WeMaterial plain, reflective;
+    reflective.reflective = true;
+    WeRenderItem plainItem, reflectiveItem;
+    plainItem.material = &plain;
+    reflectiveItem.material = &reflective;
+    ASSERT_TRUE(reflectionRenderer.InitLevel(3));
+    reflectionRenderer.frameCounter = 100;
+    // Per frame: the items the scene's view drew and whether the cube was drawn ('6') or not.
+    const struct
+    {
+        std::vector<WeRenderItem*> drawn;
+        char cube;
+    } frames[] = {{{}, '6'},
+                  {{&plainItem}, '.'},
+                  {{&plainItem}, '.'},
+                  {{&plainItem}, '.'},
+                  {{&plainItem}, '.'},
+                  {{&plainItem, &reflectiveItem}, '.'},
+                  {{&reflectiveItem}, '6'},
+                  {{&reflectiveItem}, '.'}};
+    std::string expected, cubes;
+    for (const auto& frame : frames)
+    {
+        Device().ClearCallLog();
+        reflectionRenderer.Render(&scene, &sceneCamera);
+        const bool drawn = std::any_of(Calls().begin(), Calls().end(),
+                                       [](const std::string& call) { return call.rfind("Clear ", 0) == 0; });
+        cubes += drawn ? '6' : '.';
+        expected += frame.cube;
+        WeRenderList lists[2];
+        for (WeRenderItem* item : frame.drawn)
+            lists[1].Push(item, 0);
+        reflectionRenderer.NoteReflectiveItems(&scene, lists, 2);
+    }
+    EXPECT_EQ(cubes, expected) << "the frame after a reflective material shows makes the cube at once";
+    reflectionRenderer.OnLostDevice();
+    reflectionRenderer.unreflectiveScene = nullptr;
     reflectionRenderer.InitLevel(renderDevice.reflectionQuality);
 }
