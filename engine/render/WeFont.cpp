@@ -229,7 +229,30 @@ std::vector<int32_t> Charsets()
 
 } // namespace
 
-WeFont::WeFont() : glyphs(std::make_unique<WeGlyph[]>(glyphCount)) {}
+WeFont::WeFont() = default;
+
+const WeGlyph& WeFont::Glyph(uint32_t codePoint) const
+{
+    static const WeGlyph none;
+    const uint32_t code = codePoint & 0xFFFFu;
+    const std::unique_ptr<WeGlyph[]>& block = blocks[code / glyphsPerBlock];
+    return block ? block[code % glyphsPerBlock] : none;
+}
+
+WeGlyph& WeFont::MakeGlyph(int32_t code)
+{
+    std::unique_ptr<WeGlyph[]>& block = blocks[code / glyphsPerBlock];
+    if (!block)
+        block = std::make_unique<WeGlyph[]>(glyphsPerBlock);
+    return block[code % glyphsPerBlock];
+}
+
+template <typename Visit> void WeFont::ForEachGlyph(Visit visit)
+{
+    for (int32_t b = 0; b < blockCount; ++b)
+        for (int32_t i = 0; blocks[b] && i < glyphsPerBlock; ++i)
+            visit(b * glyphsPerBlock + i, blocks[b][i]);
+}
 
 WeFont::~WeFont()
 {
@@ -282,11 +305,10 @@ void WeFont::Load(const WeString& fontKey)
 bool WeFont::Pack(int32_t pageWidth, int32_t pageHeight)
 {
     int32_t x = 2, y = 2, rowHeight = 0;
-    for (int32_t code = 0; code < glyphCount; ++code)
-    {
-        WeGlyph& glyph = glyphs[code];
-        if (!glyph.Present())
-            continue;
+    bool fits = true;
+    ForEachGlyph([&](int32_t, WeGlyph& glyph) {
+        if (!fits || !glyph.Present())
+            return;
         if (x + glyph.width + 2 > pageWidth)
         {
             y += rowHeight + 2;
@@ -294,15 +316,18 @@ bool WeFont::Pack(int32_t pageWidth, int32_t pageHeight)
             rowHeight = 0;
         }
         if (y + glyph.height + 2 > pageHeight || x + glyph.width + 2 > pageWidth)
-            return false;
+        {
+            fits = false;
+            return;
+        }
         glyph.pixelX = x;
         glyph.pixelY = y;
         glyph.u = float(x) / float(pageWidth);
         glyph.v = float(y) / float(pageHeight);
         rowHeight = std::max(rowHeight, glyph.height);
         x += glyph.width + 2;
-    }
-    return true;
+    });
+    return fits;
 }
 
 bool WeFont::Rasterize(const WeString& faceName, int32_t size, int32_t displaySize)
@@ -313,7 +338,8 @@ bool WeFont::Rasterize(const WeString& faceName, int32_t size, int32_t displaySi
     if (size <= 0)
         return false;
     // Entries of an earlier rasterisation would otherwise outlive the glyphs they came from.
-    std::fill(glyphs.get(), glyphs.get() + glyphCount, WeGlyph{});
+    for (std::unique_ptr<WeGlyph[]>& block : blocks)
+        block.reset();
     std::vector<std::unique_ptr<CharsetRecord>> records;
     std::vector<int16_t> owner(glyphCount, -1);
     for (int32_t charset : Charsets())
@@ -328,7 +354,7 @@ bool WeFont::Rasterize(const WeString& faceName, int32_t size, int32_t displaySi
             if (!gdi::ByteToCodePoint(record->codePage, uint8_t(byte), code) ||
                 code >= uint32_t(glyphCount) || owner[code] >= 0 || !record->font.GetCharAbcWidths(code, abc))
                 continue;
-            WeGlyph& glyph = glyphs[code];
+            WeGlyph& glyph = MakeGlyph(int32_t(code));
             glyph.lead = abc.abcA - 1;
             glyph.width = int32_t(abc.abcB) + 2;
             glyph.trail = abc.abcC - 1;
@@ -337,7 +363,7 @@ bool WeFont::Rasterize(const WeString& faceName, int32_t size, int32_t displaySi
         }
         records.push_back(std::move(record));
     }
-    lineHeight = std::max(0, glyphs[32].height);
+    lineHeight = std::max(0, Glyph(' ').height);
 
     int32_t pageWidth = 32, pageHeight = 32;
     while (!Pack(pageWidth, pageHeight))
@@ -352,16 +378,14 @@ bool WeFont::Rasterize(const WeString& faceName, int32_t size, int32_t displaySi
     gdi::Bitmap bitmap;
     if (!gdi::CreateBitmap(bitmap, pageWidth, pageHeight))
         return false;
-    for (int32_t code = 0; code < glyphCount; ++code)
-    {
-        WeGlyph& glyph = glyphs[code];
+    ForEachGlyph([&](int32_t code, WeGlyph& glyph) {
         if (!glyph.Present() || owner[code] < 0)
-            continue;
+            return;
         glyph.du = float(glyph.width) / float(pageWidth);
         glyph.dv = float(glyph.height) / float(pageHeight);
         records[size_t(owner[code])]->font.TextOut(bitmap, glyph.pixelX - glyph.lead, glyph.pixelY,
                                                    uint32_t(code));
-    }
+    });
 
     WeBeginFixedLoading();
     ReleaseTexture();
@@ -426,7 +450,7 @@ void WeFont::MeasureAndWrapText(WeString& text, WeTextSize& size, int32_t wrapWi
         }
         if (token.kind != TokenKind::glyph)
             continue;
-        const WeGlyph& glyph = glyphs[token.value];
+        const WeGlyph& glyph = Glyph(token.value);
         if (!glyph.Present())
             continue;
         if (wrapWidth >= 1 && token.value == ' ')
@@ -503,7 +527,7 @@ void WeFont::DrawText(WeCanvasText& item)
             break;
         case TokenKind::glyph:
         {
-            const WeGlyph& glyph = glyphs[token.value];
+            const WeGlyph& glyph = Glyph(token.value);
             if (!glyph.Present())
                 break;
             const uint32_t argb = uint32_t(ColorByte(color[3])) << 24 | uint32_t(ColorByte(color[0])) << 16 |

@@ -62,7 +62,8 @@ public:
     void DrawText(WeCanvasText& item);
     // Releases the page through the texture manager and clears loaded.
     void ReleaseTexture();
-    const WeGlyph& Glyph(uint32_t codePoint) const { return glyphs[codePoint & 0xFFFFu]; }
+    // The glyph of the code point (of its low 16 bits); one that is not Present when the face has none.
+    const WeGlyph& Glyph(uint32_t codePoint) const;
     const WeString& GetName() const { return face; }
 
     bool loaded = false;
@@ -72,10 +73,20 @@ public:
     int32_t lineHeight = 0;
     float scale = 1.0f;
     WeTexture* texture = nullptr;
-    std::unique_ptr<WeGlyph[]> glyphs;
 
 private:
+    static constexpr int32_t glyphsPerBlock = 256;
+    static constexpr int32_t blockCount = glyphCount / glyphsPerBlock;
+
     bool Pack(int32_t pageWidth, int32_t pageHeight);
+    // The entry of the code point, its block made when it has none.
+    WeGlyph& MakeGlyph(int32_t code);
+    // Every glyph of the made blocks in code-point order, with its code point.
+    template <typename Visit> void ForEachGlyph(Visit visit);
+
+    // The table in blocks of 256 code points, each made with the first glyph in it: a face has a
+    // few hundred glyphs, and a full table for every font made a start slow.
+    std::unique_ptr<WeGlyph[]> blocks[blockCount];
 };
 
 class WeFontManager
