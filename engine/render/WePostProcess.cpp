@@ -111,6 +111,7 @@ bool WePostProcessEffect::Load(const WeString& shaderName)
         return true;
     shader = shaders.Load(shaderName);
     loaded = shader != nullptr;
+    paramHandle = Parameter(shader, "PPParam");
     return loaded;
 }
 
@@ -118,7 +119,7 @@ void WePostProcessEffect::Apply()
 {
     if (!loaded || !shader->effect)
         return;
-    shader->effect->SetFloat(Parameter(shader, "PPParam"), param);
+    shader->effect->SetFloat(paramHandle, param);
     shader->CommitChanges();
 }
 

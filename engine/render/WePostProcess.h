@@ -34,11 +34,12 @@ public:
 
     // Through the shader manager; true at once when loaded.
     bool Load(const WeString& shaderName);
-    // Hands "PPParam" to the effect and commits; nothing unless loaded.
+    // Hands param to the effect's "PPParam" and commits; nothing unless loaded.
     void Apply();
 
     bool loaded = false;
     WeShader* shader = nullptr;
+    d3dx::D3DXHANDLE paramHandle = nullptr; // "PPParam", looked up once at load
     int32_t filterModes[stageCount] = {};
     int32_t addressModes[stageCount] = {};
     bool enabled = true;
