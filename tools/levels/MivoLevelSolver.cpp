@@ -101,6 +101,24 @@ double ThreadSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// What reading the clock twice in a row measures, the least of a few tries: taken off each timed
+// play, which holds one such pair.
+double ClockPairSeconds()
+{
+    static const double pair = []
+    {
+        using Clock = std::chrono::steady_clock;
+        double least = 1.0;
+        for (int32_t i = 0; i < 200; ++i)
+        {
+            const Clock::time_point first = Clock::now();
+            least = std::min(least, std::chrono::duration<double>(Clock::now() - first).count());
+        }
+        return least;
+    }();
+    return pair;
+}
+
 constexpr uint64_t kCountCap = uint64_t{1} << 63;
 
 uint64_t AddCapped(uint64_t a, uint64_t b)
@@ -184,6 +202,8 @@ uint64_t MivoLevelSolver::CaptureChanges()
             const uint32_t now = cells_[cell]->top ? WordOf(*cells_[cell]) : kNoWord;
             if (now != kNoWord)
                 *out++ = now;
+            if (now == before && now == kNoWord)
+                continue; // a cell a block only passed through
             tops ^= now != before ? TopHash(before) ^ TopHash(now) : 0;
             touched_[touchedCount_++] = {cell, now, before};
         }
@@ -230,8 +250,7 @@ void MivoLevelSolver::UndoChanges()
         MivoMapCell& cell = *cells_[touch.cell];
         if (touch.now == touch.before)
         {
-            if (cell.top)
-                SettleTop(*cell.top, cell, touch.before);
+            SettleTop(*cell.top, cell, touch.before);
             continue;
         }
         if (touch.now != kNoWord)
@@ -439,6 +458,12 @@ size_t MivoLevelGraph::SlotOf(uint32_t print) const
     return print >> (32 - slotBits_);
 }
 
+void MivoLevelGraph::Prefetch(uint64_t hash) const
+{
+    if (!slots_.empty())
+        __builtin_prefetch(slots_.data() + SlotOf(static_cast<uint32_t>(hash >> 32)));
+}
+
 bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
 {
     // The states of one table have as many words after their tops: the same count of tops is the
@@ -598,13 +623,13 @@ bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimit
         return Play(move, limits, ticks);
     const Clock::time_point playing = Clock::now();
     const bool played = Play(move, limits, ticks);
-    const double seconds = std::chrono::duration<double>(Clock::now() - playing).count();
-    // A play far longer than any move takes had its thread taken away: no sample.
-    constexpr double kPreempted = 0.002;
-    if (seconds < kPreempted)
+    const double seconds = std::chrono::duration<double>(Clock::now() - playing).count() - ClockPairSeconds();
+    // A play far longer than its ticks can take (a tick of the busiest table takes a fraction
+    // of a microsecond) had its thread taken away: no sample.
+    if (seconds < 20e-6 + 1e-6 * static_cast<double>(ticks))
     {
         ++timedPlays_;
-        timedSeconds_ += seconds;
+        timedSeconds_ += std::max(0.0, seconds);
     }
     return played;
 }
@@ -616,6 +641,9 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
     Restore(origin_.data());
     // A move that never rests leaves blocks stopped on their way: no state the words can say.
     bool lost = false;
+    bool pending = false;
+    MivoLevelMove pendingMove;
+    uint64_t pendingHash = 0;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
     {
         const MivoBlockKind kind = KindOf(origin_[i]);
@@ -645,10 +673,19 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
             if (!played)
                 continue;
             ++result.moves;
-            AddEdge(node, move, CaptureChanges(), graph);
+            // The state of the move before goes into the graph only now: the slot it looks in
+            // came from memory while this move played.
+            if (pending)
+                AddEdge(node, pendingMove, pendingHash, graph);
+            pendingHash = CaptureChanges();
+            pendingMove = move;
+            pending = true;
+            graph.Prefetch(pendingHash);
             UndoChanges();
         }
     }
+    if (pending)
+        AddEdge(node, pendingMove, pendingHash, graph);
 }
 
 void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph)

@@ -98,6 +98,8 @@ private:
     static bool Equal(const uint32_t* stored, const uint32_t* words, size_t count);
     // The slot a state's hash print is first looked for in.
     size_t SlotOf(uint32_t print) const;
+    // Asks for the first slot of the hash to be read in ahead of its lookup.
+    void Prefetch(uint64_t hash) const;
     // Rehashes into this many slots (a power of two, at least 1024).
     void Grow(size_t slots);
     // Empty, keeping the lists' room.
