@@ -19,6 +19,7 @@
 #include "WeTexture.h"
 #include "WeTimer.h"
 #include "physics/WePhysicHandle.h"
+#include "physx/PhysXActor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -561,7 +562,7 @@ namespace
 
 // The actors of a frame's walks lie scattered in memory: the walk asks for the front fields of
 // the actor some places ahead, and for its model's and handle's once the actor's have come.
-constexpr size_t actorLookahead = 16, partLookahead = 8;
+constexpr size_t actorLookahead = 16, partLookahead = 8, bodyLookahead = 4;
 
 // Every cache line of the bytes from first to last.
 void PrefetchRange(const void* first, const void* last)
@@ -579,6 +580,10 @@ void PrefetchActor(const std::vector<WeActor*>& actors, size_t index)
         const WeActor* actor = actors[index + actorLookahead];
         PrefetchRange(actor, &actor->physicModel);
     }
+    if (index + bodyLookahead < actors.size())
+        if (const WePhysicHandle* handle = actors[index + bodyLookahead]->physicsHandle;
+            handle && handle->actor)
+            handle->actor->prefetchMotion();
     if (index + partLookahead >= actors.size())
         return;
     const WeActor* actor = actors[index + partLookahead];
@@ -642,6 +647,9 @@ void WeScene::Tick()
     {
         WeActor* actor = ticked.GetValue();
         ticked.Next();
+        // The next entry is asked for while this actor ticks.
+        if (!ticked.IsEnd())
+            __builtin_prefetch(&ticked.GetValue());
         if (!actor->dead)
             TickActor(actor);
     }

@@ -448,6 +448,15 @@ Quat Actor::getGlobalOrientationQuat() const
     return {q.x(), q.y(), q.z(), q.w()};
 }
 
+void Actor::prefetchMotion() const
+{
+    const btTransform& pose = body->getWorldTransform();
+    for (const void* field : {static_cast<const void*>(&pose), static_cast<const void*>(&pose.getOrigin()),
+                              static_cast<const void*>(&body->getLinearVelocity()),
+                              static_cast<const void*>(&body->getAngularVelocity())})
+        __builtin_prefetch(field);
+}
+
 void Actor::setGlobalOrientationQuat(const Quat& orientation)
 {
     setGlobalOrientation(ToMat33(orientation));
@@ -617,11 +626,6 @@ void Actor::UpdateSolidGroups()
     solidGroups = 0;
     for (const Shape* shape : solids)
         solidGroups |= 1u << shape->group;
-}
-
-uint16_t Actor::SolidMaterial() const
-{
-    return solids.empty() ? 0 : solids.front()->material;
 }
 
 Shape* Actor::SolidShape(int child) const

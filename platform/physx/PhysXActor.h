@@ -168,6 +168,9 @@ public:
     void setGlobalOrientation(const Mat33& orientation);
     void moveGlobalOrientation(const Mat33& orientation);
     Quat getGlobalOrientationQuat() const;
+    // A hint, outside the SDK's interface: the pose and velocities are about to be read, and
+    // memory is asked for them now. Changes nothing.
+    void prefetchMotion() const;
     void setGlobalOrientationQuat(const Quat& orientation);
     void moveGlobalOrientationQuat(const Quat& orientation);
 
@@ -222,8 +225,6 @@ private:
     void UpdateSolidGroups();
     // Takes the body and trigger objects out of the world.
     void Detach();
-    // The material of the first solid shape.
-    uint16_t SolidMaterial() const;
     // The shape that a contact on the body's collision shape names (a child of a compound).
     Shape* SolidShape(int child) const;
     btCollisionShape* BodyShape();

@@ -214,23 +214,17 @@ Scene::World::Dynamics::Dynamics(World& world)
 
 void Scene::World::Dynamics::calculateSimulationIslands()
 {
-    Scene& scene = owner.scene;
-    const auto material = [&scene](const btCollisionObject* object) -> const Material&
-    {
-        const Material* found =
-            scene.getMaterialFromIndex(static_cast<const Actor*>(object->getUserPointer())->SolidMaterial());
-        return found ? *found : scene.defaultMaterial;
-    };
+    // The scene has one material, the default, which every material index names: the average of
+    // a pair's two is the default's own friction and restitution.
+    const Material& material = owner.scene.defaultMaterial;
+    const btScalar friction = material.getDynamicFriction();
+    const btScalar restitution = material.getRestitution();
     for (int i = 0; i < owner.dispatcher.getNumManifolds(); ++i)
     {
         btPersistentManifold* manifold = owner.dispatcher.getManifoldByIndexInternal(i);
         if (manifold->getBody0()->getUserIndex() != kBodyObject ||
             manifold->getBody1()->getUserIndex() != kBodyObject)
             continue;
-        const Material& a = material(manifold->getBody0());
-        const Material& b = material(manifold->getBody1());
-        const btScalar friction = 0.5f * (a.getDynamicFriction() + b.getDynamicFriction());
-        const btScalar restitution = 0.5f * (a.getRestitution() + b.getRestitution());
         for (int p = 0; p < manifold->getNumContacts(); ++p)
         {
             manifold->getContactPoint(p).m_combinedFriction = friction;
