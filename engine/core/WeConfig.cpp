@@ -292,8 +292,7 @@ WeConfigEntry* WeConfig::Index::Find(std::string_view key) const
         const Slot& slot = slots[i];
         if (!slot.entry)
             return nullptr;
-        if (slot.hash == hash && static_cast<size_t>(slot.key.GetLength()) == key.size() &&
-            SameBytes(slot.key.GetData(), key.data(), key.size()))
+        if (slot.hash == hash && slot.length == key.size() && SameBytes(slot.key, key.data(), key.size()))
             return slot.entry;
     }
 }
@@ -302,26 +301,39 @@ void WeConfig::Index::Insert(std::string_view key, WeConfigEntry* entry)
 {
     if (2 * (static_cast<size_t>(count) + 1) > slots.size())
         Grow();
-    Place({Hash(key), entry, WeString(key.data(), static_cast<int32_t>(key.size()))});
+    Place({Hash(key), entry, StoreKey(key), key.size()});
     ++count;
 }
 
-void WeConfig::Index::Place(Slot&& slot)
+const char* WeConfig::Index::StoreKey(std::string_view key)
+{
+    if (keyBlocks.empty() || keyBlockUsed + key.size() > KeyBlockBytes)
+    {
+        keyBlocks.emplace_back(new char[std::max(KeyBlockBytes, key.size())]);
+        keyBlockUsed = 0;
+    }
+    char* stored = keyBlocks.back().get() + keyBlockUsed;
+    std::memcpy(stored, key.data(), key.size());
+    keyBlockUsed += key.size();
+    return stored;
+}
+
+void WeConfig::Index::Place(const Slot& slot)
 {
     const size_t mask = slots.size() - 1;
     size_t i = slot.hash & mask;
     while (slots[i].entry)
         i = (i + 1) & mask;
-    slots[i] = std::move(slot);
+    slots[i] = slot;
 }
 
 void WeConfig::Index::Grow()
 {
     std::vector<Slot> old(std::max<size_t>(64, 2 * slots.size()));
     old.swap(slots);
-    for (Slot& slot : old)
+    for (const Slot& slot : old)
         if (slot.entry)
-            Place(std::move(slot));
+            Place(slot);
 }
 
 // Mixes in eight bytes a step, then spreads every byte over the low bits, which pick the slot.

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -156,17 +157,23 @@ private:
         bool IsEmpty() const { return count == 0; }
 
     private:
+        // Two to a cache line; the key bytes lie packed in the index's key blocks.
         struct Slot
         {
             uint64_t hash = 0;
             WeConfigEntry* entry = nullptr; // null in a free slot
-            WeString key;
+            const char* key = nullptr;
+            size_t length = 0;
         };
+        static constexpr size_t KeyBlockBytes = 0x10000;
         static uint64_t Hash(std::string_view key);
-        void Place(Slot&& slot); // into the first free slot of its probe run
+        const char* StoreKey(std::string_view key); // a copy that stays where it is
+        void Place(const Slot& slot);              // into the first free slot of its probe run
         void Grow();
 
         std::vector<Slot> slots; // a power of two of them, at most half in use
+        std::vector<std::unique_ptr<char[]>> keyBlocks;
+        size_t keyBlockUsed = 0;
         int32_t count = 0;
     };
 
