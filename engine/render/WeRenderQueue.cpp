@@ -157,7 +157,7 @@ int32_t WeRenderQueue::DepthUnits(float depth)
 int32_t WeRenderQueue::StateKey(const WeShader* shader, int32_t techniqueMask, const WeMaterial* material,
                                 int32_t pass)
 {
-    // The engine composes technique bits 0 to 7 only; nine bits keep the sum within int32.
+    // The engine composes technique bits 0 to 8 only; nine bits keep the sum within int32.
     const uint32_t key = ((AddressHash(shader) & 0x3FF) << 20) + ((uint32_t(techniqueMask) & 0x1FF) << 11) +
                          (AddressHash(material) & 0x7FF) + (pass == 6 ? 0x40000000u : 0u);
     return int32_t(key);
@@ -197,6 +197,10 @@ int32_t WeRenderQueue::ComposeMask(const WeMaterial& material, int32_t modelBits
         bits |= 64;
     if (meshFlag)
         bits |= 128;
+    // Without a glow map the black texture stands in for it, so shaders that offer it skip
+    // the sample.
+    if (!material.textures[3])
+        bits |= 256;
     return shader->ChooseMask(bits & frameMask);
 }
 

@@ -167,11 +167,12 @@ TEST_F(DefaultShaderFrame, LitTechniquesTakeTheirLightsAndMatchTheReference)
     LitTiles frame;
     frame.shader = shaders.Load("Shaders.Default.Default");
     ASSERT_NE(frame.shader, nullptr) << shaders.GetLastError().GetData();
-    EXPECT_EQ(frame.shader->supportedTechniques, 2 | 4 | 8 | 32 | 128);
+    EXPECT_EQ(frame.shader->supportedTechniques, 2 | 4 | 8 | 32 | 128 | 256);
     EXPECT_EQ(frame.shader->wantPixelLights, 4);
     EXPECT_EQ(frame.shader->wantVertexLights, 4);
     for (const int32_t mask : {0, 2, 6, 8, 10, 14, 128, 130, 134, 136, 138, 142})
-        EXPECT_NE(frame.shader->techniques[mask], nullptr) << "mask " << mask;
+        for (const int32_t glow : {0, 256}) // with a glow map and without
+            EXPECT_NE(frame.shader->techniques[mask | glow], nullptr) << "mask " << (mask | glow);
     frame.normals = StripedNormals();
     ASSERT_NE(frame.normals, nullptr);
     const std::vector<uint8_t> shot = Shoot(frame);
