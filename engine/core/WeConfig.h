@@ -22,15 +22,16 @@ struct WeConfigEntry
     // Caches the int, bool and float values from the value text (unparsable text gives 0).
     void Reparse();
 
-    bool fromFile = false; // the value came from a configuration file
+    // What a getter reads comes first, within one cache line.
     // The entry of this key with the override suffix appended, once the store holds one.
     WeConfigEntry* overriddenBy = nullptr;
+    bool set = false; // the cached values below are valid
+    bool boolValue = false;
+    bool fromFile = false; // the value came from a configuration file
+    int32_t intValue = 0;
+    float floatValue = 0.0f;
     WeString value;
     WeString defaultValue; // written when a getter first supplies a default
-    bool set = false;      // the cached values below are valid
-    int32_t intValue = 0;
-    bool boolValue = false;
-    float floatValue = 0.0f;
 };
 
 // A component's interest in changed values of the keys under a prefix.
