@@ -303,6 +303,23 @@ void main()
 }
 )";
 
+// The same for draws with neither an alpha test nor fog: without a discard that may happen, a
+// software rasteriser can write covered tiles outright.
+const char* plainPixelEpilogue = R"(
+#undef main
+void main()
+{
+    we_EffectMain();
+}
+)";
+
+// True when the render states ask for neither the alpha test nor linear fog.
+bool PlainPixels(const uint32_t* rs)
+{
+    const bool alphaTest = rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS;
+    return !alphaTest && !(rs[D3DRS_FOGENABLE] && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR);
+}
+
 // The fixed-function vertex and pixel processing the device offers without shaders.
 const char* builtInVertexCode = R"(layout(location = 0) in vec4 a_position;
 layout(location = 1) in vec4 a_color;
@@ -349,11 +366,12 @@ void main()
 }
 )";
 
-GLuint Compile(GLenum kind, const std::string& code, std::string& problem)
+GLuint Compile(GLenum kind, const std::string& code, std::string& problem, bool plainPixel = false)
 {
     const bool vertex = kind == GL_VERTEX_SHADER;
-    const std::string source = std::string(vertex ? vertexPrologue : pixelPrologue) + code +
-                               (vertex ? vertexEpilogue : pixelEpilogue);
+    const char* pixelEnd = plainPixel ? plainPixelEpilogue : pixelEpilogue;
+    const std::string source =
+        std::string(vertex ? vertexPrologue : pixelPrologue) + code + (vertex ? vertexEpilogue : pixelEnd);
     const char* text = source.c_str();
     GLuint shader = glCreateShader(kind);
     glShaderSource(shader, 1, &text, nullptr);
@@ -485,6 +503,7 @@ GlBackend::~GlBackend()
     }
     glDeleteShader(builtInVertex);
     glDeleteShader(builtInPixel);
+    glDeleteShader(builtInPlainPixel);
     glDeleteTextures(1, &whiteTexture);
     glDeleteVertexArrays(1, &vertexArray);
     glDeleteBuffers(1, &userBuffer);
@@ -547,19 +566,39 @@ bool GlBackend::MakeBuiltIns()
 {
     builtInVertex = Compile(GL_VERTEX_SHADER, builtInVertexCode, problem);
     builtInPixel = Compile(GL_FRAGMENT_SHADER, builtInPixelCode, problem);
+    builtInPlainPixel = Compile(GL_FRAGMENT_SHADER, builtInPixelCode, problem, true);
     glGenTextures(1, &whiteTexture);
     texturesKnown = false;
     glBindTexture(GL_TEXTURE_2D, whiteTexture);
     const uint8_t white[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    return builtInVertex && builtInPixel;
+    return builtInVertex && builtInPixel && builtInPlainPixel;
+}
+
+GLuint GlBackend::PixelStage(const DeviceState& state, bool plain)
+{
+    if (!state.pixelShader)
+    {
+        return plain ? builtInPlainPixel : builtInPixel;
+    }
+    if (!plain)
+    {
+        return state.pixelShader->backendName;
+    }
+    GLuint& made = plainPixels[state.pixelShader->Id()];
+    if (!made)
+    {
+        made = Compile(GL_FRAGMENT_SHADER, state.pixelShader->Source(), problem, true);
+    }
+    return made;
 }
 
 GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state)
 {
-    const std::pair<uint32_t, uint32_t> key{state.vertexShader ? state.vertexShader->Id() : 0,
-                                            state.pixelShader ? state.pixelShader->Id() : 0};
+    const bool plain = PlainPixels(state.renderStates);
+    const ProgramKey key{state.vertexShader ? state.vertexShader->Id() : 0,
+                         state.pixelShader ? state.pixelShader->Id() : 0, plain};
     const auto found = programs.find(key);
     if (found != programs.end())
     {
@@ -568,7 +607,7 @@ GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state)
     Program& made = programs[key]; // a pair that fails to link stays recorded as failed
     made.name = glCreateProgram();
     glAttachShader(made.name, state.vertexShader ? state.vertexShader->backendName : builtInVertex);
-    glAttachShader(made.name, state.pixelShader ? state.pixelShader->backendName : builtInPixel);
+    glAttachShader(made.name, PixelStage(state, plain));
     glLinkProgram(made.name);
     GLint linked = 0;
     glGetProgramiv(made.name, GL_LINK_STATUS, &linked);
@@ -750,7 +789,8 @@ void GlBackend::DestroyStorage(Resource& resource)
     {
         for (auto entry = programs.begin(); entry != programs.end();)
         {
-            const bool uses = (shader->IsVertex() ? entry->first.first : entry->first.second) == shader->Id();
+            const bool uses =
+                (shader->IsVertex() ? std::get<0>(entry->first) : std::get<1>(entry->first)) == shader->Id();
             if (uses)
             {
                 glDeleteProgram(entry->second.name);
@@ -759,6 +799,11 @@ void GlBackend::DestroyStorage(Resource& resource)
             entry = uses ? programs.erase(entry) : std::next(entry);
         }
         glDeleteShader(name);
+        if (const auto plain = plainPixels.find(shader->Id()); plain != plainPixels.end() && !shader->IsVertex())
+        {
+            glDeleteShader(plain->second);
+            plainPixels.erase(plain);
+        }
         resource.backendName = 0;
         return;
     }

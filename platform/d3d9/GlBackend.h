@@ -13,6 +13,7 @@
 #include <epoxy/gl.h>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,8 @@ private:
     bool MakeBuiltIns();
     // The program of the state's shaders, linked on first use; null when it does not link.
     Program* ProgramFor(const DeviceState& state);
+    // The pixel stage of the state's shader, plain (without the alpha test and fog) or whole.
+    GLuint PixelStage(const DeviceState& state, bool plain);
 
     WindowHandle window;
     void* context = nullptr;
@@ -117,7 +120,11 @@ private:
     bool anisotropic = false;
     GLuint builtInVertex = 0;
     GLuint builtInPixel = 0;
-    std::map<std::pair<uint32_t, uint32_t>, Program> programs; // by shader ids, 0 built-in
+    GLuint builtInPlainPixel = 0;
+    // By shader ids (0 built-in) and whether the pixel stage leaves out the alpha test and fog.
+    using ProgramKey = std::tuple<uint32_t, uint32_t, bool>;
+    std::map<ProgramKey, Program> programs;
+    std::map<uint32_t, GLuint> plainPixels; // pixel shaders without the alpha test and fog, by id
     GLuint whiteTexture = 0;
     GLuint vertexArray = 0;
     GLuint userBuffer = 0;
