@@ -556,6 +556,12 @@ TEST_F(GlShaders, TheAlphaTestOfTheRenderStatesReachesTheProgram)
     DrawQuad(-1, 1);
     EXPECT_EQ(BackBufferPixel(4, 24), 0xFFFF0000u);
     EXPECT_EQ(BackBufferPixel(60, 24), 0xFF000000u);
+    // The same shaders without the test again: the program built without it draws everything.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    DrawQuad(-1, 1);
+    EXPECT_EQ(BackBufferPixel(4, 24), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(60, 24), 0xFFFF0000u);
 }
 
 TEST_F(GlShaders, LinearFogOfTheRenderStatesMixesTheFogColourIn)
