@@ -931,6 +931,27 @@ void GlBackend::Copy(Surface& source, const Rect& from, Surface& dest, const Rec
                       GL_COLOR_BUFFER_BIT, linear && !sameSize ? GL_LINEAR : GL_NEAREST);
 }
 
+void GlBackend::BlitToWindow(int width, int height, const SurfaceDesc& desc, GLenum filter)
+{
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glBlitFramebuffer(0, 0, GLint(desc.width), GLint(desc.height), 0, height, width, 0, GL_COLOR_BUFFER_BIT,
+                      filter);
+}
+
+bool GlBackend::BlitBackBuffer(const Surface& backBuffer, int width, int height)
+{
+    ForgetDrawState();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+    Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &backBuffer);
+    while (glGetError() != GL_NO_ERROR)
+    {
+    }
+    BlitToWindow(width, height, backBuffer.GetDesc(), GL_NEAREST);
+    return glGetError() == GL_NO_ERROR;
+}
+
 void GlBackend::Download(Surface& surface)
 {
     const SurfaceDesc desc = surface.GetDesc();
@@ -1351,15 +1372,24 @@ void GlBackend::Draw(const DeviceState& state, const DrawCall& call)
 HRESULT GlBackend::Present(Surface& backBuffer)
 {
     const SurfaceDesc desc = backBuffer.GetDesc();
-    ReadableFramebuffer(backBuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     const bool sameSize = uint32_t(width) == desc.width && uint32_t(height) == desc.height;
-    glBlitFramebuffer(0, 0, GLint(desc.width), GLint(desc.height), 0, height, width, 0, GL_COLOR_BUFFER_BIT,
-                      sameSize ? GL_NEAREST : GL_LINEAR);
+    // A back buffer of the window's size goes to the window in one blit, turned the right way up
+    // on the way: a multisampled one is resolved by that blit, which saves a full-screen pass over
+    // resolving it first. A driver that refuses a mirrored resolve gets the resolved copy.
+    const bool multisampled = Samples(desc.multiSampleType) > 0;
+    bool shown = false;
+    if (sameSize && (mirroredResolve || !multisampled))
+    {
+        shown = BlitBackBuffer(backBuffer, width, height);
+        mirroredResolve = shown || !multisampled;
+    }
+    if (!shown)
+    {
+        ReadableFramebuffer(backBuffer);
+        BlitToWindow(width, height, desc, sameSize ? GL_NEAREST : GL_LINEAR);
+    }
     SDL_GL_SwapWindow(window);
     std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
     return D3D_OK;

@@ -92,6 +92,12 @@ private:
     void Attach(GLenum target, GLenum attachment, const Surface* surface);
     // A framebuffer to read the surface from, multisampling resolved.
     GLuint ReadableFramebuffer(const Surface& surface);
+    // Copies the bound read framebuffer, of the surface's size, into the window upside down (its
+    // row 0 at the bottom), scaled to the window's size.
+    void BlitToWindow(int width, int height, const SurfaceDesc& desc, GLenum filter);
+    // The back buffer, of the window's size, straight into the window, resolving it when
+    // multisampled; false when the driver refused the blit (the window is left as it was).
+    bool BlitBackBuffer(const Surface& backBuffer, int width, int height);
     // Forgets the draw framebuffer binding and the render states applied, after anything else
     // bound a framebuffer or changed the scissor or write masks.
     void ForgetDrawState();
@@ -136,6 +142,7 @@ private:
     GLuint resolveRenderbuffer = 0;
     uint32_t resolveWidth = 0;
     uint32_t resolveHeight = 0;
+    bool mirroredResolve = true; // until the driver refuses a multisampled blit upside down
     GLuint samplers[16] = {};
     struct AppliedStage
     {

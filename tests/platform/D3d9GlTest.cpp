@@ -6,6 +6,7 @@
 #include "d3dx/D3dxMesh.h"
 
 #include <SDL.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -424,6 +425,49 @@ TEST_F(GlDevice, MultisampledBackBufferReadsResolved)
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     device->SetDepthStencilSurface(nullptr);
     depth->Release();
+}
+
+// Present shows the back buffer in the window the right way up and, multisampled, resolved as a
+// read-back resolves it: the slanted edge's blended pixels are the same in both.
+TEST_F(GlDevice, PresentShowsTheResolvedBackBufferUpright)
+{
+    for (const MultisampleType samples : {D3DMULTISAMPLE_NONE, MultisampleType(4)})
+    {
+        SCOPED_TRACE(int(samples));
+        device->Release();
+        device = nullptr;
+        ASSERT_EQ(Create(64, 48, samples), D3D_OK);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040u, 1.0f, 0);
+        struct Vertex
+        {
+            float x, y, z, rhw;
+            D3DCOLOR color;
+        } triangle[3] = {
+            {0, 0, 0.5f, 1, 0xFFFFFFFFu}, {40, 0, 0.5f, 1, 0xFFFFFFFFu}, {0, 30, 0.5f, 1, 0xFFFFFFFFu}};
+        ASSERT_EQ(device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex)), D3D_OK);
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        std::vector<uint32_t> shown(64 * 48);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadPixels(0, 0, 64, 48, GL_BGRA, GL_UNSIGNED_BYTE, shown.data());
+        Surface* back = nullptr;
+        ASSERT_EQ(device->GetBackBuffer(0, 0, 0, &back), D3D_OK);
+        LockedRect locked;
+        ASSERT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        int blended = 0, different = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+            {
+                uint32_t pixel = 0;
+                std::memcpy(&pixel, static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, 4);
+                different += (shown[size_t((47 - y) * 64 + x)] | 0xFF000000u) != pixel;
+                blended += pixel != 0xFF203040u && pixel != 0xFFFFFFFFu;
+            }
+        back->UnlockRect();
+        back->Release();
+        EXPECT_EQ(different, 0) << "pixels the window shows otherwise than the back buffer holds";
+        EXPECT_EQ(blended > 0, samples != D3DMULTISAMPLE_NONE) << "only the multisampled edge blends";
+    }
 }
 
 TEST_F(GlDevice, SimulatedLossAndResetLeaveAWorkingDevice)
