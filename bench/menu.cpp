@@ -6,7 +6,10 @@
 // multisampling asked first and no frame-rate floor before the first level.
 // ProcessStart times a whole new process of this program from its launch to the first menu
 // frame (shared libraries, display, fonts, package): the old start also has the FFmpeg libraries
-// the game used to link loaded at launch.
+// the game used to link loaded at launch. Its cold variant does the same after dropping from the
+// page cache every file such a start reads (its program, the shared libraries it maps, the
+// package, maps and fonts, the font and shader caches): pages that other processes hold mapped
+// stay, so it is as cold as a machine that runs other programs gets.
 // Runs on the offscreen video driver unless another is chosen.
 #include "MivoGame.h"
 #include "MivoUserData.h"
@@ -25,7 +28,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
+#include <set>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -131,22 +136,93 @@ void MainMenu(benchmark::State& state)
 
 constexpr const char* startChildOption = "--start-child";
 
-// The new process of ProcessStart: starts the game, says "started" on its standard output and
-// ends at once (only the start is timed).
+// The files the process maps (its program and shared libraries), one a line.
+void PrintMappedFiles()
+{
+    std::ifstream maps("/proc/self/maps");
+    std::set<std::string> files;
+    for (std::string line; std::getline(maps, line);)
+    {
+        const size_t path = line.find(" /");
+        if (path != std::string::npos)
+            files.insert(line.substr(path + 1));
+    }
+    for (const std::string& file : files)
+        std::puts(file.c_str());
+}
+
+// The new process of ProcessStart: starts the game, says "started" on its standard output, then
+// lists the files it maps and ends (only the start is timed).
 [[noreturn]] void RunStartChild(bool oldStart)
 {
     const std::string folder = PlayerFolder(oldStart);
     const bool started = StartGame(folder);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     std::puts(started ? "started" : "failed");
     std::fflush(stdout);
+    PrintMappedFiles();
+    std::fflush(stdout);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     _exit(started ? 0 : 1);
 }
 
+// Drops the file's pages from the page cache, but for those a process holds mapped.
+void Evict(const std::filesystem::path& file)
+{
+    const int descriptor = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
+    close(descriptor);
+}
+
+void EvictTree(const std::filesystem::path& root)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(root, error);
+    if (error)
+        return;
+    Evict(real);
+    const auto options = std::filesystem::directory_options::skip_permission_denied;
+    for (std::filesystem::recursive_directory_iterator it(real, options, error), end; !error && it != end;
+         it.increment(error))
+        if (it->is_regular_file(error))
+            Evict(it->path());
+}
+
+// What a start reads beside the files it maps: the game's data beside the program, the fonts
+// with the font configuration and its cache, and the driver's shader cache.
+void EvictStartFiles(const std::vector<std::string>& mapped)
+{
+    for (const std::string& file : mapped)
+        Evict(file);
+    const std::filesystem::path folder = WeGetExecutableFolder().GetData();
+    const char* home = std::getenv("HOME");
+    for (const std::filesystem::path& tree :
+         {folder / "Packages.dat", folder / "Maps", folder / "Fonts", std::filesystem::path("/etc/fonts"),
+          std::filesystem::path("/usr/share/fontconfig"), std::filesystem::path("/usr/share/fonts"),
+          std::filesystem::path("/var/cache/fontconfig"),
+          std::filesystem::path(home ? home : "/root") / ".cache/mesa_shader_cache"})
+        EvictTree(tree);
+}
+
+// All the child says after its first line: the files it maps.
+std::vector<std::string> ReadMappedFiles(int channel, std::string said)
+{
+    char buffer[4096];
+    for (ssize_t count; (count = read(channel, buffer, sizeof buffer)) > 0;)
+        said.append(buffer, size_t(count));
+    std::vector<std::string> files;
+    size_t begin = said.find('\n');
+    for (size_t end; begin != std::string::npos && (end = said.find('\n', begin + 1)) != std::string::npos;
+         begin = end)
+        files.push_back(said.substr(begin + 1, end - begin - 1));
+    return files;
+}
+
 // Launches this program as a start child and returns the milliseconds to its first frame; a
-// negative value when it did not start.
-double TimeProcessStart(bool oldStart)
+// negative value when it did not start. `mapped` gets the files the child mapped.
+double TimeProcessStart(bool oldStart, std::vector<std::string>& mapped)
 {
     int channel[2];
     if (pipe(channel) != 0)
@@ -177,9 +253,11 @@ double TimeProcessStart(bool oldStart)
     const bool spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, envp.data()) == 0;
     posix_spawn_file_actions_destroy(&actions);
     close(channel[1]);
-    char said[16] = {};
-    const bool started = spawned && read(channel[0], said, sizeof said - 1) > 0 && std::strncmp(said, "started", 7) == 0;
+    char said[4096] = {};
+    const ssize_t count = spawned ? read(channel[0], said, sizeof said - 1) : -1;
+    const bool started = count > 0 && std::strncmp(said, "started", 7) == 0;
     const std::chrono::duration<double, std::milli> elapsed = Clock::now() - begin;
+    mapped = ReadMappedFiles(channel[0], std::string(said, size_t(std::max<ssize_t>(count, 0))));
     close(channel[0]);
     int status = 0;
     if (spawned)
@@ -193,13 +271,22 @@ double Median(std::vector<double> values)
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-// Whole new processes to the first menu frame, the old start and the current one in turns.
-void ProcessStart(benchmark::State& state)
+// Whole new processes to the first menu frame, the old start and the current one in turns;
+// with `cold`, each after the files of a start are dropped from the page cache.
+void ProcessStart(benchmark::State& state, bool cold)
 {
     std::vector<double> oldTimes, newTimes;
+    std::vector<std::string> mapped;
+    if (cold)
+        TimeProcessStart(true, mapped);
+    auto timeStart = [&](bool oldStart) {
+        if (cold)
+            EvictStartFiles(mapped);
+        return TimeProcessStart(oldStart, mapped);
+    };
     for (auto _ : state)
     {
-        const double oldTime = TimeProcessStart(true), newTime = TimeProcessStart(false);
+        const double oldTime = timeStart(true), newTime = timeStart(false);
         if (oldTime < 0.0 || newTime < 0.0)
         {
             state.SkipWithError("the game does not start");
@@ -221,7 +308,8 @@ BENCHMARK(MainMenu)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-BENCHMARK(ProcessStart)->Iterations(7)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(ProcessStart, warm, false)->Iterations(7)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(ProcessStart, cold, true)->Iterations(7)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace
 
