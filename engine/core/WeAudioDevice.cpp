@@ -54,31 +54,58 @@ const WeAudioDevice::Channel* WeAudioDevice::Find(int32_t channel) const
     return channel >= 0 && channel < kChannelCount ? &channels[channel] : nullptr;
 }
 
+WeAudioDevice::Opened WeAudioDevice::Open()
+{
+    alutInitWithoutContext(nullptr, nullptr);
+    alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT");
+    // The named device is a Windows one; where it does not exist the default device serves.
+    Opened opened;
+    opened.device = alcOpenDevice(kDeviceName);
+    if (opened.device == nullptr)
+        opened.device = alcOpenDevice(nullptr);
+    if (opened.device == nullptr)
+    {
+        alutExit();
+        return Opened{nullptr, nullptr, "Error: Cannot create OpenAL device"};
+    }
+    opened.context = alcCreateContext(opened.device, nullptr);
+    if (opened.context == nullptr)
+    {
+        alcCloseDevice(opened.device);
+        alutExit();
+        return Opened{nullptr, nullptr, "Error: Cannot create OpenAL context"};
+    }
+    return opened;
+}
+
+void WeAudioDevice::Close(const Opened& opened)
+{
+    if (opened.error)
+        return;
+    alcMakeContextCurrent(nullptr);
+    alcDestroyContext(opened.context);
+    alcCloseDevice(opened.device);
+    alutExit();
+}
+
+void WeAudioDevice::BeginOpen()
+{
+    if (!initialised && !opening.valid())
+        opening = std::async(std::launch::async, &WeAudioDevice::Open);
+}
+
 bool WeAudioDevice::Init()
 {
     if (initialised)
         return true;
-    alutInitWithoutContext(nullptr, nullptr);
-    alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT");
-    // The named device is a Windows one; where it does not exist the default device serves.
-    device = alcOpenDevice(kDeviceName);
-    if (device == nullptr)
-        device = alcOpenDevice(nullptr);
-    if (device == nullptr)
+    const Opened opened = opening.valid() ? opening.get() : Open();
+    if (opened.error)
     {
-        alutExit();
-        engine.lastError = "Error: Cannot create OpenAL device";
+        engine.lastError = opened.error;
         return false;
     }
-    context = alcCreateContext(device, nullptr);
-    if (context == nullptr)
-    {
-        alcCloseDevice(device);
-        device = nullptr;
-        alutExit();
-        engine.lastError = "Error: Cannot create OpenAL context";
-        return false;
-    }
+    device = opened.device;
+    context = opened.context;
     alcMakeContextCurrent(context);
     soundSourcePool.Enable();
     soundAttenuator.Load();
@@ -91,7 +118,11 @@ bool WeAudioDevice::Init()
 void WeAudioDevice::Shutdown()
 {
     if (!initialised)
+    {
+        if (opening.valid())
+            Close(opening.get());
         return;
+    }
     for (Channel& c : channels)
     {
         c.stream.reset();
@@ -101,12 +132,9 @@ void WeAudioDevice::Shutdown()
     soundAttenuator.Release();
     soundBufferCache.FreeAll();
     WeForgetUnplayableMusic();
-    alcMakeContextCurrent(nullptr);
-    alcDestroyContext(context);
-    alcCloseDevice(device);
+    Close(Opened{device, context, nullptr});
     context = nullptr;
     device = nullptr;
-    alutExit();
     initialised = false;
 }
 

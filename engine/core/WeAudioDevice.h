@@ -10,6 +10,7 @@
 #include <AL/alc.h>
 
 #include <cstdint>
+#include <future>
 #include <memory>
 
 class WeSound3D;
@@ -26,13 +27,17 @@ public:
     WeAudioDevice(const WeAudioDevice&) = delete;
     WeAudioDevice& operator=(const WeAudioDevice&) = delete;
 
+    // Starts opening the device and its context on a thread of its own, for Init to take: the
+    // engine makes its window and renderer meanwhile. Nothing when initialised or already
+    // opening.
+    void BeginOpen();
     // Opens the device (the default one when the named device does not exist) and its context,
-    // enables the source pool, loads the sound balance and sets the Doppler factor. False with
-    // the engine's last error set when no device or context can be had. True at once when
-    // already initialised.
+    // or takes those BeginOpen opened; enables the source pool, loads the sound balance and
+    // sets the Doppler factor. False with the engine's last error set when no device or context
+    // can be had. True at once when already initialised.
     bool Init();
     // Deletes the music streams, every pooled source and every decoded sound, then closes the
-    // context and the device. Nothing when not initialised.
+    // context and the device. When not initialised, only closes what BeginOpen opened.
     void Shutdown();
     // Per frame, with the timer's frame time: collects finished effects, stops looping
     // positional sounds that left their range, runs the fades and refills the music streams.
@@ -99,8 +104,19 @@ private:
     bool initialised = false;
     int32_t muteCount = 0;
     float effectsVolume = 1.0f;
+    // A device with its context, or the text of why there is none.
+    struct Opened
+    {
+        ALCdevice* device = nullptr;
+        ALCcontext* context = nullptr;
+        const char* error = nullptr;
+    };
+    static Opened Open();
+    static void Close(const Opened& opened);
+
     ALCdevice* device = nullptr;
     ALCcontext* context = nullptr;
+    std::future<Opened> opening;
     WeList<WeSound3D*> sounds3D;
 };
 

@@ -56,6 +56,7 @@ bool WeEngine::Init(void* instance, WeAppWindow* givenWindow, const WeString& na
     lastError = "";
     pollInput = true;
     parts->StartTimer();
+    parts->BeginAudio(); // the audio device opens while the window and the renderer are made
     if (settings.width == 0)
         settings.width = win32::GetSystemMetrics(win32::SM_CXSCREEN);
     if (settings.height == 0)
@@ -111,8 +112,7 @@ void WeEngine::AbandonInit(int32_t startedSteps)
         parts->ShutdownPhysics();
     if (startedSteps >= kInputStep)
         parts->ShutdownInput();
-    if (startedSteps >= kAudioStep)
-        parts->ShutdownAudio();
+    parts->ShutdownAudio(); // begun before the window
     if (startedSteps >= kRenderDeviceStep)
         parts->ShutdownRenderDevice();
     parts->StopTimer();

@@ -45,6 +45,7 @@ public:
     void UninitializeCom() override { com::CoUninitialize(); }
 
     void StartTimer() override { timer.Start(); }
+    void BeginAudio() override { audioDevice.BeginOpen(); }
     bool InitRenderDevice(const WeAppWindow& window, const WeString& deviceText,
                           const WeEngineSettings& settings) override
     {

@@ -27,6 +27,9 @@ public:
     // Start-up, in the engine's order. A failing part leaves its own text in lastError when it
     // has one.
     virtual void StartTimer() = 0;
+    // Starts opening the audio device in the background, which InitAudio finishes; the audio
+    // counts as begun from here, so a start that fails before InitAudio shuts it down too.
+    virtual void BeginAudio() = 0;
     virtual bool InitRenderDevice(const WeAppWindow& window, const WeString& deviceText,
                                   const WeEngineSettings& settings) = 0;
     virtual bool InitAudio() = 0;

@@ -22,6 +22,7 @@ public:
     void ReleaseDirect3D() override { Add("ReleaseDirect3D"); }
     void UninitializeCom() override { Add("UninitializeCom"); }
     void StartTimer() override { Add("StartTimer"); }
+    void BeginAudio() override { Add("BeginAudio"); }
     bool InitRenderDevice(const WeAppWindow&, const WeString& deviceText, const WeEngineSettings& settings) override
     {
         renderDeviceText = deviceText.GetData();

@@ -93,8 +93,8 @@ private:
 const Log kFrameParts{"CheckDevice",     "BeginInputFrame", "PollInput",   "UpdateAudio",    "ClearDebugLines",
                       "AddPhysicsLines", "ProcessUIEvents", "UpdateUI",    "UpdateTimer",    "LimitFrameRate",
                       "RenderFrame"};
-const Log kEngineStart{"StartTimer", "InitRenderDevice", "InitAudio", "InitInput", "InitPhysics", "InitUI",
-                       "LoadScreenshotFont"};
+const Log kEngineStart{"StartTimer", "BeginAudio",  "InitRenderDevice", "InitAudio",
+                       "InitInput",  "InitPhysics", "InitUI",           "LoadScreenshotFont"};
 // As the pass log shows it: the physics lines are among the frame's parts it leaves out.
 const Log kEngineShutdown{"LeavePhases",   "DeleteRenderTargetsAndShaders", "FreeResources forced",
                           "ShutdownPhysics", "ShutdownAudio",               "ShutdownRenderDevice",

@@ -31,6 +31,28 @@ TEST_F(AudioDeviceTest, InitIsIdempotentAndShutdownReleasesEverything)
     EXPECT_EQ(soundSourcePool.GetUsedCount(), 1) << "a restarted device plays again";
 }
 
+TEST_F(AudioDeviceTest, ABackgroundOpeningIsTakenByInitOrClosedByShutdown)
+{
+    for (const bool shutDownFirst : {false, true})
+    {
+        audioDevice.Shutdown();
+        audioDevice.BeginOpen();
+        audioDevice.BeginOpen(); // already opening: nothing more
+        if (shutDownFirst)
+        {
+            audioDevice.Shutdown();
+            EXPECT_FALSE(audioDevice.IsInitialised());
+        }
+        ASSERT_TRUE(audioDevice.Init()) << shutDownFirst;
+        EXPECT_NE(alcGetCurrentContext(), nullptr) << shutDownFirst;
+        WePlaySound(kEffect);
+        EXPECT_EQ(soundSourcePool.GetUsedCount(), 1) << shutDownFirst;
+    }
+    audioDevice.BeginOpen(); // initialised: nothing to open
+    audioDevice.Shutdown();
+    EXPECT_EQ(alcGetCurrentContext(), nullptr);
+}
+
 TEST_F(AudioDeviceTest, WithoutInitEverythingButTheListedOperationsDoesNothing)
 {
     audioDevice.Shutdown();

@@ -51,8 +51,8 @@ protected:
     LoggingUpdateApplication app{parts};
 };
 
-const Log kStartOrder{"StartTimer", "InitRenderDevice", "InitAudio", "InitInput", "InitPhysics", "InitUI",
-                      "LoadScreenshotFont"};
+const Log kStartOrder{"StartTimer", "BeginAudio",  "InitRenderDevice", "InitAudio",
+                      "InitInput",  "InitPhysics", "InitUI",           "LoadScreenshotFont"};
 
 TEST_F(Engine, InitStartsThePartsInTheirOrderOnAWindowOfItsOwn)
 {
@@ -98,7 +98,8 @@ struct FailureCase
 TEST_F(Engine, AFailedStartLeavesItsTextAndUndoesWhatItStarted)
 {
     const FailureCase cases[] = {
-        {"InitRenderDevice", "Error creating rendering device!", {"ShutdownRenderDevice", "StopTimer"}},
+        {"InitRenderDevice", "Error creating rendering device!",
+         {"ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},
         {"InitAudio", "Error creating audio device!", {"ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},
         {"InitInput", "Error creating input device!",
          {"ShutdownInput", "ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},

@@ -86,6 +86,7 @@ public:
     void ReleaseDirect3D() override {}
     void UninitializeCom() override {}
     void StartTimer() override {}
+    void BeginAudio() override {}
     bool InitRenderDevice(const WeAppWindow&, const WeString&, const WeEngineSettings&) override
     {
         return true;
