@@ -7,7 +7,9 @@
 //   15.9 ms for the same board on this machine). Beside it, the map alone with the blocks
 //   hidden and the board's own cost (board_ms: the frame less the map alone; board_cpu_ms the
 //   same in processor time of all threads, which a busy machine inflates less). The benchmark's
-//   CPU column is the main thread's time (engine, driver state, vertices and binning);
+//   CPU column is the main thread's time (engine, driver state, vertices and binning). The
+//   fragments rasterised per pixel over the bare frame, of the map alone and of the whole frame,
+//   are what the 4x frame's cost follows on the software rasteriser (see FragmentsPerPixel);
 // - the play's picking under the mouse beside a bare loop of the same 512 box probes. Target:
 //   within 1.5 times the bare loop.
 #include "../tests/scene/SceneFrame.h"
@@ -22,6 +24,7 @@
 #include "WeRenderDevice.h"
 
 #include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -139,6 +142,29 @@ FrameCost CostOfFrames(WeApplication* frame)
     return cost;
 }
 
+// Fragments rasterised per pixel of the screen over a frame of the application (the bare frame
+// for none), as the driver counts its pixel stage's invocations (0 where it has no such count).
+// The software rasteriser counts hidden fragments too: without multisampling, those behind what
+// is already drawn fail the depth test before they are shaded; with 4x every one is shaded and
+// tested and written at each sample, so the 4x frame's cost follows this figure whatever the
+// order of the draws.
+double FragmentsPerPixel(WeApplication* frame)
+{
+    if (!epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query"))
+        return 0.0;
+    application = frame;
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, query);
+    renderDevice.RenderFrame();
+    glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    GLuint64 fragments = 0;
+    glGetQueryObjectui64v(query, GL_QUERY_RESULT, &fragments);
+    glDeleteQueries(1, &query);
+    application = nullptr;
+    return double(fragments) / double(engine.settings.width * engine.settings.height);
+}
+
 // The bare loop: the box probe of every block's centre along the pick ray; the hits.
 int32_t ProbeAll(const std::vector<WeVector>& centres, const WeVector& origin, const WeVector& direction)
 {
@@ -226,13 +252,19 @@ void BM_FullBoardFrame(benchmark::State& state)
     const FrameCost bare = CostOfFrames(nullptr);
     board.ShowBlocks(false);
     const FrameCost map = CostOfFrames(&frame);
+    // Over the bare frame, whose copy to the window is counted too.
+    const double bareFragments = FragmentsPerPixel(nullptr);
+    const double mapFragments = FragmentsPerPixel(&frame) - bareFragments;
     board.ShowBlocks(true);
+    const double fragments = FragmentsPerPixel(&frame) - bareFragments;
     gl_bench::TimeFramesOverBare(state, frame);
     const double over = state.counters["over_bare_ms"];
     state.counters["bare_cpu_ms"] = bare.cpu;
     state.counters["map_ms"] = map.wall;
     state.counters["map_cpu_ms"] = map.cpu;
     state.counters["map_main_ms"] = map.main;
+    state.counters["map_fragments/px"] = mapFragments;
+    state.counters["fragments/px"] = fragments;
     state.counters["board_ms"] = state.counters["frame_ms"] - map.wall;
     state.counters["board_cpu_ms"] = state.counters["cpu_ms"] - map.cpu;
     state.counters["target_ms"] = targetMs;
