@@ -353,9 +353,9 @@ void MivoBoard::OnBlockAtRest(MivoBlock* block)
 {
     if (!block || !block->Is(MivoBlockKind::Hardening))
         return;
+    NoteChange(FindCellOfBlock(block));
     block->kind = MivoBlockKind::Wall;
     block->converted = 1;
-    NoteChange(FindCellOfBlock(block));
     QueueEvent(MivoEventKind::Hardened, false, block, nullptr, 0, 0);
 }
 
@@ -496,9 +496,10 @@ bool MivoBoard::TeleportBlock(MivoMapCell& cell, MivoBlock& entrance, MivoBlock&
             r->direction = exit->teleport.exitDirection;
     }
     cell.vacating = 0;
-    PutTop(*exitCell, std::move(cell.top));
     NoteChange(&cell);
     NoteChange(exitCell);
+    PutTop(*exitCell, std::move(cell.top));
+    NoteEmptied(cell);
     block.x = exitCell->fx;
     block.y = exitCell->fy;
     block.lastTeleport = exit;
@@ -625,9 +626,10 @@ void MivoBoard::Arrive(MivoBlock& block, MivoMapCell& from, MivoMapCell& to)
     block.y = to.fy;
     if (MivoMoveRecord* r = FindMoveRecord(&block))
         EndStep(*r);
-    PutTop(to, std::move(from.top));
     NoteChange(&from);
     NoteChange(&to);
+    PutTop(to, std::move(from.top));
+    NoteEmptied(from);
     from.vacating = 0;
     to.reserved = 0;
     RunPasses();
@@ -672,8 +674,8 @@ void MivoBoard::AnnounceEvent(MivoBoardEvent& event)
     case MivoEventKind::Combine:
         if (event.blockB)
         {
-            event.blockB->number = event.b;
             NoteChange(FindCellOfBlock(event.blockB));
+            event.blockB->number = event.b;
         }
         if (callbacks && event.blockB)
             callbacks->OnBlockCreated(event.blockB);
@@ -720,14 +722,24 @@ void MivoBoard::FreeTop(MivoMapCell& cell)
                 event.blockB = nullptr;
         }
     }
-    cell.top.reset();
     NoteChange(&cell);
+    cell.top.reset();
+    NoteEmptied(cell);
 }
 
 void MivoBoard::NoteChange(MivoMapCell* cell)
 {
-    if (noteChanges && cell)
-        changedCells.Add(*cell);
+    if (!noteChanges || !cell || changedCells.Has(*cell))
+        return;
+    changedCells.Add(*cell);
+    emptyAtStart_.Set(*cell, !cell->top);
+}
+
+void MivoBoard::NoteEmptied(const MivoMapCell& cell)
+{
+    // Empty at the start of the move and again now: a block only passed through.
+    if (noteChanges && emptyAtStart_.Has(cell))
+        changedCells.Remove(cell);
 }
 
 void MivoBoard::ApplyEvent(MivoBoardEvent& event)

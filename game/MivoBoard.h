@@ -17,12 +17,17 @@ struct MivoCellBits
     {
         return static_cast<uint32_t>(cell.x * MivoMapTable::kSize + cell.y);
     }
-    void Add(const MivoMapCell& cell) { words[IndexOf(cell) / 64] |= uint64_t{1} << (IndexOf(cell) % 64); }
-    bool Has(const MivoMapCell& cell) const { return (words[IndexOf(cell) / 64] >> (IndexOf(cell) % 64) & 1) != 0; }
+    void Add(const MivoMapCell& cell) { words[IndexOf(cell) / 64] |= Bit(cell); }
+    void Remove(const MivoMapCell& cell) { words[IndexOf(cell) / 64] &= ~Bit(cell); }
+    void Set(const MivoMapCell& cell, bool on) { on ? Add(cell) : Remove(cell); }
+    bool Has(const MivoMapCell& cell) const { return (words[IndexOf(cell) / 64] & Bit(cell)) != 0; }
     bool Empty() const { return words == decltype(words){}; }
     void Clear() { words = {}; }
 
     std::array<uint64_t, kCells / 64> words{};
+
+private:
+    static uint64_t Bit(const MivoMapCell& cell) { return uint64_t{1} << (IndexOf(cell) % 64); }
 };
 
 struct MivoMoveRecord
@@ -116,8 +121,9 @@ public:
     MivoCallbacks* callbacks = nullptr;
     int32_t pendingBlocking = 0;
     // While noteChanges is set, every cell whose top block the rules put, free, turn or renumber
-    // is added to changedCells (the caller empties it): what a move changed, without a walk over
-    // the table.
+    // is added to changedCells (the caller empties it between moves): what a move changed, without
+    // a walk over the table. A cell a block only passed through (empty when first changed and
+    // empty again) is taken out: a slide lists the cells it left and ended in, not its way.
     bool noteChanges = false;
     MivoCellBits changedCells;
 
@@ -149,7 +155,11 @@ private:
     int32_t MagnetResult(const MivoBlock& magnet, int32_t d, const MivoBlock& block) const;
     // Frees the top block of the cell, forgetting every reference the board holds to it.
     void FreeTop(MivoMapCell& cell);
+    // Called before the cell's top changes: notes the cell, and whether it was empty, the first
+    // time in a move.
     void NoteChange(MivoMapCell* cell);
+    // Called after the cell lost its top.
+    void NoteEmptied(const MivoMapCell& cell);
 
     bool passRunning_ = false;
     int32_t queuedPassRuns_ = 0; // runs of the three passes asked for while a pass ran
@@ -157,4 +167,6 @@ private:
     std::vector<MivoBoardEvent> held_; // events a dispatch keeps for the next tick
     // What each pass looks at: the cells of track pieces, of teleports and of magnets.
     std::vector<MivoMapCell*> trackCells_, teleportCells_, magnetCells_;
+    // Of the cells in changedCells, those that were empty when first noted.
+    MivoCellBits emptyAtStart_;
 };

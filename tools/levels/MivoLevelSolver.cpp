@@ -202,8 +202,6 @@ uint64_t MivoLevelSolver::CaptureChanges()
             const uint32_t now = cells_[cell]->top ? WordOf(*cells_[cell]) : kNoWord;
             if (now != kNoWord)
                 *out++ = now;
-            if (now == before && now == kNoWord)
-                continue; // a cell a block only passed through
             tops ^= now != before ? TopHash(before) ^ TopHash(now) : 0;
             touched_[touchedCount_++] = {cell, now, before};
         }
@@ -641,9 +639,6 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
     Restore(origin_.data());
     // A move that never rests leaves blocks stopped on their way: no state the words can say.
     bool lost = false;
-    bool pending = false;
-    MivoLevelMove pendingMove;
-    uint64_t pendingHash = 0;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
     {
         const MivoBlockKind kind = KindOf(origin_[i]);
@@ -673,19 +668,22 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
             if (!played)
                 continue;
             ++result.moves;
-            // The state of the move before goes into the graph only now: the slot it looks in
-            // came from memory while this move played.
-            if (pending)
-                AddEdge(node, pendingMove, pendingHash, graph);
-            pendingHash = CaptureChanges();
-            pendingMove = move;
-            pending = true;
-            graph.Prefetch(pendingHash);
+            // The state of the move before (of this node or the one before it) goes into the
+            // graph only now: the slot it looks in came from memory while this move played.
+            FlushEdge(graph);
+            pending_ = {node, move, CaptureChanges()};
+            graph.Prefetch(pending_->hash);
             UndoChanges();
         }
     }
-    if (pending)
-        AddEdge(node, pendingMove, pendingHash, graph);
+}
+
+void MivoLevelSolver::FlushEdge(MivoLevelGraph& graph)
+{
+    if (!pending_)
+        return;
+    AddEdge(pending_->node, pending_->move, pending_->hash, graph);
+    pending_.reset();
 }
 
 void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph)
@@ -746,8 +744,15 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     winDepth_ = WonWords(state_.data()) ? 0 : -1;
     bool bounded = false;
     uint32_t node = 0;
-    for (; node < graph.Size(); ++node)
+    for (;; ++node)
     {
+        // The last edge waits for the next node's first move, but no longer than a level of the
+        // search: the wins, the bounds and the nodes left are judged as if it were in.
+        if (pending_ && (node >= graph.Size() || graph.depth_[node] != graph.depth_[pending_->node] ||
+                         graph.Size() + 1 >= limits.maxStates))
+            FlushEdge(graph);
+        if (node >= graph.Size())
+            break;
         const int32_t depth = graph.depth_[node];
         if (winDepth_ >= 0 && depth >= winDepth_ && !pastWins)
             break;
@@ -756,11 +761,13 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
             ((node & 63) == 0 &&
              std::chrono::duration<double>(Clock::now() - begin).count() > limits.maxSeconds))
         {
+            FlushEdge(graph);
             bounded = true;
             result.countCut = winDepth_ >= 0 && depth < winDepth_;
             break;
         }
-        graph.edgeStart_.push_back(graph.edgeCount_);
+        // The edge still waiting is the last of the node before.
+        graph.edgeStart_.push_back(graph.edgeCount_ + (pending_ ? 1 : 0));
         ++result.expanded;
         // A won level ends: nothing is played from it.
         if (!graph.Won(node))

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct MivoSolverLimits
@@ -191,6 +192,8 @@ private:
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
     // The edge from the node by the move to the state in child_, adding that state when new.
     void AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph);
+    // Adds the edge that waits in pending_, if any.
+    void FlushEdge(MivoLevelGraph& graph);
     // A shortest solution, the count of them and the branching along it.
     void TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const;
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
@@ -224,6 +227,15 @@ private:
     size_t touchedCount_ = 0;
     std::vector<uint32_t> child_; // the state a move reached, room for the most words
     size_t childCount_ = 0;
+    // The last move played whose state, in child_, is not in the graph yet: it goes in after the
+    // next move is played, its slot read in meanwhile.
+    struct PendingEdge
+    {
+        uint32_t node;
+        MivoLevelMove move;
+        uint64_t hash;
+    };
+    std::optional<PendingEdge> pending_;
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play.
