@@ -153,7 +153,7 @@ void WeCanvas::DrawRun()
     }
     renderDevice.SetRawTexture(canvasStage, stageTexture);
     renderDevice.SetSamplerState(canvasStage, 3, 1);
-    device->SetRenderState(d3d9::D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(d3d9::D3DRS_ALPHABLENDENABLE, blendMode != BLENDMODE_OPAQUE);
     device->SetRenderState(d3d9::D3DRS_SRCBLEND, d3d9::D3DBLEND_SRCALPHA);
     device->SetRenderState(d3d9::D3DRS_DESTBLEND,
                            blendMode == BLENDMODE_ADDITIVE ? d3d9::D3DBLEND_ONE : d3d9::D3DBLEND_INVSRCALPHA);

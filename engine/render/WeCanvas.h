@@ -15,6 +15,8 @@ class WeTexture;
 
 constexpr int32_t BLENDMODE_NORMAL = 1;
 constexpr int32_t BLENDMODE_ADDITIVE = 2;
+// Written over what lies beneath, without blending: for opaque pictures in opaque colours.
+constexpr int32_t BLENDMODE_OPAQUE = 3;
 
 struct WeCanvasVertex
 {

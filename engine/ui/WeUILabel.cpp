@@ -29,8 +29,10 @@ void WeUIDefaultLabelStyle::Draw(WeUIComponent* label)
         painter.DrawRectangle(ix, iy, iw, ih, WeUIColourToArgb(label->secondColour), nullptr,
                               BLENDMODE_NORMAL);
     if (texture)
-        painter.DrawRectangle(ix, iy, iw, ih, WeUIColourToArgb(label->normalColour), texture,
-                              BLENDMODE_NORMAL);
+    {
+        const uint32_t argb = WeUIColourToArgb(label->normalColour);
+        painter.DrawRectangle(ix, iy, iw, ih, argb, texture, BlendModeFor(texture, argb));
+    }
     DrawText(label->text, ix, iy, iw, ih, label->normalColour, label->selected, label->hoverColour);
     painter.Flush();
 }

@@ -38,6 +38,42 @@ void WeUIDevicePainter::GetTextureSize(WeTexture* texture, int32_t* width, int32
     *height = texture ? texture->height : 0;
 }
 
+namespace
+{
+
+// Whether every texel of a 32-bit level has alpha 255.
+bool OpaqueLevel(d3d9::Surface& level)
+{
+    d3d9::LockedRect locked;
+    if (d3d9::Failed(level.LockRect(&locked, nullptr, d3d9::D3DLOCK_READONLY)))
+        return false;
+    const d3d9::SurfaceDesc desc = level.GetDesc();
+    bool opaque = true;
+    for (uint32_t y = 0; opaque && y < desc.height; ++y)
+    {
+        const auto* row = static_cast<const uint8_t*>(locked.bits) + size_t(y) * size_t(locked.pitch);
+        for (uint32_t x = 0; opaque && x < desc.width; ++x)
+            opaque = row[4 * x + 3] == 0xFF;
+    }
+    level.UnlockRect();
+    return opaque;
+}
+
+} // namespace
+
+bool WeUIDevicePainter::IsOpaque(WeTexture* texture)
+{
+    const d3d9::Texture* plain = texture ? texture->GetTexture2D() : nullptr;
+    if (!plain || plain->GetFormat() == d3d9::D3DFMT_X8R8G8B8)
+        return plain != nullptr;
+    if (plain->GetFormat() != d3d9::D3DFMT_A8R8G8B8)
+        return false;
+    for (uint32_t level = 0; level < plain->GetLevelCount(); ++level)
+        if (!OpaqueLevel(*plain->Level(0, level)))
+            return false;
+    return true;
+}
+
 void WeUIDevicePainter::DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb,
                                       WeTexture* texture, int32_t blend)
 {

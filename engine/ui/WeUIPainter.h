@@ -30,6 +30,9 @@ public:
     // A package texture by asset name, loaded once; null when it cannot be loaded.
     virtual WeTexture* LoadTexture(const WeString& name) = 0;
     virtual void GetTextureSize(WeTexture* texture, int32_t* width, int32_t* height) = 0;
+    // True when every texel of every level is opaque: in an opaque colour the picture covers what
+    // lies beneath, and is drawn without blending.
+    virtual bool IsOpaque(WeTexture* texture) = 0;
 
     // Nothing is queued for a colour of alpha 0.
     virtual void DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb, WeTexture* texture,
@@ -63,6 +66,7 @@ public:
     int32_t GetFontPixelSize(WeFont* font) override;
     WeTexture* LoadTexture(const WeString& name) override;
     void GetTextureSize(WeTexture* texture, int32_t* width, int32_t* height) override;
+    bool IsOpaque(WeTexture* texture) override;
     void DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb, WeTexture* texture,
                        int32_t blend) override;
     void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float left, float top, float right,

@@ -126,6 +126,7 @@ WeUIStyle::WeUIStyle(const WeString& styleName) : name(styleName)
     WeBeginFixedLoading();
     texture = uiMain.painter->LoadTexture(textureName);
     WeEndFixedLoading();
+    opaqueTexture = texture && uiMain.painter->IsOpaque(texture);
 }
 
 void WeUIStyle::UpdateMetrics()
@@ -171,7 +172,13 @@ void WeUIStyle::DrawFrame(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t a
         for (int32_t col = 0; col < 3; ++col)
             uiMain.painter->DrawRectanglePart(xs[col], ys[row], xs[col + 1] - xs[col], ys[row + 1] - ys[row],
                                               us[col], vs[row], us[col + 1], vs[row + 1], argb, frameTexture,
-                                              BLENDMODE_NORMAL);
+                                              BlendModeFor(frameTexture, argb));
+}
+
+int32_t WeUIStyle::BlendModeFor(const WeTexture* picture, uint32_t argb) const
+{
+    return picture && picture == texture && opaqueTexture && argb >= 0xFF000000u ? BLENDMODE_OPAQUE
+                                                                                  : BLENDMODE_NORMAL;
 }
 
 void WeUIStyle::DrawText(const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,

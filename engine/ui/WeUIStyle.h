@@ -50,6 +50,9 @@ public:
 
     // Nine quads: corners keep their texture-pixel size, edges and centre stretch.
     void DrawFrame(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb, WeTexture* frameTexture) const;
+    // How a picture is drawn in a colour: without blending when it is the style's opaque texture
+    // in an opaque colour.
+    int32_t BlendModeFor(const WeTexture* picture, uint32_t argb) const;
     // With fontSpecial when special and present, else font; then fontOver in colour2 when its
     // alpha is above 0 and the style has one.
     void DrawText(const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h, const WeColor& colour,
@@ -62,6 +65,7 @@ public:
     bool hasFontSpecial = false;
     WeUIFontSpec fontSpecial;
     WeTexture* texture = nullptr;
+    bool opaqueTexture = false; // every texel of the texture is opaque
     int32_t marginLeft = 0, marginRight = 0, marginTop = 0, marginBottom = 0; // texture pixels
     float designLeft = 0, designRight = 0, designTop = 0, designBottom = 0;   // design fractions
     int32_t leftPx = 0, rightPx = 0, topPx = 0, bottomPx = 0;                 // back-buffer pixels

@@ -17,7 +17,6 @@
 #include "MivoQuestPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
-#include "WeCanvas.h"
 #include "WeLocalization.h"
 #include "WePhaseStack.h"
 #include "WeTimer.h"
@@ -26,18 +25,14 @@
 namespace
 {
 
+// The game's frame: its phases, then the UI, which the device's frame draws after them.
 class MenuScreenApplication : public WeApplication
 {
 public:
     const char* GetName() override { return "MenuScreenApplication"; }
     bool Init() override { return true; }
     bool Exit() override { return true; }
-    void Render() override
-    {
-        canvas.BeginFrame();
-        phaseStack.Render();
-        uiMain.Render();
-    }
+    void Render() override { phaseStack.Render(); }
 };
 
 class MainMenuScreen : public GlFrameFixture

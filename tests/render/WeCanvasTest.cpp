@@ -1,6 +1,7 @@
 // Canvas batching on the recording back end: runs, wrap-around, transparent quads, geometry,
 // and the order in which queued texts are drawn.
 #include "TwoDFixture.h"
+#include "d3d9/RecordingBackend.h"
 
 #include <cmath>
 
@@ -34,6 +35,38 @@ TEST_F(CanvasTest, OneRunPerTextureChange)
     const std::vector<std::string> expected{Bind(a), Run(2), Bind(b), Run(1), Bind(b), Run(1)};
     EXPECT_EQ(Draws(), expected);
     EXPECT_EQ(canvas.RunsDrawn(), 3);
+}
+
+TEST_F(CanvasTest, OpaqueRunsDrawWithoutBlendingOrTheAlphaTest)
+{
+    const struct
+    {
+        int32_t mode;
+        uint32_t blending, destination;
+    } cases[] = {
+        {BLENDMODE_NORMAL, 1, d3d9::D3DBLEND_INVSRCALPHA},
+        {BLENDMODE_ADDITIVE, 1, d3d9::D3DBLEND_ONE},
+        {BLENDMODE_OPAQUE, 0, d3d9::D3DBLEND_INVSRCALPHA},
+    };
+    std::vector<std::vector<uint32_t>> drawn;
+    auto& backend = static_cast<d3d9::RecordingBackend&>(Device().GetBackend());
+    backend.onDraw = [&drawn](const d3d9::DeviceState& state)
+    {
+        const uint32_t* rs = state.renderStates;
+        drawn.push_back({rs[d3d9::D3DRS_ALPHABLENDENABLE], rs[d3d9::D3DRS_DESTBLEND],
+                         rs[d3d9::D3DRS_ALPHATESTENABLE], rs[d3d9::D3DRS_FOGENABLE]});
+    };
+    for (const auto& c : cases)
+        canvas.DrawRectangle(0, 0, 4, 4, 0xFFFFFFFFu, a, c.mode);
+    canvas.Flush();
+    backend.onDraw = nullptr;
+    ASSERT_EQ(drawn.size(), std::size(cases));
+    for (size_t i = 0; i < drawn.size(); ++i)
+    {
+        const uint32_t blending = cases[i].blending;
+        const std::vector<uint32_t> expected{blending, blending ? cases[i].destination : drawn[i][1], 0, 0};
+        EXPECT_EQ(drawn[i], expected) << "mode " << cases[i].mode;
+    }
 }
 
 TEST_F(CanvasTest, TransparentQuadNeitherDrawsNorEndsTheRun)

@@ -21,6 +21,7 @@ struct RecordedDraw
     float top = 0, bottom = 0;
     uint32_t argb = 0;
     WeTexture* texture = nullptr;
+    int32_t blend = 0;
     std::string text;
     WeFont* font = nullptr;
     bool scissorOn = false; // the scissor when it was drawn
@@ -54,21 +55,22 @@ public:
         *width = texture ? 64 : 0;
         *height = texture ? 128 : 0;
     }
+    bool IsOpaque(WeTexture* texture) override { return texture && texturesOpaque; }
     void DrawRectangle(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t argb, WeTexture* texture,
-                       int32_t) override
+                       int32_t blend) override
     {
         RecordedDraw d;
         d.kind = "rect";
-        d.x = x, d.y = y, d.w = w, d.h = h, d.argb = argb, d.texture = texture;
+        d.x = x, d.y = y, d.w = w, d.h = h, d.argb = argb, d.texture = texture, d.blend = blend;
         Record(d);
     }
     void DrawRectanglePart(int32_t x, int32_t y, int32_t w, int32_t h, float, float top, float, float bottom,
-                           uint32_t argb, WeTexture* texture, int32_t) override
+                           uint32_t argb, WeTexture* texture, int32_t blend) override
     {
         RecordedDraw d;
         d.kind = "part";
         d.x = x, d.y = y, d.w = w, d.h = h, d.top = top, d.bottom = bottom, d.argb = argb,
-        d.texture = texture;
+        d.texture = texture, d.blend = blend;
         Record(d);
     }
     void DrawRectangleRotated(float x, float y, float w, float h, float angle, uint32_t argb,
@@ -132,6 +134,7 @@ public:
 
     WeFont* fakeFont = reinterpret_cast<WeFont*>(0x1000);
     WeTexture* fakeTexture = reinterpret_cast<WeTexture*>(0x2000);
+    bool texturesOpaque = false; // what IsOpaque says of the fake texture
     int32_t fontPixelSize = 20;
     std::vector<std::string> textureNames;
     std::vector<std::string> fontKeys;

@@ -149,6 +149,45 @@ TEST_F(UIPlacement, HugeLayoutNumbersAreHeldWithinTheScreensReach)
     EXPECT_EQ(painter.Kinds("text").size(), 1u);
 }
 
+TEST_F(UIPlacement, OpaquePicturesInOpaqueColoursAreDrawnWithoutBlending)
+{
+    const struct
+    {
+        bool textureOpaque;
+        float alpha;
+        int32_t blend;
+    } cases[] = {
+        {true, 1.0f, BLENDMODE_OPAQUE},
+        {true, 0.99f, BLENDMODE_NORMAL},
+        {false, 1.0f, BLENDMODE_NORMAL},
+    };
+    for (const auto& c : cases)
+    {
+        // A style of its own each time: styles ask the painter once, when made.
+        const std::string style = "Seen" + std::to_string(&c - cases);
+        LoadUI("[Components]\n" + style + "Picture=Label:Root:" + style + ":,0,0,100,100,0\n" + style +
+               "Frame=Window:Root:" + style + ":,0,0,100,100,0\n[" + style + "]\nMargins=4,4,4,4\n");
+        painter.textureNames = {"Config.UI." + style};
+        painter.texturesOpaque = c.textureOpaque;
+        uiMain.LoadComponents(style.c_str());
+        Frame();
+        for (const char* part : {"Picture", "Frame"})
+            uiMain.GetComponent((style + part).c_str())->normalColour.a = c.alpha;
+        painter.draws.clear();
+        uiMain.Render();
+        ASSERT_GE(painter.Kinds("rect").size(), 1u);
+        ASSERT_GE(painter.Kinds("part").size(), 9u);
+        for (const RecordedDraw& d : painter.draws)
+        {
+            EXPECT_TRUE(!d.texture || d.blend == c.blend)
+                << d.kind << " opaque " << c.textureOpaque << " alpha " << c.alpha;
+        }
+        uiMain.DeleteComponentsByPrefix("Seen");
+        for (int32_t i = 0; i < 20; ++i)
+            Frame(); // until they have faded out and gone
+    }
+}
+
 TEST_F(UIPlacement, EqualZPutsTheNewestFirstAndOnTop)
 {
     WeUIButton* older = MakeButton("ZOlder", 0, 0, 100, 100);

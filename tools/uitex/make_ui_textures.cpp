@@ -128,14 +128,23 @@ uint32_t IntroTitle(int x, int y)
     return Argb(255, 40 + y / 3, 20 + y / 4, 70 + y / 2);
 }
 
-// Behind every menu: a deep gradient crossed by a faint grid, with a few pale blocks.
+// A colour at `alpha` / 255 over black, rounded as a blend would write it.
+uint32_t OverBlack(uint32_t argb, int alpha)
+{
+    auto channel = [argb, alpha](int shift) { return (int(argb >> shift & 0xFFu) * alpha + 127) / 255; };
+    return Argb(255, channel(16), channel(8), channel(0));
+}
+
+// Behind every menu: a deep gradient crossed by a faint grid, with a few pale blocks. Opaque, the
+// blocks at a third of their colour as over the black the menus clear to: the menus draw it
+// without blending.
 uint32_t MenuBack(int x, int y)
 {
     const bool grid = x % 32 == 0 || y % 32 == 0;
     const int cx = x / 32, cy = y / 32;
     if ((cx * 7 + cy * 5 + 4) % 11 == 0)
         if (const uint32_t block = Block(x, y, 32, cx + cy))
-            return (block & 0x00FFFFFFu) | 0x50000000u;
+            return OverBlack(block, 0x50);
     const int base = 20 + y / 6;
     return grid ? Argb(255, base + 14, base + 20, base + 44) : Argb(255, base / 2, base / 2 + 6, base + 24);
 }
