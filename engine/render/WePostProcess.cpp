@@ -403,8 +403,11 @@ void WePostProcess::BeginCapture()
         return;
     savedTarget = renderDevice.GetRenderTarget();
     captureTarget->Bind(0, 0);
-    // The capture starts black, as the frame's back buffer does.
-    WeRenderDevice::Clear(true, WeColor{0.0f, 0.0f, 0.0f, 0.0f}, false, 1.0f, false, 0);
+    // The capture starts as the frame's back buffer does: black, depth and stencil cleared. A
+    // clear of the whole depth-stencil buffer is a plain fill, and the scene's own clear that
+    // follows joins it before anything is drawn; a clear of depth alone would have to keep each
+    // pixel's stencil.
+    WeRenderDevice::Clear(true, WeColor{0.0f, 0.0f, 0.0f, 0.0f}, true, 1.0f, true, 0);
     capturing = true;
 }
 

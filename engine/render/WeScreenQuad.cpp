@@ -53,8 +53,10 @@ void DrawQuad(d3d9::VertexBuffer* quad, uint32_t fvf, uint32_t stride)
 
 d3d9::VertexBuffer* CreateScreenQuad(uint32_t width, uint32_t height)
 {
-    const float dx = -0.5f / float(width);
-    const float dy = 0.5f / float(height);
+    // Half a pixel (one pixel is 2 / width of clip space) up and to the left: pixel centres lie
+    // on whole coordinates, and each one then reads its texel's centre.
+    const float dx = -1.0f / float(width);
+    const float dy = 1.0f / float(height);
     const WeScreenQuadVertex vertices[4] = {{-1.0f + dx, 1.0f + dy, 0.5f, 0.0f, 0.0f},
                                             {1.0f + dx, 1.0f + dy, 0.5f, 1.0f, 0.0f},
                                             {-1.0f + dx, -1.0f + dy, 0.5f, 0.0f, 1.0f},

@@ -17,7 +17,8 @@ struct WeScaledScreenQuadVertex
     float u1, v1;
 };
 
-// The one-texture quad for a target of the size, shifted to meet texel centres; null on failure.
+// The one-texture quad for a target of the size, shifted by half a pixel so that every pixel reads
+// its texel's centre; null on failure.
 d3d9::VertexBuffer* CreateScreenQuad(uint32_t width, uint32_t height);
 // The two-texture quad over the back buffer; the second set addresses an image reduced by the
 // divisors. Null on failure.

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <utility>
 
 using namespace d3d9;
 
@@ -73,6 +75,10 @@ protected:
     }
     void TearDown() override
     {
+        if (quad)
+        {
+            quad->Release();
+        }
         RecordingRenderDevice::TearDown();
         if (sdlWindow)
         {
@@ -82,15 +88,41 @@ protected:
         ResumeLeakChecks();
     }
     bool StartGl() { return renderDevice.Init(nullptr, sdlWindow, "", 0, 0, 0, 0, false, 3, 2, false); }
+    // The device, a target of the window's size and a screen quad for it.
+    bool StartWithTargetAndQuad()
+    {
+        target = StartGl() ? renderTargetManager.Create2D(64, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0)
+                           : nullptr;
+        quad = target ? CreateScreenQuad(64, 32) : nullptr;
+        return quad != nullptr;
+    }
     Bitmap Screenshot()
     {
         const std::filesystem::path path = folder / "Screenshot-test.bmp";
+        std::filesystem::remove(path); // a screenshot never replaces a file
         EXPECT_TRUE(renderDevice.SaveScreenshot(path.c_str()));
         return ReadBitmap(path);
+    }
+    // The target, filled by fill while it is bound, drawn through the quad onto the cleared back buffer
+    // with the filter mode; the screenshot of that.
+    Bitmap DrawnThroughQuad(int32_t filterMode, const std::function<void()>& fill)
+    {
+        Surface* back = renderDevice.GetRenderTarget();
+        renderDevice.SetRenderTarget(0, target);
+        fill();
+        renderDevice.RestoreRenderTarget(back);
+        WeRenderDevice::Clear(true, WeColor{}, true, 1.0f, false, 0);
+        renderDevice.SetRawTexture(0, target->texture);
+        renderDevice.SetSamplerState(0, filterMode, 1);
+        DrawScreenQuad(quad);
+        renderDevice.SetRawTexture(0, nullptr);
+        return Screenshot();
     }
 
     SDL_Window* sdlWindow = nullptr;
     std::filesystem::path folder;
+    WeRenderTarget* target = nullptr;
+    VertexBuffer* quad = nullptr;
 };
 
 // Clears a rectangle of the current target through the device's scissor.
@@ -132,28 +164,43 @@ TEST_F(GlRenderDevice, AFrameIsClearedToBlackAndTheScreenshotShowsIt)
 
 TEST_F(GlRenderDevice, ARenderTargetDrawnThroughAScreenQuadKeepsItsRows)
 {
-    ASSERT_TRUE(StartGl());
-    WeRenderTarget* target = renderTargetManager.Create2D(64, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0);
-    ASSERT_NE(target, nullptr);
-    VertexBuffer* quad = CreateScreenQuad(64, 32);
-    ASSERT_NE(quad, nullptr);
-    Surface* back = renderDevice.GetRenderTarget();
-    renderDevice.SetRenderTarget(0, target);
-    WeRenderDevice::Clear(true, WeColor{0.0f, 1.0f, 0.0f, 1.0f}, false, 1.0f, false, 0);
-    ClearRectangle(Rect{0, 0, 64, 16}, WeColor{0.0f, 0.0f, 1.0f, 1.0f});
-    renderDevice.RestoreRenderTarget(back);
-    WeRenderDevice::Clear(true, WeColor{}, true, 1.0f, false, 0);
-    renderDevice.SetRawTexture(0, target->texture);
-    renderDevice.SetSamplerState(0, 1, 1);
-    DrawScreenQuad(quad);
-    renderDevice.SetRawTexture(0, nullptr);
-    const Bitmap bitmap = Screenshot();
+    ASSERT_TRUE(StartWithTargetAndQuad());
+    const Bitmap bitmap = DrawnThroughQuad(
+        1,
+        []
+        {
+            WeRenderDevice::Clear(true, WeColor{0.0f, 1.0f, 0.0f, 1.0f}, false, 1.0f, false, 0);
+            ClearRectangle(Rect{0, 0, 64, 16}, WeColor{0.0f, 0.0f, 1.0f, 1.0f});
+        });
     ASSERT_EQ(bitmap.width, 64);
     EXPECT_EQ(bitmap.Pixel(32, 2), 0x0000FFu) << "top rows of the target on top";
     EXPECT_EQ(bitmap.Pixel(32, 14), 0x0000FFu);
     EXPECT_EQ(bitmap.Pixel(32, 17), 0x00FF00u);
     EXPECT_EQ(bitmap.Pixel(0, 31), 0x00FF00u);
-    quad->Release();
+}
+
+// Stripes one pixel wide, across or down, drawn through a screen quad of their size with
+// bilinear filtering: each pixel reads its own texel's centre, never a blend with its neighbour.
+// (The device's scissor never reaches the last column and row.)
+TEST_F(GlRenderDevice, AScreenQuadReadsEachTexelAtItsCentre)
+{
+    ASSERT_TRUE(StartWithTargetAndQuad());
+    const WeColor white{1.0f, 1.0f, 1.0f, 1.0f};
+    for (const bool columns : {true, false})
+    {
+        SCOPED_TRACE(columns ? "columns" : "rows");
+        const Bitmap bitmap = DrawnThroughQuad(
+            3,
+            [columns, &white]
+            {
+                WeRenderDevice::Clear(true, WeColor{}, false, 1.0f, false, 0);
+                for (int32_t i = 1; i < (columns ? 64 : 32); i += 2)
+                    ClearRectangle(columns ? Rect{i, 0, i + 1, 32} : Rect{0, i, 64, i + 1}, white);
+            });
+        ASSERT_EQ(bitmap.width, 64);
+        for (const auto& [x, y] : {std::pair{0, 0}, {1, 1}, {30, 17}, {31, 16}, {61, 29}, {62, 30}})
+            EXPECT_EQ(bitmap.Pixel(x, y), (columns ? x : y) % 2 ? 0xFFFFFFu : 0u) << x << "," << y;
+    }
 }
 
 TEST_F(GlRenderDevice, TheLastColumnNeverLiesInsideAScissor)

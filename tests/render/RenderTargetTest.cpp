@@ -123,7 +123,7 @@ template <typename Vertex> std::vector<Vertex> QuadVertices(VertexBuffer* quad)
     return vertices;
 }
 
-TEST_F(RenderTargets, TheScreenQuadIsShiftedByHalfATexel)
+TEST_F(RenderTargets, TheScreenQuadIsShiftedByHalfAPixel)
 {
     ASSERT_TRUE(Start());
     VertexBuffer* quad = CreateScreenQuad(200, 100);
@@ -131,12 +131,12 @@ TEST_F(RenderTargets, TheScreenQuadIsShiftedByHalfATexel)
     EXPECT_EQ(quad->Length(), 80u);
     EXPECT_EQ(quad->Fvf(), D3DFVF_XYZ | D3DFVF_TEX1);
     const std::vector<WeScreenQuadVertex> v = QuadVertices<WeScreenQuadVertex>(quad);
-    EXPECT_FLOAT_EQ(v[0].x, -1.0f - 0.5f / 200.0f);
-    EXPECT_FLOAT_EQ(v[0].y, 1.0f + 0.5f / 100.0f);
+    EXPECT_FLOAT_EQ(v[0].x, -1.0f - 1.0f / 200.0f);
+    EXPECT_FLOAT_EQ(v[0].y, 1.0f + 1.0f / 100.0f);
     EXPECT_FLOAT_EQ(v[0].z, 0.5f);
-    EXPECT_FLOAT_EQ(v[1].x, 1.0f - 0.5f / 200.0f);
+    EXPECT_FLOAT_EQ(v[1].x, 1.0f - 1.0f / 200.0f);
     EXPECT_FLOAT_EQ(v[1].u, 1.0f);
-    EXPECT_FLOAT_EQ(v[2].y, -1.0f + 0.5f / 100.0f);
+    EXPECT_FLOAT_EQ(v[2].y, -1.0f + 1.0f / 100.0f);
     EXPECT_FLOAT_EQ(v[2].v, 1.0f);
     EXPECT_FLOAT_EQ(v[3].u, 1.0f);
     EXPECT_FLOAT_EQ(v[3].v, 1.0f);
