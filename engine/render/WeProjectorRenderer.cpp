@@ -1,6 +1,7 @@
 #include "WeProjectorRenderer.h"
 
 #include "WeActor.h"
+#include "WeInstancing.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 WeProjectorRenderer projectorRenderer;
 
@@ -47,17 +49,43 @@ void SetShared(int32_t index, const WeMatrix& value)
     shaders.SetShared(index, &value.m[0][0], 16);
 }
 
+// Runs of receivers of one mesh subset, drawn as one.
+WeInstanceRun instanceRun;
+std::vector<WeRenderItem*> popped;
+
+// How many of the receivers from the first draw as one instanced draw (1: the item alone).
+size_t RunLength(const WeShader& effect, size_t first)
+{
+    const WeRenderItem& head = *popped[first];
+    if (!WeInstanceRun::Instancing(&effect) || !WeInstanceRun::Repeatable(head))
+        return 1;
+    size_t end = first + 1;
+    while (end < popped.size() && WeInstanceRun::Repeatable(*popped[end]) &&
+           popped[end]->model->mesh == head.model->mesh && popped[end]->subset == head.subset)
+        ++end;
+    return end - first;
+}
+
 // Draws the receivers, popped in material order, with the effect's pass 0 already begun.
 void DrawReceivers(WeShader& effect, WeRenderList& receivers)
 {
+    popped.clear();
     while (WeRenderItem* item = receivers.PopMin())
+        if (item->model && item->model->mesh)
+            popped.push_back(item);
+    for (size_t index = 0; index < popped.size();)
     {
-        if (!item->model || !item->model->mesh)
-            continue;
-        effect.SetWorldMatrices(*item->world);
+        const WeRenderItem& item = *popped[index];
+        const size_t count = RunLength(effect, index);
+        effect.SetWorldMatrices(*item.world);
         effect.CommitChanges();
-        renderDevice.device->SetVertexDeclaration(sceneRenderer.DeclarationFor(*item->model->mesh));
-        item->model->mesh->DrawSubset(item->subset);
+        if (count > 1)
+            instanceRun.Begin(&popped[index], count, &effect);
+        renderDevice.device->SetVertexDeclaration(sceneRenderer.DeclarationFor(*item.model->mesh));
+        item.model->mesh->DrawSubset(item.subset);
+        if (count > 1)
+            instanceRun.End();
+        index += count;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "WeDebugRenderer.h"
 #include "WeEngine.h"
 #include "WeFlareRenderer.h"
+#include "WeInstancing.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
@@ -26,6 +27,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
 
 namespace
 {
@@ -74,6 +77,50 @@ const ShadingScales& Scales()
 {
     static const ShadingScales scales;
     return scales;
+}
+
+// Runs of items that differ only in where they stand, drawn as one.
+WeInstanceRun instanceRun;
+
+// The order within a run of one key that puts items an instanced draw can repeat side by side:
+// by mesh, subset and lights.
+bool InstanceOrder(const WeRenderItem* a, const WeRenderItem* b)
+{
+    const auto key = [](const WeRenderItem* item)
+    {
+        const WeBaseModel* model = item->model;
+        const WeLight* const* lights = model ? model->pointLights : nullptr;
+        return std::make_tuple(model ? model->mesh : nullptr, item->subset, model ? model->pointLightCount : 0,
+                               lights ? lights[0] : nullptr, lights ? lights[1] : nullptr,
+                               lights ? lights[2] : nullptr, lights ? lights[3] : nullptr,
+                               model ? model->otherLightCount : 0, model ? model->otherLights[0] : nullptr);
+    };
+    return std::less<>()(key(a), key(b));
+}
+
+// Whether the items are lit alike: the same point lights, and the same per-vertex lights, each
+// but the first (whose colour an instance brings) reaching both actors as much.
+bool SameLights(const WeRenderItem& a, const WeRenderItem& b)
+{
+    const WeBaseModel& first = *a.model;
+    const WeBaseModel& other = *b.model;
+    const int32_t points = std::clamp(first.pointLightCount, 0, WeBaseModel::maxLights);
+    const int32_t others = std::clamp(first.otherLightCount, 0, WeBaseModel::maxLights);
+    if (first.pointLightCount != other.pointLightCount || first.otherLightCount != other.otherLightCount ||
+        !std::equal(first.pointLights, first.pointLights + points, other.pointLights) ||
+        !std::equal(first.otherLights, first.otherLights + others, other.otherLights))
+        return false;
+    const WeSphere boundsA{a.actor->sphereCentre, a.actor->sphereRadius};
+    const WeSphere boundsB{b.actor->sphereCentre, b.actor->sphereRadius};
+    for (int32_t index = 1; index < others; ++index)
+    {
+        float colourA[4], colourB[4];
+        WeShader::VertexLightColour(*first.otherLights[index], &boundsA, colourA);
+        WeShader::VertexLightColour(*first.otherLights[index], &boundsB, colourB);
+        if (!std::equal(colourA, colourA + 4, colourB))
+            return false;
+    }
+    return true;
 }
 
 // The material's static bump vector scaled per axis and normalised (zero stays zero).
@@ -347,13 +394,21 @@ void WeSceneRenderer::RenderPass(int32_t pass)
         OrderItems(pass, lists[listIndex]);
     else
         ordered.clear();
-    for (WeRenderItem* item : ordered)
+    for (size_t index = 0; index < ordered.size();)
     {
+        WeRenderItem* item = ordered[index];
         SwitchEffect(*item);
+        const size_t count = RunLength(index);
+        if (count > 1)
+            instanceRun.Begin(&ordered[index], count, state.effect);
         DrawItem(*item);
-        CountDrawn(pass);
+        if (count > 1)
+            instanceRun.End();
+        for (size_t drawn = 0; drawn < count; ++drawn)
+            CountDrawn(pass);
         if (state.effect && state.effect->passCount >= 2 && int32_t(replay.size()) < replayLimit)
             replay.push_back(item);
+        index += count;
     }
     FinishEffect();
     if (state.ownFogStored)
@@ -385,12 +440,48 @@ void WeSceneRenderer::OrderItems(int32_t pass, WeRenderList& list)
     }
     // The other lists keep their key order: back to front, or by priority.
     if (pass == 2 || pass == 3)
+    {
         std::stable_sort(groups.begin(), groups.end(),
                          [](const Group& a, const Group& b) { return a.depth < b.depth; });
+        for (const Group& group : groups)
+        {
+            const auto first = byKey.begin() + ptrdiff_t(group.first);
+            std::stable_sort(first, first + ptrdiff_t(group.count), InstanceOrder);
+        }
+    }
     ordered.clear();
     for (const Group& group : groups)
         ordered.insert(ordered.end(), byKey.begin() + ptrdiff_t(group.first),
                        byKey.begin() + ptrdiff_t(group.first + group.count));
+}
+
+size_t WeSceneRenderer::RunLength(size_t first) const
+{
+    const WeRenderItem& head = *ordered[first];
+    const bool backFirst = head.material->twoSided && head.material->pass == 2;
+    if (backFirst || !WeInstanceRun::Instancing(state.effect) || !WeInstanceRun::Repeatable(head))
+        return 1;
+    size_t end = first + 1;
+    while (end < ordered.size() && DrawsAlike(head, *ordered[end]))
+        ++end;
+    return end - first;
+}
+
+bool WeSceneRenderer::DrawsAlike(const WeRenderItem& a, const WeRenderItem& b)
+{
+    if (a.material != b.material || a.techniqueMask != b.techniqueMask || a.subset != b.subset ||
+        a.materialSet != b.materialSet || !WeInstanceRun::Repeatable(b) || a.model->mesh != b.model->mesh)
+        return false;
+    const WeActor& first = *a.actor;
+    const WeActor& other = *b.actor;
+    const bool sameAnimation =
+        a.material->textureAnimation == 0 || (first.scene == other.scene && first.creationTime == other.creationTime);
+    float colourA[4], colourB[4];
+    ItemColour(a, colourA);
+    ItemColour(b, colourB);
+    return sameAnimation && first.lightMap.texture == other.lightMap.texture &&
+           AlphaReference(a) == AlphaReference(b) && std::equal(colourA, colourA + 4, colourB) &&
+           SameLights(a, b);
 }
 
 float WeSceneRenderer::CentreDepth(const WeRenderItem& item) const
@@ -548,12 +639,17 @@ void WeSceneRenderer::SetupRefraction(const WeMaterial& material)
     state.refractive = material.refractive;
 }
 
-void WeSceneRenderer::SetAlphaReference(const WeRenderItem& item)
+int32_t WeSceneRenderer::AlphaReference(const WeRenderItem& item)
 {
     int32_t reference = item.material->alphaReference;
     if (item.model && item.actor && item.materialSet == item.actor->materialPreset)
         reference += item.model->alphaOffset;
-    reference = std::clamp(reference, 0, 255);
+    return std::clamp(reference, 0, 255);
+}
+
+void WeSceneRenderer::SetAlphaReference(const WeRenderItem& item)
+{
+    const int32_t reference = AlphaReference(item);
     if (reference == state.alphaReference)
         return;
     renderDevice.SetAlphaTest(reference);
@@ -572,13 +668,8 @@ void WeSceneRenderer::SetupItem(WeShader* effect, const WeRenderItem& item)
         effect->effect->SetMatrix(effect->cameraRotation, mapParticles ? &camera->levelAxes : &camera->axes);
     }
     WeMaterial& material = *item.material;
-    float colour[4] = {material.color[0], material.color[1], material.color[2], material.color[3]};
-    const WeBaseModel* model = item.model;
-    if (model && model->mesh && item.materialSet >= 0 && item.materialSet < WeMesh::setCount &&
-        item.subset >= 0 && item.subset < WeMesh::maxSubsets &&
-        model->mesh->sets[item.materialSet].tinted[item.subset])
-        for (int32_t channel = 0; channel < 4; ++channel)
-            colour[channel] *= model->colour[channel];
+    float colour[4];
+    ItemColour(item, colour);
     effect->SetMaterialColor(colour);
     if (actor)
     {
@@ -590,7 +681,19 @@ void WeSceneRenderer::SetupItem(WeShader* effect, const WeRenderItem& item)
             state.textures[7] = lightMap;
         }
     }
-    SetBones(*effect, model);
+    SetBones(*effect, item.model);
+}
+
+void WeSceneRenderer::ItemColour(const WeRenderItem& item, float colour[4])
+{
+    const WeMaterial& material = *item.material;
+    std::copy(material.color, material.color + 4, colour);
+    const WeBaseModel* model = item.model;
+    if (model && model->mesh && item.materialSet >= 0 && item.materialSet < WeMesh::setCount &&
+        item.subset >= 0 && item.subset < WeMesh::maxSubsets &&
+        model->mesh->sets[item.materialSet].tinted[item.subset])
+        for (int32_t channel = 0; channel < 4; ++channel)
+            colour[channel] *= model->colour[channel];
 }
 
 bool WeSceneRenderer::IsSkinned(const WeBaseModel* model)

@@ -131,6 +131,15 @@ private:
     void SetupMaterial(const WeMaterial& material, int32_t techniqueMask);
     void SetupRefraction(const WeMaterial& material);
     void SetAlphaReference(const WeRenderItem& item);
+    // The alpha test's reference for the item: its material's, moved by its model's offset in
+    // the actor's own set.
+    static int32_t AlphaReference(const WeRenderItem& item);
+    // The material colour, tinted by the model where its set tints the subset.
+    static void ItemColour(const WeRenderItem& item, float colour[4]);
+    // How many ordered items from the first draw as one instanced draw (1: the item alone).
+    size_t RunLength(size_t first) const;
+    // Whether b draws as a, but for its world matrix.
+    static bool DrawsAlike(const WeRenderItem& a, const WeRenderItem& b);
     void CountDrawn(int32_t pass) const;
     void SetSamplerDefaults() const;
     // How far beyond the view's planes this frame's shadow lights reach (never below 0).
@@ -144,7 +153,8 @@ private:
         float depth = 0.0f; // the mean view depth of the items' actors
     };
     // Empties the list into `ordered` by key; in the solid passes the runs of one key go nearest
-    // first, so that opaque pixels behind a nearer group are never shaded.
+    // first, so that opaque pixels behind a nearer group are never shaded, each ordered by mesh,
+    // subset and lights so that instanced draws take long runs.
     void OrderItems(int32_t pass, WeRenderList& list);
     float CentreDepth(const WeRenderItem& item) const;
 

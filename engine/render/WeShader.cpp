@@ -231,6 +231,7 @@ void WeShader::LookUpHandles()
 {
     useLetterNames = Handle("UseDefaultTechniqueNames") != nullptr;
     isWater = Handle("IsWaterShader") != nullptr;
+    instancing = Handle("Instancing") != nullptr;
     auto integer = [&](const char* parameter)
     {
         int32_t value = 0;
@@ -549,6 +550,19 @@ void WeShader::SetPerPixelLightPositions(const WeRenderItem& item)
         SetLightPositions(item.model->pointLights, count, perPixelLightsPosition, perPixelLightsCount);
 }
 
+void WeShader::VertexLightColour(const WeLight& light, const WeSphere* sphere, float colour[4])
+{
+    float fade = 1.0f;
+    if (sphere)
+    {
+        const float distance = D3DXVec3Length(light.GetWorldPosition() - sphere->center);
+        const float reach = light.Range + sphere->radius;
+        fade = reach > 0.0f && reach * reach > distance * distance ? std::min(1.0f, 2.0f * (1.0f - distance / reach))
+                                                                   : 0.0f;
+    }
+    PutColour(colour, light.current.Diffuse, light.GetDiffuseIntensity() * fade);
+}
+
 void WeShader::SetPerVertexLights(const WeRenderItem& item, const WeSphere* sphere)
 {
     if (!effect || renderDevice.greyAmbient || !item.model || !perVertexLightsColor ||
@@ -566,16 +580,7 @@ void WeShader::SetPerVertexLights(const WeRenderItem& item, const WeSphere* sphe
         const WeVector at = light.GetWorldPosition();
         const float position[4] = {at.x, at.y, at.z, 1.0f};
         std::copy(position, position + 4, positions + i * 4);
-        float factor = 1.0f;
-        if (sphere)
-        {
-            const float distance = D3DXVec3Length(at - sphere->center);
-            const float reach = light.Range + sphere->radius;
-            factor = reach > 0.0f && reach * reach > distance * distance
-                         ? std::min(1.0f, 2.0f * (1.0f - distance / reach))
-                         : 0.0f;
-        }
-        PutColour(colours + i * 4, light.current.Diffuse, light.GetDiffuseIntensity() * factor);
+        VertexLightColour(light, sphere, colours + i * 4);
         ranges[i] = InverseRange(light);
     }
     effect->SetVectorArray(perVertexLightsPosition, positions, uint32_t(count));

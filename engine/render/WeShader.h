@@ -61,6 +61,9 @@ public:
     // ranges. With a sphere each colour fades out towards where the light's range stops
     // touching it.
     void SetPerVertexLights(const WeRenderItem& item, const WeSphere* sphere);
+    // A per-vertex light's colour as it reaches the sphere (whole without one), fading out
+    // towards where the light's range stops touching it.
+    static void VertexLightColour(const WeLight& light, const WeSphere* sphere, float colour[4]);
     // Only the positions, shadow samplers and count of the per-pixel lights.
     void SetPerPixelLightPositions(const WeRenderItem& item);
 
@@ -84,6 +87,7 @@ public:
     bool supportsTexture[16] = {};
     bool useLetterNames = false;
     bool isWater = false;
+    bool instancing = false; // its vertex stage reads instances' matrices with INSTANCED defined
     d3dx::D3DXHANDLE glowAmount = nullptr, waveSpeed = nullptr, noiseSpeed = nullptr, noiseScale = nullptr,
                      noiseIntensity = nullptr, furStrength = nullptr, worldMatrix = nullptr,
                      worldView = nullptr, prevWorldMatrix = nullptr, worldViewProj = nullptr,

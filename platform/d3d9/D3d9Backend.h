@@ -25,6 +25,7 @@ struct DrawCall
     uint32_t userVertexCount = 0;         // vertices in userVertices
     const uint8_t* userIndices = nullptr; // index data passed with the call instead of the buffer
     bool userIndices32 = false;
+    bool instanced = false; // an indexed draw of the state's instances
 };
 
 // The rectangle a Clear touches: the viewport, cut to the scissor rectangle when the test is on.

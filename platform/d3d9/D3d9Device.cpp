@@ -1160,6 +1160,20 @@ HRESULT Device::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t 
     return D3D_OK;
 }
 
+HRESULT Device::SetInstances(const float* data, uint32_t vectors, uint32_t count)
+{
+    Record("SetInstances", vectors, count);
+    if (data && count > 0 && (vectors == 0 || vectors > maxInstanceVectors))
+    {
+        return D3DERR_INVALIDCALL;
+    }
+    const bool on = data && count > 0;
+    state.instances = on ? data : nullptr;
+    state.instanceVectors = on ? vectors : 0;
+    state.instanceCount = on ? count : 0;
+    return D3D_OK;
+}
+
 HRESULT Device::SetIndices(IndexBuffer* buffer)
 {
     Record("SetIndices", buffer);
@@ -1203,6 +1217,7 @@ HRESULT Device::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uin
     call.startIndex = startIndex;
     call.indexCount = VertexCount(type, primitiveCount);
     call.vertexCount = numVertices;
+    call.instanced = state.instances != nullptr;
     const uint32_t indexSize = state.indices && state.indices->GetFormat() == D3DFMT_INDEX32 ? 4 : 2;
     if (!state.stream || !state.indices || state.streamStride == 0 ||
         (uint64_t(startIndex) + call.indexCount) * indexSize > state.indices->Length())

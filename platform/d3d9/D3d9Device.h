@@ -120,6 +120,9 @@ struct DeviceState
     uint32_t streamOffset = 0;
     uint32_t streamStride = 0;
     IndexBuffer* indices = nullptr;
+    const float* instances = nullptr; // see SetInstances; null draws once
+    uint32_t instanceVectors = 0;
+    uint32_t instanceCount = 0;
     VertexShader* vertexShader = nullptr;  // null: the built-in vertex stage
     PixelShader* pixelShader = nullptr;    // null: the built-in pixel stage
     std::vector<ShaderConstant> constants; // by ShaderConstantId
@@ -200,6 +203,14 @@ public:
     HRESULT SetVertexDeclaration(VertexDeclaration* declaration);
     HRESULT SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
     HRESULT SetIndices(IndexBuffer* buffer);
+    // Instancing (what Direct3D does with stream frequencies, the instance stream in the
+    // caller's memory): each indexed draw that follows draws count instances, one after the
+    // other, of which instance k hands the vertex stage `vectors` vec4 attributes at locations
+    // 8 on (in place of the binormal), read from data + 4 * vectors * k floats. The vertex stage
+    // runs compiled again with INSTANCED defined. The data is read at each draw, so it must live
+    // until the last; null data or a count of 0 ends instancing. At most maxInstanceVectors.
+    static constexpr uint32_t maxInstanceVectors = 8;
+    HRESULT SetInstances(const float* data, uint32_t vectors, uint32_t count);
     // Shaders from GLSL 3.30 text, without a #version line. The layer wraps the text: it adds
     // the version, and runs the code's main inside its own, which converts Direct3D's clip space
     // and pixel centres (vertex) or applies the alpha test and linear fog of the render states

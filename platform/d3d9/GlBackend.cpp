@@ -240,7 +240,6 @@ const char* vertexPrologue = R"(#version 330 core
 uniform vec4 we_Viewport;
 out float we_FogDepth;
 #define main we_EffectMain
-#line 1
 )";
 
 const char* vertexEpilogue = R"(
@@ -366,12 +365,15 @@ void main()
 }
 )";
 
-GLuint Compile(GLenum kind, const std::string& code, std::string& problem, bool plainPixel = false)
+// The shader's code wrapped by the layer. The variant of a vertex stage reads instances (with
+// INSTANCED defined); that of a pixel stage is the plain one.
+GLuint Compile(GLenum kind, const std::string& code, std::string& problem, bool variant = false)
 {
     const bool vertex = kind == GL_VERTEX_SHADER;
-    const char* pixelEnd = plainPixel ? plainPixelEpilogue : pixelEpilogue;
-    const std::string source =
-        std::string(vertex ? vertexPrologue : pixelPrologue) + code + (vertex ? vertexEpilogue : pixelEnd);
+    const char* pixelEnd = variant ? plainPixelEpilogue : pixelEpilogue;
+    const std::string prologue =
+        vertex ? std::string(vertexPrologue) + (variant ? "#define INSTANCED\n" : "") + "#line 1\n" : pixelPrologue;
+    const std::string source = prologue + code + (vertex ? vertexEpilogue : pixelEnd);
     const char* text = source.c_str();
     GLuint shader = glCreateShader(kind);
     glShaderSource(shader, 1, &text, nullptr);
@@ -508,6 +510,7 @@ GlBackend::~GlBackend()
     glDeleteVertexArrays(1, &vertexArray);
     glDeleteBuffers(1, &userBuffer);
     glDeleteBuffers(1, &userIndexBuffer);
+    glDeleteBuffers(1, &instanceBuffer);
     glDeleteFramebuffers(1, &drawFramebuffer);
     glDeleteFramebuffers(1, &readFramebuffer);
     glDeleteFramebuffers(1, &resolveFramebuffer);
@@ -544,6 +547,7 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
     glGenVertexArrays(1, &vertexArray);
     glGenBuffers(1, &userBuffer);
     glGenBuffers(1, &userIndexBuffer);
+    glGenBuffers(1, &instanceBuffer);
     glGenFramebuffers(1, &drawFramebuffer);
     glGenFramebuffers(1, &readFramebuffer);
     glGenFramebuffers(1, &resolveFramebuffer);
@@ -586,19 +590,33 @@ GLuint GlBackend::PixelStage(const DeviceState& state, bool plain)
     {
         return state.pixelShader->backendName;
     }
-    GLuint& made = plainPixels[state.pixelShader->Id()];
+    return Variant(*state.pixelShader);
+}
+
+GLuint GlBackend::VertexStage(const DeviceState& state, bool instanced)
+{
+    if (!state.vertexShader)
+    {
+        return builtInVertex;
+    }
+    return instanced ? Variant(*state.vertexShader) : state.vertexShader->backendName;
+}
+
+GLuint GlBackend::Variant(const Shader& shader)
+{
+    GLuint& made = variants[shader.Id()];
     if (!made)
     {
-        made = Compile(GL_FRAGMENT_SHADER, state.pixelShader->Source(), problem, true);
+        made = Compile(shader.IsVertex() ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, shader.Source(), problem, true);
     }
     return made;
 }
 
-GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state)
+GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state, bool instanced)
 {
     const bool plain = PlainPixels(state.renderStates);
     const ProgramKey key{state.vertexShader ? state.vertexShader->Id() : 0,
-                         state.pixelShader ? state.pixelShader->Id() : 0, plain};
+                         state.pixelShader ? state.pixelShader->Id() : 0, plain, instanced};
     const auto found = programs.find(key);
     if (found != programs.end())
     {
@@ -606,7 +624,7 @@ GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state)
     }
     Program& made = programs[key]; // a pair that fails to link stays recorded as failed
     made.name = glCreateProgram();
-    glAttachShader(made.name, state.vertexShader ? state.vertexShader->backendName : builtInVertex);
+    glAttachShader(made.name, VertexStage(state, instanced));
     glAttachShader(made.name, PixelStage(state, plain));
     glLinkProgram(made.name);
     GLint linked = 0;
@@ -799,10 +817,10 @@ void GlBackend::DestroyStorage(Resource& resource)
             entry = uses ? programs.erase(entry) : std::next(entry);
         }
         glDeleteShader(name);
-        if (const auto plain = plainPixels.find(shader->Id()); plain != plainPixels.end() && !shader->IsVertex())
+        if (const auto variant = variants.find(shader->Id()); variant != variants.end())
         {
-            glDeleteShader(plain->second);
-            plainPixels.erase(plain);
+            glDeleteShader(variant->second);
+            variants.erase(variant);
         }
         resource.backendName = 0;
         return;
@@ -1177,9 +1195,9 @@ void GlBackend::ApplySampler(GLuint sampler, const uint32_t* ss)
     }
 }
 
-bool GlBackend::ApplyProgram(const DeviceState& state)
+bool GlBackend::ApplyProgram(const DeviceState& state, bool instanced)
 {
-    Program* linked = ProgramFor(state);
+    Program* linked = ProgramFor(state, instanced);
     if (!linked)
     {
         return false;
@@ -1300,6 +1318,42 @@ void GlBackend::BindVertices(const DeviceState& state, const DrawCall& call)
     boundIndexBuffer = indexBuffer;
 }
 
+void GlBackend::BindInstances(const DeviceState& state, bool instanced)
+{
+    const GLuint vectors = instanced ? state.instanceVectors : 0;
+    if (vectors == 0 && instanceVectors == 0)
+    {
+        return;
+    }
+    glBindVertexArray(vertexArray);
+    const GLsizei stride = GLsizei(vectors * 4 * sizeof(float));
+    if (vectors > 0)
+    {
+        glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(stride) * GLsizeiptr(state.instanceCount), state.instances,
+                     GL_STREAM_DRAW);
+    }
+    for (GLuint vector = 0; vector < std::max(vectors, instanceVectors); ++vector)
+    {
+        const GLuint location = firstInstanceLocation + vector;
+        if (vector < vectors)
+        {
+            glEnableVertexAttribArray(location);
+            glVertexAttribPointer(location, 4, GL_FLOAT, GL_FALSE, stride,
+                                  reinterpret_cast<const void*>(uintptr_t(vector) * 4 * sizeof(float)));
+        }
+        else
+        {
+            glDisableVertexAttribArray(location);
+        }
+        glVertexAttribDivisor(location, vector < vectors ? 1 : 0);
+    }
+    instanceVectors = vectors;
+    // The locations may have been the vertices' (the binormal), or must be theirs again.
+    verticesKnown = false;
+    enabledAttributes &= ~(((1u << Device::maxInstanceVectors) - 1) << firstInstanceLocation);
+}
+
 void GlBackend::SpecifyAttributes(const std::vector<VertexElement>& layout, GLuint buffer, uintptr_t base,
                                   GLsizei stride)
 {
@@ -1349,19 +1403,29 @@ void GlBackend::Draw(const DeviceState& state, const DrawCall& call)
     }
     ApplyRenderStates(state);
     ApplySamplers(state);
-    if (!ApplyProgram(state))
+    if (!ApplyProgram(state, call.instanced))
     {
         return; // shaders that do not link draw nothing
     }
     BindVertices(state, call);
+    BindInstances(state, call.instanced);
     const GLenum mode = Primitive(call.type);
     if (call.indexCount)
     {
         const bool wide =
             call.userIndices ? call.userIndices32 : state.indices->GetFormat() == D3DFMT_INDEX32;
         const uintptr_t first = call.userIndices ? 0 : uintptr_t(call.startIndex) * (wide ? 4 : 2);
-        glDrawElementsBaseVertex(mode, GLsizei(call.indexCount), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                                 reinterpret_cast<const void*>(first), call.baseVertex);
+        const GLenum indexType = wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+        const auto* indices = reinterpret_cast<const void*>(first);
+        if (call.instanced)
+        {
+            glDrawElementsInstancedBaseVertex(mode, GLsizei(call.indexCount), indexType, indices,
+                                              GLsizei(state.instanceCount), call.baseVertex);
+        }
+        else
+        {
+            glDrawElementsBaseVertex(mode, GLsizei(call.indexCount), indexType, indices, call.baseVertex);
+        }
     }
     else
     {

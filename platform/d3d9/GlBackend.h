@@ -105,19 +105,25 @@ private:
     // Sampler objects and texture bindings change only where the stage's state did.
     void ApplySamplers(const DeviceState& state);
     void ApplySampler(GLuint sampler, const uint32_t* samplerStates);
-    bool ApplyProgram(const DeviceState& state);
+    bool ApplyProgram(const DeviceState& state, bool instanced);
     void UploadFixed(const DeviceState& state, Program& linked);
     void UploadConstants(const DeviceState& state, Program& linked);
     // Binds the draw's vertices and indices; attributes are specified again only when their
     // buffer, offset, stride or elements changed.
     void BindVertices(const DeviceState& state, const DrawCall& call);
+    // The instances' attributes of an instanced draw, or none after one.
+    void BindInstances(const DeviceState& state, bool instanced);
     void SpecifyAttributes(const std::vector<VertexElement>& layout, GLuint buffer, uintptr_t base,
                            GLsizei stride);
     bool MakeBuiltIns();
     // The program of the state's shaders, linked on first use; null when it does not link.
-    Program* ProgramFor(const DeviceState& state);
+    Program* ProgramFor(const DeviceState& state, bool instanced);
     // The pixel stage of the state's shader, plain (without the alpha test and fog) or whole.
     GLuint PixelStage(const DeviceState& state, bool plain);
+    // The vertex stage of the state's shader, reading instances or not.
+    GLuint VertexStage(const DeviceState& state, bool instanced);
+    // The other compilation of the shader (see Compile), made on first use.
+    GLuint Variant(const Shader& shader);
 
     WindowHandle window;
     void* context = nullptr;
@@ -127,14 +133,19 @@ private:
     GLuint builtInVertex = 0;
     GLuint builtInPixel = 0;
     GLuint builtInPlainPixel = 0;
-    // By shader ids (0 built-in) and whether the pixel stage leaves out the alpha test and fog.
-    using ProgramKey = std::tuple<uint32_t, uint32_t, bool>;
+    // By shader ids (0 built-in), whether the pixel stage leaves out the alpha test and fog, and
+    // whether the vertex stage reads instances.
+    using ProgramKey = std::tuple<uint32_t, uint32_t, bool, bool>;
     std::map<ProgramKey, Program> programs;
-    std::map<uint32_t, GLuint> plainPixels; // pixel shaders without the alpha test and fog, by id
+    // By shader id: pixel stages without the alpha test and fog, vertex stages that read instances.
+    std::map<uint32_t, GLuint> variants;
     GLuint whiteTexture = 0;
     GLuint vertexArray = 0;
     GLuint userBuffer = 0;
     GLuint userIndexBuffer = 0;
+    GLuint instanceBuffer = 0;
+    static constexpr GLuint firstInstanceLocation = 8;
+    GLuint instanceVectors = 0; // the instance attributes enabled
     GLuint drawFramebuffer = 0;
     GLuint readFramebuffer = 0;
     GLuint resolveFramebuffer = 0;

@@ -719,6 +719,92 @@ void main()
     meshPixel->Release();
 }
 
+// An instanced draw: each instance takes its own vectors at locations 8 on (through the vertex
+// stage compiled with INSTANCED) and draws what single draws with those values as uniforms
+// draw; after instancing ends the uniforms count again.
+TEST_F(GlShaders, InstancesDrawWhatSingleDrawsOfTheirValuesDraw)
+{
+    const char* const instancedCode = R"(layout(location = 0) in vec3 a_position;
+#ifdef INSTANCED
+layout(location = 8) in vec4 Shift;
+layout(location = 9) in vec4 Colour;
+#else
+uniform vec4 Shift;
+uniform vec4 Colour;
+#endif
+uniform mat4 Place;
+out vec4 color;
+void main()
+{
+    gl_Position = Place * vec4(a_position + Shift.xyz, 1.0);
+    color = Colour;
+}
+)";
+    VertexShader* instancedVertex = nullptr;
+    PixelShader* colourPixel = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(instancedCode, &instancedVertex), D3D_OK)
+        << device->GetBackend().LastProblem();
+    ASSERT_EQ(device->CreatePixelShader("in vec4 color;\nvoid main() { o_color = color; }\n", &colourPixel),
+              D3D_OK);
+    device->SetVertexShader(instancedVertex);
+    device->SetPixelShader(colourPixel);
+    // A quad over clip x -1..-0.5 (pixels 0 to 15), moved a quarter of the target per instance.
+    d3dx::Mesh* mesh = nullptr;
+    ASSERT_EQ(d3dx::D3DXCreateMesh(2, 4, d3dx::D3DXMESH_MANAGED, engineLayout, device, &mesh), D3D_OK);
+    float* v = nullptr;
+    mesh->LockVertexBuffer(0, reinterpret_cast<void**>(&v));
+    const float corners[4][2] = {{-1, 1}, {-0.5f, 1}, {-1, -1}, {-0.5f, -1}};
+    for (int corner = 0; corner < 4; ++corner)
+    {
+        std::fill(v + corner * 13, v + corner * 13 + 13, 0.0f);
+        v[corner * 13] = corners[corner][0];
+        v[corner * 13 + 1] = corners[corner][1];
+        v[corner * 13 + 2] = 0.5f;
+    }
+    mesh->UnlockVertexBuffer();
+    uint16_t* indices = nullptr;
+    mesh->LockIndexBuffer(0, reinterpret_cast<void**>(&indices));
+    const uint16_t quad[6] = {0, 1, 2, 2, 1, 3};
+    std::copy(quad, quad + 6, indices);
+    mesh->UnlockIndexBuffer();
+    // Shift and colour of each instance.
+    const float instances[3][8] = {
+        {0, 0, 0, 0, 1, 0, 0, 1}, {0.5f, 0, 0, 0, 0, 1, 0, 1}, {1, 0, 0, 0, 0, 0, 1, 1}};
+    const uint32_t expected[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF000000u};
+    const auto pixels = [&]
+    {
+        std::vector<uint32_t> seen;
+        for (int quarter = 0; quarter < 4; ++quarter)
+        {
+            seen.push_back(BackBufferPixel(quarter * 16 + 8, 24));
+        }
+        return seen;
+    };
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    for (const auto& instance : instances)
+    {
+        device->SetShaderConstantF(ShaderConstantId("Shift"), instance, 4);
+        device->SetShaderConstantF(ShaderConstantId("Colour"), instance + 4, 4);
+        ASSERT_EQ(mesh->DrawSubset(0), D3D_OK);
+    }
+    EXPECT_EQ(pixels(), std::vector<uint32_t>(expected, expected + 4)) << "one by one";
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    EXPECT_EQ(device->SetInstances(&instances[0][0], 0, 3), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetInstances(&instances[0][0], Device::maxInstanceVectors + 1, 3), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->SetInstances(&instances[0][0], 2, 3), D3D_OK);
+    ASSERT_EQ(mesh->DrawSubset(0), D3D_OK);
+    ASSERT_EQ(device->SetInstances(nullptr, 0, 0), D3D_OK);
+    EXPECT_EQ(pixels(), std::vector<uint32_t>(expected, expected + 4)) << "as instances";
+    // Single again: the uniforms count (the last shift, now green).
+    device->SetShaderConstantF(ShaderConstantId("Colour"), instances[1] + 4, 4);
+    ASSERT_EQ(mesh->DrawSubset(0), D3D_OK);
+    EXPECT_EQ(BackBufferPixel(40, 24), 0xFF00FF00u);
+    EXPECT_EQ(BackBufferPixel(8, 24), 0xFFFF0000u);
+    mesh->Release();
+    instancedVertex->Release();
+    colourPixel->Release();
+}
+
 TEST_F(GlShaders, CodeThatDoesNotCompileIsRefusedWithTheCompilersLog)
 {
     PixelShader* broken = nullptr;

@@ -210,3 +210,58 @@ TEST_F(SceneDrawingTest, ShadersTakeTheNearestLightsTheyWantAndVertexLightsFadeA
     EXPECT_EQ(values[0], 7.0f);
     EXPECT_EQ(values[1], 7.0f);
 }
+
+// Two actors over one mesh subset draw as one instanced draw when only their places differ (or
+// the first per-vertex light reaches them by different amounts, which each instance brings);
+// anything else the effect takes per item keeps them apart.
+TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDraw)
+{
+    WeShader* instancing = LoadEffect("Shaders.Test.Instancing", "parameter bool Instancing\n" + litEffect);
+    ASSERT_NE(instancing, nullptr);
+    solid->shader = instancing;
+    WeMaterial* other = Material(0);
+    other->shader = instancing;
+    mesh.sets[1].materials[0] = other;
+    struct Case
+    {
+        const char* change;
+        void (*apply)(SceneDrawingTest& test, WeActor& second);
+        bool instanced;
+    };
+    const Case cases[] = {
+        {"nothing but the place", [](SceneDrawingTest&, WeActor&) {}, true},
+        {"a per-vertex light fading out towards one of them",
+         [](SceneDrawingTest& test, WeActor&) { test.AddLight({0, 0, 3}, 10, LIGHT_PROJECTOR); }, true},
+        {"another material", [](SceneDrawingTest&, WeActor& second) { second.materialPreset = 1; }, false},
+        {"a tint", [](SceneDrawingTest&, WeActor& second) { second.model->colour[1] = 0.5f; }, false},
+        {"an alpha offset", [](SceneDrawingTest&, WeActor& second) { second.model->alphaOffset = 8; }, false},
+        {"a point light of its own",
+         [](SceneDrawingTest& test, WeActor&) { test.AddLight({0, 0, 13}, 1.5f); }, false},
+        {"a texture animation at another age",
+         [](SceneDrawingTest& test, WeActor& second)
+         {
+             test.solid->textureAnimation = 1;
+             second.creationTime = 1.0f;
+         },
+         false},
+    };
+    // No velocity pass drawing the items once more.
+    renderDevice.motionBlurMode = 1;
+    renderDevice.depthOfField = false;
+    for (const Case& c : cases)
+    {
+        scene = std::make_unique<WeScene>();
+        solid->textureAnimation = 0;
+        AddActor({0, 0, 10}, 0.5f);
+        c.apply(*this, AddActor({1, 0, 12}, 0.5f));
+        sceneRenderer.Prepare(scene.get(), &camera);
+        Device().ClearCallLog();
+        sceneRenderer.Render();
+        EXPECT_EQ(CountPrefix("DrawIndexedPrimitive "), c.instanced ? 1 : 2) << c.change;
+        EXPECT_EQ(CountPrefix("SetInstances 8 2"), c.instanced ? 1 : 0) << c.change;
+        EXPECT_EQ(frameStats.frame.drawnSolid, 2) << c.change;
+        frameStats.Reset();
+    }
+    renderDevice.motionBlurMode = 2;
+    renderDevice.depthOfField = true;
+}
