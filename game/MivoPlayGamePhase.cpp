@@ -370,16 +370,20 @@ void MivoPlayGamePhase::MakeBlockMaterial(const WeString& meshName, const WeStri
     mesh->LoadMaterials(0, false);
     for (int32_t subset = 0; subset < mesh->subsetCount && subset < WeMesh::maxSubsets; ++subset)
     {
-        const WeMaterial* source = mesh->sets[0].materials[subset];
+        WeMaterial* source = mesh->sets[0].materials[subset];
         if (!source)
             continue;
+        // The other subsets draw with the mesh's own materials: every set shares them, so the
+        // blocks of all numbers draw them together.
+        if (subset != 0)
+        {
+            mesh->SetMaterial(subset, materialSet, source);
+            continue;
+        }
         auto material = std::make_unique<WeMaterial>();
         source->CopyTo(*material);
-        if (subset == 0)
-        {
-            material->textureNames[0] = textureName;
-            material->textures[0] = textures.Load(textureName);
-        }
+        material->textureNames[0] = textureName;
+        material->textures[0] = textures.Load(textureName);
         mesh->SetMaterial(subset, materialSet, material.get());
         blockMaterials.push_back(std::move(material));
     }

@@ -290,7 +290,8 @@ private:
     void LoadBackground();
     void LoadBackgroundStep();
     void PrepareLevel();
-    // One mesh's material set made from its set-0 materials with the texture in subset 0.
+    // One mesh's material set: a copy of its set-0 material with the texture in subset 0, its
+    // set-0 materials themselves in the others.
     void MakeBlockMaterial(const WeString& meshName, const WeString& textureName, int32_t materialSet);
     void ShowDisplay();
     // States 12 to 15 in turn, as far as each lets the next run in this call.

@@ -98,7 +98,7 @@ TEST_F(BlockModels, TheRunTimeSetsCarryTheirTexturesAndReplaceTheLastLevels)
     WeMesh* wall = meshManager.Load("Ingame.Models.block_wall");
     ASSERT_NE(number, nullptr);
     ASSERT_NE(wall, nullptr);
-    EXPECT_EQ(made, size_t(11 * number->subsetCount + wall->subsetCount));
+    EXPECT_EQ(made, size_t(11 + 1)) << "a face material per set";
     struct Case
     {
         WeMesh* mesh;
@@ -117,10 +117,8 @@ TEST_F(BlockModels, TheRunTimeSetsCarryTheirTexturesAndReplaceTheLastLevels)
         EXPECT_NE(face->textures[0], nullptr) << c.texture;
         for (int32_t subset = 1; subset < c.mesh->subsetCount; ++subset)
         {
-            ASSERT_NE(c.mesh->sets[c.set].materials[subset], nullptr);
-            EXPECT_EQ(c.mesh->sets[c.set].materials[subset]->textureNames[0],
-                      c.mesh->sets[0].materials[subset]->textureNames[0])
-                << "the other subsets keep their own look";
+            EXPECT_EQ(c.mesh->sets[c.set].materials[subset], c.mesh->sets[0].materials[subset])
+                << "the other subsets draw with the mesh's own materials";
         }
     }
     playGamePhase.BuildBlockMaterials();

@@ -3,6 +3,8 @@
 // and its draws, and the light values the shaders receive.
 #include "SceneDrawingFixture.h"
 
+#include <functional>
+
 using namespace d3d9;
 
 TEST_F(SceneDrawingTest, ModelsKeepTheirNearestReachingDynamicLightsOfEachKind)
@@ -225,22 +227,22 @@ TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDr
     struct Case
     {
         const char* change;
-        void (*apply)(SceneDrawingTest& test, WeActor& second);
+        std::function<void(WeActor& second)> apply;
         bool instanced;
     };
     const Case cases[] = {
-        {"nothing but the place", [](SceneDrawingTest&, WeActor&) {}, true},
+        {"nothing but the place", [](WeActor&) {}, true},
         {"a per-vertex light fading out towards one of them",
-         [](SceneDrawingTest& test, WeActor&) { test.AddLight({0, 0, 3}, 10, LIGHT_PROJECTOR); }, true},
-        {"another material", [](SceneDrawingTest&, WeActor& second) { second.materialPreset = 1; }, false},
-        {"a tint", [](SceneDrawingTest&, WeActor& second) { second.model->colour[1] = 0.5f; }, false},
-        {"an alpha offset", [](SceneDrawingTest&, WeActor& second) { second.model->alphaOffset = 8; }, false},
+         [this](WeActor&) { AddLight({0, 0, 3}, 10, LIGHT_PROJECTOR); }, true},
+        {"another material", [](WeActor& second) { second.materialPreset = 1; }, false},
+        {"a tint", [](WeActor& second) { second.model->colour[1] = 0.5f; }, false},
+        {"an alpha offset", [](WeActor& second) { second.model->alphaOffset = 8; }, false},
         {"a point light of its own",
-         [](SceneDrawingTest& test, WeActor&) { test.AddLight({0, 0, 13}, 1.5f); }, false},
+         [this](WeActor&) { AddLight({0, 0, 13}, 1.5f); }, false},
         {"a texture animation at another age",
-         [](SceneDrawingTest& test, WeActor& second)
+         [this](WeActor& second)
          {
-             test.solid->textureAnimation = 1;
+             solid->textureAnimation = 1;
              second.creationTime = 1.0f;
          },
          false},
@@ -253,7 +255,7 @@ TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDr
         scene = std::make_unique<WeScene>();
         solid->textureAnimation = 0;
         AddActor({0, 0, 10}, 0.5f);
-        c.apply(*this, AddActor({1, 0, 12}, 0.5f));
+        c.apply(AddActor({1, 0, 12}, 0.5f));
         sceneRenderer.Prepare(scene.get(), &camera);
         Device().ClearCallLog();
         sceneRenderer.Render();
