@@ -134,6 +134,12 @@ void MainMenu(benchmark::State& state)
     std::filesystem::remove_all(folder, ignored);
 }
 
+// As the game does, before the engine's globals load the configuration.
+__attribute__((constructor(101))) void KeepHeapMappedFirst()
+{
+    WeKeepHeapMapped();
+}
+
 constexpr const char* startChildOption = "--start-child";
 
 // The files the process maps (its program and shared libraries), one a line.

@@ -1,6 +1,7 @@
 // Entry function of Mivo, a 3D block-puzzle game: makes the executable's folder the current
 // directory, reads the leading number of the command line into the game and runs it.
 #include "MivoGame.h"
+#include "WeApplication.h"
 #include "win32/Win32Files.h"
 
 #include <filesystem>
@@ -16,6 +17,12 @@ std::string CommandLineOf(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         line += (i > 1 ? " " : "") + std::string(argv[i]);
     return line;
+}
+
+// Runs before the engine's globals are constructed, which load the configuration.
+__attribute__((constructor(101))) void KeepHeapMappedFirst()
+{
+    WeKeepHeapMapped();
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <utility>
 
 WeApplication* application = nullptr;
 
@@ -134,6 +135,9 @@ void BackHeapTopWithHugePages()
 
 void WeKeepHeapMapped()
 {
+    static bool kept = false;
+    if (std::exchange(kept, true))
+        return;
     // Blocks up to 64 MB come from the heap, and up to 256 MB of free heap top stays mapped.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);

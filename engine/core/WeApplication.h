@@ -39,7 +39,9 @@ extern WeApplication* application;
 
 // Keeps freed heap memory mapped: the software renderer frees and allocates large blocks every
 // frame, and the allocator's default thresholds would hand them back to the system after one
-// frame and fault them in again during the next. Run calls it first.
+// frame and fault them in again during the next. Also backs the heap's top with huge pages. Run
+// calls it first; the game calls it before its globals are made (they read the configuration's
+// thousands of entries into the heap). Only the first call does anything.
 void WeKeepHeapMapped();
 
 // printf-style into a caller's buffer of 256 bytes, truncating what does not fit.
