@@ -615,18 +615,25 @@ bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& li
 bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
 {
     using Clock = std::chrono::steady_clock;
-    ++plays_;
+    // A play's time is mostly its ticks': each counts as its ticks and one more.
+    const uint64_t ticksBefore = ticks;
     random_ = random_ * 6364136223846793005ull + 1442695040888963407ull;
     if ((random_ >> 33) % kTimedPlayEvery != 0)
-        return Play(move, limits, ticks);
+    {
+        const bool played = Play(move, limits, ticks);
+        playUnits_ += ticks - ticksBefore + 1;
+        return played;
+    }
     const Clock::time_point playing = Clock::now();
     const bool played = Play(move, limits, ticks);
     const double seconds = std::chrono::duration<double>(Clock::now() - playing).count() - ClockPairSeconds();
+    const uint64_t units = ticks - ticksBefore + 1;
+    playUnits_ += units;
     // A play far longer than its ticks can take (a tick of the busiest table takes a fraction
     // of a microsecond) had its thread taken away: no sample.
-    if (seconds < 20e-6 + 1e-6 * static_cast<double>(ticks))
+    if (seconds < 20e-6 + 1e-6 * static_cast<double>(units))
     {
-        ++timedPlays_;
+        timedUnits_ += units;
         timedSeconds_ += std::max(0.0, seconds);
     }
     return played;
@@ -717,7 +724,7 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     using Clock = std::chrono::steady_clock;
     const Clock::time_point begin = Clock::now();
     const double cpuBegin = ThreadSeconds();
-    plays_ = timedPlays_ = 0;
+    playUnits_ = timedUnits_ = 0;
     timedSeconds_ = 0.0;
 
     // The start, as the play builds a level: the passes once, then the board left to rest.
@@ -780,8 +787,8 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     else if (graph.complete_)
         result.outcome = MivoSolverOutcome::Unsolvable;
     result.seconds = ThreadSeconds() - cpuBegin;
-    if (timedPlays_ > 0)
-        result.playSeconds = timedSeconds_ * static_cast<double>(plays_) / static_cast<double>(timedPlays_);
+    if (timedUnits_ > 0)
+        result.playSeconds = timedSeconds_ * static_cast<double>(playUnits_) / static_cast<double>(timedUnits_);
 }
 
 void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const

@@ -238,9 +238,11 @@ private:
     std::optional<PendingEdge> pending_;
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
-    // each would cost more than a short play.
-    static constexpr uint32_t kTimedPlayEvery = 16;
+    // each would cost more than a short play. The time of all is the sample's, scaled by their
+    // ticks (and one per play) against the sample's: the ticks tell most of a play's time, so a
+    // small sample does.
+    static constexpr uint32_t kTimedPlayEvery = 64;
     uint64_t random_ = 0;
-    uint64_t plays_ = 0, timedPlays_ = 0;
+    uint64_t playUnits_ = 0, timedUnits_ = 0;
     double timedSeconds_ = 0.0;
 };
