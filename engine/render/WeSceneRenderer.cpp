@@ -469,8 +469,10 @@ size_t WeSceneRenderer::RunLength(size_t first) const
 
 bool WeSceneRenderer::DrawsAlike(const WeRenderItem& a, const WeRenderItem& b)
 {
+    // Items of different sets may share the material; the set only matters through the tint
+    // and the alpha reference, compared below.
     if (a.material != b.material || a.techniqueMask != b.techniqueMask || a.subset != b.subset ||
-        a.materialSet != b.materialSet || !WeInstanceRun::Repeatable(b) || a.model->mesh != b.model->mesh)
+        !WeInstanceRun::Repeatable(b) || a.model->mesh != b.model->mesh)
         return false;
     const WeActor& first = *a.actor;
     const WeActor& other = *b.actor;

@@ -234,6 +234,13 @@ TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDr
         {"nothing but the place", [](WeActor&) {}, true},
         {"a per-vertex light fading out towards one of them",
          [this](WeActor&) { AddLight({0, 0, 3}, 10, LIGHT_PROJECTOR); }, true},
+        {"another set of the same material",
+         [this](WeActor& second)
+         {
+             mesh.sets[2].materials[0] = solid;
+             second.materialPreset = 2;
+         },
+         true},
         {"another material", [](WeActor& second) { second.materialPreset = 1; }, false},
         {"a tint", [](WeActor& second) { second.model->colour[1] = 0.5f; }, false},
         {"an alpha offset", [](WeActor& second) { second.model->alphaOffset = 8; }, false},
