@@ -516,6 +516,7 @@ GlBackend::~GlBackend()
     glDeleteFramebuffers(1, &resolveFramebuffer);
     glDeleteFramebuffers(1, &copyFramebuffer);
     glDeleteRenderbuffers(1, &resolveRenderbuffer);
+    glDeleteRenderbuffers(1, &spareDepth);
     glDeleteSamplers(16, samplers);
     SDL_GL_MakeCurrent(window, nullptr);
     SDL_GL_DeleteContext(context);
@@ -719,17 +720,54 @@ bool GlBackend::CreateStorage(Surface& surface)
     {
     }
     GLuint name = 0;
-    glGenRenderbuffers(1, &name);
-    glBindRenderbuffer(GL_RENDERBUFFER, name);
-    glRenderbufferStorageMultisample(GL_RENDERBUFFER, Samples(desc.multiSampleType), format.internal,
-                                     GLsizei(desc.width), GLsizei(desc.height));
+    const bool inTexture = InWindowLayout(surface);
+    if (inTexture)
+    {
+        // An unsized internal format takes the layout of the pixels it is given.
+        glGenTextures(1, &name);
+        texturesKnown = false;
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, GLsizei(desc.width), GLsizei(desc.height), 0, GL_BGRA,
+                     GL_UNSIGNED_BYTE, nullptr);
+    }
+    else
+    {
+        glGenRenderbuffers(1, &name);
+        glBindRenderbuffer(GL_RENDERBUFFER, name);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, Samples(desc.multiSampleType), format.internal,
+                                         GLsizei(desc.width), GLsizei(desc.height));
+    }
     if (glGetError() != GL_NO_ERROR)
     {
-        glDeleteRenderbuffers(1, &name);
+        inTexture ? glDeleteTextures(1, &name) : glDeleteRenderbuffers(1, &name);
         return false;
     }
     surface.backendName = name;
     return true;
+}
+
+void GlBackend::AttachSpareDepth(const Surface& backBuffer)
+{
+    const SurfaceDesc desc = backBuffer.GetDesc();
+    if (spareDepthWidth != desc.width || spareDepthHeight != desc.height)
+    {
+        glDeleteRenderbuffers(1, &spareDepth);
+        glGenRenderbuffers(1, &spareDepth);
+        glBindRenderbuffer(GL_RENDERBUFFER, spareDepth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(desc.width), GLsizei(desc.height));
+        spareDepthWidth = desc.width;
+        spareDepthHeight = desc.height;
+    }
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, spareDepth);
+}
+
+bool GlBackend::InWindowLayout(const Surface& surface) const
+{
+    const SurfaceDesc desc = surface.GetDesc();
+    const GlFormat format = FormatOf(desc.format);
+    return surface.Kind() == SurfaceKind::backBuffer && Samples(desc.multiSampleType) == 0 &&
+           format.internal == GL_RGBA8 && format.format == GL_BGRA;
 }
 
 bool GlBackend::CreateStorage(BaseTexture& texture)
@@ -831,7 +869,8 @@ void GlBackend::DestroyStorage(Resource& resource)
         verticesKnown = false;
         boundIndexBuffer = 0;
     }
-    else if (dynamic_cast<BaseTexture*>(&resource))
+    else if (const auto* surface = dynamic_cast<Surface*>(&resource);
+             dynamic_cast<BaseTexture*>(&resource) || (surface && InWindowLayout(*surface)))
     {
         glDeleteTextures(1, &name);
         texturesKnown = false; // its name may come back for another texture
@@ -890,6 +929,11 @@ void GlBackend::Attach(GLenum target, GLenum attachment, const Surface* surface)
             texture->IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface->Face() : GL_TEXTURE_2D;
         glFramebufferTexture2D(target, attachment, imageTarget, texture->backendName,
                                GLint(surface->Level()));
+        return;
+    }
+    if (InWindowLayout(*surface))
+    {
+        glFramebufferTexture2D(target, attachment, GL_TEXTURE_2D, surface->backendName, 0);
         return;
     }
     glFramebufferRenderbuffer(target, attachment, GL_RENDERBUFFER, surface->backendName);
@@ -1025,6 +1069,10 @@ bool GlBackend::BindTargets(const DeviceState& state)
         if (!packed)
         {
             Attach(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, depth);
+        }
+        if (!depth && state.renderTargets[0] && InWindowLayout(*state.renderTargets[0]))
+        {
+            AttachSpareDepth(*state.renderTargets[0]);
         }
         glDrawBuffers(maxRenderTargets, buffers);
         std::copy(std::begin(wanted), std::end(wanted), std::begin(boundTargets));

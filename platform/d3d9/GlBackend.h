@@ -90,6 +90,14 @@ private:
     GLsizei Samples(MultisampleType type) const;
     bool BindTargets(const DeviceState& state);
     void Attach(GLenum target, GLenum attachment, const Surface* surface);
+    // Whether the surface lives in a texture laid out as the window's pixels (B8G8R8A8) rather
+    // than in a renderbuffer: the single-sampled 32-bit back buffer, which Present then copies to
+    // the window byte for byte instead of converting every pixel.
+    bool InWindowLayout(const Surface& surface) const;
+    // Draws into that back buffer always have a depth-stencil attached, an unused one of its own
+    // when the device has none set: llvmpipe's linear rasteriser, which it takes only without
+    // one, writes constant colours to B8G8R8A8 targets with red and blue swapped.
+    void AttachSpareDepth(const Surface& backBuffer);
     // A framebuffer to read the surface from, multisampling resolved.
     GLuint ReadableFramebuffer(const Surface& surface);
     // Copies the bound read framebuffer, of the surface's size, into the window upside down (its
@@ -151,6 +159,8 @@ private:
     GLuint resolveFramebuffer = 0;
     GLuint copyFramebuffer = 0;
     GLuint resolveRenderbuffer = 0;
+    GLuint spareDepth = 0;
+    uint32_t spareDepthWidth = 0, spareDepthHeight = 0;
     uint32_t resolveWidth = 0;
     uint32_t resolveHeight = 0;
     bool mirroredResolve = true; // until the driver refuses a multisampled blit upside down
