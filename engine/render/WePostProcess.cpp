@@ -25,6 +25,10 @@ namespace
 constexpr uint32_t effectFlags =
     d3dx::D3DXFX_DONOTSAVESTATE | d3dx::D3DXFX_DONOTSAVESHADERSTATE | d3dx::D3DXFX_DONOTSAVESAMPLERSTATE;
 
+// The render device's filter mode for bilinear reads that are never anisotropic: the bloom's
+// images lie square to the screen, where anisotropic filtering adds nothing but its cost.
+constexpr int32_t linearFilter = 4;
+
 // Composite technique bits.
 constexpr int32_t brightnessBit = 1, flashBit = 2, monochromeBit = 4, grainBit = 8;
 
@@ -262,7 +266,8 @@ void WePostProcess::MakeChain()
     if (highDynamicRange)
         setStages(AddEffect("Shaders.PostProcess.HDR", true, false, true), {{0, 3, 1}, {1, 3, 1}, {5, 3, 1}});
     if (renderDevice.floatTargetA16B16G16R16F && renderDevice.bloomMode == 1)
-        setStages(AddEffect("Shaders.PostProcess.Bloom", true, false, true), {{0, 3, 1}, {1, 3, 1}});
+        setStages(AddEffect("Shaders.PostProcess.Bloom", true, false, true),
+                  {{0, linearFilter, 1}, {1, linearFilter, 1}});
     const int32_t motionBlur = WeEffectiveMotionBlurMode();
     if (motionBlur == 1)
         setStages(AddEffect("Shaders.PostProcess.RadialBlur", false, false, false), {{0, 2, 1}});

@@ -27,6 +27,7 @@ struct Routed
 {
     const Surface* target;
     const BaseTexture* source;
+    uint32_t minFilter; // of the first stage
 };
 
 class PostProcessTest : public RecordingRenderDevice
@@ -77,7 +78,8 @@ protected:
         std::vector<Routed> draws;
         auto& backend = static_cast<RecordingBackend&>(Device().GetBackend());
         backend.onDraw = [&](const DeviceState& state) {
-            draws.push_back({state.renderTargets[0], state.textures[0]});
+            draws.push_back(
+                {state.renderTargets[0], state.textures[0], state.samplerStates[0][D3DSAMP_MINFILTER]});
         };
         postProcess.Render();
         backend.onDraw = nullptr;
@@ -281,6 +283,20 @@ TEST_F(PostProcessTest, EveryPassReadsWhatThePassBeforeDrew)
     }
 }
 
+// The bloom's images lie square to the screen: its reads stay bilinear with anisotropic filtering
+// on, which would cost the software rasteriser more than twice as much for the same pixels.
+TEST_F(PostProcessTest, BloomReadsAreNeverAnisotropic)
+{
+    const int32_t anisotropy = renderDevice.maxAnisotropy;
+    renderDevice.maxAnisotropy = 4;
+    Rebuild({.bloom = 1});
+    const std::vector<Routed> draws = RunRouted();
+    renderDevice.maxAnisotropy = anisotropy;
+    ASSERT_EQ(draws.size(), 4u);
+    for (const Routed& draw : draws)
+        EXPECT_EQ(draw.minFilter, uint32_t(D3DTEXF_LINEAR));
+}
+
 // A composite that would only copy the image onto the whole target is left out: the chain's last
 // pass draws there itself, unless that pass draws through the refraction mask.
 TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
@@ -340,7 +356,8 @@ TEST_F(PostProcessTest, ShadowBlurUsesThePairOfItsLevel)
         std::vector<Routed> draws;
         auto& backend = static_cast<RecordingBackend&>(Device().GetBackend());
         backend.onDraw = [&](const DeviceState& state) {
-            draws.push_back({state.renderTargets[0], state.textures[0]});
+            draws.push_back(
+                {state.renderTargets[0], state.textures[0], state.samplerStates[0][D3DSAMP_MINFILTER]});
         };
         postProcess.BlurShadows();
         backend.onDraw = nullptr;
