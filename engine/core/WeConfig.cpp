@@ -72,6 +72,15 @@ template <typename Visit> bool ForEachWordOffset(size_t size, Visit&& visit)
     return visit(size - 8);
 }
 
+// The first eight bytes of the key (fewer zero-padded) as one word.
+uint64_t Head(std::string_view key)
+{
+    uint64_t word = 0;
+    if (!key.empty())
+        std::memcpy(&word, key.data(), std::min<size_t>(key.size(), sizeof word));
+    return word;
+}
+
 // Word by word, without a library call: keys are compared once their hashes matched, so they
 // nearly always turn out equal.
 bool SameBytes(const char* a, const char* b, size_t size)
@@ -251,7 +260,7 @@ WeConfigEntry* WeConfig::Find(const WeString& key, bool create)
     if (!create)
         return nullptr;
     WeConfigEntry* entry = store.entries.Insert(key, WeConfigEntry());
-    store.index.Insert(bytes, entry);
+    store.keyOrder.Add(std::string_view(store.index.Insert(bytes, entry), bytes.size()));
     store.LinkOverrides(bytes, entry);
     return entry;
 }
@@ -297,12 +306,14 @@ WeConfigEntry* WeConfig::Index::Find(std::string_view key) const
     }
 }
 
-void WeConfig::Index::Insert(std::string_view key, WeConfigEntry* entry)
+const char* WeConfig::Index::Insert(std::string_view key, WeConfigEntry* entry)
 {
     if (2 * (static_cast<size_t>(count) + 1) > slots.size())
         Grow();
-    Place({Hash(key), entry, StoreKey(key), key.size()});
+    const char* stored = StoreKey(key);
+    Place({Hash(key), entry, stored, key.size()});
     ++count;
+    return stored;
 }
 
 const char* WeConfig::Index::StoreKey(std::string_view key)
@@ -520,20 +531,37 @@ void WeConfig::ResetValues(const WeString& prefix)
     NotifyChanges();
 }
 
+void WeConfig::KeyOrder::Add(std::string_view key)
+{
+    using Table = WeHashTable<WeConfigEntry>;
+    const uint32_t bucket = Table::Hash(key.data(), static_cast<int32_t>(key.size())) % Table::BucketCount;
+    buckets[bucket].push_back({Head(key), key.data(), key.size()});
+}
+
+template <typename Visit>
+void WeConfig::KeyOrder::ForEachStartingWith(std::string_view prefix, Visit&& visit) const
+{
+    const size_t headBytes = std::min<size_t>(prefix.size(), 8);
+    const uint64_t mask = headBytes == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * headBytes)) - 1;
+    const uint64_t head = Head(prefix) & mask;
+    for (const std::vector<Key>& bucket : buckets)
+        for (const Key& key : bucket)
+            if ((key.head & mask) == head && key.length >= prefix.size() &&
+                std::memcmp(key.bytes + headBytes, prefix.data() + headBytes, prefix.size() - headBytes) == 0)
+                visit(std::string_view(key.bytes, key.length));
+}
+
 void WeConfig::GetKeys(const WeString& prefix, WeList<WeString>& list, bool sorted)
 {
-    std::vector<const WeString*> keys;
-    Store().entries.ForEach(
-        [&](const WeString& key, const WeConfigEntry&)
-        {
-            if (StartsWith(key, prefix))
-                keys.push_back(&key);
-        });
+    std::vector<std::string_view> keys;
+    Store().keyOrder.ForEachStartingWith(
+        std::string_view(prefix.GetData(), static_cast<size_t>(prefix.GetLength())),
+        [&keys](std::string_view key) { keys.push_back(key); });
     if (sorted)
-        std::sort(keys.begin(), keys.end(), [](const WeString* a, const WeString* b) { return *a < *b; });
+        std::sort(keys.begin(), keys.end());
     list.Clear();
-    for (const WeString* key : keys)
-        list.PushBack() = *key;
+    for (std::string_view key : keys)
+        list.PushBack() = WeString(key.data(), static_cast<int32_t>(key.size()));
 }
 
 // Listeners hear of changes only once a walk or a load is over, so they may read and create keys

@@ -153,8 +153,9 @@ private:
     class Index
     {
     public:
-        WeConfigEntry* Find(std::string_view key) const;         // null when absent
-        void Insert(std::string_view key, WeConfigEntry* entry); // for a key not yet present
+        WeConfigEntry* Find(std::string_view key) const; // null when absent
+        // For a key not yet present; returns the index's copy of the key bytes, which stays.
+        const char* Insert(std::string_view key, WeConfigEntry* entry);
         bool IsEmpty() const { return count == 0; }
 
     private:
@@ -178,10 +179,30 @@ private:
         int32_t count = 0;
     };
 
+    // Every key in the table's order (bucket by bucket, each in insertion order), packed: a key
+    // listing compares each key's first eight bytes here instead of walking the table's nodes.
+    class KeyOrder
+    {
+    public:
+        void Add(std::string_view key); // bytes that stay where they are
+        // Visits, in table order, every key that begins with prefix.
+        template <typename Visit> void ForEachStartingWith(std::string_view prefix, Visit&& visit) const;
+
+    private:
+        struct Key
+        {
+            uint64_t head; // the first eight bytes, zero-padded
+            const char* bytes;
+            size_t length;
+        };
+        std::vector<Key> buckets[WeHashTable<WeConfigEntry>::BucketCount];
+    };
+
     // The entries in the table whose order the key listing shows, and an index over the same
     // entries that keeps lookups fast however many keys the store holds.
     WeHashTable<WeConfigEntry> entries;
     Index index;
+    KeyOrder keyOrder;
     // Every entry with the override suffix, under its key without the suffix: a lookup of a key
     // the store lacks finds its override here without creating the key.
     Index overrides;

@@ -441,6 +441,38 @@ TEST_F(ConfigTest, KeyListingMatchesPrefixBytesAndEmptiesTheList)
     EXPECT_TRUE(list.IsEmpty());
 }
 
+// Prefixes shorter than, as long as and longer than the eight bytes a listing compares first,
+// over keys shorter than the prefix, equal to it and differing only after the eighth byte.
+TEST_F(ConfigTest, KeyListingComparesEveryPrefixByte)
+{
+    Load("Pk", "[A]\nB=1\n[Abcdefgh]\nX=1\n[Abcdefgz]\nX=1\n[Abcdefghij]\nX=1\n");
+    const struct
+    {
+        const char* prefix;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {"", {"Pk.A.B", "Pk.Abcdefgh.X", "Pk.Abcdefghij.X", "Pk.Abcdefgz.X"}},
+        {"Pk.A.", {"Pk.A.B"}},
+        {"Pk.A.B", {"Pk.A.B"}},
+        {"Pk.A.B.", {}},
+        {"Pk.Abcd", {"Pk.Abcdefgh.X", "Pk.Abcdefghij.X", "Pk.Abcdefgz.X"}},
+        {"Pk.Abcdefg", {"Pk.Abcdefgh.X", "Pk.Abcdefghij.X", "Pk.Abcdefgz.X"}},
+        {"Pk.Abcdefgh", {"Pk.Abcdefgh.X", "Pk.Abcdefghij.X"}},
+        {"Pk.Abcdefgh.", {"Pk.Abcdefgh.X"}},
+        {"Pk.Abcdefghij.X", {"Pk.Abcdefghij.X"}},
+        {"Pk.Abcdefghij.Y", {}},
+        {"Pk.Abcdefgy", {}},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<std::string> found;
+        for (const std::string& key : Keys(c.prefix, true))
+            if (key.starts_with("Pk."))
+                found.push_back(key);
+        EXPECT_EQ(found, c.keys) << c.prefix;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Listeners
 
