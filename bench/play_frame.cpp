@@ -14,6 +14,8 @@
 //   14.2 ms over its bare frame on this machine) and its ratio to the same frame without bloom
 //   (target at most 1.3). Bare, plain and bloomed frames are timed in alternating rounds and
 //   each figure is the median over the rounds, so a machine whose load changes moves them alike.
+// - The bloom chain alone over an empty capture: the processor and wall time it adds to the bare
+//   frame.
 // - The same bloomed frames on the recording back end: the engine's own processor time per frame
 //   (target under 1 ms), beside the bare frame of that back end. The figure also holds the back
 //   end's software fills of the three colour clears a bloomed frame makes (back buffer, capture,
@@ -339,6 +341,52 @@ BENCHMARK(BM_PlaySceneBloom)
     ->Iterations(9)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();
+
+// A frame of the bloom chain alone: the capture begun and ended with nothing drawn into it, then
+// the chain and its combine onto the back buffer.
+class ChainFrame : public WeApplication
+{
+public:
+    const char* GetName() override { return "ChainFrame"; }
+    bool Init() override { return true; }
+    bool Exit() override { return true; }
+    void Render() override
+    {
+        postProcess.BeginCapture();
+        postProcess.EndCapture();
+        postProcess.Render();
+    }
+};
+
+// The bloom chain alone over an empty capture, beside the bare frame in alternating rounds:
+// what the chain adds to a frame in processor time of all threads and in wall time, each the
+// median over the rounds. Without the scene's own drawing and its variation, these figures are
+// steadier than the play frame's for comparing changes to the chain.
+void BM_BloomChain(benchmark::State& state)
+{
+    gl_bench::Device device(1024, 768, 0);
+    if (!device.Started())
+    {
+        state.SkipWithError("no OpenGL device");
+        return;
+    }
+    ApplyGameSettings(true);
+    ChainFrame frame;
+    std::vector<double> cpu, wall;
+    for (auto _ : state)
+    {
+        constexpr int32_t frames = 40;
+        const auto [bareMs, bareCpu] = TimeFrames(nullptr, frames, {});
+        const auto [chainMs, chainCpu] = TimeFrames(&frame, frames, {});
+        cpu.push_back(chainCpu - bareCpu);
+        wall.push_back(chainMs - bareMs);
+        state.SetIterationTime(chainMs / 1000.0);
+    }
+    state.counters["chain_cpu_ms"] = Median(cpu);
+    state.counters["chain_ms"] = Median(wall);
+    ApplyGameSettings(false);
+}
+BENCHMARK(BM_BloomChain)->Iterations(15)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // The same bloomed frames on the recording back end: the engine's own processor time per frame,
 // beside the bare frame of that back end. The call log is the tests' and stays off.
