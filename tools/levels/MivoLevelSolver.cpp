@@ -144,7 +144,7 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
                 teleports_.push_back(cell.floor.get());
         });
     originAt_.fill(kNoWord);
-    child_.resize(1 + open_.size() + table_->tracks.size() + table_->groups.size());
+    stateRoom_ = static_cast<uint32_t>(1 + open_.size() + table_->tracks.size() + table_->groups.size());
     Capture(start_);
 }
 
@@ -181,11 +181,11 @@ void MivoLevelSolver::Capture(State& state) const
     WriteRest(state.data() + tops);
 }
 
-uint64_t MivoLevelSolver::CaptureChanges()
+uint64_t MivoLevelSolver::CaptureChanges(uint32_t* const child, uint32_t& count)
 {
     touchedCount_ = 0;
     const uint32_t* origin = origin_.data();
-    uint32_t* out = child_.data() + 1;
+    uint32_t* out = child + 1;
     uint64_t tops = originTops_;
     // Both run in grid order: the words of the cells no rule touched are the origin's.
     uint32_t i = 1;
@@ -208,10 +208,10 @@ uint64_t MivoLevelSolver::CaptureChanges()
     }
     for (; i <= origin[0]; ++i)
         *out++ = origin[i];
-    child_[0] = static_cast<uint32_t>(out - child_.data() - 1);
+    child[0] = static_cast<uint32_t>(out - child - 1);
     const uint32_t* rest = out;
     out = WriteRest(out);
-    childCount_ = static_cast<size_t>(out - child_.data());
+    count = static_cast<uint32_t>(out - child);
     return tops ^ RestHash(rest, static_cast<size_t>(out - rest));
 }
 
@@ -456,10 +456,21 @@ size_t MivoLevelGraph::SlotOf(uint32_t print) const
     return print >> (32 - slotBits_);
 }
 
-void MivoLevelGraph::Prefetch(uint64_t hash) const
+void MivoLevelGraph::PrefetchSlot(uint64_t hash) const
 {
     if (!slots_.empty())
         __builtin_prefetch(slots_.data() + SlotOf(static_cast<uint32_t>(hash >> 32)));
+}
+
+void MivoLevelGraph::PrefetchState(uint64_t hash) const
+{
+    if (slots_.empty())
+        return;
+    const auto print = static_cast<uint32_t>(hash >> 32);
+    const uint64_t entry = slots_[SlotOf(print)];
+    // The node's number comes before its words.
+    if (entry >> 32 == print)
+        __builtin_prefetch(words_.data() + static_cast<uint32_t>(entry) - 1);
 }
 
 bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
@@ -644,6 +655,14 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
 {
     SetOrigin(graph.Words(node), graph.WordCount(node));
     Restore(origin_.data());
+    PlayMoves(limits, graph, result);
+    AddEdges(node, graph);
+}
+
+void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelGraph& graph, MivoSolverResult& result)
+{
+    children_.clear();
+    uint32_t used = 0;
     // A move that never rests leaves blocks stopped on their way: no state the words can say.
     bool lost = false;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
@@ -675,36 +694,43 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
             if (!played)
                 continue;
             ++result.moves;
-            // The state of the move before (of this node or the one before it) goes into the
-            // graph only now: the slot it looks in came from memory while this move played.
-            FlushEdge(graph);
-            pending_ = {node, move, CaptureChanges()};
-            graph.Prefetch(pending_->hash);
+            if (used + stateRoom_ > childWords_.size())
+                childWords_.resize(std::max<size_t>(childWords_.size() * 2, used + stateRoom_));
+            Child& child = children_.emplace_back();
+            child.at = used;
+            child.move = PackMove(move);
+            child.hash = CaptureChanges(childWords_.data() + used, child.count);
+            used += child.count;
+            // Its first slot is read in while the next moves play.
+            graph.PrefetchSlot(child.hash);
             UndoChanges();
         }
     }
 }
 
-void MivoLevelSolver::FlushEdge(MivoLevelGraph& graph)
+void MivoLevelSolver::AddEdges(uint32_t node, MivoLevelGraph& graph)
 {
-    if (!pending_)
-        return;
-    AddEdge(pending_->node, pending_->move, pending_->hash, graph);
-    pending_.reset();
+    // The states the first slots of all name are asked for before any is looked up: their reads
+    // from memory overlap.
+    for (const Child& child : children_)
+        graph.PrefetchState(child.hash);
+    for (const Child& child : children_)
+        AddEdge(node, child.move, childWords_.data() + child.at, child.count, child.hash, graph);
 }
 
-void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph)
+void MivoLevelSolver::AddEdge(uint32_t node, uint16_t move, const uint32_t* words, uint32_t count, uint64_t hash,
+                              MivoLevelGraph& graph)
 {
     bool added = false;
-    const uint32_t child = graph.Intern(child_.data(), childCount_, hash, added);
+    const uint32_t child = graph.Intern(words, count, hash, added);
     const int32_t depth = graph.depth_[node] + 1;
     if (added)
     {
         graph.depth_.push_back(static_cast<uint16_t>(depth));
         graph.parent_.push_back(node);
-        graph.via_.push_back(PackMove(move));
+        graph.via_.push_back(move);
         graph.count_.push_back(graph.count_[node]);
-        if (winDepth_ < 0 && WonWords(child_.data()))
+        if (winDepth_ < 0 && WonWords(words))
             winDepth_ = depth;
     }
     else if (graph.depth_[child] == depth)
@@ -715,7 +741,7 @@ void MivoLevelSolver::AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t
     if (!graph.keepEdges_)
         return;
     graph.edges_.push_back(child);
-    graph.edgeMoves_.push_back(PackMove(move));
+    graph.edgeMoves_.push_back(move);
 }
 
 void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
@@ -751,15 +777,8 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     winDepth_ = WonWords(state_.data()) ? 0 : -1;
     bool bounded = false;
     uint32_t node = 0;
-    for (;; ++node)
+    for (; node < graph.Size(); ++node)
     {
-        // The last edge waits for the next node's first move, but no longer than a level of the
-        // search: the wins, the bounds and the nodes left are judged as if it were in.
-        if (pending_ && (node >= graph.Size() || graph.depth_[node] != graph.depth_[pending_->node] ||
-                         graph.Size() + 1 >= limits.maxStates))
-            FlushEdge(graph);
-        if (node >= graph.Size())
-            break;
         const int32_t depth = graph.depth_[node];
         if (winDepth_ >= 0 && depth >= winDepth_ && !pastWins)
             break;
@@ -768,13 +787,11 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
             ((node & 63) == 0 &&
              std::chrono::duration<double>(Clock::now() - begin).count() > limits.maxSeconds))
         {
-            FlushEdge(graph);
             bounded = true;
             result.countCut = winDepth_ >= 0 && depth < winDepth_;
             break;
         }
-        // The edge still waiting is the last of the node before.
-        graph.edgeStart_.push_back(graph.edgeCount_ + (pending_ ? 1 : 0));
+        graph.edgeStart_.push_back(graph.edgeCount_);
         ++result.expanded;
         // A won level ends: nothing is played from it.
         if (!graph.Won(node))

@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 struct MivoSolverLimits
@@ -100,7 +99,10 @@ private:
     // The slot a state's hash print is first looked for in.
     size_t SlotOf(uint32_t print) const;
     // Asks for the first slot of the hash to be read in ahead of its lookup.
-    void Prefetch(uint64_t hash) const;
+    void PrefetchSlot(uint64_t hash) const;
+    // Reads the first slot of the hash and asks for the words of the state it names, if its print
+    // is the hash's, to be read in ahead of the lookup.
+    void PrefetchState(uint64_t hash) const;
     // Rehashes into this many slots (a power of two, at least 1024).
     void Grow(size_t slots);
     // Empty, keeping the lists' room.
@@ -158,10 +160,10 @@ private:
     void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                 MivoSolverResult& result);
     void Capture(State& state) const;
-    // The state after a move from the origin's into child_: the origin's words, but for the cells
-    // the board noted as changed, which go to touched_. Returns the state's hash, found from the
-    // origin's and the words that changed.
-    uint64_t CaptureChanges();
+    // The state after a move from the origin's, written from out on: the origin's words, but for
+    // the cells the board noted as changed, which go to touched_. Returns the state's hash, found
+    // from the origin's and the words that changed, and sets count to its words.
+    uint64_t CaptureChanges(uint32_t* out, uint32_t& count);
     // Puts the table back in the origin's state after a move that came to rest: only the cells
     // touched_ names change.
     void UndoChanges();
@@ -190,10 +192,13 @@ private:
     bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
-    // The edge from the node by the move to the state in child_, adding that state when new.
-    void AddEdge(uint32_t node, const MivoLevelMove& move, uint64_t hash, MivoLevelGraph& graph);
-    // Adds the edge that waits in pending_, if any.
-    void FlushEdge(MivoLevelGraph& graph);
+    // Plays the moves of the origin's state, noting the states they reach in children_.
+    void PlayMoves(const MivoSolverLimits& limits, const MivoLevelGraph& graph, MivoSolverResult& result);
+    // The edges from the node to children_, in the order played, adding the states that are new.
+    void AddEdges(uint32_t node, MivoLevelGraph& graph);
+    // The edge from the node by the move to the state of the words, adding that state when new.
+    void AddEdge(uint32_t node, uint16_t move, const uint32_t* words, uint32_t count, uint64_t hash,
+                 MivoLevelGraph& graph);
     // A shortest solution, the count of them and the branching along it.
     void TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const;
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
@@ -225,17 +230,18 @@ private:
     };
     std::array<Touch, MivoCellBits::kCells> touched_{};
     size_t touchedCount_ = 0;
-    std::vector<uint32_t> child_; // the state a move reached, room for the most words
-    size_t childCount_ = 0;
-    // The last move played whose state, in child_, is not in the graph yet: it goes in after the
-    // next move is played, its slot read in meanwhile.
-    struct PendingEdge
+    // The states the moves of the node being expanded reached, one after the other in
+    // childWords_: they go into the graph once all are played, so the slots and states they are
+    // looked up in are read from memory together, not one after the other.
+    struct Child
     {
-        uint32_t node;
-        MivoLevelMove move;
+        uint32_t at, count; // where its words are in childWords_, how many
         uint64_t hash;
+        uint16_t move; // packed
     };
-    std::optional<PendingEdge> pending_;
+    std::vector<Child> children_;
+    std::vector<uint32_t> childWords_;
+    uint32_t stateRoom_ = 0; // the most words a state can have
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play. The time of all is the sample's, scaled by their
