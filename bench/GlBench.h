@@ -12,6 +12,7 @@
 #include "WeScene.h"
 #include "WeTexture.h"
 #include "WeVirtualFileSystem.h"
+#include "d3d9/GlBackend.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -49,6 +50,7 @@ public:
         engine.settings.verticalSync = false;
         renderDevice.direct3D = recording ? d3d9::CreateRecordingDirect3D()
                                           : d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
+        d3d9::RequestWindowDepthStencil(); // as the game's windows do
         window_ = recording ? nullptr
                             : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         started_ = (recording || window_) &&

@@ -258,8 +258,11 @@ void main()
 )";
 
 // And around every pixel stage: the alpha test and linear fog of the render states, which GL's
-// core profile does not have.
+// core profile does not have. The code reads the fragment's position with its rows counted from
+// the top as in Direct3D (we_FragCoord stands for gl_FragCoord), whichever way the target's run.
 const char* pixelPrologue = R"(#version 330 core
+uniform vec2 we_FragRows; // the scale and offset taking gl_FragCoord.y to the row from the top
+vec4 we_FragCoord;
 uniform int we_AlphaFunc;
 uniform float we_AlphaRef;
 uniform bool we_Fog;
@@ -290,6 +293,7 @@ bool we_AlphaPasses(float alpha)
 }
 void main()
 {
+    we_FragCoord = vec4(gl_FragCoord.x, we_FragRows.x * gl_FragCoord.y + we_FragRows.y, gl_FragCoord.zw);
     we_EffectMain();
     if (!we_AlphaPasses(o_color.a))
         discard;
@@ -308,6 +312,7 @@ const char* plainPixelEpilogue = R"(
 #undef main
 void main()
 {
+    we_FragCoord = vec4(gl_FragCoord.x, we_FragRows.x * gl_FragCoord.y + we_FragRows.y, gl_FragCoord.zw);
     we_EffectMain();
 }
 )";
@@ -373,7 +378,13 @@ GLuint Compile(GLenum kind, const std::string& code, std::string& problem, bool 
     const char* pixelEnd = variant ? plainPixelEpilogue : pixelEpilogue;
     const std::string prologue =
         vertex ? std::string(vertexPrologue) + (variant ? "#define INSTANCED\n" : "") + "#line 1\n" : pixelPrologue;
-    const std::string source = prologue + code + (vertex ? vertexEpilogue : pixelEnd);
+    std::string body = code;
+    for (size_t at = body.find("gl_FragCoord"); !vertex && at != std::string::npos;
+         at = body.find("gl_FragCoord", at))
+    {
+        body.replace(at, 3, "we_");
+    }
+    const std::string source = prologue + body + (vertex ? vertexEpilogue : pixelEnd);
     const char* text = source.c_str();
     GLuint shader = glCreateShader(kind);
     glShaderSource(shader, 1, &text, nullptr);
@@ -488,7 +499,22 @@ bool SoftwareRenderer()
     return name.find("llvmpipe") != std::string::npos || name.find("softpipe") != std::string::npos;
 }
 
+// Whether a clear of the rectangle with the flags leaves nothing of the depth-stencil's contents.
+bool Overwrites(const Surface& depthStencil, uint32_t flags, const Rect& rect)
+{
+    const SurfaceDesc desc = depthStencil.GetDesc();
+    const bool stencilToo = desc.format != D3DFMT_D24S8 || (flags & D3DCLEAR_STENCIL);
+    return (flags & D3DCLEAR_ZBUFFER) && stencilToo && rect.left <= 0 && rect.top <= 0 &&
+           rect.right >= int32_t(desc.width) && rect.bottom >= int32_t(desc.height);
+}
+
 } // namespace
+
+void RequestWindowDepthStencil()
+{
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+}
 
 GlBackend::GlBackend(WindowHandle window) : window(window) {}
 
@@ -541,6 +567,11 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
     }
     SDL_GL_MakeCurrent(window, context);
     glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                          &windowDepthBits);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                          &windowStencilBits);
     // A software rasteriser takes several texels per sample even where a texture is not seen at a
     // slant, which doubles the cost of a screen of flat quads; it filters linearly instead.
     anisotropic = (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46) &&
@@ -644,6 +675,7 @@ GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state, bool instanc
     made.projection = glGetUniformLocation(p, "u_projection");
     made.pretransformed = glGetUniformLocation(p, "u_pretransformed");
     made.viewport = glGetUniformLocation(p, "we_Viewport");
+    made.fragRows = glGetUniformLocation(p, "we_FragRows");
     made.hasColor = glGetUniformLocation(p, "u_hasColor");
     made.colorOp = glGetUniformLocation(p, "u_colorOp");
     made.alphaOp = glGetUniformLocation(p, "u_alphaOp");
@@ -691,6 +723,9 @@ HRESULT GlBackend::Reset(const PresentParameters& parameters, Surface& backBuffe
 {
     ApplyPresentation(parameters);
     std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
+    windowTarget = 0;
+    windowRefused = false;
+    ForgetDrawState();
     return CreateStorage(backBuffer) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
@@ -715,6 +750,13 @@ bool GlBackend::CreateStorage(Surface& surface)
     if (format.internal == 0)
     {
         return false;
+    }
+    if (FitsWindow(surface))
+    {
+        windowTarget = surface.Id();
+        windowWidth = desc.width;
+        windowHeight = desc.height;
+        return true;
     }
     while (glGetError() != GL_NO_ERROR)
     {
@@ -745,6 +787,65 @@ bool GlBackend::CreateStorage(Surface& surface)
     }
     surface.backendName = name;
     return true;
+}
+
+bool GlBackend::FitsWindow(const Surface& backBuffer) const
+{
+    const SurfaceDesc desc = backBuffer.GetDesc();
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    return clipControl && !windowRefused && InWindowLayout(backBuffer) && uint32_t(width) == desc.width &&
+           uint32_t(height) == desc.height;
+}
+
+bool GlBackend::WindowHoldsDepth(const Surface& depthStencil) const
+{
+    const SurfaceDesc desc = depthStencil.GetDesc();
+    const bool bits = desc.format == D3DFMT_D24S8 ? windowDepthBits == 24 && windowStencilBits == 8
+                                                  : desc.format == D3DFMT_D16 && windowDepthBits == 16;
+    return bits && Samples(desc.multiSampleType) == 0 && desc.width == windowWidth &&
+           desc.height == windowHeight;
+}
+
+void GlBackend::SettleTargets(const DeviceState& state, bool depthTouched, bool depthOverwritten)
+{
+    Surface* backBuffer = nullptr;
+    bool alone = true; // the window is target 0 and the only one
+    for (uint32_t i = 0; i < maxRenderTargets; ++i)
+    {
+        Surface* target = state.renderTargets[i];
+        const bool window = target && InWindow(*target);
+        backBuffer = window ? target : backBuffer;
+        alone = alone && (i == 0 ? target == nullptr || window : target == nullptr);
+    }
+    const Surface* depth = depthTouched ? state.depthStencil : nullptr;
+    if (backBuffer && !(alone && (!depth || WindowHoldsDepth(*depth))))
+    {
+        MoveToTexture(*backBuffer);
+        backBuffer = nullptr;
+    }
+    if (depth)
+    {
+        PlaceDepth(*depth, backBuffer != nullptr, depthOverwritten);
+    }
+}
+
+void GlBackend::PlaceDepth(const Surface& depthStencil, bool intoWindow, bool overwritten)
+{
+    if (intoWindow == (windowDepth == &depthStencil))
+    {
+        return;
+    }
+    // What the window holds goes back to its own surface, unless it is the one being overwritten.
+    if (windowDepth && (windowDepth != &depthStencil || !overwritten))
+    {
+        CopyDepth(*windowDepth, false);
+    }
+    windowDepth = intoWindow ? &depthStencil : nullptr;
+    if (intoWindow && !overwritten)
+    {
+        CopyDepth(depthStencil, true);
+    }
 }
 
 void GlBackend::AttachSpareDepth(const Surface& backBuffer)
@@ -836,6 +937,10 @@ bool GlBackend::CreateStorage(Shader& shader)
 
 void GlBackend::DestroyStorage(Resource& resource)
 {
+    if (&resource == windowDepth)
+    {
+        windowDepth = nullptr;
+    }
     if (!resource.backendName)
     {
         return;
@@ -939,9 +1044,66 @@ void GlBackend::Attach(GLenum target, GLenum attachment, const Surface* surface)
     glFramebufferRenderbuffer(target, attachment, GL_RENDERBUFFER, surface->backendName);
 }
 
+void GlBackend::CopyDepth(const Surface& depthStencil, bool intoWindow)
+{
+    ForgetDrawState();
+    const SurfaceDesc desc = depthStencil.GetDesc();
+    const bool packed = desc.format == D3DFMT_D24S8;
+    const GLenum attachment = packed ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    glBindFramebuffer(GL_FRAMEBUFFER, copyFramebuffer);
+    Attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, nullptr);
+    Attach(GL_FRAMEBUFFER, attachment, &depthStencil);
+    glBindFramebuffer(intoWindow ? GL_DRAW_FRAMEBUFFER : GL_READ_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    const GLint w = GLint(desc.width), h = GLint(desc.height);
+    glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_DEPTH_BUFFER_BIT | (packed ? GL_STENCIL_BUFFER_BIT : 0u),
+                      GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, copyFramebuffer);
+    Attach(GL_FRAMEBUFFER, attachment, nullptr);
+}
+
+void GlBackend::MoveToTexture(Surface& backBuffer)
+{
+    if (windowDepth)
+    {
+        CopyDepth(*windowDepth, false);
+        windowDepth = nullptr;
+    }
+    windowTarget = 0;
+    windowRefused = true;
+    std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
+    if (!CreateStorage(backBuffer))
+    {
+        problem = "no memory for the back buffer";
+        return;
+    }
+    ForgetDrawState();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
+    Attach(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &backBuffer);
+    glDisable(GL_SCISSOR_TEST);
+    const GLint w = GLint(windowWidth), h = GLint(windowHeight);
+    glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+}
+
+GLint GlBackend::FirstRow(int32_t top, int32_t height) const
+{
+    return windowBound ? GLint(windowHeight) - top - height : top;
+}
+
+GLint GlBackend::RowEdge(const Surface& surface, int32_t y) const
+{
+    return InWindow(surface) ? GLint(windowHeight) - y : y;
+}
+
 GLuint GlBackend::ReadableFramebuffer(const Surface& surface)
 {
     ForgetDrawState();
+    if (InWindow(surface))
+    {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        return 0;
+    }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
     Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &surface);
     const SurfaceDesc desc = surface.GetDesc();
@@ -986,11 +1148,15 @@ void GlBackend::Copy(Surface& source, const Rect& from, Surface& dest, const Rec
     {
         ReadableFramebuffer(source);
     }
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFramebuffer);
-    Attach(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &dest);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, InWindow(dest) ? 0 : copyFramebuffer);
+    if (!InWindow(dest))
+    {
+        Attach(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &dest);
+    }
     glDisable(GL_SCISSOR_TEST);
-    glBlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right, to.bottom,
-                      GL_COLOR_BUFFER_BIT, linear && !sameSize ? GL_LINEAR : GL_NEAREST);
+    glBlitFramebuffer(from.left, RowEdge(source, from.top), from.right, RowEdge(source, from.bottom), to.left,
+                      RowEdge(dest, to.top), to.right, RowEdge(dest, to.bottom), GL_COLOR_BUFFER_BIT,
+                      linear && !sameSize ? GL_LINEAR : GL_NEAREST);
 }
 
 void GlBackend::BlitToWindow(int width, int height, const SurfaceDesc& desc, GLenum filter)
@@ -1019,13 +1185,23 @@ void GlBackend::Download(Surface& surface)
     const SurfaceDesc desc = surface.GetDesc();
     const GlFormat format = FormatOf(desc.format);
     ReadableFramebuffer(surface);
-    glReadPixels(0, 0, GLsizei(desc.width), GLsizei(desc.height), format.format, format.type,
-                 surface.Memory().data());
+    std::vector<uint8_t>& memory = surface.Memory();
+    glReadPixels(0, 0, GLsizei(desc.width), GLsizei(desc.height), format.format, format.type, memory.data());
+    if (InWindow(surface))
+    {
+        const size_t pitch = memory.size() / desc.height;
+        for (size_t top = 0, bottom = desc.height - 1; top < bottom; ++top, --bottom)
+        {
+            std::swap_ranges(memory.begin() + ptrdiff_t(top * pitch),
+                             memory.begin() + ptrdiff_t((top + 1) * pitch),
+                             memory.begin() + ptrdiff_t(bottom * pitch));
+        }
+    }
     if (desc.format == D3DFMT_X8R8G8B8)
     {
-        for (size_t i = 3; i < surface.Memory().size(); i += 4)
+        for (size_t i = 3; i < memory.size(); i += 4)
         {
-            surface.Memory()[i] = 0xFF;
+            memory[i] = 0xFF;
         }
     }
 }
@@ -1044,10 +1220,23 @@ void GlBackend::ForgetDrawState()
 
 bool GlBackend::BindTargets(const DeviceState& state)
 {
-    if (!drawFramebufferBound)
+    const bool toWindow = state.renderTargets[0] && InWindow(*state.renderTargets[0]);
+    if (!drawFramebufferBound || toWindow != windowBound)
     {
-        glBindFramebuffer(GL_FRAMEBUFFER, drawFramebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, toWindow ? 0 : drawFramebuffer);
+        // The window's rows run the other way: its clip space is turned over with them, which
+        // keeps the vertex stages, the winding and the rasteriser's tie rules as they are for
+        // framebuffer objects.
+        if (clipControl)
+        {
+            glClipControl(toWindow ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+        }
         drawFramebufferBound = true;
+        windowBound = toWindow;
+    }
+    if (toWindow)
+    {
+        return true;
     }
     uint32_t wanted[5];
     for (uint32_t i = 0; i < maxRenderTargets; ++i)
@@ -1088,14 +1277,18 @@ bool GlBackend::BindTargets(const DeviceState& state)
 
 void GlBackend::Clear(const DeviceState& state, uint32_t flags, D3DCOLOR color, float z, uint32_t stencil)
 {
+    const Rect rect = ClearRect(state);
+    const Surface* depth = state.depthStencil;
+    const bool depthTouched = depth && (flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL));
+    SettleTargets(state, depthTouched, depthTouched && Overwrites(*depth, flags, rect));
     if (!BindTargets(state))
     {
         return;
     }
-    const Rect rect = ClearRect(state);
     renderStatesKnown = false; // the scissor and the write masks change
     glEnable(GL_SCISSOR_TEST);
-    glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    glScissor(rect.left, FirstRow(rect.top, rect.bottom - rect.top), rect.right - rect.left,
+              rect.bottom - rect.top);
     GLbitfield bits = 0;
     if (flags & D3DCLEAR_TARGET)
     {
@@ -1127,6 +1320,7 @@ void GlBackend::ApplyRenderStates(const DeviceState& state)
     wanted.viewport = state.viewport;
     wanted.scissor = state.scissor;
     wanted.depthStencil = state.depthStencil != nullptr;
+    wanted.window = windowBound;
     if (renderStatesKnown && wanted == appliedRenderStates)
     {
         return;
@@ -1135,7 +1329,7 @@ void GlBackend::ApplyRenderStates(const DeviceState& state)
     renderStatesKnown = true;
     const uint32_t* rs = state.renderStates;
     const Viewport& v = state.viewport;
-    glViewport(GLint(v.x), GLint(v.y), GLsizei(v.width), GLsizei(v.height));
+    glViewport(GLint(v.x), FirstRow(int32_t(v.y), int32_t(v.height)), GLsizei(v.width), GLsizei(v.height));
     glDepthRange(v.minZ, v.maxZ);
     const bool depth = state.depthStencil && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
     depth ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
@@ -1181,7 +1375,8 @@ void GlBackend::ApplyRenderStates(const DeviceState& state)
     {
         const Rect& s = state.scissor;
         glEnable(GL_SCISSOR_TEST);
-        glScissor(s.left, s.top, std::max(0, s.right - s.left), std::max(0, s.bottom - s.top));
+        const int32_t height = std::max(0, s.bottom - s.top);
+        glScissor(s.left, FirstRow(s.top, height), std::max(0, s.right - s.left), height);
     }
     else
     {
@@ -1272,6 +1467,8 @@ void GlBackend::UploadFixed(const DeviceState& state, Program& program)
     wanted.pretransformed = FindElement(state.layout, D3DDECLUSAGE_POSITIONT, 0) != nullptr;
     const Viewport& v = state.viewport;
     wanted.viewport = {float(v.x), float(v.y), float(v.width), float(v.height)};
+    wanted.fragRows =
+        windowBound ? std::array<float, 2>{-1.0f, float(windowHeight)} : std::array<float, 2>{1.0f, 0.0f};
     wanted.hasColor = FindElement(state.layout, D3DDECLUSAGE_COLOR, 0) != nullptr;
     const bool textured = state.textures[0] && !state.textures[0]->IsCube() &&
                           FindElement(state.layout, D3DDECLUSAGE_TEXCOORD, 0);
@@ -1303,6 +1500,8 @@ void GlBackend::UploadFixed(const DeviceState& state, Program& program)
         glUniform4fv(program.viewport, 1, wanted.viewport.data());
     if (changed(wanted.fogColor, held.fogColor))
         glUniform4fv(program.fogColor, 1, wanted.fogColor.data());
+    if (changed(wanted.fragRows, held.fragRows))
+        glUniform2fv(program.fragRows, 1, wanted.fragRows.data());
     if (changed(wanted.fogRange, held.fogRange))
         glUniform2fv(program.fogRange, 1, wanted.fogRange.data());
     held = wanted;
@@ -1445,6 +1644,9 @@ void GlBackend::SpecifyAttributes(const std::vector<VertexElement>& layout, GLui
 
 void GlBackend::Draw(const DeviceState& state, const DrawCall& call)
 {
+    const uint32_t* rs = state.renderStates;
+    SettleTargets(state, state.depthStencil && (rs[D3DRS_ZENABLE] != D3DZB_FALSE || rs[D3DRS_STENCILENABLE]),
+                  false);
     if (!BindTargets(state))
     {
         return;
@@ -1487,6 +1689,15 @@ HRESULT GlBackend::Present(Surface& backBuffer)
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
     const bool sameSize = uint32_t(width) == desc.width && uint32_t(height) == desc.height;
+    if (InWindow(backBuffer) && sameSize)
+    {
+        SDL_GL_SwapWindow(window);
+        return D3D_OK;
+    }
+    if (InWindow(backBuffer))
+    {
+        MoveToTexture(backBuffer); // the window changed size under it
+    }
     // A back buffer of the window's size goes to the window in one blit, turned the right way up
     // on the way: a multisampled one is resolved by that blit, which saves a full-screen pass over
     // resolving it first. A driver that refuses a mirrored resolve gets the resolved copy.

@@ -1,7 +1,12 @@
-// The OpenGL 3.3 core back end on an SDL window. Everything is drawn into framebuffer objects
-// whose row 0 is the top row, so Direct3D's top-left coordinates (viewport, scissor, texture
-// rows, read-back) hold unchanged; every vertex stage flips clip-space y, maps depth 0..1 to
-// GL's -1..1 and moves vertices by half a pixel to put pixel centres where Direct3D has them.
+// The OpenGL 3.3 core back end on an SDL window. Render targets are framebuffer objects whose row
+// 0 is the top row, so Direct3D's top-left coordinates (viewport, scissor, texture rows,
+// read-back) hold unchanged; every vertex stage flips clip-space y, maps depth 0..1 to GL's
+// -1..1 and moves vertices by half a pixel to put pixel centres where Direct3D has them.
+// A single-sampled back buffer of the window's size is the window itself, whose row 0 is the
+// bottom one: its clip space is turned over (clip control) and rectangles and read rows are
+// turned on the way. A frame drawn wholly into the window is then one pass the driver overlaps
+// with the next frame's, where one drawn into a texture and copied to the window is two, which a
+// software rasteriser runs one after the other.
 // A program is linked for each pair of vertex and pixel shader drawn together (the built-in
 // stages standing in for missing ones) and kept until one of its shaders goes. Stages without a
 // 2D texture sample a white texel.
@@ -19,6 +24,11 @@
 
 namespace d3d9
 {
+
+// Asks SDL for the window depth-stencil buffer a D24S8 surface of the window's size can live in
+// while drawing into the window; call before creating the window. Without it such a surface
+// makes the back buffer leave the window for a texture of its own.
+void RequestWindowDepthStencil();
 
 class GlBackend : public Backend
 {
@@ -66,6 +76,7 @@ private:
         std::array<float, 4> viewport = {};
         std::array<float, 4> fogColor = {};
         std::array<float, 2> fogRange = {};
+        std::array<float, 2> fragRows = {};
     };
     struct Program
     {
@@ -85,10 +96,32 @@ private:
         GLint fog = -1;
         GLint fogColor = -1;
         GLint fogRange = -1;
+        GLint fragRows = -1;
     };
     void ApplyPresentation(const PresentParameters& parameters);
     GLsizei Samples(MultisampleType type) const;
     bool BindTargets(const DeviceState& state);
+    // The back buffer drawn straight into the window: one of the window's size, single-sampled,
+    // of a format the window holds.
+    bool FitsWindow(const Surface& backBuffer) const;
+    bool InWindow(const Surface& surface) const { return windowTarget != 0 && surface.Id() == windowTarget; }
+    // Whether the window's depth-stencil buffer can stand for the surface while drawing there.
+    bool WindowHoldsDepth(const Surface& depthStencil) const;
+    // The draw's targets as the window allows them: the back buffer goes to a texture when it is
+    // bound beside other targets, or with a depth-stencil the window cannot hold that the draw
+    // uses (touched; overwritten by a clear of all of it).
+    void SettleTargets(const DeviceState& state, bool depthTouched, bool depthOverwritten);
+    // Moves the depth-stencil's contents to where the draw reads it: the window's buffer when
+    // drawing into the window, its own renderbuffer otherwise.
+    void PlaceDepth(const Surface& depthStencil, bool intoWindow, bool overwritten);
+    // Copies the depth-stencil's contents between its renderbuffer and the window, turned over.
+    void CopyDepth(const Surface& depthStencil, bool intoWindow);
+    // The back buffer leaves the window for a texture of its own, taking what was drawn with it.
+    void MoveToTexture(Surface& backBuffer);
+    // The GL row of the bound target where a band of rows starting at Direct3D's row `top` starts.
+    GLint FirstRow(int32_t top, int32_t height) const;
+    // The GL row boundary of Direct3D's row boundary `y` in the surface.
+    GLint RowEdge(const Surface& surface, int32_t y) const;
     void Attach(GLenum target, GLenum attachment, const Surface* surface);
     // Whether the surface lives in a texture laid out as the window's pixels (B8G8R8A8) rather
     // than in a renderbuffer: the single-sampled 32-bit back buffer, which Present then copies to
@@ -98,7 +131,8 @@ private:
     // when the device has none set: llvmpipe's linear rasteriser, which it takes only without
     // one, writes constant colours to B8G8R8A8 targets with red and blue swapped.
     void AttachSpareDepth(const Surface& backBuffer);
-    // A framebuffer to read the surface from, multisampling resolved.
+    // A framebuffer to read the surface from, multisampling resolved (the window for the back
+    // buffer drawn there, whose rows run bottom up).
     GLuint ReadableFramebuffer(const Surface& surface);
     // Copies the bound read framebuffer, of the surface's size, into the window upside down (its
     // row 0 at the bottom), scaled to the window's size.
@@ -138,6 +172,7 @@ private:
     std::string problem;
     GLint maxSamples = 0;
     bool anisotropic = false;
+    bool clipControl = false; // whether clip space can be turned upside down (drawing into the window)
     GLuint builtInVertex = 0;
     GLuint builtInPixel = 0;
     GLuint builtInPlainPixel = 0;
@@ -160,6 +195,12 @@ private:
     GLuint copyFramebuffer = 0;
     GLuint resolveRenderbuffer = 0;
     GLuint spareDepth = 0;
+    uint32_t windowTarget = 0; // the id of the back buffer drawn into the window, 0 for none
+    bool windowRefused = false; // until a reset, after the back buffer had to leave the window
+    uint32_t windowWidth = 0, windowHeight = 0;
+    GLint windowDepthBits = 0, windowStencilBits = 0;
+    const Surface* windowDepth = nullptr; // the depth-stencil the window's buffer holds
+    bool windowBound = false;             // the window rather than the framebuffer object is drawn into
     uint32_t spareDepthWidth = 0, spareDepthHeight = 0;
     uint32_t resolveWidth = 0;
     uint32_t resolveHeight = 0;
@@ -185,6 +226,7 @@ private:
         Viewport viewport;
         Rect scissor;
         bool depthStencil = false;
+        bool window = false;
 
         bool operator==(const AppliedRenderStates&) const = default;
     };

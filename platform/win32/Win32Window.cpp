@@ -1,5 +1,6 @@
 #include "win32/Win32Window.h"
 
+#include "d3d9/GlBackend.h"
 #include "win32/Win32Keyboard.h"
 
 #include <SDL2/SDL.h>
@@ -395,6 +396,7 @@ HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title,
         flags |= SDL_WINDOW_RESIZABLE;
     if (exStyle & WS_EX_TOPMOST)
         flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    d3d9::RequestWindowDepthStencil();
     SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x + frame.left, y + frame.top, clientWidth,
                                        clientHeight, flags);
     if (!sdl)

@@ -3,6 +3,7 @@
 #include "GlLeakScope.h"
 #include "d3d9/D3d9Backend.h"
 #include "d3d9/D3d9Device.h"
+#include "d3d9/GlBackend.h"
 #include "d3dx/D3dxMesh.h"
 
 #include <SDL.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 using namespace d3d9;
@@ -27,7 +29,9 @@ protected:
         PauseLeakChecks();
         direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(direct3D, nullptr) << SDL_GetError();
+        RequestWindow();
         window = SDL_CreateWindow("test", 0, 0, 64, 48, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        SDL_GL_ResetAttributes();
         ASSERT_NE(window, nullptr) << SDL_GetError();
         ASSERT_EQ(Create(64, 48, D3DMULTISAMPLE_NONE), D3D_OK);
     }
@@ -47,6 +51,7 @@ protected:
         }
         ResumeLeakChecks();
     }
+    virtual void RequestWindow() {}
     HRESULT Create(uint32_t width, uint32_t height, MultisampleType samples)
     {
         parameters.backBufferWidth = width;
@@ -491,6 +496,150 @@ TEST_F(GlDevice, SimulatedLossAndResetLeaveAWorkingDevice)
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233u, 1.0f, 0);
     EXPECT_EQ(BackBufferPixel(79, 59), 0xFF112233u);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+// A window made with a depth-stencil buffer, which the back buffer is drawn straight into: what
+// is drawn and read back lies where Direct3D puts it although the window's rows run bottom up.
+class GlWindow : public GlDevice
+{
+protected:
+    void RequestWindow() override { RequestWindowDepthStencil(); }
+    static bool DrawnIntoWindow()
+    {
+        GLint bound = -1;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
+        return bound == 0;
+    }
+};
+
+TEST_F(GlWindow, DrawsLandWhereDirect3DPutsThem)
+{
+    struct Case
+    {
+        const char* name;
+        Rect drawn;
+        Viewport viewport;
+        Rect scissor; // tested when not empty
+        uint32_t cull;
+        bool clockwise;
+        std::vector<std::pair<int, int>> red, black;
+    };
+    const Viewport all{0, 0, 64, 48, 0.0f, 1.0f}, part{8, 4, 16, 8, 0.0f, 1.0f};
+    const std::vector<std::pair<int, int>> partInside{{8, 4}, {23, 11}},
+        partOutside{{7, 4}, {8, 3}, {24, 11}, {23, 12}};
+    const Case cases[] = {
+        {"one row", {0, 5, 64, 6}, all, {}, D3DCULL_CCW, true, {{0, 5}, {63, 5}}, {{0, 4}, {0, 6}}},
+        {"viewport", {0, 0, 64, 48}, part, {}, D3DCULL_CCW, true, partInside, partOutside},
+        {"scissor", {0, 0, 64, 48}, all, {8, 4, 24, 12}, D3DCULL_CCW, true, partInside, partOutside},
+        {"clockwise kept", {0, 0, 16, 16}, all, {}, D3DCULL_CCW, true, {{8, 8}}, {}},
+        {"counter-clockwise culled", {0, 0, 16, 16}, all, {}, D3DCULL_CCW, false, {}, {{8, 8}}},
+        {"clockwise culled", {0, 0, 16, 16}, all, {}, D3DCULL_CW, true, {}, {{8, 8}}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        device->SetViewport(&c.viewport);
+        device->SetScissorRect(&c.scissor);
+        device->SetRenderState(D3DRS_SCISSORTESTENABLE, c.scissor.right > 0);
+        device->SetRenderState(D3DRS_CULLMODE, c.cull);
+        DrawRectangle(float(c.drawn.left), float(c.drawn.top), float(c.drawn.right), float(c.drawn.bottom),
+                      0xFFFF0000u, 0.5f, c.clockwise);
+        EXPECT_TRUE(DrawnIntoWindow());
+        for (const auto& [x, y] : c.red)
+            EXPECT_EQ(BackBufferPixel(x, y), 0xFFFF0000u) << x << "," << y;
+        for (const auto& [x, y] : c.black)
+            EXPECT_EQ(BackBufferPixel(x, y), 0xFF000000u) << x << "," << y;
+    }
+}
+
+TEST_F(GlWindow, CopiesFromAndIntoTheBackBufferKeepTheTopRowOnTop)
+{
+    Surface* back = nullptr;
+    Surface* target = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(
+        device->CreateRenderTarget(64, 48, D3DFMT_X8R8G8B8, MultisampleType(0), 0, false, &target, nullptr),
+        D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawRectangle(0, 0, 64, 4, 0xFFFF0000u);
+    const Rect top{0, 0, 8, 8}, bottom{0, 40, 8, 48};
+    ASSERT_EQ(device->StretchRect(back, &top, target, &bottom, D3DTEXF_NONE), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    ASSERT_EQ(device->StretchRect(target, &bottom, back, &bottom, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(Pixel(target, 2, 41), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(target, 2, 45), 0xFF000000u);
+    EXPECT_EQ(BackBufferPixel(2, 41), 0xFFFF0000u);
+    EXPECT_EQ(BackBufferPixel(2, 45), 0xFF000000u);
+    target->Release();
+    back->Release();
+}
+
+// A depth-stencil surface keeps its contents whether drawn with into the window (whose own
+// buffer stands for it) or into a texture: what one wrote holds in the other.
+TEST_F(GlWindow, DepthFollowsItsSurfaceBetweenTheWindowAndTargets)
+{
+    Surface* back = nullptr;
+    Surface* depth = nullptr;
+    Texture* texture = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_D24S8, MultisampleType(0), 0, false, &depth,
+                                                nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->CreateTexture(64, 48, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                    &texture, nullptr),
+              D3D_OK);
+    device->SetDepthStencilSurface(depth);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.3f, 0);
+    device->SetRenderTarget(0, texture->Level(0, 0));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawRectangle(0, 0, 64, 8, 0xFFFF0000u, 0.1f);
+    DrawRectangle(0, 0, 64, 48, 0xFFFF0000u, 0.4f);
+    EXPECT_EQ(Pixel(texture->Level(0, 0), 8, 20), 0xFF000000u) << "0.4 lies behind the window's clear";
+    device->SetRenderTarget(0, back);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    DrawRectangle(0, 0, 64, 48, 0xFFFF0000u, 0.2f);
+    EXPECT_TRUE(DrawnIntoWindow());
+    EXPECT_EQ(BackBufferPixel(8, 4), 0xFF000000u) << "0.2 lies behind the texture's 0.1";
+    EXPECT_EQ(BackBufferPixel(8, 20), 0xFFFF0000u) << "and in front of the clear elsewhere";
+    device->SetDepthStencilSurface(nullptr);
+    depth->Release();
+    texture->Release();
+    back->Release();
+}
+
+// A depth-stencil the window cannot hold, or a second target, sends the back buffer to a texture
+// with what was drawn so far.
+TEST_F(GlWindow, WhatTheWindowCannotDrawMovesTheBackBufferOut)
+{
+    for (const auto& [format, second] : {std::pair{D3DFMT_D16, false}, std::pair{D3DFMT_D24S8, true}})
+    {
+        SCOPED_TRACE(second ? "second target" : "16-bit depth");
+        Surface* depth = nullptr;
+        Surface* target = nullptr;
+        ASSERT_EQ(
+            device->CreateDepthStencilSurface(64, 48, format, MultisampleType(0), 0, false, &depth, nullptr),
+            D3D_OK);
+        ASSERT_EQ(device->CreateRenderTarget(64, 48, D3DFMT_X8R8G8B8, MultisampleType(0), 0, false, &target,
+                                             nullptr),
+                  D3D_OK);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        DrawRectangle(0, 5, 64, 6, 0xFF00FF00u);
+        device->SetDepthStencilSurface(depth);
+        device->SetRenderTarget(1, second ? target : nullptr);
+        device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.3f, 0);
+        DrawRectangle(0, 10, 64, 11, 0xFFFF0000u, 0.2f);
+        EXPECT_FALSE(DrawnIntoWindow());
+        EXPECT_EQ(BackBufferPixel(3, 5), 0xFF00FF00u);
+        EXPECT_EQ(BackBufferPixel(3, 10), 0xFFFF0000u);
+        EXPECT_EQ(BackBufferPixel(3, 11), 0xFF000000u);
+        device->SetRenderTarget(1, nullptr);
+        device->SetDepthStencilSurface(nullptr);
+        depth->Release();
+        target->Release();
+        ASSERT_EQ(device->Reset(&parameters), D3D_OK); // back into the window
+    }
 }
 
 // Shaders from GLSL: an untransformed quad whose left half is faint (alpha 0.25) and right half

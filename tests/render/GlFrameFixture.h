@@ -7,6 +7,7 @@
 #include "RenderDeviceFixture.h"
 #include "WeFont.h"
 #include "WeTexture.h"
+#include "d3d9/GlBackend.h"
 
 #include <SDL.h>
 
@@ -43,6 +44,7 @@ protected:
         direct3D = d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
         ASSERT_NE(direct3D, nullptr);
         renderDevice.direct3D = direct3D;
+        d3d9::RequestWindowDepthStencil(); // as the game's windows do
         window = SDL_CreateWindow("frame", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         ASSERT_NE(window, nullptr) << SDL_GetError();
         ASSERT_TRUE(renderDevice.Init(nullptr, window, "", 0, 0, 0, 0, false, 3, 2, false))

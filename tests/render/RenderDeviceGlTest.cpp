@@ -4,6 +4,7 @@
 #include "RenderDeviceFixture.h"
 
 #include "WeScreenQuad.h"
+#include "d3d9/GlBackend.h"
 
 #include <SDL.h>
 
@@ -70,6 +71,7 @@ protected:
         direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(direct3D, nullptr);
         renderDevice.direct3D = direct3D;
+        RequestWindowDepthStencil(); // as the game's windows do
         sdlWindow = SDL_CreateWindow("render", 0, 0, 64, 32, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         ASSERT_NE(sdlWindow, nullptr) << SDL_GetError();
     }
