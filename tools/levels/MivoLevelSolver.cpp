@@ -462,15 +462,29 @@ void MivoLevelGraph::PrefetchSlot(uint64_t hash) const
         __builtin_prefetch(slots_.data() + SlotOf(static_cast<uint32_t>(hash >> 32)));
 }
 
-void MivoLevelGraph::PrefetchState(uint64_t hash) const
+const uint32_t* MivoLevelGraph::NamedBy(uint64_t hash) const
 {
     if (slots_.empty())
-        return;
+        return nullptr;
     const auto print = static_cast<uint32_t>(hash >> 32);
     const uint64_t entry = slots_[SlotOf(print)];
     // The node's number comes before its words.
-    if (entry >> 32 == print)
-        __builtin_prefetch(words_.data() + static_cast<uint32_t>(entry) - 1);
+    return entry >> 32 == print ? words_.data() + static_cast<uint32_t>(entry) - 1 : nullptr;
+}
+
+void MivoLevelGraph::PrefetchState(uint64_t hash) const
+{
+    if (const uint32_t* state = NamedBy(hash))
+        __builtin_prefetch(state);
+}
+
+void MivoLevelGraph::PrefetchNode(uint64_t hash) const
+{
+    if (const uint32_t* state = NamedBy(hash))
+    {
+        __builtin_prefetch(depth_.data() + *state);
+        __builtin_prefetch(count_.data() + *state);
+    }
 }
 
 bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
@@ -701,19 +715,28 @@ void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelG
             child.move = PackMove(move);
             child.hash = CaptureChanges(childWords_.data() + used, child.count);
             used += child.count;
-            // Its first slot is read in while the next moves play.
-            graph.PrefetchSlot(child.hash);
+            ReadAhead(graph, children_.size() - 1);
             UndoChanges();
         }
     }
 }
 
+void MivoLevelSolver::ReadAhead(const MivoLevelGraph& graph, size_t child) const
+{
+    const size_t played = children_.size();
+    if (child < played)
+        graph.PrefetchSlot(children_[child].hash);
+    if (child >= 1 && child - 1 < played)
+        graph.PrefetchState(children_[child - 1].hash);
+    if (child >= 2 && child - 2 < played)
+        graph.PrefetchNode(children_[child - 2].hash);
+}
+
 void MivoLevelSolver::AddEdges(uint32_t node, MivoLevelGraph& graph)
 {
-    // The states the first slots of all name are asked for before any is looked up: their reads
-    // from memory overlap.
-    for (const Child& child : children_)
-        graph.PrefetchState(child.hash);
+    // The last two children's steps not taken while the moves played.
+    ReadAhead(graph, children_.size());
+    ReadAhead(graph, children_.size() + 1);
     for (const Child& child : children_)
         AddEdge(node, child.move, childWords_.data() + child.at, child.count, child.hash, graph);
 }

@@ -100,9 +100,13 @@ private:
     size_t SlotOf(uint32_t print) const;
     // Asks for the first slot of the hash to be read in ahead of its lookup.
     void PrefetchSlot(uint64_t hash) const;
-    // Reads the first slot of the hash and asks for the words of the state it names, if its print
-    // is the hash's, to be read in ahead of the lookup.
+    // The node number and words of the state the first slot of the hash holds, if that slot's
+    // print is the hash's; none otherwise.
+    const uint32_t* NamedBy(uint64_t hash) const;
+    // Asks for the state NamedBy the hash to be read in ahead of its lookup.
     void PrefetchState(uint64_t hash) const;
+    // Asks for the depth and count of the node NamedBy the hash to be read in.
+    void PrefetchNode(uint64_t hash) const;
     // Rehashes into this many slots (a power of two, at least 1024).
     void Grow(size_t slots);
     // Empty, keeping the lists' room.
@@ -194,6 +198,10 @@ private:
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
     // Plays the moves of the origin's state, noting the states they reach in children_.
     void PlayMoves(const MivoSolverLimits& limits, const MivoLevelGraph& graph, MivoSolverResult& result);
+    // Reads the graph in for the lookups of children_ ahead of them, in steps a move apart (each
+    // step needs what the one before read): the first slot of the child, the state named by the
+    // slot of the one before, the depth and count of that state's node for the one before that.
+    void ReadAhead(const MivoLevelGraph& graph, size_t child) const;
     // The edges from the node to children_, in the order played, adding the states that are new.
     void AddEdges(uint32_t node, MivoLevelGraph& graph);
     // The edge from the node by the move to the state of the words, adding that state when new.
