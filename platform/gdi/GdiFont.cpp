@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 #include <strings.h>
 
 namespace gdi
@@ -143,6 +146,56 @@ uint32_t CodePageOfCharset(int32_t charset)
     }
 }
 
+namespace
+{
+
+// The code points of a code page's upper half (bytes 0x80 to 0xFF), each byte converted alone.
+struct UpperHalf
+{
+    bool known = false; // the system converts the code page
+    uint32_t codePoints[128] = {};
+    bool mapped[128] = {};
+};
+
+UpperHalf ConvertUpperHalf(uint32_t codePage)
+{
+    UpperHalf half;
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t converter = iconv_open("UTF-32LE", name.c_str());
+    if (converter == iconv_t(-1))
+        return half;
+    half.known = true;
+    for (int byte = 0x80; byte < 0x100; ++byte)
+    {
+        iconv(converter, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        char in[1] = {char(byte)};
+        uint8_t out[4] = {};
+        char* inPointer = in;
+        char* outPointer = reinterpret_cast<char*>(out);
+        size_t inLeft = 1, outLeft = 4;
+        half.mapped[byte - 0x80] =
+            iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) != size_t(-1) && outLeft == 0;
+        half.codePoints[byte - 0x80] =
+            uint32_t(out[0]) | uint32_t(out[1]) << 8 | uint32_t(out[2]) << 16 | uint32_t(out[3]) << 24;
+    }
+    iconv_close(converter);
+    return half;
+}
+
+// Converted on first use: a font's rasterising asks for every byte of its charsets.
+const UpperHalf& UpperHalfOf(uint32_t codePage)
+{
+    static std::mutex mutex;
+    static std::map<uint32_t, UpperHalf> halves;
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto found = halves.find(codePage);
+    if (found == halves.end())
+        found = halves.emplace(codePage, ConvertUpperHalf(codePage)).first;
+    return found->second;
+}
+
+} // namespace
+
 bool ByteToCodePoint(uint32_t codePage, uint8_t byte, uint32_t& codePoint)
 {
     if (byte < 0x80)
@@ -150,20 +203,11 @@ bool ByteToCodePoint(uint32_t codePage, uint8_t byte, uint32_t& codePoint)
         codePoint = byte;
         return true;
     }
-    const std::string name = "CP" + std::to_string(codePage);
-    iconv_t converter = iconv_open("UTF-32LE", name.c_str());
-    if (converter == iconv_t(-1))
+    const UpperHalf& half = UpperHalfOf(codePage);
+    if (!half.known)
         return false;
-    char in[1] = {char(byte)};
-    uint8_t out[4] = {};
-    char* inPointer = in;
-    char* outPointer = reinterpret_cast<char*>(out);
-    size_t inLeft = 1, outLeft = 4;
-    const bool done =
-        iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) != size_t(-1) && outLeft == 0;
-    iconv_close(converter);
-    codePoint = uint32_t(out[0]) | uint32_t(out[1]) << 8 | uint32_t(out[2]) << 16 | uint32_t(out[3]) << 24;
-    return done;
+    codePoint = half.codePoints[byte - 0x80];
+    return half.mapped[byte - 0x80];
 }
 
 bool FaceExists(const std::string& face, int32_t charset)
@@ -200,6 +244,7 @@ bool Font::Create(const std::string& faceName, int32_t height, int32_t weight, b
                   bool struck)
 {
     face.reset();
+    rendered.clear();
     if (height <= 0 || height > 4096 || !Library())
         return false;
     FcPattern* match = MatchByName(faceName, weight, italic);
@@ -259,45 +304,54 @@ bool Font::GetTextMetrics(TextMetrics& out) const
     return true;
 }
 
-bool Font::LoadGlyph(uint32_t codePoint) const
+const Font::Rendered* Font::Render(uint32_t codePoint) const
 {
     if (!face)
-        return false;
+        return nullptr;
+    if (const auto found = rendered.find(codePoint); found != rendered.end())
+        return &found->second;
     const FT_UInt index = FT_Get_Char_Index(face->face, codePoint);
     if (index == 0 && codePoint != 0)
-        return false;
+        return nullptr;
     if (FT_Load_Glyph(face->face, index, FT_LOAD_TARGET_NORMAL) != 0)
-        return false;
+        return nullptr;
     FT_GlyphSlot slot = face->face->glyph;
     if (syntheticBold)
         FT_GlyphSlot_Embolden(slot);
     if (syntheticItalic)
         FT_GlyphSlot_Oblique(slot);
-    return FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0;
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
+        return nullptr;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    Rendered glyph{
+        slot->bitmap_left, slot->bitmap_top, int32_t((slot->advance.x + 32) >> 6),
+        bitmap.width,      bitmap.rows,      std::vector<uint8_t>(size_t(bitmap.width) * bitmap.rows)};
+    for (uint32_t row = 0; row < bitmap.rows; ++row)
+        std::memcpy(glyph.coverage.data() + size_t(row) * bitmap.width,
+                    bitmap.buffer + ptrdiff_t(row) * bitmap.pitch, bitmap.width);
+    return &rendered.emplace(codePoint, std::move(glyph)).first->second;
 }
 
 bool Font::GetCharAbcWidths(uint32_t codePoint, AbcWidths& widths) const
 {
-    if (!LoadGlyph(codePoint))
+    const Rendered* glyph = Render(codePoint);
+    if (!glyph)
         return false;
-    const FT_GlyphSlot slot = face->face->glyph;
-    const int32_t advance = int32_t((slot->advance.x + 32) >> 6);
     // A blank glyph is one pixel of nothing at the pen, as GDI reports it.
-    const bool blank = slot->bitmap.width == 0;
-    widths.abcA = blank ? 0 : slot->bitmap_left;
-    widths.abcB = blank ? 1u : slot->bitmap.width;
-    widths.abcC = advance - widths.abcA - int32_t(widths.abcB);
+    const bool blank = glyph->width == 0;
+    widths.abcA = blank ? 0 : glyph->left;
+    widths.abcB = blank ? 1u : glyph->width;
+    widths.abcC = glyph->advance - widths.abcA - int32_t(widths.abcB);
     return true;
 }
 
 void Font::TextOut(Bitmap& bitmap, int32_t x, int32_t y, uint32_t codePoint) const
 {
-    if (!bitmap.pixels || !LoadGlyph(codePoint))
+    const Rendered* glyph = bitmap.pixels ? Render(codePoint) : nullptr;
+    if (!glyph)
         return;
-    const FT_GlyphSlot slot = face->face->glyph;
-    const FT_Bitmap& glyph = slot->bitmap;
     const int32_t baseline = y + metrics.tmAscent;
-    const int32_t left = x + slot->bitmap_left, top = baseline - slot->bitmap_top;
+    const int32_t left = x + glyph->left, top = baseline - glyph->top;
     auto plot = [&bitmap](int32_t px, int32_t py, uint32_t coverage)
     {
         if (px < 0 || py < 0 || px >= bitmap.width || py >= bitmap.height)
@@ -306,14 +360,13 @@ void Font::TextOut(Bitmap& bitmap, int32_t x, int32_t y, uint32_t codePoint) con
         coverage = std::max(coverage, pixel & 0xFFu);
         pixel = coverage | coverage << 8 | coverage << 16;
     };
-    for (uint32_t row = 0; row < glyph.rows; ++row)
-        for (uint32_t column = 0; column < glyph.width; ++column)
+    for (uint32_t row = 0; row < glyph->rows; ++row)
+        for (uint32_t column = 0; column < glyph->width; ++column)
             plot(left + int32_t(column), top + int32_t(row),
-                 glyph.buffer[row * uint32_t(glyph.pitch) + column]);
-    const int32_t advance = int32_t((slot->advance.x + 32) >> 6);
+                 glyph->coverage[size_t(row) * glyph->width + column]);
     auto line = [&](int32_t lineY)
     {
-        for (int32_t px = 0; px < advance; ++px)
+        for (int32_t px = 0; px < glyph->advance; ++px)
             plot(x + px, lineY, 255);
     };
     if (underline)

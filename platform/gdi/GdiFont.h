@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace gdi
 {
@@ -68,8 +70,21 @@ public:
 
 private:
     struct Face;
-    bool LoadGlyph(uint32_t codePoint) const;
+    // A rendered glyph: its coverage rows, where they sit against the pen and the advance.
+    struct Rendered
+    {
+        int32_t left = 0;
+        int32_t top = 0;
+        int32_t advance = 0; // whole pixels
+        uint32_t width = 0;
+        uint32_t rows = 0;
+        std::vector<uint8_t> coverage; // width bytes a row
+    };
+    // The glyph rendered, kept after its first rendering (widths are asked for before drawing);
+    // null when the face has none for the code point.
+    const Rendered* Render(uint32_t codePoint) const;
     std::unique_ptr<Face> face;
+    mutable std::unordered_map<uint32_t, Rendered> rendered;
     std::string path;
     TextMetrics metrics;
     bool underline = false;

@@ -44,6 +44,58 @@ TEST(GdiFont, ArialResolvesToItsMetricSubstitute)
     EXPECT_EQ(euro, 0x20ACu);
 }
 
+// Each byte converts alone: a lone lead byte of a double-byte code page and a byte the code page
+// leaves undefined have no code point; an unknown code page leaves the output untouched.
+TEST(GdiFont, BytesOfTheUpperHalfConvertOneByOne)
+{
+    const struct
+    {
+        uint32_t codePage;
+        uint8_t byte;
+        bool converts;
+        uint32_t codePoint;
+    } cases[] = {
+        {1252, 0x41, true, 0x41},     {1252, 0x80, true, 0x20AC}, {1252, 0x81, false, 0},
+        {1252, 0xFF, true, 0xFF},     {1251, 0xC0, true, 0x0410}, {1251, 0x80, true, 0x0402},
+        {1253, 0xC1, true, 0x0391},   {932, 0x82, false, 0},      {932, 0xB1, true, 0xFF71},
+        {99999, 0x80, false, 0x1234}, {1252, 0x80, true, 0x20AC},
+    };
+    for (const auto& c : cases)
+    {
+        uint32_t codePoint = 0x1234;
+        EXPECT_EQ(gdi::ByteToCodePoint(c.codePage, c.byte, codePoint), c.converts)
+            << c.codePage << " " << int(c.byte);
+        if (c.converts || c.codePage == 99999)
+        {
+            EXPECT_EQ(codePoint, c.codePoint) << c.codePage << " " << int(c.byte);
+        }
+    }
+}
+
+// A font made again at another height measures and draws at the new height, not from the glyphs
+// it rendered before.
+TEST(GdiFont, CreatingAgainForgetsTheGlyphsRenderedBefore)
+{
+    gdi::Font font;
+    gdi::AbcWidths small, large, again;
+    ASSERT_TRUE(font.Create("Arial", 12, gdi::FW_NORMAL, false, false, false));
+    ASSERT_TRUE(font.GetCharAbcWidths('W', small));
+    ASSERT_TRUE(font.Create("Arial", 48, gdi::FW_NORMAL, false, false, false));
+    ASSERT_TRUE(font.GetCharAbcWidths('W', large));
+    EXPECT_GT(large.abcB, 2 * small.abcB);
+    gdi::Bitmap bitmap;
+    ASSERT_TRUE(gdi::CreateBitmap(bitmap, 64, 64));
+    font.TextOut(bitmap, 0, 0, 'W');
+    int32_t right = -1;
+    for (int32_t y = 0; y < 64; ++y)
+        for (int32_t x = 0; x < 64; ++x)
+            if (bitmap.pixels[size_t(y) * 64 + size_t(x)] & 0xFFu)
+                right = std::max(right, x);
+    EXPECT_EQ(right, large.abcA + int32_t(large.abcB) - 1);
+    ASSERT_TRUE(font.GetCharAbcWidths('W', again));
+    EXPECT_EQ(again.abcB, large.abcB);
+}
+
 TEST_F(FontTest, StarKeyNamesTheDefaultFace)
 {
     WeFont* star = fonts.GetFont("*:14");
