@@ -19,6 +19,7 @@
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
 #include "dshow/DShowFfmpeg.h"
+#include "win32/Win32Window.h"
 
 #include <benchmark/benchmark.h>
 
@@ -62,6 +63,13 @@ long PageFaults()
     return usage.ru_minflt + usage.ru_majflt;
 }
 
+// The offscreen video and silent audio drivers, unless others are chosen.
+void UseOffscreenDrivers()
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("ALSOFT_DRIVERS", "null", 0);
+}
+
 // A player folder with one profile, so the game starts in its main menu; `oldStart` asks for
 // multisampling in the options as the first display try always did.
 std::string PlayerFolder(bool oldStart)
@@ -79,8 +87,7 @@ std::string PlayerFolder(bool oldStart)
 // does not start.
 bool StartGame(const std::string& folder)
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("ALSOFT_DRIVERS", "null", 0);
+    UseOffscreenDrivers();
     std::error_code ignored;
     std::filesystem::current_path(WeGetExecutableFolder().GetData(), ignored);
     gameApp.playerFolder = folder;
@@ -134,13 +141,19 @@ void MainMenu(benchmark::State& state)
     std::filesystem::remove_all(folder, ignored);
 }
 
-// As the game does, before the engine's globals load the configuration.
-__attribute__((constructor(101))) void KeepHeapMappedFirst()
+constexpr const char* startChildOption = "--start-child";
+
+// As the game does, before the engine's globals load the configuration; a start child of the
+// current start also begins the video there (the old start did not).
+__attribute__((constructor(101))) void StartEarly(int argc, char** argv)
 {
     WeKeepHeapMapped();
+    if (argc == 3 && std::strcmp(argv[1], startChildOption) == 0 && std::strcmp(argv[2], "0") == 0)
+    {
+        UseOffscreenDrivers();
+        win32::BeginVideo();
+    }
 }
-
-constexpr const char* startChildOption = "--start-child";
 
 // The files the process maps (its program and shared libraries), one a line.
 void PrintMappedFiles()

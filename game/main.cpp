@@ -3,6 +3,7 @@
 #include "MivoGame.h"
 #include "WeApplication.h"
 #include "win32/Win32Files.h"
+#include "win32/Win32Window.h"
 
 #include <filesystem>
 #include <string>
@@ -19,10 +20,12 @@ std::string CommandLineOf(int argc, char** argv)
     return line;
 }
 
-// Runs before the engine's globals are constructed, which load the configuration.
-__attribute__((constructor(101))) void KeepHeapMappedFirst()
+// Runs before the engine's globals are constructed, which load the configuration: the video
+// subsystem and the GL library load on a thread meanwhile, up to the first window.
+__attribute__((constructor(101))) void StartEarly()
 {
     WeKeepHeapMapped();
+    win32::BeginVideo();
 }
 
 } // namespace

@@ -6,13 +6,16 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <string>
-#include <vector>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace win32
 {
@@ -321,18 +324,83 @@ void TranslatePendingEvents()
         translator.Translate(event);
 }
 
+// SDL's video subsystem and the GL library, begun on a thread by BeginVideo while the program
+// does other start work; EnsureVideo waits for it.
+struct VideoStart
+{
+    std::thread thread;
+    bool ensured = false; // EnsureVideo ran: the video is this thread's from then on
+    bool started = false;
+    std::string problem;       // why the video did not start, told by EnsureVideo
+    bool holdsLibrary = false; // the start's own reference on the GL library
+    ~VideoStart()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+VideoStart& EarlyVideo()
+{
+    static VideoStart start;
+    return start;
+}
+
+// False with SDL's complaint as the problem when there is no video.
+bool StartVideo(std::string& problem)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    {
+        problem = SDL_GetError();
+        return false;
+    }
+    SDL_StartTextInput();
+    return true;
+}
+
+// Windows hold the GL library from here on: the start's reference goes with the first one made.
+void DropStartLibrary()
+{
+    VideoStart& start = EarlyVideo();
+    if (std::exchange(start.holdsLibrary, false))
+        SDL_GL_UnloadLibrary();
+}
+
 } // namespace
+
+void BeginVideo()
+{
+    VideoStart& start = EarlyVideo();
+    if (start.thread.joinable() || start.ensured)
+        return;
+    try
+    {
+        start.thread = std::thread(
+            [&start]
+            {
+                start.started = StartVideo(start.problem);
+                start.holdsLibrary = start.started && SDL_GL_LoadLibrary(nullptr) == 0;
+            });
+    }
+    catch (const std::system_error&)
+    {
+        // No thread: EnsureVideo starts the video itself.
+    }
+}
 
 bool EnsureVideo()
 {
-    static const bool started = [] {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        {
-            std::fprintf(stderr, "No video subsystem: %s\n", SDL_GetError());
-            return false;
-        }
-        SDL_StartTextInput();
-        return true;
+    static const bool started = []
+    {
+        VideoStart& start = EarlyVideo();
+        start.ensured = true;
+        if (start.thread.joinable())
+            start.thread.join();
+        else
+            start.started = StartVideo(start.problem);
+        if (!start.started)
+            std::fprintf(stderr, "No video subsystem: %s\n", start.problem.c_str());
+        return start.started;
     }();
     return started;
 }
@@ -399,6 +467,7 @@ HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title,
     d3d9::RequestWindowDepthStencil();
     SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x + frame.left, y + frame.top, clientWidth,
                                        clientHeight, flags);
+    DropStartLibrary();
     if (!sdl)
     {
         std::fprintf(stderr, "Cannot create a window: %s\n", SDL_GetError());

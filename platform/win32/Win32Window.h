@@ -212,7 +212,11 @@ void SetLastError(uint32_t error);
 // and the number of times the foreground left this program's windows, for the input layer.
 SDL_Window* GetSdlWindow(HWND window);
 uint32_t GetForegroundLossCount();
-// Starts SDL's video subsystem once for the process; false when there is none.
+// Starts SDL's video subsystem and loads the GL library on a thread, so that the program's own start
+// work runs meanwhile; until EnsureVideo returns, nothing else may call SDL's video functions.
+void BeginVideo();
+// Starts SDL's video subsystem once for the process (or waits for BeginVideo's); false when there
+// is none.
 bool EnsureVideo();
 
 // Words of message parameters.

@@ -351,6 +351,50 @@ TEST_F(Win32Window, MaximisingIsRememberedAndRestoringForgetsIt)
     EXPECT_FALSE(IsZoomed(window));
 }
 
+// The video begun on a thread (its own process under ctest): windows made after it draw through
+// the GL library the thread loaded, one after another and side by side, also after the first is
+// gone, which took the start's hold on the library with it.
+TEST(EarlyVideo, WindowsMadeAfterItGetGlContexts)
+{
+    BeginVideo();
+    BeginVideo(); // starts nothing more
+    ASSERT_TRUE(EnsureVideo());
+    BeginVideo(); // nor once the video is up
+    WNDCLASSEXA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "EarlyVideoClass";
+    ASSERT_TRUE(RegisterClassExA(windowClass));
+    auto makeWindow = []
+    {
+        return CreateWindowExA(0, "EarlyVideoClass", "", WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr,
+                               nullptr);
+    };
+    auto drawsInto = [](HWND window)
+    {
+        SDL_GLContext context = SDL_GL_CreateContext(GetSdlWindow(window));
+        if (!context)
+            return false;
+        using GetString = const unsigned char* (*)(unsigned int);
+        auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+        const bool named = getString && getString(0x1F01 /* GL_RENDERER */);
+        SDL_GL_DeleteContext(context);
+        return named;
+    };
+    HWND first = makeWindow();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(drawsInto(first));
+    HWND second = makeWindow();
+    ASSERT_TRUE(second);
+    DestroyWindow(first);
+    EXPECT_TRUE(drawsInto(second));
+    HWND third = makeWindow();
+    ASSERT_TRUE(third);
+    DestroyWindow(second);
+    EXPECT_TRUE(drawsInto(third));
+    DestroyWindow(third);
+    EXPECT_TRUE(UnregisterClassA("EarlyVideoClass", nullptr));
+}
+
 TEST(Win32Keys, EveryKeyHasOneScanCodeAndItsVirtualKey)
 {
     EXPECT_EQ(KeyCodesOfScancode(SDL_SCANCODE_ESCAPE).scanCode, 0x01);
