@@ -544,6 +544,7 @@ GlBackend::~GlBackend()
     glDeleteRenderbuffers(1, &resolveRenderbuffer);
     glDeleteRenderbuffers(1, &spareDepth);
     glDeleteSamplers(16, samplers);
+    glDeleteSync(frameBefore);
     SDL_GL_MakeCurrent(window, nullptr);
     SDL_GL_DeleteContext(context);
 }
@@ -1689,14 +1690,14 @@ HRESULT GlBackend::Present(Surface& backBuffer)
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
     const bool sameSize = uint32_t(width) == desc.width && uint32_t(height) == desc.height;
-    if (InWindow(backBuffer) && sameSize)
+    if (InWindow(backBuffer) && !sameSize)
     {
-        SDL_GL_SwapWindow(window);
-        return D3D_OK;
+        MoveToTexture(backBuffer); // the window changed size under it
     }
     if (InWindow(backBuffer))
     {
-        MoveToTexture(backBuffer); // the window changed size under it
+        Swap();
+        return D3D_OK;
     }
     // A back buffer of the window's size goes to the window in one blit, turned the right way up
     // on the way: a multisampled one is resolved by that blit, which saves a full-screen pass over
@@ -1713,9 +1714,23 @@ HRESULT GlBackend::Present(Surface& backBuffer)
         ReadableFramebuffer(backBuffer);
         BlitToWindow(width, height, desc, sameSize ? GL_NEAREST : GL_LINEAR);
     }
-    SDL_GL_SwapWindow(window);
+    Swap();
     std::fill(std::begin(boundTargets), std::end(boundTargets), 0u);
     return D3D_OK;
+}
+
+void GlBackend::Swap()
+{
+    const GLsync drawn = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
+    if (frameBefore)
+    {
+        constexpr GLuint64 patience = 5'000'000'000; // nanoseconds
+        glClientWaitSync(frameBefore, 0, patience);
+        glDeleteSync(frameBefore);
+    }
+    frameBefore = drawn;
+    SDL_GL_SwapWindow(window);
 }
 
 } // namespace d3d9

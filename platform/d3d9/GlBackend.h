@@ -140,6 +140,10 @@ private:
     // The back buffer, of the window's size, straight into the window, resolving it when
     // multisampled; false when the driver refused the blit (the window is left as it was).
     bool BlitBackBuffer(const Surface& backBuffer, int width, int height);
+    // Hands the frame to the driver and waits for the one before it: the next frame's drawing
+    // overlaps this one's rasterising but runs no further ahead, as Direct3D queues few frames
+    // (swapping an off-screen window waits for nothing, and without the flush starts nothing).
+    void Swap();
     // Forgets the draw framebuffer binding and the render states applied, after anything else
     // bound a framebuffer or changed the scissor or write masks.
     void ForgetDrawState();
@@ -195,6 +199,7 @@ private:
     GLuint copyFramebuffer = 0;
     GLuint resolveRenderbuffer = 0;
     GLuint spareDepth = 0;
+    GLsync frameBefore = nullptr; // the fence of the frame presented last
     uint32_t windowTarget = 0; // the id of the back buffer drawn into the window, 0 for none
     bool windowRefused = false; // until a reset, after the back buffer had to leave the window
     uint32_t windowWidth = 0, windowHeight = 0;
