@@ -200,8 +200,8 @@ private:
     GLuint resolveRenderbuffer = 0;
     GLuint spareDepth = 0;
     GLsync frameBefore = nullptr; // the fence of the frame presented last
-    uint32_t windowTarget = 0; // the id of the back buffer drawn into the window, 0 for none
-    bool windowRefused = false; // until a reset, after the back buffer had to leave the window
+    uint32_t windowTarget = 0;    // the id of the back buffer drawn into the window, 0 for none
+    bool windowRefused = false;   // until a reset, after the back buffer had to leave the window
     uint32_t windowWidth = 0, windowHeight = 0;
     GLint windowDepthBits = 0, windowStencilBits = 0;
     const Surface* windowDepth = nullptr; // the depth-stencil the window's buffer holds
