@@ -3,6 +3,7 @@
 #include "d3d9/D3d9Backend.h"
 #include "d3d9/GlBackend.h"
 #include "d3d9/RecordingBackend.h"
+#include "win32/Win32Window.h"
 
 #include <SDL.h>
 #include <algorithm>
@@ -172,11 +173,12 @@ Direct3D::Direct3D(bool recording, const AdapterSetup& adapter) : recording(reco
 
 Direct3D::~Direct3D() = default;
 
-// SDL's video subsystem stays up for the rest of the process once started, as the window layer
-// keeps it: stopping it would unload the GL driver under the windows that outlive this object.
+// The window layer starts SDL's video subsystem (or waits for the start begun on a thread) and
+// keeps it up for the rest of the process: stopping it would unload the GL driver under the
+// windows that outlive this object.
 Direct3D* Direct3DCreate9(uint32_t sdkVersion)
 {
-    if (sdkVersion != D3D_SDK_VERSION || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (sdkVersion != D3D_SDK_VERSION || !win32::EnsureVideo())
     {
         return nullptr;
     }
