@@ -899,13 +899,18 @@ bool GlBackend::CreateStorage(BaseTexture& texture)
         }
     }
     const uint32_t faces = texture.IsVolume() ? 0 : texture.IsCube() ? 6 : 1;
+    // A flat 32-bit colour target takes the layout of its pixels (an unsized internal format), as
+    // the single-sampled back buffer does, so a copy between the two is a copy of memory.
+    const bool pixelLayout = target == GL_TEXTURE_2D && (texture.GetUsage() & D3DUSAGE_RENDERTARGET) &&
+                             format.internal == GL_RGBA8 && format.format == GL_BGRA;
+    const GLint internal = pixelLayout ? GL_RGBA : GLint(format.internal);
     for (uint32_t face = 0; face < faces; ++face)
     {
         const GLenum imageTarget = texture.IsCube() ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : GL_TEXTURE_2D;
         for (uint32_t level = 0; level < texture.GetLevelCount(); ++level)
         {
             const SurfaceDesc desc = texture.Level(face, level)->GetDesc();
-            glTexImage2D(imageTarget, GLint(level), GLint(format.internal), GLsizei(desc.width),
+            glTexImage2D(imageTarget, GLint(level), internal, GLsizei(desc.width),
                          GLsizei(desc.height), 0, format.format, format.type, nullptr);
         }
     }

@@ -112,17 +112,24 @@ void RecordingBackend::Copy(Surface& source, const Rect& from, Surface& dest, co
     {
         return;
     }
-    // Nearest texels, enough for tests to follow where an image went.
+    // Nearest texels, enough for tests to follow where an image went; rows of the same width at
+    // once.
     const int32_t width = to.right - to.left, height = to.bottom - to.top;
+    const bool sameWidth = from.right - from.left == width;
     for (int32_t y = 0; y < height; ++y)
     {
         const int32_t sy = from.top + y * (from.bottom - from.top) / height;
+        uint8_t* row = dest.Memory().data() + size_t(to.top + y) * dest.Pitch() + size_t(to.left) * bytes;
+        const uint8_t* sourceRow = source.Memory().data() + size_t(sy) * source.Pitch();
+        if (sameWidth)
+        {
+            std::memcpy(row, sourceRow + size_t(from.left) * bytes, size_t(width) * bytes);
+            continue;
+        }
         for (int32_t x = 0; x < width; ++x)
         {
             const int32_t sx = from.left + x * (from.right - from.left) / width;
-            std::memcpy(dest.Memory().data() + size_t(to.top + y) * dest.Pitch() +
-                            size_t(to.left + x) * bytes,
-                        source.Memory().data() + size_t(sy) * source.Pitch() + size_t(sx) * bytes, bytes);
+            std::memcpy(row + size_t(x) * bytes, sourceRow + size_t(sx) * bytes, bytes);
         }
     }
 }

@@ -413,6 +413,32 @@ TEST_F(GlDevice, StretchRectResolvesAndScalesBetweenTargets)
     small->Release();
 }
 
+// A 32-bit colour target of the back buffer's size is stored as the back buffer is, and a copy
+// between them keeps every channel where it was, drawn or cleared, in either direction.
+TEST_F(GlDevice, ColourTargetsCopyOntoTheBackBufferChannelForChannel)
+{
+    Texture* target = nullptr;
+    ASSERT_EQ(device->CreateTexture(64, 48, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
+                                    nullptr),
+              D3D_OK);
+    Surface* level = target->Level(0, 0);
+    Surface* back = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    device->SetRenderTarget(0, level);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    DrawRectangle(0, 0, 32, 48, 0xFFFF0000u);
+    device->SetRenderTarget(0, back);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    ASSERT_EQ(device->StretchRect(level, nullptr, back, nullptr, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(BackBufferPixel(10, 10), 0xFFFF0000u) << "drawn red";
+    EXPECT_EQ(BackBufferPixel(50, 10), 0xFF0000FFu) << "cleared blue";
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    ASSERT_EQ(device->StretchRect(back, nullptr, level, nullptr, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(Pixel(level, 10, 10), 0xFF00FF00u);
+    back->Release();
+    target->Release();
+}
+
 TEST_F(GlDevice, MultisampledBackBufferReadsResolved)
 {
     device->Release();
