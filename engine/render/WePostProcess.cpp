@@ -90,6 +90,13 @@ void ClearToBlack(std::initializer_list<WeRenderTarget*> targets)
     renderDevice.UseMultisampleDepthStencil();
 }
 
+// The blend the chain's passes and the composite expect; a pass that adds sets its own.
+void UseUsualBlend()
+{
+    renderDevice.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    renderDevice.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
 bool HasShader(const WePostProcessEffect* effect)
 {
     return effect && effect->shader && effect->shader->effect;
@@ -266,8 +273,11 @@ void WePostProcess::MakeChain()
     if (highDynamicRange)
         setStages(AddEffect("Shaders.PostProcess.HDR", true, false, true), {{0, 3, 1}, {1, 3, 1}, {5, 3, 1}});
     if (renderDevice.floatTargetA16B16G16R16F && renderDevice.bloomMode == 1)
-        setStages(AddEffect("Shaders.PostProcess.Bloom", true, false, true),
-                  {{0, linearFilter, 1}, {1, linearFilter, 1}});
+    {
+        WePostProcessEffect* bloom = AddEffect("Shaders.PostProcess.Bloom", true, false, true);
+        setStages(bloom, {{0, linearFilter, 1}});
+        bloom->addsToCapture = true;
+    }
     const int32_t motionBlur = WeEffectiveMotionBlurMode();
     if (motionBlur == 1)
         setStages(AddEffect("Shaders.PostProcess.RadialBlur", false, false, false), {{0, 2, 1}});
@@ -438,8 +448,7 @@ void WePostProcess::Render()
     if (!built || !captureTarget)
         return;
     renderDevice.SetRenderState(D3DRS_ZENABLE, 0);
-    renderDevice.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    renderDevice.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    UseUsualBlend();
     savedTarget = renderDevice.GetRenderTarget();
     Resolve(*captureTarget);
     renderDevice.UsePlainDepthStencil();
@@ -457,11 +466,14 @@ void WePostProcess::Render()
     if (timer.quantisedDeltaFloat > 0.0f)
         motionBlurFactor *= 0.015f / timer.quantisedDeltaFloat;
     // When the composite would only copy the chain's image onto the whole target, the chain's
-    // last pass draws there itself, and the frame is one full-size pass shorter.
-    const WePostProcessEffect* const onScreen = CompositeOnlyCopies() ? LastFullSizeEffect() : nullptr;
+    // last pass puts it there itself, and the frame is one full-size pass shorter.
+    const WePostProcessEffect* const onScreen = OnScreenEffect();
     for (WePostProcessEffect* effect : effects)
         if (effect->enabled && HasShader(effect))
-            RunEffect(*effect, motionBlurFactor, effect == onScreen);
+            RunEffect(*effect, motionBlurFactor, effect == onScreen && !effect->addsToCapture);
+    UseUsualBlend(); // a pass that adds sets its own
+    if (onScreen && onScreen->addsToCapture)
+        renderDevice.device->StretchRect(CaptureImage(), nullptr, savedTarget, nullptr, D3DTEXF_NONE);
     if (savedTarget)
         renderDevice.RestoreRenderTarget(savedTarget);
     savedTarget = nullptr;
@@ -578,6 +590,14 @@ bool WePostProcess::CompositeOnlyCopies() const
     return desc.width == uint32_t(engine.settings.width) && desc.height == uint32_t(engine.settings.height);
 }
 
+const WePostProcessEffect* WePostProcess::OnScreenEffect() const
+{
+    const WePostProcessEffect* last = CompositeOnlyCopies() ? LastFullSizeEffect() : nullptr;
+    if (last && last->addsToCapture && savedTarget->GetDesc().multiSampleType != D3DMULTISAMPLE_NONE)
+        return nullptr; // nothing copies into a multisampled surface
+    return last;
+}
+
 const WePostProcessEffect* WePostProcess::LastFullSizeEffect() const
 {
     const WePostProcessEffect* last = nullptr;
@@ -632,6 +652,8 @@ void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFacto
 
 WeRenderTarget* WePostProcess::DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last)
 {
+    if (last && effect.addsToCapture)
+        return AddToCapture(effect, pass);
     const bool masked = effect.stencilMasked && refractionTarget;
     const bool reduced = effect.reduce && !last;
     WeRenderTarget* target = fullA;
@@ -663,6 +685,21 @@ void WePostProcess::DrawOnScreen(WePostProcessEffect& effect, uint32_t pass)
     renderDevice.device->SetRenderTarget(0, savedTarget);
     renderDevice.UseMultisampleDepthStencil();
     DrawQuad(effect, pass, fullQuad);
+}
+
+Surface* WePostProcess::CaptureImage() const
+{
+    return captureTarget->multisampleType != D3DMULTISAMPLE_NONE ? captureTarget->resolveSurfaces[0]
+                                                                   : captureTarget->surfaces[0];
+}
+
+WeRenderTarget* WePostProcess::AddToCapture(WePostProcessEffect& effect, uint32_t pass)
+{
+    renderDevice.device->SetRenderTarget(0, CaptureImage());
+    renderDevice.SetRawTexture(1, nullptr); // no stage reads the image it draws into
+    DrawQuad(effect, pass, fullQuad);
+    renderDevice.SetRawTexture(0, captureTarget->texture);
+    return captureTarget;
 }
 
 void WePostProcess::DrawQuad(WePostProcessEffect& effect, uint32_t pass, VertexBuffer* quad)
@@ -734,8 +771,7 @@ void WePostProcess::RenderOutlines()
     if (!built || !outlineTarget || !shader || !shader->effect)
         return;
     renderDevice.SetAlphaBlend(true, false);
-    renderDevice.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    renderDevice.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    UseUsualBlend();
     renderDevice.SetRenderState(D3DRS_ZENABLE, 0);
     renderDevice.SetRawTexture(0, outlineTarget->texture);
     shader->Begin(effectFlags);

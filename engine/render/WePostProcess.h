@@ -48,6 +48,7 @@ public:
     bool stencilMasked = false;   // drawn only where the refraction stencil is set
     bool scaledQuad = false;      // drawn with the two-texture quad
     bool blendSecondPass = false; // alpha blending from the second pass on
+    bool addsToCapture = false;   // the last pass blends onto the capture instead of the pair
 };
 
 class WePostProcess
@@ -137,6 +138,10 @@ private:
     int32_t CompositeMask() const;
     // Whether the composite would copy the image unchanged onto the whole saved target.
     bool CompositeOnlyCopies() const;
+    // The effect whose last pass puts the image on the saved target instead of the composite:
+    // drawn there, or added onto the capture that is then copied there (a single-sampled target
+    // only); null when the composite runs.
+    const WePostProcessEffect* OnScreenEffect() const;
     // The last effect that runs when it draws full-size quads into the pair (null otherwise).
     const WePostProcessEffect* LastFullSizeEffect() const;
     // With lastOnScreen, the effect's last pass draws into the saved target instead of the pair.
@@ -145,6 +150,10 @@ private:
     // Draws one pass and returns the target it drew into (null when none could be bound).
     WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last);
     void DrawOnScreen(WePostProcessEffect& effect, uint32_t pass);
+    // The capture's single-sampled image: its texture's first level.
+    d3d9::Surface* CaptureImage() const;
+    // Draws the pass onto the capture's image and returns the capture.
+    WeRenderTarget* AddToCapture(WePostProcessEffect& effect, uint32_t pass);
     void DrawQuad(WePostProcessEffect& effect, uint32_t pass, d3d9::VertexBuffer* quad);
     void Composite();
     void DrawComposite(int32_t mask, bool withGrain);

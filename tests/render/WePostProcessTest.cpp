@@ -6,6 +6,7 @@
 #include "WeTimer.h"
 #include "d3d9/RecordingBackend.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,19 @@ protected:
         postProcess.Render();
         backend.onDraw = nullptr;
         return draws;
+    }
+    // Every pixel of a 32-bit surface's memory.
+    static void Fill(Surface* surface, uint32_t pixel)
+    {
+        std::vector<uint8_t>& memory = surface->Memory();
+        for (size_t i = 0; i + 4 <= memory.size(); i += 4)
+            std::memcpy(memory.data() + i, &pixel, 4);
+    }
+    static uint32_t FirstPixel(Surface* surface)
+    {
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, surface->Memory().data(), 4);
+        return pixel;
     }
     Surface* BackBuffer()
     {
@@ -298,7 +312,8 @@ TEST_F(PostProcessTest, BloomReadsAreNeverAnisotropic)
 }
 
 // A composite that would only copy the image onto the whole target is left out: the chain's last
-// pass draws there itself, unless that pass draws through the refraction mask.
+// pass draws there itself, unless that pass draws through the refraction mask; bloom's last pass
+// adds onto the capture, which is then copied there.
 TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
 {
     struct Case
@@ -308,12 +323,13 @@ TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
         float brightness;
         bool subRectangle;
         size_t draws; // the chain's and the composite's
+        bool copied;  // the last pass drew onto the capture, copied onto the target
     };
     const Case cases[] = {
-        {"bloom alone", {.bloom = 1}, 0.0f, false, 4},
-        {"bloom with brightness", {.bloom = 1}, 0.1f, false, 5},
-        {"bloom into a rectangle", {.bloom = 1}, 0.0f, true, 5},
-        {"refraction last", {.refraction = true}, 0.0f, false, 3}, // the masked copy, the pass, the composite
+        {"bloom alone", {.bloom = 1}, 0.0f, false, 4, true},
+        {"bloom with brightness", {.bloom = 1}, 0.1f, false, 5, false},
+        {"bloom into a rectangle", {.bloom = 1}, 0.0f, true, 5, false},
+        {"refraction last", {.refraction = true}, 0.0f, false, 3, false}, // the masked copy, the pass, the composite
     };
     for (const Case& c : cases)
     {
@@ -322,12 +338,39 @@ TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
         Rebuild(c.settings);
         const int32_t half[4] = {0, 0, engine.settings.width / 2, engine.settings.height};
         postProcess.SetScreenRect(c.subRectangle, half);
+        Surface* capture = postProcess.captureTarget->surfaces[0];
+        Fill(capture, 0xFF306090u);
+        Fill(BackBuffer(), 0u);
         const std::vector<Routed> draws = RunRouted();
         postProcess.SetScreenRect(false, nullptr);
         ASSERT_EQ(draws.size(), c.draws);
-        EXPECT_EQ(draws.back().target, BackBuffer());
-        EXPECT_EQ(draws.back().source, draws[draws.size() - 2].target->Container());
+        EXPECT_EQ(draws.back().target, c.copied ? capture : BackBuffer());
+        EXPECT_EQ(FirstPixel(BackBuffer()) == 0xFF306090u, c.copied);
+        if (!c.copied)
+        {
+            EXPECT_EQ(draws.back().source, draws[draws.size() - 2].target->Container());
+        }
     }
+}
+
+// A multisampled target takes no copy: bloom's image, added onto the capture's resolved texture,
+// reaches it through the composite.
+TEST_F(PostProcessTest, AMultisampledTargetGetsTheBloomThroughTheComposite)
+{
+    Rebuild({.bloom = 1});
+    Surface* multisampled = nullptr;
+    ASSERT_EQ(Device().CreateRenderTarget(uint32_t(engine.settings.width), uint32_t(engine.settings.height),
+                                          D3DFMT_A8R8G8B8, MultisampleType(4), 0, false, &multisampled, nullptr),
+              D3D_OK);
+    Surface* back = renderDevice.GetRenderTarget();
+    Device().SetRenderTarget(0, multisampled);
+    const std::vector<Routed> draws = RunRouted();
+    renderDevice.RestoreRenderTarget(back);
+    ASSERT_EQ(draws.size(), 5u);
+    EXPECT_EQ(draws[3].target, postProcess.captureTarget->surfaces[0]);
+    EXPECT_EQ(draws[4].target, multisampled);
+    EXPECT_EQ(draws[4].source, postProcess.captureTarget->texture);
+    multisampled->Release();
 }
 
 TEST_F(PostProcessTest, ShadowBlurUsesThePairOfItsLevel)
