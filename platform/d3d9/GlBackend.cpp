@@ -795,8 +795,11 @@ bool GlBackend::FitsWindow(const Surface& backBuffer) const
     const SurfaceDesc desc = backBuffer.GetDesc();
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
-    return clipControl && !windowRefused && InWindowLayout(backBuffer) && uint32_t(width) == desc.width &&
-           uint32_t(height) == desc.height;
+    // Without a depth-stencil buffer the window would be drawn by llvmpipe's linear rasteriser
+    // (see AttachSpareDepth), which the texture and its spare depth-stencil avoid.
+    const bool depthBuffer = windowDepthBits > 0 || windowStencilBits > 0;
+    return clipControl && depthBuffer && !windowRefused && InWindowLayout(backBuffer) &&
+           uint32_t(width) == desc.width && uint32_t(height) == desc.height;
 }
 
 bool GlBackend::WindowHoldsDepth(const Surface& depthStencil) const

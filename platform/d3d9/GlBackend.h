@@ -102,7 +102,7 @@ private:
     GLsizei Samples(MultisampleType type) const;
     bool BindTargets(const DeviceState& state);
     // The back buffer drawn straight into the window: one of the window's size, single-sampled,
-    // of a format the window holds.
+    // of a format the window holds, the window having a depth-stencil buffer.
     bool FitsWindow(const Surface& backBuffer) const;
     bool InWindow(const Surface& surface) const { return windowTarget != 0 && surface.Id() == windowTarget; }
     // Whether the window's depth-stencil buffer can stand for the surface while drawing there.

@@ -783,6 +783,24 @@ TEST_F(GlShaders, TheAlphaTestOfTheRenderStatesReachesTheProgram)
     EXPECT_EQ(BackBufferPixel(60, 24), 0xFFFF0000u);
 }
 
+// A window without a depth-stencil buffer is not drawn into straight: llvmpipe would draw it
+// with its linear rasteriser, which swaps red and blue of constant colours.
+class GlShadersWithoutWindowDepth : public GlShaders
+{
+protected:
+    void RequestWindow() override { SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0); }
+};
+
+TEST_F(GlShadersWithoutWindowDepth, ConstantColoursKeepTheirChannels)
+{
+    for (int frame = 0; frame < 4; ++frame) // the rasteriser takes the linear road after a few draws
+    {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        DrawQuad(-1, 1);
+        EXPECT_EQ(BackBufferPixel(60, 24), 0xFFFF0000u) << frame;
+    }
+}
+
 TEST_F(GlShaders, LinearFogOfTheRenderStatesMixesTheFogColourIn)
 {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
