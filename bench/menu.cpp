@@ -19,6 +19,7 @@
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
 #include "dshow/DShowFfmpeg.h"
+#include "gdi/GdiFont.h"
 #include "win32/Win32Window.h"
 
 #include <benchmark/benchmark.h>
@@ -175,6 +176,8 @@ void PrintMappedFiles()
 [[noreturn]] void RunStartChild(bool oldStart)
 {
     const std::string folder = PlayerFolder(oldStart);
+    if (!oldStart)
+        gdi::LoadFontConfig(); // as the game's entry function does
     const bool started = StartGame(folder);
     std::puts(started ? "started" : "failed");
     std::fflush(stdout);

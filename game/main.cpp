@@ -2,6 +2,7 @@
 // directory, reads the leading number of the command line into the game and runs it.
 #include "MivoGame.h"
 #include "WeApplication.h"
+#include "gdi/GdiFont.h"
 #include "win32/Win32Files.h"
 #include "win32/Win32Window.h"
 
@@ -38,6 +39,9 @@ int main(int argc, char** argv)
         std::filesystem::current_path(std::filesystem::path(executable).parent_path(), ignored);
     const std::string commandLine = CommandLineOf(argc, argv);
     gameApp.commandLineNumber = MivoGame::ParseCommandLineNumber(commandLine.c_str());
+    // The run first waits for the video's thread, still loading the GL library: the font
+    // configuration loads meanwhile.
+    gdi::LoadFontConfig();
     gameApp.Run(commandLine.c_str());
     return 0;
 }

@@ -232,6 +232,11 @@ bool FaceExists(const std::string& face, int32_t charset)
     return covered;
 }
 
+void LoadFontConfig()
+{
+    FcInit();
+}
+
 bool AddFontFile(const std::string& path)
 {
     return FcInit() && FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path.c_str()));

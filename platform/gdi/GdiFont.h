@@ -49,6 +49,8 @@ uint32_t CodePageOfCharset(int32_t charset);
 bool ByteToCodePoint(uint32_t codePage, uint8_t byte, uint32_t& codePoint);
 // Registers a font file for this process.
 bool AddFontFile(const std::string& path);
+// Loads the font configuration now (the first font would), while the start waits for other work.
+void LoadFontConfig();
 
 class Font
 {

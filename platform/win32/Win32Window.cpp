@@ -328,16 +328,11 @@ void TranslatePendingEvents()
 // does other start work; EnsureVideo waits for it.
 struct VideoStart
 {
-    std::thread thread;
     bool ensured = false; // EnsureVideo ran: the video is this thread's from then on
     bool started = false;
     std::string problem;       // why the video did not start, told by EnsureVideo
     bool holdsLibrary = false; // the start's own reference on the GL library
-    ~VideoStart()
-    {
-        if (thread.joinable())
-            thread.join();
-    }
+    std::jthread thread;       // last: joined before the fields it writes go
 };
 
 VideoStart& EarlyVideo()
@@ -375,7 +370,7 @@ void BeginVideo()
         return;
     try
     {
-        start.thread = std::thread(
+        start.thread = std::jthread(
             [&start]
             {
                 start.started = StartVideo(start.problem);
