@@ -468,8 +468,9 @@ const uint32_t* MivoLevelGraph::NamedBy(uint64_t hash) const
         return nullptr;
     const auto print = static_cast<uint32_t>(hash >> 32);
     const uint64_t entry = slots_[SlotOf(print)];
-    // The node's number comes before its words.
-    return entry >> 32 == print ? words_.data() + static_cast<uint32_t>(entry) - 1 : nullptr;
+    // The node's number comes before its words; an empty slot (0) names nothing, even to a
+    // state whose print is 0.
+    return entry != 0 && entry >> 32 == print ? words_.data() + static_cast<uint32_t>(entry) - 1 : nullptr;
 }
 
 void MivoLevelGraph::PrefetchState(uint64_t hash) const
