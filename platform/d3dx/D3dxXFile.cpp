@@ -2,14 +2,16 @@
 
 #include "win32/Win32Files.h"
 
-#include <assimp/Importer.hpp>
+#include <assimp/cimport.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <initializer_list>
 #include <memory>
 
@@ -35,22 +37,64 @@ constexpr const char* addedRootOverMeshes = "$dummy_node";
 constexpr int maxDepth = 256;
 constexpr uint32_t loadedTracks = 2;
 
-const aiScene* Import(Assimp::Importer& importer, const void* data, size_t size)
+// Assimp's calls, from its library opened once for the process; null when it cannot be opened,
+// which the first file read says.
+const AssimpCalls* OpenedAssimp()
 {
-    // Every ".x" file starts with this; without it Assimp would try other formats too.
-    if (!data || size < 16 || std::memcmp(data, "xof ", 4) != 0)
+    static AssimpCalls calls;
+    static const bool loaded = []
     {
-        return nullptr;
-    }
-    try
-    {
-        return importer.ReadFileFromMemory(data, size, importFlags, "x");
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
+        std::string problem;
+        if (LoadAssimp(assimpLibrary, calls, problem))
+            return true;
+        std::fprintf(stderr, "Cannot read \".x\" files: %s\n", problem.c_str());
+        return false;
+    }();
+    return loaded ? &calls : nullptr;
 }
+
+// A file in memory as Assimp reads it, freed by Assimp when this goes; without a scene, `failure`
+// says why.
+class Import
+{
+public:
+    Import(const void* data, size_t size)
+    {
+        // Every ".x" file starts with this; without it Assimp would try other formats too.
+        if (!data || size < 16 || size > UINT32_MAX || std::memcmp(data, "xof ", 4) != 0)
+            return;
+        calls = OpenedAssimp();
+        if (!calls)
+        {
+            failure = d3d9::D3DERR_NOTAVAILABLE;
+            return;
+        }
+        try
+        {
+            scene = calls->aiImportFileFromMemory(static_cast<const char*>(data), static_cast<unsigned>(size),
+                                                  importFlags, "x");
+        }
+        catch (...)
+        {
+            scene = nullptr;
+        }
+    }
+    ~Import()
+    {
+        if (scene)
+            calls->aiReleaseImport(scene);
+    }
+    Import(const Import&) = delete;
+    Import& operator=(const Import&) = delete;
+
+    const aiScene* Scene() const { return scene; }
+    HRESULT Failure() const { return failure; }
+
+private:
+    const AssimpCalls* calls = nullptr;
+    const aiScene* scene = nullptr;
+    HRESULT failure = D3DXERR_INVALIDDATA;
+};
 
 // Assimp's matrices apply to column vectors: ours are their transposes.
 Matrix ToMatrix(const aiMatrix4x4& m)
@@ -80,10 +124,11 @@ const char* NameOf(const aiString& name)
     return name.length == 0 || std::strcmp(name.C_Str(), addedRootOverMeshes) == 0 ? nullptr : name.C_Str();
 }
 
+// Materials are read only from a scene Assimp read, so its calls are there.
 ColorValue ReadColor(const aiMaterial& material, const char* key, unsigned type, unsigned index)
 {
     aiColor4D color(0.0f, 0.0f, 0.0f, 0.0f);
-    material.Get(key, type, index, color);
+    OpenedAssimp()->aiGetMaterialColor(&material, key, type, index, &color);
     return {color.r, color.g, color.b, color.a};
 }
 
@@ -134,9 +179,11 @@ void ReadMaterials(const aiScene& scene, const std::vector<Part>& parts, Joined&
             material.ambient = ReadColor(source, AI_MATKEY_COLOR_AMBIENT);
             material.specular = ReadColor(source, AI_MATKEY_COLOR_SPECULAR);
             material.emissive = ReadColor(source, AI_MATKEY_COLOR_EMISSIVE);
-            source.Get(AI_MATKEY_SHININESS, material.power);
+            const AssimpCalls& calls = *OpenedAssimp();
+            calls.aiGetMaterialFloatArray(&source, AI_MATKEY_SHININESS, &material.power, nullptr);
             aiString texture;
-            if (source.GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS)
+            if (calls.aiGetMaterialTexture(&source, aiTextureType_DIFFUSE, 0, &texture, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr) == AI_SUCCESS)
             {
                 joined.textures[k] = texture.C_Str();
             }
@@ -521,6 +568,30 @@ std::vector<uint8_t> ReadWholeFile(const char* fileName)
 
 } // namespace
 
+const char* const assimpLibrary = WE_ASSIMP_LIBRARY;
+
+bool LoadAssimp(const char* library, AssimpCalls& calls, std::string& problem)
+{
+    void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+    {
+        problem = dlerror();
+        return false;
+    }
+    const char* missing = nullptr;
+#define D3DX_ASSIMP_FIND(name)                                                                           \
+    calls.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                              \
+    missing = missing || calls.name ? missing : #name;
+    D3DX_ASSIMP_CALLS(D3DX_ASSIMP_FIND)
+#undef D3DX_ASSIMP_FIND
+    if (!missing)
+        return true;
+    calls = {};
+    dlclose(handle);
+    problem = std::string(library) + " has no " + missing;
+    return false;
+}
+
 HRESULT D3DXLoadMeshHierarchyFromXInMemory(const void* data, uint32_t size, uint32_t options,
                                            d3d9::Device* device, AllocateHierarchy* allocator, Frame** root,
                                            AnimationController** controller)
@@ -530,11 +601,11 @@ HRESULT D3DXLoadMeshHierarchyFromXInMemory(const void* data, uint32_t size, uint
         return D3DERR_INVALIDCALL;
     }
     *root = nullptr;
-    Assimp::Importer importer;
-    const aiScene* scene = Import(importer, data, size);
+    const Import file(data, size);
+    const aiScene* scene = file.Scene();
     if (!scene || !scene->mRootNode)
     {
-        return D3DXERR_INVALIDDATA;
+        return file.Failure();
     }
     const aiNode& top = *scene->mRootNode;
     TreeBuilder builder(*scene, options, device, *allocator);
@@ -580,10 +651,14 @@ HRESULT D3DXLoadMeshFromXA(const char* fileName, uint32_t options, d3d9::Device*
         return D3DERR_INVALIDCALL;
     }
     const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-    Assimp::Importer importer;
-    const aiScene* scene = Import(importer, bytes.data(), bytes.size());
+    const Import file(bytes.data(), bytes.size());
+    const aiScene* scene = file.Scene();
+    if (!scene)
+    {
+        return file.Failure();
+    }
     std::vector<Part> parts;
-    if (!scene || !scene->mRootNode || !CollectPlaced(*scene, *scene->mRootNode, Matrix{}, 0, parts))
+    if (!scene->mRootNode || !CollectPlaced(*scene, *scene->mRootNode, Matrix{}, 0, parts))
     {
         return D3DXERR_INVALIDDATA;
     }

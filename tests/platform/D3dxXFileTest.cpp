@@ -360,3 +360,25 @@ TEST(XFileMesh, TheWholeFileBecomesOneMeshPlacedByItsFrames)
     mesh->Release();
     EXPECT_EQ(D3DXLoadMeshFromXA("no such file.x", 0, nullptr, &mesh), D3DXERR_INVALIDDATA);
 }
+
+TEST(XFileLibrary, AssimpOpensByNameOrSaysWhyNot)
+{
+    const struct
+    {
+        const char* library;
+        bool opens;
+        const char* problem; // what the problem starts with
+    } cases[] = {
+        {assimpLibrary, true, ""},
+        {"libwe_no_such_library.so", false, "libwe_no_such_library.so: cannot open"},
+        {"libm.so.6", false, "libm.so.6 has no aiImportFileFromMemory"},
+    };
+    for (const auto& c : cases)
+    {
+        AssimpCalls calls;
+        std::string problem;
+        EXPECT_EQ(LoadAssimp(c.library, calls, problem), c.opens) << c.library;
+        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << problem;
+        EXPECT_EQ(calls.aiImportFileFromMemory != nullptr && calls.aiGetMaterialTexture != nullptr, c.opens);
+    }
+}
