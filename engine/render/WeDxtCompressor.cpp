@@ -1,95 +1,79 @@
 #include "WeDxtCompressor.h"
 
-#include <nvtt/nvtt.h>
+#include "WeVirtualFileSystem.h"
+
+#include <dlfcn.h>
 
 namespace
 {
 
-class OutputAdapter : public nvtt::OutputHandler
+// The module's entry, from the module opened once for the process: beside the program, else in
+// the build's output folder; null when neither opens, with why as the problem.
+WeDxtCompressCall OpenedModule(WeString& problem)
 {
-public:
-    explicit OutputAdapter(WeCompressedOutput& output) : output(output) {}
-    void beginImage(int size, int, int, int, int, int) override { output.BeginLevel(size); }
-    bool writeData(const void* data, int size) override { return size >= 0 && output.Write(data, size); }
-
-private:
-    WeCompressedOutput& output;
-};
-
-class ErrorCollector : public nvtt::ErrorHandler
-{
-public:
-    void error(nvtt::Error e) override
+    static WeString why;
+    static const WeDxtCompressCall call = []
     {
-        if (message.IsEmpty())
-            message = nvtt::errorString(e);
-    }
-    WeString message;
-};
-
-bool ChooseFormat(nvtt::CompressionOptions& options, d3d9::Format format)
-{
-    switch (format)
-    {
-    case d3d9::D3DFMT_DXT1:
-        options.setFormat(nvtt::Format_DXT1);
-        return true;
-    case d3d9::D3DFMT_DXT3:
-        options.setFormat(nvtt::Format_DXT3);
-        return true;
-    case d3d9::D3DFMT_DXT5:
-        options.setFormat(nvtt::Format_DXT5);
-        return true;
-    case d3d9::D3DFMT_A8R8G8B8:
-        options.setFormat(nvtt::Format_RGBA);
-        options.setPixelFormat(32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
-        return true;
-    default:
-        return false;
-    }
+        WeDxtCompressCall found = nullptr;
+        WeString besideWhy, builtWhy;
+        if (WeLoadDxtModule((WeGetExecutableFolder() + "/libwe_dxt.so").GetData(), found, besideWhy) ||
+            WeLoadDxtModule(WE_MODULE_FOLDER "/libwe_dxt.so", found, builtWhy))
+            return found;
+        why = besideWhy + "; " + builtWhy;
+        return found;
+    }();
+    if (!call)
+        problem = why;
+    return call;
 }
 
 } // namespace
 
+bool WeLoadDxtModule(const char* path, WeDxtCompressCall& call, WeString& problem)
+{
+    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!module)
+    {
+        problem = dlerror();
+        return false;
+    }
+    call = reinterpret_cast<WeDxtCompressCall>(dlsym(module, "WeDxtCompress"));
+    if (call)
+        return true;
+    dlclose(module);
+    problem = WeString(path) + " has no WeDxtCompress";
+    return false;
+}
+
 bool WeCompressPixels(const uint32_t* pixels, int32_t width, int32_t height, d3d9::Format format,
                       bool mipmaps, WeCompressedOutput& output, WeString& error)
 {
-    nvtt::CompressionOptions compression;
-    if (!ChooseFormat(compression, format))
+    WeString problem;
+    const WeDxtCompressCall compress = OpenedModule(problem);
+    if (!compress)
     {
+        error = WeString("no compressor: ") + problem;
+        return false;
+    }
+    const WeDxtRequest request{pixels, width, height, format, mipmaps};
+    const char* detail = nullptr;
+    switch (compress(&request, &output, &detail))
+    {
+    case WeDxtResult::Done:
+        return true;
+    case WeDxtResult::BadFormat:
         error = "only A8R8G8B8, DXT1, DXT3 and DXT5 are written";
         return false;
-    }
-    if (width < 1 || height < 1 || width > 16384 || height > 16384)
-    {
+    case WeDxtResult::BadSize:
         error = "the image size must be 1 to 16384 pixels each way";
         return false;
-    }
-    nvtt::InputOptions input;
-    input.setTextureLayout(nvtt::TextureType_2D, width, height);
-    input.setFormat(nvtt::InputFormat_BGRA_8UB);
-    if (!input.setMipmapData(pixels, width, height))
-    {
+    case WeDxtResult::Refused:
         error = "the compressor refused the image";
         return false;
+    case WeDxtResult::Failed:
+        break;
     }
-    input.setMipmapGeneration(mipmaps);
-    input.setMipmapFilter(nvtt::MipmapFilter_Box);
-    // The higher qualities of the packaged library garble colour indices of DXT3 and DXT5 blocks
-    // (a block of two exact colours comes back with a wrong last row) and are no better on smooth
-    // images.
-    compression.setQuality(nvtt::Quality_Fastest);
-    OutputAdapter adapter(output);
-    ErrorCollector errors;
-    nvtt::OutputOptions options;
-    options.setOutputHeader(false);
-    options.setOutputHandler(&adapter);
-    options.setErrorHandler(&errors);
-    if (!nvtt::Compressor().process(input, compression, options))
-    {
-        error = "compression failed: ";
-        error += errors.message.IsEmpty() ? WeString("unknown error") : errors.message;
-        return false;
-    }
-    return true;
+    error = "compression failed: ";
+    error += detail ? WeString(detail) : WeString("unknown error");
+    return false;
 }

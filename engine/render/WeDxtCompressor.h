@@ -1,6 +1,9 @@
 // Block compression of 32-bit pixels through NVIDIA Texture Tools, on the CPU at the fastest
 // quality: the light maps use it at run time and the texture tools at build time. The compressed
 // levels go to an output the caller provides, so they can land straight in locked texture memory.
+// The compressor lives in a module beside the program ("libwe_dxt.so"), opened at the first
+// compression rather than linked: the loader no longer maps it and the ten libraries it needs at
+// every start.
 #pragma once
 
 #include "WeString.h"
@@ -25,3 +28,27 @@ public:
 // a failure of the compressor or of the output.
 bool WeCompressPixels(const uint32_t* pixels, int32_t width, int32_t height, d3d9::Format format,
                       bool mipmaps, WeCompressedOutput& output, WeString& error);
+
+// What the module is asked and answers.
+struct WeDxtRequest
+{
+    const uint32_t* pixels;
+    int32_t width, height;
+    d3d9::Format format;
+    bool mipmaps;
+};
+enum class WeDxtResult
+{
+    Done,
+    BadFormat,
+    BadSize,
+    Refused, // the compressor refused the image
+    Failed,  // the compression failed, with the compressor's reason as detail (or null)
+};
+// The module's entry, "WeDxtCompress".
+using WeDxtCompressCall = WeDxtResult (*)(const WeDxtRequest* request, WeCompressedOutput* output,
+                                          const char** detail);
+
+// Opens the module at the path and finds its entry; false, with the path and what failed as the
+// problem, when it cannot. A module whose entry was found stays open.
+bool WeLoadDxtModule(const char* path, WeDxtCompressCall& call, WeString& problem);
