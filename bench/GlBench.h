@@ -50,7 +50,7 @@ public:
         engine.settings.verticalSync = false;
         renderDevice.direct3D = recording ? d3d9::CreateRecordingDirect3D()
                                           : d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
-        d3d9::RequestWindowDepthStencil(); // as the game's windows do
+        d3d9::RequestWindowDepthStencil(samples); // as the game's windows do, and its samples
         window_ = recording ? nullptr
                             : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         started_ = (recording || window_) &&

@@ -510,10 +510,12 @@ bool Overwrites(const Surface& depthStencil, uint32_t flags, const Rect& rect)
 
 } // namespace
 
-void RequestWindowDepthStencil()
+void RequestWindowDepthStencil(int samples)
 {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples > 0 ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, std::max(samples, 0));
 }
 
 GlBackend::GlBackend(WindowHandle window) : window(window) {}
@@ -573,6 +575,7 @@ HRESULT GlBackend::Open(const PresentParameters& parameters, Surface& backBuffer
                                           &windowDepthBits);
     glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
                                           &windowStencilBits);
+    glGetIntegerv(GL_SAMPLES, &windowSamples);
     // A software rasteriser takes several texels per sample even where a texture is not seen at a
     // slant, which doubles the cost of a screen of flat quads; it filters linearly instead.
     anisotropic = (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46) &&
@@ -798,8 +801,9 @@ bool GlBackend::FitsWindow(const Surface& backBuffer) const
     // Without a depth-stencil buffer the window would be drawn by llvmpipe's linear rasteriser
     // (see AttachSpareDepth), which the texture and its spare depth-stencil avoid.
     const bool depthBuffer = windowDepthBits > 0 || windowStencilBits > 0;
-    return clipControl && depthBuffer && !windowRefused && InWindowLayout(backBuffer) &&
-           uint32_t(width) == desc.width && uint32_t(height) == desc.height;
+    return clipControl && depthBuffer && !windowRefused && WindowPixels(backBuffer) &&
+           Samples(desc.multiSampleType) == windowSamples && uint32_t(width) == desc.width &&
+           uint32_t(height) == desc.height;
 }
 
 bool GlBackend::WindowHoldsDepth(const Surface& depthStencil) const
@@ -807,7 +811,7 @@ bool GlBackend::WindowHoldsDepth(const Surface& depthStencil) const
     const SurfaceDesc desc = depthStencil.GetDesc();
     const bool bits = desc.format == D3DFMT_D24S8 ? windowDepthBits == 24 && windowStencilBits == 8
                                                   : desc.format == D3DFMT_D16 && windowDepthBits == 16;
-    return bits && Samples(desc.multiSampleType) == 0 && desc.width == windowWidth &&
+    return bits && Samples(desc.multiSampleType) == windowSamples && desc.width == windowWidth &&
            desc.height == windowHeight;
 }
 
@@ -867,12 +871,16 @@ void GlBackend::AttachSpareDepth(const Surface& backBuffer)
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, spareDepth);
 }
 
+bool GlBackend::WindowPixels(const Surface& surface)
+{
+    const GlFormat format = FormatOf(surface.GetDesc().format);
+    return surface.Kind() == SurfaceKind::backBuffer && format.internal == GL_RGBA8 &&
+           format.format == GL_BGRA;
+}
+
 bool GlBackend::InWindowLayout(const Surface& surface) const
 {
-    const SurfaceDesc desc = surface.GetDesc();
-    const GlFormat format = FormatOf(desc.format);
-    return surface.Kind() == SurfaceKind::backBuffer && Samples(desc.multiSampleType) == 0 &&
-           format.internal == GL_RGBA8 && format.format == GL_BGRA;
+    return WindowPixels(surface) && Samples(surface.GetDesc().multiSampleType) == 0;
 }
 
 bool GlBackend::CreateStorage(BaseTexture& texture)
@@ -1105,20 +1113,25 @@ GLint GlBackend::RowEdge(const Surface& surface, int32_t y) const
     return InWindow(surface) ? GLint(windowHeight) - y : y;
 }
 
+GLuint GlBackend::BindForReading(const Surface& surface)
+{
+    const GLuint framebuffer = InWindow(surface) ? 0 : readFramebuffer;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    if (framebuffer)
+    {
+        Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &surface);
+    }
+    return framebuffer;
+}
+
 GLuint GlBackend::ReadableFramebuffer(const Surface& surface)
 {
     ForgetDrawState();
-    if (InWindow(surface))
-    {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        return 0;
-    }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
-    Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &surface);
+    const GLuint framebuffer = BindForReading(surface);
     const SurfaceDesc desc = surface.GetDesc();
     if (surface.Container() || Samples(desc.multiSampleType) == 0)
     {
-        return readFramebuffer;
+        return framebuffer;
     }
     if (resolveWidth != desc.width || resolveHeight != desc.height)
     {
@@ -1150,8 +1163,7 @@ void GlBackend::Copy(Surface& source, const Rect& from, Surface& dest, const Rec
     ForgetDrawState();
     if (multisampled && sameSize)
     {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
-        Attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, &source);
+        BindForReading(source);
     }
     else
     {

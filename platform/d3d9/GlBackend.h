@@ -2,11 +2,11 @@
 // 0 is the top row, so Direct3D's top-left coordinates (viewport, scissor, texture rows,
 // read-back) hold unchanged; every vertex stage flips clip-space y, maps depth 0..1 to GL's
 // -1..1 and moves vertices by half a pixel to put pixel centres where Direct3D has them.
-// A single-sampled back buffer of the window's size is the window itself, whose row 0 is the
+// A back buffer of the window's size and samples is the window itself, whose row 0 is the
 // bottom one: its clip space is turned over (clip control) and rectangles and read rows are
-// turned on the way. A frame drawn wholly into the window is then one pass the driver overlaps
-// with the next frame's, where one drawn into a texture and copied to the window is two, which a
-// software rasteriser runs one after the other.
+// turned on the way (a multisampled window is read resolved). A frame drawn wholly into the
+// window is then one pass the driver overlaps with the next frame's, where one drawn into a
+// texture and copied to the window is two, which a software rasteriser runs one after the other.
 // A program is linked for each pair of vertex and pixel shader drawn together (the built-in
 // stages standing in for missing ones) and kept until one of its shaders goes. Stages without a
 // 2D texture sample a white texel.
@@ -26,9 +26,11 @@ namespace d3d9
 {
 
 // Asks SDL for the window depth-stencil buffer a D24S8 surface of the window's size can live in
-// while drawing into the window; call before creating the window. Without it such a surface
-// makes the back buffer leave the window for a texture of its own.
-void RequestWindowDepthStencil();
+// while drawing into the window, and for the samples a multisampled back buffer (0 for none)
+// drawn straight into it has; call before creating the window. Without it such a surface, or
+// a back buffer of other samples than the window's, makes the back buffer leave the window for
+// a texture or renderbuffer of its own.
+void RequestWindowDepthStencil(int samples = 0);
 
 class GlBackend : public Backend
 {
@@ -101,8 +103,8 @@ private:
     void ApplyPresentation(const PresentParameters& parameters);
     GLsizei Samples(MultisampleType type) const;
     bool BindTargets(const DeviceState& state);
-    // The back buffer drawn straight into the window: one of the window's size, single-sampled,
-    // of a format the window holds, the window having a depth-stencil buffer.
+    // The back buffer drawn straight into the window: one of the window's size and samples, of
+    // a format the window holds, the window having a depth-stencil buffer.
     bool FitsWindow(const Surface& backBuffer) const;
     bool InWindow(const Surface& surface) const { return windowTarget != 0 && surface.Id() == windowTarget; }
     // Whether the window's depth-stencil buffer can stand for the surface while drawing there.
@@ -127,12 +129,17 @@ private:
     // than in a renderbuffer: the single-sampled 32-bit back buffer, which Present then copies to
     // the window byte for byte instead of converting every pixel.
     bool InWindowLayout(const Surface& surface) const;
+    // Whether the surface is a back buffer of the window's pixel format (B8G8R8A8).
+    static bool WindowPixels(const Surface& surface);
     // Draws into that back buffer always have a depth-stencil attached, an unused one of its own
     // when the device has none set: llvmpipe's linear rasteriser, which it takes only without
     // one, writes constant colours to B8G8R8A8 targets with red and blue swapped.
     void AttachSpareDepth(const Surface& backBuffer);
-    // A framebuffer to read the surface from, multisampling resolved (the window for the back
-    // buffer drawn there, whose rows run bottom up).
+    // Binds the framebuffer the surface is read from as it is: the window for the back buffer
+    // drawn there, whose rows run bottom up.
+    GLuint BindForReading(const Surface& surface);
+    // A framebuffer to read the surface from, multisampling resolved (rows as the surface has
+    // them: bottom up for the back buffer drawn into the window).
     GLuint ReadableFramebuffer(const Surface& surface);
     // Copies the bound read framebuffer, of the surface's size, into the window upside down (its
     // row 0 at the bottom), scaled to the window's size.
@@ -203,7 +210,7 @@ private:
     uint32_t windowTarget = 0;    // the id of the back buffer drawn into the window, 0 for none
     bool windowRefused = false;   // until a reset, after the back buffer had to leave the window
     uint32_t windowWidth = 0, windowHeight = 0;
-    GLint windowDepthBits = 0, windowStencilBits = 0;
+    GLint windowDepthBits = 0, windowStencilBits = 0, windowSamples = 0;
     const Surface* windowDepth = nullptr; // the depth-stencil the window's buffer holds
     bool windowBound = false;             // the window rather than the framebuffer object is drawn into
     uint32_t spareDepthWidth = 0, spareDepthHeight = 0;

@@ -10,6 +10,7 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -74,6 +75,29 @@ protected:
         std::memcpy(&value, static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, 4);
         surface->UnlockRect();
         return value;
+    }
+    // The surface's 64 x 48 pixels, rows top first.
+    static std::vector<uint32_t> Pixels(Surface* surface)
+    {
+        LockedRect locked;
+        EXPECT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        std::vector<uint32_t> pixels(64 * 48);
+        for (int y = 0; y < 48; ++y)
+            std::memcpy(&pixels[size_t(y * 64)], static_cast<uint8_t*>(locked.bits) + y * locked.pitch,
+                        64 * 4);
+        surface->UnlockRect();
+        return pixels;
+    }
+    // A white triangle over the top left at depth 0.5, its slanted edge covering pixels in part.
+    void DrawTriangle()
+    {
+        struct Vertex
+        {
+            float x, y, z, rhw;
+            D3DCOLOR color;
+        } triangle[3] = {{0, 0, 0.5f, 1, ~0u}, {40, 0, 0.5f, 1, ~0u}, {0, 30, 0.5f, 1, ~0u}};
+        ASSERT_EQ(device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex)), D3D_OK);
     }
     uint32_t BackBufferPixel(int x, int y)
     {
@@ -469,33 +493,23 @@ TEST_F(GlDevice, PresentShowsTheResolvedBackBufferUpright)
         device = nullptr;
         ASSERT_EQ(Create(64, 48, samples), D3D_OK);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040u, 1.0f, 0);
-        struct Vertex
-        {
-            float x, y, z, rhw;
-            D3DCOLOR color;
-        } triangle[3] = {
-            {0, 0, 0.5f, 1, 0xFFFFFFFFu}, {40, 0, 0.5f, 1, 0xFFFFFFFFu}, {0, 30, 0.5f, 1, 0xFFFFFFFFu}};
-        ASSERT_EQ(device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
-        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex)), D3D_OK);
+        DrawTriangle();
         ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
         std::vector<uint32_t> shown(64 * 48);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         glReadPixels(0, 0, 64, 48, GL_BGRA, GL_UNSIGNED_BYTE, shown.data());
         Surface* back = nullptr;
         ASSERT_EQ(device->GetBackBuffer(0, 0, 0, &back), D3D_OK);
-        LockedRect locked;
-        ASSERT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const std::vector<uint32_t> pixels = Pixels(back);
+        back->Release();
         int blended = 0, different = 0;
         for (int y = 0; y < 48; ++y)
             for (int x = 0; x < 64; ++x)
             {
-                uint32_t pixel = 0;
-                std::memcpy(&pixel, static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, 4);
+                const uint32_t pixel = pixels[size_t(y * 64 + x)];
                 different += (shown[size_t((47 - y) * 64 + x)] | 0xFF000000u) != pixel;
                 blended += pixel != 0xFF203040u && pixel != 0xFFFFFFFFu;
             }
-        back->UnlockRect();
-        back->Release();
         EXPECT_EQ(different, 0) << "pixels the window shows otherwise than the back buffer holds";
         EXPECT_EQ(blended > 0, samples != D3DMULTISAMPLE_NONE) << "only the multisampled edge blends";
     }
@@ -665,6 +679,55 @@ TEST_F(GlWindow, WhatTheWindowCannotDrawMovesTheBackBufferOut)
         depth->Release();
         target->Release();
         ASSERT_EQ(device->Reset(&parameters), D3D_OK); // back into the window
+    }
+}
+
+// A window made with 4 samples, which only a back buffer of 4 samples is drawn straight into.
+class GlMultisampledWindow : public GlWindow
+{
+protected:
+    void RequestWindow() override { RequestWindowDepthStencil(4); }
+};
+
+// What was drawn holds, resolved, in reads (the edge blended only when multisampled) and copies
+// out, with the depth-stencil between the window and a target, and when a second target moves
+// the back buffer out.
+TEST_F(GlMultisampledWindow, WhatWasDrawnHoldsInReadsCopiesDepthAndMovesOut)
+{
+    for (const MultisampleType samples : {MultisampleType(4), D3DMULTISAMPLE_NONE})
+    {
+        SCOPED_TRACE(int(samples));
+        device->Release();
+        ASSERT_EQ(Create(64, 48, samples), D3D_OK);
+        Surface *back = nullptr, *depth = nullptr, *target = nullptr, *copy = nullptr;
+        ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+        device->CreateDepthStencilSurface(64, 48, D3DFMT_D24S8, samples, 0, false, &depth, nullptr);
+        device->CreateRenderTarget(64, 48, D3DFMT_X8R8G8B8, samples, 0, false, &target, nullptr);
+        device->CreateRenderTarget(64, 48, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, false, &copy, nullptr);
+        device->SetDepthStencilSurface(depth);
+        device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
+        DrawTriangle();
+        EXPECT_EQ(DrawnIntoWindow(), samples != D3DMULTISAMPLE_NONE) << "only at the window's samples";
+        const std::vector<uint32_t> drawn = Pixels(back);
+        EXPECT_EQ(drawn[2 * 64 + 2], ~0u) << "the top row on top";
+        const auto plain =
+            std::count(drawn.begin(), drawn.end(), ~0u) + std::count(drawn.begin(), drawn.end(), 0xFF203040u);
+        EXPECT_EQ(plain < 64 * 48, samples != D3DMULTISAMPLE_NONE) << "the edge blends when multisampled";
+        ASSERT_EQ(device->StretchRect(back, nullptr, copy, nullptr, D3DTEXF_NONE), D3D_OK);
+        EXPECT_EQ(Pixels(copy), drawn);
+        device->SetRenderTarget(0, target);
+        DrawRectangle(0, 0, 64, 48, 0xFFFF0000u, 0.7f);
+        device->SetRenderTarget(0, back);
+        DrawRectangle(0, 0, 64, 48, 0xFF0000FFu, 0.8f);
+        device->SetRenderTarget(1, target);
+        DrawRectangle(0, 0, 64, 48, 0xFF0000FFu, 0.75f);
+        EXPECT_FALSE(DrawnIntoWindow());
+        EXPECT_EQ(Pixels(back), drawn) << "the triangle's 0.5 and the target's 0.7 in front of the rest";
+        device->SetRenderTarget(1, nullptr);
+        device->SetDepthStencilSurface(nullptr);
+        for (Surface* surface : {back, depth, target, copy})
+            surface->Release();
     }
 }
 
