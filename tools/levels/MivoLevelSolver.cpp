@@ -4,6 +4,7 @@
 #include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include <time.h>
@@ -181,9 +182,8 @@ void MivoLevelSolver::Capture(State& state) const
     WriteRest(state.data() + tops);
 }
 
-uint64_t MivoLevelSolver::CaptureChanges(uint32_t* const child, uint32_t& count)
+uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
 {
-    touchedCount_ = 0;
     const uint32_t* origin = origin_.data();
     uint32_t* out = child + 1;
     uint64_t tops = originTops_;
@@ -203,7 +203,7 @@ uint64_t MivoLevelSolver::CaptureChanges(uint32_t* const child, uint32_t& count)
             if (now != kNoWord)
                 *out++ = now;
             tops ^= now != before ? TopHash(before) ^ TopHash(now) : 0;
-            touched_[touchedCount_++] = {cell, now, before};
+            PutBack(*cells_[cell], now, before);
         }
     }
     for (; i <= origin[0]; ++i)
@@ -212,6 +212,8 @@ uint64_t MivoLevelSolver::CaptureChanges(uint32_t* const child, uint32_t& count)
     const uint32_t* rest = out;
     out = WriteRest(out);
     count = static_cast<uint32_t>(out - child);
+    ResetMotion();
+    RestoreRest(origin_.data());
     return tops ^ RestHash(rest, static_cast<size_t>(out - rest));
 }
 
@@ -239,24 +241,14 @@ void MivoLevelSolver::SetOrigin(const uint32_t* words, size_t count)
     originTops_ = TopsHash(origin_.data());
 }
 
-void MivoLevelSolver::UndoChanges()
+void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before)
 {
-    ResetMotion();
-    for (size_t t = 0; t < touchedCount_; ++t)
-    {
-        const Touch& touch = touched_[t];
-        MivoMapCell& cell = *cells_[touch.cell];
-        if (touch.now == touch.before)
-        {
-            SettleTop(*cell.top, cell, touch.before);
-            continue;
-        }
-        if (touch.now != kNoWord)
-            spare_.push_back(std::move(cell.top));
-        if (touch.before != kNoWord)
-            PlaceTop(cell, touch.before);
-    }
-    RestoreRest(origin_.data());
+    if (now == before)
+        SettleTop(*cell.top, cell, before);
+    else if (before == kNoWord)
+        spare_.push_back(std::move(cell.top));
+    else
+        PlaceTop(cell, before);
 }
 
 void MivoLevelSolver::ResetMotion()
@@ -327,12 +319,10 @@ void MivoLevelSolver::RestoreTops(const uint32_t* words)
             continue;
         }
         MivoMapCell& cell = *cells_[to];
-        if (from == to && shown[i] != words[j])
-            spare_.push_back(std::move(cell.top));
-        if (from != to || shown[i] != words[j])
-            PlaceTop(cell, words[j]);
-        else
+        if (from == to && shown[i] == words[j])
             SettleTop(*cell.top, cell, words[j]);
+        else
+            PlaceTop(cell, words[j]);
         i += from == to ? 1 : 0;
         ++j;
     }
@@ -340,23 +330,32 @@ void MivoLevelSolver::RestoreTops(const uint32_t* words)
 
 void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
 {
-    std::unique_ptr<MivoBlock> block;
-    if (spare_.empty())
+    if (!cell.top && spare_.empty())
     {
-        block = std::make_unique<MivoBlock>();
+        MivoBoard::PutTop(cell, std::make_unique<MivoBlock>());
     }
-    else
+    else if (!cell.top)
     {
-        block = std::move(spare_.back());
+        MivoBoard::PutTop(cell, std::move(spare_.back()));
         spare_.pop_back();
     }
+    const MivoBlock* fresh = fresh_[(word >> kKindShift) & 0xff].get();
+    MivoBlock& block = *cell.top;
+    block = fresh ? *fresh : FreshBlock(word);
+    block.boardCell = &cell;
+    SettleTop(block, cell, word);
+}
+
+const MivoBlock& MivoLevelSolver::FreshBlock(uint32_t word)
+{
+    auto block = std::make_unique<MivoBlock>();
     const int32_t value = static_cast<int32_t>((word >> kValueShift) & 0xf);
     const MivoBlockKind kind = KindOf(word);
     block->Init(kind, kind == MivoBlockKind::Magnet ? 0 : value);
     if (kind == MivoBlockKind::Magnet)
         block->magnetDirection = value;
-    SettleTop(*block, cell, word);
-    MivoBoard::PutTop(cell, std::move(block));
+    fresh_[(word >> kKindShift) & 0xff] = std::move(block);
+    return *fresh_[(word >> kKindShift) & 0xff];
 }
 
 void MivoLevelSolver::SettleTop(MivoBlock& block, const MivoMapCell& cell, uint32_t word) const
@@ -397,7 +396,7 @@ double MivoSolverResult::Branching() const
 size_t MivoLevelGraph::WordCount(uint32_t node) const
 {
     // The next state's words begin after its node's.
-    return (node + 1 < offsets_.size() ? offsets_[node + 1] - 1 : words_.size()) - offsets_[node];
+    return (node + 1 < offsets_.size() ? offsets_[node + 1] - kHeader : wordsEnd_) - offsets_[node];
 }
 
 uint32_t MivoLevelGraph::EdgeEnd(uint32_t node) const
@@ -409,12 +408,20 @@ int32_t MivoLevelGraph::ExpandedDepth() const
 {
     if (complete_)
         return INT32_MAX / 2;
-    return edgeStart_.size() < Size() ? depth_[edgeStart_.size()] - 1 : depth_.back();
+    return edgeStart_.size() < Size() ? Depth(static_cast<uint32_t>(edgeStart_.size())) - 1
+                                      : Depth(static_cast<uint32_t>(Size() - 1));
 }
 
-bool MivoLevelGraph::Won(uint32_t node) const
+uint64_t MivoLevelGraph::PathsAt(uint32_t at) const
 {
-    return WonWords(Words(node));
+    uint64_t paths = 0;
+    std::memcpy(&paths, words_.data() + at - kHeader + 2, sizeof(paths));
+    return paths;
+}
+
+void MivoLevelGraph::SetPathsAt(uint32_t at, uint64_t paths)
+{
+    std::memcpy(words_.data() + at - kHeader + 2, &paths, sizeof(paths));
 }
 
 uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
@@ -426,7 +433,8 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
     return kinds;
 }
 
-uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, bool& added)
+uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths,
+                                bool& added)
 {
     if ((Size() + 1) * 2 > slots_.size())
         Grow(slots_.size() * 2);
@@ -439,16 +447,22 @@ uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t ha
         if (slots_[slot] >> 32 == print && Equal(words_.data() + at, words, count))
         {
             added = false;
-            return words_[at - 1];
+            return at;
         }
     }
-    const auto node = static_cast<uint32_t>(offsets_.size());
-    words_.push_back(node);
-    offsets_.push_back(static_cast<uint32_t>(words_.size()));
-    words_.insert(words_.end(), words, words + count);
-    slots_[slot] = uint64_t{print} << 32 | offsets_.back();
+    const auto at = static_cast<uint32_t>(wordsEnd_ + kHeader);
+    wordsEnd_ = at + count;
+    if (wordsEnd_ > words_.size())
+        words_.resize(std::max(words_.size() * 2, wordsEnd_));
+    uint32_t* out = words_.data() + at - kHeader;
+    out[0] = static_cast<uint32_t>(offsets_.size());
+    out[1] = depth | (WonWords(words) ? kWonBit : 0);
+    std::memcpy(out + 2, &paths, sizeof(paths));
+    std::copy(words, words + count, out + kHeader);
+    offsets_.push_back(at);
+    slots_[slot] = uint64_t{print} << 32 | at;
     added = true;
-    return node;
+    return at;
 }
 
 size_t MivoLevelGraph::SlotOf(uint32_t print) const
@@ -462,29 +476,26 @@ void MivoLevelGraph::PrefetchSlot(uint64_t hash) const
         __builtin_prefetch(slots_.data() + SlotOf(static_cast<uint32_t>(hash >> 32)));
 }
 
-const uint32_t* MivoLevelGraph::NamedBy(uint64_t hash) const
+uint32_t MivoLevelGraph::NamedBy(uint64_t hash) const
 {
     if (slots_.empty())
-        return nullptr;
+        return 0;
     const auto print = static_cast<uint32_t>(hash >> 32);
     const uint64_t entry = slots_[SlotOf(print)];
-    // The node's number comes before its words; an empty slot (0) names nothing, even to a
-    // state whose print is 0.
-    return entry != 0 && entry >> 32 == print ? words_.data() + static_cast<uint32_t>(entry) - 1 : nullptr;
+    // An empty slot (0) names nothing, even to a state whose print is 0.
+    return entry != 0 && entry >> 32 == print ? static_cast<uint32_t>(entry) : 0;
 }
 
 void MivoLevelGraph::PrefetchState(uint64_t hash) const
 {
-    if (const uint32_t* state = NamedBy(hash))
-        __builtin_prefetch(state);
-}
-
-void MivoLevelGraph::PrefetchNode(uint64_t hash) const
-{
-    if (const uint32_t* state = NamedBy(hash))
+    // The header and the first words: the line of the header and the one holding the word 60
+    // bytes on (the same line when they fit in one), or the store's last word.
+    constexpr size_t kSpan = 15;
+    if (const uint32_t at = NamedBy(hash))
     {
-        __builtin_prefetch(depth_.data() + *state);
-        __builtin_prefetch(count_.data() + *state);
+        const size_t first = at - kHeader;
+        __builtin_prefetch(words_.data() + first);
+        __builtin_prefetch(words_.data() + std::min(first + kSpan, wordsEnd_ - 1));
     }
 }
 
@@ -638,18 +649,27 @@ bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& li
     return TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), ticks);
 }
 
-bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
+bool MivoLevelSolver::SampledPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
 {
-    using Clock = std::chrono::steady_clock;
     // A play's time is mostly its ticks': each counts as its ticks and one more.
     const uint64_t ticksBefore = ticks;
-    random_ = random_ * 6364136223846793005ull + 1442695040888963407ull;
-    if ((random_ >> 33) % kTimedPlayEvery != 0)
+    const bool timed = --untilTimed_ == 0;
+    if (!timed)
     {
         const bool played = Play(move, limits, ticks);
         playUnits_ += ticks - ticksBefore + 1;
         return played;
     }
+    return TimedPlay(move, limits, ticks);
+}
+
+bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
+{
+    using Clock = std::chrono::steady_clock;
+    // The next timed play comes 1 to 2 * kTimedPlayEvery - 1 plays on, evenly drawn.
+    random_ = random_ * 6364136223846793005ull + 1442695040888963407ull;
+    untilTimed_ = 1 + static_cast<uint32_t>((random_ >> 33) % (2 * kTimedPlayEvery - 1));
+    const uint64_t ticksBefore = ticks;
     const Clock::time_point playing = Clock::now();
     const bool played = Play(move, limits, ticks);
     const double seconds = std::chrono::duration<double>(Clock::now() - playing).count() - ClockPairSeconds();
@@ -695,7 +715,7 @@ void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelG
             const MivoLevelMove move{cell / kSize, cell % kSize, direction};
             uint64_t ticks = 0;
             board_.changedCells.Clear();
-            const bool played = TimedPlay(move, limits, ticks);
+            const bool played = SampledPlay(move, limits, ticks);
             result.ticks += ticks;
             board_.selected = nullptr;
             // A refused move changes nothing.
@@ -714,10 +734,9 @@ void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelG
             Child& child = children_.emplace_back();
             child.at = used;
             child.move = PackMove(move);
-            child.hash = CaptureChanges(childWords_.data() + used, child.count);
+            child.hash = CaptureAndUndo(childWords_.data() + used, child.count);
             used += child.count;
             ReadAhead(graph, children_.size() - 1);
-            UndoChanges();
         }
     }
 }
@@ -729,43 +748,39 @@ void MivoLevelSolver::ReadAhead(const MivoLevelGraph& graph, size_t child) const
         graph.PrefetchSlot(children_[child].hash);
     if (child >= 1 && child - 1 < played)
         graph.PrefetchState(children_[child - 1].hash);
-    if (child >= 2 && child - 2 < played)
-        graph.PrefetchNode(children_[child - 2].hash);
 }
 
 void MivoLevelSolver::AddEdges(uint32_t node, MivoLevelGraph& graph)
 {
-    // The last two children's steps not taken while the moves played.
+    // The last child's second step not taken while the moves played.
     ReadAhead(graph, children_.size());
-    ReadAhead(graph, children_.size() + 1);
+    const uint32_t at = graph.offsets_[node];
     for (const Child& child : children_)
-        AddEdge(node, child.move, childWords_.data() + child.at, child.count, child.hash, graph);
+        AddEdge(node, at, child, graph);
 }
 
-void MivoLevelSolver::AddEdge(uint32_t node, uint16_t move, const uint32_t* words, uint32_t count, uint64_t hash,
-                              MivoLevelGraph& graph)
+void MivoLevelSolver::AddEdge(uint32_t node, uint32_t at, const Child& child, MivoLevelGraph& graph)
 {
     bool added = false;
-    const uint32_t child = graph.Intern(words, count, hash, added);
-    const int32_t depth = graph.depth_[node] + 1;
+    const uint32_t depth = graph.DepthAt(at) + 1;
+    const uint64_t paths = graph.PathsAt(at);
+    const uint32_t target = graph.Intern(childWords_.data() + child.at, child.count, child.hash, depth, paths, added);
     if (added)
     {
-        graph.depth_.push_back(static_cast<uint16_t>(depth));
         graph.parent_.push_back(node);
-        graph.via_.push_back(move);
-        graph.count_.push_back(graph.count_[node]);
-        if (winDepth_ < 0 && WonWords(words))
-            winDepth_ = depth;
+        graph.via_.push_back(child.move);
+        if (winDepth_ < 0 && graph.WonAt(target))
+            winDepth_ = static_cast<int32_t>(depth);
     }
-    else if (graph.depth_[child] == depth)
+    else if (graph.DepthAt(target) == depth)
     {
-        graph.count_[child] = AddCapped(graph.count_[child], graph.count_[node]);
+        graph.SetPathsAt(target, AddCapped(graph.PathsAt(target), paths));
     }
     ++graph.edgeCount_;
     if (!graph.keepEdges_)
         return;
-    graph.edges_.push_back(child);
-    graph.edgeMoves_.push_back(move);
+    graph.edges_.push_back(graph.NodeAt(target));
+    graph.edgeMoves_.push_back(child.move);
 }
 
 void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
@@ -792,18 +807,16 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     bool added = false;
     graph.fixedKinds_ = fixedKinds_;
     graph.keepEdges_ = pastWins;
-    graph.Intern(state_.data(), state_.size(), StateHash(state_), added);
-    graph.depth_.push_back(0);
+    graph.Intern(state_.data(), state_.size(), StateHash(state_), 0, 1, added);
     graph.parent_.push_back(0);
     graph.via_.push_back(0);
-    graph.count_.push_back(1);
 
-    winDepth_ = WonWords(state_.data()) ? 0 : -1;
+    winDepth_ = graph.Won(0) ? 0 : -1;
     bool bounded = false;
     uint32_t node = 0;
     for (; node < graph.Size(); ++node)
     {
-        const int32_t depth = graph.depth_[node];
+        const int32_t depth = graph.Depth(node);
         if (winDepth_ >= 0 && depth >= winDepth_ && !pastWins)
             break;
         // Once a win is known the shortest length is proven; the bounds then only cut the count.
@@ -838,9 +851,9 @@ void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult
     uint32_t first = UINT32_MAX;
     for (uint32_t n = 0; n < graph.Size(); ++n)
     {
-        if (graph.depth_[n] != winDepth_ || !graph.Won(n))
+        if (graph.Depth(n) != winDepth_ || !graph.Won(n))
             continue;
-        result.shortestCount = AddCapped(result.shortestCount, graph.count_[n]);
+        result.shortestCount = AddCapped(result.shortestCount, graph.PathsAt(graph.offsets_[n]));
         first = std::min(first, n);
     }
     for (uint32_t n = first; n != 0; n = graph.parent_[n])
@@ -854,11 +867,12 @@ void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult
 
 void MivoLevelGraph::Clear()
 {
-    for (auto* list : {&words_, &offsets_, &parent_, &edgeStart_, &edges_})
+    // The store's words stay: only those up to wordsEnd_ are in use.
+    wordsEnd_ = 0;
+    for (auto* list : {&offsets_, &parent_, &edgeStart_, &edges_})
         list->clear();
-    for (auto* list : {&via_, &depth_, &edgeMoves_})
+    for (auto* list : {&via_, &edgeMoves_})
         list->clear();
-    count_.clear();
     slots_.clear();
     oldSlots_.clear();
     slotBits_ = 0;

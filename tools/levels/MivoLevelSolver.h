@@ -70,9 +70,9 @@ public:
     size_t Size() const { return offsets_.size(); }
     const uint32_t* Words(uint32_t node) const { return words_.data() + offsets_[node]; }
     size_t WordCount(uint32_t node) const;
-    int32_t Depth(uint32_t node) const { return depth_[node]; }
+    int32_t Depth(uint32_t node) const { return static_cast<int32_t>(DepthAt(offsets_[node])); }
     // No numbered, plus or minus block is left: the level is won.
-    bool Won(uint32_t node) const;
+    bool Won(uint32_t node) const { return WonAt(offsets_[node]); }
     // The kinds of the top blocks, one bit each (1 << kind).
     uint32_t TopKinds(uint32_t node) const;
     // Whether every state reachable from the start was reached and its moves played.
@@ -92,21 +92,32 @@ private:
     friend class MivoLevelSolver;
     using State = std::vector<uint32_t>;
 
-    // The node of the state of count words whose hash is given, adding it when new; sets added
-    // accordingly.
-    uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, bool& added);
+    // Each state's words follow a header of kHeader words: its node, its depth with a bit for a
+    // won state, and the shortest sequences from the start to it (64 bits): a lookup and what
+    // follows it read one run of words.
+    static constexpr uint32_t kHeader = 4;
+    static constexpr uint32_t kDepthMask = 0xffff, kWonBit = 1u << 31;
+
+    // Where the words of the state of count words whose hash is given begin in words_, adding it
+    // when new at the depth and with the shortest sequences given; sets added accordingly.
+    uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths, bool& added);
+    // The node, depth, whether won and shortest sequences of the state whose words begin at.
+    uint32_t NodeAt(uint32_t at) const { return words_[at - kHeader]; }
+    uint32_t DepthAt(uint32_t at) const { return words_[at - kHeader + 1] & kDepthMask; }
+    bool WonAt(uint32_t at) const { return (words_[at - kHeader + 1] & kWonBit) != 0; }
+    uint64_t PathsAt(uint32_t at) const;
+    void SetPathsAt(uint32_t at, uint64_t paths);
     static bool Equal(const uint32_t* stored, const uint32_t* words, size_t count);
     // The slot a state's hash print is first looked for in.
     size_t SlotOf(uint32_t print) const;
     // Asks for the first slot of the hash to be read in ahead of its lookup.
     void PrefetchSlot(uint64_t hash) const;
-    // The node number and words of the state the first slot of the hash holds, if that slot's
-    // print is the hash's; none otherwise.
-    const uint32_t* NamedBy(uint64_t hash) const;
-    // Asks for the state NamedBy the hash to be read in ahead of its lookup.
+    // Where the words of the state the first slot of the hash holds begin, if that slot's print
+    // is the hash's; 0 otherwise.
+    uint32_t NamedBy(uint64_t hash) const;
+    // Asks for the header and words of the state NamedBy the hash to be read in ahead of its
+    // lookup.
     void PrefetchState(uint64_t hash) const;
-    // Asks for the depth and count of the node NamedBy the hash to be read in.
-    void PrefetchNode(uint64_t hash) const;
     // Rehashes into this many slots (a power of two, at least 1024).
     void Grow(size_t slots);
     // Empty, keeping the lists' room.
@@ -114,17 +125,15 @@ private:
     // One past the last edge of the expanded node.
     uint32_t EdgeEnd(uint32_t node) const;
 
-    // Each state's words follow its node: a lookup reads one run of words.
     std::vector<uint32_t> words_;
+    size_t wordsEnd_ = 0; // the words in use: words_ keeps room after them
     std::vector<uint32_t> offsets_; // where each node's state begins in words_
     // Open addressing on the top bits of the states' hashes: each slot holds the high half of
     // its state's hash over the offset of its words, 0 for an empty slot.
     std::vector<uint64_t> slots_, oldSlots_;
     uint32_t slotBits_ = 0;
-    std::vector<uint16_t> depth_;
     std::vector<uint32_t> parent_;    // the node each was first reached from
     std::vector<uint16_t> via_;       // and the move that reached it, packed
-    std::vector<uint64_t> count_;     // shortest sequences from the start
     std::vector<uint32_t> edgeStart_; // per expanded node, its first edge
     uint32_t edgeCount_ = 0;          // the edges of the expanded nodes
     // The edges themselves (target nodes and packed moves), kept only for a search past the
@@ -160,17 +169,18 @@ public:
 
 private:
     using State = MivoLevelGraph::State;
+    struct Child;
 
     void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                 MivoSolverResult& result);
     void Capture(State& state) const;
-    // The state after a move from the origin's, written from out on: the origin's words, but for
-    // the cells the board noted as changed, which go to touched_. Returns the state's hash, found
-    // from the origin's and the words that changed, and sets count to its words.
-    uint64_t CaptureChanges(uint32_t* out, uint32_t& count);
-    // Puts the table back in the origin's state after a move that came to rest: only the cells
-    // touched_ names change.
-    void UndoChanges();
+    // The state after a move from the origin's that came to rest, written from out on: the
+    // origin's words but for the cells the board noted as changed. Returns the state's hash, found
+    // from the origin's and the words that changed, and sets count to its words. The table is
+    // put back in the origin's state on the way: only the cells noted change.
+    uint64_t CaptureAndUndo(uint32_t* out, uint32_t& count);
+    // Gives the cell back the top it had in the origin, from its words before and now.
+    void PutBack(MivoMapCell& cell, uint32_t now, uint32_t before);
     // Notes the origin's words by cell and its top blocks' hash, for the moves from it.
     void SetOrigin(const uint32_t* words, size_t count);
     // Writes the words after the top blocks, the tracks' and the teleport groups', from out on;
@@ -186,27 +196,32 @@ private:
     // that is known.
     void Restore(const uint32_t* words);
     void RestoreTops(const uint32_t* words);
-    // A fresh block of the word's kind, value and teleport memory on the cell's top.
+    // A fresh block of the word's kind, value and teleport memory on the cell's top (the block
+    // standing there made afresh, or a spare one).
     void PlaceTop(MivoMapCell& cell, uint32_t word);
+    // Makes a fresh block (Init) of the word's kind and value and keeps it in fresh_ for copying.
+    const MivoBlock& FreshBlock(uint32_t word);
     // The block set where a fresh one of its word would stand.
     void SettleTop(MivoBlock& block, const MivoMapCell& cell, uint32_t word) const;
     // Plays one move from the state on the table; false when the board refuses it or never rests.
     bool Play(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Play, timed now and then for the result's play time.
+    bool SampledPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
+    // Play, timed; draws the next timed play.
     bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
     // Plays the moves of the origin's state, noting the states they reach in children_.
     void PlayMoves(const MivoSolverLimits& limits, const MivoLevelGraph& graph, MivoSolverResult& result);
-    // Reads the graph in for the lookups of children_ ahead of them, in steps a move apart (each
-    // step needs what the one before read): the first slot of the child, the state named by the
-    // slot of the one before, the depth and count of that state's node for the one before that.
+    // Reads the graph in for the lookups of children_ ahead of them, in steps a move apart (the
+    // second step needs what the first read): the first slot of the child, and the state (header
+    // and words) named by the slot of the one before.
     void ReadAhead(const MivoLevelGraph& graph, size_t child) const;
     // The edges from the node to children_, in the order played, adding the states that are new.
     void AddEdges(uint32_t node, MivoLevelGraph& graph);
-    // The edge from the node by the move to the state of the words, adding that state when new.
-    void AddEdge(uint32_t node, uint16_t move, const uint32_t* words, uint32_t count, uint64_t hash,
-                 MivoLevelGraph& graph);
+    // The edge from the node (whose words begin at) by the child's move to the child's state,
+    // adding that state when new.
+    void AddEdge(uint32_t node, uint32_t at, const Child& child, MivoLevelGraph& graph);
     // A shortest solution, the count of them and the branching along it.
     void TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const;
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
@@ -231,13 +246,8 @@ private:
     // The origin's top words by grid index, kNoWord where no block stands.
     std::array<uint32_t, MivoCellBits::kCells> originAt_{};
     uint64_t originTops_ = 0; // the hash of the origin's top words
-    // A cell a move changed: its top's words after the move and in the origin.
-    struct Touch
-    {
-        uint32_t cell, now, before;
-    };
-    std::array<Touch, MivoCellBits::kCells> touched_{};
-    size_t touchedCount_ = 0;
+    // FreshBlock's blocks by the kind and value bits of their words.
+    std::array<std::unique_ptr<const MivoBlock>, 256> fresh_;
     // The states the moves of the node being expanded reached, one after the other in
     // childWords_: they go into the graph once all are played, so the slots and states they are
     // looked up in are read from memory together, not one after the other.
@@ -254,9 +264,11 @@ private:
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play. The time of all is the sample's, scaled by their
     // ticks (and one per play) against the sample's: the ticks tell most of a play's time, so a
-    // small sample does.
+    // small sample does. The plays between two timed ones are drawn at random, so the sample
+    // keeps no step with the order the moves are played in.
     static constexpr uint32_t kTimedPlayEvery = 64;
     uint64_t random_ = 0;
+    uint32_t untilTimed_ = 1; // plays until the next timed one, this one included
     uint64_t playUnits_ = 0, timedUnits_ = 0;
     double timedSeconds_ = 0.0;
 };
