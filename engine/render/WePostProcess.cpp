@@ -277,6 +277,7 @@ void WePostProcess::MakeChain()
         WePostProcessEffect* bloom = AddEffect("Shaders.PostProcess.Bloom", true, false, true);
         setStages(bloom, {{0, linearFilter, 1}});
         bloom->addsToCapture = true;
+        bloom->firstPassReduces = true;
     }
     const int32_t motionBlur = WeEffectiveMotionBlurMode();
     if (motionBlur == 1)
@@ -366,7 +367,7 @@ void WePostProcess::Release()
     radialBlurStrength = 0.0f;
     flashColor[3] = 0.0f;
     highDynamicRange = false;
-    built = capturing = false;
+    built = capturing = capturedOnScreen = false;
 }
 
 void WePostProcess::DestroyTargets()
@@ -417,7 +418,11 @@ void WePostProcess::BeginCapture()
     if (!built || !captureTarget || capturing)
         return;
     savedTarget = renderDevice.GetRenderTarget();
-    captureTarget->Bind(0, 0);
+    capturedOnScreen = CapturesOnScreen();
+    if (capturedOnScreen)
+        renderDevice.device->SetRenderTarget(0, savedTarget); // its whole viewport, as a capture has
+    else
+        captureTarget->Bind(0, 0);
     // The capture starts as the frame's back buffer does: black, depth and stencil cleared. A
     // clear of the whole depth-stencil buffer is a plain fill, and the scene's own clear that
     // follows joins it before anything is drawn; a clear of depth alone would have to keep each
@@ -454,8 +459,13 @@ void WePostProcess::Render()
     renderDevice.UsePlainDepthStencil();
     if (highDynamicRange)
         RenderLuminance();
-    renderDevice.SetRawTexture(0, captureTarget->texture);
-    renderDevice.SetRawTexture(1, captureTarget->texture);
+    // A capture drawn on screen is copied at half size, each pixel the mean of four, into the
+    // target of the effect's first pass, which would have made just that copy.
+    BaseTexture* const capture = capturedOnScreen ? halfA->texture : captureTarget->texture;
+    if (capturedOnScreen)
+        renderDevice.device->StretchRect(savedTarget, nullptr, halfA->surfaces[0], nullptr, D3DTEXF_LINEAR);
+    renderDevice.SetRawTexture(0, capture);
+    renderDevice.SetRawTexture(1, capture);
     if (renderDevice.refraction && refractionTexture)
         renderDevice.SetRawTexture(4, refractionTexture->texture);
     if (highDynamicRange && adaptedLuminance)
@@ -472,8 +482,9 @@ void WePostProcess::Render()
         if (effect->enabled && HasShader(effect))
             RunEffect(*effect, motionBlurFactor, effect == onScreen && !effect->addsToCapture);
     UseUsualBlend(); // a pass that adds sets its own
-    if (onScreen && onScreen->addsToCapture)
+    if (onScreen && onScreen->addsToCapture && !capturedOnScreen)
         renderDevice.device->StretchRect(CaptureImage(), nullptr, savedTarget, nullptr, D3DTEXF_NONE);
+    capturedOnScreen = false;
     if (savedTarget)
         renderDevice.RestoreRenderTarget(savedTarget);
     savedTarget = nullptr;
@@ -598,6 +609,19 @@ const WePostProcessEffect* WePostProcess::OnScreenEffect() const
     return last;
 }
 
+bool WePostProcess::CapturesOnScreen() const
+{
+    const WePostProcessEffect* onScreen = OnScreenEffect();
+    if (!onScreen || !onScreen->addsToCapture || !onScreen->firstPassReduces || !onScreen->reduce || !halfA ||
+        captureTarget->multisampleType != D3DMULTISAMPLE_NONE)
+        return false;
+    for (const WePostProcessEffect* effect : effects)
+        if (effect != onScreen && effect->enabled && HasShader(effect))
+            return false;
+    const Format format = savedTarget->GetDesc().format;
+    return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;
+}
+
 const WePostProcessEffect* WePostProcess::LastFullSizeEffect() const
 {
     const WePostProcessEffect* last = nullptr;
@@ -627,7 +651,8 @@ void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFacto
     shader.CommitChanges();
     const uint32_t passes = shader.passCount;
     WeRenderTarget* drawn = nullptr;
-    for (uint32_t pass = 0; pass < passes; ++pass)
+    const uint32_t first = capturedOnScreen && effect.firstPassReduces ? 1 : 0; // its copy is made
+    for (uint32_t pass = first; pass < passes; ++pass)
     {
         if (effect.blendSecondPass && pass == 1)
             renderDevice.SetAlphaBlend(true, false);
@@ -695,9 +720,11 @@ Surface* WePostProcess::CaptureImage() const
 
 WeRenderTarget* WePostProcess::AddToCapture(WePostProcessEffect& effect, uint32_t pass)
 {
-    renderDevice.device->SetRenderTarget(0, CaptureImage());
+    renderDevice.device->SetRenderTarget(0, capturedOnScreen ? savedTarget : CaptureImage());
     renderDevice.SetRawTexture(1, nullptr); // no stage reads the image it draws into
     DrawQuad(effect, pass, fullQuad);
+    if (capturedOnScreen)
+        return nullptr; // the image is on screen, where no stage reads it
     renderDevice.SetRawTexture(0, captureTarget->texture);
     return captureTarget;
 }

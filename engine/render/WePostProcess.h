@@ -44,11 +44,12 @@ public:
     int32_t addressModes[stageCount] = {};
     bool enabled = true;
     float param = 0.0f;
-    bool reduce = false;          // the passes before the last draw at reduced size
-    bool stencilMasked = false;   // drawn only where the refraction stencil is set
-    bool scaledQuad = false;      // drawn with the two-texture quad
-    bool blendSecondPass = false; // alpha blending from the second pass on
-    bool addsToCapture = false;   // the last pass blends onto the capture instead of the pair
+    bool reduce = false;           // the passes before the last draw at reduced size
+    bool stencilMasked = false;    // drawn only where the refraction stencil is set
+    bool scaledQuad = false;       // drawn with the two-texture quad
+    bool blendSecondPass = false;  // alpha blending from the second pass on
+    bool addsToCapture = false;    // the last pass blends onto the capture instead of the pair
+    bool firstPassReduces = false; // the first pass only copies the capture at half size
 };
 
 class WePostProcess
@@ -116,6 +117,10 @@ public:
                      filmGrainStrengthHandle = nullptr, monochromeStrengthHandle = nullptr,
                      screenPosHandle = nullptr, screenScaleHandle = nullptr;
     bool capturing = false;
+    // The scene of this capture is drawn straight onto the saved target, which the chain's only
+    // effect adds onto; a half-size copy of it stands for the effect's first pass (set by
+    // BeginCapture, cleared by Render).
+    bool capturedOnScreen = false;
     WePostProcessEffect* shadowBlurEffect = nullptr;
     float monochrome = 1.0f;
     // The capture holds high-dynamic-range colour (false when that format could not be made).
@@ -142,6 +147,10 @@ private:
     // drawn there, or added onto the capture that is then copied there (a single-sampled target
     // only); null when the composite runs.
     const WePostProcessEffect* OnScreenEffect() const;
+    // Whether the scene can be drawn on the saved target itself: the only effect that runs adds
+    // onto the capture, which would then be copied onto that target unchanged, and its first pass
+    // only copies the capture at half size.
+    bool CapturesOnScreen() const;
     // The last effect that runs when it draws full-size quads into the pair (null otherwise).
     const WePostProcessEffect* LastFullSizeEffect() const;
     // With lastOnScreen, the effect's last pass draws into the saved target instead of the pair.
@@ -152,7 +161,8 @@ private:
     void DrawOnScreen(WePostProcessEffect& effect, uint32_t pass);
     // The capture's single-sampled image: its texture's first level.
     d3d9::Surface* CaptureImage() const;
-    // Draws the pass onto the capture's image and returns the capture.
+    // Draws the pass onto the capture's image and returns the capture; a capture drawn on screen
+    // gets the pass there, and nothing is handed on.
     WeRenderTarget* AddToCapture(WePostProcessEffect& effect, uint32_t pass);
     void DrawQuad(WePostProcessEffect& effect, uint32_t pass, d3d9::VertexBuffer* quad);
     void Composite();

@@ -353,6 +353,62 @@ TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
     }
 }
 
+// When bloom's image would only be added onto the capture and copied onto the whole target, the
+// scene is drawn on the target itself: a half-size copy of it stands for bloom's first pass,
+// which only makes that copy, and the last pass adds onto it. Anything else the composite does,
+// a rectangle, or no half-size target keeps the capture.
+TEST_F(PostProcessTest, ASceneDrawnOnScreenIsCopiedAtHalfSizeForTheFirstPass)
+{
+    struct Case
+    {
+        const char* what;
+        float brightness;
+        bool subRectangle, halfTarget;
+        bool onScreen;
+    };
+    const Case cases[] = {
+        {"bloom alone", 0.0f, false, true, true},
+        {"bloom with brightness", 0.1f, false, true, false},
+        {"bloom into a rectangle", 0.0f, true, true, false},
+        {"no half-size target", 0.0f, false, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        renderDevice.brightness = c.brightness;
+        Rebuild({.bloom = 1});
+        if (!c.halfTarget)
+        {
+            renderTargetManager.Destroy(postProcess.halfA);
+            postProcess.halfA = nullptr;
+        }
+        const WeRenderTarget* half = postProcess.halfA;
+        const int32_t left[4] = {0, 0, engine.settings.width / 2, engine.settings.height};
+        postProcess.SetScreenRect(c.subRectangle, left);
+        postProcess.BeginCapture();
+        Surface* drawnInto = Device().State().renderTargets[0];
+        Fill(drawnInto, 0xFF306090u); // the scene
+        postProcess.EndCapture();
+        const std::vector<Routed> draws = RunRouted();
+        postProcess.SetScreenRect(false, nullptr);
+        EXPECT_EQ(drawnInto == BackBuffer(), c.onScreen);
+        EXPECT_EQ(drawnInto == postProcess.captureTarget->surfaces[0], !c.onScreen);
+        ASSERT_FALSE(draws.empty());
+        if (c.onScreen)
+        {
+            ASSERT_EQ(draws.size(), 3u) << "across, down and the add";
+            EXPECT_EQ(draws[0].source, half->texture);
+            EXPECT_EQ(FirstPixel(half->surfaces[0]), 0xFF306090u);
+            EXPECT_EQ(draws.back().target, BackBuffer()) << "added onto the scene";
+        }
+        else
+        {
+            EXPECT_EQ(draws[0].source, postProcess.captureTarget->texture);
+        }
+        EXPECT_FALSE(postProcess.capturedOnScreen) << "for this frame only";
+    }
+}
+
 // A multisampled target takes no copy: bloom's image, added onto the capture's resolved texture,
 // reaches it through the composite.
 TEST_F(PostProcessTest, AMultisampledTargetGetsTheBloomThroughTheComposite)
