@@ -9,7 +9,9 @@
 // the game used to link loaded at launch. Its cold variant does the same after dropping from the
 // page cache every file such a start reads (its program, the shared libraries it maps, the
 // package, maps and fonts, the font and shader caches): pages that other processes hold mapped
-// stay, so it is as cold as a machine that runs other programs gets.
+// stay, so it is as cold as a machine that runs other programs gets. Its loader share is the
+// part before the program's first constructor: shared libraries mapped, relocated and their own
+// constructors run.
 // Runs on the offscreen video driver unless another is chosen.
 #include "MivoGame.h"
 #include "MivoUserData.h"
@@ -144,10 +146,13 @@ void MainMenu(benchmark::State& state)
 
 constexpr const char* startChildOption = "--start-child";
 
+Clock::time_point constructed; // when the first constructor of this process ran
+
 // As the game does, before the engine's globals load the configuration; a start child of the
 // current start also begins the video there (the old start did not).
 __attribute__((constructor(101))) void StartEarly(int argc, char** argv)
 {
+    constructed = Clock::now();
     WeKeepHeapMapped();
     if (argc == 3 && std::strcmp(argv[1], startChildOption) == 0 && std::strcmp(argv[2], "0") == 0)
     {
@@ -171,15 +176,17 @@ void PrintMappedFiles()
         std::puts(file.c_str());
 }
 
-// The new process of ProcessStart: starts the game, says "started" on its standard output, then
-// lists the files it maps and ends (only the start is timed).
+// The new process of ProcessStart: starts the game, says "started" on its standard output with
+// the clock's nanoseconds when its first constructor ran, then lists the files it maps and ends
+// (only the start is timed).
 [[noreturn]] void RunStartChild(bool oldStart)
 {
     const std::string folder = PlayerFolder(oldStart);
     if (!oldStart)
         gdi::LoadFontConfig(); // as the game's entry function does
     const bool started = StartGame(folder);
-    std::puts(started ? "started" : "failed");
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(constructed.time_since_epoch());
+    std::printf("%s %lld\n", started ? "started" : "failed", static_cast<long long>(nanoseconds.count()));
     std::fflush(stdout);
     PrintMappedFiles();
     std::fflush(stdout);
@@ -242,13 +249,20 @@ std::vector<std::string> ReadMappedFiles(int channel, std::string said)
     return files;
 }
 
-// Launches this program as a start child and returns the milliseconds to its first frame; a
-// negative value when it did not start. `mapped` gets the files the child mapped.
-double TimeProcessStart(bool oldStart, std::vector<std::string>& mapped)
+// Milliseconds from a start child's launch to its first frame and to its first constructor;
+// negative when it did not start.
+struct StartTimes
+{
+    double frame = -1.0;
+    double loader = -1.0;
+};
+
+// Launches this program as a start child and times it. `mapped` gets the files the child mapped.
+StartTimes TimeProcessStart(bool oldStart, std::vector<std::string>& mapped)
 {
     int channel[2];
     if (pipe(channel) != 0)
-        return -1.0;
+        return {};
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry)
         if (std::strncmp(*entry, "LD_PRELOAD=", 11) != 0)
@@ -277,14 +291,16 @@ double TimeProcessStart(bool oldStart, std::vector<std::string>& mapped)
     close(channel[1]);
     char said[4096] = {};
     const ssize_t count = spawned ? read(channel[0], said, sizeof said - 1) : -1;
-    const bool started = count > 0 && std::strncmp(said, "started", 7) == 0;
+    const bool started = count > 0 && std::strncmp(said, "started ", 8) == 0;
     const std::chrono::duration<double, std::milli> elapsed = Clock::now() - begin;
+    const Clock::time_point childConstructed{std::chrono::nanoseconds(std::strtoll(said + 7, nullptr, 10))};
+    const std::chrono::duration<double, std::milli> loaded = childConstructed - begin;
     mapped = ReadMappedFiles(channel[0], std::string(said, size_t(std::max<ssize_t>(count, 0))));
     close(channel[0]);
     int status = 0;
     if (spawned)
         waitpid(child, &status, 0);
-    return started ? elapsed.count() : -1.0;
+    return started ? StartTimes{elapsed.count(), loaded.count()} : StartTimes{};
 }
 
 double Median(std::vector<double> values)
@@ -297,7 +313,7 @@ double Median(std::vector<double> values)
 // with `cold`, each after the files of a start are dropped from the page cache.
 void ProcessStart(benchmark::State& state, bool cold)
 {
-    std::vector<double> oldTimes, newTimes;
+    std::vector<double> oldTimes, newTimes, oldLoaders, newLoaders;
     std::vector<std::string> mapped;
     if (cold)
         TimeProcessStart(true, mapped);
@@ -308,18 +324,22 @@ void ProcessStart(benchmark::State& state, bool cold)
     };
     for (auto _ : state)
     {
-        const double oldTime = timeStart(true), newTime = timeStart(false);
-        if (oldTime < 0.0 || newTime < 0.0)
+        const StartTimes oldStart = timeStart(true), newStart = timeStart(false);
+        if (oldStart.frame < 0.0 || newStart.frame < 0.0)
         {
             state.SkipWithError("the game does not start");
             return;
         }
-        oldTimes.push_back(oldTime);
-        newTimes.push_back(newTime);
-        state.SetIterationTime(newTime / 1000.0);
+        oldTimes.push_back(oldStart.frame);
+        newTimes.push_back(newStart.frame);
+        oldLoaders.push_back(oldStart.loader);
+        newLoaders.push_back(newStart.loader);
+        state.SetIterationTime(newStart.frame / 1000.0);
     }
     state.counters["start_ms"] = Median(newTimes);
     state.counters["old_start_ms"] = Median(oldTimes);
+    state.counters["loader_ms"] = Median(newLoaders);
+    state.counters["old_loader_ms"] = Median(oldLoaders);
 }
 
 BENCHMARK(MainMenu)
