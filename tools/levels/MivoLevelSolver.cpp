@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <span>
 
 #include <time.h>
 
@@ -146,6 +147,7 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
         });
     originAt_.fill(kNoWord);
     stateRoom_ = static_cast<uint32_t>(1 + open_.size() + table_->tracks.size() + table_->groups.size());
+    hasRest_ = !table_->tracks.empty() || !table_->groups.empty();
     Capture(start_);
 }
 
@@ -202,19 +204,24 @@ uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
             const uint32_t now = cells_[cell]->top ? WordOf(*cells_[cell]) : kNoWord;
             if (now != kNoWord)
                 *out++ = now;
-            tops ^= now != before ? TopHash(before) ^ TopHash(now) : 0;
+            tops ^= now != before ? originMix_[cell] ^ TopHash(now) : 0;
             PutBack(*cells_[cell], now, before);
         }
     }
     for (; i <= origin[0]; ++i)
         *out++ = origin[i];
     child[0] = static_cast<uint32_t>(out - child - 1);
-    const uint32_t* rest = out;
-    out = WriteRest(out);
-    count = static_cast<uint32_t>(out - child);
     ResetMotion();
-    RestoreRest(origin_.data());
-    return tops ^ RestHash(rest, static_cast<size_t>(out - rest));
+    // Most tables have no track or teleport group: no words after the tops.
+    if (hasRest_)
+    {
+        const uint32_t* rest = out;
+        out = WriteRest(out);
+        RestoreRest(origin_.data());
+        tops ^= RestHash(rest, static_cast<size_t>(out - rest));
+    }
+    count = static_cast<uint32_t>(out - child);
+    return tops;
 }
 
 uint32_t* MivoLevelSolver::WriteRest(uint32_t* out) const
@@ -234,11 +241,18 @@ uint32_t* MivoLevelSolver::WriteRest(uint32_t* out) const
 void MivoLevelSolver::SetOrigin(const uint32_t* words, size_t count)
 {
     for (uint32_t i = 1; !origin_.empty() && i <= origin_[0]; ++i)
+    {
         originAt_[CellOf(origin_[i])] = kNoWord;
+        originMix_[CellOf(origin_[i])] = 0;
+    }
     origin_.assign(words, words + count);
+    originTops_ = 0;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
+    {
         originAt_[CellOf(origin_[i])] = origin_[i];
-    originTops_ = TopsHash(origin_.data());
+        originMix_[CellOf(origin_[i])] = Mix(origin_[i]);
+        originTops_ ^= originMix_[CellOf(origin_[i])];
+    }
 }
 
 void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before)
@@ -332,16 +346,17 @@ void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
 {
     if (!cell.top && spare_.empty())
     {
-        MivoBoard::PutTop(cell, std::make_unique<MivoBlock>());
+        cell.top = std::make_unique<MivoBlock>();
     }
     else if (!cell.top)
     {
-        MivoBoard::PutTop(cell, std::move(spare_.back()));
+        cell.top = std::move(spare_.back());
         spare_.pop_back();
     }
     const MivoBlock* fresh = fresh_[(word >> kKindShift) & 0xff].get();
     MivoBlock& block = *cell.top;
     block = fresh ? *fresh : FreshBlock(word);
+    // Where the board looks for the block first, as MivoBoard::PutTop notes it.
     block.boardCell = &cell;
     SettleTop(block, cell, word);
 }
@@ -706,10 +721,13 @@ void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelG
         if (!kSelectableKinds[static_cast<size_t>(kind)])
             continue;
         const auto cell = static_cast<int32_t>(CellOf(origin_[i]));
-        for (const int32_t direction : {1, 3, 5, 7, 0})
+        // A D block is clicked; every other kind is pushed each way.
+        static constexpr std::array<int32_t, 4> kPushes{1, 3, 5, 7};
+        static constexpr std::array<int32_t, 1> kClick{0};
+        const std::span<const int32_t> directions =
+            kind == MivoBlockKind::Disappearing ? std::span<const int32_t>(kClick) : std::span<const int32_t>(kPushes);
+        for (const int32_t direction : directions)
         {
-            if ((direction == 0) != (kind == MivoBlockKind::Disappearing))
-                continue;
             if (lost)
                 Restore(origin_.data());
             const MivoLevelMove move{cell / kSize, cell % kSize, direction};

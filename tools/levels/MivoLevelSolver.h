@@ -181,7 +181,8 @@ private:
     uint64_t CaptureAndUndo(uint32_t* out, uint32_t& count);
     // Gives the cell back the top it had in the origin, from its words before and now.
     void PutBack(MivoMapCell& cell, uint32_t now, uint32_t before);
-    // Notes the origin's words by cell and its top blocks' hash, for the moves from it.
+    // Notes the origin's words and their mixed values by cell and its top blocks' hash, for the
+    // moves from it.
     void SetOrigin(const uint32_t* words, size_t count);
     // Writes the words after the top blocks, the tracks' and the teleport groups', from out on;
     // returns the end.
@@ -243,8 +244,10 @@ private:
     State shown_;
     bool shownKnown_ = false;
     State origin_, state_; // the state being expanded and the start
-    // The origin's top words by grid index, kNoWord where no block stands.
+    // The origin's top words by grid index, kNoWord where no block stands, and their mixed
+    // values for the hash (0 where no block stands).
     std::array<uint32_t, MivoCellBits::kCells> originAt_{};
+    std::array<uint64_t, MivoCellBits::kCells> originMix_{};
     uint64_t originTops_ = 0; // the hash of the origin's top words
     // FreshBlock's blocks by the kind and value bits of their words.
     std::array<std::unique_ptr<const MivoBlock>, 256> fresh_;
@@ -260,6 +263,7 @@ private:
     std::vector<Child> children_;
     std::vector<uint32_t> childWords_;
     uint32_t stateRoom_ = 0; // the most words a state can have
+    bool hasRest_ = false;   // the table has tracks or teleport groups: words after the tops
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play. The time of all is the sample's, scaled by their
