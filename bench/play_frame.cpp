@@ -18,8 +18,9 @@
 //   frame.
 // - The same bloomed frames on the recording back end: the engine's own processor time per frame
 //   (target under 1 ms), beside the bare frame of that back end. The figure also holds the back
-//   end's software fills of the three colour clears a bloomed frame makes (back buffer, capture,
-//   the scene's own), about half of it, so the engine's share is below it.
+//   end's software fills of the three colour clears a bloomed frame makes (the frame's, the
+//   capture's and the scene's own, all on the back buffer when bloom draws there) and its copy of
+//   the back buffer at half size, so the engine's share is below it.
 #include "../tests/scene/SceneFrame.h"
 #include "BoardBench.h"
 #include "GlBench.h"

@@ -105,6 +105,42 @@ TEST_F(RecordingDevice, ClearFillsTheLockableMemoryOfTheViewport)
         << "no depth-stencil surface is bound";
 }
 
+// A copy to another width takes, for each pixel, the source column at the same fraction of the
+// width, rounded down.
+TEST_F(RecordingDevice, AScaledCopyTakesTheNearestSourceColumns)
+{
+    auto makeRow = [this](uint32_t width)
+    {
+        Surface* row = nullptr;
+        EXPECT_EQ(device->CreateRenderTarget(width, 1, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, true, &row,
+                                             nullptr),
+                  D3D_OK);
+        return row;
+    };
+    Surface* source = makeRow(32);
+    ASSERT_NE(source, nullptr);
+    for (uint32_t x = 0; x < 32; ++x)
+        std::memcpy(source->Memory().data() + x * 4, &x, 4);
+    LockedRect locked;
+    for (const uint32_t width : {16u, 12u, 7u, 48u})
+    {
+        SCOPED_TRACE(width);
+        Surface* copy = makeRow(width);
+        ASSERT_NE(copy, nullptr);
+        ASSERT_EQ(device->StretchRect(source, nullptr, copy, nullptr, D3DTEXF_POINT), D3D_OK);
+        ASSERT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            uint32_t value = 0;
+            std::memcpy(&value, static_cast<uint8_t*>(locked.bits) + x * 4, 4);
+            EXPECT_EQ(value, x * 32 / width) << x;
+        }
+        copy->UnlockRect();
+        copy->Release();
+    }
+    source->Release();
+}
+
 TEST_F(RecordingDevice, RenderTargetZeroCannotBeUnsetAndResetsTheViewport)
 {
     Surface* target = nullptr;
