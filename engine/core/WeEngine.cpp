@@ -65,6 +65,8 @@ bool WeEngine::Init(void* instance, WeAppWindow* givenWindow, const WeString& na
     {
         window = new WeAppWindow();
         ownsWindow = true;
+        // The window carries the device's samples, so that its back buffer is drawn straight into it.
+        win32::SetNextWindowSamples(settings.multisampleType);
         if (!window->Create(name, name, settings.menuName, settings.largeIconId, settings.smallIconId,
                             settings.width, settings.height, true, settings.displayMode, settings.windowStyle,
                             settings.displayMode == 1, false, false, static_cast<win32::HINSTANCE>(instance)))

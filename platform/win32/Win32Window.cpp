@@ -56,6 +56,7 @@ struct WindowSystem
     // usable until its owner releases it (a device outlives its window when the window is closed).
     // They are destroyed when the next window is created.
     std::vector<SDL_Window*> retired;
+    int32_t nextSamples = 0; // asked for by the next window created, then 0 again
 };
 
 WindowSystem& System()
@@ -312,6 +313,21 @@ void DestroyRetiredWindows()
     System().retired.clear();
 }
 
+// A GL window asked for the samples; a driver that has none of them gives one without instead
+// of none (the device then draws into a buffer of its own and copies it to the window).
+SDL_Window* CreateSdlWindow(const char* title, const POINT& at, int32_t width, int32_t height, uint32_t flags,
+                            int32_t samples)
+{
+    d3d9::RequestWindowDepthStencil(samples);
+    SDL_Window* sdl = SDL_CreateWindow(title, at.x, at.y, width, height, flags);
+    if (!sdl && samples > 0)
+    {
+        std::fprintf(stderr, "No window with %d samples (%s): one without\n", samples, SDL_GetError());
+        d3d9::RequestWindowDepthStencil(0);
+        sdl = SDL_CreateWindow(title, at.x, at.y, width, height, flags);
+    }
+    return sdl;
+}
 
 void TranslatePendingEvents()
 {
@@ -437,6 +453,7 @@ bool UnregisterClassA(const char* className, HINSTANCE)
 HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title, uint32_t style, int32_t x,
                      int32_t y, int32_t width, int32_t height, HWND, HMENU, HINSTANCE, void*)
 {
+    const int32_t samples = std::exchange(System().nextSamples, 0);
     auto found = System().classes.find(className ? className : "");
     if (found == System().classes.end())
     {
@@ -459,9 +476,8 @@ HWND CreateWindowExA(uint32_t exStyle, const char* className, const char* title,
         flags |= SDL_WINDOW_RESIZABLE;
     if (exStyle & WS_EX_TOPMOST)
         flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-    d3d9::RequestWindowDepthStencil();
-    SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x + frame.left, y + frame.top, clientWidth,
-                                       clientHeight, flags);
+    SDL_Window* sdl = CreateSdlWindow(title ? title : "", POINT{x + frame.left, y + frame.top}, clientWidth,
+                                      clientHeight, flags, samples);
     DropStartLibrary();
     if (!sdl)
     {
@@ -769,5 +785,7 @@ SDL_Window* GetSdlWindow(HWND window)
 }
 
 uint32_t GetForegroundLossCount() { return System().foregroundLosses; }
+
+void SetNextWindowSamples(int32_t samples) { System().nextSamples = std::max(samples, 0); }
 
 } // namespace win32

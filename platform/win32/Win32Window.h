@@ -212,6 +212,10 @@ void SetLastError(uint32_t error);
 // and the number of times the foreground left this program's windows, for the input layer.
 SDL_Window* GetSdlWindow(HWND window);
 uint32_t GetForegroundLossCount();
+// The samples (0 for none) the next window created asks the graphics driver for, so that a
+// device's back buffer of the window's size and samples is drawn straight into the window; a
+// driver that has no window of them makes one without. Windows after the next ask for none.
+void SetNextWindowSamples(int32_t samples);
 // Starts SDL's video subsystem and loads the GL library on a thread, so that the program's own start
 // work runs meanwhile; until EnsureVideo returns, nothing else may call SDL's video functions.
 void BeginVideo();
