@@ -153,7 +153,7 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
 
 MivoLevelSolver::~MivoLevelSolver() = default;
 
-uint32_t MivoLevelSolver::WordOf(const MivoMapCell& cell) const
+inline uint32_t MivoLevelSolver::WordOf(const MivoMapCell& cell) const
 {
     const MivoBlock* top = cell.top.get();
     const int32_t value = top->Is(MivoBlockKind::Magnet) ? top->magnetDirection : top->number;
@@ -255,7 +255,7 @@ void MivoLevelSolver::SetOrigin(const uint32_t* words, size_t count)
     }
 }
 
-void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before)
+inline void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before)
 {
     if (now == before)
         SettleTop(*cell.top, cell, before);
@@ -342,7 +342,7 @@ void MivoLevelSolver::RestoreTops(const uint32_t* words)
     }
 }
 
-void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
+inline void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
 {
     if (!cell.top && spare_.empty())
     {
@@ -448,7 +448,7 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
     return kinds;
 }
 
-uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths,
+inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths,
                                 bool& added)
 {
     if ((Size() + 1) * 2 > slots_.size())
@@ -517,13 +517,17 @@ void MivoLevelGraph::PrefetchState(uint64_t hash) const
 bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
 {
     // The states of one table have as many words after their tops: the same count of tops is the
-    // same length.
-    for (size_t i = 0; i < count; ++i)
+    // same length. Two words at a time, then the odd one.
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2)
     {
-        if (stored[i] != words[i])
+        uint64_t a = 0, b = 0;
+        std::memcpy(&a, stored + i, sizeof(a));
+        std::memcpy(&b, words + i, sizeof(b));
+        if (a != b)
             return false;
     }
-    return true;
+    return i == count || stored[i] == words[i];
 }
 
 void MivoLevelGraph::Grow(size_t slots)
@@ -664,7 +668,7 @@ bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& li
     return TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), ticks);
 }
 
-bool MivoLevelSolver::SampledPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
+inline bool MivoLevelSolver::SampledPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
 {
     // A play's time is mostly its ticks': each counts as its ticks and one more.
     const uint64_t ticksBefore = ticks;
@@ -777,7 +781,7 @@ void MivoLevelSolver::AddEdges(uint32_t node, MivoLevelGraph& graph)
         AddEdge(node, at, child, graph);
 }
 
-void MivoLevelSolver::AddEdge(uint32_t node, uint32_t at, const Child& child, MivoLevelGraph& graph)
+inline void MivoLevelSolver::AddEdge(uint32_t node, uint32_t at, const Child& child, MivoLevelGraph& graph)
 {
     bool added = false;
     const uint32_t depth = graph.DepthAt(at) + 1;
