@@ -465,6 +465,13 @@ inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint
             return at;
         }
     }
+    added = true;
+    return Add(words, count, slot, print, depth, paths);
+}
+
+uint32_t MivoLevelGraph::Add(const uint32_t* words, size_t count, size_t slot, uint32_t print, uint32_t depth,
+                             uint64_t paths)
+{
     const auto at = static_cast<uint32_t>(wordsEnd_ + kHeader);
     wordsEnd_ = at + count;
     if (wordsEnd_ > words_.size())
@@ -476,7 +483,6 @@ inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint
     std::copy(words, words + count, out + kHeader);
     offsets_.push_back(at);
     slots_[slot] = uint64_t{print} << 32 | at;
-    added = true;
     return at;
 }
 

@@ -101,6 +101,9 @@ private:
     // Where the words of the state of count words whose hash is given begin in words_, adding it
     // when new at the depth and with the shortest sequences given; sets added accordingly.
     uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths, bool& added);
+    // Intern's adding of a new state into the empty slot found for it; returns where its words
+    // begin.
+    uint32_t Add(const uint32_t* words, size_t count, size_t slot, uint32_t print, uint32_t depth, uint64_t paths);
     // The node, depth, whether won and shortest sequences of the state whose words begin at.
     uint32_t NodeAt(uint32_t at) const { return words_[at - kHeader]; }
     uint32_t DepthAt(uint32_t at) const { return words_[at - kHeader + 1] & kDepthMask; }
