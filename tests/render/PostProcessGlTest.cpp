@@ -90,11 +90,13 @@ TEST_F(PostProcessFrame, BloomLightsAHaloAroundTheBrightSquare)
         EXPECT_EQ(Green(frame, 2, 2), 0) << "far from the square the frame stays black";
         EXPECT_EQ(Green(frame, 44, 48) > 16, look.halo) << "just beside the square";
         // The square covers columns 48 to 79 and rows 32 to 63: the halo is the same on either
-        // side of it, every pass reading its texels at their centres.
-        for (const int32_t k : {0, 3, 6, 9})
+        // side of it, every pass reading its texels at their centres, and reaches as far across
+        // as down.
+        for (const int32_t k : {0, 3, 6, 9, 14})
         {
             EXPECT_NEAR(Green(frame, 47 - k, 48), Green(frame, 80 + k, 48), 2) << "left and right " << k;
             EXPECT_NEAR(Green(frame, 64, 31 - k), Green(frame, 64, 64 + k), 2) << "above and below " << k;
+            EXPECT_NEAR(Green(frame, 47 - k, 48), Green(frame, 64, 31 - k), 2) << "across and down " << k;
         }
         ExpectMatchesReference(frame, 0);
     }
