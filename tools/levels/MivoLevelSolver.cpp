@@ -153,7 +153,7 @@ MivoLevelSolver::MivoLevelSolver(const MivoLevelMap& map) : map_(map), table_(ma
 
 MivoLevelSolver::~MivoLevelSolver() = default;
 
-inline uint32_t MivoLevelSolver::WordOf(const MivoMapCell& cell) const
+[[gnu::always_inline]] inline uint32_t MivoLevelSolver::WordOf(const MivoMapCell& cell) const
 {
     const MivoBlock* top = cell.top.get();
     const int32_t value = top->Is(MivoBlockKind::Magnet) ? top->magnetDirection : top->number;
@@ -186,7 +186,9 @@ void MivoLevelSolver::Capture(State& state) const
 
 uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
 {
-    const uint32_t* origin = origin_.data();
+    const uint32_t* const origin = origin_.data();
+    // Held apart from the words being written, which could otherwise be taken to change it.
+    const uint32_t originTops = origin[0];
     uint32_t* out = child + 1;
     uint64_t tops = originTops_;
     // Both run in grid order: the words of the cells no rule touched are the origin's.
@@ -197,7 +199,7 @@ uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
         for (uint64_t bits = changed[part]; bits != 0; bits &= bits - 1)
         {
             const auto cell = static_cast<uint32_t>(part * 64 + std::countr_zero(bits));
-            for (; i <= origin[0] && CellOf(origin[i]) < cell; ++i)
+            for (; i <= originTops && CellOf(origin[i]) < cell; ++i)
                 *out++ = origin[i];
             const uint32_t before = originAt_[cell];
             i += before != kNoWord ? 1 : 0;
@@ -208,7 +210,7 @@ uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
             PutBack(*cells_[cell], now, before);
         }
     }
-    for (; i <= origin[0]; ++i)
+    for (; i <= originTops; ++i)
         *out++ = origin[i];
     child[0] = static_cast<uint32_t>(out - child - 1);
     ResetMotion();
@@ -238,23 +240,6 @@ uint32_t* MivoLevelSolver::WriteRest(uint32_t* out) const
     return out;
 }
 
-void MivoLevelSolver::SetOrigin(const uint32_t* words, size_t count)
-{
-    for (uint32_t i = 1; !origin_.empty() && i <= origin_[0]; ++i)
-    {
-        originAt_[CellOf(origin_[i])] = kNoWord;
-        originMix_[CellOf(origin_[i])] = 0;
-    }
-    origin_.assign(words, words + count);
-    originTops_ = 0;
-    for (uint32_t i = 1; i <= origin_[0]; ++i)
-    {
-        originAt_[CellOf(origin_[i])] = origin_[i];
-        originMix_[CellOf(origin_[i])] = Mix(origin_[i]);
-        originTops_ ^= originMix_[CellOf(origin_[i])];
-    }
-}
-
 inline void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before)
 {
     if (now == before)
@@ -274,7 +259,7 @@ void MivoLevelSolver::ResetMotion()
     board_.moveClock = 0.0f;
 }
 
-void MivoLevelSolver::Restore(const uint32_t* words)
+void MivoLevelSolver::Restore(const uint32_t* words, size_t count)
 {
     ResetMotion();
     if (!settled_)
@@ -288,16 +273,19 @@ void MivoLevelSolver::Restore(const uint32_t* words)
     }
     if (!shownKnown_)
     {
+        // Nothing of the origin is known to stand: every top goes, and the origin is empty.
         for (MivoMapCell* cell : open_)
         {
             if (cell->top)
                 spare_.push_back(std::move(cell->top));
         }
-        shown_.assign(1, 0);
+        for (uint32_t i = 1; i <= origin_[0]; ++i)
+            SetOriginAt(CellOf(origin_[i]), kNoWord);
+        origin_.assign(1, 0);
     }
     RestoreTops(words);
     RestoreRest(words);
-    shown_.assign(words, words + words[0] + 1);
+    origin_.assign(words, words + count);
     shownKnown_ = true;
 }
 
@@ -315,12 +303,12 @@ void MivoLevelSolver::RestoreRest(const uint32_t* words)
     }
 }
 
-// The top blocks of the table, which are those of shown_, made those of the words: both lists run
-// in grid order, so one walk over the two finds the cells that differ. A block whose word is the
-// same stays, set where a fresh one would be.
+// The top blocks of the table, which are those of the origin, made those of the words: both lists
+// run in grid order, so one walk over the two finds the cells that differ. A block whose word is
+// the same stays, set where a fresh one would be.
 void MivoLevelSolver::RestoreTops(const uint32_t* words)
 {
-    const uint32_t* shown = shown_.data();
+    const uint32_t* shown = origin_.data();
     uint32_t i = 1, j = 1;
     while (i <= shown[0] || j <= words[0])
     {
@@ -329,20 +317,34 @@ void MivoLevelSolver::RestoreTops(const uint32_t* words)
         if (from < to)
         {
             spare_.push_back(std::move(cells_[from]->top));
+            SetOriginAt(from, kNoWord);
             ++i;
             continue;
         }
         MivoMapCell& cell = *cells_[to];
         if (from == to && shown[i] == words[j])
+        {
             SettleTop(*cell.top, cell, words[j]);
+        }
         else
+        {
             PlaceTop(cell, words[j]);
+            SetOriginAt(to, words[j]);
+        }
         i += from == to ? 1 : 0;
         ++j;
     }
 }
 
-inline void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
+inline void MivoLevelSolver::SetOriginAt(uint32_t cell, uint32_t word)
+{
+    const uint64_t mix = TopHash(word);
+    originTops_ ^= originMix_[cell] ^ mix;
+    originAt_[cell] = word;
+    originMix_[cell] = mix;
+}
+
+[[gnu::always_inline]] inline void MivoLevelSolver::PlaceTop(MivoMapCell& cell, uint32_t word)
 {
     if (!cell.top && spare_.empty())
     {
@@ -451,8 +453,6 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
 inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths,
                                 bool& added)
 {
-    if ((Size() + 1) * 2 > slots_.size())
-        Grow(slots_.size() * 2);
     const auto print = static_cast<uint32_t>(hash >> 32);
     const size_t mask = slots_.size() - 1;
     size_t slot = SlotOf(print);
@@ -534,6 +534,15 @@ bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t
             return false;
     }
     return i == count || stored[i] == words[i];
+}
+
+void MivoLevelGraph::Reserve(size_t more)
+{
+    size_t slots = slots_.size();
+    while ((Size() + more) * 2 > slots)
+        slots = std::max<size_t>(slots * 2, 1024);
+    if (slots != slots_.size())
+        Grow(slots);
 }
 
 void MivoLevelGraph::Grow(size_t slots)
@@ -713,13 +722,13 @@ bool MivoLevelSolver::TimedPlay(const MivoLevelMove& move, const MivoSolverLimit
 void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
                              MivoSolverResult& result)
 {
-    SetOrigin(graph.Words(node), graph.WordCount(node));
-    Restore(origin_.data());
-    PlayMoves(limits, graph, result);
+    Restore(graph.Words(node), graph.WordCount(node));
+    PlayMoves(node, limits, graph, result);
     AddEdges(node, graph);
 }
 
-void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelGraph& graph, MivoSolverResult& result)
+void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, const MivoLevelGraph& graph,
+                                MivoSolverResult& result)
 {
     children_.clear();
     uint32_t used = 0;
@@ -739,7 +748,7 @@ void MivoLevelSolver::PlayMoves(const MivoSolverLimits& limits, const MivoLevelG
         for (const int32_t direction : directions)
         {
             if (lost)
-                Restore(origin_.data());
+                Restore(graph.Words(node), graph.WordCount(node));
             const MivoLevelMove move{cell / kSize, cell % kSize, direction};
             uint64_t ticks = 0;
             board_.changedCells.Clear();
@@ -782,6 +791,7 @@ void MivoLevelSolver::AddEdges(uint32_t node, MivoLevelGraph& graph)
 {
     // The last child's second step not taken while the moves played.
     ReadAhead(graph, children_.size());
+    graph.Reserve(children_.size());
     const uint32_t at = graph.offsets_[node];
     for (const Child& child : children_)
         AddEdge(node, at, child, graph);
@@ -826,7 +836,7 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     // The start, as the play builds a level: the passes once, then the board left to rest.
     board_.speed = limits.speed;
     settled_ = false;
-    Restore(start_.data());
+    Restore(start_.data(), start_.size());
     board_.RunPasses();
     shownKnown_ = false;
     settled_ = false;
@@ -838,6 +848,7 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     bool added = false;
     graph.fixedKinds_ = fixedKinds_;
     graph.keepEdges_ = pastWins;
+    graph.Reserve(1);
     graph.Intern(state_.data(), state_.size(), StateHash(state_), 0, 1, added);
     graph.parent_.push_back(0);
     graph.via_.push_back(0);

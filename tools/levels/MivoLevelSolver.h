@@ -99,7 +99,8 @@ private:
     static constexpr uint32_t kDepthMask = 0xffff, kWonBit = 1u << 31;
 
     // Where the words of the state of count words whose hash is given begin in words_, adding it
-    // when new at the depth and with the shortest sequences given; sets added accordingly.
+    // when new at the depth and with the shortest sequences given; sets added accordingly. The
+    // slots must have room for it (Reserve).
     uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths, bool& added);
     // Intern's adding of a new state into the empty slot found for it; returns where its words
     // begin.
@@ -121,6 +122,8 @@ private:
     // Asks for the header and words of the state NamedBy the hash to be read in ahead of its
     // lookup.
     void PrefetchState(uint64_t hash) const;
+    // Makes the slots room for this many more states.
+    void Reserve(size_t more);
     // Rehashes into this many slots (a power of two, at least 1024).
     void Grow(size_t slots);
     // Empty, keeping the lists' room.
@@ -184,9 +187,6 @@ private:
     uint64_t CaptureAndUndo(uint32_t* out, uint32_t& count);
     // Gives the cell back the top it had in the origin, from its words before and now.
     void PutBack(MivoMapCell& cell, uint32_t now, uint32_t before);
-    // Notes the origin's words and their mixed values by cell and its top blocks' hash, for the
-    // moves from it.
-    void SetOrigin(const uint32_t* words, size_t count);
     // Writes the words after the top blocks, the tracks' and the teleport groups', from out on;
     // returns the end.
     uint32_t* WriteRest(uint32_t* out) const;
@@ -196,10 +196,13 @@ private:
     void ResetMotion();
     // The word of the cell's top block.
     uint32_t WordOf(const MivoMapCell& cell) const;
-    // Puts the table in the state of the words, changing only what differs from shown_ when
-    // that is known.
-    void Restore(const uint32_t* words);
+    // Puts the table in the state of the count words, which becomes the origin, changing only
+    // what differs from the origin before when the table is known to show that.
+    void Restore(const uint32_t* words, size_t count);
+    // The top blocks of the table and the origin's words by cell made those of the words.
     void RestoreTops(const uint32_t* words);
+    // Notes the cell's top word in the origin (kNoWord for none), keeping the tops' hash.
+    void SetOriginAt(uint32_t cell, uint32_t word);
     // A fresh block of the word's kind, value and teleport memory on the cell's top (the block
     // standing there made afresh, or a spare one).
     void PlaceTop(MivoMapCell& cell, uint32_t word);
@@ -215,8 +218,10 @@ private:
     bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
-    // Plays the moves of the origin's state, noting the states they reach in children_.
-    void PlayMoves(const MivoSolverLimits& limits, const MivoLevelGraph& graph, MivoSolverResult& result);
+    // Plays the moves of the node, whose state is the origin's, noting the states they reach in
+    // children_.
+    void PlayMoves(uint32_t node, const MivoSolverLimits& limits, const MivoLevelGraph& graph,
+                   MivoSolverResult& result);
     // Reads the graph in for the lookups of children_ ahead of them, in steps a move apart (the
     // second step needs what the first read): the first slot of the child, and the state (header
     // and words) named by the slot of the one before.
@@ -242,11 +247,12 @@ private:
     // No cell is reserved or being left: true after a restore and after each move that rests.
     bool settled_ = false;
     State start_;                                   // the table as loaded
-    // The top blocks on the table (its words up to the tracks), when known: after a restore or a
-    // move that came to rest.
-    State shown_;
+    // The state last restored, whose moves are being played: the origin of each move.
+    State origin_{0};
+    // Whether the table shows the origin: after a restore, and after each move once it is put
+    // back; not after a move that never rested.
     bool shownKnown_ = false;
-    State origin_, state_; // the state being expanded and the start
+    State state_; // the start
     // The origin's top words by grid index, kNoWord where no block stands, and their mixed
     // values for the hash (0 where no block stands).
     std::array<uint32_t, MivoCellBits::kCells> originAt_{};
