@@ -480,44 +480,24 @@ uint32_t MivoLevelGraph::Add(const uint32_t* words, size_t count, size_t slot, u
     out[0] = static_cast<uint32_t>(offsets_.size());
     out[1] = depth | (WonWords(words) ? kWonBit : 0);
     std::memcpy(out + 2, &paths, sizeof(paths));
-    std::copy(words, words + count, out + kHeader);
+    if (words != out + kHeader)
+        std::copy(words, words + count, out + kHeader);
     offsets_.push_back(at);
     slots_[slot] = uint64_t{print} << 32 | at;
     return at;
 }
 
+inline uint32_t* MivoLevelGraph::Room(size_t count)
+{
+    const size_t end = wordsEnd_ + kHeader + count;
+    if (end > words_.size())
+        words_.resize(std::max(words_.size() * 2, end));
+    return words_.data() + wordsEnd_ + kHeader;
+}
+
 size_t MivoLevelGraph::SlotOf(uint32_t print) const
 {
     return print >> (32 - slotBits_);
-}
-
-void MivoLevelGraph::PrefetchSlot(uint64_t hash) const
-{
-    if (!slots_.empty())
-        __builtin_prefetch(slots_.data() + SlotOf(static_cast<uint32_t>(hash >> 32)));
-}
-
-uint32_t MivoLevelGraph::NamedBy(uint64_t hash) const
-{
-    if (slots_.empty())
-        return 0;
-    const auto print = static_cast<uint32_t>(hash >> 32);
-    const uint64_t entry = slots_[SlotOf(print)];
-    // An empty slot (0) names nothing, even to a state whose print is 0.
-    return entry != 0 && entry >> 32 == print ? static_cast<uint32_t>(entry) : 0;
-}
-
-void MivoLevelGraph::PrefetchState(uint64_t hash) const
-{
-    // The header and the first words: the line of the header and the one holding the word 60
-    // bytes on (the same line when they fit in one), or the store's last word.
-    constexpr size_t kSpan = 15;
-    if (const uint32_t at = NamedBy(hash))
-    {
-        const size_t first = at - kHeader;
-        __builtin_prefetch(words_.data() + first);
-        __builtin_prefetch(words_.data() + std::min(first + kSpan, wordsEnd_ - 1));
-    }
 }
 
 bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
@@ -724,14 +704,15 @@ void MivoLevelSolver::Expand(uint32_t node, const MivoSolverLimits& limits, Mivo
 {
     Restore(graph.Words(node), graph.WordCount(node));
     PlayMoves(node, limits, graph, result);
-    AddEdges(node, graph);
 }
 
-void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, const MivoLevelGraph& graph,
+void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
                                 MivoSolverResult& result)
 {
-    children_.clear();
-    uint32_t used = 0;
+    const uint32_t at = graph.offsets_[node];
+    const Parent parent{node, graph.DepthAt(at) + 1, graph.PathsAt(at)};
+    // A top block has four moves at most.
+    graph.Reserve(4 * size_t{origin_[0]});
     // A move that never rests leaves blocks stopped on their way: no state the words can say.
     bool lost = false;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
@@ -766,62 +747,38 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, c
             if (!played)
                 continue;
             ++result.moves;
-            if (used + stateRoom_ > childWords_.size())
-                childWords_.resize(std::max<size_t>(childWords_.size() * 2, used + stateRoom_));
-            Child& child = children_.emplace_back();
-            child.at = used;
-            child.move = PackMove(move);
-            child.hash = CaptureAndUndo(childWords_.data() + used, child.count);
-            used += child.count;
-            ReadAhead(graph, children_.size() - 1);
+            // The state reached is written where the graph would keep it: a new one stays there.
+            uint32_t* words = graph.Room(stateRoom_);
+            uint32_t count = 0;
+            const uint64_t hash = CaptureAndUndo(words, count);
+            AddEdge(parent, PackMove(move), words, count, hash, graph);
         }
     }
 }
 
-void MivoLevelSolver::ReadAhead(const MivoLevelGraph& graph, size_t child) const
-{
-    const size_t played = children_.size();
-    if (child < played)
-        graph.PrefetchSlot(children_[child].hash);
-    if (child >= 1 && child - 1 < played)
-        graph.PrefetchState(children_[child - 1].hash);
-}
-
-void MivoLevelSolver::AddEdges(uint32_t node, MivoLevelGraph& graph)
-{
-    // The last child's second step not taken while the moves played.
-    ReadAhead(graph, children_.size());
-    graph.Reserve(children_.size());
-    const uint32_t at = graph.offsets_[node];
-    for (const Child& child : children_)
-        AddEdge(node, at, child, graph);
-}
-
-// Inlined into AddEdges, its one caller, lookup and all: a call per child is a few percent of the
+// Inlined into PlayMoves, its one caller, lookup and all: a call per child is a few percent of the
 // solver's own time.
-[[gnu::always_inline]] inline void MivoLevelSolver::AddEdge(uint32_t node, uint32_t at, const Child& child,
-                                                            MivoLevelGraph& graph)
+[[gnu::always_inline]] inline void MivoLevelSolver::AddEdge(const Parent& parent, uint16_t move, const uint32_t* words,
+                                                            uint32_t count, uint64_t hash, MivoLevelGraph& graph)
 {
     bool added = false;
-    const uint32_t depth = graph.DepthAt(at) + 1;
-    const uint64_t paths = graph.PathsAt(at);
-    const uint32_t target = graph.Intern(childWords_.data() + child.at, child.count, child.hash, depth, paths, added);
+    const uint32_t target = graph.Intern(words, count, hash, parent.depth, parent.paths, added);
     if (added)
     {
-        graph.parent_.push_back(node);
-        graph.via_.push_back(child.move);
+        graph.parent_.push_back(parent.node);
+        graph.via_.push_back(move);
         if (winDepth_ < 0 && graph.WonAt(target))
-            winDepth_ = static_cast<int32_t>(depth);
+            winDepth_ = static_cast<int32_t>(parent.depth);
     }
-    else if (graph.DepthAt(target) == depth)
+    else if (graph.DepthAt(target) == parent.depth)
     {
-        graph.SetPathsAt(target, AddCapped(graph.PathsAt(target), paths));
+        graph.SetPathsAt(target, AddCapped(graph.PathsAt(target), parent.paths));
     }
     ++graph.edgeCount_;
     if (!graph.keepEdges_)
         return;
     graph.edges_.push_back(graph.NodeAt(target));
-    graph.edgeMoves_.push_back(child.move);
+    graph.edgeMoves_.push_back(move);
 }
 
 void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,

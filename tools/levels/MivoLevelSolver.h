@@ -102,8 +102,11 @@ private:
     // when new at the depth and with the shortest sequences given; sets added accordingly. The
     // slots must have room for it (Reserve).
     uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths, bool& added);
+    // Where the words of a state of up to count words are written to be interned: where the
+    // store keeps the next new state, so that one is not copied.
+    uint32_t* Room(size_t count);
     // Intern's adding of a new state into the empty slot found for it; returns where its words
-    // begin.
+    // begin. The words are outside the store or in its Room.
     uint32_t Add(const uint32_t* words, size_t count, size_t slot, uint32_t print, uint32_t depth, uint64_t paths);
     // The node, depth, whether won and shortest sequences of the state whose words begin at.
     uint32_t NodeAt(uint32_t at) const { return words_[at - kHeader]; }
@@ -114,14 +117,6 @@ private:
     static bool Equal(const uint32_t* stored, const uint32_t* words, size_t count);
     // The slot a state's hash print is first looked for in.
     size_t SlotOf(uint32_t print) const;
-    // Asks for the first slot of the hash to be read in ahead of its lookup.
-    void PrefetchSlot(uint64_t hash) const;
-    // Where the words of the state the first slot of the hash holds begin, if that slot's print
-    // is the hash's; 0 otherwise.
-    uint32_t NamedBy(uint64_t hash) const;
-    // Asks for the header and words of the state NamedBy the hash to be read in ahead of its
-    // lookup.
-    void PrefetchState(uint64_t hash) const;
     // Makes the slots room for this many more states.
     void Reserve(size_t more);
     // Rehashes into this many slots (a power of two, at least 1024).
@@ -175,7 +170,6 @@ public:
 
 private:
     using State = MivoLevelGraph::State;
-    struct Child;
 
     void Search(const MivoSolverLimits& limits, bool pastWins, MivoLevelGraph& graph,
                 MivoSolverResult& result);
@@ -218,19 +212,20 @@ private:
     bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
-    // Plays the moves of the node, whose state is the origin's, noting the states they reach in
-    // children_.
-    void PlayMoves(uint32_t node, const MivoSolverLimits& limits, const MivoLevelGraph& graph,
-                   MivoSolverResult& result);
-    // Reads the graph in for the lookups of children_ ahead of them, in steps a move apart (the
-    // second step needs what the first read): the first slot of the child, and the state (header
-    // and words) named by the slot of the one before.
-    void ReadAhead(const MivoLevelGraph& graph, size_t child) const;
-    // The edges from the node to children_, in the order played, adding the states that are new.
-    void AddEdges(uint32_t node, MivoLevelGraph& graph);
-    // The edge from the node (whose words begin at) by the child's move to the child's state,
+    // Plays the moves of the node, whose state is the origin's, and adds the edges to the states
+    // they reach in the order played, adding the states that are new.
+    void PlayMoves(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
+    // The node being expanded, the depth of the states its moves reach and the shortest sequences
+    // to it.
+    struct Parent
+    {
+        uint32_t node, depth;
+        uint64_t paths;
+    };
+    // The edge from the parent by the move to the state of the count words whose hash is given,
     // adding that state when new.
-    void AddEdge(uint32_t node, uint32_t at, const Child& child, MivoLevelGraph& graph);
+    void AddEdge(const Parent& parent, uint16_t move, const uint32_t* words, uint32_t count, uint64_t hash,
+                 MivoLevelGraph& graph);
     // A shortest solution, the count of them and the branching along it.
     void TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const;
     static bool TickToRest(MivoBoard& board, float frameTime, int32_t maxTicks, uint64_t& ticks);
@@ -260,17 +255,6 @@ private:
     uint64_t originTops_ = 0; // the hash of the origin's top words
     // FreshBlock's blocks by the kind and value bits of their words.
     std::array<std::unique_ptr<const MivoBlock>, 256> fresh_;
-    // The states the moves of the node being expanded reached, one after the other in
-    // childWords_: they go into the graph once all are played, so the slots and states they are
-    // looked up in are read from memory together, not one after the other.
-    struct Child
-    {
-        uint32_t at, count; // where its words are in childWords_, how many
-        uint64_t hash;
-        uint16_t move; // packed
-    };
-    std::vector<Child> children_;
-    std::vector<uint32_t> childWords_;
     uint32_t stateRoom_ = 0; // the most words a state can have
     bool hasRest_ = false;   // the table has tracks or teleport groups: words after the tops
     int32_t winDepth_ = -1; // the depth of the first win found, -1 before
