@@ -2,6 +2,7 @@
 
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeLitTiles.h"
 #include "WeMaterial.h"
 #include "WeRenderDevice.h"
 #include "WeRenderTarget.h"
@@ -659,7 +660,7 @@ void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFacto
         const bool last = pass + 1 == passes;
         if (last && lastOnScreen)
             DrawOnScreen(effect, pass);
-        else if (WeRenderTarget* target = DrawPass(effect, pass, last))
+        else if (WeRenderTarget* target = DrawPass(effect, pass, last, drawn))
             drawn = target;
     }
     shader.End();
@@ -675,10 +676,11 @@ void WePostProcess::RunEffect(WePostProcessEffect& effect, float motionBlurFacto
         renderDevice.SetRawTexture(1, drawn->texture);
 }
 
-WeRenderTarget* WePostProcess::DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last)
+WeRenderTarget* WePostProcess::DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last,
+                                        const WeRenderTarget* source)
 {
     if (last && effect.addsToCapture)
-        return AddToCapture(effect, pass);
+        return AddToCapture(effect, pass, source);
     const bool masked = effect.stencilMasked && refractionTarget;
     const bool reduced = effect.reduce && !last;
     WeRenderTarget* target = fullA;
@@ -718,15 +720,41 @@ Surface* WePostProcess::CaptureImage() const
                                                                    : captureTarget->surfaces[0];
 }
 
-WeRenderTarget* WePostProcess::AddToCapture(WePostProcessEffect& effect, uint32_t pass)
+WeRenderTarget* WePostProcess::AddToCapture(WePostProcessEffect& effect, uint32_t pass,
+                                            const WeRenderTarget* source)
 {
+    std::vector<Rect> lit;
+    const bool tiled = source && LitTiles(*source, lit);
     renderDevice.device->SetRenderTarget(0, capturedOnScreen ? savedTarget : CaptureImage());
     renderDevice.SetRawTexture(1, nullptr); // no stage reads the image it draws into
-    DrawQuad(effect, pass, fullQuad);
+    if (!tiled)
+        DrawQuad(effect, pass, fullQuad);
+    else if (!lit.empty())
+    {
+        effect.shader->BeginPass(pass);
+        effect.Apply();
+        DrawScreenRects(lit, uint32_t(engine.settings.width), uint32_t(engine.settings.height));
+        effect.shader->EndPass();
+    }
     if (capturedOnScreen)
         return nullptr; // the image is on screen, where no stage reads it
     renderDevice.SetRawTexture(0, captureTarget->texture);
     return captureTarget;
+}
+
+bool WePostProcess::LitTiles(const WeRenderTarget& image, std::vector<Rect>& lit) const
+{
+    Surface* surface = image.surfaces[0];
+    if (!surface || image.multisampleType != D3DMULTISAMPLE_NONE || image.format != D3DFMT_A8R8G8B8 ||
+        image.width >= uint32_t(engine.settings.width))
+        return false;
+    LockedRect locked{};
+    if (Failed(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY)))
+        return false;
+    lit = WeFindLitTiles({static_cast<const uint8_t*>(locked.bits), locked.pitch, int32_t(image.width),
+                          int32_t(image.height), engine.settings.width, engine.settings.height});
+    surface->UnlockRect();
+    return true;
 }
 
 void WePostProcess::DrawQuad(WePostProcessEffect& effect, uint32_t pass, VertexBuffer* quad)

@@ -14,6 +14,7 @@
 #include "d3dx/D3dxEffect.h"
 
 #include <cstdint>
+#include <vector>
 
 class WeMaterial;
 class WeRenderTarget;
@@ -156,14 +157,19 @@ private:
     // With lastOnScreen, the effect's last pass draws into the saved target instead of the pair.
     void RunEffect(WePostProcessEffect& effect, float motionBlurFactor, bool lastOnScreen);
     void MaskRefraction();
-    // Draws one pass and returns the target it drew into (null when none could be bound).
-    WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last);
+    // Draws one pass, which reads source (the target the pass before drew, null for none), and
+    // returns the target it drew into (null when none could be bound).
+    WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last, const WeRenderTarget* source);
     void DrawOnScreen(WePostProcessEffect& effect, uint32_t pass);
     // The capture's single-sampled image: its texture's first level.
     d3d9::Surface* CaptureImage() const;
     // Draws the pass onto the capture's image and returns the capture; a capture drawn on screen
-    // gets the pass there, and nothing is handed on.
-    WeRenderTarget* AddToCapture(WePostProcessEffect& effect, uint32_t pass);
+    // gets the pass there, and nothing is handed on. A reduced source is added only over the
+    // tiles where it has colour.
+    WeRenderTarget* AddToCapture(WePostProcessEffect& effect, uint32_t pass, const WeRenderTarget* source);
+    // Reads back a reduced 32-bit image and finds the tiles of the screen it lights; false when
+    // it is not such an image or cannot be read.
+    bool LitTiles(const WeRenderTarget& image, std::vector<d3d9::Rect>& lit) const;
     void DrawQuad(WePostProcessEffect& effect, uint32_t pass, d3d9::VertexBuffer* quad);
     void Composite();
     void DrawComposite(int32_t mask, bool withGrain);

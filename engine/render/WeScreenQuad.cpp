@@ -5,6 +5,7 @@
 #include "d3d9/D3d9Device.h"
 
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -49,19 +50,45 @@ void DrawQuad(d3d9::VertexBuffer* quad, uint32_t fvf, uint32_t stride)
     device->DrawPrimitive(d3d9::D3DPT_TRIANGLESTRIP, 0, 2);
 }
 
+// The one-texture quad's vertex at the pixel corner (x, y) of a target of the size: moved half a
+// pixel (one pixel is 2 / width of clip space) up and to the left, since pixel centres lie on
+// whole coordinates, so that each pixel reads its texel's centre.
+WeScreenQuadVertex Corner(int32_t x, int32_t y, uint32_t width, uint32_t height)
+{
+    const float u = float(x) / float(width), v = float(y) / float(height);
+    return {2.0f * u - 1.0f - 1.0f / float(width), 1.0f - 2.0f * v + 1.0f / float(height), 0.5f, u, v};
+}
+
 } // namespace
 
 d3d9::VertexBuffer* CreateScreenQuad(uint32_t width, uint32_t height)
 {
-    // Half a pixel (one pixel is 2 / width of clip space) up and to the left: pixel centres lie
-    // on whole coordinates, and each one then reads its texel's centre.
-    const float dx = -1.0f / float(width);
-    const float dy = 1.0f / float(height);
-    const WeScreenQuadVertex vertices[4] = {{-1.0f + dx, 1.0f + dy, 0.5f, 0.0f, 0.0f},
-                                            {1.0f + dx, 1.0f + dy, 0.5f, 1.0f, 0.0f},
-                                            {-1.0f + dx, -1.0f + dy, 0.5f, 0.0f, 1.0f},
-                                            {1.0f + dx, -1.0f + dy, 0.5f, 1.0f, 1.0f}};
+    const auto w = int32_t(width), h = int32_t(height);
+    const WeScreenQuadVertex vertices[4] = {Corner(0, 0, width, height), Corner(w, 0, width, height),
+                                            Corner(0, h, width, height), Corner(w, h, width, height)};
     return MakeQuad(vertices, oneTextureFvf);
+}
+
+void DrawScreenRects(const std::vector<d3d9::Rect>& rects, uint32_t width, uint32_t height)
+{
+    d3d9::Device* device = renderDevice.device;
+    if (!device || rects.empty())
+    {
+        return;
+    }
+    std::vector<WeScreenQuadVertex> vertices;
+    vertices.reserve(rects.size() * 6);
+    for (const d3d9::Rect& r : rects)
+    {
+        const WeScreenQuadVertex topLeft = Corner(r.left, r.top, width, height);
+        const WeScreenQuadVertex bottomRight = Corner(r.right, r.bottom, width, height);
+        const WeScreenQuadVertex topRight = Corner(r.right, r.top, width, height);
+        const WeScreenQuadVertex bottomLeft = Corner(r.left, r.bottom, width, height);
+        vertices.insert(vertices.end(), {topLeft, topRight, bottomLeft, topRight, bottomRight, bottomLeft});
+    }
+    device->SetFVF(oneTextureFvf);
+    device->DrawPrimitiveUP(d3d9::D3DPT_TRIANGLELIST, uint32_t(rects.size() * 2), vertices.data(),
+                            sizeof(WeScreenQuadVertex));
 }
 
 d3d9::VertexBuffer* CreateScaledScreenQuad(float a, float b)

@@ -4,6 +4,8 @@
 
 #include "d3d9/D3d9Resources.h"
 
+#include <vector>
+
 struct WeScreenQuadVertex
 {
     float x, y, z;
@@ -24,4 +26,7 @@ d3d9::VertexBuffer* CreateScreenQuad(uint32_t width, uint32_t height);
 // divisors. Null on failure.
 d3d9::VertexBuffer* CreateScaledScreenQuad(float divisorA, float divisorB);
 void DrawScreenQuad(d3d9::VertexBuffer* quad);
+// Draws the rectangles, in pixels of a target of the size, as the target's one-texture quad draws
+// them: each pixel reads where that quad's pixel would.
+void DrawScreenRects(const std::vector<d3d9::Rect>& rects, uint32_t width, uint32_t height);
 void DrawScaledScreenQuad(d3d9::VertexBuffer* quad);

@@ -6,6 +6,7 @@
 #include "WeTimer.h"
 #include "d3d9/RecordingBackend.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -65,6 +66,16 @@ protected:
         renderDevice.depthOfField = s.focus;
         renderDevice.shadows = s.shadows;
         postProcess.Build();
+        LightReducedImages(0xFFFFFFFFu);
+    }
+    // Every pixel of the reduced targets, which the recording back end never draws: bloom adds
+    // its image only where it has colour.
+    static void LightReducedImages(uint32_t pixel)
+    {
+        for (const WeRenderTarget* target : {postProcess.halfA, postProcess.halfB, postProcess.quarterA,
+                                             postProcess.quarterB})
+            if (target)
+                Fill(target->surfaces[0], pixel);
     }
     static std::vector<std::string> Chain()
     {
@@ -406,6 +417,40 @@ TEST_F(PostProcessTest, ASceneDrawnOnScreenIsCopiedAtHalfSizeForTheFirstPass)
             EXPECT_EQ(draws[0].source, postProcess.captureTarget->texture);
         }
         EXPECT_FALSE(postProcess.capturedOnScreen) << "for this frame only";
+    }
+}
+
+// Bloom's image is read back before it is added: where it has no colour, nothing is drawn, on
+// screen or onto the capture.
+TEST_F(PostProcessTest, BloomAddsNothingWhereItsImageIsBlack)
+{
+    struct Case
+    {
+        const char* what;
+        float brightness; // a composite keeps the capture
+        uint32_t image;
+        size_t draws;
+        bool added;
+    };
+    const Case cases[] = {
+        {"on screen, black", 0.0f, 0xFF000000u, 2, false},
+        {"on screen, lit", 0.0f, 0x00000100u, 3, true},
+        {"onto the capture, black", 0.1f, 0xFF000000u, 4, false},
+        {"onto the capture, lit", 0.1f, 0x00000100u, 5, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        renderDevice.brightness = c.brightness;
+        Rebuild({.bloom = 1});
+        LightReducedImages(c.image);
+        postProcess.BeginCapture();
+        postProcess.EndCapture();
+        const std::vector<Routed> draws = RunRouted();
+        EXPECT_EQ(draws.size(), c.draws);
+        const Surface* addedInto = c.brightness == 0.0f ? BackBuffer() : postProcess.captureTarget->surfaces[0];
+        EXPECT_EQ(std::count_if(draws.begin(), draws.end(), [&](const Routed& d) { return d.target == addedInto; }),
+                  c.added ? 1 : 0);
     }
 }
 
