@@ -268,7 +268,7 @@ private:
     bool StartJoysticks()
     {
         if (!joysticksStarted)
-            joysticksStarted = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+            joysticksStarted = win32::TakeStartedJoysticks() || SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
         return joysticksStarted;
     }
 

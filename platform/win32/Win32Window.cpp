@@ -341,14 +341,17 @@ void TranslatePendingEvents()
 }
 
 // SDL's video subsystem and the GL library, begun on a thread by BeginVideo while the program
-// does other start work; EnsureVideo waits for it.
+// does other start work, and the joystick subsystem beside the GL library's loading on a thread
+// of its own once the video is up; EnsureVideo waits for both.
 struct VideoStart
 {
     bool ensured = false; // EnsureVideo ran: the video is this thread's from then on
     bool started = false;
-    std::string problem;       // why the video did not start, told by EnsureVideo
-    bool holdsLibrary = false; // the start's own reference on the GL library
-    std::jthread thread;       // last: joined before the fields it writes go
+    std::string problem;         // why the video did not start, told by EnsureVideo
+    bool holdsLibrary = false;   // the start's own reference on the GL library
+    bool holdsJoysticks = false; // the start's reference on the joystick subsystem, until taken
+    std::jthread joysticks;      // joined before the fields it writes go
+    std::jthread thread;         // last: joined first, as it may begin the joysticks' thread
 };
 
 VideoStart& EarlyVideo()
@@ -367,6 +370,20 @@ bool StartVideo(std::string& problem)
     }
     SDL_StartTextInput();
     return true;
+}
+
+// The joystick subsystem starts beside the GL library's loading: reading the system's devices
+// otherwise takes the start milliseconds after the window is made. Nothing when no thread can be
+// had: the input layer starts the subsystem itself.
+void BeginJoysticks(VideoStart& start)
+{
+    try
+    {
+        start.joysticks = std::jthread([&start] { start.holdsJoysticks = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0; });
+    }
+    catch (const std::system_error&)
+    {
+    }
 }
 
 // Windows hold the GL library from here on: the start's reference goes with the first one made.
@@ -390,6 +407,8 @@ void BeginVideo()
             [&start]
             {
                 start.started = StartVideo(start.problem);
+                if (start.started)
+                    BeginJoysticks(start);
                 start.holdsLibrary = start.started && SDL_GL_LoadLibrary(nullptr) == 0;
             });
     }
@@ -406,7 +425,11 @@ bool EnsureVideo()
         VideoStart& start = EarlyVideo();
         start.ensured = true;
         if (start.thread.joinable())
+        {
             start.thread.join();
+            if (start.joysticks.joinable())
+                start.joysticks.join();
+        }
         else
             start.started = StartVideo(start.problem);
         if (!start.started)
@@ -414,6 +437,11 @@ bool EnsureVideo()
         return start.started;
     }();
     return started;
+}
+
+bool TakeStartedJoysticks()
+{
+    return EnsureVideo() && std::exchange(EarlyVideo().holdsJoysticks, false);
 }
 
 bool RegisterClassExA(const WNDCLASSEXA& windowClass)

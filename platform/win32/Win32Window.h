@@ -217,11 +217,16 @@ uint32_t GetForegroundLossCount();
 // driver that has no window of them makes one without. Windows after the next ask for none.
 void SetNextWindowSamples(int32_t samples);
 // Starts SDL's video subsystem and loads the GL library on a thread, so that the program's own start
-// work runs meanwhile; until EnsureVideo returns, nothing else may call SDL's video functions.
+// work runs meanwhile, and once the video is up SDL's joystick subsystem beside the loading; until
+// EnsureVideo returns, nothing else may call SDL's functions.
 void BeginVideo();
 // Starts SDL's video subsystem once for the process (or waits for BeginVideo's); false when there
 // is none.
 bool EnsureVideo();
+// The joystick subsystem BeginVideo started, once (after waiting for the video): true hands its
+// reference to the caller, who quits the subsystem when done; false when the start did not begin
+// it or it was taken already.
+bool TakeStartedJoysticks();
 
 // Words of message parameters.
 inline uint16_t LOWORD(uintptr_t value) { return static_cast<uint16_t>(value & 0xFFFF); }

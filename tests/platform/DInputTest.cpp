@@ -1,4 +1,5 @@
 #include "dinput/DInput.h"
+#include "win32/Win32Window.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -203,6 +204,22 @@ TEST_F(DInputSdl, TheMouseReportsMovementSinceTheLastReadAndTheWheelIn120ths)
     EXPECT_EQ(state.lZ, 0);
     EXPECT_EQ(state.rgbButtons[1], 0x80); // still held
     Pump();
+}
+
+// The input layer takes the joysticks the video's start began instead of starting them a second
+// time, so that they stop with it.
+TEST(DInputEarlyVideo, TheStartsJoysticksStopWithTheInputLayer)
+{
+    win32::BeginVideo();
+    std::unique_ptr<IDirectInput8A> input;
+    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, &input), DI_OK);
+    EXPECT_EQ(input->EnumDevices(
+                  DI8DEVCLASS_GAMECTRL, [](const DIDEVICEINSTANCEA*, void*) { return DIENUM_CONTINUE; }, nullptr,
+                  DIEDFL_ATTACHEDONLY),
+              DI_OK);
+    EXPECT_FALSE(win32::TakeStartedJoysticks()) << "the input layer holds them";
+    input.reset();
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
 }
 
 TEST_F(DInputSdl, NoControllerIsNoErrorAndUnknownDevicesAreRefused)

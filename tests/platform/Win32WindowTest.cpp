@@ -395,6 +395,24 @@ TEST(EarlyVideo, WindowsMadeAfterItGetGlContexts)
     EXPECT_TRUE(UnregisterClassA("EarlyVideoClass", nullptr));
 }
 
+// The joystick subsystem begun beside the GL library is handed over once, with the one reference
+// the start took: quitting it once stops it.
+TEST(EarlyVideo, ItsJoysticksAreTakenOnce)
+{
+    BeginVideo();
+    EXPECT_TRUE(TakeStartedJoysticks());
+    EXPECT_NE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
+    EXPECT_FALSE(TakeStartedJoysticks()) << "taken already";
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
+}
+
+TEST(EarlyVideo, WithoutItThereAreNoJoysticksToTake)
+{
+    EXPECT_FALSE(TakeStartedJoysticks());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
+}
+
 TEST(Win32Keys, EveryKeyHasOneScanCodeAndItsVirtualKey)
 {
     EXPECT_EQ(KeyCodesOfScancode(SDL_SCANCODE_ESCAPE).scanCode, 0x01);
