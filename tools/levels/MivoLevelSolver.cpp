@@ -184,7 +184,7 @@ void MivoLevelSolver::Capture(State& state) const
     WriteRest(state.data() + tops);
 }
 
-uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
+[[gnu::always_inline]] inline uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
 {
     const uint32_t* const origin = origin_.data();
     // Held apart from the words being written, which could otherwise be taken to change it.
@@ -193,6 +193,7 @@ uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
     uint64_t tops = originTops_;
     // Both run in grid order: the words of the cells no rule touched are the origin's.
     uint32_t i = 1;
+    Slide slide;
     const auto& changed = board_.changedCells.words;
     for (size_t part = 0; part < changed.size(); ++part)
     {
@@ -207,12 +208,13 @@ uint64_t MivoLevelSolver::CaptureAndUndo(uint32_t* const child, uint32_t& count)
             if (now != kNoWord)
                 *out++ = now;
             tops ^= now != before ? originMix_[cell] ^ TopHash(now) : 0;
-            PutBack(*cells_[cell], now, before);
+            PutBack(*cells_[cell], now, before, slide);
         }
     }
     for (; i <= originTops; ++i)
         *out++ = origin[i];
     child[0] = static_cast<uint32_t>(out - child - 1);
+    SlideBack(slide);
     ResetMotion();
     // Most tables have no track or teleport group: no words after the tops.
     if (hasRest_)
@@ -240,14 +242,54 @@ uint32_t* MivoLevelSolver::WriteRest(uint32_t* out) const
     return out;
 }
 
-inline void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before)
+[[gnu::always_inline]] inline void MivoLevelSolver::PutBack(MivoMapCell& cell, uint32_t now, uint32_t before,
+                                                            Slide& slide)
 {
     if (now == before)
+    {
         SettleTop(*cell.top, cell, before);
+    }
     else if (before == kNoWord)
-        spare_.push_back(std::move(cell.top));
-    else
+    {
+        if (slide.arrived)
+            spare_.push_back(std::move(slide.arrived->top));
+        slide.arrived = &cell;
+        slide.arrivedWord = now;
+    }
+    else if (now != kNoWord)
+    {
         PlaceTop(cell, before);
+    }
+    else
+    {
+        if (slide.left)
+            PlaceTop(*slide.left, slide.leftWord);
+        slide.left = &cell;
+        slide.leftWord = before;
+    }
+}
+
+[[gnu::always_inline]] inline void MivoLevelSolver::SlideBack(const Slide& slide)
+{
+    if (slide.left && slide.arrived)
+    {
+        MivoMapCell& cell = *slide.left;
+        cell.top.swap(slide.arrived->top);
+        // The same kind, value and teleport: the block only slid.
+        if (((slide.arrivedWord ^ slide.leftWord) >> kCellBits) != 0)
+            PlaceTop(cell, slide.leftWord);
+        else
+            SettleTop(*cell.top, cell, slide.leftWord);
+        cell.top->boardCell = &cell;
+    }
+    else if (slide.left)
+    {
+        PlaceTop(*slide.left, slide.leftWord);
+    }
+    else if (slide.arrived)
+    {
+        spare_.push_back(std::move(slide.arrived->top));
+    }
 }
 
 void MivoLevelSolver::ResetMotion()

@@ -179,8 +179,21 @@ private:
     // from the origin's and the words that changed, and sets count to its words. The table is
     // put back in the origin's state on the way: only the cells noted change.
     uint64_t CaptureAndUndo(uint32_t* out, uint32_t& count);
-    // Gives the cell back the top it had in the origin, from its words before and now.
-    void PutBack(MivoMapCell& cell, uint32_t now, uint32_t before);
+    // A cell the origin has no block on where one came, and one the origin has a block on that
+    // was left empty, with the words now and before: the last of each a move changed, put back
+    // at its end, when a block that only slid goes back as it is.
+    struct Slide
+    {
+        MivoMapCell* arrived = nullptr;
+        uint32_t arrivedWord = 0;
+        MivoMapCell* left = nullptr;
+        uint32_t leftWord = 0;
+    };
+    // Gives the cell back the top it had in the origin, from its words before and now, or notes
+    // it in the slide (putting back the one noted before).
+    void PutBack(MivoMapCell& cell, uint32_t now, uint32_t before, Slide& slide);
+    // Puts back the cells noted in the slide.
+    void SlideBack(const Slide& slide);
     // Writes the words after the top blocks, the tracks' and the teleport groups', from out on;
     // returns the end.
     uint32_t* WriteRest(uint32_t* out) const;
