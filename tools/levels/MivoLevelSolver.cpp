@@ -331,7 +331,7 @@ void MivoLevelSolver::Restore(const uint32_t* words, size_t count)
     shownKnown_ = true;
 }
 
-void MivoLevelSolver::RestoreRest(const uint32_t* words)
+inline void MivoLevelSolver::RestoreRest(const uint32_t* words)
 {
     size_t at = words[0] + 1;
     for (MivoTrack& track : table_->tracks)
@@ -348,7 +348,7 @@ void MivoLevelSolver::RestoreRest(const uint32_t* words)
 // The top blocks of the table, which are those of the origin, made those of the words: both lists
 // run in grid order, so one walk over the two finds the cells that differ. A block whose word is
 // the same stays, set where a fresh one would be.
-void MivoLevelSolver::RestoreTops(const uint32_t* words)
+[[gnu::always_inline]] inline void MivoLevelSolver::RestoreTops(const uint32_t* words)
 {
     const uint32_t* shown = origin_.data();
     uint32_t i = 1, j = 1;
@@ -496,9 +496,8 @@ inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint
                                 bool& added)
 {
     const auto print = static_cast<uint32_t>(hash >> 32);
-    const size_t mask = slots_.size() - 1;
     size_t slot = SlotOf(print);
-    for (; slots_[slot] != 0; slot = (slot + 1) & mask)
+    for (; slots_[slot] != 0; slot = (slot + 1) & slotMask_)
     {
         const auto at = static_cast<uint32_t>(slots_[slot]);
         if (slots_[slot] >> 32 == print && Equal(words_.data() + at, words, count))
@@ -539,7 +538,7 @@ inline uint32_t* MivoLevelGraph::Room(size_t count)
 
 size_t MivoLevelGraph::SlotOf(uint32_t print) const
 {
-    return print >> (32 - slotBits_);
+    return print >> slotShift_;
 }
 
 bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t count)
@@ -558,7 +557,7 @@ bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t
     return i == count || stored[i] == words[i];
 }
 
-void MivoLevelGraph::Reserve(size_t more)
+inline void MivoLevelGraph::Reserve(size_t more)
 {
     size_t slots = slots_.size();
     while ((Size() + more) * 2 > slots)
@@ -572,17 +571,15 @@ void MivoLevelGraph::Grow(size_t slots)
     // Both lists keep their room for the next search on this graph.
     oldSlots_.swap(slots_);
     slots_.assign(std::max<size_t>(slots, 1024), 0);
-    slotBits_ = 0;
-    while (size_t{1} << slotBits_ < slots_.size())
-        ++slotBits_;
-    const size_t mask = slots_.size() - 1;
+    slotShift_ = 32 - static_cast<uint32_t>(std::countr_zero(slots_.size()));
+    slotMask_ = slots_.size() - 1;
     for (const uint64_t entry : oldSlots_)
     {
         if (entry == 0)
             continue;
         size_t slot = SlotOf(static_cast<uint32_t>(entry >> 32));
         while (slots_[slot] != 0)
-            slot = (slot + 1) & mask;
+            slot = (slot + 1) & slotMask_;
         slots_[slot] = entry;
     }
 }
@@ -916,7 +913,8 @@ void MivoLevelGraph::Clear()
         list->clear();
     slots_.clear();
     oldSlots_.clear();
-    slotBits_ = 0;
+    slotShift_ = 32;
+    slotMask_ = 0;
     edgeCount_ = 0;
     fixedKinds_ = 0;
     complete_ = false;

@@ -132,7 +132,8 @@ private:
     // Open addressing on the top bits of the states' hashes: each slot holds the high half of
     // its state's hash over the offset of its words, 0 for an empty slot.
     std::vector<uint64_t> slots_, oldSlots_;
-    uint32_t slotBits_ = 0;
+    uint32_t slotShift_ = 32; // a print shifted right this far is its first slot
+    size_t slotMask_ = 0;     // the slots less one
     std::vector<uint32_t> parent_;    // the node each was first reached from
     std::vector<uint16_t> via_;       // and the move that reached it, packed
     std::vector<uint32_t> edgeStart_; // per expanded node, its first edge
