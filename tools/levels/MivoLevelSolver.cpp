@@ -760,6 +760,7 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, M
         if (!kSelectableKinds[static_cast<size_t>(kind)])
             continue;
         const auto cell = static_cast<int32_t>(CellOf(origin_[i]));
+        MivoLevelMove move{cell / kSize, cell % kSize, 0};
         // A D block is clicked; every other kind is pushed each way.
         static constexpr std::array<int32_t, 4> kPushes{1, 3, 5, 7};
         static constexpr std::array<int32_t, 1> kClick{0};
@@ -769,7 +770,7 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, M
         {
             if (lost)
                 Restore(graph.Words(node), graph.WordCount(node));
-            const MivoLevelMove move{cell / kSize, cell % kSize, direction};
+            move.direction = direction;
             uint64_t ticks = 0;
             board_.changedCells.Clear();
             const bool played = SampledPlay(move, limits, ticks);
