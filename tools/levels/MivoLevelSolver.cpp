@@ -346,39 +346,28 @@ inline void MivoLevelSolver::RestoreRest(const uint32_t* words)
 }
 
 // The top blocks of the table, which are those of the origin, made those of the words: both lists
-// run in grid order, so one walk over the two finds the cells that differ. A block whose word is
-// the same stays, set where a fresh one would be.
+// run in grid order, so one walk over the two finds the cells that differ, and each is put back as
+// after a move from the words' state. A block whose word is the same stays.
 [[gnu::always_inline]] inline void MivoLevelSolver::RestoreTops(const uint32_t* words)
 {
     const uint32_t* shown = origin_.data();
     uint32_t i = 1, j = 1;
+    Slide slide;
     while (i <= shown[0] || j <= words[0])
     {
         const uint32_t from = i <= shown[0] ? CellOf(shown[i]) : UINT32_MAX;
         const uint32_t to = j <= words[0] ? CellOf(words[j]) : UINT32_MAX;
-        if (from < to)
-        {
-            spare_.push_back(std::move(cells_[from]->top));
-            SetOriginAt(from, kNoWord);
-            ++i;
-            continue;
-        }
-        MivoMapCell& cell = *cells_[to];
-        if (from == to && shown[i] == words[j])
-        {
-            SettleTop(*cell.top, cell, words[j]);
-        }
-        else
-        {
-            PlaceTop(cell, words[j]);
-            SetOriginAt(to, words[j]);
-        }
-        i += from == to ? 1 : 0;
-        ++j;
+        const uint32_t cell = std::min(from, to);
+        const uint32_t now = from == cell ? shown[i++] : kNoWord;
+        const uint32_t wanted = to == cell ? words[j++] : kNoWord;
+        PutBack(*cells_[cell], now, wanted, slide);
+        if (now != wanted)
+            SetOriginAt(cell, wanted);
     }
+    SlideBack(slide);
 }
 
-inline void MivoLevelSolver::SetOriginAt(uint32_t cell, uint32_t word)
+[[gnu::always_inline]] inline void MivoLevelSolver::SetOriginAt(uint32_t cell, uint32_t word)
 {
     const uint64_t mix = TopHash(word);
     originTops_ ^= originMix_[cell] ^ mix;
