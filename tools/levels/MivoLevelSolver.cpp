@@ -215,7 +215,9 @@ void MivoLevelSolver::Capture(State& state) const
         *out++ = origin[i];
     child[0] = static_cast<uint32_t>(out - child - 1);
     SlideBack(slide);
-    ResetMotion();
+    // The move came to rest: nothing moves and no event waits. Its clock is left over.
+    board_.moveClock = 0.0f;
+    board_.pendingBlocking = 0;
     // Most tables have no track or teleport group: no words after the tops.
     if (hasRest_)
     {
@@ -517,11 +519,8 @@ uint32_t MivoLevelGraph::Add(const uint32_t* words, size_t count, size_t slot, u
     return at;
 }
 
-inline uint32_t* MivoLevelGraph::Room(size_t count)
+inline uint32_t* MivoLevelGraph::Room()
 {
-    const size_t end = wordsEnd_ + kHeader + count;
-    if (end > words_.size())
-        words_.resize(std::max(words_.size() * 2, end));
     return words_.data() + wordsEnd_ + kHeader;
 }
 
@@ -546,13 +545,16 @@ bool MivoLevelGraph::Equal(const uint32_t* stored, const uint32_t* words, size_t
     return i == count || stored[i] == words[i];
 }
 
-inline void MivoLevelGraph::Reserve(size_t more)
+inline void MivoLevelGraph::Reserve(size_t more, size_t words)
 {
     size_t slots = slots_.size();
     while ((Size() + more) * 2 > slots)
         slots = std::max<size_t>(slots * 2, 1024);
     if (slots != slots_.size())
         Grow(slots);
+    const size_t end = wordsEnd_ + more * (kHeader + words);
+    if (end > words_.size())
+        words_.resize(std::max(words_.size() * 2, end));
 }
 
 void MivoLevelGraph::Grow(size_t slots)
@@ -740,7 +742,7 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, M
     const uint32_t at = graph.offsets_[node];
     const Parent parent{node, graph.DepthAt(at) + 1, graph.PathsAt(at)};
     // A top block has four moves at most.
-    graph.Reserve(4 * size_t{origin_[0]});
+    graph.Reserve(4 * size_t{origin_[0]}, stateRoom_);
     // A move that never rests leaves blocks stopped on their way: no state the words can say.
     bool lost = false;
     for (uint32_t i = 1; i <= origin_[0]; ++i)
@@ -777,7 +779,7 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, M
                 continue;
             ++result.moves;
             // The state reached is written where the graph would keep it: a new one stays there.
-            uint32_t* words = graph.Room(stateRoom_);
+            uint32_t* words = graph.Room();
             uint32_t count = 0;
             const uint64_t hash = CaptureAndUndo(words, count);
             AddEdge(parent, PackMove(move), words, count, hash, graph);
@@ -834,7 +836,7 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     bool added = false;
     graph.fixedKinds_ = fixedKinds_;
     graph.keepEdges_ = pastWins;
-    graph.Reserve(1);
+    graph.Reserve(1, state_.size());
     graph.Intern(state_.data(), state_.size(), StateHash(state_), 0, 1, added);
     graph.parent_.push_back(0);
     graph.via_.push_back(0);

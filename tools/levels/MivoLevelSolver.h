@@ -102,9 +102,9 @@ private:
     // when new at the depth and with the shortest sequences given; sets added accordingly. The
     // slots must have room for it (Reserve).
     uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths, bool& added);
-    // Where the words of a state of up to count words are written to be interned: where the
-    // store keeps the next new state, so that one is not copied.
-    uint32_t* Room(size_t count);
+    // Where the words of a state are written to be interned: where the store keeps the next new
+    // state, so that one is not copied. Reserve makes the room.
+    uint32_t* Room();
     // Intern's adding of a new state into the empty slot found for it; returns where its words
     // begin. The words are outside the store or in its Room.
     uint32_t Add(const uint32_t* words, size_t count, size_t slot, uint32_t print, uint32_t depth, uint64_t paths);
@@ -117,8 +117,8 @@ private:
     static bool Equal(const uint32_t* stored, const uint32_t* words, size_t count);
     // The slot a state's hash print is first looked for in.
     size_t SlotOf(uint32_t print) const;
-    // Makes the slots room for this many more states.
-    void Reserve(size_t more);
+    // Makes room in the slots and the store for this many more states of at most so many words.
+    void Reserve(size_t more, size_t words);
     // Rehashes into this many slots (a power of two, at least 1024).
     void Grow(size_t slots);
     // Empty, keeping the lists' room.
