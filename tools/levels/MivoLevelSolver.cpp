@@ -205,8 +205,9 @@ void MivoLevelSolver::Capture(State& state) const
             const uint32_t before = originAt_[cell];
             i += before != kNoWord ? 1 : 0;
             const uint32_t now = cells_[cell]->top ? WordOf(*cells_[cell]) : kNoWord;
-            if (now != kNoWord)
-                *out++ = now;
+            // Written either way, kept when there is a block: the room after the words has space.
+            *out = now;
+            out += now != kNoWord ? 1 : 0;
             tops ^= now != before ? originMix_[cell] ^ TopHash(now) : 0;
             PutBack(*cells_[cell], now, before, slide);
         }
