@@ -54,6 +54,10 @@ bool WeFileStream::OpenMode(const WeString& path, const char* mode, bool keepSiz
     file = win32::OpenFile(path.GetData(), mode);
     if (!file)
         return false;
+    // The stream buffers its own reads; a stdio buffer under it would split a large read into
+    // extra syscalls and copies whenever the entry does not start on a block boundary.
+    if (!std::strpbrk(mode, "wa+"))
+        std::setvbuf(file, nullptr, _IONBF, 0);
     open = true;
     name = path;
     fseeko(file, 0, SEEK_SET);
