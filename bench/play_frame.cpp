@@ -346,9 +346,9 @@ BENCHMARK(BM_PlaySceneBloom)
     ->UseManualTime();
 
 // A frame of the bloom chain alone: the capture begun, cleared to white and ended, then the chain
-// and its combine onto the back buffer, which bloom lights all over. Keeps the wall time the application's thread
-// spends inside the chain: near the chain's whole cost when each pass waits for the rasteriser,
-// near nothing when the passes only queue their work.
+// and its combine onto the back buffer, which bloom lights all over. Keeps the wall time the
+// application's thread spends inside the chain: near the chain's whole cost when each pass waits
+// for the rasteriser, near nothing when the passes only queue their work.
 class ChainFrame : public WeApplication
 {
 public:

@@ -18,10 +18,10 @@ void WeScrambleBytes(void* bytes, int64_t count);
 // Little-endian binary stream with a 64 KB read buffer and 64-bit positions. Reads of small
 // values are served from the buffer; reads of 64 KB or more and reads that reach the stream's
 // end go straight to the file, and a read-only handle has no stdio buffer beneath, so such a
-// read is one syscall into the caller's memory. Writes are unbuffered. When scrambled, every byte read is
-// descrambled exactly once, whatever the read, and every byte written is scrambled without
-// touching the caller's data. A read that runs out of bytes delivers fewer of them; the typed
-// readers then return zero values (an empty string), never bytes past the stream's end.
+// read is one syscall into the caller's memory. Writes are unbuffered. When scrambled, every
+// byte read is descrambled exactly once, whatever the read, and every byte written is scrambled
+// without touching the caller's data. A read that runs out of bytes delivers fewer of them; the
+// typed readers then return zero values (an empty string), never bytes past the stream's end.
 class WeFileStream
 {
 public:

@@ -25,7 +25,8 @@ std::vector<TileSpan> SpansOfTexels(int32_t texels, int32_t extent)
 {
     std::vector<TileSpan> spans(static_cast<size_t>(texels));
     const int64_t n = texels, pixels = extent;
-    auto tile = [pixels](int64_t pixel) { return int32_t(std::clamp<int64_t>(pixel, 0, pixels - 1) / weLitTileEdge); };
+    auto tile = [pixels](int64_t pixel)
+    { return int32_t(std::clamp<int64_t>(pixel, 0, pixels - 1) / weLitTileEdge); };
     for (int64_t t = 0; t < n; ++t)
         spans[size_t(t)] = {tile(CeilDiv((2 * t - 1) * pixels - n, 2 * n) - 1),
                             tile(CeilDiv((2 * t + 3) * pixels - n, 2 * n))};
@@ -33,7 +34,8 @@ std::vector<TileSpan> SpansOfTexels(int32_t texels, int32_t extent)
 }
 
 // Marks in lit the columns of tiles that read a texel with colour in the image's row; whether any.
-bool MarkRow(const WeTileImage& image, int32_t row, const std::vector<TileSpan>& across, std::vector<uint8_t>& lit)
+bool MarkRow(const WeTileImage& image, int32_t row, const std::vector<TileSpan>& across,
+             std::vector<uint8_t>& lit)
 {
     std::fill(lit.begin(), lit.end(), uint8_t(0));
     const uint8_t* pixel = image.bits + size_t(row) * size_t(image.pitch);
@@ -44,7 +46,8 @@ bool MarkRow(const WeTileImage& image, int32_t row, const std::vector<TileSpan>&
         std::memcpy(&value, pixel, 4);
         if ((value & 0x00FFFFFFu) == 0)
             continue;
-        std::fill(lit.begin() + across[size_t(x)].first, lit.begin() + across[size_t(x)].last + 1, uint8_t(1));
+        std::fill(lit.begin() + across[size_t(x)].first, lit.begin() + across[size_t(x)].last + 1,
+                  uint8_t(1));
         any = true;
     }
     return any;

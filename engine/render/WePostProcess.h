@@ -159,7 +159,8 @@ private:
     void MaskRefraction();
     // Draws one pass, which reads source (the target the pass before drew, null for none), and
     // returns the target it drew into (null when none could be bound).
-    WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last, const WeRenderTarget* source);
+    WeRenderTarget* DrawPass(WePostProcessEffect& effect, uint32_t pass, bool last,
+                             const WeRenderTarget* source);
     void DrawOnScreen(WePostProcessEffect& effect, uint32_t pass);
     // The capture's single-sampled image: its texture's first level.
     d3d9::Surface* CaptureImage() const;

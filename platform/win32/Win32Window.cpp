@@ -379,7 +379,8 @@ void BeginJoysticks(VideoStart& start)
 {
     try
     {
-        start.joysticks = std::jthread([&start] { start.holdsJoysticks = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0; });
+        start.joysticks =
+            std::jthread([&start] { start.holdsJoysticks = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0; });
     }
     catch (const std::system_error&)
     {

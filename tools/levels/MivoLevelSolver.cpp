@@ -484,8 +484,8 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
     return kinds;
 }
 
-inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths,
-                                bool& added)
+inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth,
+                                       uint64_t paths, bool& added)
 {
     const auto print = static_cast<uint32_t>(hash >> 32);
     size_t slot = SlotOf(print);
@@ -694,7 +694,8 @@ bool MivoLevelSolver::Play(const MivoLevelMove& move, const MivoSolverLimits& li
     return TickToRest(board_, limits.frameTime, limits.MaxTicksPerMove(), ticks);
 }
 
-inline bool MivoLevelSolver::SampledPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks)
+inline bool MivoLevelSolver::SampledPlay(const MivoLevelMove& move, const MivoSolverLimits& limits,
+                                         uint64_t& ticks)
 {
     // A play's time is mostly its ticks': each counts as its ticks and one more.
     const uint64_t ticksBefore = ticks;
@@ -790,8 +791,9 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, M
 
 // Inlined into PlayMoves, its one caller, lookup and all: a call per child is a few percent of the
 // solver's own time.
-[[gnu::always_inline]] inline void MivoLevelSolver::AddEdge(const Parent& parent, uint16_t move, const uint32_t* words,
-                                                            uint32_t count, uint64_t hash, MivoLevelGraph& graph)
+[[gnu::always_inline]] inline void MivoLevelSolver::AddEdge(const Parent& parent, uint16_t move,
+                                                            const uint32_t* words, uint32_t count,
+                                                            uint64_t hash, MivoLevelGraph& graph)
 {
     bool added = false;
     const uint32_t target = graph.Intern(words, count, hash, parent.depth, parent.paths, added);

@@ -107,7 +107,8 @@ private:
     uint32_t* Room();
     // Intern's adding of a new state into the empty slot found for it; returns where its words
     // begin. The words are outside the store or in its Room.
-    uint32_t Add(const uint32_t* words, size_t count, size_t slot, uint32_t print, uint32_t depth, uint64_t paths);
+    uint32_t Add(const uint32_t* words, size_t count, size_t slot, uint32_t print, uint32_t depth,
+                 uint64_t paths);
     // The node, depth, whether won and shortest sequences of the state whose words begin at.
     uint32_t NodeAt(uint32_t at) const { return words_[at - kHeader]; }
     uint32_t DepthAt(uint32_t at) const { return words_[at - kHeader + 1] & kDepthMask; }
@@ -132,8 +133,8 @@ private:
     // Open addressing on the top bits of the states' hashes: each slot holds the high half of
     // its state's hash over the offset of its words, 0 for an empty slot.
     std::vector<uint64_t> slots_, oldSlots_;
-    uint32_t slotShift_ = 32; // a print shifted right this far is its first slot
-    size_t slotMask_ = 0;     // the slots less one
+    uint32_t slotShift_ = 32;         // a print shifted right this far is its first slot
+    size_t slotMask_ = 0;             // the slots less one
     std::vector<uint32_t> parent_;    // the node each was first reached from
     std::vector<uint16_t> via_;       // and the move that reached it, packed
     std::vector<uint32_t> edgeStart_; // per expanded node, its first edge
@@ -228,7 +229,8 @@ private:
     void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
     // Plays the moves of the node, whose state is the origin's, and adds the edges to the states
     // they reach in the order played, adding the states that are new.
-    void PlayMoves(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
+    void PlayMoves(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
+                   MivoSolverResult& result);
     // The node being expanded, the depth of the states its moves reach and the shortest sequences
     // to it.
     struct Parent
