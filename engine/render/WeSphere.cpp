@@ -11,14 +11,15 @@ void WeSphere::Grow(const WeSphere& other)
     }
     const WeVector apart = center - other.center;
     const float distance = d3dx::D3DXVec3Length(apart);
-    const float grown = (radius + other.radius + distance) * 0.5f;
-    if (!(grown > radius))
+    if (radius >= other.radius + distance)
         return; // the other lies inside
-    if (distance < 1e-6f)
+    // The other holds this one; near-equal spheres on one centre leave no direction to span.
+    if (other.radius >= radius + distance || distance < 1e-6f)
     {
-        *this = other; // one centre: the other is the larger
+        *this = other;
         return;
     }
+    const float grown = (radius + other.radius + distance) * 0.5f;
     // The new sphere spans from this sphere's far side to the other's far side.
     const WeVector away = apart * (1.0f / distance);
     center = ((center + away * radius) + (other.center - away * other.radius)) * 0.5f;

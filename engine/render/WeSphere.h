@@ -5,8 +5,9 @@
 
 struct WeSphere
 {
-    // Grows this sphere until it also holds `other` (nothing for an empty other; an empty sphere
-    // becomes the other). With centres too close to give a direction, the larger sphere stays.
+    // The smallest sphere holding this one and `other` (nothing for an empty other; an empty
+    // sphere becomes the other): either sphere when it holds the other, else the one spanning
+    // both.
     void Grow(const WeSphere& other);
 
     WeVector center;

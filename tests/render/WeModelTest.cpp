@@ -289,19 +289,31 @@ TEST_F(WeModelTest, TheModelSphereHoldsEveryFrameAndSpheresGrowSoundly)
         WeSphere into, other, grown;
     };
     const Case cases[] = {
-        {{{0, 0, 0}, 1}, {{4, 0, 0}, 1}, {{2, 0, 0}, 3}}, // apart: spans both
-        {{{0, 0, 0}, 5}, {{1, 0, 0}, 1}, {{0, 0, 0}, 5}}, // inside: unchanged
-        {{{0, 0, 0}, 0}, {{7, 0, 0}, 2}, {{7, 0, 0}, 2}}, // empty: becomes the other
-        {{{3, 3, 3}, 1}, {{3, 3, 3}, 2}, {{3, 3, 3}, 2}}, // one centre: the larger
-        {{{3, 3, 3}, 1}, {{9, 9, 9}, 0}, {{3, 3, 3}, 1}}, // an empty other changes nothing
+        {{{0, 0, 0}, 1}, {{4, 0, 0}, 1}, {{2, 0, 0}, 3}},       // apart: spans both
+        {{{0, 0, 0}, 2}, {{2, 0, 0}, 1}, {{0.5f, 0, 0}, 2.5f}}, // overlapping: spans both
+        {{{0, 0, 0}, 5}, {{1, 0, 0}, 1}, {{0, 0, 0}, 5}},       // inside: unchanged
+        {{{0, 0, 0}, 3}, {{0, 0, 2}, 1}, {{0, 0, 0}, 3}},       // inside, touching: unchanged
+        {{{0, 0, 0}, 1}, {{1, 0, 0}, 5}, {{1, 0, 0}, 5}},       // holds this one: becomes the other
+        {{{0, 0, 0}, 1}, {{0, 2, 0}, 3}, {{0, 2, 0}, 3}},       // holds it, touching: the other
+        {{{2, 1, 0}, 0.5f}, {{0, 0, 0}, 9}, {{0, 0, 0}, 9}},    // far inside the other
+        {{{0, 0, 0}, 0}, {{7, 0, 0}, 2}, {{7, 0, 0}, 2}},       // empty: becomes the other
+        {{{3, 3, 3}, 1}, {{3, 3, 3}, 2}, {{3, 3, 3}, 2}},       // one centre: the larger
+        {{{3, 3, 3}, 1}, {{9, 9, 9}, 0}, {{3, 3, 3}, 1}},       // an empty other changes nothing
+    };
+    const auto holds = [](const WeSphere& outer, const WeSphere& inner) // an empty sphere holds nothing
+    {
+        return inner.radius == 0.0f ||
+               d3dx::D3DXVec3Length(inner.center - outer.center) + inner.radius <= outer.radius + 1e-4f;
     };
     for (const Case& c : cases)
     {
         WeSphere sphere = c.into;
         sphere.Grow(c.other);
-        EXPECT_FLOAT_EQ(sphere.radius, c.grown.radius);
-        EXPECT_FLOAT_EQ(sphere.center.x, c.grown.center.x);
-        EXPECT_FALSE(std::isnan(sphere.center.y));
+        EXPECT_FLOAT_EQ(sphere.radius, c.grown.radius) << c.into.radius << " by " << c.other.radius;
+        EXPECT_NEAR(d3dx::D3DXVec3Length(sphere.center - c.grown.center), 0.0f, 1e-5f)
+            << c.into.radius << " by " << c.other.radius;
+        EXPECT_TRUE(holds(sphere, c.into) && holds(sphere, c.other))
+            << c.into.radius << " by " << c.other.radius;
     }
 }
 
