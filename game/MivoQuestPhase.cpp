@@ -303,7 +303,7 @@ bool MivoQuestPhase::PlayCity(int32_t key)
         return false;
     MivoPlaySelectionSound();
     userData.SelectCity(key);
-    Play(userData.QuestMapId());
+    Play();
     return true;
 }
 
@@ -313,15 +313,20 @@ bool MivoQuestPhase::PlayTeleport(int32_t teleport)
         return false;
     MivoPlaySelectionSound();
     userData.SelectTeleport(teleport - 1);
-    Play(userData.QuestMapId());
+    Play();
     return true;
 }
 
-void MivoQuestPhase::Play(int32_t mapId)
+void MivoQuestPhase::ChooseCurrentMap()
 {
-    gameApp.mapToPlay = mapId;
+    gameApp.mapToPlay = userData.QuestMapId();
     gameApp.questPlace = userData.currentPlace;
-    playGamePhase.returnPhase = this;
+    playGamePhase.returnPhase = &questPhase;
+}
+
+void MivoQuestPhase::Play()
+{
+    ChooseCurrentMap();
     phaseStack.Request(nullptr, WePhaseCommand::Pop);
     phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
 }

@@ -58,6 +58,9 @@ public:
     static void OnNameLabelLayout(WeUIComponent* label);
     // The region labels' layout hook: scaled between the unzoomed and the zoomed label scale.
     static void OnRegionLabelLayout(WeUIComponent* label);
+    // Chooses the store's current quest map at its current place for the play screen, which
+    // returns here.
+    static void ChooseCurrentMap();
 
     float centreX = 0.0f, centreY = 0.0f; // fractions of the map's size
     float zoomSpeed = 0.0f;               // per second, signed
@@ -72,7 +75,8 @@ private:
     void ShowPlaceName(WeUIComponent* place, const WeString& key, int32_t state);
     bool PlayCity(int32_t key);
     bool PlayTeleport(int32_t teleport);
-    void Play(int32_t mapId);
+    // The current map takes the menu background's place.
+    void Play();
     static void OnQuitAnswer(bool yes);
 };
 

@@ -4,6 +4,8 @@
 #include "MivoNetWaitPhase.h"
 #include "MivoNewGamePhase.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoPracticePhase.h"
+#include "MivoQuestPhase.h"
 #include "MivoScreen.h"
 #include "MivoSkillPhase.h"
 #include "MivoUserData.h"
@@ -197,18 +199,35 @@ void MivoStatisticPhase::GoOn()
         return BackToMenus(&newGamePhase);
     if (!left && userData.gameComplete)
         return BackToMenus(&endGamePhase);
-    // The ladder plays on at once; a level left goes back to its screen. Until their screens
-    // exist, practice and quest return to the choice of mode.
-    if (userData.gameMode == MivoModeSkill)
+    switch (userData.gameMode)
     {
+    case MivoModeSkill:
+        // The ladder plays on at once; a level left goes back to its screen.
         if (left)
             return BackToMenus(&skillPhase);
         userData.SaveUsers();
         MivoSkillPhase::PlayNextLevel();
         phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
         return;
+    case MivoModePractice:
+        return BackToMenus(&practicePhase);
+    case MivoModeQuest:
+        if (!CityRunGoesOn())
+            return BackToMenus(&questPhase);
+        MivoQuestPhase::ChooseCurrentMap();
+        phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
+        return;
+    default:
+        return BackToMenus(&newGamePhase);
     }
-    BackToMenus(&newGamePhase);
+}
+
+bool MivoStatisticPhase::CityRunGoesOn() const
+{
+    // A teleport has reset the bonus index by now, and the map in city is not kept in the
+    // players' file: the level's own flag tells a teleport from a city's map.
+    return !bonusLevel && userData.bonusIndex == -1 && userData.mapInCity < kMivoMapsPerCity && !lost &&
+           !left;
 }
 
 // ---- end game ----

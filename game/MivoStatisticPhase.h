@@ -45,6 +45,9 @@ private:
     void ShowWonScreen();
     // Where the game goes from here; the pop of this screen is queued already.
     void GoOn();
+    // A quest city's next map follows at once after a won map of the city (not a teleport) that
+    // was not its last.
+    bool CityRunGoesOn() const;
 };
 
 class MivoEndGamePhase : public MivoResultPhase

@@ -369,6 +369,61 @@ TEST_F(LadderScreens, ALevelLeftThroughThePauseMenuShowsNoResult)
     EXPECT_TRUE(StackEnds(&menuPhase, &skillPhase));
 }
 
+TEST_F(LadderScreens, OkLeadsAPracticeLevelBackToItsListAndAQuestCityOnToItsNextMap)
+{
+    struct Case
+    {
+        const char* what;
+        int32_t mode;
+        int32_t mapInCity; // after the level's booking
+        bool lost, left, teleport;
+        WeAbstractPhase* screen; // over the menu background; null: the city's next map plays
+    };
+    const Case cases[] = {
+        {"practice won", MivoModePractice, 0, false, false, false, &practicePhase},
+        {"practice lost", MivoModePractice, 0, true, false, false, &practicePhase},
+        {"practice left", MivoModePractice, 0, false, true, false, &practicePhase},
+        {"quest first map won", MivoModeQuest, 1, false, false, false, nullptr},
+        {"quest third map won", MivoModeQuest, 3, false, false, false, nullptr},
+        {"quest fourth map won", MivoModeQuest, 4, false, false, false, &questPhase},
+        {"quest map lost", MivoModeQuest, 1, true, false, false, &questPhase},
+        {"quest map left", MivoModeQuest, 1, false, true, false, &questPhase},
+        {"teleport won", MivoModeQuest, 0, false, false, true, &questPhase},
+    };
+    userData.ChooseRegion(4);
+    const int32_t key = 4002;
+    for (const Case& c : cases)
+    {
+        userData.gameMode = c.mode;
+        userData.SelectCity(key);
+        userData.mapInCity = c.mapInCity;
+        userData.levelRunning = c.lost;
+        userData.noLifeLost = c.left;
+        statisticPhase.bonusLevel = c.teleport;
+        gameApp.mapToPlay = gameApp.questPlace = 0;
+        playGamePhase.returnPhase = nullptr;
+        Open(&statisticPhase);
+        if (!c.left)
+        {
+            PressKey(kMivoEscapeKey);
+            Steps(2);
+        }
+        if (c.screen)
+            EXPECT_TRUE(StackEnds(&menuPhase, c.screen)) << c.what;
+        else
+        {
+            EXPECT_EQ(Top(), &playGamePhase) << c.what;
+            EXPECT_EQ(Depth(), 1) << c.what << ": the map plays in the finished one's place";
+            EXPECT_EQ(playGamePhase.returnPhase, &questPhase) << c.what;
+            EXPECT_EQ(gameApp.questPlace, key) << c.what;
+            EXPECT_EQ(gameApp.mapToPlay, user->quest.regions[0][key % 1000].maps[c.mapInCity].mapId)
+                << c.what;
+        }
+        phaseStack.Update();
+        phaseStack.LeaveAll();
+    }
+}
+
 // ---- the end of a game ----
 
 TEST_F(LadderScreens, ACompleteSkillGameEndsOnTheEndScreenWhichBooksItsScoreOnce)
