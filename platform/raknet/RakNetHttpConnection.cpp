@@ -1,5 +1,6 @@
 #include "RakNetHttpConnection.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <string_view>
@@ -41,14 +42,16 @@ bool HttpAnswerReader::Fail()
 {
     bad = true;
     finished = true;
+    std::string().swap(head);
+    std::string().swap(body);
     return true;
 }
 
-bool HttpAnswerReader::ReadHeader(const std::string& header)
+bool HttpAnswerReader::ReadHeader(std::string_view header)
 {
     // "HTTP/1.x NNN reason"
     const size_t lineEnd = header.find("\r\n");
-    const std::string_view statusLine = std::string_view(header).substr(0, lineEnd);
+    const std::string_view statusLine = header.substr(0, lineEnd);
     if (statusLine.size() < 12 || statusLine.substr(0, 7) != "HTTP/1." || statusLine[8] != ' ' ||
         !IsDigits(statusLine.substr(9, 3)) || (statusLine.size() > 12 && statusLine[12] != ' '))
         return false;
@@ -61,7 +64,7 @@ bool HttpAnswerReader::ReadHeader(const std::string& header)
         size_t end = header.find("\r\n", start);
         if (end == std::string::npos)
             end = header.size();
-        const std::string_view line = std::string_view(header).substr(start, end - start);
+        const std::string_view line = header.substr(start, end - start);
         start = end + 2;
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0)
@@ -80,26 +83,46 @@ bool HttpAnswerReader::ReadHeader(const std::string& header)
     return true;
 }
 
+bool HttpAnswerReader::FeedHead(const char* data, size_t length)
+{
+    // Only the new bytes and the three before them can complete the blank line.
+    const size_t searchFrom = head.size() < 3 ? 0 : head.size() - 3;
+    head.append(data, length);
+    const size_t end = head.find(kHeaderEnd, searchFrom);
+    // Without the blank line yet, the last three bytes may still begin it.
+    const size_t headerSize = end == std::string::npos ? head.size() - std::min<size_t>(head.size(), 3) : end;
+    if (headerSize > kMaxHeader)
+    {
+        Fail();
+        return false;
+    }
+    if (end == std::string::npos)
+        return false;
+    headerDone = true;
+    if (!ReadHeader(std::string_view(head).substr(0, end)))
+    {
+        Fail();
+        return false;
+    }
+    // The body's whole room at once (only what is written takes memory): it then never moves
+    // while it grows, and no frame pays for copying it.
+    body.reserve(hasLength ? contentLength : kMaxAnswer);
+    body.assign(head, end + 4);
+    head.resize(end);
+    return true;
+}
+
 bool HttpAnswerReader::Feed(const char* data, size_t length)
 {
     if (finished)
         return true;
-    if (head.size() + body.size() + length > kMaxAnswer)
+    taken += length;
+    if (taken > kMaxAnswer)
         return Fail();
-    if (!headerDone)
-    {
-        head.append(data, length);
-        const size_t end = head.find(kHeaderEnd);
-        if (end == std::string::npos)
-            return false;
-        body = head.substr(end + 4);
-        head.resize(end);
-        headerDone = true;
-        if (!ReadHeader(head))
-            return Fail();
-    }
-    else
+    if (headerDone)
         body.append(data, length);
+    else if (!FeedHead(data, length))
+        return finished;
     if (hasLength && body.size() >= contentLength)
     {
         body.resize(contentLength);
@@ -150,7 +173,8 @@ void HTTPConnection::Update()
     if (!connecting)
     {
         connecting = true;
-        tcp.Connect(dialled, port);
+        // One byte over the largest answer is enough to refuse it; the rest is never read.
+        tcp.Connect(dialled, port, static_cast<uint32_t>(HttpAnswerReader::kMaxAnswer + 1));
         return;
     }
     if (!server.IsAssigned())
@@ -167,9 +191,13 @@ bool HTTPConnection::ProcessTCPPacket(const Packet* packet)
 {
     if (!packet || !server.IsAssigned() || !(packet->systemAddress == server))
         return false;
-    if (packet->length == 0)
-        return answer.Close();
-    return answer.Feed(reinterpret_cast<const char*>(packet->data), packet->length);
+    const bool finished = packet->length == 0
+                              ? answer.Close()
+                              : answer.Feed(reinterpret_cast<const char*>(packet->data), packet->length);
+    // Nothing more is wanted from the server: whatever else it sends is neither read nor kept.
+    if (finished)
+        tcp.CloseConnection(server);
+    return finished;
 }
 
 bool HTTPConnection::HasBadResponse(int* code) const

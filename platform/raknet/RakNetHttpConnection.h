@@ -1,13 +1,14 @@
 // A form post over one TCP connection and the HTTP/1.x answer it gets: the answer is complete at
 // its Content-Length, or when the server closes when it gives none; a status outside 2xx, a
-// damaged header, an answer over 1 MiB, a refused connection or a close before the answer is
-// whole make it a bad answer at once.
+// damaged header, a header over 16 KB, an answer over 1 MiB, a refused connection or a close
+// before the answer is whole make it a bad answer at once.
 #pragma once
 
 #include "RakNetTcpInterface.h"
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace raknet
 {
@@ -16,6 +17,7 @@ class HttpAnswerReader
 {
 public:
     static constexpr size_t kMaxAnswer = 1 << 20;
+    static constexpr size_t kMaxHeader = 1 << 14; // the status line and header lines
 
     // Takes the next bytes; true once the answer is complete or bad. Bytes after a complete
     // answer are ignored.
@@ -32,11 +34,15 @@ public:
 
 private:
     // Parses the status line and headers; false when they are damaged or the status is not 2xx.
-    bool ReadHeader(const std::string& header);
+    bool ReadHeader(std::string_view header);
+    // Collects the header; once its blank line has come, reads it and moves the bytes after it
+    // to the body. False while the header is incomplete, and when it is bad (then finished).
+    bool FeedHead(const char* data, size_t length);
     bool Fail();
 
     std::string head;
     std::string body;
+    size_t taken = 0; // bytes fed, the blank line and the header included
     bool headerDone = false;
     bool finished = false;
     bool bad = false;
@@ -61,7 +67,8 @@ public:
     void Update();
     // The server's address once connected; unassigned before.
     SystemAddress GetServerAddress() const { return server; }
-    // Takes a packet of the server's; true once the answer is finished (complete or bad).
+    // Takes a packet of the server's; true once the answer is finished (complete or bad). A
+    // finished answer closes the connection: what else the server sends is neither read nor kept.
     bool ProcessTCPPacket(const Packet* packet);
     bool HasBadResponse(int* code = nullptr) const;
     // The body of the complete answer.

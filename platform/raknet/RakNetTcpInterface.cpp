@@ -19,6 +19,9 @@ struct TCPInterface::Connection
     SystemAddress peer;
     bool connecting = true;
     bool closeAsked = false;
+    bool cut = false; // read up to its limit
+    uint32_t receiveLimit = 0;
+    uint32_t receivedBytes = 0;
     std::string outgoing;
 
     ~Connection()
@@ -30,8 +33,6 @@ struct TCPInterface::Connection
 
 namespace
 {
-constexpr size_t kReadChunk = 4096;
-
 // Resolves an IPv4 address of the host; false when it has none.
 bool Resolve(const std::string& host, uint16_t port, sockaddr_in& address)
 {
@@ -48,7 +49,7 @@ bool Resolve(const std::string& host, uint16_t port, sockaddr_in& address)
 }
 } // namespace
 
-TCPInterface::TCPInterface() = default;
+TCPInterface::TCPInterface() : readBuffer(kMaxPacket) {}
 
 TCPInterface::~TCPInterface()
 {
@@ -94,7 +95,7 @@ void TCPInterface::Wake()
     [[maybe_unused]] const ssize_t written = ::write(wakeFd, &one, sizeof one);
 }
 
-void TCPInterface::Connect(const std::string& host, uint16_t port)
+void TCPInterface::Connect(const std::string& host, uint16_t port, uint32_t receiveLimit)
 {
     if (!IsStarted())
     {
@@ -103,7 +104,7 @@ void TCPInterface::Connect(const std::string& host, uint16_t port)
     }
     {
         const std::lock_guard lock(mutex);
-        attempts.push_back({host, port});
+        attempts.push_back({host, port, receiveLimit});
     }
     Wake();
 }
@@ -135,6 +136,7 @@ void TCPInterface::CloseConnection(SystemAddress peer)
             if (connection->peer == peer)
                 connection->closeAsked = true;
         }
+        std::erase_if(received, [peer](const auto& packet) { return packet->systemAddress == peer; });
     }
     Wake();
 }
@@ -217,6 +219,7 @@ void TCPInterface::Dial(const Attempt& attempt)
         return;
     }
     connection->peer = {ntohl(address.sin_addr.s_addr), attempt.port};
+    connection->receiveLimit = attempt.receiveLimit;
     const std::lock_guard lock(mutex);
     connections.push_back(std::move(connection));
 }
@@ -274,9 +277,12 @@ void TCPInterface::ServeSockets()
             if (!alive && !closeAsked)
             {
                 lost.push_back(connection.peer);
-                auto closed = std::make_unique<Packet>();
-                closed->systemAddress = connection.peer;
-                received.push_back(std::move(closed));
+                if (!connection.cut)
+                {
+                    auto closed = std::make_unique<Packet>();
+                    closed->systemAddress = connection.peer;
+                    received.push_back(std::move(closed));
+                }
             }
         }
         if (!alive || closeAsked)
@@ -289,20 +295,38 @@ void TCPInterface::ServeSockets()
 
 bool TCPInterface::ReadFrom(Connection& connection)
 {
-    auto packet = std::make_unique<Packet>();
-    packet->bytes.resize(kReadChunk);
-    const ssize_t count = ::recv(connection.fd, packet->bytes.data(), kReadChunk, 0);
-    if (count < 0)
-        return errno == EAGAIN || errno == EINTR;
-    if (count == 0)
-        return false;
-    packet->bytes.resize(static_cast<size_t>(count));
-    packet->systemAddress = connection.peer;
-    packet->length = static_cast<uint32_t>(count);
-    packet->data = packet->bytes.data();
+    const uint32_t room = std::min(static_cast<uint32_t>(readBuffer.size()),
+                                   connection.receiveLimit - connection.receivedBytes);
+    if (room > 0)
+    {
+        const ssize_t count = ::recv(connection.fd, readBuffer.data(), room, 0);
+        if (count < 0)
+            return errno == EAGAIN || errno == EINTR;
+        if (count == 0)
+            return false;
+        connection.receivedBytes += static_cast<uint32_t>(count);
+        Deliver(connection, readBuffer.data(), static_cast<uint32_t>(count));
+    }
+    connection.cut = connection.receivedBytes == connection.receiveLimit;
+    return !connection.cut;
+}
+
+void TCPInterface::Deliver(const Connection& connection, const uint8_t* data, uint32_t length)
+{
     const std::lock_guard lock(mutex);
-    received.push_back(std::move(packet));
-    return true;
+    if (connection.closeAsked)
+        return;
+    Packet* last = received.empty() ? nullptr : received.back().get();
+    if (!last || !(last->systemAddress == connection.peer) || last->length == 0 ||
+        last->length + length > kMaxPacket)
+    {
+        received.push_back(std::make_unique<Packet>());
+        last = received.back().get();
+        last->systemAddress = connection.peer;
+    }
+    last->bytes.insert(last->bytes.end(), data, data + length);
+    last->length = static_cast<uint32_t>(last->bytes.size());
+    last->data = last->bytes.data();
 }
 
 bool TCPInterface::WriteTo(Connection& connection)

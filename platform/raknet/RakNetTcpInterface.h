@@ -24,8 +24,10 @@ struct SystemAddress
     bool operator==(const SystemAddress&) const = default;
 };
 
-// One run of bytes as a read from the socket gave them; an answer may arrive in any number. When
-// the peer closes, a packet of length 0 follows the connection's last bytes.
+// A run of bytes as they came from one connection: reads that arrive before the caller takes them
+// join the last packet, up to kMaxPacket bytes, so a packet costs little beyond its bytes. An
+// answer may arrive in any number. When the peer closes, a packet of length 0 follows the
+// connection's last bytes.
 struct Packet
 {
     SystemAddress systemAddress;
@@ -37,6 +39,8 @@ struct Packet
 class TCPInterface
 {
 public:
+    static constexpr uint32_t kMaxPacket = 1 << 14;
+
     TCPInterface();
     ~TCPInterface();
     TCPInterface(const TCPInterface&) = delete;
@@ -50,10 +54,14 @@ public:
     bool IsStarted() const { return worker.joinable(); }
 
     // Resolves the host and connects on the worker thread; the outcome comes back through
-    // HasCompletedConnectionAttempt or HasFailedConnectionAttempt, in the order asked.
-    void Connect(const std::string& host, uint16_t port);
+    // HasCompletedConnectionAttempt or HasFailedConnectionAttempt, in the order asked. The
+    // connection reads at most `receiveLimit` bytes: then it is closed and reported lost, and no
+    // packet of length 0 follows, so a peer that never stops costs no more than the limit and its
+    // cut is never taken for the end of what it sent.
+    void Connect(const std::string& host, uint16_t port, uint32_t receiveLimit);
     // Queues bytes for a connected peer; false when the interface is stopped.
     bool Send(const char* data, uint32_t length, SystemAddress peer);
+    // Closes the peer's connection and drops its packets not yet taken.
     void CloseConnection(SystemAddress peer);
 
     // The oldest undelivered packet, owned by the interface until DeallocatePacket; or null.
@@ -71,6 +79,7 @@ private:
     {
         std::string host;
         uint16_t port = 0;
+        uint32_t receiveLimit = 0;
     };
 
     // Pops the oldest address under the lock; unassigned when there is none.
@@ -81,11 +90,15 @@ private:
     // Reads, writes and notices closes on every socket until a stop is asked.
     void ServeSockets();
     bool ReadFrom(Connection& connection);
+    // Hands read bytes to the caller, joined to the connection's last packet not yet taken when
+    // there is room.
+    void Deliver(const Connection& connection, const uint8_t* data, uint32_t length);
     bool WriteTo(Connection& connection);
 
     std::thread worker;
     int wakeFd = -1;
-    std::mutex mutex; // guards everything below
+    std::vector<uint8_t> readBuffer; // the worker's
+    std::mutex mutex;                // guards everything below
     bool stopping = false;
     std::deque<Attempt> attempts;
     std::vector<std::unique_ptr<Connection>> connections;

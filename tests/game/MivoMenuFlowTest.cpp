@@ -22,7 +22,6 @@
 #include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
-#include "ScoreServiceFake.h"
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
@@ -31,6 +30,7 @@
 #include "WeUIEditBox.h"
 #include "WeUIMain.h"
 #include "WeUIMultiList.h"
+#include "support/ScoreServiceFake.h"
 #include "win32/Win32Cursor.h"
 #include "win32/Win32Window.h"
 

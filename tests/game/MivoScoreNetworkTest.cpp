@@ -6,7 +6,7 @@
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "ScoreService.h"
-#include "ScoreServiceFake.h"
+#include "support/ScoreServiceFake.h"
 #include "WeConfig.h"
 #include "WeTimer.h"
 #include "core/TempFolder.h"

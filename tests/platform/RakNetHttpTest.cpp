@@ -2,9 +2,11 @@
 // connection puts on the wire.
 #include "raknet/RakNetHttpConnection.h"
 #include "support/LoopbackListener.h"
+#include "support/ScoreServiceFake.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <sys/socket.h>
@@ -30,6 +32,22 @@ void PrintTo(const Answer& answer, std::ostream* out)
 }
 
 const std::string kBig(HttpAnswerReader::kMaxAnswer, 'x');
+
+// A header of `size` bytes before its blank line, padded by one long line.
+std::string HeaderOfSize(size_t size)
+{
+    const std::string start = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\nX-Pad: ";
+    return start + std::string(size - start.size(), 'p') + "\r\n\r\n";
+}
+
+// A good answer of exactly `size` bytes, its header included (the body's length has as many
+// digits as the size).
+std::string AnswerOfSize(size_t size)
+{
+    const std::string header = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n";
+    const size_t body = size - header.size();
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body) + "\r\n\r\n" + std::string(body, 'b');
+}
 
 const Answer kAnswers[] = {
     {"Length", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, false, "hello"},
@@ -65,6 +83,11 @@ const Answer kAnswers[] = {
     {"ClosedBeforeTheLength", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nshort", true, true, ""},
     {"ClosedWithoutAWord", "", true, true, ""},
     {"OverTheCapWithoutLength", "HTTP/1.0 200 OK\r\n\r\n" + kBig, false, true, ""},
+    {"OverTheCapWithoutTheBlankLine", "HTTP/1.0 200 OK\r\n" + kBig, false, true, ""},
+    {"AtTheCap", AnswerOfSize(HttpAnswerReader::kMaxAnswer), false, false, nullptr},
+    {"OverTheCapByTheBlankLine", AnswerOfSize(HttpAnswerReader::kMaxAnswer + 1), false, true, ""},
+    {"HeaderAtItsCap", HeaderOfSize(HttpAnswerReader::kMaxHeader) + "ok", false, false, "ok"},
+    {"HeaderOverItsCap", HeaderOfSize(HttpAnswerReader::kMaxHeader + 1) + "ok", false, true, ""},
 };
 
 // Feeds the bytes in pieces of `piece` bytes; true once the reader says it is finished.
@@ -84,7 +107,7 @@ class HttpAnswers : public ::testing::TestWithParam<Answer>
 TEST_P(HttpAnswers, EndTheSameWhateverPiecesTheyArriveIn)
 {
     const Answer& answer = GetParam();
-    const bool big = answer.bytes.size() > HttpAnswerReader::kMaxAnswer;
+    const bool big = answer.bytes.size() > (1u << 16);
     for (size_t piece = big ? 4096 : 1; piece <= (big ? 1u << 16 : answer.bytes.size() + 1); piece *= 2)
     {
         HttpAnswerReader reader;
@@ -93,7 +116,9 @@ TEST_P(HttpAnswers, EndTheSameWhateverPiecesTheyArriveIn)
         EXPECT_EQ(reader.IsBad(), answer.bad) << "pieces of " << piece;
         if (!answer.bad)
         {
-            EXPECT_EQ(reader.Body(), answer.body);
+            // A body not given is the answer's bytes after the blank line.
+            EXPECT_EQ(reader.Body(),
+                      answer.body ? answer.body : answer.bytes.substr(answer.bytes.find("\r\n\r\n") + 4));
         }
     }
 }
@@ -164,6 +189,78 @@ TEST(HttpConnection, PostsTheFormAsAnHttp10RequestWithTheConfiguredHost)
     updates.join();
     EXPECT_EQ(http.GetServerAddress().port, server.Port());
     EXPECT_EQ(http.GetServerAddress().binaryAddress, INADDR_LOOPBACK);
+    tcp.Stop();
+}
+
+// Connects to the fake with the given limit and sends it a request; the server's address, or
+// unassigned when the connection did not come up.
+raknet::SystemAddress AskFake(raknet::TCPInterface& tcp, const ScoreServiceFake& fake, uint32_t limit)
+{
+    tcp.Connect("127.0.0.1", fake.Port(), limit);
+    raknet::SystemAddress server;
+    for (int i = 0; i < 2500 && !server.IsAssigned(); ++i)
+    {
+        server = tcp.HasCompletedConnectionAttempt();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (server.IsAssigned())
+        tcp.Send("POST", 4, server);
+    return server;
+}
+
+// A server that never stops sending costs the connection's limit and no more, however long the
+// caller leaves the packets lying: the interface stops reading, and the cut is no close.
+TEST(TcpInterface, AConnectionReadsNoMoreThanItsLimit)
+{
+    const ScoreServiceFake endless(ScoreServiceFake::Behaviour::Endless);
+    raknet::TCPInterface tcp;
+    ASSERT_TRUE(tcp.Start(0, 64));
+    constexpr uint32_t kLimit = 300000;
+    const raknet::SystemAddress server = AskFake(tcp, endless, kLimit);
+    ASSERT_TRUE(server.IsAssigned());
+    raknet::SystemAddress lost;
+    for (int i = 0; i < 5000 && !lost.IsAssigned(); ++i)
+    {
+        lost = tcp.HasLostConnection();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(lost, server);
+    size_t bytes = 0;
+    int32_t packets = 0;
+    uint32_t shortest = raknet::TCPInterface::kMaxPacket;
+    while (raknet::Packet* packet = tcp.Receive())
+    {
+        bytes += packet->length;
+        ++packets;
+        shortest = std::min(shortest, packet->length);
+        tcp.DeallocatePacket(packet);
+    }
+    EXPECT_EQ(bytes, kLimit);
+    EXPECT_GT(shortest, 0u) << "a cut is not the end of what the server sent";
+    // Reads left lying join up: two packets in a row hold more than one packet's room.
+    EXPECT_LE(packets, static_cast<int32_t>(2 * kLimit / raknet::TCPInterface::kMaxPacket + 1));
+    tcp.Stop();
+}
+
+TEST(TcpInterface, AClosedConnectionLeavesNoPacketBehind)
+{
+    const ScoreServiceFake full(ScoreServiceFake::Behaviour::FullList);
+    raknet::TCPInterface tcp;
+    ASSERT_TRUE(tcp.Start(0, 64));
+    const raknet::SystemAddress server = AskFake(tcp, full, 1u << 21);
+    ASSERT_TRUE(server.IsAssigned());
+    raknet::Packet* first = nullptr;
+    for (int i = 0; i < 2500 && !first; ++i)
+    {
+        first = tcp.Receive();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_NE(first, nullptr);
+    tcp.DeallocatePacket(first);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // more of the answer comes in
+    tcp.CloseConnection(server);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(tcp.Receive(), nullptr);
     tcp.Stop();
 }
 
