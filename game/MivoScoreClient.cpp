@@ -1,7 +1,6 @@
 #include "MivoScoreClient.h"
 
 #include "WeConfig.h"
-#include "WeTimer.h"
 
 #include <string>
 
@@ -14,7 +13,10 @@ constexpr uint16_t kServicePort = 80;
 constexpr uint16_t kMaxIncoming = 64;
 } // namespace
 
-MivoScoreClient::MivoScoreClient() : tcp(std::make_unique<raknet::TCPInterface>()) {}
+MivoScoreClient::MivoScoreClient(const WeTimerClock& timerClock)
+    : clock(timerClock), tcp(std::make_unique<raknet::TCPInterface>())
+{
+}
 
 void MivoScoreClient::SetUploadSteps(std::function<bool()> next, std::function<void()> done)
 {
@@ -53,14 +55,12 @@ void MivoScoreClient::EndRequest()
 {
     Disconnect();
     state = Idle;
-    retryTimer = 0.0f;
 }
 
 void MivoScoreClient::Post(const char* path, const std::string& text)
 {
     http->Post(path, text, kContentType);
     http->Update();
-    retryTimer = 0.0f;
     state = Running;
 }
 
@@ -83,23 +83,27 @@ void MivoScoreClient::RequestScores(int32_t scoreType, int32_t databaseId)
          "ScoreType=" + std::to_string(scoreType) + "&MivoDatabaseID=" + std::to_string(databaseId));
 }
 
+bool MivoScoreClient::TakeArrived()
+{
+    const int64_t budget = static_cast<int64_t>(kPollBudget * static_cast<double>(clock.frequency));
+    const int64_t start = clock.counter();
+    bool finished = false;
+    while (!finished && clock.counter() - start < budget)
+    {
+        raknet::Packet* packet = tcp->Receive();
+        if (!packet)
+            break;
+        finished = http->ProcessTCPPacket(packet);
+        tcp->DeallocatePacket(packet);
+    }
+    return finished;
+}
+
 void MivoScoreClient::Poll()
 {
     if (!connected || state != Running)
         return;
-    if (retryTimer > 0.0f)
-    {
-        retryTimer -= timer.deltaTime;
-        return;
-    }
-    bool finished = false;
-    if (raknet::Packet* packet = tcp->Receive())
-    {
-        finished = http->ProcessTCPPacket(packet);
-        if (!finished)
-            retryTimer = kRetryPause;
-        tcp->DeallocatePacket(packet);
-    }
+    const bool finished = TakeArrived();
     http->Update();
     // A refused connection is a bad answer without any packet.
     if (finished || http->HasBadResponse())

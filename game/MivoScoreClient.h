@@ -4,6 +4,7 @@
 
 #include "MivoUploadQueue.h"
 #include "WeString.h"
+#include "WeTimer.h"
 #include "raknet/RakNetHttpConnection.h"
 
 #include <cstdint>
@@ -19,9 +20,11 @@ public:
         Idle = 2,    // idle, or the request is done
         Failed = 3,
     };
-    static constexpr float kRetryPause = 0.03f;
+    // The longest a frame's Poll keeps taking the answer, in seconds.
+    static constexpr double kPollBudget = 0.0015;
 
-    MivoScoreClient();
+    // The clock bounds each frame's Poll.
+    explicit MivoScoreClient(const WeTimerClock& clock = WeGetSystemClock());
 
     // Posts a score body: kind 0 a game score, any other a level score. Connects first when
     // not connected; a connect that fails leaves the state failed and posts nothing.
@@ -38,20 +41,23 @@ public:
     // Ends the request the caller waited for, whatever its outcome: disconnected and idle, so
     // the next wait reports only its own request.
     void EndRequest();
-    // Once per frame while a request runs: takes one packet of the answer and sends what is
-    // queued.
+    // Once per frame while a request runs: takes everything of the answer that has arrived (as
+    // much as kPollBudget allows; the rest waits for the next frame) and sends what is queued.
     void Poll();
 
     bool connected = false;
     int32_t state = Idle;
     WeString responseText; // body of the last good answer
-    float retryTimer = 0.0f;
 
 private:
     void Post(const char* path, const std::string& text);
     // The answer is finished: either good (next request or idle) or bad (closed).
     void Finish();
+    // Feeds the answer the packets that have arrived until it is finished or the frame's time
+    // for it is spent; true when finished.
+    bool TakeArrived();
 
+    WeTimerClock clock;
     std::unique_ptr<raknet::TCPInterface> tcp;
     std::unique_ptr<raknet::HTTPConnection> http;
     std::function<bool()> onNextRequest;

@@ -6,16 +6,19 @@
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "ScoreService.h"
-#include "support/ScoreServiceFake.h"
 #include "WeConfig.h"
 #include "WeTimer.h"
 #include "core/TempFolder.h"
+#include "support/ScoreServiceFake.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -230,7 +233,12 @@ INSTANTIATE_TEST_SUITE_P(
         Trouble{"Down", -1, Outcome::Failed},
         Trouble{"ClosesEarly", static_cast<int>(ScoreServiceFake::Behaviour::CloseEarly), Outcome::Failed},
         Trouble{"NeverAnswers", static_cast<int>(ScoreServiceFake::Behaviour::Silent), Outcome::TimedOut},
-        Trouble{"Garbage", static_cast<int>(ScoreServiceFake::Behaviour::Garbage), Outcome::Failed}),
+        Trouble{"Garbage", static_cast<int>(ScoreServiceFake::Behaviour::Garbage), Outcome::Failed},
+        Trouble{"AnswersWithoutEnd", static_cast<int>(ScoreServiceFake::Behaviour::Endless), Outcome::Failed},
+        Trouble{"HeaderWithoutEnd", static_cast<int>(ScoreServiceFake::Behaviour::EndlessHeader),
+                Outcome::Failed},
+        Trouble{"Trickles", static_cast<int>(ScoreServiceFake::Behaviour::Drip), Outcome::TimedOut},
+        Trouble{"CutShort", static_cast<int>(ScoreServiceFake::Behaviour::CutShort), Outcome::Failed}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ScoreNetworkTest, AnswersInPiecesOrEndedByTheCloseComplete)
@@ -245,6 +253,52 @@ TEST_F(ScoreNetworkTest, AnswersInPiecesOrEndedByTheCloseComplete)
         EXPECT_EQ(netWaitPhase.outcome, Outcome::Done);
         EXPECT_EQ(scoreClient.responseText, WeString(ScoreServiceFake::kBody));
     }
+}
+
+// The largest list a service may send arrives whole, in a few frames rather than one read a
+// frame.
+TEST_F(ScoreNetworkTest, TheLargestListArrivesWhole)
+{
+    const ScoreServiceFake full(ScoreServiceFake::Behaviour::FullList);
+    PointAt(full.Port());
+    scoreClient.RequestScores(1, 0);
+    ASSERT_TRUE(Wait(400));
+    EXPECT_EQ(netWaitPhase.outcome, Outcome::Done);
+    EXPECT_EQ(full.Sent(), ScoreServiceFake::kFullAnswer);
+    EXPECT_GT(scoreClient.responseText.GetLength(), static_cast<int32_t>(ScoreServiceFake::kFullAnswer) - 64);
+}
+
+// A counter that moves on by kClockStep each time it is read.
+constexpr int64_t kClockStep = 250; // microseconds
+int64_t clockNow = 0;
+int64_t SteppingCounter()
+{
+    return clockNow += kClockStep;
+}
+
+// Each frame takes what has arrived only while its time lasts; the rest waits for the next frame.
+TEST_F(ScoreNetworkTest, AFramesPollStopsWhenItsTimeIsSpent)
+{
+    const ScoreServiceFake full(ScoreServiceFake::Behaviour::FullList);
+    PointAt(full.Port());
+    MivoScoreClient client(WeTimerClock{SteppingCounter, 1000000, nullptr});
+    client.RequestScores(1, 0);
+    const auto budget = static_cast<int64_t>(MivoScoreClient::kPollBudget * 1e6);
+    int64_t longest = 0;
+    for (int i = 0; i < 3000 && client.state == MivoScoreClient::Running; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2)); // packets gather between frames
+        const int64_t start = clockNow;
+        client.Poll();
+        longest = std::max(longest, clockNow - start);
+    }
+    ASSERT_EQ(client.state, MivoScoreClient::Idle);
+    EXPECT_GT(client.responseText.GetLength(), static_cast<int32_t>(ScoreServiceFake::kFullAnswer) - 64);
+    // Some frame had more waiting than its time allowed, and none ran on past its time by more
+    // than a packet.
+    EXPECT_GE(longest, budget);
+    EXPECT_LE(longest, budget + 2 * kClockStep);
+    client.EndRequest();
 }
 
 TEST_F(ScoreNetworkTest, CancelEndsTheWaitAndHandsTheRecordsBack)
