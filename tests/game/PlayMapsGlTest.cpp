@@ -1,0 +1,237 @@
+// The shipped background maps under a level, drawn through the play phase on the OpenGL back end
+// from every camera preset (taken by its key, as the player takes it) on screens of four shapes:
+// the map covers the whole view, so its sky shows nowhere; it keeps its decorations out of the
+// board's volume and out of every preset's view of it.
+#include "MivoBoard.h"
+#include "MivoGameScene.h"
+#include "MivoMapDatabase.h"
+#include "PlayScreenFrame.h"
+#include "WeInput.h"
+#include "WeSkyBox.h"
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+namespace
+{
+
+using Phase = MivoPlayGamePhase;
+constexpr int32_t kPresetCount = 7, kFirstDigitKey = 2;
+constexpr uint32_t kKey = 0xFF00FF; // the clear colour in place of the sky: magenta
+
+struct Screen
+{
+    const char* shape;
+    int32_t width, height;
+};
+constexpr Screen kScreens[] = {{"4x3", 640, 480}, {"5x4", 640, 512}, {"16x10", 640, 400}, {"16x9", 640, 360}};
+const char* const kMaps[] = {"World1", "World2"};
+
+// The first level of the first region: two 5s and a wall.
+constexpr int32_t kLevel = 1001;
+
+// A 24-bit shot's pixels by column and row from the top left.
+class Shot
+{
+public:
+    Shot(std::vector<uint8_t> bytes, int32_t width, int32_t height)
+        : bytes(std::move(bytes)), width(width), height(height)
+    {
+    }
+    uint32_t At(int32_t x, int32_t y) const { return PixelAt(bytes, width, height, x, y); }
+
+    std::vector<uint8_t> bytes;
+    int32_t width, height;
+};
+
+// A box in the world, its lowest corner and its highest.
+struct Box
+{
+    WeVector low, high;
+};
+
+// What the actor's model fills: the box around its placed mesh, or the cube around its sphere
+// when it has no such box (an animated model).
+Box Bounds(const WeActor& actor)
+{
+    if (actor.boxCulling)
+        return {actor.boxMin, actor.boxMax};
+    const WeVector reach{actor.sphereRadius, actor.sphereRadius, actor.sphereRadius};
+    return {actor.sphereCentre - reach, actor.sphereCentre + reach};
+}
+
+bool Overlap(const Box& a, const Box& b)
+{
+    for (int32_t axis = 0; axis < 3; ++axis)
+        if ((&a.high.x)[axis] < (&b.low.x)[axis] || (&b.high.x)[axis] < (&a.low.x)[axis])
+            return false;
+    return true;
+}
+
+// Whether the segment from a to b passes through the box.
+bool Crosses(const WeVector& a, const WeVector& b, const Box& box)
+{
+    float enter = 0.0f, leave = 1.0f;
+    for (int32_t axis = 0; axis < 3; ++axis)
+    {
+        const float from = (&a.x)[axis], along = (&b.x)[axis] - from;
+        const float low = (&box.low.x)[axis], high = (&box.high.x)[axis];
+        if (along == 0.0f)
+        {
+            if (from < low || from > high)
+                return false;
+            continue;
+        }
+        const float t0 = (low - from) / along, t1 = (high - from) / along;
+        enter = std::max(enter, std::min(t0, t1));
+        leave = std::min(leave, std::max(t0, t1));
+    }
+    return enter <= leave;
+}
+
+class PlayMapFrame : public PlayScreenFrame,
+                     public ::testing::WithParamInterface<std::tuple<const char*, Screen>>
+{
+protected:
+    void SetUp() override
+    {
+        PlayScreenFrame::SetUp();
+        const auto& [map, screen] = GetParam();
+        ASSERT_TRUE(PlayLevel(kLevel, map, screen.width, screen.height));
+        ASSERT_NE(playGamePhase.scene, nullptr);
+        ASSERT_EQ(playGamePhase.scene->skyBox.name, WeString("Maps.Sky.") + map) << "the map has loaded";
+        timer.deltaTime = 0.0f; // the map stands still between shots
+    }
+    // The camera re-based on the preset by its key, as the player's press does, and come to rest.
+    static void TakePreset(int32_t preset)
+    {
+        input.keysClicked[kFirstDigitKey + preset] = 1;
+        ++input.clickedCount;
+        playGamePhase.HandleInput();
+        MivoGameCamera& camera = *playGamePhase.camera;
+        for (int32_t i = 0; i < 200 && !std::equal(std::begin(camera.offsets), std::end(camera.offsets),
+                                                   std::begin(camera.targets));
+             ++i)
+            camera.Update(0.1f);
+        camera.WeCamera::Update();
+    }
+    // The scene without its sky, the clear colour showing wherever nothing else is drawn.
+    static void KeyOutTheSky()
+    {
+        WeScene& scene = *playGamePhase.scene;
+        scene.skyBox.kind = WeSkyBox::meshModel;
+        scene.skyBox.model.reset();
+        scene.config.backgroundColor = {1.0f, 0.0f, 1.0f, 1.0f};
+    }
+    Shot ShootPlay()
+    {
+        playGamePhase.scene->Tick();
+        PlayFrame frame;
+        const Screen& screen = std::get<1>(GetParam());
+        return {Shoot(frame), screen.width, screen.height};
+    }
+    std::string Where(int32_t preset) const
+    {
+        std::ostringstream text;
+        text << std::get<0>(GetParam()) << " on " << std::get<1>(GetParam()).shape << ", preset "
+             << preset + 1;
+        return text.str();
+    }
+};
+
+std::string Named(const ::testing::TestParamInfo<PlayMapFrame::ParamType>& info)
+{
+    return std::string(std::get<0>(info.param)) + "_" + std::get<1>(info.param).shape;
+}
+
+} // namespace
+
+TEST(PlayMaps, TheWorldsNameOnlyTheMapsTestedHere)
+{
+    for (int32_t world = 1; world <= 15; ++world)
+    {
+        const WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
+        EXPECT_TRUE(
+            std::any_of(std::begin(kMaps), std::end(kMaps), [&](const char* map) { return name == map; }))
+            << "world " << world << ": " << name.GetData();
+    }
+}
+
+TEST_P(PlayMapFrame, TheMapCoversTheWholeViewFromEveryPresetWithTheBoardsTableLit)
+{
+    const WeActor* table = nullptr;
+    playGamePhase.scene->actors.ForEach([&](const WeString&, WeActor* actor)
+                                        { table = actor->modelName == "Maps.Models.table" ? actor : table; });
+    ASSERT_TRUE(table && table->model);
+    KeyOutTheSky();
+    for (int32_t preset = 0; preset < kPresetCount; ++preset)
+    {
+        TakePreset(preset);
+        const Shot shot = ShootPlay();
+        int32_t sky = 0;
+        for (int32_t y = 0; y < shot.height; ++y)
+            for (int32_t x = 0; x < shot.width; ++x)
+                sky += shot.At(x, y) == kKey ? 1 : 0;
+        EXPECT_EQ(sky, 0) << Where(preset);
+        EXPECT_GE(table->model->pointLightCount, 2) << Where(preset) << ": the map's lights on the table";
+    }
+}
+
+TEST_P(PlayMapFrame, DecorationsStayOffTheBoardAndOutOfEveryPresetsViewOfIt)
+{
+    // The board's volume: the pick boxes of all its cells.
+    const float h = Phase::kPickHalfSize;
+    float left = 1e9f, right = -1e9f, near = 1e9f, far = -1e9f;
+    playGamePhase.table->ForEachCell(
+        [&](const MivoMapCell& cell)
+        {
+            left = std::min(left, cell.fx - h);
+            right = std::max(right, cell.fx + h);
+            near = std::min(near, -cell.fy - h);
+            far = std::max(far, -cell.fy + h);
+        });
+    std::vector<WeVector> surface; // its top face and the edges of its bottom, which the eyes look down on
+    for (int32_t i = 0; i <= 8; ++i)
+        for (int32_t j = 0; j <= 8; ++j)
+        {
+            const float x = left + (right - left) * float(i) / 8.0f,
+                        z = near + (far - near) * float(j) / 8.0f;
+            surface.push_back({x, h, z});
+            if (i == 0 || j == 0 || i == 8 || j == 8)
+                surface.push_back({x, -h, z});
+        }
+    std::vector<const WeActor*> decorations;
+    playGamePhase.scene->actors.ForEach(
+        [&](const WeString&, WeActor* actor)
+        {
+            if (actor->fromMap && actor->visible && actor->model && actor->modelName != "Maps.Models.table" &&
+                actor->modelName != "Maps.Models.ground")
+                decorations.push_back(actor);
+        });
+    EXPECT_GE(decorations.size(), 3u);
+    const Box board{{left, -h, near}, {right, h, far}};
+    for (const WeActor* decoration : decorations)
+    {
+        EXPECT_FALSE(Overlap(Bounds(*decoration), board)) << decoration->name.GetData() << " on the board";
+    }
+    for (int32_t preset = 0; preset < kPresetCount; ++preset)
+    {
+        TakePreset(preset);
+        const WeVector eye = playGamePhase.camera->position;
+        for (const WeActor* decoration : decorations)
+        {
+            const Box box = Bounds(*decoration);
+            const auto crossing =
+                std::count_if(surface.begin(), surface.end(),
+                              [&](const WeVector& point) { return Crosses(eye, point, box); });
+            EXPECT_EQ(crossing, 0) << decoration->name.GetData() << " between the board and the eye, "
+                                   << Where(preset);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ShippedMaps, PlayMapFrame,
+                         ::testing::Combine(::testing::ValuesIn(kMaps), ::testing::ValuesIn(kScreens)),
+                         Named);
