@@ -1,15 +1,21 @@
 // The shipped background maps under a level, drawn through the play phase on the OpenGL back end
 // from every camera preset (taken by its key, as the player takes it) on screens of four shapes:
 // the map covers the whole view, so its sky shows nowhere; it keeps its decorations out of the
-// board's volume and out of every preset's view of it.
+// board's volume and out of every preset's view of it; and each move arrow around a block near a
+// corner of the board answers a release on every pixel where it shows.
 #include "MivoBoard.h"
 #include "MivoGameScene.h"
 #include "MivoMapDatabase.h"
 #include "PlayScreenFrame.h"
+#include "WeAppWindow.h"
+#include "WeEngine.h"
 #include "WeInput.h"
 #include "WeSkyBox.h"
+#include "win32/Win32Cursor.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -29,8 +35,10 @@ struct Screen
 constexpr Screen kScreens[] = {{"4x3", 640, 480}, {"5x4", 640, 512}, {"16x10", 640, 400}, {"16x9", 640, 360}};
 const char* const kMaps[] = {"World1", "World2"};
 
-// The first level of the first region: two 5s and a wall.
-constexpr int32_t kLevel = 1001;
+// Cells diagonally in from the board's corners, each with four free neighbours on the first
+// level of the first region (two 5s at (7, 5) and (7, 9), a wall at (3, 7)).
+constexpr int32_t kLevel = 1001, kMoverX = 7, kMoverY = 5;
+constexpr int32_t kCornerCells[][2] = {{1, 1}, {14, 1}, {1, 14}, {14, 14}};
 
 // A 24-bit shot's pixels by column and row from the top left.
 class Shot
@@ -41,6 +49,15 @@ public:
     {
     }
     uint32_t At(int32_t x, int32_t y) const { return PixelAt(bytes, width, height, x, y); }
+    // Whether the pixel differs from the other shot's by more than a step of rounding.
+    bool Differs(const Shot& other, int32_t x, int32_t y) const
+    {
+        const uint32_t a = At(x, y), b = other.At(x, y);
+        for (int32_t shift = 0; shift < 24; shift += 8)
+            if (std::abs(int32_t(a >> shift & 0xFF) - int32_t(b >> shift & 0xFF)) > 24)
+                return true;
+        return false;
+    }
 
     std::vector<uint8_t> bytes;
     int32_t width, height;
@@ -99,10 +116,18 @@ protected:
     {
         PlayScreenFrame::SetUp();
         const auto& [map, screen] = GetParam();
+        ASSERT_TRUE(cursorWindow.Create("PlayMaps", "", nullptr, 0, 0, screen.width, screen.height, true, 3,
+                                        0, false, false, true, nullptr));
+        engine.window = &cursorWindow;
         ASSERT_TRUE(PlayLevel(kLevel, map, screen.width, screen.height));
         ASSERT_NE(playGamePhase.scene, nullptr);
         ASSERT_EQ(playGamePhase.scene->skyBox.name, WeString("Maps.Sky.") + map) << "the map has loaded";
         timer.deltaTime = 0.0f; // the map stands still between shots
+    }
+    void TearDown() override
+    {
+        engine.window = nullptr;
+        PlayScreenFrame::TearDown();
     }
     // The camera re-based on the preset by its key, as the player's press does, and come to rest.
     static void TakePreset(int32_t preset)
@@ -132,6 +157,46 @@ protected:
         const Screen& screen = std::get<1>(GetParam());
         return {Shoot(frame), screen.width, screen.height};
     }
+    // The block moved to the cell, its actor following.
+    static void Move(const MivoBlock* block, int32_t x, int32_t y)
+    {
+        MivoMapTable& table = *playGamePhase.table;
+        MivoMapCell* from = nullptr;
+        table.ForEachCell([&](MivoMapCell& cell) { from = cell.top.get() == block ? &cell : from; });
+        table.Cell(x, y)->top = std::move(from->top);
+        playGamePhase.LayoutBlocks();
+        playGamePhase.SyncBlockActors();
+    }
+    // The actor a release at the pixel's corner would pick.
+    WeActor* PickedAt(int32_t x, int32_t y) const
+    {
+        win32::POINT point{x, y};
+        win32::ClientToScreen(cursorWindow.handle, &point);
+        win32::SetCursorPos(point.x, point.y);
+        WeActor* actor = nullptr;
+        MivoBlock* block = nullptr;
+        playGamePhase.PickBlock(actor, block);
+        return actor;
+    }
+    // Where the world point shows on the screen, and whether inside it.
+    bool OnScreen(const WeVector& world, float& x, float& y) const
+    {
+        const WeVector4 p = d3dx::D3DXVec3Transform(world, playGamePhase.camera->viewProjection);
+        const Screen& screen = std::get<1>(GetParam());
+        x = (p.x / p.w + 1.0f) * 0.5f * float(screen.width);
+        y = (1.0f - p.y / p.w) * 0.5f * float(screen.height);
+        return p.w > 0.0f && x >= 0.0f && y >= 0.0f && x < float(screen.width) && y < float(screen.height);
+    }
+    // Whether the selected block's pick box stands between the eye and the arrow's top where the
+    // pixel's corner shows it: the box is probed first, so a release there is the block's.
+    static bool BehindThePickBox(const MivoArrowSet::Arrow& arrow, int32_t x, int32_t y)
+    {
+        WeVector origin, direction;
+        playGamePhase.camera->GetPickRay(float(x), float(y), origin, direction);
+        const float top = arrow.position.y + arrow.actor->model->mesh->boxMax.y * arrow.scale.y;
+        const WeVector onArrow = origin + direction * ((top - origin.y) / direction.y);
+        return Phase::ProbeBlock(playGamePhase.selectedActor->GetWorldPosition(), onArrow, direction * -1.0f);
+    }
     std::string Where(int32_t preset) const
     {
         std::ostringstream text;
@@ -139,6 +204,8 @@ protected:
              << preset + 1;
         return text.str();
     }
+
+    WeAppWindow cursorWindow; // the window the cursor is placed over
 };
 
 std::string Named(const ::testing::TestParamInfo<PlayMapFrame::ParamType>& info)
@@ -228,6 +295,79 @@ TEST_P(PlayMapFrame, DecorationsStayOffTheBoardAndOutOfEveryPresetsViewOfIt)
                               [&](const WeVector& point) { return Crosses(eye, point, box); });
             EXPECT_EQ(crossing, 0) << decoration->name.GetData() << " between the board and the eye, "
                                    << Where(preset);
+        }
+    }
+}
+
+TEST_P(PlayMapFrame, ArrowsBesideCornerBlocksAnswerWhereverTheyShowFromEveryPreset)
+{
+    MivoBlock* block = playGamePhase.table->Cell(kMoverX, kMoverY)->top.get();
+    ASSERT_TRUE(block && block->kind == MivoBlockKind::Number);
+    const float swing = WeConfig::GetFloat("Mivo.Arrows.LeftRightPhase", 1.0f);
+    for (int32_t preset = 0; preset < kPresetCount; ++preset)
+    {
+        TakePreset(preset);
+        for (const auto& [cellX, cellY] : kCornerCells)
+        {
+            Move(block, cellX, cellY);
+            const Shot without = ShootPlay();
+            playGamePhase.CreateArrows(block);
+            MivoArrowSet& set = *playGamePhase.CurrentArrows();
+            timer.deltaTime = 0.1f;
+            for (int32_t frame = 0; frame < 20 && set.state != MivoArrowSet::Shown; ++frame)
+                playGamePhase.AnimateArrows(set);
+            ASSERT_EQ(set.state, MivoArrowSet::Shown);
+            timer.deltaTime = swing * 0.5f; // nearest the block
+            playGamePhase.AnimateArrows(set);
+            timer.deltaTime = 0.0f;
+            const Shot with = ShootPlay();
+            // Each drawn pixel belongs to the arrow drawn nearest it; a release at a corner that
+            // four pixels of one arrow share must pick that arrow.
+            float ax[4], ay[4];
+            for (int32_t i = 0; i < 4; ++i)
+            {
+                ASSERT_NE(set.arrows[i].actor, nullptr) << "every neighbour is free";
+                OnScreen(set.arrows[i].position, ax[i], ay[i]);
+            }
+            const auto arrowAt = [&](int32_t x, int32_t y)
+            {
+                if (x < 0 || y < 0 || !with.Differs(without, x, y))
+                    return -1;
+                int32_t nearest = 0;
+                for (int32_t i = 1; i < 4; ++i)
+                    if (std::hypot(float(x) - ax[i], float(y) - ay[i]) <
+                        std::hypot(float(x) - ax[nearest], float(y) - ay[nearest]))
+                        nearest = i;
+                return nearest;
+            };
+            int32_t shown[4] = {}, missed[4] = {};
+            for (int32_t y = 1; y < with.height; ++y)
+                for (int32_t x = 1; x < with.width; ++x)
+                {
+                    const int32_t arrow = arrowAt(x, y);
+                    if (arrow < 0 || arrowAt(x - 1, y) != arrow || arrowAt(x, y - 1) != arrow ||
+                        arrowAt(x - 1, y - 1) != arrow)
+                        continue;
+                    if (BehindThePickBox(set.arrows[arrow], x, y))
+                        continue;
+                    ++shown[arrow];
+                    missed[arrow] += PickedAt(x, y) != set.arrows[arrow].actor ? 1 : 0;
+                }
+            const std::string where =
+                Where(preset) + ", block at " + std::to_string(cellX) + "," + std::to_string(cellY);
+            for (int32_t i = 0; i < 4; ++i)
+                EXPECT_EQ(missed[i], 0) << where << ", arrow " << i << ": of " << shown[i] << " pixels";
+            float blockX = 0.0f, blockY = 0.0f;
+            if (OnScreen(playGamePhase.selectedActor->GetWorldPosition(), blockX, blockY))
+            {
+                EXPECT_GT(std::accumulate(std::begin(shown), std::end(shown), 0), 0)
+                    << where << ": no arrow shows";
+            }
+            playGamePhase.ClearSelection();
+            timer.deltaTime = 1.0f;
+            for (int32_t frame = 0; frame < 20 && set.state != MivoArrowSet::Finished; ++frame)
+                playGamePhase.AnimateArrows(set);
+            timer.deltaTime = 0.0f;
         }
     }
 }
