@@ -305,6 +305,33 @@ TEST_F(ScoreServiceTest, QuestListsGoByDifficultyAndLevelListsByMapOfTheRegion)
         EXPECT_EQ(RawHttp::Body(Post(kListPath, request)), "REJECTED") << request;
 }
 
+// Each list is asked for, then a score of it is stored: the list asked for again holds it.
+TEST_F(ScoreServiceTest, AListAskedForAgainHoldsWhatWasStoredSince)
+{
+    struct Case
+    {
+        const char* request;
+        std::string path;
+        std::string body;
+        const char* name;
+    };
+    for (const Case& next :
+         {Case{"ScoreType=1&MivoDatabaseID=0", kGamePath, GameBody({"Qn", 5, 0, 2, 1}), "Qn"},
+          Case{"ScoreType=2&MivoDatabaseID=0", kGamePath, GameBody({"Sn", 5, 3, 0, 2}), "Sn"},
+          Case{"ScoreType=3&MivoDatabaseID=6", kLevelPath, LevelBody(Level(6007)), "Lv"}})
+    {
+        const std::string before = RawHttp::Body(Post(kListPath, next.request));
+        EXPECT_EQ(before.find(next.name), std::string::npos) << next.request;
+        ASSERT_EQ(RawHttp::Body(Post(next.path, next.body)), "OK");
+        EXPECT_NE(RawHttp::Body(Post(kListPath, next.request)).find(next.name), std::string::npos)
+            << next.request;
+        // A body sent again changes no list.
+        ASSERT_EQ(RawHttp::Body(Post(next.path, next.body)), "OK");
+        const std::string after = RawHttp::Body(Post(kListPath, next.request));
+        EXPECT_EQ(after.find(next.name), after.rfind(next.name)) << next.request;
+    }
+}
+
 // A client that sends its request a byte at a time holds up no other, and is cut once its
 // request has not arrived whole within the deadline.
 TEST_F(ScoreServiceTest, ATricklingRequestIsCutAtItsDeadlineWhileOthersAreAnswered)

@@ -1,5 +1,6 @@
 #include "ScoreStore.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sqlite3.h>
@@ -263,11 +264,43 @@ void ScoreStore::CommitGroup(std::vector<Pending>& group)
         Execute(database, "ROLLBACK");
         outcomes.assign(group.size(), ScoreCommit::Failed);
     }
+    // Before any answer leaves: a client told "OK" then finds its score in the lists.
+    if (std::find(outcomes.begin(), outcomes.end(), ScoreCommit::Stored) != outcomes.end())
+    {
+        std::lock_guard lock(listsMutex);
+        ++storedCommits;
+    }
     for (size_t i = 0; i < group.size(); ++i)
         group[i].done(outcomes[i]);
 }
 
+// A list read before a commit stored something is kept under the count before it, which the
+// commit then moves on: a kept answer is never older than the last commit that preceded its read.
 bool ScoreStore::List(const ScoreListRequest& request, std::string& answer)
+{
+    const size_t slot = static_cast<size_t>(request.type == 3 ? 1 + request.region : request.type - 1);
+    if (slot >= std::size(lists))
+        return false;
+    KeptList& list = lists[slot];
+    uint64_t commits = 0;
+    {
+        std::lock_guard lock(listsMutex);
+        if (list.kept && list.commits == storedCommits)
+        {
+            answer = list.answer;
+            return true;
+        }
+        commits = storedCommits;
+    }
+    if (!ReadList(request, answer))
+        return false;
+    std::lock_guard lock(listsMutex);
+    if (!list.kept || list.commits < commits)
+        list = {commits, true, answer};
+    return true;
+}
+
+bool ScoreStore::ReadList(const ScoreListRequest& request, std::string& answer)
 {
     std::unique_ptr<Reader> reader = TakeReader();
     if (!reader)

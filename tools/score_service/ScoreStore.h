@@ -1,7 +1,8 @@
 // The score service's SQLite database in WAL mode. One writer thread commits the uploads that
 // queue up while the previous commit is synced as one transaction (group commit), so each
 // upload's acknowledgement waits for one sync, not for a sync per upload before it; the lists
-// are read on pooled connections of their own, beside the writer, through indexes in rank order.
+// are read on pooled connections of their own, beside the writer, through indexes in rank order,
+// and each list's answer is kept until a commit stores something new.
 #pragma once
 
 #include "ScoreForms.h"
@@ -41,6 +42,8 @@ public:
     bool Submit(ScoreUpload upload, std::function<void(ScoreCommit)> done);
     // The list's answer in the separator grammar of the world lists; false on a database error.
     bool List(const ScoreListRequest& request, std::string& answer);
+    // The same, always read from the database rather than kept.
+    bool ReadList(const ScoreListRequest& request, std::string& answer);
 
 private:
     struct Pending
@@ -70,4 +73,15 @@ private:
 
     std::mutex readersMutex;
     std::vector<std::unique_ptr<Reader>> readers;
+
+    // The lists' answers: quest, skill, then the levels of each region.
+    struct KeptList
+    {
+        uint64_t commits = 0; // the stored commits it was read after
+        bool kept = false;
+        std::string answer;
+    };
+    std::mutex listsMutex;
+    uint64_t storedCommits = 0; // commits that stored something
+    KeptList lists[17];
 };
