@@ -423,9 +423,11 @@ void ScoreService::Watch()
             continue;
         }
         Link* first = armed.front();
-        if (Clock::now() < first->deadline)
+        // A copy: the link may be gone by the time the wait ends.
+        const Clock::time_point deadline = first->deadline;
+        if (Clock::now() < deadline)
         {
-            linksChanged.wait_until(lock, first->deadline);
+            linksChanged.wait_until(lock, deadline);
             continue;
         }
         armed.pop_front();
