@@ -305,6 +305,32 @@ TEST_F(ScoreServiceTest, QuestListsGoByDifficultyAndLevelListsByMapOfTheRegion)
         EXPECT_EQ(RawHttp::Body(Post(kListPath, request)), "REJECTED") << request;
 }
 
+// A region's lists at their largest: ten scores on each of its twenty maps, each under the
+// longest name a body carries.
+TEST_F(ScoreServiceTest, TheLargestListIsAnsweredWhole)
+{
+    for (int32_t number = 1; number <= 20; ++number)
+    {
+        for (int32_t rank = 0; rank < 11; ++rank)
+        {
+            const std::string name =
+                std::to_string(number) + "_" + std::to_string(rank) + std::string(120, 'n');
+            ASSERT_EQ(service
+                          .Handle(kLevelPath, LevelBody({name.substr(0, 127).c_str(), 100 - rank, 3,
+                                                         2000 + number, 9.0f}))
+                          .body,
+                      "OK");
+        }
+    }
+    const std::string answer = Post(kListPath, "ScoreType=3&MivoDatabaseID=2");
+    const std::string body = RawHttp::Body(answer);
+    EXPECT_EQ(RawHttp::Status(answer), 200);
+    EXPECT_EQ(std::count(body.begin(), body.end(), '\x03'), 20);
+    EXPECT_EQ(std::count(body.begin(), body.end(), '\x01'), 20 * 10) << "ten records a map";
+    EXPECT_EQ(body.find(std::string(1, '\x01') + "7_10"), std::string::npos) << "the eleventh is left out";
+    EXPECT_NE(body.find(std::string(1, '\x01') + "20_9"), std::string::npos);
+}
+
 // Each list is asked for, then a score of it is stored: the list asked for again holds it.
 TEST_F(ScoreServiceTest, AListAskedForAgainHoldsWhatWasStoredSince)
 {
@@ -397,6 +423,7 @@ TEST(ScoreServiceProgram, RefusesArgumentsItCannotUse)
          {std::vector<std::string>{"port"}, std::vector<std::string>{"70000"}, std::vector<std::string>{""},
           std::vector<std::string>{"0", folder / "c.sqlite", "more"}, std::vector<std::string>{"--address"},
           std::vector<std::string>{"--address", "localhost", "0", folder / "d.sqlite"},
+          std::vector<std::string>{"--address", "::1", "0", folder / "e.sqlite"},
           std::vector<std::string>{"0", folder / "no/such/folder.sqlite"}})
     {
         ScoreServiceProcess process(kProgram, arguments);

@@ -35,7 +35,7 @@ std::string Printable(const char* text)
 
 std::string AddressText(const sockaddr* address)
 {
-    char text[INET6_ADDRSTRLEN] = "?";
+    char text[INET_ADDRSTRLEN] = "?";
     uint16_t port = 0;
     if (address && address->sa_family == AF_INET)
     {
@@ -43,34 +43,16 @@ std::string AddressText(const sockaddr* address)
         inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
         port = ntohs(v4->sin_port);
     }
-    else if (address && address->sa_family == AF_INET6)
-    {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
-        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
-        port = ntohs(v6->sin6_port);
-    }
     return std::string(text) + ":" + std::to_string(port);
 }
 
-// The socket address of a numeric IPv4 or IPv6 address and a port; false when it is neither.
-bool SocketAddress(const std::string& text, uint16_t port, sockaddr_storage& address)
+// The socket address of a numeric IPv4 address and a port; false when the text is none.
+bool SocketAddress(const std::string& text, uint16_t port, sockaddr_in& address)
 {
     address = {};
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
-    if (inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1)
-    {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(port);
-        return true;
-    }
-    if (inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1)
-    {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        return true;
-    }
-    return false;
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    return inet_pton(AF_INET, text.c_str(), &address.sin_addr) == 1;
 }
 
 MHD_Result CountContentLength(void* count, MHD_ValueKind, const char* key, const char*)
@@ -275,10 +257,10 @@ bool ScoreService::Start(uint16_t wantedPort, const std::string& address)
 {
     if (daemon)
         return false;
-    sockaddr_storage socketAddress;
+    sockaddr_in socketAddress;
     if (!SocketAddress(address, wantedPort, socketAddress))
     {
-        error = "not a numeric IPv4 or IPv6 address: " + address;
+        error = "not a numeric IPv4 address: " + address;
         return false;
     }
     if (!store.Open())
@@ -291,8 +273,7 @@ bool ScoreService::Start(uint16_t wantedPort, const std::string& address)
         watching = true;
     }
     watchdog = std::thread(&ScoreService::Watch, this);
-    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG |
-                           (socketAddress.ss_family == AF_INET6 ? MHD_USE_IPv6 : 0);
+    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     daemon = MHD_start_daemon(
         flags, wantedPort, nullptr, nullptr, &Callbacks::Request, this, MHD_OPTION_EXTERNAL_LOGGER,
         &Callbacks::Log, this, MHD_OPTION_SOCK_ADDR, &socketAddress, MHD_OPTION_THREAD_POOL_SIZE,

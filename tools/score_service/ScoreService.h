@@ -33,8 +33,8 @@ public:
     ScoreService(const ScoreService&) = delete;
     ScoreService& operator=(const ScoreService&) = delete;
 
-    // Opens the database and listens at the numeric IPv4 or IPv6 address and port (0: any free
-    // one); false with Error() set when either fails.
+    // Opens the database and listens at the numeric IPv4 address and port (0: any free one);
+    // false with Error() set when either fails.
     bool Start(uint16_t port, const std::string& address = "127.0.0.1");
     // Answers what is being committed, then stops listening; nothing stays bound.
     void Stop();
