@@ -153,7 +153,7 @@ TEST_F(HighScores, RemappedIdsOutsideTheLaddersAreLeftOutOfTheLevelNames)
 
 TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
 {
-    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
     userData.scores.Clear();
     ASSERT_TRUE(userData.SaveScores()); // the local table forgets it: only the service has it now
     Open();
@@ -165,7 +165,7 @@ TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
     EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
     EXPECT_TRUE(highScorePhase.questReceived);
     EXPECT_TRUE(MivoFindWidget("HighScoreWorldButton")->selected);
-    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "Wu", "880", "Easy", "7"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "Wu", "880", "Easy", "0"}));
 
     Event(MivoHighScorePhase::kLocalId);
     EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----") << "the local table again";
