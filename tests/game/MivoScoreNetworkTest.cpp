@@ -262,7 +262,7 @@ TEST_F(ScoreNetworkTest, TheLargestListArrivesWhole)
     const ScoreServiceFake full(ScoreServiceFake::Behaviour::FullList);
     PointAt(full.Port());
     scoreClient.RequestScores(1, 0);
-    ASSERT_TRUE(Wait(400));
+    ASSERT_TRUE(Wait(1500));
     EXPECT_EQ(netWaitPhase.outcome, Outcome::Done);
     EXPECT_EQ(full.Sent(), ScoreServiceFake::kFullAnswer);
     EXPECT_GT(scoreClient.responseText.GetLength(), static_cast<int32_t>(ScoreServiceFake::kFullAnswer) - 64);
