@@ -132,23 +132,54 @@ void MivoHighScorePhase::ShowTables()
     SelectKind();
     if (kind == Level)
         FillLevelNames();
-    const bool received = kind == Quest   ? questReceived
-                          : kind == Skill ? skillReceived
-                                          : levelReceived[selectedRegion - 1];
-    if (view == World && !received)
-    {
-        const int32_t type = kind == Quest ? kQuestScores : kind == Skill ? kSkillScores : kLevelScores;
-        Request(type, kind == Level ? selectedRegion : 0);
-        return;
-    }
     if (view == Local)
         userData.LoadScores();
+    else
+    {
+        // What the service said last stays in view while it is asked, and when it cannot be
+        // reached.
+        FillFromReply();
+        if (!Received())
+            RequestShownTable();
+    }
+    FillShownList();
+}
+
+bool& MivoHighScorePhase::Received()
+{
+    return kind == Quest ? questReceived : kind == Skill ? skillReceived : levelReceived[selectedRegion - 1];
+}
+
+WeString& MivoHighScorePhase::Reply()
+{
+    return kind == Quest ? questReply : kind == Skill ? skillReply : levelReplies[selectedRegion - 1];
+}
+
+void MivoHighScorePhase::FillFromReply()
+{
+    const WeString& reply = Reply();
+    if (kind == Quest)
+        userData.FillQuestScores(reply);
+    else if (kind == Skill)
+        userData.FillSkillScores(reply);
+    else
+        userData.FillLevelScores(reply, selectedRegion - 1);
+}
+
+void MivoHighScorePhase::FillShownList()
+{
     if (kind == Quest)
         FillQuestList();
     else if (kind == Skill)
         FillSkillList();
     else
         FillLevelScores();
+}
+
+void MivoHighScorePhase::RequestShownTable()
+{
+    const int32_t type = kind == Quest ? kQuestScores : kind == Skill ? kSkillScores : kLevelScores;
+    Request(type, kind == Level ? selectedRegion : 0);
 }
 
 void MivoHighScorePhase::FillQuestList()
@@ -246,8 +277,12 @@ void MivoHighScorePhase::ClickLevelName()
     const int32_t id = levelIds[static_cast<size_t>(row)];
     selectedRegion = id / 1000;
     selectedTable = id % 1000;
-    if (view == World && !levelReceived[selectedRegion - 1])
-        Request(kLevelScores, selectedRegion);
+    if (view == World)
+    {
+        FillFromReply();
+        if (!Received())
+            RequestShownTable();
+    }
     FillLevelScores();
 }
 
@@ -265,6 +300,9 @@ void MivoHighScorePhase::OpenWorld()
     if (uploadPending || view == World)
         return;
     ShowView(World);
+    // Every turn to the world view asks for its table afresh: what was received before may be
+    // out of date, or the service gone since.
+    Received() = false;
     ShowTables();
 }
 
@@ -306,36 +344,29 @@ void MivoHighScorePhase::Uncovered(WeAbstractPhase* popped)
 {
     if (popped != &netWaitPhase)
         return;
+    const bool done = netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Done;
     if (uploadPending)
     {
         uploadPending = false;
+        // The service did not take the scores: its message has been shown, the view stays
+        // local, and the next World press sends them again.
+        if (!done)
+        {
+            worldOpened = false;
+            return;
+        }
         WeUIEvent world = MivoMadeEvent(kWorldId);
         OnUIEvent(&world);
         return;
     }
     // A failed, cancelled or late request leaves the tables and flags as they were: the reply
     // text then belongs to no request of this screen.
-    if (netWaitPhase.outcome != MivoNetWaitPhase::Outcome::Done)
+    if (!done)
         return;
-    const WeString& reply = scoreClient.responseText;
-    if (kind == Quest)
-    {
-        questReceived = true;
-        userData.FillQuestScores(reply);
-        FillQuestList();
-    }
-    else if (kind == Skill)
-    {
-        skillReceived = true;
-        userData.FillSkillScores(reply);
-        FillSkillList();
-    }
-    else
-    {
-        levelReceived[selectedRegion - 1] = true;
-        userData.FillLevelScores(reply, selectedRegion - 1);
-        FillLevelScores();
-    }
+    Received() = true;
+    Reply() = scoreClient.responseText;
+    FillFromReply();
+    FillShownList();
 }
 
 void MivoHighScorePhase::HandleInput()

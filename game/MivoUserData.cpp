@@ -759,6 +759,8 @@ void MivoUserData::FinishCity(MivoUser& user, MivoQuestCity& city)
 {
     MivoQuestProgress& quest = user.quest;
     quest.score = MivoScoreSum({quest.score, cityRunPoints});
+    // Counted in the quest score from now on: the display adds the run's points to it.
+    cityRunPoints = 0;
     city.completed = city.open = 1;
     MivoQuestCity* slot = quest.regions[regionSlot];
     slot[(cityIndex + kMivoCitiesPerRegion - 1) % kMivoCitiesPerRegion].open = 1;

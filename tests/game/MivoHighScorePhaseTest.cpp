@@ -1,6 +1,7 @@
 // The high-score screen: local tables from hiscores.dat with their empty marks, the level table of
 // a chosen map, and the world view against the score service on loopback (pending uploads first,
-// each table asked for once, a failed request changing nothing).
+// each turn to the world view asking afresh, a failed request keeping what the service said
+// last).
 #include "MivoHighScorePhase.h"
 #include "../core/TempFolder.h"
 #include "MenuFixture.h"
@@ -10,6 +11,7 @@
 #include "MivoUserData.h"
 #include "ScoreService.h"
 #include "WeConfig.h"
+#include "WeLocalization.h"
 #include "WeTimer.h"
 #include "WeUIMultiList.h"
 
@@ -62,6 +64,15 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return waited;
+    }
+    // Frames until the net-wait window knows how its request ended.
+    static void AwaitNetOutcome()
+    {
+        for (int32_t i = 0; i < 1200 && netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Waiting; ++i)
+        {
+            Step();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     static void Event(int32_t id)
     {
@@ -151,7 +162,7 @@ TEST_F(HighScores, RemappedIdsOutsideTheLaddersAreLeftOutOfTheLevelNames)
     EXPECT_EQ(Rows("HighScoreMultiLN"), static_cast<int32_t>(highScorePhase.levelIds.size()));
 }
 
-TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
+TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsAndEachTurnToItAsksAgain)
 {
     ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
     userData.scores.Clear();
@@ -167,32 +178,81 @@ TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
     EXPECT_TRUE(MivoFindWidget("HighScoreWorldButton")->selected);
     EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "Wu", "880", "Easy", "0"}));
 
+    // Another kind and back within the world view: each is asked for once.
+    Event(MivoHighScorePhase::kSkillId);
+    EXPECT_TRUE(Settle());
+    Event(MivoHighScorePhase::kQuestId);
+    EXPECT_FALSE(Settle());
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
+
     Event(MivoHighScorePhase::kLocalId);
     EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----") << "the local table again";
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Xi", 990, 3, 1, 1})); // queued for the next visit
+    Event(MivoHighScorePhase::kQuestId);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Xi");
     Event(MivoHighScorePhase::kWorldId);
-    EXPECT_FALSE(Settle()) << "the world table is asked for once a visit";
+    EXPECT_TRUE(Settle()) << "the world list asked for again";
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
+    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-----") << "no local entry among the world's";
 }
 
-TEST_F(HighScores, AFailedRequestChangesNothing)
+// A table asked for while the service is gone: one message, and the list the service gave last.
+TEST_F(HighScores, AFailedRequestKeepsTheLastWorldListAndSaysSoOnce)
 {
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
     Open();
-    service.Stop();
     Event(MivoHighScorePhase::kWorldId);
-    Step();
-    ASSERT_EQ(Top(), &netWaitPhase);
-    for (int32_t i = 0; i < 600 && netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Waiting; ++i)
-        Step();
-    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
-    // What an earlier good reply left: a failure must not show it.
+    EXPECT_TRUE(Settle());
+    ASSERT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
+    Event(MivoHighScorePhase::kLocalId);
+    service.Stop();
     scoreClient.responseText = "stale\x02"
                                "Xx\x02"
                                "999\x02"
                                "1\x02"
                                "9\x01";
+    Event(MivoHighScorePhase::kWorldId);
+    Step();
+    ASSERT_EQ(Top(), &netWaitPhase);
+    AwaitNetOutcome();
+    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
+    EXPECT_EQ(MivoFindWidget("NetText")->text, localization.Translate("UI: NET Error"));
     PressKey(kMivoEscapeKey);
     Steps(3);
     ASSERT_EQ(Top(), &highScorePhase);
+    EXPECT_FALSE(Settle()) << "one failure, one message";
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
     EXPECT_FALSE(highScorePhase.questReceived);
-    EXPECT_TRUE(userData.scores.questTables[0].empty());
-    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----");
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu") << "what the service said last, not the stale text";
+    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-----");
+}
+
+// Scores that the service does not take: one message, the local view stays, and the next World
+// press sends them again.
+TEST_F(HighScores, UploadsTheServiceDoesNotTakeGiveOneMessageAndGoAgainWithTheNextWorldPress)
+{
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
+    const auto queued = std::filesystem::file_size(folder / "upload.dat");
+    service.Stop();
+    Open();
+    Event(MivoHighScorePhase::kWorldId);
+    Step();
+    ASSERT_EQ(Top(), &netWaitPhase);
+    AwaitNetOutcome();
+    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
+    PressKey(kMivoEscapeKey);
+    Steps(3);
+    ASSERT_EQ(Top(), &highScorePhase);
+    EXPECT_FALSE(Settle()) << "no table asked for after the failure";
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::Local);
+    EXPECT_EQ(std::filesystem::file_size(folder / "upload.dat"), queued) << "the score waits";
+
+    ASSERT_TRUE(service.Start(0)) << service.Error();
+    Address() = ("127.0.0.1:" + std::to_string(service.Port())).c_str();
+    Event(MivoHighScorePhase::kWorldId);
+    EXPECT_TRUE(highScorePhase.uploadPending);
+    EXPECT_TRUE(Settle());
+    EXPECT_EQ(std::filesystem::file_size(folder / "upload.dat"), 4u);
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
 }

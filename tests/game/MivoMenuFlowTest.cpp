@@ -22,6 +22,7 @@
 #include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
+#include "PlaythroughDriver.h"
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
@@ -89,20 +90,11 @@ public:
         held.push_back(key);
     }
     static WeAbstractPhase* Top() { return phaseStack.GetTop(); }
-    // Shown, its fades and those of the windows around it over, and usable.
-    static bool Ready(const char* name)
-    {
-        const WeUIComponent* c = MivoFindWidget(name);
-        for (; c && c->parent; c = c->parent)
-            if (!c->visible || !c->IsSettled() || c->visibilityValue < 1.0f)
-                return false;
-        return c != nullptr;
-    }
     // Once the widget is ready: the cursor to its centre and the left button down in the next
     // poll, up in the one after. True when it clicked.
     bool ClickWhenReady(const char* name)
     {
-        if (!Ready(name))
+        if (!MivoWidgetReady(name))
             return false;
         const WeUIComponent* c = MivoFindWidget(name);
         win32::POINT point{c->x + c->w / 2, c->y + c->h / 2};
@@ -221,7 +213,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
     userData.FreeAll();
     int32_t escapeFrame = 0, menuFrame = 0;
     player.steps = {
-        [&] { return Player::Top() == &introPhase && Player::Ready("IntroImage1"); },
+        [&] { return Player::Top() == &introPhase && MivoWidgetReady("IntroImage1"); },
         [&]
         {
             player.Press(kMivoEscapeKey); // the intro cannot be skipped
@@ -243,7 +235,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
             EXPECT_TRUE(gameApp.menuCursor);
             EXPECT_NE(MivoFindWidget("MenuOverlayCurrentUserLabel"), nullptr);
             EXPECT_NE(MivoFindWidget("MenuBackImage"), nullptr);
-            return Player::Ready("MainMenuExitButton");
+            return MivoWidgetReady("MainMenuExitButton");
         },
         // Escape asks the exit question; Escape in it answers No.
         [&]
@@ -251,7 +243,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
             player.Press(kMivoEscapeKey);
             return true;
         },
-        [&] { return Player::Top() == &confirmationPhase && Player::Ready("Confirmation1NoButton"); },
+        [&] { return Player::Top() == &confirmationPhase && MivoWidgetReady("Confirmation1NoButton"); },
         [&]
         {
             player.Press(kMivoEscapeKey);
@@ -292,7 +284,7 @@ TEST_F(MenuFlow, AFastStartWithAPlayerOpensTheMainMenuAtOnceWithTheirName)
             EXPECT_EQ(gameApp.musicTrack, MivoGame::kMenuTrack);
             return true;
         },
-        [&] { return Player::Ready("MainMenuCreditsButton"); },
+        [&] { return MivoWidgetReady("MainMenuCreditsButton"); },
         [&]
         {
             player.Press(kMivoEscapeKey);
@@ -311,7 +303,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
     ASSERT_EQ(userData.UserCount(), 0);
     player.steps = {
         // Nobody to play as: after the intro, the users screen asks for a name at once.
-        [&] { return Player::Top() == &createUserPhase && Player::Ready("CreateUserOkButton"); },
+        [&] { return Player::Top() == &createUserPhase && MivoWidgetReady("CreateUserOkButton"); },
         [&]
         {
             EXPECT_EQ(phaseStack.GetPhases().GetCount(), 4)
@@ -332,7 +324,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
             player.Press(kMivoReturnKey);
             return true;
         },
-        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
+        [&] { return Player::Top() == &usersPhase && MivoWidgetReady("UsersOkButton"); },
         [&]
         {
             EXPECT_EQ(userData.UserCount(), 1) << "one Return, one player";
@@ -340,7 +332,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
             EXPECT_TRUE(list && list->rowCount == 1 && list->GetSelectedRow() == 0);
             return player.ClickWhenReady("UsersOkButton");
         },
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         [&]
         {
             const WeUIComponent* label = MivoFindWidget("MenuOverlayCurrentUserLabel");
@@ -368,7 +360,7 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
         Click(&usersPhase, "UsersNewButton"),
         // The default name as it stands.
         Click(&createUserPhase, "CreateUserOkButton"),
-        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersDeleteButton"); },
+        [&] { return Player::Top() == &usersPhase && MivoWidgetReady("UsersDeleteButton"); },
         [&]
         {
             EXPECT_EQ(userData.UserCount(), 2);
@@ -387,14 +379,14 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
         Click(&confirmationPhase, "Confirmation1YesButton"),
         // The last player cannot go.
         Click(&confirmationPhase, "Confirmation2OkButton"),
-        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
+        [&] { return Player::Top() == &usersPhase && MivoWidgetReady("UsersOkButton"); },
         [&]
         {
             EXPECT_EQ(userData.UserCount(), 1);
             player.Press(kMivoEscapeKey); // Escape is OK
             return true;
         },
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         PressOnce(kMivoEscapeKey),
         Click(&confirmationPhase, "Confirmation1YesButton"),
     };
@@ -415,7 +407,7 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
     float startY = 0.0f;
     player.steps = {
         [&] { return player.ClickWhenReady("MainMenuCreditsButton"); },
-        [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
+        [&] { return Player::Top() == &creditsPhase && MivoWidgetReady("CreditsBackButton"); },
         [&]
         {
             startY = MivoFindWidget("CreditsTextWindow")->yR;
@@ -428,9 +420,9 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
             return player.ClickWhenReady("CreditsBackButton");
         },
         Click(&mainMenuPhase, "MainMenuCreditsButton"),
-        [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
+        [&] { return Player::Top() == &creditsPhase && MivoWidgetReady("CreditsBackButton"); },
         PressOnce(kMivoEscapeKey),
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         PressOnce(kMivoEscapeKey),
         Click(&confirmationPhase, "Confirmation1YesButton"),
     };
@@ -528,7 +520,7 @@ TEST_F(MenuFlow, ALanguageChosenInTheOptionsShowsAtOnceAndAgainAtTheNextStart)
     player.steps.push_back(
         [&]
         {
-            if (localization.GetLanguageCode() != "DE" || !Player::Ready("OptionsBackButton"))
+            if (localization.GetLanguageCode() != "DE" || !MivoWidgetReady("OptionsBackButton"))
                 return false;
             EXPECT_EQ(MivoFindWidget("OptionsBackButton")->text, "Zurück")
                 << "the screen in the new language";
@@ -546,7 +538,7 @@ TEST_F(MenuFlow, ALanguageChosenInTheOptionsShowsAtOnceAndAgainAtTheNextStart)
     player.steps.push_back(
         [&]
         {
-            if (Player::Top() != &mainMenuPhase || !Player::Ready("MainMenuExitButton"))
+            if (Player::Top() != &mainMenuPhase || !MivoWidgetReady("MainMenuExitButton"))
                 return false;
             EXPECT_EQ(localization.GetLanguageCode(), "DE");
             EXPECT_EQ(MivoFindWidget("MainMenuExitButton")->text, "Beenden");
@@ -571,7 +563,7 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
     const auto queued = [&] { return std::filesystem::file_size(folder / "upload.dat"); };
     const auto recordFile = queued();
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         [&]
         {
             EXPECT_TRUE(userData.LoadPendingUploads());
@@ -595,37 +587,9 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
 
 // ---- the skill ladder's screens ----
 
-// The ladder draws each level's background world at random. The walk is frame-counted, but a
-// heavy world's first frames cost the software renderer a minute or more of compiling and
-// drawing on a loaded machine; the light test map behind every level keeps the walk short.
-class BackgroundsPinned
-{
-public:
-    BackgroundsPinned()
-    {
-        for (int32_t world = 1; world <= kWorldCount; ++world)
-        {
-            WeString& name =
-                WeConfig::GetString(WeString("Mivo.Maps.World") + std::to_string(world).c_str(), "");
-            saved.push_back(name);
-            name = "World1";
-        }
-    }
-    ~BackgroundsPinned()
-    {
-        for (int32_t world = 1; world <= kWorldCount; ++world)
-            WeConfig::GetString(WeString("Mivo.Maps.World") + std::to_string(world).c_str(), "") =
-                saved[size_t(world - 1)];
-    }
-
-private:
-    static constexpr int32_t kWorldCount = 15;
-    std::vector<WeString> saved;
-};
-
 TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
 {
-    const BackgroundsPinned light;
+    const PinnedBackgrounds light;
     ASSERT_TRUE(userData.CreateUser("Ana"));
     ASSERT_TRUE(userData.SaveUsers());
     userData.FreeAll();
@@ -653,7 +617,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
         },
         Click(&menuIngamePhase, "MenuIngameExit"),
         Click(&confirmationPhase, "Confirmation1YesButton"),
-        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
+        [&] { return Player::Top() == &skillPhase && MivoWidgetReady("SkillBackButton"); },
         [&]
         {
             EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "2 / 300");
@@ -670,7 +634,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
 // A player who knows the game, before the sixth level with two lives and cubes in stock.
 TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelComeInTurn)
 {
-    const BackgroundsPinned light;
+    const PinnedBackgrounds light;
     SaveSkilledPlayer(
         [](MivoSkillProgress& skill)
         {
@@ -726,7 +690,7 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
             PressWin();
             return true;
         },
-        [&] { return Player::Top() == &statisticPhase && Player::Ready("StatisticNextButton"); },
+        [&] { return Player::Top() == &statisticPhase && MivoWidgetReady("StatisticNextButton"); },
         [&]
         {
             EXPECT_TRUE(shown("StatisticGlobalWarmingWindow")) << "a fact after the sixth level";
@@ -778,7 +742,7 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
 
 TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksItOnce)
 {
-    const BackgroundsPinned light;
+    const PinnedBackgrounds light;
     SaveSkilledPlayer([](MivoSkillProgress& skill) { skill.level = 299; });
     const auto skillScores = [] { return userData.scores.skillTable.size(); };
     player.steps = {
@@ -792,7 +756,7 @@ TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksIt
             return true;
         },
         Click(&statisticPhase, "StatisticNextButton"),
-        [&] { return Player::Top() == &endGamePhase && Player::Ready("EndGameOkButton"); },
+        [&] { return Player::Top() == &endGamePhase && MivoWidgetReady("EndGameOkButton"); },
         [&]
         {
             EXPECT_EQ(skillScores(), 1u);
@@ -820,7 +784,7 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
     player.steps = {
         Click(&mainMenuPhase, "MainMenuNewGameButton"),
         Click(&newGamePhase, "NewGameSkillButton"),
-        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillQuitButton"); },
+        [&] { return Player::Top() == &skillPhase && MivoWidgetReady("SkillQuitButton"); },
         [&]
         {
             EXPECT_EQ(userData.gameMode, MivoModeSkill);
@@ -830,7 +794,7 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
         },
         Click(&confirmationPhase, "ConfirmationLargeYesButton"),
         Click(&newGamePhase, "NewGameSkillButton"),
-        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
+        [&] { return Player::Top() == &skillPhase && MivoWidgetReady("SkillBackButton"); },
         [&]
         {
             EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "1 / 300") << "a new ladder";
