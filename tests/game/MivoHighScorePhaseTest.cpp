@@ -199,7 +199,7 @@ TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsAndEachTurnToItAsksAgain)
 // A table asked for while the service is gone: one message, and the list the service gave last.
 TEST_F(HighScores, AFailedRequestKeepsTheLastWorldListAndSaysSoOnce)
 {
-    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
     Open();
     Event(MivoHighScorePhase::kWorldId);
     EXPECT_TRUE(Settle());
@@ -231,7 +231,7 @@ TEST_F(HighScores, AFailedRequestKeepsTheLastWorldListAndSaysSoOnce)
 // press sends them again.
 TEST_F(HighScores, UploadsTheServiceDoesNotTakeGiveOneMessageAndGoAgainWithTheNextWorldPress)
 {
-    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
     const auto queued = std::filesystem::file_size(folder / "upload.dat");
     service.Stop();
     Open();
