@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,27 @@ TEST_F(ShippedScreens, EveryTutorialHasItsTextItsHeadlineAndAPictureOfItsOwn)
     EXPECT_EQ(std::unique(styles.begin(), styles.end()), styles.end());
 }
 
+// A tutorial's text and each of its lines end a sentence, in every language.
+TEST_F(ShippedScreens, EveryLineOfEveryTutorialEndsWithAFullStopInEveryLanguage)
+{
+    for (int32_t language = 0; language < localization.GetLanguageCount(); ++language)
+    {
+        localization.SelectLanguage(language);
+        for (int32_t k = 0; k <= 10; ++k)
+        {
+            const WeString key =
+                "Tutorial: " + WeConfig::GetString(WeString("Mivo.Tutorials.Tutorial").AppendInt(k), "");
+            const std::string text = localization.Translate(key).GetData();
+            ASSERT_FALSE(text.empty()) << key.GetData();
+            std::istringstream lines(text);
+            for (std::string line; std::getline(lines, line);)
+                EXPECT_EQ(line.back(), '.')
+                    << localization.GetLanguageCode().GetData() << " " << key.GetData() << ": " << line;
+        }
+    }
+    localization.SelectLanguage(0);
+}
+
 TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)
 {
     const std::string controls = localization.Translate("UI: ControlsMenu").GetData();
@@ -221,6 +243,33 @@ TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)
     for (const char* control :
          {"Right mouse button", "wheel", "Page Up", "Page Down", "1 to 7", "F2", "Escape"})
         EXPECT_NE(controls.find(control), std::string::npos) << control;
+}
+
+// A ';' begins a comment anywhere on a line, so a text that holds one unescaped is cut off there.
+TEST(ShippedConfiguration, NoTextOfALanguageIsCutShortByAComment)
+{
+    int texts = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ConfigFolder()))
+    {
+        if (entry.path().filename().string().rfind("Localization", 0) != 0)
+            continue;
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number)
+        {
+            const size_t equals = line.find('=');
+            if (line.empty() || line[0] == ';' || equals == std::string::npos)
+                continue;
+            ++texts;
+            for (size_t i = equals + 1; i < line.size(); ++i)
+                if (line[i] == '\\')
+                    ++i;
+                else
+                    EXPECT_NE(line[i], ';')
+                        << entry.path().filename().string() << ":" << number << ": " << line;
+        }
+    }
+    EXPECT_GT(texts, 1000);
 }
 
 // A section may come back (each screen adds its own block of layouts), but a key set twice
