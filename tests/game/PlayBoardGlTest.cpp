@@ -232,6 +232,25 @@ int32_t LargestTable()
 class BoardFraming : public PlayScreenFrame, public testing::WithParamInterface<ScreenSize>
 {
 protected:
+    // Where the play stands the block of a cell: every block of the table stands there.
+    static WeVector CellCentre(const MivoMapCell& cell) { return {cell.fx, 0.0f, -cell.fy}; }
+    static void ExpectBlocksOnTheirCells()
+    {
+        int32_t blocks = 0;
+        playGamePhase.table->ForEachCell(
+            [&blocks](const MivoMapCell& cell)
+            {
+                if (const MivoActor* actor = MivoActorOf(cell.top.get()))
+                {
+                    const WeVector at = actor->GetLocation(), centre = CellCentre(cell);
+                    EXPECT_NEAR(at.x, centre.x, 1e-4f);
+                    EXPECT_NEAR(at.y, centre.y, 1e-4f);
+                    EXPECT_NEAR(at.z, centre.z, 1e-4f);
+                    ++blocks;
+                }
+            });
+        EXPECT_GT(blocks, 0);
+    }
     // The box the camera shows the four corner cells of the table in, their blocks' pick cubes
     // whole, in back-buffer pixels.
     static ScreenBox CornerCells()
@@ -246,14 +265,13 @@ protected:
         for (const int32_t x : {0, table.width - 1})
             for (const int32_t y : {0, table.height - 1})
             {
-                const MivoMapCell& cell = *table.Cell(x, y);
+                const WeVector centre = CellCentre(*table.Cell(x, y));
                 for (const float dx : {-half, half})
                     for (const float dy : {-half, half})
                         for (const float dz : {-half, half})
                         {
-                            // Where the play stands a block of the cell.
-                            const WeVector p = d3dx::D3DXVec3TransformCoord({cell.fx + dx, dy, -cell.fy + dz},
-                                                                            camera.viewProjection);
+                            const WeVector p = d3dx::D3DXVec3TransformCoord(
+                                {centre.x + dx, centre.y + dy, centre.z + dz}, camera.viewProjection);
                             const float sx = (p.x + 1.0f) * 0.5f * w, sy = (1.0f - p.y) * 0.5f * h;
                             box = {std::min(box.left, sx), std::min(box.top, sy), std::max(box.right, sx),
                                    std::max(box.bottom, sy)};
@@ -301,6 +319,7 @@ TEST_P(BoardFraming, TheFirstViewAndKeysOneAndTwoShowTheLargestTableWholeBesideT
     const int32_t map = LargestTable();
     ASSERT_GT(map, 0);
     ASSERT_TRUE(PlayLevel(map, GetParam()));
+    ExpectBlocksOnTheirCells();
     uiMain.LoadComponents("MenuOverlay");
     playGamePhase.UpdateLivesLabel(-1);
     Frames(1);
