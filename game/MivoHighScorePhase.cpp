@@ -20,9 +20,8 @@ const char* const kQuestList = "HighScoreMultiQ";
 const char* const kSkillList = "HighScoreMultiS";
 const char* const kLevelList = "HighScoreMultiL";
 const char* const kLevelNames = "HighScoreMultiLN";
-const char* const kNoName = "----";
-const char* const kNoValue = "-";
-const char* const kNoQuestEntry = "-----";
+// What every cell of an empty place shows, in every table.
+const char* const kEmpty = "-";
 const char* const kDifficultyKeys[] = {"UI: Easy", "UI: Medium", "UI: Hard"};
 constexpr int32_t kRows = MivoScoreTables::kLocalTableSize;
 
@@ -190,7 +189,7 @@ void MivoHighScorePhase::FillQuestList()
     for (int32_t d = 0; d < MivoScoreTables::kQuestTableCount; ++d)
     {
         if (d > 0)
-            AddRow(*list, {"---", kNoQuestEntry, kNoQuestEntry, kNoQuestEntry, kNoQuestEntry});
+            AddRow(*list, {"", "", "", "", ""}); // a blank row between two difficulties
         const WeString difficulty = localization.Translate(kDifficultyKeys[d]);
         const std::vector<MivoScore>& table = userData.scores.questTables[d];
         for (int32_t k = 0; k < kRows; ++k)
@@ -199,7 +198,7 @@ void MivoHighScorePhase::FillQuestList()
                 AddRow(*list, {Number(k + 1), table[k].name, Number(table[k].score), difficulty,
                                Number(table[k].level)});
             else
-                AddRow(*list, {Number(k + 1), kNoQuestEntry, kNoQuestEntry, difficulty, kNoQuestEntry});
+                AddRow(*list, {Number(k + 1), kEmpty, kEmpty, difficulty, kEmpty});
         }
     }
 }
@@ -215,7 +214,7 @@ void MivoHighScorePhase::FillSkillList()
         if (k < static_cast<int32_t>(table.size()))
             AddRow(*list, {Number(k + 1), table[k].name, Number(table[k].score), Number(table[k].level)});
         else
-            AddRow(*list, {Number(k + 1), kNoName, kNoValue, kNoValue});
+            AddRow(*list, {Number(k + 1), kEmpty, kEmpty, kEmpty});
     }
 }
 
@@ -253,7 +252,7 @@ void MivoHighScorePhase::FillLevelScores()
                            Number(static_cast<int32_t>(std::trunc(s.time)))});
         }
         else
-            AddRow(*list, {Number(k + 1), kNoName, kNoValue, kNoValue, kNoValue});
+            AddRow(*list, {Number(k + 1), kEmpty, kEmpty, kEmpty, kEmpty});
     }
 }
 

@@ -109,9 +109,8 @@ TEST_F(HighScores, ThreeLocalEntriesGiveThreeRankedRowsAndSevenEmptyOnes)
     userData.scores.Clear();
     Open();
     EXPECT_EQ(Rows("HighScoreMultiQ"), 32);
-    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "-----", "-----", "Easy", "-----"}));
-    EXPECT_EQ(Row("HighScoreMultiQ", 10),
-              (std::vector<std::string>{"---", "-----", "-----", "-----", "-----"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "-", "-", "Easy", "-"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 10), (std::vector<std::string>{"", "", "", "", ""}));
     EXPECT_EQ(Row("HighScoreMultiQ", 11), (std::vector<std::string>{"1", "Di", "500", "Medium", "5"}));
     Event(MivoHighScorePhase::kSkillId);
     EXPECT_TRUE(MivoFindWidget("HighScoreSkillButton")->selected);
@@ -122,7 +121,16 @@ TEST_F(HighScores, ThreeLocalEntriesGiveThreeRankedRowsAndSevenEmptyOnes)
     EXPECT_EQ(Row("HighScoreMultiS", 2), (std::vector<std::string>{"3", "Cy", "300", "3"}));
     for (int32_t row = 3; row < 10; ++row)
         EXPECT_EQ(Row("HighScoreMultiS", row),
-                  (std::vector<std::string>{std::to_string(row + 1), "----", "-", "-"}));
+                  (std::vector<std::string>{std::to_string(row + 1), "-", "-", "-"}));
+    Event(MivoHighScorePhase::kLevelId);
+    // One mark for an empty place in every table.
+    for (const char* list : {"HighScoreMultiQ", "HighScoreMultiS", "HighScoreMultiL"})
+        for (int32_t row = 0; row < Rows(list); ++row)
+            for (const std::string& cell : Row(list, row))
+                if (!cell.empty() && cell.find_first_not_of('-') == std::string::npos)
+                {
+                    EXPECT_EQ(cell, "-") << list << " row " << row;
+                }
 }
 
 TEST_F(HighScores, TheThirdMapOfTheFirstRegionShowsItsLevelTable)
@@ -139,7 +147,7 @@ TEST_F(HighScores, TheThirdMapOfTheFirstRegionShowsItsLevelTable)
     Event(MivoHighScorePhase::kLevelId);
     ASSERT_GE(highScorePhase.levelIds.size(), 3u);
     ASSERT_EQ(highScorePhase.levelIds[2], 1003);
-    EXPECT_EQ(Row("HighScoreMultiL", 0)[1], "----") << "table 1 is shown first";
+    EXPECT_EQ(Row("HighScoreMultiL", 0)[1], "-") << "table 1 is shown first";
     auto* names = dynamic_cast<WeUIMultiList*>(MivoFindWidget("HighScoreMultiLN"));
     ASSERT_NE(names, nullptr);
     names->SelectCell(0, 2);
@@ -168,7 +176,7 @@ TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsAndEachTurnToItAsksAgain)
     userData.scores.Clear();
     ASSERT_TRUE(userData.SaveScores()); // the local table forgets it: only the service has it now
     Open();
-    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----");
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-");
     Event(MivoHighScorePhase::kWorldId);
     EXPECT_TRUE(highScorePhase.uploadPending);
     EXPECT_TRUE(Settle());
@@ -186,14 +194,14 @@ TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsAndEachTurnToItAsksAgain)
     EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
 
     Event(MivoHighScorePhase::kLocalId);
-    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----") << "the local table again";
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-") << "the local table again";
     ASSERT_TRUE(userData.AddGameScore(MivoScore{"Xi", 990, 3, 1, 1})); // queued for the next visit
     Event(MivoHighScorePhase::kQuestId);
     EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Xi");
     Event(MivoHighScorePhase::kWorldId);
     EXPECT_TRUE(Settle()) << "the world list asked for again";
     EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
-    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-----") << "no local entry among the world's";
+    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-") << "no local entry among the world's";
 }
 
 // A table asked for while the service is gone: one message, and the list the service gave last.
@@ -224,7 +232,7 @@ TEST_F(HighScores, AFailedRequestKeepsTheLastWorldListAndSaysSoOnce)
     EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
     EXPECT_FALSE(highScorePhase.questReceived);
     EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu") << "what the service said last, not the stale text";
-    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-----");
+    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-");
 }
 
 // Scores that the service does not take: one message, the local view stays, and the next World

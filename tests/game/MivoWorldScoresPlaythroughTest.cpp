@@ -111,7 +111,7 @@ TEST_F(WorldScoresPlaythrough,
         {
             Click("MainMenuHighScoreButton");
             WaitFor("HighScoreWorldButton");
-            EXPECT_EQ(QuestRow(kFirstMediumRow), "----- -----") << "the local list";
+            EXPECT_EQ(QuestRow(kFirstMediumRow), "- -") << "the local list";
             Click("HighScoreWorldButton");
             Until(
                 []
