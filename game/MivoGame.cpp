@@ -94,12 +94,18 @@ WeString MivoGame::OptionKey(const char* name) const
     return optionsKey + ".Options." + name;
 }
 
+bool MivoGame::NeedsUsersScreen()
+{
+    // Nobody to play as yet, or a players' file to tell of (the users screen does).
+    return userData.UserCount() == 0 || userData.UsersFileState() != MivoUsersFile::Loaded;
+}
+
 MivoFirstScreen MivoGame::FirstScreen() const
 {
     if (commandLineNumber <= 0)
         return MivoFirstScreen::Intro;
-    // A fast start with no profile goes where the intro would: nobody to play as yet.
-    return userData.UserCount() == 0 ? MivoFirstScreen::Users : MivoFirstScreen::MainMenu;
+    // A fast start goes where the intro would.
+    return NeedsUsersScreen() ? MivoFirstScreen::Users : MivoFirstScreen::MainMenu;
 }
 
 bool MivoGame::Init()
@@ -142,8 +148,8 @@ bool MivoGame::Init()
 
 WeAbstractPhase* MivoGame::MenuScreen() const
 {
-    // With nobody to play as, the users screen, which asks for a name at once.
-    if (userData.UserCount() == 0)
+    // The users screen asks for a name at once when there is nobody.
+    if (NeedsUsersScreen())
         return &usersPhase;
     return &mainMenuPhase;
 }

@@ -108,6 +108,8 @@ protected:
     virtual bool InForeground() const;
 
 private:
+    // Whether the menus come up on the users screen.
+    static bool NeedsUsersScreen();
     void ReadOptions(int32_t& width, int32_t& height);
     void ApplyRenderSettings();
     bool StartEngine(int32_t width, int32_t height);

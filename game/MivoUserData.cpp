@@ -146,13 +146,19 @@ template <typename File, typename Skill> void TransferSkill(File& file, Skill& s
     }
 }
 
-template <typename File, typename User> void TransferProfile(File& file, User& user)
+// A profile after its name.
+template <typename File, typename User> void TransferProfileBody(File& file, User& user)
 {
-    file.Field(user.name);
     file.Fields(user.tutorialsSeen, sizeof(user.tutorialsSeen));
     file.Fields(user.mapsPlayed, sizeof(user.mapsPlayed));
     TransferQuest(file, user.quest);
     TransferSkill(file, user.skill);
+}
+
+template <typename File, typename User> void TransferProfile(File& file, User& user)
+{
+    file.Field(user.name);
+    TransferProfileBody(file, user);
 }
 
 void ResetQuest(MivoQuestProgress& quest)
@@ -320,6 +326,8 @@ void MivoUserData::BuildSkillProgress(MivoSkillProgress& skill)
 bool MivoUserData::LoadUsers()
 {
     lastError = "";
+    lostProfiles.clear();
+    unnamedProfilesLost = false;
     std::vector<uint8_t> bytes;
     const MivoFileStatus status = MivoReadPlayerFile(usersPath, bytes);
     if (status == MivoFileStatus::Failed)
@@ -339,28 +347,74 @@ bool MivoUserData::LoadUsers()
     {
         return true;
     }
-    const int32_t count = reader.ReadCount(kProfileBytes);
-    std::vector<std::unique_ptr<MivoUser>> read;
-    const char* outOfRange = nullptr;
-    for (int32_t i = 0; i < count && reader.Ok() && !outOfRange; ++i)
-    {
-        read.push_back(std::make_unique<MivoUser>());
-        TransferProfile(reader, *read.back());
-        outOfRange = reader.Ok() ? CounterOutOfRange(*read.back()) : nullptr;
-    }
-    const WeString currentName = reader.ReadString();
-    if (!reader.Ok() || outOfRange)
-    {
-        return RejectUsersFile(bytes,
-                               outOfRange ? WeString(outOfRange) + " out of range" : WeString("cut short"));
-    }
-    users = std::move(read);
+    WeString currentName, why;
+    const bool clean = ReadProfiles(reader, currentName, why);
     currentUser = FindUser(currentName);
     if (!currentUser && !users.empty())
     {
         currentUser = users.front().get();
     }
-    return true;
+    return clean || RejectUsersFile(bytes, why);
+}
+
+bool MivoUserData::ReadProfiles(MivoFileReader& reader, WeString& currentName, WeString& why)
+{
+    const auto lose = [this](const WeString& name)
+    {
+        if (name.IsEmpty())
+            unnamedProfilesLost = true;
+        else
+            lostProfiles.push_back(name);
+    };
+    // A damaged count costs no profile: a negative one reads as many as the file can hold, and a
+    // count beyond the file ends at the current name, the string the file ends with.
+    const std::size_t fit = reader.Remaining() >= 4 ? (reader.Remaining() - 4) / kProfileBytes : 0;
+    const int32_t declared = reader.ReadInt();
+    const bool countOk = reader.Ok() && declared >= 0 && static_cast<std::size_t>(declared) <= fit;
+    const int32_t count = declared >= 0 ? declared : static_cast<int32_t>(fit);
+    why = countOk ? "" : "the profile count out of range";
+    bool nameRead = false;
+    for (int32_t i = 0; i < count; ++i)
+    {
+        auto user = std::make_unique<MivoUser>();
+        user->name = reader.ReadString();
+        nameRead = !countOk && reader.Ok() && reader.AtEnd();
+        if (nameRead)
+        {
+            currentName = user->name;
+            break;
+        }
+        TransferProfileBody(reader, *user);
+        // A name no player could have typed means a damaged length: where this profile ends,
+        // and so where the next begins, is unknown, and nothing after it is read.
+        if (!reader.Ok() || !IsTypableName(user->name))
+        {
+            lose(reader.Ok() || !IsTypableName(user->name) ? WeString() : user->name);
+            unnamedProfilesLost = unnamedProfilesLost || i + 1 < declared;
+            why = "cut short";
+            return false;
+        }
+        if (const char* outOfRange = CounterOutOfRange(*user))
+        {
+            lose(user->name);
+            why = WeString(outOfRange) + " of a profile out of range";
+            continue;
+        }
+        users.push_back(std::move(user));
+    }
+    if (!nameRead)
+    {
+        currentName = reader.ReadString();
+    }
+    if (!reader.Ok() || !reader.AtEnd())
+    {
+        // Bytes after the current name may be profiles a damaged count left out.
+        unnamedProfilesLost = unnamedProfilesLost || reader.Ok();
+        why = reader.Ok() ? "bytes after its end" : "cut short";
+        currentName = "";
+        return false;
+    }
+    return why.IsEmpty();
 }
 
 bool MivoUserData::RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why)
@@ -372,11 +426,31 @@ bool MivoUserData::RejectUsersFile(const std::vector<uint8_t>& bytes, const WeSt
         // Without a copy the file itself is the only one left: it stays as it is.
         usersFile = MivoUsersFile::Unreadable;
         lastError += "no copy could be kept, so it is left as it is and nothing is saved over it";
-        return false;
     }
-    usersFile = MivoUsersFile::Damaged;
-    lastError += WeString("a copy was kept as ") + copy.c_str() + " and no profile was loaded";
+    else
+    {
+        usersFile = MivoUsersFile::Damaged;
+        lastError += WeString("a copy was kept as ") + copy.c_str();
+    }
+    if (!lostProfiles.empty())
+    {
+        lastError += "; lost: " + LostProfileNames();
+    }
+    if (unnamedProfilesLost)
+    {
+        lastError += "; profiles that could not be named were lost";
+    }
     return false;
+}
+
+WeString MivoUserData::LostProfileNames() const
+{
+    WeString names;
+    for (const WeString& name : lostProfiles)
+    {
+        names += (names.IsEmpty() ? "" : ", ") + name;
+    }
+    return names;
 }
 
 bool MivoUserData::SaveUsers()
@@ -405,6 +479,7 @@ bool MivoUserData::SaveUsers()
         lastError = WeString("Cannot write the player file ") + usersPath.c_str();
         return false;
     }
+    usersFile = MivoUsersFile::Loaded;
     return true;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class MivoFileReader;
+
 constexpr int32_t kMivoRegionCount = 15;
 constexpr int32_t kMivoCitiesPerRegion = 5;
 constexpr int32_t kMivoMapsPerCity = 4;
@@ -94,7 +96,8 @@ public:
 enum class MivoUsersFile : uint8_t
 {
     Loaded,     // read (or missing, or older): the profiles are what it held
-    Damaged,    // not understood: a copy of it was kept beside it, and there are no profiles
+    Damaged,    // partly not understood: a copy of it was kept beside it; the profiles are those
+                // that read cleanly
     Unreadable, // there but not readable, or damaged without a copy: left as it is, never saved over
 };
 
@@ -112,12 +115,19 @@ public:
     void SetFolder(const std::string& folder);
 
     // Profiles. A damaged users.dat (cut short, or a counter outside the range the game gives
-    // it) gives no profiles, a copy of it beside it and false with the reason in lastError; a
-    // missing or older file gives no profiles and is no error. A file that exists but cannot be
-    // read leaves the profiles as they are and gives false: until a later load reads it, nothing
-    // is saved over it.
+    // it) keeps the profiles that read cleanly, names the others in LostProfiles, keeps a copy of
+    // the file beside it and gives false with the reason in lastError; a missing or older file
+    // gives no profiles and is no error. A file that exists but cannot be read leaves the
+    // profiles as they are and gives false: until a later load reads it, nothing is saved over
+    // it.
     bool LoadUsers();
     MivoUsersFile UsersFileState() const { return usersFile; }
+    // The names of the profiles the last load dropped, and whether profiles it could not even
+    // name were lost too.
+    const std::vector<WeString>& LostProfiles() const { return lostProfiles; }
+    bool UnnamedProfilesLost() const { return unnamedProfilesLost; }
+    // The lost names as one text: "Ana, Bo".
+    WeString LostProfileNames() const;
     // Nothing once the engine has shut down; false, and nothing written, while the file could not
     // be loaded (see LoadUsers).
     bool SaveUsers();
@@ -219,6 +229,10 @@ public:
     bool gameComplete = false;
 
 private:
+    // Reads the profiles after the version into `users`, those whose counters are out of range
+    // and those cut short into lostProfiles, and the current name; false when any of it was
+    // damaged, with the reason in `why`.
+    bool ReadProfiles(MivoFileReader& reader, WeString& currentName, WeString& why);
     // Keeps the damaged file's bytes aside and says why in lastError; false.
     bool RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why);
     void FinishSkillLevel(MivoUser& user, float timeLimit, float elapsed);
@@ -231,6 +245,8 @@ private:
     std::vector<std::unique_ptr<MivoUser>> users; // in creation or file order
     MivoUser* currentUser = nullptr;
     MivoUsersFile usersFile = MivoUsersFile::Loaded;
+    std::vector<WeString> lostProfiles;
+    bool unnamedProfilesLost = false;
     std::string usersPath;
     std::string scoresPath;
 };

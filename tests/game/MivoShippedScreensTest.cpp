@@ -300,7 +300,8 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
          {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player", "UI: Delete user",
           "UI: Cannot delete", "UI: User exists", "Mivo: Credits", "UI: Player file unreadable",
           "UI: Player file damaged", "UI: NET Error", "UI: Ok", "UI: WinQuest", "UI: WinSkill",
-          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives"})
+          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives", "UI: Players lost",
+          "UI: Players not read"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
     for (int32_t k = 1; k <= 50; ++k)
         for (const char* part : {":Headline", ":Text"})
