@@ -17,7 +17,10 @@
 #include "WeUICheckBox.h"
 
 #include <algorithm>
+#include <csignal>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -317,4 +320,40 @@ TEST_F(Options, ALanguageNameOutsideAsciiComesBackAtTheNextStart)
     localization.SelectLanguageByName(WeConfig::GetString(gameApp.OptionKey("Language"), ""));
     EXPECT_EQ(localization.GetLanguageCode(), "SRC");
     localization.SelectLanguage(0);
+}
+
+TEST_F(Options, AKillDuringASaveLeavesTheOptionsFileWholeOldOrNew)
+{
+    const auto textWith = [](float brightness)
+    {
+        gameApp.brightness = brightness;
+        const WeString text = MivoOptionsPhase::OptionsFileText();
+        return std::string(text.GetData(), static_cast<size_t>(text.GetLength()));
+    };
+    const std::string dim = textWith(0.25f), bright = textWith(0.75f);
+    ASSERT_TRUE(MivoOptionsPhase::SaveOptions()); // bright
+    const std::string path = folder / "options.ini";
+    // A child saves again and again, the two texts in turn, and is killed somewhere in a save;
+    // the kills come later each round, so they fall into every part of one.
+    for (int32_t round = 0; round < 24; ++round)
+    {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+        {
+            for (int32_t i = 0;; ++i)
+            {
+                gameApp.brightness = i % 2 ? 0.75f : 0.25f;
+                MivoOptionsPhase::SaveOptions();
+            }
+        }
+        usleep(static_cast<useconds_t>(500 + 250 * round));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        const std::vector<unsigned char> file = TempFolder::ReadBytes(path);
+        const std::string text(file.begin(), file.end());
+        EXPECT_TRUE(text == dim || text == bright) << round << ": \"" << text << "\"";
+    }
 }
