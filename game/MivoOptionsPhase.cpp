@@ -254,6 +254,7 @@ bool MivoOptionsPhase::SaveOptions()
     const bool saved = !gameApp.optionsPath.IsEmpty() &&
                        MivoWritePlayerFile((gameApp.optionsPath + ".ini").GetData(),
                                            std::vector<uint8_t>(bytes, bytes + text.GetLength()));
+    optionsPhase.optionsOwed = !saved;
     // A file that was not written holds older options than those in use.
     if (saved)
         WeConfig::Load(gameApp.optionsKey);

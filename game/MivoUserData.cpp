@@ -258,9 +258,11 @@ MivoUserData::MivoUserData()
 
 void MivoUserData::SetFolder(const std::string& folder)
 {
-    usersPath = folder + "/users.dat";
-    scoresPath = folder + "/hiscores.dat";
-    uploads.SetPath(folder + "/upload.dat");
+    // No folder gives no paths: never files in the root.
+    const auto inFolder = [&folder](const char* name) { return folder.empty() ? folder : folder + name; };
+    usersPath = inFolder("/users.dat");
+    scoresPath = inFolder("/hiscores.dat");
+    uploads.SetPath(inFolder("/upload.dat"));
 }
 
 void MivoUserData::BuildQuestProgress(MivoQuestProgress& quest)
@@ -328,6 +330,16 @@ bool MivoUserData::LoadUsers()
     lastError = "";
     lostProfiles.clear();
     unnamedProfilesLost = false;
+    // Without a folder there is no file, and the profiles of the run are all there are.
+    if (usersPath.empty())
+    {
+        return true;
+    }
+    if (usersOwed)
+    {
+        // The profiles in memory are newer than the file: they stay, and this is another try.
+        return SaveUsers() || usersFile != MivoUsersFile::Unreadable;
+    }
     std::vector<uint8_t> bytes;
     const MivoFileStatus status = MivoReadPlayerFile(usersPath, bytes);
     if (status == MivoFileStatus::Failed)
@@ -460,6 +472,13 @@ bool MivoUserData::SaveUsers()
     {
         return true;
     }
+    // Until the file holds them, the profiles in memory are the only copy.
+    usersOwed = true;
+    if (usersPath.empty())
+    {
+        lastError = "No player folder: the profiles are not saved";
+        return false;
+    }
     if (usersFile == MivoUsersFile::Unreadable)
     {
         lastError = WeString("The player file ") + usersPath.c_str() +
@@ -479,6 +498,7 @@ bool MivoUserData::SaveUsers()
         lastError = WeString("Cannot write the player file ") + usersPath.c_str();
         return false;
     }
+    usersOwed = false;
     usersFile = MivoUsersFile::Loaded;
     return true;
 }
@@ -586,6 +606,12 @@ void MivoUserData::FreeAll()
 
 bool MivoUserData::LoadScores()
 {
+    if (!SaveOwedScores())
+    {
+        // The owed tables are newer than the file: they come back as they are.
+        scores = owedScores;
+        return true;
+    }
     const bool ok = scores.Load(scoresPath);
     lastError = scores.lastError;
     return ok;
@@ -593,9 +619,29 @@ bool MivoUserData::LoadScores()
 
 bool MivoUserData::SaveScores()
 {
-    const bool ok = scores.Save(scoresPath);
-    lastError = scores.lastError;
+    const bool ok = !scoresPath.empty() && scores.Save(scoresPath);
+    lastError =
+        scoresPath.empty() ? WeString("No player folder: the scores are not saved") : scores.lastError;
+    scoresOwed = !ok;
+    if (!ok)
+    {
+        owedScores = scores;
+    }
     return ok;
+}
+
+bool MivoUserData::SaveOwedScores()
+{
+    if (!scoresOwed)
+    {
+        return true;
+    }
+    if (scoresPath.empty() || !owedScores.Save(scoresPath))
+    {
+        return false;
+    }
+    scoresOwed = false;
+    return true;
 }
 
 bool MivoUserData::AddGameScore(MivoScore score)
@@ -665,6 +711,14 @@ void MivoUserData::SavePendingUploads()
 void MivoUserData::ClearPendingUploads()
 {
     uploads.ClearPending();
+}
+
+bool MivoUserData::SaveWhatIsOwed()
+{
+    const bool profiles = !usersOwed || SaveUsers();
+    const bool tables = SaveOwedScores();
+    const bool queue = uploads.SaveOwed();
+    return profiles && tables && queue;
 }
 
 void MivoUserData::ResetLevelCounters()

@@ -111,7 +111,8 @@ public:
     MivoUserData();
 
     // The folder of the player's files; the three file names are kept inside it. The
-    // program passes MivoPlayerFolder().
+    // program passes MivoPlayerFolder(); without one ("") nothing is read or written, and the
+    // profiles and scores of the run live in memory only.
     void SetFolder(const std::string& folder);
 
     // Profiles. A damaged users.dat (cut short, or a counter outside the range the game gives
@@ -119,7 +120,8 @@ public:
     // the file beside it and gives false with the reason in lastError; a missing or older file
     // gives no profiles and is no error. A file that exists but cannot be read leaves the
     // profiles as they are and gives false: until a later load reads it, nothing is saved over
-    // it.
+    // it. While a save of the profiles is owed, the profiles in memory are newer than the file:
+    // a load keeps them and tries the save again.
     bool LoadUsers();
     MivoUsersFile UsersFileState() const { return usersFile; }
     // The names of the profiles the last load dropped, and whether profiles it could not even
@@ -129,7 +131,8 @@ public:
     // The lost names as one text: "Ana, Bo".
     WeString LostProfileNames() const;
     // Nothing once the engine has shut down; false, and nothing written, while the file could not
-    // be loaded (see LoadUsers).
+    // be loaded (see LoadUsers) or without a folder. A save that fails leaves the profiles owed
+    // to the file.
     bool SaveUsers();
     MivoUser* FindUser(const WeString& name);
     // False when the name exists or could not have been typed (longer than kMaxUserNameBytes, or
@@ -153,7 +156,9 @@ public:
     // A new skill game: level 0, 3 lives, no points, no cubes, no bonus level, a new ladder.
     static void ResetSkillProgress(MivoSkillProgress& skill);
 
-    // Score tables (operations of the tables on the store's file, see MivoScoreTables).
+    // Score tables (operations of the tables on the store's file, see MivoScoreTables). A save
+    // that fails keeps a copy of the tables, which later loads give back (the world lists fill
+    // the same tables) after trying to save it again.
     bool LoadScores();
     bool SaveScores();
     // Records a finished game or level: loads the tables, inserts, queues the upload, saves.
@@ -170,6 +175,10 @@ public:
     bool SendNextUpload();
     void SavePendingUploads();
     void ClearPendingUploads();
+
+    // Tries again every save that failed: the profiles, the score tables, the upload file. True
+    // when nothing is owed any more.
+    bool SaveWhatIsOwed();
 
     // Level and game bookkeeping of the current profile; nothing without one.
     void ResetLevelCounters();
@@ -235,6 +244,8 @@ private:
     bool ReadProfiles(MivoFileReader& reader, WeString& currentName, WeString& why);
     // Keeps the damaged file's bytes aside and says why in lastError; false.
     bool RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why);
+    // Writes the owed copy of the tables; true when nothing is owed any more.
+    bool SaveOwedScores();
     void FinishSkillLevel(MivoUser& user, float timeLimit, float elapsed);
     void FinishQuestLevel(MivoUser& user, float elapsed);
     void FinishTeleportLevel(MivoUser& user);
@@ -247,6 +258,9 @@ private:
     MivoUsersFile usersFile = MivoUsersFile::Loaded;
     std::vector<WeString> lostProfiles;
     bool unnamedProfilesLost = false;
+    bool usersOwed = false;  // the last save of the profiles failed
+    bool scoresOwed = false; // the last save of the tables failed: owedScores holds them
+    MivoScoreTables owedScores;
     std::string usersPath;
     std::string scoresPath;
 };

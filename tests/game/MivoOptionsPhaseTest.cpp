@@ -9,6 +9,7 @@
 #include "MivoGame.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
+#include "MivoPlayerFile.h"
 #include "MivoScreen.h"
 #include "PlayFixture.h"
 #include "WeAudioDevice.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <csignal>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -356,4 +358,27 @@ TEST_F(Options, AKillDuringASaveLeavesTheOptionsFileWholeOldOrNew)
         const std::string text(file.begin(), file.end());
         EXPECT_TRUE(text == dim || text == bright) << round << ": \"" << text << "\"";
     }
+}
+
+TEST_F(Options, AFailedSaveLeavesTheFileAndTheStoreAndIsOwedUntilASaveWorks)
+{
+    saveProblems.Clear();
+    gameApp.brightness = 0.25f;
+    ASSERT_TRUE(MivoOptionsPhase::SaveOptions());
+    const std::vector<unsigned char> before = TempFolder::ReadBytes(folder / "options.ini");
+    const std::string blocker = folder / "options.ini.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0); // the file beside it cannot be made
+    gameApp.brightness = 0.75f;
+    EXPECT_FALSE(MivoOptionsPhase::SaveOptions());
+    EXPECT_TRUE(optionsPhase.optionsOwed);
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "options.ini"), before);
+    EXPECT_FLOAT_EQ(WeConfig::GetFloat(gameApp.OptionKey("Brightness"), 0.0f), 0.25f)
+        << "the store holds what the file holds";
+    EXPECT_EQ(saveProblems.TakeMessage(), "UI: Cannot save");
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(MivoOptionsPhase::SaveOptions());
+    EXPECT_FALSE(optionsPhase.optionsOwed);
+    EXPECT_FLOAT_EQ(WeConfig::GetFloat(gameApp.OptionKey("Brightness"), 0.0f), 0.75f);
+    EXPECT_FALSE(saveProblems.Failing());
 }

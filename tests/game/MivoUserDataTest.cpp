@@ -1,6 +1,7 @@
 #include "MivoUserData.h"
 
 #include "PlayerFileBytes.h"
+#include "ScoreEntries.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeRandom.h"
@@ -13,6 +14,8 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -502,6 +505,75 @@ TEST_F(UserDataTest, AProfileCutOrShiftedEndsWhatIsReadAndWhatReadCleanlyStays)
         EXPECT_TRUE(loaded.CurrentUser()->name == c.current) << c.what;
         EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), bytes) << c.what;
     }
+}
+
+TEST_F(UserDataTest, ProfilesThatCouldNotBeSavedStayAndAreSavedAtTheNextSavePoint)
+{
+    store.CreateUser("Ana");
+    ASSERT_TRUE(store.SaveUsers());
+    const std::string blocker = folder / "users.dat.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0); // the file beside it cannot be made
+    store.CreateUser("Bo");
+    EXPECT_FALSE(store.SaveUsers());
+    // The users screen reloads the file on entering: what could not be saved stays.
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(Names(store), std::vector<std::string>({"Ana", "Bo"}));
+    const auto atRestart = [&]
+    {
+        MivoUserData next;
+        next.SetFolder(folder.path);
+        EXPECT_TRUE(next.LoadUsers());
+        return Names(next);
+    };
+    EXPECT_EQ(atRestart(), std::vector<std::string>({"Ana"})) << "what was saved before";
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(store.LoadUsers()) << "the next save point";
+    EXPECT_EQ(atRestart(), std::vector<std::string>({"Ana", "Bo"}));
+    EXPECT_TRUE(store.SaveWhatIsOwed());
+}
+
+TEST_F(UserDataTest, ScoresThatCouldNotBeSavedOutliveTheWorldListsAndAreSavedLater)
+{
+    ASSERT_TRUE(store.AddGameScore(Score("Ana", 300, 2)));
+    const std::string blocker = folder / "hiscores.dat.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    EXPECT_FALSE(store.AddGameScore(Score("Bo", 500, 2)));
+    // The world lists fill the same tables; the local view loads the local ones back.
+    store.FillQuestScores(WeString("x\x01Zed\x02") + "900\x02" + "2\x02" + "4");
+    ASSERT_EQ(store.TopScore(1, 2), 900);
+    EXPECT_TRUE(store.LoadScores());
+    EXPECT_EQ(store.TopScore(1, 2), 500);
+    EXPECT_EQ(store.scores.questTables[1].size(), 2u);
+    const auto topAtRestart = [&]
+    {
+        MivoUserData next;
+        next.SetFolder(folder.path);
+        EXPECT_TRUE(next.LoadScores());
+        return next.TopScore(1, 2);
+    };
+    EXPECT_EQ(topAtRestart(), 300);
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(store.SaveWhatIsOwed());
+    EXPECT_EQ(topAtRestart(), 500);
+}
+
+TEST_F(UserDataTest, WithoutAFolderProfilesAndScoresLiveInMemoryAndNothingIsWritten)
+{
+    MivoUserData nowhere;
+    nowhere.SetFolder("");
+    EXPECT_TRUE(nowhere.LoadUsers());
+    ASSERT_TRUE(nowhere.CreateUser("Ana"));
+    EXPECT_FALSE(nowhere.SaveUsers());
+    EXPECT_TRUE(nowhere.LoadUsers());
+    EXPECT_EQ(nowhere.UserCount(), 1);
+    EXPECT_FALSE(nowhere.AddGameScore(Score("Ana", 300, 2)));
+    EXPECT_TRUE(nowhere.LoadScores());
+    EXPECT_EQ(nowhere.TopScore(1, 2), 300);
+    EXPECT_FALSE(nowhere.SaveWhatIsOwed());
+    for (const char* name : {"/users.dat", "/hiscores.dat", "/upload.dat", "users.dat", ".tmp"})
+        EXPECT_FALSE(win32::FileExists(name)) << name;
 }
 
 TEST_F(UserDataTest, ScoreSumsStopAtTheLargestScoreInsteadOfWrapping)
