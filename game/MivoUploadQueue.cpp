@@ -9,6 +9,13 @@ bool operator==(const MivoPendingUpload& a, const MivoPendingUpload& b)
     return a.kind == b.kind && std::memcmp(a.payload.text, b.payload.text, sizeof(a.payload.text)) == 0;
 }
 
+void MivoUploadQueue::SetPath(const std::string& filePath)
+{
+    path = filePath;
+    owed.Clear();
+    fileOwed = false;
+}
+
 bool MivoUploadQueue::ReadRecords(WeList<MivoPendingUpload>& records, bool& fileExists)
 {
     records.Clear();

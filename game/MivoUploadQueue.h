@@ -36,7 +36,8 @@ public:
     static constexpr int32_t kFileVersion = 1;
     static constexpr std::size_t kRecordSize = 4 + MivoScorePayload::kLength;
 
-    void SetPath(const std::string& filePath) { path = filePath; }
+    // A new file: nothing is owed to it.
+    void SetPath(const std::string& filePath);
     void SetChannel(MivoUploadChannel* uploadChannel) { channel = uploadChannel; }
 
     // Adds a record at the end of the file, creating it when missing. A file of another

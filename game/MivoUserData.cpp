@@ -263,6 +263,8 @@ void MivoUserData::SetFolder(const std::string& folder)
     usersPath = inFolder("/users.dat");
     scoresPath = inFolder("/hiscores.dat");
     uploads.SetPath(inFolder("/upload.dat"));
+    // What was owed to the files of another folder is not written into these.
+    usersOwed = scoresOwed = false;
 }
 
 void MivoUserData::BuildQuestProgress(MivoQuestProgress& quest)
@@ -602,6 +604,8 @@ void MivoUserData::FreeAll()
     ClearPendingUploads();
     users.clear();
     currentUser = nullptr;
+    // Profiles that are gone are owed to no file: a later load reads it again.
+    usersOwed = false;
 }
 
 bool MivoUserData::LoadScores()

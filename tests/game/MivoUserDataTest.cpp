@@ -533,6 +533,28 @@ TEST_F(UserDataTest, ProfilesThatCouldNotBeSavedStayAndAreSavedAtTheNextSavePoin
     EXPECT_TRUE(store.SaveWhatIsOwed());
 }
 
+TEST_F(UserDataTest, FreedProfilesOrAnotherFolderAreOwedNothing)
+{
+    store.CreateUser("Ana");
+    ASSERT_TRUE(store.SaveUsers());
+    const std::string blocker = folder / "users.dat.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    store.CreateUser("Bo");
+    EXPECT_FALSE(store.SaveUsers());
+    store.FreeAll();
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(Names(store), std::vector<std::string>({"Ana"})) << "read again, not saved over empty";
+
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    EXPECT_FALSE(store.SaveUsers());
+    TempFolder other;
+    store.SetFolder(other.path);
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(store.UserCount(), 0);
+    EXPECT_FALSE(win32::FileExists((other / "users.dat").c_str()));
+}
+
 TEST_F(UserDataTest, ScoresThatCouldNotBeSavedOutliveTheWorldListsAndAreSavedLater)
 {
     ASSERT_TRUE(store.AddGameScore(Score("Ana", 300, 2)));
