@@ -42,6 +42,9 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -805,4 +808,130 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
         Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
+}
+
+// ---- saves that fail ----
+
+TEST_F(MenuFlow, AFolderThatStopsTakingSavesIsToldOnceAndTheNextStartFindsEverything)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    // Beside each file a folder of its name: no save can make its file.
+    const std::vector<std::string> blockers = {folder / "users.dat.tmp", folder / "options.ini.tmp"};
+    for (const std::string& blocker : blockers)
+        ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    int32_t told = 0;
+    const auto noDialog = [&](int32_t frames)
+    {
+        return [&, count = 0, frames]() mutable
+        {
+            EXPECT_NE(Player::Top(), &confirmationPhase) << "told once";
+            return ++count >= frames;
+        };
+    };
+    AddClicks(player, {{&mainMenuPhase, "MainMenuUsersButton"},
+                       {&usersPhase, "UsersNewButton"},
+                       {&createUserPhase, "CreateUserOkButton"},
+                       {&usersPhase, "UsersOkButton"}});
+    player.steps.insert(
+        player.steps.end(),
+        {// Leaving the users screen saved the new player, and failed.
+         [&]
+         {
+             if (Player::Top() != &confirmationPhase || !Player::Ready("ConfirmationMediumOkButton"))
+                 return false;
+             ++told;
+             EXPECT_TRUE(confirmationPhase.textKey == "UI: Cannot save");
+             const WeAbstractPhase *below = nullptr, *last = nullptr;
+             for (const WeAbstractPhase* phase : phaseStack.GetPhases())
+                 below = std::exchange(last, phase);
+             EXPECT_EQ(below, &mainMenuPhase) << "the dialog is over the menu";
+             return player.ClickWhenReady("ConfirmationMediumOkButton");
+         },
+         Click(&mainMenuPhase, "MainMenuOptionsButton"), Click(&optionsPhase, "OptionsBackButton"),
+         [&] { return Player::Top() == &mainMenuPhase; }, noDialog(20),
+         // The players' screen reloads the file: the new player is still there.
+         Click(&mainMenuPhase, "MainMenuUsersButton"),
+         [&]
+         {
+             if (Player::Top() != &usersPhase || !Player::Ready("UsersOkButton"))
+                 return false;
+             EXPECT_EQ(MivoUsersList()->rowCount, 2);
+             return true;
+         },
+         Click(&usersPhase, "UsersOkButton"), noDialog(20),
+         // The folder takes saves again; the exit saves what is owed.
+         [&]
+         {
+             for (const std::string& blocker : blockers)
+                 EXPECT_EQ(rmdir(blocker.c_str()), 0);
+             return true;
+         },
+         Click(&mainMenuPhase, "MainMenuExitButton"), Click(&confirmationPhase, "Confirmation1YesButton")});
+    Run(1);
+    EXPECT_EQ(told, 1);
+
+    MivoUserData next;
+    next.SetFolder(gameApp.playerFolder);
+    ASSERT_TRUE(next.LoadUsers());
+    ASSERT_EQ(next.UserCount(), 2);
+    EXPECT_TRUE(next.GetUser(1)->name == "Player");
+    const std::vector<unsigned char> options = TempFolder::ReadBytes(folder / "options.ini");
+    EXPECT_NE(std::string(options.begin(), options.end()).find("\nBrightness=0.500000\n"), std::string::npos)
+        << "the options the run had to keep";
+}
+
+TEST_F(MenuFlow, WithoutAPlayerFolderTheGameSaysSoOnceAndPlaysOnWritingNothing)
+{
+    const char* const stray[] = {"/options.ini", "/users.dat", "/hiscores.dat", "/upload.dat",
+                                 "options.ini",  "users.dat",  "hiscores.dat",  "upload.dat"};
+    for (const char* path : stray)
+        ASSERT_FALSE(std::filesystem::exists(path)) << path;
+    // The documents folder lies under a file: no folder can be made.
+    const std::string blocked = folder / "file";
+    std::ofstream(blocked) << "x";
+    const char* oldDocuments = std::getenv("XDG_DOCUMENTS_DIR");
+    const std::string savedDocuments = oldDocuments ? oldDocuments : "";
+    setenv("XDG_DOCUMENTS_DIR", (blocked + "/Documents").c_str(), 1);
+    gameApp.playerFolder.clear();
+    int32_t told = 0;
+    player.steps = {
+        [&]
+        {
+            if (Player::Top() != &confirmationPhase || !Player::Ready("ConfirmationMediumOkButton"))
+                return false;
+            ++told;
+            EXPECT_TRUE(confirmationPhase.textKey == "UI: No player folder");
+            return player.ClickWhenReady("ConfirmationMediumOkButton");
+        },
+        // Nobody to play as: the name dialog was waiting beneath.
+        Click(&createUserPhase, "CreateUserOkButton"),
+        Click(&usersPhase, "UsersOkButton"),
+        [&]
+        {
+            EXPECT_NE(Player::Top(), &confirmationPhase) << "said once";
+            return Player::Top() == &mainMenuPhase;
+        },
+        Click(&mainMenuPhase, "MainMenuOptionsButton"),
+        Click(&optionsPhase, "OptionsBackButton"),
+        Click(&mainMenuPhase, "MainMenuUsersButton"),
+        [&]
+        {
+            if (Player::Top() != &usersPhase || !Player::Ready("UsersOkButton"))
+                return false;
+            EXPECT_EQ(MivoUsersList()->rowCount, 1) << "the player of the run stays";
+            return player.ClickWhenReady("UsersOkButton");
+        },
+        Click(&mainMenuPhase, "MainMenuExitButton"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
+    };
+    Run(1);
+    if (oldDocuments)
+        setenv("XDG_DOCUMENTS_DIR", savedDocuments.c_str(), 1);
+    else
+        unsetenv("XDG_DOCUMENTS_DIR");
+    EXPECT_EQ(told, 1);
+    for (const char* path : stray)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
 }

@@ -2,6 +2,7 @@
 // screen looks up exists in the screen's own layout and lies inside its window, and every text a
 // layout or a screen shows has an English entry, and every other language translates them all.
 #include "MenuFixture.h"
+#include "MivoPlayerFile.h"
 #include "MivoScreen.h"
 #include "ShippedScreens.h"
 #include "WeConfig.h"
@@ -153,8 +154,14 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
          {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player", "UI: Delete user",
           "UI: Cannot delete", "UI: User exists", "Mivo: Credits", "UI: Player file unreadable",
           "UI: Player file damaged", "UI: NET Error", "UI: Ok", "UI: WinQuest", "UI: WinSkill",
-          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives"})
+          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives", "UI: Players lost",
+          "UI: Players not read"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
+    for (int32_t i = 0; i < MivoSaveProblems::kProblemCount; ++i)
+    {
+        const char* key = MivoSaveProblems::MessageKey(static_cast<MivoSaveProblem>(i));
+        EXPECT_TRUE(localization.HasKey(key)) << key;
+    }
     for (int32_t k = 1; k <= 50; ++k)
         for (const char* part : {":Headline", ":Text"})
         {
