@@ -839,7 +839,7 @@ TEST_F(MenuFlow, AFolderThatStopsTakingSavesIsToldOnceAndTheNextStartFindsEveryt
         {// Leaving the users screen saved the new player, and failed.
          [&]
          {
-             if (Player::Top() != &confirmationPhase || !Player::Ready("ConfirmationMediumOkButton"))
+             if (Player::Top() != &confirmationPhase || !MivoWidgetReady("ConfirmationMediumOkButton"))
                  return false;
              ++told;
              EXPECT_TRUE(confirmationPhase.textKey == "UI: Cannot save");
@@ -855,7 +855,7 @@ TEST_F(MenuFlow, AFolderThatStopsTakingSavesIsToldOnceAndTheNextStartFindsEveryt
          Click(&mainMenuPhase, "MainMenuUsersButton"),
          [&]
          {
-             if (Player::Top() != &usersPhase || !Player::Ready("UsersOkButton"))
+             if (Player::Top() != &usersPhase || !MivoWidgetReady("UsersOkButton"))
                  return false;
              EXPECT_EQ(MivoUsersList()->rowCount, 2);
              return true;
@@ -899,7 +899,7 @@ TEST_F(MenuFlow, WithoutAPlayerFolderTheGameSaysSoOnceAndPlaysOnWritingNothing)
     player.steps = {
         [&]
         {
-            if (Player::Top() != &confirmationPhase || !Player::Ready("ConfirmationMediumOkButton"))
+            if (Player::Top() != &confirmationPhase || !MivoWidgetReady("ConfirmationMediumOkButton"))
                 return false;
             ++told;
             EXPECT_TRUE(confirmationPhase.textKey == "UI: No player folder");
@@ -918,7 +918,7 @@ TEST_F(MenuFlow, WithoutAPlayerFolderTheGameSaysSoOnceAndPlaysOnWritingNothing)
         Click(&mainMenuPhase, "MainMenuUsersButton"),
         [&]
         {
-            if (Player::Top() != &usersPhase || !Player::Ready("UsersOkButton"))
+            if (Player::Top() != &usersPhase || !MivoWidgetReady("UsersOkButton"))
                 return false;
             EXPECT_EQ(MivoUsersList()->rowCount, 1) << "the player of the run stays";
             return player.ClickWhenReady("UsersOkButton");
