@@ -9,12 +9,14 @@ WeString MivoConfirmationPhase::WidgetName(const WeString& suffix, const char* p
     return "Confirmation" + suffix + part;
 }
 
-void MivoConfirmationPhase::Show(const WeString& suffix, const WeString& key, Callback answer, bool single)
+void MivoConfirmationPhase::Show(const WeString& suffix, const WeString& key, Callback answer, bool single,
+                                 const WeString& shownDetail)
 {
     const bool replaceInPlace = open && !answered;
     if (open)
         Leave();
     textKey = key;
+    detail = shownDetail;
     callback = answer;
     layoutSuffix = suffix;
     okOnly = single ? 1 : 0;
@@ -35,7 +37,7 @@ void MivoConfirmationPhase::Enter()
     shownSuffix = layoutSuffix;
     uiMain.LoadComponents("Confirmation" + layoutSuffix);
     if (WeUIComponent* text = MivoFindWidget(WidgetName(layoutSuffix, "Text")))
-        text->text = localization.Translate(textKey);
+        text->text = localization.Translate(textKey) + detail;
     const WeString ok = WidgetName(layoutSuffix, "OkButton");
     const WeString yes = WidgetName(layoutSuffix, "YesButton");
     const WeString no = WidgetName(layoutSuffix, "NoButton");

@@ -19,7 +19,9 @@ public:
     // Asks the question of textKey in the layout "Confirmation" + layoutSuffix; callback (may be
     // null) hears true for Yes, false for No, OK and Escape. A question asked while another is
     // still unanswered replaces it in place: one dialog, the latest question, the latest callback.
-    void Show(const WeString& layoutSuffix, const WeString& textKey, Callback callback, bool okOnly);
+    // The detail, already in the player's language, follows the text.
+    void Show(const WeString& layoutSuffix, const WeString& textKey, Callback callback, bool okOnly,
+              const WeString& detail = WeString());
 
     void Enter() override;
     void Leave() override;
@@ -33,6 +35,7 @@ public:
     static WeString WidgetName(const WeString& layoutSuffix, const char* part);
 
     WeString textKey;
+    WeString detail;
     Callback callback = nullptr;
     uint8_t open = 0;
     WeString layoutSuffix;

@@ -1,10 +1,14 @@
 #include "MivoGame.h"
 
 #include "MivoCityButtonStyle.h"
+#include "MivoConfirmationPhase.h"
+#include "MivoCreditsPhase.h"
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoNetWaitPhase.h"
 #include "MivoOptionsPhase.h"
+#include "MivoPlayGamePhase.h"
 #include "MivoPlayerFile.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
@@ -94,22 +98,31 @@ WeString MivoGame::OptionKey(const char* name) const
     return optionsKey + ".Options." + name;
 }
 
+bool MivoGame::NeedsUsersScreen()
+{
+    // Nobody to play as yet, or a players' file to tell of (the users screen does).
+    return userData.UserCount() == 0 || userData.UsersFileState() != MivoUsersFile::Loaded;
+}
+
 MivoFirstScreen MivoGame::FirstScreen() const
 {
     if (commandLineNumber <= 0)
         return MivoFirstScreen::Intro;
-    // A fast start with no profile goes where the intro would: nobody to play as yet.
-    return userData.UserCount() == 0 ? MivoFirstScreen::Users : MivoFirstScreen::MainMenu;
+    // A fast start goes where the intro would.
+    return NeedsUsersScreen() ? MivoFirstScreen::Users : MivoFirstScreen::MainMenu;
 }
 
 bool MivoGame::Init()
 {
     restartPending = false;
+    saveProblems.Clear();
     if (playerFolder.empty())
         playerFolder = MivoPlayerFolder();
-    optionsPath = WeString((playerFolder + "/options").c_str());
-    optionsKey = "*" + optionsPath;
-    WeConfig::Load(optionsKey);
+    // Without a player folder nothing is read or saved: never the root nor the working folder.
+    optionsPath = playerFolder.empty() ? WeString() : WeString((playerFolder + "/options").c_str());
+    optionsKey = optionsPath.IsEmpty() ? WeString() : "*" + optionsPath;
+    if (!optionsKey.IsEmpty())
+        WeConfig::Load(optionsKey);
 
     // No match (an empty option too) keeps the language the localization made current.
     localization.SelectLanguageByName(WeConfig::GetString(OptionKey("Language"), ""));
@@ -142,10 +155,24 @@ bool MivoGame::Init()
 
 WeAbstractPhase* MivoGame::MenuScreen() const
 {
-    // With nobody to play as, the users screen, which asks for a name at once.
-    if (userData.UserCount() == 0)
+    // The users screen asks for a name at once when there is nobody.
+    if (NeedsUsersScreen())
         return &usersPhase;
     return &mainMenuPhase;
+}
+
+void MivoGame::TellSaveProblem()
+{
+    // Only over a screen that waits for the player, and with no change of screens queued, so that
+    // the dialog is what goes on top: a level, the intro, the credits and the network wait change
+    // screens by themselves.
+    const WeAbstractPhase* top = phaseStack.GetTop();
+    if (!top || phaseStack.HasQueuedCommands() || confirmationPhase.IsOpen() || top == &introPhase ||
+        top == &creditsPhase || top == &netWaitPhase || top == &playGamePhase)
+        return;
+    const WeString key = saveProblems.TakeMessage();
+    if (!key.IsEmpty())
+        confirmationPhase.Show("Medium", key, nullptr, true);
 }
 
 void MivoGame::PushFirstPhases()
@@ -271,6 +298,10 @@ void MivoGame::KeyboardLayoutForLanguage() const
 
 bool MivoGame::Exit()
 {
+    // The last chance for what could not be saved before.
+    userData.SaveWhatIsOwed();
+    if (optionsPhase.optionsOwed)
+        MivoOptionsPhase::SaveOptions();
     userData.FreeAll();
     return true;
 }
@@ -296,6 +327,7 @@ void MivoGame::Update()
         OnDeactivate();
     wasInForeground = foreground;
     uiMain.cursorVisible = engine.UpdateCursorVisibility() && menuCursor;
+    TellSaveProblem();
     phaseStack.Update();
 }
 

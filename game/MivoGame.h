@@ -43,7 +43,8 @@ public:
     // Options, language, profiles, the engine through the fallback chain, volumes, the first
     // screen. False after the fatal message when no display setting works.
     bool Init() override;
-    // Frees the profiles, score lists and queued uploads; the run loop does not restart.
+    // Tries once more to save what could not be saved, frees the profiles, score lists and queued
+    // uploads; the run loop does not restart.
     bool Exit() override;
     // Foreground edges, the playlist, the cursor, then the phase stack.
     void Update() override;
@@ -88,8 +89,8 @@ public:
 
     int32_t commandLineNumber = 0; // 1 or more skips the intro
     bool restartPending = false;   // the options phase asked for a restart to apply the windowed flag
-    std::string playerFolder;      // empty: MivoPlayerFolder() at Init
-    WeString optionsPath;          // folder + "/options", without ".ini"
+    std::string playerFolder;      // empty: MivoPlayerFolder() at Init, and still empty without one
+    WeString optionsPath;          // folder + "/options", without ".ini"; empty without a folder
     WeString optionsKey;           // "*" + optionsPath: the configuration prefix of every option
     int32_t musicTrack = kMenuTrack;
     int32_t nextPlayTrack = 1;
@@ -108,6 +109,11 @@ protected:
     virtual bool InForeground() const;
 
 private:
+    // Whether the menus come up on the users screen.
+    static bool NeedsUsersScreen();
+    // Shows the first save problem the player has not been told of, once a screen that waits for
+    // the player is on top.
+    void TellSaveProblem();
     void ReadOptions(int32_t& width, int32_t& height);
     void ApplyRenderSettings();
     bool StartEngine(int32_t width, int32_t height);

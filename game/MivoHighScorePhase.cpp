@@ -20,9 +20,8 @@ const char* const kQuestList = "HighScoreMultiQ";
 const char* const kSkillList = "HighScoreMultiS";
 const char* const kLevelList = "HighScoreMultiL";
 const char* const kLevelNames = "HighScoreMultiLN";
-const char* const kNoName = "----";
-const char* const kNoValue = "-";
-const char* const kNoQuestEntry = "-----";
+// What every cell of an empty place shows, in every table.
+const char* const kEmpty = "-";
 const char* const kDifficultyKeys[] = {"UI: Easy", "UI: Medium", "UI: Hard"};
 constexpr int32_t kRows = MivoScoreTables::kLocalTableSize;
 
@@ -132,23 +131,54 @@ void MivoHighScorePhase::ShowTables()
     SelectKind();
     if (kind == Level)
         FillLevelNames();
-    const bool received = kind == Quest   ? questReceived
-                          : kind == Skill ? skillReceived
-                                          : levelReceived[selectedRegion - 1];
-    if (view == World && !received)
-    {
-        const int32_t type = kind == Quest ? kQuestScores : kind == Skill ? kSkillScores : kLevelScores;
-        Request(type, kind == Level ? selectedRegion : 0);
-        return;
-    }
     if (view == Local)
         userData.LoadScores();
+    else
+    {
+        // What the service said last stays in view while it is asked, and when it cannot be
+        // reached.
+        FillFromReply();
+        if (!Received())
+            RequestShownTable();
+    }
+    FillShownList();
+}
+
+bool& MivoHighScorePhase::Received()
+{
+    return kind == Quest ? questReceived : kind == Skill ? skillReceived : levelReceived[selectedRegion - 1];
+}
+
+WeString& MivoHighScorePhase::Reply()
+{
+    return kind == Quest ? questReply : kind == Skill ? skillReply : levelReplies[selectedRegion - 1];
+}
+
+void MivoHighScorePhase::FillFromReply()
+{
+    const WeString& reply = Reply();
+    if (kind == Quest)
+        userData.FillQuestScores(reply);
+    else if (kind == Skill)
+        userData.FillSkillScores(reply);
+    else
+        userData.FillLevelScores(reply, selectedRegion - 1);
+}
+
+void MivoHighScorePhase::FillShownList()
+{
     if (kind == Quest)
         FillQuestList();
     else if (kind == Skill)
         FillSkillList();
     else
         FillLevelScores();
+}
+
+void MivoHighScorePhase::RequestShownTable()
+{
+    const int32_t type = kind == Quest ? kQuestScores : kind == Skill ? kSkillScores : kLevelScores;
+    Request(type, kind == Level ? selectedRegion : 0);
 }
 
 void MivoHighScorePhase::FillQuestList()
@@ -159,7 +189,7 @@ void MivoHighScorePhase::FillQuestList()
     for (int32_t d = 0; d < MivoScoreTables::kQuestTableCount; ++d)
     {
         if (d > 0)
-            AddRow(*list, {"---", kNoQuestEntry, kNoQuestEntry, kNoQuestEntry, kNoQuestEntry});
+            AddRow(*list, {"", "", "", "", ""}); // a blank row between two difficulties
         const WeString difficulty = localization.Translate(kDifficultyKeys[d]);
         const std::vector<MivoScore>& table = userData.scores.questTables[d];
         for (int32_t k = 0; k < kRows; ++k)
@@ -168,7 +198,7 @@ void MivoHighScorePhase::FillQuestList()
                 AddRow(*list, {Number(k + 1), table[k].name, Number(table[k].score), difficulty,
                                Number(table[k].level)});
             else
-                AddRow(*list, {Number(k + 1), kNoQuestEntry, kNoQuestEntry, difficulty, kNoQuestEntry});
+                AddRow(*list, {Number(k + 1), kEmpty, kEmpty, difficulty, kEmpty});
         }
     }
 }
@@ -184,7 +214,7 @@ void MivoHighScorePhase::FillSkillList()
         if (k < static_cast<int32_t>(table.size()))
             AddRow(*list, {Number(k + 1), table[k].name, Number(table[k].score), Number(table[k].level)});
         else
-            AddRow(*list, {Number(k + 1), kNoName, kNoValue, kNoValue});
+            AddRow(*list, {Number(k + 1), kEmpty, kEmpty, kEmpty});
     }
 }
 
@@ -222,7 +252,7 @@ void MivoHighScorePhase::FillLevelScores()
                            Number(static_cast<int32_t>(std::trunc(s.time)))});
         }
         else
-            AddRow(*list, {Number(k + 1), kNoName, kNoValue, kNoValue, kNoValue});
+            AddRow(*list, {Number(k + 1), kEmpty, kEmpty, kEmpty, kEmpty});
     }
 }
 
@@ -246,8 +276,12 @@ void MivoHighScorePhase::ClickLevelName()
     const int32_t id = levelIds[static_cast<size_t>(row)];
     selectedRegion = id / 1000;
     selectedTable = id % 1000;
-    if (view == World && !levelReceived[selectedRegion - 1])
-        Request(kLevelScores, selectedRegion);
+    if (view == World)
+    {
+        FillFromReply();
+        if (!Received())
+            RequestShownTable();
+    }
     FillLevelScores();
 }
 
@@ -265,6 +299,9 @@ void MivoHighScorePhase::OpenWorld()
     if (uploadPending || view == World)
         return;
     ShowView(World);
+    // Every turn to the world view asks for its table afresh: what was received before may be
+    // out of date, or the service gone since.
+    Received() = false;
     ShowTables();
 }
 
@@ -306,36 +343,29 @@ void MivoHighScorePhase::Uncovered(WeAbstractPhase* popped)
 {
     if (popped != &netWaitPhase)
         return;
+    const bool done = netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Done;
     if (uploadPending)
     {
         uploadPending = false;
+        // The service did not take the scores: its message has been shown, the view stays
+        // local, and the next World press sends them again.
+        if (!done)
+        {
+            worldOpened = false;
+            return;
+        }
         WeUIEvent world = MivoMadeEvent(kWorldId);
         OnUIEvent(&world);
         return;
     }
     // A failed, cancelled or late request leaves the tables and flags as they were: the reply
     // text then belongs to no request of this screen.
-    if (netWaitPhase.outcome != MivoNetWaitPhase::Outcome::Done)
+    if (!done)
         return;
-    const WeString& reply = scoreClient.responseText;
-    if (kind == Quest)
-    {
-        questReceived = true;
-        userData.FillQuestScores(reply);
-        FillQuestList();
-    }
-    else if (kind == Skill)
-    {
-        skillReceived = true;
-        userData.FillSkillScores(reply);
-        FillSkillList();
-    }
-    else
-    {
-        levelReceived[selectedRegion - 1] = true;
-        userData.FillLevelScores(reply, selectedRegion - 1);
-        FillLevelScores();
-    }
+    Received() = true;
+    Reply() = scoreClient.responseText;
+    FillFromReply();
+    FillShownList();
 }
 
 void MivoHighScorePhase::HandleInput()

@@ -1,8 +1,11 @@
 // The score tables: the quest scores of the three difficulties, the skill scores and the scores
 // of single levels, each from the player's own tables (local, hiscores.dat) or from the score
 // service (world). The first world view of a visit sends the scores waiting in upload.dat before
-// any table is asked for; each world table is asked for once (a region's level tables once per
-// run), through the net-wait window, and only a good reply fills it.
+// any table is asked for. A world table is asked for, through the net-wait window, each time the
+// player turns to the world view, and once a visit when another kind of table is chosen there (a
+// region's level tables once a run); only a good reply fills it, and the last good reply of each
+// table is kept for the run, shown while it is asked for again and when the service cannot be
+// reached. Local and world lists never mix: the local view reads hiscores.dat.
 #pragma once
 
 #include "MivoUserData.h"
@@ -53,9 +56,19 @@ public:
     bool uploadPending = false;
     bool worldOpened = false;
     std::vector<int32_t> levelIds; // the map of each row of the level-name list
+    // The last good world replies, kept for the run.
+    WeString questReply, skillReply;
+    WeString levelReplies[kMivoRegionCount];
 
 private:
     void ShowTables();
+    // The received flag and the kept reply of the table shown (the selected region's for levels).
+    bool& Received();
+    WeString& Reply();
+    // The store's tables of the kind shown filled from its kept reply.
+    void FillFromReply();
+    void FillShownList();
+    void RequestShownTable();
     void ShowView(View shown);
     void SelectKind();
     void FillQuestList();

@@ -6,11 +6,11 @@
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
 #include "MivoPlayGamePhase.h"
+#include "MivoPlayerFile.h"
 #include "MivoScreen.h"
 #include "WeAudioDevice.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
-#include "WeFileStream.h"
 #include "WeLocalization.h"
 #include "WeRenderDevice.h"
 #include "WeTimer.h"
@@ -246,17 +246,19 @@ WeString MivoOptionsPhase::OptionsFileText()
     return text;
 }
 
-void MivoOptionsPhase::SaveOptions()
+bool MivoOptionsPhase::SaveOptions()
 {
-    WeTextStream file;
-    // Without a player folder (the game not started) there is no file to write.
-    if (!gameApp.optionsPath.IsEmpty() && file.Open(gameApp.optionsPath + ".ini"))
-    {
-        file.WriteString(OptionsFileText());
-        file.Close();
-    }
-    if (!gameApp.optionsKey.IsEmpty())
+    const WeString text = OptionsFileText();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.GetData());
+    // Without a player folder there is no file to write.
+    const bool saved = !gameApp.optionsPath.IsEmpty() &&
+                       MivoWritePlayerFile((gameApp.optionsPath + ".ini").GetData(),
+                                           std::vector<uint8_t>(bytes, bytes + text.GetLength()));
+    optionsPhase.optionsOwed = !saved;
+    // A file that was not written holds older options than those in use.
+    if (saved)
         WeConfig::Load(gameApp.optionsKey);
+    return saved;
 }
 
 bool MivoOptionsPhase::OnUIEvent(WeUIEvent* event)

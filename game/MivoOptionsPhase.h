@@ -47,13 +47,16 @@ public:
     static bool ParseResolution(const WeString& text, int32_t& width, int32_t& height);
     // The options file as the screen writes it: "[Options]" and the eight settings in use.
     static WeString OptionsFileText();
-    // Writes the options file (nothing when it cannot be opened) and reloads it.
-    static void SaveOptions();
+    // Saves the options file whole, as the player files are saved, and reloads it into the
+    // configuration store. False when it cannot be saved (no player folder, or a failed write):
+    // the options in use stay owed to the file until a later save works.
+    static bool SaveOptions();
 
     bool openedFromMainMenu = true;
     WeString resolutionAtEntry;
     std::vector<WeString> resolutions;
     float lastTestSound = -1.0f; // frame-timer seconds of the last test sound
+    bool optionsOwed = false;    // the last save of the options file failed
 
 private:
     void ShowResolution(const WeString& text);

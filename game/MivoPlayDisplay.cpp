@@ -259,6 +259,8 @@ void MivoPlayGamePhase::LevelLostOnTime()
 {
     SetStatisticBonusLevel();
     userData.BeginLevel(false);
+    // The label above the lose screen counts the life just lost, as the screen does.
+    UpdateLivesLabel(userData.outOfLives ? 0 : -1);
     ShowStatistic();
 }
 

@@ -2,11 +2,14 @@
 
 #include "win32/Win32Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+MivoSaveProblems saveProblems;
 
 namespace
 {
@@ -18,12 +21,22 @@ std::string TemporaryPath(const std::string& path)
     return path + ".tmp";
 }
 
-// Flushes the stream to the disk itself and closes it; false when any step fails.
-bool FlushAndClose(FILE* file)
+// The errno value of a step that failed, never 0.
+int LastError()
 {
-    bool ok = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    ok = std::fclose(file) == 0 && ok;
-    return ok;
+    return errno ? errno : EIO;
+}
+
+// Flushes the stream to the disk itself and closes it; the errno value of the first step that
+// fails, else 0.
+int FlushAndClose(FILE* file)
+{
+    int error = std::fflush(file) == 0 && fsync(fileno(file)) == 0 ? 0 : LastError();
+    if (std::fclose(file) != 0 && !error)
+    {
+        error = LastError();
+    }
+    return error;
 }
 
 // Makes a rename in the folder of `path` durable. Best effort: not every file system lets a
@@ -40,16 +53,132 @@ void SyncFolderOf(const std::string& path)
         close(descriptor);
     }
 }
+
+// The halves of a save, each giving the errno value of its failure, else 0.
+int WriteTemporary(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    errno = 0;
+    FILE* file = win32::OpenFile(TemporaryPath(path).c_str(), "wb");
+    if (!file)
+    {
+        return LastError();
+    }
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int writeError = written ? 0 : LastError();
+    const int closeError = FlushAndClose(file);
+    return writeError ? writeError : closeError;
+}
+
+int CommitTemporary(const std::string& path)
+{
+    const std::string from = win32::NormalizePath(TemporaryPath(path).c_str());
+    const std::string to = win32::NormalizePath(path.c_str());
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+    {
+        return LastError();
+    }
+    SyncFolderOf(path);
+    return 0;
+}
 } // namespace
+
+MivoSaveProblem MivoSaveProblems::ProblemOf(int error)
+{
+    switch (error)
+    {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return MivoSaveProblem::DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return MivoSaveProblem::ReadOnly;
+    default:
+        return MivoSaveProblem::Failed;
+    }
+}
+
+const char* MivoSaveProblems::MessageKey(MivoSaveProblem problem)
+{
+    switch (problem)
+    {
+    case MivoSaveProblem::NoFolder:
+        return "UI: No player folder";
+    case MivoSaveProblem::DiskFull:
+        return "UI: Disk full";
+    case MivoSaveProblem::ReadOnly:
+        return "UI: Folder read-only";
+    default:
+        return "UI: Cannot save";
+    }
+}
+
+void MivoSaveProblems::Failed(const std::string& path, MivoSaveProblem problem, int error)
+{
+    if (problem == MivoSaveProblem::NoFolder)
+    {
+        std::fprintf(stderr, "Mivo: cannot make the player folder %s: %s; nothing is saved in this run\n",
+                     path.c_str(), std::strerror(error));
+    }
+    else
+    {
+        std::fprintf(stderr, "Mivo: cannot save %s: %s\n", path.c_str(), std::strerror(error));
+    }
+    failing.insert(path);
+    const auto index = static_cast<std::size_t>(problem);
+    waiting[index] = waiting[index] || !told[index];
+}
+
+void MivoSaveProblems::Saved(const std::string& path)
+{
+    // Once every file that failed is saved, nothing is left to tell, and a new failure is news.
+    if (failing.erase(path) > 0 && failing.empty())
+    {
+        Clear();
+    }
+}
+
+WeString MivoSaveProblems::TakeMessage()
+{
+    for (int32_t i = 0; i < kProblemCount; ++i)
+    {
+        if (waiting[i])
+        {
+            waiting[i] = false;
+            told[i] = true;
+            return MessageKey(static_cast<MivoSaveProblem>(i));
+        }
+    }
+    return WeString();
+}
+
+void MivoSaveProblems::Clear()
+{
+    failing.clear();
+    std::fill(std::begin(waiting), std::end(waiting), false);
+    std::fill(std::begin(told), std::end(told), false);
+}
 
 std::string MivoPlayerFolder()
 {
+    const std::string documents = win32::GetDocumentsFolder();
     const std::string myGames = win32::GetMyGamesFolder();
     const std::string folder = myGames + "/Mivo";
-    if (!win32::CreateDirectory(win32::GetDocumentsFolder().c_str()) ||
-        !win32::CreateDirectory(myGames.c_str()) || !win32::CreateDirectory(folder.c_str()))
+    // A relative path would put the files in whatever folder the game runs in.
+    if (win32::NormalizePath(folder.c_str()).front() != '/')
     {
+        saveProblems.Failed(folder, MivoSaveProblem::NoFolder, EINVAL);
         return std::string();
+    }
+    for (const std::string& step : {documents, myGames, folder})
+    {
+        errno = 0;
+        if (!win32::CreateDirectory(step.c_str()))
+        {
+            saveProblems.Failed(step, MivoSaveProblem::NoFolder, LastError());
+            return std::string();
+        }
     }
     return folder;
 }
@@ -80,35 +209,31 @@ MivoFileStatus MivoReadPlayerFile(const std::string& path, std::vector<uint8_t>&
 
 bool MivoWriteTemporaryFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    FILE* file = win32::OpenFile(TemporaryPath(path).c_str(), "wb");
-    if (!file)
-    {
-        return false;
-    }
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = FlushAndClose(file);
-    return written && closed;
+    return WriteTemporary(path, bytes) == 0;
 }
 
 bool MivoCommitTemporaryFile(const std::string& path)
 {
-    const std::string from = win32::NormalizePath(TemporaryPath(path).c_str());
-    const std::string to = win32::NormalizePath(path.c_str());
-    if (std::rename(from.c_str(), to.c_str()) != 0)
-    {
-        return false;
-    }
-    SyncFolderOf(path);
-    return true;
+    return CommitTemporary(path) == 0;
 }
 
 bool MivoWritePlayerFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    if (MivoWriteTemporaryFile(path, bytes) && MivoCommitTemporaryFile(path))
+    int error = path.empty() ? ENOENT : WriteTemporary(path, bytes);
+    if (!error)
     {
+        error = CommitTemporary(path);
+    }
+    if (!error)
+    {
+        saveProblems.Saved(path);
         return true;
     }
-    win32::DeleteFile(TemporaryPath(path).c_str());
+    if (!path.empty())
+    {
+        win32::DeleteFile(TemporaryPath(path).c_str());
+    }
+    saveProblems.Failed(path, MivoSaveProblems::ProblemOf(error), error);
     return false;
 }
 

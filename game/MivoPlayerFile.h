@@ -6,12 +6,55 @@
 #include "WeString.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
-// The player folder: the "My Games" folder + "/Mivo", both created when missing. Empty when a
-// folder cannot be made.
+// The player folder: the "My Games" folder + "/Mivo", both created when missing. Empty, and the
+// problem noted in saveProblems, when a folder cannot be made or the path is not absolute
+// (the files would land in the working folder).
 std::string MivoPlayerFolder();
+
+// What keeps the player's files from being saved, as the player is told of it.
+enum class MivoSaveProblem : uint8_t
+{
+    NoFolder, // the player folder cannot be made: nothing is saved in this run
+    DiskFull, // no room left, or the file may not grow
+    ReadOnly, // the folder or the file may not be written
+    Failed,   // any other cause
+};
+
+// The save problems of the run. Every failed save is written to stderr with its cause; the
+// player is told of each cause once while saves keep failing, and again only after every file
+// that failed has been saved since.
+class MivoSaveProblems
+{
+public:
+    static constexpr int32_t kProblemCount = 4;
+
+    // The problem an errno value stands for.
+    static MivoSaveProblem ProblemOf(int error);
+    // The localization key of the message that tells the player of the problem.
+    static const char* MessageKey(MivoSaveProblem problem);
+
+    // The file (or folder) at path could not be saved (made) for the errno value `error`.
+    void Failed(const std::string& path, MivoSaveProblem problem, int error);
+    void Saved(const std::string& path);
+    // The key of a problem the player has not been told of yet, which then counts as told;
+    // empty when none waits.
+    WeString TakeMessage();
+    // Whether the last save of any file failed.
+    bool Failing() const { return !failing.empty(); }
+    // As at the start of a run.
+    void Clear();
+
+private:
+    std::set<std::string> failing; // whose last save failed
+    bool waiting[kProblemCount] = {};
+    bool told[kProblemCount] = {};
+};
+
+extern MivoSaveProblems saveProblems;
 
 // What reading a player file found.
 enum class MivoFileStatus
@@ -23,7 +66,8 @@ enum class MivoFileStatus
 
 MivoFileStatus MivoReadPlayerFile(const std::string& path, std::vector<uint8_t>& bytes);
 // Writes the bytes beside the file, flushes them to disk and renames them over it, so that a
-// failed or interrupted save leaves the old file as it was. False when anything fails.
+// failed or interrupted save leaves the old file as it was. False when anything fails (an empty
+// path too); the outcome goes to saveProblems.
 bool MivoWritePlayerFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // The two halves of MivoWritePlayerFile: the bytes into path + ".tmp", on disk; then that file
 // renamed over the path. Until the second half runs the old file stays whole.

@@ -195,9 +195,9 @@ bool MivoStatisticPhase::OnUIEvent(WeUIEvent* event)
 
 void MivoStatisticPhase::GoOn()
 {
-    if (!left && userData.outOfLives)
-        return BackToMenus(&newGamePhase);
-    if (!left && userData.gameComplete)
+    // A game that is over, complete or with its lives spent, closes on the end screen, which
+    // books its score.
+    if (!left && (userData.outOfLives || userData.gameComplete))
         return BackToMenus(&endGamePhase);
     switch (userData.gameMode)
     {
@@ -243,12 +243,26 @@ void MivoEndGamePhase::Enter()
     MivoSetWidgetNumber("EndGameInfoTotalScore", score.score);
     if (mode == MivoModeQuest || mode == MivoModeSkill)
     {
-        MivoSetWidgetText("EndGameWinLoseLabel2",
-                          localization.Translate(mode == MivoModeQuest ? "UI: WinQuest" : "UI: WinSkill"));
+        ShowEnding(mode);
         userData.AddGameScore(score);
+        // The new ladder or quest the store has dealt is kept with the score: the profile must
+        // not go on with the game just booked.
+        userData.SaveUsers();
         phaseStack.Request(&netWaitPhase, WePhaseCommand::Push);
     }
     uiMain.ShowComponent(kEndGameWindow);
+}
+
+void MivoEndGamePhase::ShowEnding(int32_t mode)
+{
+    if (userData.outOfLives)
+    {
+        MivoSetWidgetText("EndGameWinLoseLabel1", localization.Translate("UI: Game over"));
+        MivoSetWidgetText("EndGameWinLoseLabel2", localization.Translate("UI: LoseSkill"));
+        return;
+    }
+    MivoSetWidgetText("EndGameWinLoseLabel2",
+                      localization.Translate(mode == MivoModeQuest ? "UI: WinQuest" : "UI: WinSkill"));
 }
 
 void MivoEndGamePhase::Leave()

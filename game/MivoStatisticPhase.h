@@ -1,7 +1,8 @@
 // The screens at the end of a level and of a game. The statistic screen follows every level: the
 // result of a won level (layout "Statistic") or the lose screen (layout "Lose"), and the decision
-// where the game goes next. The end-game screen closes a finished quest or skill game: the final
-// score, booked once in the local tables and the upload queue, a win message and a fact.
+// where the game goes next. The end-game screen closes a finished quest or skill game, and a
+// skill game whose lives are spent: the final score, booked once in the local tables and the
+// upload queue, a win or game-over message and a fact.
 #pragma once
 
 #include "WePhaseStack.h"
@@ -28,8 +29,8 @@ public:
     // that is not a bonus level).
     void Enter() override;
     void Leave() override;
-    // OK: on to the next level, the mode's screen, the new-game screen when the lives are spent,
-    // or the end-game screen when the game is complete.
+    // OK: on to the next level, the mode's screen, or the end-game screen when the game is over
+    // (complete, or its lives spent).
     bool OnUIEvent(WeUIEvent* event) override;
 
     // "Fact" + k + ":Headline" and ":Text" in the two labels of a screen, and one of its three
@@ -62,6 +63,10 @@ public:
     // The labels' colour at `seconds`: each of red, green and blue goes from the base (at the
     // trough) to 1 (at the crest) `speed` times a second; alpha stays the base's.
     static WeColor PulseColour(const WeColor& base, float speed, double seconds);
+
+private:
+    // The win text of the mode, or the game-over title and text when the lives were spent.
+    static void ShowEnding(int32_t mode);
 };
 
 extern MivoStatisticPhase statisticPhase;

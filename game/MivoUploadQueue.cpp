@@ -9,9 +9,23 @@ bool operator==(const MivoPendingUpload& a, const MivoPendingUpload& b)
     return a.kind == b.kind && std::memcmp(a.payload.text, b.payload.text, sizeof(a.payload.text)) == 0;
 }
 
+void MivoUploadQueue::SetPath(const std::string& filePath)
+{
+    path = filePath;
+    owed.Clear();
+    fileOwed = false;
+}
+
 bool MivoUploadQueue::ReadRecords(WeList<MivoPendingUpload>& records, bool& fileExists)
 {
     records.Clear();
+    if (fileOwed)
+    {
+        // The file is behind: what it should hold is here.
+        fileExists = true;
+        records = owed;
+        return true;
+    }
     std::vector<uint8_t> bytes;
     const MivoFileStatus status = MivoReadPlayerFile(path, bytes);
     fileExists = status != MivoFileStatus::Missing;
@@ -61,11 +75,16 @@ bool MivoUploadQueue::WriteRecords(const WeList<MivoPendingUpload>& records)
         writer.WriteInt(record.kind);
         writer.WriteBytes(record.payload.text, MivoScorePayload::kLength);
     }
-    if (!MivoWritePlayerFile(path, writer.Bytes()))
+    // Without a folder (no path) nothing is written, and the records stay owed.
+    if (path.empty() || !MivoWritePlayerFile(path, writer.Bytes()))
     {
         lastError = WeString("Cannot write the upload file ") + path.c_str();
+        owed = records;
+        fileOwed = true;
         return false;
     }
+    owed.Clear();
+    fileOwed = false;
     return true;
 }
 
@@ -134,4 +153,10 @@ void MivoUploadQueue::SavePending()
 void MivoUploadQueue::ClearPending()
 {
     pending.Clear();
+}
+
+bool MivoUploadQueue::SaveOwed()
+{
+    // A copy: the write replaces what is owed.
+    return !fileOwed || WriteRecords(WeList<MivoPendingUpload>(owed));
 }

@@ -36,12 +36,15 @@ public:
     static constexpr int32_t kFileVersion = 1;
     static constexpr std::size_t kRecordSize = 4 + MivoScorePayload::kLength;
 
-    void SetPath(const std::string& filePath) { path = filePath; }
+    // A new file: nothing is owed to it.
+    void SetPath(const std::string& filePath);
     void SetChannel(MivoUploadChannel* uploadChannel) { channel = uploadChannel; }
 
     // Adds a record at the end of the file, creating it when missing. A file of another
     // version, or one whose last record is cut short, is kept as a copy beside it and
-    // rebuilt from its whole records. False (lastError set) when the file cannot be written.
+    // rebuilt from its whole records. False (lastError set) when the file cannot be written:
+    // what it should hold is then owed to it, kept here and taken for the file by every later
+    // step until a write works.
     bool Append(int32_t kind, const MivoScorePayload& payload);
     // Takes the file's records into the queue and posts the most recent one; true when a
     // post was made. The file keeps every record until the service accepts it.
@@ -53,6 +56,8 @@ public:
     void SavePending();
     // Frees every queued record (the record in flight is not touched).
     void ClearPending();
+    // Writes what is owed to the file; true when nothing is owed any more.
+    bool SaveOwed();
 
     int32_t PendingCount() const { return pending.GetCount(); }
     // The record posted and not yet answered, or null.
@@ -70,6 +75,8 @@ private:
     std::string path;
     MivoUploadChannel* channel = nullptr;
     WeList<MivoPendingUpload> pending; // oldest first
+    WeList<MivoPendingUpload> owed;    // the file's records while the file cannot be written
+    bool fileOwed = false;
     MivoPendingUpload inFlight;
     bool hasInFlight = false;
 };

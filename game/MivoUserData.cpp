@@ -146,13 +146,19 @@ template <typename File, typename Skill> void TransferSkill(File& file, Skill& s
     }
 }
 
-template <typename File, typename User> void TransferProfile(File& file, User& user)
+// A profile after its name.
+template <typename File, typename User> void TransferProfileBody(File& file, User& user)
 {
-    file.Field(user.name);
     file.Fields(user.tutorialsSeen, sizeof(user.tutorialsSeen));
     file.Fields(user.mapsPlayed, sizeof(user.mapsPlayed));
     TransferQuest(file, user.quest);
     TransferSkill(file, user.skill);
+}
+
+template <typename File, typename User> void TransferProfile(File& file, User& user)
+{
+    file.Field(user.name);
+    TransferProfileBody(file, user);
 }
 
 void ResetQuest(MivoQuestProgress& quest)
@@ -252,9 +258,13 @@ MivoUserData::MivoUserData()
 
 void MivoUserData::SetFolder(const std::string& folder)
 {
-    usersPath = folder + "/users.dat";
-    scoresPath = folder + "/hiscores.dat";
-    uploads.SetPath(folder + "/upload.dat");
+    // No folder gives no paths: never files in the root.
+    const auto inFolder = [&folder](const char* name) { return folder.empty() ? folder : folder + name; };
+    usersPath = inFolder("/users.dat");
+    scoresPath = inFolder("/hiscores.dat");
+    uploads.SetPath(inFolder("/upload.dat"));
+    // What was owed to the files of another folder is not written into these.
+    usersOwed = scoresOwed = false;
 }
 
 void MivoUserData::BuildQuestProgress(MivoQuestProgress& quest)
@@ -320,6 +330,18 @@ void MivoUserData::BuildSkillProgress(MivoSkillProgress& skill)
 bool MivoUserData::LoadUsers()
 {
     lastError = "";
+    lostProfiles.clear();
+    unnamedProfilesLost = false;
+    // Without a folder there is no file, and the profiles of the run are all there are.
+    if (usersPath.empty())
+    {
+        return true;
+    }
+    if (usersOwed)
+    {
+        // The profiles in memory are newer than the file: they stay, and this is another try.
+        return SaveUsers() || usersFile != MivoUsersFile::Unreadable;
+    }
     std::vector<uint8_t> bytes;
     const MivoFileStatus status = MivoReadPlayerFile(usersPath, bytes);
     if (status == MivoFileStatus::Failed)
@@ -339,28 +361,74 @@ bool MivoUserData::LoadUsers()
     {
         return true;
     }
-    const int32_t count = reader.ReadCount(kProfileBytes);
-    std::vector<std::unique_ptr<MivoUser>> read;
-    const char* outOfRange = nullptr;
-    for (int32_t i = 0; i < count && reader.Ok() && !outOfRange; ++i)
-    {
-        read.push_back(std::make_unique<MivoUser>());
-        TransferProfile(reader, *read.back());
-        outOfRange = reader.Ok() ? CounterOutOfRange(*read.back()) : nullptr;
-    }
-    const WeString currentName = reader.ReadString();
-    if (!reader.Ok() || outOfRange)
-    {
-        return RejectUsersFile(bytes,
-                               outOfRange ? WeString(outOfRange) + " out of range" : WeString("cut short"));
-    }
-    users = std::move(read);
+    WeString currentName, why;
+    const bool clean = ReadProfiles(reader, currentName, why);
     currentUser = FindUser(currentName);
     if (!currentUser && !users.empty())
     {
         currentUser = users.front().get();
     }
-    return true;
+    return clean || RejectUsersFile(bytes, why);
+}
+
+bool MivoUserData::ReadProfiles(MivoFileReader& reader, WeString& currentName, WeString& why)
+{
+    const auto lose = [this](const WeString& name)
+    {
+        if (name.IsEmpty())
+            unnamedProfilesLost = true;
+        else
+            lostProfiles.push_back(name);
+    };
+    // A damaged count costs no profile: a negative one reads as many as the file can hold, and a
+    // count beyond the file ends at the current name, the string the file ends with.
+    const std::size_t fit = reader.Remaining() >= 4 ? (reader.Remaining() - 4) / kProfileBytes : 0;
+    const int32_t declared = reader.ReadInt();
+    const bool countOk = reader.Ok() && declared >= 0 && static_cast<std::size_t>(declared) <= fit;
+    const int32_t count = declared >= 0 ? declared : static_cast<int32_t>(fit);
+    why = countOk ? "" : "the profile count out of range";
+    bool nameRead = false;
+    for (int32_t i = 0; i < count; ++i)
+    {
+        auto user = std::make_unique<MivoUser>();
+        user->name = reader.ReadString();
+        nameRead = !countOk && reader.Ok() && reader.AtEnd();
+        if (nameRead)
+        {
+            currentName = user->name;
+            break;
+        }
+        TransferProfileBody(reader, *user);
+        // A name no player could have typed means a damaged length: where this profile ends,
+        // and so where the next begins, is unknown, and nothing after it is read.
+        if (!reader.Ok() || !IsTypableName(user->name))
+        {
+            lose(reader.Ok() || !IsTypableName(user->name) ? WeString() : user->name);
+            unnamedProfilesLost = unnamedProfilesLost || i + 1 < declared;
+            why = "cut short";
+            return false;
+        }
+        if (const char* outOfRange = CounterOutOfRange(*user))
+        {
+            lose(user->name);
+            why = WeString(outOfRange) + " of a profile out of range";
+            continue;
+        }
+        users.push_back(std::move(user));
+    }
+    if (!nameRead)
+    {
+        currentName = reader.ReadString();
+    }
+    if (!reader.Ok() || !reader.AtEnd())
+    {
+        // Bytes after the current name may be profiles a damaged count left out.
+        unnamedProfilesLost = unnamedProfilesLost || reader.Ok();
+        why = reader.Ok() ? "bytes after its end" : "cut short";
+        currentName = "";
+        return false;
+    }
+    return why.IsEmpty();
 }
 
 bool MivoUserData::RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why)
@@ -372,11 +440,31 @@ bool MivoUserData::RejectUsersFile(const std::vector<uint8_t>& bytes, const WeSt
         // Without a copy the file itself is the only one left: it stays as it is.
         usersFile = MivoUsersFile::Unreadable;
         lastError += "no copy could be kept, so it is left as it is and nothing is saved over it";
-        return false;
     }
-    usersFile = MivoUsersFile::Damaged;
-    lastError += WeString("a copy was kept as ") + copy.c_str() + " and no profile was loaded";
+    else
+    {
+        usersFile = MivoUsersFile::Damaged;
+        lastError += WeString("a copy was kept as ") + copy.c_str();
+    }
+    if (!lostProfiles.empty())
+    {
+        lastError += "; lost: " + LostProfileNames();
+    }
+    if (unnamedProfilesLost)
+    {
+        lastError += "; profiles that could not be named were lost";
+    }
     return false;
+}
+
+WeString MivoUserData::LostProfileNames() const
+{
+    WeString names;
+    for (const WeString& name : lostProfiles)
+    {
+        names += (names.IsEmpty() ? "" : ", ") + name;
+    }
+    return names;
 }
 
 bool MivoUserData::SaveUsers()
@@ -385,6 +473,13 @@ bool MivoUserData::SaveUsers()
     if (MivoEngineHasShutDown())
     {
         return true;
+    }
+    // Until the file holds them, the profiles in memory are the only copy.
+    usersOwed = true;
+    if (usersPath.empty())
+    {
+        lastError = "No player folder: the profiles are not saved";
+        return false;
     }
     if (usersFile == MivoUsersFile::Unreadable)
     {
@@ -405,6 +500,8 @@ bool MivoUserData::SaveUsers()
         lastError = WeString("Cannot write the player file ") + usersPath.c_str();
         return false;
     }
+    usersOwed = false;
+    usersFile = MivoUsersFile::Loaded;
     return true;
 }
 
@@ -507,10 +604,18 @@ void MivoUserData::FreeAll()
     ClearPendingUploads();
     users.clear();
     currentUser = nullptr;
+    // Profiles that are gone are owed to no file: a later load reads it again.
+    usersOwed = false;
 }
 
 bool MivoUserData::LoadScores()
 {
+    if (!SaveOwedScores())
+    {
+        // The owed tables are newer than the file: they come back as they are.
+        scores = owedScores;
+        return true;
+    }
     const bool ok = scores.Load(scoresPath);
     lastError = scores.lastError;
     return ok;
@@ -518,9 +623,29 @@ bool MivoUserData::LoadScores()
 
 bool MivoUserData::SaveScores()
 {
-    const bool ok = scores.Save(scoresPath);
-    lastError = scores.lastError;
+    const bool ok = !scoresPath.empty() && scores.Save(scoresPath);
+    lastError =
+        scoresPath.empty() ? WeString("No player folder: the scores are not saved") : scores.lastError;
+    scoresOwed = !ok;
+    if (!ok)
+    {
+        owedScores = scores;
+    }
     return ok;
+}
+
+bool MivoUserData::SaveOwedScores()
+{
+    if (!scoresOwed)
+    {
+        return true;
+    }
+    if (scoresPath.empty() || !owedScores.Save(scoresPath))
+    {
+        return false;
+    }
+    scoresOwed = false;
+    return true;
 }
 
 bool MivoUserData::AddGameScore(MivoScore score)
@@ -590,6 +715,14 @@ void MivoUserData::SavePendingUploads()
 void MivoUserData::ClearPendingUploads()
 {
     uploads.ClearPending();
+}
+
+bool MivoUserData::SaveWhatIsOwed()
+{
+    const bool profiles = !usersOwed || SaveUsers();
+    const bool tables = SaveOwedScores();
+    const bool queue = uploads.SaveOwed();
+    return profiles && tables && queue;
 }
 
 void MivoUserData::ResetLevelCounters()
@@ -759,6 +892,8 @@ void MivoUserData::FinishCity(MivoUser& user, MivoQuestCity& city)
 {
     MivoQuestProgress& quest = user.quest;
     quest.score = MivoScoreSum({quest.score, cityRunPoints});
+    // Counted in the quest score from now on: the display adds the run's points to it.
+    cityRunPoints = 0;
     city.completed = city.open = 1;
     MivoQuestCity* slot = quest.regions[regionSlot];
     slot[(cityIndex + kMivoCitiesPerRegion - 1) % kMivoCitiesPerRegion].open = 1;

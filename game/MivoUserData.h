@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class MivoFileReader;
+
 constexpr int32_t kMivoRegionCount = 15;
 constexpr int32_t kMivoCitiesPerRegion = 5;
 constexpr int32_t kMivoMapsPerCity = 4;
@@ -94,7 +96,8 @@ public:
 enum class MivoUsersFile : uint8_t
 {
     Loaded,     // read (or missing, or older): the profiles are what it held
-    Damaged,    // not understood: a copy of it was kept beside it, and there are no profiles
+    Damaged,    // partly not understood: a copy of it was kept beside it; the profiles are those
+                // that read cleanly
     Unreadable, // there but not readable, or damaged without a copy: left as it is, never saved over
 };
 
@@ -108,18 +111,28 @@ public:
     MivoUserData();
 
     // The folder of the player's files; the three file names are kept inside it. The
-    // program passes MivoPlayerFolder().
+    // program passes MivoPlayerFolder(); without one ("") nothing is read or written, and the
+    // profiles and scores of the run live in memory only.
     void SetFolder(const std::string& folder);
 
     // Profiles. A damaged users.dat (cut short, or a counter outside the range the game gives
-    // it) gives no profiles, a copy of it beside it and false with the reason in lastError; a
-    // missing or older file gives no profiles and is no error. A file that exists but cannot be
-    // read leaves the profiles as they are and gives false: until a later load reads it, nothing
-    // is saved over it.
+    // it) keeps the profiles that read cleanly, names the others in LostProfiles, keeps a copy of
+    // the file beside it and gives false with the reason in lastError; a missing or older file
+    // gives no profiles and is no error. A file that exists but cannot be read leaves the
+    // profiles as they are and gives false: until a later load reads it, nothing is saved over
+    // it. While a save of the profiles is owed, the profiles in memory are newer than the file:
+    // a load keeps them and tries the save again.
     bool LoadUsers();
     MivoUsersFile UsersFileState() const { return usersFile; }
+    // The names of the profiles the last load dropped, and whether profiles it could not even
+    // name were lost too.
+    const std::vector<WeString>& LostProfiles() const { return lostProfiles; }
+    bool UnnamedProfilesLost() const { return unnamedProfilesLost; }
+    // The lost names as one text: "Ana, Bo".
+    WeString LostProfileNames() const;
     // Nothing once the engine has shut down; false, and nothing written, while the file could not
-    // be loaded (see LoadUsers).
+    // be loaded (see LoadUsers) or without a folder. A save that fails leaves the profiles owed
+    // to the file.
     bool SaveUsers();
     MivoUser* FindUser(const WeString& name);
     // False when the name exists or could not have been typed (longer than kMaxUserNameBytes, or
@@ -143,7 +156,9 @@ public:
     // A new skill game: level 0, 3 lives, no points, no cubes, no bonus level, a new ladder.
     static void ResetSkillProgress(MivoSkillProgress& skill);
 
-    // Score tables (operations of the tables on the store's file, see MivoScoreTables).
+    // Score tables (operations of the tables on the store's file, see MivoScoreTables). A save
+    // that fails keeps a copy of the tables, which later loads give back (the world lists fill
+    // the same tables) after trying to save it again.
     bool LoadScores();
     bool SaveScores();
     // Records a finished game or level: loads the tables, inserts, queues the upload, saves.
@@ -160,6 +175,10 @@ public:
     bool SendNextUpload();
     void SavePendingUploads();
     void ClearPendingUploads();
+
+    // Tries again every save that failed: the profiles, the score tables, the upload file. True
+    // when nothing is owed any more.
+    bool SaveWhatIsOwed();
 
     // Level and game bookkeeping of the current profile; nothing without one.
     void ResetLevelCounters();
@@ -219,8 +238,14 @@ public:
     bool gameComplete = false;
 
 private:
+    // Reads the profiles after the version into `users`, those whose counters are out of range
+    // and those cut short into lostProfiles, and the current name; false when any of it was
+    // damaged, with the reason in `why`.
+    bool ReadProfiles(MivoFileReader& reader, WeString& currentName, WeString& why);
     // Keeps the damaged file's bytes aside and says why in lastError; false.
     bool RejectUsersFile(const std::vector<uint8_t>& bytes, const WeString& why);
+    // Writes the owed copy of the tables; true when nothing is owed any more.
+    bool SaveOwedScores();
     void FinishSkillLevel(MivoUser& user, float timeLimit, float elapsed);
     void FinishQuestLevel(MivoUser& user, float elapsed);
     void FinishTeleportLevel(MivoUser& user);
@@ -231,6 +256,11 @@ private:
     std::vector<std::unique_ptr<MivoUser>> users; // in creation or file order
     MivoUser* currentUser = nullptr;
     MivoUsersFile usersFile = MivoUsersFile::Loaded;
+    std::vector<WeString> lostProfiles;
+    bool unnamedProfilesLost = false;
+    bool usersOwed = false;  // the last save of the profiles failed
+    bool scoresOwed = false; // the last save of the tables failed: owedScores holds them
+    MivoScoreTables owedScores;
     std::string usersPath;
     std::string scoresPath;
 };

@@ -62,7 +62,7 @@ void MivoUsersPhase::Enter()
     FillList();
     uiMain.ShowComponent(kUsersWindow);
     if (!loaded)
-        confirmationPhase.Show("Medium", LoadProblemKey(), OnLoadProblemRead, true);
+        confirmationPhase.Show("Medium", LoadProblemKey(), OnLoadProblemRead, true, LostPlayersText());
     else
         OnLoadProblemRead(true);
 }
@@ -71,6 +71,16 @@ const char* MivoUsersPhase::LoadProblemKey()
 {
     return userData.UsersFileState() == MivoUsersFile::Damaged ? "UI: Player file damaged"
                                                                : "UI: Player file unreadable";
+}
+
+WeString MivoUsersPhase::LostPlayersText()
+{
+    WeString text;
+    if (!userData.LostProfiles().empty())
+        text += "\n" + localization.Translate("UI: Players lost") + " " + userData.LostProfileNames();
+    if (userData.UnnamedProfilesLost())
+        text += "\n" + localization.Translate("UI: Players not read");
+    return text;
 }
 
 void MivoUsersPhase::OnLoadProblemRead(bool)

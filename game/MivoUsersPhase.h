@@ -3,6 +3,7 @@
 #pragma once
 
 #include "WePhaseStack.h"
+#include "WeString.h"
 
 #include <cstdint>
 
@@ -34,8 +35,10 @@ public:
     // One row per profile with its name; the current one's row selected (row 0 without one) and
     // scrolled into the list's view.
     static void FillList();
-    // The text that says why users.dat gave no profiles.
+    // The text that says what went wrong with users.dat, and the players it lost, in the
+    // player's language ("\n" first; empty when none was lost).
     static const char* LoadProblemKey();
+    static WeString LostPlayersText();
     // The answer to that message: with nobody to play as, the create-user dialog.
     static void OnLoadProblemRead(bool);
     // The answer to the delete question.

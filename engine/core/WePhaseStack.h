@@ -55,6 +55,8 @@ public:
     const WeList<WeAbstractPhase*>& GetPhases() const { return phases; }
     // The active phase, or null when the stack is empty.
     WeAbstractPhase* GetTop() const { return phases.IsEmpty() ? nullptr : phases.Last(); }
+    // Whether commands wait for the next Update.
+    bool HasQueuedCommands() const { return !queue.IsEmpty(); }
 
 private:
     struct QueuedCommand

@@ -2,6 +2,10 @@
 #include "../core/RecordingEngineParts.h"
 #include "../core/TempFolder.h"
 #include "MivoCityButtonStyle.h"
+#include "MivoConfirmationPhase.h"
+#include "MivoIntroPhase.h"
+#include "MivoMainMenuPhase.h"
+#include "MivoPlayerFile.h"
 #include "MivoUserData.h"
 #include "WeAudioDevice.h"
 #include "WeConfig.h"
@@ -12,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -405,6 +410,31 @@ TEST_F(GameInit, ExitFreesTheProfilesAndEndsTheProgram)
     EXPECT_TRUE(game.Exit());
     EXPECT_EQ(userData.UserCount(), 0);
     EXPECT_EQ(userData.CurrentUser(), nullptr);
+}
+
+TEST_F(GameInit, ASaveProblemIsToldOnlyOverAScreenThatWaitsForThePlayer)
+{
+    ASSERT_TRUE(game.Init()); // the intro
+    phaseStack.Update();
+    ASSERT_EQ(phaseStack.GetTop(), &introPhase);
+    saveProblems.Failed(folder / "users.dat", MivoSaveProblem::DiskFull, ENOSPC);
+    for (int32_t frame = 0; frame < 3; ++frame)
+        game.Update();
+    EXPECT_NE(phaseStack.GetTop(), &confirmationPhase) << "the intro goes on by itself";
+    // A queued change of screens goes first; the dialog comes over the screen it brings.
+    phaseStack.Request(&mainMenuPhase, WePhaseCommand::Switch);
+    game.Update();
+    EXPECT_EQ(phaseStack.GetTop(), &mainMenuPhase);
+    game.Update();
+    ASSERT_EQ(phaseStack.GetTop(), &confirmationPhase);
+    EXPECT_TRUE(confirmationPhase.textKey == "UI: Disk full");
+    EXPECT_TRUE(confirmationPhase.okOnly);
+    // Answered, it does not come back for the same cause.
+    phaseStack.Request(nullptr, WePhaseCommand::Pop);
+    saveProblems.Failed(folder / "users.dat", MivoSaveProblem::DiskFull, ENOSPC);
+    for (int32_t frame = 0; frame < 3; ++frame)
+        game.Update();
+    EXPECT_EQ(phaseStack.GetTop(), &mainMenuPhase);
 }
 
 TEST(GameContent, TheLadderRemapNamesTheShippedLevels)

@@ -1,6 +1,7 @@
 // The high-score screen: local tables from hiscores.dat with their empty marks, the level table of
 // a chosen map, and the world view against the score service on loopback (pending uploads first,
-// each table asked for once, a failed request changing nothing).
+// each turn to the world view asking afresh, a failed request keeping what the service said
+// last).
 #include "MivoHighScorePhase.h"
 #include "../core/TempFolder.h"
 #include "MenuFixture.h"
@@ -10,6 +11,7 @@
 #include "MivoUserData.h"
 #include "ScoreService.h"
 #include "WeConfig.h"
+#include "WeLocalization.h"
 #include "WeTimer.h"
 #include "WeUIMultiList.h"
 
@@ -63,6 +65,15 @@ protected:
         }
         return waited;
     }
+    // Frames until the net-wait window knows how its request ended.
+    static void AwaitNetOutcome()
+    {
+        for (int32_t i = 0; i < 1200 && netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Waiting; ++i)
+        {
+            Step();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     static void Event(int32_t id)
     {
         WeUIEvent event = MivoMadeEvent(id);
@@ -98,9 +109,8 @@ TEST_F(HighScores, ThreeLocalEntriesGiveThreeRankedRowsAndSevenEmptyOnes)
     userData.scores.Clear();
     Open();
     EXPECT_EQ(Rows("HighScoreMultiQ"), 32);
-    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "-----", "-----", "Easy", "-----"}));
-    EXPECT_EQ(Row("HighScoreMultiQ", 10),
-              (std::vector<std::string>{"---", "-----", "-----", "-----", "-----"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "-", "-", "Easy", "-"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 10), (std::vector<std::string>{"", "", "", "", ""}));
     EXPECT_EQ(Row("HighScoreMultiQ", 11), (std::vector<std::string>{"1", "Di", "500", "Medium", "5"}));
     Event(MivoHighScorePhase::kSkillId);
     EXPECT_TRUE(MivoFindWidget("HighScoreSkillButton")->selected);
@@ -111,7 +121,16 @@ TEST_F(HighScores, ThreeLocalEntriesGiveThreeRankedRowsAndSevenEmptyOnes)
     EXPECT_EQ(Row("HighScoreMultiS", 2), (std::vector<std::string>{"3", "Cy", "300", "3"}));
     for (int32_t row = 3; row < 10; ++row)
         EXPECT_EQ(Row("HighScoreMultiS", row),
-                  (std::vector<std::string>{std::to_string(row + 1), "----", "-", "-"}));
+                  (std::vector<std::string>{std::to_string(row + 1), "-", "-", "-"}));
+    Event(MivoHighScorePhase::kLevelId);
+    // One mark for an empty place in every table.
+    for (const char* list : {"HighScoreMultiQ", "HighScoreMultiS", "HighScoreMultiL"})
+        for (int32_t row = 0; row < Rows(list); ++row)
+            for (const std::string& cell : Row(list, row))
+                if (!cell.empty() && cell.find_first_not_of('-') == std::string::npos)
+                {
+                    EXPECT_EQ(cell, "-") << list << " row " << row;
+                }
 }
 
 TEST_F(HighScores, TheThirdMapOfTheFirstRegionShowsItsLevelTable)
@@ -128,7 +147,7 @@ TEST_F(HighScores, TheThirdMapOfTheFirstRegionShowsItsLevelTable)
     Event(MivoHighScorePhase::kLevelId);
     ASSERT_GE(highScorePhase.levelIds.size(), 3u);
     ASSERT_EQ(highScorePhase.levelIds[2], 1003);
-    EXPECT_EQ(Row("HighScoreMultiL", 0)[1], "----") << "table 1 is shown first";
+    EXPECT_EQ(Row("HighScoreMultiL", 0)[1], "-") << "table 1 is shown first";
     auto* names = dynamic_cast<WeUIMultiList*>(MivoFindWidget("HighScoreMultiLN"));
     ASSERT_NE(names, nullptr);
     names->SelectCell(0, 2);
@@ -151,13 +170,13 @@ TEST_F(HighScores, RemappedIdsOutsideTheLaddersAreLeftOutOfTheLevelNames)
     EXPECT_EQ(Rows("HighScoreMultiLN"), static_cast<int32_t>(highScorePhase.levelIds.size()));
 }
 
-TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
+TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsAndEachTurnToItAsksAgain)
 {
-    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 7, 1, 1}));
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
     userData.scores.Clear();
     ASSERT_TRUE(userData.SaveScores()); // the local table forgets it: only the service has it now
     Open();
-    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----");
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-");
     Event(MivoHighScorePhase::kWorldId);
     EXPECT_TRUE(highScorePhase.uploadPending);
     EXPECT_TRUE(Settle());
@@ -165,34 +184,83 @@ TEST_F(HighScores, TheFirstWorldViewSendsTheUploadsThenFetchesOnceAVisit)
     EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
     EXPECT_TRUE(highScorePhase.questReceived);
     EXPECT_TRUE(MivoFindWidget("HighScoreWorldButton")->selected);
-    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "Wu", "880", "Easy", "7"}));
+    EXPECT_EQ(Row("HighScoreMultiQ", 0), (std::vector<std::string>{"1", "Wu", "880", "Easy", "0"}));
+
+    // Another kind and back within the world view: each is asked for once.
+    Event(MivoHighScorePhase::kSkillId);
+    EXPECT_TRUE(Settle());
+    Event(MivoHighScorePhase::kQuestId);
+    EXPECT_FALSE(Settle());
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
 
     Event(MivoHighScorePhase::kLocalId);
-    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----") << "the local table again";
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-") << "the local table again";
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Xi", 990, 3, 1, 1})); // queued for the next visit
+    Event(MivoHighScorePhase::kQuestId);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Xi");
     Event(MivoHighScorePhase::kWorldId);
-    EXPECT_FALSE(Settle()) << "the world table is asked for once a visit";
+    EXPECT_TRUE(Settle()) << "the world list asked for again";
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
+    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-") << "no local entry among the world's";
 }
 
-TEST_F(HighScores, AFailedRequestChangesNothing)
+// A table asked for while the service is gone: one message, and the list the service gave last.
+TEST_F(HighScores, AFailedRequestKeepsTheLastWorldListAndSaysSoOnce)
 {
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
     Open();
-    service.Stop();
     Event(MivoHighScorePhase::kWorldId);
-    Step();
-    ASSERT_EQ(Top(), &netWaitPhase);
-    for (int32_t i = 0; i < 600 && netWaitPhase.outcome == MivoNetWaitPhase::Outcome::Waiting; ++i)
-        Step();
-    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
-    // What an earlier good reply left: a failure must not show it.
+    EXPECT_TRUE(Settle());
+    ASSERT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
+    Event(MivoHighScorePhase::kLocalId);
+    service.Stop();
     scoreClient.responseText = "stale\x02"
                                "Xx\x02"
                                "999\x02"
                                "1\x02"
                                "9\x01";
+    Event(MivoHighScorePhase::kWorldId);
+    Step();
+    ASSERT_EQ(Top(), &netWaitPhase);
+    AwaitNetOutcome();
+    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
+    EXPECT_EQ(MivoFindWidget("NetText")->text, localization.Translate("UI: NET Error"));
     PressKey(kMivoEscapeKey);
     Steps(3);
     ASSERT_EQ(Top(), &highScorePhase);
+    EXPECT_FALSE(Settle()) << "one failure, one message";
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
     EXPECT_FALSE(highScorePhase.questReceived);
-    EXPECT_TRUE(userData.scores.questTables[0].empty());
-    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "-----");
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu") << "what the service said last, not the stale text";
+    EXPECT_EQ(Row("HighScoreMultiQ", 1)[1], "-");
+}
+
+// Scores that the service does not take: one message, the local view stays, and the next World
+// press sends them again.
+TEST_F(HighScores, UploadsTheServiceDoesNotTakeGiveOneMessageAndGoAgainWithTheNextWorldPress)
+{
+    ASSERT_TRUE(userData.AddGameScore(MivoScore{"Wu", 880, 0, 1, 1}));
+    const auto queued = std::filesystem::file_size(folder / "upload.dat");
+    service.Stop();
+    Open();
+    Event(MivoHighScorePhase::kWorldId);
+    Step();
+    ASSERT_EQ(Top(), &netWaitPhase);
+    AwaitNetOutcome();
+    EXPECT_NE(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
+    PressKey(kMivoEscapeKey);
+    Steps(3);
+    ASSERT_EQ(Top(), &highScorePhase);
+    EXPECT_FALSE(Settle()) << "no table asked for after the failure";
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::Local);
+    EXPECT_EQ(std::filesystem::file_size(folder / "upload.dat"), queued) << "the score waits";
+
+    ASSERT_TRUE(service.Start(0)) << service.Error();
+    Address() = ("127.0.0.1:" + std::to_string(service.Port())).c_str();
+    Event(MivoHighScorePhase::kWorldId);
+    EXPECT_TRUE(highScorePhase.uploadPending);
+    EXPECT_TRUE(Settle());
+    EXPECT_EQ(std::filesystem::file_size(folder / "upload.dat"), 4u);
+    EXPECT_EQ(highScorePhase.view, MivoHighScorePhase::World);
+    EXPECT_EQ(Row("HighScoreMultiQ", 0)[1], "Wu");
 }

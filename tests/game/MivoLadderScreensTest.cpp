@@ -333,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(Levels, Facts,
                                            FactCase{MivoModeSkill, 0, 0}, FactCase{MivoModePractice, 6, 0}),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
-TEST_F(LadderScreens, ALostSkillLevelShowsTheLivesLeftAndNoneWhenTheyAreSpent)
+TEST_F(LadderScreens, ALostSkillLevelWithLivesLeftShowsThemAndIsPlayedAgain)
 {
     userData.gameMode = MivoModeSkill;
     userData.levelRunning = true;
@@ -346,15 +346,39 @@ TEST_F(LadderScreens, ALostSkillLevelShowsTheLivesLeftAndNoneWhenTheyAreSpent)
     EXPECT_EQ(Top(), &playGamePhase) << "the lost level is played again at once";
     EXPECT_EQ(gameApp.mapToPlay, user->skill.ladder[0].mapId);
     phaseStack.LeaveAll();
+}
 
-    userData.levelRunning = true;
-    userData.outOfLives = true;
-    user->skill.lives = 3; // the store has dealt a new ladder already
+TEST_F(LadderScreens, ASkillGameWhoseLivesAreSpentEndsOnTheEndScreenWhichBooksItsScore)
+{
+    userData.gameMode = MivoModeSkill;
+    user->skill.level = 23;
+    user->skill.lives = 1;
+    user->skill.score = 4321;
+    userData.BeginLevel(false); // the last life lost
+    ASSERT_TRUE(userData.outOfLives);
     Open(&statisticPhase);
     EXPECT_EQ(Text("LoseLifesLabel"), "Lives: 0");
     PressKey(kMivoEscapeKey);
+    Steps(3);
+    EXPECT_TRUE(StackEnds(&menuPhase, &endGamePhase)) << "the net-wait over it popped at once";
+    EXPECT_EQ(Text("EndGameWinLoseLabel1"), localization.Translate("UI: Game over").GetData());
+    EXPECT_EQ(Text("EndGameWinLoseLabel2"), localization.Translate("UI: LoseSkill").GetData());
+    EXPECT_EQ(Text("EndGameInfoTotalScore"), "4321");
+    ASSERT_EQ(userData.scores.skillTable.size(), 1u);
+    const MivoScore& booked = userData.scores.skillTable[0];
+    EXPECT_EQ(booked.level, 23) << "the level the game reached";
+    EXPECT_EQ(booked.mode, MivoModeSkill);
+    EXPECT_EQ(QueuedUploads(), 1u);
+    MivoUserData next;
+    next.SetFolder(folder.path);
+    ASSERT_TRUE(next.LoadUsers());
+    EXPECT_EQ(next.CurrentUser()->skill.level, 0) << "the profile saved with its new ladder";
+    EXPECT_EQ(next.CurrentUser()->skill.lives, 3);
+    Steps(20);
+    Click("EndGameOkButton");
     Steps(2);
-    EXPECT_TRUE(StackEnds(&menuPhase, &newGamePhase)) << "out of lives: a new game";
+    EXPECT_TRUE(StackEnds(&menuPhase, &newGamePhase));
+    EXPECT_EQ(QueuedUploads(), 1u) << "booked once";
 }
 
 TEST_F(LadderScreens, ALevelLeftThroughThePauseMenuShowsNoResult)
@@ -439,6 +463,7 @@ TEST_F(LadderScreens, ACompleteSkillGameEndsOnTheEndScreenWhichBooksItsScoreOnce
     EXPECT_TRUE(StackEnds(&menuPhase, &endGamePhase)) << "the net-wait over it popped at once";
     EXPECT_EQ(netWaitPhase.outcome, MivoNetWaitPhase::Outcome::Done);
     EXPECT_EQ(Text("EndGameInfoTotalScore"), "123456");
+    EXPECT_EQ(Text("EndGameWinLoseLabel1"), localization.Translate("UI: Congratulations").GetData());
     EXPECT_EQ(Text("EndGameWinLoseLabel2"), localization.Translate("UI: WinSkill").GetData());
     Steps(20);
     EXPECT_EQ(QueuedUploads(), 1u);

@@ -22,6 +22,7 @@
 #include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
+#include "PlaythroughDriver.h"
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
@@ -41,6 +42,9 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -89,20 +93,11 @@ public:
         held.push_back(key);
     }
     static WeAbstractPhase* Top() { return phaseStack.GetTop(); }
-    // Shown, its fades and those of the windows around it over, and usable.
-    static bool Ready(const char* name)
-    {
-        const WeUIComponent* c = MivoFindWidget(name);
-        for (; c && c->parent; c = c->parent)
-            if (!c->visible || !c->IsSettled() || c->visibilityValue < 1.0f)
-                return false;
-        return c != nullptr;
-    }
     // Once the widget is ready: the cursor to its centre and the left button down in the next
     // poll, up in the one after. True when it clicked.
     bool ClickWhenReady(const char* name)
     {
-        if (!Ready(name))
+        if (!MivoWidgetReady(name))
             return false;
         const WeUIComponent* c = MivoFindWidget(name);
         win32::POINT point{c->x + c->w / 2, c->y + c->h / 2};
@@ -221,7 +216,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
     userData.FreeAll();
     int32_t escapeFrame = 0, menuFrame = 0;
     player.steps = {
-        [&] { return Player::Top() == &introPhase && Player::Ready("IntroImage1"); },
+        [&] { return Player::Top() == &introPhase && MivoWidgetReady("IntroImage1"); },
         [&]
         {
             player.Press(kMivoEscapeKey); // the intro cannot be skipped
@@ -243,7 +238,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
             EXPECT_TRUE(gameApp.menuCursor);
             EXPECT_NE(MivoFindWidget("MenuOverlayCurrentUserLabel"), nullptr);
             EXPECT_NE(MivoFindWidget("MenuBackImage"), nullptr);
-            return Player::Ready("MainMenuExitButton");
+            return MivoWidgetReady("MainMenuExitButton");
         },
         // Escape asks the exit question; Escape in it answers No.
         [&]
@@ -251,7 +246,7 @@ TEST_F(MenuFlow, TheIntroPlaysThroughToTheMainMenuAndYesToTheExitQuestionEndsThe
             player.Press(kMivoEscapeKey);
             return true;
         },
-        [&] { return Player::Top() == &confirmationPhase && Player::Ready("Confirmation1NoButton"); },
+        [&] { return Player::Top() == &confirmationPhase && MivoWidgetReady("Confirmation1NoButton"); },
         [&]
         {
             player.Press(kMivoEscapeKey);
@@ -292,7 +287,7 @@ TEST_F(MenuFlow, AFastStartWithAPlayerOpensTheMainMenuAtOnceWithTheirName)
             EXPECT_EQ(gameApp.musicTrack, MivoGame::kMenuTrack);
             return true;
         },
-        [&] { return Player::Ready("MainMenuCreditsButton"); },
+        [&] { return MivoWidgetReady("MainMenuCreditsButton"); },
         [&]
         {
             player.Press(kMivoEscapeKey);
@@ -311,7 +306,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
     ASSERT_EQ(userData.UserCount(), 0);
     player.steps = {
         // Nobody to play as: after the intro, the users screen asks for a name at once.
-        [&] { return Player::Top() == &createUserPhase && Player::Ready("CreateUserOkButton"); },
+        [&] { return Player::Top() == &createUserPhase && MivoWidgetReady("CreateUserOkButton"); },
         [&]
         {
             EXPECT_EQ(phaseStack.GetPhases().GetCount(), 4)
@@ -332,7 +327,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
             player.Press(kMivoReturnKey);
             return true;
         },
-        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
+        [&] { return Player::Top() == &usersPhase && MivoWidgetReady("UsersOkButton"); },
         [&]
         {
             EXPECT_EQ(userData.UserCount(), 1) << "one Return, one player";
@@ -340,7 +335,7 @@ TEST_F(MenuFlow, AFirstStartLeadsThroughANewPlayerToTheMainMenuAndTheNextStartFi
             EXPECT_TRUE(list && list->rowCount == 1 && list->GetSelectedRow() == 0);
             return player.ClickWhenReady("UsersOkButton");
         },
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         [&]
         {
             const WeUIComponent* label = MivoFindWidget("MenuOverlayCurrentUserLabel");
@@ -368,7 +363,7 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
         Click(&usersPhase, "UsersNewButton"),
         // The default name as it stands.
         Click(&createUserPhase, "CreateUserOkButton"),
-        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersDeleteButton"); },
+        [&] { return Player::Top() == &usersPhase && MivoWidgetReady("UsersDeleteButton"); },
         [&]
         {
             EXPECT_EQ(userData.UserCount(), 2);
@@ -387,14 +382,14 @@ TEST_F(MenuFlow, PlayersAreChosenAddedAndDeletedFromTheMainMenuButTheLastOneStay
         Click(&confirmationPhase, "Confirmation1YesButton"),
         // The last player cannot go.
         Click(&confirmationPhase, "Confirmation2OkButton"),
-        [&] { return Player::Top() == &usersPhase && Player::Ready("UsersOkButton"); },
+        [&] { return Player::Top() == &usersPhase && MivoWidgetReady("UsersOkButton"); },
         [&]
         {
             EXPECT_EQ(userData.UserCount(), 1);
             player.Press(kMivoEscapeKey); // Escape is OK
             return true;
         },
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         PressOnce(kMivoEscapeKey),
         Click(&confirmationPhase, "Confirmation1YesButton"),
     };
@@ -415,7 +410,7 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
     float startY = 0.0f;
     player.steps = {
         [&] { return player.ClickWhenReady("MainMenuCreditsButton"); },
-        [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
+        [&] { return Player::Top() == &creditsPhase && MivoWidgetReady("CreditsBackButton"); },
         [&]
         {
             startY = MivoFindWidget("CreditsTextWindow")->yR;
@@ -428,9 +423,9 @@ TEST_F(MenuFlow, TheCreditsScrollFromTheMainMenuAndBackAndEscapeReturnToIt)
             return player.ClickWhenReady("CreditsBackButton");
         },
         Click(&mainMenuPhase, "MainMenuCreditsButton"),
-        [&] { return Player::Top() == &creditsPhase && Player::Ready("CreditsBackButton"); },
+        [&] { return Player::Top() == &creditsPhase && MivoWidgetReady("CreditsBackButton"); },
         PressOnce(kMivoEscapeKey),
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         PressOnce(kMivoEscapeKey),
         Click(&confirmationPhase, "Confirmation1YesButton"),
     };
@@ -528,7 +523,7 @@ TEST_F(MenuFlow, ALanguageChosenInTheOptionsShowsAtOnceAndAgainAtTheNextStart)
     player.steps.push_back(
         [&]
         {
-            if (localization.GetLanguageCode() != "DE" || !Player::Ready("OptionsBackButton"))
+            if (localization.GetLanguageCode() != "DE" || !MivoWidgetReady("OptionsBackButton"))
                 return false;
             EXPECT_EQ(MivoFindWidget("OptionsBackButton")->text, "Zurück")
                 << "the screen in the new language";
@@ -546,7 +541,7 @@ TEST_F(MenuFlow, ALanguageChosenInTheOptionsShowsAtOnceAndAgainAtTheNextStart)
     player.steps.push_back(
         [&]
         {
-            if (Player::Top() != &mainMenuPhase || !Player::Ready("MainMenuExitButton"))
+            if (Player::Top() != &mainMenuPhase || !MivoWidgetReady("MainMenuExitButton"))
                 return false;
             EXPECT_EQ(localization.GetLanguageCode(), "DE");
             EXPECT_EQ(MivoFindWidget("MainMenuExitButton")->text, "Beenden");
@@ -571,7 +566,7 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
     const auto queued = [&] { return std::filesystem::file_size(folder / "upload.dat"); };
     const auto recordFile = queued();
     player.steps = {
-        [&] { return Player::Top() == &mainMenuPhase && Player::Ready("MainMenuExitButton"); },
+        [&] { return Player::Top() == &mainMenuPhase && MivoWidgetReady("MainMenuExitButton"); },
         [&]
         {
             EXPECT_TRUE(userData.LoadPendingUploads());
@@ -595,37 +590,9 @@ TEST_F(MenuFlow, ThePlayerCancelsAWaitForASilentServiceWithTheMouseAndKeepsTheSc
 
 // ---- the skill ladder's screens ----
 
-// The ladder draws each level's background world at random. The walk is frame-counted, but a
-// heavy world's first frames cost the software renderer a minute or more of compiling and
-// drawing on a loaded machine; the light test map behind every level keeps the walk short.
-class BackgroundsPinned
-{
-public:
-    BackgroundsPinned()
-    {
-        for (int32_t world = 1; world <= kWorldCount; ++world)
-        {
-            WeString& name =
-                WeConfig::GetString(WeString("Mivo.Maps.World") + std::to_string(world).c_str(), "");
-            saved.push_back(name);
-            name = "World1";
-        }
-    }
-    ~BackgroundsPinned()
-    {
-        for (int32_t world = 1; world <= kWorldCount; ++world)
-            WeConfig::GetString(WeString("Mivo.Maps.World") + std::to_string(world).c_str(), "") =
-                saved[size_t(world - 1)];
-    }
-
-private:
-    static constexpr int32_t kWorldCount = 15;
-    std::vector<WeString> saved;
-};
-
 TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
 {
-    const BackgroundsPinned light;
+    const PinnedBackgrounds light;
     ASSERT_TRUE(userData.CreateUser("Ana"));
     ASSERT_TRUE(userData.SaveUsers());
     userData.FreeAll();
@@ -653,7 +620,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
         },
         Click(&menuIngamePhase, "MenuIngameExit"),
         Click(&confirmationPhase, "Confirmation1YesButton"),
-        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
+        [&] { return Player::Top() == &skillPhase && MivoWidgetReady("SkillBackButton"); },
         [&]
         {
             EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "2 / 300");
@@ -670,7 +637,7 @@ TEST_F(MenuFlow, TheSkillLadderIsPlayedFromTheMainMenuLevelAfterLevel)
 // A player who knows the game, before the sixth level with two lives and cubes in stock.
 TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelComeInTurn)
 {
-    const BackgroundsPinned light;
+    const PinnedBackgrounds light;
     SaveSkilledPlayer(
         [](MivoSkillProgress& skill)
         {
@@ -726,7 +693,7 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
             PressWin();
             return true;
         },
-        [&] { return Player::Top() == &statisticPhase && Player::Ready("StatisticNextButton"); },
+        [&] { return Player::Top() == &statisticPhase && MivoWidgetReady("StatisticNextButton"); },
         [&]
         {
             EXPECT_TRUE(shown("StatisticGlobalWarmingWindow")) << "a fact after the sixth level";
@@ -778,7 +745,7 @@ TEST_F(MenuFlow, OnTheLadderACubeAnAbandonedLevelAFactAndTheFiftiethBonusLevelCo
 
 TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksItOnce)
 {
-    const BackgroundsPinned light;
+    const PinnedBackgrounds light;
     SaveSkilledPlayer([](MivoSkillProgress& skill) { skill.level = 299; });
     const auto skillScores = [] { return userData.scores.skillTable.size(); };
     player.steps = {
@@ -792,7 +759,7 @@ TEST_F(MenuFlow, TheLastLevelOfTheLadderWonEndsTheGameOnTheEndScreenWhichBooksIt
             return true;
         },
         Click(&statisticPhase, "StatisticNextButton"),
-        [&] { return Player::Top() == &endGamePhase && Player::Ready("EndGameOkButton"); },
+        [&] { return Player::Top() == &endGamePhase && MivoWidgetReady("EndGameOkButton"); },
         [&]
         {
             EXPECT_EQ(skillScores(), 1u);
@@ -820,7 +787,7 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
     player.steps = {
         Click(&mainMenuPhase, "MainMenuNewGameButton"),
         Click(&newGamePhase, "NewGameSkillButton"),
-        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillQuitButton"); },
+        [&] { return Player::Top() == &skillPhase && MivoWidgetReady("SkillQuitButton"); },
         [&]
         {
             EXPECT_EQ(userData.gameMode, MivoModeSkill);
@@ -830,7 +797,7 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
         },
         Click(&confirmationPhase, "ConfirmationLargeYesButton"),
         Click(&newGamePhase, "NewGameSkillButton"),
-        [&] { return Player::Top() == &skillPhase && Player::Ready("SkillBackButton"); },
+        [&] { return Player::Top() == &skillPhase && MivoWidgetReady("SkillBackButton"); },
         [&]
         {
             EXPECT_EQ(MivoFindWidget("SkillLevel")->text, "1 / 300") << "a new ladder";
@@ -841,4 +808,130 @@ TEST_F(MenuFlow, NewGameLeadsToTheSkillLadderWhereAPlayerCanStartAgain)
         Click(&confirmationPhase, "Confirmation1YesButton"),
     };
     Run(1);
+}
+
+// ---- saves that fail ----
+
+TEST_F(MenuFlow, AFolderThatStopsTakingSavesIsToldOnceAndTheNextStartFindsEverything)
+{
+    ASSERT_TRUE(userData.CreateUser("Ana"));
+    ASSERT_TRUE(userData.SaveUsers());
+    userData.FreeAll();
+    // Beside each file a folder of its name: no save can make its file.
+    const std::vector<std::string> blockers = {folder / "users.dat.tmp", folder / "options.ini.tmp"};
+    for (const std::string& blocker : blockers)
+        ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    int32_t told = 0;
+    const auto noDialog = [&](int32_t frames)
+    {
+        return [&, count = 0, frames]() mutable
+        {
+            EXPECT_NE(Player::Top(), &confirmationPhase) << "told once";
+            return ++count >= frames;
+        };
+    };
+    AddClicks(player, {{&mainMenuPhase, "MainMenuUsersButton"},
+                       {&usersPhase, "UsersNewButton"},
+                       {&createUserPhase, "CreateUserOkButton"},
+                       {&usersPhase, "UsersOkButton"}});
+    player.steps.insert(
+        player.steps.end(),
+        {// Leaving the users screen saved the new player, and failed.
+         [&]
+         {
+             if (Player::Top() != &confirmationPhase || !MivoWidgetReady("ConfirmationMediumOkButton"))
+                 return false;
+             ++told;
+             EXPECT_TRUE(confirmationPhase.textKey == "UI: Cannot save");
+             const WeAbstractPhase *below = nullptr, *last = nullptr;
+             for (const WeAbstractPhase* phase : phaseStack.GetPhases())
+                 below = std::exchange(last, phase);
+             EXPECT_EQ(below, &mainMenuPhase) << "the dialog is over the menu";
+             return player.ClickWhenReady("ConfirmationMediumOkButton");
+         },
+         Click(&mainMenuPhase, "MainMenuOptionsButton"), Click(&optionsPhase, "OptionsBackButton"),
+         [&] { return Player::Top() == &mainMenuPhase; }, noDialog(20),
+         // The players' screen reloads the file: the new player is still there.
+         Click(&mainMenuPhase, "MainMenuUsersButton"),
+         [&]
+         {
+             if (Player::Top() != &usersPhase || !MivoWidgetReady("UsersOkButton"))
+                 return false;
+             EXPECT_EQ(MivoUsersList()->rowCount, 2);
+             return true;
+         },
+         Click(&usersPhase, "UsersOkButton"), noDialog(20),
+         // The folder takes saves again; the exit saves what is owed.
+         [&]
+         {
+             for (const std::string& blocker : blockers)
+                 EXPECT_EQ(rmdir(blocker.c_str()), 0);
+             return true;
+         },
+         Click(&mainMenuPhase, "MainMenuExitButton"), Click(&confirmationPhase, "Confirmation1YesButton")});
+    Run(1);
+    EXPECT_EQ(told, 1);
+
+    MivoUserData next;
+    next.SetFolder(gameApp.playerFolder);
+    ASSERT_TRUE(next.LoadUsers());
+    ASSERT_EQ(next.UserCount(), 2);
+    EXPECT_TRUE(next.GetUser(1)->name == "Player");
+    const std::vector<unsigned char> options = TempFolder::ReadBytes(folder / "options.ini");
+    EXPECT_NE(std::string(options.begin(), options.end()).find("\nBrightness=0.500000\n"), std::string::npos)
+        << "the options the run had to keep";
+}
+
+TEST_F(MenuFlow, WithoutAPlayerFolderTheGameSaysSoOnceAndPlaysOnWritingNothing)
+{
+    const char* const stray[] = {"/options.ini", "/users.dat", "/hiscores.dat", "/upload.dat",
+                                 "options.ini",  "users.dat",  "hiscores.dat",  "upload.dat"};
+    for (const char* path : stray)
+        ASSERT_FALSE(std::filesystem::exists(path)) << path;
+    // The documents folder lies under a file: no folder can be made.
+    const std::string blocked = folder / "file";
+    std::ofstream(blocked) << "x";
+    const char* oldDocuments = std::getenv("XDG_DOCUMENTS_DIR");
+    const std::string savedDocuments = oldDocuments ? oldDocuments : "";
+    setenv("XDG_DOCUMENTS_DIR", (blocked + "/Documents").c_str(), 1);
+    gameApp.playerFolder.clear();
+    int32_t told = 0;
+    player.steps = {
+        [&]
+        {
+            if (Player::Top() != &confirmationPhase || !MivoWidgetReady("ConfirmationMediumOkButton"))
+                return false;
+            ++told;
+            EXPECT_TRUE(confirmationPhase.textKey == "UI: No player folder");
+            return player.ClickWhenReady("ConfirmationMediumOkButton");
+        },
+        // Nobody to play as: the name dialog was waiting beneath.
+        Click(&createUserPhase, "CreateUserOkButton"),
+        Click(&usersPhase, "UsersOkButton"),
+        [&]
+        {
+            EXPECT_NE(Player::Top(), &confirmationPhase) << "said once";
+            return Player::Top() == &mainMenuPhase;
+        },
+        Click(&mainMenuPhase, "MainMenuOptionsButton"),
+        Click(&optionsPhase, "OptionsBackButton"),
+        Click(&mainMenuPhase, "MainMenuUsersButton"),
+        [&]
+        {
+            if (Player::Top() != &usersPhase || !MivoWidgetReady("UsersOkButton"))
+                return false;
+            EXPECT_EQ(MivoUsersList()->rowCount, 1) << "the player of the run stays";
+            return player.ClickWhenReady("UsersOkButton");
+        },
+        Click(&mainMenuPhase, "MainMenuExitButton"),
+        Click(&confirmationPhase, "Confirmation1YesButton"),
+    };
+    Run(1);
+    if (oldDocuments)
+        setenv("XDG_DOCUMENTS_DIR", savedDocuments.c_str(), 1);
+    else
+        unsetenv("XDG_DOCUMENTS_DIR");
+    EXPECT_EQ(told, 1);
+    for (const char* path : stray)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
 }

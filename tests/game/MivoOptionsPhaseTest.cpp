@@ -9,6 +9,7 @@
 #include "MivoGame.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuIngamePhase.h"
+#include "MivoPlayerFile.h"
 #include "MivoScreen.h"
 #include "PlayFixture.h"
 #include "WeAudioDevice.h"
@@ -17,7 +18,11 @@
 #include "WeUICheckBox.h"
 
 #include <algorithm>
+#include <csignal>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -317,4 +322,63 @@ TEST_F(Options, ALanguageNameOutsideAsciiComesBackAtTheNextStart)
     localization.SelectLanguageByName(WeConfig::GetString(gameApp.OptionKey("Language"), ""));
     EXPECT_EQ(localization.GetLanguageCode(), "SRC");
     localization.SelectLanguage(0);
+}
+
+TEST_F(Options, AKillDuringASaveLeavesTheOptionsFileWholeOldOrNew)
+{
+    const auto textWith = [](float brightness)
+    {
+        gameApp.brightness = brightness;
+        const WeString text = MivoOptionsPhase::OptionsFileText();
+        return std::string(text.GetData(), static_cast<size_t>(text.GetLength()));
+    };
+    const std::string dim = textWith(0.25f), bright = textWith(0.75f);
+    ASSERT_TRUE(MivoOptionsPhase::SaveOptions()); // bright
+    const std::string path = folder / "options.ini";
+    // A child saves again and again, the two texts in turn, and is killed somewhere in a save;
+    // the kills come later each round, so they fall into every part of one.
+    for (int32_t round = 0; round < 24; ++round)
+    {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+        {
+            for (int32_t i = 0;; ++i)
+            {
+                gameApp.brightness = i % 2 ? 0.75f : 0.25f;
+                MivoOptionsPhase::SaveOptions();
+            }
+        }
+        usleep(static_cast<useconds_t>(500 + 250 * round));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        const std::vector<unsigned char> file = TempFolder::ReadBytes(path);
+        const std::string text(file.begin(), file.end());
+        EXPECT_TRUE(text == dim || text == bright) << round << ": \"" << text << "\"";
+    }
+}
+
+TEST_F(Options, AFailedSaveLeavesTheFileAndTheStoreAndIsOwedUntilASaveWorks)
+{
+    saveProblems.Clear();
+    gameApp.brightness = 0.25f;
+    ASSERT_TRUE(MivoOptionsPhase::SaveOptions());
+    const std::vector<unsigned char> before = TempFolder::ReadBytes(folder / "options.ini");
+    const std::string blocker = folder / "options.ini.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0); // the file beside it cannot be made
+    gameApp.brightness = 0.75f;
+    EXPECT_FALSE(MivoOptionsPhase::SaveOptions());
+    EXPECT_TRUE(optionsPhase.optionsOwed);
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "options.ini"), before);
+    EXPECT_FLOAT_EQ(WeConfig::GetFloat(gameApp.OptionKey("Brightness"), 0.0f), 0.25f)
+        << "the store holds what the file holds";
+    EXPECT_EQ(saveProblems.TakeMessage(), "UI: Cannot save");
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(MivoOptionsPhase::SaveOptions());
+    EXPECT_FALSE(optionsPhase.optionsOwed);
+    EXPECT_FLOAT_EQ(WeConfig::GetFloat(gameApp.OptionKey("Brightness"), 0.0f), 0.75f);
+    EXPECT_FALSE(saveProblems.Failing());
 }

@@ -10,6 +10,7 @@
 #include "MivoMenuIngamePhase.h"
 #include "MivoMenuPhase.h"
 #include "MivoScreen.h"
+#include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "PlayFixture.h"
 #include "WeConfig.h"
@@ -255,6 +256,32 @@ TEST_F(PlayPhase, TheLivesLabelNamesThePlayerAndInTheSkillModeTheLives)
     userData.FreeAll();
     playGamePhase.UpdateLivesLabel(3);
     EXPECT_EQ(label->text, "");
+}
+
+// The label above the lose screen and the screen itself count the same lives, the last one
+// spent included.
+TEST_F(PlayPhase, ALevelLostOnTimeShowsTheLivesLeftAboveTheLoseScreenAsOnIt)
+{
+    uiMain.LoadComponents("MenuOverlay");
+    userData.gameMode = MivoModeSkill;
+    MivoUser& user = *userData.CurrentUser();
+    std::fill(std::begin(user.tutorialsSeen), std::end(user.tutorialsSeen), uint8_t(1));
+    const WeString lives = localization.Translate("UI: Lives") + ": ";
+    for (const int32_t before : {3, 2, 1})
+    {
+        user.skill.lives = before;
+        StartLevel();
+        ASSERT_TRUE(StepToState(Phase::Playing));
+        SendEvent(Phase::kLostOnTimeId);
+        ASSERT_TRUE(StepUntil([] { return Top() == &statisticPhase && MivoFindWidget("LoseLifesLabel"); }));
+        WeString left;
+        left.AppendInt(before - 1);
+        EXPECT_EQ(MivoFindWidget("LoseLifesLabel")->text, lives + left) << before;
+        EXPECT_EQ(MivoFindWidget("MenuOverlayCurrentUserLabel")->text, "Ana (" + lives + left + ")")
+            << before;
+        phaseStack.LeaveAll();
+    }
+    EXPECT_TRUE(userData.outOfLives);
 }
 
 // Each level frees what the one before made (the leak check of the sanitizer build watches).

@@ -12,6 +12,7 @@
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "PlayFixture.h"
+#include "ShippedScreens.h"
 #include "WeConfig.h"
 #include "WeTimer.h"
 
@@ -66,6 +67,9 @@ protected:
         ADD_FAILURE() << "no open city";
         return -1;
     }
+
+    // Zooms in on points of the map and out again, each by a click, on the screen as it is.
+    void ClickThroughTheZooms();
 
     TempFolder folder;
     RecordingPhase beneath;
@@ -201,6 +205,80 @@ TEST_F(Quest, TheZoomRampsAndEnlargesTheMapAroundItsCentre)
     EXPECT_EQ(questPhase.zoom, 1.0f);
     EXPECT_EQ(questPhase.zoomSpeed, 0.0f);
     EXPECT_EQ(MivoCityButtonStyle::questMapZoom, 1.0f);
+}
+
+// A click on the map (through the UI's own dispatch) zooms in until the clicked point lies in the
+// middle of the map's place, unless that would bare an edge of the screen: then the map's edge
+// lies on the screen's. A second click zooms out to the whole map.
+TEST_F(Quest, AClickZoomsInOnTheClickedPointAndAnotherZoomsOut)
+{
+    Open();
+    ChooseThirdRegion(); // the region labels take no clicks now
+    for (const ScreenSize size : kScreenSizes)
+    {
+        engine.settings.width = size.width;
+        engine.settings.height = size.height;
+        Steps(2);
+        ClickThroughTheZooms();
+    }
+}
+
+void Quest::ClickThroughTheZooms()
+{
+    WeUIComponent* map = MivoFindWidget("QuestMap");
+    ASSERT_NE(map, nullptr);
+    const int32_t x = map->x, y = map->y, w = map->w, h = map->h;
+    const int32_t screenW = engine.settings.width, screenH = engine.settings.height;
+    struct Case
+    {
+        float u, v;     // the point clicked, as fractions of the map
+        bool left, top; // whose edges end on the screen's: none in the middle
+        bool right, bottom;
+    };
+    for (const Case c :
+         {Case{0.5f, 0.5f, false, false, false, false}, Case{0.4f, 0.62f, false, false, false, false},
+          Case{0.62f, 0.36f, false, false, false, false}, Case{0.04f, 0.06f, true, true, false, false},
+          Case{0.97f, 0.95f, false, false, true, true}, Case{0.05f, 0.5f, true, false, false, false}})
+    {
+        const int32_t px = x + static_cast<int32_t>(c.u * static_cast<float>(w));
+        const int32_t py = y + static_cast<int32_t>(c.v * static_cast<float>(h));
+        uiMain.PostMouseMove(px, py, 0);
+        uiMain.PostMouseDown(0);
+        uiMain.PostMouseUp(0);
+        Steps(12);
+        ASSERT_EQ(questPhase.zoom, 1.0f) << c.u << "," << c.v;
+        ASSERT_GT(map->w, w);
+        // The map covers the screen, and the point in the middle of its place is the one clicked.
+        EXPECT_LE(map->x, 0);
+        EXPECT_LE(map->y, 0);
+        EXPECT_GE(map->x + map->w, screenW);
+        EXPECT_GE(map->y + map->h, screenH);
+        // Within a few pixels: the click, the middle and the zoomed placement are whole pixels.
+        const float middleU = static_cast<float>(x + w / 2 - map->x) / static_cast<float>(map->w);
+        const float middleV = static_cast<float>(y + h / 2 - map->y) / static_cast<float>(map->h);
+        if (c.left)
+            EXPECT_EQ(map->x, 0) << c.u;
+        else if (c.right)
+            EXPECT_NEAR(map->x + map->w, screenW, 1) << c.u;
+        else
+            EXPECT_NEAR(middleU, c.u, 4.0f / static_cast<float>(map->w)) << c.u;
+        if (c.top)
+            EXPECT_NEAR(map->y, 0, 1) << c.v;
+        else if (c.bottom)
+            EXPECT_NEAR(map->y + map->h, screenH, 1) << c.v;
+        else
+            EXPECT_NEAR(middleV, c.v, 4.0f / static_cast<float>(map->h)) << c.v;
+
+        uiMain.PostMouseMove(screenW / 2, screenH / 2, 0);
+        uiMain.PostMouseDown(0);
+        uiMain.PostMouseUp(0);
+        Steps(12);
+        EXPECT_EQ(questPhase.zoom, 0.0f);
+        EXPECT_EQ(map->x, x);
+        EXPECT_EQ(map->y, y);
+        EXPECT_EQ(map->w, w);
+        EXPECT_EQ(map->h, h);
+    }
 }
 
 TEST_F(Quest, OnlyTheFullZoomScrollsAtTheScreensEdge)

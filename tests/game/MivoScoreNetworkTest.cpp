@@ -126,8 +126,8 @@ TEST_F(ScoreNetworkTest, BookedScoresAreSentLatestFirstAndLeaveOnlyTheVersion)
 
 TEST_F(ScoreNetworkTest, WorldListRequestsFillTheTables)
 {
-    // Scores reach the service as the game makes them.
-    const MivoScore quest{"Qa", 900, 4, 2, 1};
+    // Scores reach the service as the game makes them: a quest ends without a level.
+    const MivoScore quest{"Qa", 900, 0, 2, 1};
     const MivoScore skill{"Sk", 700, 9, 0, 2};
     ASSERT_EQ(service.Handle("/stats/upload_highscore.php", MivoMakeScorePayload(quest).text).body, "OK");
     ASSERT_EQ(service.Handle("/stats/upload_highscore.php", MivoMakeScorePayload(skill).text).body, "OK");
@@ -142,7 +142,7 @@ TEST_F(ScoreNetworkTest, WorldListRequestsFillTheTables)
     store.FillQuestScores(scoreClient.responseText);
     ASSERT_EQ(store.scores.questTables[1].size(), 1u);
     EXPECT_EQ(store.scores.questTables[1][0].score, 900);
-    EXPECT_EQ(store.scores.questTables[1][0].level, 4);
+    EXPECT_EQ(store.scores.questTables[1][0].difficulty, 2);
     EXPECT_TRUE(store.scores.questTables[0].empty());
 
     scoreClient.RequestScores(2, 0);
@@ -262,7 +262,7 @@ TEST_F(ScoreNetworkTest, TheLargestListArrivesWhole)
     const ScoreServiceFake full(ScoreServiceFake::Behaviour::FullList);
     PointAt(full.Port());
     scoreClient.RequestScores(1, 0);
-    ASSERT_TRUE(Wait(400));
+    ASSERT_TRUE(Wait(1500));
     EXPECT_EQ(netWaitPhase.outcome, Outcome::Done);
     EXPECT_EQ(full.Sent(), ScoreServiceFake::kFullAnswer);
     EXPECT_GT(scoreClient.responseText.GetLength(), static_cast<int32_t>(ScoreServiceFake::kFullAnswer) - 64);

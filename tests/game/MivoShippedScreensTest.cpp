@@ -2,7 +2,9 @@
 // screen looks up exists in the screen's own layout and lies inside its window, and every text a
 // layout or a screen shows has an English entry, and every other language translates them all.
 #include "MenuFixture.h"
+#include "MivoPlayerFile.h"
 #include "MivoScreen.h"
+#include "ShippedScreens.h"
 #include "WeConfig.h"
 #include "WeUIEditBox.h"
 #include "WeUIMultiList.h"
@@ -13,160 +15,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace
 {
-
-struct ShippedScreen
-{
-    const char* layout;
-    const char* window; // the widget the screen shows and closes
-    std::vector<const char*> widgets;
-};
-
-// The display's widgets the play looks up, the nine bonus cubes and the eleven tutorial pictures
-// included.
-std::vector<const char*> IngameWidgets()
-{
-    static std::vector<std::string> names;
-    if (names.empty())
-    {
-        names = {"IngameScore",
-                 "IngameScoreText",
-                 "IngameHiScore",
-                 "IngameHiScoreText",
-                 "IngameTime",
-                 "IngameMoves",
-                 "IngameMapName",
-                 "IngameProgressBar1",
-                 "IngameProgressBar2",
-                 "IngameProgressBar3",
-                 "IngameMenuButton",
-                 "IngameTutorialWindow",
-                 "IngameTutorialLabel",
-                 "IngameTutorialHeadline",
-                 "IngameTutorialOkButton"};
-        for (int i = 1; i <= 9; ++i)
-            for (const char* suffix : {"", "Count"})
-                names.push_back("IngameBonusCube" + std::to_string(i) + suffix);
-        for (int i = 1; i <= 9; ++i)
-            names.push_back("IngameBonusCubeHint" + std::to_string(i));
-        for (int k = 0; k <= 10; ++k)
-            names.push_back("IngameTutorialCube" + std::to_string(k));
-    }
-    std::vector<const char*> widgets;
-    for (const std::string& name : names)
-        widgets.push_back(name.c_str());
-    return widgets;
-}
-
-const std::vector<ShippedScreen>& Screens()
-{
-    static const std::vector<ShippedScreen> screens = {
-        {"Intro", "IntroWindow", {}},
-        {"MenuOverlay", "MenuOverlayCurrentUserLabel", {}},
-        {"MenuBack", "MenuBackImage", {}},
-        {"MainMenu",
-         "MainMenuWindow",
-         {"MainMenuUsersButton", "MainMenuOptionsButton", "MainMenuNewGameButton", "MainMenuExitButton",
-          "MainMenuHighScoreButton", "MainMenuCreditsButton"}},
-        {"MenuIngame",
-         "MenuIngameWindow",
-         {"MenuIngameContinue", "MenuIngameOptions", "MenuIngameExit", "MenuIngameRestart",
-          "MenuIngameControls"}},
-        {"Credits", "CreditsWindow", {"CreditsTextWindow", "CreditsBackButton"}},
-        {"Options",
-         "OptionsWindowRoot",
-         {"OptionsBackButton", "OptionsResolutionLeft", "OptionsResolutionRight", "OptionsResolutionEdit",
-          "OptionsMusicScrollbar", "OptionsSoundScrollbar", "OptionsBrightnessScrollbar",
-          "OptionsLanguageCombo", "OptionsBloomCheckBox", "OptionsWindowedCheckBox", "OptionsWindowedLabel"}},
-        {"HighScore",
-         "HighScoreWindowRoot",
-         {"HighScoreLocalButton", "HighScoreWorldButton", "HighScoreOkButton", "HighScoreQuestButton",
-          "HighScoreSkillButton", "HighScoreSkillLevelButton", "HighScoreMultiQ", "HighScoreMultiS",
-          "HighScoreMultiL", "HighScoreMultiLN"}},
-        {"Practice", "PracticeWindow", {"PracticeMapMulti", "PracticePlayButton", "PracticeBackButton"}},
-        {"DiffQuest",
-         "DiffQuestWindow",
-         {"DiffQuestButtonEasy", "DiffQuestButtonMedium", "DiffQuestButtonHard"}},
-        {"Quest",
-         "QuestWindow",
-         {"QuestBackButton", "QuestQuitButton", "QuestMap", "QuestCityNameLabel", "QuestLabel",
-          "QuestRegion15", "QuestRegionLabel15", "QuestCityR15C5", "QuestTeleport15"}},
-        {"Users", "UsersWindow", {"UsersMulti", "UsersNewButton", "UsersDeleteButton", "UsersOkButton"}},
-        {"CreateUser",
-         "CreateUserWindow",
-         {"CreateUserNameEditBox", "CreateUserOkButton", "CreateUserCancelButton"}},
-        {"Loading", "LoadingWindow", {}},
-        {"MenuBlackIngame", "MenuBlackIngame", {}},
-        {"Ingame", "IngameWindow", IngameWidgets()},
-        {"Confirmation1",
-         "Confirmation1Window",
-         {"Confirmation1Text", "Confirmation1OkButton", "Confirmation1YesButton", "Confirmation1NoButton"}},
-        {"Confirmation2",
-         "Confirmation2Window",
-         {"Confirmation2Text", "Confirmation2OkButton", "Confirmation2YesButton", "Confirmation2NoButton"}},
-        {"ConfirmationMedium",
-         "ConfirmationMediumWindow",
-         {"ConfirmationMediumText", "ConfirmationMediumOkButton", "ConfirmationMediumYesButton",
-          "ConfirmationMediumNoButton"}},
-        {"ConfirmationLarge",
-         "ConfirmationLargeWindow",
-         {"ConfirmationLargeText", "ConfirmationLargeOkButton", "ConfirmationLargeYesButton",
-          "ConfirmationLargeNoButton"}},
-        {"ConfirmationXLarge",
-         "ConfirmationXLargeWindow",
-         {"ConfirmationXLargeText", "ConfirmationXLargeOkButton", "ConfirmationXLargeYesButton",
-          "ConfirmationXLargeNoButton"}},
-        {"Net", "NetWindow", {"NetText", "NetCancel"}},
-        {"NewGame",
-         "NewGameWindow",
-         {"NewGamePracticeButton", "NewGameSkillButton", "NewGameQuestButton", "NewGameBackButton"}},
-        {"Skill",
-         "SkillWindow",
-         {"SkillPlayButton", "SkillBackButton", "SkillQuitButton", "SkillLevel", "SkillPoints",
-          "SkillLives"}},
-        {"Statistic",
-         "StatisticWindow",
-         {"StatisticNextButton",
-          "StatisticCongratulationsLabel",
-          "StatisticCongratulationsLabelPractice",
-          "StatisticInfoWindow",
-          "StatisticInfoTimeText",
-          "StatisticInfoTime",
-          "StatisticInfoMovesText",
-          "StatisticInfoMoves",
-          "StatisticInfoBonusCubeText",
-          "StatisticInfoBonusCube",
-          "StatisticInfoBonusCube1",
-          "StatisticInfoBonusCube2",
-          "StatisticInfoBonusCube3",
-          "StatisticInfoBonusCube4",
-          "StatisticInfoBonusCube5",
-          "StatisticInfoBonusCube6",
-          "StatisticInfoBonusCube7",
-          "StatisticInfoBonusCube8",
-          "StatisticInfoBonusCube9",
-          "StatisticInfoLevelBonusText",
-          "StatisticInfoLevelBonus",
-          "StatisticInfoTotal",
-          "StatisticGlobalWarmingWindow",
-          "StatisticGlobalWarmingHeadline",
-          "StatisticGlobalWarmingText",
-          "StatisticGlobalWarmingMivoAvatar01",
-          "StatisticGlobalWarmingMivoAvatar02",
-          "StatisticGlobalWarmingMivoAvatar03"}},
-        {"Lose", "LoseWindow", {"LoseOkButton", "LoseLifesLabel"}},
-        {"EndGame",
-         "EndGameWindow",
-         {"EndGameOkButton", "EndGameGlobalWarmingMivoAvatar01", "EndGameGlobalWarmingMivoAvatar02",
-          "EndGameGlobalWarmingMivoAvatar03", "EndGameGlobalWarmingHeadline", "EndGameGlobalWarmingText",
-          "EndGameInfoTotalScore", "EndGameWinLoseLabel1", "EndGameWinLoseLabel2"}},
-    };
-    return screens;
-}
 
 // The texts a layout entry shows: its text field (the fourth ':' field before the first ','), or
 // for a list's columns ("Title:width,..." of a "$Columns" key) each column's title.
@@ -300,8 +154,14 @@ TEST_F(ShippedScreens, EveryTextOfTheLayoutsAndTheScreensHasAnEnglishEntry)
          {"UI: Exit Game", "UI: Are you sure", "UI: ControlsMenu", "UI: Player", "UI: Delete user",
           "UI: Cannot delete", "UI: User exists", "Mivo: Credits", "UI: Player file unreadable",
           "UI: Player file damaged", "UI: NET Error", "UI: Ok", "UI: WinQuest", "UI: WinSkill",
-          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives"})
+          "UI: Are you sure Skill", "UI: Are you sure lose life", "UI: Lives", "UI: Players lost",
+          "UI: Players not read"})
         EXPECT_TRUE(localization.HasKey(key)) << key;
+    for (int32_t i = 0; i < MivoSaveProblems::kProblemCount; ++i)
+    {
+        const char* key = MivoSaveProblems::MessageKey(static_cast<MivoSaveProblem>(i));
+        EXPECT_TRUE(localization.HasKey(key)) << key;
+    }
     for (int32_t k = 1; k <= 50; ++k)
         for (const char* part : {":Headline", ":Text"})
         {
@@ -359,6 +219,27 @@ TEST_F(ShippedScreens, EveryTutorialHasItsTextItsHeadlineAndAPictureOfItsOwn)
     EXPECT_EQ(std::unique(styles.begin(), styles.end()), styles.end());
 }
 
+// A tutorial's text and each of its lines end a sentence, in every language.
+TEST_F(ShippedScreens, EveryLineOfEveryTutorialEndsWithAFullStopInEveryLanguage)
+{
+    for (int32_t language = 0; language < localization.GetLanguageCount(); ++language)
+    {
+        localization.SelectLanguage(language);
+        for (int32_t k = 0; k <= 10; ++k)
+        {
+            const WeString key =
+                "Tutorial: " + WeConfig::GetString(WeString("Mivo.Tutorials.Tutorial").AppendInt(k), "");
+            const std::string text = localization.Translate(key).GetData();
+            ASSERT_FALSE(text.empty()) << key.GetData();
+            std::istringstream lines(text);
+            for (std::string line; std::getline(lines, line);)
+                EXPECT_EQ(line.back(), '.')
+                    << localization.GetLanguageCode().GetData() << " " << key.GetData() << ": " << line;
+        }
+    }
+    localization.SelectLanguage(0);
+}
+
 TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)
 {
     const std::string controls = localization.Translate("UI: ControlsMenu").GetData();
@@ -369,6 +250,33 @@ TEST_F(ShippedScreens, ThePauseMenusControlsDescribeThePlayControls)
     for (const char* control :
          {"Right mouse button", "wheel", "Page Up", "Page Down", "1 to 7", "F2", "Escape"})
         EXPECT_NE(controls.find(control), std::string::npos) << control;
+}
+
+// A ';' begins a comment anywhere on a line, so a text that holds one unescaped is cut off there.
+TEST(ShippedConfiguration, NoTextOfALanguageIsCutShortByAComment)
+{
+    int texts = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ConfigFolder()))
+    {
+        if (entry.path().filename().string().rfind("Localization", 0) != 0)
+            continue;
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number)
+        {
+            const size_t equals = line.find('=');
+            if (line.empty() || line[0] == ';' || equals == std::string::npos)
+                continue;
+            ++texts;
+            for (size_t i = equals + 1; i < line.size(); ++i)
+                if (line[i] == '\\')
+                    ++i;
+                else
+                    EXPECT_NE(line[i], ';')
+                        << entry.path().filename().string() << ":" << number << ": " << line;
+        }
+    }
+    EXPECT_GT(texts, 1000);
 }
 
 // A section may come back (each screen adds its own block of layouts), but a key set twice

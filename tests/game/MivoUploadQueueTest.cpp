@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -206,5 +208,28 @@ TEST_F(UploadQueueTest, WithoutAClientNothingIsTaken)
     EXPECT_FALSE(queue.LoadPending());
     EXPECT_EQ(queue.PendingCount(), 0);
     EXPECT_EQ(File().size(), 4u + 1033u);
+}
+
+TEST_F(UploadQueueTest, RecordsThatCouldNotBeWrittenArePostedAndWrittenAtTheNextStep)
+{
+    ASSERT_TRUE(queue.Append(0, Payload('a')));
+    const std::string blocker = path + ".tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0); // the file beside it cannot be made
+    EXPECT_FALSE(queue.Append(1, Payload('b')));
+    EXPECT_FALSE(queue.Append(1, Payload('c')));
+    EXPECT_EQ(File(), Record(PlayerFileBytes().Int(1), 0, 'a').bytes) << "the file as it was";
+    // The queue posts what the file should hold, the latest first, and the service's accepting
+    // one changes what is owed.
+    ASSERT_TRUE(queue.LoadPending());
+    EXPECT_EQ(channel.posted.back(), Body('c'));
+    channel.Accept();
+    EXPECT_EQ(channel.posted.back(), Body('b'));
+    channel.End();
+    EXPECT_FALSE(queue.SaveOwed());
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(queue.SaveOwed());
+    EXPECT_EQ(File(), Record(Record(PlayerFileBytes().Int(1), 0, 'a'), 1, 'b').bytes);
+    EXPECT_TRUE(queue.SaveOwed()) << "nothing owed any more";
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "MivoUserData.h"
 
 #include "PlayerFileBytes.h"
+#include "ScoreEntries.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
 #include "WeRandom.h"
@@ -10,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -308,15 +312,23 @@ TEST_F(UserDataTest, MissingOrOlderUsersFilesGiveNoProfiles)
 TEST_F(UserDataTest, UsersFilesCutAnywhereAreRejectedAndKept)
 {
     const std::vector<uint8_t> whole = UsersFile("Ana").bytes;
-    for (std::size_t length = 0; length < whole.size(); length += 1 + length / 256)
+    const std::size_t profileEnd = whole.size() - 6; // the current name "Ana" follows
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length < profileEnd; length += 1 + length / 256)
+        lengths.push_back(length);
+    for (std::size_t length = profileEnd - 2; length < whole.size(); ++length)
+        lengths.push_back(length);
+    for (const std::size_t length : lengths)
     {
         const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
         TempFolder::WriteBytes(folder / "users.dat", cut);
         std::remove((folder / "users.dat.bad").c_str()); // the last length's copy, which stays otherwise
         store.CreateUser("stale");
         ASSERT_FALSE(store.LoadUsers()) << length;
-        EXPECT_EQ(store.UserCount(), 0) << length;
-        EXPECT_EQ(store.CurrentUser(), nullptr);
+        // The profile is kept once it is whole; only the current name was cut.
+        const bool whole = length >= profileEnd;
+        ASSERT_EQ(store.UserCount(), whole ? 1 : 0) << length;
+        EXPECT_EQ(store.CurrentUser() != nullptr, whole) << length;
         EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), cut) << length;
     }
     EXPECT_NE(std::string(store.lastError.GetData()).find("damaged"), std::string::npos);
@@ -386,6 +398,206 @@ TEST_F(UserDataTest, CountersOutsideWhatTheGameGivesThemMakeAUsersFileDamaged)
     }
 }
 
+// Three profiles, Cy current, their file's bytes and where each profile begins.
+struct ThreeProfiles
+{
+    std::vector<uint8_t> bytes;
+    std::size_t starts[3];
+};
+
+ThreeProfiles SaveThreeProfiles(MivoUserData& store, const std::string& folder)
+{
+    for (const char* name : {"Ana", "Bo", "Cy"})
+        store.CreateUser(name);
+    EXPECT_TRUE(store.SaveUsers());
+    // A profile is 11280 bytes and its name: 6 for "Ana", 5 for the others.
+    ThreeProfiles file{TempFolder::ReadBytes(folder + "/users.dat"), {8, 8 + 11286, 8 + 11286 + 11285}};
+    return file;
+}
+
+std::vector<std::string> Names(const MivoUserData& store)
+{
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < store.UserCount(); ++i)
+        names.push_back(store.GetUser(i)->name.GetData());
+    return names;
+}
+
+TEST_F(UserDataTest, ADamagedProfileCostsOnlyItselfAndIsNamed)
+{
+    const ThreeProfiles file = SaveThreeProfiles(store, folder.path);
+    // Bo's lives, beyond what a game can give.
+    std::vector<uint8_t> bytes = file.bytes;
+    const std::size_t lives = file.starts[1] + 5 + 311 + 12 + 75 * 74 + 15 * 21 + 4;
+    ASSERT_EQ(IntAt(bytes, lives), 3);
+    bytes[lives] = 200;
+    TempFolder::WriteBytes(folder / "users.dat", bytes);
+
+    MivoUserData loaded;
+    loaded.SetFolder(folder.path);
+    EXPECT_FALSE(loaded.LoadUsers());
+    EXPECT_EQ(loaded.UsersFileState(), MivoUsersFile::Damaged);
+    EXPECT_EQ(Names(loaded), std::vector<std::string>({"Ana", "Cy"}));
+    EXPECT_TRUE(loaded.CurrentUser()->name == "Cy");
+    ASSERT_EQ(loaded.LostProfiles().size(), 1u);
+    EXPECT_TRUE(loaded.LostProfiles()[0] == "Bo");
+    EXPECT_FALSE(loaded.UnnamedProfilesLost());
+    EXPECT_NE(std::string(loaded.lastError.GetData()).find("lost: Bo"), std::string::npos);
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), bytes);
+    // The next save keeps those that were read; the copy stays.
+    ASSERT_TRUE(loaded.SaveUsers());
+    MivoUserData next;
+    next.SetFolder(folder.path);
+    EXPECT_TRUE(next.LoadUsers());
+    EXPECT_EQ(Names(next), std::vector<std::string>({"Ana", "Cy"}));
+    EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), bytes);
+}
+
+TEST_F(UserDataTest, AProfileCutOrShiftedEndsWhatIsReadAndWhatReadCleanlyStays)
+{
+    const ThreeProfiles file = SaveThreeProfiles(store, folder.path);
+    const std::size_t bo = file.starts[1], currentName = file.starts[2] + 11285;
+    const struct
+    {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> damage;
+        std::vector<std::string> kept, lost;
+        bool unnamedLost;
+        const char* current;
+    } cases[] = {
+        {"cut inside Bo",
+         [&](std::vector<uint8_t>& b) { b.resize(bo + 4000); },
+         {"Ana"},
+         {"Bo"},
+         true,
+         "Ana"},
+        {"Bo's length too long", [&](std::vector<uint8_t>& b) { b[bo] = 200; }, {"Ana"}, {}, true, "Ana"},
+        {"Bo's length too short", [&](std::vector<uint8_t>& b) { b[bo] = 1; }, {"Ana"}, {}, true, "Ana"},
+        {"cut in the current name",
+         [&](std::vector<uint8_t>& b) { b.resize(currentName + 3); },
+         {"Ana", "Bo", "Cy"},
+         {},
+         false,
+         "Ana"},
+        {"bytes after the end",
+         [&](std::vector<uint8_t>& b) { b.insert(b.end(), 40, 7); },
+         {"Ana", "Bo", "Cy"},
+         {},
+         true,
+         "Ana"},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<uint8_t> bytes = file.bytes;
+        c.damage(bytes);
+        TempFolder::WriteBytes(folder / "users.dat", bytes);
+        std::remove((folder / "users.dat.bad").c_str());
+        MivoUserData loaded;
+        loaded.SetFolder(folder.path);
+        EXPECT_FALSE(loaded.LoadUsers()) << c.what;
+        EXPECT_EQ(Names(loaded), c.kept) << c.what;
+        std::vector<std::string> lost;
+        for (const WeString& name : loaded.LostProfiles())
+            lost.push_back(name.GetData());
+        EXPECT_EQ(lost, c.lost) << c.what;
+        EXPECT_EQ(loaded.UnnamedProfilesLost(), c.unnamedLost) << c.what;
+        ASSERT_NE(loaded.CurrentUser(), nullptr) << c.what;
+        EXPECT_TRUE(loaded.CurrentUser()->name == c.current) << c.what;
+        EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), bytes) << c.what;
+    }
+}
+
+TEST_F(UserDataTest, ProfilesThatCouldNotBeSavedStayAndAreSavedAtTheNextSavePoint)
+{
+    store.CreateUser("Ana");
+    ASSERT_TRUE(store.SaveUsers());
+    const std::string blocker = folder / "users.dat.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0); // the file beside it cannot be made
+    store.CreateUser("Bo");
+    EXPECT_FALSE(store.SaveUsers());
+    // The users screen reloads the file on entering: what could not be saved stays.
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(Names(store), std::vector<std::string>({"Ana", "Bo"}));
+    const auto atRestart = [&]
+    {
+        MivoUserData next;
+        next.SetFolder(folder.path);
+        EXPECT_TRUE(next.LoadUsers());
+        return Names(next);
+    };
+    EXPECT_EQ(atRestart(), std::vector<std::string>({"Ana"})) << "what was saved before";
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(store.LoadUsers()) << "the next save point";
+    EXPECT_EQ(atRestart(), std::vector<std::string>({"Ana", "Bo"}));
+    EXPECT_TRUE(store.SaveWhatIsOwed());
+}
+
+TEST_F(UserDataTest, FreedProfilesOrAnotherFolderAreOwedNothing)
+{
+    store.CreateUser("Ana");
+    ASSERT_TRUE(store.SaveUsers());
+    const std::string blocker = folder / "users.dat.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    store.CreateUser("Bo");
+    EXPECT_FALSE(store.SaveUsers());
+    store.FreeAll();
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(Names(store), std::vector<std::string>({"Ana"})) << "read again, not saved over empty";
+
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    EXPECT_FALSE(store.SaveUsers());
+    TempFolder other;
+    store.SetFolder(other.path);
+    EXPECT_TRUE(store.LoadUsers());
+    EXPECT_EQ(store.UserCount(), 0);
+    EXPECT_FALSE(win32::FileExists((other / "users.dat").c_str()));
+}
+
+TEST_F(UserDataTest, ScoresThatCouldNotBeSavedOutliveTheWorldListsAndAreSavedLater)
+{
+    ASSERT_TRUE(store.AddGameScore(Score("Ana", 300, 2)));
+    const std::string blocker = folder / "hiscores.dat.tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    EXPECT_FALSE(store.AddGameScore(Score("Bo", 500, 2)));
+    // The world lists fill the same tables; the local view loads the local ones back.
+    store.FillQuestScores(WeString("x\x01Zed\x02") + "900\x02" + "2\x02" + "4");
+    ASSERT_EQ(store.TopScore(1, 2), 900);
+    EXPECT_TRUE(store.LoadScores());
+    EXPECT_EQ(store.TopScore(1, 2), 500);
+    EXPECT_EQ(store.scores.questTables[1].size(), 2u);
+    const auto topAtRestart = [&]
+    {
+        MivoUserData next;
+        next.SetFolder(folder.path);
+        EXPECT_TRUE(next.LoadScores());
+        return next.TopScore(1, 2);
+    };
+    EXPECT_EQ(topAtRestart(), 300);
+
+    ASSERT_EQ(rmdir(blocker.c_str()), 0);
+    EXPECT_TRUE(store.SaveWhatIsOwed());
+    EXPECT_EQ(topAtRestart(), 500);
+}
+
+TEST_F(UserDataTest, WithoutAFolderProfilesAndScoresLiveInMemoryAndNothingIsWritten)
+{
+    MivoUserData nowhere;
+    nowhere.SetFolder("");
+    EXPECT_TRUE(nowhere.LoadUsers());
+    ASSERT_TRUE(nowhere.CreateUser("Ana"));
+    EXPECT_FALSE(nowhere.SaveUsers());
+    EXPECT_TRUE(nowhere.LoadUsers());
+    EXPECT_EQ(nowhere.UserCount(), 1);
+    EXPECT_FALSE(nowhere.AddGameScore(Score("Ana", 300, 2)));
+    EXPECT_TRUE(nowhere.LoadScores());
+    EXPECT_EQ(nowhere.TopScore(1, 2), 300);
+    EXPECT_FALSE(nowhere.SaveWhatIsOwed());
+    for (const char* name : {"/users.dat", "/hiscores.dat", "/upload.dat", "users.dat", ".tmp"})
+        EXPECT_FALSE(win32::FileExists(name)) << name;
+}
+
 TEST_F(UserDataTest, ScoreSumsStopAtTheLargestScoreInsteadOfWrapping)
 {
     MivoUser& user = Player(MivoModeSkill);
@@ -407,24 +619,36 @@ TEST_F(UserDataTest, ScoreSumsStopAtTheLargestScoreInsteadOfWrapping)
     store.ChooseRegion(0);
     store.SelectCity(0);
     store.levelScore = INT32_MAX;
-    for (int32_t map = 0; map < kMivoMapsPerCity; ++map)
+    for (int32_t map = 0; map < kMivoMapsPerCity - 1; ++map)
         store.FinishLevel(1001 + map, 100, 10);
     EXPECT_EQ(store.cityRunPoints, INT32_MAX);
+    store.FinishLevel(1004, 100, 10);
     EXPECT_EQ(quester.quest.score, INT32_MAX);
 }
 
-TEST_F(UserDataTest, HugeProfileCountsAreRejected)
+TEST_F(UserDataTest, ADamagedProfileCountCostsNoProfileThatIsThere)
 {
-    for (const int32_t count : {2, 0x7FFFFFFF, -5})
+    const struct
+    {
+        int32_t count;
+        bool moreSaid; // the file speaks of profiles that are not in it
+    } counts[] = {{2, false}, {0x7FFFFFFF, false}, {-5, false}};
+    for (const auto& damage : counts)
     {
         PlayerFileBytes file = UsersFile("Ana");
         for (int i = 0; i < 4; ++i)
         {
-            file.bytes[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(count) >> (8 * i));
+            file.bytes[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(damage.count) >> (8 * i));
         }
         TempFolder::WriteBytes(folder / "users.dat", file.bytes);
-        EXPECT_FALSE(store.LoadUsers()) << count;
-        EXPECT_EQ(store.UserCount(), 0);
+        std::remove((folder / "users.dat.bad").c_str());
+        EXPECT_FALSE(store.LoadUsers()) << damage.count;
+        EXPECT_EQ(store.UsersFileState(), MivoUsersFile::Damaged) << damage.count;
+        ASSERT_EQ(store.UserCount(), 1) << damage.count;
+        EXPECT_EQ(store.CurrentUser()->skill.score, 1234) << damage.count;
+        EXPECT_TRUE(store.LostProfiles().empty()) << damage.count;
+        EXPECT_EQ(store.UnnamedProfilesLost(), damage.moreSaid) << damage.count;
+        EXPECT_EQ(TempFolder::ReadBytes(folder / "users.dat.bad"), file.bytes) << damage.count;
     }
 }
 
@@ -566,14 +790,18 @@ protected:
         store.SelectCity(6000);
     }
 
-    void PlayCity()
+    // The points the city's four maps made.
+    int32_t PlayCity()
     {
+        int32_t points = 0;
         for (int32_t m = 0; m < kMivoMapsPerCity; ++m)
         {
             store.levelScore = 10;
             store.moves = 5;
             store.FinishLevel(store.QuestMapId(), 0, 50.0f);
+            points += 10 + store.totalBonus;
         }
+        return points;
     }
 
     MivoUser* user = nullptr;
@@ -623,15 +851,15 @@ TEST_F(QuestTest, QuestBonusesScaleWithLevelAndDifficulty)
 
 TEST_F(QuestTest, TheFourthMapCompletesTheCityAndOpensBothNeighbours)
 {
-    PlayCity();
+    const int32_t points = PlayCity();
     EXPECT_EQ(store.mapInCity, 4);
     EXPECT_EQ(store.CityState(6000), 2);
     EXPECT_EQ(store.CityState(6004), user->quest.regions[0][4].completed ? 2 : 1);
     EXPECT_EQ(user->quest.regions[0][4].open, 1);
     EXPECT_EQ(user->quest.regions[0][1].open, 1);
     EXPECT_EQ(store.CompletedQuestMaps(), 4);
-    EXPECT_EQ(user->quest.score, store.cityRunPoints);
-    EXPECT_GT(user->quest.score, 0);
+    EXPECT_EQ(user->quest.score, points);
+    EXPECT_EQ(store.cityRunPoints, 0) << "the run's points are the quest score's now";
     EXPECT_EQ(user->quest.teleports[0].targetRegion, -1);
 }
 

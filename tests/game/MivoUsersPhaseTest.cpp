@@ -6,8 +6,10 @@
 #include "MivoIntroPhase.h"
 #include "MivoMainMenuPhase.h"
 #include "MivoMenuPhase.h"
+#include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "PlayerFileBytes.h"
+#include "WeLocalization.h"
 #include "WeUIEditBox.h"
 #include "WeUIMultiList.h"
 #include "win32/Win32Clipboard.h"
@@ -380,4 +382,33 @@ TEST_F(UsersScreens, ADamagedPlayersFileIsToldAndKeptAsideOnce)
     EXPECT_FALSE(win32::FileExists((folder / "users.dat.1.bad").c_str())) << "the same damage is kept once";
     ClickAndStep("UsersOkButton");
     EXPECT_EQ(NextStart().UserCount(), 1) << "the new player is saved over the damaged file";
+}
+
+TEST_F(UsersScreens, APlayerLostToADamagedFileIsNamedAndTheOthersStayWithoutAsking)
+{
+    MivoUserData earlier;
+    earlier.SetFolder(folder.path);
+    earlier.CreateUser("Ana");
+    earlier.CreateUser("Bo");
+    earlier.FindUser("Bo")->skill.lives = 500; // more than a game can give
+    ASSERT_TRUE(earlier.SaveUsers());
+    EXPECT_FALSE(userData.LoadUsers()) << "the start's own load";
+    // Even a fast start goes to the users screen, which tells of the file.
+    Start(1);
+    ASSERT_EQ(Top(), &confirmationPhase);
+    EXPECT_TRUE(confirmationPhase.textKey == "UI: Player file damaged");
+    const WeUIComponent* text = MivoFindWidget("ConfirmationMediumText");
+    ASSERT_NE(text, nullptr);
+    const std::string shown = text->text.GetData();
+    EXPECT_NE(shown.find(localization.Translate("UI: Player file damaged").GetData()), std::string::npos);
+    EXPECT_NE(shown.find(std::string("\n") + localization.Translate("UI: Players lost").GetData() + " Bo"),
+              std::string::npos)
+        << shown;
+    ClickAndStep("ConfirmationMediumOkButton");
+    EXPECT_EQ(Top(), &usersPhase) << "someone to play as: no name is asked for";
+    EXPECT_EQ(MivoUsersList()->rowCount, 1);
+    EXPECT_EQ(Row(0), "Ana");
+    ClickAndStep("UsersOkButton");
+    EXPECT_EQ(NextStart().UserCount(), 1);
+    EXPECT_TRUE(win32::FileExists((folder / "users.dat.bad").c_str()));
 }

@@ -1,5 +1,5 @@
 // The shipped background maps under a level, drawn through the play phase on the OpenGL back end
-// from every camera preset (taken by its key, as the player takes it) on screens of four shapes:
+// from every camera preset (taken by its key, as the player takes it) on screens of the four shapes:
 // the map covers the whole view, so its sky shows nowhere; it keeps its decorations out of the
 // board's volume and out of every preset's view of it; and each move arrow around a block near a
 // corner of the board answers a release on every pixel where it shows.
@@ -27,12 +27,14 @@ using Phase = MivoPlayGamePhase;
 constexpr int32_t kPresetCount = 7, kFirstDigitKey = 2;
 constexpr uint32_t kKey = 0xFF00FF; // the clear colour in place of the sky: magenta
 
-struct Screen
+// The shipped screen shapes at half their sizes.
+std::vector<ScreenSize> HalfScreens()
 {
-    const char* shape;
-    int32_t width, height;
-};
-constexpr Screen kScreens[] = {{"4x3", 640, 480}, {"5x4", 640, 512}, {"16x10", 640, 400}, {"16x9", 640, 360}};
+    std::vector<ScreenSize> screens;
+    for (const ScreenSize& size : kScreenSizes)
+        screens.push_back({size.width / 2, size.height / 2});
+    return screens;
+}
 const char* const kMaps[] = {"World1", "World2"};
 
 // Cells diagonally in from the board's corners, each with four free neighbours on the first
@@ -109,7 +111,7 @@ bool Crosses(const WeVector& a, const WeVector& b, const Box& box)
 }
 
 class PlayMapFrame : public PlayScreenFrame,
-                     public ::testing::WithParamInterface<std::tuple<const char*, Screen>>
+                     public ::testing::WithParamInterface<std::tuple<const char*, ScreenSize>>
 {
 protected:
     void SetUp() override
@@ -119,7 +121,7 @@ protected:
         ASSERT_TRUE(cursorWindow.Create("PlayMaps", "", nullptr, 0, 0, screen.width, screen.height, true, 3,
                                         0, false, false, true, nullptr));
         engine.window = &cursorWindow;
-        ASSERT_TRUE(PlayLevel(kLevel, map, screen.width, screen.height));
+        ASSERT_TRUE(PlayLevel(kLevel, screen, map));
         ASSERT_NE(playGamePhase.scene, nullptr);
         ASSERT_EQ(playGamePhase.scene->skyBox.name, WeString("Maps.Sky.") + map) << "the map has loaded";
         timer.deltaTime = 0.0f; // the map stands still between shots
@@ -154,7 +156,7 @@ protected:
     {
         playGamePhase.scene->Tick();
         PlayFrame frame;
-        const Screen& screen = std::get<1>(GetParam());
+        const ScreenSize& screen = std::get<1>(GetParam());
         return {Shoot(frame), screen.width, screen.height};
     }
     // The block moved to the cell, its actor following.
@@ -182,7 +184,7 @@ protected:
     bool OnScreen(const WeVector& world, float& x, float& y) const
     {
         const WeVector4 p = d3dx::D3DXVec3Transform(world, playGamePhase.camera->viewProjection);
-        const Screen& screen = std::get<1>(GetParam());
+        const ScreenSize& screen = std::get<1>(GetParam());
         x = (p.x / p.w + 1.0f) * 0.5f * float(screen.width);
         y = (1.0f - p.y / p.w) * 0.5f * float(screen.height);
         return p.w > 0.0f && x >= 0.0f && y >= 0.0f && x < float(screen.width) && y < float(screen.height);
@@ -200,7 +202,7 @@ protected:
     std::string Where(int32_t preset) const
     {
         std::ostringstream text;
-        text << std::get<0>(GetParam()) << " on " << std::get<1>(GetParam()).shape << ", preset "
+        text << std::get<0>(GetParam()) << " on " << SizeName(std::get<1>(GetParam())) << ", preset "
              << preset + 1;
         return text.str();
     }
@@ -210,7 +212,7 @@ protected:
 
 std::string Named(const ::testing::TestParamInfo<PlayMapFrame::ParamType>& info)
 {
-    return std::string(std::get<0>(info.param)) + "_" + std::get<1>(info.param).shape;
+    return std::string(std::get<0>(info.param)) + "_" + SizeName(std::get<1>(info.param));
 }
 
 } // namespace
@@ -373,5 +375,5 @@ TEST_P(PlayMapFrame, ArrowsBesideCornerBlocksAnswerWhereverTheyShowFromEveryPres
 }
 
 INSTANTIATE_TEST_SUITE_P(ShippedMaps, PlayMapFrame,
-                         ::testing::Combine(::testing::ValuesIn(kMaps), ::testing::ValuesIn(kScreens)),
+                         ::testing::Combine(::testing::ValuesIn(kMaps), ::testing::ValuesIn(HalfScreens())),
                          Named);

@@ -10,6 +10,7 @@
 #include "MivoScreen.h"
 #include "MivoUserData.h"
 #include "PlayFixture.h"
+#include "ShippedScreens.h"
 #include "WeCanvas.h"
 #include "WeConfig.h"
 #include "WeLocalization.h"
@@ -55,8 +56,8 @@ public:
     }
 };
 
-// A skill level played through the play phase and the UI (laid out for 800x600), in every world
-// the background map of the name ("NoSuchMap": the board alone), drawn into a frame of the size.
+// A skill level played through the play phase and the UI (laid out for 800x600) on a screen of a
+// size, in every world the background map of the name ("NoSuchMap": the board alone).
 class PlayScreenFrame : public PlayBoardFrame
 {
 protected:
@@ -72,9 +73,9 @@ protected:
     }
     // The level of the map to its first playing frame with every fade over; false when it
     // does not get there.
-    bool PlayLevel(int32_t map, const char* world = "NoSuchMap", int32_t width = 400, int32_t height = 300)
+    bool PlayLevel(int32_t map, ScreenSize size = {400, 300}, const char* world = "NoSuchMap")
     {
-        StartGl(width, height);
+        StartGl(size.width, size.height);
         engine.settings.uiSourceWidth = 800;
         engine.settings.uiSourceHeight = 600;
         if (localization.GetLanguageName().IsEmpty())

@@ -1,6 +1,7 @@
 // Every level database shipped in data/: loaded from the package, each table is
 // well formed and its listed solution plays to a won board through the rules and the events.
 #include "BoardFixture.h"
+#include "ShippedDatabases.h"
 
 #include "WeConfig.h"
 #include "WeLocalization.h"
@@ -15,27 +16,6 @@ namespace
 // The level databases the package ships: regions of the ladder, and the bonus maps (db020).
 constexpr int32_t kShippedDatabases[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20};
 constexpr size_t kShippedTables = 315;
-
-std::filesystem::path ConfigFolder()
-{
-    const char* data = std::getenv("WE_TEST_DATA");
-    return std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
-}
-
-// The shipped databases by configuration name ("db001"): every "db*.ini" of data/, loaded the
-// way a level load does, from the package built out of data/.
-std::map<std::string, std::unique_ptr<MivoMapDatabase>> ReadShippedDatabases()
-{
-    std::map<std::string, std::unique_ptr<MivoMapDatabase>> databases;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(ConfigFolder(), error))
-    {
-        const std::string name = entry.path().stem().string();
-        if (name.rfind("db", 0) == 0 && entry.path().extension() == ".ini")
-            databases[name] = MivoMapDatabase::Load(name.c_str());
-    }
-    return databases;
-}
 
 int CountOfKind(MivoMapTable& table, MivoBlockKind kind)
 {

@@ -1,313 +1,432 @@
 #include "ScoreService.h"
 
-#include "MivoScorePayload.h"
-
+#include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
+#include <cstdarg>
+#include <cstring>
+#include <future>
+#include <microhttpd.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sqlite3.h>
+#include <strings.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace
 {
-constexpr size_t kMaxRequest = 16 * 1024;
-constexpr int kPollMs = 50;
-constexpr int kReadTimeoutMs = 5000;
 const char kRejected[] = "REJECTED";
-const char kRecordEnd = '\x01';
-const char kFieldEnd = '\x02';
-const char kBlockEnd = '\x03';
+constexpr size_t kMaxLogged = 200; // characters of a path or method in the log
 
-// A prepared statement that finalises itself.
-class Statement
+unsigned PoolThreads()
 {
-public:
-    Statement(sqlite3* database, const char* sql)
-    {
-        sqlite3_prepare_v2(database, sql, -1, &statement, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool Ok() const { return statement != nullptr; }
-    void Bind(int index, int32_t value) { sqlite3_bind_int(statement, index, value); }
-    void Bind(int index, const std::string& text)
-    {
-        sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int Step() { return sqlite3_step(statement); }
-    int32_t Int(int column) const { return sqlite3_column_int(statement, column); }
-    std::string Text(int column) const
-    {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)))
-                    : std::string();
-    }
-
-private:
-    sqlite3_stmt* statement = nullptr;
-};
-
-// The payload's items in order, read with the game's own rule, or false.
-bool DecodeItems(const std::string& body, std::string& name, int32_t (&values)[4])
-{
-    if (body.size() != static_cast<size_t>(MivoScorePayload::kLength))
-        return false;
-    MivoScorePayload payload;
-    body.copy(payload.text, body.size());
-    MivoPayloadDecoder decoder(payload);
-    WeString text;
-    if (!decoder.ChecksumsHold() || !decoder.GetString(text))
-        return false;
-    for (int32_t& value : values)
-    {
-        if (!decoder.GetInt(value))
-            return false;
-    }
-    name.assign(text.GetData(), static_cast<size_t>(text.GetLength()));
-    // The list grammar has no escape for its separators, nor for a zero byte.
-    return name.find_first_of(std::string("\0\x01\x02\x03", 4)) == std::string::npos;
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
 }
 
-// "ScoreType=<t>&MivoDatabaseID=<d>" with decimal numbers, or false.
-bool ParseListRequest(const std::string& body, int32_t& type, int32_t& database)
+// Text from the client as the log may show it: printable characters only, and not too many.
+std::string Printable(const char* text)
 {
-    const std::string typeKey = "ScoreType=";
-    const std::string databaseKey = "&MivoDatabaseID=";
-    const size_t split = body.find(databaseKey);
-    if (body.compare(0, typeKey.size(), typeKey) != 0 || split == std::string::npos)
-        return false;
-    const char* typeEnd = body.data() + split;
-    const char* end = body.data() + body.size();
-    const auto first = std::from_chars(body.data() + typeKey.size(), typeEnd, type);
-    const auto second = std::from_chars(typeEnd + databaseKey.size(), end, database);
-    return first.ec == std::errc() && first.ptr == typeEnd && second.ec == std::errc() && second.ptr == end;
+    std::string shown(text ? text : "", text ? strnlen(text, kMaxLogged) : 0);
+    for (char& c : shown)
+    {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f)
+            c = '?';
+    }
+    return shown;
 }
 
-bool ReadRequest(int connection, std::string& request, size_t& headerEnd, size_t& contentLength)
+std::string AddressText(const sockaddr* address)
 {
-    char chunk[4096];
-    for (;;)
+    char text[INET_ADDRSTRLEN] = "?";
+    uint16_t port = 0;
+    if (address && address->sa_family == AF_INET)
     {
-        headerEnd = request.find("\r\n\r\n");
-        if (headerEnd != std::string::npos)
-        {
-            const size_t lengthAt = request.find("Content-Length:");
-            contentLength = 0;
-            if (lengthAt != std::string::npos && lengthAt < headerEnd)
-            {
-                const char* digits = request.data() + lengthAt + 15;
-                while (*digits == ' ')
-                    ++digits;
-                if (std::from_chars(digits, request.data() + headerEnd, contentLength).ec != std::errc())
-                    return false;
-            }
-            if (contentLength > kMaxRequest || request.size() >= headerEnd + 4 + contentLength)
-                return contentLength <= kMaxRequest;
-        }
-        pollfd waiting{connection, POLLIN, 0};
-        if (request.size() > kMaxRequest || ::poll(&waiting, 1, kReadTimeoutMs) <= 0)
-            return false;
-        const ssize_t count = ::recv(connection, chunk, sizeof chunk, 0);
-        if (count <= 0)
-            return false;
-        request.append(chunk, static_cast<size_t>(count));
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+        port = ntohs(v4->sin_port);
     }
+    return std::string(text) + ":" + std::to_string(port);
 }
 
-const char* Reason(int status)
+// The socket address of a numeric IPv4 address and a port; false when the text is none.
+bool SocketAddress(const std::string& text, uint16_t port, sockaddr_in& address)
 {
-    switch (status)
-    {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    default:
-        return "Internal Server Error";
-    }
+    address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    return inet_pton(AF_INET, text.c_str(), &address.sin_addr) == 1;
+}
+
+MHD_Result CountContentLength(void* count, MHD_ValueKind, const char* key, const char*)
+{
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0)
+        ++*static_cast<int*>(count);
+    return MHD_YES;
 }
 } // namespace
 
-ScoreService::ScoreService(std::string path) : databasePath(std::move(path)) {}
+struct ScoreService::Link
+{
+    int fd = -1;
+    std::string client;
+    Clock::time_point deadline;
+    bool isArmed = false;
+    bool cut = false;
+    std::list<Link*>::iterator at;
+};
+
+struct ScoreService::Exchange
+{
+    Clock::time_point start = Clock::now();
+    std::string method;
+    std::string path;
+    Route route = Route::None;
+    std::string body;
+    bool tooLarge = false;
+    bool committed = false; // the upload's commit has answered
+    Answer answer;
+};
+
+// libmicrohttpd's callbacks, each with the service as its closure.
+struct ScoreService::Callbacks
+{
+    static Link* LinkOf(MHD_Connection* connection)
+    {
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        return info ? static_cast<Link*>(info->socket_context) : nullptr;
+    }
+
+    static MHD_Result Reply(MHD_Connection* connection, Exchange& exchange, Answer answer)
+    {
+        exchange.answer = std::move(answer);
+        const std::string& body = exchange.answer.body;
+        MHD_Response* response = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
+                                                                 MHD_RESPMEM_MUST_COPY);
+        if (!response)
+            return MHD_NO;
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
+        const MHD_Result queued =
+            MHD_queue_response(connection, static_cast<unsigned>(exchange.answer.status), response);
+        MHD_destroy_response(response);
+        return queued;
+    }
+
+    // What the request's line and headers alone refuse it for; false when nothing does.
+    static bool Refused(MHD_Connection* connection, const Exchange& exchange, Answer& answer)
+    {
+        int lengths = 0;
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountContentLength, &lengths);
+        const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Content-Length");
+        size_t declared = 0;
+        if (length)
+            std::from_chars(length, length + std::strlen(length), declared);
+        if (exchange.route == Route::None)
+            answer = {404, "NOT FOUND", "no such path"};
+        else if (exchange.method != "POST")
+            answer = {405, "METHOD NOT ALLOWED", "not a post"};
+        else if (lengths > 1)
+            answer = {400, "BAD REQUEST", "two Content-Length headers"};
+        else if (declared > kMaxBody)
+            answer = {413, "TOO LARGE", "body over its cap"};
+        else
+            return false;
+        return true;
+    }
+
+    static MHD_Result Request(void* closure, MHD_Connection* connection, const char* url, const char* method,
+                              const char*, const char* data, size_t* size, void** context)
+    {
+        auto& service = *static_cast<ScoreService*>(closure);
+        auto* exchange = static_cast<Exchange*>(*context);
+        if (!exchange)
+        {
+            exchange = new Exchange;
+            exchange->method = Printable(method);
+            exchange->path = Printable(url);
+            exchange->route = RouteOf(url);
+            *context = exchange;
+            Answer refusal;
+            return Refused(connection, *exchange, refusal) ? Reply(connection, *exchange, refusal) : MHD_YES;
+        }
+        if (*size > 0)
+        {
+            exchange->tooLarge = exchange->tooLarge || exchange->body.size() + *size > kMaxBody;
+            if (!exchange->tooLarge)
+                exchange->body.append(data, *size);
+            *size = 0;
+            return MHD_YES;
+        }
+        if (exchange->committed)
+            return Reply(connection, *exchange, exchange->answer);
+        // The request is whole: its deadline is met.
+        if (Link* link = LinkOf(connection))
+            service.Disarm(*link);
+        if (exchange->tooLarge)
+            return Reply(connection, *exchange, {413, "TOO LARGE", "body over its cap"});
+        Answer answer;
+        ScoreUpload upload;
+        if (service.AnswerAtOnce(exchange->route, exchange->body, answer, upload))
+            return Reply(connection, *exchange, std::move(answer));
+        // Suspended before it is queued, so that the commit can never resume it first.
+        MHD_suspend_connection(connection);
+        const auto answered = [connection, exchange](ScoreCommit commit)
+        {
+            exchange->answer = CommitAnswer(commit);
+            exchange->committed = true;
+            MHD_resume_connection(connection);
+        };
+        if (!service.store.Submit(std::move(upload), answered))
+        {
+            exchange->answer = {503, "ERROR", "service stopping"};
+            exchange->committed = true;
+            MHD_resume_connection(connection);
+        }
+        return MHD_YES;
+    }
+
+    static void Completed(void* closure, MHD_Connection* connection, void** context,
+                          MHD_RequestTerminationCode ending)
+    {
+        auto& service = *static_cast<ScoreService*>(closure);
+        auto* exchange = static_cast<Exchange*>(*context);
+        if (!exchange)
+            return;
+        *context = nullptr;
+        Link* link = LinkOf(connection);
+        const double milliseconds =
+            std::chrono::duration<double, std::milli>(Clock::now() - exchange->start).count();
+        if (ending == MHD_REQUEST_TERMINATED_COMPLETED_OK)
+            service.WriteLog("%s %s %s %d %s %.1f ms\n", link ? link->client.c_str() : "?",
+                             exchange->method.c_str(), exchange->path.c_str(), exchange->answer.status,
+                             exchange->answer.note.c_str(), milliseconds);
+        else
+            service.WriteLog("%s %s %s not answered: the connection ended (%d) after %.1f ms\n",
+                             link ? link->client.c_str() : "?", exchange->method.c_str(),
+                             exchange->path.c_str(), static_cast<int>(ending), milliseconds);
+        delete exchange;
+        // A kept-alive connection's next request has its own time to arrive.
+        if (link)
+            service.Arm(*link);
+    }
+
+    static void Connection(void* closure, MHD_Connection* connection, void** context,
+                           MHD_ConnectionNotificationCode code)
+    {
+        auto& service = *static_cast<ScoreService*>(closure);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED)
+        {
+            auto* link = new Link;
+            const MHD_ConnectionInfo* fd =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            const MHD_ConnectionInfo* client =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+            link->fd = fd ? fd->connect_fd : -1;
+            link->client = AddressText(client ? client->client_addr : nullptr);
+            *context = link;
+            service.Arm(*link);
+            return;
+        }
+        auto* link = static_cast<Link*>(*context);
+        if (!link)
+            return;
+        service.Disarm(*link);
+        if (link->cut)
+            service.WriteLog("%s cut: no whole request within %lld s\n", link->client.c_str(),
+                             static_cast<long long>(kRequestDeadline.count()));
+        delete link;
+        *context = nullptr;
+    }
+
+    static void Log(void* closure, const char* format, va_list arguments)
+    {
+        auto& service = *static_cast<ScoreService*>(closure);
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        text[strcspn(text, "\n")] = '\0';
+        service.WriteLog("libmicrohttpd: %s\n", text);
+    }
+};
+
+ScoreService::ScoreService(std::string databasePath) : store(std::move(databasePath)) {}
 
 ScoreService::~ScoreService()
 {
     Stop();
-    sqlite3_close(database);
 }
 
-bool ScoreService::Execute(const char* sql)
+bool ScoreService::Start(uint16_t wantedPort, const std::string& address)
 {
-    return sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-bool ScoreService::Start(uint16_t wantedPort)
-{
-    if (server.joinable())
+    if (daemon)
         return false;
-    if (!database && sqlite3_open(databasePath.c_str(), &database) != SQLITE_OK)
+    sockaddr_in socketAddress;
+    if (!SocketAddress(address, wantedPort, socketAddress))
     {
-        error = "cannot open " + databasePath;
+        error = "not a numeric IPv4 address: " + address;
         return false;
     }
-    if (!Execute("CREATE TABLE IF NOT EXISTS game_scores(name TEXT, mode INT, score INT, difficulty INT, "
-                 "level INT);"
-                 "CREATE TABLE IF NOT EXISTS level_scores(name TEXT, map_id INT, bonus INT, moves INT, time "
-                 "INT);"))
+    if (!store.Open())
     {
-        error = sqlite3_errmsg(database);
+        error = store.Error();
         return false;
     }
-    listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(wantedPort);
-    const int reuse = 1;
-    socklen_t size = sizeof address;
-    if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
-        ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 16) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
     {
-        error = "cannot listen on 127.0.0.1:" + std::to_string(wantedPort);
-        if (listener >= 0)
-            ::close(listener);
-        listener = -1;
+        std::lock_guard lock(linksMutex);
+        watching = true;
+    }
+    watchdog = std::thread(&ScoreService::Watch, this);
+    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+    daemon = MHD_start_daemon(
+        flags, wantedPort, nullptr, nullptr, &Callbacks::Request, this, MHD_OPTION_EXTERNAL_LOGGER,
+        &Callbacks::Log, this, MHD_OPTION_SOCK_ADDR, &socketAddress, MHD_OPTION_THREAD_POOL_SIZE,
+        PoolThreads(), MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(kRequestDeadline.count()),
+        MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory,
+        MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::Completed, this, MHD_OPTION_NOTIFY_CONNECTION,
+        &Callbacks::Connection, this, MHD_OPTION_END);
+    const MHD_DaemonInfo* bound = daemon ? MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT) : nullptr;
+    if (!bound)
+    {
+        error = "cannot listen on " + address + " port " + std::to_string(wantedPort);
+        Stop();
         return false;
     }
-    port = ntohs(address.sin_port);
-    stopping = false;
-    server = std::thread(&ScoreService::Serve, this);
+    port = bound->port;
     return true;
 }
 
 void ScoreService::Stop()
 {
-    if (!server.joinable())
-        return;
-    stopping = true;
-    server.join();
-    ::close(listener);
-    listener = -1;
+    // Every suspended upload is answered and resumed before the daemon may stop.
+    store.Close();
+    if (daemon)
+        MHD_stop_daemon(daemon);
+    daemon = nullptr;
+    {
+        std::lock_guard lock(linksMutex);
+        watching = false;
+    }
+    linksChanged.notify_all();
+    if (watchdog.joinable())
+        watchdog.join();
 }
 
-void ScoreService::Serve()
+ScoreService::Route ScoreService::RouteOf(const std::string& path)
 {
-    while (!stopping)
-    {
-        pollfd waiting{listener, POLLIN, 0};
-        if (::poll(&waiting, 1, kPollMs) <= 0)
-            continue;
-        const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
-            continue;
-        ServeConnection(connection);
-        ::close(connection);
-    }
+    if (path == "/stats/upload_highscore.php")
+        return Route::GameUpload;
+    if (path == "/stats/upload_highscore_level.php")
+        return Route::LevelUpload;
+    return path == "/stats/get_highscores.php" ? Route::List : Route::None;
 }
 
-void ScoreService::ServeConnection(int connection)
+// A body that fails its checks would fail every retry and hold back the scores queued behind it:
+// it is answered as handled, and not kept.
+bool ScoreService::AnswerAtOnce(Route route, const std::string& body, Answer& answer, ScoreUpload& upload)
 {
-    std::string request;
-    size_t headerEnd = 0;
-    size_t contentLength = 0;
-    Answer answer{400, "BAD REQUEST"};
-    if (ReadRequest(connection, request, headerEnd, contentLength))
+    if (route == Route::None)
     {
-        // "POST <path> HTTP/1.x"
-        const size_t pathEnd = request.find(' ', 5);
-        if (request.compare(0, 5, "POST ") == 0 && pathEnd != std::string::npos && pathEnd < headerEnd)
-            answer = Handle(request.substr(5, pathEnd - 5), request.substr(headerEnd + 4, contentLength));
+        answer = {404, "NOT FOUND", "no such path"};
+        return true;
     }
-    const std::string reply =
-        "HTTP/1.0 " + std::to_string(answer.status) + " " + Reason(answer.status) +
-        "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(answer.body.size()) + "\r\n\r\n" +
-        answer.body;
-    size_t sent = 0;
-    while (sent < reply.size())
+    if (route == Route::List)
     {
-        const ssize_t count = ::send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-        if (count <= 0)
-            return;
-        sent += static_cast<size_t>(count);
+        ScoreListRequest request;
+        if (!ReadScoreListRequest(body, request))
+            answer = {200, kRejected, "not a list request"};
+        else if (!store.List(request, answer.body))
+            answer = {500, "ERROR", "list failed"};
+        else
+            answer.note = "list " + std::to_string(request.type) + " " + std::to_string(request.region);
+        return true;
+    }
+    const ScoreTable table = route == Route::GameUpload ? ScoreTable::Game : ScoreTable::Level;
+    if (const char* refusal = ReadScoreUpload(table, body, upload))
+    {
+        answer = {200, kRejected, refusal};
+        return true;
+    }
+    return false;
+}
+
+ScoreService::Answer ScoreService::CommitAnswer(ScoreCommit commit)
+{
+    switch (commit)
+    {
+    case ScoreCommit::Stored:
+        return {200, "OK", "stored"};
+    case ScoreCommit::AlreadyStored:
+        return {200, "OK", "already stored"};
+    default:
+        return {500, "ERROR", "commit failed"};
     }
 }
 
 ScoreService::Answer ScoreService::Handle(const std::string& path, const std::string& body)
 {
-    // Game scores carry mode, score, difficulty and level; level scores map id, bonus, moves and time.
-    if (path == "/stats/upload_highscore.php")
-        return StoreScore("INSERT INTO game_scores VALUES(?, ?, ?, ?, ?)", body);
-    if (path == "/stats/upload_highscore_level.php")
-        return StoreScore("INSERT INTO level_scores VALUES(?, ?, ?, ?, ?)", body);
-    if (path == "/stats/get_highscores.php")
-        return ListScores(body);
-    return {404, "NOT FOUND"};
+    Answer answer;
+    ScoreUpload upload;
+    if (AnswerAtOnce(RouteOf(path), body, answer, upload))
+        return answer;
+    std::promise<ScoreCommit> commit;
+    if (!store.Submit(std::move(upload), [&commit](ScoreCommit outcome) { commit.set_value(outcome); }))
+        return {503, "ERROR", "service not running"};
+    return CommitAnswer(commit.get_future().get());
 }
 
-// A body that fails its checks would fail every retry and hold back the scores queued behind it:
-// it is answered as handled, and not kept.
-ScoreService::Answer ScoreService::StoreScore(const char* insertSql, const std::string& body)
+void ScoreService::Arm(Link& link)
 {
-    std::string name;
-    int32_t items[4] = {};
-    if (body.compare(0, 5, "data=") != 0 || !DecodeItems(body, name, items))
-        return {200, kRejected};
-    Statement insert(database, insertSql);
-    if (!insert.Ok())
-        return {500, "ERROR"};
-    insert.Bind(1, name);
-    for (int i = 0; i < 4; ++i)
-        insert.Bind(i + 2, items[i]);
-    return insert.Step() == SQLITE_DONE ? Answer{200, "OK"} : Answer{500, "ERROR"};
+    std::lock_guard lock(linksMutex);
+    if (link.isArmed)
+        armed.erase(link.at);
+    link.deadline = Clock::now() + kRequestDeadline;
+    link.at = armed.insert(armed.end(), &link);
+    link.isArmed = true;
+    if (armed.size() == 1)
+        linksChanged.notify_all();
 }
 
-ScoreService::Answer ScoreService::ListScores(const std::string& body)
+void ScoreService::Disarm(Link& link)
 {
-    int32_t type = 0;
-    int32_t region = 0;
-    if (!ParseListRequest(body, type, region) || type < 1 || type > 3 ||
-        (type == 3 && (region < 1 || region > 15)))
-        return {200, kRejected};
-    Answer answer{200, "OK"};
-    // Quest: the best ten of each difficulty; skill: the best ten; levels: each table's best ten.
-    const char* sql =
-        type == 1 ? "SELECT name, score, difficulty, level FROM (SELECT *, ROW_NUMBER() OVER (PARTITION BY "
-                    "difficulty ORDER BY score DESC, rowid) AS place FROM game_scores WHERE mode = 1 AND "
-                    "difficulty "
-                    "BETWEEN 1 AND 3) WHERE place <= 10 ORDER BY difficulty, place"
-        : type == 2
-            ? "SELECT name, score, level FROM game_scores WHERE mode = 2 ORDER BY score DESC, rowid LIMIT 10"
-            : "SELECT map_id, name, bonus, moves, time FROM (SELECT *, ROW_NUMBER() OVER (PARTITION BY "
-              "map_id "
-              "ORDER BY bonus DESC, rowid) AS place FROM level_scores WHERE map_id BETWEEN ?1 * 1000 + 1 AND "
-              "?1 * 1000 + 20) WHERE place <= 10 ORDER BY map_id, place";
-    Statement select(database, sql);
-    if (!select.Ok())
-        return {500, "ERROR"};
-    if (type == 3)
-        select.Bind(1, region);
-    int32_t block = -1;
-    int step = SQLITE_ROW;
-    while ((step = select.Step()) == SQLITE_ROW)
+    std::lock_guard lock(linksMutex);
+    if (link.isArmed)
+        armed.erase(link.at);
+    link.isArmed = false;
+}
+
+// Shutting a connection's socket down makes libmicrohttpd read its end and close it. The lock
+// keeps the socket open meanwhile: a connection is disarmed under it before it closes.
+void ScoreService::Watch()
+{
+    std::unique_lock lock(linksMutex);
+    while (watching)
     {
-        const int first = type == 3 ? 1 : 0;
-        if (type == 3 && select.Int(0) % 1000 - 1 != block)
+        if (armed.empty())
         {
-            block = select.Int(0) % 1000 - 1;
-            answer.body += kBlockEnd + std::to_string(block);
+            linksChanged.wait(lock);
+            continue;
         }
-        answer.body += kRecordEnd + select.Text(first);
-        for (int column = first + 1; column < first + (type == 2 ? 3 : 4); ++column)
-            answer.body += kFieldEnd + std::to_string(select.Int(column));
+        Link* first = armed.front();
+        // A copy: the link may be gone by the time the wait ends.
+        const Clock::time_point deadline = first->deadline;
+        if (Clock::now() < deadline)
+        {
+            linksChanged.wait_until(lock, deadline);
+            continue;
+        }
+        armed.pop_front();
+        first->isArmed = false;
+        first->cut = true;
+        ::shutdown(first->fd, SHUT_RDWR);
     }
-    return step == SQLITE_DONE ? answer : Answer{500, "ERROR"};
+}
+
+void ScoreService::WriteLog(const char* format, ...)
+{
+    if (!log)
+        return;
+    char line[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    // One call per line, so that lines of different threads never mix.
+    std::fputs(line, log);
 }
