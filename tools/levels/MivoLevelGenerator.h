@@ -27,12 +27,6 @@ private:
     uint64_t state_;
 };
 
-// The block kinds of a recipe, one bit per kind (1 << MivoBlockKind).
-constexpr uint32_t MivoKindBit(MivoBlockKind kind)
-{
-    return 1u << static_cast<uint32_t>(kind);
-}
-
 struct MivoTableRecipe
 {
     uint32_t kinds = 0;    // the kinds the table may hold (numbered blocks and walls always)
