@@ -300,7 +300,9 @@ bool MivoLevelGenerator::Accept(const MivoTableRecipe& recipe, const MivoLevelMa
     MivoReplayLog log;
     if (!solver.Replay(proof.solution, limits.frameTime, &log))
         return false;
-    return (log.KindsAtWork() & recipe.featured) == recipe.featured;
+    if ((log.KindsAtWork() & recipe.featured) != recipe.featured)
+        return false;
+    return !recipe.lesson || solver.EveryShortestWinUses(recipe.featured, limits);
 }
 
 namespace
