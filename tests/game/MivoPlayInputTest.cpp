@@ -234,10 +234,10 @@ TEST_F(PlayByInput, TheRightButtonTurnsTheCameraAndTheWheelZooms)
 
 TEST_F(PlayByInput, APickerRingsAnEntranceWithTheBlocksItLetsThroughAndGoesWhenLeft)
 {
-    gameApp.mapToPlay = 10001; // teleports of group 1 at 1,10 and 11,10
+    gameApp.mapToPlay = 1013; // a teleport of group 1 at 4,8 sending to 11,3
     ASSERT_TRUE(StartPlaying());
-    MivoBlock* entrance = playGamePhase.table->Cell(1, 10)->floor.get();
-    const WeActor* exit = reinterpret_cast<const WeActor*>(playGamePhase.table->Cell(11, 10)->floor->presentation[0]);
+    MivoBlock* entrance = playGamePhase.table->Cell(4, 8)->floor.get();
+    const WeActor* exit = reinterpret_cast<const WeActor*>(playGamePhase.table->Cell(11, 3)->floor->presentation[0]);
     ASSERT_TRUE(entrance && exit);
     struct Case
     {
@@ -272,7 +272,7 @@ TEST_F(PlayByInput, APickerRingsAnEntranceWithTheBlocksItLetsThroughAndGoesWhenL
         EXPECT_FLOAT_EQ(arrow->scale.x, playGamePhase.pickerFloat);
 
         // Away from the teleport the ring shrinks for as long as it grew, then it and the arrow go.
-        PointAt(Drawn(Top(3, 4)));
+        PointAt(Drawn(Top(1, 8)));
         for (int32_t i = 0; i < 3; ++i)
             Frame();
         EXPECT_EQ(playGamePhase.pickerBlock, entrance) << "still shrinking";

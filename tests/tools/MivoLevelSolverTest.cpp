@@ -1,15 +1,9 @@
-// The level solver on tables whose answers are worked out by hand, the shape key that tells
-// turned and mirrored tables apart, the generator's repeatability, and the shipped ladder: no two
-// tables alike, and a sample of each generated region proven to need its band's moves.
-#include "MivoLevelSolver.h"
-#include "MivoLevelPlan.h"
+// The level solver on tables whose answers are worked out by hand, the kinds a way puts to work,
+// the shape key that tells turned and mirrored tables apart, and the generator's repeatability.
+#include "MivoLevelGenerator.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace
@@ -54,28 +48,6 @@ MivoSolverResult Solve(const MivoLevelMap& map, size_t maxStates = 100000)
     limits.maxStates = maxStates;
     MivoLevelSolver solver(map);
     return solver.Solve(limits);
-}
-
-std::filesystem::path LevelFolder()
-{
-    const char* data = std::getenv("WE_TEST_DATA");
-    return std::filesystem::path(data ? data : "data") / "Packages" / "Config" / "Main";
-}
-
-// Every shipped level database, read as the game reads it, by key ("db003").
-std::map<std::string, MivoLevelDatabase> ShippedDatabases()
-{
-    std::map<std::string, MivoLevelDatabase> databases;
-    for (const auto& entry : std::filesystem::directory_iterator(LevelFolder()))
-    {
-        const std::string key = entry.path().stem().string();
-        if (key.rfind("db", 0) != 0 || entry.path().extension() != ".ini")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        databases[key].Read(key, text);
-    }
-    return databases;
 }
 } // namespace
 
@@ -144,6 +116,122 @@ TEST(MivoLevelSolver, StatesFoundPastTheWinsGiveDistancesAndWritableStarts)
     }
 }
 
+TEST(MivoLevelSolver, SkippingHopelessStatesFindsTheSameWinsFromFewerStates)
+{
+    // Five numbered blocks and four moves to go after the first: only states with at most two of
+    // them left are played at the last depth.
+    const MivoLevelMap map = Map(Join(Corridor(0, 6, {{0, "N,1"}, {3, "N,2"}, {5, "N,3"}}),
+                                      Corridor(15, 6, {{0, "N,3"}, {1, "N,3"}})));
+    MivoSolverLimits limits;
+    limits.maxDepth = 5;
+    const MivoSolverResult all = MivoLevelSolver(map).Solve(limits);
+    limits.skipHopeless = true;
+    const MivoSolverResult skipping = MivoLevelSolver(map).Solve(limits);
+    ASSERT_EQ(skipping.outcome, MivoSolverOutcome::Solved);
+    EXPECT_EQ(skipping.solution.size(), all.solution.size());
+    EXPECT_EQ(skipping.shortestCount, all.shortestCount);
+    EXPECT_EQ(skipping.pathBranching, all.pathBranching);
+    EXPECT_LT(skipping.states, all.states);
+    // Too short a bound proves nothing, even when the start itself is left unplayed (five numbered
+    // blocks take three moves at least) and the search runs out of states.
+    for (const int32_t depth : {4, 2})
+    {
+        limits.maxDepth = depth;
+        EXPECT_EQ(MivoLevelSolver(map).Solve(limits).outcome, MivoSolverOutcome::OutOfBounds) << depth;
+    }
+}
+
+TEST(MivoReplayLog, TellsTheKindsAMovePutToWork)
+{
+    // Blocks in a corridor along row 0, closed by walls below it and at x = 6.
+    const struct
+    {
+        const char* what;
+        std::map<int, std::string> blocks;
+        const char* moves;
+        std::vector<MivoBlockKind> atWork;
+    } cases[] = {
+        {"a joker pushed into a number", {{0, "J"}, {1, "N,5"}}, "0,0,3", {MivoBlockKind::Joker}},
+        {"a number pushed into a joker",
+         {{0, "N,5"}, {1, "J"}},
+         "0,0,3",
+         {MivoBlockKind::Number, MivoBlockKind::Joker}},
+        {"a tile stopped by a number, then the numbers meet",
+         {{0, "P"}, {3, "N,2"}, {5, "N,2"}},
+         "0,0,3 3,0,3 4,0,3",
+         {MivoBlockKind::Number, MivoBlockKind::Plain}},
+        {"a U block set against the end wall",
+         {{0, "U"}},
+         "0,0,3",
+         {MivoBlockKind::Hardening, MivoBlockKind::Wall}},
+        {"a D block clicked away", {{2, "D"}}, "2,0,0", {MivoBlockKind::Disappearing}},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<MivoLevelMove> moves;
+        ASSERT_TRUE(MivoParseSolution(c.moves, moves));
+        MivoReplayLog log;
+        MivoLevelSolver(Map(Corridor(0, 6, c.blocks))).Replay(moves, 1.0f / 60.0f, &log);
+        uint32_t expected = 0;
+        for (MivoBlockKind kind : c.atWork)
+            expected |= MivoKindBit(kind);
+        EXPECT_EQ(log.KindsAtWork(), expected) << c.what;
+    }
+    // A magnet below the corridor, facing it, catches an odd number passing above it.
+    MivoReplayLog log;
+    MivoLevelSolver(Map(Join(Corridor(0, 6, {{0, "N,3"}}), {"3,1=M,1"})))
+        .Replay({{0, 0, 3}}, 1.0f / 60.0f, &log);
+    EXPECT_EQ(log.KindsAtWork(), MivoKindBit(MivoBlockKind::Number) | MivoKindBit(MivoBlockKind::Magnet));
+}
+
+TEST(MivoLevelSolver, TellsWhetherEveryShortestWayUsesAKind)
+{
+    const uint32_t magnet = MivoKindBit(MivoBlockKind::Magnet), plus = MivoKindBit(MivoBlockKind::Plus);
+    const uint32_t vanishing = MivoKindBit(MivoBlockKind::Disappearing),
+                   tile = MivoKindBit(MivoBlockKind::Plain);
+    // Two threes at the ends of a corridor and a magnet below its middle, facing it: whichever
+    // slides first is caught above the magnet and the other comes to it, three moves. Put out of
+    // play, the magnet is a wall and two moves do: each shortest way is played out to see it at
+    // work.
+    const MivoLevelMap caught = Map(Join(Corridor(0, 7, {{0, "N,3"}, {6, "N,3"}}), {"3,1=M,1", "10,10=D"}));
+    EXPECT_TRUE(MivoLevelSolver(caught).EveryShortestWinUses(magnet, MivoSolverLimits()));
+    // The D block far away is never needed.
+    EXPECT_FALSE(MivoLevelSolver(caught).EveryShortestWinUses(magnet | vanishing, MivoSolverLimits()));
+    // Without the plus the three and the four never pair: no way as short is left at all.
+    const MivoLevelMap raised = Map(Corridor(0, 6, {{0, "+"}, {1, "N,3"}, {4, "N,4"}}));
+    EXPECT_TRUE(MivoLevelSolver(raised).EveryShortestWinUses(plus, MivoSolverLimits()));
+    // A table that cannot be won has no way that uses anything.
+    EXPECT_FALSE(MivoLevelSolver(Map(Corridor(0, 6, {{0, "N,2"}, {2, "P"}, {5, "N,2"}})))
+                     .EveryShortestWinUses(tile, MivoSolverLimits()));
+}
+
+TEST(MivoLevelMap, WithoutStandsWallsForTopsAndTakesFloorsAway)
+{
+    const MivoLevelMap map =
+        Map({"1,1=N,3", "2,2=U", "3,3=M,4", "4,4=T,1,1,1,0,1,1,0", "5,5=R,3,3", "6,6=W", "7,7=J"});
+    auto bits = [](std::initializer_list<MivoBlockKind> kinds)
+    {
+        uint32_t all = 0;
+        for (MivoBlockKind kind : kinds)
+            all |= MivoKindBit(kind);
+        return all;
+    };
+    using K = MivoBlockKind;
+    EXPECT_EQ(map.Kinds(),
+              bits({K::Number, K::Hardening, K::Magnet, K::Teleport, K::Track, K::Wall, K::Joker}));
+    const MivoLevelMap without = map.Without(bits({K::Hardening, K::Magnet, K::Teleport, K::Track}));
+    EXPECT_EQ(without.Kinds(), bits({K::Number, K::Wall, K::Joker}));
+    EXPECT_EQ(*without.Find(2, 2), "W");
+    EXPECT_EQ(*without.Find(3, 3), "W");
+    EXPECT_EQ(without.Find(4, 4), nullptr);
+    EXPECT_EQ(without.Find(5, 5), nullptr);
+    EXPECT_EQ(*without.Find(1, 1), "N,3");
+    EXPECT_EQ(*without.Find(7, 7), "J");
+    // The track's later cells go with it.
+    EXPECT_EQ(without.Build()->Cell(6, 5)->floor, nullptr);
+    EXPECT_EQ(map.Without(0).ShapeKey(), map.ShapeKey());
+}
+
 TEST(MivoLevelMap, ShapeKeyIsTheSameForTurnedAndMirroredTables)
 {
     // A magnet facing down-right, a track along x and a teleport sending blocks left, then the
@@ -178,50 +266,4 @@ TEST(MivoLevelGenerator, TheSameSeedMakesTheSameTable)
     EXPECT_EQ(a.Write(""), b.Write(""));
     EXPECT_EQ(first->proof.solution.size(), 3u);
     EXPECT_TRUE(MivoLevelSolver(first->map).Replay(first->map.solution, 1.0f / 60.0f));
-}
-
-TEST(ShippedLadder, NoTwoTablesAreAlikeUpToMirroringOrRotation)
-{
-    std::map<std::string, std::string> shapes;
-    for (const auto& [key, database] : ShippedDatabases())
-    {
-        for (const MivoLevelMap& map : database.tables)
-        {
-            const auto [it, added] = shapes.emplace(map.ShapeKey(), key + " " + map.name);
-            EXPECT_TRUE(added) << key << " " << map.name << " is " << it->second;
-        }
-    }
-    EXPECT_GE(shapes.size(), 40u);
-}
-
-TEST(ShippedLadder, GeneratedTablesNeedTheirBandsMoves)
-{
-    // Every shipped table's solution fits its band; for a sample of each shipped database, no
-    // shorter one exists.
-    const auto databases = ShippedDatabases();
-    size_t shipped = 0;
-    for (const MivoRegionPlan& region : MivoLevelPlan())
-    {
-        char key[8];
-        std::snprintf(key, sizeof key, "db%03d", region.database);
-        if (!databases.count(key))
-            continue;
-        ++shipped;
-        const MivoLevelDatabase& database = databases.at(key);
-        ASSERT_EQ(database.tables.size(), region.tables.size()) << key;
-        for (size_t i = 0; i < region.tables.size(); ++i)
-        {
-            const MivoTableRecipe& recipe = region.tables[i].recipe;
-            const auto length = static_cast<int32_t>(database.tables[i].solution.size());
-            EXPECT_GE(length, recipe.shortestMin) << key << " " << database.tables[i].name;
-            EXPECT_LE(length, recipe.shortestMax) << key << " " << database.tables[i].name;
-        }
-        const size_t sample = static_cast<size_t>(region.database) % region.tables.size();
-        MivoSolverLimits limits;
-        limits.maxDepth = region.tables[sample].recipe.shortestMin - 1;
-        const MivoSolverResult r = MivoLevelSolver(database.tables[sample]).Solve(limits);
-        EXPECT_NE(r.outcome, MivoSolverOutcome::Solved) << key << " " << database.tables[sample].name;
-        EXPECT_FALSE(r.countCut);
-    }
-    EXPECT_GT(shipped, 0u);
 }

@@ -90,28 +90,6 @@ int32_t AxisOrNone(MivoLevelRandom& random)
     return kChoices[static_cast<size_t>(random.Below(5))];
 }
 
-// Whether the solution shows the kind at work: its event, or one of its blocks moving.
-bool KindAtWork(MivoBlockKind kind, const MivoReplayLog& log)
-{
-    auto count = [&](MivoEventKind e) { return log.events[static_cast<size_t>(e)]; };
-    switch (kind)
-    {
-    case MivoBlockKind::Magnet:
-        return count(MivoEventKind::MagnetPush) + count(MivoEventKind::MagnetPull) > 0;
-    case MivoBlockKind::Teleport:
-        return count(MivoEventKind::Teleported) > 0;
-    case MivoBlockKind::Track:
-        return count(MivoEventKind::TrackStarted) > 0;
-    case MivoBlockKind::Hardening:
-        return count(MivoEventKind::Hardened) > 0;
-    case MivoBlockKind::Disappearing:
-        return count(MivoEventKind::Disappear) > 0;
-    case MivoBlockKind::Wall:
-        return count(MivoEventKind::Hit) > 0;
-    default:
-        return (log.movedKinds & MivoKindBit(kind)) != 0;
-    }
-}
 } // namespace
 
 uint64_t MivoLevelRandom::Next()
@@ -322,13 +300,9 @@ bool MivoLevelGenerator::Accept(const MivoTableRecipe& recipe, const MivoLevelMa
     MivoReplayLog log;
     if (!solver.Replay(proof.solution, limits.frameTime, &log))
         return false;
-    for (int32_t k = 1; k <= 11; ++k)
-    {
-        const auto kind = static_cast<MivoBlockKind>(k);
-        if (Has(recipe.featured, kind) && !KindAtWork(kind, log))
-            return false;
-    }
-    return true;
+    if ((log.KindsAtWork() & recipe.featured) != recipe.featured)
+        return false;
+    return !recipe.lesson || solver.EveryShortestWinUses(recipe.featured, limits);
 }
 
 namespace

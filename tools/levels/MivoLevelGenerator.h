@@ -27,12 +27,6 @@ private:
     uint64_t state_;
 };
 
-// The block kinds of a recipe, one bit per kind (1 << MivoBlockKind).
-constexpr uint32_t MivoKindBit(MivoBlockKind kind)
-{
-    return 1u << static_cast<uint32_t>(kind);
-}
-
 struct MivoTableRecipe
 {
     uint32_t kinds = 0;    // the kinds the table may hold (numbered blocks and walls always)
@@ -45,6 +39,7 @@ struct MivoTableRecipe
     int32_t groupsMin = 1, groupsMax = 2;     // sets of blocks that clear each other
     int32_t helpersMin = 0, helpersMax = 1;   // P, U or D blocks besides the sets
     int32_t featuredCount = 1;                // at least this many of each featured kind
+    bool lesson = false;                      // every shortest solution uses the featured kinds
     size_t exploreStates = 40000;             // the bound of one exploration
     size_t proofStates = 60000;               // the bound of the final proof
     int32_t climbSteps = 40;                  // changes tried on a layout before a new one is drawn
@@ -66,6 +61,6 @@ public:
                                                       int32_t maxAttempts);
     // Whether the map proves out for the recipe: solved within the band at the play's frame time,
     // steady at its start, the solution winning at every frame time a player's machine may run
-    // at, and the featured kinds at work in it.
+    // at, and the featured kinds at work in it (in every shortest one for a lesson).
     static bool Accept(const MivoTableRecipe& recipe, const MivoLevelMap& map, MivoSolverResult& proof);
 };

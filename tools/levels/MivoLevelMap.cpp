@@ -120,6 +120,23 @@ std::string ShapeUnder(MivoMapTable& table, const Symmetry& s)
     return key;
 }
 
+// The kind of a cell text's letter: its first field up to a blank.
+MivoBlockKind KindOfText(const std::string& text)
+{
+    const std::string letter = text.substr(0, text.find_first_of(", "));
+    for (MivoBlockKind kind : MivoKindsIn(~0u))
+    {
+        if (letter == MivoBlockLetter(kind))
+            return kind;
+    }
+    return MivoBlockKind::None;
+}
+
+bool IsFloor(MivoBlockKind kind)
+{
+    return kind == MivoBlockKind::Teleport || kind == MivoBlockKind::Track;
+}
+
 int32_t ReadInt(const std::string& text, size_t& pos, bool& ok)
 {
     size_t used = 0;
@@ -142,6 +159,17 @@ const char* MivoBlockLetter(MivoBlockKind kind)
     static const char* const letters[] = {"?", "N", "+", "-", "M", "T", "R", "U", "J", "W", "P", "D"};
     const auto k = static_cast<size_t>(kind);
     return k < std::size(letters) ? letters[k] : "?";
+}
+
+std::vector<MivoBlockKind> MivoKindsIn(uint32_t kinds)
+{
+    std::vector<MivoBlockKind> list;
+    for (int32_t k = 1; k <= static_cast<int32_t>(MivoBlockKind::Disappearing); ++k)
+    {
+        if ((kinds & MivoKindBit(static_cast<MivoBlockKind>(k))) != 0)
+            list.push_back(static_cast<MivoBlockKind>(k));
+    }
+    return list;
 }
 
 std::unique_ptr<MivoMapTable> MivoLevelMap::Build() const
@@ -193,6 +221,30 @@ std::string MivoLevelMap::ShapeKey() const
             best = std::move(key);
     }
     return best;
+}
+
+uint32_t MivoLevelMap::Kinds() const
+{
+    uint32_t kinds = 0;
+    for (const MivoLevelCell& cell : cells)
+    {
+        const MivoBlockKind kind = KindOfText(cell.text);
+        kinds |= kind == MivoBlockKind::None ? 0 : MivoKindBit(kind);
+    }
+    return kinds;
+}
+
+MivoLevelMap MivoLevelMap::Without(uint32_t kinds) const
+{
+    MivoLevelMap map = *this;
+    map.solution.clear();
+    for (const MivoLevelCell& cell : cells)
+    {
+        const MivoBlockKind kind = KindOfText(cell.text);
+        if (kind != MivoBlockKind::None && (kinds & MivoKindBit(kind)) != 0)
+            map.Set(cell.x, cell.y, IsFloor(kind) ? "" : "W");
+    }
+    return map;
 }
 
 std::string MivoFormatSolution(const std::vector<MivoLevelMove>& moves)

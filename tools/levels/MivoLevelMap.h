@@ -22,6 +22,14 @@ struct MivoLevelMove
     bool operator==(const MivoLevelMove&) const = default;
 };
 
+// The block kinds of a set, one bit per kind (1 << MivoBlockKind).
+constexpr uint32_t MivoKindBit(MivoBlockKind kind)
+{
+    return 1u << static_cast<uint32_t>(kind);
+}
+// The kinds of a set, in the order of their numbers.
+std::vector<MivoBlockKind> MivoKindsIn(uint32_t kinds);
+
 struct MivoLevelMap
 {
     // The table the board plays, laid out on the board plane as the play lays it out.
@@ -33,6 +41,11 @@ struct MivoLevelMap
     // A key that is equal for two maps exactly when one is the other mirrored or rotated (with the
     // directions of magnets, tracks and teleport exits turned along, teleport groups renumbered).
     std::string ShapeKey() const;
+    // The kinds of the blocks on the table, one bit each.
+    uint32_t Kinds() const;
+    // The table with the blocks of the kinds put out of play: a top block of them stands as a
+    // wall, which nothing moves or merges with, and their floors are taken away.
+    MivoLevelMap Without(uint32_t kinds) const;
 
     std::string name;
     std::vector<MivoLevelMove> solution;

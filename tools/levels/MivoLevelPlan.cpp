@@ -69,7 +69,7 @@ const RegionSpec kRegions[] = {
      {"Apple Blossom", "Growing Season", "Extra Apple", "Windfall", "Pruning", "Picked Clean", "Cider Press",
       "Pear Tree", "Ladder Work", "Bushel Count", "Grafting", "Bee Hives", "Orchard Gate", "Plum Row",
       "Harvest Cart", "Crab Apples", "Jam Kitchen", "Scarecrow", "Fruit Market", "Last Harvest"}},
-    {5, "Quarry: plain tiles and blocks that set into walls", 5, 7, 40, "PU", "+-PU",
+    {5, "Quarry: plain tiles and blocks that set into walls", 6, 7, 40, "PU", "+-PU",
      {"Loose Slab", "Paving Stones", "Flagstones", "Wet Cement", "Setting Mortar", "Hard Set", "Gravel Pit",
       "Chisel Marks", "Rock Face", "Blast Zone", "Mason Yard", "Stone Saw", "Slate Steps", "Crane Hook",
       "Marble Vein", "Cut Blocks", "Dust Cloud", "Quarry Lake", "Granite Wall", "Foundation"}},
@@ -123,7 +123,9 @@ const std::pair<const char*, const char*> kBonus[] = {
     {"Assembly Line", "R"}, {"Hall of Gates", "T"}, {"Frost Garden", "U"}};
 // clang-format on
 
-MivoRegionPlan PlanRegion(const RegionSpec& spec)
+// A region's tables; a kind it brings in starts with a table as short as the shortest the
+// region before asks for, so that neither the ladder's shortest nor its median table falls.
+MivoRegionPlan PlanRegion(const RegionSpec& spec, int32_t previousMin)
 {
     MivoRegionPlan region;
     region.database = spec.database;
@@ -138,11 +140,11 @@ MivoRegionPlan PlanRegion(const RegionSpec& spec)
         table.intro = intro;
         if (intro)
         {
-            // An easy table of the new kind alone, below the region's band.
-            const int32_t hi = std::max(3, spec.shortestMin - 2);
-            table.recipe = Recipe(std::max(2, hi - 1), hi, spec.countTarget * 2);
+            // An easy table of the new kind alone, whose every shortest way shows the kind at work.
+            table.recipe = Recipe(previousMin, previousMin, spec.countTarget * 2);
             table.recipe.groupsMax = 1;
             table.recipe.helpersMax = std::min(table.recipe.helpersMax, 1);
+            table.recipe.lesson = true;
         }
         else
         {
@@ -210,8 +212,12 @@ const std::vector<MivoRegionPlan>& MivoLevelPlan()
     static const std::vector<MivoRegionPlan> plan = []
     {
         std::vector<MivoRegionPlan> regions;
+        int32_t previousMin = kRegions[0].shortestMin;
         for (const RegionSpec& spec : kRegions)
-            regions.push_back(PlanRegion(spec));
+        {
+            regions.push_back(PlanRegion(spec, previousMin));
+            previousMin = spec.shortestMin;
+        }
         regions.push_back(PlanBonus());
         return regions;
     }();
@@ -224,4 +230,20 @@ const MivoRegionPlan* MivoFindRegionPlan(int32_t database)
     auto it = std::find_if(plan.begin(), plan.end(),
                            [database](const MivoRegionPlan& region) { return region.database == database; });
     return it == plan.end() ? nullptr : &*it;
+}
+
+bool MivoIsLessonTable(int32_t database, size_t table)
+{
+    const MivoRegionPlan* region = MivoFindRegionPlan(database);
+    if (!region)
+        return database == 1 || database == 2;
+    return table < region->tables.size() && region->tables[table].intro;
+}
+
+uint32_t MivoTaughtKinds(const MivoLevelMap& map)
+{
+    MivoReplayLog log;
+    if (!MivoLevelSolver(map).Replay(map.solution, 1.0f / 60.0f, &log))
+        return 0;
+    return log.KindsAtWork() & ~(MivoKindBit(MivoBlockKind::Number) | MivoKindBit(MivoBlockKind::Wall));
 }

@@ -1,12 +1,18 @@
 // The plan of the level ladder the generator makes: the regions 3 to 15 and the bonus maps, each
 // table's name, the block kinds it introduces or mixes, and the band its shortest solution must
 // fit. Regions 1 and 2 are written by hand and only read.
+//
+// The ladder's difficulty does not fall from one region to the next: a region's shortest and its
+// median shortest solution are at least those of the region before.
 #pragma once
 
 #include "MivoLevelGenerator.h"
 
 #include <string>
 #include <vector>
+
+// The ladder's regions are the databases 1 to 15; the bonus maps (db020) stand beside it.
+constexpr int32_t kMivoLadderRegions = 15;
 
 struct MivoTablePlan
 {
@@ -27,3 +33,9 @@ struct MivoRegionPlan
 const std::vector<MivoRegionPlan>& MivoLevelPlan();
 // The plan of database number n, or none.
 const MivoRegionPlan* MivoFindRegionPlan(int32_t database);
+// Whether table i (from 0) of database n is a lesson: a table of the regions written by hand, or
+// the first table of a kind a generated region brings in.
+bool MivoIsLessonTable(int32_t database, size_t table);
+// The kinds a lesson teaches: those its Solution puts to work, but the numbered blocks and walls
+// every table plays with. Every shortest way of a lesson is to use them.
+uint32_t MivoTaughtKinds(const MivoLevelMap& map);

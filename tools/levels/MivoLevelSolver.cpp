@@ -484,6 +484,19 @@ uint32_t MivoLevelGraph::TopKinds(uint32_t node) const
     return kinds;
 }
 
+int32_t MivoLevelGraph::MovesToWinAtLeast(uint32_t node) const
+{
+    const uint32_t* words = Words(node);
+    int32_t toClear = 0;
+    for (uint32_t i = 1; i <= words[0]; ++i)
+    {
+        const MivoBlockKind kind = KindOf(words[i]);
+        toClear +=
+            kind == MivoBlockKind::Number || kind == MivoBlockKind::Plus || kind == MivoBlockKind::Minus;
+    }
+    return (toClear + 1) / 2;
+}
+
 inline uint32_t MivoLevelGraph::Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth,
                                        uint64_t paths, bool& added)
 {
@@ -757,8 +770,9 @@ void MivoLevelSolver::PlayMoves(uint32_t node, const MivoSolverLimits& limits, M
         // A D block is clicked; every other kind is pushed each way.
         static constexpr std::array<int32_t, 4> kPushes{1, 3, 5, 7};
         static constexpr std::array<int32_t, 1> kClick{0};
-        const std::span<const int32_t> directions =
-            kind == MivoBlockKind::Disappearing ? std::span<const int32_t>(kClick) : std::span<const int32_t>(kPushes);
+        const std::span<const int32_t> directions = kind == MivoBlockKind::Disappearing
+                                                        ? std::span<const int32_t>(kClick)
+                                                        : std::span<const int32_t>(kPushes);
         for (const int32_t direction : directions)
         {
             if (lost)
@@ -845,7 +859,7 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
     graph.via_.push_back(0);
 
     winDepth_ = graph.Won(0) ? 0 : -1;
-    bool bounded = false;
+    bool bounded = false, skipped = false;
     uint32_t node = 0;
     for (; node < graph.Size(); ++node)
     {
@@ -862,20 +876,25 @@ void MivoLevelSolver::Search(const MivoSolverLimits& limits, bool pastWins, Mivo
             break;
         }
         graph.edgeStart_.push_back(graph.edgeCount_);
-        ++result.expanded;
         // A won level ends: nothing is played from it.
+        const bool hopeless = limits.skipHopeless && depth + graph.MovesToWinAtLeast(node) > limits.maxDepth;
+        skipped = skipped || hopeless;
+        if (hopeless)
+            continue;
+        ++result.expanded;
         if (!graph.Won(node))
             Expand(node, limits, graph, result);
     }
     result.states = graph.Size();
-    graph.complete_ = !bounded && node >= graph.Size();
+    graph.complete_ = !bounded && !skipped && node >= graph.Size();
     if (winDepth_ >= 0)
         TakeSolution(graph, result);
     else if (graph.complete_)
         result.outcome = MivoSolverOutcome::Unsolvable;
     result.seconds = ThreadSeconds() - cpuBegin;
     if (timedUnits_ > 0)
-        result.playSeconds = timedSeconds_ * static_cast<double>(playUnits_) / static_cast<double>(timedUnits_);
+        result.playSeconds =
+            timedSeconds_ * static_cast<double>(playUnits_) / static_cast<double>(timedUnits_);
 }
 
 void MivoLevelSolver::TakeSolution(const MivoLevelGraph& graph, MivoSolverResult& result) const
@@ -986,7 +1005,14 @@ public:
         if (kind < log_.events.size())
             ++log_.events[kind];
         if (event.kind == MivoEventKind::Started && event.blockA)
-            log_.movedKinds |= 1u << static_cast<uint32_t>(event.blockA->kind);
+            log_.movedKinds |= MivoKindBit(event.blockA->kind);
+        if (event.kind == MivoEventKind::Vanish)
+        {
+            for (const MivoBlock* block : {event.blockA, event.blockB})
+                log_.vanishedKinds |= block ? MivoKindBit(block->kind) : 0;
+        }
+        if (event.kind == MivoEventKind::Hit && event.blockB)
+            log_.hitKinds |= MivoKindBit(event.blockB->kind);
         return true;
     }
     void OnEventDone(MivoBoardEvent&) override {}
@@ -995,6 +1021,73 @@ private:
     MivoReplayLog& log_;
 };
 } // namespace
+
+uint32_t MivoReplayLog::KindsAtWork() const
+{
+    auto seen = [&](MivoEventKind e) { return events[static_cast<size_t>(e)] > 0; };
+    auto bitIf = [](bool atWork, MivoBlockKind kind) { return atWork ? MivoKindBit(kind) : 0u; };
+    constexpr uint32_t kShownByEvents =
+        MivoKindBit(MivoBlockKind::Magnet) | MivoKindBit(MivoBlockKind::Teleport) |
+        MivoKindBit(MivoBlockKind::Track) | MivoKindBit(MivoBlockKind::Hardening) |
+        MivoKindBit(MivoBlockKind::Disappearing) | MivoKindBit(MivoBlockKind::Wall);
+    return (movedKinds & ~kShownByEvents) | (vanishedKinds & MivoKindBit(MivoBlockKind::Joker)) |
+           (hitKinds & MivoKindBit(MivoBlockKind::Wall)) |
+           bitIf(seen(MivoEventKind::MagnetPush) || seen(MivoEventKind::MagnetPull), MivoBlockKind::Magnet) |
+           bitIf(seen(MivoEventKind::Teleported), MivoBlockKind::Teleport) |
+           bitIf(seen(MivoEventKind::TrackStarted), MivoBlockKind::Track) |
+           bitIf(seen(MivoEventKind::Hardened), MivoBlockKind::Hardening) |
+           bitIf(seen(MivoEventKind::Disappear), MivoBlockKind::Disappearing);
+}
+
+bool MivoLevelSolver::EveryShortestWinUses(uint32_t kinds, const MivoSolverLimits& limits)
+{
+    MivoSolverLimits upToShortest = limits;
+    upToShortest.skipHopeless = true;
+    const MivoSolverResult shortest = Solve(upToShortest);
+    if (shortest.outcome != MivoSolverOutcome::Solved)
+        return false;
+    upToShortest.maxDepth = static_cast<int32_t>(shortest.solution.size());
+    // A way that leaves a kind idle is a way too on the table with that kind out of play: where
+    // that table has no way as short, every shortest way uses the kind. Only the kinds left are
+    // checked way by way.
+    uint32_t left = 0;
+    for (MivoBlockKind kind : MivoKindsIn(kinds))
+    {
+        const MivoSolverResult idle = MivoLevelSolver(map_.Without(MivoKindBit(kind))).Solve(upToShortest);
+        // Searched to the depth, not stopped short by the states or the time.
+        const bool noneAsShort = idle.outcome != MivoSolverOutcome::Solved &&
+                                 idle.states < limits.maxStates && idle.seconds < limits.maxSeconds;
+        left |= noneAsShort ? 0 : MivoKindBit(kind);
+    }
+    if (left == 0)
+        return true;
+    const MivoLevelGraph graph = Explore(upToShortest);
+    const std::vector<int32_t> distances = graph.DistancesToWin();
+    std::vector<MivoLevelMove> way;
+    // Depth first along the moves one step nearer a win, each way played out at its end.
+    auto walk = [&](auto&& self, uint32_t node) -> bool
+    {
+        if (distances[node] == 0)
+        {
+            MivoReplayLog log;
+            return Replay(way, limits.frameTime, &log) && (log.KindsAtWork() & left) == left;
+        }
+        std::vector<std::pair<MivoLevelMove, uint32_t>> moves;
+        graph.Successors(node, moves);
+        for (const auto& [move, target] : moves)
+        {
+            if (distances[target] != distances[node] - 1)
+                continue;
+            way.push_back(move);
+            const bool uses = self(self, target);
+            way.pop_back();
+            if (!uses)
+                return false;
+        }
+        return true;
+    };
+    return walk(walk, 0);
+}
 
 bool MivoLevelSolver::Replay(const std::vector<MivoLevelMove>& moves, float frameTime,
                              MivoReplayLog* log) const

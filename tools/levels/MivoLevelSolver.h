@@ -22,6 +22,11 @@ struct MivoSolverLimits
     // A move whose blocks have gone this far (in cells) without the board coming to rest never
     // rests: a block going round through teleports or tracks for good.
     float maxTravelPerMove = 120.0f;
+    // States whose numbered, plus and minus blocks cannot all be gone within the depth bound (a
+    // move clears at most two) are left unplayed: the search finds the same wins within the bound,
+    // the same ways to them and the same distances along those ways, from far fewer states, but
+    // proves nothing unsolvable. An exploration for every state keeps this off.
+    bool skipHopeless = false;
 
     int32_t MaxTicksPerMove() const;
 };
@@ -29,8 +34,15 @@ struct MivoSolverLimits
 // What the board reported while a solution was played.
 struct MivoReplayLog
 {
+    // The kinds the moves put to work, one bit each: a magnet that pushed or pulled, a teleport
+    // that sent a block, a track that started, a U block that set, a D block clicked away, a wall
+    // a block hit, a joker that moved or cleared a numbered block, and every other kind that moved.
+    uint32_t KindsAtWork() const;
+
     std::array<int32_t, 14> events{}; // events presented, by kind
-    uint32_t movedKinds = 0;          // the kinds of the blocks that started moving, one bit each
+    // The kinds of the blocks that started moving, that vanished in pairs and that a moving block
+    // hit, one bit each.
+    uint32_t movedKinds = 0, vanishedKinds = 0, hitKinds = 0;
 };
 
 enum class MivoSolverOutcome
@@ -55,7 +67,7 @@ struct MivoSolverResult
     uint64_t endlessMoves = 0;           // moves after which the board never came to rest
     std::vector<int32_t> pathBranching;  // the moves open in each state along the solution
     bool unsteadyStart = false;          // the start's first passes moved something
-    double seconds = 0.0; // the processor time of the search's thread
+    double seconds = 0.0;                // the processor time of the search's thread
     // Of which the board's moves and ticks took about this much, from a sample of the plays.
     double playSeconds = 0.0;
 };
@@ -75,6 +87,9 @@ public:
     bool Won(uint32_t node) const { return WonAt(offsets_[node]); }
     // The kinds of the top blocks, one bit each (1 << kind).
     uint32_t TopKinds(uint32_t node) const;
+    // The fewest moves that can win from the state: its numbered, plus and minus blocks must all
+    // go, and a move takes at most two of them.
+    int32_t MovesToWinAtLeast(uint32_t node) const;
     // Whether every state reachable from the start was reached and its moves played.
     bool Complete() const { return complete_; }
     // Every state this many moves or fewer from the start had its moves played (a large number
@@ -101,7 +116,8 @@ private:
     // Where the words of the state of count words whose hash is given begin in words_, adding it
     // when new at the depth and with the shortest sequences given; sets added accordingly. The
     // slots must have room for it (Reserve).
-    uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths, bool& added);
+    uint32_t Intern(const uint32_t* words, size_t count, uint64_t hash, uint32_t depth, uint64_t paths,
+                    bool& added);
     // Where the words of a state are written to be interned: where the store keeps the next new
     // state, so that one is not copied. Reserve makes the room.
     uint32_t* Room();
@@ -128,7 +144,7 @@ private:
     uint32_t EdgeEnd(uint32_t node) const;
 
     std::vector<uint32_t> words_;
-    size_t wordsEnd_ = 0; // the words in use: words_ keeps room after them
+    size_t wordsEnd_ = 0;           // the words in use: words_ keeps room after them
     std::vector<uint32_t> offsets_; // where each node's state begins in words_
     // Open addressing on the top bits of the states' hashes: each slot holds the high half of
     // its state's hash over the offset of its words, 0 for an empty slot.
@@ -169,6 +185,10 @@ public:
     // board rests after each; true when every move is taken and the table ends won. With a log,
     // notes what the board reported on the way.
     bool Replay(const std::vector<MivoLevelMove>& moves, float frameTime, MivoReplayLog* log = nullptr) const;
+    // Whether every shortest solution puts the kinds to work (MivoReplayLog::KindsAtWork); false
+    // when the limits end the search before a win. The search past the start is bounded by the
+    // limits as in Explore; a depth bound of the shortest length is enough.
+    bool EveryShortestWinUses(uint32_t kinds, const MivoSolverLimits& limits);
 
 private:
     using State = MivoLevelGraph::State;
@@ -226,7 +246,8 @@ private:
     // Play, timed; draws the next timed play.
     bool TimedPlay(const MivoLevelMove& move, const MivoSolverLimits& limits, uint64_t& ticks);
     // Plays every move of the node's state and adds the states they reach.
-    void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph, MivoSolverResult& result);
+    void Expand(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
+                MivoSolverResult& result);
     // Plays the moves of the node, whose state is the origin's, and adds the edges to the states
     // they reach in the order played, adding the states that are new.
     void PlayMoves(uint32_t node, const MivoSolverLimits& limits, MivoLevelGraph& graph,
@@ -257,7 +278,7 @@ private:
     std::vector<std::unique_ptr<MivoBlock>> spare_; // blocks kept for the next restore
     // No cell is reserved or being left: true after a restore and after each move that rests.
     bool settled_ = false;
-    State start_;                                   // the table as loaded
+    State start_; // the table as loaded
     // The state last restored, whose moves are being played: the origin of each move.
     State origin_{0};
     // Whether the table shows the origin: after a restore, and after each move once it is put
@@ -273,7 +294,7 @@ private:
     std::array<std::unique_ptr<const MivoBlock>, 256> fresh_;
     uint32_t stateRoom_ = 0; // the most words a state can have
     bool hasRest_ = false;   // the table has tracks or teleport groups: words after the tops
-    int32_t winDepth_ = -1; // the depth of the first win found, -1 before
+    int32_t winDepth_ = -1;  // the depth of the first win found, -1 before
     // Plays are timed in a random sample of one in kTimedPlayEvery: reading the clock around
     // each would cost more than a short play. The time of all is the sample's, scaled by their
     // ticks (and one per play) against the sample's: the ticks tell most of a play's time, so a

@@ -6,7 +6,9 @@
 //   make_levels names <folder>
 //       gives every table of the folder its "Map: " name in LocalizationEN.ini there.
 //   make_levels prove [--threads N] [--frame-time T] [--states N] [--dead-ends] <folder or files>
-//       proves every table of the level files, checks its Solution, and prints the ramp.
+//       proves every table of the level files, checks that its Solution is a shortest way, that
+//       every shortest way of a lesson uses what it teaches and that the ladder's difficulty does
+//       not fall from one region to the next, and prints the ramp.
 #include "MivoLevelPlan.h"
 
 #include <algorithm>
@@ -147,6 +149,7 @@ struct Proven
     MivoSolverResult proof;
     bool solutionWins = false;
     int64_t deadEnds = -1, reachable = 0;
+    uint32_t idle = 0; // the kinds a lesson teaches that some shortest way leaves idle
 };
 
 double Median(std::vector<double> values)
@@ -154,7 +157,8 @@ double Median(std::vector<double> values)
     if (values.empty())
         return 0.0;
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    const size_t half = values.size() / 2;
+    return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2.0;
 }
 
 // Per database: the shortest solutions' lengths, their counts, the branching and dead ends.
@@ -198,6 +202,41 @@ void PrintRamp(const std::vector<Proven>& tables)
     }
 }
 
+// Whether no region of the ladder (the databases 1 to 15) has a shorter shortest solution or a
+// shorter median one than the region before; prints where it falls.
+bool LadderRises(const std::vector<Proven>& tables)
+{
+    std::map<int32_t, std::vector<double>> lengths;
+    for (const Proven& table : tables)
+    {
+        const int32_t number = std::stoi(table.database.substr(2));
+        if (number >= 1 && number <= kMivoLadderRegions && table.proof.outcome == MivoSolverOutcome::Solved)
+            lengths[number].push_back(static_cast<double>(table.proof.solution.size()));
+    }
+    bool rises = true;
+    double lastMin = 0.0, lastMedian = 0.0;
+    for (const auto& [number, list] : lengths)
+    {
+        const double least = *std::min_element(list.begin(), list.end()), median = Median(list);
+        if (least < lastMin || median < lastMedian)
+        {
+            std::printf("the ladder falls at %s: shortest %.0f, median %.1f after %.0f and %.1f\n",
+                        DatabaseKey(number).c_str(), least, median, lastMin, lastMedian);
+            rises = false;
+        }
+        lastMin = least, lastMedian = median;
+    }
+    return rises;
+}
+
+std::string Letters(uint32_t kinds)
+{
+    std::string letters;
+    for (MivoBlockKind kind : MivoKindsIn(kinds))
+        letters += MivoBlockLetter(kind);
+    return letters;
+}
+
 const char* OutcomeText(const MivoSolverResult& r)
 {
     switch (r.outcome)
@@ -211,20 +250,24 @@ const char* OutcomeText(const MivoSolverResult& r)
     }
 }
 
-// Proves every table of the files; false when one is not won by its Solution or not solvable.
+// Proves every table of the files; false when one is not solvable, its Solution does not win
+// or is not a shortest one, a lesson can be won as fast without a kind it teaches, or the
+// ladder's difficulty falls.
 bool Prove(const Options& options)
 {
     std::vector<Proven> tables;
     std::vector<MivoLevelMap> maps;
+    std::vector<bool> lessons;
     for (const fs::path& file : LevelFiles(options.paths))
     {
         MivoLevelDatabase database;
         const std::string key = file.stem().string();
         database.Read(key, ReadFile(file));
-        for (const MivoLevelMap& map : database.tables)
+        for (size_t i = 0; i < database.tables.size(); ++i)
         {
-            tables.push_back({key, map.name, {}, false, -1, 0});
-            maps.push_back(map);
+            tables.push_back({key, database.tables[i].name, {}, false, -1, 0, 0});
+            maps.push_back(database.tables[i]);
+            lessons.push_back(MivoIsLessonTable(std::stoi(key.substr(2)), i));
         }
     }
     const auto start = std::chrono::steady_clock::now();
@@ -237,6 +280,13 @@ bool Prove(const Options& options)
                         limits.maxStates = options.states;
                         tables[i].proof = solver.Solve(limits);
                         tables[i].solutionWins = solver.Replay(maps[i].solution, 1.0f / 60.0f);
+                        MivoSolverLimits upToShortest = limits;
+                        upToShortest.maxDepth = static_cast<int32_t>(tables[i].proof.solution.size());
+                        for (MivoBlockKind kind : MivoKindsIn(lessons[i] ? MivoTaughtKinds(maps[i]) : 0))
+                        {
+                            const uint32_t bit = MivoKindBit(kind);
+                            tables[i].idle |= solver.EveryShortestWinUses(bit, upToShortest) ? 0 : bit;
+                        }
                         if (!options.deadEnds)
                             return;
                         const MivoLevelGraph graph = solver.Explore(limits);
@@ -255,14 +305,17 @@ bool Prove(const Options& options)
         std::string branching;
         for (int32_t b : r.pathBranching)
             branching += (branching.empty() ? "" : ",") + std::to_string(b);
+        const bool shortest = maps[i].solution.size() == r.solution.size();
+        const std::string idle = t.idle ? ", LESSON WON WITHOUT " + Letters(t.idle) : "";
         std::printf(
-            "%s %-22s %-13s shortest %2zu (given %2zu%s) count %6llu states %7zu branching %4.1f [%s]\n",
+            "%s %-22s %-13s shortest %2zu (given %2zu%s%s%s) count %6llu states %7zu branching %4.1f [%s]\n",
             t.database.c_str(), t.name.c_str(), OutcomeText(r), r.solution.size(), maps[i].solution.size(),
-            t.solutionWins ? "" : ", NOT WON", static_cast<unsigned long long>(r.shortestCount), r.states,
-            r.Branching(), branching.c_str());
-        ok = ok && t.solutionWins && r.outcome == MivoSolverOutcome::Solved;
+            t.solutionWins ? "" : ", NOT WON", shortest ? "" : ", NOT SHORTEST", idle.c_str(),
+            static_cast<unsigned long long>(r.shortestCount), r.states, r.Branching(), branching.c_str());
+        ok = ok && t.solutionWins && shortest && t.idle == 0 && r.outcome == MivoSolverOutcome::Solved;
     }
     PrintRamp(tables);
+    ok = LadderRises(tables) && ok;
     std::printf("\n%zu tables proven in %.1f s on %d threads at a frame time of %.4f s\n", tables.size(),
                 seconds, options.threads, static_cast<double>(options.frameTime));
     return ok;
