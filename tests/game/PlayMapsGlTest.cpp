@@ -121,11 +121,12 @@ protected:
         ASSERT_TRUE(cursorWindow.Create("PlayMaps", "", nullptr, 0, 0, screen.width, screen.height, true, 3,
                                         0, false, false, true, nullptr));
         engine.window = &cursorWindow;
-        ASSERT_TRUE(PlayLevel(kLevel, screen, map));
+        ASSERT_TRUE(PlayLevel(Level(), screen, map));
         ASSERT_NE(playGamePhase.scene, nullptr);
         ASSERT_EQ(playGamePhase.scene->skyBox.name, WeString("Maps.Sky.") + map) << "the map has loaded";
         timer.deltaTime = 0.0f; // the map stands still between shots
     }
+    virtual int32_t Level() const { return kLevel; }
     void TearDown() override
     {
         engine.window = nullptr;
@@ -376,4 +377,34 @@ TEST_P(PlayMapFrame, ArrowsBesideCornerBlocksAnswerWhereverTheyShowFromEveryPres
 
 INSTANTIATE_TEST_SUITE_P(ShippedMaps, PlayMapFrame,
                          ::testing::Combine(::testing::ValuesIn(kMaps), ::testing::ValuesIn(HalfScreens())),
+                         Named);
+
+namespace
+{
+
+// db001's last table: teleports, a track, a magnet, walls.
+class PlayMapScreen : public PlayMapFrame
+{
+protected:
+    int32_t Level() const override { return 1020; }
+};
+
+} // namespace
+
+// The first view of db001's last table in the skill mode,
+// the map around the whole board and the display beside it, against a stored reference for each
+// map at 4:3 and 16:9 (tests/game/reference/play_<map>_<size>.bmp; make them again with
+// WE_UPDATE_REFERENCE=1 and look at them before committing them).
+TEST_P(PlayMapScreen, TheFirstViewOfTheLastTableOfTheFirstRegion)
+{
+    const auto& [map, screen] = GetParam();
+    reference = std::filesystem::path(__FILE__).parent_path() / "reference" /
+                ("play_" + std::string(map) + "_" + SizeName(screen) + ".bmp");
+    PlayScreen frame;
+    ExpectMatchesReference(Shoot(frame), screen.width * screen.height / 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(ShippedMaps, PlayMapScreen,
+                         ::testing::Combine(::testing::ValuesIn(kMaps),
+                                            ::testing::Values(kScreenSizes[0], kScreenSizes[3])),
                          Named);
