@@ -12,7 +12,9 @@
 #include "WeFileStream.h"
 #include "WeRecordReader.h"
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 
 using namespace d3dx;
 
@@ -212,6 +214,60 @@ TEST_F(BoardActors, TheBoardIsCentredWithCornersAtItsHalfWidth)
     EXPECT_NEAR(at.x, 1 * 1.01f - 7.575f, 1e-5f);
     EXPECT_NEAR(at.z, -(2 * 1.01f - 7.575f), 1e-5f);
     EXPECT_EQ(at.y, 0.0f);
+}
+
+// The maps stand the board on a table: a cell of its top under every cell of the board, its
+// seams where the board's cells meet, each cell of it the whole texture (which draws the grid at
+// its border), and the top under the blocks but under the tops of the floor pieces too, which the
+// game lowers into it.
+TEST_F(BoardActors, TheMapsTableLaysACellOfItsTopUnderEveryCellOfTheBoard)
+{
+    WeMesh* table = meshManager.Load("Maps.Models.table");
+    ASSERT_NE(table, nullptr);
+    const auto* cells = std::find_if(std::begin(table->attributeTable),
+                                     std::begin(table->attributeTable) + table->subsetCount,
+                                     [](const d3dx::AttributeRange& range) { return range.attribId == 0; });
+    ASSERT_NE(cells, std::begin(table->attributeTable) + table->subsetCount);
+    // Positions in thousandths, so that a seam reached from either side is one value.
+    const auto milli = [](float value) { return int32_t(std::lround(value * 1000.0f)); };
+    std::set<int32_t> xs, zs, heights, corners;
+    void* data = nullptr;
+    ASSERT_EQ(table->LockVertexBuffer(d3d9::D3DLOCK_READONLY, &data), d3d9::D3D_OK);
+    for (uint32_t i = cells->vertexStart; i < cells->vertexStart + cells->vertexCount; ++i)
+    {
+        const auto& vertex = *reinterpret_cast<const WeMeshVertex*>(
+            static_cast<const uint8_t*>(data) + size_t(i) * size_t(table->GetBytesPerVertex()));
+        xs.insert(milli(vertex.position.x));
+        zs.insert(milli(vertex.position.z));
+        heights.insert(milli(vertex.position.y));
+        corners.insert(milli(vertex.u) * 10000 + milli(vertex.v));
+    }
+    table->UnlockVertexBuffer();
+    const float pitch = Cell(1, 0).fx - Cell(0, 0).fx;
+    std::set<int32_t> seamsX, seamsZ;
+    for (int32_t i = 0; i < MivoMapTable::kSize; ++i)
+        for (const float side : {-0.5f, 0.5f})
+        {
+            seamsX.insert(milli(Cell(i, 0).fx + side * pitch));
+            seamsZ.insert(milli(-Cell(0, i).fy + side * pitch));
+        }
+    EXPECT_EQ(xs, seamsX);
+    EXPECT_EQ(zs, seamsZ);
+    EXPECT_EQ(corners, (std::set<int32_t>{0, 1000, 10000000, 10001000})) << "each cell the whole texture";
+    ASSERT_EQ(heights.size(), 1u) << "a flat top";
+    const float top = float(*heights.begin()) / 1000.0f;
+    const float base = WeConfig::GetFloat("Mivo.Blocks.BaseLayerY", 0.0f);
+    for (const char* block : {"Ingame.Models.Block", "Ingame.Models.block_number", "Ingame.Models.block_wall",
+                              "Ingame.Models.block_magnet_h", "Ingame.Models.block_disappearing"})
+    {
+        const WeMesh* mesh = meshManager.Load(block);
+        ASSERT_NE(mesh, nullptr) << block;
+        EXPECT_LT(top, mesh->boxMin.y) << block << " stands on the table";
+    }
+    const WeMesh* track = meshManager.Load("Ingame.Models.block_track");
+    ASSERT_NE(track, nullptr);
+    EXPECT_LT(top, track->boxMax.y + base) << "the track shows its top";
+    EXPECT_GT(top, track->boxMin.y + base) << "and sinks its plate";
 }
 
 TEST_F(BoardActors, FloorPiecesStandAtTheBaseLayerAndOnlyMovableBlocksArePickable)

@@ -96,7 +96,8 @@ TEST_F(SceneMapFrame, AMovingLightChangesWhichModelsItLights)
     WeCameraActor* cameraActor = LoadWorld1();
     ASSERT_NE(cameraActor, nullptr);
     auto* warm = static_cast<WeLight*>(scene->FindActor("Warm"));
-    // The warm light, of range 9, stands at (-5, 3, -1), Block1 at (-3, 0.5, 1), Block2 at (3, 0.5, 2).
+    // The warm light, of range 24, stands at (-7, 9, -6), Block1 at (-11, -0.81, 3), Block2 at
+    // (11.5, -0.81, -2), on either side of the board's table.
     WeActor* near = scene->FindActor("Block1");
     WeActor* far = scene->FindActor("Block2");
     ASSERT_TRUE(warm && near && far && near->model && far->model);
@@ -105,7 +106,7 @@ TEST_F(SceneMapFrame, AMovingLightChangesWhichModelsItLights)
     Shoot(frame);
     EXPECT_TRUE(Lights(*near->model, warm));
 
-    warm->SetLocation({9.0f, 3.0f, 2.0f});
+    warm->SetLocation({16.0f, 3.0f, 2.0f});
     Run(1, *cameraActor);
     Shoot(frame);
     EXPECT_FALSE(Lights(*near->model, warm)) << "out of its range now";

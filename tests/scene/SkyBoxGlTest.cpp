@@ -23,14 +23,6 @@ namespace
 // The six faces' colours, +X, -X, +Y, -Y, +Z, -Z.
 constexpr uint32_t faceColours[6] = {0xFF0000u, 0x00FFFFu, 0x00FF00u, 0xFF00FFu, 0x0000FFu, 0xFFFF00u};
 
-// 0xRRGGBB of a 24-bit BMP's pixel, y = 0 the top row.
-uint32_t PixelOf(const std::vector<uint8_t>& bmp, int32_t width, int32_t height, int32_t x, int32_t y)
-{
-    const size_t rowBytes = (size_t(width) * 3 + 3) & ~size_t(3);
-    const size_t at = 54 + size_t(height - 1 - y) * rowBytes + size_t(x) * 3;
-    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
-}
-
 class SkyBoxFrame : public GlFrameFixture
 {
 protected:
@@ -136,7 +128,7 @@ TEST_F(SkyBoxFrame, EachFaceOfACubeSkyLiesWhereTheCameraLooks)
         camera.Update();
         SceneFrame frame(*scene, camera);
         const std::vector<uint8_t> shot = Shoot(frame);
-        const auto at = [&](int32_t x, int32_t y) { return PixelOf(shot, 64, 64, x, y); };
+        const auto at = [&](int32_t x, int32_t y) { return PixelAt(shot, 64, 64, x, y); };
         EXPECT_EQ(at(32, 32), view.centre) << view.direction.x << view.direction.y << view.direction.z;
         EXPECT_EQ(at(32, 1), view.top);
         EXPECT_EQ(at(32, 62), view.bottom);
@@ -159,7 +151,7 @@ TEST_F(SkyBoxFrame, DebugLinesAreDrawnLastOverTheSky)
     SceneFrame frame(*scene, camera);
     const std::vector<uint8_t> shot = Shoot(frame);
     debugRenderer.ClearLines();
-    const auto at = [&](int32_t x, int32_t y) { return PixelOf(shot, 64, 64, x, y); };
+    const auto at = [&](int32_t x, int32_t y) { return PixelAt(shot, 64, 64, x, y); };
     int32_t redInRow = 0, greenInColumn = 0;
     for (int32_t i = 0; i < 64; ++i)
     {
@@ -189,7 +181,7 @@ TEST_F(SkyBoxFrame, TheSecondMapShowsItsCubeSky)
     SceneFrame frame(*scene, camera);
     const std::vector<uint8_t> shot = Shoot(frame);
     ExpectMatchesReference(shot, 300);
-    const uint32_t skyTop = PixelOf(shot, 320, 240, 160, 2);
+    const uint32_t skyTop = PixelAt(shot, 320, 240, 160, 2);
     EXPECT_GT(skyTop & 0xFF, (skyTop >> 16) & 0xFF) << "the zenith is bluer than red";
 }
 

@@ -3,7 +3,8 @@
 // "Ingame.Textures.<name>".
 //   make_block_textures <package folder>
 // The faces of numbered, plus, minus and J blocks carry their sign, drawn from strokes; the
-// wall's is brickwork. The flag of the animated flag model is here too.
+// wall's is brickwork. The flag of the animated flag model is here too, and the cell of the maps'
+// board table ("Maps.Textures.table_cell").
 #include "WeDdsWriter.h"
 
 #include <algorithm>
@@ -204,6 +205,15 @@ uint32_t Flag(float x, float y)
     return std::fabs(x - y) < 0.14f ? Argb(0.95f, 0.95f, 0.92f) : Argb(0.12f, 0.3f, 0.7f);
 }
 
+// A cell of the board's table, repeated over it: a plain field in a faint lighter border, half of
+// each line on either side of the cells' seam.
+uint32_t TableCell(float x, float y)
+{
+    const float edge = std::min(std::min(x, 1.0f - x), std::min(y, 1.0f - y));
+    const float shade = Mix(1.0f, 0.82f, std::clamp((edge - 0.012f) / 0.01f, 0.0f, 1.0f));
+    return Argb(shade, shade, shade);
+}
+
 bool Write(const std::filesystem::path& folder, const std::string& name,
            const std::function<uint32_t(float, float)>& pixel)
 {
@@ -231,7 +241,8 @@ int main(int argc, char** argv)
     const std::filesystem::path folder = std::filesystem::path(argv[1]) / "Ingame" / "Textures";
     bool written = Write(folder, "block_face", Face) && Write(folder, "block_wall_a", Brick) &&
                    Write(folder, "block_disappearing", DashedFace) &&
-                   Write(folder, "track_chevrons", Chevrons) && Write(folder, "flag", Flag);
+                   Write(folder, "track_chevrons", Chevrons) && Write(folder, "flag", Flag) &&
+                   Write(std::filesystem::path(argv[1]) / "Maps" / "Textures", "table_cell", TableCell);
     for (const char* sign : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "plus", "minus", "j"})
     {
         const Glyph& glyph = Sign(sign);

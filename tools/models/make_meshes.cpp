@@ -4,8 +4,9 @@
 //   make_meshes <package folder>
 // Blocks are centred on the origin and stay within the pick box of half size 0.4949 (cells lie
 // 1.01 apart). Floor pieces (tracks, teleports) are plates at the bottom of that box, under the
-// block that may stand on them. Every model names its materials by set; the texts of those
-// materials are under data/Materials/Ingame/Materials.
+// block that may stand on them. The maps stand the board on a table of its 16 x 16 cells, sunk in
+// a ground that reaches past every view of it. Every model names its materials by set; the texts
+// of those materials are under data/Materials/<Group>/Materials.
 #include "WeFileStream.h"
 #include "WeMeshBuilder.h"
 
@@ -30,6 +31,17 @@ constexpr float kBevel = 0.06f;  // the cut of a block's edges
 constexpr float kFloor = -0.49f; // the bottom of a cell
 constexpr float kPlate = 0.06f;  // a floor plate's thickness
 const WeVector kUp{0, 1, 0};
+
+// The board's table, centred under the cells: its top lies between the blocks' bottoms and the
+// tops of the floor plates, which the game lowers a little into it; its edge frames the cells and
+// falls to the ground.
+constexpr int32_t kCells = 16;
+constexpr float kPitch = 1.01f;
+constexpr float kCellsHalf = kCells * kPitch * 0.5f;
+constexpr float kTableTop = kFloor - 0.015f;
+constexpr float kTableHalf = kCellsHalf + 0.4f;
+constexpr float kGround = -1.3f;
+constexpr float kGroundHalf = 100.0f;
 
 // Every face in the one subset.
 uint32_t AllFaces(const WeVector&)
@@ -166,6 +178,82 @@ void HorseshoeMagnet(WeMeshBuilder& mesh)
     }
 }
 
+// The lines of the table's grid along x or z: its edge, the cells' seams, its other edge. Every
+// face of the table and the ground takes its corners from these values, so that neighbouring
+// faces share their edges exactly and leave no crack between them.
+std::vector<float> TableLines()
+{
+    std::vector<float> lines{-kTableHalf};
+    for (int32_t seam = 0; seam < kCells; ++seam)
+        lines.push_back(float(seam) * kPitch - kCellsHalf);
+    lines.push_back(kCellsHalf);
+    lines.push_back(kTableHalf);
+    return lines;
+}
+
+// The table's top, a quad per cell with the whole texture (subset 0), so that the texture draws
+// the cells' grid and per-vertex lights fall on it cell by cell; its frame and the sides that fall
+// to the ground (subset 1).
+void Table(WeMeshBuilder& mesh)
+{
+    const std::vector<float> lines = TableLines();
+    const size_t last = lines.size() - 1;
+    for (size_t i = 0; i < last; ++i)
+        for (size_t j = 0; j < last; ++j)
+        {
+            const float x0 = lines[i], x1 = lines[i + 1], z0 = lines[j], z1 = lines[j + 1];
+            const bool frame = i == 0 || j == 0 || i + 1 == last || j + 1 == last;
+            mesh.AddFace({{{x0, kTableTop, z1}, 0, 0},
+                          {{x1, kTableTop, z1}, 1, 0},
+                          {{x1, kTableTop, z0}, 1, 1},
+                          {{x0, kTableTop, z0}, 0, 1}},
+                         kUp, frame ? 1 : 0);
+        }
+    for (size_t i = 0; i < last; ++i)
+        for (const float side : {-kTableHalf, kTableHalf})
+        {
+            const float a = lines[i], b = lines[i + 1];
+            mesh.AddFace(
+                {{{a, kTableTop, side}}, {{b, kTableTop, side}}, {{b, kGround, side}}, {{a, kGround, side}}},
+                {0, 0, side}, 1);
+            mesh.AddFace(
+                {{{side, kTableTop, a}}, {{side, kTableTop, b}}, {{side, kGround, b}}, {{side, kGround, a}}},
+                {side, 0, 0}, 1);
+        }
+}
+
+// The ground around the table out to the half size, in squares that grow away from it and meet
+// the table's sides at its lines; its texture coordinates span the whole square, the table's place
+// included, u along x and v along z as the map tool bakes light maps.
+void Ground(WeMeshBuilder& mesh)
+{
+    std::vector<float> outside{kTableHalf};
+    for (const float step : {4.0f, 4.0f, 4.0f, 4.0f, 8.0f, 16.0f, 24.0f})
+        outside.push_back(outside.back() + step);
+    outside.push_back(kGroundHalf);
+    std::vector<float> lines;
+    for (auto line = outside.rbegin(); line + 1 != outside.rend(); ++line)
+        lines.push_back(-*line);
+    const std::vector<float> table = TableLines();
+    lines.insert(lines.end(), table.begin(), table.end() - 1);
+    lines.insert(lines.end(), outside.begin(), outside.end());
+    const auto corner = [](float x, float z)
+    {
+        return WeMeshBuilder::Corner{{x, kGround, z},
+                                     (x + kGroundHalf) / (2.0f * kGroundHalf),
+                                     (z + kGroundHalf) / (2.0f * kGroundHalf)};
+    };
+    const auto underTable = [](float low, float high) { return low >= -kTableHalf && high <= kTableHalf; };
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        for (size_t j = 0; j + 1 < lines.size(); ++j)
+        {
+            const float x0 = lines[i], x1 = lines[i + 1], z0 = lines[j], z1 = lines[j + 1];
+            if (underTable(x0, x1) && underTable(z0, z1))
+                continue;
+            mesh.AddFace({corner(x0, z0), corner(x1, z0), corner(x1, z1), corner(x0, z1)}, kUp, 0);
+        }
+}
+
 struct Model
 {
     const char* assetName;
@@ -279,6 +367,13 @@ int main(int argc, char** argv)
         {"Ingame.Models.magnet",
          HorseshoeMagnet,
          {{0, {"Ingame.Materials.magnet_red", "Ingame.Materials.magnet_tips"}}}},
+        {"Maps.Models.table",
+         Table,
+         {{0, {"Maps.Materials.table_day", "Maps.Materials.table_edge_day"}},
+          {1, {"Maps.Materials.table_evening", "Maps.Materials.table_edge_evening"}}}},
+        {"Maps.Models.ground",
+         Ground,
+         {{0, {"Maps.Materials.ground_day"}}, {1, {"Maps.Materials.ground_evening"}}}},
         {"Ingame.Models.arrow",
          Arrow,
          {{0, {"Ingame.Materials.arrow"}},
