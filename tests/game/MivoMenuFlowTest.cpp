@@ -125,25 +125,8 @@ private:
 class MenuFlow : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        engine.SetParts(nullptr);
-        quitRequested = false;
-        std::ofstream(folder / "options.ini")
-            << "[Options]\nWindowed=1\nResolutionWidth=640\nResolutionHeight=480\n";
-        gameApp.playerFolder = folder / "";
-        gameApp.playerFolder.pop_back();
-        userData.SetFolder(gameApp.playerFolder);
-    }
-    void TearDown() override
-    {
-        gameApp.commandLineNumber = 0;
-        gameApp.playerFolder.clear();
-        gameApp.menuCursor = false;
-        engine.settings = WeEngineSettings();
-        engine.shutDown = false; // as before any start: the profile store saves again
-        application = nullptr;
-    }
+    void SetUp() override { MivoStartInFolder(folder); }
+    void TearDown() override { MivoForgetTheRun(); }
     // The game's run loop from start to end, with the player under the first screen.
     void Run(int32_t commandLineNumber)
     {

@@ -49,6 +49,28 @@ inline bool MivoWidgetReady(const char* name)
     return c != nullptr;
 }
 
+// The game set to start windowed and small with its player files in the given folder.
+inline void MivoStartInFolder(const TempFolder& folder)
+{
+    engine.SetParts(nullptr);
+    quitRequested = false;
+    std::ofstream(folder / "options.ini")
+        << "[Options]\nWindowed=1\nResolutionWidth=640\nResolutionHeight=480\n";
+    gameApp.playerFolder = folder.path;
+    userData.SetFolder(gameApp.playerFolder);
+}
+
+// The game as before any start, once its run has ended.
+inline void MivoForgetTheRun()
+{
+    gameApp.commandLineNumber = 0;
+    gameApp.playerFolder.clear();
+    gameApp.menuCursor = false;
+    engine.settings = WeEngineSettings();
+    engine.shutDown = false; // the profile store saves again
+    application = nullptr;
+}
+
 // Every level's background world made the light test map while it lives: a heavy world's first
 // frames cost the software renderer a minute or more of compiling and drawing on a loaded
 // machine.
@@ -93,12 +115,7 @@ protected:
 
     void SetUp() override
     {
-        engine.SetParts(nullptr);
-        quitRequested = false;
-        std::ofstream(folder / "options.ini")
-            << "[Options]\nWindowed=1\nResolutionWidth=640\nResolutionHeight=480\n";
-        gameApp.playerFolder = folder.path;
-        userData.SetFolder(gameApp.playerFolder);
+        MivoStartInFolder(folder);
         // The blocks slide, the windows fade and the camera flies in four times as fast as
         // shipped, and nothing caps the frame rate: the game runs in real time as fast as the
         // software renderer draws it.
@@ -114,12 +131,7 @@ protected:
             *value = shipped;
         userData.FreeAll();
         userData.gameMode = MivoModeNone;
-        gameApp.commandLineNumber = 0;
-        gameApp.playerFolder.clear();
-        gameApp.menuCursor = false;
-        engine.settings = WeEngineSettings();
-        engine.shutDown = false; // as before any start: the profile store saves again
-        application = nullptr;
+        MivoForgetTheRun();
     }
 
     // The game from its start (the main menu at once) to the script's end, which closes its
