@@ -19,8 +19,13 @@
 #include "WeLocalization.h"
 #include "WePhaseStack.h"
 #include "WeRandom.h"
+#include "WeSceneRenderer.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
+
+#include <functional>
+#include <set>
+#include <string>
 
 namespace
 {
@@ -108,6 +113,15 @@ protected:
     // does not get there.
     bool PlayLevel(int32_t map)
     {
+        if (!StartScreen())
+            return false;
+        SwitchToLevel(map);
+        return FramesUntil(
+            [] { return playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty(); });
+    }
+    // The device, the UI and a player for skill levels; false without the player.
+    bool StartScreen()
+    {
         StartGl(400, 300);
         engine.settings.uiSourceWidth = 800;
         engine.settings.uiSourceHeight = 600;
@@ -124,25 +138,44 @@ protected:
         {
             WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(world), "");
             worlds.emplace_back(&name, name);
-            name = "NoSuchMap"; // the board alone
         }
         uiMain.SetPainter(nullptr);
         uiMain.Init();
         uiMain.cursorVisible = false;
+        return true;
+    }
+    // The map's level over the background map of every world (none: the board alone), switched
+    // in and begun.
+    void SwitchToLevel(int32_t map, const char* world = "NoSuchMap")
+    {
+        for (auto& [name, value] : worlds)
+            *name = world;
         WeSRand(1);
         gameApp.mapToPlay = map;
         gameApp.questPlace = -1;
         timer.deltaTime = 0.1f;
-        phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
+        phaseStack.Request(&playGamePhase, Top() ? WePhaseCommand::Switch : WePhaseCommand::Push);
         phaseStack.Update(); // the level begins
-        for (int32_t i = 0;
-             i < 400 && !(playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty()); ++i)
+    }
+    static WeAbstractPhase* Top() { return phaseStack.GetTop(); }
+    // Frames until the condition holds, at most 400, each drawn on the screen when one is
+    // given, else only the camera's fly-in moving as the phase's Render moves it; whether it
+    // came to hold.
+    bool FramesUntil(const std::function<bool()>& done, WeApplication* screen = nullptr)
+    {
+        for (int32_t i = 0; i < 400 && !done(); ++i)
         {
             Frames(1);
-            if (playGamePhase.camera)
+            if (screen)
+            {
+                application = screen;
+                renderDevice.RenderFrame();
+                application = &app;
+            }
+            else if (playGamePhase.camera)
                 playGamePhase.camera->Update(0.1f);
         }
-        return playGamePhase.state == MivoPlayGamePhase::Playing;
+        return done();
     }
     // Frames of 0.1 s with the level's clock held at 100 s.
     static void Frames(int32_t count)
@@ -186,4 +219,30 @@ TEST_F(PlayScreenFrame, TheResultOfAWonLevelOverTheDarkenedBoard)
     ASSERT_EQ(phaseStack.GetTop(), &statisticPhase);
     PlayScreen screen;
     ExpectMatchesReference(Shoot(screen), 400);
+}
+
+// db001's last table over each shipped background map, frame by frame as the game draws them:
+// the map's load draws every look of the level's first frames ahead of them, its board
+// rehearsed, so that none of those frames, up to the end of the camera's fly-in, meets a look
+// the driver has not drawn before (and makes its program there); the rehearsal is gone when
+// the board stands.
+TEST_F(PlayScreenFrame, TheMapsLoadWarmsUpEveryLookOfTheLevelsFirstFrames)
+{
+    ASSERT_TRUE(StartScreen());
+    std::set<std::string> shipped;
+    for (const auto& [name, value] : worlds)
+        shipped.insert(value.GetData());
+    ASSERT_GE(shipped.size(), 2u);
+    PlayScreen screen;
+    for (const std::string& world : shipped)
+    {
+        SwitchToLevel(1020, world.c_str());
+        sceneRenderer.coldLooks = 0;
+        ASSERT_TRUE(
+            FramesUntil([] { return playGamePhase.state >= MivoPlayGamePhase::CheckTutorials; }, &screen))
+            << world;
+        EXPECT_GT(playGamePhase.scene->actors.GetCount(), int32_t(playGamePhase.blocks.size())) << world;
+        EXPECT_TRUE(playGamePhase.rehearsal.empty()) << world;
+        EXPECT_EQ(sceneRenderer.coldLooks, 0) << world;
+    }
 }
