@@ -3,6 +3,8 @@
 #pragma once
 
 #include "MivoBoard.h"
+#include "MivoMapDatabase.h"
+#include "WeConfig.h"
 
 #include <benchmark/benchmark.h>
 
@@ -110,5 +112,34 @@ inline std::vector<ShippedFile> ShippedDatabases()
     std::sort(files.begin(), files.end(),
               [](const ShippedFile& a, const ShippedFile& b) { return a.name < b.name; });
     return files;
+}
+
+inline int32_t BlockCount(MivoMapTable& table)
+{
+    int32_t count = 0;
+    table.ForEachCell([&count](const MivoMapCell& cell)
+                      { count += (cell.floor ? 1 : 0) + (cell.top ? 1 : 0); });
+    return count;
+}
+
+// Loads every shipped database into the store; the map id of the table that has the most blocks
+// (of those with a track, with `withTrack`).
+inline int32_t LargestShippedLevel(bool withTrack)
+{
+    int32_t best = 0, bestCount = -1;
+    for (const ShippedFile& file : ShippedDatabases())
+    {
+        WeConfig::LoadText(file.name.c_str(), file.text.data(), file.text.size());
+        const auto database = MivoMapDatabase::Load(file.name.c_str());
+        const int32_t number = std::stoi(file.name.substr(2));
+        for (size_t i = 0; i < database->tables.size(); ++i)
+            if (const int32_t count = BlockCount(*database->tables[i]);
+                count > bestCount && (!withTrack || !database->tables[i]->tracks.empty()))
+            {
+                bestCount = count;
+                best = number * 1000 + int32_t(i) + 1;
+            }
+    }
+    return best;
 }
 } // namespace board_bench

@@ -13,11 +13,10 @@
 // part before the program's first constructor: shared libraries mapped, relocated and their own
 // constructors run.
 // Runs on the offscreen video driver unless another is chosen.
+#include "GameBench.h"
 #include "MivoGame.h"
 #include "MivoUserData.h"
 #include "WeApplication.h"
-#include "WeEngine.h"
-#include "WeEngineParts.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
 #include "dshow/DShowFfmpeg.h"
@@ -91,19 +90,9 @@ std::string PlayerFolder(bool oldStart)
 bool StartGame(const std::string& folder)
 {
     UseOffscreenDrivers();
-    std::error_code ignored;
-    std::filesystem::current_path(WeGetExecutableFolder().GetData(), ignored);
-    gameApp.playerFolder = folder;
-    gameApp.commandLineNumber = 1;
     timer.minimumDelta = 0.001;
-    WeKeepHeapMapped();
-    application = &gameApp;
-    WeEngineParts& parts = engine.GetParts();
-    parts.FillRandomTable();
-    parts.InitializeCom();
-    if (!parts.CreateDirect3D() || (parts.LoadLanguages(), !gameApp.Init()))
+    if (!game_bench::StartGame(folder))
         return false;
-    gameApp.OnActivate();
     gameApp.Frame();
     return true;
 }
@@ -134,14 +123,7 @@ void MainMenu(benchmark::State& state)
     state.counters["fps"] = frames / wall.count();
     state.counters["cores"] = (ProcessorSeconds() - processorBefore) / wall.count();
     state.counters["faults"] = double(PageFaults() - faultsBefore) / frames;
-    gameApp.Exit();
-    gameApp.OnDeactivate();
-    engine.Shutdown();
-    WeEngineParts& parts = engine.GetParts();
-    parts.ReleaseDirect3D();
-    parts.UninitializeCom();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    game_bench::StopGame(folder);
 }
 
 constexpr const char* startChildOption = "--start-child";
@@ -303,12 +285,6 @@ StartTimes TimeProcessStart(bool oldStart, std::vector<std::string>& mapped)
     return started ? StartTimes{elapsed.count(), loaded.count()} : StartTimes{};
 }
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
 // Whole new processes to the first menu frame, the old start and the current one in turns;
 // with `cold`, each after the files of a start are dropped from the page cache.
 void ProcessStart(benchmark::State& state, bool cold)
@@ -336,10 +312,10 @@ void ProcessStart(benchmark::State& state, bool cold)
         newLoaders.push_back(newStart.loader);
         state.SetIterationTime(newStart.frame / 1000.0);
     }
-    state.counters["start_ms"] = Median(newTimes);
-    state.counters["old_start_ms"] = Median(oldTimes);
-    state.counters["loader_ms"] = Median(newLoaders);
-    state.counters["old_loader_ms"] = Median(oldLoaders);
+    state.counters["start_ms"] = game_bench::Median(newTimes);
+    state.counters["old_start_ms"] = game_bench::Median(oldTimes);
+    state.counters["loader_ms"] = game_bench::Median(newLoaders);
+    state.counters["old_loader_ms"] = game_bench::Median(oldLoaders);
 }
 
 BENCHMARK(MainMenu)

@@ -50,35 +50,6 @@
 namespace
 {
 
-int32_t BlockCount(MivoMapTable& table)
-{
-    int32_t count = 0;
-    table.ForEachCell([&count](const MivoMapCell& cell)
-                      { count += (cell.floor ? 1 : 0) + (cell.top ? 1 : 0); });
-    return count;
-}
-
-// Loads every shipped database into the store; the map id of the table with a track that has the
-// most blocks.
-int32_t LargestShippedLevel()
-{
-    int32_t best = 0, bestCount = -1;
-    for (const board_bench::ShippedFile& file : board_bench::ShippedDatabases())
-    {
-        WeConfig::LoadText(file.name.c_str(), file.text.data(), file.text.size());
-        const auto database = MivoMapDatabase::Load(file.name.c_str());
-        const int32_t number = std::stoi(file.name.substr(2));
-        for (size_t i = 0; i < database->tables.size(); ++i)
-            if (const int32_t count = BlockCount(*database->tables[i]);
-                count > bestCount && !database->tables[i]->tracks.empty())
-            {
-                bestCount = count;
-                best = number * 1000 + int32_t(i) + 1;
-            }
-    }
-    return best;
-}
-
 // Two numbers that merge, on a small board of their own whose actors stand in the play's scene
 // beyond the level's edge, shown by the play's callbacks.
 class MergeCorner
@@ -141,7 +112,7 @@ public:
     bool Start(benchmark::State& state, const char* mapName = nullptr)
     {
         MivoPlayGamePhase& play = playGamePhase;
-        gameApp.mapToPlay = LargestShippedLevel();
+        gameApp.mapToPlay = board_bench::LargestShippedLevel(true);
         userData.gameMode = MivoModeSkill;
         play.scene = std::make_unique<MivoGameScene>();
         if (mapName && !gl_bench::LoadMap(*play.scene, mapName))

@@ -11,6 +11,7 @@
 #include "WeConfig.h"
 #include "WeInput.h"
 #include "WeMesh.h"
+#include "WeParticleSystem.h"
 #include "WeRandom.h"
 #include "WeTimer.h"
 
@@ -79,6 +80,11 @@ WeString MivoPlayGamePhase::BlockModelKey(const MivoBlock* block, int32_t part)
 
 int32_t MivoPlayGamePhase::BlockMaterialIndex(const MivoBlock* block, int32_t part) const
 {
+    return MaterialIndexOn(table, block, part);
+}
+
+int32_t MivoPlayGamePhase::MaterialIndexOn(MivoMapTable* tracked, const MivoBlock* block, int32_t part)
+{
     using K = MivoBlockKind;
     if (!block)
         return 0;
@@ -92,7 +98,7 @@ int32_t MivoPlayGamePhase::BlockMaterialIndex(const MivoBlock* block, int32_t pa
         return 104;
     case K::Track:
     {
-        const MivoTrack* track = part == 0 && table ? table->FindTrack(block->trackId) : nullptr;
+        const MivoTrack* track = part == 0 && tracked ? tracked->FindTrack(block->trackId) : nullptr;
         const int32_t direction = track ? track->direction : 0;
         return direction == 1 || direction == 7 ? 1 : direction == 3 || direction == 5 ? 2 : 0;
     }
@@ -169,14 +175,64 @@ void MivoPlayGamePhase::BuildBoard()
     config.Brightness += gameApp.brightness - 0.5f;
     config.SetupRenderDevice();
 
-    const int32_t id = gameApp.mapToPlay;
-    const int32_t tableNumber = id - id / 1000 * 1000;
-    if (tableNumber < 1)
-        return;
-    database = MivoMapDatabase::Load(MivoMapDatabase::FileName(std::min(id / 1000, 999)));
-    table = database->Table(tableNumber);
+    database = LevelDatabase(gameApp.mapToPlay);
+    table = database ? database->Table(TableNumber(gameApp.mapToPlay)) : nullptr;
     if (table)
         PlaceBoard();
+}
+
+int32_t MivoPlayGamePhase::TableNumber(int32_t mapId)
+{
+    return mapId - mapId / 1000 * 1000;
+}
+
+std::unique_ptr<MivoMapDatabase> MivoPlayGamePhase::LevelDatabase(int32_t mapId)
+{
+    if (TableNumber(mapId) < 1)
+        return nullptr;
+    return MivoMapDatabase::Load(MivoMapDatabase::FileName(std::min(mapId / 1000, 999)));
+}
+
+float MivoPlayGamePhase::BoardCentre(int32_t cells)
+{
+    return (float(cells) * 0.5f - 0.5f) * kCellPitch;
+}
+
+void MivoPlayGamePhase::RehearseBoard()
+{
+    const std::unique_ptr<MivoMapDatabase> level = LevelDatabase(gameApp.mapToPlay);
+    MivoMapTable* rehearsed = level ? level->Table(TableNumber(gameApp.mapToPlay)) : nullptr;
+    if (!rehearsed || !scene)
+        return;
+    BuildBlockMaterials();
+    rehearsed->LayOut(kCellPitch, BoardCentre(rehearsed->width), BoardCentre(rehearsed->height));
+    const auto stage = [this, rehearsed](const MivoBlock& block, int32_t part)
+    {
+        std::unique_ptr<MivoActor> actor = BlockLook(rehearsed, block, part);
+        const WeVector at{block.x, BlockHeight(block), -block.y};
+        actor->SetLocation(at);
+        rehearsal.push_back(actor.get());
+        scene->AddActor(actor.release());
+        // The glow stands on its own: its actor's end would leave it to the scene's next tick.
+        if (block.kind == MivoBlockKind::Teleport && part == 0)
+            if (WeParticleSystem* glow = SpawnTeleportGlow(nullptr, at))
+                rehearsal.push_back(glow);
+    };
+    rehearsed->ForEachCell(
+        [&stage](const MivoMapCell& cell)
+        {
+            for (const MivoBlock* block : {cell.floor.get(), cell.top.get()})
+                if (block)
+                    stage(*block, 0);
+        });
+    ForEachTrackEnd(*rehearsed, stage);
+}
+
+void MivoPlayGamePhase::DropRehearsal()
+{
+    for (WeActor* actor : rehearsal)
+        delete actor; // which takes it out of the scene
+    rehearsal.clear();
 }
 
 void MivoPlayGamePhase::PlaceBoard()
@@ -184,8 +240,8 @@ void MivoPlayGamePhase::PlaceBoard()
     for (int32_t g = 0; g < 8; ++g)
         teleportColors[g] = uint32_t(WeConfig::GetInt(WeString("Mivo.Teleports.Color").AppendInt(g + 1),
                                                       int32_t(kTeleportDefaults[g])));
-    boardCentreX = (float(table->width) * 0.5f - 0.5f) * kCellPitch;
-    boardCentreZ = (float(table->height) * 0.5f - 0.5f) * kCellPitch;
+    boardCentreX = BoardCentre(table->width);
+    boardCentreZ = BoardCentre(table->height);
     LayoutBlocks();
     board->SetTable(table);
 
@@ -193,7 +249,6 @@ void MivoPlayGamePhase::PlaceBoard()
     std::copy(std::begin(order), std::end(order), tutorialOrder);
     std::fill(std::begin(tutorialPending), std::end(tutorialPending), uint8_t(0));
     tutorialPending[10] = 1;
-    static const float& teleportY = WeConfig::GetFloat("Mivo.Blocks.TeleportY", 0.0f);
     table->ForEachCell(
         [this](MivoMapCell& cell)
         {
@@ -205,8 +260,8 @@ void MivoPlayGamePhase::PlaceBoard()
                     tutorialPending[tutorial] = 1;
                 MivoActor* actor = CreateBlockActor(block->x, -block->y, block, 0, true, HasArrows(block));
                 if (actor && block == cell.floor.get() && block->kind == MivoBlockKind::Teleport)
-                    block->presentation[kGlowWord] = reinterpret_cast<std::uintptr_t>(SpawnParticles(
-                        actor, {0.0f, teleportY, 0.0f}, "Ingame.Particles.teleport_white"));
+                    block->presentation[kGlowWord] =
+                        reinterpret_cast<std::uintptr_t>(SpawnTeleportGlow(actor, {0.0f, 0.0f, 0.0f}));
             }
         });
     CreateTrackEnds();
@@ -214,16 +269,48 @@ void MivoPlayGamePhase::PlaceBoard()
 
 void MivoPlayGamePhase::CreateTrackEnds()
 {
-    for (const MivoTrack& track : table->tracks)
+    ForEachTrackEnd(*table, [this](MivoBlock& floor, int32_t part)
+                    { CreateBlockActor(floor.x, -floor.y, &floor, part, false, false); });
+}
+
+void MivoPlayGamePhase::ForEachTrackEnd(const MivoMapTable& tracked,
+                                        const std::function<void(MivoBlock& floor, int32_t part)>& visit)
+{
+    for (const MivoTrack& track : tracked.tracks)
     {
         for (const int32_t part : {1, 2})
         {
             const int32_t i = part == 1 ? 0 : track.length - 1;
-            const MivoMapCell* cell = table->Cell(track.CellX(i), track.CellY(i));
+            const MivoMapCell* cell = tracked.Cell(track.CellX(i), track.CellY(i));
             if (cell && cell->floor)
-                CreateBlockActor(cell->floor->x, -cell->floor->y, cell->floor.get(), part, false, false);
+                visit(*cell->floor, part);
         }
     }
+}
+
+float MivoPlayGamePhase::BlockHeight(const MivoBlock& block)
+{
+    static const float& baseLayerY = WeConfig::GetFloat("Mivo.Blocks.BaseLayerY", 0.0f);
+    const bool floor = block.kind == MivoBlockKind::Track || block.kind == MivoBlockKind::Teleport;
+    return floor ? baseLayerY : 0.0f;
+}
+
+std::unique_ptr<MivoActor> MivoPlayGamePhase::BlockLook(MivoMapTable* tracked, const MivoBlock& block,
+                                                        int32_t part) const
+{
+    auto actor = std::make_unique<MivoActor>();
+    actor->model.reset(modelManager.Load(BlockModelKey(&block, part), WeMesh::allSets));
+    actor->materialPreset = MaterialIndexOn(tracked, &block, part);
+    if (block.kind == MivoBlockKind::Teleport && actor->model)
+    {
+        const WeColor colour = TeleportColor(block.teleport.group);
+        const float rgba[4] = {colour.r, colour.g, colour.b, colour.a};
+        std::copy(std::begin(rgba), std::end(rgba), actor->model->colour);
+        // Only the group's ring takes the colour.
+        if (WeMesh* mesh = actor->model->mesh)
+            std::fill(mesh->sets[0].tinted, mesh->sets[0].tinted + 5, false);
+    }
+    return actor;
 }
 
 MivoActor* MivoPlayGamePhase::CreateBlockActor(float x, float z, MivoBlock* block, int32_t part, bool own,
@@ -231,21 +318,8 @@ MivoActor* MivoPlayGamePhase::CreateBlockActor(float x, float z, MivoBlock* bloc
 {
     if (!block || !scene)
         return nullptr;
-    static const float& baseLayerY = WeConfig::GetFloat("Mivo.Blocks.BaseLayerY", 0.0f);
-    auto actor = std::make_unique<MivoActor>();
-    actor->model.reset(modelManager.Load(BlockModelKey(block, part), WeMesh::allSets));
-    actor->materialPreset = BlockMaterialIndex(block, part);
-    const bool floor = block->kind == MivoBlockKind::Track || block->kind == MivoBlockKind::Teleport;
-    if (block->kind == MivoBlockKind::Teleport && actor->model)
-    {
-        const WeColor colour = TeleportColor(block->teleport.group);
-        const float rgba[4] = {colour.r, colour.g, colour.b, colour.a};
-        std::copy(std::begin(rgba), std::end(rgba), actor->model->colour);
-        // Only the group's ring takes the colour.
-        if (WeMesh* mesh = actor->model->mesh)
-            std::fill(mesh->sets[0].tinted, mesh->sets[0].tinted + 5, false);
-    }
-    actor->SetLocation({x, floor ? baseLayerY : 0.0f, z});
+    std::unique_ptr<MivoActor> actor = BlockLook(table, *block, part);
+    actor->SetLocation({x, BlockHeight(*block), z});
     actor->SetRotation(D3DXQuaternionRotationAxis({0.0f, 1.0f, 0.0f}, BlockTurn(*block, part)));
     MivoActor* placed = actor.release();
     scene->AddActor(placed);

@@ -61,6 +61,13 @@ WeParticleSystem* MivoPlayGamePhase::SpawnParticles(WeActor* parent, const WeVec
     return system;
 }
 
+WeParticleSystem* MivoPlayGamePhase::SpawnTeleportGlow(WeActor* parent, const WeVector& position)
+{
+    static const float& teleportY = WeConfig::GetFloat("Mivo.Blocks.TeleportY", 0.0f);
+    return SpawnParticles(parent, position + WeVector{0.0f, teleportY, 0.0f},
+                          "Ingame.Particles.teleport_white");
+}
+
 MivoActor* MivoPlayGamePhase::MakeEffectActor(const WeString& model, int32_t materialSet, WeActor* parent,
                                               const WeVector& position)
 {

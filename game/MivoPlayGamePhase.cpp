@@ -81,7 +81,7 @@ void MivoPlayGamePhase::Enter()
         camera->targets[axis] = 0.0f;
     }
     camera->offsets[MivoGameCamera::distance] = kFlyInDistance;
-    camera->Update(timer.deltaTime);
+    camera->Update();
     cameraIntro = true;
     timer.ResetDelta();
 
@@ -143,6 +143,7 @@ void MivoPlayGamePhase::DropLevelObjects()
     pickerArrow = nullptr;
     magnetAnims.clear();
     teleportGlows.clear();
+    rehearsal.clear(); // the scene went with them
 }
 
 void MivoPlayGamePhase::Covered(WeAbstractPhase* newTop)
@@ -289,14 +290,26 @@ void MivoPlayGamePhase::LoadBackground()
     const WeString& mapName = WeConfig::GetString(Numbered("Mivo.Maps.World", world), "");
     scene = std::make_unique<MivoGameScene>();
     scene->BeginLoad(mapName);
+    RehearseBoard();
     state = LoadSceneStep;
 }
 
 void MivoPlayGamePhase::LoadBackgroundStep()
 {
-    if (!scene->finished && scene->LoadStep())
+    const bool more = !scene->finished && scene->LoadStep();
+    WarmUpScene();
+    if (more)
         return;
+    DropRehearsal();
     state = BuildLevel;
+}
+
+void MivoPlayGamePhase::WarmUpScene()
+{
+    if (!camera)
+        return;
+    scene->config.SetupRenderDevice();
+    scene->WarmUp(camera.get(), kWarmUpMilliseconds);
 }
 
 void MivoPlayGamePhase::PrepareLevel()

@@ -12,6 +12,7 @@
 #include "WeString.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -150,6 +151,8 @@ public:
     // A particle effect of the preset (none when it cannot be read, or without a scene), at the
     // position, relative to the parent when there is one, in the scene.
     WeParticleSystem* SpawnParticles(WeActor* parent, const WeVector& position, const WeString& key);
+    // The white glow of a floor teleport, raised by "Mivo.Blocks.TeleportY" over the position.
+    WeParticleSystem* SpawnTeleportGlow(WeActor* parent, const WeVector& position);
     // A game actor of the model in the material set, at the position (relative to the parent when
     // there is one), in the scene; none without a scene.
     MivoActor* MakeEffectActor(const WeString& model, int32_t materialSet, WeActor* parent, const WeVector& position);
@@ -188,10 +191,29 @@ public:
     // (x, height, z), added to the scene; own: it becomes the block's actor and the block joins
     // the block list; pickable: the block joins the pickable list.
     MivoActor* CreateBlockActor(float x, float z, MivoBlock* block, int32_t part, bool own, bool pickable);
+    // A game actor with the model and material set that show the block of the table (part as
+    // above), tinted for its teleport group, not yet placed.
+    std::unique_ptr<MivoActor> BlockLook(MivoMapTable* tracked, const MivoBlock& block, int32_t part) const;
+    // The height a block's actor stands at: the base layer's for tracks and teleports, else 0.
+    static float BlockHeight(const MivoBlock& block);
+    // The table's number in its database, from a map id; below 1 for none.
+    static int32_t TableNumber(int32_t mapId);
+    // The database of a map id's level, loaded; null when the id names no table.
+    static std::unique_ptr<MivoMapDatabase> LevelDatabase(int32_t mapId);
+    // The board centre along a side of the given number of cells.
+    static float BoardCentre(int32_t cells);
+    // Actors of the level's blocks in the loading scene, where the board will stand, looking as
+    // the level's first frame will show them (the block materials made for them). The scene's
+    // warm-ups draw them with the map, so that the driver makes their programs while the map
+    // loads rather than in that frame; they go before the board is built.
+    void RehearseBoard();
+    void DropRehearsal();
     // The model that shows the block.
     static WeString BlockModelKey(const MivoBlock* block, int32_t part);
     // The material set of that model the block is drawn with.
     int32_t BlockMaterialIndex(const MivoBlock* block, int32_t part) const;
+    // The same for a block of the table (whose tracks give a track block its set), or none.
+    static int32_t MaterialIndexOn(MivoMapTable* tracked, const MivoBlock* block, int32_t part);
     // Every cell's plane position, and its blocks', from the grid and the board centre.
     void LayoutBlocks();
     // Every idle pickable block's actor where its block is, then the magnets' look-only pass.
@@ -285,10 +307,17 @@ public:
     // The block materials of this level (numbers, plus, minus, wall) in the meshes' run-time
     // sets; the next level's replace them.
     std::vector<std::unique_ptr<WeMaterial>> blockMaterials;
+    // The rehearsed board's actors and glows, owned by the scene.
+    std::vector<WeActor*> rehearsal;
+    // How long each frame of the map's load warms the scene up for, at most (one new look is
+    // always drawn, and its program may take longer).
+    static constexpr double kWarmUpMilliseconds = 40.0;
 
 private:
     void LoadBackground();
     void LoadBackgroundStep();
+    // A warm-up of the loading scene through the level's camera, the map's look on the device.
+    void WarmUpScene();
     void PrepareLevel();
     // One mesh's material set: a copy of its set-0 material with the texture in subset 0, its
     // set-0 materials themselves in the others.
@@ -324,6 +353,9 @@ private:
     void TickScene();
     // The end pieces of every track of the table.
     void CreateTrackEnds();
+    // The floor block at each end of each of the table's tracks, with its part (1 start, 2 end).
+    static void ForEachTrackEnd(const MivoMapTable& tracked,
+                                const std::function<void(MivoBlock& floor, int32_t part)>& visit);
     // Frees what a level made: arrow sets, floating scores, lists and selection.
     void DropLevelObjects();
 };

@@ -163,6 +163,8 @@ void WeSceneRenderer::OnLostDevice()
 {
     ReleaseAndClear(meshDeclaration);
     ReleaseAndClear(skinnedDeclaration);
+    // The programs a lost device made go with it.
+    drawnLooks.clear();
 }
 
 void WeSceneRenderer::OnResetDevice()
@@ -399,6 +401,11 @@ void WeSceneRenderer::RenderPass(int32_t pass)
         WeRenderItem* item = ordered[index];
         SwitchEffect(*item);
         const size_t count = RunLength(index);
+        if (!Admits(*item, pass, count > 1))
+        {
+            index += count;
+            continue;
+        }
         if (count > 1)
             instanceRun.Begin(&ordered[index], count, state.effect);
         DrawItem(*item);
@@ -420,6 +427,81 @@ void WeSceneRenderer::RenderPass(int32_t pass)
     renderDevice.SetAlphaTest(0);
     device.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device.SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+}
+
+namespace
+{
+
+// A texture's format and kind; 0 for none.
+uint64_t TextureLook(const WeTexture* texture)
+{
+    return texture ? uint64_t(texture->format) << 8 | uint64_t(texture->kind & 0xFF) : 0;
+}
+
+// The layout the item's geometry is drawn with, as DrawGeometry picks it.
+const VertexDeclaration* GeometryLayout(const WeSceneRenderer& renderer, const WeRenderItem& item)
+{
+    if (item.actor && item.actor->type == WeActorTypeParticleSystem)
+        return particleSystemRenderer.declaration;
+    if (WeClothActorRenderer::DrawsActor(item.actor))
+        return clothActorRenderer.declaration;
+    const WeMesh* mesh = item.model ? item.model->mesh : nullptr;
+    return mesh ? renderer.DeclarationFor(*mesh) : nullptr;
+}
+
+} // namespace
+
+WeSceneRenderer::Look WeSceneRenderer::LookOf(const WeRenderItem& item, int32_t pass, bool instanced) const
+{
+    static_assert(textureSlots == WeMaterial::slotCount);
+    const WeMaterial& material = *item.material;
+    Look look;
+    look.effect = material.shader;
+    look.techniqueMask = item.techniqueMask;
+    look.pass = pass;
+    look.srcBlend = material.srcBlend;
+    look.destBlend = material.destBlend;
+    look.refractive = material.refractive;
+    for (int32_t slot = 0; slot < textureSlots; ++slot)
+        look.textures[slot] = TextureLook(material.textures[slot]);
+    look.lightMap = item.actor ? TextureLook(item.actor->lightMap.texture) : 0;
+    look.geometry = GeometryLayout(*this, item);
+    look.instanced = instanced;
+    look.reflecting = reflectionRenderer.reflecting;
+    return look;
+}
+
+bool WeSceneRenderer::Admits(const WeRenderItem& item, int32_t pass, bool instanced)
+{
+    if (warmUp.running && warmUp.holdLit && item.material->lighting)
+        return false;
+    const auto [look, fresh] = drawnLooks.insert(LookOf(item, pass, instanced));
+    if (!warmUp.running)
+    {
+        coldLooks += fresh ? 1 : 0;
+        return true;
+    }
+    if (!fresh)
+        return false;
+    if (warmUp.drawn > 0 && timer.GetSeconds() >= warmUp.deadline)
+    {
+        drawnLooks.erase(look); // for the next warm-up
+        warmUp.incomplete = true;
+        return false;
+    }
+    ++warmUp.drawn;
+    return true;
+}
+
+void WeSceneRenderer::BeginWarmUp(double milliseconds, bool holdLit)
+{
+    warmUp = {true, timer.GetSeconds() + milliseconds / 1000.0, 0, false, holdLit};
+}
+
+bool WeSceneRenderer::EndWarmUp()
+{
+    warmUp.running = false;
+    return !warmUp.incomplete;
 }
 
 void WeSceneRenderer::OrderItems(int32_t pass, WeRenderList& list)

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <vector>
 
 class WeActor;
@@ -94,6 +95,18 @@ public:
     // the outlined solid list.
     static int32_t ListOfMaterialPass(int32_t materialPass, bool outlined);
 
+    // Warm-ups. A driver may make the code of a program for each state it is first drawn in,
+    // at that draw; a warm-up has it done in a frame nobody sees instead of one that is shown.
+    // While one runs the passes draw only items of a look no pass has drawn before (the first
+    // always, the others until its milliseconds are spent); the other renderers draw as ever.
+    // Every look drawn is remembered, in warm-ups and frames alike, until the device is lost.
+    // With holdLit, items of lit materials wait: lights still to come would change their looks.
+    void BeginWarmUp(double milliseconds, bool holdLit);
+    // Ends it; whether it drew every new look it met, so that a next one would draw none.
+    bool EndWarmUp();
+    // Looks that frames outside warm-ups drew first, since the count was last zeroed.
+    int32_t coldLooks = 0;
+
     bool initialised = false;
     int32_t passSwitch[switchCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
     d3d9::VertexDeclaration* meshDeclaration = nullptr;    // the 52-byte mesh vertex
@@ -158,7 +171,40 @@ private:
     void OrderItems(int32_t pass, WeRenderList& list);
     float CentreDepth(const WeRenderItem& item) const;
 
+    static constexpr int32_t textureSlots = 16; // a material's
+    // What decides the program and the states of an item's draw, as far as a driver's code for
+    // it goes: its effect and technique, its pass and blending, the formats of its textures,
+    // its geometry's layout, instancing and whether it is drawn into the reflection cube.
+    struct Look
+    {
+        const WeShader* effect = nullptr;
+        int32_t techniqueMask = 0;
+        int32_t pass = 0;
+        int32_t srcBlend = 0, destBlend = 0;
+        bool refractive = false;
+        uint64_t textures[textureSlots] = {}; // format and kind of each slot's texture
+        uint64_t lightMap = 0;
+        const d3d9::VertexDeclaration* geometry = nullptr;
+        bool instanced = false;
+        bool reflecting = false;
+        auto operator<=>(const Look&) const = default;
+    };
+    Look LookOf(const WeRenderItem& item, int32_t pass, bool instanced) const;
+    // Whether the pass draws the item: its look remembered, and in a warm-up only a new look.
+    bool Admits(const WeRenderItem& item, int32_t pass, bool instanced);
+
+    struct WarmUp
+    {
+        bool running = false;
+        double deadline = 0.0; // the timer's seconds
+        int32_t drawn = 0;     // new looks
+        bool incomplete = false;
+        bool holdLit = false;
+    };
+
     PassState state;
+    WarmUp warmUp;
+    std::set<Look> drawnLooks;
     std::vector<const WeRenderItem*> replay; // the items drawn so far with a multi-pass effect
     std::vector<WeRenderItem*> ordered;      // the pass's items in drawing order
     std::vector<WeRenderItem*> byKey;

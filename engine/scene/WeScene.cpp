@@ -60,6 +60,13 @@ void DropEmbeddedActors(WeRecordReader& reader)
     }
 }
 
+// Path nodes, portals and camera actors change nothing of what the scene's frames draw.
+bool DrawsOrLights(const WeActor& actor)
+{
+    return actor.type != WeActorTypePathNode && actor.type != WeActorTypePortal &&
+           actor.type != WeActorTypeCamera;
+}
+
 } // namespace
 
 bool WeSceneConfig::Read(WeRecordReader& reader)
@@ -364,6 +371,7 @@ void WeScene::AddActor(WeActor* actor)
     else if (actor->type == WeActorTypeCamera)
         cameraActors.Insert(actor->indexKey, actor, true);
     ++frameStats.actorCount;
+    contentRevision += DrawsOrLights(*actor) ? 1 : 0;
     actor->OnAddedToScene();
 }
 
@@ -418,6 +426,7 @@ bool WeScene::RemoveActor(WeActor* actor)
          {&actors, &lights, &indexedLights, &pathNodes, &portals, &cameraActors, &ticked, &timed})
         index->Remove(key);
     StopMoving(actor);
+    contentRevision += DrawsOrLights(*actor) ? 1 : 0;
     // A dead actor deleted before the next Tick must not be deleted again there.
     deferredDeletes.Remove(actor);
     actor->scene = nullptr;
@@ -702,4 +711,27 @@ void WeScene::Render(WeCamera* camera)
     counts.drawnTotal = counts.drawnSolid + counts.drawnBackground + counts.drawnAlpha + counts.drawnLast;
     counts.queuedTotal =
         counts.queuedSolid + counts.queuedBackground + counts.queuedAlpha + counts.queuedLast;
+}
+
+bool WeScene::WarmUp(WeCamera* camera, double milliseconds)
+{
+    const bool unlit = !finished && lights.GetCount() == 0;
+    const bool warm = warmedRevision == contentRevision && (unlit || !warmedUnlit);
+    if (warm || !renderDevice.created || !renderDevice.ready || renderDevice.lost)
+        return true;
+    actors.ForEach(
+        [this](const WeString&, WeActor* actor)
+        {
+            if (actor->model)
+                actor->model->GatherLights(this);
+        });
+    sceneRenderer.BeginWarmUp(milliseconds, unlit);
+    Render(camera);
+    const bool complete = sceneRenderer.EndWarmUp();
+    if (complete)
+    {
+        warmedRevision = contentRevision;
+        warmedUnlit = unlit;
+    }
+    return complete;
 }

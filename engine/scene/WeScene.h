@@ -146,6 +146,14 @@ public:
     void Tick();
     // The frame for the camera: the clear and the flat sky.
     void Render(WeCamera* camera);
+    // Render as a warm-up of the scene renderer (see there) into the current target, with every
+    // model's lights gathered again from the scene's lights as they now stand: what the camera
+    // sees of the scene is drawn once ahead of the frames that show it, a part of it for about
+    // the milliseconds in each call. While a load is under way and no light has come yet, lit
+    // materials wait. Does nothing until drawn content was added or removed, the wait ended or
+    // the last call was cut short. Whether all is drawn. The next frame's clear takes the
+    // pixels away.
+    bool WarmUp(WeCamera* camera, double milliseconds);
 
     int32_t nextId = 0;
     int64_t frame = 0;
@@ -187,6 +195,11 @@ public:
     float pathLength = 0.0f;
     // Why the last load stopped early; empty when it read to the end.
     WeString loadMessage;
+    // Counts the adds and removals of actors that draw or light, and the count when a warm-up
+    // last drew all (holding lit materials back, with warmedUnlit).
+    int32_t contentRevision = 0;
+    int32_t warmedRevision = -1;
+    bool warmedUnlit = false;
 
 private:
     // Ends the actor list: the end-of-load work, unless the callback cancels at 1.0.

@@ -13,72 +13,44 @@ namespace dinput
 namespace
 {
 
-// What SDL's events said about the keyboard and the mouse since the devices exist: keys down by
-// key code, mouse buttons down, and the movement not yet read. Kept by an event watch, so it
-// follows every event as it enters SDL's queue.
-struct InputRecord
+// One key or button between two reads. A state read once a frame would miss a press released
+// before the read, so every press is latched until a read has shown it down; a press that follows
+// a release not yet shown waits while a read shows that release. Thus each press is seen down for
+// one read at least and, for a button whose click is its release, up in a later one.
+class PressLatch
 {
-    uint8_t keys[256] = {};
-    uint8_t buttons[8] = {};
-    int32_t moveX = 0, moveY = 0, wheel = 0;
-    int32_t users = 0;
+public:
+    void Press()
+    {
+        if (!down && presses < kMaxWaitingPresses)
+            ++presses;
+        down = true;
+    }
+    void Release() { down = false; }
+    // What this read shows, bit 7 = down.
+    uint8_t Read()
+    {
+        if (shown)
+            shown = down && presses == 0;
+        else if (presses > 0)
+        {
+            shown = true;
+            --presses;
+        }
+        return shown ? 0x80 : 0;
+    }
+    // What happened while the device was not acquired is not shown: the next read is of now.
+    void Forget()
+    {
+        presses = 0;
+        shown = down;
+    }
+
+private:
+    bool down = false;   // by the events
+    bool shown = false;  // by the last read
+    int32_t presses = 0; // not yet shown down; capped so that a long frame leaves no queue of old taps
 };
-
-InputRecord& Record()
-{
-    static InputRecord record;
-    return record;
-}
-
-int WatchEvent(void*, SDL_Event* event)
-{
-    InputRecord& record = Record();
-    switch (event->type)
-    {
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-        if (const uint8_t code = KeyCodeOfScancode(event->key.keysym.scancode))
-            record.keys[code] = event->type == SDL_KEYDOWN ? 0x80 : 0;
-        break;
-    case SDL_MOUSEMOTION:
-        record.moveX += event->motion.xrel;
-        record.moveY += event->motion.yrel;
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-    {
-        const int32_t button = MouseButtonOfSdlButton(event->button.button);
-        if (button >= 0)
-            record.buttons[button] = event->type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
-        break;
-    }
-    case SDL_MOUSEWHEEL:
-    {
-        const float notches = event->wheel.preciseY != 0.0f ? event->wheel.preciseY : float(event->wheel.y);
-        const int32_t delta = static_cast<int32_t>(notches * 120.0f + (notches < 0 ? -0.5f : 0.5f));
-        record.wheel += event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -delta : delta;
-        break;
-    }
-    default: break;
-    }
-    return 0;
-}
-
-void AddRecordUser()
-{
-    if (Record().users++ == 0)
-    {
-        Record() = InputRecord{};
-        Record().users = 1;
-        SDL_AddEventWatch(WatchEvent, nullptr);
-    }
-}
-
-void RemoveRecordUser()
-{
-    if (--Record().users == 0)
-        SDL_DelEventWatch(WatchEvent, nullptr);
-}
 
 uint32_t SizeOf(DataFormat format)
 {
@@ -110,6 +82,8 @@ public:
     {
         if (foreground && win32::GetForegroundWindow() != cooperativeWindow)
             return DIERR_OTHERAPPHASPRIO;
+        if (!acquired)
+            Forget();
         acquired = true;
         lossesAtAcquire = win32::GetForegroundLossCount();
         return DI_OK;
@@ -137,6 +111,7 @@ public:
 
 protected:
     virtual void ReadState(void* data) = 0;
+    virtual void Forget() {}
 
 private:
     DataFormat format;
@@ -146,31 +121,102 @@ private:
     uint32_t lossesAtAcquire = 0;
 };
 
-class SdlKeyboard : public SdlDevice
+// A device that follows SDL's events through an event watch, so that it sees every event as it
+// enters SDL's queue, whoever takes it out.
+class SdlWatchingDevice : public SdlDevice
 {
 public:
-    SdlKeyboard() : SdlDevice(DataFormat::Keyboard) { AddRecordUser(); }
-    ~SdlKeyboard() override { RemoveRecordUser(); }
+    explicit SdlWatchingDevice(DataFormat format) : SdlDevice(format) { SDL_AddEventWatch(Watch, this); }
+    ~SdlWatchingDevice() override { SDL_DelEventWatch(Watch, this); }
+
+protected:
+    virtual void Take(const SDL_Event& event) = 0;
 
 private:
-    void ReadState(void* data) override { std::memcpy(data, Record().keys, sizeof(Record().keys)); }
+    static int Watch(void* device, SDL_Event* event)
+    {
+        static_cast<SdlWatchingDevice*>(device)->Take(*event);
+        return 0;
+    }
 };
 
-class SdlMouse : public SdlDevice
+class SdlKeyboard : public SdlWatchingDevice
 {
 public:
-    SdlMouse() : SdlDevice(DataFormat::Mouse2) { AddRecordUser(); }
-    ~SdlMouse() override { RemoveRecordUser(); }
+    SdlKeyboard() : SdlWatchingDevice(DataFormat::Keyboard) {}
 
 private:
+    void Take(const SDL_Event& event) override
+    {
+        if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP)
+            return;
+        if (const uint8_t code = KeyCodeOfScancode(event.key.keysym.scancode))
+            event.type == SDL_KEYDOWN ? keys[code].Press() : keys[code].Release();
+    }
     void ReadState(void* data) override
     {
-        InputRecord& record = Record();
-        DIMOUSESTATE2 state{record.moveX, record.moveY, record.wheel, {}};
-        std::memcpy(state.rgbButtons, record.buttons, sizeof(state.rgbButtons));
-        record.moveX = record.moveY = record.wheel = 0;
+        auto* state = static_cast<uint8_t*>(data);
+        for (int32_t code = 0; code < 256; ++code)
+            state[code] = keys[code].Read();
+    }
+    void Forget() override
+    {
+        for (PressLatch& key : keys)
+            key.Forget();
+    }
+
+    PressLatch keys[256];
+};
+
+class SdlMouse : public SdlWatchingDevice
+{
+public:
+    SdlMouse() : SdlWatchingDevice(DataFormat::Mouse2) {}
+
+private:
+    void Take(const SDL_Event& event) override
+    {
+        switch (event.type)
+        {
+        case SDL_MOUSEMOTION:
+            moveX += event.motion.xrel;
+            moveY += event.motion.yrel;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        {
+            const int32_t button = MouseButtonOfSdlButton(event.button.button);
+            if (button >= 0)
+                event.type == SDL_MOUSEBUTTONDOWN ? buttons[button].Press() : buttons[button].Release();
+            break;
+        }
+        case SDL_MOUSEWHEEL:
+        {
+            const float notches = event.wheel.preciseY != 0.0f ? event.wheel.preciseY : float(event.wheel.y);
+            const int32_t delta = static_cast<int32_t>(notches * 120.0f + (notches < 0 ? -0.5f : 0.5f));
+            wheel += event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -delta : delta;
+            break;
+        }
+        default: break;
+        }
+    }
+    void ReadState(void* data) override
+    {
+        DIMOUSESTATE2 state{moveX, moveY, wheel, {}};
+        for (int32_t button = 0; button < 8; ++button)
+            state.rgbButtons[button] = buttons[button].Read();
+        moveX = moveY = wheel = 0;
         std::memcpy(data, &state, sizeof(state));
     }
+    void Forget() override
+    {
+        for (PressLatch& button : buttons)
+            button.Forget();
+        moveX = moveY = wheel = 0;
+    }
+
+    PressLatch buttons[8];
+    int32_t moveX = 0, moveY = 0, wheel = 0;
 };
 
 class SdlJoystick : public SdlDevice

@@ -68,6 +68,11 @@ constexpr DataFormat c_dfDIKeyboard = DataFormat::Keyboard;
 constexpr DataFormat c_dfDIMouse2 = DataFormat::Mouse2;
 constexpr DataFormat c_dfDIJoystick2 = DataFormat::Joystick2;
 
+// Every press of a key or mouse button between two reads is seen down by one read at least,
+// and its release by a later one, even when the press was over before the first of them. Presses
+// that come faster than every other read wait, at most this many of a key or button.
+constexpr int32_t kMaxWaitingPresses = 4;
+
 // Relative movement since the last read in counts; the wheel in units of 120 a notch.
 struct DIMOUSESTATE2
 {

@@ -6,6 +6,7 @@
 #include "WeUIMain.h"
 #include "win32/Win32Cursor.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -302,6 +303,83 @@ TEST_F(Input, TheCursorIsScaledFromTheClientAreaToTheBackBuffer)
     EXPECT_EQ(x, 200);
     EXPECT_EQ(y, 100);
     engine.window = nullptr;
+}
+
+// The input object over the SDL back end, its window in the foreground; the test presses the
+// space key and the left button through SDL's events between frames.
+class InputOverSdl : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(window.Create("InputSdlTest", "", nullptr, 0, 0, 64, 64, true, 3, 0, false, false, true,
+                                  nullptr));
+        engine.window = &window;
+        ASSERT_TRUE(win32::SetForegroundWindow(window.handle));
+        uiMain.Init();
+        input.BeginFrame();
+        input.BeginFrame();
+        ASSERT_TRUE(input.Init(nullptr, false));
+    }
+
+    void TearDown() override
+    {
+        input.Shutdown();
+        uiMain.Shutdown();
+        engine.window = nullptr;
+    }
+
+    static void Push(bool down)
+    {
+        SDL_Event event{};
+        event.key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.keysym.scancode = SDL_SCANCODE_SPACE;
+        SDL_PushEvent(&event);
+        event = SDL_Event{};
+        event.button.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.button.button = SDL_BUTTON_LEFT;
+        SDL_PushEvent(&event);
+    }
+
+    RecordingEngineScope scope;
+    WeAppWindow window;
+};
+
+TEST_F(InputOverSdl, EveryTapBetweenFramesIsClickedKeysOnTheirPressButtonsOnTheirRelease)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> events; // before each frame: 'd' down, 'u' up
+        std::string keyClicked, buttonClicked;
+    };
+    const Case cases[] = {
+        {"a tap", {"du", "", ""}, "100", "010"},
+        {"a held press", {"d", "", "u", ""}, "1000", "0010"},
+        {"two taps", {"dudu", "", "", "", ""}, "10100", "01010"},
+        {"a held press let go and pressed again", {"d", "ud", "", "u"}, "1010", "0101"},
+    };
+    for (const Case& tap : cases)
+    {
+        std::string keyClicked, buttonClicked;
+        for (const std::string& events : tap.events)
+        {
+            for (const char event : events)
+                Push(event == 'd');
+            input.BeginFrame();
+            input.Poll();
+            keyClicked += input.UseKeyClicked(DIK_SPACE) ? '1' : '0';
+            buttonClicked += input.UseMouseClicked(0) ? '1' : '0';
+            EXPECT_FALSE(input.SomethingClicked()) << tap.name;
+        }
+        EXPECT_EQ(keyClicked, tap.keyClicked) << tap.name;
+        EXPECT_EQ(buttonClicked, tap.buttonClicked) << tap.name;
+        uiMain.ProcessEvents();
+    }
+    win32::MSG message{};
+    while (win32::PeekMessageA(&message, nullptr, 0, 0, win32::PM_REMOVE))
+    {
+    }
 }
 
 } // namespace

@@ -298,7 +298,7 @@ TEST_F(PlayPhase, TenLevelLoadsInARowKeepOneLevelsWorth)
         if (level < 3)
             blocks = std::max(blocks, playGamePhase.blocks.size());
         EXPECT_LE(playGamePhase.blocks.size(), blocks);
-        EXPECT_EQ(playGamePhase.scene->nextId,
+        EXPECT_EQ(playGamePhase.scene->actors.GetCount(),
                   int32_t(playGamePhase.blocks.size()) + 2 * int32_t(playGamePhase.table->tracks.size()));
     }
 }

@@ -8,6 +8,10 @@
 #include "MivoStatisticPhase.h"
 #include "PlayScreenFrame.h"
 #include "ShippedDatabases.h"
+#include "WeSceneRenderer.h"
+
+#include <set>
+#include <string>
 
 TEST_F(PlayBoardFrame, TheLastTableOfTheFirstRegionWithArrowsAroundABlock)
 {
@@ -212,3 +216,29 @@ TEST_P(BoardFraming, TheFirstViewAndKeysOneAndTwoShowTheLargestTableWholeBesideT
 
 INSTANTIATE_TEST_SUITE_P(AspectRatios, BoardFraming, testing::ValuesIn(kScreenSizes),
                          [](const testing::TestParamInfo<ScreenSize>& size) { return SizeName(size.param); });
+
+// db001's last table over each shipped background map, frame by frame as the game draws them:
+// the map's load draws every look of the level's first frames ahead of them, its board
+// rehearsed, so that none of those frames, up to the end of the camera's fly-in, meets a look
+// the driver has not drawn before (and makes its program there); the rehearsal is gone when
+// the board stands.
+TEST_F(PlayScreenFrame, TheMapsLoadWarmsUpEveryLookOfTheLevelsFirstFrames)
+{
+    ASSERT_TRUE(StartScreen());
+    std::set<std::string> shipped;
+    for (const auto& [name, value] : worlds)
+        shipped.insert(value.GetData());
+    ASSERT_GE(shipped.size(), 2u);
+    PlayScreen screen;
+    for (const std::string& world : shipped)
+    {
+        SwitchToLevel(1020, world.c_str());
+        sceneRenderer.coldLooks = 0;
+        ASSERT_TRUE(
+            FramesUntil([] { return playGamePhase.state >= MivoPlayGamePhase::CheckTutorials; }, &screen))
+            << world;
+        EXPECT_GT(playGamePhase.scene->actors.GetCount(), int32_t(playGamePhase.blocks.size())) << world;
+        EXPECT_TRUE(playGamePhase.rehearsal.empty()) << world;
+        EXPECT_EQ(sceneRenderer.coldLooks, 0) << world;
+    }
+}

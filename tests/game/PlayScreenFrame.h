@@ -19,6 +19,7 @@
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -75,6 +76,15 @@ protected:
     // does not get there.
     bool PlayLevel(int32_t map, ScreenSize size = {400, 300}, const char* world = "NoSuchMap")
     {
+        if (!StartScreen(size))
+            return false;
+        SwitchToLevel(map, world);
+        return FramesUntil(
+            [] { return playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty(); });
+    }
+    // The device, the UI and a player for skill levels; false without the player.
+    bool StartScreen(ScreenSize size = {400, 300})
+    {
         StartGl(size.width, size.height);
         engine.settings.uiSourceWidth = 800;
         engine.settings.uiSourceHeight = 600;
@@ -91,25 +101,43 @@ protected:
         {
             WeString& name = WeConfig::GetString(WeString("Mivo.Maps.World").AppendInt(number), "");
             worlds.emplace_back(&name, name);
-            name = world;
         }
         uiMain.SetPainter(nullptr);
         uiMain.Init();
         uiMain.cursorVisible = false;
+        return true;
+    }
+    // The map's level in the background map of the name in every world, switched in and begun.
+    void SwitchToLevel(int32_t map, const char* world = "NoSuchMap")
+    {
+        for (auto& [name, value] : worlds)
+            *name = world;
         WeSRand(1);
         gameApp.mapToPlay = map;
         gameApp.questPlace = -1;
         timer.deltaTime = 0.1f;
-        phaseStack.Request(&playGamePhase, WePhaseCommand::Push);
+        phaseStack.Request(&playGamePhase, Top() ? WePhaseCommand::Switch : WePhaseCommand::Push);
         phaseStack.Update(); // the level begins
-        for (int32_t i = 0;
-             i < 400 && !(playGamePhase.state == MivoPlayGamePhase::Playing && uiMain.hiding.IsEmpty()); ++i)
+    }
+    static WeAbstractPhase* Top() { return phaseStack.GetTop(); }
+    // Frames until the condition holds, at most 400, each drawn on the screen when one is
+    // given, else only the camera's fly-in moving as the phase's Render moves it; whether it
+    // came to hold.
+    bool FramesUntil(const std::function<bool()>& done, WeApplication* screen = nullptr)
+    {
+        for (int32_t i = 0; i < 400 && !done(); ++i)
         {
             Frames(1);
-            if (playGamePhase.camera)
+            if (screen)
+            {
+                application = screen;
+                renderDevice.RenderFrame();
+                application = &app;
+            }
+            else if (playGamePhase.camera)
                 playGamePhase.camera->Update(0.1f);
         }
-        return playGamePhase.state == MivoPlayGamePhase::Playing;
+        return done();
     }
     // Frames of 0.1 s with the level's clock held at 100 s.
     static void Frames(int32_t count)

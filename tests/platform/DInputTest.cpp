@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
 using namespace dinput;
 
@@ -168,8 +170,12 @@ TEST_F(DInputSdl, TheKeyboardStateShowsTheKeysDownByCode)
     uint8_t keys[256];
     ASSERT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
     EXPECT_EQ(keys[DIK_SYSRQ], 0x80);
-    EXPECT_EQ(keys[DIK_Q], 0);
+    EXPECT_EQ(keys[DIK_Q], 0x80); // tapped since the last read
     EXPECT_EQ(keys[DIK_A], 0);
+    ASSERT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
+    EXPECT_EQ(keys[DIK_SYSRQ], 0x80);
+    EXPECT_EQ(keys[DIK_Q], 0);
+    Pump();
 }
 
 TEST_F(DInputSdl, TheMouseReportsMovementSinceTheLastReadAndTheWheelIn120ths)
@@ -203,6 +209,119 @@ TEST_F(DInputSdl, TheMouseReportsMovementSinceTheLastReadAndTheWheelIn120ths)
     EXPECT_EQ(state.lX, 0);
     EXPECT_EQ(state.lZ, 0);
     EXPECT_EQ(state.rgbButtons[1], 0x80); // still held
+    Pump();
+}
+
+// How a key or a mouse button is pressed between reads: each step is the events before one read
+// ('d' down, 'u' up) and what that read shows ('1' down, '0' up).
+struct PressCase
+{
+    const char* name;
+    std::vector<std::string> events; // before each read
+    std::string shown;               // by each read
+};
+
+std::vector<PressCase> PressCases()
+{
+    std::vector<PressCase> cases = {
+        {"a tap between two reads", {"du", "", ""}, "100"},
+        {"a press held over reads", {"d", "", "u", ""}, "1100"},
+        {"two taps between two reads", {"dudu", "", "", "", ""}, "10100"},
+        {"a tap between reads the second of which shows it", {"du", "d", "u", ""}, "1010"},
+        {"a held press let go and pressed again", {"d", "ud", "", ""}, "1011"},
+        {"a held press let go, pressed and let go", {"d", "udu", "", ""}, "1010"},
+        {"a press on a press", {"dd", "u", ""}, "100"},
+        {"a tap in a read's wait for its release", {"dudu", "du", "", "", "", ""}, "101010"},
+    };
+    // Taps beyond the waiting limit are dropped.
+    PressCase flood{"more taps than may wait", {""}, ""};
+    for (int32_t tap = 0; tap <= kMaxWaitingPresses; ++tap)
+        flood.events[0] += "du";
+    for (int32_t tap = 0; tap < kMaxWaitingPresses; ++tap)
+        flood.shown += "10";
+    flood.shown += "0";
+    flood.events.resize(flood.shown.size());
+    cases.push_back(flood);
+    return cases;
+}
+
+// A keyboard or a mouse with one key or button that the test presses through SDL's events.
+struct PressedDevice
+{
+    GUID guid;
+    DataFormat format;
+    uint32_t stateSize;
+    void (*push)(bool down);
+    bool (*down)(const uint8_t* state);
+};
+
+void PushKey(bool down)
+{
+    SDL_Event key{};
+    key.key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    key.key.keysym.scancode = SDL_SCANCODE_SPACE;
+    SDL_PushEvent(&key);
+}
+
+void PushButton(bool down)
+{
+    SDL_Event button{};
+    button.button.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    button.button.button = SDL_BUTTON_LEFT;
+    SDL_PushEvent(&button);
+}
+
+const PressedDevice kPressedDevices[] = {
+    {GUID_SysKeyboard, c_dfDIKeyboard, 256, PushKey,
+     [](const uint8_t* state) { return state[DIK_SPACE] == 0x80; }},
+    {GUID_SysMouse, c_dfDIMouse2, sizeof(DIMOUSESTATE2), PushButton,
+     [](const uint8_t* state)
+     { return reinterpret_cast<const DIMOUSESTATE2*>(state)->rgbButtons[0] == 0x80; }},
+};
+
+TEST_F(DInputSdl, EveryPressBetweenReadsIsShownDownAndThenUp)
+{
+    ASSERT_TRUE(win32::SetForegroundWindow(window));
+    for (const PressedDevice& kind : kPressedDevices)
+        for (const PressCase& press : PressCases())
+        {
+            auto device = Open(kind.guid, kind.format);
+            ASSERT_EQ(device->Acquire(), DI_OK);
+            std::string shown;
+            for (const std::string& events : press.events)
+            {
+                for (const char event : events)
+                    kind.push(event == 'd');
+                uint8_t state[sizeof(DIMOUSESTATE2) > 256 ? sizeof(DIMOUSESTATE2) : 256] = {};
+                ASSERT_EQ(device->GetDeviceState(kind.stateSize, state), DI_OK);
+                shown += kind.down(state) ? '1' : '0';
+            }
+            EXPECT_EQ(shown, press.shown)
+                << press.name << (kind.guid == GUID_SysMouse ? " (mouse)" : " (keys)");
+        }
+    Pump();
+}
+
+TEST_F(DInputSdl, PressesWhileNotAcquiredAreNotShownButAHeldOneIs)
+{
+    ASSERT_TRUE(win32::SetForegroundWindow(window));
+    for (const PressedDevice& kind : kPressedDevices)
+    {
+        auto device = Open(kind.guid, kind.format);
+        uint8_t state[sizeof(DIMOUSESTATE2) > 256 ? sizeof(DIMOUSESTATE2) : 256] = {};
+        kind.push(true);
+        kind.push(false);
+        ASSERT_EQ(device->GetDeviceState(kind.stateSize, state), DIERR_NOTACQUIRED);
+        ASSERT_EQ(device->Acquire(), DI_OK);
+        ASSERT_EQ(device->GetDeviceState(kind.stateSize, state), DI_OK);
+        EXPECT_FALSE(kind.down(state));
+        ASSERT_EQ(device->Unacquire(), DI_OK);
+        kind.push(true);
+        ASSERT_EQ(device->Acquire(), DI_OK);
+        ASSERT_EQ(device->GetDeviceState(kind.stateSize, state), DI_OK);
+        EXPECT_TRUE(kind.down(state));
+        kind.push(false);
+    }
     Pump();
 }
 

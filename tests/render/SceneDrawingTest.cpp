@@ -274,3 +274,174 @@ TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDr
     renderDevice.motionBlurMode = 2;
     renderDevice.depthOfField = true;
 }
+
+namespace
+{
+
+// Draw calls of a warm-up of the scene through the camera, and whether it drew all.
+struct WarmUpDraws
+{
+    int32_t draws;
+    bool complete;
+};
+
+} // namespace
+
+class SceneWarmUpTest : public SceneDrawingTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneDrawingTest::SetUp();
+        // No velocity pass drawing the solid items once more, no reflection cube.
+        renderDevice.motionBlurMode = 1;
+        renderDevice.depthOfField = false;
+        reflectionQuality = renderDevice.reflectionQuality;
+        renderDevice.reflectionQuality = 0;
+    }
+    void TearDown() override
+    {
+        renderDevice.motionBlurMode = 2;
+        renderDevice.depthOfField = true;
+        renderDevice.reflectionQuality = reflectionQuality;
+        SceneDrawingTest::TearDown();
+    }
+    // Three looks on four actors of a loaded scene: a solid lit one twice, an alpha one, a
+    // solid one of another effect.
+    void AddThreeLooks()
+    {
+        scene->finished = true;
+        other = LoadEffect("Shaders.Test.Other", litEffect);
+        ASSERT_NE(other, nullptr);
+        mesh.sets[1].materials[0] = Material(2);
+        mesh.sets[2].materials[0] = Material(0);
+        mesh.sets[2].materials[0]->shader = other;
+        AddActor({0, 0, 10});
+        AddActor({1, 0, 12});
+        AddActor({-1, 0, 11}).materialPreset = 1;
+        AddActor({0, 1, 14}).materialPreset = 2;
+    }
+    WarmUpDraws WarmUp(double milliseconds)
+    {
+        Device().ClearCallLog();
+        const bool complete = scene->WarmUp(&camera, milliseconds);
+        return {CountPrefix("DrawIndexedPrimitive "), complete};
+    }
+    int32_t FrameDraws()
+    {
+        Device().ClearCallLog();
+        scene->Render(&camera);
+        return CountPrefix("DrawIndexedPrimitive ");
+    }
+    // The looks drawn so far are forgotten, as a lost device forgets its programs.
+    static void ForgetLooks()
+    {
+        sceneRenderer.OnLostDevice();
+        sceneRenderer.OnResetDevice();
+    }
+
+    WeShader* other = nullptr;
+    int32_t reflectionQuality = 0;
+};
+
+TEST_F(SceneWarmUpTest, WarmUpsDrawEachNewLookOnceSoThatTheFramesAfterThemMeetNone)
+{
+    struct Case
+    {
+        const char* budget;
+        double milliseconds;
+        std::vector<int32_t> drawsPerWarmUp;
+    };
+    const Case cases[] = {
+        {"no time: the first new look of each", 0.0, {1, 1, 1}},
+        {"time for all", 1e6, {3}},
+    };
+    AddThreeLooks();
+    for (const Case& c : cases)
+    {
+        ForgetLooks();
+        scene->warmedRevision = -1;
+        std::vector<int32_t> draws;
+        for (bool complete = false; !complete && draws.size() < 10;)
+        {
+            const WarmUpDraws warmUp = WarmUp(c.milliseconds);
+            draws.push_back(warmUp.draws);
+            complete = warmUp.complete;
+        }
+        EXPECT_EQ(draws, c.drawsPerWarmUp) << c.budget;
+        const WarmUpDraws again = WarmUp(c.milliseconds);
+        EXPECT_EQ(again.draws, 0) << c.budget;
+        EXPECT_TRUE(again.complete) << c.budget;
+        sceneRenderer.coldLooks = 0;
+        EXPECT_EQ(FrameDraws(), 4) << c.budget;
+        EXPECT_EQ(sceneRenderer.coldLooks, 0) << c.budget;
+    }
+    // Without warm-ups the first frame meets every look, the next none.
+    ForgetLooks();
+    sceneRenderer.coldLooks = 0;
+    EXPECT_EQ(FrameDraws(), 4);
+    EXPECT_EQ(sceneRenderer.coldLooks, 3);
+    FrameDraws();
+    EXPECT_EQ(sceneRenderer.coldLooks, 3);
+}
+
+TEST_F(SceneWarmUpTest, AfterADrawnWarmUpOnlyANewLookIsDrawnAndOnlyOnceContentChanged)
+{
+    AddThreeLooks();
+    EXPECT_TRUE(WarmUp(1e6).complete);
+    for (const int32_t set : {3, 4})
+    {
+        mesh.sets[set].materials[0] = Material(0);
+        mesh.sets[set].materials[0]->srcBlend = set == 3 ? d3d9::D3DBLEND_ONE : d3d9::D3DBLEND_ZERO;
+    }
+    AddActor({0, -1, 10}).materialPreset = 3;
+    EXPECT_EQ(WarmUp(1e6).draws, 1) << "the new actor's look";
+    WeActor& known = AddActor({2, 0, 13});
+    EXPECT_EQ(WarmUp(1e6).draws, 0) << "a look drawn before";
+    known.materialPreset = 4;
+    EXPECT_EQ(WarmUp(1e6).draws, 0) << "no actor added or removed";
+    sceneRenderer.coldLooks = 0;
+    EXPECT_EQ(FrameDraws(), 6);
+    EXPECT_EQ(sceneRenderer.coldLooks, 1);
+}
+
+TEST_F(SceneWarmUpTest, LitMaterialsWaitForALightWhileTheSceneStillLoads)
+{
+    struct Case
+    {
+        const char* scene;
+        bool finished;
+        bool light;
+        int32_t draws;
+    };
+    const Case cases[] = {
+        {"loading, no light yet", false, false, 1},
+        {"loading, a light in", false, true, 2},
+        {"loaded without lights", true, false, 2},
+    };
+    WeMaterial* unlit = Material(0);
+    unlit->lighting = false;
+    unlit->srcBlend = d3d9::D3DBLEND_ONE;
+    mesh.sets[1].materials[0] = unlit;
+    const auto litAndUnlit = [this](bool finished, bool light)
+    {
+        ForgetLooks();
+        scene = std::make_unique<WeScene>();
+        scene->finished = finished;
+        AddActor({0, 0, 10});
+        AddActor({1, 0, 10}).materialPreset = 1;
+        if (light)
+            AddLight({0, 0, 9}, 5.0f);
+    };
+    for (const Case& c : cases)
+    {
+        litAndUnlit(c.finished, c.light);
+        EXPECT_EQ(WarmUp(1e6).draws, c.draws) << c.scene;
+    }
+    // The wait ends with the load, though nothing was added.
+    litAndUnlit(false, false);
+    EXPECT_EQ(WarmUp(1e6).draws, 1);
+    EXPECT_EQ(WarmUp(1e6).draws, 0);
+    scene->finished = true;
+    EXPECT_EQ(WarmUp(1e6).draws, 1);
+}
