@@ -149,13 +149,17 @@ TEST_F(EngineScriptTest, FreeAllFreesTheResourcesThatAreNotFixed)
     EXPECT_EQ(parts.frees, std::vector<bool>({false}));
 }
 
-TEST_F(EngineScriptTest, FixedLoadingNestsAndMayGoNegative)
+// An end without its begin stops at none: the next begin fixes what is loaded after it.
+TEST_F(EngineScriptTest, FixedLoadingNestsAndAnUnmatchedEndStopsAtNone)
 {
+    ASSERT_EQ(fixedBefore, 0);
     EXPECT_EQ(Run("engine:BeginFixedLoading() engine:BeginFixedLoading() engine:EndFixedLoading()"), "");
-    EXPECT_EQ(fixedLoadingCount, fixedBefore + 1);
-    EXPECT_EQ(Run("engine:EndFixedLoading() engine:EndFixedLoading()"), "");
-    EXPECT_EQ(fixedLoadingCount, fixedBefore - 1);
+    EXPECT_EQ(fixedLoadingCount, 1);
+    EXPECT_EQ(Run("engine:EndFixedLoading() engine:EndFixedLoading() engine:EndFixedLoading()"), "");
+    EXPECT_EQ(fixedLoadingCount, 0);
     EXPECT_FALSE(WeIsFixedLoading());
+    EXPECT_EQ(Run("engine:BeginFixedLoading()"), "");
+    EXPECT_TRUE(WeIsFixedLoading());
 }
 
 TEST_F(EngineScriptTest, EngineMethodsRejectOtherObjects)
