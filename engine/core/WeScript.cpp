@@ -800,12 +800,38 @@ int WeScriptCheckIndex(lua_State* L, int arg, int count)
     return static_cast<int>(number);
 }
 
+namespace
+{
+// Constant-initialised: valid while static objects are built and destroyed.
+WeScriptRegistry* liveRegistries = nullptr;
+} // namespace
+
 WeScriptRegistry::~WeScriptRegistry()
 {
+    // Out of the list first: what closing the state destroys ends no life in it.
+    for (WeScriptRegistry** link = &liveRegistries; *link; link = &(*link)->nextLive)
+    {
+        if (*link == this)
+        {
+            *link = nextLive;
+            break;
+        }
+    }
     if (state)
     {
         lua_close(state);
         ++checkGeneration;
+    }
+}
+
+void WeScriptRegistry::EndLifeEverywhere(void* owner)
+{
+    for (WeScriptRegistry* registry = liveRegistries; registry; registry = registry->nextLive)
+    {
+        if (WeScriptFindLife(registry->state, owner))
+        {
+            WeScriptEndLife(registry->state, owner);
+        }
     }
 }
 
@@ -822,6 +848,8 @@ bool WeScriptRegistry::Init()
     }
     luaL_openlibs(state);
     ++checkGeneration;
+    nextLive = liveRegistries;
+    liveRegistries = this;
     lua_newtable(state);
     lua_newtable(state); // the class names both entries remember
     PushMetatableEntry(state, IndexObject, -1, 2);
