@@ -22,6 +22,15 @@ inline std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// The 0xRRGGBB colour of a shot frame's pixel (a 24-bit BMP of the size, rows bottom first), y = 0
+// the top row.
+inline uint32_t BmpPixel(const std::vector<uint8_t>& bmp, int32_t width, int32_t height, int32_t x, int32_t y)
+{
+    const size_t rowBytes = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t at = 54 + size_t(height - 1 - y) * rowBytes + size_t(x) * 3;
+    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
+}
+
 class GlFrameFixture : public RecordingRenderDevice
 {
 protected:

@@ -3,56 +3,25 @@
 // is clear, one the last Tick took off the list, and any after a forced free of the meshes and
 // materials (the debug assets gone) draw nothing.
 #include "SceneFrame.h"
-#include "WeMaterial.h"
-#include "WeMesh.h"
-#include "WeModel.h"
-#include "WeScene.h"
 #include "WeTimer.h"
-#include "render/GlFrameFixture.h"
-
-#include <memory>
 
 namespace
 {
 
 constexpr int32_t kSize = 64;
 
-// 0xRRGGBB of a 24-bit BMP's pixel, y = 0 the top row.
-uint32_t PixelOf(const std::vector<uint8_t>& bmp, int32_t x, int32_t y)
-{
-    const size_t rowBytes = (size_t(kSize) * 3 + 3) & ~size_t(3);
-    const size_t at = 54 + size_t(kSize - 1 - y) * rowBytes + size_t(x) * 3;
-    return uint32_t(bmp[at + 2]) << 16 | uint32_t(bmp[at + 1]) << 8 | bmp[at];
-}
-
-class DebugBoxFrame : public GlFrameFixture
+class DebugBoxFrame : public SceneGlFrame
 {
 protected:
     void SetUp() override
     {
-        GlFrameFixture::SetUp();
-        StartGl(kSize, kSize);
-        scene = std::make_unique<WeScene>();
-        scene->config.backgroundColor = {0.0f, 0.0f, 0.0f, 1.0f};
-        camera.SetPerspective(1.0f, 1.0f, 100.0f, 1.0f);
-        camera.Update(); // at the origin, looking along +z
+        SceneGlFrame::SetUp();
+        StartScene(kSize, kSize);
     }
-    void TearDown() override
+    static uint32_t PixelOf(const std::vector<uint8_t>& bmp, int32_t x, int32_t y)
     {
-        scene.reset();
-        modelManager.FreeAll();
-        meshManager.FreeAll(true);
-        materialManager.FreeAll(true);
-        GlFrameFixture::TearDown();
+        return BmpPixel(bmp, kSize, kSize, x, y);
     }
-    std::vector<uint8_t> Frame()
-    {
-        SceneFrame frame(*scene, camera);
-        return Shoot(frame);
-    }
-
-    std::unique_ptr<WeScene> scene;
-    WeCamera camera;
 };
 
 TEST_F(DebugBoxFrame, AListedBoxShowsInTheDebugMaterialWhereItStands)

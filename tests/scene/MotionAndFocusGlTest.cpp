@@ -4,44 +4,33 @@
 // stays as sharp as without either, and the moving one is smeared exactly as by motion blur
 // alone; alone, depth of field blurs the black around the boxes (out of focus) into them.
 #include "SceneFrame.h"
-#include "WeMaterial.h"
-#include "WeMesh.h"
-#include "WeModel.h"
 #include "WePostProcess.h"
-#include "WeScene.h"
 #include "WeTimer.h"
-#include "render/GlFrameFixture.h"
 
 #include <cstdlib>
-#include <memory>
 
 namespace
 {
 
 constexpr int32_t kWidth = 128, kHeight = 96, kRow = kHeight / 2;
 
-// The green level of a 24-bit BMP's pixel in the middle row.
+// The green level of a frame's pixel in the middle row.
 int32_t Green(const std::vector<uint8_t>& bmp, int32_t x)
 {
-    const size_t rowBytes = (size_t(kWidth) * 3 + 3) & ~size_t(3);
-    return bmp[54 + size_t(kHeight - 1 - kRow) * rowBytes + size_t(x) * 3 + 1];
+    return int32_t(BmpPixel(bmp, kWidth, kHeight, x, kRow) >> 8 & 0xFF);
 }
 
-class MotionAndFocus : public GlFrameFixture
+class MotionAndFocus : public SceneGlFrame
 {
 protected:
     void SetUp() override
     {
-        GlFrameFixture::SetUp();
-        StartGl(kWidth, kHeight);
+        SceneGlFrame::SetUp();
+        StartScene(kWidth, kHeight);
         ASSERT_TRUE(renderDevice.pixelShader3 && renderDevice.floatTargetG16R16F &&
                     renderDevice.floatTargetA16B16G16R16F);
-        scene = std::make_unique<WeScene>();
-        scene->config.backgroundColor = {0.0f, 0.0f, 0.0f, 1.0f};
         still = Box(-2.5f);
         moving = Box(2.5f);
-        camera.SetPerspective(1.0f, float(kWidth) / float(kHeight), 100.0f, 1.0f);
-        camera.Update();                    // at the origin, looking along +z
         renderDevice.focalDistance = 10.0f; // the boxes' faces
         renderDevice.focalRange = 4.0f;     // two units off, a pixel takes the whole circle
         renderDevice.maxCircleOfConfusion = 6.0f;
@@ -50,14 +39,10 @@ protected:
     }
     void TearDown() override
     {
-        scene.reset();
         renderDevice.motionBlurMode = 0;
         renderDevice.depthOfField = false;
         postProcess.Release();
-        modelManager.FreeAll();
-        meshManager.FreeAll(true);
-        materialManager.FreeAll(true);
-        GlFrameFixture::TearDown();
+        SceneGlFrame::TearDown();
     }
     // A flat two-metre box whose face towards the camera stands at the focal distance.
     WeActor* Box(float x)
@@ -78,14 +63,11 @@ protected:
         postProcess.Build();
         moving->model->previousWorld = moving->model->world;
         moving->model->previousWorld.m[3][0] -= 0.5f;
-        SceneFrame frame(*scene, camera);
-        return Shoot(frame);
+        return SceneGlFrame::Frame();
     }
 
-    std::unique_ptr<WeScene> scene;
     WeActor* still = nullptr;
     WeActor* moving = nullptr;
-    WeCamera camera;
 };
 
 TEST_F(MotionAndFocus, NeitherEffectCorruptsTheOther)
