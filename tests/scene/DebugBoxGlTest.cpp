@@ -2,7 +2,7 @@
 // the shared debug material (translucent white) where it stands and nowhere else; one whose flag
 // is clear, one the last Tick took off the list, and any after a forced free of the meshes and
 // materials (the debug assets gone) draw nothing.
-#include "SceneFrame.h"
+#include "SceneGlFrame.h"
 #include "WeTimer.h"
 
 namespace

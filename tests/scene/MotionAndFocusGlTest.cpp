@@ -3,7 +3,7 @@
 // image carries the motion and the view depth side by side: with both effects on, the still box
 // stays as sharp as without either, and the moving one is smeared exactly as by motion blur
 // alone; alone, depth of field blurs the black around the boxes (out of focus) into them.
-#include "SceneFrame.h"
+#include "SceneGlFrame.h"
 #include "WePostProcess.h"
 #include "WeTimer.h"
 
