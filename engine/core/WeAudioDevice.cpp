@@ -42,7 +42,18 @@ void ListenToMasterVolumes(WeAudioDevice* device)
 
 WeAudioDevice::WeAudioDevice() = default;
 
-WeAudioDevice::~WeAudioDevice() = default;
+WeAudioDevice::~WeAudioDevice()
+{
+    // Still open at exit: the program ended without the engine's shut-down. The source pool and
+    // the buffer cache, made after the device, have gone already with what they held; the music
+    // goes while its context is still current.
+    for (Channel& c : channels)
+        c.stream.reset();
+    if (initialised)
+        Close(Opened{device, context, nullptr});
+    else if (opening.valid())
+        Close(opening.get());
+}
 
 WeAudioDevice::Channel* WeAudioDevice::Find(int32_t channel)
 {

@@ -22,7 +22,8 @@ public:
     static constexpr int32_t kChannelCount = 4;
 
     WeAudioDevice();
-    // Releases what it holds without shutting OpenAL down.
+    // Closes a device and context still open (the program ended without Shutdown), after the
+    // music streams; the source pool and buffer cache are not reached, they may have gone.
     virtual ~WeAudioDevice();
     WeAudioDevice(const WeAudioDevice&) = delete;
     WeAudioDevice& operator=(const WeAudioDevice&) = delete;

@@ -2,8 +2,8 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -97,41 +97,6 @@ bool StepToParent(lua_State* L)
     lua_replace(L, -3);
     lua_pop(L, 1);
     return lua_istable(L, -1);
-}
-
-// Looks along the class chain that starts with the class table on top for prefix + key + "__",
-// trying the prefixes in their order at each class before going on to its parent. On success
-// the class table is replaced by the function found and the index of its prefix is returned;
-// otherwise the class table is replaced by nil and -1 returned. The key at `keyIndex` must be a
-// string or a number.
-int FindInChain(lua_State* L, std::initializer_list<const char*> prefixes, int keyIndex)
-{
-    keyIndex = AbsoluteIndex(L, keyIndex);
-    for (int depth = 0; lua_istable(L, -1); ++depth)
-    {
-        if (depth == kMaxClassDepth)
-        {
-            luaL_error(L, "class chain deeper than %d levels (a parent loop?)", kMaxClassDepth);
-        }
-        int found = 0;
-        for (const char* prefix : prefixes)
-        {
-            lua_pushstring(L, prefix);
-            lua_pushvalue(L, keyIndex);
-            lua_pushliteral(L, "__");
-            lua_concat(L, 3);
-            lua_rawget(L, -2);
-            if (lua_isfunction(L, -1))
-            {
-                lua_replace(L, -2);
-                return found;
-            }
-            lua_pop(L, 1);
-            ++found;
-        }
-        StepToParent(L);
-    }
-    return -1;
 }
 
 bool IsNameKey(lua_State* L, int index)
@@ -239,10 +204,8 @@ void PushTableFor(lua_State* L, const char* key, int index)
     lua_replace(L, -2);
 }
 
-// Member lookups and class tests remembered per class table; forgotten whenever a class changes.
-// The lookup caches are also upvalues of the shared metatable's entries, so they are emptied in
-// place rather than replaced.
-const char* const kLookupKeys[2] = {"____lookup____get____", "____lookup____set____"};
+// Class tests remembered per class table; forgotten whenever a class changes through the
+// registry. Member lookups are never remembered: scripts may change class tables at any time.
 const char* const kDerivesKey = "____derives____";
 
 // Bumped whenever a class changes: checks remembered under an older generation are done again.
@@ -275,48 +238,13 @@ bool DerivesRemembered(lua_State* L, const char* className)
     return derives;
 }
 
-void ForgetLookups(lua_State* L)
+void ForgetClassTests(lua_State* L)
 {
     ++checkGeneration;
-    for (const char* key : {kLookupKeys[0], kLookupKeys[1], kDerivesKey})
-    {
-        PushRegistryTable(L, key, "k");
-        ClearTable(L, -1);
-        lua_pop(L, 1);
-    }
+    PushRegistryTable(L, kDerivesKey, "k");
+    ClearTable(L, -1);
+    lua_pop(L, 1);
 }
-
-// A cached member: a method is the function itself; a getter or setter is a block holding a
-// plain C function, which is called in the frame of the lookup, or else a table holding the
-// function, which is called through Lua.
-void PushCacheEntry(lua_State* L, bool method)
-{
-    if (method)
-    {
-        return;
-    }
-    const lua_CFunction plain = lua_tocfunction(L, -1);
-    if (plain && !lua_getupvalue(L, -1, 1))
-    {
-        *static_cast<lua_CFunction*>(lua_newuserdata(L, sizeof(lua_CFunction))) = plain;
-        lua_replace(L, -2);
-        return;
-    }
-    if (plain)
-    {
-        lua_pop(L, 1); // the upvalue
-    }
-    lua_createtable(L, 1, 0);
-    lua_insert(L, -2);
-    lua_rawseti(L, -2, 1);
-}
-
-// The upvalues of the shared metatable's entries.
-enum MetatableUpvalue
-{
-    UpvalueClassKey = 1,
-    UpvalueLookup = 2
-};
 
 // Pushes the record of the value at `index`, or nil.
 void PushRecord(lua_State* L, int index)
@@ -476,91 +404,132 @@ void RememberCheck(lua_State* L, int arg, const char* className, void* handle, c
     lua_pop(L, 1);
 }
 
-// Pushes the class table of the object at 1 (a table), or whatever the object holds there.
-void PushClassOfObject(lua_State* L)
+// The shared metatable's entries look a member up at every access, along the class chain as it
+// is then: scripts may change class tables at any time. What they remember depends on strings
+// alone, never on what the classes hold: the global names of the classes named as parents, and
+// the member names made from the keys that named a member, in tables that are their upvalues.
+enum MetatableUpvalue
 {
-    lua_pushvalue(L, lua_upvalueindex(UpvalueClassKey));
-    lua_rawget(L, 1);
+    UpvalueClassKey = 1,
+    UpvalueParentKey,
+    UpvalueClassNames,
+    UpvalueMemberNames // one table per prefix, in the prefixes' order
+};
+
+// Pushes the string made of the three parts (the middle one at `index`), taken from the table of
+// names at `names` when it is there; true when it was made now.
+bool PushComposedName(lua_State* L, int names, const char* prefix, int index, const char* suffix)
+{
+    index = AbsoluteIndex(L, index);
+    lua_pushvalue(L, index);
+    lua_rawget(L, names);
+    if (lua_type(L, -1) == LUA_TSTRING)
+    {
+        return false;
+    }
+    lua_pop(L, 1);
+    lua_pushstring(L, prefix);
+    lua_pushvalue(L, index);
+    lua_pushstring(L, suffix);
+    lua_concat(L, 3);
+    return true;
 }
 
-// Looks for the member named by the key at 2 along the class chain of the object at 1 with the
-// prefixes (the first prefix names methods when `methods` is set), caches what it finds in the
-// class's cache and pushes it; pushes nil when nothing is found.
-void PushMemberFound(lua_State* L, std::initializer_list<const char*> prefixes, bool methods)
+// names[the value at `keyIndex`] = the value at `nameIndex`.
+void RememberName(lua_State* L, int names, int keyIndex, int nameIndex)
 {
-    const int top = lua_gettop(L);
+    keyIndex = AbsoluteIndex(L, keyIndex);
+    nameIndex = AbsoluteIndex(L, nameIndex);
+    lua_pushvalue(L, keyIndex);
+    lua_pushvalue(L, nameIndex);
+    lua_rawset(L, names);
+}
+
+// Replaces the class table on top by its parent's table, or by nil when it names none.
+void StepToParentClass(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(UpvalueParentKey));
+    lua_rawget(L, -2);
+    if (lua_type(L, -1) != LUA_TSTRING)
+    {
+        lua_pop(L, 2);
+        lua_pushnil(L);
+        return;
+    }
+    const int names = lua_upvalueindex(UpvalueClassNames);
+    const bool made = PushComposedName(L, names, "____class__", -1, "____");
+    lua_pushvalue(L, -1);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (made && lua_istable(L, -1))
+    {
+        RememberName(L, names, -3, -2); // the parent names a class
+    }
+    lua_replace(L, -4);
+    lua_pop(L, 2);
+}
+
+// Looks along the class chain of the object at 1 for the member named by the key at 2, trying
+// the prefixes in their order at each class before its parent. Pushes the function found and
+// returns the index of its prefix, or pushes nil and returns -1.
+int PushMember(lua_State* L, std::initializer_list<const char*> prefixes)
+{
     if (!lua_istable(L, 1) || !IsNameKey(L, 2))
     {
         lua_pushnil(L);
-        return;
+        return -1;
     }
-    PushClassOfObject(L);
-    if (!lua_istable(L, -1))
+    const int firstName = lua_gettop(L) + 1;
+    int slot = UpvalueMemberNames;
+    bool made = false;
+    for (const char* prefix : prefixes)
+        made = PushComposedName(L, lua_upvalueindex(slot++), prefix, 2, "__") || made;
+    lua_pushvalue(L, lua_upvalueindex(UpvalueClassKey));
+    lua_rawget(L, 1);
+    for (int depth = 0; lua_istable(L, -1); ++depth)
     {
-        lua_settop(L, top);
-        lua_pushnil(L);
-        return;
-    }
-    lua_pushvalue(L, -1);
-    lua_rawget(L, lua_upvalueindex(UpvalueLookup));
-    if (!lua_istable(L, -1))
-    {
-        lua_pop(L, 1);
-        lua_newtable(L);
-        lua_pushvalue(L, -2);
-        lua_pushvalue(L, -2);
-        lua_rawset(L, lua_upvalueindex(UpvalueLookup));
-    }
-    lua_pushvalue(L, top + 1);
-    const int found = FindInChain(L, prefixes, 2);
-    if (found >= 0)
-    {
-        PushCacheEntry(L, methods && found == 0);
-        lua_pushvalue(L, 2);
-        lua_pushvalue(L, -2);
-        lua_rawset(L, top + 2);
-    }
-    lua_replace(L, top + 1);
-    lua_settop(L, top + 1);
-}
-
-// Pushes the cached member named by the key at 2 for the object at 1 (see PushMemberFound for
-// a member not cached yet), with the class's cache below it when it was there; returns its type.
-int PushMember(lua_State* L, std::initializer_list<const char*> prefixes, bool methods)
-{
-    if (lua_type(L, 1) == LUA_TTABLE)
-    {
-        PushClassOfObject(L);
-        lua_rawget(L, lua_upvalueindex(UpvalueLookup));
-        if (lua_type(L, -1) == LUA_TTABLE)
+        if (depth == kMaxClassDepth)
         {
-            lua_pushvalue(L, 2);
+            luaL_error(L, "class chain deeper than %d levels (a parent loop?)", kMaxClassDepth);
+        }
+        for (int found = 0; found < int(prefixes.size()); ++found)
+        {
+            lua_pushvalue(L, firstName + found);
             lua_rawget(L, -2);
-            const int type = lua_type(L, -1);
-            if (type != LUA_TNIL)
+            if (lua_isfunction(L, -1))
             {
-                return type;
+                // The key names a member: its names are kept.
+                for (int name = 0; made && name < int(prefixes.size()); ++name)
+                    RememberName(L, lua_upvalueindex(UpvalueMemberNames + name), 2, firstName + name);
+                lua_replace(L, firstName);
+                lua_settop(L, firstName);
+                return found;
             }
             lua_pop(L, 1);
         }
-        lua_pop(L, 1);
+        StepToParentClass(L);
     }
-    PushMemberFound(L, prefixes, methods);
-    return lua_type(L, -1);
+    lua_pushnil(L);
+    lua_replace(L, firstName);
+    lua_settop(L, firstName);
+    return -1;
 }
 
-// Calls the getter or setter entry on top, of the given type (a block or a table, see
-// PushCacheEntry), with the first `args` values of the frame; returns the number of results
-// the call left on top.
-int CallEntry(lua_State* L, int type, int args)
+// Calls the getter or setter on top with the first `args` values of the frame and returns the
+// number of its results. A plain C function (one without upvalues) runs in this frame: a call
+// through Lua would cost a frame of its own at every access.
+int CallMember(lua_State* L, int args)
 {
-    if (type == LUA_TUSERDATA)
+    const lua_CFunction plain = lua_tocfunction(L, -1);
+    const bool closure = plain && lua_getupvalue(L, -1, 1);
+    if (closure)
     {
-        const lua_CFunction plain = *static_cast<lua_CFunction*>(lua_touserdata(L, -1));
+        lua_pop(L, 1); // the upvalue
+    }
+    if (plain && !closure)
+    {
         lua_settop(L, args);
         return plain(L);
     }
-    lua_rawgeti(L, -1, 1);
     for (int arg = 1; arg <= args; ++arg)
     {
         lua_pushvalue(L, arg);
@@ -569,86 +538,23 @@ int CallEntry(lua_State* L, int type, int args)
     return 1;
 }
 
-// Plain C getters found lately, by class table and key: a read that hits one calls it without
-// looking in the class's cache. The class tables and keys stay referenced from the registry
-// while remembered, so that no other table or string can take their addresses.
-struct FoundGetter
-{
-    const lua_State* state = nullptr;
-    const void* classTable = nullptr;
-    const char* key = nullptr;
-    lua_CFunction getter = nullptr;
-    unsigned generation = 0;
-};
-const int kFoundCount = 32;
-thread_local FoundGetter foundGetters[kFoundCount];
-const char* const kFoundKey = "____found____";
-
-int FoundSlot(const void* classTable, const char* key)
-{
-    return int(((uintptr_t(classTable) >> 6) ^ (uintptr_t(key) >> 4)) % kFoundCount);
-}
-
-// The remembered getter for the object at 1 (a table) and the key at 2 (a string), or null.
-lua_CFunction RememberedGetter(lua_State* L)
-{
-    PushClassOfObject(L);
-    const bool isTable = lua_type(L, -1) == LUA_TTABLE;
-    const void* classTable = lua_topointer(L, -1);
-    lua_pop(L, 1);
-    if (!isTable)
-    {
-        return nullptr;
-    }
-    const char* key = lua_tostring(L, 2);
-    const FoundGetter& entry = foundGetters[FoundSlot(classTable, key)];
-    const bool hit = entry.classTable == classTable && entry.key == key && entry.state == L &&
-                     entry.generation == checkGeneration;
-    return hit ? entry.getter : nullptr;
-}
-
-void RememberGetter(lua_State* L, lua_CFunction getter)
-{
-    PushClassOfObject(L);
-    const void* classTable = lua_topointer(L, -1);
-    const char* key = lua_tostring(L, 2);
-    const int slot = FoundSlot(classTable, key);
-    foundGetters[slot] = FoundGetter{L, classTable, key, getter, checkGeneration};
-    PushRegistryTable(L, kFoundKey, nullptr);
-    lua_insert(L, -2);
-    lua_rawseti(L, -2, 2 * slot + 1);
-    lua_pushvalue(L, 2);
-    lua_rawseti(L, -2, 2 * slot + 2);
-    lua_pop(L, 1);
-}
-
 // The shared metatable's entries: a method found by the key is returned, a getter's value is.
 int IndexObject(lua_State* L)
 {
-    const bool named = lua_type(L, 1) == LUA_TTABLE && lua_type(L, 2) == LUA_TSTRING;
-    if (const lua_CFunction getter = named ? RememberedGetter(L) : nullptr)
-    {
-        return getter(L);
-    }
-    const int type = PushMember(L, {"__", "__get__"}, true);
-    if (type == LUA_TFUNCTION || type == LUA_TNIL)
+    lua_settop(L, 2);
+    if (PushMember(L, {"__", "__get__"}) != 1)
     {
         return 1;
     }
-    if (named && type == LUA_TUSERDATA)
-    {
-        RememberGetter(L, *static_cast<lua_CFunction*>(lua_touserdata(L, -1)));
-    }
-    return CallEntry(L, type, 2);
+    return CallMember(L, 2);
 }
 
 int NewIndexObject(lua_State* L)
 {
     lua_settop(L, 3);
-    const int type = PushMember(L, {"__set__"}, false);
-    if (type != LUA_TNIL)
+    if (PushMember(L, {"__set__"}) == 0)
     {
-        CallEntry(L, type, 3);
+        CallMember(L, 3);
         return 0;
     }
     lua_settop(L, 3);
@@ -657,12 +563,17 @@ int NewIndexObject(lua_State* L)
     return 0;
 }
 
-// Pushes one of the shared metatable's entries with its upvalues.
-void PushMetatableEntry(lua_State* L, lua_CFunction entry, int lookupSlot)
+// Pushes one of the shared metatable's entries with its upvalues: the class names' table is the
+// one given (shared by both entries), and a new table of member names for each prefix.
+void PushMetatableEntry(lua_State* L, lua_CFunction entry, int classNames, int prefixCount)
 {
+    classNames = AbsoluteIndex(L, classNames);
     lua_pushstring(L, kClassKey);
-    PushRegistryTable(L, kLookupKeys[lookupSlot], "k");
-    lua_pushcclosure(L, entry, 2);
+    lua_pushstring(L, kParentKey);
+    lua_pushvalue(L, classNames);
+    for (int prefix = 0; prefix < prefixCount; ++prefix)
+        lua_newtable(L);
+    lua_pushcclosure(L, entry, UpvalueMemberNames - 1 + prefixCount);
 }
 } // namespace
 
@@ -889,12 +800,38 @@ int WeScriptCheckIndex(lua_State* L, int arg, int count)
     return static_cast<int>(number);
 }
 
+namespace
+{
+// Constant-initialised: valid while static objects are built and destroyed.
+WeScriptRegistry* liveRegistries = nullptr;
+} // namespace
+
 WeScriptRegistry::~WeScriptRegistry()
 {
+    // Out of the list first: what closing the state destroys ends no life in it.
+    for (WeScriptRegistry** link = &liveRegistries; *link; link = &(*link)->nextLive)
+    {
+        if (*link == this)
+        {
+            *link = nextLive;
+            break;
+        }
+    }
     if (state)
     {
         lua_close(state);
         ++checkGeneration;
+    }
+}
+
+void WeScriptRegistry::EndLifeEverywhere(void* owner)
+{
+    for (WeScriptRegistry* registry = liveRegistries; registry; registry = registry->nextLive)
+    {
+        if (WeScriptFindLife(registry->state, owner))
+        {
+            WeScriptEndLife(registry->state, owner);
+        }
     }
 }
 
@@ -911,11 +848,15 @@ bool WeScriptRegistry::Init()
     }
     luaL_openlibs(state);
     ++checkGeneration;
+    nextLive = liveRegistries;
+    liveRegistries = this;
     lua_newtable(state);
-    PushMetatableEntry(state, IndexObject, 0);
-    RawSetField(state, -2, "__index");
-    PushMetatableEntry(state, NewIndexObject, 1);
-    RawSetField(state, -2, "__newindex");
+    lua_newtable(state); // the class names both entries remember
+    PushMetatableEntry(state, IndexObject, -1, 2);
+    RawSetField(state, -3, "__index");
+    PushMetatableEntry(state, NewIndexObject, -1, 1);
+    RawSetField(state, -3, "__newindex");
+    lua_pop(state, 1);
     RawSetField(state, LUA_GLOBALSINDEX, kMetatableName);
     initialised = true;
     return true;
@@ -956,7 +897,7 @@ int WeScriptRegistry::GetClassTable(const char* className, WeClassTableMode mode
     lua_pushstring(state, className);
     if (mode == WeClassTableMode::Delete)
     {
-        ForgetLookups(state);
+        ForgetClassTests(state);
         // Objects hold the class table itself, not its name: it is emptied as well, so that
         // their lookups find nothing from now on.
         WeScriptPushClassTable(state, -1);
@@ -982,7 +923,7 @@ void WeScriptRegistry::RegisterParent(const char* className, const char* parentN
     lua_pushstring(state, parentName);
     RawSetField(state, -2, kParentKey);
     lua_pop(state, 1);
-    ForgetLookups(state);
+    ForgetClassTests(state);
 }
 
 void WeScriptRegistry::RegisterMember(const char* className, const char* member, WeScriptMember kind,
@@ -996,7 +937,7 @@ void WeScriptRegistry::RegisterMember(const char* className, const char* member,
     lua_pushcfunction(state, function);
     lua_rawset(state, -3);
     lua_pop(state, 1);
-    ForgetLookups(state);
+    ForgetClassTests(state);
 }
 
 int WeScriptRegistry::PushObject(const char* className, void* pointer)

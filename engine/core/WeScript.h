@@ -58,9 +58,14 @@ public:
     // Makes the native object reachable from scripts as the global `name`.
     void RegisterInstance(const char* name, const char* className, void* pointer);
 
+    // Ends the owner's life in the state of every registry alive: the engine destroys an object
+    // scripts may hold (a texture, a font) by its own road.
+    static void EndLifeEverywhere(void* owner);
+
 private:
     lua_State* state = nullptr;
     bool initialised = false;
+    WeScriptRegistry* nextLive = nullptr; // the registries with a state, newest first
 };
 
 // The program's registry. Built on first use, so registrations made while the static objects

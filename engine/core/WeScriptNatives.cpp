@@ -5,6 +5,7 @@
 #include "WeTimer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -103,20 +104,22 @@ int InputSomethingClicked(lua_State* L)
     return 1;
 }
 
-// A query or consumption of one key or button; the index must be a whole number within the
-// table of `Count` entries, anything else is a script error.
+// A query or consumption of one key or button by its number. A number that is not a whole index
+// into the table of `Count` entries names none: the answer is false and nothing changes.
 template <auto Operation, int32_t Count> int InputButton(lua_State* L)
 {
     WeInput* in = CheckInput(L);
-    const int index = WeScriptCheckIndex(L, 2, Count);
-    lua_pushboolean(L, (in->*Operation)(index));
+    const lua_Number number = luaL_checknumber(L, 2);
+    const bool named = number >= 0 && number < Count && std::floor(number) == number;
+    lua_pushboolean(L, named && (in->*Operation)(static_cast<int32_t>(number)));
     return 1;
 }
 
 template <auto Operation> constexpr lua_CFunction KeyButton = InputButton<Operation, WeInput::kKeyCount>;
 template <auto Operation>
 constexpr lua_CFunction MouseButton = InputButton<Operation, WeInput::kMouseButtonCount>;
-template <auto Operation> constexpr lua_CFunction JoyButton = InputButton<Operation, WeInput::kJoyButtonCount>;
+template <auto Operation>
+constexpr lua_CFunction JoyButton = InputButton<Operation, WeInput::kJoyButtonCount>;
 
 struct InputMember
 {

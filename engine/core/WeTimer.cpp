@@ -152,7 +152,10 @@ void WeBeginFixedLoading()
 
 void WeEndFixedLoading()
 {
-    fixedLoadingCount--;
+    // An end without its begin would leave the next begin's resources unfixed, to be freed under
+    // whoever holds them (a font its pages) by the next FreeAll.
+    if (fixedLoadingCount > 0)
+        fixedLoadingCount--;
 }
 
 bool WeIsFixedLoading()

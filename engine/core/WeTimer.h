@@ -77,7 +77,7 @@ private:
 
 extern WeTimer timer;
 
-// Nesting counter of fixed loading; an unmatched end makes it negative (not fixed).
+// Nesting counter of fixed loading; an end without its begin leaves it at 0.
 extern int32_t fixedLoadingCount;
 
 void WeBeginFixedLoading();

@@ -6,8 +6,6 @@
 #include "d3d9/D3d9Device.h"
 #include "physics/WePhysicHandle.h"
 
-WeClothActorRenderer clothActorRenderer;
-
 bool WeClothActorRenderer::Init()
 {
     OnResetDevice();

@@ -8,8 +8,6 @@
 
 #include <cstring>
 
-WeDebugRenderer debugRenderer;
-
 namespace
 {
 

@@ -35,8 +35,6 @@ WeTexture* TextureOnFirstUse(WeTexture*& texture, const WeString& name)
 
 } // namespace
 
-WeFlareRenderer flareRenderer;
-
 WeFlareRenderer::WeFlareRenderer()
 {
     rendererAlive = true;

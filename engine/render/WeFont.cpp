@@ -3,6 +3,7 @@
 #include "WeCanvas.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeScript.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
 #include "gdi/GdiFont.h"
@@ -256,6 +257,8 @@ template <typename Visit> void WeFont::ForEachGlyph(Visit visit)
 
 WeFont::~WeFont()
 {
+    // Scripts may hold it; whoever frees it, their objects of it fail from now on.
+    WeScriptRegistry::EndLifeEverywhere(this);
     ReleaseTexture();
 }
 
@@ -286,9 +289,11 @@ void WeFont::Load(const WeString& fontKey)
         std::trunc(double(size) / std::max(1, engine.settings.uiSourceWidth) * engine.settings.width);
     const double byHeight =
         std::trunc(double(size) / std::max(1, engine.settings.uiSourceHeight) * engine.settings.height);
-    // A size from a layout file scaled up to a large screen may pass what an int holds.
-    const int32_t displaySize = WeNear(std::clamp(std::min(byWidth, byHeight) * double(settings.globalScale),
-                                                  -double(INT32_MAX), double(INT32_MAX)));
+    // No text taller than the screen can be shown: a larger size (any a key may name, past what an
+    // int holds) is the screen's height, so a key like "Arial:100000" costs what the screen does.
+    const int32_t displaySize =
+        WeNear(std::clamp(std::min(byWidth, byHeight) * double(settings.globalScale), -double(INT32_MAX),
+                          double(std::max(1, engine.settings.height))));
     for (int32_t attempt = displaySize; attempt > 0;)
     {
         // A cell taller than a page, with its gutters, can never be packed: such attempts are

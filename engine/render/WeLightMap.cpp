@@ -4,7 +4,7 @@
 #include "WeRecordReader.h"
 #include "WeTexture.h"
 
-#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -64,8 +64,16 @@ void WeLightMap::ReadPixels(WeRecordReader& reader, int32_t byteCount)
         return;
     }
     const bool sized = width >= 1 && height >= 1 && width <= maxSize && height <= maxSize;
-    texture =
-        sized ? textures.CreateTexture(width, height, format, 0, d3d9::D3DPOOL_MANAGED, 1, true) : nullptr;
+    const int32_t levelBytes =
+        sized ? int32_t(d3d9::LevelBytes(format, uint32_t(width), uint32_t(height))) : 0;
+    // Pixels short of the size are a damaged map: nothing is made of it, where a map that claims
+    // 4096 x 4096 with a byte of pixels would cost a whole texture and its compression.
+    if (levelBytes > byteCount)
+        std::fprintf(stderr, "Light map of %d x %d needs %d bytes of pixels, its record holds %d: left out\n",
+                     width, height, levelBytes, byteCount);
+    texture = sized && levelBytes <= byteCount
+                  ? textures.CreateTexture(width, height, format, 0, d3d9::D3DPOOL_MANAGED, 1, true)
+                  : nullptr;
     void* bits = nullptr;
     int32_t size = 0, pitch = 0;
     if (texture && !texture->Lock(&bits, &size, &pitch))
@@ -76,11 +84,9 @@ void WeLightMap::ReadPixels(WeRecordReader& reader, int32_t byteCount)
         return;
     }
     // The level takes what it holds; the rest of the stored bytes are stepped over.
-    const int32_t levelBytes = int32_t(d3d9::LevelBytes(format, uint32_t(width), uint32_t(height)));
-    const int32_t kept = std::min(byteCount, levelBytes);
-    reader.ReadBytes(bits, kept);
+    reader.ReadBytes(bits, levelBytes);
     texture->Unlock();
-    reader.Skip(byteCount - kept);
+    reader.Skip(byteCount - levelBytes);
 }
 
 void WeLightMap::ReadTexture(WeRecordReader& reader)

@@ -39,8 +39,9 @@ public:
     WeLightMap& operator=(const WeLightMap&) = delete;
 
     // Reads the record, then compresses the map. Pixel bytes beyond the texture's level are
-    // skipped; a map whose texture cannot be made is passed over. False only when the record is
-    // cut short or its texture record cannot be walked.
+    // skipped; a map whose texture cannot be made, or whose pixels fall short of its size, is
+    // passed over before any texture is made. False only when the record is cut short or its
+    // texture record cannot be walked.
     bool Load(WeRecordReader& reader);
     // Tag -4, the presence byte and, when present, the DXT1 texture as a "KOLM" record. A map that
     // cannot be compressed or encoded is written as not present, and the result is false.

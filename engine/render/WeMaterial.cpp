@@ -490,7 +490,7 @@ bool WeMaterialManager::LoadDefaults()
 
 void WeMaterialManager::ForgetDefault(const WeMaterial* material)
 {
-    for (WeMaterial** slot : {&defaultMaterial, &selection, &defaultParticle})
+    for (WeMaterial** slot : {&defaultMaterial, &selection, &defaultParticle, &debug})
         if (*slot == material)
             *slot = nullptr;
 }

@@ -124,6 +124,7 @@ public:
     WeMaterial* defaultMaterial = nullptr;
     WeMaterial* selection = nullptr;
     WeMaterial* defaultParticle = nullptr;
+    WeMaterial* debug = nullptr; // the shared debug material, once the first scene loaded it
     WeVirtualFileSystem* fileSystem = nullptr;
     // The cube the reflection renderer draws the scene into; reflective materials sample it.
     d3d9::BaseTexture* reflectionCube = nullptr;

@@ -736,6 +736,11 @@ int32_t WeMesh::GetNumFaces() const
     return mesh ? int32_t(mesh->GetNumFaces()) : 0;
 }
 
+WeMeshManager::~WeMeshManager()
+{
+    FreeAll(true);
+}
+
 WeVirtualFileSystem* WeMeshManager::CurrentFileSystem() const
 {
     return fileSystem ? fileSystem : WeVirtualFileSystem::GetFileSystem();

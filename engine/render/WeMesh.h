@@ -147,7 +147,9 @@ class WeMeshManager
 {
 public:
     WeMeshManager() = default;
-    virtual ~WeMeshManager() = default;
+    // Frees every mesh, the fixed ones too: what the engine's shut-down left, or all of them
+    // when the program ended without one.
+    virtual ~WeMeshManager();
     WeMeshManager(const WeMeshManager&) = delete;
     WeMeshManager& operator=(const WeMeshManager&) = delete;
 

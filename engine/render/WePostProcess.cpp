@@ -18,8 +18,6 @@
 using namespace d3d9;
 using d3dx::D3DXHANDLE;
 
-WePostProcess postProcess;
-
 namespace
 {
 

@@ -18,8 +18,6 @@
 #include <cstdint>
 #include <vector>
 
-WeProjectorRenderer projectorRenderer;
-
 using namespace d3d9;
 
 namespace

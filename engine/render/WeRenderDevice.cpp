@@ -41,7 +41,9 @@ WeRenderDevice::WeRenderDevice() = default;
 
 WeRenderDevice::~WeRenderDevice()
 {
-    Shutdown();
+    ReleaseDepthStencils();
+    if (device)
+        device->Release();
 }
 
 bool WeRenderDevice::Fail(const char* message)

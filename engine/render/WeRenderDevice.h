@@ -26,6 +26,9 @@ class WeRenderDevice
 {
 public:
     WeRenderDevice();
+    // A device still made at exit (the program ended without the engine's shut-down) goes alone:
+    // the managers, renderers and post-processing may have gone before it, in whatever order the
+    // static objects end, and what they hold is detached from it.
     virtual ~WeRenderDevice();
 
     // Creates the device for the window. Size, multisampling and vertical sync come from the

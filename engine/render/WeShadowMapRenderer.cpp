@@ -17,8 +17,6 @@
 #include <utility>
 #include <vector>
 
-WeShadowMapRenderer shadowMapRenderer;
-
 using namespace d3d9;
 
 namespace

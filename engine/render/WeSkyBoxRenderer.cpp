@@ -13,8 +13,6 @@
 #include "WeTimer.h"
 #include "d3d9/D3d9Device.h"
 
-WeSkyBoxRenderer skyBoxRenderer;
-
 namespace
 {
 

@@ -2,6 +2,7 @@
 
 #include "WeFileStream.h"
 #include "WeRenderDevice.h"
+#include "WeScript.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
 #include "d3dx/D3dxTextureFile.h"
@@ -36,6 +37,8 @@ float Reciprocal(int32_t value)
 
 WeTexture::~WeTexture()
 {
+    // Scripts may hold it; whoever frees it, their objects of it fail from now on.
+    WeScriptRegistry::EndLifeEverywhere(this);
     ReleaseTexture();
 }
 

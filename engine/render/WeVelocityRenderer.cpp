@@ -13,8 +13,6 @@
 #include "WeShadowMapRenderer.h"
 #include "d3d9/D3d9Device.h"
 
-WeVelocityRenderer velocityRenderer;
-
 using namespace d3d9;
 
 const char* const WeVelocityRenderer::techniqueNames[techniqueCount] = {"Default",

@@ -14,6 +14,7 @@
 #include "WePostProcess.h"
 #include "WeRecordReader.h"
 #include "WeRenderDevice.h"
+#include "WeRenderQueue.h"
 #include "WeSceneRenderer.h"
 #include "WeShadowMapRenderer.h"
 #include "WeTexture.h"
@@ -65,6 +66,24 @@ bool DrawsOrLights(const WeActor& actor)
 {
     return actor.type != WeActorTypePathNode && actor.type != WeActorTypePortal &&
            actor.type != WeActorTypeCamera;
+}
+
+// Kept for the process: the debug drawing's box, sphere, path node, light and axes. A forced free
+// of every mesh (a shut-down) takes their meshes, and the next scene loads them again.
+struct DebugAssets
+{
+    static constexpr size_t box = 0;
+
+    bool Current() const { return loadedAtFree == meshManager.forcedFrees; }
+
+    std::unique_ptr<WeModel> models[5];
+    int32_t loadedAtFree = -1; // the mesh manager's count of forced frees when they were loaded
+};
+
+DebugAssets& SharedDebugAssets()
+{
+    static DebugAssets assets;
+    return assets;
 }
 
 } // namespace
@@ -162,20 +181,17 @@ void WeSceneConfig::SetupRenderDevice() const
 WeScene::WeScene()
     : octree(std::make_unique<WeSceneTree>(this, octreeCorner, octreeHalfSize, octreeDepthLimit))
 {
-    // Kept for the process: the debug drawing of boxes, spheres, path nodes, lights and axes. A
-    // forced free of every mesh (a shut-down) takes them, and the next scene loads them again.
-    static std::unique_ptr<WeModel> debugModels[5];
-    static int32_t loadedBeforeFree = -1;
-    if (loadedBeforeFree == meshManager.forcedFrees)
+    DebugAssets& assets = SharedDebugAssets();
+    if (assets.Current())
         return;
-    loadedBeforeFree = meshManager.forcedFrees;
+    assets.loadedAtFree = meshManager.forcedFrees;
     WeBeginFixedLoading();
-    materialManager.Load("Config.Assets.Debug");
+    materialManager.debug = materialManager.Load("Config.Assets.Debug");
     fonts.GetFont("*:12");
     const char* const names[] = {"Config.Assets.Box1m", "Config.Assets.Sphere1m", "Config.Assets.PathNode",
                                  "Config.Assets.Light", "Config.Assets.gizmo"};
     for (size_t index = 0; index < std::size(names); ++index)
-        debugModels[index].reset(modelManager.Load(names[index], 0));
+        assets.models[index].reset(modelManager.Load(names[index], 0));
     WeEndFixedLoading();
 }
 
@@ -636,11 +652,34 @@ void WeScene::PushPhysics()
             actor->SyncPhysics(false);
 }
 
+WeDebugBox& WeScene::AddDebugBox(const WeVector& boxMin, const WeVector& boxMax)
+{
+    const WeVector size = boxMax - boxMin;
+    const WeVector centre = (boxMin + boxMax) * 0.5f;
+    WeDebugBox& entry = debugBoxes.PushBack();
+    entry.world = d3dx::D3DXMatrixMultiply(d3dx::D3DXMatrixScaling(size.x, size.y, size.z),
+                                           d3dx::D3DXMatrixTranslation(centre.x, centre.y, centre.z));
+    entry.shown = true;
+    return entry;
+}
+
+void WeScene::DrawDebugBoxes(const WeCamera* camera)
+{
+    const DebugAssets& assets = SharedDebugAssets();
+    WeModel* box = assets.Current() ? assets.models[DebugAssets::box].get() : nullptr;
+    if (!materialManager.debug || !box || !box->mesh)
+        return;
+    for (const WeDebugBox& entry : debugBoxes)
+        for (int32_t subset = 0; entry.shown && subset < box->mesh->subsetCount; ++subset)
+            renderQueue.Add(materialManager.debug, nullptr, 0, box, subset, &entry.world, camera);
+}
+
 void WeScene::Tick()
 {
     ++frame;
     const float delta = timer.deltaTime;
     time += delta;
+    debugBoxes.Clear();
     for (timed.Reset(); !timed.IsEnd();)
     {
         WeActor* actor = timed.GetValue();
@@ -698,6 +737,7 @@ void WeScene::Render(WeCamera* camera)
                              0xFFFFFFFFu, sky, BLENDMODE_NORMAL);
         canvas.Flush();
     }
+    DrawDebugBoxes(camera);
     {
         const WeProfileScope profile(timer.profileSlots[renderProfileSlot], "Scene Renderer - Render");
         sceneRenderer.Render();

@@ -66,6 +66,14 @@ struct WeSceneConfig
     float valueG = 100.0f;
 };
 
+// A box the scene draws in its next Render with the shared debug material: the unit box model
+// scaled and moved over the box's extent. One whose flag is clear stays listed but is not drawn.
+struct WeDebugBox
+{
+    WeMatrix world;
+    bool shown = true;
+};
+
 class WeScene
 {
 public:
@@ -143,8 +151,15 @@ public:
     // all lie inside a projected portal's rectangle and behind it; true with portal culling off.
     bool IsVisibleThroughPortals(const WeActor& actor, const WeCamera& camera);
 
+    // Lists a box, shown, from its lower to its upper corner, until the next Tick.
+    WeDebugBox& AddDebugBox(const WeVector& boxMin, const WeVector& boxMax);
+    // Queues each listed box that is shown with the shared debug material, when that material
+    // and the unit box are loaded.
+    void DrawDebugBoxes(const WeCamera* camera);
+
+    // Starts with an empty debug-box list.
     void Tick();
-    // The frame for the camera: the clear and the flat sky.
+    // The frame for the camera: the clear, the flat sky, the debug boxes and the scene.
     void Render(WeCamera* camera);
     // Render as a warm-up of the scene renderer (see there) into the current target, with every
     // model's lights gathered again from the scene's lights as they now stand: what the camera
@@ -174,6 +189,7 @@ public:
     WeHashTable<WeActor*> indexedLights;
     WeHashTable<WeActor*> pathNodes;
     WeHashTable<WeActor*> cameraActors;
+    WeList<WeDebugBox> debugBoxes;
     WeSkyBox skyBox;
     float octreeHalfSize = 32768.0f;
     float octreeCorner = -1024.0f; // on all three axes

@@ -20,7 +20,13 @@ WeUIMain::WeUIMain() : devicePainter(std::make_unique<WeUIDevicePainter>())
     painter = devicePainter.get();
 }
 
-WeUIMain::~WeUIMain() = default;
+WeUIMain::~WeUIMain()
+{
+    // Still there at exit when the program ended without the engine's shut-down. Styles hold
+    // nothing of other managers; the component tree is left alone, as its widgets may hold
+    // scenes and movies of managers that have gone before the UI.
+    ReleaseStyles();
+}
 
 void WeUIMain::SetPainter(WeUIPainter* replacement)
 {

@@ -53,6 +53,7 @@ class WeUIMain
 {
 public:
     WeUIMain();
+    // Frees the styles still there.
     ~WeUIMain();
     WeUIMain(const WeUIMain&) = delete;
     WeUIMain& operator=(const WeUIMain&) = delete;

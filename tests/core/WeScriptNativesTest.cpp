@@ -149,13 +149,17 @@ TEST_F(EngineScriptTest, FreeAllFreesTheResourcesThatAreNotFixed)
     EXPECT_EQ(parts.frees, std::vector<bool>({false}));
 }
 
-TEST_F(EngineScriptTest, FixedLoadingNestsAndMayGoNegative)
+// An end without its begin stops at none: the next begin fixes what is loaded after it.
+TEST_F(EngineScriptTest, FixedLoadingNestsAndAnUnmatchedEndStopsAtNone)
 {
+    ASSERT_EQ(fixedBefore, 0);
     EXPECT_EQ(Run("engine:BeginFixedLoading() engine:BeginFixedLoading() engine:EndFixedLoading()"), "");
-    EXPECT_EQ(fixedLoadingCount, fixedBefore + 1);
-    EXPECT_EQ(Run("engine:EndFixedLoading() engine:EndFixedLoading()"), "");
-    EXPECT_EQ(fixedLoadingCount, fixedBefore - 1);
+    EXPECT_EQ(fixedLoadingCount, 1);
+    EXPECT_EQ(Run("engine:EndFixedLoading() engine:EndFixedLoading() engine:EndFixedLoading()"), "");
+    EXPECT_EQ(fixedLoadingCount, 0);
     EXPECT_FALSE(WeIsFixedLoading());
+    EXPECT_EQ(Run("engine:BeginFixedLoading()"), "");
+    EXPECT_TRUE(WeIsFixedLoading());
 }
 
 TEST_F(EngineScriptTest, EngineMethodsRejectOtherObjects)
@@ -218,23 +222,30 @@ TEST_F(InputScriptTest, ClicksAreQueriedAndConsumed)
     EXPECT_EQ(Eval("input.SomethingClicked"), "false");
 }
 
-TEST_F(InputScriptTest, IndicesOutsideTheirTablesAreErrors)
+// A number that names no key or button (outside its table, not whole, not finite) gives false and
+// changes nothing; an argument that is no number at all is an error.
+TEST_F(InputScriptTest, NumbersOutsideTheTablesNameNothing)
 {
     scriptInput.keysClicked[255] = 1;
     scriptInput.keysDown[0] = scriptInput.keysClicked[0] = 1;
-    scriptInput.clickedCount = 2;
+    scriptInput.mouseDown[7] = scriptInput.mouseClicked[7] = 1;
+    scriptInput.clickedCount = 3;
     EXPECT_EQ(Eval("input:KeyClicked(255)"), "true");
     EXPECT_EQ(Eval("input:JoyPressed(127)"), "false");
     for (const char* call :
-         {"KeyPressed(256)", "KeyClicked(-1)", "UseKeyClicked(256)", "UseKeyClicked(1e9)", "UseKeyPressed(0.5)",
-          "MousePressed(8)", "UseMousePressed(-1)", "MouseClicked(8)", "JoyPressed(128)", "UseJoyClicked(200)",
-          "UseMouseClicked(0/0)", "KeyClicked(1/0)", "JoyClicked('x')", "UseJoyPressed()"})
+         {"KeyPressed(256)", "KeyClicked(-1)", "UseKeyClicked(256)", "UseKeyClicked(300)",
+          "UseKeyClicked(1e9)", "UseKeyPressed(0.5)", "MousePressed(8)", "UseMousePressed(-1)",
+          "MouseClicked(8)", "UseMouseClicked(7.5)", "JoyPressed(128)", "UseJoyClicked(200)",
+          "UseMouseClicked(0/0)", "KeyClicked(1/0)", "UseKeyPressed(-1/0)"})
+        EXPECT_EQ(Eval(std::string("input:") + call), "false") << call;
+    for (const char* call : {"JoyClicked('x')", "UseJoyPressed()", "UseKeyClicked({})"})
     {
         const std::string error = Run(std::string("input:") + call);
         EXPECT_NE(error.find("bad argument"), std::string::npos) << call << ": " << error;
     }
-    EXPECT_EQ(scriptInput.clickedCount, 2);
+    EXPECT_EQ(scriptInput.clickedCount, 3);
     EXPECT_EQ(scriptInput.keysDown[0], 1);
+    EXPECT_EQ(scriptInput.mouseDown[7], 1);
     EXPECT_NE(Run("input.KeyPressed(timer, 1)").find("WeInput object expected"), std::string::npos);
 }
 } // namespace

@@ -368,10 +368,61 @@ TEST_F(ScriptTest, MembersAScriptPutsInAClassAreCalledThroughLua)
     for (const auto& [getter, expected] : getters)
     {
         ASSERT_EQ(Run(std::string("____class__TestCounter____.__get__Made__ = ") + getter), "");
-        registry.RegisterParent("TestCounter", "TestBase"); // forgets the lookups made so far
         EXPECT_EQ(Eval("counter.Made").substr(0, std::string(expected).size()), expected) << getter;
     }
 }
+
+// A change a script makes to the class tables, after the member was looked up already.
+struct ClassChange
+{
+    const char* name;
+    const char* access; // run before the change and after it
+    const char* change;
+    const char* after; // the access's value after the change
+};
+
+void PrintTo(const ClassChange& change, std::ostream* out)
+{
+    *out << change.name;
+}
+
+class ScriptClassChangeTest : public ScriptTest, public ::testing::WithParamInterface<ClassChange>
+{
+};
+
+// Every access looks the member up again along the class chain as it is.
+TEST_P(ScriptClassChangeTest, TheNextAccessSeesIt)
+{
+    const ClassChange& change = GetParam();
+    counter.value = 3;
+    Eval(change.access);
+    Eval(change.access);
+    ASSERT_EQ(Run(change.change), "");
+    EXPECT_EQ(Eval(change.access), change.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, ScriptClassChangeTest,
+    ::testing::Values(
+        ClassChange{"GetterReplaced", "counter.Value",
+                    "____class__TestCounter____.__get__Value__ = function() return 'new' end", "new"},
+        ClassChange{"GetterRemoved", "counter.Value", "____class__TestCounter____.__get__Value__ = nil",
+                    "nil"},
+        ClassChange{"ParentsGetterRemoved", "counter.Echo", "____class__TestBase____.__get__Echo__ = nil",
+                    "nil"},
+        ClassChange{"ParentsMethodReplaced", "counter:Kind()",
+                    "____class__TestBase____.__Kind__ = function() return 'changed' end", "changed"},
+        ClassChange{"ParentTableRemoved", "counter.Echo", "____class__TestBase____ = nil", "nil"},
+        ClassChange{"ParentNoLongerNamed", "counter.Echo",
+                    "____class__TestCounter____.____class____parent____ = nil", "nil"},
+        ClassChange{"MethodShadowsTheGetterBelow", "type(counter.Echo)",
+                    "____class__TestCounter____.__Echo__ = function() return 'method' end", "function"},
+        ClassChange{"MemberAddedToTheParent", "counter.Later",
+                    "____class__TestBase____.__get__Later__ = function() return 'later' end", "later"},
+        ClassChange{"SetterRemovedStoresAPlainField",
+                    "(function() counter.Speed = 5 return rawget(counter, 'Speed') end)()",
+                    "____class__TestCounter____.__set__Speed__ = nil", "5"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ScriptTest, StandardLibrariesAreOpen)
 {

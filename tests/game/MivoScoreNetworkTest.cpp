@@ -17,8 +17,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -299,6 +301,44 @@ TEST_F(ScoreNetworkTest, AFramesPollStopsWhenItsTimeIsSpent)
     EXPECT_GE(longest, budget);
     EXPECT_LE(longest, budget + 2 * kClockStep);
     client.EndRequest();
+}
+
+// The resident set of this process in bytes.
+double ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    double total = 0.0, resident = 0.0;
+    statm >> total >> resident;
+    return resident * static_cast<double>(::sysconf(_SC_PAGESIZE));
+}
+
+// A service that never stops answering, in the body or in the header, is refused once the answer
+// passes its cap, and costs no more memory than the cap's few MB while it is read, even when the
+// game's frames are slow (here 5 a second): the connection is not read past the cap, however
+// long its packets wait for the next frame.
+TEST_F(ScoreNetworkTest, AnAnswerWithoutEndKeepsMemoryFlat)
+{
+    constexpr double kMostGrowth = 16.0 * 1024 * 1024;
+    constexpr auto kSlowFrame = std::chrono::milliseconds(200);
+    for (const auto behaviour :
+         {ScoreServiceFake::Behaviour::Endless, ScoreServiceFake::Behaviour::EndlessHeader})
+    {
+        const ScoreServiceFake fake(behaviour);
+        PointAt(fake.Port());
+        MivoScoreClient client;
+        const double idle = ResidentBytes();
+        double peak = 0.0;
+        client.RequestScores(1, 0);
+        for (int i = 0; i < 50 && client.state == MivoScoreClient::Running; ++i)
+        {
+            std::this_thread::sleep_for(kSlowFrame); // the service sends meanwhile
+            peak = std::max(peak, ResidentBytes() - idle);
+            client.Poll();
+        }
+        EXPECT_EQ(client.state, MivoScoreClient::Failed) << static_cast<int>(behaviour);
+        EXPECT_LT(peak, kMostGrowth) << static_cast<int>(behaviour);
+        client.EndRequest();
+    }
 }
 
 TEST_F(ScoreNetworkTest, CancelEndsTheWaitAndHandsTheRecordsBack)

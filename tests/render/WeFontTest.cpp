@@ -124,9 +124,26 @@ TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
     WeFont* font = fonts.GetFont("Arial:2000000000");
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(font->loaded);
-    ASSERT_NE(font->texture, nullptr) << "the attempts shrink from the largest int, not from a wrapped size";
+    ASSERT_NE(font->texture, nullptr) << "the attempts shrink from the screen's height, not from a wrapped size";
     EXPECT_LE(font->texture->width, WeFont::maxPageSize);
     EXPECT_GT(font->scale, 1.0f);
+}
+
+// No size shows text taller than the screen: a key may name any size, but what it costs is
+// bounded by the screen's height.
+TEST_F(FontTest, ADisplaySizeIsAtMostTheScreensHeight)
+{
+    engine.settings.width = 320;
+    engine.settings.height = 240; // design pixels are 800 x 600: a size shows at 0.4 of it
+    const std::pair<const char*, int32_t> keys[] = {
+        {"Arial:590", 236}, {"Arial:650", 240}, {"Arial:100000", 240}};
+    for (const auto& [key, displaySize] : keys)
+    {
+        WeFont* font = fonts.GetFont(key);
+        ASSERT_NE(font, nullptr) << key;
+        ASSERT_NE(font->texture, nullptr) << key;
+        EXPECT_NEAR(font->scale * float(font->rasterSize), float(displaySize), 0.5f) << key;
+    }
 }
 
 TEST_F(FontTest, GlyphsArePackedWithGuttersIntoOnePage)

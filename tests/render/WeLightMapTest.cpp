@@ -4,6 +4,8 @@
 #include "TwoDFixture.h"
 #include "tools/DxtBlocks.h"
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace
@@ -125,6 +127,43 @@ TEST_F(LightMapTest, MapsThatCannotBeMadeArePassedOver)
         WeLightMap map;
         EXPECT_TRUE(LoadRecord(map, record)) << width << " x " << height;
         EXPECT_EQ(map.texture, nullptr);
+    }
+}
+
+// Pixels short of the size the map declares: the record is walked, and no texture is made of it,
+// however large the map says it is.
+TEST_F(LightMapTest, MapsWhosePixelsFallShortOfTheirSizeArePassedOverUnmade)
+{
+    const struct
+    {
+        int32_t width, height;
+        d3d9::Format format;
+        int32_t missing; // bytes fewer than the level needs
+    } rows[] = {
+        {4096, 4096, d3d9::D3DFMT_A8R8G8B8, 4096 * 4096 * 4 - 1}, // a byte of pixels
+        {64, 64, d3d9::D3DFMT_A8R8G8B8, 1},
+        {16, 8, d3d9::D3DFMT_R5G6B5, 2},
+        {8, 8, d3d9::D3DFMT_DXT1, 8},
+    };
+    const auto texturesMade = [this]
+    {
+        return std::count_if(Calls().begin(), Calls().end(),
+                             [](const std::string& call) { return call.starts_with("CreateTexture "); });
+    };
+    for (const auto& row : rows)
+    {
+        const int32_t bytes =
+            int32_t(d3d9::LevelBytes(row.format, uint32_t(row.width), uint32_t(row.height))) - row.missing;
+        RecordBytes record;
+        record.Int(-2).Int(bytes).Int(row.width).Int(row.height).Int(int32_t(row.format));
+        record.Raw(std::vector<uint8_t>(size_t(bytes), 0x5A).data(), size_t(bytes));
+        record.Int(77);
+        const auto madeBefore = texturesMade();
+        WeLightMap map;
+        EXPECT_TRUE(LoadRecord(map, record)) << row.width << " x " << row.height;
+        EXPECT_EQ(map.texture, nullptr) << row.width << " x " << row.height;
+        EXPECT_EQ(textures.GetCount(), 0);
+        EXPECT_EQ(texturesMade(), madeBefore) << "nothing was made of it";
     }
 }
 

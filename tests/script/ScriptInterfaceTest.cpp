@@ -256,6 +256,51 @@ TEST_F(ScriptInterfaceTest, ScriptReachesEveryClassAndGlobal)
     EXPECT_EQ(Run(Source("ScriptInterface.lua")), "");
 }
 
+namespace
+{
+// Every texture freed as the engine's shut-down frees them: the fonts' pages first.
+void FreeEveryTexture()
+{
+    fonts.FreeAll();
+    textures.FreeAll(true);
+}
+} // namespace
+
+// Whatever road frees a texture or a font a script holds, the engine's own included, the
+// script's object of it fails from then on instead of reaching freed memory; a texture the road
+// left alone stays usable.
+TEST_F(ScriptInterfaceTest, ResourcesAScriptHoldsFailOnceTheEngineFreesThem)
+{
+    const struct
+    {
+        const char* name;
+        const char* hold; // the resource the script keeps as "held"
+        const char* use;
+        void (*free)();
+        bool whiteStays; // the white texture the script also keeps
+    } rows[] = {
+        {"texture released", "textures:Load('Config.Assets.DefaultBlack')", "local width = held.Width",
+         [] { textures.Release(textures.Load("Config.Assets.DefaultBlack"), true); }, true},
+        {"every texture freed", "textures:Load('Config.Assets.DefaultBlack')", "local height = held.Height",
+         FreeEveryTexture, false},
+        {"texture drawn after its free", "textures:Load('Config.Assets.DefaultBlack')",
+         "canvas:DrawRectangle(0, 0, 4, 4, NewColor(1, 1, 1, 1), held)", FreeEveryTexture, false},
+        {"every font freed", "fonts:Load('Arial:16')", "local size = held.Size", [] { fonts.FreeAll(); },
+         true},
+    };
+    for (const auto& row : rows)
+    {
+        ASSERT_EQ(
+            Run(std::string("held = ") + row.hold + " white = textures:Load('Config.Assets.DefaultWhite')"),
+            "")
+            << row.name;
+        row.free();
+        const std::string error = Run(row.use);
+        EXPECT_NE(error.find("deleted"), std::string::npos) << row.name << ": " << error;
+        EXPECT_EQ(Run("local width = white.Width").empty(), row.whiteStays) << row.name;
+    }
+}
+
 // A frame whose 2D drawing is a Lua chunk.
 class ScriptCanvasApplication : public WeApplication
 {
