@@ -8,6 +8,7 @@
 #include "win32/Win32Exception.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/Win32Time.h"
+#include "win32/Win32Window.h"
 
 #include <atomic>
 #include <cstdarg>

@@ -6,8 +6,8 @@
 #include "WeEngineParts.h"
 #include "WeTimer.h"
 #include "win32/Win32Cursor.h"
-#include "win32/Win32Library.h"
 #include "win32/Win32Time.h"
+#include "win32/Win32Window.h"
 
 namespace
 {
@@ -261,16 +261,4 @@ void WeEngine::FreeAll()
     FetchPhysicsStep();
     parts->AddPhysicsLines();
     parts->FreeResources(false);
-}
-
-bool WeIsAppInForeground()
-{
-    const win32::HWND foreground = win32::GetForegroundWindow();
-    return foreground && win32::GetWindowThreadProcessId(foreground, nullptr) == win32::GetCurrentThreadId();
-}
-
-void* WeGetLibraryProc(const char* file, const char* name)
-{
-    win32::HMODULE library = win32::LoadLibraryA(file);
-    return library ? reinterpret_cast<void*>(win32::GetProcAddress(library, name)) : nullptr;
 }

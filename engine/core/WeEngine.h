@@ -126,8 +126,3 @@ private:
 
 extern WeEngine engine;
 extern WeFrameStats frameStats;
-
-// The foreground window belongs to the calling thread.
-bool WeIsAppInForeground();
-// A function of a library loaded while the program runs (the library stays loaded), or null.
-void* WeGetLibraryProc(const char* file, const char* name);

@@ -73,3 +73,9 @@ void WithholdLibrary(const char* fileName, bool withheld)
 }
 
 } // namespace win32
+
+void* WeGetLibraryProc(const char* file, const char* name)
+{
+    win32::HMODULE library = win32::LoadLibraryA(file);
+    return library ? reinterpret_cast<void*>(win32::GetProcAddress(library, name)) : nullptr;
+}

@@ -17,3 +17,6 @@ FARPROC GetProcAddress(HMODULE library, const char* name);
 void WithholdLibrary(const char* fileName, bool withheld);
 
 } // namespace win32
+
+// A function of a library loaded while the program runs (the library stays loaded), or null.
+void* WeGetLibraryProc(const char* file, const char* name);
