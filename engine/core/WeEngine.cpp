@@ -152,7 +152,11 @@ void WeEngine::Update()
     parts->BeginInputFrame();
     focused = deviceState == 0 && WeIsAppInForeground();
     if (focused && pollInput)
+    {
         parts->PollInput();
+        if (parts->UseScreenshotClick())
+            TakeScreenshot();
+    }
     parts->UpdateAudio();
     parts->ClearDebugLines();
     FetchPhysicsStep();

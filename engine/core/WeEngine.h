@@ -87,8 +87,8 @@ public:
     bool UpdateCursorVisibility();
     // Confines the cursor to the window rectangle, or releases it.
     void ClipCursorToWindow(bool clip);
-    // Before the screens after the poll see it: a click of Print Screen saves the frame as
-    // "Screenshot-YYYY-MM-DD-hh-mm-ss.bmp" in the working folder.
+    // Saves the frame as "Screenshot-YYYY-MM-DD-hh-mm-ss.bmp" in the working folder; the update
+    // does so right after the poll on a click of Print Screen, which the screens then never see.
     void TakeScreenshot();
     // Frees the non-fixed resources of the mesh, material and texture managers.
     void FreeAll();

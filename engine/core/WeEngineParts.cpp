@@ -66,6 +66,7 @@ public:
     int32_t CheckDevice() override { return renderDevice.CheckDevice(); }
     void BeginInputFrame() override { input.BeginFrame(); }
     void PollInput() override { input.Poll(); }
+    bool UseScreenshotClick() override { return input.UseKeyClicked(WeInput::kScreenshotKey); }
     void UpdateAudio() override { audioDevice.Update(); }
     void ClearDebugLines() override { debugRenderer.ClearLines(); }
     void FetchPhysics() override { physics.FetchResults(); }

@@ -43,6 +43,8 @@ public:
     virtual int32_t CheckDevice() = 0; // 0 usable, 1 lost, 2 failed beyond reset
     virtual void BeginInputFrame() = 0;
     virtual void PollInput() = 0;
+    // Consumes the click of the screenshot key (Print Screen) the poll saw; whether there was one.
+    virtual bool UseScreenshotClick() = 0;
     virtual void UpdateAudio() = 0;
     virtual void ClearDebugLines() = 0;
     virtual void FetchPhysics() = 0;

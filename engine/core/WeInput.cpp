@@ -236,8 +236,6 @@ void WeInput::Poll()
             if (mouseDown[button] != mousePrevious[button])
                 mouseDown[button] ? uiMain.PostMouseDown(button) : uiMain.PostMouseUp(button);
     }
-    if (UseKeyClicked(kScreenshotKey))
-        engine.TakeScreenshot();
 }
 
 bool WeInput::UseClick(uint8_t* clicked, int32_t count, int32_t index)

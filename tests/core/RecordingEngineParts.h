@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class RecordingEngineParts : public WeEngineParts
@@ -47,6 +48,7 @@ public:
     }
     void BeginInputFrame() override { Add("BeginInputFrame"); }
     void PollInput() override { Add("PollInput"); }
+    bool UseScreenshotClick() override { return std::exchange(screenshotClicked, false); }
     void UpdateAudio() override { Add("UpdateAudio"); }
     void ClearDebugLines() override { Add("ClearDebugLines"); }
     void FetchPhysics() override { Add("FetchPhysics"); }
@@ -94,6 +96,7 @@ public:
     std::set<std::string> failing; // calls that return false
     std::string audioOwnText;      // what a failing audio start writes into lastError
     int32_t deviceState = 0;
+    bool screenshotClicked = false; // the next poll sees a click of Print Screen
     std::string renderDeviceText;
     int32_t renderDeviceWidth = 0;
     int32_t renderDeviceHeight = 0;

@@ -99,6 +99,7 @@ public:
     int32_t CheckDevice() override { return 0; }
     void BeginInputFrame() override {}
     void PollInput() override {}
+    bool UseScreenshotClick() override { return false; }
     void UpdateAudio() override {}
     void ClearDebugLines() override {}
     void FetchPhysics() override {}
