@@ -32,9 +32,9 @@ struct WeEngineSettings
     int32_t multisampleType = 0;
     int32_t multisampleQuality = 0;
     bool verticalSync = false;
-    int32_t deviceParameterA = 2; // the render device's reflection quality
+    int32_t reflectionQuality = 2; // the render device's, 0 to 3
     bool closeOnDeviceFailure = true;
-    bool deviceParameterB = true; // the render device's multithreaded flag
+    bool multithreaded = true; // the render device is made for calls from several threads
     float gravity[3] = {0.0f, -9.81f, 0.0f};
     bool physicsFlag = true; // the physics SDK is wanted
     bool keyboardFlag = false; // keep the Windows keys (no DISCL_NOWINKEY)

@@ -52,7 +52,7 @@ public:
         return renderDevice.Init(window.instance, win32::GetSdlWindow(window.handle), deviceText,
                                  settings.width, settings.height, settings.multisampleType,
                                  settings.multisampleQuality, settings.verticalSync, settings.displayMode,
-                                 settings.deviceParameterA, settings.deviceParameterB);
+                                 settings.reflectionQuality, settings.multithreaded);
     }
     bool InitAudio() override { return audioDevice.Init(); }
     bool InitInput() override { return input.Init(win32::GetModuleHandleA(nullptr), true); }

@@ -137,7 +137,8 @@ public:
     bool floatTargetMultisample = false;
     bool ready = true;
     bool projectors = true;
-    bool featureSwitch3 = true, featureSwitch2 = true;
+    bool normalMaps = true;         // off: the scene renderer drops the bump feature bit every frame
+    bool specularHighlights = true; // off: it drops the specular bit
     int32_t reflectionQuality = 2;
     int32_t shaderLevel = 1;
     int32_t maxAnisotropy = 1;
@@ -164,7 +165,7 @@ public:
     d3d9::Direct3D* direct3D = nullptr;
     bool debugDraw = false;
     bool greyAmbient = false;
-    bool featureSwitch12 = true;
+    bool pointLighting = true; // off: it drops the lighting and specular bits; no per-pixel lights
 
     WeRenderDevice(const WeRenderDevice&) = delete;
     WeRenderDevice& operator=(const WeRenderDevice&) = delete;

@@ -201,13 +201,13 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
     camera = newCamera;
     int32_t mask = WeRenderQueue::allFeatures;
     if (renderDevice.reflectionQuality == 0)
-        mask &= ~16;
-    if (!renderDevice.featureSwitch3)
-        mask &= ~8;
-    if (!renderDevice.featureSwitch2)
-        mask &= ~4;
-    if (!renderDevice.featureSwitch12)
-        mask &= ~(2 | 4);
+        mask &= ~WeMaterial::environmentFlag;
+    if (!renderDevice.normalMaps)
+        mask &= ~WeMaterial::bumpFlag;
+    if (!renderDevice.specularHighlights)
+        mask &= ~WeMaterial::specularFlag;
+    if (!renderDevice.pointLighting)
+        mask &= ~(WeMaterial::lightingFlag | WeMaterial::specularFlag);
     renderQueue.frameMask = mask;
     renderQueue.Recycle();
     for (WeRenderList& list : lists)

@@ -517,7 +517,7 @@ void WeShader::SetLightPositions(WeLight* const* lights, int32_t count, D3DXHAND
 
 void WeShader::SetPerPixelLights(const WeRenderItem& item)
 {
-    if (!effect || renderDevice.greyAmbient || !renderDevice.featureSwitch12 || !perPixelLightsColor ||
+    if (!effect || renderDevice.greyAmbient || !renderDevice.pointLighting || !perPixelLightsColor ||
         !perPixelLightsCount || !perPixelLightsPosition || !perPixelLightsRange ||
         !perPixelLightsSpecularColor || !item.model)
         return;

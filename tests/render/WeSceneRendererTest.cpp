@@ -246,7 +246,7 @@ TEST_F(SceneRendererTest, PrepareNarrowsTheFrameTechniquesByTheDeviceSwitches)
     struct Case
     {
         int32_t reflectionQuality;
-        bool switch3, switch2, switch12;
+        bool normalMaps, specular, pointLighting;
         int32_t cleared;
     } cases[] = {
         {2, true, true, true, 0},  {0, true, true, true, 16}, {2, false, true, true, 8},
@@ -256,15 +256,15 @@ TEST_F(SceneRendererTest, PrepareNarrowsTheFrameTechniquesByTheDeviceSwitches)
     for (const Case& test : cases)
     {
         renderDevice.reflectionQuality = test.reflectionQuality;
-        renderDevice.featureSwitch3 = test.switch3;
-        renderDevice.featureSwitch2 = test.switch2;
-        renderDevice.featureSwitch12 = test.switch12;
+        renderDevice.normalMaps = test.normalMaps;
+        renderDevice.specularHighlights = test.specular;
+        renderDevice.pointLighting = test.pointLighting;
         sceneRenderer.Prepare(nullptr, &camera);
         EXPECT_EQ(renderQueue.frameMask, ~test.cleared)
-            << test.reflectionQuality << test.switch3 << test.switch2 << test.switch12;
+            << test.reflectionQuality << test.normalMaps << test.specular << test.pointLighting;
     }
     renderDevice.reflectionQuality = 2;
-    renderDevice.featureSwitch3 = renderDevice.featureSwitch2 = renderDevice.featureSwitch12 = true;
+    renderDevice.normalMaps = renderDevice.specularHighlights = renderDevice.pointLighting = true;
 }
 
 TEST_F(SceneRendererTest, TheDeclarationsGoWithTheDeviceAndComeBackWithIt)
