@@ -143,14 +143,14 @@ void WeEngine::Update()
     WeProfileBlock& profile = ProfileSlot(kUpdateProfileSlot);
     profile.Start("Engine::Update");
     frameStats.Reset();
-    const int32_t deviceState = parts->CheckDevice();
-    if (deviceState == 2 && settings.closeOnDeviceFailure)
+    const WeDeviceState deviceState = parts->CheckDevice();
+    if (deviceState == WeDeviceState::Failed && settings.closeOnDeviceFailure)
     {
         fatalDeviceError = true;
         window->alive = false;
     }
     parts->BeginInputFrame();
-    focused = deviceState == 0 && WeIsAppInForeground();
+    focused = deviceState == WeDeviceState::Usable && WeIsAppInForeground();
     if (focused && pollInput)
     {
         parts->PollInput();

@@ -63,7 +63,7 @@ public:
     void InitUI() override { uiMain.Init(); }
     void LoadScreenshotFont() override { fonts.GetFont("Arial:14"); }
 
-    int32_t CheckDevice() override { return renderDevice.CheckDevice(); }
+    WeDeviceState CheckDevice() override { return renderDevice.CheckDevice(); }
     void BeginInputFrame() override { input.BeginFrame(); }
     void PollInput() override { input.Poll(); }
     bool UseScreenshotClick() override { return input.UseKeyClicked(WeInput::kScreenshotKey); }

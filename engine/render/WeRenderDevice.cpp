@@ -319,24 +319,24 @@ void WeRenderDevice::RenderFrame()
     device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 
-int32_t WeRenderDevice::CheckDevice()
+WeDeviceState WeRenderDevice::CheckDevice()
 {
     wasReset = false;
     if (!created)
     {
-        return 0;
+        return WeDeviceState::Usable;
     }
     switch (device->TestCooperativeLevel())
     {
     case d3d9::D3DERR_DEVICELOST:
         lost = true;
-        return 1;
+        return WeDeviceState::Lost;
     case d3d9::D3DERR_DRIVERINTERNALERROR:
-        return 2;
+        return WeDeviceState::Failed;
     case d3d9::D3DERR_DEVICENOTRESET:
         break;
     default:
-        return 0;
+        return WeDeviceState::Usable;
     }
     OnLostDevice();
     d3d9::PresentParameters parameters = presentParameters;
@@ -346,14 +346,14 @@ int32_t WeRenderDevice::CheckDevice()
         OnResetDevice();
         lost = false;
         wasReset = true;
-        return 0;
+        return WeDeviceState::Usable;
     }
     if (result == d3d9::D3DERR_DEVICELOST)
     {
         lost = true;
-        return 1;
+        return WeDeviceState::Lost;
     }
-    return 2;
+    return WeDeviceState::Failed;
 }
 
 void WeRenderDevice::OnLostDevice()

@@ -6,6 +6,7 @@
 
 #include "WeBaseRenderer.h"
 #include "WeColor.h"
+#include "WeDeviceState.h"
 #include "WeList.h"
 #include "WeString.h"
 #include "d3d9/D3d9Device.h"
@@ -41,8 +42,8 @@ public:
     // One frame: clear, the application's Render, present. Nothing unless created, ready and
     // not lost.
     void RenderFrame();
-    // 0 draw normally, 1 lost (skip the frame), 2 failed beyond reset.
-    int32_t CheckDevice();
+    // Usable, lost (skip the frame) or failed beyond reset; a device that can be reset again is.
+    WeDeviceState CheckDevice();
     // Applies the engine settings (size, windowed flag, multisampling, vertical sync).
     bool ChangeDisplayMode();
     void OnLostDevice();

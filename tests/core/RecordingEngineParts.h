@@ -41,7 +41,7 @@ public:
     bool InitPhysics(const WeEngineSettings&) override { return Step("InitPhysics"); }
     void InitUI() override { Add("InitUI"); }
     void LoadScreenshotFont() override { Add("LoadScreenshotFont"); }
-    int32_t CheckDevice() override
+    WeDeviceState CheckDevice() override
     {
         Add("CheckDevice");
         return deviceState;
@@ -95,7 +95,7 @@ public:
     std::vector<std::string> log;
     std::set<std::string> failing; // calls that return false
     std::string audioOwnText;      // what a failing audio start writes into lastError
-    int32_t deviceState = 0;
+    WeDeviceState deviceState = WeDeviceState::Usable;
     bool screenshotClicked = false; // the next poll sees a click of Print Screen
     std::string renderDeviceText;
     int32_t renderDeviceWidth = 0;

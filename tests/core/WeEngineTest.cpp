@@ -186,7 +186,7 @@ TEST_F(Engine, InTheBackgroundTheUpdateStillRunsButInputIsNotPolledAndNothingIsD
 TEST_F(Engine, ADeviceBeyondResetClosesTheRunOnlyWhenTheSettingsSaySo)
 {
     ASSERT_TRUE(Start());
-    parts.deviceState = 2;
+    parts.deviceState = WeDeviceState::Failed;
     engine.settings.closeOnDeviceFailure = false;
     engine.Update();
     EXPECT_TRUE(engine.window->alive);

@@ -210,7 +210,7 @@ TEST_F(RecordingRenderDevice, NothingIsDrawnWhileLostOrNotReady)
     renderDevice.RenderFrame();
     renderDevice.ready = true;
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     renderDevice.RenderFrame();
     EXPECT_EQ(CountCalls("Present"), 0);
     EXPECT_EQ(log.Count("app Render"), 0);
@@ -279,8 +279,8 @@ TEST_F(RecordingRenderDevice, AfterAResetEverySamplerCacheMatchesTheDevice)
         renderDevice.SetSamplerState(stage, 3, 1);
     }
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     for (uint32_t stage = 0; stage < maxSamplers; ++stage)
     {
         renderDevice.SetSamplerState(stage, 3, 1);
