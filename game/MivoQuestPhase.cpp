@@ -78,7 +78,7 @@ int32_t BlinkSeed()
 }
 
 // A place's look and click by its state: open places play, the others zoom the map.
-void SetPlace(WeUIComponent* place, int32_t state, int32_t playId, WeTexture* zoomCursor)
+void SetPlace(WeUIComponent* place, MivoPlaceState state, int32_t playId, WeTexture* zoomCursor)
 {
     auto* button = dynamic_cast<WeUIButton*>(place);
     if (!button)
@@ -223,7 +223,7 @@ void MivoQuestPhase::BuildMap()
         for (int32_t c = 1; c <= kMivoCitiesPerRegion; ++c)
         {
             const int32_t key = base + c - 1;
-            const int32_t state = userData.CityState(key);
+            const MivoPlaceState state = userData.CityState(key);
             played = played || state == PLACE_OPEN || state == PLACE_FINISHED;
             anyOpen = anyOpen || state == PLACE_OPEN;
             SetHoverIds(CityName(region, c), kCityEnter + key, kCityLeave + key);
@@ -247,7 +247,7 @@ void MivoQuestPhase::BuildMap()
         const WeString name = Numbered("QuestTeleport", t);
         SetHoverIds(name, kTeleportEnter + t, kTeleportLeave + t);
         // A teleport opens only when no city is left to play.
-        int32_t state = userData.TeleportState(t - 1);
+        MivoPlaceState state = userData.TeleportState(t - 1);
         if (state == PLACE_OPEN && anyOpen)
             state = PLACE_ABSENT;
         SetPlace(MivoFindWidget(name), state, kTeleportPlay + t, zoomCursor);
@@ -266,7 +266,7 @@ void MivoQuestPhase::StartZoom()
     centreY = map->h > 0 ? static_cast<float>(uiMain.lastMouseY - map->y) / static_cast<float>(map->h) : 0.5f;
 }
 
-void MivoQuestPhase::ShowPlaceName(WeUIComponent* place, const WeString& key, int32_t state)
+void MivoQuestPhase::ShowPlaceName(WeUIComponent* place, const WeString& key, MivoPlaceState state)
 {
     if (!nameLabel || !place)
         return;
