@@ -9,9 +9,9 @@
 #include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "WeConfig.h"
-#include "WeEngine.h"
 #include "WeLocalization.h"
 #include "WeRandom.h"
+#include "WeRenderDevice.h"
 #include "WeTimer.h"
 #include "WeUIButton.h"
 #include "WeUIMain.h"
@@ -408,13 +408,16 @@ void MivoQuestPhase::HandleInput()
         OnUIEvent(&back);
         return;
     }
-    if (zoom != 1.0f || zoomSpeed != 0.0f || engine.settings.width <= 0 || engine.settings.height <= 0)
+    if (zoom != 1.0f || zoomSpeed != 0.0f || renderDevice.BackBufferWidth() <= 0 ||
+        renderDevice.BackBufferHeight() <= 0)
         return;
     const QuestTuning& t = Tuning();
     const float dt = timer.deltaTime;
-    centreX += EdgeScroll(static_cast<float>(uiMain.lastMouseX) / static_cast<float>(engine.settings.width),
-                          t.marginX, t.scrollX, dt);
-    centreY += EdgeScroll(static_cast<float>(uiMain.lastMouseY) / static_cast<float>(engine.settings.height),
+    centreX +=
+        EdgeScroll(static_cast<float>(uiMain.lastMouseX) / static_cast<float>(renderDevice.BackBufferWidth()),
+                   t.marginX, t.scrollX, dt);
+    centreY += EdgeScroll(static_cast<float>(uiMain.lastMouseY) /
+                              static_cast<float>(renderDevice.BackBufferHeight()),
                           t.marginY, t.scrollY, dt);
 }
 
@@ -447,8 +450,8 @@ void MivoQuestPhase::OnMapLayout(WeUIComponent* c)
     const float s = (t.zoomFactor - 1.0f) * q.zoom + 1.0f;
     c->w = static_cast<int32_t>(std::lround(static_cast<float>(laidW) * s));
     c->h = static_cast<int32_t>(std::lround(static_cast<float>(laidH) * s));
-    const float hx = HalfView(engine.settings.width, t.zoomFactor, laidW);
-    const float hy = HalfView(engine.settings.height, t.zoomFactor, laidH);
+    const float hx = HalfView(renderDevice.BackBufferWidth(), t.zoomFactor, laidW);
+    const float hy = HalfView(renderDevice.BackBufferHeight(), t.zoomFactor, laidH);
     questPhase.centreX = std::clamp(q.centreX, hx, 1.0f - hx);
     questPhase.centreY = std::clamp(q.centreY, hy, 1.0f - hy);
     c->x += ZoomedOffset(q.centreX, q.zoom, laidW, c->w);

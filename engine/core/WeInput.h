@@ -37,7 +37,7 @@ public:
     // not initialised.
     void Poll();
     // The cursor in back-buffer pixels: client position scaled from the client size to the
-    // settings' size; 0, 0 without a window or with an empty client area.
+    // render device's back-buffer size; 0, 0 without a window or with an empty client area.
     void GetCursorPosition(int32_t* x, int32_t* y) const;
     // Re-acquires the devices whose reads failed for lost or missing acquisition; a device
     // re-acquired is read again, so its state is that of now. Returns whether every read now

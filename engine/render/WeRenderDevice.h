@@ -46,6 +46,14 @@ public:
     WeDeviceState CheckDevice();
     // Applies the engine settings (size, windowed flag, multisampling, vertical sync).
     bool ChangeDisplayMode();
+    // The back buffer's size and its width / height: what Init and each display-mode change
+    // took from the engine settings.
+    int32_t BackBufferWidth() const { return backBufferWidth; }
+    int32_t BackBufferHeight() const { return backBufferHeight; }
+    float Aspect() const { return aspect; }
+    // The size a device not made answers (layout and drawing without a window, as in tools and
+    // tests); false and nothing changed once it is made, as its size is its back buffer's.
+    bool SetBackBufferSize(int32_t width, int32_t height);
     void OnLostDevice();
     void OnResetDevice();
     // Releases everything once; a second call does nothing.
@@ -146,7 +154,6 @@ public:
     bool stencilOn = false;
     int32_t samplerFilters[d3d9::maxSamplers][3] = {}; // min, mag, mip
     int32_t samplerAddress[d3d9::maxSamplers] = {};
-    float aspect = 1.0f;
     d3d9::Format backBufferFormat = d3d9::D3DFMT_X8R8G8B8;
     d3d9::Format depthFormat = d3d9::D3DFMT_D24S8;
     d3d9::Surface* depthStencil = nullptr;
@@ -173,6 +180,7 @@ public:
 
 private:
     bool Fail(const char* message);
+    void StoreSize(int32_t width, int32_t height);
     // The canvas's and the shaders' effects and the textures, all made on this device, go with it.
     void ReleaseDeviceObjects();
     void BuildPresentParameters(bool windowed);
@@ -186,6 +194,10 @@ private:
     void ForEachMovieTexture(void (WeMovieTextureRenderer::*operation)());
     // Windowed: the outer size for the back buffer in the window style, centred on the screen.
     void MoveWindowForMode() const;
+
+    int32_t backBufferWidth = 800;
+    int32_t backBufferHeight = 600;
+    float aspect = 800.0f / 600.0f;
 };
 
 extern WeRenderDevice renderDevice;

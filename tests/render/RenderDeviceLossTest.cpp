@@ -128,7 +128,9 @@ TEST_F(LossRoad, DisplayModeChangeResetsWithTheNewSettings)
     ASSERT_TRUE(renderDevice.ChangeDisplayMode());
     EXPECT_FALSE(renderDevice.lost);
     EXPECT_TRUE(renderDevice.wasReset);
-    EXPECT_FLOAT_EQ(renderDevice.aspect, 128.0f / 96.0f);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 128.0f / 96.0f);
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 128);
+    EXPECT_EQ(renderDevice.BackBufferHeight(), 96);
     EXPECT_EQ(Device().Parameters().backBufferWidth, 128u);
     EXPECT_FALSE(Device().Parameters().windowed);
     EXPECT_EQ(renderDevice.depthStencil->GetDesc().width, 128u);

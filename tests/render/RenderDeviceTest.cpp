@@ -20,7 +20,9 @@ TEST_F(RecordingRenderDevice, InitMakesAndBindsThePlainDepthStencilAndSetsStates
     EXPECT_TRUE(renderDevice.created);
     ASSERT_NE(renderDevice.depthStencil, nullptr);
     EXPECT_EQ(renderDevice.depthStencilMultisample, nullptr);
-    EXPECT_FLOAT_EQ(renderDevice.aspect, 2.0f);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 2.0f);
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
+    EXPECT_EQ(renderDevice.BackBufferHeight(), 32);
     const int bind =
         IndexOfCall("SetDepthStencilSurface #" + std::to_string(renderDevice.depthStencil->Id()));
     const int stencil = IndexOfCall("SetRenderState 52 0");
@@ -37,6 +39,21 @@ TEST_F(RecordingRenderDevice, InitMakesAndBindsThePlainDepthStencilAndSetsStates
     EXPECT_TRUE(renderDevice.floatTargetA16B16G16R16F);
     EXPECT_TRUE(renderDevice.floatTargetMultisample);
     EXPECT_TRUE(renderDevice.Init(nullptr, nullptr, "", 0, 0, 0, 0, false, 3, 2, true)) << "already created";
+}
+
+TEST_F(RecordingRenderDevice, OnlyADeviceNotMadeTakesASizeFromOutside)
+{
+    ASSERT_TRUE(renderDevice.SetBackBufferSize(300, 100));
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 300);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 3.0f);
+    ASSERT_TRUE(Start()) << "the settings' 64 x 32";
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
+    EXPECT_FALSE(renderDevice.SetBackBufferSize(300, 100));
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
+    EXPECT_EQ(renderDevice.BackBufferHeight(), 32);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 2.0f);
+    engine.settings.width = 300;
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64) << "settings change nothing until the mode changes";
 }
 
 TEST_F(RecordingRenderDevice, PresentationFollowsTheEngineSettings)
