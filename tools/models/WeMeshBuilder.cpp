@@ -65,14 +65,24 @@ void WeMeshBuilder::AddRectangle(const WeVector& centre, const WeVector& outward
             outward, subset);
 }
 
+void WeMeshBuilder::FaceSubsets(const std::function<uint32_t(const WeVector&)>& faceSubset,
+                                uint32_t subsets[6])
+{
+    static const WeVector normals[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int i = 0; i < 6; ++i)
+        subsets[i] = faceSubset(normals[i]);
+}
+
 void WeMeshBuilder::AddBoxFaces(const WeVector& minimum, const WeVector& maximum, float bevel,
-                                const uint32_t subsets[6])
+                                const uint32_t subsets[6], bool bottom)
 {
     const WeVector centre = (minimum + maximum) * 0.5f;
     const WeVector half = (maximum - minimum) * 0.5f;
     for (int axis = 0; axis < 3; ++axis)
         for (int side = 0; side < 2; ++side)
         {
+            if (axis == 1 && side == 1 && !bottom)
+                continue;
             const WeVector normal = Axis(axis, side == 0 ? 1.0f : -1.0f);
             const WeVector up = axis == 1 ? WeVector{0, 0, 1} : WeVector{0, 1, 0};
             const WeVector right = D3DXVec3Cross(up, normal * -1.0f);

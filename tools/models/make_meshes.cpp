@@ -27,7 +27,6 @@ namespace
 using MaterialSets = std::map<int32_t, std::vector<const char*>>; // set -> material per subset
 
 constexpr float kHalf = 0.49f;   // a block's half size
-constexpr float kBevel = 0.06f;  // the cut of a block's edges
 constexpr float kFloor = -0.49f; // the bottom of a cell
 constexpr float kPlate = 0.06f;  // a floor plate's thickness
 const WeVector kUp{0, 1, 0};
@@ -49,16 +48,21 @@ uint32_t AllFaces(const WeVector&)
     return 0;
 }
 
+// Blocks and floor plates are plain boxes without a bottom: the board's cameras look down on
+// them and they stand on the table or a plate. Hundreds of them fill a board, each seen a few
+// dozen pixels wide: a face's edges cost a software rasteriser a block of pixels shaded again
+// wherever they cross one, so that cut edges a pixel or two wide cost as much as a face, and their
+// corners the most vertices. The faces' textures draw their soft rims instead.
 void Block(WeMeshBuilder& mesh, uint32_t topSubset, uint32_t otherSubset)
 {
-    mesh.AddBox(
-        {-kHalf, -kHalf, -kHalf}, {kHalf, kHalf, kHalf}, kBevel,
-        [&](const WeVector& normal) { return normal.y > 0.0f ? topSubset : otherSubset; }, otherSubset);
+    mesh.AddOpenBox({-kHalf, -kHalf, -kHalf}, {kHalf, kHalf, kHalf},
+                    [&](const WeVector& normal) { return normal.y > 0.0f ? topSubset : otherSubset; });
 }
 
 void FloorPlate(WeMeshBuilder& mesh, uint32_t subset)
 {
-    mesh.AddBox({-kHalf, kFloor, -kHalf}, {kHalf, kFloor + kPlate, kHalf}, 0.015f, AllFaces, subset);
+    mesh.AddOpenBox({-kHalf, kFloor, -kHalf}, {kHalf, kFloor + kPlate, kHalf},
+                    [subset](const WeVector&) { return subset; });
 }
 
 // A flat shape of convex pieces (each a polygon in x and z, counter-clockwise from above) raised
