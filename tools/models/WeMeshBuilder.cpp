@@ -155,6 +155,36 @@ void WeMeshBuilder::AddSphere(const WeVector& centre, float radius, int rings, i
         }
 }
 
+WeVector WeMeshBuilder::DomeDirection(float u, float v, float rimDegrees)
+{
+    const float elevation = (90.0f - v * (90.0f + rimDegrees)) * kPi / 180.0f;
+    const float around = 2.0f * kPi * u;
+    return {std::cos(elevation) * std::cos(around), std::sin(elevation),
+            std::cos(elevation) * std::sin(around)};
+}
+
+void WeMeshBuilder::AddDome(float radius, float rimDegrees, int rings, int segments, uint32_t subset)
+{
+    auto corner = [&](float u, float v)
+    {
+        const WeVector d = DomeDirection(u, v, rimDegrees);
+        return Corner{d * radius, u, v, d * -1.0f};
+    };
+    for (int ring = 0; ring < rings; ++ring)
+        for (int segment = 0; segment < segments; ++segment)
+        {
+            const float u0 = float(segment) / float(segments), u1 = float(segment + 1) / float(segments);
+            const float v0 = float(ring) / float(rings), v1 = float(ring + 1) / float(rings);
+            std::vector<Corner> quad{corner(u0, v1), corner(u1, v1)};
+            if (ring == 0)
+                quad.push_back(corner((u0 + u1) * 0.5f, 0.0f)); // the top: one corner
+            else
+                quad.insert(quad.end(), {corner(u1, v0), corner(u0, v0)});
+            const WeVector inward = (quad[0].normal + quad[1].normal + quad[2].normal) * (1.0f / 3.0f);
+            AddFace(quad, inward, subset);
+        }
+}
+
 void WeMeshBuilder::AddTube(const WeVector& bottom, float radius, float height, int segments, int rings,
                             uint32_t subset)
 {

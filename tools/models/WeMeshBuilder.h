@@ -47,6 +47,15 @@ public:
     void AddOpenBox(const WeVector& minimum, const WeVector& maximum, FaceSubset faceSubset);
     // A sphere of the rings and segments, the texture wrapped around it once.
     void AddSphere(const WeVector& centre, float radius, int rings, int segments, uint32_t subset);
+    // A dome about the origin seen from inside: the sphere of the radius from its top down to
+    // `rimDegrees` below its equator, in rings and segments. Its texture's rows run from the top
+    // to the rim, its columns once around (see DomeDirection).
+    void AddDome(float radius, float rimDegrees, int rings, int segments, uint32_t subset);
+    // The direction from a dome's centre to the point of its texture coordinates.
+    static WeVector DomeDirection(float u, float v, float rimDegrees);
+    // How far below the horizon the maps' sky domes reach, in degrees: as far as the map tool
+    // draws their skies on them.
+    static constexpr float skyDomeRim = 15.0f;
     // A smooth upright tube from `bottom` up by `height` in `rings` rows, closed at the top, its
     // texture once around it.
     void AddTube(const WeVector& bottom, float radius, float height, int segments, int rings,

@@ -263,6 +263,12 @@ void Ground(WeMeshBuilder& mesh)
         }
 }
 
+// A sky dome of the engine's sky mesh size (10 across).
+void SkyDome(WeMeshBuilder& mesh)
+{
+    mesh.AddDome(5.0f, WeMeshBuilder::skyDomeRim, 12, 32, 0);
+}
+
 struct Model
 {
     const char* assetName;
@@ -383,6 +389,9 @@ int main(int argc, char** argv)
         {"Maps.Models.ground",
          Ground,
          {{0, {"Maps.Materials.ground_day"}}, {1, {"Maps.Materials.ground_evening"}}}},
+        // The maps' skies, each on a dome whose material takes its map's sky texture.
+        {"Maps.Models.sky_day", SkyDome, {{0, {"Maps.Materials.sky_day"}}}},
+        {"Maps.Models.sky_evening", SkyDome, {{0, {"Maps.Materials.sky_evening"}}}},
         {"Ingame.Models.arrow",
          Arrow,
          {{0, {"Ingame.Materials.arrow"}},
