@@ -1,6 +1,7 @@
 // What the OpenGL frame benchmarks share: the device on a hidden window of the offscreen video
-// driver (unless another driver is chosen), the bare frame (clear and present) timed in the same
-// run, and a background map loaded step by step.
+// driver (unless another driver is chosen), or on a shown window of the X11 driver as the player
+// sees the game, the bare frame (clear and present) timed in the same run, and a background map
+// loaded step by step.
 #pragma once
 
 #include "WeApplication.h"
@@ -13,27 +14,59 @@
 #include "WeTexture.h"
 #include "WeVirtualFileSystem.h"
 #include "d3d9/GlBackend.h"
+#include "win32/Win32Window.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <sys/resource.h>
 
 namespace gl_bench
 {
-// The OpenGL device at the size with the multisampling (0 for none), without post-processing;
-// or the recording back end's device (no window, no drawing) of the same settings.
+// Where the frames are drawn: a hidden window of the video driver SDL_VIDEODRIVER names (the
+// offscreen driver unless another is chosen), or a shown window of the X11 driver on the display
+// DISPLAY names, as the player's window is.
+enum class Screen
+{
+    hidden,
+    window
+};
+
+// Whether the screen can be had in this run: a window needs a display.
+inline bool ScreenAvailable(Screen screen)
+{
+    return screen == Screen::hidden || std::getenv("DISPLAY") != nullptr;
+}
+
+// SDL's video on the screen's driver; it starts again on that driver when another one runs (the
+// video starts once for the process through the window layer, so that a later start is this one).
+inline bool UseScreen(Screen screen)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (!win32::EnsureVideo())
+        return false;
+    const char* wanted = screen == Screen::window ? "x11" : std::getenv("SDL_VIDEODRIVER");
+    const char* current = SDL_GetCurrentVideoDriver();
+    if (current && std::strcmp(current, wanted) == 0)
+        return true;
+    SDL_VideoQuit();
+    return SDL_VideoInit(wanted) == 0;
+}
+
+// The OpenGL device at the size with the multisampling (0 for none) on the screen, without
+// post-processing; or the recording back end's device (no window, no drawing) of the same settings.
 class Device
 {
 public:
-    Device(int32_t width, int32_t height, int32_t samples, bool recording = false)
+    Device(int32_t width, int32_t height, int32_t samples, bool recording = false,
+           Screen screen = Screen::hidden)
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
         WeKeepHeapMapped(); // as the game's run does
         // Maps are read from the working folder, as the game reads them beside its executable.
         std::error_code ignored;
@@ -48,11 +81,14 @@ public:
         engine.settings.multisampleType = samples;
         engine.settings.multisampleQuality = 0;
         engine.settings.verticalSync = false;
-        renderDevice.direct3D = recording ? d3d9::CreateRecordingDirect3D()
-                                          : d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
+        const bool video = recording || UseScreen(screen);
+        renderDevice.direct3D =
+            recording ? d3d9::CreateRecordingDirect3D() : d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
         d3d9::RequestWindowDepthStencil(samples); // as the game's windows do, and its samples
-        window_ = recording ? nullptr
-                            : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        const uint32_t shown = screen == Screen::window ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+        window_ = recording || !video
+                      ? nullptr
+                      : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | shown);
         started_ = (recording || window_) &&
                    renderDevice.Init(nullptr, window_, "", width, height, samples, 0, false, 3, 2, false);
     }

@@ -123,6 +123,15 @@ GLenum Primitive(PrimitiveType type)
     return GL_TRIANGLES;
 }
 
+// The clip planes a draw can turn on.
+constexpr GLenum clipPlanes = 6;
+
+// Whether the vertex code writes clip distances (see the vertex epilogue).
+bool WritesClipDistances(const std::string& code)
+{
+    return code.find("gl_ClipDistance") != std::string::npos;
+}
+
 // Attribute locations 0 to 8 carry the usages shaders read (see CreateVertexShader).
 constexpr GLuint attributeLocations = 9;
 
@@ -242,12 +251,23 @@ out float we_FogDepth;
 #define main we_EffectMain
 )";
 
+// Code that writes clip distances (CLIP_PLANES defined) draws with every plane turned on, and the
+// planes the render state leaves off (we_ClipPlanes) keep everything: llvmpipe clips by every
+// distance the code writes when none is turned on.
 const char* vertexEpilogue = R"(
 #undef main
+#ifdef CLIP_PLANES
+uniform int we_ClipPlanes;
+#endif
 void main()
 {
     we_FogDepth = -1e30;
     we_EffectMain();
+#ifdef CLIP_PLANES
+    for (int plane = 0; plane < 6; ++plane)
+        if ((we_ClipPlanes & (1 << plane)) == 0)
+            gl_ClipDistance[plane] = 1.0;
+#endif
     vec4 p = gl_Position;
     if (we_FogDepth == -1e30)
         we_FogDepth = p.w;
@@ -376,8 +396,11 @@ GLuint Compile(GLenum kind, const std::string& code, std::string& problem, bool 
 {
     const bool vertex = kind == GL_VERTEX_SHADER;
     const char* pixelEnd = variant ? plainPixelEpilogue : pixelEpilogue;
+    const char* clipping =
+        vertex && WritesClipDistances(code) ? "#define CLIP_PLANES\nout float gl_ClipDistance[6];\n" : "";
     const std::string prologue =
-        vertex ? std::string(vertexPrologue) + (variant ? "#define INSTANCED\n" : "") + "#line 1\n" : pixelPrologue;
+        vertex ? std::string(vertexPrologue) + (variant ? "#define INSTANCED\n" : "") + clipping + "#line 1\n"
+               : pixelPrologue;
     std::string body = code;
     for (size_t at = body.find("gl_FragCoord"); !vertex && at != std::string::npos;
          at = body.find("gl_FragCoord", at))
@@ -680,6 +703,7 @@ GlBackend::Program* GlBackend::ProgramFor(const DeviceState& state, bool instanc
     made.pretransformed = glGetUniformLocation(p, "u_pretransformed");
     made.viewport = glGetUniformLocation(p, "we_Viewport");
     made.fragRows = glGetUniformLocation(p, "we_FragRows");
+    made.clipPlanes = glGetUniformLocation(p, "we_ClipPlanes");
     made.hasColor = glGetUniformLocation(p, "u_hasColor");
     made.colorOp = glGetUniformLocation(p, "u_colorOp");
     made.alphaOp = glGetUniformLocation(p, "u_alphaOp");
@@ -1471,6 +1495,12 @@ bool GlBackend::ApplyProgram(const DeviceState& state, bool instanced)
         glUseProgram(linked->name);
         currentProgram = linked->name;
     }
+    if (clipDistances != (linked->clipPlanes >= 0))
+    {
+        clipDistances = linked->clipPlanes >= 0;
+        for (GLenum plane = 0; plane < clipPlanes; ++plane)
+            clipDistances ? glEnable(GL_CLIP_DISTANCE0 + plane) : glDisable(GL_CLIP_DISTANCE0 + plane);
+    }
     UploadFixed(state, *linked);
     UploadConstants(state, *linked);
     return true;
@@ -1498,6 +1528,7 @@ void GlBackend::UploadFixed(const DeviceState& state, Program& program)
     wanted.alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? GLint(rs[D3DRS_ALPHAFUNC]) : GLint(D3DCMP_ALWAYS);
     wanted.alphaRef = float(rs[D3DRS_ALPHAREF] & 0xFF);
     wanted.fog = rs[D3DRS_FOGENABLE] && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
+    wanted.clipPlanes = GLint(rs[D3DRS_CLIPPLANEENABLE] & ((1u << clipPlanes) - 1));
     ColorOf(rs[D3DRS_FOGCOLOR], wanted.fogColor.data());
     wanted.fogRange = {FloatOf(rs[D3DRS_FOGSTART]), FloatOf(rs[D3DRS_FOGEND])};
     // Only the values that differ from what the program holds are handed over.
@@ -1509,9 +1540,13 @@ void GlBackend::UploadFixed(const DeviceState& state, Program& program)
     if (changed(wanted.projection, held.projection))
         glUniformMatrix4fv(program.projection, 1, GL_FALSE, &wanted.projection.m[0][0]);
     const std::pair<GLint, GLint FixedValues::*> integers[] = {
-        {program.pretransformed, &FixedValues::pretransformed}, {program.hasColor, &FixedValues::hasColor},
-        {program.colorOp, &FixedValues::colorOp},               {program.alphaOp, &FixedValues::alphaOp},
-        {program.alphaFunc, &FixedValues::alphaFunc},           {program.fog, &FixedValues::fog}};
+        {program.pretransformed, &FixedValues::pretransformed},
+        {program.hasColor, &FixedValues::hasColor},
+        {program.colorOp, &FixedValues::colorOp},
+        {program.alphaOp, &FixedValues::alphaOp},
+        {program.alphaFunc, &FixedValues::alphaFunc},
+        {program.fog, &FixedValues::fog},
+        {program.clipPlanes, &FixedValues::clipPlanes}};
     for (const auto& [location, member] : integers)
         if (changed(wanted.*member, held.*member))
             glUniform1i(location, wanted.*member);

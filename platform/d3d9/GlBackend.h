@@ -7,6 +7,9 @@
 // turned on the way (a multisampled window is read resolved). A frame drawn wholly into the
 // window is then one pass the driver overlaps with the next frame's, where one drawn into a
 // texture and copied to the window is two, which a software rasteriser runs one after the other.
+// Clip planes are the vertex code's own: a plane that D3DRS_CLIPPLANEENABLE turns on keeps where
+// the code's gl_ClipDistance of its number is at least 0, so that a pass can leave out everything
+// beyond planes of its own before a pixel of it is rasterised.
 // A program is linked for each pair of vertex and pixel shader drawn together (the built-in
 // stages standing in for missing ones) and kept until one of its shaders goes. Stages without a
 // 2D texture sample a white texel.
@@ -73,7 +76,8 @@ private:
     {
         Matrix worldView;
         Matrix projection;
-        GLint pretransformed = 0, hasColor = 0, colorOp = 0, alphaOp = 0, alphaFunc = 0, fog = 0;
+        GLint pretransformed = 0, hasColor = 0, colorOp = 0, alphaOp = 0, alphaFunc = 0, fog = 0,
+              clipPlanes = 0;
         float alphaRef = 0.0f;
         std::array<float, 4> viewport = {};
         std::array<float, 4> fogColor = {};
@@ -99,6 +103,7 @@ private:
         GLint fogColor = -1;
         GLint fogRange = -1;
         GLint fragRows = -1;
+        GLint clipPlanes = -1; // only in programs whose vertex code writes clip distances
     };
     void ApplyPresentation(const PresentParameters& parameters);
     GLsizei Samples(MultisampleType type) const;
@@ -245,6 +250,7 @@ private:
     bool renderStatesKnown = false;
     AppliedRenderStates appliedRenderStates;
     GLuint currentProgram = 0;
+    bool clipDistances = false; // the GL clip distances are turned on, for the current program
     // The vertex attributes as last specified: from which buffer, where, and their elements.
     bool verticesKnown = false;
     GLuint attributeBuffer = 0;

@@ -123,7 +123,8 @@ protected:
         engine.window = &cursorWindow;
         ASSERT_TRUE(PlayLevel(Level(), screen, map));
         ASSERT_NE(playGamePhase.scene, nullptr);
-        ASSERT_EQ(playGamePhase.scene->skyBox.name, WeString("Maps.Sky.") + map) << "the map has loaded";
+        ASSERT_TRUE(playGamePhase.scene->FindActor("Floor") && playGamePhase.scene->skyBox.model)
+            << "the map has loaded, with its sky";
         timer.deltaTime = 0.0f; // the map stands still between shots
     }
     virtual int32_t Level() const { return kLevel; }

@@ -905,6 +905,50 @@ TEST_F(GlShaders, ConstantsSetBetweenDrawsReachOnlyTheLaterDraw)
     EXPECT_EQ(BackBufferPixel(4, 4), 0xFF0000FFu);
 }
 
+// The clip planes the render state turns on keep what the vertex code's distances of their numbers
+// keep; planes turned off again clip nothing, whatever the code writes.
+TEST_F(GlShaders, ClipPlanesTurnedOnKeepWhatTheVertexCodesDistancesKeep)
+{
+    const char* clipping = R"(layout(location = 0) in vec3 a_position;
+layout(location = 1) in vec4 a_color;
+out vec4 color;
+void main()
+{
+    gl_Position = vec4(a_position, 1.0);
+    gl_ClipDistance[0] = a_position.x;  // the right half
+    gl_ClipDistance[1] = -a_position.y; // the bottom half
+    gl_ClipDistance[2] = -1.0;          // everything
+    color = a_color;
+}
+)";
+    VertexShader* clipper = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(clipping, &clipper), D3D_OK) << device->GetBackend().LastProblem();
+    device->SetVertexShader(clipper);
+    struct Case
+    {
+        uint32_t planes;
+        bool topLeft, topRight, bottomLeft, bottomRight; // which corners of the quad are drawn
+    };
+    const Case cases[] = {
+        {0, true, true, true, true},    {1, false, true, false, true},   {2, false, false, true, true},
+        {3, false, false, false, true}, {4, false, false, false, false}, {7, false, false, false, false},
+        {0, true, true, true, true},
+    };
+    for (const Case& c : cases)
+    {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        device->SetRenderState(D3DRS_CLIPPLANEENABLE, c.planes);
+        DrawQuad(-1, 1);
+        const auto drawn = [&](int x, int y) { return BackBufferPixel(x, y) == 0xFFFF0000u; };
+        EXPECT_EQ(drawn(4, 4), c.topLeft) << c.planes;
+        EXPECT_EQ(drawn(60, 4), c.topRight) << c.planes;
+        EXPECT_EQ(drawn(4, 44), c.bottomLeft) << c.planes;
+        EXPECT_EQ(drawn(60, 44), c.bottomRight) << c.planes;
+    }
+    device->SetVertexShader(vertex);
+    clipper->Release();
+}
+
 // A mesh in the engine's vertex layout: its declaration feeds the tangent and the second texture
 // coordinates to their locations, and DrawSubset draws only the faces of its subset.
 TEST_F(GlShaders, MeshSubsetsDrawThroughTheirDeclaration)

@@ -1,7 +1,7 @@
-// Cube skies drawn on the OpenGL back end: a cube of six plain faces seen from the centre in each
+// Skies drawn on the OpenGL back end: a cube of six plain faces seen from the centre in each
 // direction (the face in front fills the view, its neighbours lie where they should), debug
-// lines over it, and the second background map under its generated cube sky against a stored
-// reference.
+// lines over it, and the second background map under its generated cube sky laid on a dome
+// against a stored reference.
 //
 // The reference is tests/scene/reference/world2.bmp. To make it again, run the test once with
 // WE_UPDATE_REFERENCE=1 in the environment, look at the new image, and commit it.
@@ -163,7 +163,7 @@ TEST_F(SkyBoxFrame, DebugLinesAreDrawnLastOverTheSky)
     EXPECT_EQ(at(10, 10), faceColours[4]) << "the sky around them";
 }
 
-TEST_F(SkyBoxFrame, TheSecondMapShowsItsCubeSky)
+TEST_F(SkyBoxFrame, TheSecondMapShowsItsCubeSkyOnADome)
 {
     StartGl(320, 240);
     reference = std::filesystem::path(__FILE__).parent_path() / "reference" / "world2.bmp";
@@ -172,7 +172,7 @@ TEST_F(SkyBoxFrame, TheSecondMapShowsItsCubeSky)
     timer.deltaTime = 0.1f; // the lights fade in, the flag waves
     for (int32_t tick = 0; tick < 6; ++tick)
         scene->Tick();
-    ASSERT_EQ(scene->skyBox.kind, WeSkyBox::cubeTexture);
+    ASSERT_EQ(scene->skyBox.kind, WeSkyBox::meshModel);
     WeCamera camera;
     camera.SetPerspective(1.0f, 0.5f, 500.0f, 0.0f);
     camera.position = {0.0f, 2.0f, -11.0f};

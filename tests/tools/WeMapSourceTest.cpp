@@ -3,6 +3,8 @@
 #include "WeCameraActor.h"
 #include "WeFont.h"
 #include "WeLight.h"
+#include "WeMaterial.h"
+#include "WeMesh.h"
 #include "WePathNode.h"
 #include "WeScene.h"
 #include "WeTexture.h"
@@ -61,7 +63,7 @@ TEST(MapSource, StatementsItCannotReadNameTheirLine)
           "sky 1 1 1 1 1 1 1\n", "shadows\n", "corona Config.Assets.Corona 0.1\n",
           "flares Config.Assets.Flare 0.1 0.5\n", "projector Config.Assets.Projector 1 1 1 40\n",
           "cubesky 1 1 1 1 1 1\n", "portal P 0 0 0 0 1\n", "path 0 1 1 1\n", "path 3 1 1 1 split 4 5\n",
-          "path 3 1 1 1 fork 4\n"})
+          "path 3 1 1 1 fork 4\n", "skydome\n", "skydome Maps.Models.sky_day twice\n"})
     {
         WeMapSource map;
         EXPECT_FALSE(map.Parse(std::string("# first\n") + text)) << text;
@@ -133,23 +135,56 @@ TEST_F(MapSourceTest, AWrittenMapLoadsWithItsActorsAndLightMap)
     }
 }
 
+// A sky on a dome: the map names the dome's model, and the image laid on it is the flat sky, or
+// the cube sky's colours in the directions the dome's texture coordinates stand for.
+TEST_F(MapSourceTest, ASkyOnADomeNamesItsModelAndCarriesItsColoursByDirection)
+{
+    WeMapSource map;
+    ASSERT_TRUE(map.Parse("sky 0 0 1 1 0 0\nskydome Maps.Models.sky_day\n")) << map.GetLastError();
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "Maps");
+    ASSERT_TRUE(map.Write(folder / "Maps/Dome.map", "Maps.Sky.Dome")) << map.GetLastError();
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path);
+    {
+        WeScene scene;
+        EXPECT_TRUE(scene.Load("Dome"));
+        std::filesystem::current_path(previous);
+        EXPECT_EQ(scene.skyBox.kind, WeSkyBox::meshModel);
+        EXPECT_EQ(scene.skyBox.name, "Maps.Models.sky_day");
+    }
+    const WeDdsImage flat = map.SkyDomeImage(8, 16), sky = map.Sky(8, 16);
+    EXPECT_EQ(flat.pixels, sky.pixels) << "the flat sky's rows run from the dome's top to its rim";
+    ASSERT_TRUE(map.Parse("cubesky 0 0 1 1 0 0 0 1 0\n")) << map.GetLastError();
+    constexpr uint32_t width = 32, height = 105; // a row for every degree from the top to the rim
+    const WeDdsImage dome = map.SkyDomeImage(width, height);
+    ASSERT_EQ(dome.pixels.size(), size_t(width) * height);
+    const auto at = [&](uint32_t x, uint32_t y) { return dome.pixels[size_t(y) * width + x]; };
+    for (uint32_t x = 0; x < width; x += 4)
+    {
+        const uint32_t below = at(x, height - 1), horizon = at(x, 90), above = at(x, 60);
+        EXPECT_GT(Channel(below, 8), Channel(below, 16)) << "the ground colour below the horizon, " << x;
+        EXPECT_GT(Channel(horizon, 16), 200) << "the horizon's red, " << x;
+        EXPECT_GT(Channel(above, 0), Channel(above, 8)) << "the zenith's blue above it, " << x;
+    }
+}
+
 TEST_F(MapSourceTest, TheBuildWritesTheBackgroundMaps)
 {
-    const struct
-    {
-        const char* name;
-        int32_t skyKind;
-    } maps[] = {{"World1", WeSkyBox::flatTexture}, {"World2", WeSkyBox::cubeTexture}};
-    for (const auto& [name, skyKind] : maps)
+    for (const char* name : {"World1", "World2"})
     {
         WeScene scene;
         ASSERT_TRUE(scene.Load(name)) << name;
         EXPECT_TRUE(scene.loadMessage.IsEmpty()) << scene.loadMessage.GetData();
         EXPECT_EQ(scene.cameraActors.GetCount(), 1) << name;
         EXPECT_GE(scene.lights.GetCount(), 3) << name;
-        EXPECT_EQ(scene.skyBox.kind, skyKind) << name;
-        ASSERT_NE(scene.skyBox.texture, nullptr) << "the sky texture is in the package";
-        EXPECT_EQ(scene.skyBox.texture->kind, skyKind == WeSkyBox::cubeTexture ? 1 : 3) << name;
+        // The sky lies on a dome whose material takes the map's sky texture from the package.
+        EXPECT_EQ(scene.skyBox.kind, WeSkyBox::meshModel) << name;
+        ASSERT_TRUE(scene.skyBox.model && scene.skyBox.model->mesh) << name;
+        const WeMaterial* sky = scene.skyBox.model->mesh->sets[0].materials[0];
+        ASSERT_TRUE(sky && sky->textures[0]) << name;
+        EXPECT_EQ(sky->textures[0]->name, WeString("Maps.Sky.") + name);
+        EXPECT_EQ(sky->textures[0]->kind, 3) << name << ": a flat texture";
         WeActor* floor = scene.FindActor("Floor");
         ASSERT_NE(floor, nullptr);
         EXPECT_NE(floor->lightMap.texture, nullptr);

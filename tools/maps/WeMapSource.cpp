@@ -4,6 +4,7 @@
 #include "WeCameraActor.h"
 #include "WeFileStream.h"
 #include "WeLight.h"
+#include "WeMeshBuilder.h"
 #include "WePathNode.h"
 #include "WePortal.h"
 #include "WeScene.h"
@@ -324,6 +325,8 @@ bool WeMapSource::Parse(const std::string& text)
             read = words.Colour(skyTop) && words.Colour(skyBottom);
         else if (keyword == "cubesky")
             read = cubeSky = words.Colour(skyZenith) && words.Colour(skyHorizon) && words.Colour(skyGround);
+        else if (keyword == "skydome")
+            read = words.Word(skyDome);
         else if (keyword == "camera")
         {
             WeMapCamera& camera = cameras.emplace_back();
@@ -407,27 +410,40 @@ WeDdsImage WeMapSource::Sky(uint32_t width, uint32_t height) const
                              });
 }
 
+WeColor WeMapSource::CubeSkyColour(const WeVector& direction) const
+{
+    static const WeVector sun = d3dx::D3DXVec3Normalize({-0.45f, 0.35f, 0.82f});
+    const WeColor white{1.0f, 1.0f, 1.0f, 1.0f};
+    const WeVector d = d3dx::D3DXVec3Normalize(direction);
+    WeColor colour = d.y >= 0.0f ? Mix(skyHorizon, skyZenith, std::sqrt(d.y))
+                                 : Mix(skyHorizon, skyGround, std::min(1.0f, -d.y * 3.0f));
+    if (d.y > 0.02f)
+    {
+        // Clouds on a plane above, thinning towards the horizon.
+        const float cover =
+            std::clamp((CloudNoise(d.x / d.y * 1.5f, d.z / d.y * 1.5f) - 0.5f) * 2.5f, 0.0f, 1.0f);
+        colour = Mix(colour, white, cover * std::min(1.0f, (d.y - 0.02f) * 5.0f) * 0.85f);
+    }
+    const float facing = std::max(0.0f, d3dx::D3DXVec3Dot(d, sun));
+    const float glow = std::pow(facing, 600.0f) + std::pow(facing, 12.0f) * 0.3f;
+    return Mix(colour, {1.0f, 0.95f, 0.8f, 1.0f}, std::min(1.0f, glow));
+}
+
 WeDdsCube WeMapSource::CubeSky(uint32_t edge) const
 {
-    const WeVector sun = d3dx::D3DXVec3Normalize({-0.45f, 0.35f, 0.82f});
-    const WeColor white{1.0f, 1.0f, 1.0f, 1.0f};
-    return WeDrawnCube(
-        edge,
-        [&](float x, float y, float z)
+    return WeDrawnCube(edge, [&](float x, float y, float z) { return Argb(CubeSkyColour({x, y, z})); });
+}
+
+WeDdsImage WeMapSource::SkyDomeImage(uint32_t width, uint32_t height) const
+{
+    if (!cubeSky)
+        return Sky(width, height);
+    return WeDdsImage::Drawn(
+        width, height,
+        [&](uint32_t x, uint32_t y)
         {
-            const WeVector d = d3dx::D3DXVec3Normalize({x, y, z});
-            WeColor colour = d.y >= 0.0f ? Mix(skyHorizon, skyZenith, std::sqrt(d.y))
-                                         : Mix(skyHorizon, skyGround, std::min(1.0f, -d.y * 3.0f));
-            if (d.y > 0.02f)
-            {
-                // Clouds on a plane above, thinning towards the horizon.
-                const float cover =
-                    std::clamp((CloudNoise(d.x / d.y * 1.5f, d.z / d.y * 1.5f) - 0.5f) * 2.5f, 0.0f, 1.0f);
-                colour = Mix(colour, white, cover * std::min(1.0f, (d.y - 0.02f) * 5.0f) * 0.85f);
-            }
-            const float facing = std::max(0.0f, d3dx::D3DXVec3Dot(d, sun));
-            const float glow = std::pow(facing, 600.0f) + std::pow(facing, 12.0f) * 0.3f;
-            return Argb(Mix(colour, {1.0f, 0.95f, 0.8f, 1.0f}, std::min(1.0f, glow)));
+            const float u = (float(x) + 0.5f) / float(width), v = (float(y) + 0.5f) / float(height);
+            return Argb(CubeSkyColour(WeMeshBuilder::DomeDirection(u, v, WeMeshBuilder::skyDomeRim)));
         });
 }
 
@@ -474,8 +490,11 @@ bool WeMapSource::Write(const std::string& path, const std::string& skyTexture)
     }
     WeFileStream out;
     bool written = out.Create(path.c_str()) && out.WriteInt(WeScene::mapFileVersion) &&
-                   WriteConfig(out, config) && out.WriteInt(2) && out.WriteString(skyTexture.c_str()) &&
-                   out.WriteInt(cubeSky ? WeSkyBox::cubeTexture : WeSkyBox::flatTexture);
+                   WriteConfig(out, config) && out.WriteInt(2) &&
+                   out.WriteString(skyDome.empty() ? skyTexture.c_str() : skyDome.c_str()) &&
+                   out.WriteInt(!skyDome.empty() ? WeSkyBox::meshModel
+                                : cubeSky        ? WeSkyBox::cubeTexture
+                                                 : WeSkyBox::flatTexture);
     for (const WeMapMesh& mesh : meshes)
     {
         WeActor actor;

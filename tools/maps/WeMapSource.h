@@ -5,6 +5,12 @@
 //   sky <r> <g> <b> <r> <g> <b>            the flat sky, top colour to bottom colour
 //   cubesky <r g b> <r g b> <r g b>        a cube sky instead: zenith, horizon and ground colours,
 //                                          with a sun and drifting clouds
+//   skydome <model>                        the sky drawn on the model's dome, kept around the
+//                                          camera, instead of over the whole view: only where the
+//                                          dome shows, none where a view looks down at the ground.
+//                                          The model's material takes the map's sky texture: the
+//                                          flat sky's rows from the dome's top to its rim, or the
+//                                          cube sky's colours laid on the dome (see SkyDomeImage)
 //   camera <name> <x y z> <target x y z> <fov radians>
 //   mesh <name> <model> <x y z> [yaw <degrees>] [scale <x y z>] [preset <n>] [animation <name>]
 //        [lightmap <size> <x0 z0 x1 z1 y>]   a light map baked over the rectangle of the plane at
@@ -116,11 +122,14 @@ public:
     WeDdsImage Sky(uint32_t width, uint32_t height) const;
     // The cube sky: zenith to horizon above, horizon to ground below, a sun, and clouds above.
     WeDdsCube CubeSky(uint32_t edge) const;
+    // The sky texture of a dome: the flat sky, or the cube sky's colours in the directions of the
+    // dome's texture coordinates.
+    WeDdsImage SkyDomeImage(uint32_t width, uint32_t height) const;
     // The light the map's lights throw on the mesh's light-map rectangle (facing up): ARGB texels,
     // rows along z; falloff (1 - distance / range) squared, times the angle to the light.
     std::vector<uint32_t> BakeLightMap(const WeMapMesh& mesh) const;
-    // Writes the map file, its sky box naming the texture. Needs a render device for the light
-    // maps' textures.
+    // Writes the map file, its sky box naming the texture (the dome's model when it has one).
+    // Needs a render device for the light maps' textures.
     bool Write(const std::string& path, const std::string& skyTexture);
 
     const std::string& GetLastError() const { return lastError; }
@@ -133,6 +142,7 @@ public:
     WeColor skyZenith{0.2f, 0.4f, 0.8f, 1.0f};
     WeColor skyHorizon{0.8f, 0.85f, 0.9f, 1.0f};
     WeColor skyGround{0.3f, 0.3f, 0.3f, 1.0f};
+    std::string skyDome; // the dome's model, none when empty
     std::vector<WeMapMesh> meshes;
     std::vector<WeMapLight> lights;
     std::vector<WeMapCamera> cameras;
@@ -141,6 +151,8 @@ public:
 
 private:
     bool Fail(int32_t line, const std::string& reason);
+    // The cube sky's colour in the direction.
+    WeColor CubeSkyColour(const WeVector& direction) const;
 
     std::string lastError;
 };

@@ -1,8 +1,9 @@
 // Makes the maps from their text sources:
 //   make_maps <source folder> <maps folder> <package source folder>
-// Each <name>.txt of the source folder becomes <maps folder>/<name>.map, and its flat sky the
-// texture "Maps.Sky.<name>" (<package source folder>/Maps/Sky/<name>.dds), a cube map for a
-// cube sky. The light maps are made as textures of a recording device, which draws nothing.
+// Each <name>.txt of the source folder becomes <maps folder>/<name>.map, and its sky the
+// texture "Maps.Sky.<name>" (<package source folder>/Maps/Sky/<name>.dds): the flat sky, a cube
+// map for a cube sky, the dome's image for a sky on a dome (which its model's material names). The light maps
+// are made as textures of a recording device, which draws nothing.
 #include "WeMapSource.h"
 #include "WeRenderDevice.h"
 #include "WeTexture.h"
@@ -33,8 +34,12 @@ bool MakeMap(const std::filesystem::path& source, const std::filesystem::path& m
         return false;
     }
     const std::string skyPath = (packages / "Maps" / "Sky" / (name + ".dds")).string();
-    if (!(map.cubeSky ? sky.WriteCube(skyPath, map.CubeSky(skyEdge), d3d9::D3DFMT_DXT1, true)
-                      : sky.Write(skyPath, map.Sky(skyWidth, skyHeight), d3d9::D3DFMT_DXT1, false)))
+    const bool written =
+        !map.skyDome.empty()
+            ? sky.Write(skyPath, map.SkyDomeImage(skyWidth, skyHeight), d3d9::D3DFMT_DXT1, true)
+        : map.cubeSky ? sky.WriteCube(skyPath, map.CubeSky(skyEdge), d3d9::D3DFMT_DXT1, true)
+                      : sky.Write(skyPath, map.Sky(skyWidth, skyHeight), d3d9::D3DFMT_DXT1, false);
+    if (!written)
     {
         std::fprintf(stderr, "make_maps: %s: %s\n", name.c_str(), sky.GetLastError().c_str());
         return false;

@@ -65,14 +65,24 @@ void WeMeshBuilder::AddRectangle(const WeVector& centre, const WeVector& outward
             outward, subset);
 }
 
+void WeMeshBuilder::FaceSubsets(const std::function<uint32_t(const WeVector&)>& faceSubset,
+                                uint32_t subsets[6])
+{
+    static const WeVector normals[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int i = 0; i < 6; ++i)
+        subsets[i] = faceSubset(normals[i]);
+}
+
 void WeMeshBuilder::AddBoxFaces(const WeVector& minimum, const WeVector& maximum, float bevel,
-                                const uint32_t subsets[6])
+                                const uint32_t subsets[6], bool bottom)
 {
     const WeVector centre = (minimum + maximum) * 0.5f;
     const WeVector half = (maximum - minimum) * 0.5f;
     for (int axis = 0; axis < 3; ++axis)
         for (int side = 0; side < 2; ++side)
         {
+            if (axis == 1 && side == 1 && !bottom)
+                continue;
             const WeVector normal = Axis(axis, side == 0 ? 1.0f : -1.0f);
             const WeVector up = axis == 1 ? WeVector{0, 0, 1} : WeVector{0, 1, 0};
             const WeVector right = D3DXVec3Cross(up, normal * -1.0f);
@@ -142,6 +152,36 @@ void WeMeshBuilder::AddSphere(const WeVector& centre, float radius, int rings, i
                 quad.erase(quad.begin() + 2);
             const WeVector outward = quad[0].normal + quad[1].normal + quad[2].normal;
             AddFace(quad, outward, subset);
+        }
+}
+
+WeVector WeMeshBuilder::DomeDirection(float u, float v, float rimDegrees)
+{
+    const float elevation = (90.0f - v * (90.0f + rimDegrees)) * kPi / 180.0f;
+    const float around = 2.0f * kPi * u;
+    return {std::cos(elevation) * std::cos(around), std::sin(elevation),
+            std::cos(elevation) * std::sin(around)};
+}
+
+void WeMeshBuilder::AddDome(float radius, float rimDegrees, int rings, int segments, uint32_t subset)
+{
+    auto corner = [&](float u, float v)
+    {
+        const WeVector d = DomeDirection(u, v, rimDegrees);
+        return Corner{d * radius, u, v, d * -1.0f};
+    };
+    for (int ring = 0; ring < rings; ++ring)
+        for (int segment = 0; segment < segments; ++segment)
+        {
+            const float u0 = float(segment) / float(segments), u1 = float(segment + 1) / float(segments);
+            const float v0 = float(ring) / float(rings), v1 = float(ring + 1) / float(rings);
+            std::vector<Corner> quad{corner(u0, v1), corner(u1, v1)};
+            if (ring == 0)
+                quad.push_back(corner((u0 + u1) * 0.5f, 0.0f)); // the top: one corner
+            else
+                quad.insert(quad.end(), {corner(u1, v0), corner(u0, v0)});
+            const WeVector inward = (quad[0].normal + quad[1].normal + quad[2].normal) * (1.0f / 3.0f);
+            AddFace(quad, inward, subset);
         }
 }
 

@@ -6,6 +6,7 @@
 
 #include "WeMesh.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,21 @@ public:
     template <typename FaceSubset>
     void AddBox(const WeVector& minimum, const WeVector& maximum, float bevel, FaceSubset faceSubset,
                 uint32_t edgeSubset);
+    // A plain box without its bottom face, for a model only ever seen from above: five faces,
+    // each with the whole texture and the subset `faceSubset(normal)` gives.
+    template <typename FaceSubset>
+    void AddOpenBox(const WeVector& minimum, const WeVector& maximum, FaceSubset faceSubset);
     // A sphere of the rings and segments, the texture wrapped around it once.
     void AddSphere(const WeVector& centre, float radius, int rings, int segments, uint32_t subset);
+    // A dome about the origin seen from inside: the sphere of the radius from its top down to
+    // `rimDegrees` below its equator, in rings and segments. Its texture's rows run from the top
+    // to the rim, its columns once around (see DomeDirection).
+    void AddDome(float radius, float rimDegrees, int rings, int segments, uint32_t subset);
+    // The direction from a dome's centre to the point of its texture coordinates.
+    static WeVector DomeDirection(float u, float v, float rimDegrees);
+    // How far below the horizon the maps' sky domes reach, in degrees: as far as the map tool
+    // draws their skies on them.
+    static constexpr float skyDomeRim = 15.0f;
     // A smooth upright tube from `bottom` up by `height` in `rings` rows, closed at the top, its
     // texture once around it.
     void AddTube(const WeVector& bottom, float radius, float height, int segments, int rings,
@@ -60,8 +74,10 @@ public:
     const std::vector<uint32_t>& Attributes() const { return attributes; }
 
 private:
-    void AddBoxFaces(const WeVector& minimum, const WeVector& maximum, float bevel,
-                     const uint32_t subsets[6]);
+    // The faces of the box (the bottom one unless left out), inset by the bevel.
+    void AddBoxFaces(const WeVector& minimum, const WeVector& maximum, float bevel, const uint32_t subsets[6],
+                     bool bottom = true);
+    static void FaceSubsets(const std::function<uint32_t(const WeVector&)>& faceSubset, uint32_t subsets[6]);
     void AddBoxEdges(const WeVector& minimum, const WeVector& maximum, float bevel, uint32_t subset);
 
     std::vector<WeMeshVertex> vertices;
@@ -74,11 +90,17 @@ template <typename FaceSubset>
 void WeMeshBuilder::AddBox(const WeVector& minimum, const WeVector& maximum, float bevel,
                            FaceSubset faceSubset, uint32_t edgeSubset)
 {
-    static const WeVector normals[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     uint32_t subsets[6];
-    for (int i = 0; i < 6; ++i)
-        subsets[i] = faceSubset(normals[i]);
+    FaceSubsets(faceSubset, subsets);
     AddBoxFaces(minimum, maximum, bevel, subsets);
     if (bevel > 0.0f)
         AddBoxEdges(minimum, maximum, bevel, edgeSubset);
+}
+
+template <typename FaceSubset>
+void WeMeshBuilder::AddOpenBox(const WeVector& minimum, const WeVector& maximum, FaceSubset faceSubset)
+{
+    uint32_t subsets[6];
+    FaceSubsets(faceSubset, subsets);
+    AddBoxFaces(minimum, maximum, 0.0f, subsets, false);
 }

@@ -27,7 +27,6 @@ namespace
 using MaterialSets = std::map<int32_t, std::vector<const char*>>; // set -> material per subset
 
 constexpr float kHalf = 0.49f;   // a block's half size
-constexpr float kBevel = 0.06f;  // the cut of a block's edges
 constexpr float kFloor = -0.49f; // the bottom of a cell
 constexpr float kPlate = 0.06f;  // a floor plate's thickness
 const WeVector kUp{0, 1, 0};
@@ -49,16 +48,21 @@ uint32_t AllFaces(const WeVector&)
     return 0;
 }
 
+// Blocks and floor plates are plain boxes without a bottom: the board's cameras look down on
+// them and they stand on the table or a plate. Hundreds of them fill a board, each seen a few
+// dozen pixels wide: a face's edges cost a software rasteriser a block of pixels shaded again
+// wherever they cross one, so that cut edges a pixel or two wide cost as much as a face, and their
+// corners the most vertices. The faces' textures draw their soft rims instead.
 void Block(WeMeshBuilder& mesh, uint32_t topSubset, uint32_t otherSubset)
 {
-    mesh.AddBox(
-        {-kHalf, -kHalf, -kHalf}, {kHalf, kHalf, kHalf}, kBevel,
-        [&](const WeVector& normal) { return normal.y > 0.0f ? topSubset : otherSubset; }, otherSubset);
+    mesh.AddOpenBox({-kHalf, -kHalf, -kHalf}, {kHalf, kHalf, kHalf},
+                    [&](const WeVector& normal) { return normal.y > 0.0f ? topSubset : otherSubset; });
 }
 
 void FloorPlate(WeMeshBuilder& mesh, uint32_t subset)
 {
-    mesh.AddBox({-kHalf, kFloor, -kHalf}, {kHalf, kFloor + kPlate, kHalf}, 0.015f, AllFaces, subset);
+    mesh.AddOpenBox({-kHalf, kFloor, -kHalf}, {kHalf, kFloor + kPlate, kHalf},
+                    [subset](const WeVector&) { return subset; });
 }
 
 // A flat shape of convex pieces (each a polygon in x and z, counter-clockwise from above) raised
@@ -179,8 +183,8 @@ void HorseshoeMagnet(WeMeshBuilder& mesh)
 }
 
 // The lines of the table's grid along x or z: its edge, the cells' seams, its other edge. Every
-// face of the table and the ground takes its corners from these values, so that neighbouring
-// faces share their edges exactly and leave no crack between them.
+// face of the table takes its corners from these values, so that neighbouring faces share their
+// edges exactly and leave no crack between them.
 std::vector<float> TableLines()
 {
     std::vector<float> lines{-kTableHalf};
@@ -222,20 +226,25 @@ void Table(WeMeshBuilder& mesh)
         }
 }
 
-// The ground around the table out to the half size, in squares that grow away from it and meet
-// the table's sides at its lines; its texture coordinates span the whole square, the table's place
-// included, u along x and v along z as the map tool bakes light maps.
+// The ground around the table out to the half size, about a hole a little inside the table's
+// sides, so that the ground runs on under the table's frame and meets its sides without a seam to
+// show through: squares of 4 units near the table, dense enough for per-vertex lights to fall on
+// it smoothly, then growing away from it. Few and wide faces, as a software rasteriser shades
+// every block of pixels a face's edge crosses once for each face. Its texture coordinates span
+// the whole square, the table's place included, u along x and v along z as the map tool bakes
+// light maps.
 void Ground(WeMeshBuilder& mesh)
 {
-    std::vector<float> outside{kTableHalf};
-    for (const float step : {4.0f, 4.0f, 4.0f, 4.0f, 8.0f, 16.0f, 24.0f})
+    constexpr float hole = kTableHalf - 0.3f;
+    std::vector<float> outside{hole};
+    for (const float step : {4.0f, 4.0f, 4.0f, 4.0f, 4.0f, 4.0f, 4.0f, 8.0f, 16.0f, 24.0f})
         outside.push_back(outside.back() + step);
     outside.push_back(kGroundHalf);
     std::vector<float> lines;
     for (auto line = outside.rbegin(); line + 1 != outside.rend(); ++line)
         lines.push_back(-*line);
-    const std::vector<float> table = TableLines();
-    lines.insert(lines.end(), table.begin(), table.end() - 1);
+    for (int32_t part = 0; part < 4; ++part)
+        lines.push_back(-hole + hole * 0.5f * float(part));
     lines.insert(lines.end(), outside.begin(), outside.end());
     const auto corner = [](float x, float z)
     {
@@ -243,15 +252,21 @@ void Ground(WeMeshBuilder& mesh)
                                      (x + kGroundHalf) / (2.0f * kGroundHalf),
                                      (z + kGroundHalf) / (2.0f * kGroundHalf)};
     };
-    const auto underTable = [](float low, float high) { return low >= -kTableHalf && high <= kTableHalf; };
+    const auto inHole = [](float low, float high) { return low >= -hole && high <= hole; };
     for (size_t i = 0; i + 1 < lines.size(); ++i)
         for (size_t j = 0; j + 1 < lines.size(); ++j)
         {
             const float x0 = lines[i], x1 = lines[i + 1], z0 = lines[j], z1 = lines[j + 1];
-            if (underTable(x0, x1) && underTable(z0, z1))
+            if (inHole(x0, x1) && inHole(z0, z1))
                 continue;
             mesh.AddFace({corner(x0, z0), corner(x1, z0), corner(x1, z1), corner(x0, z1)}, kUp, 0);
         }
+}
+
+// A sky dome of the engine's sky mesh size (10 across).
+void SkyDome(WeMeshBuilder& mesh)
+{
+    mesh.AddDome(5.0f, WeMeshBuilder::skyDomeRim, 12, 32, 0);
 }
 
 struct Model
@@ -374,6 +389,9 @@ int main(int argc, char** argv)
         {"Maps.Models.ground",
          Ground,
          {{0, {"Maps.Materials.ground_day"}}, {1, {"Maps.Materials.ground_evening"}}}},
+        // The maps' skies, each on a dome whose material takes its map's sky texture.
+        {"Maps.Models.sky_day", SkyDome, {{0, {"Maps.Materials.sky_day"}}}},
+        {"Maps.Models.sky_evening", SkyDome, {{0, {"Maps.Materials.sky_evening"}}}},
         {"Ingame.Models.arrow",
          Arrow,
          {{0, {"Ingame.Materials.arrow"}},
