@@ -457,12 +457,9 @@ bool WeRenderDevice::ChangeDisplayMode()
     return true;
 }
 
-bool WeRenderDevice::SetBackBufferSize(int32_t width, int32_t height)
+void WeRenderDevice::SetBackBufferSize(int32_t width, int32_t height)
 {
-    if (created)
-        return false;
     StoreSize(width, height);
-    return true;
 }
 
 void WeRenderDevice::StoreSize(int32_t width, int32_t height)

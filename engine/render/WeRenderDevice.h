@@ -51,9 +51,9 @@ public:
     int32_t BackBufferWidth() const { return backBufferWidth; }
     int32_t BackBufferHeight() const { return backBufferHeight; }
     float Aspect() const { return aspect; }
-    // The size a device not made answers (layout and drawing without a window, as in tools and
-    // tests); false and nothing changed once it is made, as its size is its back buffer's.
-    bool SetBackBufferSize(int32_t width, int32_t height);
+    // The size the device answers until the next Init or display-mode change: for layout and
+    // drawing without a display of that size (tools and tests); the game never calls it.
+    void SetBackBufferSize(int32_t width, int32_t height);
     void OnLostDevice();
     void OnResetDevice();
     // Releases everything once; a second call does nothing.

@@ -41,19 +41,21 @@ TEST_F(RecordingRenderDevice, InitMakesAndBindsThePlainDepthStencilAndSetsStates
     EXPECT_TRUE(renderDevice.Init(nullptr, nullptr, "", 0, 0, 0, 0, false, 3, 2, true)) << "already created";
 }
 
-TEST_F(RecordingRenderDevice, OnlyADeviceNotMadeTakesASizeFromOutside)
+TEST_F(RecordingRenderDevice, AGivenSizeHoldsUntilTheDeviceIsMadeOrItsModeChanges)
 {
-    ASSERT_TRUE(renderDevice.SetBackBufferSize(300, 100));
+    renderDevice.SetBackBufferSize(300, 100);
     EXPECT_EQ(renderDevice.BackBufferWidth(), 300);
     EXPECT_FLOAT_EQ(renderDevice.Aspect(), 3.0f);
     ASSERT_TRUE(Start()) << "the settings' 64 x 32";
     EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
-    EXPECT_FALSE(renderDevice.SetBackBufferSize(300, 100));
-    EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
     EXPECT_EQ(renderDevice.BackBufferHeight(), 32);
     EXPECT_FLOAT_EQ(renderDevice.Aspect(), 2.0f);
-    engine.settings.width = 300;
+    engine.settings.width = 96;
     EXPECT_EQ(renderDevice.BackBufferWidth(), 64) << "settings change nothing until the mode changes";
+    renderDevice.SetBackBufferSize(300, 100);
+    ASSERT_TRUE(renderDevice.ChangeDisplayMode());
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 96);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 3.0f);
 }
 
 TEST_F(RecordingRenderDevice, PresentationFollowsTheEngineSettings)

@@ -11,13 +11,6 @@ namespace
 class FontTest : public TwoDTest
 {
 protected:
-    // The screen's size changes as the options screen changes it: through a display-mode change.
-    static void ChangeSize(int32_t width, int32_t height)
-    {
-        engine.settings.width = width;
-        engine.settings.height = height;
-        ASSERT_TRUE(renderDevice.ChangeDisplayMode());
-    }
     int32_t Width(WeFont* font, const WeString& text, int32_t wrap = 0)
     {
         int32_t width = 0, height = 0;
@@ -118,7 +111,7 @@ TEST_F(FontTest, StarKeyNamesTheDefaultFace)
 
 TEST_F(FontTest, DisplaySizeTakesTheSmallerScreenRatio)
 {
-    ChangeSize(1600, 900);
+    renderDevice.SetBackBufferSize(1600, 900);
     WeFont* font = fonts.GetFont("Arial:20");
     EXPECT_EQ(font->rasterSize, 30);
     EXPECT_FLOAT_EQ(font->scale, 1.0f);
@@ -126,7 +119,7 @@ TEST_F(FontTest, DisplaySizeTakesTheSmallerScreenRatio)
 
 TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
 {
-    ChangeSize(1600, 1200);
+    renderDevice.SetBackBufferSize(1600, 1200);
     WeFont* font = fonts.GetFont("Arial:2000000000");
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(font->loaded);
@@ -139,7 +132,7 @@ TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
 // bounded by the screen's height.
 TEST_F(FontTest, ADisplaySizeIsAtMostTheScreensHeight)
 {
-    ChangeSize(320, 240); // design pixels are 800 x 600: a size shows at 0.4 of it
+    renderDevice.SetBackBufferSize(320, 240); // design pixels are 800 x 600: a size shows at 0.4 of it
     const std::pair<const char*, int32_t> keys[] = {
         {"Arial:590", 236}, {"Arial:650", 240}, {"Arial:100000", 240}};
     for (const auto& [key, displaySize] : keys)
@@ -282,7 +275,8 @@ TEST_F(FontTest, ResetRasterisesAgainAndReleasesTheOldPage)
 {
     WeFont* font = fonts.GetFont("Arial:20");
     EXPECT_EQ(textures.GetCount(), 1);
-    ChangeSize(400, 300); // the device's reset resets the canvas
+    renderDevice.SetBackBufferSize(400, 300);
+    canvas.OnResetDevice();
     EXPECT_EQ(textures.GetCount(), 1) << "the fixed page of the old size is gone";
     EXPECT_EQ(font->rasterSize, 10);
     canvas.Shutdown();
