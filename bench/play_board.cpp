@@ -25,7 +25,6 @@
 #include "MivoGameScene.h"
 #include "MivoMapDatabase.h"
 #include "MivoPlayGamePhase.h"
-#include "WeEngine.h"
 #include "WeModel.h"
 #include "WePostProcess.h"
 #include "WeRenderDevice.h"
@@ -48,9 +47,7 @@ struct FullBoard
 {
     explicit FullBoard(const char* mapName = nullptr)
     {
-        engine.settings.width = 1024;
-        engine.settings.height = 768;
-        renderDevice.aspect = 1024.0f / 768.0f;
+        renderDevice.SetBackBufferSize(1024, 768); // a device made for the frame has that size
         for (int32_t x = 0; x < MivoMapTable::kSize; ++x)
             for (int32_t y = 0; y < MivoMapTable::kSize; ++y)
             {
@@ -170,7 +167,7 @@ double FragmentsPerPixel(WeApplication* frame)
     glGetQueryObjectui64v(query, GL_QUERY_RESULT, &fragments);
     glDeleteQueries(1, &query);
     application = nullptr;
-    return double(fragments) / double(engine.settings.width * engine.settings.height);
+    return double(fragments) / double(renderDevice.BackBufferWidth() * renderDevice.BackBufferHeight());
 }
 
 // The bare loop: the box probe of every block's centre along the pick ray; the hits.

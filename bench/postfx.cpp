@@ -33,7 +33,7 @@ public:
         };
         d3d9::Device& device = *renderDevice.device;
         device.SetFVF(d3d9::D3DFVF_XYZRHW | d3d9::D3DFVF_DIFFUSE);
-        const float w = float(engine.settings.width), h = float(engine.settings.height);
+        const float w = float(renderDevice.BackBufferWidth()), h = float(renderDevice.BackBufferHeight());
         for (int i = 0; i < 8; ++i)
         {
             const float x = w * float(i) / 8.0f, y = h * float(i % 3) / 3.0f;

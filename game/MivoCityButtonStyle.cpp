@@ -59,16 +59,16 @@ void MivoCityButtonStyle::Register()
         delete style;
 }
 
-void MivoCityButtonStyle::SetPlace(WeUIButton& button, int32_t state, int32_t blinkSeed)
+void MivoCityButtonStyle::SetPlace(WeUIButton& button, MivoPlaceState state, int32_t blinkSeed)
 {
     button.userWords[kStateWord] = state;
     button.userWords[kSeedWord] = blinkSeed;
 }
 
-int32_t MivoCityButtonStyle::PlaceState(const WeUIComponent* component)
+MivoPlaceState MivoCityButtonStyle::PlaceState(const WeUIComponent* component)
 {
     const int32_t* words = UserWords(component);
-    return words ? words[kStateWord] : PLACE_ABSENT;
+    return words ? static_cast<MivoPlaceState>(words[kStateWord]) : PLACE_ABSENT;
 }
 
 int32_t MivoCityButtonStyle::BlinkSeed(const WeUIComponent* component)

@@ -4,18 +4,10 @@
 // shows a hover layer.
 #pragma once
 
+#include "MivoPlaceState.h"
 #include "WeUIButton.h"
 
 #include <cstdint>
-
-// A place's state as the quest map writes it into its button.
-enum MivoPlaceState : int32_t
-{
-    PLACE_ABSENT = 0,   // not in the player's progress
-    PLACE_OPEN = 1,     // playable
-    PLACE_FINISHED = 2, // a finished city or a used teleport
-    PLACE_LOCKED = 3,
-};
 
 class MivoCityButtonStyle : public WeUIDefaultButtonStyle
 {
@@ -31,9 +23,9 @@ public:
 
     // The place's state and blink seed (a x 10000 + b with a, b from 1 to 10000; 0: none), kept
     // in the button's user words.
-    static void SetPlace(WeUIButton& button, int32_t state, int32_t blinkSeed);
+    static void SetPlace(WeUIButton& button, MivoPlaceState state, int32_t blinkSeed);
     // Of a component that is no button: an absent place without a seed.
-    static int32_t PlaceState(const WeUIComponent* component);
+    static MivoPlaceState PlaceState(const WeUIComponent* component);
     static int32_t BlinkSeed(const WeUIComponent* component);
 
     // The quest map's zoom, 0 = the whole map to 1 = zoomed in; the quest map writes it as its

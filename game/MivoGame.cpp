@@ -210,7 +210,7 @@ void MivoGame::ApplyRenderSettings()
 {
     renderDevice.refraction = false;
     renderDevice.outlines = false;
-    renderDevice.featureSwitch3 = renderDevice.featureSwitch2 = true;
+    renderDevice.normalMaps = renderDevice.specularHighlights = true;
     renderDevice.shaderLevel = 1;
     // The chain holds bloom at most: no film grain, depth of field or motion blur.
     renderDevice.filmGrain = false;

@@ -2,8 +2,8 @@
 
 #include "WeCanvas.h"
 #include "WeColor.h"
-#include "WeEngine.h"
 #include "WeFont.h"
+#include "WeRenderDevice.h"
 
 void MivoGameScene::BeforeSaveActor(WeActor* actor)
 {
@@ -27,7 +27,8 @@ uint32_t MivoFloatingScore::AlphaByte() const
 void MivoFloatingScore::Draw(const WeMatrix& viewProjection) const
 {
     const WeVector4 p = d3dx::D3DXVec3Transform(position, viewProjection);
-    const float width = float(engine.settings.width), height = float(engine.settings.height);
+    const float width = float(renderDevice.BackBufferWidth()),
+                height = float(renderDevice.BackBufferHeight());
     const int32_t x = int32_t((p.x / p.w + 1.0f) * 0.5f * width) - 300;
     const int32_t y = int32_t(((1.0f - p.y / p.w) * 0.5f + rise) * height) - 150;
     const uint32_t a = AlphaByte() << 24;

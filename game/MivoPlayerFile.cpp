@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 MivoSaveProblems saveProblems;
 
@@ -31,27 +29,12 @@ int LastError()
 // fails, else 0.
 int FlushAndClose(FILE* file)
 {
-    int error = std::fflush(file) == 0 && fsync(fileno(file)) == 0 ? 0 : LastError();
+    int error = win32::FlushFileBuffers(file) ? 0 : LastError();
     if (std::fclose(file) != 0 && !error)
     {
         error = LastError();
     }
     return error;
-}
-
-// Makes a rename in the folder of `path` durable. Best effort: not every file system lets a
-// folder be synced.
-void SyncFolderOf(const std::string& path)
-{
-    const std::string normal = win32::NormalizePath(path.c_str());
-    const std::size_t slash = normal.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : normal.substr(0, slash + 1);
-    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (descriptor >= 0)
-    {
-        fsync(descriptor);
-        close(descriptor);
-    }
 }
 
 // The halves of a save, each giving the errno value of its failure, else 0.
@@ -71,14 +54,8 @@ int WriteTemporary(const std::string& path, const std::vector<uint8_t>& bytes)
 
 int CommitTemporary(const std::string& path)
 {
-    const std::string from = win32::NormalizePath(TemporaryPath(path).c_str());
-    const std::string to = win32::NormalizePath(path.c_str());
-    if (std::rename(from.c_str(), to.c_str()) != 0)
-    {
-        return LastError();
-    }
-    SyncFolderOf(path);
-    return 0;
+    const uint32_t flags = win32::MOVEFILE_REPLACE_EXISTING | win32::MOVEFILE_WRITE_THROUGH;
+    return win32::MoveFileEx(TemporaryPath(path).c_str(), path.c_str(), flags) ? 0 : LastError();
 }
 } // namespace
 

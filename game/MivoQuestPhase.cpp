@@ -9,9 +9,9 @@
 #include "MivoStatisticPhase.h"
 #include "MivoUserData.h"
 #include "WeConfig.h"
-#include "WeEngine.h"
 #include "WeLocalization.h"
 #include "WeRandom.h"
+#include "WeRenderDevice.h"
 #include "WeTimer.h"
 #include "WeUIButton.h"
 #include "WeUIMain.h"
@@ -78,7 +78,7 @@ int32_t BlinkSeed()
 }
 
 // A place's look and click by its state: open places play, the others zoom the map.
-void SetPlace(WeUIComponent* place, int32_t state, int32_t playId, WeTexture* zoomCursor)
+void SetPlace(WeUIComponent* place, MivoPlaceState state, int32_t playId, WeTexture* zoomCursor)
 {
     auto* button = dynamic_cast<WeUIButton*>(place);
     if (!button)
@@ -223,7 +223,7 @@ void MivoQuestPhase::BuildMap()
         for (int32_t c = 1; c <= kMivoCitiesPerRegion; ++c)
         {
             const int32_t key = base + c - 1;
-            const int32_t state = userData.CityState(key);
+            const MivoPlaceState state = userData.CityState(key);
             played = played || state == PLACE_OPEN || state == PLACE_FINISHED;
             anyOpen = anyOpen || state == PLACE_OPEN;
             SetHoverIds(CityName(region, c), kCityEnter + key, kCityLeave + key);
@@ -247,7 +247,7 @@ void MivoQuestPhase::BuildMap()
         const WeString name = Numbered("QuestTeleport", t);
         SetHoverIds(name, kTeleportEnter + t, kTeleportLeave + t);
         // A teleport opens only when no city is left to play.
-        int32_t state = userData.TeleportState(t - 1);
+        MivoPlaceState state = userData.TeleportState(t - 1);
         if (state == PLACE_OPEN && anyOpen)
             state = PLACE_ABSENT;
         SetPlace(MivoFindWidget(name), state, kTeleportPlay + t, zoomCursor);
@@ -266,7 +266,7 @@ void MivoQuestPhase::StartZoom()
     centreY = map->h > 0 ? static_cast<float>(uiMain.lastMouseY - map->y) / static_cast<float>(map->h) : 0.5f;
 }
 
-void MivoQuestPhase::ShowPlaceName(WeUIComponent* place, const WeString& key, int32_t state)
+void MivoQuestPhase::ShowPlaceName(WeUIComponent* place, const WeString& key, MivoPlaceState state)
 {
     if (!nameLabel || !place)
         return;
@@ -408,13 +408,16 @@ void MivoQuestPhase::HandleInput()
         OnUIEvent(&back);
         return;
     }
-    if (zoom != 1.0f || zoomSpeed != 0.0f || engine.settings.width <= 0 || engine.settings.height <= 0)
+    if (zoom != 1.0f || zoomSpeed != 0.0f || renderDevice.BackBufferWidth() <= 0 ||
+        renderDevice.BackBufferHeight() <= 0)
         return;
     const QuestTuning& t = Tuning();
     const float dt = timer.deltaTime;
-    centreX += EdgeScroll(static_cast<float>(uiMain.lastMouseX) / static_cast<float>(engine.settings.width),
-                          t.marginX, t.scrollX, dt);
-    centreY += EdgeScroll(static_cast<float>(uiMain.lastMouseY) / static_cast<float>(engine.settings.height),
+    centreX +=
+        EdgeScroll(static_cast<float>(uiMain.lastMouseX) / static_cast<float>(renderDevice.BackBufferWidth()),
+                   t.marginX, t.scrollX, dt);
+    centreY += EdgeScroll(static_cast<float>(uiMain.lastMouseY) /
+                              static_cast<float>(renderDevice.BackBufferHeight()),
                           t.marginY, t.scrollY, dt);
 }
 
@@ -447,8 +450,8 @@ void MivoQuestPhase::OnMapLayout(WeUIComponent* c)
     const float s = (t.zoomFactor - 1.0f) * q.zoom + 1.0f;
     c->w = static_cast<int32_t>(std::lround(static_cast<float>(laidW) * s));
     c->h = static_cast<int32_t>(std::lround(static_cast<float>(laidH) * s));
-    const float hx = HalfView(engine.settings.width, t.zoomFactor, laidW);
-    const float hy = HalfView(engine.settings.height, t.zoomFactor, laidH);
+    const float hx = HalfView(renderDevice.BackBufferWidth(), t.zoomFactor, laidW);
+    const float hy = HalfView(renderDevice.BackBufferHeight(), t.zoomFactor, laidH);
     questPhase.centreX = std::clamp(q.centreX, hx, 1.0f - hx);
     questPhase.centreY = std::clamp(q.centreY, hy, 1.0f - hy);
     c->x += ZoomedOffset(q.centreX, q.zoom, laidW, c->w);

@@ -4,6 +4,7 @@
 // zooms in around a clicked point and, fully zoomed, scrolls when the mouse nears a screen edge.
 #pragma once
 
+#include "MivoPlaceState.h"
 #include "WePhaseStack.h"
 #include "WeString.h"
 
@@ -72,7 +73,7 @@ public:
 
 private:
     void StartZoom();
-    void ShowPlaceName(WeUIComponent* place, const WeString& key, int32_t state);
+    void ShowPlaceName(WeUIComponent* place, const WeString& key, MivoPlaceState state);
     bool PlayCity(int32_t key);
     bool PlayTeleport(int32_t teleport);
     // The current map takes the menu background's place.

@@ -11,8 +11,6 @@ namespace
 constexpr char kRecordEnd = 0x01;
 constexpr char kFieldSeparator = 0x02;
 constexpr char kBlockEnd = 0x03;
-constexpr int32_t kRegionCount = 15;
-constexpr int32_t kMapsPerRegion = 20;
 constexpr int32_t kMaxRecordsPerLevelBlock = 20;
 // The smallest entry in the file: an empty name (2 bytes) and four 4-byte fields.
 constexpr std::size_t kSmallestEntry = 2 + 4 * 4;
@@ -107,17 +105,6 @@ bool HasRoom(const std::vector<MivoScore>& table)
     return table.size() < static_cast<std::size_t>(MivoScoreTables::kLocalTableSize);
 }
 } // namespace
-
-int32_t MivoScoreTables::LevelTableIndex(int32_t mapId)
-{
-    const int32_t region = mapId / 1000;
-    const int32_t number = mapId % 1000;
-    if (mapId < 0 || region < 1 || region > kRegionCount || number < 1 || number > kMapsPerRegion)
-    {
-        return -1;
-    }
-    return kMapsPerRegion * (region - 1) + (number - 1);
-}
 
 void MivoScoreTables::Clear()
 {

@@ -35,10 +35,17 @@ public:
     static constexpr int32_t kLevelTableCount = 300;
     static constexpr int32_t kLocalTableSize = 10;
     static constexpr int32_t kFileVersion = 2;
+    static constexpr int32_t kRegionCount = 15, kMapsPerRegion = 20; // of the level tables
 
     // The level table of a ladder map id (1000 x region + number, region 1..15, number
     // 1..20), or -1 for any other id.
-    static int32_t LevelTableIndex(int32_t mapId);
+    static constexpr int32_t LevelTableIndex(int32_t mapId)
+    {
+        const int32_t region = mapId / 1000, number = mapId % 1000;
+        if (mapId < 0 || region < 1 || region > kRegionCount || number < 1 || number > kMapsPerRegion)
+            return -1;
+        return kMapsPerRegion * (region - 1) + (number - 1);
+    }
 
     // Empties the quest, skill and level tables (the best records stay) and reads them from
     // the file; best records are raised by what it holds. A missing file or an older version

@@ -1058,30 +1058,30 @@ MivoQuestCity* MivoUserData::CurrentCity() const
     return &currentUser->quest.regions[regionSlot][cityIndex];
 }
 
-int32_t MivoUserData::CityState(int32_t key) const
+MivoPlaceState MivoUserData::CityState(int32_t key) const
 {
     const MivoQuestCity* city = FindCity(key);
     if (!city)
     {
-        return 0;
+        return PLACE_ABSENT;
     }
-    return city->completed ? 2 : city->open ? 1 : 3;
+    return city->completed ? PLACE_FINISHED : city->open ? PLACE_OPEN : PLACE_LOCKED;
 }
 
-int32_t MivoUserData::TeleportState(int32_t regionKey) const
+MivoPlaceState MivoUserData::TeleportState(int32_t regionKey) const
 {
     if (!currentUser || regionKey < 0)
     {
-        return 0;
+        return PLACE_ABSENT;
     }
     for (const MivoQuestTeleport& teleport : currentUser->quest.teleports)
     {
         if (teleport.targetRegion == regionKey)
         {
-            return teleport.done ? 2 : 1;
+            return teleport.done ? PLACE_FINISHED : PLACE_OPEN;
         }
     }
-    return 0;
+    return PLACE_ABSENT;
 }
 
 int32_t MivoUserData::CompletedQuestMaps() const

@@ -3,6 +3,7 @@
 // and the state of the game being played, which the phases read and write directly.
 #pragma once
 
+#include "MivoPlaceState.h"
 #include "MivoScores.h"
 #include "MivoUploadQueue.h"
 #include "WeString.h"
@@ -197,8 +198,8 @@ public:
     void CheckSkillBonusLevel();
 
     // Quest map.
-    int32_t CityState(int32_t key) const;           // 2 completed, 1 open, 3 neither, 0 no such city
-    int32_t TeleportState(int32_t regionKey) const; // 2 done, 1 not done, 0 none
+    MivoPlaceState CityState(int32_t key) const;           // locked: neither open nor completed
+    MivoPlaceState TeleportState(int32_t regionKey) const; // of the teleport leading there
     int32_t CompletedQuestMaps() const;
     int32_t CityKey(int32_t key) const; // slot x 1000 + city index, 0 when none
     void ChooseRegion(int32_t regionKey);

@@ -37,11 +37,9 @@ public:
 // The application Run is driving; null before Run, never cleared.
 extern WeApplication* application;
 
-// Keeps freed heap memory mapped: the software renderer frees and allocates large blocks every
-// frame, and the allocator's default thresholds would hand them back to the system after one
-// frame and fault them in again during the next. Also backs the heap's top with huge pages. Run
-// calls it first; the game calls it before its globals are made (they read the configuration's
-// thousands of entries into the heap). Only the first call does anything.
+// The heap as the software renderer wants it (win32::KeepHeapMapped). Run calls it first; the
+// game calls it before its globals are made (they read the configuration's thousands of entries
+// into the heap), and benchmarks as the game's run does. Only the first call does anything.
 void WeKeepHeapMapped();
 
 // printf-style into a caller's buffer of 256 bytes, truncating what does not fit.

@@ -6,8 +6,8 @@
 #include "WeEngineParts.h"
 #include "WeTimer.h"
 #include "win32/Win32Cursor.h"
-#include "win32/Win32Library.h"
 #include "win32/Win32Time.h"
+#include "win32/Win32Window.h"
 
 namespace
 {
@@ -143,16 +143,20 @@ void WeEngine::Update()
     WeProfileBlock& profile = ProfileSlot(kUpdateProfileSlot);
     profile.Start("Engine::Update");
     frameStats.Reset();
-    const int32_t deviceState = parts->CheckDevice();
-    if (deviceState == 2 && settings.closeOnDeviceFailure)
+    const WeDeviceState deviceState = parts->CheckDevice();
+    if (deviceState == WeDeviceState::Failed && settings.closeOnDeviceFailure)
     {
         fatalDeviceError = true;
         window->alive = false;
     }
     parts->BeginInputFrame();
-    focused = deviceState == 0 && WeIsAppInForeground();
+    focused = deviceState == WeDeviceState::Usable && WeIsAppInForeground();
     if (focused && pollInput)
+    {
         parts->PollInput();
+        if (parts->UseScreenshotClick())
+            TakeScreenshot();
+    }
     parts->UpdateAudio();
     parts->ClearDebugLines();
     FetchPhysicsStep();
@@ -261,16 +265,4 @@ void WeEngine::FreeAll()
     FetchPhysicsStep();
     parts->AddPhysicsLines();
     parts->FreeResources(false);
-}
-
-bool WeIsAppInForeground()
-{
-    const win32::HWND foreground = win32::GetForegroundWindow();
-    return foreground && win32::GetWindowThreadProcessId(foreground, nullptr) == win32::GetCurrentThreadId();
-}
-
-void* WeGetLibraryProc(const char* file, const char* name)
-{
-    win32::HMODULE library = win32::LoadLibraryA(file);
-    return library ? reinterpret_cast<void*>(win32::GetProcAddress(library, name)) : nullptr;
 }

@@ -32,9 +32,9 @@ struct WeEngineSettings
     int32_t multisampleType = 0;
     int32_t multisampleQuality = 0;
     bool verticalSync = false;
-    int32_t deviceParameterA = 2; // the render device's reflection quality
+    int32_t reflectionQuality = 2; // the render device's, 0 to 3
     bool closeOnDeviceFailure = true;
-    bool deviceParameterB = true; // the render device's multithreaded flag
+    bool multithreaded = true; // the render device is made for calls from several threads
     float gravity[3] = {0.0f, -9.81f, 0.0f};
     bool physicsFlag = true; // the physics SDK is wanted
     bool keyboardFlag = false; // keep the Windows keys (no DISCL_NOWINKEY)
@@ -87,8 +87,8 @@ public:
     bool UpdateCursorVisibility();
     // Confines the cursor to the window rectangle, or releases it.
     void ClipCursorToWindow(bool clip);
-    // Before the screens after the poll see it: a click of Print Screen saves the frame as
-    // "Screenshot-YYYY-MM-DD-hh-mm-ss.bmp" in the working folder.
+    // Saves the frame as "Screenshot-YYYY-MM-DD-hh-mm-ss.bmp" in the working folder; the update
+    // does so right after the poll on a click of Print Screen, which the screens then never see.
     void TakeScreenshot();
     // Frees the non-fixed resources of the mesh, material and texture managers.
     void FreeAll();
@@ -126,8 +126,3 @@ private:
 
 extern WeEngine engine;
 extern WeFrameStats frameStats;
-
-// The foreground window belongs to the calling thread.
-bool WeIsAppInForeground();
-// A function of a library loaded while the program runs (the library stays loaded), or null.
-void* WeGetLibraryProc(const char* file, const char* name);

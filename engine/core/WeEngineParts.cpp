@@ -52,7 +52,7 @@ public:
         return renderDevice.Init(window.instance, win32::GetSdlWindow(window.handle), deviceText,
                                  settings.width, settings.height, settings.multisampleType,
                                  settings.multisampleQuality, settings.verticalSync, settings.displayMode,
-                                 settings.deviceParameterA, settings.deviceParameterB);
+                                 settings.reflectionQuality, settings.multithreaded);
     }
     bool InitAudio() override { return audioDevice.Init(); }
     bool InitInput() override { return input.Init(win32::GetModuleHandleA(nullptr), true); }
@@ -63,9 +63,10 @@ public:
     void InitUI() override { uiMain.Init(); }
     void LoadScreenshotFont() override { fonts.GetFont("Arial:14"); }
 
-    int32_t CheckDevice() override { return renderDevice.CheckDevice(); }
+    WeDeviceState CheckDevice() override { return renderDevice.CheckDevice(); }
     void BeginInputFrame() override { input.BeginFrame(); }
     void PollInput() override { input.Poll(); }
+    bool UseScreenshotClick() override { return input.UseKeyClicked(WeInput::kScreenshotKey); }
     void UpdateAudio() override { audioDevice.Update(); }
     void ClearDebugLines() override { debugRenderer.ClearLines(); }
     void FetchPhysics() override { physics.FetchResults(); }

@@ -4,6 +4,8 @@
 // real subsystems.
 #pragma once
 
+#include "WeDeviceState.h"
+
 #include <cstdint>
 
 class WeAppWindow;
@@ -40,9 +42,11 @@ public:
     virtual void LoadScreenshotFont() = 0;
 
     // The frame, in the engine's order.
-    virtual int32_t CheckDevice() = 0; // 0 usable, 1 lost, 2 failed beyond reset
+    virtual WeDeviceState CheckDevice() = 0;
     virtual void BeginInputFrame() = 0;
     virtual void PollInput() = 0;
+    // Consumes the click of the screenshot key (Print Screen) the poll saw; whether there was one.
+    virtual bool UseScreenshotClick() = 0;
     virtual void UpdateAudio() = 0;
     virtual void ClearDebugLines() = 0;
     virtual void FetchPhysics() = 0;

@@ -6,9 +6,6 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
-#include <sys/types.h>
-
-static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
 
 // Two 32-byte lanes a step, built for AVX2 where the processor has it, so that the XOR keeps
 // pace with memory.
@@ -60,7 +57,7 @@ bool WeFileStream::OpenMode(const WeString& path, const char* mode, bool keepSiz
         std::setvbuf(file, nullptr, _IONBF, 0);
     open = true;
     name = path;
-    fseeko(file, 0, SEEK_SET);
+    win32::SeekFile(file, 0, SEEK_SET);
     size = keepSize ? GetFileSize() : 0;
     return true;
 }
@@ -99,18 +96,18 @@ void WeFileStream::DropBuffer()
 
 int64_t WeFileStream::HandlePosition() const
 {
-    return file ? static_cast<int64_t>(ftello(file)) : 0;
+    return file ? win32::TellFile(file) : 0;
 }
 
 int64_t WeFileStream::GetFileSize() const
 {
     if (!file)
         return 0;
-    const off_t here = ftello(file);
-    fseeko(file, 0, SEEK_END);
-    const off_t end = ftello(file);
-    fseeko(file, here, SEEK_SET);
-    return end < 0 ? 0 : static_cast<int64_t>(end);
+    const int64_t here = win32::TellFile(file);
+    win32::SeekFile(file, 0, SEEK_END);
+    const int64_t end = win32::TellFile(file);
+    win32::SeekFile(file, here, SEEK_SET);
+    return end < 0 ? 0 : end;
 }
 
 int64_t WeFileStream::Tell() const
@@ -126,7 +123,7 @@ bool WeFileStream::Seek(int64_t offset, int origin)
         offset += Tell() - HandlePosition();
     DropBuffer();
     lastAccess = LastAccess::None;
-    if (fseeko(file, static_cast<off_t>(offset), origin) != 0)
+    if (win32::SeekFile(file, offset, origin) != 0)
         return false;
     // An empty buffer marks where the handle stands, so that the next read need not ask it.
     if (origin == SEEK_SET)
@@ -147,10 +144,10 @@ void WeFileStream::SwitchTo(LastAccess access)
     {
         const int64_t logical = Tell();
         DropBuffer();
-        fseeko(file, static_cast<off_t>(logical), SEEK_SET);
+        win32::SeekFile(file, logical, SEEK_SET);
     }
     else if (lastAccess != LastAccess::None && lastAccess != access)
-        fseeko(file, 0, SEEK_CUR);
+        win32::SeekFile(file, 0, SEEK_CUR);
     lastAccess = access;
 }
 

@@ -3,6 +3,7 @@
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeUIMain.h"
 #include "win32/Win32Cursor.h"
 
@@ -140,8 +141,8 @@ void WeInput::GetCursorPosition(int32_t* x, int32_t* y) const
     const int64_t clientHeight = client.bottom - client.top;
     if (clientWidth <= 0 || clientHeight <= 0)
         return;
-    *x = static_cast<int32_t>(engine.settings.width * int64_t(cursor.x) / clientWidth);
-    *y = static_cast<int32_t>(engine.settings.height * int64_t(cursor.y) / clientHeight);
+    *x = static_cast<int32_t>(renderDevice.BackBufferWidth() * int64_t(cursor.x) / clientWidth);
+    *y = static_cast<int32_t>(renderDevice.BackBufferHeight() * int64_t(cursor.y) / clientHeight);
 }
 
 bool WeInput::ReacquireDevices(HRESULT* keyboardResult, HRESULT* mouseResult, HRESULT* controllerResult)
@@ -236,8 +237,6 @@ void WeInput::Poll()
             if (mouseDown[button] != mousePrevious[button])
                 mouseDown[button] ? uiMain.PostMouseDown(button) : uiMain.PostMouseUp(button);
     }
-    if (UseKeyClicked(kScreenshotKey))
-        engine.TakeScreenshot();
 }
 
 bool WeInput::UseClick(uint8_t* clicked, int32_t count, int32_t index)

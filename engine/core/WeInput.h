@@ -18,7 +18,7 @@ public:
     static constexpr int32_t kKeyCount = 256;
     static constexpr int32_t kMouseButtonCount = 8;
     static constexpr int32_t kJoyButtonCount = 128;
-    static constexpr int32_t kScreenshotKey = dinput::DIK_SYSRQ;
+    static constexpr int32_t kScreenshotKey = dinput::DIK_SYSRQ; // its click is the engine's
 
     // Takes the key-repeat settings from the configuration.
     WeInput();
@@ -33,11 +33,11 @@ public:
     // First in every engine update: previous = down, down and clicked cleared, the controller
     // axes centred, no movement, the cursor read.
     void BeginFrame();
-    // Reads the devices, derives down and clicked, posts the changes to the UI, and takes a
-    // screenshot on a click of Print Screen; nothing when not initialised.
+    // Reads the devices, derives down and clicked and posts the changes to the UI; nothing when
+    // not initialised.
     void Poll();
     // The cursor in back-buffer pixels: client position scaled from the client size to the
-    // settings' size; 0, 0 without a window or with an empty client area.
+    // render device's back-buffer size; 0, 0 without a window or with an empty client area.
     void GetCursorPosition(int32_t* x, int32_t* y) const;
     // Re-acquires the devices whose reads failed for lost or missing acquisition; a device
     // re-acquired is read again, so its state is that of now. Returns whether every read now

@@ -1,7 +1,5 @@
 #include "WeRandom.h"
 
-#include "WeTimer.h"
-
 namespace
 {
 
@@ -20,11 +18,6 @@ int32_t WeRand()
 {
     randState = randState * 214013u + 2531011u;
     return static_cast<int32_t>((randState >> 16) & 0x7FFF);
-}
-
-void WeFillRandomTable()
-{
-    WeFillRandomTable(static_cast<uint32_t>(timer.GetMilliseconds()));
 }
 
 void WeFillRandomTable(uint32_t seed)

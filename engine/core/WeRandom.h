@@ -24,10 +24,8 @@ struct WeRandomTable
 
 extern WeRandomTable randomTable;
 
-// Seeds the generator with the timer's milliseconds and fills the table from it; index 0.
-// Run at the start of each pass of the run loop.
-void WeFillRandomTable();
-// The same with a given seed.
+// Seeds the generator and fills the table from it; index 0. The timer's WeFillRandomTable()
+// seeds it with the timer's milliseconds.
 void WeFillRandomTable(uint32_t seed);
 // The next stored value, 0..WE_RAND_MAX; the index runs modulo 2^30.
 int32_t WeRandom();

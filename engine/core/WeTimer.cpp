@@ -1,5 +1,6 @@
 #include "WeTimer.h"
 
+#include "WeRandom.h"
 #include "win32/Win32Time.h"
 
 #include <cmath>
@@ -143,6 +144,11 @@ void WeTimer::RefreshFloatCopies()
     rawDeltaFloat = static_cast<float>(rawDelta);
     quantisedDeltaFloat = static_cast<float>(quantisedDelta);
     deltaTime = static_cast<float>(finalDelta);
+}
+
+void WeFillRandomTable()
+{
+    WeFillRandomTable(static_cast<uint32_t>(timer.GetMilliseconds()));
 }
 
 void WeBeginFixedLoading()

@@ -77,6 +77,10 @@ private:
 
 extern WeTimer timer;
 
+// Seeds the random generator with the timer's milliseconds and fills the random table from it.
+// Run at the start of each pass of the run loop.
+void WeFillRandomTable();
+
 // Nesting counter of fixed loading; an end without its begin leaves it at 0.
 extern int32_t fixedLoadingCount;
 

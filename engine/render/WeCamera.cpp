@@ -1,6 +1,5 @@
 #include "WeCamera.h"
 
-#include "WeEngine.h"
 #include "WeRenderDevice.h"
 #include "WeTimer.h"
 
@@ -110,7 +109,7 @@ WeCamera::WeCamera()
 
 float WeCamera::ProjectionAspect() const
 {
-    return aspect != 0.0f ? aspect : renderDevice.aspect;
+    return aspect != 0.0f ? aspect : renderDevice.Aspect();
 }
 
 void WeCamera::UpdateProjection()
@@ -200,8 +199,8 @@ void WeCamera::GetPickRay(float screenX, float screenY, WeVector& origin, WeVect
     WeMatrix inverse;
     if (!D3DXMatrixInverse(&inverse, nullptr, view))
         inverse = D3DXMatrixIdentity();
-    const float width = float(std::max(1, engine.settings.width));
-    const float height = float(std::max(1, engine.settings.height));
+    const float width = float(std::max(1, renderDevice.BackBufferWidth()));
+    const float height = float(std::max(1, renderDevice.BackBufferHeight()));
     const float px = (2.0f * screenX / width - 1.0f) / projection.m[0][0];
     const float py = -(2.0f * screenY / height - 1.0f) / projection.m[1][1];
     origin = Row(inverse, 3);

@@ -244,8 +244,10 @@ void WeCanvas::Draw2DTextShadowed(WeFont* font, const WeString& text, int32_t x,
 {
     if (!font)
         return;
-    const int32_t dx = int32_t(3.0 * engine.settings.width / std::max(1, engine.settings.uiSourceWidth));
-    const int32_t dy = int32_t(3.0 * engine.settings.height / std::max(1, engine.settings.uiSourceHeight));
+    const int32_t dx =
+        int32_t(3.0 * renderDevice.BackBufferWidth() / std::max(1, engine.settings.uiSourceWidth));
+    const int32_t dy =
+        int32_t(3.0 * renderDevice.BackBufferHeight() / std::max(1, engine.settings.uiSourceHeight));
     if (shadowColor == 0)
     {
         auto quarter = [color](int shift)

@@ -1,8 +1,7 @@
 #include "WeDxtCompressor.h"
 
 #include "WeVirtualFileSystem.h"
-
-#include <dlfcn.h>
+#include "win32/Win32Library.h"
 
 namespace
 {
@@ -31,16 +30,16 @@ WeDxtCompressCall OpenedModule(WeString& problem)
 
 bool WeLoadDxtModule(const char* path, WeDxtCompressCall& call, WeString& problem)
 {
-    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    win32::HMODULE module = win32::LoadLibraryA(path);
     if (!module)
     {
-        problem = dlerror();
+        problem = win32::GetLibraryErrorText();
         return false;
     }
-    call = reinterpret_cast<WeDxtCompressCall>(dlsym(module, "WeDxtCompress"));
+    call = reinterpret_cast<WeDxtCompressCall>(win32::GetProcAddress(module, "WeDxtCompress"));
     if (call)
         return true;
-    dlclose(module);
+    win32::FreeLibrary(module);
     problem = WeString(path) + " has no WeDxtCompress";
     return false;
 }

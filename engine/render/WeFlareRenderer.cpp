@@ -175,8 +175,8 @@ void WeFlareRenderer::Render(WeScene*, WeCamera* camera)
 {
     if (!camera)
         return;
-    const float width = float(renderDevice.presentParameters.backBufferWidth);
-    const float height = float(renderDevice.presentParameters.backBufferHeight);
+    const float width = float(renderDevice.BackBufferWidth());
+    const float height = float(renderDevice.BackBufferHeight());
     for (const WeFlareRecord& record : records)
     {
         WeLight& light = *record.light;

@@ -3,6 +3,7 @@
 #include "WeCanvas.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeScript.h"
 #include "WeTexture.h"
 #include "WeTimer.h"
@@ -285,15 +286,15 @@ void WeFont::Load(const WeString& fontKey)
     const WeString faceName = fontKey.Substring(0, colon);
     const int32_t size = fontKey.Substring(colon + 1, fontKey.GetLength()).ToInt(10);
     const WeFontSettings& settings = FontSettings();
-    const double byWidth =
-        std::trunc(double(size) / std::max(1, engine.settings.uiSourceWidth) * engine.settings.width);
-    const double byHeight =
-        std::trunc(double(size) / std::max(1, engine.settings.uiSourceHeight) * engine.settings.height);
+    const double byWidth = std::trunc(double(size) / std::max(1, engine.settings.uiSourceWidth) *
+                                      renderDevice.BackBufferWidth());
+    const double byHeight = std::trunc(double(size) / std::max(1, engine.settings.uiSourceHeight) *
+                                       renderDevice.BackBufferHeight());
     // No text taller than the screen can be shown: a larger size (any a key may name, past what an
     // int holds) is the screen's height, so a key like "Arial:100000" costs what the screen does.
     const int32_t displaySize =
         WeNear(std::clamp(std::min(byWidth, byHeight) * double(settings.globalScale), -double(INT32_MAX),
-                          double(std::max(1, engine.settings.height))));
+                          double(std::max(1, renderDevice.BackBufferHeight()))));
     for (int32_t attempt = displaySize; attempt > 0;)
     {
         // A cell taller than a page, with its gutters, can never be packed: such attempts are

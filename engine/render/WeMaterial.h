@@ -25,8 +25,11 @@ class WeMaterial
 {
 public:
     static constexpr int32_t slotCount = 16;
-    // Feature bits of the technique mask that choose textures in ApplyTextures.
-    static constexpr int32_t bumpFlag = 8, specularFlag = 4, environmentFlag = 16, splatFlag = 64;
+    // Feature bits of the technique mask, bit n for the n-th technique letter (FLSBEHTA8); the
+    // specular, bump, environment and splat bits choose textures in ApplyTextures.
+    static constexpr int32_t fogFlag = 1, lightingFlag = 2, specularFlag = 4, bumpFlag = 8,
+                             environmentFlag = 16, shadowFlag = 32, splatFlag = 64, skinnedFlag = 128,
+                             noGlowMapFlag = 256;
 
     WeMaterial();
     virtual ~WeMaterial();

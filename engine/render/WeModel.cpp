@@ -152,7 +152,7 @@ void WeBaseModel::GatherLights(WeScene* scene)
             });
     lightsGathered = true;
     if (pointLightCount > 0)
-        lightFlags |= 2;
+        lightFlags |= WeMaterial::lightingFlag;
 }
 
 void WeBaseModel::Render(WeScene*, WeCamera* camera, WeActor* actor, int32_t materialSet)

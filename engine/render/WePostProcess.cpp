@@ -147,8 +147,8 @@ bool WePostProcess::Build()
     if (built)
         return true;
     LoadAssets();
-    halfWidth = int32_t(float(engine.settings.width) * reduction);
-    halfHeight = int32_t(float(engine.settings.height) * reduction);
+    halfWidth = int32_t(float(renderDevice.BackBufferWidth()) * reduction);
+    halfHeight = int32_t(float(renderDevice.BackBufferHeight()) * reduction);
     quarterWidth = int32_t(float(halfWidth) * reduction);
     quarterHeight = int32_t(float(halfHeight) * reduction);
     subRectangle = false;
@@ -192,7 +192,8 @@ void WePostProcess::LoadAssets()
 
 void WePostProcess::MakeQuads()
 {
-    fullQuad = CreateScreenQuad(uint32_t(engine.settings.width), uint32_t(engine.settings.height));
+    fullQuad =
+        CreateScreenQuad(uint32_t(renderDevice.BackBufferWidth()), uint32_t(renderDevice.BackBufferHeight()));
     halfQuad = CreateScreenQuad(uint32_t(halfWidth), uint32_t(halfHeight));
     quarterQuad = CreateScreenQuad(uint32_t(quarterWidth), uint32_t(quarterHeight));
     const float grainWidth = grainTexture ? float(grainTexture->width) : 128.0f;
@@ -204,7 +205,7 @@ void WePostProcess::MakeQuads()
 
 void WePostProcess::MakeCapture()
 {
-    const int32_t width = engine.settings.width, height = engine.settings.height;
+    const int32_t width = renderDevice.BackBufferWidth(), height = renderDevice.BackBufferHeight();
     const auto type = MultisampleType(engine.settings.multisampleType);
     const auto quality = uint32_t(engine.settings.multisampleQuality);
     // A float capture the device cannot make (not at all, or not multisampled) falls back to
@@ -219,7 +220,7 @@ void WePostProcess::MakeCapture()
 
 void WePostProcess::MakeTargets()
 {
-    const int32_t width = engine.settings.width, height = engine.settings.height;
+    const int32_t width = renderDevice.BackBufferWidth(), height = renderDevice.BackBufferHeight();
     if (renderDevice.refraction)
         refractionTarget =
             MakeTarget(width, height, D3DFMT_A8R8G8B8, MultisampleType(engine.settings.multisampleType),
@@ -293,8 +294,8 @@ void WePostProcess::MakeChain()
         float taps[12][4] = {};
         for (int32_t i = 0; i < 12; ++i)
         {
-            taps[i][0] = focusTaps[i][0] / float(engine.settings.width);
-            taps[i][1] = focusTaps[i][1] / float(engine.settings.height);
+            taps[i][0] = focusTaps[i][0] / float(renderDevice.BackBufferWidth());
+            taps[i][1] = focusTaps[i][1] / float(renderDevice.BackBufferHeight());
         }
         if (const D3DXHANDLE handle = Parameter(focus->shader, "filterTaps"))
             focus->shader->effect->SetVectorArray(handle, &taps[0][0], 12);
@@ -303,7 +304,7 @@ void WePostProcess::MakeChain()
 
 void WePostProcess::MakePairs()
 {
-    const int32_t width = engine.settings.width, height = engine.settings.height;
+    const int32_t width = renderDevice.BackBufferWidth(), height = renderDevice.BackBufferHeight();
     if (renderDevice.floatTargetA16B16G16R16F && (renderDevice.bloomMode == 1 || renderDevice.bloomMode == 2))
     {
         quarterA = MakeTarget(quarterWidth, quarterHeight, D3DFMT_A8R8G8B8);
@@ -597,7 +598,8 @@ bool WePostProcess::CompositeOnlyCopies() const
     if (subRectangle || CompositeMask() != 0 || !savedTarget)
         return false;
     const SurfaceDesc desc = savedTarget->GetDesc();
-    return desc.width == uint32_t(engine.settings.width) && desc.height == uint32_t(engine.settings.height);
+    return desc.width == uint32_t(renderDevice.BackBufferWidth()) &&
+           desc.height == uint32_t(renderDevice.BackBufferHeight());
 }
 
 const WePostProcessEffect* WePostProcess::OnScreenEffect() const
@@ -731,7 +733,8 @@ WeRenderTarget* WePostProcess::AddToCapture(WePostProcessEffect& effect, uint32_
     {
         effect.shader->BeginPass(pass);
         effect.Apply();
-        DrawScreenRects(lit, uint32_t(engine.settings.width), uint32_t(engine.settings.height));
+        DrawScreenRects(lit, uint32_t(renderDevice.BackBufferWidth()),
+                        uint32_t(renderDevice.BackBufferHeight()));
         effect.shader->EndPass();
     }
     if (capturedOnScreen)
@@ -744,13 +747,14 @@ bool WePostProcess::LitTiles(const WeRenderTarget& image, std::vector<Rect>& lit
 {
     Surface* surface = image.surfaces[0];
     if (!surface || image.multisampleType != D3DMULTISAMPLE_NONE || image.format != D3DFMT_A8R8G8B8 ||
-        image.width >= uint32_t(engine.settings.width))
+        image.width >= uint32_t(renderDevice.BackBufferWidth()))
         return false;
     LockedRect locked{};
     if (Failed(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY)))
         return false;
     lit = WeFindLitTiles({static_cast<const uint8_t*>(locked.bits), locked.pitch, int32_t(image.width),
-                          int32_t(image.height), engine.settings.width, engine.settings.height});
+                          int32_t(image.height), renderDevice.BackBufferWidth(),
+                          renderDevice.BackBufferHeight()});
     surface->UnlockRect();
     return true;
 }
@@ -792,7 +796,8 @@ void WePostProcess::Composite()
     float position[3] = {0.0f, 0.0f, 0.0f}, scale[3] = {1.0f, 1.0f, 1.0f};
     if (subRectangle)
     {
-        const float width = float(engine.settings.width), height = float(engine.settings.height);
+        const float width = float(renderDevice.BackBufferWidth()),
+                    height = float(renderDevice.BackBufferHeight());
         const auto [left, top, right, bottom] = screenRect;
         position[0] = float(left + right) / width - 1.0f;
         position[1] = 1.0f - float(top + bottom) / height;

@@ -96,8 +96,8 @@ void WeRenderDevice::BuildPresentParameters(bool windowed)
         }
     }
     presentParameters = d3d9::PresentParameters{};
-    presentParameters.backBufferWidth = uint32_t(settings.width);
-    presentParameters.backBufferHeight = uint32_t(settings.height);
+    presentParameters.backBufferWidth = uint32_t(backBufferWidth);
+    presentParameters.backBufferHeight = uint32_t(backBufferHeight);
     presentParameters.backBufferFormat = backBufferFormat;
     presentParameters.backBufferCount = 1;
     presentParameters.multiSampleType = d3d9::MultisampleType(settings.multisampleType);
@@ -196,7 +196,7 @@ bool WeRenderDevice::Init(void*, d3d9::WindowHandle newWindow, const WeString&, 
         return Fail("Error: Cannot create DirectX device - error #8876086C");
     }
     window = newWindow;
-    aspect = float(engine.settings.width) / float(engine.settings.height);
+    StoreSize(engine.settings.width, engine.settings.height);
     BuildPresentParameters(displayMode != 0);
 
     uint32_t adapter = 0;
@@ -319,24 +319,24 @@ void WeRenderDevice::RenderFrame()
     device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 
-int32_t WeRenderDevice::CheckDevice()
+WeDeviceState WeRenderDevice::CheckDevice()
 {
     wasReset = false;
     if (!created)
     {
-        return 0;
+        return WeDeviceState::Usable;
     }
     switch (device->TestCooperativeLevel())
     {
     case d3d9::D3DERR_DEVICELOST:
         lost = true;
-        return 1;
+        return WeDeviceState::Lost;
     case d3d9::D3DERR_DRIVERINTERNALERROR:
-        return 2;
+        return WeDeviceState::Failed;
     case d3d9::D3DERR_DEVICENOTRESET:
         break;
     default:
-        return 0;
+        return WeDeviceState::Usable;
     }
     OnLostDevice();
     d3d9::PresentParameters parameters = presentParameters;
@@ -346,14 +346,14 @@ int32_t WeRenderDevice::CheckDevice()
         OnResetDevice();
         lost = false;
         wasReset = true;
-        return 0;
+        return WeDeviceState::Usable;
     }
     if (result == d3d9::D3DERR_DEVICELOST)
     {
         lost = true;
-        return 1;
+        return WeDeviceState::Lost;
     }
-    return 2;
+    return WeDeviceState::Failed;
 }
 
 void WeRenderDevice::OnLostDevice()
@@ -421,8 +421,8 @@ void WeRenderDevice::MoveWindowForMode() const
     using win32::GetSystemMetrics;
     const int32_t frame = GetSystemMetrics(win32::SM_CXFIXEDFRAME);
     const int32_t caption = GetSystemMetrics(win32::SM_CYCAPTION);
-    int32_t width = settings.width;
-    int32_t height = settings.height;
+    int32_t width = backBufferWidth;
+    int32_t height = backBufferHeight;
     if (settings.windowStyle == 1 || settings.windowStyle == 3)
     {
         width += 2 * frame;
@@ -444,7 +444,7 @@ bool WeRenderDevice::ChangeDisplayMode()
         return false;
     }
     OnLostDevice();
-    aspect = float(engine.settings.width) / float(engine.settings.height);
+    StoreSize(engine.settings.width, engine.settings.height);
     MoveWindowForMode();
     BuildPresentParameters(engine.settings.displayMode != 0);
     if (d3d9::Failed(device->Reset(&presentParameters)))
@@ -455,6 +455,18 @@ bool WeRenderDevice::ChangeDisplayMode()
     lost = false;
     wasReset = true;
     return true;
+}
+
+void WeRenderDevice::SetBackBufferSize(int32_t width, int32_t height)
+{
+    StoreSize(width, height);
+}
+
+void WeRenderDevice::StoreSize(int32_t width, int32_t height)
+{
+    backBufferWidth = width;
+    backBufferHeight = height;
+    aspect = float(width) / float(height);
 }
 
 void WeRenderDevice::Shutdown()
@@ -817,8 +829,8 @@ void WeRenderDevice::SetScissor(bool enable, const d3d9::Rect& rect)
         scissorOn = false;
         return;
     }
-    const int32_t width = engine.settings.width;
-    const int32_t height = engine.settings.height;
+    const int32_t width = backBufferWidth;
+    const int32_t height = backBufferHeight;
     d3d9::Rect clamped;
     clamped.left = std::clamp(rect.left, 0, width - 1);
     clamped.right = std::clamp(rect.right, clamped.left, width - 1);

@@ -6,6 +6,7 @@
 
 #include "WeBaseRenderer.h"
 #include "WeColor.h"
+#include "WeDeviceState.h"
 #include "WeList.h"
 #include "WeString.h"
 #include "d3d9/D3d9Device.h"
@@ -41,10 +42,18 @@ public:
     // One frame: clear, the application's Render, present. Nothing unless created, ready and
     // not lost.
     void RenderFrame();
-    // 0 draw normally, 1 lost (skip the frame), 2 failed beyond reset.
-    int32_t CheckDevice();
+    // Usable, lost (skip the frame) or failed beyond reset; a device that can be reset again is.
+    WeDeviceState CheckDevice();
     // Applies the engine settings (size, windowed flag, multisampling, vertical sync).
     bool ChangeDisplayMode();
+    // The back buffer's size and its width / height: what Init and each display-mode change
+    // took from the engine settings.
+    int32_t BackBufferWidth() const { return backBufferWidth; }
+    int32_t BackBufferHeight() const { return backBufferHeight; }
+    float Aspect() const { return aspect; }
+    // The size the device answers until the next Init or display-mode change: for layout and
+    // drawing without a display of that size (tools and tests); the game never calls it.
+    void SetBackBufferSize(int32_t width, int32_t height);
     void OnLostDevice();
     void OnResetDevice();
     // Releases everything once; a second call does nothing.
@@ -137,14 +146,14 @@ public:
     bool floatTargetMultisample = false;
     bool ready = true;
     bool projectors = true;
-    bool featureSwitch3 = true, featureSwitch2 = true;
+    bool normalMaps = true;         // off: the scene renderer drops the bump feature bit every frame
+    bool specularHighlights = true; // off: it drops the specular bit
     int32_t reflectionQuality = 2;
     int32_t shaderLevel = 1;
     int32_t maxAnisotropy = 1;
     bool stencilOn = false;
     int32_t samplerFilters[d3d9::maxSamplers][3] = {}; // min, mag, mip
     int32_t samplerAddress[d3d9::maxSamplers] = {};
-    float aspect = 1.0f;
     d3d9::Format backBufferFormat = d3d9::D3DFMT_X8R8G8B8;
     d3d9::Format depthFormat = d3d9::D3DFMT_D24S8;
     d3d9::Surface* depthStencil = nullptr;
@@ -164,13 +173,14 @@ public:
     d3d9::Direct3D* direct3D = nullptr;
     bool debugDraw = false;
     bool greyAmbient = false;
-    bool featureSwitch12 = true;
+    bool pointLighting = true; // off: it drops the lighting and specular bits; no per-pixel lights
 
     WeRenderDevice(const WeRenderDevice&) = delete;
     WeRenderDevice& operator=(const WeRenderDevice&) = delete;
 
 private:
     bool Fail(const char* message);
+    void StoreSize(int32_t width, int32_t height);
     // The canvas's and the shaders' effects and the textures, all made on this device, go with it.
     void ReleaseDeviceObjects();
     void BuildPresentParameters(bool windowed);
@@ -184,6 +194,10 @@ private:
     void ForEachMovieTexture(void (WeMovieTextureRenderer::*operation)());
     // Windowed: the outer size for the back buffer in the window style, centred on the screen.
     void MoveWindowForMode() const;
+
+    int32_t backBufferWidth = 800;
+    int32_t backBufferHeight = 600;
+    float aspect = 800.0f / 600.0f;
 };
 
 extern WeRenderDevice renderDevice;

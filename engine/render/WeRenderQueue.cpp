@@ -183,24 +183,24 @@ int32_t WeRenderQueue::ComposeMask(const WeMaterial& material, int32_t modelBits
     // so the next preparation would never see it on.
     if (renderDevice.pixelShader3 && renderDevice.shaderLevel == 2 && shader->supportsFeature[0] &&
         (material.ownFog ? material.fogEnabled : renderDevice.fogConfigured))
-        bits |= 1;
-    if (material.specularPow > 0.0f && (bits & 2))
-        bits |= 4;
+        bits |= WeMaterial::fogFlag;
+    if (material.specularPow > 0.0f && (bits & WeMaterial::lightingFlag))
+        bits |= WeMaterial::specularFlag;
     const bool splatTextures = material.textures[10] || material.textures[11] || material.textures[12];
     if (material.textures[1] || (material.splat && splatTextures))
-        bits |= 8;
+        bits |= WeMaterial::bumpFlag;
     if (material.textures[4] || (renderDevice.reflectionQuality >= 2 && material.reflective))
-        bits |= 16;
+        bits |= WeMaterial::environmentFlag;
     if (shadowed && shader->supportsFeature[5])
-        bits |= 32;
+        bits |= WeMaterial::shadowFlag;
     if (material.splat)
-        bits |= 64;
+        bits |= WeMaterial::splatFlag;
     if (meshFlag)
-        bits |= 128;
+        bits |= WeMaterial::skinnedFlag;
     // Without a glow map the black texture stands in for it, so shaders that offer it skip
     // the sample.
     if (!material.textures[3])
-        bits |= 256;
+        bits |= WeMaterial::noGlowMapFlag;
     return shader->ChooseMask(bits & frameMask);
 }
 

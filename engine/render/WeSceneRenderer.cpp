@@ -201,13 +201,13 @@ void WeSceneRenderer::Prepare(WeScene* newScene, WeCamera* newCamera)
     camera = newCamera;
     int32_t mask = WeRenderQueue::allFeatures;
     if (renderDevice.reflectionQuality == 0)
-        mask &= ~16;
-    if (!renderDevice.featureSwitch3)
-        mask &= ~8;
-    if (!renderDevice.featureSwitch2)
-        mask &= ~4;
-    if (!renderDevice.featureSwitch12)
-        mask &= ~(2 | 4);
+        mask &= ~WeMaterial::environmentFlag;
+    if (!renderDevice.normalMaps)
+        mask &= ~WeMaterial::bumpFlag;
+    if (!renderDevice.specularHighlights)
+        mask &= ~WeMaterial::specularFlag;
+    if (!renderDevice.pointLighting)
+        mask &= ~(WeMaterial::lightingFlag | WeMaterial::specularFlag);
     renderQueue.frameMask = mask;
     renderQueue.Recycle();
     for (WeRenderList& list : lists)
@@ -314,7 +314,7 @@ void WeSceneRenderer::Render()
         renderDevice.DisableFog();
         if (scene)
             scene->skyBox.Render(camera, 1.0f);
-        RenderPass(1);
+        RenderPass(backgroundPass);
     }
     renderDevice.EnableFog();
     if (renderDevice.refraction)
@@ -330,66 +330,77 @@ void WeSceneRenderer::Render()
     }
     if (renderDevice.outlines && passSwitch[outlineSwitch] >= 1 && !lists[solidOutlinedList].IsEmpty())
     {
-        RenderPass(2);
+        RenderPass(outlinedPass);
         postProcess.RenderOutlines();
     }
     if (passSwitch[solidSwitch] > 0)
     {
         const WeProfileScope profile(timer.profileSlots[solidProfileSlot], "Render Solid");
-        RenderPass(3);
+        RenderPass(solidPass);
     }
     if (passSwitch[projectorSwitch] > 0)
         projectorRenderer.Render(scene, camera);
     if (passSwitch[alphaSwitch] > 0)
     {
         const WeProfileScope profile(timer.profileSlots[alphaProfileSlot], "Render Alpha");
-        RenderPass(5);
+        RenderPass(alphaPass);
     }
     if (renderDevice.refraction)
         renderDevice.DisableStencil();
     renderDevice.DisableFog();
     if (passSwitch[lastSwitch] > 0)
-        RenderPass(6);
+        RenderPass(lastPass);
     if (passSwitch[flareSwitch] > 0)
         flareRenderer.Render(scene, camera);
     if (!reflectionRenderer.reflecting)
         debugRenderer.DrawLines(camera);
 }
 
+namespace
+{
+
+// What a pass draws and how: its list (-1 none); its blending, depth test and depth writes (-1
+// leaves one as it is); the frame counter of the items it draws; whether the runs of one key go
+// nearest first.
+struct PassTraits
+{
+    int32_t list;
+    int32_t alphaBlend, depthTest, depthWrite;
+    int32_t WeFrameStats::PerFrame::*drawn;
+    bool nearestFirst;
+};
+
+using Frame = WeFrameStats::PerFrame;
+constexpr PassTraits kPasses[WeSceneRenderer::passCount] = {
+    {-1, -1, -1, -1, &Frame::drawnSolid, false}, // no pass
+    {WeSceneRenderer::backgroundList, 1, 0, -1, &Frame::drawnBackground, false},
+    {WeSceneRenderer::solidOutlinedList, 0, 1, 1, &Frame::drawnSolid, true},
+    {WeSceneRenderer::solidPlainList, 0, 1, 1, &Frame::drawnSolid, true},
+    {-1, -1, -1, -1, &Frame::drawnSolid, false}, // the projectors'
+    {WeSceneRenderer::alphaList, 1, 1, 0, &Frame::drawnAlpha, false},
+    {WeSceneRenderer::lastList, 1, 0, -1, &Frame::drawnLast, false},
+};
+
+} // namespace
+
 void WeSceneRenderer::SetPassStates(int32_t pass)
 {
+    const PassTraits& traits = kPasses[pass];
     Device& device = *renderDevice.device;
-    switch (pass)
-    {
-    case 1:
-    case 6:
-        renderDevice.SetAlphaBlend(true, true);
-        device.SetRenderState(D3DRS_ZENABLE, 0);
-        break;
-    case 2:
-    case 3:
-        renderDevice.SetAlphaBlend(false, true);
-        device.SetRenderState(D3DRS_ZENABLE, 1);
-        device.SetRenderState(D3DRS_ZWRITEENABLE, 1);
-        break;
-    case 5:
-        renderDevice.SetAlphaBlend(true, true);
-        device.SetRenderState(D3DRS_ZENABLE, 1);
-        device.SetRenderState(D3DRS_ZWRITEENABLE, 0);
-        break;
-    default:
-        break;
-    }
+    if (traits.alphaBlend >= 0)
+        renderDevice.SetAlphaBlend(traits.alphaBlend != 0, true);
+    if (traits.depthTest >= 0)
+        device.SetRenderState(D3DRS_ZENABLE, uint32_t(traits.depthTest));
+    if (traits.depthWrite >= 0)
+        device.SetRenderState(D3DRS_ZWRITEENABLE, uint32_t(traits.depthWrite));
 }
 
 void WeSceneRenderer::RenderPass(int32_t pass)
 {
-    static constexpr int32_t listOfPass[7] = {-1, backgroundList, solidOutlinedList, solidPlainList,
-                                              -1, alphaList,      lastList};
-    if (!renderDevice.device || pass < 1 || pass > 6)
+    if (!renderDevice.device || pass < backgroundPass || pass >= passCount)
         return;
     SetPassStates(pass);
-    const int32_t listIndex = listOfPass[pass];
+    const int32_t listIndex = kPasses[pass].list;
     state = PassState{};
     replay.clear();
     if (listIndex >= 0)
@@ -521,7 +532,7 @@ void WeSceneRenderer::OrderItems(int32_t pass, WeRenderList& list)
         byKey.push_back(item);
     }
     // The other lists keep their key order: back to front, or by priority.
-    if (pass == 2 || pass == 3)
+    if (kPasses[pass].nearestFirst)
     {
         std::stable_sort(groups.begin(), groups.end(),
                          [](const Group& a, const Group& b) { return a.depth < b.depth; });
@@ -804,22 +815,7 @@ VertexDeclaration* WeSceneRenderer::DeclarationFor(const WeMesh& mesh) const
 
 void WeSceneRenderer::CountDrawn(int32_t pass) const
 {
-    WeFrameStats::PerFrame& stats = frameStats.frame;
-    switch (pass)
-    {
-    case 1:
-        ++stats.drawnBackground;
-        break;
-    case 5:
-        ++stats.drawnAlpha;
-        break;
-    case 6:
-        ++stats.drawnLast;
-        break;
-    default:
-        ++stats.drawnSolid;
-        break;
-    }
+    ++(frameStats.frame.*kPasses[pass].drawn);
 }
 
 // Reflections.

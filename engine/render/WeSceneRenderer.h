@@ -58,6 +58,18 @@ public:
         lastList,
         listCount
     };
+    // The drawing passes in Render's order, by the numbers the scripts know; the projector pass
+    // draws no list.
+    enum Pass : int32_t
+    {
+        backgroundPass = 1,
+        outlinedPass = 2,
+        solidPass = 3,
+        projectorPass = 4,
+        alphaPass = 5,
+        lastPass = 6,
+        passCount
+    };
     // Items a multi-pass effect remembers for its further passes.
     static constexpr int32_t replayLimit = 65536;
 
@@ -74,8 +86,8 @@ public:
     void Prepare(WeScene* scene, WeCamera* camera);
     // Draws the lists of the last Prepare.
     void Render();
-    // Draws one list: 1 background, 2 outlined solid, 3 solid, 5 alpha, 6 last; 4 only restores
-    // the states a list leaves.
+    // Draws the pass's list; the projector pass only restores the states a list leaves. Nothing
+    // for a number outside the passes.
     void RenderPass(int32_t pass);
     // The item's own values to the effect: world matrices, the actor's scale, the camera's
     // rotation, the material colour tinted by the model, the texture animation at the actor's

@@ -1,6 +1,5 @@
 #include "WeScreenQuad.h"
 
-#include "WeEngine.h"
 #include "WeRenderDevice.h"
 #include "d3d9/D3d9Device.h"
 
@@ -93,8 +92,8 @@ void DrawScreenRects(const std::vector<d3d9::Rect>& rects, uint32_t width, uint3
 
 d3d9::VertexBuffer* CreateScaledScreenQuad(float a, float b)
 {
-    const float w = float(engine.settings.width);
-    const float h = float(engine.settings.height);
+    const float w = float(renderDevice.BackBufferWidth());
+    const float h = float(renderDevice.BackBufferHeight());
     const float first = 0.5f / w;  // the same offset on both axes
     const float second = 0.5f / a; // likewise for the reduced image
     const WeScaledScreenQuadVertex vertices[4] = {

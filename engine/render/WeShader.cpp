@@ -2,7 +2,6 @@
 
 #include "WeCamera.h"
 #include "WeConfig.h"
-#include "WeEngine.h"
 #include "WeFileStream.h"
 #include "WeLight.h"
 #include "WeModel.h"
@@ -315,8 +314,10 @@ void WeShader::BuildTechniques()
 
 void WeShader::ConvertPixelsToTexels()
 {
-    const float invWidth = engine.settings.width > 0 ? 1.0f / float(engine.settings.width) : 0.0f;
-    const float invHeight = engine.settings.height > 0 ? 1.0f / float(engine.settings.height) : 0.0f;
+    const float invWidth =
+        renderDevice.BackBufferWidth() > 0 ? 1.0f / float(renderDevice.BackBufferWidth()) : 0.0f;
+    const float invHeight =
+        renderDevice.BackBufferHeight() > 0 ? 1.0f / float(renderDevice.BackBufferHeight()) : 0.0f;
     for (uint32_t index = 0;; ++index)
     {
         const D3DXHANDLE target = effect->GetParameter(nullptr, index);
@@ -517,7 +518,7 @@ void WeShader::SetLightPositions(WeLight* const* lights, int32_t count, D3DXHAND
 
 void WeShader::SetPerPixelLights(const WeRenderItem& item)
 {
-    if (!effect || renderDevice.greyAmbient || !renderDevice.featureSwitch12 || !perPixelLightsColor ||
+    if (!effect || renderDevice.greyAmbient || !renderDevice.pointLighting || !perPixelLightsColor ||
         !perPixelLightsCount || !perPixelLightsPosition || !perPixelLightsRange ||
         !perPixelLightsSpecularColor || !item.model)
         return;
@@ -741,7 +742,7 @@ Matrix ViewProjectionAt(const WeCamera& camera, float target, float now)
     const float aspect = Lerp(o.aspect, n.aspect, t);
     const Matrix view = D3DXMatrixLookAtLH(p, p + direction, up);
     const Matrix projection =
-        D3DXMatrixPerspectiveFovLH(Lerp(o.fov, n.fov, t), aspect != 0.0f ? aspect : renderDevice.aspect,
+        D3DXMatrixPerspectiveFovLH(Lerp(o.fov, n.fov, t), aspect != 0.0f ? aspect : renderDevice.Aspect(),
                                    Lerp(o.nearClip, n.nearClip, t), Lerp(o.farClip, n.farClip, t));
     return D3DXMatrixMultiply(view, projection);
 }

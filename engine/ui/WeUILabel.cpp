@@ -1,6 +1,6 @@
 #include "WeUILabel.h"
 
-#include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeUIMain.h"
 
 WeUIRoot::WeUIRoot(const WeString& rootName) : WeUIComponent(nullptr, rootName)
@@ -13,8 +13,8 @@ void WeUIRoot::UpdateLayout(bool, bool)
 {
     x = 0;
     y = 0;
-    w = engine.settings.width;
-    h = engine.settings.height;
+    w = renderDevice.BackBufferWidth();
+    h = renderDevice.BackBufferHeight();
     WeUIComponent::UpdateLayout(false, true);
 }
 

@@ -1,9 +1,9 @@
 #include "WeUIMain.h"
 
 #include "WeConfig.h"
-#include "WeEngine.h"
 #include "WeInput.h"
 #include "WePhaseStack.h"
+#include "WeRenderDevice.h"
 #include "WeTimer.h"
 #include "WeUIConfigStyles.h"
 #include "WeUILabel.h"
@@ -105,8 +105,8 @@ int32_t WeUIMain::DesignHeight() const
 void WeUIMain::UpdateArea()
 {
     static float& scale = WeConfig::GetFloat("UI.Components.Scale", 1.0f);
-    const float screenW = static_cast<float>(engine.settings.width);
-    const float screenH = static_cast<float>(engine.settings.height);
+    const float screenW = static_cast<float>(renderDevice.BackBufferWidth());
+    const float screenH = static_cast<float>(renderDevice.BackBufferHeight());
     const float designW = static_cast<float>(DesignWidth());
     const float designH = static_cast<float>(DesignHeight());
     if (screenH * designW > screenW * designH)

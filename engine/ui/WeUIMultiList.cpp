@@ -1,7 +1,7 @@
 #include "WeUIMultiList.h"
 
 #include "WeConfig.h"
-#include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeUIButton.h"
 #include "WeUIMain.h"
 
@@ -37,7 +37,7 @@ bool InsertsBefore(const WeString& key, const WeString& t, bool numeric, bool as
 
 int32_t BackBufferHeight()
 {
-    return engine.settings.height > 0 ? engine.settings.height : 1;
+    return renderDevice.BackBufferHeight() > 0 ? renderDevice.BackBufferHeight() : 1;
 }
 
 WeUIMultiList* OwningList(WeUIComponent* c)

@@ -133,7 +133,7 @@ std::unique_ptr<WeCamera> WeUISceneCamera(const WeSceneConfig& config)
     camera->up = config.vectorZ;
     camera->SetOrthogonal(config.flagF);
     camera->orthoHeight = config.valueG;
-    camera->orthoWidth = config.valueG * renderDevice.aspect;
+    camera->orthoWidth = config.valueG * renderDevice.Aspect();
     if (config.flagF)
     {
         camera->SetNearClip(1.0f);

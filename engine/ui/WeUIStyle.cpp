@@ -1,7 +1,7 @@
 #include "WeUIStyle.h"
 
 #include "WeConfig.h"
-#include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
@@ -87,7 +87,8 @@ void WeUIFontSpec::DrawText(const WeString& text, int32_t x, int32_t y, int32_t 
                             float g, float b, float a) const
 {
     // Both offsets scale with the width, so a text keeps its offset's shape on any screen.
-    const float scale = static_cast<float>(engine.settings.width) / static_cast<float>(uiMain.DesignWidth());
+    const float scale =
+        static_cast<float>(renderDevice.BackBufferWidth()) / static_cast<float>(uiMain.DesignWidth());
     x = WeUIPixelSum(x, static_cast<float>(offsetX) * scale);
     y = WeUIPixelSum(y, static_cast<float>(offsetY) * scale);
     uiMain.painter->DrawText(font, text, x, y, w, h, Modulate(colour, r, g, b, a),

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <fstream>
 #include <pwd.h>
@@ -144,6 +146,47 @@ FILE* OpenFile(const char* path, const char* mode)
     std::string cleanMode = mode ? mode : "r";
     cleanMode.erase(std::remove(cleanMode.begin(), cleanMode.end(), 't'), cleanMode.end());
     return std::fopen(NormalizePath(path).c_str(), cleanMode.c_str());
+}
+
+static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
+
+int SeekFile(FILE* file, int64_t offset, int origin)
+{
+    return fseeko(file, static_cast<off_t>(offset), origin);
+}
+
+int64_t TellFile(FILE* file)
+{
+    return static_cast<int64_t>(ftello(file));
+}
+
+bool FlushFileBuffers(FILE* file)
+{
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+// Makes the entries of the folder holding the path durable, where the file system allows it.
+static void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (descriptor >= 0)
+    {
+        fsync(descriptor);
+        close(descriptor);
+    }
+}
+
+bool MoveFileEx(const char* existing, const char* replacement, uint32_t flags)
+{
+    const std::string from = NormalizePath(existing), to = NormalizePath(replacement);
+    const unsigned int noReplace = flags & MOVEFILE_REPLACE_EXISTING ? 0 : RENAME_NOREPLACE;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), noReplace) != 0)
+        return false;
+    if (flags & MOVEFILE_WRITE_THROUGH)
+        SyncFolderOf(to);
+    return true;
 }
 
 const std::string& GetModuleFileName()

@@ -55,6 +55,21 @@ bool DirectoryExists(const char* path);
 // Opens a C stream as fopen does, after normalising the path; the Microsoft text flag 't'
 // of the mode is dropped (line ends are LF here).
 FILE* OpenFile(const char* path, const char* mode);
+// Positions a stream and reports its position with 64-bit offsets, as _fseeki64 and _ftelli64 of
+// the C run-time do: 0 on success, and -1 for a position that cannot be told.
+int SeekFile(FILE* file, int64_t offset, int origin);
+int64_t TellFile(FILE* file);
+// Writes the stream's buffer and the file's data through to the disk itself; false, with errno
+// set, when either step fails.
+bool FlushFileBuffers(FILE* file);
+
+// Flags of MoveFileEx.
+constexpr uint32_t MOVEFILE_REPLACE_EXISTING = 0x1; // a file at the new path is replaced
+constexpr uint32_t MOVEFILE_WRITE_THROUGH = 0x8;    // done when it returns, the folder on disk too
+// Moves (renames) a file; without MOVEFILE_REPLACE_EXISTING an existing file at the new path
+// makes it fail with EEXIST. False, with errno set, when the move fails. Writing the folder
+// through is best effort: not every file system lets a folder be synced.
+bool MoveFileEx(const char* existing, const char* replacement, uint32_t flags);
 
 // The running executable's full path, with slashes; empty when it cannot be read.
 const std::string& GetModuleFileName();

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <dlfcn.h>
+#include <string>
 #include <strings.h>
 
 namespace win32
@@ -24,6 +25,8 @@ BuiltInLibrary builtIns[] = {
     {"PhysXLoader.dll", physx::LoaderLibraryExports, false},
     {"NxCooking.dll", physx::CookingLibraryExports, false},
 };
+
+thread_local std::string lastLoadError;
 
 BuiltInLibrary* FindBuiltIn(const char* fileName)
 {
@@ -48,8 +51,25 @@ HMODULE LoadLibraryA(const char* fileName)
     if (!fileName)
         return nullptr;
     if (BuiltInLibrary* library = FindBuiltIn(fileName))
+    {
+        lastLoadError = library->withheld ? std::string(fileName) + ": withheld" : std::string();
         return library->withheld ? nullptr : library;
-    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+    }
+    HMODULE library = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        lastLoadError = dlerror();
+    return library;
+}
+
+void FreeLibrary(HMODULE library)
+{
+    if (library && !AsBuiltIn(library))
+        dlclose(library);
+}
+
+const char* GetLibraryErrorText()
+{
+    return lastLoadError.c_str();
 }
 
 FARPROC GetProcAddress(HMODULE library, const char* name)
@@ -73,3 +93,9 @@ void WithholdLibrary(const char* fileName, bool withheld)
 }
 
 } // namespace win32
+
+void* WeGetLibraryProc(const char* file, const char* name)
+{
+    win32::HMODULE library = win32::LoadLibraryA(file);
+    return library ? reinterpret_cast<void*>(win32::GetProcAddress(library, name)) : nullptr;
+}

@@ -818,3 +818,9 @@ uint32_t GetForegroundLossCount() { return System().foregroundLosses; }
 void SetNextWindowSamples(int32_t samples) { System().nextSamples = std::max(samples, 0); }
 
 } // namespace win32
+
+bool WeIsAppInForeground()
+{
+    const win32::HWND foreground = win32::GetForegroundWindow();
+    return foreground && win32::GetWindowThreadProcessId(foreground, nullptr) == win32::GetCurrentThreadId();
+}

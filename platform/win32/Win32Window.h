@@ -234,3 +234,6 @@ inline uint16_t HIWORD(uintptr_t value) { return static_cast<uint16_t>((value >>
 inline LPARAM MAKELPARAM(uint32_t low, uint32_t high) { return static_cast<LPARAM>((low & 0xFFFF) | (high & 0xFFFF) << 16); }
 
 } // namespace win32
+
+// The foreground window belongs to the calling thread.
+bool WeIsAppInForeground();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class RecordingEngineParts : public WeEngineParts
@@ -40,13 +41,14 @@ public:
     bool InitPhysics(const WeEngineSettings&) override { return Step("InitPhysics"); }
     void InitUI() override { Add("InitUI"); }
     void LoadScreenshotFont() override { Add("LoadScreenshotFont"); }
-    int32_t CheckDevice() override
+    WeDeviceState CheckDevice() override
     {
         Add("CheckDevice");
         return deviceState;
     }
     void BeginInputFrame() override { Add("BeginInputFrame"); }
     void PollInput() override { Add("PollInput"); }
+    bool UseScreenshotClick() override { return std::exchange(screenshotClicked, false); }
     void UpdateAudio() override { Add("UpdateAudio"); }
     void ClearDebugLines() override { Add("ClearDebugLines"); }
     void FetchPhysics() override { Add("FetchPhysics"); }
@@ -93,7 +95,8 @@ public:
     std::vector<std::string> log;
     std::set<std::string> failing; // calls that return false
     std::string audioOwnText;      // what a failing audio start writes into lastError
-    int32_t deviceState = 0;
+    WeDeviceState deviceState = WeDeviceState::Usable;
+    bool screenshotClicked = false; // the next poll sees a click of Print Screen
     std::string renderDeviceText;
     int32_t renderDeviceWidth = 0;
     int32_t renderDeviceHeight = 0;

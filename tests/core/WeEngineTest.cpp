@@ -186,7 +186,7 @@ TEST_F(Engine, InTheBackgroundTheUpdateStillRunsButInputIsNotPolledAndNothingIsD
 TEST_F(Engine, ADeviceBeyondResetClosesTheRunOnlyWhenTheSettingsSaySo)
 {
     ASSERT_TRUE(Start());
-    parts.deviceState = 2;
+    parts.deviceState = WeDeviceState::Failed;
     engine.settings.closeOnDeviceFailure = false;
     engine.Update();
     EXPECT_TRUE(engine.window->alive);
@@ -246,6 +246,27 @@ TEST_F(Engine, TheScreenshotIsNamedAfterTheLocalTime)
     ASSERT_EQ(parts.log.size(), 1u);
     EXPECT_TRUE(IsStampedName(parts.log[0], "SaveScreenshot Screenshot-", ".bmp"))
         << parts.log[0];
+}
+
+TEST_F(Engine, APrintScreenClickIsTakenRightAfterThePollAndOnlyWhenInputIsPolled)
+{
+    ASSERT_TRUE(Start());
+    parts.log.clear();
+    parts.screenshotClicked = true;
+    engine.Update();
+    const int poll = parts.IndexOf("PollInput");
+    ASSERT_GE(poll, 0);
+    ASSERT_LT(poll + 2, int(parts.log.size()));
+    EXPECT_TRUE(IsStampedName(parts.log[poll + 1], "SaveScreenshot Screenshot-", ".bmp")) << parts.log[poll + 1];
+    EXPECT_EQ(parts.log[poll + 2], "UpdateAudio");
+    LoseFocus();
+    engine.Update(); // its message pump sees the focus go
+    parts.log.clear();
+    parts.screenshotClicked = true;
+    engine.Update();
+    EXPECT_EQ(parts.IndexOf("PollInput"), -1);
+    for (const std::string& event : parts.log)
+        EXPECT_EQ(event.rfind("SaveScreenshot", 0), std::string::npos) << event;
 }
 
 TEST_F(Engine, ADisplayModeChangeMaximisesAMaximisedWindowAgain)

@@ -96,9 +96,10 @@ public:
     bool InitPhysics(const WeEngineSettings&) override { return true; }
     void InitUI() override {}
     void LoadScreenshotFont() override {}
-    int32_t CheckDevice() override { return 0; }
+    WeDeviceState CheckDevice() override { return WeDeviceState::Usable; }
     void BeginInputFrame() override {}
     void PollInput() override {}
+    bool UseScreenshotClick() override { return false; }
     void UpdateAudio() override {}
     void ClearDebugLines() override {}
     void FetchPhysics() override {}

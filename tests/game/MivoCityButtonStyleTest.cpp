@@ -100,7 +100,7 @@ TEST_F(CityButtonStyle, IsRegisteredUnderItsNameAndASecondRegistrationKeepsTheFi
 TEST_F(CityButtonStyle, PlacesThatCannotBePlayedNeverBlinkNorShowAHoverLayer)
 {
     button->hoverValue = 1.0f;
-    for (int32_t state : {PLACE_ABSENT, PLACE_FINISHED, PLACE_LOCKED})
+    for (MivoPlaceState state : {PLACE_ABSENT, PLACE_FINISHED, PLACE_LOCKED})
     {
         MivoCityButtonStyle::SetPlace(*button, state, 25005000);
         button->selected = state == PLACE_FINISHED;

@@ -17,8 +17,9 @@ class GameCamera : public ::testing::Test
 protected:
     void SetUp() override
     {
-        savedAspect = renderDevice.aspect;
-        renderDevice.aspect = 1.0f;
+        savedWidth = renderDevice.BackBufferWidth();
+        savedHeight = renderDevice.BackBufferHeight();
+        renderDevice.SetBackBufferSize(600, 600); // an aspect of 1
         // Every tuning value the camera reads, at its default unless a test sets it.
         Set({{"AngleHMinSpeed", 10},
              {"AngleHMaxSpeed", 10},
@@ -43,7 +44,7 @@ protected:
     {
         for (auto it = saved.rbegin(); it != saved.rend(); ++it)
             *it->first = it->second;
-        renderDevice.aspect = savedAspect;
+        renderDevice.SetBackBufferSize(savedWidth, savedHeight);
     }
     void Set(const std::vector<std::pair<std::string, float>>& values)
     {
@@ -70,7 +71,7 @@ protected:
     }
 
     std::vector<std::pair<float*, float>> saved;
-    float savedAspect = 0.0f;
+    int32_t savedWidth = 0, savedHeight = 0;
 };
 
 } // namespace
@@ -215,8 +216,8 @@ TEST_F(GameCamera, StraightDownPresetsStayFiniteAndCentreTheBoard)
 // With the shipped tuning a level's fly-in and a change of camera view are over in about a second.
 TEST(ShippedCamera, FliesInAndReachesAViewInAboutASecond)
 {
-    const float savedAspect = renderDevice.aspect;
-    renderDevice.aspect = 1.0f;
+    const int32_t savedWidth = renderDevice.BackBufferWidth(), savedHeight = renderDevice.BackBufferHeight();
+    renderDevice.SetBackBufferSize(600, 600); // an aspect of 1
     MivoGameCamera flyIn;
     flyIn.intro = true;
     flyIn.offsets[MivoGameCamera::distance] = 40.0f;
@@ -239,5 +240,5 @@ TEST(ShippedCamera, FliesInAndReachesAViewInAboutASecond)
         EXPECT_GE(frames, 30);
         EXPECT_LE(frames, 84) << "seconds: " << frames / 60.0f;
     }
-    renderDevice.aspect = savedAspect;
+    renderDevice.SetBackBufferSize(savedWidth, savedHeight);
 }

@@ -12,6 +12,7 @@
 #include "MivoUserData.h"
 #include "MivoUsersPhase.h"
 #include "WeConfig.h"
+#include "WeRenderDevice.h"
 
 #include <cstdlib>
 
@@ -180,8 +181,7 @@ TEST_F(MainMenu, TheBackdropKeepsItsPicturesShapeAndCoversTheScreenCentred)
     } screens[] = {{800, 600}, {1280, 720}, {1280, 1024}, {600, 1000}, {200, 1000}};
     for (const Screen& screen : screens)
     {
-        engine.settings.width = screen.w;
-        engine.settings.height = screen.h;
+        renderDevice.SetBackBufferSize(screen.w, screen.h);
         uiMain.Update();
         EXPECT_EQ(back->w * 128, back->h * 64) << screen.w << " x " << screen.h;
         EXPECT_TRUE(back->w == screen.w || back->h == screen.h) << "no larger than it must be";
@@ -192,8 +192,7 @@ TEST_F(MainMenu, TheBackdropKeepsItsPicturesShapeAndCoversTheScreenCentred)
         EXPECT_LE(std::abs(2 * back->x + back->w - screen.w), 1) << "centred";
         EXPECT_LE(std::abs(2 * back->y + back->h - screen.h), 1);
     }
-    engine.settings.width = 800;
-    engine.settings.height = 600;
+    renderDevice.SetBackBufferSize(800, 600);
 }
 
 TEST_F(MainMenu, TheOverlayNamesTheCurrentUserOrNobody)

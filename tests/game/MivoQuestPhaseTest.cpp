@@ -14,6 +14,7 @@
 #include "PlayFixture.h"
 #include "ShippedScreens.h"
 #include "WeConfig.h"
+#include "WeRenderDevice.h"
 #include "WeTimer.h"
 
 #include <cmath>
@@ -216,8 +217,7 @@ TEST_F(Quest, AClickZoomsInOnTheClickedPointAndAnotherZoomsOut)
     ChooseThirdRegion(); // the region labels take no clicks now
     for (const ScreenSize size : kScreenSizes)
     {
-        engine.settings.width = size.width;
-        engine.settings.height = size.height;
+        renderDevice.SetBackBufferSize(size.width, size.height);
         Steps(2);
         ClickThroughTheZooms();
     }
@@ -228,7 +228,7 @@ void Quest::ClickThroughTheZooms()
     WeUIComponent* map = MivoFindWidget("QuestMap");
     ASSERT_NE(map, nullptr);
     const int32_t x = map->x, y = map->y, w = map->w, h = map->h;
-    const int32_t screenW = engine.settings.width, screenH = engine.settings.height;
+    const int32_t screenW = renderDevice.BackBufferWidth(), screenH = renderDevice.BackBufferHeight();
     struct Case
     {
         float u, v;     // the point clicked, as fractions of the map

@@ -670,7 +670,7 @@ TEST_F(UserDataTest, WithoutAProfileBookingsChangeNothing)
     store.CheckSkillBonusLevel();
     EXPECT_EQ(store.SkillMapId(), 0);
     EXPECT_EQ(store.QuestMapId(), 0);
-    EXPECT_EQ(store.CityState(0), 0);
+    EXPECT_EQ(store.CityState(0), PLACE_ABSENT);
 }
 
 TEST_F(UserDataTest, SkillLevelBonusesAndTheAwardedCube)
@@ -817,8 +817,8 @@ TEST_F(QuestTest, ChoosingARegionKeysItsCitiesAndOpensOne)
     }
     EXPECT_EQ(open, 1);
     EXPECT_EQ(store.CityKey(6003), 3);
-    EXPECT_EQ(store.CityState(6000) == 1 || store.CityState(6000) == 3, true);
-    EXPECT_EQ(store.CityState(12345), 0);
+    EXPECT_EQ(store.CityState(6000) == PLACE_OPEN || store.CityState(6000) == PLACE_LOCKED, true);
+    EXPECT_EQ(store.CityState(12345), PLACE_ABSENT);
     store.ChooseRegion(2); // slot 0 is taken: slot 1
     EXPECT_EQ(user->quest.regions[1][0].key, 2000);
     store.ChooseRegion(3); // slots 0 and 1 taken: nothing
@@ -853,8 +853,8 @@ TEST_F(QuestTest, TheFourthMapCompletesTheCityAndOpensBothNeighbours)
 {
     const int32_t points = PlayCity();
     EXPECT_EQ(store.mapInCity, 4);
-    EXPECT_EQ(store.CityState(6000), 2);
-    EXPECT_EQ(store.CityState(6004), user->quest.regions[0][4].completed ? 2 : 1);
+    EXPECT_EQ(store.CityState(6000), PLACE_FINISHED);
+    EXPECT_EQ(store.CityState(6004), user->quest.regions[0][4].completed ? PLACE_FINISHED : PLACE_OPEN);
     EXPECT_EQ(user->quest.regions[0][4].open, 1);
     EXPECT_EQ(user->quest.regions[0][1].open, 1);
     EXPECT_EQ(store.CompletedQuestMaps(), 4);
@@ -873,8 +873,8 @@ TEST_F(QuestTest, ACompletedSlotOpensTeleportsTowardThePreviousAndItsOwnRegion)
     EXPECT_EQ(user->quest.teleports[0].targetRegion, 5);
     EXPECT_EQ(user->quest.teleports[1].targetRegion, 6);
     EXPECT_EQ(user->quest.teleports[2].targetRegion, -1);
-    EXPECT_EQ(store.TeleportState(6), 1);
-    EXPECT_EQ(store.TeleportState(7), 0);
+    EXPECT_EQ(store.TeleportState(6), PLACE_OPEN);
+    EXPECT_EQ(store.TeleportState(7), PLACE_ABSENT);
 
     store.SelectTeleport(5);
     EXPECT_EQ(store.bonusIndex, 0);
@@ -884,7 +884,7 @@ TEST_F(QuestTest, ACompletedSlotOpensTeleportsTowardThePreviousAndItsOwnRegion)
     store.FinishLevel(20001, 0, 10.0f);
     EXPECT_EQ(store.levelBonus, 2 * 100 * 10 * 3);
     EXPECT_EQ(user->quest.teleportsDone, 1);
-    EXPECT_EQ(store.TeleportState(5), 2);
+    EXPECT_EQ(store.TeleportState(5), PLACE_FINISHED);
     EXPECT_EQ(user->quest.regions[1][0].key, 5000); // the teleport chose region 5 for slot 1
     EXPECT_EQ(store.bonusIndex, -1);
 }

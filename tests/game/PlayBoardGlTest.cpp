@@ -132,7 +132,7 @@ protected:
         camera.Update(0.0f);
         camera.WeCamera::Update();
         const MivoMapTable& table = *playGamePhase.table;
-        const float w = float(engine.settings.width), h = float(engine.settings.height);
+        const float w = float(renderDevice.BackBufferWidth()), h = float(renderDevice.BackBufferHeight());
         ScreenBox box{w, h, 0.0f, 0.0f};
         const float half = MivoPlayGamePhase::kPickHalfSize;
         for (const int32_t x : {0, table.width - 1})
@@ -198,7 +198,7 @@ TEST_P(BoardFraming, TheFirstViewAndKeysOneAndTwoShowTheLargestTableWholeBesideT
     Frames(1);
     const std::vector<std::pair<std::string, ScreenBox>> display = Display();
     ASSERT_GT(display.size(), 20u) << "the skill mode's display with its cubes";
-    const ScreenBox screen{0.0f, 0.0f, float(engine.settings.width), float(engine.settings.height)};
+    const ScreenBox screen{0.0f, 0.0f, float(renderDevice.BackBufferWidth()), float(renderDevice.BackBufferHeight())};
     for (const int32_t key : {0, 2, 1})
     {
         if (key > 0)

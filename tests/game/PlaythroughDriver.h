@@ -19,6 +19,7 @@
 #include "WeAppWindow.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeLocalization.h"
 #include "d3dx/D3dxMath.h"
 #include "win32/Win32Cursor.h"
@@ -237,8 +238,8 @@ protected:
             {
                 win32::RECT client{};
                 win32::GetClientRect(engine.window->handle, &client);
-                win32::POINT point{x * client.right / engine.settings.width,
-                                   y * client.bottom / engine.settings.height};
+                win32::POINT point{x * client.right / renderDevice.BackBufferWidth(),
+                                   y * client.bottom / renderDevice.BackBufferHeight()};
                 win32::ClientToScreen(engine.window->handle, &point);
                 win32::SetCursorPos(point.x, point.y);
             });
@@ -383,8 +384,8 @@ protected:
     static WeVector ScreenOf(const WeVector& world)
     {
         const WeVector4 p = d3dx::D3DXVec3Transform(world, playGamePhase.camera->viewProjection);
-        return {(p.x / p.w + 1.0f) * 0.5f * float(engine.settings.width),
-                (1.0f - p.y / p.w) * 0.5f * float(engine.settings.height), 0.0f};
+        return {(p.x / p.w + 1.0f) * 0.5f * float(renderDevice.BackBufferWidth()),
+                (1.0f - p.y / p.w) * 0.5f * float(renderDevice.BackBufferHeight()), 0.0f};
     }
 
     // ---- the player's files ----

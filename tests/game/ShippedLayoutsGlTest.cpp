@@ -146,8 +146,8 @@ public:
         drawn.inked = drawn.glyphs;
         if (effect == 1)
         {
-            const int32_t dx = 3 * engine.settings.width / engine.settings.uiSourceWidth;
-            const int32_t dy = 3 * engine.settings.height / engine.settings.uiSourceHeight;
+            const int32_t dx = 3 * renderDevice.BackBufferWidth() / engine.settings.uiSourceWidth;
+            const int32_t dy = 3 * renderDevice.BackBufferHeight() / engine.settings.uiSourceHeight;
             const WeUIRect& g = drawn.glyphs;
             drawn.inked = Union(g, {g.left + dx, g.top + dy, g.right + dx, g.bottom + dy});
         }
@@ -624,7 +624,7 @@ void CollectWindows(const WeUIComponent* c, std::vector<const WeUIComponent*>& o
     if (!c->visible)
         return;
     if (dynamic_cast<const WeUIWindow*>(c) && c->style && c->style->texture &&
-        !(c->w >= engine.settings.width && c->h >= engine.settings.height))
+        !(c->w >= renderDevice.BackBufferWidth() && c->h >= renderDevice.BackBufferHeight()))
         out.push_back(c);
     for (const WeUIComponent* child : c->children)
         CollectWindows(child, out);
@@ -756,7 +756,7 @@ protected:
     std::vector<std::string> Faults()
     {
         std::vector<std::string> faults;
-        const WeUIRect screen = Rect(0, 0, engine.settings.width, engine.settings.height);
+        const WeUIRect screen = Rect(0, 0, renderDevice.BackBufferWidth(), renderDevice.BackBufferHeight());
         std::vector<const WeUIComponent*> windows;
         CollectWindows(uiMain.root, windows);
         for (DrawnText& t : recorder.texts)

@@ -1,8 +1,11 @@
 #include "win32/Win32Files.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -130,6 +133,60 @@ TEST_F(Win32FilesTest, OpenFileTakesWindowsPathsAndTextModes)
     ASSERT_TRUE(win32::GetFileStatus((root + "/sub/t.txt").c_str(), &data));
     EXPECT_EQ(data.size, 5);
     EXPECT_EQ(win32::OpenFile((root + "\\sub\\missing").c_str(), "rb"), nullptr);
+}
+
+TEST_F(Win32FilesTest, SeekAndTellGoBeyondFourGigabytesOfOffset)
+{
+    FILE* file = win32::OpenFile((root + "\\sparse").c_str(), "wb+");
+    ASSERT_NE(file, nullptr);
+    const int64_t far = (int64_t(1) << 32) + 3; // past what a 32-bit offset holds
+    ASSERT_EQ(win32::SeekFile(file, far, SEEK_SET), 0);
+    EXPECT_EQ(win32::TellFile(file), far);
+    std::fputc('x', file);
+    ASSERT_EQ(win32::SeekFile(file, -1, SEEK_END), 0);
+    EXPECT_EQ(win32::TellFile(file), far);
+    EXPECT_EQ(std::fgetc(file), 'x');
+    EXPECT_NE(win32::SeekFile(file, -1, SEEK_SET), 0);
+    std::fclose(file);
+}
+
+TEST_F(Win32FilesTest, AMoveReplacesOnlyWhenAskedAndSaysWhyItFailed)
+{
+    WriteFile(root + "/new", "new");
+    WriteFile(root + "/old", "old");
+    const struct
+    {
+        const char* from;
+        uint32_t flags;
+        bool moved;
+        int error;
+    } cases[] = {
+        {"\\new", win32::MOVEFILE_WRITE_THROUGH, false, EEXIST},
+        {"\\missing", win32::MOVEFILE_REPLACE_EXISTING, false, ENOENT},
+        {"\\new", win32::MOVEFILE_REPLACE_EXISTING | win32::MOVEFILE_WRITE_THROUGH, true, 0},
+    };
+    for (const auto& c : cases)
+    {
+        errno = 0;
+        EXPECT_EQ(win32::MoveFileEx((root + c.from).c_str(), (root + "\\old").c_str(), c.flags), c.moved)
+            << c.from;
+        EXPECT_EQ(c.moved ? 0 : errno, c.error) << c.from;
+    }
+    std::ifstream moved(root + "/old");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(moved), {}), "new");
+    EXPECT_FALSE(win32::FileExists((root + "/new").c_str()));
+}
+
+TEST_F(Win32FilesTest, FlushingThroughLeavesTheBytesInTheFile)
+{
+    FILE* file = win32::OpenFile((root + "/f").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("abc", file); // still in the stream's buffer
+    ASSERT_TRUE(win32::FlushFileBuffers(file));
+    win32::FindData data;
+    ASSERT_TRUE(win32::GetFileStatus((root + "/f").c_str(), &data));
+    EXPECT_EQ(data.size, 3);
+    std::fclose(file);
 }
 
 TEST_F(Win32FilesTest, ExecutablePathNamesThisProgram)

@@ -113,8 +113,8 @@ TEST_F(CanvasFrame, TheFrameAfterALostAndResetDeviceMatchesTheReferenceToo)
     Shoot(frame);
     const WeShader* twoD = canvas.effect;
     renderDevice.device->SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
-    ASSERT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_EQ(canvas.effect, twoD);
     ExpectMatchesReference(Shoot(frame), 20);
 }

@@ -274,10 +274,10 @@ TEST_F(DeviceEffects, LossAndResetReachFontsShadersTargetsAndRenderersInOrder)
     ASSERT_NE(watcher.target, nullptr);
 
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     Device().ClearCallLog();
     renderDevice.shaderLevel = 2; // the reset chooses the plain effect now
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_TRUE(watcher.variantDroppedFirst) << "shaders give up their effects before the renderers";
     EXPECT_TRUE(watcher.targetReleasedFirst);
 

@@ -222,8 +222,8 @@ TEST_F(GlRenderDevice, ASimulatedLossAndResetLeaveAWorkingDevice)
     WeRenderTarget* target = renderTargetManager.Create2D(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0);
     ASSERT_NE(target, nullptr);
     renderDevice.device->SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_TRUE(target->created);
     ScissoredApplication scissored;
     application = &scissored;

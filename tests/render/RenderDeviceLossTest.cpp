@@ -28,10 +28,10 @@ TEST_F(LossRoad, LostThenNotResetRunsTheRoadOnce)
     ASSERT_NE(target, nullptr);
     log.Clear();
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     EXPECT_TRUE(renderDevice.lost);
     EXPECT_TRUE(log.Events().empty()) << "merely lost: nothing released yet";
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_FALSE(renderDevice.lost);
     EXPECT_TRUE(renderDevice.wasReset);
     const std::vector<std::string> expected{"app OnDeactivate",    "first OnLostDevice",
@@ -46,7 +46,7 @@ TEST_F(LossRoad, LostThenNotResetRunsTheRoadOnce)
     uint32_t lighting = 1;
     Device().GetRenderState(D3DRS_LIGHTING, &lighting);
     EXPECT_EQ(lighting, 0u);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_FALSE(renderDevice.wasReset) << "true for exactly one update";
 }
 
@@ -57,7 +57,7 @@ TEST_F(LossRoad, ReleasesComeBeforeTheResetAndRecreationsAfterIt)
     Device().SimulateDeviceLoss();
     renderDevice.CheckDevice();
     Device().ClearCallLog();
-    ASSERT_EQ(renderDevice.CheckDevice(), 0);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     const int unbind = IndexOfCall("SetDepthStencilSurface null");
     const int reset = IndexOfCall("Reset 64 32 0");
     const int create = IndexOfCall("CreateDepthStencilSurface 64 32 75 0 0");
@@ -73,9 +73,9 @@ TEST_F(LossRoad, AResetLostAgainIsRetriedAndReleasesNothingTwice)
     Device().SimulateDeviceLoss();
     renderDevice.CheckDevice();
     direct3D->InjectFailure("Reset", D3DERR_DEVICELOST, 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     EXPECT_TRUE(renderDevice.lost);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_EQ(log.Count("first OnLostDevice"), 2);
     EXPECT_EQ(log.Count("first OnResetDevice"), 1);
     EXPECT_EQ(log.Count("app OnDeactivate"), 2);
@@ -88,7 +88,7 @@ TEST_F(LossRoad, AnyOtherResetFailureIsFatal)
     Device().SimulateDeviceLoss();
     renderDevice.CheckDevice();
     direct3D->InjectFailure("Reset", D3DERR_INVALIDCALL, 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 2);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Failed);
 }
 
 TEST_F(LossRoad, ALeakedDefaultPoolObjectMakesTheResetFail)
@@ -100,7 +100,7 @@ TEST_F(LossRoad, ALeakedDefaultPoolObjectMakesTheResetFail)
         D3D_OK);
     Device().SimulateDeviceLoss();
     renderDevice.CheckDevice();
-    EXPECT_EQ(renderDevice.CheckDevice(), 2);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Failed);
     held->Release();
 }
 
@@ -108,13 +108,13 @@ TEST_F(LossRoad, DriverInternalErrorIsFatal)
 {
     ASSERT_TRUE(Start());
     direct3D->InjectFailure("TestCooperativeLevel", D3DERR_DRIVERINTERNALERROR, 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 2);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Failed);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
 }
 
 TEST_F(LossRoad, AnUncreatedDeviceIsNeverChecked)
 {
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_FALSE(renderDevice.ChangeDisplayMode());
 }
 
@@ -128,7 +128,9 @@ TEST_F(LossRoad, DisplayModeChangeResetsWithTheNewSettings)
     ASSERT_TRUE(renderDevice.ChangeDisplayMode());
     EXPECT_FALSE(renderDevice.lost);
     EXPECT_TRUE(renderDevice.wasReset);
-    EXPECT_FLOAT_EQ(renderDevice.aspect, 128.0f / 96.0f);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 128.0f / 96.0f);
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 128);
+    EXPECT_EQ(renderDevice.BackBufferHeight(), 96);
     EXPECT_EQ(Device().Parameters().backBufferWidth, 128u);
     EXPECT_FALSE(Device().Parameters().windowed);
     EXPECT_EQ(renderDevice.depthStencil->GetDesc().width, 128u);
@@ -145,7 +147,7 @@ TEST_F(LossRoad, AFailedDisplayModeChangeStaysLostUntilTheNextCheck)
     direct3D->InjectFailure("Reset", D3DERR_DEVICELOST, 1);
     EXPECT_FALSE(renderDevice.ChangeDisplayMode());
     EXPECT_TRUE(renderDevice.lost);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0) << "the next check takes the road again";
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable) << "the next check takes the road again";
     EXPECT_FALSE(renderDevice.lost);
 }
 

@@ -20,7 +20,9 @@ TEST_F(RecordingRenderDevice, InitMakesAndBindsThePlainDepthStencilAndSetsStates
     EXPECT_TRUE(renderDevice.created);
     ASSERT_NE(renderDevice.depthStencil, nullptr);
     EXPECT_EQ(renderDevice.depthStencilMultisample, nullptr);
-    EXPECT_FLOAT_EQ(renderDevice.aspect, 2.0f);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 2.0f);
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
+    EXPECT_EQ(renderDevice.BackBufferHeight(), 32);
     const int bind =
         IndexOfCall("SetDepthStencilSurface #" + std::to_string(renderDevice.depthStencil->Id()));
     const int stencil = IndexOfCall("SetRenderState 52 0");
@@ -37,6 +39,23 @@ TEST_F(RecordingRenderDevice, InitMakesAndBindsThePlainDepthStencilAndSetsStates
     EXPECT_TRUE(renderDevice.floatTargetA16B16G16R16F);
     EXPECT_TRUE(renderDevice.floatTargetMultisample);
     EXPECT_TRUE(renderDevice.Init(nullptr, nullptr, "", 0, 0, 0, 0, false, 3, 2, true)) << "already created";
+}
+
+TEST_F(RecordingRenderDevice, AGivenSizeHoldsUntilTheDeviceIsMadeOrItsModeChanges)
+{
+    renderDevice.SetBackBufferSize(300, 100);
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 300);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 3.0f);
+    ASSERT_TRUE(Start()) << "the settings' 64 x 32";
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64);
+    EXPECT_EQ(renderDevice.BackBufferHeight(), 32);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 2.0f);
+    engine.settings.width = 96;
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 64) << "settings change nothing until the mode changes";
+    renderDevice.SetBackBufferSize(300, 100);
+    ASSERT_TRUE(renderDevice.ChangeDisplayMode());
+    EXPECT_EQ(renderDevice.BackBufferWidth(), 96);
+    EXPECT_FLOAT_EQ(renderDevice.Aspect(), 3.0f);
 }
 
 TEST_F(RecordingRenderDevice, PresentationFollowsTheEngineSettings)
@@ -210,7 +229,7 @@ TEST_F(RecordingRenderDevice, NothingIsDrawnWhileLostOrNotReady)
     renderDevice.RenderFrame();
     renderDevice.ready = true;
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     renderDevice.RenderFrame();
     EXPECT_EQ(CountCalls("Present"), 0);
     EXPECT_EQ(log.Count("app Render"), 0);
@@ -279,8 +298,8 @@ TEST_F(RecordingRenderDevice, AfterAResetEverySamplerCacheMatchesTheDevice)
         renderDevice.SetSamplerState(stage, 3, 1);
     }
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     for (uint32_t stage = 0; stage < maxSamplers; ++stage)
     {
         renderDevice.SetSamplerState(stage, 3, 1);

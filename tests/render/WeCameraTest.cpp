@@ -18,21 +18,18 @@ class CameraTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        savedAspect = renderDevice.aspect;
         savedTime = timer.absoluteTimeFloat;
-        savedWidth = engine.settings.width;
-        savedHeight = engine.settings.height;
-        renderDevice.aspect = 1.0f;
+        savedWidth = renderDevice.BackBufferWidth();
+        savedHeight = renderDevice.BackBufferHeight();
+        renderDevice.SetBackBufferSize(100, 100); // an aspect of 1
         timer.absoluteTimeFloat = 1.0f;
     }
     void TearDown() override
     {
-        renderDevice.aspect = savedAspect;
         timer.absoluteTimeFloat = savedTime;
-        engine.settings.width = savedWidth;
-        engine.settings.height = savedHeight;
+        renderDevice.SetBackBufferSize(savedWidth, savedHeight);
     }
-    float savedAspect = 0, savedTime = 0;
+    float savedTime = 0;
     int32_t savedWidth = 0, savedHeight = 0;
 };
 
@@ -42,7 +39,7 @@ TEST_F(CameraTest, ZeroAspectFollowsTheDeviceAtTheNextProjection)
 {
     WeCamera camera;
     EXPECT_NEAR(camera.projection.m[0][0], camera.projection.m[1][1], 1e-6f);
-    renderDevice.aspect = 2.0f;
+    renderDevice.SetBackBufferSize(200, 100);
     EXPECT_NEAR(camera.projection.m[0][0], camera.projection.m[1][1], 1e-6f);
     camera.UpdateProjection();
     EXPECT_NEAR(camera.projection.m[0][0] * 2.0f, camera.projection.m[1][1], 1e-6f);
@@ -110,8 +107,7 @@ TEST_F(CameraTest, AxesAreRightUpDirection)
 
 TEST_F(CameraTest, PickRayThroughCentreAndCorner)
 {
-    engine.settings.width = 800;
-    engine.settings.height = 600;
+    renderDevice.SetBackBufferSize(800, 600);
     WeCamera camera;
     camera.position = {0, 0, -10};
     camera.SetPerspective(float(M_PI) / 2.0f, 1.0f, 100.0f, 4.0f / 3.0f);
@@ -129,8 +125,7 @@ TEST_F(CameraTest, PickRayThroughCentreAndCorner)
 
 TEST_F(CameraTest, OrthogonalPickRayMovesTheOriginNotTheDirection)
 {
-    engine.settings.width = 100;
-    engine.settings.height = 100;
+    renderDevice.SetBackBufferSize(100, 100);
     WeCamera camera;
     camera.orthogonal = true;
     camera.SetOrthoSize(20.0f, 10.0f);

@@ -2,6 +2,7 @@
 // sizes, measuring, wrapping, colour codes and drawing through the canvas.
 #include "TwoDFixture.h"
 
+#include "WeRenderDevice.h"
 #include "gdi/GdiFont.h"
 
 namespace
@@ -110,8 +111,7 @@ TEST_F(FontTest, StarKeyNamesTheDefaultFace)
 
 TEST_F(FontTest, DisplaySizeTakesTheSmallerScreenRatio)
 {
-    engine.settings.width = 1600;
-    engine.settings.height = 900;
+    renderDevice.SetBackBufferSize(1600, 900);
     WeFont* font = fonts.GetFont("Arial:20");
     EXPECT_EQ(font->rasterSize, 30);
     EXPECT_FLOAT_EQ(font->scale, 1.0f);
@@ -119,8 +119,7 @@ TEST_F(FontTest, DisplaySizeTakesTheSmallerScreenRatio)
 
 TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
 {
-    engine.settings.width = 1600;
-    engine.settings.height = 1200;
+    renderDevice.SetBackBufferSize(1600, 1200);
     WeFont* font = fonts.GetFont("Arial:2000000000");
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(font->loaded);
@@ -133,8 +132,7 @@ TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
 // bounded by the screen's height.
 TEST_F(FontTest, ADisplaySizeIsAtMostTheScreensHeight)
 {
-    engine.settings.width = 320;
-    engine.settings.height = 240; // design pixels are 800 x 600: a size shows at 0.4 of it
+    renderDevice.SetBackBufferSize(320, 240); // design pixels are 800 x 600: a size shows at 0.4 of it
     const std::pair<const char*, int32_t> keys[] = {
         {"Arial:590", 236}, {"Arial:650", 240}, {"Arial:100000", 240}};
     for (const auto& [key, displaySize] : keys)
@@ -277,8 +275,7 @@ TEST_F(FontTest, ResetRasterisesAgainAndReleasesTheOldPage)
 {
     WeFont* font = fonts.GetFont("Arial:20");
     EXPECT_EQ(textures.GetCount(), 1);
-    engine.settings.width = 400;
-    engine.settings.height = 300;
+    renderDevice.SetBackBufferSize(400, 300);
     canvas.OnResetDevice();
     EXPECT_EQ(textures.GetCount(), 1) << "the fixed page of the old size is gone";
     EXPECT_EQ(font->rasterSize, 10);

@@ -75,8 +75,8 @@ protected:
     void LoseAndReset()
     {
         Device().SimulateDeviceLoss();
-        ASSERT_EQ(renderDevice.CheckDevice(), 1);
-        ASSERT_EQ(renderDevice.CheckDevice(), 0);
+        ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+        ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     }
 };
 
@@ -161,7 +161,7 @@ TEST_F(MovieTexture, WhileTheDeviceIsLostEveryUpdateStopsItAndTheFirstAfterTheRe
     movie.mediaPosition->put_Rate(1.0);
     ASSERT_TRUE(UpdateUntil(movie, [&] { return movie.GetTexture() != nullptr; }));
     Device().SimulateDeviceLoss();
-    ASSERT_EQ(renderDevice.CheckDevice(), 1);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     for (int32_t i = 0; i < 3; ++i)
     {
         movie.mediaControl->Run(); // as a stray Run would
@@ -169,7 +169,7 @@ TEST_F(MovieTexture, WhileTheDeviceIsLostEveryUpdateStopsItAndTheFirstAfterTheRe
         EXPECT_EQ(State(movie), dshow::State_Stopped);
         EXPECT_FALSE(movie.running);
     }
-    ASSERT_EQ(renderDevice.CheckDevice(), 0);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     for (const auto& texture : movie.frameSink->textures)
     {
         ASSERT_NE(texture, nullptr);
@@ -207,7 +207,7 @@ TEST_F(MovieTexture, RefusedDynamicTexturesLeaveTheSinkOnManagedOnesThatOutliveL
             Device().SimulateDeviceLoss();
             renderDevice.CheckDevice();
             direct3D->InjectFailure("CreateDynamicTexture", D3DERR_NOTAVAILABLE, 1);
-            ASSERT_EQ(renderDevice.CheckDevice(), 0);
+            ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
         }
         EXPECT_FALSE(movie.frameSink->dynamicTextures);
         WeTexture* kept[3];
@@ -242,7 +242,7 @@ TEST_F(MovieTexture, TheAllocatorRoadDisconnectsItsPinsOnLossAndConnectsThemAgai
     Device().SimulateDeviceLoss();
     renderDevice.CheckDevice();
     direct3D->InjectFailure("Reset", D3DERR_DEVICELOST, 1);
-    ASSERT_EQ(renderDevice.CheckDevice(), 1);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
     ASSERT_EQ(movie.pinPairs.size(), 1u);
     EXPECT_EQ(movie.pinPairs[0].first, &input);
     EXPECT_EQ(movie.pinPairs[0].second, upstream);
@@ -250,7 +250,7 @@ TEST_F(MovieTexture, TheAllocatorRoadDisconnectsItsPinsOnLossAndConnectsThemAgai
     EXPECT_EQ(upstream->Peer(), nullptr);
     EXPECT_TRUE(movie.allocator->surfaces.empty());
     EXPECT_EQ(movie.allocator->textures[0], nullptr);
-    ASSERT_EQ(renderDevice.CheckDevice(), 0);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
 
     EXPECT_TRUE(movie.pinPairs.empty());
     EXPECT_EQ(input.Peer(), upstream) << "the pins remembered by the first loss are connected again";

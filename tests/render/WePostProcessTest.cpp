@@ -520,8 +520,8 @@ TEST_F(PostProcessTest, AResetBuildsTheChainForTheNewSettings)
     const int32_t targets = renderTargetManager.GetCount();
     renderDevice.bloomMode = 0;
     Device().SimulateDeviceLoss();
-    EXPECT_EQ(renderDevice.CheckDevice(), 1);
-    EXPECT_EQ(renderDevice.CheckDevice(), 0);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+    EXPECT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     EXPECT_TRUE(postProcess.built);
     EXPECT_TRUE(postProcess.effects.IsEmpty());
     EXPECT_LT(renderTargetManager.GetCount(), targets) << "the bloom targets went with the loss";

@@ -107,10 +107,61 @@ TEST_F(SceneRendererTest, AMultiPassEffectDrawsAllItsItemsInEveryPassBeforeTheNe
         Queue(WeSceneRenderer::solidPlainList, two, test.twoPassFirst ? 2 : 6);
         Queue(WeSceneRenderer::solidPlainList, one, test.twoPassFirst ? 3 : 1);
         Device().ClearCallLog();
-        sceneRenderer.RenderPass(3);
+        sceneRenderer.RenderPass(WeSceneRenderer::solidPass);
         EXPECT_EQ(PassesAndItems(), test.expected) << test.name;
     }
     EXPECT_EQ(frameStats.frame.drawnSolid, 6) << "each item counted once, whatever its passes";
+}
+
+TEST_F(SceneRendererTest, EachPassDrawsItsListInItsStatesAndCountsWhatItDraws)
+{
+    using Frame = WeFrameStats::PerFrame;
+    const struct
+    {
+        WeSceneRenderer::Pass pass;
+        int32_t list;                         // -1: none
+        int32_t blend, depthTest, depthWrite; // -1: not set before the items (without items, at all)
+        int32_t Frame::*drawn;
+    } cases[] = {
+        {WeSceneRenderer::backgroundPass, WeSceneRenderer::backgroundList, 1, 0, -1, &Frame::drawnBackground},
+        {WeSceneRenderer::outlinedPass, WeSceneRenderer::solidOutlinedList, 0, 1, 1, &Frame::drawnSolid},
+        {WeSceneRenderer::solidPass, WeSceneRenderer::solidPlainList, 0, 1, 1, &Frame::drawnSolid},
+        {WeSceneRenderer::projectorPass, -1, 0, 1, 1, nullptr}, // only the states a list leaves
+        {WeSceneRenderer::alphaPass, WeSceneRenderer::alphaList, 1, 1, 0, &Frame::drawnAlpha},
+        {WeSceneRenderer::lastPass, WeSceneRenderer::lastList, 1, 0, -1, &Frame::drawnLast},
+    };
+    for (const auto& c : cases)
+    {
+        for (int32_t list = 0; list < WeSceneRenderer::listCount; ++list)
+            Queue(list, Material(onePass), 1);
+        frameStats.Reset();
+        Device().ClearCallLog();
+        sceneRenderer.RenderPass(c.pass);
+        // The states last set before the first item is drawn (by the whole pass when none is).
+        const auto firstItem = std::find_if(Calls().begin(), Calls().end(),
+                                            [](const std::string& call)
+                                            { return call.rfind("SetShaderConstantF WorldMatrix", 0) == 0; });
+        const auto setBefore = [&](RenderState state)
+        {
+            const std::string prefix = "SetRenderState " + std::to_string(int(state)) + " ";
+            int32_t value = -1;
+            for (auto call = Calls().begin(); call != firstItem; ++call)
+                if (call->rfind(prefix, 0) == 0)
+                    value = std::stoi(call->substr(prefix.size()));
+            return value;
+        };
+        EXPECT_EQ(firstItem != Calls().end(), c.list >= 0) << c.pass;
+        EXPECT_EQ(setBefore(D3DRS_ALPHABLENDENABLE), c.blend) << c.pass;
+        EXPECT_EQ(setBefore(D3DRS_ZENABLE), c.depthTest) << c.pass;
+        EXPECT_EQ(setBefore(D3DRS_ZWRITEENABLE), c.depthWrite) << c.pass;
+        const Frame& drawn = frameStats.frame;
+        EXPECT_EQ(drawn.drawnBackground + drawn.drawnSolid + drawn.drawnAlpha + drawn.drawnLast,
+                  c.drawn ? 1 : 0);
+        EXPECT_EQ(c.drawn ? drawn.*c.drawn : 0, c.drawn ? 1 : 0) << c.pass;
+        for (WeRenderList& list : sceneRenderer.lists)
+            list.Clear();
+    }
+    EXPECT_EQ(State(D3DRS_ZENABLE), 1u) << "every pass ends with the depth test on";
 }
 
 TEST_F(SceneRendererTest, TheSolidPassesDrawNearerKeysFirstAndTheOtherListsByKey)
@@ -123,11 +174,13 @@ TEST_F(SceneRendererTest, TheSolidPassesDrawNearerKeysFirstAndTheOtherListsByKey
     sceneRenderer.camera = &camera;
     const struct
     {
-        int32_t pass, list;
+        WeSceneRenderer::Pass pass;
+        int32_t list;
         const char* expected;
-    } cases[] = {{3, WeSceneRenderer::solidPlainList, "P20 W W P10 W W P11 W W"},
-                 {2, WeSceneRenderer::solidOutlinedList, "P20 W W P10 W W P11 W W"},
-                 {5, WeSceneRenderer::alphaList, "P10 W W P11 W W P20 W W"}};
+    } cases[] = {
+        {WeSceneRenderer::solidPass, WeSceneRenderer::solidPlainList, "P20 W W P10 W W P11 W W"},
+        {WeSceneRenderer::outlinedPass, WeSceneRenderer::solidOutlinedList, "P20 W W P10 W W P11 W W"},
+        {WeSceneRenderer::alphaPass, WeSceneRenderer::alphaList, "P10 W W P11 W W P20 W W"}};
     for (const auto& test : cases)
     {
         Queue(test.list, Material(twoPass), 1, &far);
@@ -155,7 +208,7 @@ TEST_F(SceneRendererTest, MaterialsSetTheirStatesOnlyWhenTheyChangeAndThePassRes
     Queue(WeSceneRenderer::alphaList, doubleSided, 2);
     Queue(WeSceneRenderer::alphaList, wire, 3);
     Device().ClearCallLog();
-    sceneRenderer.RenderPass(5);
+    sceneRenderer.RenderPass(WeSceneRenderer::alphaPass);
     EXPECT_EQ(CountCalls("SetRenderState 22 1"), 1) << "two-sided: no culling";
     EXPECT_EQ(CountCalls("SetRenderState 8 2"), 1) << "wireframe";
     EXPECT_EQ(CountCalls("SetRenderState 19 5"), 1) << "the same source blend is not set again";
@@ -182,12 +235,12 @@ TEST_F(SceneRendererTest, AMaterialWithItsOwnFogHasItUntilTheNextMaterialAndTheP
     foggy.fogEnd = 6;
     WeMaterial& plain = Material(twoPass);
     Queue(WeSceneRenderer::solidPlainList, foggy, 1);
-    sceneRenderer.RenderPass(3);
+    sceneRenderer.RenderPass(WeSceneRenderer::solidPass);
     EXPECT_EQ(renderDevice.fogStart, 100.0f) << "restored after the list";
     EXPECT_TRUE(renderDevice.fogActive);
     Queue(WeSceneRenderer::solidPlainList, foggy, 1);
     Queue(WeSceneRenderer::solidPlainList, plain, 2);
-    sceneRenderer.RenderPass(3);
+    sceneRenderer.RenderPass(WeSceneRenderer::solidPass);
     EXPECT_EQ(renderDevice.fogStart, 100.0f);
     EXPECT_EQ(renderDevice.fogEnd, 200.0f);
 }
@@ -246,7 +299,7 @@ TEST_F(SceneRendererTest, PrepareNarrowsTheFrameTechniquesByTheDeviceSwitches)
     struct Case
     {
         int32_t reflectionQuality;
-        bool switch3, switch2, switch12;
+        bool normalMaps, specular, pointLighting;
         int32_t cleared;
     } cases[] = {
         {2, true, true, true, 0},  {0, true, true, true, 16}, {2, false, true, true, 8},
@@ -256,15 +309,15 @@ TEST_F(SceneRendererTest, PrepareNarrowsTheFrameTechniquesByTheDeviceSwitches)
     for (const Case& test : cases)
     {
         renderDevice.reflectionQuality = test.reflectionQuality;
-        renderDevice.featureSwitch3 = test.switch3;
-        renderDevice.featureSwitch2 = test.switch2;
-        renderDevice.featureSwitch12 = test.switch12;
+        renderDevice.normalMaps = test.normalMaps;
+        renderDevice.specularHighlights = test.specular;
+        renderDevice.pointLighting = test.pointLighting;
         sceneRenderer.Prepare(nullptr, &camera);
         EXPECT_EQ(renderQueue.frameMask, ~test.cleared)
-            << test.reflectionQuality << test.switch3 << test.switch2 << test.switch12;
+            << test.reflectionQuality << test.normalMaps << test.specular << test.pointLighting;
     }
     renderDevice.reflectionQuality = 2;
-    renderDevice.featureSwitch3 = renderDevice.featureSwitch2 = renderDevice.featureSwitch12 = true;
+    renderDevice.normalMaps = renderDevice.specularHighlights = renderDevice.pointLighting = true;
 }
 
 TEST_F(SceneRendererTest, TheDeclarationsGoWithTheDeviceAndComeBackWithIt)

@@ -54,8 +54,8 @@ TEST_F(MovieScreen, AMovieWidgetShowsItsFrameInTheWindowAndKeepsItThroughALossAn
     ExpectMatchesReference(Shoot(frame), 60);
 
     Device().SimulateDeviceLoss();
-    ASSERT_EQ(renderDevice.CheckDevice(), 1);
-    ASSERT_EQ(renderDevice.CheckDevice(), 0);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Lost);
+    ASSERT_EQ(renderDevice.CheckDevice(), WeDeviceState::Usable);
     ExpectMatchesReference(Shoot(frame), 60);
 }
 

@@ -207,7 +207,7 @@ TEST(SceneWidgetCamera, TheMapSettingsMakeTheCamera)
         EXPECT_FLOAT_EQ(camera->nearClip, c.nearClip);
         EXPECT_FLOAT_EQ(camera->farClip, c.farClip);
         EXPECT_FLOAT_EQ(camera->orthoHeight, c.height);
-        EXPECT_FLOAT_EQ(camera->orthoWidth, c.height * renderDevice.aspect);
+        EXPECT_FLOAT_EQ(camera->orthoWidth, c.height * renderDevice.Aspect());
         EXPECT_FLOAT_EQ(camera->position.z, 3.0f);
         EXPECT_FLOAT_EQ(camera->direction.z, -1.0f);
         EXPECT_FLOAT_EQ(camera->up.x, 1.0f);

@@ -5,6 +5,7 @@
 #include "UIInputDriver.h"
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeTimer.h"
 #include "WeUIMain.h"
 
@@ -148,8 +149,7 @@ class UIFixture : public UIInputDriver
 protected:
     void SetUp() override
     {
-        engine.settings.width = 800;
-        engine.settings.height = 600;
+        renderDevice.SetBackBufferSize(800, 600);
         timer.deltaTime = 0.1f;
         uiMain.SetPainter(&painter);
         uiMain.Init();

@@ -1,6 +1,7 @@
 #include "WeUIEditBox.h"
 #include "UIFixture.h"
 #include "WeInput.h"
+#include "WeRenderDevice.h"
 #include "win32/Win32Clipboard.h"
 
 #include <cstring>
@@ -332,8 +333,7 @@ TEST_F(EditBoxTest, MarginsAreTakenAsConfiguredOnAScaledScreen)
     WeConfig::GetString("UI.WideEdit.Margins", "") = "8,6,8,6";
     uiMain.CreateDefaultStyle("EditBox", "WideEdit");
     box->SetStyle("WideEdit", "");
-    engine.settings.width = 1600;
-    engine.settings.height = 1200;
+    renderDevice.SetBackBufferSize(1600, 1200);
     Frame();
     Frame();
     ASSERT_EQ(box->style->leftPx, 16);

@@ -1,6 +1,7 @@
 #include "UIFixture.h"
 
 #include "WePhaseStack.h"
+#include "WeRenderDevice.h"
 #include "WeUIButton.h"
 #include "WeUIComboBox.h"
 #include "WeUILabel.h"
@@ -80,8 +81,7 @@ TEST_F(UIPlacement, DesignPixelsFollowTheAreaAtSeveralScreenSizes)
     } cases[] = {{800, 600, 800, 600}, {1280, 720, 960, 720}, {1024, 1024, 1024, 768}};
     for (const Case& c : cases)
     {
-        engine.settings.width = c.screenW;
-        engine.settings.height = c.screenH;
+        renderDevice.SetBackBufferSize(c.screenW, c.screenH);
         uiMain.Update();
         EXPECT_EQ(uiMain.areaW, c.areaW);
         EXPECT_EQ(uiMain.areaH, c.areaH);

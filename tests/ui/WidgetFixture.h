@@ -4,6 +4,7 @@
 
 #include "WeConfig.h"
 #include "WeEngine.h"
+#include "WeRenderDevice.h"
 #include "WeUIMain.h"
 
 #include "UIInputDriver.h"
@@ -13,8 +14,7 @@ class WidgetFixture : public UIInputDriver
 protected:
     void SetUp() override
     {
-        engine.settings.width = 800;
-        engine.settings.height = 600;
+        renderDevice.SetBackBufferSize(800, 600);
         WeConfig::GetInt("UI.Size.SrcW", 800) = 800;
         WeConfig::GetInt("UI.Size.SrcH", 600) = 600;
         uiMain.Init();

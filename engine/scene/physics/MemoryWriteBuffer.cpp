@@ -1,7 +1,7 @@
 #include "MemoryWriteBuffer.h"
 
-#include "WeEngine.h"
 #include "physx/PhysXSdk.h"
+#include "win32/Win32Library.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 #include "WePhysicHandle.h"
 
 #include "WeActor.h"
-#include "WeEngine.h"
 #include "WePhysics.h"
 #include "physx/PhysXSdk.h"
+#include "win32/Win32Library.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,6 +9,7 @@
 #include "WePhysics.h"
 #include "WeRecordReader.h"
 #include "physx/PhysXSdk.h"
+#include "win32/Win32Library.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,6 +8,7 @@
 #include "WeScene.h"
 #include "WeTimer.h"
 #include "physx/PhysXSdk.h"
+#include "win32/Win32Library.h"
 
 #include <algorithm>
 
