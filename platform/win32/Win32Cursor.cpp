@@ -66,6 +66,9 @@ bool GetCursorPos(POINT* point)
 {
     if (!EnsureVideo())
         return false;
+    // The system's cursor is where the pointer is now, not where it was when the program last
+    // took its events: a press that comes with a move must land where the move went.
+    SDL_PumpEvents();
     // Over one of the program's windows the window-relative position holds on every video driver;
     // elsewhere the global one is all there is. A driver that tracks no mouse focus (offscreen)
     // keeps the position relative to the window the cursor was placed over.

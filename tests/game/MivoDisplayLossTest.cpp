@@ -1,105 +1,21 @@
 // The game on an X server of its own, killed while the game runs: Xlib ends the program with its
 // message, and the exit is a plain one, neither a crash nor a hang (nor a sanitizer's report in
 // the sanitized build).
+#include "core/PrivateXServer.h"
 #include "core/TempFolder.h"
 
 #include <gtest/gtest.h>
 // After the test framework: Xlib's macros would rename its identifiers.
 #include <X11/Xlib.h>
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <string_view>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace
 {
 
 using namespace std::chrono_literals;
-
-// A started program; killed and reaped with the object when it still runs.
-class Child
-{
-public:
-    // Starts the program found on the path with the arguments, its output into the file (none:
-    // inherited); false when it cannot be started.
-    bool Start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-               const std::string& output = "")
-    {
-        std::vector<char*> argv, envp;
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        for (const std::string& variable : environment)
-            envp.push_back(const_cast<char*>(variable.c_str()));
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (!output.empty())
-        {
-            posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        }
-        const bool started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        if (!started)
-            pid = -1;
-        return started;
-    }
-    ~Child()
-    {
-        if (pid > 0)
-        {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    // Waits up to the time for the program to end; its wait status, or -1 when it still runs.
-    int Wait(std::chrono::seconds limit)
-    {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (pid > 0 && std::chrono::steady_clock::now() < end)
-        {
-            if (::waitpid(pid, &status, WNOHANG) == pid)
-            {
-                pid = -1;
-                return status;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return -1;
-    }
-    void Signal(int signal) const { ::kill(pid, signal); }
-
-private:
-    pid_t pid = -1;
-};
-
-// This process's environment less the variables named.
-std::vector<std::string> EnvironmentWithout(const std::vector<std::string_view>& names)
-{
-    std::vector<std::string> kept;
-    for (char** variable = environ; *variable; ++variable)
-    {
-        const std::string_view entry(*variable);
-        bool dropped = false;
-        for (const std::string_view name : names)
-            dropped = dropped ||
-                      (entry.starts_with(name) && entry.size() > name.size() && entry[name.size()] == '=');
-        if (!dropped)
-            kept.emplace_back(entry);
-    }
-    return kept;
-}
+using namespace test_x;
 
 // A viewable window on the display's root, as the game's is once it shows.
 bool AWindowShows(Display* display)
@@ -123,24 +39,10 @@ bool AWindowShows(Display* display)
 
 TEST(DisplayLoss, TheGameEndsWithXlibsMessageAndAPlainExit)
 {
-    // The X server tells its display number on a pipe, inherited, once it accepts connections.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
     Child server;
-    const bool serverStarted = server.Start(
-        {"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "800x600x24", "-nolisten", "tcp"},
-        EnvironmentWithout({}));
-    ::close(ready[1]);
-    if (!serverStarted)
-    {
-        ::close(ready[0]);
+    const std::string displayName = StartXServer(server);
+    if (displayName.empty())
         GTEST_SKIP() << "no Xvfb to run the game on";
-    }
-    char number[16] = {};
-    const ssize_t got = ::read(ready[0], number, sizeof number - 1);
-    ::close(ready[0]);
-    ASSERT_GT(got, 0) << "the X server did not start";
-    const std::string displayName = ":" + std::to_string(std::stoi(number));
 
     TempFolder home;
     Child game;
