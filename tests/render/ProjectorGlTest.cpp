@@ -1,7 +1,6 @@
 // Spot projectors on the OpenGL back end: a light aimed at a floor far wider than its cone adds
 // its material over every point of the floor inside the cone and over none outside, so that the
 // cone's clipping of its receivers neither cuts into the light nor leaves holes in it.
-#include "GlFrameFixture.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
@@ -9,7 +8,7 @@
 #include "WeProjectorRenderer.h"
 #include "WeScene.h"
 #include "WeTimer.h"
-#include "scene/SceneFrame.h"
+#include "scene/SceneGlFrame.h"
 
 #include <cmath>
 #include <memory>
@@ -20,12 +19,12 @@ namespace
 
 constexpr int32_t width = 320, height = 240;
 
-class ProjectorFrame : public GlFrameFixture
+class ProjectorFrame : public SceneGlFrame
 {
 protected:
     void SetUp() override
     {
-        GlFrameFixture::SetUp();
+        SceneGlFrame::SetUp();
         StartGl(width, height);
         renderDevice.projectors = true;
         scene = std::make_unique<WeScene>();
@@ -40,14 +39,6 @@ protected:
         camera.direction = d3dx::D3DXVec3Normalize(WeVector{0.0f, -12.0f, 6.0f});
         camera.SetPerspective(1.0f, 0.5f, 100.0f, float(width) / float(height));
         camera.Update();
-    }
-    void TearDown() override
-    {
-        scene.reset();
-        modelManager.FreeAll();
-        meshManager.FreeAll(true);
-        materialManager.FreeAll(true);
-        GlFrameFixture::TearDown();
     }
     // A spot of the cone at the place aimed at the target, throwing the shipped projector
     // material with a white texture: the whole cone is lit.
@@ -86,9 +77,6 @@ protected:
         y = int32_t(std::floor((1.0f - screen.y) * 0.5f * height));
         return x >= 0 && x < width && y >= 0 && y < height;
     }
-
-    std::unique_ptr<WeScene> scene;
-    WeCamera camera;
 };
 
 // How far inside the cone the floor point lies, as the larger of its two coordinates across the

@@ -5,14 +5,13 @@
 //
 // The reference is tests/scene/reference/world1.bmp. To make it again, run the test once with
 // WE_UPDATE_REFERENCE=1 in the environment, look at the new image, and commit it.
+#include "SceneGlFrame.h"
 #include "WeCameraActor.h"
 #include "WeLight.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeScene.h"
 #include "WeTimer.h"
-#include "SceneFrame.h"
-#include "render/GlFrameFixture.h"
 
 #include <algorithm>
 #include <vector>
@@ -28,17 +27,9 @@ bool Lights(const WeBaseModel& model, const WeLight* light)
 
 } // namespace
 
-class SceneMapFrame : public GlFrameFixture
+class SceneMapFrame : public SceneGlFrame
 {
 protected:
-    void TearDown() override
-    {
-        scene.reset();
-        modelManager.FreeAll();
-        meshManager.FreeAll(true);
-        materialManager.FreeAll(true);
-        GlFrameFixture::TearDown();
-    }
     // World1 one actor a step, the progress rising to 1; its camera actor.
     WeCameraActor* LoadWorld1()
     {
@@ -71,8 +62,6 @@ protected:
             scene->Tick();
         cameraActor.camera->Update();
     }
-
-    std::unique_ptr<WeScene> scene;
 };
 
 TEST_F(SceneMapFrame, TheTestMapFromItsCameraMatchesTheReference)
