@@ -184,7 +184,7 @@ void BM_PickBlock(benchmark::State& state)
     constexpr double targetRatio = 1.5;
     FullBoard board;
     std::vector<WeVector> centres;
-    for (const MivoBlock* block : playGamePhase.blocks)
+    for (const MivoBlock* block : playGamePhase.level.blocks)
         centres.push_back({block->x, 0.0f, -block->y});
     WeVector origin, direction;
     playGamePhase.camera->GetPickRay(0.0f, 0.0f, origin, direction);
@@ -207,7 +207,7 @@ void BM_PickBlock(benchmark::State& state)
         ratios.push_back(picks.back() / bares.back());
     }
     const double pickNs = Median(picks), bareNs = Median(bares), ratio = Median(ratios);
-    state.counters["boxes"] = double(playGamePhase.blocks.size());
+    state.counters["boxes"] = double(playGamePhase.level.blocks.size());
     state.counters["pick_ns"] = pickNs;
     state.counters["bare_ns"] = bareNs;
     state.counters["pick/bare"] = ratio;
@@ -220,7 +220,7 @@ void BM_BareBoxProbes(benchmark::State& state)
 {
     FullBoard board;
     std::vector<WeVector> centres;
-    for (const MivoBlock* block : playGamePhase.blocks)
+    for (const MivoBlock* block : playGamePhase.level.blocks)
         centres.push_back({block->x, 0.0f, -block->y});
     WeVector origin, direction;
     playGamePhase.camera->GetPickRay(0.0f, 0.0f, origin, direction);

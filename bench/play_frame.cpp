@@ -188,7 +188,7 @@ void BM_PlayingFrame(benchmark::State& state)
             while (WeRenderItem* item = list.PopMin())
                 benchmark::DoNotOptimize(item);
     }
-    state.counters["blocks"] = double(play.blocks.size());
+    state.counters["blocks"] = double(play.level.blocks.size());
     state.counters["moving"] = double(moving) / double(state.iterations());
     state.counters["map"] = double(gameApp.mapToPlay);
     state.counters["waves"] = double(waves);
@@ -305,7 +305,7 @@ void BM_PlaySceneBloom(benchmark::State& state)
     state.counters["bloom/plain"] = ratio;
     state.counters["target_ratio"] = targetRatio;
     state.counters["meets_target"] = over <= targetMs && ratio <= targetRatio ? 1.0 : 0.0;
-    state.counters["blocks"] = double(playGamePhase.blocks.size());
+    state.counters["blocks"] = double(playGamePhase.level.blocks.size());
     ApplyGameSettings(false);
 }
 BENCHMARK(BM_PlaySceneBloom)

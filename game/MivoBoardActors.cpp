@@ -200,8 +200,8 @@ float MivoPlayGamePhase::BoardCentre(int32_t cells)
 
 void MivoPlayGamePhase::RehearseBoard()
 {
-    const std::unique_ptr<MivoMapDatabase> level = LevelDatabase(gameApp.mapToPlay);
-    MivoMapTable* rehearsed = level ? level->Table(TableNumber(gameApp.mapToPlay)) : nullptr;
+    const std::unique_ptr<MivoMapDatabase> source = LevelDatabase(gameApp.mapToPlay);
+    MivoMapTable* rehearsed = source ? source->Table(TableNumber(gameApp.mapToPlay)) : nullptr;
     if (!rehearsed || !scene)
         return;
     BuildBlockMaterials();
@@ -211,12 +211,12 @@ void MivoPlayGamePhase::RehearseBoard()
         std::unique_ptr<MivoActor> actor = BlockLook(rehearsed, block, part);
         const WeVector at{block.x, BlockHeight(block), -block.y};
         actor->SetLocation(at);
-        rehearsal.push_back(actor.get());
+        level.rehearsal.push_back(actor.get());
         scene->AddActor(actor.release());
         // The glow stands on its own: its actor's end would leave it to the scene's next tick.
         if (block.kind == MivoBlockKind::Teleport && part == 0)
             if (WeParticleSystem* glow = SpawnTeleportGlow(nullptr, at))
-                rehearsal.push_back(glow);
+                level.rehearsal.push_back(glow);
     };
     rehearsed->ForEachCell(
         [&stage](const MivoMapCell& cell)
@@ -230,9 +230,9 @@ void MivoPlayGamePhase::RehearseBoard()
 
 void MivoPlayGamePhase::DropRehearsal()
 {
-    for (WeActor* actor : rehearsal)
+    for (WeActor* actor : level.rehearsal)
         delete actor; // which takes it out of the scene
-    rehearsal.clear();
+    level.rehearsal.clear();
 }
 
 void MivoPlayGamePhase::PlaceBoard()
@@ -246,9 +246,9 @@ void MivoPlayGamePhase::PlaceBoard()
     board->SetTable(table);
 
     static constexpr int32_t order[kTutorialCount] = {10, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-    std::copy(std::begin(order), std::end(order), tutorialOrder);
-    std::fill(std::begin(tutorialPending), std::end(tutorialPending), uint8_t(0));
-    tutorialPending[10] = 1;
+    std::copy(std::begin(order), std::end(order), level.tutorialOrder);
+    std::fill(std::begin(level.tutorialPending), std::end(level.tutorialPending), uint8_t(0));
+    level.tutorialPending[10] = 1;
     table->ForEachCell(
         [this](MivoMapCell& cell)
         {
@@ -257,7 +257,7 @@ void MivoPlayGamePhase::PlaceBoard()
                 if (!block)
                     continue;
                 if (const int32_t tutorial = TutorialOfKind(int32_t(block->kind)); tutorial >= 0)
-                    tutorialPending[tutorial] = 1;
+                    level.tutorialPending[tutorial] = 1;
                 MivoActor* actor = CreateBlockActor(block->x, -block->y, block, 0, true, HasArrows(block));
                 if (actor && block == cell.floor.get() && block->kind == MivoBlockKind::Teleport)
                     block->presentation[kGlowWord] =
@@ -326,16 +326,16 @@ MivoActor* MivoPlayGamePhase::CreateBlockActor(float x, float z, MivoBlock* bloc
     if (own)
     {
         block->presentation[kActorWord] = reinterpret_cast<std::uintptr_t>(placed);
-        blocks.push_back(block);
+        level.blocks.push_back(block);
     }
     if (pickable)
-        pickableBlocks.push_back(block);
+        level.pickableBlocks.push_back(block);
     return placed;
 }
 
 void MivoPlayGamePhase::SyncBlockActors()
 {
-    for (auto it = pickableBlocks.rbegin(); it != pickableBlocks.rend(); ++it)
+    for (auto it = level.pickableBlocks.rbegin(); it != level.pickableBlocks.rend(); ++it)
         if (MivoActor* actor = MivoActorOf(*it); actor && !actor->busy)
             actor->SetLocation({(*it)->x, 0.0f, -(*it)->y});
     if (board)
@@ -384,17 +384,17 @@ void MivoPlayGamePhase::PickBlock(WeActor*& actor, MivoBlock*& block)
     camera->GetPickRay(float(cursorX), float(cursorY), origin, direction);
     origin = origin + direction;
 
-    if (const MivoArrowSet* set = CurrentArrows(); set && selectedActor)
+    if (const MivoArrowSet* set = CurrentArrows(); set && level.selectedActor)
     {
-        const WeVector centre = selectedActor->GetWorldPosition();
+        const WeVector centre = level.selectedActor->GetWorldPosition();
         if (ProbeBlock(centre, origin, direction))
-            actor = selectedActor;
+            actor = level.selectedActor;
         else if (const int32_t arrow = ArrowUnderRay(centre, origin, direction); arrow >= 0)
             actor = set->arrows[arrow].actor;
         return;
     }
     float best = 1000000.0f;
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
+    for (auto it = level.blocks.rbegin(); it != level.blocks.rend(); ++it)
     {
         MivoActor* candidate = MivoActorOf(*it);
         if (!candidate)
@@ -415,7 +415,8 @@ void MivoPlayGamePhase::PickBlock(WeActor*& actor, MivoBlock*& block)
 
 MivoArrowSet* MivoPlayGamePhase::CurrentArrows() const
 {
-    return !arrowSets.empty() && arrowSets.back()->wanted ? arrowSets.back().get() : nullptr;
+    const std::vector<std::unique_ptr<MivoArrowSet>>& sets = level.arrowSets;
+    return !sets.empty() && sets.back()->wanted ? sets.back().get() : nullptr;
 }
 
 void MivoPlayGamePhase::CreateArrows(MivoBlock* block)
@@ -423,7 +424,7 @@ void MivoPlayGamePhase::CreateArrows(MivoBlock* block)
     MivoActor* actor = MivoActorOf(block);
     if (!actor || !scene)
         return;
-    selectedActor = actor;
+    level.selectedActor = actor;
     auto set = std::make_unique<MivoArrowSet>(actor->GetWorldPosition());
     for (int32_t i = 0; HasArrows(block) && i < 4; ++i)
     {
@@ -441,15 +442,16 @@ void MivoPlayGamePhase::CreateArrows(MivoBlock* block)
         scene->AddActor(arrow.release());
     }
     set->wanted = true;
-    arrowSets.push_back(std::move(set));
+    level.arrowSets.push_back(std::move(set));
 }
 
 void MivoPlayGamePhase::ClearSelection()
 {
-    if (selectedActor && selectedActor->model)
-        std::fill(std::begin(selectedActor->model->colour), std::end(selectedActor->model->colour), 1.0f);
-    selectedActor = nullptr;
-    for (const std::unique_ptr<MivoArrowSet>& set : arrowSets)
+    if (level.selectedActor && level.selectedActor->model)
+        std::fill(std::begin(level.selectedActor->model->colour),
+                  std::end(level.selectedActor->model->colour), 1.0f);
+    level.selectedActor = nullptr;
+    for (const std::unique_ptr<MivoArrowSet>& set : level.arrowSets)
         set->wanted = false;
 }
 
@@ -501,17 +503,18 @@ void MivoPlayGamePhase::ForgetBlock(MivoBlock* block)
     MivoActor* actor = MivoActorOf(block);
     if (!actor)
         return;
-    if (actor == selectedActor)
+    if (actor == level.selectedActor)
         ClearSelection();
-    if (actor == pulsingActor)
-        pulsingActor = nullptr;
-    if (const auto faded = std::find(fadeList.begin(), fadeList.end(), actor); faded != fadeList.end())
-        fadeList.erase(faded);
+    if (actor == level.pulsingActor)
+        level.pulsingActor = nullptr;
+    if (const auto faded = std::find(level.fadeList.begin(), level.fadeList.end(), actor);
+        faded != level.fadeList.end())
+        level.fadeList.erase(faded);
     if (actor->parent)
         actor->Detach();
     actor->Kill();
     actor->slideTrail = nullptr;
     block->presentation[kActorWord] = 0;
-    std::erase(blocks, block);
-    std::erase(pickableBlocks, block);
+    std::erase(level.blocks, block);
+    std::erase(level.pickableBlocks, block);
 }

@@ -452,7 +452,7 @@ bool MivoGameCallbacks::MagnetPull(MivoBoardEvent& event)
     static const float& magnetScale = WeConfig::GetFloat("Mivo.Blocks.MagnetScale", 1.0f);
     static const float& scaleTime = WeConfig::GetFloat("Mivo.Blocks.MagnetScaleTime", 1.0f);
     MivoPlayGamePhase& play = playGamePhase;
-    StartLoop(play.magnetLoopSound, "Sound.Effects.mi_magnet");
+    StartLoop(play.level.magnetLoopSound, "Sound.Effects.mi_magnet");
     MivoActor* a = ActorOfEvent(event.wordsA);
     if (a && !a->pullEffect)
         a->pullEffect = play.SpawnParticles(a, {0.0f, pullHeight, 0.0f}, "Ingame.Particles.magnet_pull");
@@ -462,14 +462,14 @@ bool MivoGameCallbacks::MagnetPull(MivoBoardEvent& event)
         if (anim->state == MivoMagnetAnim::FadingOut)
         {
             anim->Revive();
-            ++play.magnetCount;
+            ++play.level.magnetCount;
         }
         play.AnimateMagnet(*anim);
         return true;
     }
     if (!event.blockA)
         return true;
-    ++play.magnetCount;
+    ++play.level.magnetCount;
     MivoActor* magnet = play.MakeEffectActor("Ingame.Models.magnet", 0, a, {0.0f, magnetHeight, 0.0f});
     if (magnet && magnet->model)
         magnet->model->colour[3] = 0.0f;
@@ -495,10 +495,10 @@ bool MivoGameCallbacks::MagnetIdle(MivoBoardEvent& event)
     if (anim->state != MivoMagnetAnim::FadingOut)
     {
         anim->BeginFadeOut(scaleTime);
-        if (--play.magnetCount <= 0)
+        if (--play.level.magnetCount <= 0)
         {
-            play.magnetCount = 0;
-            play.StopLoop(play.magnetLoopSound);
+            play.level.magnetCount = 0;
+            play.StopLoop(play.level.magnetLoopSound);
         }
     }
     play.AnimateMagnet(*anim);
@@ -511,9 +511,9 @@ void MivoGameCallbacks::SlideStarted(MivoBoardEvent& event)
 {
     static const float& height = WeConfig::GetFloat("Mivo.Blocks.TailPSY", 1.0f);
     MivoPlayGamePhase& play = playGamePhase;
-    ++play.slideCount;
+    ++play.level.slideCount;
     const bool plain = event.blockA && event.blockA->kind == MivoBlockKind::Plain;
-    StartLoop(play.slideLoopSound, plain ? "Sound.Effects.mi_plocica" : "Sound.Effects.mi_led");
+    StartLoop(play.level.slideLoopSound, plain ? "Sound.Effects.mi_plocica" : "Sound.Effects.mi_led");
     MivoActor* a = ActorOfEvent(event.wordsA);
     if (!a)
         return;
@@ -524,10 +524,10 @@ void MivoGameCallbacks::SlideStarted(MivoBoardEvent& event)
 void MivoGameCallbacks::SlideStopped(MivoBoardEvent& event)
 {
     MivoPlayGamePhase& play = playGamePhase;
-    if (--play.slideCount <= 0)
+    if (--play.level.slideCount <= 0)
     {
-        play.slideCount = 0;
-        play.StopLoop(play.slideLoopSound);
+        play.level.slideCount = 0;
+        play.StopLoop(play.level.slideLoopSound);
     }
     if (MivoActor* a = ActorOfEvent(event.wordsA); a && a->slideTrail)
     {

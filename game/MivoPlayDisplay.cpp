@@ -204,11 +204,11 @@ void MivoPlayGamePhase::ShowStatistic()
 
 void MivoPlayGamePhase::UseCubeEvent(int32_t cube, bool free)
 {
-    if (usedBonusCube)
+    if (level.usedBonusCube)
         return;
     if (free || UseBonusCube(cube))
         ApplyCube(cube);
-    usedBonusCube = 1;
+    level.usedBonusCube = 1;
     for (int32_t i = 1; i <= kCubeCount; ++i)
     {
         SetAlpha(CubeName(i), 0.5f);

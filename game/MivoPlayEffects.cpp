@@ -113,7 +113,7 @@ void MivoPlayGamePhase::BeginTeleportGlow(WeParticleSystem* glow)
     WeParticleSystemState* state = FirstState(glow);
     if (!state)
         return;
-    MivoTeleportGlow& kept = teleportGlows[glow];
+    MivoTeleportGlow& kept = level.teleportGlows[glow];
     if (kept.activity++ > 0)
         return;
     glow->currentState = 0;
@@ -124,8 +124,8 @@ void MivoPlayGamePhase::BeginTeleportGlow(WeParticleSystem* glow)
 
 void MivoPlayGamePhase::EndTeleportGlow(WeParticleSystem* glow)
 {
-    const auto kept = teleportGlows.find(glow);
-    if (kept == teleportGlows.end() || --kept->second.activity > 0)
+    const auto kept = level.teleportGlows.find(glow);
+    if (kept == level.teleportGlows.end() || --kept->second.activity > 0)
         return;
     if (WeParticleSystemState* state = FirstState(glow))
     {
@@ -136,7 +136,7 @@ void MivoPlayGamePhase::EndTeleportGlow(WeParticleSystem* glow)
         state->SizeToX = sizes[2];
         state->SizeToY = sizes[3];
     }
-    teleportGlows.erase(kept);
+    level.teleportGlows.erase(kept);
 }
 
 // ---- magnets ----
@@ -174,9 +174,9 @@ void MivoMagnetAnim::Revive()
 
 MivoMagnetAnim& MivoPlayGamePhase::AddMagnetAnim(MivoBlock* magnet)
 {
-    magnetAnims.push_back(std::make_unique<MivoMagnetAnim>());
-    magnet->presentation[kMagnetWord] = reinterpret_cast<std::uintptr_t>(magnetAnims.back().get());
-    return *magnetAnims.back();
+    level.magnetAnims.push_back(std::make_unique<MivoMagnetAnim>());
+    magnet->presentation[kMagnetWord] = reinterpret_cast<std::uintptr_t>(level.magnetAnims.back().get());
+    return *level.magnetAnims.back();
 }
 
 void MivoPlayGamePhase::RemoveMagnetAnim(MivoBlock* magnet)
@@ -186,7 +186,8 @@ void MivoPlayGamePhase::RemoveMagnetAnim(MivoBlock* magnet)
         return;
     KillEffectActor(anim->actor);
     magnet->presentation[kMagnetWord] = 0;
-    std::erase_if(magnetAnims, [anim](const std::unique_ptr<MivoMagnetAnim>& kept) { return kept.get() == anim; });
+    std::erase_if(level.magnetAnims,
+                  [anim](const std::unique_ptr<MivoMagnetAnim>& kept) { return kept.get() == anim; });
 }
 
 void MivoPlayGamePhase::AnimateMagnet(MivoMagnetAnim& anim)
@@ -244,40 +245,42 @@ void MivoPlayGamePhase::AnimatePicker()
     static const float& ringY = WeConfig::GetFloat("Mivo.Teleports.FilterActorY", 1.0f);
     static const float& growSpeed = WeConfig::GetFloat("Mivo.Teleports.FilterActorScaleSpeed", 1.0f);
     static const float& ringScale = WeConfig::GetFloat("Mivo.Teleports.FilterActorScale", 0.5f);
-    if (!pickerBlock)
+    if (!level.pickerBlock)
         return;
     const float dt = timer.deltaTime;
-    if (pickerTouched)
-        pickerFloat = std::min(pickerFloat + growSpeed * dt, 1.0f);
+    if (level.pickerTouched)
+        level.pickerFloat = std::min(level.pickerFloat + growSpeed * dt, 1.0f);
     else
     {
-        pickerFloat -= growSpeed * dt;
-        if (pickerFloat <= 0.0f)
+        level.pickerFloat -= growSpeed * dt;
+        if (level.pickerFloat <= 0.0f)
         {
             ClosePicker();
             return;
         }
     }
-    pickerTime += dt;
-    const WeVector centre = pickerBlockActor ? pickerBlockActor->GetLocation() : WeVector{0.0f, 0.0f, 0.0f};
-    const float n = float(pickerActors.size());
-    for (size_t i = 0; i < pickerActors.size(); ++i)
+    level.pickerTime += dt;
+    const WeVector centre =
+        level.pickerBlockActor ? level.pickerBlockActor->GetLocation() : WeVector{0.0f, 0.0f, 0.0f};
+    const float n = float(level.pickerActors.size());
+    for (size_t i = 0; i < level.pickerActors.size(); ++i)
     {
-        const float angle = (pickerTime * rotateSpeed + float(i) / n) * kTwoPi;
-        pickerActors[i]->SetLocation({centre.x + std::sin(angle) * radius, centre.y + ringY,
-                                      centre.z + std::cos(angle) * radius});
-        const float size = pickerFloat * ringScale;
-        pickerActors[i]->SetScale({size, size, size});
+        const float angle = (level.pickerTime * rotateSpeed + float(i) / n) * kTwoPi;
+        level.pickerActors[i]->SetLocation(
+            {centre.x + std::sin(angle) * radius, centre.y + ringY, centre.z + std::cos(angle) * radius});
+        const float size = level.pickerFloat * ringScale;
+        level.pickerActors[i]->SetScale({size, size, size});
     }
     PlacePickerArrow();
 }
 
 MivoBlock* MivoPlayGamePhase::PickerTarget() const
 {
-    MivoTeleportGroup* group = table && pickerBlock ? table->FindGroup(pickerBlock->teleport.group) : nullptr;
+    MivoTeleportGroup* group =
+        table && level.pickerBlock ? table->FindGroup(level.pickerBlock->teleport.group) : nullptr;
     if (!group)
         return nullptr;
-    if (group->currentExit != pickerBlock)
+    if (group->currentExit != level.pickerBlock)
         return group->currentExit;
     return group->FindByOrder(group->NextOrder());
 }
@@ -289,22 +292,22 @@ void MivoPlayGamePhase::PlacePickerArrow()
     static const float& arrowZ = WeConfig::GetFloat("Mivo.Teleports.ArrowActorZ", 1.0f);
     static const float& swing = WeConfig::GetFloat("Mivo.Teleports.ArrowActorZDelta", 1.0f);
     static const float& swingSpeed = WeConfig::GetFloat("Mivo.Teleports.ArrowActorZSpeed", 1.0f);
-    if (!pickerArrow)
+    if (!level.pickerArrow)
         return;
-    pickerArrow->visible = false;
+    level.pickerArrow->visible = false;
     const WeActor* exit = MivoActorOf(PickerTarget());
     if (!exit)
         return;
     const WeVector at = exit->GetLocation();
-    const float z = at.z + arrowZ + std::sin(kTwoPi * swingSpeed * pickerTime) * swing;
-    pickerArrow->SetLocationAndRotation({at.x, at.y + arrowY, z},
-                                        d3dx::D3DXQuaternionRotationAxis({0.0f, 1.0f, 0.0f}, kTwoPi * 0.5f));
-    const float size = pickerFloat * arrowScale;
-    pickerArrow->SetScale({size, size, size});
-    pickerArrow->visible = true;
-    if (!pickerOpen)
+    const float z = at.z + arrowZ + std::sin(kTwoPi * swingSpeed * level.pickerTime) * swing;
+    level.pickerArrow->SetLocationAndRotation(
+        {at.x, at.y + arrowY, z}, d3dx::D3DXQuaternionRotationAxis({0.0f, 1.0f, 0.0f}, kTwoPi * 0.5f));
+    const float size = level.pickerFloat * arrowScale;
+    level.pickerArrow->SetScale({size, size, size});
+    level.pickerArrow->visible = true;
+    if (!level.pickerOpen)
         return;
-    pickerOpen = false;
+    level.pickerOpen = false;
     // The sparks where the block would come out; they go by themselves.
     constexpr float kSparkSeconds = 5.0f;
     if (WeParticleSystem* sparks = SpawnParticles(nullptr, at, "Ingame.Particles.teleport_arrow");
@@ -314,11 +317,11 @@ void MivoPlayGamePhase::PlacePickerArrow()
 
 void MivoPlayGamePhase::ClosePicker()
 {
-    for (WeActor* ring : pickerActors)
+    for (WeActor* ring : level.pickerActors)
         KillEffectActor(ring);
-    pickerActors.clear();
-    KillEffectActor(pickerArrow);
-    pickerArrow = nullptr;
-    pickerBlock = nullptr;
-    pickerBlockActor = nullptr;
+    level.pickerActors.clear();
+    KillEffectActor(level.pickerArrow);
+    level.pickerArrow = nullptr;
+    level.pickerBlock = nullptr;
+    level.pickerBlockActor = nullptr;
 }

@@ -82,23 +82,16 @@ void MivoPlayGamePhase::Enter()
     }
     camera->offsets[MivoGameCamera::distance] = kFlyInDistance;
     camera->Update();
-    cameraIntro = true;
     timer.ResetDelta();
 
     // The level before is gone: its actors with its scene, then its board and database.
     scene.reset();
-    selectedActor = nullptr;
-    DropLevelObjects();
+    level = {};
     board = MivoBoard::Create();
     board->callbacks = &gameCallbacks;
     table = nullptr;
     database.reset();
 
-    pickerBlock = nullptr;
-    pickerBlockActor = nullptr;
-    pickerFloat = 0.0f;
-    pickerOpen = false;
-    usedBonusCube = 0;
     playing = false;
     state = WaitLoadingWindow;
 
@@ -114,12 +107,11 @@ void MivoPlayGamePhase::Leave()
     playing = false;
     if (board)
         board->Clear();
-    StopLoop(slideLoopSound);
-    StopLoop(magnetLoopSound);
+    StopLoop(level.slideLoopSound);
+    StopLoop(level.magnetLoopSound);
     camera.reset();
     scene.reset();
-    selectedActor = nullptr;
-    DropLevelObjects();
+    level = {};
     board.reset();
     table = nullptr;
     database.reset();
@@ -128,22 +120,6 @@ void MivoPlayGamePhase::Leave()
     uiMain.CloseComponent(kLoadingWindow);
     uiMain.enabled = true;
     gameApp.menuCursor = true;
-}
-
-void MivoPlayGamePhase::DropLevelObjects()
-{
-    arrowSets.clear();
-    blocks.clear();
-    pickableBlocks.clear();
-    floatingScores.clear();
-    fadeList.clear();
-    pickerActors.clear();
-    pulsingActor = nullptr;
-    hoveredArrow = nullptr;
-    pickerArrow = nullptr;
-    magnetAnims.clear();
-    teleportGlows.clear();
-    rehearsal.clear(); // the scene went with them
 }
 
 void MivoPlayGamePhase::Covered(WeAbstractPhase* newTop)
@@ -338,16 +314,6 @@ void MivoPlayGamePhase::PrepareLevel()
     hudFont = fonts.GetFont("Arial:30");
     BuildBlockMaterials();
 
-    selectedActor = nullptr;
-    pulseTime = 0.0f;
-    pulsingActor = nullptr;
-    fadeList.clear();
-    hoveredArrow = nullptr;
-    magnetCount = 0;
-    slideCount = 0;
-    magnetLoopSound.reset();
-    slideLoopSound.reset();
-
     timer.ResetUserTimers();
     userData.ResetLevelCounters();
     camera->targets[MivoGameCamera::distance] = 0.0f;
@@ -481,12 +447,12 @@ void MivoPlayGamePhase::RunDisplayStates()
 
 bool MivoPlayGamePhase::CameraFlyingIn()
 {
-    if (!cameraIntro)
+    if (!level.cameraIntro)
         return false;
     if (camera->offsets[MivoGameCamera::distance] > 0.0f)
         return true;
     state = CheckTutorials;
-    cameraIntro = false;
+    level.cameraIntro = false;
     camera->targets[MivoGameCamera::distance] = 0.0f;
     camera->offsets[MivoGameCamera::distance] = 0.0f;
     camera->intro = false;
@@ -501,12 +467,12 @@ bool MivoPlayGamePhase::OfferTutorial()
     MivoUser* user = userData.CurrentUser();
     if (!user)
         return false;
-    for (const int32_t k : tutorialOrder)
+    for (const int32_t k : level.tutorialOrder)
     {
-        if (k < 0 || k >= kTutorialCount || !tutorialPending[k] || user->tutorialsSeen[k])
+        if (k < 0 || k >= kTutorialCount || !level.tutorialPending[k] || user->tutorialsSeen[k])
             continue;
         user->tutorialsSeen[k] = 1;
-        tutorialPending[k] = 0;
+        level.tutorialPending[k] = 0;
         const WeString key = "Tutorial: " + WeConfig::GetString(Numbered("Mivo.Tutorials.Tutorial", k), "");
         if (WeUIComponent* label = MivoFindWidget("IngameTutorialLabel"))
             label->text = localization.Translate(key);
@@ -558,20 +524,20 @@ void MivoPlayGamePhase::Play()
 
 void MivoPlayGamePhase::AnimateHighlights(float dt)
 {
-    if (pulsingActor && pulsingActor->model)
+    if (level.pulsingActor && level.pulsingActor->model)
     {
-        pulseTime += dt;
-        while (pulseTime >= 2.0f)
-            pulseTime -= 2.0f;
-        const float fade = std::fabs(1.0f - pulseTime);
-        float* colour = pulsingActor->model->colour;
+        level.pulseTime += dt;
+        while (level.pulseTime >= 2.0f)
+            level.pulseTime -= 2.0f;
+        const float fade = std::fabs(1.0f - level.pulseTime);
+        float* colour = level.pulsingActor->model->colour;
         colour[0] = 1.0f;
         colour[1] = colour[2] = fade;
         colour[3] = 1.0f;
     }
-    for (size_t i = 0; i < fadeList.size();)
+    for (size_t i = 0; i < level.fadeList.size();)
     {
-        float* colour = fadeList[i]->model ? fadeList[i]->model->colour : nullptr;
+        float* colour = level.fadeList[i]->model ? level.fadeList[i]->model->colour : nullptr;
         if (colour)
             colour[1] = colour[2] = colour[1] + dt;
         if (colour && colour[1] < 1.0f)
@@ -581,19 +547,19 @@ void MivoPlayGamePhase::AnimateHighlights(float dt)
         }
         if (colour)
             colour[1] = colour[2] = 1.0f;
-        fadeList.erase(fadeList.begin() + std::ptrdiff_t(i));
+        level.fadeList.erase(level.fadeList.begin() + std::ptrdiff_t(i));
     }
 }
 
 void MivoPlayGamePhase::AnimateFloatingScores(float dt)
 {
-    for (size_t i = 0; i < floatingScores.size();)
+    for (size_t i = 0; i < level.floatingScores.size();)
     {
-        MivoFloatingScore& score = *floatingScores[i];
+        MivoFloatingScore& score = *level.floatingScores[i];
         score.life -= dt;
         if (score.life < 0.0f)
         {
-            floatingScores.erase(floatingScores.begin() + std::ptrdiff_t(i));
+            level.floatingScores.erase(level.floatingScores.begin() + std::ptrdiff_t(i));
             continue;
         }
         if (score.life < score.fadeTime)
@@ -620,13 +586,13 @@ void MivoPlayGamePhase::CheckLevelEnd()
 
 void MivoPlayGamePhase::AnimateArrowSets()
 {
-    for (size_t i = 0; i < arrowSets.size();)
+    for (size_t i = 0; i < level.arrowSets.size();)
     {
-        AnimateArrows(*arrowSets[i]);
-        if (arrowSets[i]->state == MivoArrowSet::Finished)
+        AnimateArrows(*level.arrowSets[i]);
+        if (level.arrowSets[i]->state == MivoArrowSet::Finished)
         {
-            KillArrows(*arrowSets[i]);
-            arrowSets.erase(arrowSets.begin() + std::ptrdiff_t(i));
+            KillArrows(*level.arrowSets[i]);
+            level.arrowSets.erase(level.arrowSets.begin() + std::ptrdiff_t(i));
         }
         else
             ++i;
@@ -646,6 +612,6 @@ void MivoPlayGamePhase::Render()
     camera->Update();
     if (scene)
         scene->Render(camera.get());
-    for (const std::unique_ptr<MivoFloatingScore>& score : floatingScores)
+    for (const std::unique_ptr<MivoFloatingScore>& score : level.floatingScores)
         score->Draw(camera->viewProjection);
 }

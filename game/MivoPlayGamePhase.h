@@ -257,25 +257,45 @@ public:
     static int32_t ArrowUnderRay(const WeVector& centre, const WeVector& origin, const WeVector& direction);
 
     // ---- data ----
-    std::vector<MivoBlock*> blocks;         // every block with its own actor, in creation order
-    std::vector<MivoBlock*> pickableBlocks; // the blocks the player may pick
-    std::vector<std::unique_ptr<MivoFloatingScore>> floatingScores;
-    int32_t usedBonusCube = 0;
+    // What a level builds up as it loads and plays, fresh at every level's start and dropped
+    // with its scene: the block lists, the selection and highlights, the arrows, the floating
+    // scores, the picker, the magnets and slides with their loop sounds, the teleport glows and
+    // the tutorials the level offers.
+    struct LevelState
+    {
+        MivoActor* selectedActor = nullptr;
+        std::vector<std::unique_ptr<MivoArrowSet>> arrowSets;
+        std::vector<MivoBlock*> blocks;         // every block with its own actor, in creation order
+        std::vector<MivoBlock*> pickableBlocks; // the blocks the player may pick
+        std::vector<std::unique_ptr<MivoFloatingScore>> floatingScores;
+        MivoActor* pulsingActor = nullptr;
+        float pulseTime = 0.0f;
+        std::vector<MivoActor*> fadeList;
+        MivoActor* hoveredArrow = nullptr;
+        bool pickerTouched = false;
+        MivoBlock* pickerBlock = nullptr;
+        WeActor* pickerBlockActor = nullptr;
+        std::vector<WeActor*> pickerActors;
+        WeActor* pickerArrow = nullptr;
+        float pickerTime = 0.0f;
+        float pickerFloat = 0.0f;
+        bool pickerOpen = false;
+        int32_t magnetCount = 0;
+        std::unique_ptr<WeSound> magnetLoopSound;
+        int32_t slideCount = 0;
+        std::unique_ptr<WeSound> slideLoopSound;
+        std::vector<std::unique_ptr<MivoMagnetAnim>> magnetAnims;
+        std::unordered_map<const WeParticleSystem*, MivoTeleportGlow> teleportGlows;
+        // The rehearsed board's actors and glows, owned by the scene.
+        std::vector<WeActor*> rehearsal;
+        uint8_t tutorialPending[kTutorialCount] = {};
+        int32_t tutorialOrder[kTutorialCount] = {};
+        int32_t usedBonusCube = 0;
+        bool cameraIntro = true; // the camera still flies in
+    };
+    LevelState level; // made fresh as the phase enters and as it leaves, once the scene is gone
     float boardCentreX = 0.0f, boardCentreZ = 0.0f;
-    MivoActor* selectedActor = nullptr;
-    MivoActor* pulsingActor = nullptr;
-    std::vector<MivoActor*> fadeList;
-    float pulseTime = 0.0f;
-    MivoActor* hoveredArrow = nullptr;
-    int32_t magnetCount = 0;
-    std::unique_ptr<WeSound> magnetLoopSound;
-    int32_t slideCount = 0;
-    std::unique_ptr<WeSound> slideLoopSound;
-    std::vector<std::unique_ptr<MivoMagnetAnim>> magnetAnims;
-    std::unordered_map<const WeParticleSystem*, MivoTeleportGlow> teleportGlows;
-    uint8_t tutorialPending[kTutorialCount] = {};
-    int32_t tutorialOrder[kTutorialCount] = {};
-    int32_t state = WaitLoadingWindow;
+    int32_t state = WaitLoadingWindow; // set anew as a level begins; a left phase keeps its last
     std::unique_ptr<MivoGameScene> scene;
     std::unique_ptr<MivoGameCamera> camera;
     std::unique_ptr<MivoBoard> board;
@@ -284,31 +304,20 @@ public:
     MivoMapTable* table = nullptr; // of database, which the phase owns for the level
     std::unique_ptr<MivoMapDatabase> database;
     uint32_t teleportColors[8] = {};
-    std::vector<std::unique_ptr<MivoArrowSet>> arrowSets;
     WeFont* hudFont = nullptr;
     WeUIComponent* scoreLabel = nullptr;
     WeUIComponent* hiScoreLabel = nullptr;
     WeUIComponent* timeLabel = nullptr;
     WeUIComponent* movesLabel = nullptr;
     WeUIComponent* timeBar = nullptr;
-    bool playing = false;
+    bool playing = false; // stopped first as the phase leaves, and by the level's end
+    // The level's clock: started, and its limit set by the mode, once the level is built.
     float elapsed = 0.0f;
     float timeLimit = 0.0f;
-    bool cameraIntro = false;
-    bool pickerTouched = false;
-    MivoBlock* pickerBlock = nullptr;
-    WeActor* pickerBlockActor = nullptr;
-    std::vector<WeActor*> pickerActors;
-    WeActor* pickerArrow = nullptr;
-    float pickerTime = 0.0f;
-    float pickerFloat = 0.0f;
-    bool pickerOpen = false;
-    bool previousLeftButton = false; // the left button at the last HandleInput
+    bool previousLeftButton = false; // the left button at the last HandleInput; kept across levels
     // The block materials of this level (numbers, plus, minus, wall) in the meshes' run-time
     // sets; the next level's replace them.
     std::vector<std::unique_ptr<WeMaterial>> blockMaterials;
-    // The rehearsed board's actors and glows, owned by the scene.
-    std::vector<WeActor*> rehearsal;
     // How long each frame of the map's load warms the scene up for, at most (one new look is
     // always drawn, and its program may take longer).
     static constexpr double kWarmUpMilliseconds = 40.0;
@@ -356,8 +365,6 @@ private:
     // The floor block at each end of each of the table's tracks, with its part (1 start, 2 end).
     static void ForEachTrackEnd(const MivoMapTable& tracked,
                                 const std::function<void(MivoBlock& floor, int32_t part)>& visit);
-    // Frees what a level made: arrow sets, floating scores, lists and selection.
-    void DropLevelObjects();
 };
 
 extern MivoPlayGamePhase playGamePhase;

@@ -58,7 +58,7 @@ WeActor* MakeActor(const WeString& model, int32_t materialSet)
 
 void MivoPlayGamePhase::HandleInput()
 {
-    pickerTouched = false;
+    level.pickerTouched = false;
     if (const WeUIComponent* tutorial = MivoFindWidget("IngameTutorialWindow");
         tutorial && tutorial->visible && input.UseKeyClicked(kEscapeKey))
         SendEvent(kTutorialOkId);
@@ -116,34 +116,35 @@ void MivoPlayGamePhase::PointAndMove()
     // Only block and arrow actors are ever picked, and both are game actors.
     MivoActor* actor = static_cast<MivoActor*>(picked);
 
-    if (hoveredArrow)
-        hoveredArrow->materialPreset = 0;
-    hoveredArrow = nullptr;
+    if (level.hoveredArrow)
+        level.hoveredArrow->materialPreset = 0;
+    level.hoveredArrow = nullptr;
     if (actor && actor->arrowIndex >= 0)
     {
         actor->materialPreset = 1;
-        hoveredArrow = actor;
+        level.hoveredArrow = actor;
     }
 
-    if (pulsingActor && pulsingActor != actor)
+    if (level.pulsingActor && level.pulsingActor != actor)
     {
-        if (std::find(fadeList.begin(), fadeList.end(), pulsingActor) == fadeList.end())
-            fadeList.push_back(pulsingActor);
-        pulsingActor = nullptr;
+        if (std::find(level.fadeList.begin(), level.fadeList.end(), level.pulsingActor) ==
+            level.fadeList.end())
+            level.fadeList.push_back(level.pulsingActor);
+        level.pulsingActor = nullptr;
     }
     const bool selectable = actor && block && block->IsSelectable();
-    if (selectable && !pulsingActor)
+    if (selectable && !level.pulsingActor)
     {
-        std::erase(fadeList, actor);
-        pulsingActor = actor;
-        pulseTime = actor->model ? actor->model->colour[1] : 0.0f;
+        std::erase(level.fadeList, actor);
+        level.pulsingActor = actor;
+        level.pulseTime = actor->model ? actor->model->colour[1] : 0.0f;
     }
 
     if (actor && block && block->kind == MivoBlockKind::Teleport && block->teleport.entrance)
     {
-        if (!pickerBlock)
+        if (!level.pickerBlock)
             OpenPicker(block, actor);
-        pickerTouched = pickerTouched || pickerBlock == block;
+        level.pickerTouched = level.pickerTouched || level.pickerBlock == block;
     }
 
     const bool left = input.MousePressed(kLeftButton);
@@ -166,7 +167,7 @@ void MivoPlayGamePhase::PointAndMove()
         return;
     if (previousLeftButton && CurrentArrows() && actor && actor->arrowIndex >= 0)
     {
-        hoveredArrow = nullptr;
+        level.hoveredArrow = nullptr;
         const int32_t direction = 2 * actor->arrowIndex + 1;
         if (board->CanMove(board->selected, direction, true))
         {
@@ -186,10 +187,10 @@ void MivoPlayGamePhase::PointAndMove()
 
 void MivoPlayGamePhase::OpenPicker(MivoBlock* block, MivoActor* actor)
 {
-    pickerBlock = block;
-    pickerBlockActor = actor;
-    pickerActors.clear();
-    pickerTime = 0.0f;
+    level.pickerBlock = block;
+    level.pickerBlockActor = actor;
+    level.pickerActors.clear();
+    level.pickerTime = 0.0f;
     const MivoTeleportData& teleport = block->teleport;
     const bool all =
         teleport.acceptsOthers && std::all_of(teleport.acceptsNumber.begin(), teleport.acceptsNumber.end(),
@@ -198,18 +199,18 @@ void MivoPlayGamePhase::OpenPicker(MivoBlock* block, MivoActor* actor)
     {
         for (int32_t n = 1; n <= 9; ++n)
             if (teleport.acceptsNumber[size_t(n - 1)])
-                pickerActors.push_back(MakeActor("Ingame.Models.block_number", 4 * n + 26));
+                level.pickerActors.push_back(MakeActor("Ingame.Models.block_number", 4 * n + 26));
         if (teleport.acceptsOthers)
             for (const PickerExtra& extra : kPickerExtras)
-                pickerActors.push_back(MakeActor(extra.model, extra.materialSet));
+                level.pickerActors.push_back(MakeActor(extra.model, extra.materialSet));
     }
-    for (WeActor* ring : pickerActors)
+    for (WeActor* ring : level.pickerActors)
         scene->AddActor(ring);
     // Drawn in the arrow model's picker material set.
-    pickerArrow = MakeActor("Ingame.Models.arrow", 5);
-    pickerArrow->visible = false;
-    scene->AddActor(pickerArrow);
-    pickerOpen = true;
+    level.pickerArrow = MakeActor("Ingame.Models.arrow", 5);
+    level.pickerArrow->visible = false;
+    scene->AddActor(level.pickerArrow);
+    level.pickerOpen = true;
 }
 
 void MivoPlayGamePhase::DeveloperKeys()

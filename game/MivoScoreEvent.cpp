@@ -76,5 +76,5 @@ void MivoPlayGamePhase::AddScore(const MivoBlock* first, int32_t points, const M
         score->position = (score->position + other->GetWorldPosition()) * 0.5f;
     score->text = points >= 0 ? "+" : "";
     score->text.AppendInt(points);
-    floatingScores.push_back(std::move(score));
+    level.floatingScores.push_back(std::move(score));
 }

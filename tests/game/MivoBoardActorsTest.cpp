@@ -275,23 +275,23 @@ TEST_F(BoardActors, FloorPiecesStandAtTheBaseLayerAndOnlyMovableBlocksArePickabl
     const float base = WeConfig::GetFloat("Mivo.Blocks.BaseLayerY", 0.0f);
     EXPECT_EQ(ActorOf(Cell(3, 14).floor.get())->GetLocation().y, base);
     EXPECT_EQ(ActorOf(Cell(7, 8).floor.get())->GetLocation().y, base);
-    for (const MivoBlock* block : playGamePhase.pickableBlocks)
+    for (const MivoBlock* block : playGamePhase.level.pickableBlocks)
         EXPECT_TRUE(block->Is(K::Number) || block->Is(K::Hardening)) << int(block->kind);
-    EXPECT_EQ(playGamePhase.pickableBlocks.size(), 3u); // two N 5 and the U
+    EXPECT_EQ(playGamePhase.level.pickableBlocks.size(), 3u); // two N 5 and the U
     EXPECT_EQ(ActorOf(Cell(1, 2).top.get())->materialPreset, 46);
 }
 
 TEST_F(BoardActors, ATrackGetsItsPiecesAndTwoEndPiecesTheFarOneTurnedRound)
 {
     int32_t pieces = 0, teleports = 0;
-    for (const MivoBlock* block : playGamePhase.blocks)
+    for (const MivoBlock* block : playGamePhase.level.blocks)
     {
         pieces += block->Is(K::Track);
         teleports += block->Is(K::Teleport);
     }
     EXPECT_EQ(pieces, 4);
     // Every block's own actor, the track's two end pieces and each teleport's particles.
-    EXPECT_EQ(playGamePhase.scene->nextId, int32_t(playGamePhase.blocks.size()) + 2 + teleports);
+    EXPECT_EQ(playGamePhase.scene->nextId, int32_t(playGamePhase.level.blocks.size()) + 2 + teleports);
     MivoBlock* last = Cell(6, 14).floor.get();
     const MivoActor* farEnd = playGamePhase.CreateBlockActor(last->x, -last->y, last, 2, false, false);
     ExpectTurn(*farEnd, kPi);
@@ -310,9 +310,9 @@ TEST_F(BoardActors, TheMagnetTurnsAndTheTutorialsOfTheKindsPresentArePending)
     ExpectTurn(*ActorOf(Cell(15, 0).top.get()), -1.5f * kPi);
     const uint8_t expected[Phase::kTutorialCount] = {1, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1};
     for (int32_t k = 0; k < Phase::kTutorialCount; ++k)
-        EXPECT_EQ(playGamePhase.tutorialPending[k], expected[k]) << k;
-    EXPECT_EQ(playGamePhase.tutorialOrder[0], 10);
-    EXPECT_EQ(playGamePhase.tutorialOrder[10], 9);
+        EXPECT_EQ(playGamePhase.level.tutorialPending[k], expected[k]) << k;
+    EXPECT_EQ(playGamePhase.level.tutorialOrder[0], 10);
+    EXPECT_EQ(playGamePhase.level.tutorialOrder[10], 9);
 }
 
 TEST_F(BoardActors, TeleportColoursComeFromTheirGroups)
@@ -336,7 +336,7 @@ TEST_F(BoardActors, ArrowsGrowOnlyTowardsCellsTheBlockCanMoveTo)
 {
     MivoBlock* number = Cell(1, 2).top.get();
     playGamePhase.CreateArrows(number);
-    EXPECT_EQ(playGamePhase.selectedActor, ActorOf(number));
+    EXPECT_EQ(playGamePhase.level.selectedActor, ActorOf(number));
     MivoArrowSet* set = playGamePhase.CurrentArrows();
     ASSERT_NE(set, nullptr);
     for (int32_t i = 0; i < 4; ++i)
@@ -353,7 +353,7 @@ TEST_F(BoardActors, ArrowsGrowOnlyTowardsCellsTheBlockCanMoveTo)
     for (const MivoArrowSet::Arrow& arrow : set->arrows)
         EXPECT_TRUE(!arrow.actor || arrow.actor->visible);
     playGamePhase.ClearSelection();
-    EXPECT_EQ(playGamePhase.selectedActor, nullptr);
+    EXPECT_EQ(playGamePhase.level.selectedActor, nullptr);
     EXPECT_EQ(playGamePhase.CurrentArrows(), nullptr) << "the set shrinks away";
     // A wall gets a set without arrows.
     playGamePhase.CreateArrows(Cell(8, 1).top.get());

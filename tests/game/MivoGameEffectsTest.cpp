@@ -287,23 +287,23 @@ TEST_F(Effects, TwoPullingMagnetsShareOneLoopUntilTheLastStops)
     };
     send(K::MagnetPull, first);
     send(K::MagnetPull, second);
-    ASSERT_NE(play.magnetLoopSound, nullptr);
-    EXPECT_EQ(play.magnetCount, 2);
+    ASSERT_NE(play.level.magnetLoopSound, nullptr);
+    EXPECT_EQ(play.level.magnetCount, 2);
     // An idle magnet hears so every frame; it lets the loop go once.
     for (int i = 0; i < 12; ++i)
         send(K::MagnetIdle, first);
-    EXPECT_EQ(play.magnetCount, 1);
-    EXPECT_NE(play.magnetLoopSound, nullptr) << "the second magnet still pulls";
+    EXPECT_EQ(play.level.magnetCount, 1);
+    EXPECT_NE(play.level.magnetLoopSound, nullptr) << "the second magnet still pulls";
     EXPECT_EQ(MivoMagnetAnimOf(first), nullptr) << "the first magnet has faded out";
     send(K::MagnetPull, second);
     for (int i = 0; i < 12; ++i)
         send(K::MagnetIdle, second);
-    EXPECT_EQ(play.magnetLoopSound, nullptr);
-    EXPECT_EQ(play.magnetCount, 0);
-    EXPECT_TRUE(play.magnetAnims.empty());
+    EXPECT_EQ(play.level.magnetLoopSound, nullptr);
+    EXPECT_EQ(play.level.magnetCount, 0);
+    EXPECT_TRUE(play.level.magnetAnims.empty());
     EXPECT_EQ(Heard("Sound.Effects.mi_magnet"), 1);
     send(K::MagnetPull, first);
-    EXPECT_EQ(play.magnetCount, 1);
+    EXPECT_EQ(play.level.magnetCount, 1);
     EXPECT_EQ(Heard("Sound.Effects.mi_magnet"), 2);
 }
 
@@ -312,18 +312,18 @@ TEST_F(Effects, TwoSlidesShareTheFirstOnesLoopAndEachStopCountsAMove)
     Build("B,1,1=P\nB,4,1=W\nB,1,3=N,4\nB,9,3=W");
     Move(1, 1, Right);
     Move(1, 3, Right);
-    ASSERT_NE(play.slideLoopSound, nullptr);
-    EXPECT_EQ(play.slideLoopSound->GetName(), "Sound.Effects.mi_plocica");
-    EXPECT_EQ(play.slideCount, 2);
+    ASSERT_NE(play.level.slideLoopSound, nullptr);
+    EXPECT_EQ(play.level.slideLoopSound->GetName(), "Sound.Effects.mi_plocica");
+    EXPECT_EQ(play.level.slideCount, 2);
     EXPECT_EQ(Particles("tail"), 2);
     for (int i = 0; i < 200 && Top(3, 1) == nullptr; ++i)
         Frame();
     ASSERT_NE(Top(3, 1), nullptr);
-    EXPECT_NE(play.slideLoopSound, nullptr) << "the number still slides";
+    EXPECT_NE(play.level.slideLoopSound, nullptr) << "the number still slides";
     EXPECT_EQ(MivoActorOf(Top(3, 1))->slideTrail, nullptr);
     for (int i = 0; i < 200 && !play.board->IsAtRest(); ++i)
         Frame();
-    EXPECT_EQ(play.slideLoopSound, nullptr);
+    EXPECT_EQ(play.level.slideLoopSound, nullptr);
     EXPECT_EQ(userData.moves, 2);
     EXPECT_EQ(Heard("Sound.Effects.mi_plocica"), 1);
     EXPECT_EQ(Heard("Sound.Effects.mi_led"), 0);

@@ -71,7 +71,7 @@ TEST_F(PlayPhase, AMissingMapStillBuildsTheLevelBehindTheLoadingWindow)
     ASSERT_TRUE(StepToState(Phase::FirstFrame));
     ASSERT_NE(playGamePhase.scene, nullptr);
     ASSERT_NE(playGamePhase.table, nullptr);
-    EXPECT_FALSE(playGamePhase.blocks.empty());
+    EXPECT_FALSE(playGamePhase.level.blocks.empty());
     EXPECT_EQ(playGamePhase.timeLimit, 0.0f) << "practice has no limit";
     EXPECT_DOUBLE_EQ(timer.minimumDelta, 1.0 / 60.0);
     EXPECT_EQ(playGamePhase.camera->targets[MivoGameCamera::distance], 0.0f);
@@ -140,7 +140,7 @@ TEST_F(PlayPhase, OnceSettledAndFlownInTheLevelStartsInTheSameUpdate)
     playGamePhase.Update();
     EXPECT_EQ(playGamePhase.state, Phase::Playing);
     EXPECT_TRUE(playGamePhase.playing);
-    EXPECT_FALSE(playGamePhase.cameraIntro);
+    EXPECT_FALSE(playGamePhase.level.cameraIntro);
     EXPECT_FALSE(playGamePhase.camera->intro);
 }
 
@@ -148,10 +148,10 @@ TEST_F(PlayPhase, TheFlyInHoldsTheTutorialsBack)
 {
     StartLevel();
     ASSERT_TRUE(StepUntil([] { return playGamePhase.state == Phase::CheckTutorials; }));
-    EXPECT_TRUE(playGamePhase.cameraIntro);
+    EXPECT_TRUE(playGamePhase.level.cameraIntro);
     EXPECT_GT(playGamePhase.camera->offsets[MivoGameCamera::distance], 0.0f);
     ASSERT_TRUE(StepToState(Phase::TutorialOpen));
-    EXPECT_FALSE(playGamePhase.cameraIntro);
+    EXPECT_FALSE(playGamePhase.level.cameraIntro);
     EXPECT_EQ(playGamePhase.camera->offsets[MivoGameCamera::distance], 0.0f);
 }
 
@@ -226,18 +226,18 @@ TEST_F(PlayPhase, ARestartReloadsCleanly)
 {
     StartLevel();
     ASSERT_TRUE(StepToState(Phase::FirstFrame));
-    const size_t blockCount = playGamePhase.blocks.size();
-    const float x = playGamePhase.blocks.front()->x;
+    const size_t blockCount = playGamePhase.level.blocks.size();
+    const float x = playGamePhase.level.blocks.front()->x;
     phaseStack.Request(&playGamePhase, WePhaseCommand::Switch);
     PlayStep();
     EXPECT_EQ(playGamePhase.state, Phase::WaitLoadingWindow);
-    EXPECT_TRUE(playGamePhase.blocks.empty());
+    EXPECT_TRUE(playGamePhase.level.blocks.empty());
     EXPECT_EQ(playGamePhase.scene, nullptr);
     EXPECT_EQ(playGamePhase.table, nullptr);
     ASSERT_TRUE(StepToState(Phase::FirstFrame));
     EXPECT_NE(playGamePhase.table, nullptr);
-    EXPECT_EQ(playGamePhase.blocks.size(), blockCount);
-    EXPECT_EQ(playGamePhase.blocks.front()->x, x);
+    EXPECT_EQ(playGamePhase.level.blocks.size(), blockCount);
+    EXPECT_EQ(playGamePhase.level.blocks.front()->x, x);
 }
 
 TEST_F(PlayPhase, TheLivesLabelNamesThePlayerAndInTheSkillModeTheLives)
@@ -296,10 +296,11 @@ TEST_F(PlayPhase, TenLevelLoadsInARowKeepOneLevelsWorth)
         PlayStep();
         ASSERT_TRUE(StepToState(Phase::FirstFrame)) << level;
         if (level < 3)
-            blocks = std::max(blocks, playGamePhase.blocks.size());
-        EXPECT_LE(playGamePhase.blocks.size(), blocks);
+            blocks = std::max(blocks, playGamePhase.level.blocks.size());
+        EXPECT_LE(playGamePhase.level.blocks.size(), blocks);
         EXPECT_EQ(playGamePhase.scene->actors.GetCount(),
-                  int32_t(playGamePhase.blocks.size()) + 2 * int32_t(playGamePhase.table->tracks.size()));
+                  int32_t(playGamePhase.level.blocks.size()) +
+                      2 * int32_t(playGamePhase.table->tracks.size()));
     }
 }
 
@@ -322,7 +323,8 @@ TEST_F(PlayPhase, AShippedLevelLoadsOverItsShippedBackgroundMap)
     }
     EXPECT_GT(steps, 1) << "one actor per frame";
     ASSERT_TRUE(StepToState(Phase::FirstFrame));
-    EXPECT_GT(playGamePhase.scene->nextId, int32_t(playGamePhase.blocks.size())) << "the map's own actors";
+    EXPECT_GT(playGamePhase.scene->nextId, int32_t(playGamePhase.level.blocks.size()))
+        << "the map's own actors";
     EXPECT_TRUE(playGamePhase.scene->loadMessage.IsEmpty()) << playGamePhase.scene->loadMessage.GetData();
 }
 

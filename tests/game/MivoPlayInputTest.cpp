@@ -171,7 +171,7 @@ TEST_F(PlayByInput, ThePauseMenuStopsTheClockAndEscapeOnATutorialDoesNot)
     EXPECT_GT(playGamePhase.elapsed, paused);
 
     // A tutorial on screen: Escape closes it and leaves the level running.
-    playGamePhase.tutorialPending[0] = 1;
+    playGamePhase.level.tutorialPending[0] = 1;
     userData.CurrentUser()->tutorialsSeen[0] = 0;
     playGamePhase.state = Phase::CheckTutorials;
     Frame();
@@ -189,7 +189,7 @@ TEST_F(PlayByInput, NothingIsPickedWhileBlocksMoveAndAWallTakesNoPress)
     playGamePhase.board->TryMove(three, 5, false);
     PressOn(two);
     EXPECT_EQ(playGamePhase.board->selected, nullptr) << "blocks move";
-    EXPECT_EQ(playGamePhase.pulsingActor, nullptr);
+    EXPECT_EQ(playGamePhase.level.pulsingActor, nullptr);
     Button(0, false);
     ASSERT_TRUE(FrameUntil([] { return playGamePhase.board->IsAtRest(); }));
 
@@ -199,8 +199,8 @@ TEST_F(PlayByInput, NothingIsPickedWhileBlocksMoveAndAWallTakesNoPress)
     ASSERT_TRUE(FrameUntil([] { return playGamePhase.state == Phase::Playing; }));
     PressOn(Top(13, 2));
     EXPECT_EQ(playGamePhase.board->selected, nullptr);
-    EXPECT_EQ(playGamePhase.pulsingActor, nullptr);
-    EXPECT_TRUE(playGamePhase.arrowSets.empty());
+    EXPECT_EQ(playGamePhase.level.pulsingActor, nullptr);
+    EXPECT_TRUE(playGamePhase.level.arrowSets.empty());
 }
 
 TEST_F(PlayByInput, TheRightButtonTurnsTheCameraAndTheWheelZooms)
@@ -257,27 +257,27 @@ TEST_F(PlayByInput, APickerRingsAnEntranceWithTheBlocksItLetsThroughAndGoesWhenL
         PointAt(Drawn(entrance));
         for (int32_t i = 0; i < 5; ++i)
             Frame();
-        ASSERT_EQ(playGamePhase.pickerBlock, entrance) << c.numbers;
+        ASSERT_EQ(playGamePhase.level.pickerBlock, entrance) << c.numbers;
         std::vector<int32_t> ring;
-        for (const WeActor* actor : playGamePhase.pickerActors)
+        for (const WeActor* actor : playGamePhase.level.pickerActors)
             ring.push_back(actor->materialPreset);
         EXPECT_EQ(ring, c.ring) << c.numbers;
         // The arrow stands over the exit a block would come out of, drawn in the picker's set.
-        const WeActor* arrow = playGamePhase.pickerArrow;
+        const WeActor* arrow = playGamePhase.level.pickerArrow;
         ASSERT_NE(arrow, nullptr);
         EXPECT_TRUE(arrow->visible);
         EXPECT_EQ(arrow->materialPreset, 5);
         EXPECT_FLOAT_EQ(arrow->GetLocation().x, exit->GetLocation().x);
-        EXPECT_GT(playGamePhase.pickerFloat, 0.3f) << "grown for most of half a second";
-        EXPECT_FLOAT_EQ(arrow->scale.x, playGamePhase.pickerFloat);
+        EXPECT_GT(playGamePhase.level.pickerFloat, 0.3f) << "grown for most of half a second";
+        EXPECT_FLOAT_EQ(arrow->scale.x, playGamePhase.level.pickerFloat);
 
         // Away from the teleport the ring shrinks for as long as it grew, then it and the arrow go.
         PointAt(Drawn(Top(1, 8)));
         for (int32_t i = 0; i < 3; ++i)
             Frame();
-        EXPECT_EQ(playGamePhase.pickerBlock, entrance) << "still shrinking";
-        ASSERT_TRUE(FrameUntil([] { return !playGamePhase.pickerBlock; }, 4)) << c.numbers;
-        EXPECT_TRUE(playGamePhase.pickerActors.empty());
-        EXPECT_EQ(playGamePhase.pickerArrow, nullptr);
+        EXPECT_EQ(playGamePhase.level.pickerBlock, entrance) << "still shrinking";
+        ASSERT_TRUE(FrameUntil([] { return !playGamePhase.level.pickerBlock; }, 4)) << c.numbers;
+        EXPECT_TRUE(playGamePhase.level.pickerActors.empty());
+        EXPECT_EQ(playGamePhase.level.pickerArrow, nullptr);
     }
 }

@@ -41,7 +41,7 @@ protected:
     }
     void TearDown() override
     {
-        playGamePhase.floatingScores.clear();
+        playGamePhase.level.floatingScores.clear();
         userData.levelScore = 0;
         userData.moves = 0;
         userData.gameMode = MivoModeNone;
@@ -111,14 +111,14 @@ TEST_F(PlayScoring, TheTextFloatsOverTheSecondBlockOrBetweenBothAndNeedsItsActor
     int32_t total = 0;
     for (const Case& c : cases)
     {
-        playGamePhase.floatingScores.clear();
+        playGamePhase.level.floatingScores.clear();
         playGamePhase.AddScore(c.first, c.points, c.second);
         total += c.points;
         EXPECT_EQ(userData.levelScore, total);
-        ASSERT_EQ(playGamePhase.floatingScores.size(), c.text ? 1u : 0u) << c.points;
+        ASSERT_EQ(playGamePhase.level.floatingScores.size(), c.text ? 1u : 0u) << c.points;
         if (!c.text)
             continue;
-        const MivoFloatingScore& score = *playGamePhase.floatingScores.front();
+        const MivoFloatingScore& score = *playGamePhase.level.floatingScores.front();
         EXPECT_EQ(score.text, c.text);
         EXPECT_FLOAT_EQ(score.position.x, c.x);
         EXPECT_FLOAT_EQ(score.position.z, c.z);

@@ -237,8 +237,9 @@ TEST_F(PlayScreenFrame, TheMapsLoadWarmsUpEveryLookOfTheLevelsFirstFrames)
         ASSERT_TRUE(
             FramesUntil([] { return playGamePhase.state >= MivoPlayGamePhase::CheckTutorials; }, &screen))
             << world;
-        EXPECT_GT(playGamePhase.scene->actors.GetCount(), int32_t(playGamePhase.blocks.size())) << world;
-        EXPECT_TRUE(playGamePhase.rehearsal.empty()) << world;
+        EXPECT_GT(playGamePhase.scene->actors.GetCount(), int32_t(playGamePhase.level.blocks.size()))
+            << world;
+        EXPECT_TRUE(playGamePhase.level.rehearsal.empty()) << world;
         EXPECT_EQ(sceneRenderer.coldLooks, 0) << world;
     }
 }

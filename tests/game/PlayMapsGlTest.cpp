@@ -199,7 +199,8 @@ protected:
         playGamePhase.camera->GetPickRay(float(x), float(y), origin, direction);
         const float top = arrow.position.y + arrow.actor->model->mesh->boxMax.y * arrow.scale.y;
         const WeVector onArrow = origin + direction * ((top - origin.y) / direction.y);
-        return Phase::ProbeBlock(playGamePhase.selectedActor->GetWorldPosition(), onArrow, direction * -1.0f);
+        return Phase::ProbeBlock(playGamePhase.level.selectedActor->GetWorldPosition(), onArrow,
+                                 direction * -1.0f);
     }
     std::string Where(int32_t preset) const
     {
@@ -362,7 +363,7 @@ TEST_P(PlayMapFrame, ArrowsBesideCornerBlocksAnswerWhereverTheyShowFromEveryPres
             for (int32_t i = 0; i < 4; ++i)
                 EXPECT_EQ(missed[i], 0) << where << ", arrow " << i << ": of " << shown[i] << " pixels";
             float blockX = 0.0f, blockY = 0.0f;
-            if (OnScreen(playGamePhase.selectedActor->GetWorldPosition(), blockX, blockY))
+            if (OnScreen(playGamePhase.level.selectedActor->GetWorldPosition(), blockX, blockY))
             {
                 EXPECT_GT(std::accumulate(std::begin(shown), std::end(shown), 0), 0)
                     << where << ": no arrow shows";

@@ -338,9 +338,9 @@ protected:
             }
             const MivoBoard* board = playGamePhase.board.get();
             if (MivoWidgetReady("IngameWindow") && !Shown("IngameTutorialWindow") && board &&
-                board->IsAtRest() && !playGamePhase.blocks.empty())
+                board->IsAtRest() && !playGamePhase.level.blocks.empty())
             {
-                const WeVector seen = ScreenOf(Drawn(playGamePhase.blocks.front()));
+                const WeVector seen = ScreenOf(Drawn(playGamePhase.level.blocks.front()));
                 if (seen.x == last.x && seen.y == last.y)
                     return;
                 last = seen;
