@@ -124,7 +124,8 @@ void StdMapOfStoredKeys(benchmark::State& state)
         for (int64_t i = 0; i < Lookups; ++i)
         {
             const WeString& key = keys[static_cast<size_t>(i % 1000)];
-            benchmark::DoNotOptimize(map.find(std::string_view(key.GetData(), static_cast<size_t>(key.GetLength())))->second);
+            benchmark::DoNotOptimize(
+                map.find(std::string_view(key.GetData(), static_cast<size_t>(key.GetLength())))->second);
         }
     state.SetItemsProcessed(state.iterations() * Lookups);
 }

@@ -30,8 +30,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <spawn.h>
@@ -167,7 +167,8 @@ void PrintMappedFiles()
     if (!oldStart)
         gdi::LoadFontConfig(); // as the game's entry function does
     const bool started = StartGame(folder);
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(constructed.time_since_epoch());
+    const auto nanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(constructed.time_since_epoch());
     std::printf("%s %lld\n", started ? "started" : "failed", static_cast<long long>(nanoseconds.count()));
     std::fflush(stdout);
     PrintMappedFiles();
@@ -293,7 +294,8 @@ void ProcessStart(benchmark::State& state, bool cold)
     std::vector<std::string> mapped;
     if (cold)
         TimeProcessStart(true, mapped);
-    auto timeStart = [&](bool oldStart) {
+    auto timeStart = [&](bool oldStart)
+    {
         if (cold)
             EvictStartFiles(mapped);
         return TimeProcessStart(oldStart, mapped);

@@ -229,7 +229,8 @@ struct Round
 
 // Milliseconds per frame of the application (the bare frame for none) and the processor time of
 // every thread per frame, over the frames.
-std::pair<double, double> TimeFrames(WeApplication* frame, int32_t frames, const std::function<void()>& update)
+std::pair<double, double> TimeFrames(WeApplication* frame, int32_t frames,
+                                     const std::function<void()>& update)
 {
     const double cpuBegin = gl_bench::ProcessCpuMilliseconds();
     const double ms = gl_bench::FrameMilliseconds(frame, frames, update);

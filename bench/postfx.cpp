@@ -61,14 +61,16 @@ bool Start(int width, int height, bool recording, SDL_Window*& window)
     engine.settings.verticalSync = false;
     renderDevice.direct3D =
         recording ? d3d9::CreateRecordingDirect3D() : d3d9::Direct3DCreate9(d3d9::D3D_SDK_VERSION);
-    window = recording ? nullptr
-                       : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    window = recording
+                 ? nullptr
+                 : SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     // Game settings: bloom at most.
     renderDevice.refraction = false;
     renderDevice.filmGrain = false;
     renderDevice.depthOfField = false;
     renderDevice.motionBlurMode = 0;
-    return (recording || window) && renderDevice.Init(nullptr, window, "", width, height, 0, 0, false, 3, 2, false);
+    return (recording || window) &&
+           renderDevice.Init(nullptr, window, "", width, height, 0, 0, false, 3, 2, false);
 }
 
 void Stop(SDL_Window* window)

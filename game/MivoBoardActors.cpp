@@ -348,17 +348,20 @@ bool MivoPlayGamePhase::ProbeBlock(const WeVector& centre, const WeVector& origi
     return D3DXBoxBoundProbe(centre - half, centre + half, origin, direction);
 }
 
-bool MivoPlayGamePhase::RayNearBlock(const WeVector& centre, const WeVector& origin, const WeVector& direction)
+bool MivoPlayGamePhase::RayNearBlock(const WeVector& centre, const WeVector& origin,
+                                     const WeVector& direction)
 {
     // Plain arithmetic: this runs for every block a pick passes.
     const float x = centre.x - origin.x, y = centre.y - origin.y, z = centre.z - origin.z;
     const float cx = y * direction.z - z * direction.y, cy = z * direction.x - x * direction.z,
                 cz = x * direction.y - y * direction.x;
     const float acrossSquared = cx * cx + cy * cy + cz * cz;
-    const float lengthSquared = direction.x * direction.x + direction.y * direction.y + direction.z * direction.z;
+    const float lengthSquared =
+        direction.x * direction.x + direction.y * direction.y + direction.z * direction.z;
     // Beyond the corners' distance, with a margin that keeps rounding on the side of probing;
     // NaN (no direction) probes too.
-    const float cornerSquared = 3.0f * kPickHalfSize * kPickHalfSize * 1.001f + (x * x + y * y + z * z) * 1e-10f;
+    const float cornerSquared =
+        3.0f * kPickHalfSize * kPickHalfSize * 1.001f + (x * x + y * y + z * z) * 1e-10f;
     return !(acrossSquared > cornerSquared * lengthSquared);
 }
 

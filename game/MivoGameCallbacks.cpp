@@ -42,12 +42,13 @@ float BoxDeltaY2()
 }
 
 // A ghost over the position in its tween slot, fading from one opacity to the other in place.
-void GhostFade(MivoEventEffect& effect, size_t slot, const WeVector& position, float fromOpacity, float toOpacity,
-               float delay, float duration)
+void GhostFade(MivoEventEffect& effect, size_t slot, const WeVector& position, float fromOpacity,
+               float toOpacity, float delay, float duration)
 {
     MivoActor* ghost = playGamePhase.MakeGhost(position);
     effect.ghosts[slot] = ghost;
-    effect.tweens[slot] = MivoBlockTween::Create(ghost, position, fromOpacity, position, toOpacity, delay, duration);
+    effect.tweens[slot] =
+        MivoBlockTween::Create(ghost, position, fromOpacity, position, toOpacity, delay, duration);
 }
 
 // The ghosts detached and killed, every tween freed.
@@ -72,9 +73,9 @@ WeVector TweenPosition(const MivoBlockTween& tween)
 
 // ---- tweens ----
 
-std::unique_ptr<MivoBlockTween> MivoBlockTween::Create(WeActor* actor, const WeVector& from, float fromOpacity,
-                                                       const WeVector& to, float toOpacity, float delay,
-                                                       float duration)
+std::unique_ptr<MivoBlockTween> MivoBlockTween::Create(WeActor* actor, const WeVector& from,
+                                                       float fromOpacity, const WeVector& to, float toOpacity,
+                                                       float delay, float duration)
 {
     auto tween = std::make_unique<MivoBlockTween>();
     tween->actor = actor;
@@ -82,8 +83,8 @@ std::unique_ptr<MivoBlockTween> MivoBlockTween::Create(WeActor* actor, const WeV
     return tween;
 }
 
-void MivoBlockTween::Start(const WeVector& fromPosition, float fromAlpha, const WeVector& toPosition, float toAlpha,
-                           float wait, float time)
+void MivoBlockTween::Start(const WeVector& fromPosition, float fromAlpha, const WeVector& toPosition,
+                           float toAlpha, float wait, float time)
 {
     from = fromPosition;
     fromOpacity = fromAlpha;
@@ -263,9 +264,11 @@ bool MivoGameCallbacks::Meet(MivoBoardEvent& event, MivoEventEffect& effect)
         // A merge meets at B, a vanishing pair halfway between.
         const WeVector meeting = vanish ? (PositionOf(a) + PositionOf(b)) * 0.5f : PositionOf(b);
         const float move = vanish ? vanishMove : mergeMove;
-        effect.tweens[0]->Start(TweenPosition(*effect.tweens[0]), 1.0f, Raised(meeting, up), 1.0f, 0.0f, move);
+        effect.tweens[0]->Start(TweenPosition(*effect.tweens[0]), 1.0f, Raised(meeting, up), 1.0f, 0.0f,
+                                move);
         if (vanish)
-            effect.tweens[1]->Start(TweenPosition(*effect.tweens[1]), 1.0f, Raised(meeting, up), 1.0f, 0.0f, move);
+            effect.tweens[1]->Start(TweenPosition(*effect.tweens[1]), 1.0f, Raised(meeting, up), 1.0f, 0.0f,
+                                    move);
         effect.tweens[2] = MivoBlockTween::Create(a, PositionOf(a), 1.0f, meeting, 1.0f, 0.0f, move);
         if (a)
             a->busy = true;
@@ -307,8 +310,10 @@ bool MivoGameCallbacks::Disappear(MivoBoardEvent& event, MivoEventEffect& effect
     {
         PlayOnce("Sound.Effects.mi_nestled");
         if (a)
-            playGamePhase.SpawnParticles(nullptr, Raised(PositionOf(a), 0.505f), "Ingame.Particles.disappearing");
-        effect.tweens[0] = MivoBlockTween::Create(a, PositionOf(a), 1.0f, PositionOf(a), 0.0f, 0.0f, fadeTime);
+            playGamePhase.SpawnParticles(nullptr, Raised(PositionOf(a), 0.505f),
+                                         "Ingame.Particles.disappearing");
+        effect.tweens[0] =
+            MivoBlockTween::Create(a, PositionOf(a), 1.0f, PositionOf(a), 0.0f, 0.0f, fadeTime);
         effect.stage = 1;
         return false;
     }
@@ -361,7 +366,8 @@ bool MivoGameCallbacks::TrackWave(MivoBoardEvent& event, MivoEventEffect& effect
             if (!cell)
                 continue;
             effect.cells[size_t(i)] = cell->floor.get();
-            GhostFade(effect, size_t(i), {cell->fx, height, -cell->fy}, 0.0f, 1.0f, float(i) * cellDelay, fadeTime);
+            GhostFade(effect, size_t(i), {cell->fx, height, -cell->fy}, 0.0f, 1.0f, float(i) * cellDelay,
+                      fadeTime);
         }
         effect.stage = 1;
     }

@@ -39,12 +39,14 @@ MivoActor* MivoActorOf(const MivoBlock* block)
 
 MivoMagnetAnim* MivoMagnetAnimOf(const MivoBlock* block)
 {
-    return block ? reinterpret_cast<MivoMagnetAnim*>(block->presentation[MivoPlayGamePhase::kMagnetWord]) : nullptr;
+    return block ? reinterpret_cast<MivoMagnetAnim*>(block->presentation[MivoPlayGamePhase::kMagnetWord])
+                 : nullptr;
 }
 
 // ---- actors ----
 
-WeParticleSystem* MivoPlayGamePhase::SpawnParticles(WeActor* parent, const WeVector& position, const WeString& key)
+WeParticleSystem* MivoPlayGamePhase::SpawnParticles(WeActor* parent, const WeVector& position,
+                                                    const WeString& key)
 {
     if (!scene)
         return nullptr;

@@ -155,7 +155,8 @@ public:
     WeParticleSystem* SpawnTeleportGlow(WeActor* parent, const WeVector& position);
     // A game actor of the model in the material set, at the position (relative to the parent when
     // there is one), in the scene; none without a scene.
-    MivoActor* MakeEffectActor(const WeString& model, int32_t materialSet, WeActor* parent, const WeVector& position);
+    MivoActor* MakeEffectActor(const WeString& model, int32_t materialSet, WeActor* parent,
+                               const WeVector& position);
     // A translucent ghost block at the position.
     MivoActor* MakeGhost(const WeVector& position);
     // Detached where it stands and killed (a particle effect stops and goes with its last particle).

@@ -23,7 +23,6 @@ uint8_t keyUpState[256];
 
 constexpr uint32_t kKeyUpScanCodeFlag = 0x80000000u;
 
-
 // The windows of the list with the handle, in list order.
 std::vector<WeAppWindow*> WindowsOf(HWND handle)
 {
@@ -35,7 +34,10 @@ std::vector<WeAppWindow*> WindowsOf(HWND handle)
     return matching;
 }
 
-bool IsArrowKey(WPARAM key) { return key >= VK_LEFT && key <= VK_DOWN; }
+bool IsArrowKey(WPARAM key)
+{
+    return key >= VK_LEFT && key <= VK_DOWN;
+}
 
 WeAppWindow* FindWindow(HWND handle)
 {
@@ -43,8 +45,14 @@ WeAppWindow* FindWindow(HWND handle)
     return matching.empty() ? nullptr : matching.front();
 }
 
-int32_t LowWord(uintptr_t value) { return LOWORD(value); }
-int32_t HighWord(uintptr_t value) { return HIWORD(value); }
+int32_t LowWord(uintptr_t value)
+{
+    return LOWORD(value);
+}
+int32_t HighWord(uintptr_t value)
+{
+    return HIWORD(value);
+}
 
 WeString ErrorText(const char* text, uint32_t code)
 {
@@ -61,12 +69,15 @@ WeWindowFrame WeGetWindowFrame(int32_t windowStyle, int32_t width, int32_t heigh
     const int32_t caption = GetSystemMetrics(SM_CYCAPTION);
     switch (windowStyle)
     {
-    case 1: return {WS_CAPTION | WS_SYSMENU, width + 2 * frame, height + caption + 2 * frame};
+    case 1:
+        return {WS_CAPTION | WS_SYSMENU, width + 2 * frame, height + caption + 2 * frame};
     case 2:
         return {WS_OVERLAPPEDWINDOW, width + 2 * (frame + GetSystemMetrics(SM_CXBORDER)),
                 height + caption + 2 * (frame + GetSystemMetrics(SM_CYBORDER))};
-    case 3: return {WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, width + 2 * frame, height + caption + 2 * frame};
-    default: return {WS_POPUP, width, height};
+    case 3:
+        return {WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, width + 2 * frame, height + caption + 2 * frame};
+    default:
+        return {WS_POPUP, width, height};
     }
 }
 
@@ -90,8 +101,8 @@ WeAppWindow::~WeAppWindow()
 
 bool WeAppWindow::Create(const WeString& newClassName, const WeString& title, const char* menuName,
                          int32_t largeIconId, int32_t smallIconId, int32_t width, int32_t height, bool show,
-                         int32_t displayMode, int32_t windowStyle, bool maximise, bool topmost, bool arrowCursor,
-                         HINSTANCE newInstance)
+                         int32_t displayMode, int32_t windowStyle, bool maximise, bool topmost,
+                         bool arrowCursor, HINSTANCE newInstance)
 {
     instance = newInstance;
     className = newClassName;
@@ -114,8 +125,8 @@ bool WeAppWindow::Create(const WeString& newClassName, const WeString& title, co
     const uint32_t exStyle = topmost ? WS_EX_TOPMOST : 0;
     HWND created = nullptr;
     if (displayMode == 0)
-        created = CreateWindowExA(exStyle, className.GetData(), title.GetData(), WS_POPUP, 0, 0, width, height,
-                                  nullptr, nullptr, instance, nullptr);
+        created = CreateWindowExA(exStyle, className.GetData(), title.GetData(), WS_POPUP, 0, 0, width,
+                                  height, nullptr, nullptr, instance, nullptr);
     else
     {
         HMENU menu = LoadMenuA(instance, menuName);
@@ -174,7 +185,10 @@ void WeAppWindow::Hide()
         ShowWindow(handle, SW_HIDE);
 }
 
-bool WeAppWindow::IsRunning() const { return alive && !quitRequested; }
+bool WeAppWindow::IsRunning() const
+{
+    return alive && !quitRequested;
+}
 
 bool WeAppWindow::PumpMessages()
 {
@@ -203,9 +217,15 @@ bool WeAppWindow::PumpMessages()
     return dispatched;
 }
 
-void WeAppWindow::OnMouseWheel(int32_t delta) { uiMain.PostMouseWheel(delta); }
+void WeAppWindow::OnMouseWheel(int32_t delta)
+{
+    uiMain.PostMouseWheel(delta);
+}
 
-void WeAppWindow::OnLButtonDblClk(int32_t, int32_t) { uiMain.PostDoubleClick(); }
+void WeAppWindow::OnLButtonDblClk(int32_t, int32_t)
+{
+    uiMain.PostDoubleClick();
+}
 
 int32_t WeAppWindow::TranslateKey(uint32_t virtualKey, uint8_t* keyState, uint32_t scanCodeFlags)
 {
@@ -256,10 +276,17 @@ LRESULT WeAppWindow::OnCommandMessage(HWND handle, WPARAM wParam)
         switch (HighWord(wParam))
         {
         case 0:
-        case 1: window->OnCommand(id); return 0;
-        case 5: window->OnButtonDblClk(id); return 0;
-        case 0x300: window->OnEditChange(id); return 0;
-        default: break;
+        case 1:
+            window->OnCommand(id);
+            return 0;
+        case 5:
+            window->OnButtonDblClk(id);
+            return 0;
+        case 0x300:
+            window->OnEditChange(id);
+            return 0;
+        default:
+            break;
         }
     }
     return 0;
@@ -281,9 +308,12 @@ LRESULT WeAppWindow::WindowProcedure(HWND handle, uint32_t message, WPARAM wPara
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: return OnKeyMessage(window, handle, message, wParam, lParam);
-    case WM_COMMAND: return OnCommandMessage(handle, wParam);
-    default: break;
+    case WM_SYSKEYDOWN:
+        return OnKeyMessage(window, handle, message, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommandMessage(handle, wParam);
+    default:
+        break;
     }
     if (!window)
         return 0;
@@ -291,8 +321,12 @@ LRESULT WeAppWindow::WindowProcedure(HWND handle, uint32_t message, WPARAM wPara
     const int32_t y = HighWord(static_cast<uintptr_t>(lParam));
     switch (message)
     {
-    case WM_SIZE: window->OnSize(x, y, static_cast<uint32_t>(wParam)); return 0;
-    case WM_PAINT: window->OnPaint(); break;
+    case WM_SIZE:
+        window->OnSize(x, y, static_cast<uint32_t>(wParam));
+        return 0;
+    case WM_PAINT:
+        window->OnPaint();
+        break;
     case WM_CLOSE:
     {
         bool allow = true;
@@ -310,7 +344,9 @@ LRESULT WeAppWindow::WindowProcedure(HWND handle, uint32_t message, WPARAM wPara
             ShowWindow(handle, SW_MAXIMIZE);
         break;
     case WM_KEYUP:
-    case WM_SYSKEYUP: window->OnKeyUp(static_cast<uint32_t>(wParam)); return 0;
+    case WM_SYSKEYUP:
+        window->OnKeyUp(static_cast<uint32_t>(wParam));
+        return 0;
     case WM_CHAR:
     case WM_SYSCHAR:
         if (!(lParam & KF_REPEAT_BIT))
@@ -323,22 +359,43 @@ LRESULT WeAppWindow::WindowProcedure(HWND handle, uint32_t message, WPARAM wPara
             return 0;
         break;
     }
-    case WM_HSCROLL: window->OnHScroll(LowWord(wParam), HighWord(wParam)); return 0;
-    case WM_VSCROLL: window->OnVScroll(LowWord(wParam), HighWord(wParam)); return 0;
+    case WM_HSCROLL:
+        window->OnHScroll(LowWord(wParam), HighWord(wParam));
+        return 0;
+    case WM_VSCROLL:
+        window->OnVScroll(LowWord(wParam), HighWord(wParam));
+        return 0;
     case WM_MOUSEMOVE:
         window->mouseX = static_cast<uint32_t>(x);
         window->mouseY = static_cast<uint32_t>(y);
         window->OnMouseMove(x, y);
         return 0;
-    case WM_LBUTTONDOWN: window->OnLButtonDown(x, y); return 0;
-    case WM_LBUTTONUP: window->OnLButtonUp(x, y); return 0;
-    case WM_RBUTTONDOWN: window->OnRButtonDown(x, y); return 0;
-    case WM_RBUTTONUP: window->OnRButtonUp(x, y); return 0;
-    case WM_MBUTTONDOWN: window->OnMButtonDown(x, y); return 0;
-    case WM_MBUTTONUP: window->OnMButtonUp(x, y); return 0;
-    case WM_LBUTTONDBLCLK: window->OnLButtonDblClk(x, y); return 0;
-    case WM_MOUSEWHEEL: window->OnMouseWheel(static_cast<int16_t>(HIWORD(wParam))); return 0;
-    default: break;
+    case WM_LBUTTONDOWN:
+        window->OnLButtonDown(x, y);
+        return 0;
+    case WM_LBUTTONUP:
+        window->OnLButtonUp(x, y);
+        return 0;
+    case WM_RBUTTONDOWN:
+        window->OnRButtonDown(x, y);
+        return 0;
+    case WM_RBUTTONUP:
+        window->OnRButtonUp(x, y);
+        return 0;
+    case WM_MBUTTONDOWN:
+        window->OnMButtonDown(x, y);
+        return 0;
+    case WM_MBUTTONUP:
+        window->OnMButtonUp(x, y);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        window->OnLButtonDblClk(x, y);
+        return 0;
+    case WM_MOUSEWHEEL:
+        window->OnMouseWheel(static_cast<int16_t>(HIWORD(wParam)));
+        return 0;
+    default:
+        break;
     }
     return DefWindowProcA(handle, message, wParam, lParam);
 }

@@ -53,9 +53,10 @@ public:
     // Registers the class and creates the window: full screen (display mode 0) as a pop-up at
     // 0,0, else centred on the screen with the frame of the window style. False with the reason
     // in the engine's lastError, leaving no window and no class behind.
-    bool Create(const WeString& newClassName, const WeString& title, const char* menuName, int32_t largeIconId,
-                int32_t smallIconId, int32_t width, int32_t height, bool show, int32_t displayMode,
-                int32_t windowStyle, bool maximise, bool topmost, bool arrowCursor, win32::HINSTANCE newInstance);
+    bool Create(const WeString& newClassName, const WeString& title, const char* menuName,
+                int32_t largeIconId, int32_t smallIconId, int32_t width, int32_t height, bool show,
+                int32_t displayMode, int32_t windowStyle, bool maximise, bool topmost, bool arrowCursor,
+                win32::HINSTANCE newInstance);
     // Hides the window while it is alive.
     void Hide();
     // Alive, and no Alt+F4 asked the program to end.
@@ -70,7 +71,7 @@ public:
 
     win32::HWND handle = nullptr; // null before creation and after destruction
     win32::HINSTANCE instance = nullptr;
-    WeString className; // empty: no class registered
+    WeString className;  // empty: no class registered
     uint32_t mouseX = 0; // the last mouse-move position, client coordinates as unsigned words
     uint32_t mouseY = 0;
     bool maximised = false;

@@ -170,7 +170,7 @@ private:
         static constexpr size_t KeyBlockBytes = 0x10000;
         static uint64_t Hash(std::string_view key);
         const char* StoreKey(std::string_view key); // a copy that stays where it is
-        void Place(const Slot& slot);              // into the first free slot of its probe run
+        void Place(const Slot& slot);               // into the first free slot of its probe run
         void Grow();
 
         std::vector<Slot> slots; // a power of two of them, at most half in use

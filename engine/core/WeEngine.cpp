@@ -24,7 +24,8 @@ enum StartStep : int32_t
 } // namespace
 
 WeEngineSettings::WeEngineSettings()
-    : uiSourceWidth(WeConfig::GetInt("UI.Size.SrcW", 800)), uiSourceHeight(WeConfig::GetInt("UI.Size.SrcH", 600))
+    : uiSourceWidth(WeConfig::GetInt("UI.Size.SrcW", 800)),
+      uiSourceHeight(WeConfig::GetInt("UI.Size.SrcH", 600))
 {
 }
 
@@ -39,7 +40,10 @@ WeEngine::WeEngine()
 {
 }
 
-void WeEngine::SetParts(WeEngineParts* newParts) { parts = newParts ? newParts : &WeGetSubsystemParts(); }
+void WeEngine::SetParts(WeEngineParts* newParts)
+{
+    parts = newParts ? newParts : &WeGetSubsystemParts();
+}
 
 void WeEngine::SetErrorIfNone(const char* text)
 {
@@ -47,7 +51,8 @@ void WeEngine::SetErrorIfNone(const char* text)
         lastError = text;
 }
 
-bool WeEngine::Init(void* instance, WeAppWindow* givenWindow, const WeString& name, const WeString& deviceText)
+bool WeEngine::Init(void* instance, WeAppWindow* givenWindow, const WeString& name,
+                    const WeString& deviceText)
 {
     if (initialised)
         return true;
@@ -84,10 +89,13 @@ bool WeEngine::Init(void* instance, WeAppWindow* givenWindow, const WeString& na
         const char* failure;
     } steps[] = {
         {kRenderDeviceStep,
-         [](WeEngine& e, const WeString& text) { return e.parts->InitRenderDevice(*e.window, text, e.settings); },
+         [](WeEngine& e, const WeString& text)
+         { return e.parts->InitRenderDevice(*e.window, text, e.settings); },
          "Error creating rendering device!"},
-        {kAudioStep, [](WeEngine& e, const WeString&) { return e.parts->InitAudio(); }, "Error creating audio device!"},
-        {kInputStep, [](WeEngine& e, const WeString&) { return e.parts->InitInput(); }, "Error creating input device!"},
+        {kAudioStep, [](WeEngine& e, const WeString&) { return e.parts->InitAudio(); },
+         "Error creating audio device!"},
+        {kInputStep, [](WeEngine& e, const WeString&) { return e.parts->InitInput(); },
+         "Error creating input device!"},
         {kPhysicsStep, [](WeEngine& e, const WeString&) { return e.parts->InitPhysics(e.settings); },
          "Error creating physicsdevice!"},
     };
@@ -126,7 +134,10 @@ void WeEngine::AbandonInit(int32_t startedSteps)
     ownsWindow = false;
 }
 
-WeProfileBlock& WeEngine::ProfileSlot(int32_t slot) const { return timer.profileSlots[slot]; }
+WeProfileBlock& WeEngine::ProfileSlot(int32_t slot) const
+{
+    return timer.profileSlots[slot];
+}
 
 void WeEngine::FetchPhysicsStep()
 {

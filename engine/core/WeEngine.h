@@ -27,7 +27,7 @@ struct WeEngineSettings
     int32_t windowStyle = 0; // 0 pop-up, 1 caption, 2 resizable, 3 caption and minimise box
     int32_t width = 800;     // back-buffer and client size; 0 = the screen's at Init
     int32_t height = 600;
-    int32_t uiSourceWidth;   // the size UI layouts are authored for
+    int32_t uiSourceWidth; // the size UI layouts are authored for
     int32_t uiSourceHeight;
     int32_t multisampleType = 0;
     int32_t multisampleQuality = 0;
@@ -36,7 +36,7 @@ struct WeEngineSettings
     bool closeOnDeviceFailure = true;
     bool multithreaded = true; // the render device is made for calls from several threads
     float gravity[3] = {0.0f, -9.81f, 0.0f};
-    bool physicsFlag = true; // the physics SDK is wanted
+    bool physicsFlag = true;   // the physics SDK is wanted
     bool keyboardFlag = false; // keep the Windows keys (no DISCL_NOWINKEY)
 };
 

@@ -18,13 +18,17 @@ constexpr int32_t kAxisCentre = 32767;
 constexpr uint8_t kKeyDownBit = 0x80; // a key is down by bit 7 of its byte
 constexpr uint8_t kAnyBit = 0xFF;     // a button by any bit of its byte
 
-win32::HWND EngineWindowHandle() { return engine.window ? engine.window->handle : nullptr; }
+win32::HWND EngineWindowHandle()
+{
+    return engine.window ? engine.window->handle : nullptr;
+}
 
 bool TakeFirstController(const DIDEVICEINSTANCEA* instance, void* reference)
 {
     WeInput& owner = *static_cast<WeInput*>(reference);
-    return Failed(owner.directInput->CreateDevice(instance->guidInstance, &owner.controller)) ? DIENUM_CONTINUE
-                                                                                               : DIENUM_STOP;
+    return Failed(owner.directInput->CreateDevice(instance->guidInstance, &owner.controller))
+               ? DIENUM_CONTINUE
+               : DIENUM_STOP;
 }
 
 // One device's read and its acquisition state, for the re-acquire walk.
@@ -49,7 +53,8 @@ bool WeInput::Init(void* instance, bool withController)
 {
     if (initialised)
         return true;
-    if (Failed(DirectInput8Create(static_cast<win32::HINSTANCE>(instance), DIRECTINPUT_VERSION, &directInput)))
+    if (Failed(
+            DirectInput8Create(static_cast<win32::HINSTANCE>(instance), DIRECTINPUT_VERSION, &directInput)))
     {
         engine.lastError = "Error: Cannot initialize DirectInput";
         return false;
@@ -200,7 +205,8 @@ void WeInput::Poll()
         return;
     HRESULT keyboardResult = keyboard->GetDeviceState(sizeof(rawKeys), rawKeys);
     HRESULT mouseResult = mouse->GetDeviceState(sizeof(mouseState), &mouseState);
-    HRESULT controllerResult = controller ? controller->GetDeviceState(sizeof(controllerState), &controllerState) : -1;
+    HRESULT controllerResult =
+        controller ? controller->GetDeviceState(sizeof(controllerState), &controllerState) : -1;
     ReacquireDevices(&keyboardResult, &mouseResult, &controllerResult);
     clickedCount = 0;
     const bool keyboardRead = !Failed(keyboardResult);
@@ -214,14 +220,16 @@ void WeInput::Poll()
     }
     if (mouseRead)
     {
-        DeriveStates(mouseState.rgbButtons, kAnyBit, mouseDown, mousePrevious, mouseClicked, kMouseButtonCount, false);
+        DeriveStates(mouseState.rgbButtons, kAnyBit, mouseDown, mousePrevious, mouseClicked,
+                     kMouseButtonCount, false);
         mouseMovedX = mouseState.lX;
         mouseMovedY = mouseState.lY;
         mouseMovedZ = mouseState.lZ;
     }
     if (controller && !Failed(controllerResult))
     {
-        DeriveStates(controllerState.rgbButtons, kAnyBit, joyDown, joyPrevious, joyClicked, kJoyButtonCount, false);
+        DeriveStates(controllerState.rgbButtons, kAnyBit, joyDown, joyPrevious, joyClicked, kJoyButtonCount,
+                     false);
         joyX = controllerState.lX;
         joyY = controllerState.lY;
         joyZ = controllerState.lZ;

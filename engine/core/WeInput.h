@@ -58,7 +58,10 @@ public:
     bool UseJoyClicked(int32_t button) { return UseClick(joyClicked, kJoyButtonCount, button); }
     // When down: consumes its click and clears its down flag, true; else false.
     bool UseKeyPressed(int32_t key) { return UsePress(keysDown, keysClicked, kKeyCount, key); }
-    bool UseMousePressed(int32_t button) { return UsePress(mouseDown, mouseClicked, kMouseButtonCount, button); }
+    bool UseMousePressed(int32_t button)
+    {
+        return UsePress(mouseDown, mouseClicked, kMouseButtonCount, button);
+    }
     bool UseJoyPressed(int32_t button) { return UsePress(joyDown, joyClicked, kJoyButtonCount, button); }
     bool SomethingClicked() const { return clickedCount >= 1; }
 

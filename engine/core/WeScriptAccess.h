@@ -14,10 +14,10 @@
 template <typename T> struct WeScriptName;
 
 // Gives a class its script name, the class's own name.
-#define WE_SCRIPT_NAME(Type)                                                                                           \
-    template <> struct WeScriptName<Type>                                                                              \
-    {                                                                                                                  \
-        static constexpr const char* value = #Type;                                                                    \
+#define WE_SCRIPT_NAME(Type)                                                                                 \
+    template <> struct WeScriptName<Type>                                                                    \
+    {                                                                                                        \
+        static constexpr const char* value = #Type;                                                          \
     };
 
 template <typename T> T* WeScriptSelf(lua_State* L)

@@ -233,7 +233,8 @@ void WeString::Assign(const char* bytes, int32_t count)
 }
 
 // Replaces `removed` bytes at index by `count` bytes (zeros when bytes is null). The buffer is
-// kept while the storage (inline bytes or size class) stays; a result over MaxLength leaves the string unchanged.
+// kept while the storage (inline bytes or size class) stays; a result over MaxLength leaves the string
+// unchanged.
 void WeString::ReplaceRange(int32_t index, int32_t removed, const char* bytes, int32_t count)
 {
     const int64_t newLength = static_cast<int64_t>(length) - removed + count;

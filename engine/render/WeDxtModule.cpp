@@ -53,7 +53,8 @@ bool ChooseFormat(nvtt::CompressionOptions& options, d3d9::Format format)
 
 } // namespace
 
-extern "C" WeDxtResult WeDxtCompress(const WeDxtRequest* request, WeCompressedOutput* output, const char** detail)
+extern "C" WeDxtResult WeDxtCompress(const WeDxtRequest* request, WeCompressedOutput* output,
+                                     const char** detail)
 {
     nvtt::CompressionOptions compression;
     if (!ChooseFormat(compression, request->format))

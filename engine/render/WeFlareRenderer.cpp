@@ -84,8 +84,9 @@ void WeFlareRenderer::Project(WeFlareRecord& record, const WeLight& light, const
     record.screenX = clip.x / w;
     record.screenY = clip.y / w;
     record.depth = camera.farClip > 0.0f ? clip.z / camera.farClip : 0.0f;
-    record.onScreen = std::fabs(record.screenX) < 1.0f && std::fabs(record.screenY) < 1.0f &&
-                      (std::fabs(record.depth - 0.5f) < 0.5f || (record.depth >= 0.9999f && light.AlwaysShowFlares));
+    record.onScreen =
+        std::fabs(record.screenX) < 1.0f && std::fabs(record.screenY) < 1.0f &&
+        (std::fabs(record.depth - 0.5f) < 0.5f || (record.depth >= 0.9999f && light.AlwaysShowFlares));
 }
 
 bool WeFlareRenderer::Blocked(const WeLight& light, const WeCamera& camera)
@@ -96,8 +97,8 @@ bool WeFlareRenderer::Blocked(const WeLight& light, const WeCamera& camera)
         return false;
     const WeVector direction = toLight * (1.0f / distance);
     WeList<WeRaycastHit> hits;
-    return physics.Raycast(&camera.position.x, &direction.x, staticShapes, hits, blockingGroups, distance - 0.1f,
-                           allHints);
+    return physics.Raycast(&camera.position.x, &direction.x, staticShapes, hits, blockingGroups,
+                           distance - 0.1f, allHints);
 }
 
 void WeFlareRenderer::Fade(WeFlareRecord& record, const WeLight& light, bool hidden, float frameTime)
@@ -105,7 +106,8 @@ void WeFlareRenderer::Fade(WeFlareRecord& record, const WeLight& light, bool hid
     if (hidden)
     {
         if (!record.hidden)
-            record.fadeOut = (1.0f - Progress(record.fadeIn, light.FlaresFadeInTime)) * light.FlaresFadeOutTime;
+            record.fadeOut =
+                (1.0f - Progress(record.fadeIn, light.FlaresFadeInTime)) * light.FlaresFadeOutTime;
         record.fadeOut += frameTime;
         return;
     }
@@ -190,8 +192,8 @@ void WeFlareRenderer::Render(WeScene*, WeCamera* camera)
         canvas.Flush();
 }
 
-void WeFlareRenderer::DrawCorona(const WeFlareRecord& record, WeLight& light, const WeCamera& camera, float width,
-                                 float height)
+void WeFlareRenderer::DrawCorona(const WeFlareRecord& record, WeLight& light, const WeCamera& camera,
+                                 float width, float height)
 {
     WeTexture* texture = TextureOnFirstUse(light.coronaTexture, light.CoronaTextureName);
     float w = std::trunc(light.CoronaSizeX * width), h = std::trunc(light.CoronaSizeY * height);
@@ -209,8 +211,8 @@ void WeFlareRenderer::DrawCorona(const WeFlareRecord& record, WeLight& light, co
         angle = std::atan2(up.x, up.y);
     }
     const float x = (record.screenX + 1.0f) * width * 0.5f, y = (1.0f - record.screenY) * height * 0.5f;
-    canvas.DrawRectangleRotated(x - w / 2, y - h / 2, w, h, angle, Colour(CoronaAlpha(record, light)), texture,
-                                BLENDMODE_ADDITIVE);
+    canvas.DrawRectangleRotated(x - w / 2, y - h / 2, w, h, angle, Colour(CoronaAlpha(record, light)),
+                                texture, BLENDMODE_ADDITIVE);
 }
 
 void WeFlareRenderer::DrawFlares(const WeFlareRecord& record, WeLight& light, float width, float height)
@@ -221,7 +223,8 @@ void WeFlareRenderer::DrawFlares(const WeFlareRecord& record, WeLight& light, fl
         if (!(strength > 0.0f))
             continue;
         WeTexture* texture = TextureOnFirstUse(light.flareTextures[i], light.FlareTextureNames[i]);
-        const float w = light.FlareSizeX * sizeFactors[i] * width, h = light.FlareSizeY * sizeFactors[i] * height;
+        const float w = light.FlareSizeX * sizeFactors[i] * width,
+                    h = light.FlareSizeY * sizeFactors[i] * height;
         const float x = (1.0f + record.screenX * positionFactors[i]) * width * 0.5f;
         const float y = (1.0f - record.screenY * positionFactors[i]) * height * 0.5f;
         canvas.DrawRectangle(int32_t(x - w / 2), int32_t(y - h / 2), int32_t(w), int32_t(h), Colour(strength),

@@ -18,8 +18,8 @@ struct WeFlareRecord
     WeLight* light = nullptr;
     bool onScreen = false;
     bool hidden = false;
-    float fadeOut = 0.0f; // seconds since it was hidden
-    float fadeIn = 0.0f;  // seconds since it showed, up to the fade-in time
+    float fadeOut = 0.0f;                 // seconds since it was hidden
+    float fadeIn = 0.0f;                  // seconds since it showed, up to the fade-in time
     float screenX = 0.0f, screenY = 0.0f; // -1..1
     float depth = 0.0f;
 };

@@ -312,27 +312,29 @@ bool WeFont::Pack(int32_t pageWidth, int32_t pageHeight)
 {
     int32_t x = 2, y = 2, rowHeight = 0;
     bool fits = true;
-    ForEachGlyph([&](int32_t, WeGlyph& glyph) {
-        if (!fits || !glyph.Present())
-            return;
-        if (x + glyph.width + 2 > pageWidth)
+    ForEachGlyph(
+        [&](int32_t, WeGlyph& glyph)
         {
-            y += rowHeight + 2;
-            x = 2;
-            rowHeight = 0;
-        }
-        if (y + glyph.height + 2 > pageHeight || x + glyph.width + 2 > pageWidth)
-        {
-            fits = false;
-            return;
-        }
-        glyph.pixelX = x;
-        glyph.pixelY = y;
-        glyph.u = float(x) / float(pageWidth);
-        glyph.v = float(y) / float(pageHeight);
-        rowHeight = std::max(rowHeight, glyph.height);
-        x += glyph.width + 2;
-    });
+            if (!fits || !glyph.Present())
+                return;
+            if (x + glyph.width + 2 > pageWidth)
+            {
+                y += rowHeight + 2;
+                x = 2;
+                rowHeight = 0;
+            }
+            if (y + glyph.height + 2 > pageHeight || x + glyph.width + 2 > pageWidth)
+            {
+                fits = false;
+                return;
+            }
+            glyph.pixelX = x;
+            glyph.pixelY = y;
+            glyph.u = float(x) / float(pageWidth);
+            glyph.v = float(y) / float(pageHeight);
+            rowHeight = std::max(rowHeight, glyph.height);
+            x += glyph.width + 2;
+        });
     return fits;
 }
 
@@ -384,14 +386,16 @@ bool WeFont::Rasterize(const WeString& faceName, int32_t size, int32_t displaySi
     gdi::Bitmap bitmap;
     if (!gdi::CreateBitmap(bitmap, pageWidth, pageHeight))
         return false;
-    ForEachGlyph([&](int32_t code, WeGlyph& glyph) {
-        if (!glyph.Present() || owner[code] < 0)
-            return;
-        glyph.du = float(glyph.width) / float(pageWidth);
-        glyph.dv = float(glyph.height) / float(pageHeight);
-        records[size_t(owner[code])]->font.TextOut(bitmap, glyph.pixelX - glyph.lead, glyph.pixelY,
-                                                   uint32_t(code));
-    });
+    ForEachGlyph(
+        [&](int32_t code, WeGlyph& glyph)
+        {
+            if (!glyph.Present() || owner[code] < 0)
+                return;
+            glyph.du = float(glyph.width) / float(pageWidth);
+            glyph.dv = float(glyph.height) / float(pageHeight);
+            records[size_t(owner[code])]->font.TextOut(bitmap, glyph.pixelX - glyph.lead, glyph.pixelY,
+                                                       uint32_t(code));
+        });
 
     WeBeginFixedLoading();
     ReleaseTexture();

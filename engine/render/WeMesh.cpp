@@ -258,8 +258,9 @@ bool WeMesh::LoadFile()
     sourceTime[1] = uint32_t(written >> 32);
     const std::string_view file(path.GetData(), size_t(path.GetLength()));
     const size_t dot = file.rfind('.');
-    const WeString extension =
-        dot == std::string_view::npos ? WeString() : WeString(std::string(file.substr(dot + 1)).c_str()).ToLower();
+    const WeString extension = dot == std::string_view::npos
+                                   ? WeString()
+                                   : WeString(std::string(file.substr(dot + 1)).c_str()).ToLower();
     bool imported = false;
     if (extension == "ase")
         imported = LoadASE(path);
@@ -293,8 +294,8 @@ bool WeMesh::LoadASE(const WeString& file)
         return Fail(Text("%lld faces: an ASE mesh needs 1 to 21,845", int64_t(faces)));
     ReleaseMeshes();
     if (Failed(D3DXCreateMeshFVF(uint32_t(faces), uint32_t(faces * 3), D3DXMESH_MANAGED,
-                                 d3d9::D3DFVF_XYZ | d3d9::D3DFVF_NORMAL | d3d9::D3DFVF_TEX1, renderDevice.device,
-                                 &mesh)))
+                                 d3d9::D3DFVF_XYZ | d3d9::D3DFVF_NORMAL | d3d9::D3DFVF_TEX1,
+                                 renderDevice.device, &mesh)))
         return Fail("no mesh for the ASE faces");
     struct Vertex
     {

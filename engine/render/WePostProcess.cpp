@@ -717,7 +717,7 @@ void WePostProcess::DrawOnScreen(WePostProcessEffect& effect, uint32_t pass)
 Surface* WePostProcess::CaptureImage() const
 {
     return captureTarget->multisampleType != D3DMULTISAMPLE_NONE ? captureTarget->resolveSurfaces[0]
-                                                                   : captureTarget->surfaces[0];
+                                                                 : captureTarget->surfaces[0];
 }
 
 WeRenderTarget* WePostProcess::AddToCapture(WePostProcessEffect& effect, uint32_t pass,

@@ -110,7 +110,8 @@ WeRenderItem* WeRenderQueue::Add(WeMaterial* material, WeActor* actor, int32_t m
         model->GatherLights(actor->scene);
     item->depth = Depth(actor, model != nullptr, material->pass == 2, camera);
     const bool meshFlag = model && model->mesh && model->mesh->skinned;
-    item->techniqueMask = ComposeMask(*material, model ? model->lightFlags : 0, Shadowed(actor, model), meshFlag);
+    item->techniqueMask =
+        ComposeMask(*material, model ? model->lightFlags : 0, Shadowed(actor, model), meshFlag);
     return File(item, actor && actor->outlined, AlphaKind(*material, actor)) ? item : nullptr;
 }
 

@@ -90,10 +90,11 @@ bool InstanceOrder(const WeRenderItem* a, const WeRenderItem* b)
     {
         const WeBaseModel* model = item->model;
         const WeLight* const* lights = model ? model->pointLights : nullptr;
-        return std::make_tuple(model ? model->mesh : nullptr, item->subset, model ? model->pointLightCount : 0,
-                               lights ? lights[0] : nullptr, lights ? lights[1] : nullptr,
-                               lights ? lights[2] : nullptr, lights ? lights[3] : nullptr,
-                               model ? model->otherLightCount : 0, model ? model->otherLights[0] : nullptr);
+        return std::make_tuple(model ? model->mesh : nullptr, item->subset,
+                               model ? model->pointLightCount : 0, lights ? lights[0] : nullptr,
+                               lights ? lights[1] : nullptr, lights ? lights[2] : nullptr,
+                               lights ? lights[3] : nullptr, model ? model->otherLightCount : 0,
+                               model ? model->otherLights[0] : nullptr);
     };
     return std::less<>()(key(a), key(b));
 }
@@ -569,8 +570,8 @@ bool WeSceneRenderer::DrawsAlike(const WeRenderItem& a, const WeRenderItem& b)
         return false;
     const WeActor& first = *a.actor;
     const WeActor& other = *b.actor;
-    const bool sameAnimation =
-        a.material->textureAnimation == 0 || (first.scene == other.scene && first.creationTime == other.creationTime);
+    const bool sameAnimation = a.material->textureAnimation == 0 ||
+                               (first.scene == other.scene && first.creationTime == other.creationTime);
     float colourA[4], colourB[4];
     ItemColour(a, colourA);
     ItemColour(b, colourB);
@@ -879,7 +880,8 @@ void WeReflectionRenderer::ShiftSwitches(int32_t by) const
         sceneRenderer.passSwitch[step] += by;
 }
 
-void WeReflectionRenderer::NoteReflectiveItems(const WeScene* scene, const WeRenderList* lists, int32_t listCount)
+void WeReflectionRenderer::NoteReflectiveItems(const WeScene* scene, const WeRenderList* lists,
+                                               int32_t listCount)
 {
     for (int32_t list = 0; list < listCount; ++list)
         for (int32_t index = 0; index < lists[list].GetCount(); ++index)

@@ -558,8 +558,9 @@ void WeShader::VertexLightColour(const WeLight& light, const WeSphere* sphere, f
     {
         const float distance = D3DXVec3Length(light.GetWorldPosition() - sphere->center);
         const float reach = light.Range + sphere->radius;
-        fade = reach > 0.0f && reach * reach > distance * distance ? std::min(1.0f, 2.0f * (1.0f - distance / reach))
-                                                                   : 0.0f;
+        fade = reach > 0.0f && reach * reach > distance * distance
+                   ? std::min(1.0f, 2.0f * (1.0f - distance / reach))
+                   : 0.0f;
     }
     PutColour(colour, light.current.Diffuse, light.GetDiffuseIntensity() * fade);
 }

@@ -76,8 +76,8 @@ void WeShadowMapRenderer::OnResetDevice()
             target = renderTargetManager.CreateCube(edge, D3DFMT_R16F);
     // The faces get a depth buffer of their own: the back buffer's may be smaller than a face.
     if (!depthStencil)
-        renderDevice.device->CreateDepthStencilSurface(edge, edge, renderDevice.depthFormat, D3DMULTISAMPLE_NONE,
-                                                       0, true, &depthStencil, nullptr);
+        renderDevice.device->CreateDepthStencilSurface(edge, edge, renderDevice.depthFormat,
+                                                       D3DMULTISAMPLE_NONE, 0, true, &depthStencil, nullptr);
 }
 
 int32_t WeShadowMapRenderer::LightLimit()

@@ -59,8 +59,8 @@ void WeVelocityRenderer::Shutdown()
 void WeVelocityRenderer::OnResetDevice()
 {
     for (int32_t index = 0; index < techniqueCount; ++index)
-        techniques[index] = effect && effect->effect ? effect->effect->GetTechniqueByName(techniqueNames[index])
-                                                     : nullptr;
+        techniques[index] =
+            effect && effect->effect ? effect->effect->GetTechniqueByName(techniqueNames[index]) : nullptr;
 }
 
 int32_t WeVelocityRenderer::WantedOutputs()

@@ -20,7 +20,8 @@ auto FogFields(WeRenderDevice& d)
 
 auto SceneValues(WeRenderDevice& d)
 {
-    return std::tie(d.ambientColor, d.outlineColor, d.brightness, d.contrast, d.hdrFactor, d.reflectionQuality);
+    return std::tie(d.ambientColor, d.outlineColor, d.brightness, d.contrast, d.hdrFactor,
+                    d.reflectionQuality);
 }
 
 // What drawing the widget's map changes on the device, kept from construction and put back by
@@ -172,7 +173,8 @@ void WeUIDefaultSceneStyle::Draw(WeUIComponent* component)
     if (!widget || !widget->scene || !widget->camera || !renderDevice.device)
         return;
     uiMain.painter->Flush();
-    const WeUIRect whole{component->x, component->y, component->x + component->w, component->y + component->h};
+    const WeUIRect whole{component->x, component->y, component->x + component->w,
+                         component->y + component->h};
     const WeUIRect visible = VisiblePart(whole);
     if (IsEmpty(visible))
         return;

@@ -179,7 +179,7 @@ void WeUIStyle::DrawFrame(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t a
 int32_t WeUIStyle::BlendModeFor(const WeTexture* picture, uint32_t argb) const
 {
     return picture && picture == texture && opaqueTexture && argb >= 0xFF000000u ? BLENDMODE_OPAQUE
-                                                                                  : BLENDMODE_NORMAL;
+                                                                                 : BLENDMODE_NORMAL;
 }
 
 void WeUIStyle::DrawText(const WeString& text, int32_t x, int32_t y, int32_t w, int32_t h,

@@ -10,7 +10,10 @@ namespace com
 using HRESULT = int32_t;
 constexpr HRESULT S_OK = 0;
 
-inline HRESULT CoInitialize(void*) { return S_OK; }
+inline HRESULT CoInitialize(void*)
+{
+    return S_OK;
+}
 inline void CoUninitialize() {}
 
 } // namespace com

@@ -666,7 +666,8 @@ GLuint GlBackend::Variant(const Shader& shader)
     GLuint& made = variants[shader.Id()];
     if (!made)
     {
-        made = Compile(shader.IsVertex() ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, shader.Source(), problem, true);
+        made = Compile(shader.IsVertex() ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, shader.Source(), problem,
+                       true);
     }
     return made;
 }
@@ -888,7 +889,8 @@ void GlBackend::AttachSpareDepth(const Surface& backBuffer)
         glDeleteRenderbuffers(1, &spareDepth);
         glGenRenderbuffers(1, &spareDepth);
         glBindRenderbuffer(GL_RENDERBUFFER, spareDepth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(desc.width), GLsizei(desc.height));
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(desc.width),
+                              GLsizei(desc.height));
         spareDepthWidth = desc.width;
         spareDepthHeight = desc.height;
     }
@@ -945,8 +947,8 @@ bool GlBackend::CreateStorage(BaseTexture& texture)
         for (uint32_t level = 0; level < texture.GetLevelCount(); ++level)
         {
             const SurfaceDesc desc = texture.Level(face, level)->GetDesc();
-            glTexImage2D(imageTarget, GLint(level), internal, GLsizei(desc.width),
-                         GLsizei(desc.height), 0, format.format, format.type, nullptr);
+            glTexImage2D(imageTarget, GLint(level), internal, GLsizei(desc.width), GLsizei(desc.height), 0,
+                         format.format, format.type, nullptr);
         }
     }
     if (glGetError() != GL_NO_ERROR)

@@ -38,8 +38,8 @@ struct Effect::Parameter
     std::string text;
     std::map<std::string, std::string> annotations;
     d3d9::BaseTexture* texture = nullptr;
-    uint32_t constant = 0;   // the device's shader constant of the name
-    uint64_t handedOver = 0; // version of the value the device got last
+    uint32_t constant = 0;         // the device's shader constant of the name
+    uint64_t handedOver = 0;       // version of the value the device got last
     EffectValue* shared = nullptr; // the pool's value of a shared parameter, once looked up
 };
 
@@ -47,9 +47,9 @@ struct EffectSampler
 {
     std::string uniform;
     uint32_t stage = 0;
-    D3DXHANDLE texture = nullptr;               // a texture parameter, or none
+    D3DXHANDLE texture = nullptr;                  // a texture parameter, or none
     Effect::Parameter* textureParameter = nullptr; // the same parameter
-    uint32_t constant = 0;                      // the device's shader constant of the uniform
+    uint32_t constant = 0;                         // the device's shader constant of the uniform
 };
 
 struct EffectPass

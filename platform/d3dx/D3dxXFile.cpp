@@ -182,8 +182,8 @@ void ReadMaterials(const aiScene& scene, const std::vector<Part>& parts, Joined&
             const AssimpCalls& calls = *OpenedAssimp();
             calls.aiGetMaterialFloatArray(&source, AI_MATKEY_SHININESS, &material.power, nullptr);
             aiString texture;
-            if (calls.aiGetMaterialTexture(&source, aiTextureType_DIFFUSE, 0, &texture, nullptr, nullptr, nullptr,
-                                           nullptr, nullptr, nullptr) == AI_SUCCESS)
+            if (calls.aiGetMaterialTexture(&source, aiTextureType_DIFFUSE, 0, &texture, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr) == AI_SUCCESS)
             {
                 joined.textures[k] = texture.C_Str();
             }
@@ -579,8 +579,8 @@ bool LoadAssimp(const char* library, AssimpCalls& calls, std::string& problem)
         return false;
     }
     const char* missing = nullptr;
-#define D3DX_ASSIMP_FIND(name)                                                                           \
-    calls.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                              \
+#define D3DX_ASSIMP_FIND(name)                                                                               \
+    calls.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                  \
     missing = missing || calls.name ? missing : #name;
     D3DX_ASSIMP_CALLS(D3DX_ASSIMP_FIND)
 #undef D3DX_ASSIMP_FIND

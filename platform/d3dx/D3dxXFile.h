@@ -22,11 +22,11 @@ namespace d3dx
 // Assimp's calls for reading a file in memory, each with the name and type of Assimp's function
 // of that name. The program does not link Assimp, its largest library: the library opens at the
 // first ".x" file, not at every start.
-#define D3DX_ASSIMP_CALLS(CALL)                                                                          \
-    CALL(aiImportFileFromMemory)                                                                         \
-    CALL(aiReleaseImport)                                                                                \
-    CALL(aiGetMaterialColor)                                                                             \
-    CALL(aiGetMaterialFloatArray)                                                                        \
+#define D3DX_ASSIMP_CALLS(CALL)                                                                              \
+    CALL(aiImportFileFromMemory)                                                                             \
+    CALL(aiReleaseImport)                                                                                    \
+    CALL(aiGetMaterialColor)                                                                                 \
+    CALL(aiGetMaterialFloatArray)                                                                            \
     CALL(aiGetMaterialTexture)
 
 struct AssimpCalls

@@ -28,7 +28,10 @@ bool WriteAll(HANDLE file, const char* text, size_t length)
     return true;
 }
 
-bool WriteText(HANDLE file, const char* text) { return WriteAll(file, text, std::strlen(text)); }
+bool WriteText(HANDLE file, const char* text)
+{
+    return WriteAll(file, text, std::strlen(text));
+}
 
 // Formats without the C library's locale or allocation: decimal, or 0x and 16 hex digits.
 bool WriteNumber(HANDLE file, uint64_t value, bool hexadecimal)
@@ -53,12 +56,18 @@ const char* SignalName(int32_t signal)
 {
     switch (signal)
     {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGILL: return "SIGILL";
-    case SIGFPE: return "SIGFPE";
-    case SIGABRT: return "SIGABRT";
-    default: return "signal";
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGILL:
+        return "SIGILL";
+    case SIGFPE:
+        return "SIGFPE";
+    case SIGABRT:
+        return "SIGABRT";
+    default:
+        return "signal";
     }
 }
 
@@ -68,7 +77,8 @@ bool WriteException(HANDLE file, const win32::EXCEPTION_RECORD& record)
            WriteText(file, " (") && WriteText(file, SignalName(record.signal)) && WriteText(file, ")\n") &&
            WriteText(file, "Exception code: ") && WriteNumber(file, record.ExceptionCode, true) &&
            WriteText(file, "\nAddress: ") &&
-           WriteNumber(file, reinterpret_cast<uintptr_t>(record.ExceptionAddress), true) && WriteText(file, "\n");
+           WriteNumber(file, reinterpret_cast<uintptr_t>(record.ExceptionAddress), true) &&
+           WriteText(file, "\n");
 }
 
 } // namespace
@@ -93,15 +103,16 @@ void CloseDumpFile(HANDLE file)
         close(file);
 }
 
-bool MiniDumpWriteDump(int32_t processId, HANDLE file, uint32_t, const MINIDUMP_EXCEPTION_INFORMATION* exception)
+bool MiniDumpWriteDump(int32_t processId, HANDLE file, uint32_t,
+                       const MINIDUMP_EXCEPTION_INFORMATION* exception)
 {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool written = WriteText(file, "Crash report\nProcess: ") &&
                    WriteNumber(file, static_cast<uint64_t>(processId), false) && WriteText(file, "\n");
     if (exception && exception->ExceptionPointers && exception->ExceptionPointers->ExceptionRecord)
-        written = written && WriteText(file, "Thread: ") &&
-                  WriteNumber(file, exception->ThreadId, false) && WriteText(file, "\n") &&
+        written = written && WriteText(file, "Thread: ") && WriteNumber(file, exception->ThreadId, false) &&
+                  WriteText(file, "\n") &&
                   WriteException(file, *exception->ExceptionPointers->ExceptionRecord);
     written = written && WriteText(file, "Backtrace:\n");
     if (!written)

@@ -56,9 +56,12 @@ uint32_t SizeOf(DataFormat format)
 {
     switch (format)
     {
-    case DataFormat::Keyboard: return 256;
-    case DataFormat::Mouse2: return sizeof(DIMOUSESTATE2);
-    case DataFormat::Joystick2: return sizeof(DIJOYSTATE2);
+    case DataFormat::Keyboard:
+        return 256;
+    case DataFormat::Mouse2:
+        return sizeof(DIMOUSESTATE2);
+    case DataFormat::Joystick2:
+        return sizeof(DIJOYSTATE2);
     }
     return 0;
 }
@@ -70,7 +73,10 @@ class SdlDevice : public IDirectInputDevice8A
 public:
     explicit SdlDevice(DataFormat format) : format(format) {}
 
-    HRESULT SetDataFormat(DataFormat wanted) override { return wanted == format ? DI_OK : DIERR_INVALIDPARAM; }
+    HRESULT SetDataFormat(DataFormat wanted) override
+    {
+        return wanted == format ? DI_OK : DIERR_INVALIDPARAM;
+    }
     HRESULT SetCooperativeLevel(win32::HWND window, uint32_t flags) override
     {
         cooperativeWindow = window;
@@ -197,7 +203,8 @@ private:
             wheel += event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -delta : delta;
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
     void ReadState(void* data) override
@@ -236,23 +243,32 @@ private:
             return 0xFFFFFFFFu;
         switch (SDL_JoystickGetHat(joystick, index))
         {
-        case SDL_HAT_UP: return 0;
-        case SDL_HAT_RIGHTUP: return 4500;
-        case SDL_HAT_RIGHT: return 9000;
-        case SDL_HAT_RIGHTDOWN: return 13500;
-        case SDL_HAT_DOWN: return 18000;
-        case SDL_HAT_LEFTDOWN: return 22500;
-        case SDL_HAT_LEFT: return 27000;
-        case SDL_HAT_LEFTUP: return 31500;
-        default: return 0xFFFFFFFFu;
+        case SDL_HAT_UP:
+            return 0;
+        case SDL_HAT_RIGHTUP:
+            return 4500;
+        case SDL_HAT_RIGHT:
+            return 9000;
+        case SDL_HAT_RIGHTDOWN:
+            return 13500;
+        case SDL_HAT_DOWN:
+            return 18000;
+        case SDL_HAT_LEFTDOWN:
+            return 22500;
+        case SDL_HAT_LEFT:
+            return 27000;
+        case SDL_HAT_LEFTUP:
+            return 31500;
+        default:
+            return 0xFFFFFFFFu;
         }
     }
     void ReadState(void* data) override
     {
         SDL_JoystickUpdate();
         DIJOYSTATE2 state{};
-        int32_t* axes[] = {&state.lX, &state.lY, &state.lZ, &state.lRx, &state.lRy, &state.lRz,
-                           &state.rglSlider[0], &state.rglSlider[1]};
+        int32_t* axes[] = {&state.lX,  &state.lY,  &state.lZ,           &state.lRx,
+                           &state.lRy, &state.lRz, &state.rglSlider[0], &state.rglSlider[1]};
         for (int32_t i = 0; i < 8; ++i)
             *axes[i] = Axis(i);
         for (int32_t i = 0; i < 4; ++i)
@@ -341,20 +357,32 @@ HRESULT DirectInput8Create(win32::HINSTANCE, uint32_t version, std::unique_ptr<I
     return DI_OK;
 }
 
-void InstallBackEnd(BackEndFactory factory) { InstalledFactory() = std::move(factory); }
+void InstallBackEnd(BackEndFactory factory)
+{
+    InstalledFactory() = std::move(factory);
+}
 
-uint8_t KeyCodeOfScancode(int32_t sdlScancode) { return win32::KeyCodesOfScancode(sdlScancode).scanCode; }
+uint8_t KeyCodeOfScancode(int32_t sdlScancode)
+{
+    return win32::KeyCodesOfScancode(sdlScancode).scanCode;
+}
 
 int32_t MouseButtonOfSdlButton(int32_t sdlButton)
 {
     switch (sdlButton)
     {
-    case SDL_BUTTON_LEFT: return 0;
-    case SDL_BUTTON_RIGHT: return 1;
-    case SDL_BUTTON_MIDDLE: return 2;
-    case SDL_BUTTON_X1: return 3;
-    case SDL_BUTTON_X2: return 4;
-    default: return -1;
+    case SDL_BUTTON_LEFT:
+        return 0;
+    case SDL_BUTTON_RIGHT:
+        return 1;
+    case SDL_BUTTON_MIDDLE:
+        return 2;
+    case SDL_BUTTON_X1:
+        return 3;
+    case SDL_BUTTON_X2:
+        return 4;
+    default:
+        return -1;
     }
 }
 

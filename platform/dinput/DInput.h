@@ -20,7 +20,10 @@ constexpr HRESULT DIERR_INPUTLOST = static_cast<HRESULT>(0x8007001Eu);
 constexpr HRESULT DIERR_OTHERAPPHASPRIO = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT DIERR_INVALIDPARAM = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT DIERR_DEVICENOTREG = static_cast<HRESULT>(0x80040154u);
-inline bool Failed(HRESULT result) { return result < 0; }
+inline bool Failed(HRESULT result)
+{
+    return result < 0;
+}
 
 constexpr uint32_t DIRECTINPUT_VERSION = 0x0800;
 
@@ -114,7 +117,8 @@ public:
 };
 
 // Makes the DirectInput object of the installed back end (SDL2 unless a test installed one).
-HRESULT DirectInput8Create(win32::HINSTANCE instance, uint32_t version, std::unique_ptr<IDirectInput8A>* created);
+HRESULT DirectInput8Create(win32::HINSTANCE instance, uint32_t version,
+                           std::unique_ptr<IDirectInput8A>* created);
 
 // Replaces what DirectInput8Create makes; an empty function restores the SDL2 back end.
 using BackEndFactory = std::function<HRESULT(std::unique_ptr<IDirectInput8A>*)>;
@@ -125,7 +129,8 @@ uint8_t KeyCodeOfScancode(int32_t sdlScancode);
 // The DirectInput mouse button of an SDL button (1 left, 2 middle, 3 right, 4 and 5 extra), or -1.
 int32_t MouseButtonOfSdlButton(int32_t sdlButton);
 
-// Key codes.
+// Key codes, in rows.
+// clang-format off
 enum : uint8_t
 {
     DIK_ESCAPE = 0x01, DIK_1 = 0x02, DIK_2 = 0x03, DIK_3 = 0x04, DIK_4 = 0x05, DIK_5 = 0x06, DIK_6 = 0x07,
@@ -153,5 +158,6 @@ enum : uint8_t
     DIK_WEBSEARCH = 0xE5, DIK_WEBFAVORITES = 0xE6, DIK_WEBREFRESH = 0xE7, DIK_WEBSTOP = 0xE8,
     DIK_WEBFORWARD = 0xE9, DIK_WEBBACK = 0xEA, DIK_MYCOMPUTER = 0xEB, DIK_MAIL = 0xEC, DIK_MEDIASELECT = 0xED,
 };
+// clang-format on
 
 } // namespace dinput

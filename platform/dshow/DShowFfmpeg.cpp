@@ -26,8 +26,8 @@ bool Load(FfmpegCalls& calls)
         if (!(libraries[i] = dlopen(ffmpegLibraries[i], RTLD_NOW | RTLD_LOCAL)))
             return false;
     bool found = true;
-#define DSHOW_FFMPEG_FIND(name)                                                                          \
-    calls.name = reinterpret_cast<decltype(&::name)>(FindCall(libraries, #name));                        \
+#define DSHOW_FFMPEG_FIND(name)                                                                              \
+    calls.name = reinterpret_cast<decltype(&::name)>(FindCall(libraries, #name));                            \
     found = found && calls.name;
     DSHOW_FFMPEG_CALLS(DSHOW_FFMPEG_FIND)
 #undef DSHOW_FFMPEG_FIND

@@ -26,31 +26,31 @@ inline constexpr const char* ffmpegLibraries[] = {
 };
 
 // Each call with the name and type of FFmpeg's function of that name.
-#define DSHOW_FFMPEG_CALLS(CALL)                                                                         \
-    CALL(av_log_set_level)                                                                               \
-    CALL(av_frame_alloc)                                                                                 \
-    CALL(av_frame_free)                                                                                  \
-    CALL(av_frame_unref)                                                                                 \
-    CALL(av_packet_alloc)                                                                                \
-    CALL(av_packet_free)                                                                                 \
-    CALL(av_packet_unref)                                                                                \
-    CALL(av_rescale_q)                                                                                   \
-    CALL(avformat_open_input)                                                                            \
-    CALL(avformat_find_stream_info)                                                                      \
-    CALL(avformat_close_input)                                                                           \
-    CALL(av_find_best_stream)                                                                            \
-    CALL(av_guess_frame_rate)                                                                            \
-    CALL(av_read_frame)                                                                                  \
-    CALL(av_seek_frame)                                                                                  \
-    CALL(avcodec_alloc_context3)                                                                         \
-    CALL(avcodec_free_context)                                                                           \
-    CALL(avcodec_parameters_to_context)                                                                  \
-    CALL(avcodec_open2)                                                                                  \
-    CALL(avcodec_send_packet)                                                                            \
-    CALL(avcodec_receive_frame)                                                                          \
-    CALL(avcodec_flush_buffers)                                                                          \
-    CALL(sws_getCachedContext)                                                                           \
-    CALL(sws_scale)                                                                                      \
+#define DSHOW_FFMPEG_CALLS(CALL)                                                                             \
+    CALL(av_log_set_level)                                                                                   \
+    CALL(av_frame_alloc)                                                                                     \
+    CALL(av_frame_free)                                                                                      \
+    CALL(av_frame_unref)                                                                                     \
+    CALL(av_packet_alloc)                                                                                    \
+    CALL(av_packet_free)                                                                                     \
+    CALL(av_packet_unref)                                                                                    \
+    CALL(av_rescale_q)                                                                                       \
+    CALL(avformat_open_input)                                                                                \
+    CALL(avformat_find_stream_info)                                                                          \
+    CALL(avformat_close_input)                                                                               \
+    CALL(av_find_best_stream)                                                                                \
+    CALL(av_guess_frame_rate)                                                                                \
+    CALL(av_read_frame)                                                                                      \
+    CALL(av_seek_frame)                                                                                      \
+    CALL(avcodec_alloc_context3)                                                                             \
+    CALL(avcodec_free_context)                                                                               \
+    CALL(avcodec_parameters_to_context)                                                                      \
+    CALL(avcodec_open2)                                                                                      \
+    CALL(avcodec_send_packet)                                                                                \
+    CALL(avcodec_receive_frame)                                                                              \
+    CALL(avcodec_flush_buffers)                                                                              \
+    CALL(sws_getCachedContext)                                                                               \
+    CALL(sws_scale)                                                                                          \
     CALL(sws_freeContext)
 
 struct FfmpegCalls

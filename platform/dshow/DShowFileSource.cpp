@@ -102,11 +102,13 @@ HRESULT MovieDecoder::Open(const std::string& name)
     type.subtype = MediaSubtype::rgb32;
     type.width = codec->width;
     type.height = codec->height;
-    type.averageTimePerFrame =
-        rate.num > 0 && rate.den > 0 ? ff->av_rescale_q(1, av_inv_q(rate), referenceTimeBase) : defaultFrameTime;
+    type.averageTimePerFrame = rate.num > 0 && rate.den > 0
+                                   ? ff->av_rescale_q(1, av_inv_q(rate), referenceTimeBase)
+                                   : defaultFrameTime;
     if (type.averageTimePerFrame <= 0 || type.averageTimePerFrame > largestGap)
         type.averageTimePerFrame = defaultFrameTime;
-    duration = format->duration > 0 ? ff->av_rescale_q(format->duration, AV_TIME_BASE_Q, referenceTimeBase) : 0;
+    duration =
+        format->duration > 0 ? ff->av_rescale_q(format->duration, AV_TIME_BASE_Q, referenceTimeBase) : 0;
     return S_OK;
 }
 
@@ -163,8 +165,8 @@ bool MovieDecoder::Convert(const AVFrame& frame, DecodedFrame& out)
         return false;
     // Every frame comes out at the stream's size, whatever size a damaged frame claims.
     scaler.reset(ff->sws_getCachedContext(scaler.release(), frame.width, frame.height,
-                                      AVPixelFormat(frame.format), type.width, type.height, AV_PIX_FMT_BGR0,
-                                      SWS_BILINEAR, nullptr, nullptr, nullptr));
+                                          AVPixelFormat(frame.format), type.width, type.height,
+                                          AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler)
         return false;
     out.bits.resize(size_t(type.width) * size_t(type.height) * 4);

@@ -21,11 +21,16 @@ uint32_t ExceptionCodeOf(int signal)
 {
     switch (signal)
     {
-    case SIGSEGV: return EXCEPTION_ACCESS_VIOLATION;
-    case SIGBUS: return EXCEPTION_IN_PAGE_ERROR;
-    case SIGILL: return EXCEPTION_ILLEGAL_INSTRUCTION;
-    case SIGFPE: return EXCEPTION_INT_DIVIDE_BY_ZERO;
-    default: return STATUS_FATAL_APP_EXIT;
+    case SIGSEGV:
+        return EXCEPTION_ACCESS_VIOLATION;
+    case SIGBUS:
+        return EXCEPTION_IN_PAGE_ERROR;
+    case SIGILL:
+        return EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGFPE:
+        return EXCEPTION_INT_DIVIDE_BY_ZERO;
+    default:
+        return STATUS_FATAL_APP_EXIT;
     }
 }
 
@@ -68,7 +73,9 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
     const LPTOP_LEVEL_EXCEPTION_FILTER previous = installedFilter;
     installedFilter = filter;
     InstallAlternateStack();
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_sigaction = OnFatalSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER; // a fault inside the filter reaches the guard
     sigemptyset(&action.sa_mask);

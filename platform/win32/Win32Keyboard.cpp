@@ -25,13 +25,19 @@ KeyboardState& Keyboard()
     return state;
 }
 
-KeyCodes Key(uint8_t scanCode, uint8_t key) { return {scanCode, key, key}; }
+KeyCodes Key(uint8_t scanCode, uint8_t key)
+{
+    return {scanCode, key, key};
+}
 KeyCodes Modifier(uint8_t scanCode, uint8_t sidedKey, uint32_t messageKey)
 {
     return {scanCode, sidedKey, static_cast<uint8_t>(messageKey)};
 }
 
-bool IsToggleKey(uint32_t key) { return key == VK_CAPITAL || key == VK_NUMLOCK || key == VK_SCROLL; }
+bool IsToggleKey(uint32_t key)
+{
+    return key == VK_CAPITAL || key == VK_NUMLOCK || key == VK_SCROLL;
+}
 
 } // namespace
 
@@ -56,6 +62,8 @@ KeyCodes KeyCodesOfScancode(int32_t sdlScancode)
         const int32_t index = sdlScancode - SDL_SCANCODE_F1;
         return Key(static_cast<uint8_t>(0x3B + index), static_cast<uint8_t>(VK_F1 + index));
     }
+    // One key a line.
+    // clang-format off
     switch (sdlScancode)
     {
     case SDL_SCANCODE_RETURN: return Key(0x1C, VK_RETURN);
@@ -151,6 +159,7 @@ KeyCodes KeyCodesOfScancode(int32_t sdlScancode)
     case SDL_SCANCODE_RGUI: return Key(0xDC, VK_RWIN);
     default: return {0, 0, 0};
     }
+    // clang-format on
 }
 
 void RecordKeyStroke(uint32_t sidedKey, uint32_t messageKey, bool down)
@@ -218,7 +227,10 @@ uint32_t MapVirtualKeyA(uint32_t code, uint32_t mapType)
     return 0;
 }
 
-HKL GetKeyboardLayout(uint32_t) { return Keyboard().layout; }
+HKL GetKeyboardLayout(uint32_t)
+{
+    return Keyboard().layout;
+}
 
 HKL LoadKeyboardLayoutA(const char* layoutName, uint32_t)
 {

@@ -67,8 +67,14 @@ WindowSystem& System()
 
 thread_local uint32_t lastError = 0;
 
-uintptr_t IdOf(HWND window) { return reinterpret_cast<uintptr_t>(window); }
-HWND HandleOf(uintptr_t id) { return reinterpret_cast<HWND>(id); }
+uintptr_t IdOf(HWND window)
+{
+    return reinterpret_cast<uintptr_t>(window);
+}
+HWND HandleOf(uintptr_t id)
+{
+    return reinterpret_cast<HWND>(id);
+}
 
 Window* Find(HWND window)
 {
@@ -196,7 +202,9 @@ void EventTranslator::Translate(const SDL_Event& event)
     switch (event.type)
     {
     case SDL_KEYDOWN:
-    case SDL_KEYUP: Key(event.key); break;
+    case SDL_KEYUP:
+        Key(event.key);
+        break;
     case SDL_TEXTINPUT:
         pendingKeyDown = pending;
         Text(event.text);
@@ -206,7 +214,9 @@ void EventTranslator::Translate(const SDL_Event& event)
             Post(window, WM_MOUSEMOVE, 0, MAKELPARAM(uint32_t(event.motion.x), uint32_t(event.motion.y)));
         break;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: MouseButton(event.button); break;
+    case SDL_MOUSEBUTTONUP:
+        MouseButton(event.button);
+        break;
     case SDL_MOUSEWHEEL:
         if (HWND window = FindBySdlId(event.wheel.windowID))
         {
@@ -217,10 +227,17 @@ void EventTranslator::Translate(const SDL_Event& event)
             Post(window, WM_MOUSEWHEEL, WPARAM(uint16_t(int16_t(delta))) << 16, 0);
         }
         break;
-    case SDL_WINDOWEVENT: WindowEvent(event.window); break;
-    case SDL_DISPLAYEVENT: PostToEveryWindow(WM_DISPLAYCHANGE); break;
-    case SDL_QUIT: PostToEveryWindow(WM_CLOSE); break;
-    default: break;
+    case SDL_WINDOWEVENT:
+        WindowEvent(event.window);
+        break;
+    case SDL_DISPLAYEVENT:
+        PostToEveryWindow(WM_DISPLAYCHANGE);
+        break;
+    case SDL_QUIT:
+        PostToEveryWindow(WM_CLOSE);
+        break;
+    default:
+        break;
     }
 }
 
@@ -231,7 +248,8 @@ void EventTranslator::Key(const SDL_KeyboardEvent& key)
     if (codes.messageKey == 0 || !window)
         return;
     const bool down = key.type == SDL_KEYDOWN;
-    const bool system = (key.keysym.mod & KMOD_ALT) || codes.messageKey == VK_F10 || codes.messageKey == VK_MENU;
+    const bool system =
+        (key.keysym.mod & KMOD_ALT) || codes.messageKey == VK_F10 || codes.messageKey == VK_MENU;
     const uint32_t message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
     RecordKeyStroke(codes.sidedKey, codes.messageKey, down);
     Post(window, message, codes.messageKey, KeyLParam(key, codes.scanCode));
@@ -269,10 +287,17 @@ void EventTranslator::MouseButton(const SDL_MouseButtonEvent& button)
     uint32_t message = 0;
     switch (button.button)
     {
-    case SDL_BUTTON_LEFT: message = isDouble ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-    case SDL_BUTTON_RIGHT: message = isDouble ? WM_RBUTTONDBLCLK : down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-    case SDL_BUTTON_MIDDLE: message = isDouble ? WM_MBUTTONDBLCLK : down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-    default: return;
+    case SDL_BUTTON_LEFT:
+        message = isDouble ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        break;
+    case SDL_BUTTON_RIGHT:
+        message = isDouble ? WM_RBUTTONDBLCLK : down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        break;
+    case SDL_BUTTON_MIDDLE:
+        message = isDouble ? WM_MBUTTONDBLCLK : down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+        break;
+    default:
+        return;
     }
     Post(window, message, 0, MAKELPARAM(uint32_t(button.x), uint32_t(button.y)));
 }
@@ -284,15 +309,25 @@ void EventTranslator::WindowEvent(const SDL_WindowEvent& event)
         return;
     switch (event.event)
     {
-    case SDL_WINDOWEVENT_CLOSE: Post(window, WM_CLOSE, 0, 0); break;
+    case SDL_WINDOWEVENT_CLOSE:
+        Post(window, WM_CLOSE, 0, 0);
+        break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         Post(window, WM_SIZE, Find(window)->maximised ? SIZE_MAXIMIZED : SIZE_RESTORED,
              MAKELPARAM(uint32_t(event.data1), uint32_t(event.data2)));
         break;
-    case SDL_WINDOWEVENT_MINIMIZED: Post(window, WM_SIZE, SIZE_MINIMIZED, 0); break;
-    case SDL_WINDOWEVENT_MAXIMIZED: Find(window)->maximised = true; break;
-    case SDL_WINDOWEVENT_RESTORED: Find(window)->maximised = false; break;
-    case SDL_WINDOWEVENT_EXPOSED: Post(window, WM_PAINT, 0, 0); break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        Post(window, WM_SIZE, SIZE_MINIMIZED, 0);
+        break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        Find(window)->maximised = true;
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        Find(window)->maximised = false;
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        Post(window, WM_PAINT, 0, 0);
+        break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         System().foreground = window;
         Post(window, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -301,8 +336,11 @@ void EventTranslator::WindowEvent(const SDL_WindowEvent& event)
         LoseForeground(window);
         Post(window, WM_ACTIVATE, WA_INACTIVE, 0);
         break;
-    case SDL_WINDOWEVENT_DISPLAY_CHANGED: Post(window, WM_DISPLAYCHANGE, 0, 0); break;
-    default: break;
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        Post(window, WM_DISPLAYCHANGE, 0, 0);
+        break;
+    default:
+        break;
     }
 }
 
@@ -550,7 +588,10 @@ bool DestroyWindow(HWND window)
     return true;
 }
 
-bool IsWindow(HWND window) { return Find(window) != nullptr; }
+bool IsWindow(HWND window)
+{
+    return Find(window) != nullptr;
+}
 
 bool ShowWindow(HWND window, int32_t command)
 {
@@ -560,20 +601,26 @@ bool ShowWindow(HWND window, int32_t command)
     const bool wasVisible = IsWindowVisible(window);
     switch (command)
     {
-    case SW_HIDE: SDL_HideWindow(record->sdl); break;
+    case SW_HIDE:
+        SDL_HideWindow(record->sdl);
+        break;
     case SW_MAXIMIZE:
         SDL_ShowWindow(record->sdl);
         SDL_MaximizeWindow(record->sdl);
         record->maximised = true;
         break;
-    case SW_MINIMIZE: SDL_MinimizeWindow(record->sdl); break;
+    case SW_MINIMIZE:
+        SDL_MinimizeWindow(record->sdl);
+        break;
     case SW_RESTORE:
     case SW_SHOWNORMAL:
         SDL_ShowWindow(record->sdl);
         SDL_RestoreWindow(record->sdl);
         record->maximised = false;
         break;
-    default: SDL_ShowWindow(record->sdl); break;
+    default:
+        SDL_ShowWindow(record->sdl);
+        break;
     }
     return wasVisible;
 }
@@ -610,7 +657,10 @@ HWND SetFocus(HWND window)
     return previous;
 }
 
-HWND GetForegroundWindow() { return Find(System().foreground) ? System().foreground : nullptr; }
+HWND GetForegroundWindow()
+{
+    return Find(System().foreground) ? System().foreground : nullptr;
+}
 
 uint32_t GetWindowThreadProcessId(HWND window, uint32_t* processId)
 {
@@ -620,8 +670,14 @@ uint32_t GetWindowThreadProcessId(HWND window, uint32_t* processId)
     return record ? record->threadId : 0;
 }
 
-uint32_t GetCurrentThreadId() { return static_cast<uint32_t>(gettid()); }
-uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+uint32_t GetCurrentThreadId()
+{
+    return static_cast<uint32_t>(gettid());
+}
+uint32_t GetCurrentProcessId()
+{
+    return static_cast<uint32_t>(getpid());
+}
 
 bool GetClientRect(HWND window, RECT* rect)
 {
@@ -707,17 +763,27 @@ int32_t GetSystemMetrics(int32_t index)
             return 0;
         return index == SM_CXSCREEN ? mode.w : mode.h;
     }
-    case SM_CYCAPTION: return kCaptionHeight;
+    case SM_CYCAPTION:
+        return kCaptionHeight;
     case SM_CXBORDER:
-    case SM_CYBORDER: return kBorder;
+    case SM_CYBORDER:
+        return kBorder;
     case SM_CXFIXEDFRAME:
-    case SM_CYFIXEDFRAME: return kFixedFrame;
-    default: return 0;
+    case SM_CYFIXEDFRAME:
+        return kFixedFrame;
+    default:
+        return 0;
     }
 }
 
-HMENU LoadMenuA(HINSTANCE, const char*) { return nullptr; }
-HICON LoadIconA(HINSTANCE, const char*) { return nullptr; }
+HMENU LoadMenuA(HINSTANCE, const char*)
+{
+    return nullptr;
+}
+HICON LoadIconA(HINSTANCE, const char*)
+{
+    return nullptr;
+}
 
 HCURSOR LoadCursorA(HINSTANCE, const char* name)
 {
@@ -799,13 +865,20 @@ LRESULT DefWindowProcA(HWND window, uint32_t message, WPARAM wParam, LPARAM)
         SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     else if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
         SendMessageA(window, WM_CLOSE, 0, 0);
-    else if (message == WM_SYSCOMMAND && ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER))
+    else if (message == WM_SYSCOMMAND &&
+             ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER))
         SDL_EnableScreenSaver(); // the request is granted: the screen saver may start
     return 0;
 }
 
-uint32_t GetLastError() { return lastError; }
-void SetLastError(uint32_t error) { lastError = error; }
+uint32_t GetLastError()
+{
+    return lastError;
+}
+void SetLastError(uint32_t error)
+{
+    lastError = error;
+}
 
 SDL_Window* GetSdlWindow(HWND window)
 {
@@ -813,9 +886,15 @@ SDL_Window* GetSdlWindow(HWND window)
     return record ? record->sdl : nullptr;
 }
 
-uint32_t GetForegroundLossCount() { return System().foregroundLosses; }
+uint32_t GetForegroundLossCount()
+{
+    return System().foregroundLosses;
+}
 
-void SetNextWindowSamples(int32_t samples) { System().nextSamples = std::max(samples, 0); }
+void SetNextWindowSamples(int32_t samples)
+{
+    System().nextSamples = std::max(samples, 0);
+}
 
 } // namespace win32
 

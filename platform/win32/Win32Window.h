@@ -116,7 +116,8 @@ constexpr uint32_t WS_SYSMENU = 0x00080000u;
 constexpr uint32_t WS_THICKFRAME = 0x00040000u;
 constexpr uint32_t WS_MINIMIZEBOX = 0x00020000u;
 constexpr uint32_t WS_MAXIMIZEBOX = 0x00010000u;
-constexpr uint32_t WS_OVERLAPPEDWINDOW = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr uint32_t WS_OVERLAPPEDWINDOW =
+    WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr uint32_t WS_EX_TOPMOST = 0x00000008u;
 
 // ShowWindow commands.
@@ -188,7 +189,10 @@ HMENU LoadMenuA(HINSTANCE instance, const char* name);
 HICON LoadIconA(HINSTANCE instance, const char* name);
 HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 HINSTANCE GetModuleHandleA(const char* name);
-inline const char* MAKEINTRESOURCEA(int32_t id) { return reinterpret_cast<const char*>(static_cast<intptr_t>(id)); }
+inline const char* MAKEINTRESOURCEA(int32_t id)
+{
+    return reinterpret_cast<const char*>(static_cast<intptr_t>(id));
+}
 inline const char* const IDC_ARROW = MAKEINTRESOURCEA(32512);
 
 // The thread's message queue. PeekMessageA takes posted messages first, then the window system's
@@ -229,9 +233,18 @@ bool EnsureVideo();
 bool TakeStartedJoysticks();
 
 // Words of message parameters.
-inline uint16_t LOWORD(uintptr_t value) { return static_cast<uint16_t>(value & 0xFFFF); }
-inline uint16_t HIWORD(uintptr_t value) { return static_cast<uint16_t>((value >> 16) & 0xFFFF); }
-inline LPARAM MAKELPARAM(uint32_t low, uint32_t high) { return static_cast<LPARAM>((low & 0xFFFF) | (high & 0xFFFF) << 16); }
+inline uint16_t LOWORD(uintptr_t value)
+{
+    return static_cast<uint16_t>(value & 0xFFFF);
+}
+inline uint16_t HIWORD(uintptr_t value)
+{
+    return static_cast<uint16_t>((value >> 16) & 0xFFFF);
+}
+inline LPARAM MAKELPARAM(uint32_t low, uint32_t high)
+{
+    return static_cast<LPARAM>((low & 0xFFFF) | (high & 0xFFFF) << 16);
+}
 
 } // namespace win32
 

@@ -24,7 +24,8 @@ public:
     void UninitializeCom() override { Add("UninitializeCom"); }
     void StartTimer() override { Add("StartTimer"); }
     void BeginAudio() override { Add("BeginAudio"); }
-    bool InitRenderDevice(const WeAppWindow&, const WeString& deviceText, const WeEngineSettings& settings) override
+    bool InitRenderDevice(const WeAppWindow&, const WeString& deviceText,
+                          const WeEngineSettings& settings) override
     {
         renderDeviceText = deviceText.GetData();
         renderDeviceWidth = settings.width;

@@ -7,7 +7,8 @@
 inline bool IsStampedName(const std::string& text, const std::string& prefix, const std::string& suffix)
 {
     const std::string shape = "dddd-dd-dd-dd-dd-dd";
-    if (text.size() != prefix.size() + shape.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
+    if (text.size() != prefix.size() + shape.size() + suffix.size() ||
+        text.compare(0, prefix.size(), prefix) != 0 ||
         text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     for (size_t i = 0; i < shape.size(); ++i)

@@ -80,8 +80,8 @@ protected:
 
     bool Create(int32_t displayMode = 3, int32_t windowStyle = 1, bool arrowCursor = true)
     {
-        const bool created = window.Create("WindowTest", "Window test", nullptr, 0, 0, 320, 240, true, displayMode,
-                                           windowStyle, false, false, arrowCursor, nullptr);
+        const bool created = window.Create("WindowTest", "Window test", nullptr, 0, 0, 320, 240, true,
+                                           displayMode, windowStyle, false, false, arrowCursor, nullptr);
         window.calls.clear();
         return created;
     }
@@ -124,8 +124,8 @@ TEST_F(AppWindow, AWindowedWindowIsCentredWithTheFrameOfItsStyle)
     for (int32_t style = 0; style <= 3; ++style)
     {
         RecordingWindow each;
-        ASSERT_TRUE(each.Create("WindowTest", "", nullptr, 0, 0, 320, 240, false, 3, style, false, false, true,
-                                nullptr));
+        ASSERT_TRUE(each.Create("WindowTest", "", nullptr, 0, 0, 320, 240, false, 3, style, false, false,
+                                true, nullptr));
         const WeWindowFrame frame = WeGetWindowFrame(style, 320, 240);
         RECT outer{}, client{};
         GetWindowRect(each.handle, &outer);
@@ -158,7 +158,8 @@ TEST_F(AppWindow, AFullScreenWindowIsAPopUpAtTheOrigin)
 TEST_F(AppWindow, AClassThatIsTakenFailsWithItsCodeAndLeavesTheOtherClassAlone)
 {
     RecordingWindow first;
-    ASSERT_TRUE(first.Create("WindowTest", "", nullptr, 0, 0, 64, 64, false, 3, 1, false, false, true, nullptr));
+    ASSERT_TRUE(
+        first.Create("WindowTest", "", nullptr, 0, 0, 64, 64, false, 3, 1, false, false, true, nullptr));
     EXPECT_FALSE(Create());
     EXPECT_EQ(engine.lastError, "Error registering application window class - error #00000582");
     EXPECT_TRUE(window.className.IsEmpty());
@@ -329,8 +330,8 @@ TEST_F(AppWindow, MessagesReachTheirHandlersWithTheirWords)
     window.PumpMessages();
     EXPECT_EQ(window.mouseX, 0xFFFFu);
     EXPECT_EQ(window.mouseY, 12u);
-    const std::vector<std::string> expected{"OnBeforePump",     "OnMouseMove 65535,12", "OnSize 640x480 2",
-                                            "OnCommand 7",      "OnButtonDblClk 8",     "OnEditChange 9"};
+    const std::vector<std::string> expected{"OnBeforePump", "OnMouseMove 65535,12", "OnSize 640x480 2",
+                                            "OnCommand 7",  "OnButtonDblClk 8",     "OnEditChange 9"};
     EXPECT_EQ(window.calls, expected);
 }
 

@@ -90,15 +90,16 @@ private:
     RecordingEngineParts* parts;
 };
 
-const Log kFrameParts{"CheckDevice",     "BeginInputFrame", "PollInput",   "UpdateAudio",    "ClearDebugLines",
-                      "AddPhysicsLines", "ProcessUIEvents", "UpdateUI",    "UpdateTimer",    "LimitFrameRate",
-                      "RenderFrame"};
+const Log kFrameParts{"CheckDevice",     "BeginInputFrame", "PollInput",       "UpdateAudio",
+                      "ClearDebugLines", "AddPhysicsLines", "ProcessUIEvents", "UpdateUI",
+                      "UpdateTimer",     "LimitFrameRate",  "RenderFrame"};
 const Log kEngineStart{"StartTimer", "BeginAudio",  "InitRenderDevice", "InitAudio",
                        "InitInput",  "InitPhysics", "InitUI",           "LoadScreenshotFont"};
 // As the pass log shows it: the physics lines are among the frame's parts it leaves out.
-const Log kEngineShutdown{"LeavePhases",   "DeleteRenderTargetsAndShaders", "FreeResources forced",
-                          "ShutdownPhysics", "ShutdownAudio",               "ShutdownRenderDevice",
-                          "ShutdownInput", "StopTimer",                     "ShutdownUI"};
+const Log kEngineShutdown{
+    "LeavePhases",   "DeleteRenderTargetsAndShaders", "FreeResources forced", "ShutdownPhysics",
+    "ShutdownAudio", "ShutdownRenderDevice",          "ShutdownInput",        "StopTimer",
+    "ShutdownUI"};
 
 Log Join(std::initializer_list<Log> pieces)
 {
@@ -126,12 +127,12 @@ TEST_F(RunLoop, APassStartsRunsFramesUntilTheWindowGoesAndShutsDown)
     app.closeAfter = 3;
     app.Run("1 -x");
     EXPECT_EQ(app.frames, 3);
-    const Log expected = Join({{"FillRandomTable", "InitializeCom", "CreateDirect3D", "LoadLanguages", "app Init"},
-                               kEngineStart,
-                               {"app OnActivate", "app Frame", "app Frame", "app Frame", "app Exit",
-                                "app OnDeactivate"},
-                               kEngineShutdown,
-                               {"ReleaseDirect3D", "UninitializeCom"}});
+    const Log expected =
+        Join({{"FillRandomTable", "InitializeCom", "CreateDirect3D", "LoadLanguages", "app Init"},
+              kEngineStart,
+              {"app OnActivate", "app Frame", "app Frame", "app Frame", "app Exit", "app OnDeactivate"},
+              kEngineShutdown,
+              {"ReleaseDirect3D", "UninitializeCom"}});
     EXPECT_EQ(PassLog(), expected);
     EXPECT_EQ(application, &app);
     EXPECT_STREQ(app.commandLine, "1 -x");
@@ -143,9 +144,9 @@ TEST_F(RunLoop, AFailedInitRunsNoFrameButStillActivatesAndAsksExit)
     app.startEngine = false;
     app.Run("");
     // The engine never started, so its shut-down finds nothing to do.
-    const Log expected{"FillRandomTable", "InitializeCom",  "CreateDirect3D", "LoadLanguages", "app Init",
-                       "app OnActivate",  "app Exit",       "app OnDeactivate", "ReleaseDirect3D",
-                       "UninitializeCom"};
+    const Log expected{"FillRandomTable", "InitializeCom",  "CreateDirect3D", "LoadLanguages",
+                       "app Init",        "app OnActivate", "app Exit",       "app OnDeactivate",
+                       "ReleaseDirect3D", "UninitializeCom"};
     EXPECT_EQ(PassLog(), expected);
 }
 
@@ -154,8 +155,8 @@ TEST_F(RunLoop, WithoutDirect3DThePassSkipsTheApplicationAndTheLoopEnds)
     parts.failing = {"CreateDirect3D"};
     app.exitResults = {false};
     app.Run("");
-    const Log expected{"FillRandomTable", "InitializeCom", "CreateDirect3D", "app OnDeactivate", "ReleaseDirect3D",
-                       "UninitializeCom"};
+    const Log expected{"FillRandomTable",  "InitializeCom",   "CreateDirect3D",
+                       "app OnDeactivate", "ReleaseDirect3D", "UninitializeCom"};
     EXPECT_EQ(PassLog(), expected);
     EXPECT_EQ(engine.lastError, "Error: Invalid DirectX version");
 }

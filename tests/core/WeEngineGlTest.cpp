@@ -17,7 +17,8 @@ namespace
 class GlDeviceParts final : public RecordingEngineParts
 {
 public:
-    bool InitRenderDevice(const WeAppWindow& window, const WeString& text, const WeEngineSettings& settings) override
+    bool InitRenderDevice(const WeAppWindow& window, const WeString& text,
+                          const WeEngineSettings& settings) override
     {
         return WeGetSubsystemParts().InitRenderDevice(window, text, settings);
     }
@@ -65,10 +66,12 @@ TEST(EngineOnGl, TheWindowCarriesTheDevicesSamplesAndShowsTheFramesOfOthers)
         engine.settings.displayMode = 3;
         engine.settings.multisampleType = row.samples;
         ASSERT_TRUE(engine.Init(nullptr, nullptr, "EngineOnGl", "")) << engine.lastError.GetData();
-        EXPECT_EQ(ClearAndPresent(WeColor{0, 0, 1, 1}), std::make_tuple(true, row.windowSamples, 0xFFFF0000u));
+        EXPECT_EQ(ClearAndPresent(WeColor{0, 0, 1, 1}),
+                  std::make_tuple(true, row.windowSamples, 0xFFFF0000u));
         engine.settings.multisampleType = row.resetSamples;
         ASSERT_TRUE(renderDevice.ChangeDisplayMode());
-        EXPECT_EQ(ClearAndPresent(WeColor{1, 0, 0, 1}), std::make_tuple(false, row.windowSamples, 0xFF0000FFu));
+        EXPECT_EQ(ClearAndPresent(WeColor{1, 0, 0, 1}),
+                  std::make_tuple(false, row.windowSamples, 0xFF0000FFu));
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         engine.Shutdown();
     }

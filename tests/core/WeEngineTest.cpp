@@ -9,7 +9,6 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
-
 namespace
 {
 
@@ -98,12 +97,15 @@ struct FailureCase
 TEST_F(Engine, AFailedStartLeavesItsTextAndUndoesWhatItStarted)
 {
     const FailureCase cases[] = {
-        {"InitRenderDevice", "Error creating rendering device!",
+        {"InitRenderDevice",
+         "Error creating rendering device!",
          {"ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},
         {"InitAudio", "Error creating audio device!", {"ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},
-        {"InitInput", "Error creating input device!",
+        {"InitInput",
+         "Error creating input device!",
          {"ShutdownInput", "ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},
-        {"InitPhysics", "Error creating physicsdevice!",
+        {"InitPhysics",
+         "Error creating physicsdevice!",
          {"ShutdownPhysics", "ShutdownInput", "ShutdownAudio", "ShutdownRenderDevice", "StopTimer"}},
     };
     for (const FailureCase& failure : cases)
@@ -154,7 +156,7 @@ TEST_F(Engine, AnUpdateRunsThePartsInTheirOrder)
     ASSERT_TRUE(Start());
     parts.log.clear();
     engine.Update();
-    const Log expected{"CheckDevice",     "BeginInputFrame", "PollInput",  "UpdateAudio",
+    const Log expected{"CheckDevice",     "BeginInputFrame", "PollInput",       "UpdateAudio",
                        "ClearDebugLines", "AddPhysicsLines", "ProcessUIEvents", "app Update",
                        "UpdateUI",        "UpdateTimer",     "LimitFrameRate"};
     EXPECT_EQ(parts.log, expected);
@@ -219,9 +221,15 @@ TEST_F(Engine, ShutdownStopsEverythingInItsOrderOnce)
     ASSERT_TRUE(Start());
     parts.log.clear();
     engine.Shutdown();
-    const Log expected{"LeavePhases",     "DeleteRenderTargetsAndShaders", "FreeResources forced",
-                       "AddPhysicsLines", "ShutdownPhysics",               "ShutdownAudio",
-                       "ShutdownRenderDevice", "ShutdownInput",            "StopTimer",
+    const Log expected{"LeavePhases",
+                       "DeleteRenderTargetsAndShaders",
+                       "FreeResources forced",
+                       "AddPhysicsLines",
+                       "ShutdownPhysics",
+                       "ShutdownAudio",
+                       "ShutdownRenderDevice",
+                       "ShutdownInput",
+                       "StopTimer",
                        "ShutdownUI"};
     EXPECT_EQ(parts.log, expected);
     EXPECT_EQ(engine.window, nullptr);
@@ -244,8 +252,7 @@ TEST_F(Engine, TheScreenshotIsNamedAfterTheLocalTime)
 {
     engine.TakeScreenshot();
     ASSERT_EQ(parts.log.size(), 1u);
-    EXPECT_TRUE(IsStampedName(parts.log[0], "SaveScreenshot Screenshot-", ".bmp"))
-        << parts.log[0];
+    EXPECT_TRUE(IsStampedName(parts.log[0], "SaveScreenshot Screenshot-", ".bmp")) << parts.log[0];
 }
 
 TEST_F(Engine, APrintScreenClickIsTakenRightAfterThePollAndOnlyWhenInputIsPolled)
@@ -257,7 +264,8 @@ TEST_F(Engine, APrintScreenClickIsTakenRightAfterThePollAndOnlyWhenInputIsPolled
     const int poll = parts.IndexOf("PollInput");
     ASSERT_GE(poll, 0);
     ASSERT_LT(poll + 2, int(parts.log.size()));
-    EXPECT_TRUE(IsStampedName(parts.log[poll + 1], "SaveScreenshot Screenshot-", ".bmp")) << parts.log[poll + 1];
+    EXPECT_TRUE(IsStampedName(parts.log[poll + 1], "SaveScreenshot Screenshot-", ".bmp"))
+        << parts.log[poll + 1];
     EXPECT_EQ(parts.log[poll + 2], "UpdateAudio");
     LoseFocus();
     engine.Update(); // its message pump sees the focus go
@@ -295,7 +303,7 @@ TEST_F(Engine, TheCursorIsHiddenWhenItComesIntoTheClientAreaAndOnlyThen)
     EXPECT_TRUE(engine.UpdateCursorVisibility());
     EXPECT_TRUE(engine.cursorInside);
     EXPECT_TRUE(engine.UpdateCursorVisibility()); // no change: the counter stays
-    EXPECT_EQ(win32::ShowCursor(true), before); // lowered once, raised again here
+    EXPECT_EQ(win32::ShowCursor(true), before);   // lowered once, raised again here
 }
 
 TEST(FrameStats, ResetClearsTheFrameButKeepsTheActorCount)

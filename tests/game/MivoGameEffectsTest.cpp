@@ -21,12 +21,12 @@ constexpr int32_t Right = MivoDirection::Right, Left = MivoDirection::Left;
 
 // Every effect time of the play, set to one second for the test and put back afterwards.
 const char* const kOneSecondKeys[] = {
-    "Mivo.Blocks.NumberMergeFadeInTime",     "Mivo.Blocks.NumberMergeFadeMoveTime",
-    "Mivo.Blocks.NumberMergeFadeOutTime",    "Mivo.Blocks.NumberDisappearFadeInTime",
+    "Mivo.Blocks.NumberMergeFadeInTime",       "Mivo.Blocks.NumberMergeFadeMoveTime",
+    "Mivo.Blocks.NumberMergeFadeOutTime",      "Mivo.Blocks.NumberDisappearFadeInTime",
     "Mivo.Blocks.NumberDisappearFadeMoveTime", "Mivo.Blocks.NumberDisappearFadeOutTime",
-    "Mivo.Blocks.DisappearDisappearingTime", "Mivo.Blocks.TrackCellDelay",
-    "Mivo.Blocks.TrackCellFadeTime",         "Mivo.Blocks.TeleportFadeTime",
-    "Mivo.Blocks.TeleportActivePSTime",      "Mivo.Blocks.MagnetScaleTime"};
+    "Mivo.Blocks.DisappearDisappearingTime",   "Mivo.Blocks.TrackCellDelay",
+    "Mivo.Blocks.TrackCellFadeTime",           "Mivo.Blocks.TeleportFadeTime",
+    "Mivo.Blocks.TeleportActivePSTime",        "Mivo.Blocks.MagnetScaleTime"};
 
 class Effects : public MenuFixture
 {
@@ -86,30 +86,36 @@ protected:
             play.SyncBlockActors();
         play.scene->Tick();
     }
-    int32_t Heard(const char* key) const { return int32_t(std::count(sounds.begin(), sounds.end(), WeString(key))); }
+    int32_t Heard(const char* key) const
+    {
+        return int32_t(std::count(sounds.begin(), sounds.end(), WeString(key)));
+    }
     // Live actors in the scene: ghosts (material set 6 of the plain block), or particle effects of
     // the preset.
     int32_t Ghosts() const
     {
         int32_t count = 0;
         play.scene->actors.ForEach(
-            [&count](const WeString&, WeActor* actor)
-            { count += !actor->dead && actor->materialPreset == 6 && actor->GetModelName() == "Ingame.Models.Block"; });
+            [&count](const WeString&, WeActor* actor) {
+                count += !actor->dead && actor->materialPreset == 6 &&
+                         actor->GetModelName() == "Ingame.Models.Block";
+            });
         return count;
     }
     int32_t Particles(const char* preset) const
     {
         int32_t count = 0;
         const WeString name = WeString("Ingame.Particles.") + preset;
-        play.scene->actors.ForEach([&](const WeString&, WeActor* actor)
-                                   { count += !actor->dead && actor->type == WeActorTypeParticleSystem &&
-                                              actor->name == name; });
+        play.scene->actors.ForEach(
+            [&](const WeString&, WeActor* actor)
+            { count += !actor->dead && actor->type == WeActorTypeParticleSystem && actor->name == name; });
         return count;
     }
     MivoEventEffect* EffectOf(size_t event) const
     {
-        return event < play.board->events.size() ? static_cast<MivoEventEffect*>(play.board->events[event].data)
-                                                 : nullptr;
+        return event < play.board->events.size()
+                   ? static_cast<MivoEventEffect*>(play.board->events[event].data)
+                   : nullptr;
     }
 
     Phase& play = playGamePhase;
@@ -131,9 +137,9 @@ TEST(BlockTween, DelayCarriesItsOvershootAndAZeroDurationEndsAtOnce)
         bool done;
     };
     const Case cases[] = {
-        {0.0f, 1.0f, 4, 0.5f, false},  {0.0f, 1.0f, 8, 1.0f, true},     {0.3f, 1.0f, 1, 0.0f, false},
-        {0.3f, 1.0f, 3, 0.075f, false}, {0.25f, 0.5f, 6, 1.0f, true},   {0.0f, 0.0f, 1, 1.0f, true},
-        {0.0f, -1.0f, 1, 1.0f, true},   {1.0f, 0.0f, 8, 1.0f, true},    {1.0f, 0.0f, 7, 1.0f, false}};
+        {0.0f, 1.0f, 4, 0.5f, false},   {0.0f, 1.0f, 8, 1.0f, true},  {0.3f, 1.0f, 1, 0.0f, false},
+        {0.3f, 1.0f, 3, 0.075f, false}, {0.25f, 0.5f, 6, 1.0f, true}, {0.0f, 0.0f, 1, 1.0f, true},
+        {0.0f, -1.0f, 1, 1.0f, true},   {1.0f, 0.0f, 8, 1.0f, true},  {1.0f, 0.0f, 7, 1.0f, false}};
     for (const Case& c : cases)
     {
         MivoActor actor;
@@ -162,8 +168,8 @@ TEST_F(Effects, AMergeFadesGlidesAnnouncesAndFadesOutAndScoresOutsidePractice)
         {
             Frame();
             const MivoBlock* b = Top(2, 1);
-            seen[frame] = std::to_string(b ? b->number : -1) + " ghosts " + std::to_string(Ghosts()) + " events " +
-                          std::to_string(play.board->events.size());
+            seen[frame] = std::to_string(b ? b->number : -1) + " ghosts " + std::to_string(Ghosts()) +
+                          " events " + std::to_string(play.board->events.size());
         }
         EXPECT_EQ(seen[1], "5 ghosts 2 events 1") << mode;
         EXPECT_EQ(seen[16], "5 ghosts 2 events 1") << mode;

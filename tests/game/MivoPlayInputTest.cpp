@@ -237,7 +237,8 @@ TEST_F(PlayByInput, APickerRingsAnEntranceWithTheBlocksItLetsThroughAndGoesWhenL
     gameApp.mapToPlay = 1013; // a teleport of group 1 at 4,8 sending to 11,3
     ASSERT_TRUE(StartPlaying());
     MivoBlock* entrance = playGamePhase.table->Cell(4, 8)->floor.get();
-    const WeActor* exit = reinterpret_cast<const WeActor*>(playGamePhase.table->Cell(11, 3)->floor->presentation[0]);
+    const WeActor* exit =
+        reinterpret_cast<const WeActor*>(playGamePhase.table->Cell(11, 3)->floor->presentation[0]);
     ASSERT_TRUE(entrance && exit);
     struct Case
     {
@@ -245,9 +246,8 @@ TEST_F(PlayByInput, APickerRingsAnEntranceWithTheBlocksItLetsThroughAndGoesWhenL
         bool others;
         std::vector<int32_t> ring; // the material sets of the ring's blocks
     };
-    const Case cases[] = {{"357", false, {38, 46, 54}},
-                          {"123456789", true, {}},
-                          {"1", true, {30, 100, 104, 2, 1, 5}}};
+    const Case cases[] = {
+        {"357", false, {38, 46, 54}}, {"123456789", true, {}}, {"1", true, {30, 100, 104, 2, 1, 5}}};
     for (const Case& c : cases)
     {
         entrance->teleport.acceptsNumber.fill(0);

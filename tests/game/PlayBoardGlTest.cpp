@@ -198,7 +198,8 @@ TEST_P(BoardFraming, TheFirstViewAndKeysOneAndTwoShowTheLargestTableWholeBesideT
     Frames(1);
     const std::vector<std::pair<std::string, ScreenBox>> display = Display();
     ASSERT_GT(display.size(), 20u) << "the skill mode's display with its cubes";
-    const ScreenBox screen{0.0f, 0.0f, float(renderDevice.BackBufferWidth()), float(renderDevice.BackBufferHeight())};
+    const ScreenBox screen{0.0f, 0.0f, float(renderDevice.BackBufferWidth()),
+                           float(renderDevice.BackBufferHeight())};
     for (const int32_t key : {0, 2, 1})
     {
         if (key > 0)

@@ -442,8 +442,8 @@ TEST_F(GlDevice, StretchRectResolvesAndScalesBetweenTargets)
 TEST_F(GlDevice, ColourTargetsCopyOntoTheBackBufferChannelForChannel)
 {
     Texture* target = nullptr;
-    ASSERT_EQ(device->CreateTexture(64, 48, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
-                                    nullptr),
+    ASSERT_EQ(device->CreateTexture(64, 48, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                    &target, nullptr),
               D3D_OK);
     Surface* level = target->Level(0, 0);
     Surface* back = nullptr;

@@ -333,8 +333,8 @@ TEST(DInputEarlyVideo, TheStartsJoysticksStopWithTheInputLayer)
     std::unique_ptr<IDirectInput8A> input;
     ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, &input), DI_OK);
     EXPECT_EQ(input->EnumDevices(
-                  DI8DEVCLASS_GAMECTRL, [](const DIDEVICEINSTANCEA*, void*) { return DIENUM_CONTINUE; }, nullptr,
-                  DIEDFL_ATTACHEDONLY),
+                  DI8DEVCLASS_GAMECTRL, [](const DIDEVICEINSTANCEA*, void*) { return DIENUM_CONTINUE; },
+                  nullptr, DIEDFL_ATTACHEDONLY),
               DI_OK);
     EXPECT_FALSE(win32::TakeStartedJoysticks()) << "the input layer holds them";
     input.reset();

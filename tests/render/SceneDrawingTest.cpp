@@ -233,7 +233,10 @@ TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDr
     const Case cases[] = {
         {"nothing but the place", [](WeActor&) {}, true},
         {"a per-vertex light fading out towards one of them",
-         [this](WeActor&) { AddLight({0, 0, 3}, 10, LIGHT_PROJECTOR); }, true},
+         [this](WeActor&) {
+             AddLight({0, 0, 3}, 10, LIGHT_PROJECTOR);
+         },
+         true},
         {"another set of the same material",
          [this](WeActor& second)
          {
@@ -245,7 +248,10 @@ TEST_F(SceneDrawingTest, ItemsThatDifferOnlyInWhereTheyStandDrawAsOneInstancedDr
         {"a tint", [](WeActor& second) { second.model->colour[1] = 0.5f; }, false},
         {"an alpha offset", [](WeActor& second) { second.model->alphaOffset = 8; }, false},
         {"a point light of its own",
-         [this](WeActor&) { AddLight({0, 0, 13}, 1.5f); }, false},
+         [this](WeActor&) {
+             AddLight({0, 0, 13}, 1.5f);
+         },
+         false},
         {"a texture animation at another age",
          [this](WeActor& second)
          {

@@ -23,10 +23,12 @@ protected:
         saved[0] = postProcess.velocityTarget;
         saved[1] = postProcess.outlineTarget;
         saved[2] = postProcess.fullA;
-        postProcess.velocityTarget = made[0] = renderTargetManager.Create2D(64, 32, D3DFMT_G16R16F, D3DMULTISAMPLE_NONE, 0);
+        postProcess.velocityTarget = made[0] =
+            renderTargetManager.Create2D(64, 32, D3DFMT_G16R16F, D3DMULTISAMPLE_NONE, 0);
         postProcess.outlineTarget = made[1] =
             renderTargetManager.Create2D(64, 32, D3DFMT_A16B16G16R16F, D3DMULTISAMPLE_NONE, 0);
-        postProcess.fullA = made[2] = renderTargetManager.Create2D(64, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0);
+        postProcess.fullA = made[2] =
+            renderTargetManager.Create2D(64, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0);
         flareRenderer.records.clear();
     }
     void TearDown() override
@@ -76,8 +78,8 @@ TEST_F(VelocityFlareTest, WantedOutputsPackIntoTheFirstTargetsAndMissingOnesAreN
             velocityRenderer.BindTargets(outputs & 1, outputs & 2, outputs & 4);
             for (uint32_t index = 0; index < 3; ++index)
                 EXPECT_EQ(BoundTarget(index), expected[index])
-                    << "outputs " << outputs << (motionMissing ? " without a motion target" : "") << ", target "
-                    << index;
+                    << "outputs " << outputs << (motionMissing ? " without a motion target" : "")
+                    << ", target " << index;
             Device().SetRenderTarget(0, backBuffer);
         }
 }
@@ -87,7 +89,8 @@ TEST_F(VelocityFlareTest, EachCombinationOfOutputsHasTheTechniqueNamedForIt)
     for (int32_t outputs = 0; outputs < 8; ++outputs)
         for (const bool skinned : {false, true})
         {
-            const std::string name = WeVelocityRenderer::techniqueNames[WeVelocityRenderer::TechniqueIndex(outputs, skinned)];
+            const std::string name =
+                WeVelocityRenderer::techniqueNames[WeVelocityRenderer::TechniqueIndex(outputs, skinned)];
             const auto has = [&](const char* part) { return name.find(part) != std::string::npos; };
             EXPECT_EQ(has("DoF"), bool(outputs & WeVelocityRenderer::motionBit)) << name;
             EXPECT_EQ(has("NormalDepth"), bool(outputs & WeVelocityRenderer::normalDepthBit)) << name;
@@ -150,7 +153,11 @@ TEST_F(VelocityFlareTest, FadesOfNoTimeChangeAtOnceAndOpacityIsClampedBeforePack
     {
         float alpha;
         uint32_t colour;
-    } cases[] = {{1.0f, 0xFFFFFFFFu}, {3.5f, 0xFFFFFFFFu}, {-2.0f, 0x00FFFFFFu}, {0.5f, 0x7FFFFFFFu}, {NAN, 0x00FFFFFFu}};
+    } cases[] = {{1.0f, 0xFFFFFFFFu},
+                 {3.5f, 0xFFFFFFFFu},
+                 {-2.0f, 0x00FFFFFFu},
+                 {0.5f, 0x7FFFFFFFu},
+                 {NAN, 0x00FFFFFFu}};
     for (const Case& test : cases)
         EXPECT_EQ(WeFlareRenderer::Colour(test.alpha), test.colour) << test.alpha;
 }

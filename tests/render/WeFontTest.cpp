@@ -123,7 +123,8 @@ TEST_F(FontTest, ASizeBeyondAnIntOnTheScreenStillShrinksToAPage)
     WeFont* font = fonts.GetFont("Arial:2000000000");
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(font->loaded);
-    ASSERT_NE(font->texture, nullptr) << "the attempts shrink from the screen's height, not from a wrapped size";
+    ASSERT_NE(font->texture, nullptr)
+        << "the attempts shrink from the screen's height, not from a wrapped size";
     EXPECT_LE(font->texture->width, WeFont::maxPageSize);
     EXPECT_GT(font->scale, 1.0f);
 }

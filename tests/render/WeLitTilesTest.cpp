@@ -34,7 +34,8 @@ std::vector<std::array<int32_t, 4>> Find(const Case& c)
     for (const Texel& texel : c.lit)
         std::memcpy(bits.data() + size_t(texel.y) * size_t(pitch) + size_t(texel.x) * 4, &texel.value, 4);
     std::vector<std::array<int32_t, 4>> found;
-    for (const d3d9::Rect& r : WeFindLitTiles({bits.data(), pitch, c.width, c.height, c.targetWidth, c.targetHeight}))
+    for (const d3d9::Rect& r :
+         WeFindLitTiles({bits.data(), pitch, c.width, c.height, c.targetWidth, c.targetHeight}))
         found.push_back({r.left, r.top, r.right, r.bottom});
     return found;
 }
@@ -48,11 +49,34 @@ TEST(LitTiles, EveryTileReadingATexelWithColourAndNoOther)
         {"alpha alone", 64, 48, 256, 192, {{20, 20, 0xFF000000u}}, {}},
         {"the first texel", 64, 48, 256, 192, {{0, 0, 0x00000001u}}, {{0, 0, 64, 64}}},
         {"the last texel inside a tile", 64, 48, 256, 192, {{14, 0, 0x00010000u}}, {{0, 0, 64, 64}}},
-        {"read across the tile edge from the left", 64, 48, 256, 192, {{15, 0, 0x00000100u}}, {{0, 0, 128, 64}}},
-        {"read across the tile edge from the right", 64, 48, 256, 192, {{16, 0, 0xFFFFFFFFu}}, {{0, 0, 128, 64}}},
-        {"read across the edge below", 64, 48, 256, 192, {{40, 15, 0x00202020u}},
+        {"read across the tile edge from the left",
+         64,
+         48,
+         256,
+         192,
+         {{15, 0, 0x00000100u}},
+         {{0, 0, 128, 64}}},
+        {"read across the tile edge from the right",
+         64,
+         48,
+         256,
+         192,
+         {{16, 0, 0xFFFFFFFFu}},
+         {{0, 0, 128, 64}}},
+        {"read across the edge below",
+         64,
+         48,
+         256,
+         192,
+         {{40, 15, 0x00202020u}},
          {{128, 0, 192, 64}, {128, 64, 192, 128}}},
-        {"two runs in a row", 64, 48, 256, 192, {{0, 0, 1u}, {40, 0, 1u}}, {{0, 0, 64, 64}, {128, 0, 192, 64}}},
+        {"two runs in a row",
+         64,
+         48,
+         256,
+         192,
+         {{0, 0, 1u}, {40, 0, 1u}},
+         {{0, 0, 64, 64}, {128, 0, 192, 64}}},
         {"the last texel", 64, 48, 256, 192, {{63, 47, 1u}}, {{192, 128, 256, 192}}},
         // Rows of 70 / 18 pixels: pixel 63 reads texel 17 within a pixel of the edge of its read.
         {"a target of part tiles", 25, 18, 100, 70, {{24, 17, 1u}}, {{64, 0, 100, 64}, {64, 64, 100, 70}}},

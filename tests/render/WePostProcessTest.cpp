@@ -72,8 +72,8 @@ protected:
     // its image only where it has colour.
     static void LightReducedImages(uint32_t pixel)
     {
-        for (const WeRenderTarget* target : {postProcess.halfA, postProcess.halfB, postProcess.quarterA,
-                                             postProcess.quarterB})
+        for (const WeRenderTarget* target :
+             {postProcess.halfA, postProcess.halfB, postProcess.quarterA, postProcess.quarterB})
             if (target)
                 Fill(target->surfaces[0], pixel);
     }
@@ -340,7 +340,8 @@ TEST_F(PostProcessTest, TheLastPassDrawsOnScreenWhenTheCompositeWouldOnlyCopy)
         {"bloom alone", {.bloom = 1}, 0.0f, false, 4, true},
         {"bloom with brightness", {.bloom = 1}, 0.1f, false, 5, false},
         {"bloom into a rectangle", {.bloom = 1}, 0.0f, true, 5, false},
-        {"refraction last", {.refraction = true}, 0.0f, false, 3, false}, // the masked copy, the pass, the composite
+        {"refraction last", {.refraction = true}, 0.0f, false, 3, false}, // the masked copy, the pass, the
+                                                                          // composite
     };
     for (const Case& c : cases)
     {
@@ -448,9 +449,11 @@ TEST_F(PostProcessTest, BloomAddsNothingWhereItsImageIsBlack)
         postProcess.EndCapture();
         const std::vector<Routed> draws = RunRouted();
         EXPECT_EQ(draws.size(), c.draws);
-        const Surface* addedInto = c.brightness == 0.0f ? BackBuffer() : postProcess.captureTarget->surfaces[0];
-        EXPECT_EQ(std::count_if(draws.begin(), draws.end(), [&](const Routed& d) { return d.target == addedInto; }),
-                  c.added ? 1 : 0);
+        const Surface* addedInto =
+            c.brightness == 0.0f ? BackBuffer() : postProcess.captureTarget->surfaces[0];
+        EXPECT_EQ(
+            std::count_if(draws.begin(), draws.end(), [&](const Routed& d) { return d.target == addedInto; }),
+            c.added ? 1 : 0);
     }
 }
 
@@ -461,7 +464,8 @@ TEST_F(PostProcessTest, AMultisampledTargetGetsTheBloomThroughTheComposite)
     Rebuild({.bloom = 1});
     Surface* multisampled = nullptr;
     ASSERT_EQ(Device().CreateRenderTarget(uint32_t(engine.settings.width), uint32_t(engine.settings.height),
-                                          D3DFMT_A8R8G8B8, MultisampleType(4), 0, false, &multisampled, nullptr),
+                                          D3DFMT_A8R8G8B8, MultisampleType(4), 0, false, &multisampled,
+                                          nullptr),
               D3D_OK);
     Surface* back = renderDevice.GetRenderTarget();
     Device().SetRenderTarget(0, multisampled);

@@ -3,6 +3,7 @@
 //
 // The reference is tests/scene/reference/cloth.bmp. To make it again, run the test once with
 // WE_UPDATE_REFERENCE=1 in the environment, look at the new image, and commit it.
+#include "SceneFrame.h"
 #include "WeConfig.h"
 #include "WeMaterial.h"
 #include "WeMesh.h"
@@ -10,7 +11,6 @@
 #include "WeTimer.h"
 #include "physics/WePhysicHandle.h"
 #include "physics/WePhysics.h"
-#include "SceneFrame.h"
 #include "render/GlFrameFixture.h"
 
 #include <memory>

@@ -1,12 +1,12 @@
 // A particle system drawn by the scene on the OpenGL back end with the shipped particle effect and
 // default particle material: the quad lies centred on the particle, as wide and high as its sizes
 // and turned by its angle; and every shipped preset loads with its material.
+#include "SceneFrame.h"
 #include "WeMaterial.h"
 #include "WeParticleSystem.h"
 #include "WeScene.h"
 #include "WeTimer.h"
 #include "WeVirtualFileSystem.h"
-#include "SceneFrame.h"
 #include "render/GlFrameFixture.h"
 
 #include <cmath>

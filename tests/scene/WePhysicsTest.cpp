@@ -445,7 +445,11 @@ TEST_F(PhysicsTest, ClothAnchoredOnABarHangsWithinBoundsWhereItsActorStands)
         EXPECT_EQ(handle->renderVertexCount, 81u);
         EXPECT_EQ(handle->renderIndexCount, 8u * 8u * 6u);
         const auto vertex = [&](uint32_t i)
-        { return *reinterpret_cast<const WeVector*>(handle->renderVertices + i * WeClothHandle::vertexSize) - origin; };
+        {
+            return *reinterpret_cast<const WeVector*>(handle->renderVertices +
+                                                      i * WeClothHandle::vertexSize) -
+                   origin;
+        };
         EXPECT_NEAR(vertex(0).x, -2.0f, 1e-4f) << "drawn in world space from the start";
         EXPECT_NEAR(vertex(0).y, 0.0f, 1e-4f);
         Frames(120);
@@ -486,8 +490,9 @@ void Grid(WeMeshBuilder& builder, int cells, float size)
     const float half = size / float(2 * cells);
     for (int z = 0; z < cells; ++z)
         for (int x = 0; x < cells; ++x)
-            builder.AddRectangle({-size / 2 + float(2 * x + 1) * half, 0.0f, -size / 2 + float(2 * z + 1) * half},
-                                 {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, half, half, 0);
+            builder.AddRectangle(
+                {-size / 2 + float(2 * x + 1) * half, 0.0f, -size / 2 + float(2 * z + 1) * half},
+                {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, half, half, 0);
 }
 
 // The meshes the test maps name, "Tests.Physics.<name>": a 40 m floor of 200 faces, a 4 m sheet
@@ -501,7 +506,10 @@ const struct
     {"sheet", [](WeMeshBuilder& b) { Grid(b, 8, 4.0f); }},
     {"box",
      [](WeMeshBuilder& b)
-     { b.AddBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}, 0.0f, [](const WeVector&) { return 0u; }, 0); }},
+     {
+         b.AddBox(
+             {-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}, 0.0f, [](const WeVector&) { return 0u; }, 0);
+     }},
     {"ball", [](WeMeshBuilder& b) { b.AddSphere({}, 0.5f, 8, 12, 0); }},
 };
 
@@ -568,12 +576,15 @@ protected:
 TEST_F(PhysicsMapTest, BodiesOfASavedMapFallRestTriggerTeleportAndHang)
 {
     physics.sleepHook = [](WeActor* actor) { sleepers.push_back(actor); };
-    physics.triggerHook = [](WeActor* trigger, WeActor* other, uint32_t) { triggered.push_back({trigger, other}); };
+    physics.triggerHook = [](WeActor* trigger, WeActor* other, uint32_t) {
+        triggered.push_back({trigger, other});
+    };
     WeMapSource source;
     ASSERT_TRUE(source.Parse(kBodiesMap)) << source.GetLastError();
     ASSERT_TRUE(source.Write("Maps/bodies.map", ""));
     ASSERT_TRUE(scene->Load("bodies")) << scene->loadMessage.GetData();
-    for (const char* name : {"Floor", "Box", "Ball", "Trigger", "Dropped", "Gate", "Traveller", "Bar", "Cloth"})
+    for (const char* name :
+         {"Floor", "Box", "Ball", "Trigger", "Dropped", "Gate", "Traveller", "Bar", "Cloth"})
         ASSERT_TRUE(Named(name) && Named(name)->physicsHandle) << name;
     EXPECT_EQ(Named("Target")->physicsHandle, nullptr);
     EXPECT_FLOAT_EQ(Named("Box")->physicsHandle->actor->getMass(), 10000.0f);
@@ -594,7 +605,8 @@ TEST_F(PhysicsMapTest, BodiesOfASavedMapFallRestTriggerTeleportAndHang)
     float lowest = 5.0f;
     for (uint32_t i = 0; i < cloth->renderVertexCount; ++i)
     {
-        const auto& at = *reinterpret_cast<const WeVector*>(cloth->renderVertices + i * WeClothHandle::vertexSize);
+        const auto& at =
+            *reinterpret_cast<const WeVector*>(cloth->renderVertices + i * WeClothHandle::vertexSize);
         EXPECT_TRUE(at.x >= 27.4f && at.x <= 32.1f && at.y <= 5.3f && at.y >= 0.0f) << i;
         lowest = std::min(lowest, at.y);
     }

@@ -5,4 +5,7 @@
 // lookup, so the libraries' calls land here and nothing is unloaded: the driver stays mapped and
 // the leak check attributes its allocations to it. Done this way rather than by loading the
 // driver up front, which cost every test program, GL or not, a third of its start-up.
-extern "C" int dlclose(void*) { return 0; }
+extern "C" int dlclose(void*)
+{
+    return 0;
+}

@@ -11,9 +11,9 @@
 #include "WeMaterial.h"
 #include "WeMesh.h"
 #include "WeModel.h"
+#include "WePostProcess.h"
 #include "WeRenderDevice.h"
 #include "WeUIScene.h"
-#include "WePostProcess.h"
 
 #include <fstream>
 

@@ -1,7 +1,7 @@
 #include "WeUIComboBox.h"
+#include "UIFixture.h"
 #include "WeConfig.h"
 #include "WeTimer.h"
-#include "UIFixture.h"
 
 #include <filesystem>
 #include <fstream>

@@ -24,7 +24,8 @@ void Fill(WeTexture& texture, uint32_t argb, uint32_t level, uint32_t texel)
             for (uint32_t x = 0; x < side; ++x)
             {
                 const uint32_t value = l == level && y * side + x == texel ? argb & 0xFEFFFFFFu : argb;
-                std::memcpy(static_cast<uint8_t*>(locked.bits) + y * uint32_t(locked.pitch) + 4 * x, &value, 4);
+                std::memcpy(static_cast<uint8_t*>(locked.bits) + y * uint32_t(locked.pitch) + 4 * x, &value,
+                            4);
             }
         plain->UnlockRect(l);
     }

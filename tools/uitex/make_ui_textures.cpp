@@ -244,7 +244,8 @@ bool Tick(int x, int y)
     const auto onStroke = [x, y](float ax, float ay, float bx, float by)
     {
         const float dx = bx - ax, dy = by - ay;
-        const float t = std::clamp((float(x - ax) * dx + float(y - ay) * dy) / (dx * dx + dy * dy), 0.0f, 1.0f);
+        const float t =
+            std::clamp((float(x - ax) * dx + float(y - ay) * dy) / (dx * dx + dy * dy), 0.0f, 1.0f);
         return std::hypot(float(x) - (ax + t * dx), float(y) - (ay + t * dy)) <= 1.2f;
     };
     return onStroke(3, 8, 6, 11) || onStroke(6, 11, 12, 4);
