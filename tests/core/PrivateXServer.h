@@ -61,15 +61,18 @@ public:
     // Waits up to the time for the program to end; its wait status, or -1 when it still runs.
     int Wait(std::chrono::seconds limit)
     {
+        // Looks at least once, so that a zero limit answers whether the program has ended.
         const auto end = std::chrono::steady_clock::now() + limit;
         int status = 0;
-        while (pid > 0 && std::chrono::steady_clock::now() < end)
+        while (pid > 0)
         {
             if (::waitpid(pid, &status, WNOHANG) == pid)
             {
                 pid = -1;
                 return status;
             }
+            if (std::chrono::steady_clock::now() >= end)
+                break;
             std::this_thread::sleep_for(50ms);
         }
         return -1;

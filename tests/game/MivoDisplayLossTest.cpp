@@ -53,31 +53,33 @@ TEST(DisplayLoss, TheGameEndsWithXlibsMessageAndAPlainExit)
     const std::string output = home / "output.txt";
     ASSERT_TRUE(game.Start({"./Mivo", "1"}, environment, output));
 
+    const auto said = [&]
+    {
+        const std::vector<unsigned char> bytes = TempFolder::ReadBytes(output);
+        return std::string(bytes.begin(), bytes.end());
+    };
     Display* display = XOpenDisplay(displayName.c_str());
     ASSERT_NE(display, nullptr);
     bool shown = false;
-    for (int i = 0; i < 1200 && !shown && game.Wait(0s) == -1; ++i)
+    int status = -1;
+    for (int i = 0; i < 1200 && !shown && (status = game.Wait(0s)) == -1; ++i)
     {
         std::this_thread::sleep_for(100ms);
         shown = AWindowShows(display);
     }
     XCloseDisplay(display);
-    ASSERT_TRUE(shown) << "the game's window never showed";
+    ASSERT_EQ(status, -1) << "the game ended before its window showed, status " << status << "\n" << said();
+    ASSERT_TRUE(shown) << "the game's window never showed\n" << said();
     std::this_thread::sleep_for(1s); // frames are drawn
     server.Signal(SIGTERM);
 
-    const int status = game.Wait(120s);
-    const std::string said = [&]
-    {
-        const std::vector<unsigned char> bytes = TempFolder::ReadBytes(output);
-        return std::string(bytes.begin(), bytes.end());
-    }();
-    ASSERT_NE(status, -1) << "the game hung after the display went\n" << said;
-    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << said;
-    EXPECT_EQ(WEXITSTATUS(status), 1) << said;
-    EXPECT_NE(said.find("X connection to " + displayName + " broken"), std::string::npos) << said;
-    EXPECT_EQ(said.find("Sanitizer"), std::string::npos) << said;
-    EXPECT_EQ(said.find("runtime error"), std::string::npos) << said;
+    status = game.Wait(120s);
+    ASSERT_NE(status, -1) << "the game hung after the display went\n" << said();
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << said();
+    EXPECT_EQ(WEXITSTATUS(status), 1) << said();
+    EXPECT_NE(said().find("X connection to " + displayName + " broken"), std::string::npos) << said();
+    EXPECT_EQ(said().find("Sanitizer"), std::string::npos) << said();
+    EXPECT_EQ(said().find("runtime error"), std::string::npos) << said();
 }
 
 } // namespace
