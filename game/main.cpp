@@ -6,6 +6,7 @@
 #include "win32/Win32Files.h"
 #include "win32/Win32Window.h"
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -22,9 +23,12 @@ std::string CommandLineOf(int argc, char** argv)
 }
 
 // Runs before the engine's globals are constructed, which load the configuration: the video
-// subsystem and the GL library load on a thread meanwhile, up to the first window.
+// subsystem and the GL library load on a thread meanwhile, up to the first window. A write to a
+// display that has gone would end the game by SIGPIPE before Xlib says why: ignored, the write
+// fails and Xlib's handler ends the game with its message.
 __attribute__((constructor(101))) void StartEarly()
 {
+    std::signal(SIGPIPE, SIG_IGN);
     WeKeepHeapMapped();
     win32::BeginVideo();
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <system_error>
@@ -435,11 +436,27 @@ void DropStartLibrary()
 
 } // namespace
 
+bool SessionBusAutolaunches(const char* address, const char* runtimeFolder)
+{
+    if (address && *address)
+        return false;
+    std::error_code ignored;
+    return !runtimeFolder || !*runtimeFolder ||
+           !std::filesystem::is_socket(std::filesystem::path(runtimeFolder) / "bus", ignored);
+}
+
 void BeginVideo()
 {
     VideoStart& start = EarlyVideo();
     if (start.thread.joinable() || start.ensured)
         return;
+    // SDL's video start asks for the session bus. With none to be found, libdbus forks on the
+    // video's thread to launch one while this thread goes on allocating, and a child forked in
+    // the middle of an allocation can hang on the allocator's lock (the sanitizers' does), the
+    // start waiting on it for ever. A bus launched for the game alone would serve it nothing: the
+    // desktop's services are not on it. Still one thread here, so the environment may change.
+    if (SessionBusAutolaunches(std::getenv("DBUS_SESSION_BUS_ADDRESS"), std::getenv("XDG_RUNTIME_DIR")))
+        setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
     try
     {
         start.thread = std::jthread(

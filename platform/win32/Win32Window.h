@@ -220,6 +220,9 @@ uint32_t GetForegroundLossCount();
 // device's back buffer of the window's size and samples is drawn straight into the window; a
 // driver that has no window of them makes one without. Windows after the next ask for none.
 void SetNextWindowSamples(int32_t samples);
+// True when libdbus, asked for the session bus, would launch one of its own through the X display:
+// no address is set and the runtime folder (none: unset) holds no bus socket.
+bool SessionBusAutolaunches(const char* address, const char* runtimeFolder);
 // Starts SDL's video subsystem and loads the GL library on a thread, so that the program's own start
 // work runs meanwhile, and once the video is up SDL's joystick subsystem beside the loading; until
 // EnsureVideo returns, nothing else may call SDL's functions.

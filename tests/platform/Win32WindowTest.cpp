@@ -1,11 +1,15 @@
 #include "win32/Win32Window.h"
 #include "win32/Win32Cursor.h"
 #include "win32/Win32Keyboard.h"
+#include "core/TempFolder.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace win32;
@@ -411,6 +415,44 @@ TEST(EarlyVideo, WithoutItThereAreNoJoysticksToTake)
 {
     EXPECT_FALSE(TakeStartedJoysticks());
     EXPECT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
+}
+
+// libdbus launches a session bus of its own only when neither the address nor the runtime
+// folder's socket tells it where the desktop's is.
+TEST(EarlyVideo, TheSessionBusIsLaunchedOnlyWhenNoneCanBeFound)
+{
+    TempFolder withSocket, withFile, empty;
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = withSocket / "bus";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    TempFolder::WriteBytes(withFile / "bus", {'x'});
+
+    struct Case
+    {
+        const char* address;
+        const char* runtimeFolder;
+        bool launches;
+    };
+    const Case cases[] = {
+        {"unix:path=/run/user/0/bus", nullptr, false},
+        {"unix:path=/run/user/0/bus", empty.path.c_str(), false},
+        {nullptr, withSocket.path.c_str(), false},
+        {"", withSocket.path.c_str(), false},
+        {nullptr, nullptr, true},
+        {nullptr, "", true},
+        {"", empty.path.c_str(), true},
+        {nullptr, withFile.path.c_str(), true}, // a file is no bus
+        {nullptr, "/no/such/folder", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SessionBusAutolaunches(c.address, c.runtimeFolder), c.launches)
+            << (c.address ? c.address : "(unset)") << " " << (c.runtimeFolder ? c.runtimeFolder : "(unset)");
+    ::close(listener);
 }
 
 TEST(Win32Keys, EveryKeyHasOneScanCodeAndItsVirtualKey)
